@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, everything that building, running and testing need.
+set -euo pipefail
+
+paquetes=(
+    cmake ninja-build g++ pkg-config ccache
+    qt6-base-dev qt6-charts-dev qt6-datavisualization-dev qt6-declarative-dev libqt6opengl6-dev
+    libgl1-mesa-dri xvfb xauth
+    libsqlite3-dev sqlite3
+    unixodbc unixodbc-dev libsqliteodbc tdsodbc
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+)
+
+faltan=()
+for p in "${paquetes[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || faltan+=("$p")
+done
+
+if [ ${#faltan[@]} -gt 0 ]; then
+    sudo_cmd=""
+    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+    echo "Instalando: ${faltan[*]}"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${faltan[@]}" >/dev/null
+fi
+
+# The ODBC drivers must be registered with the driver manager (the packages do it,
+# but a minimal image may skip the triggers).
+if ! odbcinst -q -d -n SQLite3 >/dev/null 2>&1; then
+    printf '[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\nSetup=libsqlite3odbc.so\n' \
+        | ${sudo_cmd:-} odbcinst -i -d -r >/dev/null
+fi
+if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
+    printf '[FreeTDS]\nDescription=TDS driver (Sybase/MS SQL)\nDriver=libtdsodbc.so\nSetup=libtdsS.so\n' \
+        | ${sudo_cmd:-} odbcinst -i -d -r >/dev/null
+fi

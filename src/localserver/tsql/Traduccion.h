@@ -1,0 +1,91 @@
+#pragma once
+// T-SQL front end of the embedded server: a batch of SQL Server text becomes a
+// list of statements the server can run on SQLite. Parsing and rewriting only:
+// nothing here touches a database.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace kv::local {
+
+// A column as CREATE TABLE or ALTER TABLE ... ADD declares it.
+struct ColumnaDeclarada {
+    QString nombre;
+    QString tipo;        // SQL Server type name in lower case: nvarchar, int, money, datetime, bit, float, ntext...
+    int longitud = 0;    // (n) of char types; -1 for max; 0 none
+    int precision = 0;   // decimal(p, s)
+    int escala = 0;
+    bool nulos = true;
+    bool identidad = false;
+    qint64 semilla = 1;
+    qint64 incremento = 1;
+    QString defecto;        // default as SQLite expression text, empty when none
+    QString nombreDefecto;  // name of the DEFAULT constraint, when given
+};
+
+enum class Clase {
+    Consulta,              // returns rows: `sql` is SQLite text
+    Modificacion,          // INSERT/UPDATE/DELETE/DROP/CREATE VIEW/INDEX...: `sql` is SQLite text
+    CrearTabla,            // `tabla`, `columnas`, `clavePrimaria`, `nombreClave`
+    AgregarRestricciones,  // ALTER TABLE t [WITH NOCHECK] ADD CONSTRAINT ...: `tabla`, `clavePrimaria`, `defectos`
+    AgregarColumna,        // ALTER TABLE t ADD col type ...: `tabla`, `columnas` (one)
+    Usar,                  // USE `objeto`
+    CrearBase,             // CREATE DATABASE `objeto`
+    BorrarBase,            // DROP DATABASE `objeto`
+    Ejecutar,              // EXEC `objeto` with `argumentos`
+    IniciarTransaccion,
+    ConfirmarTransaccion,
+    DeshacerTransaccion,
+    Nada                   // SET NOCOUNT and the like
+};
+
+struct Argumento {
+    QString nombre;  // "@loginame" for named arguments, empty otherwise
+    QVariant valor;  // text for quoted and bare words, number for numbers, null for NULL
+};
+
+struct DefectoAgregado {
+    QString nombre;     // constraint name
+    QString columna;
+    QString expresion;  // SQLite expression text
+};
+
+struct Sentencia {
+    Clase clase = Clase::Nada;
+    int linea = 1;      // line of the batch where the statement starts
+    QString original;   // the statement's own T-SQL text
+    QString sql;        // SQLite text for Consulta and Modificacion
+    QString tabla;      // target table (without brackets or dbo.) where the statement has one
+    std::vector<ColumnaDeclarada> columnas;
+    QStringList clavePrimaria;
+    QString nombreClave;
+    std::vector<DefectoAgregado> defectos;
+    QString objeto;
+    std::vector<Argumento> argumentos;
+};
+
+// A batch that cannot be translated: SQL Server's number (102 for syntax), its
+// Spanish message and the line; no statement of the batch runs.
+class ErrorTSQL : public std::exception {
+public:
+    ErrorTSQL(int numero, QString mensaje, int linea);
+    int numero() const { return numero_; }
+    const QString& mensaje() const { return mensaje_; }
+    int linea() const { return linea_; }
+    const char* what() const noexcept override { return texto_.c_str(); }
+
+private:
+    int numero_;
+    QString mensaje_;
+    int linea_;
+    std::string texto_;
+};
+
+// Translates a whole batch; throws ErrorTSQL when any part of it is malformed.
+std::vector<Sentencia> TraducirLote(const QString& lote);
+
+}  // namespace kv::local
