@@ -1,0 +1,55 @@
+#include "localserver/Procedimientos.h"
+
+#include <QHash>
+#include <mutex>
+
+namespace kv::local {
+
+namespace {
+
+std::mutex& Cerrojo() {
+    static std::mutex m;
+    return m;
+}
+
+QHash<QString, Procedimiento>& Registro() {
+    static QHash<QString, Procedimiento> r;
+    return r;
+}
+
+QString Clave(const QString& nombre) {
+    QString n = nombre.trimmed();
+    if (n.startsWith(QLatin1Char('['))) n = n.mid(1);
+    if (n.endsWith(QLatin1Char(']'))) n.chop(1);
+    n = n.toUpper();
+    if (n.startsWith(QLatin1String("DBO."))) n = n.mid(4);
+    n.remove(QLatin1Char('['));
+    n.remove(QLatin1Char(']'));
+    return n;
+}
+
+}  // namespace
+
+void RegistrarProcedimiento(const QString& nombre, Procedimiento funcion) {
+    std::lock_guard<std::mutex> g(Cerrojo());
+    Registro().insert(Clave(nombre), std::move(funcion));
+}
+
+void QuitarProcedimiento(const QString& nombre) {
+    std::lock_guard<std::mutex> g(Cerrojo());
+    Registro().remove(Clave(nombre));
+}
+
+Procedimiento BuscarProcedimiento(const QString& nombre) {
+    std::lock_guard<std::mutex> g(Cerrojo());
+    return Registro().value(Clave(nombre));
+}
+
+QStringList ProcedimientosRegistrados() {
+    std::lock_guard<std::mutex> g(Cerrojo());
+    QStringList l = Registro().keys();
+    l.sort();
+    return l;
+}
+
+}  // namespace kv::local
