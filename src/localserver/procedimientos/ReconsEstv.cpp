@@ -1,0 +1,662 @@
+#include "localserver/procedimientos/ReconsEstv.h"
+
+#include <sqlite3.h>
+
+#include <QHash>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "localserver/ErrorServidor.h"
+
+namespace kv::local {
+
+namespace {
+
+// Statistic table columns are nvarchar(25).
+constexpr int kLargoClave = 25;
+// How often the long loops look at the statement's time-out.
+constexpr int kCadaCuantasFilas = 1 << 14;
+
+struct EntradaCatalogo {
+    const char* campo;
+    FuenteClave fuente;
+};
+
+// The grouping catalog: where each of its keys reads its value.
+constexpr EntradaCatalogo kCatalogo[] = {
+    {"UNegocio", FuenteClave::Linea},
+    {"Fecha", FuenteClave::Fecha},
+    {"IdArticulo", FuenteClave::Linea},
+    {"IdVendedor", FuenteClave::Linea},
+    {"CodigoBarra", FuenteClave::Articulo},
+    {"CodigoBarraDUN", FuenteClave::Articulo},
+    {"IdRubro", FuenteClave::Articulo},
+    {"IdTipo", FuenteClave::Articulo},
+    {"IdFamilia", FuenteClave::Articulo},
+    {"IdCategoria", FuenteClave::Articulo},
+    {"CodigoArtProveedor", FuenteClave::Articulo},
+    {"CuentaProveedor", FuenteClave::Articulo},
+    {"Cuenta", FuenteClave::Linea},
+};
+
+// --- SQLite helpers -------------------------------------------------------
+
+struct LiberarSentencia {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
+
+[[noreturn]] void LanzarErrorSQLite(sqlite3* db, const QString& objeto) {
+    const char* texto = sqlite3_errmsg(db);
+    const QString mensaje = QString::fromUtf8(texto ? texto : "");
+    const int codigo = sqlite3_extended_errcode(db);
+    if (mensaje.startsWith(QLatin1String("no such table"))) {
+        const QString tabla = mensaje.section(QLatin1Char(':'), 1).trimmed();
+        throw ErrorServidor(208, QStringLiteral("El nombre de objeto '%1' no es válido.").arg(tabla),
+                            QString::fromLatin1(estado::TablaInexistente));
+    }
+    if (mensaje.startsWith(QLatin1String("no such column"))) {
+        const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed();
+        throw ErrorServidor(207, QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna),
+                            QString::fromLatin1(estado::ColumnaInexistente));
+    }
+    if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
+        throw ErrorServidor(2627,
+                            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
+                                           "una clave duplicada.")
+                                .arg(objeto),
+                            QString::fromLatin1(estado::Integridad));
+    }
+    if ((codigo & 0xff) == SQLITE_BUSY || (codigo & 0xff) == SQLITE_LOCKED) {
+        throw ErrorServidor(1222, QStringLiteral("Se superó el tiempo de espera de bloqueo de la solicitud."),
+                            QString::fromLatin1(estado::TiempoAgotado));
+    }
+    if ((codigo & 0xff) == SQLITE_INTERRUPT) {
+        throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
+                            QString::fromLatin1(estado::TiempoAgotado));
+    }
+    throw ErrorServidor(50000,
+                        QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
+                            .arg(objeto)
+                            .arg(codigo));
+}
+
+SentenciaSQLite Preparar(sqlite3* db, const QString& sql, const QString& objeto) {
+    sqlite3_stmt* s = nullptr;
+    const QByteArray texto = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, texto.constData(), int(texto.size()), &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        LanzarErrorSQLite(db, objeto);
+    }
+    return SentenciaSQLite(s);
+}
+
+void EjecutarSQL(sqlite3* db, const char* sql, const QString& objeto) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) LanzarErrorSQLite(db, objeto);
+}
+
+void EnlazarTexto(sqlite3_stmt* s, int indice, const QString& texto) {
+    const QByteArray b = texto.toUtf8();
+    sqlite3_bind_text(s, indice, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+}
+
+QString TextoColumna(sqlite3_stmt* s, int i) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, i)) : QString();
+}
+
+QString Identificador(const QString& nombre) {
+    QString n = nombre;
+    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+// Writes in the statistics store run in one transaction; when the store handle
+// is already inside one (a caller's), a savepoint nests in it instead.
+class TransaccionEscritura {
+public:
+    TransaccionEscritura(sqlite3* db, const QString& objeto) : db_(db), objeto_(objeto) {
+        anidada_ = sqlite3_get_autocommit(db) == 0;
+        EjecutarSQL(db_, anidada_ ? "SAVEPOINT kv_recons_estv" : "BEGIN IMMEDIATE", objeto_);
+    }
+    ~TransaccionEscritura() {
+        if (hecha_) return;
+        if (anidada_) {
+            sqlite3_exec(db_, "ROLLBACK TO kv_recons_estv", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, "RELEASE kv_recons_estv", nullptr, nullptr, nullptr);
+        } else if (sqlite3_get_autocommit(db_) == 0) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    void Confirmar() {
+        EjecutarSQL(db_, anidada_ ? "RELEASE kv_recons_estv" : "COMMIT", objeto_);
+        hecha_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    QString objeto_;
+    bool anidada_ = false;
+    bool hecha_ = false;
+};
+
+[[noreturn]] void LanzarTiempoAgotado() {
+    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"), QString::fromLatin1(estado::TiempoAgotado));
+}
+
+// --- Keys -----------------------------------------------------------------
+
+// Folds UTF-8 text the way PlegarClave folds a QString, without leaving
+// UTF-8 when the text is plain ASCII (nearly every code in practice).
+std::string PlegarUtf8(std::string_view crudo) {
+    size_t fin = crudo.size();
+    while (fin > 0 && crudo[fin - 1] == ' ') --fin;
+    bool ascii = true;
+    for (size_t i = 0; i < fin; ++i) {
+        if (static_cast<unsigned char>(crudo[i]) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        std::string r(crudo.substr(0, fin));
+        for (char& c : r)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return r;
+    }
+    const QByteArray b = PlegarClave(QString::fromUtf8(crudo.data(), qsizetype(fin))).toUtf8();
+    return std::string(b.constData(), size_t(b.size()));
+}
+
+struct HashTexto {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
+
+// The distinct values of one grouping level. Raw texts are remembered so each
+// distinct text is cut and folded once; values equal under the collation share
+// one id and the first one seen is the one stored.
+class DiccionarioNivel {
+public:
+    int IdDeCrudo(std::string_view crudo) {
+        auto it = porCrudo_.find(crudo);
+        if (it != porCrudo_.end()) return it->second;
+        const int id = IdDeValor(QString::fromUtf8(crudo.data(), qsizetype(crudo.size())));
+        porCrudo_.emplace(std::string(crudo), id);
+        return id;
+    }
+    int IdDeValor(const QString& texto) {
+        const QString valor = ValorClave(texto);
+        const QByteArray b = valor.toUtf8();
+        std::string plegado = PlegarUtf8(std::string_view(b.constData(), size_t(b.size())));
+        auto it = porPlegado_.find(plegado);
+        if (it != porPlegado_.end()) return it->second;
+        const int id = int(valores_.size());
+        valores_.push_back(valor);
+        porPlegado_.emplace(std::move(plegado), id);
+        return id;
+    }
+    const QString& Valor(int id) const { return valores_[size_t(id)]; }
+
+private:
+    std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
+    std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
+    std::vector<QString> valores_;
+};
+
+// Month of an ISO datetime text without leaving UTF-8: year*12 + month-1, or -1.
+int CodigoMesIso(const char* p, int n) {
+    if (n < 7) return -1;
+    for (int i : {0, 1, 2, 3, 5, 6})
+        if (p[i] < '0' || p[i] > '9') return -1;
+    if (p[4] != '-') return -1;
+    const int anio = (p[0] - '0') * 1000 + (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
+    const int mes = (p[5] - '0') * 10 + (p[6] - '0');
+    if (mes < 1 || mes > 12) return -1;
+    return anio * 12 + mes - 1;
+}
+
+int CodigoMes(const QString& textoMes) {
+    const int barra = textoMes.indexOf(QLatin1Char('/'));
+    if (barra < 0) return -1;
+    bool ok1 = false, ok2 = false;
+    const int mes = textoMes.left(barra).toInt(&ok1);
+    const int anio = textoMes.mid(barra + 1).toInt(&ok2);
+    if (!ok1 || !ok2 || mes < 1 || mes > 12) return -1;
+    return anio * 12 + mes - 1;
+}
+
+QString TextoDeCodigoMes(int codigo) {
+    return QString::number(codigo % 12 + 1) + QLatin1Char('/') + QString::number(codigo / 12);
+}
+
+struct ClaveGrupo {
+    int mes;
+    int k[3];
+    bool operator==(const ClaveGrupo& o) const {
+        return mes == o.mes && k[0] == o.k[0] && k[1] == o.k[1] && k[2] == o.k[2];
+    }
+};
+
+struct HashGrupo {
+    size_t operator()(const ClaveGrupo& c) const noexcept {
+        std::uint64_t h = std::uint64_t(std::uint32_t(c.mes)) * 0x9E3779B97F4A7C15ull;
+        for (int v : c.k) {
+            h ^= std::uint64_t(std::uint32_t(v)) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+            h *= 0xBF58476D1CE4E5B9ull;
+        }
+        return size_t(h ^ (h >> 31));
+    }
+};
+
+struct Acumulado {
+    long double consumo = 0, costo = 0, venta = 0;
+    // A sum over nothing but NULLs stays NULL, as SUM does.
+    bool hayConsumo = false, hayCosto = false, hayVenta = false;
+};
+
+double RedondearDinero(long double v) {
+    return double(std::llround(v * 10000.0L)) / 10000.0;
+}
+
+// The article fields a statistic reads, per article id as it appears in the lines.
+struct ArticuloNiveles {
+    int k[3] = {0, 0, 0};
+};
+
+}  // namespace
+
+// --- Public helpers ---------------------------------------------------------
+
+QString PlegarClave(const QString& texto) {
+    qsizetype fin = texto.size();
+    while (fin > 0 && texto.at(fin - 1) == QLatin1Char(' ')) --fin;
+    return texto.left(fin).toCaseFolded();
+}
+
+QString ValorClave(const QString& texto) {
+    QString v = texto;
+    if (v.size() > kLargoClave) {
+        // Never split a surrogate pair in two.
+        const int corte = v.at(kLargoClave - 1).isHighSurrogate() ? kLargoClave - 1 : kLargoClave;
+        v.truncate(corte);
+    }
+    if (PlegarClave(v).isEmpty()) return QStringLiteral(" ");
+    return v;
+}
+
+QString TextoMes(const QString& fecha) {
+    const QString t = fecha.trimmed();
+    const QByteArray b = t.toUtf8();
+    const int codigo = CodigoMesIso(b.constData(), int(b.size()));
+    if (codigo >= 0) return TextoDeCodigoMes(codigo);
+    // Day first: d/m/yy or d/m/yyyy, optionally followed by a time.
+    static const QRegularExpression diaPrimero(QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
+    const auto m = diaPrimero.match(t);
+    if (!m.hasMatch()) return QString();
+    const int mes = m.captured(2).toInt();
+    int anio = m.captured(3).toInt();
+    if (m.captured(3).size() == 2) anio += anio < 50 ? 2000 : 1900;
+    if (mes < 1 || mes > 12) return QString();
+    return QString::number(mes) + QLatin1Char('/') + QString::number(anio);
+}
+
+DefinicionAgrupacion DefinicionAgrupacion::DesdeCampos(const QString& campos) {
+    DefinicionAgrupacion d;
+    const QStringList items = campos.split(QLatin1Char(','));
+    int nivel = 0;
+    for (const QString& item : items) {
+        if (nivel >= 3) break;
+        QString nombre = item.trimmed();
+        ClaveAgrupacion& clave = d.niveles[nivel++];
+        for (const auto& e : kCatalogo) {
+            if (nombre.compare(QLatin1String(e.campo), Qt::CaseInsensitive) == 0) {
+                clave.fuente = e.fuente;
+                clave.campo = QLatin1String(e.campo);
+                break;
+            }
+        }
+    }
+    return d;
+}
+
+// --- The rebuild of one table ----------------------------------------------
+
+ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, const QString& base,
+                                         const QString& tabla, const DefinicionAgrupacion& definicion,
+                                         const std::function<bool()>& cancelado) {
+    ResultadoReconstruccion resultado;
+    auto mirarCancelacion = [&] {
+        if (cancelado && cancelado()) LanzarTiempoAgotado();
+    };
+
+    // Which columns of the sale line are read, and where each level looks.
+    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"), QStringLiteral("CostoUnitario"),
+                            QStringLiteral("PrecioUnitario")};
+    int columnaNivel[3] = {-1, -1, -1};
+    int columnaArticulo = -1;
+    QStringList camposArticulo;  // per level with an article source, the field read
+    bool usaArticulos = false;
+    for (int n = 0; n < 3; ++n) {
+        const ClaveAgrupacion& c = definicion.niveles[n];
+        if (c.fuente == FuenteClave::Linea) {
+            int i = int(columnas.indexOf(c.campo));
+            if (i < 0) {
+                columnas << c.campo;
+                i = int(columnas.size()) - 1;
+            }
+            columnaNivel[n] = i;
+        } else if (c.fuente == FuenteClave::Articulo) {
+            usaArticulos = true;
+        }
+    }
+    if (usaArticulos) {
+        columnaArticulo = int(columnas.indexOf(QStringLiteral("IdArticulo")));
+        if (columnaArticulo < 0) {
+            columnas << QStringLiteral("IdArticulo");
+            columnaArticulo = int(columnas.size()) - 1;
+        }
+    }
+
+    DiccionarioNivel diccionarios[3];
+    const int idBlanco[3] = {diccionarios[0].IdDeValor(QString()), diccionarios[1].IdDeValor(QString()),
+                             diccionarios[2].IdDeValor(QString())};
+
+    // Articles: folded id -> the key id of every article-sourced level.
+    std::unordered_map<std::string, ArticuloNiveles, HashTexto, std::equal_to<>> articulos;
+    ArticuloNiveles articuloAusente;
+    for (int n = 0; n < 3; ++n) articuloAusente.k[n] = idBlanco[n];
+    if (usaArticulos) {
+        QString sql = QStringLiteral("SELECT IdArticulo");
+        for (int n = 0; n < 3; ++n)
+            if (definicion.niveles[n].fuente == FuenteClave::Articulo) sql += QStringLiteral(", ") + definicion.niveles[n].campo;
+        sql += QStringLiteral(" FROM MA_ARTICULOS");
+        SentenciaSQLite s = Preparar(empresa, sql, tabla);
+        int rc;
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+            ArticuloNiveles a = articuloAusente;
+            int col = 1;
+            for (int n = 0; n < 3; ++n) {
+                if (definicion.niveles[n].fuente != FuenteClave::Articulo) continue;
+                a.k[n] = diccionarios[n].IdDeValor(TextoColumna(s.get(), col++));
+            }
+            const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+            const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(s.get(), 0)) : 0);
+            articulos.emplace(PlegarUtf8(crudo), a);
+        }
+        if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
+    }
+    // Article id as written in a line -> its levels (a line's id may differ in
+    // case or trailing blanks from the article's own).
+    std::unordered_map<std::string, ArticuloNiveles, HashTexto, std::equal_to<>> articuloDeLinea;
+
+    // Read the sale lines once and aggregate.
+    std::unordered_map<ClaveGrupo, Acumulado, HashGrupo> grupos;
+    {
+        QString sql = QStringLiteral("SELECT ") + columnas.join(QStringLiteral(", ")) +
+                      QStringLiteral(" FROM MV_STOCK WHERE TipoMovimiento = 'VTA' COLLATE KV");
+        SentenciaSQLite s = Preparar(empresa, sql, tabla);
+        sqlite3_stmt* st = s.get();
+        int rc;
+        std::int64_t cuenta = 0;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
+            ClaveGrupo clave{};
+            const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            if (!fecha) continue;  // a line without a date belongs to no month
+            clave.mes = CodigoMesIso(fecha, sqlite3_column_bytes(st, 0));
+            if (clave.mes < 0) {
+                clave.mes = CodigoMes(TextoMes(QString::fromUtf8(fecha, sqlite3_column_bytes(st, 0))));
+                if (clave.mes < 0) continue;
+            }
+            const ArticuloNiveles* art = nullptr;
+            if (columnaArticulo >= 0) {
+                const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaArticulo));
+                const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
+                auto it = articuloDeLinea.find(crudo);
+                if (it == articuloDeLinea.end()) {
+                    auto ia = articulos.find(PlegarUtf8(crudo));
+                    it = articuloDeLinea.emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
+                             .first;
+                }
+                art = &it->second;
+            }
+            for (int n = 0; n < 3; ++n) {
+                switch (definicion.niveles[n].fuente) {
+                    case FuenteClave::Blanco:
+                        clave.k[n] = idBlanco[n];
+                        break;
+                    case FuenteClave::Fecha:
+                        clave.k[n] = clave.mes;  // the month text is a function of the month
+                        break;
+                    case FuenteClave::Linea: {
+                        const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
+                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(
+                                             std::string_view(v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
+                                       : idBlanco[n];
+                        break;
+                    }
+                    case FuenteClave::Articulo:
+                        clave.k[n] = art ? art->k[n] : idBlanco[n];
+                        break;
+                }
+            }
+            Acumulado& a = grupos[clave];
+            const bool hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
+            if (!hayCantidad) continue;
+            const long double cantidad = sqlite3_column_double(st, 1);
+            a.consumo += cantidad;
+            a.hayConsumo = true;
+            if (sqlite3_column_type(st, 2) != SQLITE_NULL) {
+                a.costo += cantidad * (long double)sqlite3_column_double(st, 2);
+                a.hayCosto = true;
+            }
+            if (sqlite3_column_type(st, 3) != SQLITE_NULL) {
+                a.venta += cantidad * (long double)sqlite3_column_double(st, 3);
+                a.hayVenta = true;
+            }
+            ++resultado.lineasLeidas;
+        }
+        if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
+    }
+
+    // Replace the company's rows in one transaction.
+    TransaccionEscritura transaccion(almacen, tabla);
+    {
+        SentenciaSQLite borrar = Preparar(
+            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+            tabla);
+        EnlazarTexto(borrar.get(), 1, base);
+        if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
+        resultado.filasBorradas = sqlite3_changes(almacen);
+    }
+    {
+        SentenciaSQLite insertar = Preparar(almacen,
+                                      QStringLiteral("INSERT INTO ") + Identificador(tabla) +
+                                          QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+                                                         "ValorVenta) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
+                                      tabla);
+        sqlite3_stmt* st = insertar.get();
+        EnlazarTexto(st, 1, base);
+        QHash<int, QByteArray> meses;
+        std::vector<QByteArray> valores[3];
+        std::int64_t cuenta = 0;
+        for (const auto& [clave, acumulado] : grupos) {
+            if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
+            auto im = meses.find(clave.mes);
+            if (im == meses.end()) im = meses.insert(clave.mes, TextoDeCodigoMes(clave.mes).toUtf8());
+            sqlite3_bind_text(st, 2, im->constData(), int(im->size()), SQLITE_STATIC);
+            for (int n = 0; n < 3; ++n) {
+                QByteArray texto;
+                if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
+                    texto = im.value();
+                } else {
+                    auto& cache = valores[n];
+                    const size_t id = size_t(clave.k[n]);
+                    if (cache.size() <= id) cache.resize(id + 1);
+                    if (cache[id].isNull()) cache[id] = diccionarios[n].Valor(clave.k[n]).toUtf8();
+                    texto = cache[id];
+                }
+                sqlite3_bind_text(st, 3 + n, texto.constData(), int(texto.size()), SQLITE_TRANSIENT);
+            }
+            if (acumulado.hayConsumo)
+                sqlite3_bind_double(st, 6, double(acumulado.consumo));
+            else
+                sqlite3_bind_null(st, 6);
+            if (acumulado.hayCosto)
+                sqlite3_bind_double(st, 7, RedondearDinero(acumulado.costo));
+            else
+                sqlite3_bind_null(st, 7);
+            if (acumulado.hayVenta)
+                sqlite3_bind_double(st, 8, RedondearDinero(acumulado.venta));
+            else
+                sqlite3_bind_null(st, 8);
+            if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
+            sqlite3_reset(st);
+            ++resultado.filasInsertadas;
+        }
+    }
+    transaccion.Confirmar();
+    return resultado;
+}
+
+std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringList& tablas) {
+    std::int64_t borradas = 0;
+    TransaccionEscritura transaccion(almacen, base);
+    for (const QString& tabla : tablas) {
+        SentenciaSQLite borrar = Preparar(
+            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+            tabla);
+        EnlazarTexto(borrar.get(), 1, base);
+        if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
+        borradas += sqlite3_changes(almacen);
+    }
+    transaccion.Confirmar();
+    return borradas;
+}
+
+// --- The procedure -------------------------------------------------------------
+
+namespace {
+
+struct Estadistica {
+    QString tabla;   // as stored in CAB_ESTV
+    QString campos;
+};
+
+std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
+    std::vector<Estadistica> lista;
+    SentenciaSQLite s = Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
+                           QStringLiteral("CAB_ESTV"));
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        Estadistica e{TextoColumna(s.get(), 0).trimmed(), TextoColumna(s.get(), 1)};
+        if (!e.tabla.isEmpty()) lista.push_back(std::move(e));
+    }
+    if (rc != SQLITE_DONE) LanzarErrorSQLite(almacen, QStringLiteral("CAB_ESTV"));
+    return lista;
+}
+
+// The table's name as the store has it, or empty when it has no such table.
+QString TablaExistente(sqlite3* almacen, const QString& tabla) {
+    SentenciaSQLite s = Preparar(almacen,
+                           QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                                          "COLLATE NOCASE"),
+                           tabla);
+    EnlazarTexto(s.get(), 1, tabla);
+    if (sqlite3_step(s.get()) == SQLITE_ROW) return TextoColumna(s.get(), 0);
+    return QString();
+}
+
+ErrorServidor ErrorTablaInexistente(const QString& tabla) {
+    return ErrorServidor(208, QStringLiteral("El nombre de objeto '%1' no es válido.").arg(tabla),
+                         QString::fromLatin1(estado::TablaInexistente));
+}
+
+QString TextoArgumento(const std::vector<Argumento>& argumentos, int posicion, const char* nombre) {
+    for (const Argumento& a : argumentos)
+        if (!a.nombre.isEmpty() && a.nombre.compare(QLatin1String(nombre), Qt::CaseInsensitive) == 0)
+            return a.valor.isNull() ? QString() : a.valor.toString();
+    int i = 0;
+    for (const Argumento& a : argumentos) {
+        if (!a.nombre.isEmpty()) continue;
+        if (i++ == posicion) return a.valor.isNull() ? QString() : a.valor.toString();
+    }
+    return QString();
+}
+
+}  // namespace
+
+void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argumento>& argumentos) {
+    const QString accion = TextoArgumento(argumentos, 0, "@accion").trimmed();
+    const QString pedida = TextoArgumento(argumentos, 1, "@tabla").trimmed();
+    if (!accion.isEmpty() && accion != QLatin1String("*")) {
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.")
+                                       .arg(accion));
+    }
+    const QString base = contexto.BaseActual();
+    if (PlegarClave(base) == PlegarClave(QLatin1String(kBaseEstadisticas))) {
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
+                                                  "no en %1.")
+                                       .arg(QLatin1String(kBaseEstadisticas)));
+    }
+    sqlite3* almacen = contexto.Base(QLatin1String(kBaseEstadisticas));
+    const std::vector<Estadistica> definiciones = LeerDefiniciones(almacen);
+
+    // The statistics the call is about.
+    std::vector<Estadistica> elegidas;
+    if (pedida.isEmpty()) {
+        elegidas = definiciones;
+    } else {
+        for (const Estadistica& e : definiciones)
+            if (PlegarClave(e.tabla) == PlegarClave(pedida)) elegidas.push_back(e);
+        if (elegidas.empty()) {
+            if (accion.isEmpty())
+                throw ErrorServidor(50000,
+                                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
+                                        .arg(pedida));
+            elegidas.push_back({pedida, QString()});
+        }
+    }
+
+    if (accion == QLatin1String("*")) {
+        QStringList tablas;
+        for (const Estadistica& e : elegidas) {
+            const QString real = TablaExistente(almacen, e.tabla);
+            if (real.isEmpty()) {
+                if (!pedida.isEmpty()) throw ErrorTablaInexistente(e.tabla);
+                continue;  // a definition whose table is gone holds no rows
+            }
+            if (!tablas.contains(real, Qt::CaseInsensitive)) tablas << real;
+        }
+        contexto.DevolverAfectadas(QuitarEmpresa(almacen, base, tablas));
+        return;
+    }
+
+    sqlite3* empresa = contexto.Base(base);
+    const auto cancelado = [&contexto] { return contexto.TiempoAgotado(); };
+    for (const Estadistica& e : elegidas) {
+        const QString real = TablaExistente(almacen, e.tabla);
+        if (real.isEmpty()) {
+            if (!pedida.isEmpty()) throw ErrorTablaInexistente(e.tabla);
+            // One broken definition does not keep the others from being rebuilt.
+            contexto.DevolverError(ErrorTablaInexistente(e.tabla));
+            continue;
+        }
+        const ResultadoReconstruccion r =
+            ReconstruirTabla(empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
+        contexto.DevolverAfectadas(r.filasInsertadas);
+    }
+}
+
+void RegistrarReconsEstv() {
+    RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv);
+}
+
+}  // namespace kv::local
