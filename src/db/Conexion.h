@@ -13,6 +13,7 @@
 namespace kv::db {
 
 class Recordset;
+class TrazaSQL;
 
 // ADO numbers the system branches on.
 namespace adoerr {
@@ -26,6 +27,11 @@ inline constexpr qint32 ObjetoAbierto = 3705;
 inline constexpr qint32 ConexionNoUsable = 3709;
 inline constexpr qint32 OperacionNoPermitida = 3219;
 inline constexpr qint32 ProveedorNoDisponible = 3706;
+inline constexpr qint32 SinRegistroActual = 3021;     // BOF or EOF is true
+inline constexpr qint32 ElementoNoEncontrado = 3265;  // no field of that name or ordinal
+inline constexpr qint32 ArgumentoIncorrecto = 3001;
+inline constexpr qint32 NoAdmitido = 3251;            // the recordset or provider does not support it
+inline constexpr qint32 FilaNoEncontrada = -2147217864;  // 0x80040E38, row to update not found
 }  // namespace adoerr
 
 // Maps a provider error (SQL state, native number) to the ADO number.
@@ -120,6 +126,10 @@ public:
     // Primary key of a table, for updatable recordsets.
     QStringList ClavePrimaria(const QString& tabla);
 
+    // Runs the source of Recordset::Open and hands back its first row-returning
+    // result (none when the statement returned no rows). Errors as Execute.
+    std::optional<ResultadoSentencia> AbrirConsulta(const QString& sql);
+
     // Server and database this connection was opened on (for the SQL trace and messages).
     QString Servidor() const { return servidor_; }
 
@@ -129,7 +139,10 @@ private:
     // Records the provider's errors and throws the first as KvExcepcion.
     [[noreturn]] void Fallar(const std::vector<ErrorBD>& errores);
     Sesion& SesionAbierta();
-    void Trazar(const QString& sql, qint64 ms, qint64 filas, const std::optional<ErrorBD>& error);
+    void Trazar(const QString& operacion, const QString& sql, double ms, std::optional<qint64> filas,
+                const ErrorBD* error);
+    std::vector<ResultadoSentencia> Correr(const QString& operacion, const QString& sql,
+                                           const std::vector<QVariant>& parametros);
 
     QString cadena_;
     QString servidor_;
@@ -139,6 +152,8 @@ private:
     int aislamiento_ = 4096;  // adXactReadCommitted
     std::unique_ptr<Sesion> sesion_;
     ErroresADO errores_;
+    std::unique_ptr<TrazaSQL> traza_;  // set at Open when KVESTV_TRAZA_SQL names a file
+    int nivelTransaccion_ = 0;
 };
 
 }  // namespace kv::db

@@ -4,6 +4,7 @@
 // above src/db sees this file's types except through Conexion and Recordset.
 
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -83,6 +84,8 @@ struct ParametrosConexion {
     QString cadena;
     QMap<QString, QString> valores;
     static ParametrosConexion Analizar(const QString& cadena);
+    // The keyword/value pairs in the order written (keys normalised as above, values untouched).
+    static std::vector<QPair<QString, QString>> Pares(const QString& cadena);
     // The first non-empty value among the given keys (upper case).
     QString Valor(std::initializer_list<const char*> claves) const;
     QString Proveedor() const { return Valor({"PROVIDER"}); }
@@ -141,5 +144,14 @@ public:
 // The embedded server registers itself here (wired in by the programs), and so do test doubles.
 void RegistrarProveedor(std::shared_ptr<Proveedor> proveedor);
 void QuitarProveedor(const std::shared_ptr<Proveedor>& proveedor);
+
+// The provider that serves a connection string: the registered ones first, then ODBC
+// ("SQLOLEDB", "OraOLEDB.Oracle.1", an empty provider, or a string with "DRIVER=").
+// Throws ErrorProveedor with ADO number 3706 for a provider this platform lacks.
+std::shared_ptr<Proveedor> ElegirProveedor(const ParametrosConexion& parametros);
+
+// Texts of the 3706 errors.
+QString MensajeProveedorNoDisponible(const QString& proveedor);  // the Access (Jet) providers
+QString MensajeProveedorDesconocido(const QString& proveedor);
 
 }  // namespace kv::db

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 #include "db/Proveedor.h"
@@ -13,6 +14,10 @@
 namespace kv::db {
 
 class Conexion;
+
+// The table an updatable SELECT writes to: the first table after FROM, without
+// brackets, "dbo." or table hints ("SELECT * FROM [dbo].[T] with(nolock)" gives "T").
+QString TablaBaseDeConsulta(const QString& sql);
 
 class Recordset {
 public:
@@ -70,6 +75,9 @@ private:
     void Comprobar() const;
     void ComprobarFila() const;
     QString TablaBase() const;
+    void ComprobarActualizable() const;
+    void EmpezarEdicion();
+    void IndexarCampos();
 
     bool abierto_ = false;
     QString fuente_;
@@ -78,6 +86,7 @@ private:
     int tipoBloqueo_ = 1;
     ResultadoSentencia resultado_;
     QHash<QString, int> indices_;  // lower-case name -> column
+    QHash<QString, int> exactos_;  // name as the provider gave it -> column (no case folding needed)
     qint64 posicion_ = 0;          // -1 BOF, size() EOF
     bool editando_ = false;
     bool nueva_ = false;
