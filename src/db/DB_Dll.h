@@ -8,6 +8,7 @@
 // BuscaUltimoCodigo: the outcome is reported through gOpenFlag, the error
 // collection of gCnn and the messages shown through the interaction port.
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -182,6 +183,10 @@ public:
     static QString MensajeError(const KvError& error);
     static QString TituloError(const KvError& error, const std::optional<QString>& Rutina);
     static QString PalabraRespuesta(int respuesta);
+    // One line of the error log (without its line end): date, time, routine part,
+    // message and answer word.
+    static QString LineaRegistro(const QDateTime& momento, const QString& parteRutina, const QString& mensaje,
+                                 const QString& palabra);
 
     // QConsulta / QGridConsulta are not part of this class: nothing calls them.
 
