@@ -3,6 +3,7 @@
 // window events run" of the system goes through here, so that production shows
 // Qt dialogs, tests answer from a script and headless runs never wait on a person.
 
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -61,7 +62,28 @@ public:
 
     // Let pending window events run (timers, repaint, input).
     virtual void ProcesarEventos() = 0;
+
+    // Opens a document with the program the desktop associates with it (or starts
+    // it with `parametros` when it is a program). Headless and scripted ports only
+    // report it, so no viewer pops up where nobody looks. False when nothing opened.
+    virtual bool AbrirDocumento(const QString& archivo, const QString& parametros = QString(),
+                                const QString& carpeta = QString());
 };
+
+// The answer that ends the attempt for a message-box style: No, Cancelar or
+// Anular where the box has one, Aceptar when it is the only button.
+int RespuestaQueTermina(int estilo);
+
+// Buttons of a message-box style, as answer codes, in the order they are shown.
+QList<int> BotonesDeEstilo(int estilo);
+
+// Caption of the button that gives an answer code ("Aceptar", "Sí", ...).
+QString TextoBoton(int respuesta);
+
+// Title and text of the error dialog, shared by every port so that the console
+// and the tests see what the window shows.
+QString TituloMostrarError();
+QString TextoMostrarError(const KvError& error, const QString& rutina);
 
 // The process-wide port. Until one is installed, the console implementation answers.
 Interaccion& interaccion();
