@@ -1,0 +1,142 @@
+// The SQL trace: one JSON object per statement when KVESTV_TRAZA_SQL names a file.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include "db/Conexion.h"
+#include "db/Recordset.h"
+#include "db/TrazaSQL.h"
+#include "soporte/CarpetasTemporales.h"
+
+using namespace kv::db;
+
+namespace {
+
+// Sets the trace variable for one test and puts back what was there.
+class VariableTraza {
+public:
+    explicit VariableTraza(const QString& valor) : habia_(qEnvironmentVariableIsSet(kVariableTrazaSQL)), antes_(qgetenv(kVariableTrazaSQL)) {
+        if (valor.isNull()) qunsetenv(kVariableTrazaSQL); else qputenv(kVariableTrazaSQL, valor.toUtf8());
+    }
+    ~VariableTraza() {
+        if (habia_) qputenv(kVariableTrazaSQL, antes_); else qunsetenv(kVariableTrazaSQL);
+    }
+
+private:
+    bool habia_;
+    QByteArray antes_;
+};
+
+std::vector<QJsonObject> Lineas(const QString& archivo) {
+    std::vector<QJsonObject> lineas;
+    QFile f(archivo);
+    if (!f.open(QIODevice::ReadOnly)) return lineas;
+    for (const QByteArray& linea : f.readAll().split('\n')) {
+        if (linea.isEmpty()) continue;
+        QJsonParseError error;
+        const QJsonDocument d = QJsonDocument::fromJson(linea, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << linea.toStdString();
+        lineas.push_back(d.object());
+    }
+    return lineas;
+}
+
+TEST(TrazaSQL, UnaLineaPorSentenciaConElTextoExacto) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString traza = carpetas.raiz() + "traza.jsonl";
+    const QString base = carpetas.raiz() + "t.db";
+    VariableTraza variable(traza);
+    Conexion cn;
+    cn.Open("DRIVER=SQLite3;Database=" + base);
+    const QString crear = "CREATE TABLE T (A INTEGER, B VARCHAR(10))";
+    const QString raro = "SELECT A, 'dice \"hola\"\r\n' AS B\tFROM T";
+    cn.Execute(crear);
+    cn.Execute("INSERT INTO T VALUES (1, 'x')");
+    cn.Execute("INSERT INTO T VALUES (2, 'y')");
+    cn.Execute(raro);
+    cn.EjecutarConParametros("UPDATE T SET B = ? WHERE A = ?", {"z", 1});
+    Recordset rs;
+    rs.Open("SELECT * FROM T", &cn);
+    EXPECT_THROW(cn.Execute("SELECT * FROM NO_HAY"), kv::KvExcepcion);
+    ASSERT_EQ(cn.Errors().Count(), 1);
+    const ErrorBD fallo = cn.Errors().Item(0);
+    cn.EjecutarLote("SELECT 1");
+
+    const auto lineas = Lineas(traza);
+    ASSERT_EQ(lineas.size(), 8u);
+    const QRegularExpression iso(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)");
+    for (const QJsonObject& o : lineas) {
+        for (const char* clave : {"hora", "servidor", "base", "sql", "ms", "filas", "error"})
+            EXPECT_TRUE(o.contains(clave)) << clave;
+        EXPECT_TRUE(iso.match(o["hora"].toString()).hasMatch()) << o["hora"].toString().toStdString();
+        EXPECT_TRUE(o["ms"].isDouble());
+        EXPECT_GE(o["ms"].toDouble(), 0.0);
+    }
+    EXPECT_EQ(lineas[0]["sql"].toString(), crear);
+    EXPECT_TRUE(lineas[0]["error"].isNull());
+    EXPECT_EQ(lineas[1]["filas"].toInt(), 1);
+    EXPECT_EQ(lineas[3]["sql"].toString(), raro);
+    EXPECT_EQ(lineas[3]["filas"].toInt(), 2);  // rows returned
+    EXPECT_EQ(lineas[4]["sql"].toString(), "UPDATE T SET B = ? WHERE A = ?");
+    EXPECT_EQ(lineas[4]["operacion"].toString(), "EjecutarConParametros");
+    EXPECT_EQ(lineas[5]["sql"].toString(), "SELECT * FROM T");
+    EXPECT_EQ(lineas[5]["operacion"].toString(), "Open");
+    EXPECT_EQ(lineas[6]["sql"].toString(), "SELECT * FROM NO_HAY");
+    ASSERT_TRUE(lineas[6]["error"].isDouble());
+    EXPECT_EQ(lineas[6]["error"].toInt(), fallo.errorNativo);
+    EXPECT_NE(lineas[6]["error"].toInt(), 0);
+    EXPECT_EQ(lineas[6]["numero"].toInt(), fallo.numero);
+    EXPECT_EQ(lineas[7]["operacion"].toString(), "EjecutarLote");
+}
+
+TEST(TrazaSQL, ServidorYBaseDeLaConexion) {
+    EntradaTraza e;
+    e.operacion = "Execute";
+    e.servidor = "SRV01";
+    e.base = "EMPRESA1";
+    e.sql = "SELECT 'ñ'";
+    e.ms = 1.23456;
+    const QJsonObject o = QJsonDocument::fromJson(TrazaSQL::Linea(e)).object();
+    EXPECT_EQ(o["servidor"].toString(), "SRV01");
+    EXPECT_EQ(o["base"].toString(), "EMPRESA1");
+    EXPECT_EQ(o["sql"].toString(), "SELECT 'ñ'");
+    EXPECT_DOUBLE_EQ(o["ms"].toDouble(), 1.235);
+    EXPECT_TRUE(o["filas"].isNull());
+    EXPECT_TRUE(o["error"].isNull());
+    EXPECT_FALSE(TrazaSQL::Linea(e).contains('\n'));
+}
+
+TEST(TrazaSQL, SinLaVariableNoSeEscribeNada) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString traza = carpetas.raiz() + "traza.jsonl";
+    Conexion cn;
+    {
+        VariableTraza variable{QString()};
+        EXPECT_EQ(TrazaSQL::DesdeEntorno(), nullptr);
+        cn.Open("DRIVER=SQLite3;Database=" + carpetas.raiz() + "t.db");
+    }
+    // Read when the connection opens: setting it later changes nothing for this connection.
+    VariableTraza despues(traza);
+    cn.Execute("CREATE TABLE T (A INTEGER)");
+    cn.Execute("SELECT * FROM T");
+    EXPECT_FALSE(QFile::exists(traza));
+    VariableTraza vacia("");
+    EXPECT_EQ(TrazaSQL::DesdeEntorno(), nullptr);
+}
+
+TEST(TrazaSQL, UnArchivoQueNoSePuedeEscribirNoDetieneLaSentencia) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    VariableTraza variable(carpetas.raiz() + "no/existe/traza.jsonl");
+    Conexion cn;
+    cn.Open("DRIVER=SQLite3;Database=" + carpetas.raiz() + "t.db");
+    qint32 afectados = 0;
+    cn.Execute("CREATE TABLE T (A INTEGER)");
+    cn.Execute("INSERT INTO T VALUES (1)", &afectados);
+    EXPECT_EQ(afectados, 1);
+}
+
+}  // namespace
