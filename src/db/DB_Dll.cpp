@@ -1,13 +1,12 @@
 #include "db/DB_Dll.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QMetaType>
-#include <QRegularExpression>
 #include <cmath>
 #include <cstdlib>
 
 #include "db/DB_DllInterno.h"
+#include "util/UtilGeneral.h"
+#include "util/UtilRutas.h"
 
 namespace kv::db {
 
@@ -49,12 +48,7 @@ void DB_Dll::EstablecerNombreProceso(const QString& nombre) { Global().nombrePro
 
 QString DB_Dll::NombreProceso() {
     if (!Global().nombreProceso.isEmpty()) return Global().nombreProceso;
-    QString ruta;
-    if (QCoreApplication::instance())
-        ruta = QCoreApplication::applicationFilePath();
-    else
-        ruta = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    return QFileInfo(ruta).completeBaseName();
+    return UtilRutas::NombreEjecutable();
 }
 
 void DB_Dll::EstablecerTerminacion(std::function<void()> terminar) { Global().terminar = std::move(terminar); }
@@ -179,16 +173,9 @@ QString TextoDecimal(double numero) {
 
 QVariant SinNulo(const QVariant& valor) { return EsNulo(valor) ? QVariant(QString()) : valor; }
 
-int ContarPalabras(const QString& texto) {
-    return static_cast<int>(texto.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size());
-}
+int ContarPalabras(const QString& texto) { return UtilGeneral::ContarPalabras(texto); }
 
-QString CarpetaAplicacion() {
-    const QString entorno = qEnvironmentVariable("KVESTV_CARPETA").trimmed();
-    if (!entorno.isEmpty()) return entorno;
-    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
-}
+QString CarpetaAplicacion() { return UtilRutas::Carpeta(); }
 
 }  // namespace interno
 

@@ -1,11 +1,11 @@
 // SQL literals, type families and object-name helpers.
 
-#include <QLocale>
 #include <cmath>
 
 #include "db/DB_Dll.h"
 #include "db/DB_DllInterno.h"
 #include "db/TextoSQL.h"
+#include "util/UtilGeneral.h"
 
 namespace kv::db {
 
@@ -29,15 +29,11 @@ bool EnFamilia(const QVariant& Qtype, std::initializer_list<int> familia) {
 }
 
 // A value as a number rounded to four decimals. Numbers are taken as they are;
-// text is read with a period or with the user's decimal separator.
+// text is read by the utility's reader (period or comma as decimal separator).
 double NumeroCuatroDecimales(const QVariant& valor) {
     double numero = 0.0;
     if (valor.typeId() == QMetaType::QString || valor.typeId() == QMetaType::QByteArray) {
-        const QString texto = valor.toString().trimmed();
-        bool ok = false;
-        numero = QLocale::c().toDouble(texto, &ok);
-        if (!ok) numero = QLocale::system().toDouble(texto, &ok);
-        if (!ok) numero = ValorInicial(QString(texto).replace(QLatin1Char(','), QLatin1Char('.')));
+        numero = UtilGeneral::TextoANumero(valor.toString());
     } else {
         numero = NumeroDe(valor);
     }
