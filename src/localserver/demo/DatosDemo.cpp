@@ -1,0 +1,606 @@
+#include "localserver/demo/DatosDemo.h"
+
+#include <sqlite3.h>
+
+#include <QByteArray>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "localserver/ErrorServidor.h"
+#include "localserver/Procedimientos.h"
+
+namespace kv::local::demo {
+
+std::uint64_t Azar::Siguiente() {
+    std::uint64_t z = (estado_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+std::uint32_t Azar::Entero(std::uint32_t n) {
+    return n == 0 ? 0 : std::uint32_t(Siguiente() % n);
+}
+
+double Azar::Real() {
+    return double(Siguiente() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+namespace {
+
+// --- Fixed texts of the demo ------------------------------------------------
+
+struct Subfamilia {
+    const char* nombre;
+    std::vector<const char*> productos;
+};
+
+struct RubroDemo {
+    const char* nombre;
+    double costoMinimo, costoMaximo;
+    int cantidadMaxima;
+    std::vector<const char*> presentaciones;
+    std::vector<Subfamilia> subfamilias;
+};
+
+const std::vector<RubroDemo>& Rubros() {
+    static const std::vector<RubroDemo> r = {
+        {"Almacén", 300, 4500, 6, {"500 g", "1 kg", "250 g", "x 3 u.", "2 kg"},
+         {{"Arroz y legumbres", {"Arroz largo fino", "Arroz integral", "Lentejas", "Garbanzos", "Porotos"}},
+          {"Pastas", {"Fideos tirabuzón", "Fideos spaghetti", "Ñoquis de papa", "Ravioles"}},
+          {"Aceites y aderezos", {"Aceite de girasol", "Aceite de oliva", "Vinagre de alcohol", "Mayonesa", "Mostaza"}},
+          {"Infusiones", {"Yerba mate", "Té en saquitos", "Café molido", "Mate cocido"}}}},
+        {"Bebidas", 400, 9000, 12, {"500 ml", "1,5 L", "2,25 L", "750 ml", "lata 473 ml"},
+         {{"Gaseosas", {"Gaseosa cola", "Gaseosa lima limón", "Agua tónica", "Gaseosa naranja"}},
+          {"Aguas", {"Agua mineral", "Agua saborizada", "Soda en sifón"}},
+          {"Vinos", {"Vino tinto Malbec", "Vino blanco Torrontés", "Vino rosado", "Espumante brut"}},
+          {"Cervezas", {"Cerveza rubia", "Cerveza negra", "Cerveza roja"}}}},
+        {"Limpieza", 350, 6000, 6, {"500 ml", "1 L", "3 L", "x 4 u.", "800 g"},
+         {{"Cuidado de la ropa", {"Jabón en polvo", "Suavizante", "Quitamanchas", "Jabón líquido"}},
+          {"Limpieza del hogar", {"Lavandina", "Detergente", "Limpiador de pisos", "Desengrasante"}},
+          {"Papeles", {"Papel higiénico", "Rollo de cocina", "Servilletas"}}}},
+        {"Perfumería", 500, 8000, 4, {"200 ml", "400 ml", "90 g", "x 2 u.", "150 ml"},
+         {{"Cuidado personal", {"Champú", "Acondicionador", "Jabón de tocador", "Desodorante"}},
+          {"Cuidado bucal", {"Pasta dental", "Cepillo de dientes", "Enjuague bucal"}}}},
+        {"Ferretería", 200, 25000, 10, {"x 1 u.", "x 10 u.", "x 100 u.", "chico", "grande"},
+         {{"Herramientas", {"Martillo", "Destornillador", "Pinza universal", "Llave francesa"}},
+          {"Fijaciones", {"Tornillos para madera", "Clavos", "Tarugos", "Bulones"}},
+          {"Electricidad", {"Cable unipolar", "Lámpara LED", "Tomacorriente", "Cinta aisladora"}}}},
+        {"Librería", 150, 7000, 10, {"x 1 u.", "x 12 u.", "A4", "rayado", "cuadriculado"},
+         {{"Escritura", {"Lápiz negro", "Bolígrafo azul", "Marcador permanente", "Resaltador"}},
+          {"Papel", {"Cuaderno tapa dura", "Resma de papel", "Block de hojas", "Carpeta escolar"}}}},
+        {"Lácteos y frescos", 300, 6000, 8, {"1 L", "500 g", "200 g", "x 4 u.", "1 kg"},
+         {{"Leches", {"Leche entera", "Leche descremada", "Leche chocolatada"}},
+          {"Quesos", {"Queso cremoso", "Queso rallado", "Queso de máquina", "Queso azul"}},
+          {"Yogures y postres", {"Yogur bebible", "Yogur firme", "Flan", "Dulce de leche"}}}},
+        {"Golosinas y snacks", 100, 3500, 20, {"x 1 u.", "150 g", "x 6 u.", "300 g", "caja x 24"},
+         {{"Chocolates", {"Chocolate con leche", "Chocolate amargo", "Bombones"}},
+          {"Galletitas", {"Galletitas dulces", "Galletitas de agua", "Obleas"}},
+          {"Snacks", {"Papas fritas", "Maní salado", "Palitos salados"}}}},
+    };
+    return r;
+}
+
+const char* const kMarcas[] = {"Don Aurelio", "Sol del Sur", "Campo Verde", "La Quintana", "Río Claro",
+                               "Tres Lomas",  "El Aljibe",   "Santa Brígida", "Puerto Azul", "Los Tilos",
+                               "Doña Clara",  "Cumbre",      "Valle Alto", "La Posta", "Brisa",
+                               "Ñandubay",    "San Ignacio", "Alborada", "El Molino", "Pampa Serena",
+                               "Tierra Fina", "Norteña",     "Mar Chiquita", "Arrayán"};
+
+const char* const kNombres[] = {"Juan", "María", "Carlos", "Ana", "Luis", "Lucía", "Jorge", "Sofía",
+                                "Pedro", "Valeria", "Miguel", "Carolina", "Diego", "Paula", "Andrés",
+                                "Gabriela", "Martín", "Florencia", "Ramón", "Inés", "Sergio", "Mónica",
+                                "Hernán", "Verónica", "Ignacio", "Natalia", "Tomás", "Silvina"};
+const char* const kApellidos[] = {"García", "Fernández", "González", "Rodríguez", "López", "Martínez",
+                                  "Pérez", "Sánchez", "Romero", "Díaz", "Álvarez", "Torres", "Ruiz",
+                                  "Ramírez", "Flores", "Acosta", "Benítez", "Medina", "Suárez", "Herrera",
+                                  "Aguirre", "Giménez", "Molina", "Castro", "Ortiz", "Núñez", "Peña",
+                                  "Sosa", "Ibáñez", "Quiroga"};
+const char* const kLocalidades[] = {"Córdoba", "Rosario", "Mendoza", "San Miguel", "Salta", "Neuquén",
+                                    "Santa Fe", "Paraná", "Posadas", "Río Cuarto", "Villa María",
+                                    "San Luis", "La Rioja", "Tandil", "Bahía Blanca", "Junín"};
+const char* const kCalles[] = {"Av. San Martín", "Belgrano", "Rivadavia", "Sarmiento", "Mitre",
+                               "Av. Colón", "Moreno", "Urquiza", "Las Heras", "Alvear", "Güemes", "Lavalle"};
+const char* const kComercios[] = {"Almacén", "Autoservicio", "Supermercado", "Kiosco", "Despensa",
+                                  "Distribuidora", "Minimercado", "Ferretería", "Librería", "Farmacia"};
+const char* const kProveedores[] = {"Distribuidora", "Mayorista", "Industrias", "Alimentos", "Comercial",
+                                    "Importadora", "Laboratorios", "Papelera"};
+
+template <typename T, size_t N>
+QString Uno(Azar& azar, const T (&lista)[N]) {
+    return QString::fromUtf8(lista[azar.Entero(std::uint32_t(N))]);
+}
+
+QString Digitos(std::uint64_t numero, int ancho) {
+    return QString::number(numero).rightJustified(ancho, QLatin1Char('0'), true);
+}
+
+// Check digit of an EAN/DUN code (weights 3,1 from the right).
+QChar DigitoVerificador(const QString& sinDigito) {
+    int suma = 0;
+    for (int i = int(sinDigito.size()) - 1, peso = 3; i >= 0; --i, peso = 4 - peso)
+        suma += (sinDigito.at(i).unicode() - '0') * peso;
+    return QChar('0' + (10 - suma % 10) % 10);
+}
+
+double Centavos(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
+
+// Cumulative weights of a long-tailed popularity law over n items.
+std::vector<double> Acumulados(size_t n, double exponente) {
+    std::vector<double> a(n);
+    double suma = 0;
+    for (size_t i = 0; i < n; ++i) {
+        suma += 1.0 / std::pow(double(i + 1), exponente);
+        a[i] = suma;
+    }
+    return a;
+}
+
+size_t Elegir(const std::vector<double>& acumulados, double r) {
+    const double objetivo = r * acumulados.back();
+    const auto it = std::upper_bound(acumulados.begin(), acumulados.end(), objetivo);
+    return std::min(size_t(it - acumulados.begin()), acumulados.size() - 1);
+}
+
+template <typename T>
+void Mezclar(std::vector<T>& v, Azar& azar) {
+    for (size_t i = v.size(); i > 1; --i) std::swap(v[i - 1], v[azar.Entero(std::uint32_t(i))]);
+}
+
+}  // namespace
+
+// --- Catalogs ---------------------------------------------------------------
+
+CatalogoDemo CrearCatalogoDemo(std::uint64_t semilla) {
+    CatalogoDemo c;
+    Azar azar(semilla * 0x2545F4914F6CDD1Dull + 17);
+
+    c.unidades = {{QStringLiteral("0001"), QStringLiteral("Casa Central")},
+                  {QStringLiteral("0002"), QStringLiteral("Sucursal Centro")},
+                  {QStringLiteral("0003"), QStringLiteral("Sucursal Terminal")},
+                  {QStringLiteral("0004"), QStringLiteral("Venta Telefónica")}};
+    c.depositos = {{QStringLiteral("DEP01"), QStringLiteral("Depósito Central")},
+                   {QStringLiteral("DEP02"), QStringLiteral("Depósito Centro")},
+                   {QStringLiteral("DEP03"), QStringLiteral("Depósito Terminal")},
+                   {QStringLiteral("DEP04"), QStringLiteral("Depósito de Expedición")}};
+    c.categorias = {{QStringLiteral("A"), QStringLiteral("Alta rotación")},
+                    {QStringLiteral("B"), QStringLiteral("Rotación media")},
+                    {QStringLiteral("C"), QStringLiteral("Baja rotación")},
+                    {QStringLiteral("D"), QStringLiteral("Temporada")},
+                    {QStringLiteral("E"), QStringLiteral("Liquidación")}};
+    for (size_t i = 0; i < std::size(kMarcas); ++i)
+        c.marcas.push_back({QStringLiteral("M") + Digitos(i + 1, 2), QString::fromUtf8(kMarcas[i])});
+
+    for (int i = 0; i < 24; ++i) {
+        const QString nombre = Uno(azar, kNombres) + QLatin1Char(' ') + Uno(azar, kApellidos);
+        c.vendedores.push_back({QStringLiteral("V") + Digitos(i + 1, 2), nombre});
+    }
+
+    for (int i = 0; i < 60; ++i) {
+        ClienteDemo p;
+        p.codigo = QStringLiteral("P") + Digitos(i + 1, 4);
+        p.razonSocial = Uno(azar, kProveedores) + QLatin1Char(' ') + Uno(azar, kApellidos) +
+                        (azar.Entero(2) ? QStringLiteral(" S.A.") : QStringLiteral(" S.R.L."));
+        p.contacto = Uno(azar, kNombres) + QLatin1Char(' ') + Uno(azar, kApellidos);
+        p.domicilio = Uno(azar, kCalles) + QLatin1Char(' ') + QString::number(100 + azar.Entero(4900));
+        p.localidad = Uno(azar, kLocalidades);
+        p.telefono = QStringLiteral("0351-4") + Digitos(azar.Entero(1000000), 6);
+        c.proveedores.push_back(p);
+    }
+
+    const int clientes = 4000;
+    for (int i = 0; i < clientes; ++i) {
+        ClienteDemo k;
+        k.codigo = QStringLiteral("C") + Digitos(i + 1, 5);
+        const QString apellido = Uno(azar, kApellidos);
+        const QString nombre = Uno(azar, kNombres);
+        if (azar.Entero(3) == 0)
+            k.razonSocial = apellido + QStringLiteral(", ") + nombre;
+        else
+            k.razonSocial = Uno(azar, kComercios) + QStringLiteral(" ") + nombre + QLatin1Char(' ') + apellido;
+        k.contacto = nombre + QLatin1Char(' ') + apellido;
+        k.domicilio = Uno(azar, kCalles) + QLatin1Char(' ') + QString::number(10 + azar.Entero(5000));
+        k.localidad = Uno(azar, kLocalidades);
+        k.telefono = QStringLiteral("15-") + Digitos(azar.Entero(10000000), 7);
+        k.vendedor = int(azar.Entero(std::uint32_t(c.vendedores.size())));
+        c.clientes.push_back(k);
+    }
+
+    // Sections, three-level families and the articles under each family.
+    const auto& rubros = Rubros();
+    int numeroArticulo = 0;
+    for (size_t r = 0; r < rubros.size(); ++r) {
+        const RubroDemo& rubro = rubros[r];
+        const QString codigoRubro = Digitos(r + 1, 2);
+        c.rubros.push_back({QStringLiteral("R") + codigoRubro, QString::fromUtf8(rubro.nombre)});
+        c.familias.push_back({codigoRubro, QString::fromUtf8(rubro.nombre)});
+        for (size_t s = 0; s < rubro.subfamilias.size(); ++s) {
+            const Subfamilia& sub = rubro.subfamilias[s];
+            const QString codigoSub = codigoRubro + Digitos(s + 1, 2);
+            c.familias.push_back({codigoSub, QString::fromUtf8(sub.nombre)});
+            for (size_t p = 0; p < sub.productos.size(); ++p) {
+                const QString codigoFamilia = codigoSub + Digitos(p + 1, 2);
+                const QString producto = QString::fromUtf8(sub.productos[p]);
+                c.familias.push_back({codigoFamilia, producto});
+                const int cuantos = 20 + int(azar.Entero(31));
+                for (int a = 0; a < cuantos; ++a) {
+                    ArticuloDemo art;
+                    ++numeroArticulo;
+                    art.idArticulo = codigoFamilia + QLatin1Char('-') + Digitos(a + 1, 3);
+                    const size_t marca = azar.Entero(std::uint32_t(c.marcas.size()));
+                    const char* presentacion = rubro.presentaciones[azar.Entero(std::uint32_t(rubro.presentaciones.size()))];
+                    art.descripcion = producto + QLatin1Char(' ') + c.marcas[marca].descripcion + QLatin1Char(' ') +
+                                      QString::fromUtf8(presentacion);
+                    const QString ean = QStringLiteral("779") + Digitos(std::uint64_t(numeroArticulo) * 7919 % 1000000000, 9);
+                    art.codigoBarra = ean + DigitoVerificador(ean);
+                    const QString dun = QStringLiteral("1") + ean;
+                    art.codigoBarraDUN = dun + DigitoVerificador(dun);
+                    art.idRubro = QStringLiteral("R") + codigoRubro;
+                    art.idTipo = c.marcas[marca].codigo;
+                    art.idFamilia = codigoFamilia;
+                    const ClienteDemo& proveedor = c.proveedores[azar.Entero(std::uint32_t(c.proveedores.size()))];
+                    art.cuentaProveedor = proveedor.codigo;
+                    art.codigoArtProveedor = proveedor.codigo.mid(1) + QLatin1Char('/') + Digitos(azar.Entero(100000), 5);
+                    art.costo = Centavos(rubro.costoMinimo + (rubro.costoMaximo - rubro.costoMinimo) *
+                                                                 std::pow(azar.Real(), 2.0));
+                    art.precio = Centavos(art.costo * (1.25 + 0.35 * azar.Real()));
+                    art.cantidadMaxima = rubro.cantidadMaxima;
+                    art.suspendido = azar.Entero(40) == 0;
+                    c.articulos.push_back(art);
+                }
+            }
+        }
+    }
+    // Categories follow how well an article sells (its place in the popularity order).
+    std::vector<int> orden(c.articulos.size());
+    for (size_t i = 0; i < orden.size(); ++i) orden[i] = int(i);
+    Azar azarOrden(semilla ^ 0xA5A5A5A5ull);
+    Mezclar(orden, azarOrden);
+    for (size_t rango = 0; rango < orden.size(); ++rango) {
+        const double parte = double(rango) / double(orden.size());
+        ArticuloDemo& art = c.articulos[size_t(orden[rango])];
+        art.idCategoria = parte < 0.1 ? QStringLiteral("A") : parte < 0.35 ? QStringLiteral("B")
+                          : parte < 0.8 ? (rango % 7 == 0 ? QStringLiteral("D") : QStringLiteral("C"))
+                                        : QStringLiteral("E");
+    }
+    return c;
+}
+
+// --- Movements ----------------------------------------------------------------
+
+GeneradorMovimientos::GeneradorMovimientos(const CatalogoDemo& catalogo, std::uint64_t semilla, int indiceEmpresa,
+                                           std::int64_t lineasVenta, int anio, int mes)
+    : catalogo_(catalogo),
+      azar_(semilla * 0x9E3779B97F4A7C15ull + std::uint64_t(indiceEmpresa + 1) * 0xD1B54A32D192ED03ull),
+      restantes_(lineasVenta),
+      mesFinal_(anio * 12 + mes - 1) {
+    acumArticulos_ = Acumulados(catalogo.articulos.size(), 1.05);
+    acumClientes_ = Acumulados(catalogo.clientes.size(), 0.9);
+    // The same popularity order as the categories, so category A sells most.
+    ordenArticulos_.resize(catalogo.articulos.size());
+    for (size_t i = 0; i < ordenArticulos_.size(); ++i) ordenArticulos_[i] = int(i);
+    Azar azarOrden(semilla ^ 0xA5A5A5A5ull);
+    Mezclar(ordenArticulos_, azarOrden);
+    ordenClientes_.resize(catalogo.clientes.size());
+    for (size_t i = 0; i < ordenClientes_.size(); ++i) ordenClientes_[i] = int(i);
+    Azar azarClientes(semilla * 31 + std::uint64_t(indiceEmpresa));
+    Mezclar(ordenClientes_, azarClientes);
+    // Months: a slow growth, more sales in December and March, fewer in January.
+    double suma = 0;
+    for (int m = 0; m < 24; ++m) {
+        const int mesDelAnio = (mesFinal_ - 23 + m) % 12 + 1;
+        double peso = 1.0 + 0.01 * m;
+        if (mesDelAnio == 12) peso *= 1.4;
+        if (mesDelAnio == 3) peso *= 1.15;
+        if (mesDelAnio == 1) peso *= 0.8;
+        suma += peso;
+        acumMeses_.push_back(suma);
+    }
+}
+
+int GeneradorMovimientos::ElegirMes() {
+    return mesFinal_ - 23 + int(Elegir(acumMeses_, azar_.Real()));
+}
+
+bool GeneradorMovimientos::Siguiente(MovimientoDemo& m) {
+    if (restantes_ <= 0) return false;
+    const int codigoMes = ElegirMes();
+    const int anio = codigoMes / 12;
+    const int mes = codigoMes % 12 + 1;
+    const int dia = 1 + int(azar_.Entero(28));
+    const int hora = 8 + int(azar_.Entero(13));
+    const int minuto = int(azar_.Entero(60));
+    const int segundo = int(azar_.Entero(60));
+    m.fecha = QStringLiteral("%1-%2-%3 %4:%5:%6")
+                  .arg(anio, 4, 10, QLatin1Char('0'))
+                  .arg(mes, 2, 10, QLatin1Char('0'))
+                  .arg(dia, 2, 10, QLatin1Char('0'))
+                  .arg(hora, 2, 10, QLatin1Char('0'))
+                  .arg(minuto, 2, 10, QLatin1Char('0'))
+                  .arg(segundo, 2, 10, QLatin1Char('0'));
+    m.articulo = ordenArticulos_[Elegir(acumArticulos_, azar_.Real())];
+    const ArticuloDemo& art = catalogo_.articulos[size_t(m.articulo)];
+    // Prices rise about 2% a month up to the last month's list.
+    const double factor = std::pow(1.02, double(codigoMes - mesFinal_));
+    const double costo = Centavos(art.costo * factor);
+    const std::uint32_t clase = azar_.Entero(100);
+    if (clase < 8) {
+        // Not a sale: purchases and stock adjustments.
+        m.tipo = clase < 6 ? "CMP" : "AJU";
+        m.unidad = int(azar_.Entero(std::uint32_t(catalogo_.unidades.size())));
+        m.vendedor = -1;
+        m.cliente = -1;
+        const double cantidad = double(1 + azar_.Entero(std::uint32_t(art.cantidadMaxima * 10)));
+        m.cantidad = m.tipo[0] == 'C' ? cantidad : (azar_.Entero(2) ? cantidad : -cantidad) / 10.0;
+        m.costoUnitario = costo;
+        m.precioUnitario = 0;
+        return true;
+    }
+    m.tipo = "VTA";
+    m.cliente = ordenClientes_[Elegir(acumClientes_, azar_.Real())];
+    const ClienteDemo& cliente = catalogo_.clientes[size_t(m.cliente)];
+    m.vendedor = azar_.Entero(5) ? cliente.vendedor : int(azar_.Entero(std::uint32_t(catalogo_.vendedores.size())));
+    const std::uint32_t u = azar_.Entero(100);
+    m.unidad = u < 45 ? 0 : u < 70 ? 1 : u < 90 ? 2 : 3;
+    double cantidad = double(1 + azar_.Entero(std::uint32_t(art.cantidadMaxima)));
+    if (azar_.Entero(10) == 0) cantidad *= 5;  // an occasional bulk sale
+    const bool devolucion = azar_.Entero(50) == 0;
+    m.cantidad = devolucion ? cantidad : -cantidad;
+    static const double descuentos[] = {0, 0, 0, 0.05, 0.1};
+    m.costoUnitario = costo;
+    m.precioUnitario = Centavos(art.precio * factor * (1.0 - descuentos[azar_.Entero(5)]));
+    --restantes_;
+    return true;
+}
+
+Reparto RepartirLineas(std::int64_t total) {
+    Reparto r;
+    r.norte = (total * 3 + 4) / 5;
+    r.sur = total - r.norte;
+    return r;
+}
+
+// --- Writing a company database ------------------------------------------------
+
+namespace {
+
+struct Liberar {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Preparada = std::unique_ptr<sqlite3_stmt, Liberar>;
+
+[[noreturn]] void Fallo(sqlite3* db, const char* que) {
+    throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración (%1): %2")
+                                   .arg(QLatin1String(que), QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+void Ejecutar(sqlite3* db, const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fallo(db, sql);
+}
+
+Preparada Preparar(sqlite3* db, const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        Fallo(db, sql);
+    }
+    return Preparada(s);
+}
+
+void Texto(sqlite3_stmt* s, int i, const QString& t) {
+    if (t.isNull()) {
+        sqlite3_bind_null(s, i);
+        return;
+    }
+    const QByteArray b = t.toUtf8();
+    sqlite3_bind_text(s, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+}
+
+void Paso(sqlite3* db, sqlite3_stmt* s, const char* que) {
+    if (sqlite3_step(s) != SQLITE_DONE) Fallo(db, que);
+    sqlite3_reset(s);
+}
+
+void Codigos(sqlite3* db, const char* sql, const std::vector<Codigo>& codigos) {
+    Preparada s = Preparar(db, sql);
+    for (const Codigo& c : codigos) {
+        Texto(s.get(), 1, c.codigo);
+        Texto(s.get(), 2, c.descripcion);
+        Paso(db, s.get(), sql);
+    }
+}
+
+// A transaction of our own, or a savepoint inside the caller's.
+class Transaccion {
+public:
+    explicit Transaccion(sqlite3* db) : db_(db), anidada_(sqlite3_get_autocommit(db) == 0) {
+        Ejecutar(db_, anidada_ ? "SAVEPOINT kv_demo" : "BEGIN IMMEDIATE");
+    }
+    ~Transaccion() {
+        if (hecha_) return;
+        if (anidada_)
+            sqlite3_exec(db_, "ROLLBACK TO kv_demo; RELEASE kv_demo;", nullptr, nullptr, nullptr);
+        else if (sqlite3_get_autocommit(db_) == 0)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void Confirmar() {
+        Ejecutar(db_, anidada_ ? "RELEASE kv_demo" : "COMMIT");
+        hecha_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    bool anidada_;
+    bool hecha_ = false;
+};
+
+void Cuentas(sqlite3* db, sqlite3_stmt* s, const std::vector<ClienteDemo>& cuentas, const char* tipo) {
+    for (size_t i = 0; i < cuentas.size(); ++i) {
+        const ClienteDemo& k = cuentas[i];
+        Texto(s, 1, k.codigo);
+        Texto(s, 2, k.razonSocial);
+        Texto(s, 3, k.razonSocial);
+        sqlite3_bind_text(s, 4, tipo, -1, SQLITE_STATIC);
+        Texto(s, 5, k.contacto);
+        Texto(s, 6, k.domicilio);
+        Texto(s, 7, k.localidad);
+        Texto(s, 8, k.telefono);
+        sqlite3_bind_int(s, 9, i % 97 == 5 ? 1 : 0);  // a few confidential accounts for the restricted views
+        sqlite3_bind_int(s, 10, i % 53 == 7 ? 1 : 0);
+        Paso(db, s, "MA_CUENTAS");
+    }
+}
+
+}  // namespace
+
+ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpresa, std::int64_t lineasVenta,
+                              int anio, int mes, const QString& usuario) {
+    const CatalogoDemo c = CrearCatalogoDemo(semilla);
+    ResumenDemo resumen;
+    Transaccion transaccion(db);
+    Ejecutar(db,
+             "DELETE FROM MV_STOCK; DELETE FROM MA_ARTICULOS; DELETE FROM MA_CUENTAS; DELETE FROM TA_VENDEDORES; "
+             "DELETE FROM TA_CATEGORIAARTICULO; DELETE FROM TA_FAMILIAS; DELETE FROM TA_TIPOARTICULO; "
+             "DELETE FROM TA_RUBROS; DELETE FROM TA_DEPOSITO; DELETE FROM TA_UNIDADNEGOCIO; "
+             "DELETE FROM V_MV_FALTANTES;");
+
+    Codigos(db, "INSERT INTO TA_UNIDADNEGOCIO (Codigo, Descripcion) VALUES (?1, ?2)", c.unidades);
+    {
+        Preparada s = Preparar(db, "INSERT INTO TA_DEPOSITO (IdDeposito, Descripcion, UnidadNegocio) VALUES (?1, ?2, ?3)");
+        for (size_t i = 0; i < c.depositos.size(); ++i) {
+            Texto(s.get(), 1, c.depositos[i].codigo);
+            Texto(s.get(), 2, c.depositos[i].descripcion);
+            Texto(s.get(), 3, c.unidades[i % c.unidades.size()].codigo);
+            Paso(db, s.get(), "TA_DEPOSITO");
+        }
+    }
+    Codigos(db, "INSERT INTO TA_RUBROS (IdRubro, Descripcion) VALUES (?1, ?2)", c.rubros);
+    Codigos(db, "INSERT INTO TA_TIPOARTICULO (IdTipo, Descripcion) VALUES (?1, ?2)", c.marcas);
+    Codigos(db, "INSERT INTO TA_FAMILIAS (IdFamilia, Descripcion) VALUES (?1, ?2)", c.familias);
+    Codigos(db, "INSERT INTO TA_CATEGORIAARTICULO (IdCategoria, Descripcion) VALUES (?1, ?2)", c.categorias);
+    {
+        Preparada s = Preparar(db, "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre, Dada_De_Baja) VALUES (?1, ?2, ?3)");
+        for (size_t i = 0; i < c.vendedores.size(); ++i) {
+            Texto(s.get(), 1, c.vendedores[i].codigo);
+            Texto(s.get(), 2, c.vendedores[i].descripcion);
+            sqlite3_bind_int(s.get(), 3, i == c.vendedores.size() - 1 ? 1 : 0);
+            Paso(db, s.get(), "TA_VENDEDORES");
+        }
+    }
+    {
+        Preparada s = Preparar(db,
+                               "INSERT INTO MA_CUENTAS (Codigo, Descripcion, Razon_Social, TipoCuenta, Contacto, "
+                               "Domicilio, Localidad, Telefono, Confidencial, Dada_De_Baja) "
+                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+        Cuentas(db, s.get(), c.clientes, "C");
+        Cuentas(db, s.get(), c.proveedores, "P");
+        resumen.clientes = std::int64_t(c.clientes.size());
+    }
+    {
+        Preparada s = Preparar(db,
+                               "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, CodigoBarra, CodigoBarraDUN, IdRubro, "
+                               "IdTipo, IdFamilia, IdCategoria, CodigoArtProveedor, CuentaProveedor, Suspendido, "
+                               "PuntoPedido, Stock, Precio1, Precio2, Precio3, Precio4, Precio5, Precio6, Precio7, "
+                               "Precio8) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
+                               "?16, ?17, ?18, ?19, ?20, ?21)");
+        Azar azar(semilla + 99);
+        for (const ArticuloDemo& a : c.articulos) {
+            Texto(s.get(), 1, a.idArticulo);
+            Texto(s.get(), 2, a.descripcion);
+            Texto(s.get(), 3, a.codigoBarra);
+            Texto(s.get(), 4, a.codigoBarraDUN);
+            Texto(s.get(), 5, a.idRubro);
+            Texto(s.get(), 6, a.idTipo);
+            Texto(s.get(), 7, a.idFamilia);
+            Texto(s.get(), 8, a.idCategoria);
+            Texto(s.get(), 9, a.codigoArtProveedor);
+            Texto(s.get(), 10, a.cuentaProveedor);
+            sqlite3_bind_int(s.get(), 11, a.suspendido ? 1 : 0);
+            sqlite3_bind_double(s.get(), 12, double(5 * (1 + azar.Entero(10))));
+            sqlite3_bind_double(s.get(), 13, double(azar.Entero(400)));
+            // List prices 1 to 8: retail, then wholesale steps down.
+            static const double escalas[] = {1.0, 0.97, 0.94, 0.9, 0.87, 0.85, 0.82, 0.8};
+            for (int p = 0; p < 8; ++p) sqlite3_bind_double(s.get(), 14 + p, Centavos(a.precio * escalas[p]));
+            Paso(db, s.get(), "MA_ARTICULOS");
+        }
+        resumen.articulos = std::int64_t(c.articulos.size());
+    }
+    {
+        Preparada s = Preparar(db,
+                               "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, Cuenta, "
+                               "Cantidad, CostoUnitario, PrecioUnitario) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        sqlite3_stmt* st = s.get();
+        // Codes as UTF-8 once; the loop below binds them without copying.
+        std::vector<QByteArray> unidades, articulos, vendedores, clientes;
+        for (const auto& u : c.unidades) unidades.push_back(u.codigo.toUtf8());
+        for (const auto& a : c.articulos) articulos.push_back(a.idArticulo.toUtf8());
+        for (const auto& v : c.vendedores) vendedores.push_back(v.codigo.toUtf8());
+        for (const auto& k : c.clientes) clientes.push_back(k.codigo.toUtf8());
+        GeneradorMovimientos generador(c, semilla, indiceEmpresa, lineasVenta, anio, mes);
+        MovimientoDemo m;
+        auto enlazar = [st](int i, const QByteArray& b) {
+            sqlite3_bind_text(st, i, b.constData(), int(b.size()), SQLITE_STATIC);
+        };
+        while (generador.Siguiente(m)) {
+            const QByteArray fecha = m.fecha.toLatin1();
+            sqlite3_bind_text(st, 1, fecha.constData(), int(fecha.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, m.tipo, 3, SQLITE_STATIC);
+            enlazar(3, unidades[size_t(m.unidad)]);
+            enlazar(4, articulos[size_t(m.articulo)]);
+            if (m.vendedor >= 0) enlazar(5, vendedores[size_t(m.vendedor)]); else sqlite3_bind_null(st, 5);
+            if (m.cliente >= 0) enlazar(6, clientes[size_t(m.cliente)]); else sqlite3_bind_null(st, 6);
+            sqlite3_bind_double(st, 7, m.cantidad);
+            sqlite3_bind_double(st, 8, m.costoUnitario);
+            sqlite3_bind_double(st, 9, m.precioUnitario);
+            Paso(db, st, "MV_STOCK");
+            ++resumen.movimientos;
+            if (m.tipo[0] == 'V') ++resumen.lineasVenta;
+        }
+    }
+    {
+        Preparada s = Preparar(db, "DELETE FROM TA_CONFIGURACION WHERE Clave = 'CantidadDecimales' COLLATE KV");
+        Paso(db, s.get(), "TA_CONFIGURACION");
+        Preparada t = Preparar(db, "INSERT INTO TA_CONFIGURACION (Clave, Valor) VALUES ('CantidadDecimales', '2')");
+        Paso(db, t.get(), "TA_CONFIGURACION");
+    }
+    if (!usuario.isEmpty()) {
+        Preparada s = Preparar(db, "DELETE FROM TA_USUARIOS WHERE Nombre = ?1 COLLATE KV");
+        Texto(s.get(), 1, usuario);
+        Paso(db, s.get(), "TA_USUARIOS");
+        Preparada t = Preparar(db,
+                               "INSERT INTO TA_USUARIOS (Nombre, UNegocio, verproforma, Administrador) "
+                               "VALUES (?1, '0001', 0, 1)");
+        Texto(t.get(), 1, usuario);
+        Paso(db, t.get(), "TA_USUARIOS");
+    }
+    transaccion.Confirmar();
+    return resumen;
+}
+
+// --- The server procedure ---------------------------------------------------------
+
+void RegistrarProcedimientoDemo() {
+    RegistrarProcedimiento(QLatin1String(kNombreProcedimientoDemo), [](ContextoProcedimiento& contexto,
+                                                                        const std::vector<Argumento>& argumentos) {
+        auto valor = [&](size_t i) { return i < argumentos.size() ? argumentos[i].valor : QVariant(); };
+        bool ok1 = false, ok2 = false, ok3 = false;
+        const std::uint64_t semilla = valor(0).toString().toULongLong(&ok1);
+        const std::int64_t lineas = valor(1).toString().toLongLong(&ok2);
+        const int indice = valor(2).toString().toInt(&ok3);
+        const QString textoMes = valor(3).toString().trimmed();
+        const int barra = int(textoMes.indexOf(QLatin1Char('/')));
+        const int mes = barra > 0 ? textoMes.left(barra).toInt() : 0;
+        const int anio = barra > 0 ? textoMes.mid(barra + 1).toInt() : 0;
+        if (!ok1 || !ok2 || !ok3 || lineas < 0 || mes < 1 || mes > 12 || anio < 1900 || anio > 9999)
+            throw ErrorServidor(50000, QStringLiteral("%1: se esperaba semilla, líneas, empresa y mes ('M/AAAA').")
+                                           .arg(QLatin1String(kNombreProcedimientoDemo)));
+        const QString base = contexto.BaseActual();
+        const ResumenDemo r = LlenarEmpresaDemo(contexto.Base(base), semilla, indice, lineas, anio, mes, base);
+        contexto.DevolverAfectadas(r.movimientos);
+    });
+}
+
+}  // namespace kv::local::demo
