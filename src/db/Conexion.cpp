@@ -18,6 +18,7 @@ const QString kTextoSinTransaccion = QStringLiteral("No hay ninguna transacción
 const QString kTextoTransaccionAbierta =
     QStringLiteral("Sólo puede haber una transacción activa en esta sesión.");
 const QString kOrigenADO = QStringLiteral("ADODB.Connection");
+const QString kTextoSinCadena = QStringLiteral("No se ha indicado la cadena de conexión.");
 
 bool EsClaveDeUsuario(const QString& clave) {
     return clave == QLatin1String("UID") || clave == QLatin1String("USER ID") || clave == QLatin1String("USER");
@@ -97,6 +98,8 @@ void Conexion::Open(const QString& cadena, const QString& usuario, const QString
     if (sesion_) throw KvExcepcion(adoerr::ObjetoAbierto, kTextoObjetoAbierto, kOrigenADO);
     if (!cadena.isEmpty()) cadena_ = cadena;
     errores_.Clear();
+    if (cadena_.trimmed().isEmpty())
+        Fallar({ErrorBD{adoerr::FalloNoEspecificado, kTextoSinCadena, 0, QString(), kOrigenADO, 0}});
     const ParametrosConexion parametros = ParametrosConexion::Analizar(ConCredenciales(cadena_, usuario, clave));
     try {
         std::shared_ptr<Proveedor> proveedor = ElegirProveedor(parametros);
@@ -177,7 +180,7 @@ std::vector<ErrorBD> ErroresDe(const std::vector<ResultadoSentencia>& resultados
 }
 }  // namespace
 
-std::unique_ptr<Recordset> Conexion::Execute(const QString& sql, qint32* afectados, int /*opciones*/) {
+std::unique_ptr<Recordset> Conexion::Execute(const QString& sql, qint32* afectados, int opciones) {
     std::vector<ResultadoSentencia> resultados = Correr(QStringLiteral("Execute"), sql, {});
     const std::vector<ErrorBD> errores = ErroresDe(resultados);
     if (!errores.empty()) Fallar(errores);
@@ -187,6 +190,8 @@ std::unique_ptr<Recordset> Conexion::Execute(const QString& sql, qint32* afectad
             if (!r.tieneFilas && r.filasAfectadas >= 0) total = (total < 0 ? 0 : total) + r.filasAfectadas;
         *afectados = static_cast<qint32>(total);
     }
+    // adExecuteNoRecords: the caller wants no recordset back.
+    if (opciones != -1 && (opciones & 0x80) != 0) return nullptr;
     for (ResultadoSentencia& r : resultados)
         if (r.tieneFilas) return Recordset::DesdeResultado(std::move(r), this, sql);
     return nullptr;

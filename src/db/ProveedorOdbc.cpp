@@ -196,6 +196,12 @@ public:
                 std::vector<ErrorBD> errores = Diagnosticos(SQL_HANDLE_STMT, s.h(), origen_);
                 if (EsPerdidaDeConexion(errores)) throw ErrorProveedor(errores);
                 if (vuelta > 0 && (errores.empty() || errores.front().estadoSQL == QLatin1String("HY010"))) break;
+                // A driver that keeps answering the same error is not moving on through the batch.
+                if (!resultados.empty() && resultados.back().error && !errores.empty() &&
+                    resultados.back().error->estadoSQL == errores.front().estadoSQL &&
+                    resultados.back().error->errorNativo == errores.front().errorNativo &&
+                    resultados.back().error->descripcion == errores.front().descripcion)
+                    break;
                 ResultadoSentencia r;
                 r.error = errores.empty() ? ErrorSimple(QStringLiteral("Error no especificado del controlador ODBC."), origen_)
                                           : errores.front();

@@ -151,6 +151,19 @@ TEST(EleccionProveedor, AccessNoEstaDisponibleEnEstaPlataforma) {
     }
 }
 
+TEST(EleccionProveedor, SinCadenaNoSeIntentaNada) {
+    Conexion cn;
+    try {
+        cn.Open();
+        FAIL();
+    } catch (const kv::KvExcepcion& e) {
+        EXPECT_EQ(e.error().numero, adoerr::FalloNoEspecificado);
+        EXPECT_EQ(e.error().descripcion, "No se ha indicado la cadena de conexión.");
+    }
+    EXPECT_EQ(cn.Errors().Count(), 1);
+    EXPECT_EQ(cn.State(), ado::Cerrado);
+}
+
 TEST(EleccionProveedor, UnProveedorDesconocidoSeNombraEnElMensaje) {
     Conexion cn;
     try {
@@ -263,6 +276,7 @@ TEST_F(ConexionConProveedor, RegistrosAfectadosYPrimerRecordsetDelLote) {
     EXPECT_EQ(rs->RecordCount(), 2);
     EXPECT_EQ(rs->Source(), "lote");
     EXPECT_EQ(rs->ActiveConnection(), &cn);
+    EXPECT_EQ(cn.Execute("lote", nullptr, 0x80), nullptr);  // adExecuteNoRecords
 }
 
 TEST_F(ConexionConProveedor, BaseAislamientoYTransacciones) {
