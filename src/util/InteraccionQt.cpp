@@ -238,6 +238,7 @@ void InteraccionQt::ProgresoIniciar(const QString& titulo, bool permiteCancelar)
     cmdCancelar_->setEnabled(true);
     pendiente_ = true;
     PintarProgreso();
+    desdePintado_.invalidate();  // the first update shows at once
     progreso_->show();
     desdeEventos_.start();
     QCoreApplication::processEvents();
