@@ -1,0 +1,102 @@
+#pragma once
+// One open SQLite database of the embedded server, set up the same way for
+// every user of it: WAL journal, a busy wait that honours the statement's
+// time-out, the KV collation and the T-SQL functions, and the server's own
+// helper functions (identity values, date conversion).
+
+#include <QString>
+#include <QVariant>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "localserver/ErrorServidor.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kv::local {
+
+// How long a statement waits for another connection's lock when it has no
+// time-out of its own.
+inline constexpr int EsperaBloqueoSinLimiteMs = 10 * 60 * 1000;
+
+class BaseSqlite {
+public:
+    // Opens (and with `crear`, creates with owner-only permissions) the file.
+    // `nombre` is the database name the errors speak of.
+    static std::unique_ptr<BaseSqlite> Abrir(const QString& ruta, const QString& nombre, bool crear);
+    ~BaseSqlite();
+    BaseSqlite(const BaseSqlite&) = delete;
+    BaseSqlite& operator=(const BaseSqlite&) = delete;
+
+    sqlite3* db() const { return db_; }
+    const QString& nombre() const { return nombre_; }
+    const QString& ruta() const { return ruta_; }
+
+    // Deadline of the running statement; 0 seconds means none.
+    void FijarLimite(int segundos);
+    void FijarLimite(std::chrono::steady_clock::time_point limite, bool conLimite);
+    bool TiempoAgotado() const;
+    bool Vencido() const { return vencido_; }
+    void LimpiarVencido() { vencido_ = false; }
+
+    // Runs SQL without results; throws ErrorServidor with the server's number.
+    void Ejecutar(const QString& sql);
+    // First column of the first row, or a null QVariant.
+    QVariant Escalar(const QString& sql, const std::vector<QVariant>& parametros = {});
+    // All rows of a query, as variants.
+    std::vector<std::vector<QVariant>> Filas(const QString& sql, const std::vector<QVariant>& parametros = {});
+
+    bool EnTransaccion() const;
+
+private:
+    BaseSqlite() = default;
+    static int Ocupado(void* yo, int intentos);
+    static int Progreso(void* yo);
+
+    sqlite3* db_ = nullptr;
+    QString nombre_;
+    QString ruta_;
+    bool conLimite_ = false;
+    std::chrono::steady_clock::time_point limite_{};
+    std::chrono::steady_clock::time_point inicioEspera_{};
+    bool vencido_ = false;
+};
+
+// A prepared statement, finalized on destruction.
+class Preparada {
+public:
+    // Throws ErrorServidor when SQLite refuses the text.
+    Preparada(BaseSqlite& base, const QString& sql);
+    ~Preparada();
+    Preparada(const Preparada&) = delete;
+    Preparada& operator=(const Preparada&) = delete;
+    sqlite3_stmt* stmt() const { return stmt_; }
+    bool Vacia() const { return stmt_ == nullptr; }  // only blanks or comments
+    void Enlazar(int indice, const QVariant& valor);  // 1-based
+    void Enlazar(const std::vector<QVariant>& valores);
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int Paso();
+    void Reiniciar();
+    QVariant Columna(int i) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+    QByteArray texto_;
+};
+
+// The value of a column of the current row as SQLite holds it.
+QVariant ValorColumna(sqlite3_stmt* stmt, int i);
+
+// Date and time text, day first or ISO, as the stored ISO text
+// "YYYY-MM-DD HH:MM:SS"; empty when the text is not a date.
+QString FechaISO(const QString& texto);
+
+// Quotes an identifier for SQLite.
+QString Identificador(const QString& nombre);
+// Quotes a text as an SQLite literal.
+QString Literal(const QString& texto);
+
+}  // namespace kv::local

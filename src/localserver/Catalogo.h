@@ -1,0 +1,83 @@
+#pragma once
+// The embedded server's own catalog, kept in the master database: logins with
+// their salted password hashes, server roles, the databases, and for each
+// database the users mapped to logins and their database roles.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "localserver/BaseSqlite.h"
+
+namespace kv::local {
+
+inline constexpr const char* BaseMaestra = "master";
+inline constexpr const char* AdministradorInicial = "Korvane";
+inline constexpr const char* ClaveAdministradorInicial = "pelumbo";
+inline constexpr int IteracionesClave = 20000;
+
+// Roles the server accepts.
+QStringList RolesServidor();
+QStringList RolesBase();
+
+// The server's folder: $KVESTV_DATOS, by default "kv_estv" under the user's data
+// folder; created on first use, open to its owner only.
+QString CarpetaServidor();
+// File of a database: <folder>/<NAME IN UPPER CASE>.db
+QString RutaBase(const QString& carpeta, const QString& nombre);
+// Refuses a login or database name that could leave the folder or break a
+// statement: empty, a quote, a path separator, a control character.
+void ValidarNombre(const QString& nombre);
+
+// Salted slow hash of a password, "pbkdf2-sha256$iterations$salt$hash" (hex).
+QString HashClave(const QString& clave);
+bool VerificarClave(const QString& clave, const QString& hash);
+
+struct InfoLogin {
+    QString nombre;  // as created
+    QString baseDefecto;
+};
+
+class Catalogo {
+public:
+    // Opens the catalog of the folder, creating a fresh server the first time.
+    explicit Catalogo(const QString& carpeta);
+
+    const QString& carpeta() const { return carpeta_; }
+    BaseSqlite& maestra() { return *maestra_; }
+
+    // Logins.
+    std::optional<InfoLogin> Login(const QString& nombre);
+    bool Autenticar(const QString& login, const QString& clave);
+    void AgregarLogin(const QString& nombre, const QString& clave, const QString& baseDefecto);  // 15025 when there
+    void CambiarClave(const QString& login, const QString& clave);
+    // sysadmin holds every server role.
+    bool TieneRolServidor(const QString& login, const QString& rol);
+    void AgregarRolServidor(const QString& login, const QString& rol);
+
+    // Databases. The name as created, or nothing.
+    std::optional<QString> Base(const QString& nombre);
+    QStringList Bases();
+    void RegistrarBase(const QString& nombre, const QString& propietario);
+    void QuitarBase(const QString& nombre);
+
+    // Users of a database.
+    std::optional<QString> UsuarioDeLogin(const QString& base, const QString& login);
+    std::optional<QString> LoginDeUsuario(const QString& base, const QString& usuario);
+    void AgregarUsuario(const QString& base, const QString& usuario, const QString& login);
+    bool TieneRolBase(const QString& base, const QString& usuario, const QString& rol);
+    void AgregarRolBase(const QString& base, const QString& usuario, const QString& rol);
+
+    // Whether the login may work in the database (master is open to everyone).
+    bool PuedeUsar(const QString& login, const QString& base);
+    // Whether the login holds the database role there (sysadmin and db_owner hold every one).
+    bool TienePermisoBase(const QString& login, const QString& base, const QString& rol);
+
+private:
+    void Inicializar();
+    QString carpeta_;
+    std::unique_ptr<BaseSqlite> maestra_;
+};
+
+}  // namespace kv::local

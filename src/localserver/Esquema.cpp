@@ -1,0 +1,529 @@
+#include "localserver/Esquema.h"
+
+#include <sqlite3.h>
+
+#include <QSet>
+
+#include "db/Proveedor.h"
+#include "localserver/Errores.h"
+
+namespace kv::local {
+
+namespace {
+
+enum class Almacen { Texto, Entero, Real, Fecha, Binario, Ninguno };
+
+Almacen AlmacenDe(const QString& tipo) {
+    static const QSet<QString> texto = {"nvarchar", "varchar", "nchar", "char", "ntext", "text", "sysname",
+                                        "uniqueidentifier", "xml"};
+    static const QSet<QString> entero = {"int", "smallint", "tinyint", "bigint", "bit"};
+    static const QSet<QString> real = {"money", "smallmoney", "float", "real", "decimal", "numeric"};
+    static const QSet<QString> fecha = {"datetime", "smalldatetime", "date", "datetime2"};
+    static const QSet<QString> binario = {"image", "varbinary", "binary", "timestamp", "rowversion"};
+    const QString t = tipo.toLower();
+    if (texto.contains(t)) return Almacen::Texto;
+    if (entero.contains(t)) return Almacen::Entero;
+    if (real.contains(t)) return Almacen::Real;
+    if (fecha.contains(t)) return Almacen::Fecha;
+    if (binario.contains(t)) return Almacen::Binario;
+    return Almacen::Ninguno;
+}
+
+// Range of the integer types, checked so that an out-of-range value fails as on SQL Server.
+bool Rango(const QString& tipo, qint64& minimo, qint64& maximo) {
+    const QString t = tipo.toLower();
+    if (t == QLatin1String("int")) { minimo = -2147483648LL; maximo = 2147483647LL; return true; }
+    if (t == QLatin1String("smallint")) { minimo = -32768; maximo = 32767; return true; }
+    if (t == QLatin1String("tinyint")) { minimo = 0; maximo = 255; return true; }
+    return false;
+}
+
+bool EsTextoConLongitud(const QString& tipo) {
+    const QString t = tipo.toLower();
+    return t == QLatin1String("nvarchar") || t == QLatin1String("varchar") || t == QLatin1String("nchar") ||
+           t == QLatin1String("char") || t == QLatin1String("varbinary") || t == QLatin1String("binary");
+}
+
+QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c) {
+    const Almacen a = AlmacenDe(c.tipo);
+    QString s = Identificador(c.nombre) + QLatin1Char(' ');
+    switch (a) {
+        case Almacen::Texto: s += QStringLiteral("TEXT COLLATE KV"); break;
+        case Almacen::Entero: s += QStringLiteral("INTEGER"); break;
+        case Almacen::Real: s += QStringLiteral("REAL"); break;
+        case Almacen::Fecha: s += QStringLiteral("TEXT"); break;
+        case Almacen::Binario: s += QStringLiteral("BLOB"); break;
+        case Almacen::Ninguno: break;
+    }
+    if (!c.nulos) s += QStringLiteral(" NOT NULL");
+    if (c.identidad) s += QStringLiteral(" DEFAULT (kv_identidad(%1))").arg(Literal(def.nombre));
+    else if (!c.defecto.trimmed().isEmpty()) s += QStringLiteral(" DEFAULT (%1)").arg(c.defecto);
+    if (EsTextoConLongitud(c.tipo) && c.longitud > 0) {
+        const QString largo = a == Almacen::Binario ? QStringLiteral("length(%1)") : QStringLiteral("length(%1)");
+        s += QStringLiteral(" CONSTRAINT %1 CHECK (%2 <= %3)")
+                 .arg(Identificador(QStringLiteral("kvlon_") + c.nombre), largo.arg(Identificador(c.nombre)))
+                 .arg(c.longitud);
+    }
+    qint64 minimo = 0, maximo = 0;
+    if (Rango(c.tipo, minimo, maximo))
+        s += QStringLiteral(" CONSTRAINT %1 CHECK (%2 BETWEEN %3 AND %4)")
+                 .arg(Identificador(QStringLiteral("kvint_") + c.nombre), Identificador(c.nombre))
+                 .arg(minimo)
+                 .arg(maximo);
+    return s;
+}
+
+const ColumnaDeclarada* Buscar(const DefinicionTabla& def, const QString& columna) {
+    for (const auto& c : def.columnas)
+        if (c.nombre.compare(columna.trimmed(), Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
+
+ColumnaDeclarada* Buscar(DefinicionTabla& def, const QString& columna) {
+    for (auto& c : def.columnas)
+        if (c.nombre.compare(columna.trimmed(), Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
+
+bool ExisteRestriccion(BaseSqlite& base, const QString& nombre) {
+    return base.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_restricciones WHERE nombre = ?1"), {nombre})
+               .toInt() > 0;
+}
+
+// Runs `trabajo` inside a savepoint: all of it or none of it, within or without
+// a transaction of the connection.
+template <typename F>
+void Atomico(BaseSqlite& base, F trabajo) {
+    base.Ejecutar(QStringLiteral("SAVEPOINT kv_esquema"));
+    try {
+        trabajo();
+        base.Ejecutar(QStringLiteral("RELEASE kv_esquema"));
+    } catch (...) {
+        sqlite3_exec(base.db(), "ROLLBACK TO kv_esquema; RELEASE kv_esquema;", nullptr, nullptr, nullptr);
+        sqlite3_exec(base.db(), "PRAGMA legacy_alter_table=OFF", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void GuardarCatalogo(BaseSqlite& base, const DefinicionTabla& def) {
+    base.Escalar(QStringLiteral("DELETE FROM kv_sys_columnas WHERE tabla = ?1"), {def.nombre});
+    base.Escalar(QStringLiteral("DELETE FROM kv_sys_restricciones WHERE tabla = ?1"), {def.nombre});
+    int orden = 0;
+    for (const auto& c : def.columnas) {
+        ++orden;
+        base.Escalar(QStringLiteral("INSERT INTO kv_sys_columnas (tabla, columna, orden, tipo, longitud, "
+                                    "precision_, escala, nulos, identidad, semilla, incremento, defecto, "
+                                    "nombre_defecto) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"),
+                     {def.nombre, c.nombre, orden, c.tipo.toLower(), c.longitud, c.precision, c.escala,
+                      c.nulos ? 1 : 0, c.identidad ? 1 : 0, c.semilla, c.incremento,
+                      c.defecto.isEmpty() ? QVariant() : QVariant(c.defecto),
+                      c.nombreDefecto.isEmpty() ? QVariant() : QVariant(c.nombreDefecto)});
+        if (!c.nombreDefecto.isEmpty())
+            base.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_restricciones (nombre, tabla, tipo, columnas) "
+                                        "VALUES (?1, ?2, 'DF', ?3)"),
+                         {c.nombreDefecto, def.nombre, c.nombre});
+    }
+    if (!def.clavePrimaria.isEmpty())
+        base.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_restricciones (nombre, tabla, tipo, columnas) "
+                                    "VALUES (?1, ?2, 'PK', ?3)"),
+                     {def.nombreClave.isEmpty() ? QStringLiteral("PK_") + def.nombre : def.nombreClave, def.nombre,
+                      def.clavePrimaria.join(QLatin1Char(','))});
+}
+
+void CrearDisparadores(BaseSqlite& base, const DefinicionTabla& def) {
+    for (const QString& s : SqlDisparadores(def)) base.Ejecutar(s);
+}
+
+// Replaces the table by one of the new shape, keeping its rows, indexes and the
+// views that name it.
+void Reconstruir(BaseSqlite& base, const DefinicionTabla& anterior, const DefinicionTabla& nueva) {
+    const QString temporal = QStringLiteral("kv_sys_reconstruida");
+    QStringList indices;
+    for (const auto& f : base.Filas(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND "
+                                                   "tbl_name = ?1 AND sql IS NOT NULL"),
+                                    {anterior.nombre}))
+        indices << f[0].toString();
+    QStringList columnas;
+    for (const auto& c : anterior.columnas) columnas << Identificador(c.nombre);
+    base.Ejecutar(QStringLiteral("PRAGMA legacy_alter_table=ON"));
+    base.Ejecutar(QStringLiteral("DROP TABLE IF EXISTS ") + Identificador(temporal));
+    base.Ejecutar(SqlCrearTabla(nueva, temporal));
+    const int rc = sqlite3_exec(base.db(),
+                                (QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
+                                     .arg(Identificador(temporal), columnas.join(QLatin1Char(',')),
+                                          Identificador(anterior.nombre)))
+                                    .toUtf8()
+                                    .constData(),
+                                nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const int extendido = sqlite3_extended_errcode(base.db());
+        if (extendido == SQLITE_CONSTRAINT_PRIMARYKEY || extendido == SQLITE_CONSTRAINT_UNIQUE)
+            throw ErrorServidor(err::ClaveDuplicadaIndice,
+                                msj::ClaveDuplicadaIndice(nueva.nombre, nueva.nombreClave),
+                                QString::fromLatin1(estado::Integridad));
+        if (extendido == SQLITE_CONSTRAINT_NOTNULL && nueva.columnas.size() > anterior.columnas.size())
+            throw ErrorServidor(err::ColumnaSinNulosNiDefecto,
+                                msj::ColumnaSinNulosNiDefecto(nueva.columnas.back().nombre, nueva.nombre),
+                                QString::fromLatin1(estado::General));
+        throw ErrorDeSqlite(base, extendido, {QStringLiteral("ALTER"), nueva.nombre});
+    }
+    base.Ejecutar(QStringLiteral("DROP TABLE ") + Identificador(anterior.nombre));
+    base.Ejecutar(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(Identificador(temporal), Identificador(nueva.nombre)));
+    base.Ejecutar(QStringLiteral("PRAGMA legacy_alter_table=OFF"));
+    for (const QString& i : indices) base.Ejecutar(i);
+    CrearDisparadores(base, nueva);
+    GuardarCatalogo(base, nueva);
+}
+
+ErrorServidor ErrorObjetoExiste(const QString& nombre) {
+    return ErrorServidor(err::ObjetoExiste, msj::ObjetoExiste(nombre), QStringLiteral("42S01"));
+}
+
+}  // namespace
+
+bool EsTablaDelSistema(const QString& nombre) {
+    return nombre.startsWith(QLatin1String(PrefijoSistema), Qt::CaseInsensitive) ||
+           nombre.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
+void AsegurarCatalogoBase(BaseSqlite& base) {
+    const QVariant hay = base.Escalar(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_columnas'"));
+    if (hay.toInt() > 0) return;
+    base.Ejecutar(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS kv_sys_columnas (tabla TEXT NOT NULL COLLATE NOCASE, "
+        "columna TEXT NOT NULL COLLATE NOCASE, orden INTEGER, tipo TEXT, longitud INTEGER, precision_ INTEGER, "
+        "escala INTEGER, nulos INTEGER, identidad INTEGER, semilla INTEGER, incremento INTEGER, defecto TEXT, "
+        "nombre_defecto TEXT, PRIMARY KEY (tabla, columna));"
+        "CREATE TABLE IF NOT EXISTS kv_sys_restricciones (nombre TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+        "tabla TEXT COLLATE NOCASE, tipo TEXT, columnas TEXT);"
+        "CREATE TABLE IF NOT EXISTS kv_sys_identidad (tabla TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+        "siguiente INTEGER NOT NULL, incremento INTEGER NOT NULL);"));
+}
+
+QString SqlCrearTabla(const DefinicionTabla& def, const QString& nombreFisico) {
+    QStringList partes;
+    int numero = 0;
+    for (const auto& c : def.columnas) {
+        ++numero;
+        if (AlmacenDe(c.tipo) == Almacen::Ninguno)
+            throw ErrorServidor(err::TipoDesconocido, msj::TipoDesconocido(numero, c.nombre, c.tipo),
+                                QString::fromLatin1(estado::Sintaxis));
+        partes << DefinicionColumna(def, c);
+    }
+    if (!def.clavePrimaria.isEmpty()) {
+        QStringList cols;
+        for (const QString& k : def.clavePrimaria) {
+            const ColumnaDeclarada* c = Buscar(def, k);
+            cols << Identificador(c ? c->nombre : k.trimmed());
+        }
+        const QString nombre = def.nombreClave.isEmpty() ? QStringLiteral("PK_") + def.nombre : def.nombreClave;
+        partes << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)").arg(Identificador(nombre), cols.join(QLatin1Char(',')));
+    }
+    return QStringLiteral("CREATE TABLE %1 (%2) STRICT").arg(Identificador(nombreFisico), partes.join(QStringLiteral(", ")));
+}
+
+QStringList SqlDisparadores(const DefinicionTabla& def) {
+    QStringList s;
+    const QString t = Identificador(def.nombre);
+    const QString base = QStringLiteral("kv_sys_trg_") + def.nombre;
+    for (const auto& c : def.columnas) {
+        if (!c.identidad) continue;
+        const QString col = Identificador(c.nombre);
+        s << QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 FOR EACH ROW WHEN NOT kv_identidad_generada(NEW.%3) "
+                            "BEGIN SELECT RAISE(ABORT, %4); END")
+                 .arg(Identificador(base + QStringLiteral("_identidad")), t, col,
+                      Literal(TextoErrorCodificado(err::IdentidadExplicita, msj::IdentidadExplicita(def.nombre))));
+        s << QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE OF %3 ON %2 FOR EACH ROW WHEN NEW.%3 IS NOT OLD.%3 "
+                            "BEGIN SELECT RAISE(ABORT, %4); END")
+                 .arg(Identificador(base + QStringLiteral("_identidad_upd")), t, col,
+                      Literal(TextoErrorCodificado(
+                          8102, QStringLiteral("No se puede actualizar la columna de identidad '%1'.").arg(c.nombre))));
+        break;  // one identity column per table
+    }
+    QStringList condiciones, asignaciones, columnas;
+    for (const auto& c : def.columnas) {
+        const QString col = Identificador(c.nombre);
+        const QString tipo = c.tipo.toLower();
+        if (AlmacenDe(tipo) == Almacen::Fecha) {
+            condiciones << QStringLiteral("NEW.%1 IS NOT kv_fecha_iso(NEW.%1)").arg(col);
+            asignaciones << QStringLiteral("%1 = kv_fecha_iso(%1)").arg(col);
+            columnas << col;
+        } else if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney")) {
+            condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, 4)").arg(col);
+            asignaciones << QStringLiteral("%1 = round(%1, 4)").arg(col);
+            columnas << col;
+        } else if ((tipo == QLatin1String("decimal") || tipo == QLatin1String("numeric"))) {
+            condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, %2)").arg(col).arg(c.escala);
+            asignaciones << QStringLiteral("%1 = round(%1, %2)").arg(col).arg(c.escala);
+            columnas << col;
+        } else if (tipo == QLatin1String("bit")) {
+            condiciones << QStringLiteral("NEW.%1 NOT IN (0, 1)").arg(col);
+            asignaciones << QStringLiteral("%1 = (%1 <> 0)").arg(col);
+            columnas << col;
+        }
+    }
+    if (!condiciones.isEmpty()) {
+        const QString cuerpo = QStringLiteral("WHEN %1 BEGIN UPDATE %2 SET %3 WHERE rowid = NEW.rowid; END")
+                                   .arg(condiciones.join(QStringLiteral(" OR ")), t,
+                                        asignaciones.join(QStringLiteral(", ")));
+        s << QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 FOR EACH ROW ")
+                     .arg(Identificador(base + QStringLiteral("_normaliza_ins")), t) +
+                 cuerpo;
+        s << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF %3 ON %2 FOR EACH ROW ")
+                     .arg(Identificador(base + QStringLiteral("_normaliza_upd")), t, columnas.join(QStringLiteral(", "))) +
+                 cuerpo;
+    }
+    return s;
+}
+
+std::optional<QString> NombreObjeto(BaseSqlite& base, const QString& nombre) {
+    const QVariant v = base.Escalar(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"),
+        {nombre});
+    if (v.isNull()) return std::nullopt;
+    return v.toString();
+}
+
+std::optional<DefinicionTabla> LeerDefinicion(BaseSqlite& base, const QString& tabla) {
+    AsegurarCatalogoBase(base);
+    const auto nombre = NombreObjeto(base, tabla);
+    if (!nombre) return std::nullopt;
+    DefinicionTabla def;
+    def.nombre = *nombre;
+    const auto filas = base.Filas(QStringLiteral("SELECT columna, tipo, longitud, precision_, escala, nulos, identidad, "
+                                                 "semilla, incremento, defecto, nombre_defecto FROM kv_sys_columnas "
+                                                 "WHERE tabla = ?1 ORDER BY orden"),
+                                  {def.nombre});
+    if (filas.empty()) return std::nullopt;  // a view, or a table made behind the server's back
+    for (const auto& f : filas) {
+        ColumnaDeclarada c;
+        c.nombre = f[0].toString();
+        c.tipo = f[1].toString();
+        c.longitud = f[2].toInt();
+        c.precision = f[3].toInt();
+        c.escala = f[4].toInt();
+        c.nulos = f[5].toInt() != 0;
+        c.identidad = f[6].toInt() != 0;
+        c.semilla = f[7].toLongLong();
+        c.incremento = f[8].toLongLong();
+        c.defecto = f[9].toString();
+        c.nombreDefecto = f[10].toString();
+        def.columnas.push_back(c);
+    }
+    const auto pk = base.Filas(
+        QStringLiteral("SELECT nombre, columnas FROM kv_sys_restricciones WHERE tabla = ?1 AND tipo = 'PK'"),
+        {def.nombre});
+    if (!pk.empty()) {
+        def.nombreClave = pk[0][0].toString();
+        def.clavePrimaria = pk[0][1].toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    }
+    return def;
+}
+
+void CrearTabla(BaseSqlite& base, const DefinicionTabla& definicion) {
+    AsegurarCatalogoBase(base);
+    DefinicionTabla def = definicion;
+    if (NombreObjeto(base, def.nombre) || ExisteRestriccion(base, def.nombre)) throw ErrorObjetoExiste(def.nombre);
+    QSet<QString> vistos;
+    for (const auto& c : def.columnas) {
+        if (vistos.contains(c.nombre.toLower()))
+            throw ErrorServidor(2705,
+                                QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de "
+                                               "columna '%1' de la tabla '%2' se especificó más de una vez.")
+                                    .arg(c.nombre, def.nombre),
+                                QString::fromLatin1(estado::Sintaxis));
+        vistos.insert(c.nombre.toLower());
+    }
+    if (!def.clavePrimaria.isEmpty()) {
+        if (def.nombreClave.isEmpty()) def.nombreClave = QStringLiteral("PK_") + def.nombre;
+        if (ExisteRestriccion(base, def.nombreClave) || NombreObjeto(base, def.nombreClave))
+            throw ErrorObjetoExiste(def.nombreClave);
+        for (QString& k : def.clavePrimaria) {
+            const ColumnaDeclarada* c = Buscar(def, k);
+            if (!c)
+                throw ErrorServidor(1911,
+                                    QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
+                                        .arg(k.trimmed()),
+                                    QString::fromLatin1(estado::ColumnaInexistente));
+            k = c->nombre;
+        }
+        // Key columns never hold NULL.
+        for (auto& c : def.columnas)
+            if (def.clavePrimaria.contains(c.nombre)) c.nulos = false;
+    }
+    for (const auto& c : def.columnas)
+        if (!c.nombreDefecto.isEmpty() && (ExisteRestriccion(base, c.nombreDefecto) || NombreObjeto(base, c.nombreDefecto)))
+            throw ErrorObjetoExiste(c.nombreDefecto);
+    const QString sql = SqlCrearTabla(def, def.nombre);
+    Atomico(base, [&] {
+        base.Ejecutar(sql);
+        CrearDisparadores(base, def);
+        GuardarCatalogo(base, def);
+        for (const auto& c : def.columnas)
+            if (c.identidad) {
+                base.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_identidad (tabla, siguiente, incremento) "
+                                            "VALUES (?1, ?2, ?3)"),
+                             {def.nombre, c.semilla, c.incremento == 0 ? 1 : c.incremento});
+                break;
+            }
+    });
+}
+
+void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringList& clavePrimaria,
+                          const QString& nombreClave, const std::vector<DefectoAgregado>& defectos) {
+    const auto anterior = LeerDefinicion(base, tabla);
+    if (!anterior)
+        throw ErrorServidor(4902,
+                            QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene permisos.")
+                                .arg(tabla),
+                            QString::fromLatin1(estado::TablaInexistente));
+    DefinicionTabla nueva = *anterior;
+    QSet<QString> nombres;
+    auto comprobarNombre = [&](const QString& nombre) {
+        if (nombre.isEmpty()) return;
+        if (nombres.contains(nombre.toLower()) || ExisteRestriccion(base, nombre) || NombreObjeto(base, nombre))
+            throw ErrorObjetoExiste(nombre);
+        nombres.insert(nombre.toLower());
+    };
+    for (const auto& d : defectos) {
+        ColumnaDeclarada* c = Buscar(nueva, d.columna);
+        if (!c)
+            throw ErrorServidor(1911,
+                                QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
+                                    .arg(d.columna.trimmed()),
+                                QString::fromLatin1(estado::ColumnaInexistente));
+        if (!c->defecto.isEmpty() || c->identidad)
+            throw ErrorServidor(err::DefectoYaDefinido, msj::DefectoYaDefinido(c->nombre, nueva.nombre),
+                                QString::fromLatin1(estado::General));
+        comprobarNombre(d.nombre);
+        c->defecto = d.expresion;
+        c->nombreDefecto = d.nombre;
+    }
+    if (!clavePrimaria.isEmpty()) {
+        if (!nueva.clavePrimaria.isEmpty())
+            throw ErrorServidor(err::ClaveYaDefinida, msj::ClaveYaDefinida(nueva.nombre),
+                                QString::fromLatin1(estado::General));
+        const QString nombre = nombreClave.isEmpty() ? QStringLiteral("PK_") + nueva.nombre : nombreClave;
+        comprobarNombre(nombre);
+        QStringList cols;
+        for (const QString& k : clavePrimaria) {
+            ColumnaDeclarada* c = Buscar(nueva, k);
+            if (!c)
+                throw ErrorServidor(1911,
+                                    QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
+                                        .arg(k.trimmed()),
+                                    QString::fromLatin1(estado::ColumnaInexistente));
+            if (c->nulos)
+                throw ErrorServidor(8111,
+                                    QStringLiteral("No se puede definir una restricción PRIMARY KEY en una columna "
+                                                   "que admite valores NULL en la tabla '%1'.")
+                                        .arg(nueva.nombre),
+                                    QString::fromLatin1(estado::General));
+            cols << c->nombre;
+        }
+        nueva.clavePrimaria = cols;
+        nueva.nombreClave = nombre;
+    }
+    Atomico(base, [&] { Reconstruir(base, *anterior, nueva); });
+}
+
+void AgregarColumna(BaseSqlite& base, const QString& tabla, const ColumnaDeclarada& columna) {
+    const auto anterior = LeerDefinicion(base, tabla);
+    if (!anterior)
+        throw ErrorServidor(4902,
+                            QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene permisos.")
+                                .arg(tabla),
+                            QString::fromLatin1(estado::TablaInexistente));
+    if (Buscar(*anterior, columna.nombre))
+        throw ErrorServidor(2705,
+                            QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de "
+                                           "columna '%1' de la tabla '%2' se especificó más de una vez.")
+                                .arg(columna.nombre, anterior->nombre),
+                            QString::fromLatin1(estado::Sintaxis));
+    if (!columna.nombreDefecto.isEmpty() &&
+        (ExisteRestriccion(base, columna.nombreDefecto) || NombreObjeto(base, columna.nombreDefecto)))
+        throw ErrorObjetoExiste(columna.nombreDefecto);
+    DefinicionTabla nueva = *anterior;
+    nueva.columnas.push_back(columna);
+    const bool tieneIdentidad = std::any_of(anterior->columnas.begin(), anterior->columnas.end(),
+                                            [](const ColumnaDeclarada& c) { return c.identidad; });
+    if (columna.identidad && tieneIdentidad)
+        throw ErrorServidor(2744,
+                            QStringLiteral("Se especificaron varias columnas de identidad para la tabla '%1'. Sólo se "
+                                           "permite una columna de identidad por tabla.")
+                                .arg(anterior->nombre),
+                            QString::fromLatin1(estado::Sintaxis));
+    Atomico(base, [&] {
+        if (columna.identidad)
+            base.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_identidad (tabla, siguiente, incremento) "
+                                        "VALUES (?1, ?2, ?3)"),
+                         {anterior->nombre, columna.semilla, columna.incremento == 0 ? 1 : columna.incremento});
+        Reconstruir(base, *anterior, nueva);
+    });
+}
+
+void DepurarCatalogo(BaseSqlite& base) {
+    AsegurarCatalogoBase(base);
+    base.Ejecutar(QStringLiteral(
+        "DELETE FROM kv_sys_columnas WHERE tabla NOT IN (SELECT name FROM sqlite_master WHERE type = 'table');"
+        "DELETE FROM kv_sys_restricciones WHERE tabla NOT IN (SELECT name FROM sqlite_master WHERE type = 'table');"
+        "DELETE FROM kv_sys_identidad WHERE tabla NOT IN (SELECT name FROM sqlite_master WHERE type = 'table');"));
+}
+
+int TipoADO(const QString& tipo) {
+    using namespace kv::db::tipo;
+    const QString t = tipo.toLower();
+    if (t == QLatin1String("nvarchar") || t == QLatin1String("sysname")) return VarWChar;
+    if (t == QLatin1String("varchar")) return VarChar;
+    if (t == QLatin1String("nchar")) return WChar;
+    if (t == QLatin1String("char")) return Char;
+    if (t == QLatin1String("ntext") || t == QLatin1String("xml")) return LongVarWChar;
+    if (t == QLatin1String("text")) return LongVarChar;
+    if (t == QLatin1String("int")) return Integer;
+    if (t == QLatin1String("smallint")) return SmallInt;
+    if (t == QLatin1String("tinyint")) return TinyInt;
+    if (t == QLatin1String("bigint")) return BigInt;
+    if (t == QLatin1String("bit")) return Boolean;
+    if (t == QLatin1String("money") || t == QLatin1String("smallmoney")) return Currency;
+    if (t == QLatin1String("float")) return Double;
+    if (t == QLatin1String("real")) return Single;
+    if (t == QLatin1String("decimal") || t == QLatin1String("numeric")) return Numeric;
+    if (t == QLatin1String("datetime") || t == QLatin1String("smalldatetime") || t == QLatin1String("date") ||
+        t == QLatin1String("datetime2"))
+        return DBTimeStamp;
+    if (t == QLatin1String("uniqueidentifier")) return 72;
+    if (t == QLatin1String("image")) return 205;
+    return VarBinary;
+}
+
+int TamanoADO(const ColumnaDeclarada& c) {
+    const QString t = c.tipo.toLower();
+    if (EsTextoConLongitud(t)) return c.longitud > 0 ? c.longitud : 1073741823;
+    if (t == QLatin1String("ntext") || t == QLatin1String("text") || t == QLatin1String("image")) return 1073741823;
+    if (t == QLatin1String("int") || t == QLatin1String("real") || t == QLatin1String("smallmoney")) return 4;
+    if (t == QLatin1String("smallint") || t == QLatin1String("bit")) return 2;
+    if (t == QLatin1String("tinyint")) return 1;
+    if (t == QLatin1String("bigint") || t == QLatin1String("money") || t == QLatin1String("float")) return 8;
+    if (AlmacenDe(t) == Almacen::Fecha) return 16;
+    if (t == QLatin1String("decimal") || t == QLatin1String("numeric")) return 19;
+    if (t == QLatin1String("uniqueidentifier")) return 16;
+    return 0;
+}
+
+int PrecisionADO(const ColumnaDeclarada& c) {
+    const QString t = c.tipo.toLower();
+    if (t == QLatin1String("int")) return 10;
+    if (t == QLatin1String("smallint")) return 5;
+    if (t == QLatin1String("tinyint")) return 3;
+    if (t == QLatin1String("bigint")) return 19;
+    if (t == QLatin1String("money")) return 19;
+    if (t == QLatin1String("smallmoney")) return 10;
+    if (t == QLatin1String("float")) return 15;
+    if (t == QLatin1String("real")) return 7;
+    if (t == QLatin1String("decimal") || t == QLatin1String("numeric")) return c.precision > 0 ? c.precision : 18;
+    if (AlmacenDe(t) == Almacen::Fecha) return 23;
+    return 0;
+}
+
+}  // namespace kv::local

@@ -1,0 +1,52 @@
+#pragma once
+// Tables of the embedded server: the SQLite shape made from the SQL Server
+// declaration, the catalog of declared types that the column schema and the
+// result columns answer from, and the table rebuild that stands in for the
+// ALTER TABLE forms SQLite lacks.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "localserver/BaseSqlite.h"
+#include "localserver/tsql/Traduccion.h"
+
+namespace kv::local {
+
+struct DefinicionTabla {
+    QString nombre;
+    std::vector<ColumnaDeclarada> columnas;
+    QStringList clavePrimaria;
+    QString nombreClave;
+};
+
+// Prefix of the server's own tables, hidden from the schema rowsets.
+inline constexpr const char* PrefijoSistema = "kv_sys_";
+bool EsTablaDelSistema(const QString& nombre);
+
+// Creates the catalog tables of a database when missing.
+void AsegurarCatalogoBase(BaseSqlite& base);
+
+// The SQLite statements that make the table (table, then its triggers).
+// Throws ErrorServidor 2715 for a type the server does not know.
+QString SqlCrearTabla(const DefinicionTabla& def, const QString& nombreFisico);
+QStringList SqlDisparadores(const DefinicionTabla& def);
+
+std::optional<DefinicionTabla> LeerDefinicion(BaseSqlite& base, const QString& tabla);
+// Name of an existing table or view, as created (any letter case), or nothing.
+std::optional<QString> NombreObjeto(BaseSqlite& base, const QString& nombre);
+
+void CrearTabla(BaseSqlite& base, const DefinicionTabla& def);
+void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringList& clavePrimaria,
+                          const QString& nombreClave, const std::vector<DefectoAgregado>& defectos);
+void AgregarColumna(BaseSqlite& base, const QString& tabla, const ColumnaDeclarada& columna);
+// Forgets catalog rows of tables that no longer exist (after DROP TABLE).
+void DepurarCatalogo(BaseSqlite& base);
+
+// ADO type code, defined size, precision and scale of a declared column.
+int TipoADO(const QString& tipo);
+int TamanoADO(const ColumnaDeclarada& c);
+int PrecisionADO(const ColumnaDeclarada& c);
+
+}  // namespace kv::local

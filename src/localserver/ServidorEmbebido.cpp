@@ -1,0 +1,77 @@
+#include "localserver/ServidorEmbebido.h"
+
+#include <mutex>
+
+#include "localserver/Catalogo.h"
+#include "localserver/Errores.h"
+#include "localserver/SesionEmbebida.h"
+
+namespace kv::local {
+
+namespace {
+
+kv::db::ErrorBD ErrorInicio(int numero, const QString& mensaje, const char* estadoSQL) {
+    kv::db::ErrorBD e;
+    e.errorNativo = numero;
+    e.descripcion = mensaje;
+    e.estadoSQL = QString::fromLatin1(estadoSQL);
+    e.origen = QStringLiteral("Microsoft OLE DB Provider for SQL Server");
+    return e;
+}
+
+}  // namespace
+
+bool ProveedorEmbebido::Atiende(const kv::db::ParametrosConexion& parametros) const {
+    const QString proveedor = parametros.Proveedor().trimmed();
+    if (!proveedor.isEmpty() && proveedor.compare(QLatin1String("SQLOLEDB"), Qt::CaseInsensitive) != 0 &&
+        !proveedor.startsWith(QLatin1String("SQLOLEDB."), Qt::CaseInsensitive))
+        return false;
+    return parametros.Servidor().trimmed().compare(QLatin1String(NombreServidorEmbebido), Qt::CaseInsensitive) == 0;
+}
+
+std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::ParametrosConexion& parametros, int) {
+    const QString login = parametros.Usuario();
+    const QString clave = parametros.Clave();
+    std::unique_ptr<Catalogo> catalogo;
+    try {
+        catalogo = std::make_unique<Catalogo>(CarpetaServidor());
+    } catch (const ErrorServidor& e) {
+        throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
+    }
+    std::optional<InfoLogin> info;
+    try {
+        info = catalogo->Login(login);
+        if (!info || !catalogo->Autenticar(info->nombre, clave)) info.reset();
+    } catch (const ErrorServidor&) {
+        info.reset();
+    }
+    if (!info) throw kv::db::ErrorProveedor(ErrorInicio(err::InicioSesion, msj::InicioSesion(login), estado::InicioSesion));
+
+    QString base = parametros.Base().trimmed();
+    if (base.isEmpty()) base = info->baseDefecto;
+    std::optional<QString> canonica;
+    try {
+        canonica = catalogo->Base(base);
+        if (canonica && !catalogo->PuedeUsar(info->nombre, *canonica)) canonica.reset();
+    } catch (const ErrorServidor&) {
+        canonica.reset();
+    }
+    if (!canonica)
+        throw kv::db::ErrorProveedor(std::vector<kv::db::ErrorBD>{
+            ErrorInicio(err::BaseInaccesible, msj::BaseInaccesible(base), estado::BaseInexistente),
+            ErrorInicio(err::InicioSesion, msj::InicioSesion(login), estado::InicioSesion)});
+    auto sesion = std::make_unique<SesionEmbebida>(std::move(catalogo), info->nombre, *canonica);
+    try {
+        sesion->Base(*canonica);
+    } catch (const ErrorServidor& e) {
+        throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::BaseInexistente));
+    }
+    return sesion;
+}
+
+void RegistrarServidorEmbebido() {
+    static std::once_flag una;
+    std::call_once(una, [] { kv::db::RegistrarProveedor(std::make_shared<ProveedorEmbebido>()); });
+}
+
+}  // namespace kv::local

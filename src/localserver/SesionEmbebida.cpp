@@ -1,0 +1,943 @@
+#include "localserver/SesionEmbebida.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <cmath>
+
+#include "localserver/Errores.h"
+#include "localserver/Esquema.h"
+#include "localserver/Procedimientos.h"
+
+namespace kv::local {
+
+using kv::db::ColumnaResultado;
+using kv::db::ErrorBD;
+using kv::db::ErrorProveedor;
+using kv::db::ResultadoSentencia;
+
+namespace {
+
+const char* const kOrigen = "Microsoft OLE DB Provider for SQL Server";
+
+// Databases in use by the sessions of this process (folder + name -> count),
+// so that a database somebody is working in is not dropped under them.
+QMutex& CerrojoEnUso() {
+    static QMutex m;
+    return m;
+}
+QHash<QString, int>& EnUso() {
+    static QHash<QString, int> h;
+    return h;
+}
+QString ClaveUso(const QString& carpeta, const QString& base) { return carpeta + QLatin1Char('|') + base.toUpper(); }
+void MarcarUso(const QString& carpeta, const QString& base, int delta) {
+    QMutexLocker g(&CerrojoEnUso());
+    int& n = EnUso()[ClaveUso(carpeta, base)];
+    n += delta;
+    if (n <= 0) EnUso().remove(ClaveUso(carpeta, base));
+}
+int Usos(const QString& carpeta, const QString& base) {
+    QMutexLocker g(&CerrojoEnUso());
+    return EnUso().value(ClaveUso(carpeta, base));
+}
+
+QString PrimeraPalabra(const QString& texto) {
+    const QString t = texto.trimmed();
+    qsizetype i = 0;
+    while (i < t.size() && (t[i].isLetter() || t[i] == QLatin1Char('_'))) ++i;
+    return t.left(i).toUpper();
+}
+
+// The authorizer: only what the login's roles allow reaches SQLite.
+int Autorizar(void* datos, int accion, const char* a1, const char*, const char*, const char* disparador) {
+    auto* s = static_cast<SesionEmbebida*>(datos);
+    const SesionEmbebida::Permisos& p = s->permisos_;
+    const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
+    const bool sistema = EsTablaDelSistema(objeto) && !objeto.startsWith(QLatin1String("sqlite_"));
+    const bool desdeServidor = disparador && QByteArray(disparador).startsWith("kv_sys_");
+    auto negar = [&](const char* permiso) {
+        if (!s->denegacion_) s->denegacion_ = SesionEmbebida::Denegacion{QString::fromLatin1(permiso), objeto};
+        return SQLITE_DENY;
+    };
+    switch (accion) {
+        case SQLITE_READ:
+            if (objeto.startsWith(QLatin1String("sqlite_"))) return SQLITE_OK;
+            if (sistema && !p.administrador) return negar("SELECT");
+            return p.leer || desdeServidor ? SQLITE_OK : negar("SELECT");
+        case SQLITE_INSERT:
+            if (sistema && !p.administrador && !desdeServidor) return negar("INSERT");
+            return p.escribir || desdeServidor ? SQLITE_OK : negar("INSERT");
+        case SQLITE_UPDATE:
+            if (sistema && !p.administrador && !desdeServidor) return negar("UPDATE");
+            return p.escribir || desdeServidor ? SQLITE_OK : negar("UPDATE");
+        case SQLITE_DELETE:
+            if (objeto.startsWith(QLatin1String("sqlite_"))) return p.definir ? SQLITE_OK : negar("DROP");
+            if (sistema && !p.administrador) return negar("DELETE");
+            return p.escribir ? SQLITE_OK : negar("DELETE");
+        case SQLITE_CREATE_TABLE:
+        case SQLITE_CREATE_VIEW:
+        case SQLITE_CREATE_INDEX:
+        case SQLITE_CREATE_TRIGGER:
+            return p.definir ? SQLITE_OK : negar(accion == SQLITE_CREATE_VIEW ? "CREATE VIEW" : "CREATE TABLE");
+        case SQLITE_DROP_TABLE:
+        case SQLITE_DROP_VIEW:
+        case SQLITE_DROP_INDEX:
+        case SQLITE_DROP_TRIGGER:
+        case SQLITE_ALTER_TABLE:
+            if (sistema) return negar("ALTER");
+            return p.definir ? SQLITE_OK : negar("ALTER");
+        case SQLITE_CREATE_TEMP_TABLE:
+        case SQLITE_CREATE_TEMP_VIEW:
+        case SQLITE_CREATE_TEMP_INDEX:
+        case SQLITE_CREATE_TEMP_TRIGGER:
+        case SQLITE_DROP_TEMP_TABLE:
+        case SQLITE_DROP_TEMP_VIEW:
+        case SQLITE_DROP_TEMP_INDEX:
+        case SQLITE_DROP_TEMP_TRIGGER:
+        case SQLITE_SELECT:
+        case SQLITE_FUNCTION:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        default:
+            // Pragmas, ATTACH, raw transactions and the like are the server's own business.
+            return negar("EXECUTE");
+    }
+}
+
+// Value of a result column as the client expects it for the declared type.
+QVariant Convertir(const QVariant& v, const QString& tipo) {
+    if (v.isNull()) return v;
+    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") || tipo == QLatin1String("date") ||
+        tipo == QLatin1String("datetime2")) {
+        QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!d.isValid()) d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return d.isValid() ? QVariant(d) : v;
+    }
+    if (tipo == QLatin1String("bit")) return QVariant(v.toLongLong() != 0);
+    if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney"))
+        return QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
+    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
+        tipo == QLatin1String("numeric"))
+        return QVariant(v.toDouble());
+    return v;
+}
+
+int TipoDeValor(const QVariant& v) {
+    using namespace kv::db::tipo;
+    switch (v.typeId()) {
+        case QMetaType::Int: return Integer;
+        case QMetaType::LongLong: return BigInt;
+        case QMetaType::Double: return Double;
+        case QMetaType::QByteArray: return VarBinary;
+        default: return VarWChar;
+    }
+}
+
+ErrorServidor SinPermiso() {
+    return ErrorServidor(err::SinPermiso, msj::SinPermiso(), QString::fromLatin1(estado::Sintaxis));
+}
+
+QString TextoArgumento(const std::vector<Argumento>& args, int posicion, const QString& nombre, bool* dado = nullptr) {
+    for (const auto& a : args)
+        if (!a.nombre.isEmpty() && a.nombre.compare(nombre, Qt::CaseInsensitive) == 0) {
+            if (dado) *dado = !a.valor.isNull();
+            return a.valor.toString();
+        }
+    int i = 0;
+    for (const auto& a : args) {
+        if (!a.nombre.isEmpty()) continue;
+        if (i == posicion) {
+            if (dado) *dado = !a.valor.isNull();
+            return a.valor.toString();
+        }
+        ++i;
+    }
+    if (dado) *dado = false;
+    return {};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+SesionEmbebida::SesionEmbebida(std::unique_ptr<Catalogo> catalogo, QString login, QString base)
+    : catalogo_(std::move(catalogo)), login_(std::move(login)), base_(std::move(base)) {
+    MarcarUso(catalogo_->carpeta(), base_, +1);
+}
+
+SesionEmbebida::~SesionEmbebida() {
+    // A transaction left open when the connection closes is rolled back, as on SQL Server.
+    for (BaseSqlite* b : enTransaccion_)
+        if (b->EnTransaccion()) sqlite3_exec(b->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    MarcarUso(catalogo_->carpeta(), base_, -1);
+}
+
+QString SesionEmbebida::Origen() const { return QString::fromLatin1(kOrigen); }
+
+BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
+    if (nombre.compare(QLatin1String(BaseMaestra), Qt::CaseInsensitive) == 0) {
+        BaseSqlite& m = catalogo_->maestra();
+        m.FijarLimite(limite_, conLimite_);
+        return m;
+    }
+    const QString clave = nombre.toUpper();
+    auto it = bases_.find(clave);
+    if (it == bases_.end()) {
+        const auto canonico = catalogo_->Base(nombre);
+        if (!canonico)
+            throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
+                                QString::fromLatin1(estado::BaseInexistente));
+        auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, true);
+        AsegurarCatalogoBase(*b);
+        it = bases_.emplace(clave, std::move(b)).first;
+    }
+    it->second->FijarLimite(limite_, conLimite_);
+    return *it->second;
+}
+
+void SesionEmbebida::AplicarLimite() {
+    catalogo_->maestra().FijarLimite(limite_, conLimite_);
+    for (auto& [nombre, b] : bases_) b->FijarLimite(limite_, conLimite_);
+}
+
+SesionEmbebida::Permisos SesionEmbebida::PermisosActuales() {
+    Permisos p;
+    p.administrador = catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"));
+    if (p.administrador) {
+        p.leer = p.escribir = p.definir = true;
+        return p;
+    }
+    p.leer = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_datareader"));
+    p.escribir = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_datawriter"));
+    p.definir = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_ddladmin"));
+    return p;
+}
+
+void SesionEmbebida::ExigirDefinir(const QString& permiso) {
+    if (!PermisosActuales().definir)
+        throw ErrorServidor(err::PermisoBase, msj::PermisoBase(permiso, base_), QString::fromLatin1(estado::Sintaxis));
+}
+
+void SesionEmbebida::Unir(BaseSqlite& base) {
+    if (nivel_ > 0 && !enTransaccion_.count(&base)) {
+        base.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
+        enTransaccion_.insert(&base);
+    }
+}
+
+void SesionEmbebida::RevisarTransaccion() {
+    if (nivel_ == 0) return;
+    for (BaseSqlite* b : enTransaccion_)
+        if (!b->EnTransaccion()) {
+            // SQLite rolled the whole transaction back (time-out of a write): so do we.
+            for (BaseSqlite* o : enTransaccion_)
+                if (o->EnTransaccion()) sqlite3_exec(o->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+            enTransaccion_.clear();
+            nivel_ = 0;
+            return;
+        }
+}
+
+std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
+                                                         int tiempoEspera) {
+    std::vector<Sentencia> sentencias;
+    try {
+        sentencias = TraducirLote(lote);
+    } catch (const ErrorTSQL& e) {
+        ErrorBD error;
+        error.errorNativo = e.numero();
+        error.descripcion = e.mensaje();
+        error.estadoSQL = QString::fromLatin1(estado::Sintaxis);
+        error.origen = Origen();
+        error.linea = e.linea();
+        throw ErrorProveedor(error);
+    }
+    conLimite_ = tiempoEspera > 0;
+    limite_ = std::chrono::steady_clock::now() + std::chrono::seconds(tiempoEspera);
+    AplicarLimite();
+    std::vector<ResultadoSentencia> salida;
+    size_t siguienteParametro = 0;
+    for (const Sentencia& s : sentencias) {
+        try {
+            EjecutarSentencia(s, parametros, siguienteParametro, salida);
+        } catch (const ErrorServidor& e) {
+            ResultadoSentencia r;
+            ErrorServidor conLinea = e;
+            conLinea.FijarLinea(s.linea);
+            r.error = conLinea.ComoErrorBD(Origen());
+            // Rows a procedure returned before it failed stay in front of the error.
+            salida.push_back(std::move(r));
+            RevisarTransaccion();
+            if (e.numero() == err::TiempoAgotado && e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            continue;
+        } catch (const std::exception& e) {
+            ResultadoSentencia r;
+            ErrorServidor interno(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(estado::General), s.linea);
+            r.error = interno.ComoErrorBD(Origen());
+            salida.push_back(std::move(r));
+            RevisarTransaccion();
+            continue;
+        }
+        RevisarTransaccion();
+    }
+    conLimite_ = false;
+    AplicarLimite();
+    return salida;
+}
+
+void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                       size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    switch (s.clase) {
+        case Clase::Consulta:
+        case Clase::Modificacion:
+            EjecutarSql(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::CrearTabla: {
+            ExigirDefinir(QStringLiteral("CREATE TABLE"));
+            BaseSqlite& b = Base(base_);
+            Unir(b);
+            DefinicionTabla def;
+            def.nombre = s.tabla;
+            def.columnas = s.columnas;
+            def.clavePrimaria = s.clavePrimaria;
+            def.nombreClave = s.nombreClave;
+            CrearTabla(b, def);
+            return;
+        }
+        case Clase::AgregarRestricciones: {
+            BaseSqlite& b = Base(base_);
+            if (!PermisosActuales().definir)
+                throw ErrorServidor(4902,
+                                    QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene "
+                                                   "permisos.")
+                                        .arg(s.tabla),
+                                    QString::fromLatin1(estado::TablaInexistente));
+            Unir(b);
+            AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
+            return;
+        }
+        case Clase::AgregarColumna: {
+            BaseSqlite& b = Base(base_);
+            if (!PermisosActuales().definir)
+                throw ErrorServidor(4902,
+                                    QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene "
+                                                   "permisos.")
+                                        .arg(s.tabla),
+                                    QString::fromLatin1(estado::TablaInexistente));
+            if (s.columnas.empty()) throw ErrorServidor(err::Sintaxis, msj::Sintaxis(s.tabla), QString::fromLatin1(estado::Sintaxis));
+            Unir(b);
+            AgregarColumna(b, s.tabla, s.columnas.front());
+            return;
+        }
+        case Clase::Usar:
+            Usar(s.objeto);
+            return;
+        case Clase::CrearBase:
+            CrearBase(s.objeto);
+            return;
+        case Clase::BorrarBase:
+            BorrarBase(s.objeto);
+            return;
+        case Clase::Ejecutar:
+            EjecutarProcedimiento(s, salida);
+            return;
+        case Clase::IniciarTransaccion:
+            Iniciar();
+            return;
+        case Clase::ConfirmarTransaccion:
+            Confirmar();
+            return;
+        case Clase::DeshacerTransaccion:
+            Deshacer();
+            return;
+        case Clase::Nada:
+            return;
+    }
+}
+
+void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                 size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    BaseSqlite& b = Base(base_);
+    const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
+    const ContextoError contexto{verbo, s.tabla};
+    const bool escribe = verbo != QLatin1String("SELECT") && verbo != QLatin1String("WITH");
+    if (escribe) Unir(b);
+    else if (nivel_ > 0) Unir(b);
+    permisos_ = PermisosActuales();
+    const QByteArray texto = s.sql.toUtf8();
+    const char* resto = texto.constData();
+    const char* fin = resto + texto.size();
+    bool alguno = false;
+    while (resto < fin) {
+        sqlite3_stmt* st = nullptr;
+        const char* siguiente = nullptr;
+        denegacion_.reset();
+        sqlite3_set_authorizer(b.db(), &Autorizar, this);
+        const int rcPrep = sqlite3_prepare_v2(b.db(), resto, static_cast<int>(fin - resto), &st, &siguiente);
+        sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+        if (rcPrep != SQLITE_OK) {
+            if (denegacion_) {
+                if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
+                    throw ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
+                                        QString::fromLatin1(estado::Sintaxis));
+                throw ErrorServidor(err::PermisoObjeto,
+                                    msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto, b.nombre()),
+                                    QString::fromLatin1(estado::Sintaxis));
+            }
+            throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+        }
+        resto = siguiente;
+        if (!st) continue;
+        alguno = true;
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        const int nParam = sqlite3_bind_parameter_count(st);
+        for (int i = 1; i <= nParam; ++i) {
+            QVariant v;
+            if (siguienteParametro < parametros.size()) v = parametros[siguienteParametro++];
+            // Bound through the same rules as every other value.
+            if (v.isNull() || !v.isValid()) {
+                sqlite3_bind_null(st, i);
+            } else if (v.typeId() == QMetaType::Bool) {
+                sqlite3_bind_int(st, i, v.toBool() ? 1 : 0);
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                       v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Short ||
+                       v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::Long) {
+                sqlite3_bind_int64(st, i, v.toLongLong());
+            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+                sqlite3_bind_double(st, i, v.toDouble());
+            } else if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
+                const QByteArray t = (v.typeId() == QMetaType::QDate ? v.toDate().startOfDay() : v.toDateTime())
+                                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                         .toUtf8();
+                sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            } else if (v.typeId() == QMetaType::QByteArray) {
+                const QByteArray t = v.toByteArray();
+                sqlite3_bind_blob(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            } else {
+                const QByteArray t = v.toString().toUtf8();
+                sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            }
+        }
+        const int columnas = sqlite3_column_count(st);
+        ResultadoSentencia r;
+        if (columnas > 0) {
+            r.tieneFilas = true;
+            std::vector<QString> tipos(static_cast<size_t>(columnas));
+            std::vector<bool> declarada(static_cast<size_t>(columnas), false);
+            QHash<QString, std::optional<DefinicionTabla>> definiciones;
+            for (int i = 0; i < columnas; ++i) {
+                ColumnaResultado c;
+                c.nombre = QString::fromUtf8(sqlite3_column_name(st, i));
+                const char* tabla = sqlite3_column_table_name(st, i);
+                const char* origen = sqlite3_column_origin_name(st, i);
+                if (tabla && origen) {
+                    const QString t = QString::fromUtf8(tabla);
+                    c.tablaBase = t;
+                    if (!definiciones.contains(t.toLower())) definiciones.insert(t.toLower(), LeerDefinicion(b, t));
+                    const auto& def = definiciones[t.toLower()];
+                    if (def) {
+                        for (const auto& col : def->columnas)
+                            if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
+                                c.tipo = TipoADO(col.tipo);
+                                c.tamano = TamanoADO(col);
+                                tipos[static_cast<size_t>(i)] = col.tipo;
+                                declarada[static_cast<size_t>(i)] = true;
+                                break;
+                            }
+                    }
+                }
+                r.columnas.push_back(c);
+            }
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                std::vector<QVariant> fila;
+                fila.reserve(static_cast<size_t>(columnas));
+                for (int i = 0; i < columnas; ++i) {
+                    const QVariant v = ValorColumna(st, i);
+                    fila.push_back(declarada[static_cast<size_t>(i)] ? Convertir(v, tipos[static_cast<size_t>(i)]) : v);
+                }
+                r.filas.push_back(std::move(fila));
+            }
+            if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            // Columns that are expressions take the type of their values.
+            for (int i = 0; i < columnas; ++i) {
+                if (declarada[static_cast<size_t>(i)]) continue;
+                int tipo = kv::db::tipo::VarWChar;
+                bool visto = false;
+                for (const auto& f : r.filas) {
+                    const QVariant& v = f[static_cast<size_t>(i)];
+                    if (v.isNull()) continue;
+                    const int t = TipoDeValor(v);
+                    if (!visto) tipo = t;
+                    else if (tipo != t) {
+                        if ((tipo == kv::db::tipo::Integer || tipo == kv::db::tipo::BigInt) && t == kv::db::tipo::Double)
+                            tipo = kv::db::tipo::Double;
+                        else if (tipo == kv::db::tipo::Integer && t == kv::db::tipo::BigInt)
+                            tipo = kv::db::tipo::BigInt;
+                        else if (!(tipo == kv::db::tipo::Double &&
+                                   (t == kv::db::tipo::Integer || t == kv::db::tipo::BigInt)))
+                            tipo = kv::db::tipo::VarWChar;
+                    }
+                    visto = true;
+                }
+                r.columnas[static_cast<size_t>(i)].tipo = tipo;
+            }
+        } else {
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            const QString v = PrimeraPalabra(QString::fromUtf8(sqlite3_sql(st)));
+            if (v == QLatin1String("INSERT") || v == QLatin1String("UPDATE") || v == QLatin1String("DELETE") ||
+                v == QLatin1String("REPLACE"))
+                r.filasAfectadas = sqlite3_changes64(b.db());
+        }
+        salida.push_back(std::move(r));
+    }
+    if (verbo == QLatin1String("DROP")) DepurarCatalogo(b);
+    if (!alguno && s.clase == Clase::Consulta) {
+        ResultadoSentencia r;
+        r.tieneFilas = true;
+        salida.push_back(std::move(r));
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void SesionEmbebida::Usar(const QString& nombre) {
+    const auto canonico = catalogo_->Base(nombre);
+    if (!canonico)
+        throw ErrorServidor(err::BaseNoExisteUsar, msj::BaseNoExisteUsar(nombre),
+                            QString::fromLatin1(estado::Sintaxis));
+    if (!catalogo_->PuedeUsar(login_, *canonico))
+        throw ErrorServidor(err::SinAccesoBase, msj::SinAccesoBase(login_, *canonico),
+                            QString::fromLatin1(estado::Sintaxis));
+    Base(*canonico);  // opens it now, so a broken file shows here
+    MarcarUso(catalogo_->carpeta(), *canonico, +1);
+    MarcarUso(catalogo_->carpeta(), base_, -1);
+    base_ = *canonico;
+}
+
+void SesionEmbebida::UsarBase(const QString& base) {
+    try {
+        Usar(base);
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+}
+
+void SesionEmbebida::CrearBase(const QString& nombre) {
+    if (nivel_ > 0)
+        throw ErrorServidor(err::TransaccionCreaBase, msj::TransaccionCreaBase(QStringLiteral("CREATE DATABASE")),
+                            QString::fromLatin1(estado::General));
+    if (!catalogo_->TieneRolServidor(login_, QStringLiteral("dbcreator")))
+        throw ErrorServidor(err::PermisoBase, msj::PermisoBase(QStringLiteral("CREATE DATABASE"),
+                                                               QString::fromLatin1(BaseMaestra)),
+                            QString::fromLatin1(estado::Sintaxis));
+    ValidarNombre(nombre);
+    if (catalogo_->Base(nombre))
+        throw ErrorServidor(err::BaseExiste, msj::BaseExiste(nombre), QString::fromLatin1(estado::General));
+    // A file left without its catalog entry is taken back rather than overwritten.
+    auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), nombre), nombre, true);
+    AsegurarCatalogoBase(*b);
+    b.reset();
+    catalogo_->RegistrarBase(nombre, login_);
+}
+
+void SesionEmbebida::BorrarBase(const QString& nombre) {
+    if (nivel_ > 0)
+        throw ErrorServidor(err::TransaccionCreaBase, msj::TransaccionCreaBase(QStringLiteral("DROP DATABASE")),
+                            QString::fromLatin1(estado::General));
+    const auto canonico = catalogo_->Base(nombre);
+    if (!canonico)
+        throw ErrorServidor(err::NoSePuedeQuitar, msj::NoSePuedeQuitarBase(nombre), QString::fromLatin1(estado::General));
+    if (canonico->compare(QLatin1String(BaseMaestra), Qt::CaseInsensitive) == 0)
+        throw ErrorServidor(err::BaseDelSistema, msj::BaseDelSistema(*canonico), QString::fromLatin1(estado::General));
+    const bool propietario = catalogo_->LoginDeUsuario(*canonico, QStringLiteral("dbo"))
+                                 .value_or(QString())
+                                 .compare(login_, Qt::CaseInsensitive) == 0;
+    if (!propietario && !catalogo_->TieneRolServidor(login_, QStringLiteral("dbcreator")))
+        throw ErrorServidor(err::NoSePuedeQuitar, msj::NoSePuedeQuitarBase(nombre), QString::fromLatin1(estado::General));
+    if (Usos(catalogo_->carpeta(), *canonico) > 0)
+        throw ErrorServidor(err::BaseEnUso, msj::BaseEnUso(*canonico), QString::fromLatin1(estado::General));
+    bases_.erase(canonico->toUpper());
+    catalogo_->QuitarBase(*canonico);
+    const QString ruta = RutaBase(catalogo_->carpeta(), *canonico);
+    QFile::remove(ruta + QStringLiteral("-wal"));
+    QFile::remove(ruta + QStringLiteral("-shm"));
+    QFile::remove(ruta);
+}
+
+// ---------------------------------------------------------------------------
+
+void SesionEmbebida::Iniciar() {
+    if (nivel_ == 0) {
+        BaseSqlite& b = Base(base_);
+        b.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
+        enTransaccion_.insert(&b);
+    }
+    ++nivel_;
+}
+
+void SesionEmbebida::Confirmar() {
+    RevisarTransaccion();
+    if (nivel_ == 0)
+        throw ErrorServidor(err::CommitSinBegin, msj::CommitSinBegin(), QStringLiteral("25000"));
+    if (--nivel_ > 0) return;
+    std::optional<ErrorServidor> fallo;
+    for (BaseSqlite* b : enTransaccion_) {
+        if (!b->EnTransaccion()) continue;
+        try {
+            b->Ejecutar(QStringLiteral("COMMIT"));
+        } catch (const ErrorServidor& e) {
+            sqlite3_exec(b->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+            if (!fallo) fallo = e;
+        }
+    }
+    enTransaccion_.clear();
+    if (fallo) throw *fallo;
+}
+
+void SesionEmbebida::Deshacer() {
+    RevisarTransaccion();
+    if (nivel_ == 0)
+        throw ErrorServidor(err::RollbackSinBegin, msj::RollbackSinBegin(), QStringLiteral("25000"));
+    for (BaseSqlite* b : enTransaccion_)
+        if (b->EnTransaccion()) sqlite3_exec(b->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    enTransaccion_.clear();
+    nivel_ = 0;
+}
+
+void SesionEmbebida::IniciarTransaccion() {
+    try {
+        conLimite_ = false;
+        Iniciar();
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+}
+
+void SesionEmbebida::ConfirmarTransaccion() {
+    try {
+        Confirmar();
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+}
+
+void SesionEmbebida::DeshacerTransaccion() {
+    try {
+        Deshacer();
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<ResultadoSentencia>& salida) {
+    QString nombre = s.objeto.trimmed();
+    if (nombre.startsWith(QLatin1String("dbo."), Qt::CaseInsensitive)) nombre = nombre.mid(4);
+    if (nombre.startsWith(QLatin1String("sp_"), Qt::CaseInsensitive)) {
+        EjecutarProcedimientoSistema(nombre.toLower(), s);
+        return;
+    }
+    const Procedimiento funcion = BuscarProcedimiento(nombre);
+    if (!funcion)
+        throw ErrorServidor(err::ProcedimientoInexistente, msj::ProcedimientoInexistente(nombre),
+                            QString::fromLatin1(estado::Sintaxis));
+
+    class Contexto : public ContextoProcedimiento {
+    public:
+        Contexto(SesionEmbebida& s, std::vector<ResultadoSentencia>& salida) : s_(s), salida_(salida) {}
+        QString BaseActual() const override { return s_.BaseActual(); }
+        QString Login() const override { return s_.login(); }
+        bool ExisteBase(const QString& nombre) const override { return s_.catalogo().Base(nombre).has_value(); }
+        sqlite3* Base(const QString& nombre) override {
+            if (!s_.catalogo().Base(nombre))
+                throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
+                                    QString::fromLatin1(estado::BaseInexistente));
+            BaseSqlite& b = s_.Base(nombre);
+            usadas_.insert(&b);
+            return b.db();
+        }
+        void DevolverFilas(const std::vector<ColumnaResultado>& columnas,
+                           std::vector<std::vector<QVariant>> filas) override {
+            ResultadoSentencia r;
+            r.tieneFilas = true;
+            r.columnas = columnas;
+            r.filas = std::move(filas);
+            salida_.push_back(std::move(r));
+        }
+        void DevolverAfectadas(qint64 filas) override {
+            ResultadoSentencia r;
+            r.filasAfectadas = filas;
+            salida_.push_back(std::move(r));
+        }
+        void DevolverError(const ErrorServidor& error) override {
+            ResultadoSentencia r;
+            r.error = error.ComoErrorBD(s_.Origen());
+            salida_.push_back(std::move(r));
+        }
+        bool TiempoAgotado() const override {
+            for (BaseSqlite* b : usadas_)
+                if (b->TiempoAgotado()) return true;
+            return false;
+        }
+        bool Vencido() const {
+            for (BaseSqlite* b : usadas_)
+                if (b->Vencido()) return true;
+            return false;
+        }
+
+    private:
+        SesionEmbebida& s_;
+        std::vector<ResultadoSentencia>& salida_;
+        std::set<BaseSqlite*> usadas_;
+    };
+
+    Contexto contexto(*this, salida);
+    try {
+        funcion(contexto, s.argumentos);
+    } catch (const ErrorServidor&) {
+        throw;
+    } catch (const std::exception&) {
+        if (contexto.Vencido() || contexto.TiempoAgotado())
+            throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
+        throw ErrorServidor(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(estado::General));
+    }
+    if (contexto.Vencido())
+        throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
+}
+
+void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s) {
+    const auto& args = s.argumentos;
+    Catalogo& c = *catalogo_;
+    auto exigirLogin = [&](const QString& login) {
+        const auto info = c.Login(login);
+        if (!info)
+            throw ErrorServidor(err::LoginInexistente, msj::LoginInexistente(login), QString::fromLatin1(estado::General));
+        return info->nombre;
+    };
+    auto falta = [&](const QString& parametro) {
+        return ErrorServidor(201, msj::ArgumentoFaltante(nombre, parametro), QString::fromLatin1(estado::Sintaxis));
+    };
+    if (nombre == QLatin1String("sp_addlogin")) {
+        bool dado = false;
+        const QString login = TextoArgumento(args, 0, QStringLiteral("@loginame"), &dado);
+        if (!dado) throw falta(QStringLiteral("@loginame"));
+        const QString clave = TextoArgumento(args, 1, QStringLiteral("@passwd"));
+        bool hayBase = false;
+        QString base = TextoArgumento(args, 2, QStringLiteral("@defdb"), &hayBase);
+        if (!hayBase || base.trimmed().isEmpty()) base = QString::fromLatin1(BaseMaestra);
+        if (!c.TieneRolServidor(login_, QStringLiteral("securityadmin"))) throw SinPermiso();
+        ValidarNombre(login);
+        if (c.Login(login))
+            throw ErrorServidor(err::LoginExiste, msj::LoginExiste(login), QString::fromLatin1(estado::General));
+        const auto canonica = c.Base(base);
+        if (!canonica)
+            throw ErrorServidor(err::BaseNoExiste, msj::BaseNoExiste(base), QString::fromLatin1(estado::General));
+        c.AgregarLogin(login, clave, *canonica);
+        return;
+    }
+    if (nombre == QLatin1String("sp_password")) {
+        bool hayAnterior = false, hayLogin = false;
+        const QString anterior = TextoArgumento(args, 0, QStringLiteral("@old"), &hayAnterior);
+        const QString nueva = TextoArgumento(args, 1, QStringLiteral("@new"));
+        QString login = TextoArgumento(args, 2, QStringLiteral("@loginame"), &hayLogin);
+        if (!hayLogin || login.isEmpty()) login = login_;
+        login = exigirLogin(login);
+        const bool propio = login.compare(login_, Qt::CaseInsensitive) == 0;
+        const bool administra = c.TieneRolServidor(login_, QStringLiteral("securityadmin"));
+        if (!propio && !administra) throw SinPermiso();
+        // Administrators may set a password without the old one; everybody else must give it.
+        if (hayAnterior || !administra) {
+            if (!c.Autenticar(login, anterior))
+                throw ErrorServidor(err::ClaveAnteriorIncorrecta, msj::ClaveAnteriorIncorrecta(),
+                                    QString::fromLatin1(estado::General));
+        }
+        c.CambiarClave(login, nueva);
+        return;
+    }
+    if (nombre == QLatin1String("sp_addsrvrolemember")) {
+        bool dado = false;
+        const QString loginDado = TextoArgumento(args, 0, QStringLiteral("@loginame"), &dado);
+        const QString rol = TextoArgumento(args, 1, QStringLiteral("@rolename")).trimmed().toLower();
+        if (!dado) throw falta(QStringLiteral("@loginame"));
+        if (!RolesServidor().contains(rol))
+            throw ErrorServidor(err::RolServidorInexistente, msj::RolServidorInexistente(rol),
+                                QString::fromLatin1(estado::General));
+        // Members of a role may add others to it; sysadmin may add anyone anywhere.
+        if (!c.TieneRolServidor(login_, rol)) throw SinPermiso();
+        const QString login = exigirLogin(loginDado);
+        c.AgregarRolServidor(login, rol);
+        return;
+    }
+    if (nombre == QLatin1String("sp_grantdbaccess")) {
+        bool dado = false, hayNombre = false;
+        const QString loginDado = TextoArgumento(args, 0, QStringLiteral("@loginame"), &dado);
+        QString usuario = TextoArgumento(args, 1, QStringLiteral("@name_in_db"), &hayNombre);
+        if (!dado) throw falta(QStringLiteral("@loginame"));
+        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_accessadmin"))) throw SinPermiso();
+        const QString login = exigirLogin(loginDado);
+        if (!hayNombre || usuario.trimmed().isEmpty()) usuario = login;
+        ValidarNombre(usuario);
+        if (c.LoginDeUsuario(base_, usuario))
+            throw ErrorServidor(err::UsuarioExiste, msj::UsuarioExiste(usuario), QString::fromLatin1(estado::General));
+        if (c.UsuarioDeLogin(base_, login))
+            throw ErrorServidor(15063,
+                                QStringLiteral("El inicio de sesión ya tiene una cuenta con otro nombre de usuario."),
+                                QString::fromLatin1(estado::General));
+        c.AgregarUsuario(base_, usuario, login);
+        return;
+    }
+    if (nombre == QLatin1String("sp_addrolemember")) {
+        const QString rol = TextoArgumento(args, 0, QStringLiteral("@rolename")).trimmed().toLower();
+        bool dado = false;
+        const QString miembro = TextoArgumento(args, 1, QStringLiteral("@membername"), &dado);
+        if (!dado) throw falta(QStringLiteral("@membername"));
+        if (!RolesBase().contains(rol))
+            throw ErrorServidor(err::RolInexistente, msj::RolInexistente(rol), QString::fromLatin1(estado::General));
+        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin"))) throw SinPermiso();
+        if (!c.LoginDeUsuario(base_, miembro))
+            throw ErrorServidor(err::UsuarioInexistente, msj::UsuarioInexistente(miembro),
+                                QString::fromLatin1(estado::General));
+        c.AgregarRolBase(base_, miembro, rol);
+        return;
+    }
+    throw ErrorServidor(err::ProcedimientoInexistente, msj::ProcedimientoInexistente(s.objeto.trimmed()),
+                        QString::fromLatin1(estado::Sintaxis));
+}
+
+// ---------------------------------------------------------------------------
+
+kv::db::ResultadoSentencia SesionEmbebida::EsquemaTablas(const QString& catalogo, const QString& tabla) {
+    ResultadoSentencia r;
+    r.tieneFilas = true;
+    for (const char* n : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "TABLE_GUID", "DESCRIPTION",
+                          "TABLE_PROPID", "DATE_CREATED", "DATE_MODIFIED"}) {
+        ColumnaResultado c;
+        c.nombre = QString::fromLatin1(n);
+        c.tipo = kv::db::tipo::VarWChar;
+        r.columnas.push_back(c);
+    }
+    if (!catalogo.isEmpty() && catalogo.compare(base_, Qt::CaseInsensitive) != 0) return r;
+    try {
+        BaseSqlite& b = Base(base_);
+        const auto filas = b.Filas(QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                                                  "ORDER BY CASE type WHEN 'table' THEN 0 ELSE 1 END, name"));
+        for (const auto& f : filas) {
+            const QString nombre = f[0].toString();
+            if (EsTablaDelSistema(nombre)) continue;
+            if (!tabla.isEmpty() && nombre.compare(tabla, Qt::CaseInsensitive) != 0) continue;
+            r.filas.push_back({base_, QStringLiteral("dbo"), nombre,
+                               f[1].toString() == QLatin1String("view") ? QStringLiteral("VIEW") : QStringLiteral("TABLE"),
+                               QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+        }
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+    return r;
+}
+
+kv::db::ResultadoSentencia SesionEmbebida::EsquemaColumnas(const QString& catalogo, const QString& tabla) {
+    ResultadoSentencia r;
+    r.tieneFilas = true;
+    const std::vector<std::pair<const char*, int>> cabecera = {
+        {"TABLE_CATALOG", kv::db::tipo::VarWChar},  {"TABLE_SCHEMA", kv::db::tipo::VarWChar},
+        {"TABLE_NAME", kv::db::tipo::VarWChar},     {"COLUMN_NAME", kv::db::tipo::VarWChar},
+        {"COLUMN_GUID", kv::db::tipo::VarWChar},    {"COLUMN_PROPID", kv::db::tipo::Integer},
+        {"ORDINAL_POSITION", kv::db::tipo::Integer}, {"COLUMN_HASDEFAULT", kv::db::tipo::Boolean},
+        {"COLUMN_DEFAULT", kv::db::tipo::VarWChar}, {"COLUMN_FLAGS", kv::db::tipo::Integer},
+        {"IS_NULLABLE", kv::db::tipo::Boolean},     {"DATA_TYPE", kv::db::tipo::SmallInt},
+        {"TYPE_GUID", kv::db::tipo::VarWChar},      {"CHARACTER_MAXIMUM_LENGTH", kv::db::tipo::Integer},
+        {"CHARACTER_OCTET_LENGTH", kv::db::tipo::Integer}, {"NUMERIC_PRECISION", kv::db::tipo::SmallInt},
+        {"NUMERIC_SCALE", kv::db::tipo::SmallInt}};
+    for (const auto& [n, t] : cabecera) {
+        ColumnaResultado c;
+        c.nombre = QString::fromLatin1(n);
+        c.tipo = t;
+        r.columnas.push_back(c);
+    }
+    if (!catalogo.isEmpty() && catalogo.compare(base_, Qt::CaseInsensitive) != 0) return r;
+    try {
+        BaseSqlite& b = Base(base_);
+        const auto objetos = b.Filas(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                                                    "ORDER BY name"));
+        for (const auto& o : objetos) {
+            const QString nombre = o[0].toString();
+            if (EsTablaDelSistema(nombre)) continue;
+            if (!tabla.isEmpty() && nombre.compare(tabla, Qt::CaseInsensitive) != 0) continue;
+            std::vector<ColumnaDeclarada> columnas;
+            if (const auto def = LeerDefinicion(b, nombre)) {
+                columnas = def->columnas;
+            } else {
+                // A view: each column takes the declaration of the column it shows, if any.
+                Preparada p(b, QStringLiteral("SELECT * FROM %1").arg(Identificador(nombre)));
+                const int n = sqlite3_column_count(p.stmt());
+                for (int i = 0; i < n; ++i) {
+                    ColumnaDeclarada c;
+                    c.nombre = QString::fromUtf8(sqlite3_column_name(p.stmt(), i));
+                    c.tipo = QStringLiteral("nvarchar");
+                    c.longitud = 255;
+                    const char* t = sqlite3_column_table_name(p.stmt(), i);
+                    const char* origen = sqlite3_column_origin_name(p.stmt(), i);
+                    if (t && origen)
+                        if (const auto def = LeerDefinicion(b, QString::fromUtf8(t)))
+                            for (const auto& col : def->columnas)
+                                if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
+                                    const QString nombreVista = c.nombre;
+                                    c = col;
+                                    c.nombre = nombreVista;
+                                    c.defecto.clear();
+                                    c.identidad = false;
+                                }
+                    columnas.push_back(c);
+                }
+            }
+            int orden = 0;
+            for (const auto& c : columnas) {
+                ++orden;
+                const int tipo = TipoADO(c.tipo);
+                const bool caracteres = tipo == kv::db::tipo::VarWChar || tipo == kv::db::tipo::WChar ||
+                                        tipo == kv::db::tipo::VarChar || tipo == kv::db::tipo::Char ||
+                                        tipo == kv::db::tipo::LongVarWChar || tipo == kv::db::tipo::LongVarChar;
+                const bool ancho = tipo == kv::db::tipo::VarWChar || tipo == kv::db::tipo::WChar ||
+                                   tipo == kv::db::tipo::LongVarWChar;
+                const int precision = PrecisionADO(c);
+                const bool numerico = precision > 0 && tipo != kv::db::tipo::DBTimeStamp;
+                const int tamano = TamanoADO(c);
+                QVariant escala;
+                if (tipo == kv::db::tipo::Numeric) escala = c.escala;
+                else if (tipo == kv::db::tipo::Currency) escala = 4;
+                else if (numerico) escala = QVariant();
+                r.filas.push_back({base_, QStringLiteral("dbo"), nombre, c.nombre, QVariant(), QVariant(), orden,
+                                   !c.defecto.isEmpty(),
+                                   c.defecto.isEmpty() ? QVariant() : QVariant(QStringLiteral("(") + c.defecto + QStringLiteral(")")),
+                                   QVariant(), c.nulos, tipo, QVariant(),
+                                   caracteres ? QVariant(tamano) : QVariant(),
+                                   caracteres ? QVariant(ancho && tamano < 1073741823 ? tamano * 2 : tamano) : QVariant(),
+                                   numerico ? QVariant(precision) : QVariant(), escala});
+            }
+        }
+    } catch (const ErrorServidor& e) {
+        throw ErrorProveedor(e.ComoErrorBD(Origen()));
+    }
+    return r;
+}
+
+QStringList SesionEmbebida::ClavePrimaria(const QString& tabla) {
+    try {
+        const auto def = LeerDefinicion(Base(base_), tabla);
+        if (def) return def->clavePrimaria;
+    } catch (const ErrorServidor&) {
+    }
+    return {};
+}
+
+}  // namespace kv::local

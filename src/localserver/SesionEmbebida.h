@@ -1,0 +1,91 @@
+#pragma once
+// One connection to the embedded server: a login, a current database, the
+// SQLite handles it has opened, and a transaction that may span batches.
+
+#include <QString>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "db/Proveedor.h"
+#include "localserver/BaseSqlite.h"
+#include "localserver/Catalogo.h"
+#include "localserver/tsql/Traduccion.h"
+
+namespace kv::local {
+
+class SesionEmbebida : public kv::db::Sesion {
+public:
+    // `base` must exist and be open to the login (the provider checks both).
+    SesionEmbebida(std::unique_ptr<Catalogo> catalogo, QString login, QString base);
+    ~SesionEmbebida() override;
+
+    std::vector<kv::db::ResultadoSentencia> Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
+                                                     int tiempoEspera) override;
+    QString BaseActual() override { return base_; }
+    void UsarBase(const QString& base) override;
+    void IniciarTransaccion() override;
+    void ConfirmarTransaccion() override;
+    void DeshacerTransaccion() override;
+    kv::db::ResultadoSentencia EsquemaTablas(const QString& catalogo, const QString& tabla) override;
+    kv::db::ResultadoSentencia EsquemaColumnas(const QString& catalogo, const QString& tabla) override;
+    QStringList ClavePrimaria(const QString& tabla) override;
+    QString Origen() const override;
+
+    const QString& login() const { return login_; }
+    Catalogo& catalogo() { return *catalogo_; }
+    // The handle of a database of the server (opened on first use), by any letter case.
+    BaseSqlite& Base(const QString& nombre);
+    int NivelTransaccion() const { return nivel_; }
+
+    // What the authorizer allows the statement being prepared.
+    struct Permisos {
+        bool leer = false;
+        bool escribir = false;
+        bool definir = false;
+        bool administrador = false;
+    };
+    struct Denegacion {
+        QString permiso;
+        QString objeto;
+    };
+
+private:
+    void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                           std::vector<kv::db::ResultadoSentencia>& salida);
+    void EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                     std::vector<kv::db::ResultadoSentencia>& salida);
+    void EjecutarProcedimiento(const Sentencia& s, std::vector<kv::db::ResultadoSentencia>& salida);
+    void EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s);
+    void Usar(const QString& base);
+    void CrearBase(const QString& nombre);
+    void BorrarBase(const QString& nombre);
+    void Iniciar();
+    void Confirmar();
+    void Deshacer();
+    // Joins the handle to the open transaction, if any.
+    void Unir(BaseSqlite& base);
+    // Notices a transaction SQLite ended on its own (a time-out rolls it back).
+    void RevisarTransaccion();
+    // Gives every open handle the running batch's deadline (or none).
+    void AplicarLimite();
+    Permisos PermisosActuales();
+    void ExigirDefinir(const QString& permiso);
+
+    std::unique_ptr<Catalogo> catalogo_;
+    QString login_;
+    QString base_;
+    std::map<QString, std::unique_ptr<BaseSqlite>> bases_;  // upper-case name -> handle (master is the catalog's)
+    int nivel_ = 0;
+    std::set<BaseSqlite*> enTransaccion_;
+    bool conLimite_ = false;
+    std::chrono::steady_clock::time_point limite_{};
+
+public:
+    // Used by the authorizer while a statement is prepared.
+    Permisos permisos_;
+    std::optional<Denegacion> denegacion_;
+};
+
+}  // namespace kv::local
