@@ -166,6 +166,9 @@ class SesionOdbc : public Sesion {
 public:
     SesionOdbc(SQLHDBC conexion, QString origen, QString base) : dbc_(conexion), origen_(std::move(origen)), base_(std::move(base)) {}
     ~SesionOdbc() override {
+        // Closing with a transaction open undoes it, as ADO does; a driver refuses to
+        // disconnect with one pending.
+        if (enTransaccion_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
         SQLDisconnect(dbc_);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     }
@@ -236,6 +239,7 @@ public:
 
     void IniciarTransaccion() override {
         Comprobar(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
+        enTransaccion_ = true;
     }
     void ConfirmarTransaccion() override { Terminar(SQL_COMMIT); }
     void DeshacerTransaccion() override { Terminar(SQL_ROLLBACK); }
@@ -357,6 +361,7 @@ private:
 
     void Terminar(SQLSMALLINT como) {
         const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, como);
+        enTransaccion_ = false;
         // Back to one transaction per statement whatever the outcome.
         SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
         Comprobar(rc);
@@ -559,6 +564,7 @@ private:
     }
 
     SQLHDBC dbc_;
+    bool enTransaccion_ = false;
     QString origen_;
     QString base_;
 };

@@ -211,6 +211,14 @@ TEST_F(OdbcSqlite, EsquemaDeColumnasRestringidoPorTabla) {
     EXPECT_EQ(columna->Valor("DATA_TYPE").toInt(), tipo::Double);
 }
 
+TEST_F(OdbcSqlite, EsquemaRestringidoPorLaBaseActual) {
+    const QString base = cn_.DefaultDatabase();
+    auto columnas = cn_.OpenSchema(ado::EsquemaColumnas, {base, QVariant(), "ARTICULOS"});
+    EXPECT_EQ(columnas->RecordCount(), 5) << base.toStdString();
+    auto tablas = cn_.OpenSchema(ado::EsquemaTablas, {base, QVariant(), "ARTICULOS"});
+    EXPECT_EQ(tablas->RecordCount(), 1) << base.toStdString();
+}
+
 TEST_F(OdbcSqlite, ClavePrimariaDeLaTabla) {
     EXPECT_EQ(cn_.ClavePrimaria("ARTICULOS"), QStringList({"CODIGO"}));
     cn_.Execute("CREATE TABLE SIN_CLAVE (A INTEGER)");
@@ -228,6 +236,19 @@ TEST_F(OdbcSqlite, TransaccionesConfirmarYDeshacer) {
     EXPECT_EQ(cn_.Execute("SELECT COUNT(*) FROM ARTICULOS")->Valor(0).toInt(), 2);
     EXPECT_EQ(NumeroDe([&] { cn_.CommitTrans(); }), adoerr::OperacionNoPermitida);
     // What a second connection sees: the rolled back delete never happened, the committed one did.
+    Conexion otra;
+    otra.Open(cadena_);
+    EXPECT_EQ(otra.Execute("SELECT COUNT(*) FROM ARTICULOS")->Valor(0).toInt(), 2);
+}
+
+TEST_F(OdbcSqlite, CerrarConUnaTransaccionAbiertaLaDeshace) {
+    cn_.BeginTrans();
+    cn_.Execute("DELETE FROM ARTICULOS");
+    cn_.Close();
+    cn_.Open();
+    EXPECT_EQ(cn_.Execute("SELECT COUNT(*) FROM ARTICULOS")->Valor(0).toInt(), 3);
+    // and the connection is usable in autocommit again
+    cn_.Execute("DELETE FROM ARTICULOS WHERE CODIGO = 'A3'");
     Conexion otra;
     otra.Open(cadena_);
     EXPECT_EQ(otra.Execute("SELECT COUNT(*) FROM ARTICULOS")->Valor(0).toInt(), 2);
