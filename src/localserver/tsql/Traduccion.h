@@ -23,7 +23,8 @@ struct ColumnaDeclarada {
     bool identidad = false;
     qint64 semilla = 1;
     qint64 incremento = 1;
-    QString defecto;        // default as SQLite expression text, empty when none
+    QString defecto;        // default as SQLite expression text, empty when none; put it in
+                            // parentheses in DDL ("DEFAULT (kv_getdate())")
     QString nombreDefecto;  // name of the DEFAULT constraint, when given
 };
 
@@ -63,6 +64,7 @@ struct Sentencia {
     std::vector<ColumnaDeclarada> columnas;
     QStringList clavePrimaria;
     QString nombreClave;
+    std::vector<QStringList> clavesUnicas;  // UNIQUE constraints of CREATE TABLE / ALTER TABLE ... ADD
     std::vector<DefectoAgregado> defectos;
     QString objeto;
     std::vector<Argumento> argumentos;
@@ -86,6 +88,8 @@ private:
 };
 
 // Translates a whole batch; throws ErrorTSQL when any part of it is malformed.
+// The SQLite text uses the collation "KV" and the kv_* functions that
+// RegistrarFuncionesTSQL (Funciones.h) installs on a handle.
 std::vector<Sentencia> TraducirLote(const QString& lote);
 
 }  // namespace kv::local

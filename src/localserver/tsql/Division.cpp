@@ -1,0 +1,97 @@
+#include "localserver/tsql/Division.h"
+
+namespace kv::local {
+
+namespace {
+
+const char* const kInicios[] = {"SELECT", "INSERT", "UPDATE",   "DELETE", "CREATE",   "ALTER", "DROP",
+                                "USE",    "EXEC",   "EXECUTE",  "BEGIN",  "COMMIT",   "ROLLBACK",
+                                "SET",    "TRUNCATE", "DECLARE", "PRINT", "IF",       "WHILE", "RETURN",
+                                "GRANT",  "REVOKE", "SAVE",     "WITH"};
+
+bool EsUna(const Token& t, std::initializer_list<const char*> palabras) {
+    for (const char* p : palabras)
+        if (t.Es(p)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool EsInicioDeSentencia(const Token& token) {
+    if (token.tipo != TipoToken::Palabra) return false;
+    for (const char* p : kInicios)
+        if (token.Es(p)) return true;
+    return false;
+}
+
+std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
+    std::vector<TramoSentencia> tramos;
+    const int n = static_cast<int>(t.size());
+    int inicio = 0;
+    int nivel = 0;
+    // What the open statement has seen so far, at its own parenthesis level.
+    bool insertConFuente = false;
+    bool updateConSet = false;
+    auto cerrar = [&](int hasta) {
+        if (hasta > inicio) tramos.push_back({inicio, hasta});
+    };
+    for (int i = 0; i < n; ++i) {
+        const Token& tk = t[i];
+        if (tk.EsSimbolo("(")) {
+            ++nivel;
+            continue;
+        }
+        if (tk.EsSimbolo(")")) {
+            if (nivel > 0) --nivel;
+            continue;
+        }
+        if (nivel == 0 && tk.EsSimbolo(";")) {
+            cerrar(i);
+            inicio = i + 1;
+            insertConFuente = updateConSet = false;
+            continue;
+        }
+        if (nivel != 0 || i == inicio) continue;
+        const Token& cabeza = t[inicio];
+        const Token& previo = t[i - 1];
+        if (cabeza.Es("INSERT") && EsUna(tk, {"VALUES", "DEFAULT"})) insertConFuente = true;
+        if (!EsInicioDeSentencia(tk)) continue;
+        bool continua = false;
+        if (tk.Es("SELECT")) {
+            continua = EsUna(previo, {"UNION", "ALL", "EXCEPT", "INTERSECT"}) ||
+                       (cabeza.Es("INSERT") && !insertConFuente) ||
+                       ((cabeza.Es("CREATE") || cabeza.Es("ALTER")) && previo.Es("AS")) ||
+                       (cabeza.Es("WITH") && previo.EsSimbolo(")"));
+            if (cabeza.Es("INSERT") && continua) insertConFuente = true;
+        } else if (tk.Es("EXEC") || tk.Es("EXECUTE")) {
+            continua = cabeza.Es("INSERT") && !insertConFuente;
+            if (continua) insertConFuente = true;
+        } else if (tk.Es("SET")) {
+            if (cabeza.Es("UPDATE") && !updateConSet) {
+                continua = true;
+                updateConSet = true;
+            } else if (EsUna(previo, {"DELETE", "UPDATE"}) && (cabeza.Es("CREATE") || cabeza.Es("ALTER"))) {
+                continua = true;  // ON DELETE SET NULL
+            }
+        } else if (tk.Es("DELETE") || tk.Es("UPDATE")) {
+            continua = previo.Es("ON");
+        } else if (tk.Es("ALTER") || tk.Es("DROP")) {
+            continua = cabeza.Es("ALTER") && i + 1 < n && EsUna(t[i + 1], {"COLUMN", "CONSTRAINT"});
+        } else if (tk.Es("WITH")) {
+            // Table hints, WITH NOCHECK, WITH FILLFACTOR, WITH TIES: a common table
+            // expression only starts a statement as "WITH name AS (" or "WITH name (".
+            continua = !(i + 2 < n && t[i + 1].tipo != TipoToken::Simbolo &&
+                         (t[i + 2].Es("AS") || t[i + 2].EsSimbolo("(")) && !EsUna(t[i + 1], {"NOCHECK", "CHECK"}));
+        } else if (tk.Es("IF")) {
+            continua = EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE"});  // DROP ... IF EXISTS
+        }
+        if (continua) continue;
+        cerrar(i);
+        inicio = i;
+        insertConFuente = updateConSet = false;
+    }
+    cerrar(n);
+    return tramos;
+}
+
+}  // namespace kv::local

@@ -1,0 +1,915 @@
+#include "localserver/tsql/Funciones.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QStringList>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local {
+
+namespace {
+
+// ------------------------------------------------------------------ collation
+
+struct Peso {
+    quint32 primario;  // letter without case or accent; "ñ" between "n" and "o"
+    quint16 acento;    // 0 without accent
+};
+
+// Weights of the code points up to U+024F, worked out once from Unicode's decompositions.
+const std::array<Peso, 0x250>& TablaPesos() {
+    static const std::array<Peso, 0x250> tabla = [] {
+        std::array<Peso, 0x250> t{};
+        for (uint c = 0; c < 0x250; ++c) {
+            Peso p{0, 0};
+            if (c < 0x80) {
+                uint l = (c >= 'A' && c <= 'Z') ? c + 32 : c;
+                p.primario = l * 4;
+            } else if (c == 0xF1 || c == 0xD1) {
+                p.primario = 'n' * 4 + 2;
+            } else {
+                const QChar q(static_cast<char16_t>(c));
+                const QString d = q.decomposition();
+                if (q.decompositionTag() == QChar::Canonical && d.size() >= 2 && d[0].unicode() < 0x80 &&
+                    d[0].isLetter()) {
+                    p.primario = static_cast<quint32>(d[0].toLower().unicode()) * 4;
+                    p.acento = d[1].unicode();
+                } else {
+                    p.primario = static_cast<quint32>(q.toLower().unicode()) * 4;
+                }
+            }
+            t[c] = p;
+        }
+        return t;
+    }();
+    return tabla;
+}
+
+Peso PesoDe(uint c) {
+    if (c < 0x250) return TablaPesos()[c];
+    if (c < 0x10000) {
+        const QChar q(static_cast<char16_t>(c));
+        return Peso{static_cast<quint32>(q.toLower().unicode()) * 4, 0};
+    }
+    return Peso{c * 4, 0};
+}
+
+// Reads one code point of UTF-8; a broken sequence gives its first byte.
+uint LeerUtf8(const unsigned char* s, int n, int& i) {
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    int largo = 0;
+    uint c = 0;
+    if ((b & 0xE0) == 0xC0) {
+        largo = 2;
+        c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        largo = 3;
+        c = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        largo = 4;
+        c = b & 0x07;
+    } else {
+        ++i;
+        return 0xDC00 + b;
+    }
+    if (i + largo > n) {
+        ++i;
+        return 0xDC00 + b;
+    }
+    for (int k = 1; k < largo; ++k) {
+        if ((s[i + k] & 0xC0) != 0x80) {
+            ++i;
+            return 0xDC00 + b;
+        }
+        c = (c << 6) | (s[i + k] & 0x3F);
+    }
+    i += largo;
+    return c;
+}
+
+int CompararUtf8(const unsigned char* a, int na, const unsigned char* b, int nb) {
+    while (na > 0 && a[na - 1] == ' ') --na;
+    while (nb > 0 && b[nb - 1] == ' ') --nb;
+    int i = 0;
+    const int minimo = na < nb ? na : nb;
+    // Plain ASCII: compare lower-case bytes.
+    while (i < minimo) {
+        const unsigned char x = a[i];
+        const unsigned char y = b[i];
+        if ((x | y) & 0x80) break;
+        if (x != y) {
+            const unsigned char lx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+            const unsigned char ly = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+            if (lx != ly) return lx < ly ? -1 : 1;
+        }
+        ++i;
+    }
+    if (i == minimo && !(i < na && (a[i] & 0x80)) && !(i < nb && (b[i] & 0x80))) {
+        if (na == nb) return 0;
+        return na < nb ? -1 : 1;
+    }
+    int ia = i, ib = i;
+    int acento = 0;
+    while (ia < na && ib < nb) {
+        const Peso pa = PesoDe(LeerUtf8(a, na, ia));
+        const Peso pb = PesoDe(LeerUtf8(b, nb, ib));
+        if (pa.primario != pb.primario) return pa.primario < pb.primario ? -1 : 1;
+        if (acento == 0 && pa.acento != pb.acento) acento = pa.acento < pb.acento ? -1 : 1;
+    }
+    if (ia < na) return 1;
+    if (ib < nb) return -1;
+    return acento;
+}
+
+int ColacionKV(void*, int na, const void* a, int nb, const void* b) {
+    return CompararUtf8(static_cast<const unsigned char*>(a), na, static_cast<const unsigned char*>(b), nb);
+}
+
+// ------------------------------------------------------------------ helpers
+
+void Fallar(sqlite3_context* ctx, int numero, const QString& mensaje) {
+    const QByteArray texto = (QLatin1Char('[') + QString::number(numero) + QLatin1String("] ") + mensaje).toUtf8();
+    sqlite3_result_error(ctx, texto.constData(), static_cast<int>(texto.size()));
+}
+
+QString Texto(sqlite3_value* v) {
+    const unsigned char* s = sqlite3_value_text(v);
+    if (!s) return QString();
+    return QString::fromUtf8(reinterpret_cast<const char*>(s), sqlite3_value_bytes(v));
+}
+
+void DevolverTexto(sqlite3_context* ctx, const QString& s) {
+    const QByteArray b = s.toUtf8();
+    sqlite3_result_text(ctx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+}
+
+bool HayNulo(int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
+    return false;
+}
+
+QString NombreTipoSqlite(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return QStringLiteral("int");
+    case SQLITE_FLOAT:
+        return QStringLiteral("float");
+    default:
+        return QStringLiteral("nvarchar");
+    }
+}
+
+// A number out of a value: integers stay integers. Text must read as a number.
+struct Numero {
+    bool entero = true;
+    qint64 i = 0;
+    double d = 0;
+    double Real() const { return entero ? static_cast<double>(i) : d; }
+};
+
+bool LeerNumero(sqlite3_value* v, Numero& n) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        n.entero = true;
+        n.i = sqlite3_value_int64(v);
+        return true;
+    case SQLITE_FLOAT:
+        n.entero = false;
+        n.d = sqlite3_value_double(v);
+        return true;
+    default: {
+        const QString s = Texto(v).trimmed();
+        bool ok = false;
+        const qint64 i = s.toLongLong(&ok);
+        if (ok) {
+            n.entero = true;
+            n.i = i;
+            return true;
+        }
+        const double d = s.toDouble(&ok);
+        if (ok && !s.isEmpty()) {
+            n.entero = false;
+            n.d = d;
+            return true;
+        }
+        if (s.isEmpty()) {
+            n.entero = true;
+            n.i = 0;
+            return true;
+        }
+        return false;
+    }
+    }
+}
+
+// ------------------------------------------------------------------ arithmetic
+
+void FnDiv(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    Numero a, b;
+    if (!LeerNumero(argv[0], a))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+    if (!LeerNumero(argv[1], b))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+    if ((b.entero && b.i == 0) || (!b.entero && b.d == 0.0))
+        return Fallar(ctx, mensajes::kDivisionCero, mensajes::DivisionCero());
+    if (a.entero && b.entero) {
+        if (a.i == std::numeric_limits<qint64>::min() && b.i == -1)
+            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("bigint")));
+        return sqlite3_result_int64(ctx, a.i / b.i);
+    }
+    sqlite3_result_double(ctx, a.Real() / b.Real());
+}
+
+void FnMod(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    Numero a, b;
+    if (!LeerNumero(argv[0], a) || !LeerNumero(argv[1], b))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+    if ((b.entero && b.i == 0) || (!b.entero && b.d == 0.0))
+        return Fallar(ctx, mensajes::kDivisionCero, mensajes::DivisionCero());
+    if (a.entero && b.entero) {
+        if (b.i == -1) return sqlite3_result_int64(ctx, 0);
+        return sqlite3_result_int64(ctx, a.i % b.i);
+    }
+    sqlite3_result_double(ctx, std::fmod(a.Real(), b.Real()));
+}
+
+void FnSuma(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const int ta = sqlite3_value_type(argv[0]);
+    const int tb = sqlite3_value_type(argv[1]);
+    if ((ta == SQLITE_TEXT || ta == SQLITE_BLOB) && (tb == SQLITE_TEXT || tb == SQLITE_BLOB)) {
+        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
+        s.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
+        return sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    Numero a, b;
+    if (!LeerNumero(argv[0], a)) {
+        return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(Texto(argv[0]), NombreTipoSqlite(argv[1])));
+    }
+    if (!LeerNumero(argv[1], b)) {
+        return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(Texto(argv[1]), NombreTipoSqlite(argv[0])));
+    }
+    if (a.entero && b.entero) {
+        qint64 r = 0;
+        if (__builtin_add_overflow(a.i, b.i, &r))
+            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("bigint")));
+        return sqlite3_result_int64(ctx, r);
+    }
+    sqlite3_result_double(ctx, a.Real() + b.Real());
+}
+
+void FnPiso(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    Numero a;
+    if (!LeerNumero(argv[0], a))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+    if (a.entero) return sqlite3_result_int64(ctx, a.i);
+    sqlite3_result_double(ctx, std::floor(a.d));
+}
+
+void FnTecho(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    Numero a;
+    if (!LeerNumero(argv[0], a))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+    if (a.entero) return sqlite3_result_int64(ctx, a.i);
+    sqlite3_result_double(ctx, std::ceil(a.d));
+}
+
+void FnEntero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+        return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    case SQLITE_FLOAT: {
+        const double d = std::trunc(sqlite3_value_double(argv[0]));
+        if (!(d >= -9.2e18 && d <= 9.2e18))
+            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("int")));
+        return sqlite3_result_int64(ctx, static_cast<qint64>(d));
+    }
+    default: {
+        const QString s = Texto(argv[0]);
+        bool ok = false;
+        const qint64 v = s.trimmed().toLongLong(&ok);
+        if (s.trimmed().isEmpty()) return sqlite3_result_int64(ctx, 0);
+        if (!ok) return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(s, QStringLiteral("int")));
+        return sqlite3_result_int64(ctx, v);
+    }
+    }
+}
+
+void FnNumero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    Numero a;
+    if (!LeerNumero(argv[0], a))
+        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+    if (a.entero) return sqlite3_result_double(ctx, static_cast<double>(a.i));
+    sqlite3_result_double(ctx, a.d);
+}
+
+// ------------------------------------------------------------------ text
+
+void FnLen(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const unsigned char* s = sqlite3_value_text(argv[0]);
+    int n = sqlite3_value_bytes(argv[0]);
+    if (!s) return sqlite3_result_int(ctx, 0);
+    while (n > 0 && s[n - 1] == ' ') --n;
+    bool ascii = true;
+    for (int i = 0; i < n && ascii; ++i) ascii = s[i] < 0x80;
+    if (ascii) return sqlite3_result_int(ctx, n);
+    sqlite3_result_int(ctx, static_cast<int>(QString::fromUtf8(reinterpret_cast<const char*>(s), n).size()));
+}
+
+void FnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString buscado = Texto(argv[0]);
+    const QString texto = Texto(argv[1]);
+    qint64 inicio = argc > 2 ? sqlite3_value_int64(argv[2]) : 1;
+    if (inicio < 1) inicio = 1;
+    if (buscado.isEmpty() || inicio > texto.size()) return sqlite3_result_int(ctx, 0);
+    const qsizetype pos = texto.indexOf(buscado, static_cast<qsizetype>(inicio - 1), Qt::CaseInsensitive);
+    sqlite3_result_int64(ctx, pos < 0 ? 0 : pos + 1);
+}
+
+void FnSubcadena(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString s = Texto(argv[0]);
+    const qint64 inicio = sqlite3_value_int64(argv[1]);
+    const qint64 largo = sqlite3_value_int64(argv[2]);
+    if (largo < 0) return Fallar(ctx, mensajes::kLongitudSubcadena, mensajes::LongitudNoValida(QStringLiteral("substring")));
+    // Characters from `inicio` to `inicio + largo - 1`, counted from 1, clipped to the text.
+    qint64 desde = inicio;
+    qint64 hasta = (largo > std::numeric_limits<qint64>::max() - inicio) ? std::numeric_limits<qint64>::max()
+                                                                         : inicio + largo;
+    if (desde < 1) desde = 1;
+    if (hasta > s.size() + 1) hasta = s.size() + 1;
+    if (hasta <= desde) return DevolverTexto(ctx, QString());
+    DevolverTexto(ctx, s.mid(static_cast<qsizetype>(desde - 1), static_cast<qsizetype>(hasta - desde)));
+}
+
+void FnDerecha(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString s = Texto(argv[0]);
+    const qint64 n = sqlite3_value_int64(argv[1]);
+    if (n < 0) return Fallar(ctx, mensajes::kLongitudDerecha, mensajes::LongitudNoValida(QStringLiteral("right")));
+    DevolverTexto(ctx, n >= s.size() ? s : s.right(static_cast<qsizetype>(n)));
+}
+
+void FnMayusculas(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    DevolverTexto(ctx, Texto(argv[0]).toUpper());
+}
+
+void FnMinusculas(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    DevolverTexto(ctx, Texto(argv[0]).toLower());
+}
+
+void FnReemplazar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    QString s = Texto(argv[0]);
+    const QString de = Texto(argv[1]);
+    if (de.isEmpty()) return DevolverTexto(ctx, s);
+    DevolverTexto(ctx, s.replace(de, Texto(argv[2]), Qt::CaseInsensitive));
+}
+
+void FnReplicar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString s = Texto(argv[0]);
+    const qint64 n = sqlite3_value_int64(argv[1]);
+    if (n < 0) return sqlite3_result_null(ctx);
+    // Like SQL Server with a type that is not max: at most 8000 characters.
+    constexpr qint64 kMaximo = 8000;
+    QString r;
+    for (qint64 i = 0; i < n && r.size() < kMaximo; ++i) r += s;
+    DevolverTexto(ctx, r.left(kMaximo));
+}
+
+// ------------------------------------------------------------------ dates
+
+bool LeerEntero(const QString& s, int& i, int maxDigitos, int& valor, int* digitos = nullptr) {
+    int n = 0;
+    valor = 0;
+    while (i < s.size() && n < maxDigitos && s[i] >= QLatin1Char('0') && s[i] <= QLatin1Char('9')) {
+        valor = valor * 10 + (s[i].unicode() - '0');
+        ++i;
+        ++n;
+    }
+    if (digitos) *digitos = n;
+    return n > 0;
+}
+
+// "hh:mm[:ss[.fff]] [AM|PM]" from position i to the end.
+bool LeerHora(const QString& s, int i, QTime& hora) {
+    while (i < s.size() && s[i] == QLatin1Char(' ')) ++i;
+    if (i >= s.size()) {
+        hora = QTime(0, 0, 0);
+        return true;
+    }
+    int h = 0, m = 0, seg = 0;
+    if (!LeerEntero(s, i, 2, h)) return false;
+    if (i >= s.size() || s[i] != QLatin1Char(':')) return false;
+    ++i;
+    if (!LeerEntero(s, i, 2, m)) return false;
+    if (i < s.size() && s[i] == QLatin1Char(':')) {
+        ++i;
+        if (!LeerEntero(s, i, 2, seg)) return false;
+        if (i < s.size() && (s[i] == QLatin1Char('.') || s[i] == QLatin1Char(','))) {
+            ++i;
+            int fr = 0;
+            LeerEntero(s, i, 9, fr);
+        }
+    }
+    while (i < s.size() && s[i] == QLatin1Char(' ')) ++i;
+    const QString resto = s.mid(i).toUpper().remove(QLatin1Char('.'));
+    if (resto == QLatin1String("PM")) {
+        if (h < 1 || h > 12) return false;
+        if (h != 12) h += 12;
+    } else if (resto == QLatin1String("AM")) {
+        if (h < 1 || h > 12) return false;
+        if (h == 12) h = 0;
+    } else if (!resto.isEmpty()) {
+        return false;
+    }
+    hora = QTime(h, m, seg);
+    return hora.isValid();
+}
+
+int AnioDeDosCifras(int anio, int digitos) {
+    if (digitos > 2) return anio;
+    return anio < 50 ? 2000 + anio : 1900 + anio;  // SQL Server's two-digit year cut-off
+}
+
+QString FormatoISO(const QDate& fecha, const QTime& hora) {
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(fecha.year(), 4, 10, QLatin1Char('0'))
+        .arg(fecha.month(), 2, 10, QLatin1Char('0'))
+        .arg(fecha.day(), 2, 10, QLatin1Char('0'))
+        .arg(hora.hour(), 2, 10, QLatin1Char('0'))
+        .arg(hora.minute(), 2, 10, QLatin1Char('0'))
+        .arg(hora.second(), 2, 10, QLatin1Char('0'));
+}
+
+bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
+    const QString s = original.trimmed();
+    QTime hora(0, 0, 0);
+    if (s.isEmpty()) {
+        resultado = QDateTime(QDate(1900, 1, 1), hora);
+        return true;
+    }
+    int i = 0;
+    int a = 0, da = 0;
+    if (!LeerEntero(s, i, 8, a, &da)) return false;
+    if (i < s.size() && s[i] == QLatin1Char(':') && da <= 2) {
+        if (!LeerHora(s, 0, hora)) return false;
+        resultado = QDateTime(QDate(1900, 1, 1), hora);
+        return true;
+    }
+    QDate fecha;
+    if (da == 8 && (i == s.size() || s[i] == QLatin1Char(' ') || s[i] == QLatin1Char('T'))) {
+        fecha = QDate(a / 10000, (a / 100) % 100, a % 100);
+    } else if (da == 4 && i < s.size() && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('/') || s[i] == QLatin1Char('.'))) {
+        const QChar sep = s[i++];
+        int m = 0, d = 0;
+        if (!LeerEntero(s, i, 2, m)) return false;
+        if (i >= s.size() || s[i] != sep) return false;
+        ++i;
+        if (!LeerEntero(s, i, 2, d)) return false;
+        fecha = QDate(a, m, d);
+    } else if (da <= 2 && i < s.size() && (s[i] == QLatin1Char('/') || s[i] == QLatin1Char('-') || s[i] == QLatin1Char('.'))) {
+        const QChar sep = s[i++];
+        int b = 0, c = 0, dc = 0;
+        if (!LeerEntero(s, i, 2, b)) return false;
+        if (i >= s.size() || s[i] != sep) return false;
+        ++i;
+        if (!LeerEntero(s, i, 4, c, &dc)) return false;
+        if (dc == 3) return false;
+        const int anio = AnioDeDosCifras(c, dc);
+        const bool mesPrimero = estilo == 101 || estilo == 1 || estilo == 110 || estilo == 10;
+        fecha = mesPrimero ? QDate(anio, a, b) : QDate(anio, b, a);
+    } else {
+        return false;
+    }
+    if (!fecha.isValid()) return false;
+    if (i < s.size()) {
+        if (s[i] == QLatin1Char('T')) ++i;
+        else if (s[i] != QLatin1Char(' ')) return false;
+        if (!LeerHora(s, i, hora)) return false;
+    }
+    resultado = QDateTime(fecha, hora);
+    return true;
+}
+
+bool ValorAFecha(sqlite3_value* v, int estilo, QDateTime& resultado) {
+    const int tipo = sqlite3_value_type(v);
+    if (tipo == SQLITE_INTEGER || tipo == SQLITE_FLOAT) {
+        // Numbers count days from 1900-01-01, as SQL Server reads them.
+        const double dias = sqlite3_value_double(v);
+        if (!(dias > -53690 && dias < 2958464)) return false;
+        const double entero = std::floor(dias);
+        const qint64 segundos = static_cast<qint64>(std::llround((dias - entero) * 86400.0));
+        resultado = QDateTime(QDate(1900, 1, 1).addDays(static_cast<qint64>(entero)), QTime(0, 0, 0)).addSecs(segundos);
+        return true;
+    }
+    return LeerFechaHora(Texto(v), estilo, resultado);
+}
+
+void FnFecha(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const int estilo = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+    QDateTime fecha;
+    if (!ValorAFecha(argv[0], estilo, fecha)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    DevolverTexto(ctx, FormatoISO(fecha.date(), fecha.time()));
+}
+
+void FnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
+    const QDateTime ahora = QDateTime::currentDateTime();
+    DevolverTexto(ctx, FormatoISO(ahora.date(), ahora.time()));
+}
+
+QString TextoDeValor(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_FLOAT) {
+        QString s = QString::number(sqlite3_value_double(v), 'g', 15);
+        return s;
+    }
+    return Texto(v);
+}
+
+QString FechaConEstilo(const QDateTime& f, int estilo) {
+    const QDate d = f.date();
+    const QTime t = f.time();
+    switch (estilo) {
+    case 1:
+        return d.toString(QStringLiteral("MM/dd/yy"));
+    case 101:
+        return d.toString(QStringLiteral("MM/dd/yyyy"));
+    case 3:
+        return d.toString(QStringLiteral("dd/MM/yy"));
+    case 103:
+        return d.toString(QStringLiteral("dd/MM/yyyy"));
+    case 4:
+        return d.toString(QStringLiteral("dd.MM.yy"));
+    case 104:
+        return d.toString(QStringLiteral("dd.MM.yyyy"));
+    case 5:
+        return d.toString(QStringLiteral("dd-MM-yy"));
+    case 105:
+        return d.toString(QStringLiteral("dd-MM-yyyy"));
+    case 8:
+    case 108:
+        return t.toString(QStringLiteral("HH:mm:ss"));
+    case 12:
+        return d.toString(QStringLiteral("yyMMdd"));
+    case 112:
+        return d.toString(QStringLiteral("yyyyMMdd"));
+    case 23:
+        return d.toString(QStringLiteral("yyyy-MM-dd"));
+    case 120:
+    case 20:
+        return FormatoISO(d, t);
+    case 121:
+    case 21:
+        return FormatoISO(d, t) + QLatin1String(".000");
+    default:
+        return QString();
+    }
+}
+
+void FnTexto(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const qint64 largo = argc > 1 ? sqlite3_value_int64(argv[1]) : -1;
+    QString s = TextoDeValor(argv[0]);
+    if (argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        QDateTime f;
+        if (LeerFechaHora(s, 0, f) && s.contains(QLatin1Char('-'))) {
+            const QString conEstilo = FechaConEstilo(f, sqlite3_value_int(argv[2]));
+            if (!conEstilo.isEmpty()) s = conEstilo;
+        }
+    }
+    if (largo > 0 && s.size() > largo) s.truncate(static_cast<qsizetype>(largo));
+    DevolverTexto(ctx, s);
+}
+
+enum class Parte { Anio, Trimestre, Mes, DiaDelAnio, Dia, Semana, DiaSemana, Hora, Minuto, Segundo, Ninguna };
+
+Parte LeerParte(const QString& texto) {
+    const QString p = texto.trimmed().toLower();
+    if (p == QLatin1String("year") || p == QLatin1String("yy") || p == QLatin1String("yyyy")) return Parte::Anio;
+    if (p == QLatin1String("quarter") || p == QLatin1String("qq") || p == QLatin1String("q")) return Parte::Trimestre;
+    if (p == QLatin1String("month") || p == QLatin1String("mm") || p == QLatin1String("m")) return Parte::Mes;
+    if (p == QLatin1String("dayofyear") || p == QLatin1String("dy") || p == QLatin1String("y")) return Parte::DiaDelAnio;
+    if (p == QLatin1String("day") || p == QLatin1String("dd") || p == QLatin1String("d")) return Parte::Dia;
+    if (p == QLatin1String("week") || p == QLatin1String("wk") || p == QLatin1String("ww")) return Parte::Semana;
+    if (p == QLatin1String("weekday") || p == QLatin1String("dw")) return Parte::DiaSemana;
+    if (p == QLatin1String("hour") || p == QLatin1String("hh")) return Parte::Hora;
+    if (p == QLatin1String("minute") || p == QLatin1String("mi") || p == QLatin1String("n")) return Parte::Minuto;
+    if (p == QLatin1String("second") || p == QLatin1String("ss") || p == QLatin1String("s")) return Parte::Segundo;
+    return Parte::Ninguna;
+}
+
+void FnDateadd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const Parte parte = LeerParte(Texto(argv[0]));
+    const qint64 n = sqlite3_value_int64(argv[1]);
+    QDateTime f;
+    if (!ValorAFecha(argv[2], 0, f)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    if (n > 4000000 || n < -4000000) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("datetime")));
+    const int k = static_cast<int>(n);
+    switch (parte) {
+    case Parte::Anio: f = f.addYears(k); break;
+    case Parte::Trimestre: f = f.addMonths(3 * k); break;
+    case Parte::Mes: f = f.addMonths(k); break;
+    case Parte::DiaDelAnio:
+    case Parte::Dia:
+    case Parte::DiaSemana: f = f.addDays(k); break;
+    case Parte::Semana: f = f.addDays(7 * static_cast<qint64>(k)); break;
+    case Parte::Hora: f = f.addSecs(3600 * n); break;
+    case Parte::Minuto: f = f.addSecs(60 * n); break;
+    case Parte::Segundo: f = f.addSecs(n); break;
+    case Parte::Ninguna:
+        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+    }
+    if (!f.isValid() || f.date().year() < 1753 || f.date().year() > 9999)
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("datetime")));
+    DevolverTexto(ctx, FormatoISO(f.date(), f.time()));
+}
+
+qint64 SegundosDesde1900(const QDateTime& f) {
+    return QDate(1900, 1, 1).daysTo(f.date()) * 86400 + f.time().msecsSinceStartOfDay() / 1000;
+}
+
+qint64 PisoDiv(qint64 a, qint64 b) {
+    qint64 q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+void FnDatediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const Parte parte = LeerParte(Texto(argv[0]));
+    QDateTime a, b;
+    if (!ValorAFecha(argv[1], 0, a) || !ValorAFecha(argv[2], 0, b))
+        return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    const qint64 sa = SegundosDesde1900(a);
+    const qint64 sb = SegundosDesde1900(b);
+    qint64 r = 0;
+    switch (parte) {
+    case Parte::Anio: r = b.date().year() - a.date().year(); break;
+    case Parte::Trimestre:
+        r = (b.date().year() - a.date().year()) * 4 + ((b.date().month() - 1) / 3 - (a.date().month() - 1) / 3);
+        break;
+    case Parte::Mes: r = (b.date().year() - a.date().year()) * 12 + (b.date().month() - a.date().month()); break;
+    case Parte::DiaDelAnio:
+    case Parte::Dia:
+    case Parte::DiaSemana: r = a.date().daysTo(b.date()); break;
+    case Parte::Semana:
+        // Week boundaries fall on Sundays.
+        r = PisoDiv(QDate(1899, 12, 31).daysTo(b.date()), 7) - PisoDiv(QDate(1899, 12, 31).daysTo(a.date()), 7);
+        break;
+    case Parte::Hora: r = PisoDiv(sb, 3600) - PisoDiv(sa, 3600); break;
+    case Parte::Minuto: r = PisoDiv(sb, 60) - PisoDiv(sa, 60); break;
+    case Parte::Segundo: r = sb - sa; break;
+    case Parte::Ninguna:
+        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+    }
+    sqlite3_result_int64(ctx, r);
+}
+
+void FnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const Parte parte = LeerParte(Texto(argv[0]));
+    QDateTime f;
+    if (!ValorAFecha(argv[1], 0, f)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    const QDate d = f.date();
+    qint64 r = 0;
+    switch (parte) {
+    case Parte::Anio: r = d.year(); break;
+    case Parte::Trimestre: r = (d.month() - 1) / 3 + 1; break;
+    case Parte::Mes: r = d.month(); break;
+    case Parte::DiaDelAnio: r = d.dayOfYear(); break;
+    case Parte::Dia: r = d.day(); break;
+    case Parte::Semana: {
+        const QDate primero(d.year(), 1, 1);
+        r = (d.dayOfYear() - 1 + primero.dayOfWeek() % 7) / 7 + 1;
+        break;
+    }
+    case Parte::DiaSemana: r = d.dayOfWeek() % 7 + 1; break;  // Sunday is 1
+    case Parte::Hora: r = f.time().hour(); break;
+    case Parte::Minuto: r = f.time().minute(); break;
+    case Parte::Segundo: r = f.time().second(); break;
+    case Parte::Ninguna:
+        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+    }
+    sqlite3_result_int64(ctx, r);
+}
+
+// ------------------------------------------------------------------ LIKE
+
+struct ElementoPatron {
+    enum Tipo { Literal, Uno, Varios, Conjunto } tipo = Literal;
+    QChar letra;
+    bool negado = false;
+    std::vector<std::pair<QChar, QChar>> rangos;
+};
+
+QChar Plegar(QChar c) {
+    return c.toCaseFolded();
+}
+
+std::vector<ElementoPatron> CompilarPatron(const QString& patron, QChar escape, bool hayEscape) {
+    std::vector<ElementoPatron> elementos;
+    for (int i = 0; i < patron.size(); ++i) {
+        const QChar c = patron[i];
+        ElementoPatron e;
+        if (hayEscape && c == escape && i + 1 < patron.size()) {
+            e.tipo = ElementoPatron::Literal;
+            e.letra = Plegar(patron[++i]);
+        } else if (c == QLatin1Char('%')) {
+            if (!elementos.empty() && elementos.back().tipo == ElementoPatron::Varios) continue;
+            e.tipo = ElementoPatron::Varios;
+        } else if (c == QLatin1Char('_')) {
+            e.tipo = ElementoPatron::Uno;
+        } else if (c == QLatin1Char('[')) {
+            const int cierre = patron.indexOf(QLatin1Char(']'), i + 2);
+            if (cierre < 0) {
+                e.tipo = ElementoPatron::Literal;
+                e.letra = c;
+            } else {
+                e.tipo = ElementoPatron::Conjunto;
+                int k = i + 1;
+                if (patron[k] == QLatin1Char('^')) {
+                    e.negado = true;
+                    ++k;
+                }
+                for (; k < cierre; ++k) {
+                    const QChar desde = Plegar(patron[k]);
+                    if (k + 2 < cierre && patron[k + 1] == QLatin1Char('-')) {
+                        e.rangos.push_back({desde, Plegar(patron[k + 2])});
+                        k += 2;
+                    } else {
+                        e.rangos.push_back({desde, desde});
+                    }
+                }
+                i = cierre;
+            }
+        } else {
+            e.tipo = ElementoPatron::Literal;
+            e.letra = Plegar(c);
+        }
+        elementos.push_back(e);
+    }
+    return elementos;
+}
+
+bool Coincide(const ElementoPatron& e, QChar c) {
+    const QChar p = Plegar(c);
+    switch (e.tipo) {
+    case ElementoPatron::Literal:
+        return e.letra == p;
+    case ElementoPatron::Uno:
+        return true;
+    case ElementoPatron::Conjunto: {
+        bool dentro = false;
+        for (const auto& r : e.rangos)
+            if (CompararKV(QString(r.first), QString(p)) <= 0 && CompararKV(QString(p), QString(r.second)) <= 0)
+                dentro = true;
+        return dentro != e.negado;
+    }
+    case ElementoPatron::Varios:
+        return false;
+    }
+    return false;
+}
+
+// Greedy matching with one point of return per "%": linear in practice and
+// never exponential.
+bool Parecido(const std::vector<ElementoPatron>& patron, const QString& texto) {
+    size_t p = 0;
+    qsizetype t = 0;
+    size_t pRetorno = SIZE_MAX;
+    qsizetype tRetorno = 0;
+    while (t < texto.size()) {
+        if (p < patron.size() && patron[p].tipo == ElementoPatron::Varios) {
+            pRetorno = ++p;
+            tRetorno = t;
+        } else if (p < patron.size() && Coincide(patron[p], texto[t])) {
+            ++p;
+            ++t;
+        } else if (pRetorno != SIZE_MAX) {
+            p = pRetorno;
+            t = ++tRetorno;
+        } else {
+            return false;
+        }
+    }
+    while (p < patron.size() && patron[p].tipo == ElementoPatron::Varios) ++p;
+    return p == patron.size();
+}
+
+void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString patron = Texto(argv[0]);
+    const QString texto = Texto(argv[1]);
+    QChar escape;
+    bool hayEscape = false;
+    if (argc > 2) {
+        const QString e = Texto(argv[2]);
+        if (e.size() != 1) {
+            return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(e));
+        }
+        escape = e[0];
+        hayEscape = true;
+    }
+    sqlite3_result_int(ctx, Parecido(CompilarPatron(patron, escape, hayEscape), texto) ? 1 : 0);
+}
+
+struct DefinicionFuncion {
+    const char* nombre;
+    int argumentos;
+    bool determinista;
+    void (*funcion)(sqlite3_context*, int, sqlite3_value**);
+};
+
+}  // namespace
+
+int CompararKV(const QString& a, const QString& b) {
+    const QByteArray ua = a.toUtf8();
+    const QByteArray ub = b.toUtf8();
+    return CompararUtf8(reinterpret_cast<const unsigned char*>(ua.constData()), static_cast<int>(ua.size()),
+                        reinterpret_cast<const unsigned char*>(ub.constData()), static_cast<int>(ub.size()));
+}
+
+QString TextoAFechaISO(const QString& texto, int estilo, bool* ok) {
+    QDateTime f;
+    const bool bien = LeerFechaHora(texto, estilo, f);
+    if (ok) *ok = bien;
+    return bien ? FormatoISO(f.date(), f.time()) : QString();
+}
+
+bool LeerErrorFuncion(const QString& textoError, int* numero, QString* mensaje) {
+    static const QRegularExpression forma(QStringLiteral("^\\[(\\d+)\\] (.*)$"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = forma.match(textoError);
+    if (!m.hasMatch()) return false;
+    if (numero) *numero = m.captured(1).toInt();
+    if (mensaje) *mensaje = m.captured(2);
+    return true;
+}
+
+int RegistrarFuncionesTSQL(sqlite3* bd) {
+    TablaPesos();
+    int rc = sqlite3_create_collation_v2(bd, "KV", SQLITE_UTF8, nullptr, &ColacionKV, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    static const DefinicionFuncion funciones[] = {
+        {"kv_div", 2, true, &FnDiv},
+        {"kv_mod", 2, true, &FnMod},
+        {"kv_suma", 2, true, &FnSuma},
+        {"kv_piso", 1, true, &FnPiso},
+        {"kv_techo", 1, true, &FnTecho},
+        {"kv_entero", 1, true, &FnEntero},
+        {"kv_numero", 1, true, &FnNumero},
+        {"kv_len", 1, true, &FnLen},
+        {"kv_charindex", 2, true, &FnCharindex},
+        {"kv_charindex", 3, true, &FnCharindex},
+        {"kv_subcadena", 3, true, &FnSubcadena},
+        {"kv_derecha", 2, true, &FnDerecha},
+        {"kv_mayusculas", 1, true, &FnMayusculas},
+        {"kv_minusculas", 1, true, &FnMinusculas},
+        {"kv_reemplazar", 3, true, &FnReemplazar},
+        {"kv_replicar", 2, true, &FnReplicar},
+        {"kv_fecha", 1, true, &FnFecha},
+        {"kv_fecha", 2, true, &FnFecha},
+        {"kv_texto", 2, true, &FnTexto},
+        {"kv_texto", 3, true, &FnTexto},
+        {"kv_getdate", 0, false, &FnGetdate},
+        {"kv_dateadd", 3, true, &FnDateadd},
+        {"kv_datediff", 3, true, &FnDatediff},
+        {"kv_datepart", 2, true, &FnDatepart},
+        {"like", 2, true, &FnLike},
+        {"like", 3, true, &FnLike},
+    };
+    for (const DefinicionFuncion& f : funciones) {
+        const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);
+        rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, nullptr, f.funcion, nullptr, nullptr,
+                                        nullptr);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
+}
+
+}  // namespace kv::local

@@ -1,0 +1,49 @@
+#pragma once
+// The collation and the scalar functions that translated T-SQL needs on every
+// SQLite handle of the embedded server.
+//
+// Collation "KV": the server's one text comparison. Letter case and trailing
+// blanks are ignored, accents are not; "ñ" sorts after "n".
+//
+// Functions (all NULL in, NULL out unless said otherwise):
+//   kv_div(a, b), kv_mod(a, b)   division and remainder; a zero divisor fails (8134);
+//                                two integers give integer division, as SQL Server does
+//   kv_suma(a, b)                "+" of operands of unknown type: two texts join, else numbers add
+//   kv_len(x)                    characters without the trailing blanks
+//   kv_charindex(buscado, texto [, inicio])   1-based position ignoring case, 0 when absent
+//   kv_subcadena(x, inicio, largo), kv_derecha(x, n)   SUBSTRING and RIGHT
+//   kv_fecha(x [, estilo])       text read as a date (day first, or ISO) -> "YYYY-MM-DD HH:MM:SS" (241)
+//   kv_texto(x, largo [, estilo])  CONVERT to a character type: cut to `largo` (-1: no limit);
+//                                dates formatted by the style (103, 101, 112, 120, 108...)
+//   kv_entero(x), kv_numero(x)   CONVERT to int (245) and to float/money (8114)
+//   kv_getdate()                 local date and time now
+//   kv_mayusculas, kv_minusculas, kv_reemplazar (ignores case), kv_replicar, kv_piso, kv_techo
+//   kv_dateadd(parte, n, fecha), kv_datediff(parte, a, b), kv_datepart(parte, fecha)
+//   like(patron, texto [, escape])  LIKE as SQL Server: ignores case, knows [a-z] and [^x]
+//
+// A failing function reports "[<native number>] <Spanish message>" as its
+// SQLite error text; LeerErrorFuncion takes it apart.
+
+#include <QString>
+
+struct sqlite3;
+
+namespace kv::local {
+
+// Installs the collation and the functions. Returns SQLITE_OK or the first error code.
+int RegistrarFuncionesTSQL(sqlite3* bd);
+
+// The KV collation on two texts: <0, 0 or >0.
+int CompararKV(const QString& a, const QString& b);
+
+// Text read as a date the way the server reads it: "dd/mm/yy[yy] [hh:mm[:ss]]"
+// (also with "-" or "."), ISO "yyyy-mm-dd[ hh:mm[:ss]]", "yyyymmdd", "hh:mm";
+// an empty text is 1900-01-01. Style 101 and 1 read the month first. Returns
+// "YYYY-MM-DD HH:MM:SS", or an empty text (and *ok false) when it is no date.
+QString TextoAFechaISO(const QString& texto, int estilo = 0, bool* ok = nullptr);
+
+// Splits an error text raised by one of the functions above into the native
+// number and the message. False when the text has another form.
+bool LeerErrorFuncion(const QString& textoError, int* numero, QString* mensaje);
+
+}  // namespace kv::local

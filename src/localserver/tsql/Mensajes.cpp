@@ -1,0 +1,121 @@
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::mensajes {
+
+QString Sintaxis(const QString& cerca) {
+    return QStringLiteral("Sintaxis incorrecta cerca de '%1'.").arg(cerca);
+}
+
+QString ComillaSinCerrar(const QString& cadena) {
+    return QStringLiteral("Falta la comilla de cierre después de la cadena de caracteres '%1'.").arg(cadena);
+}
+
+QString ComentarioSinCerrar() {
+    return QStringLiteral("Falta la marca de fin de comentario '*/'.");
+}
+
+QString Anidamiento() {
+    return QStringLiteral("Alguna parte de la instrucción SQL está anidada con demasiada profundidad. "
+                          "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
+}
+
+QString ColumnaInvalida(const QString& columna) {
+    return QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna);
+}
+
+QString ObjetoInvalido(const QString& objeto) {
+    return QStringLiteral("El nombre de objeto '%1' no es válido.").arg(objeto);
+}
+
+QString ConversionFecha() {
+    return QStringLiteral("Error de conversión al convertir una fecha y/u hora a partir de una cadena de caracteres.");
+}
+
+QString ConversionValor(const QString& valor, const QString& tipo) {
+    return QStringLiteral("Error de conversión al convertir el valor nvarchar '%1' al tipo de datos %2.").arg(valor, tipo);
+}
+
+QString LongitudNoValida(const QString& funcion) {
+    return QStringLiteral("Se pasó un parámetro de longitud no válido a la función %1.").arg(funcion);
+}
+
+QString ConversionTipo(const QString& desde, const QString& hacia) {
+    return QStringLiteral("Error al convertir el tipo de datos %1 a %2.").arg(desde, hacia);
+}
+
+QString NuloNoAdmitido(const QString& columna, const QString& tabla, const QString& operacion) {
+    return QStringLiteral("No se puede insertar el valor NULL en la columna '%1', tabla '%2'. "
+                          "La columna no admite valores NULL. Error de %3.")
+        .arg(columna, tabla, operacion);
+}
+
+QString ConflictoRestriccion(const QString& operacion, const QString& tipo, const QString& restriccion,
+                             const QString& base, const QString& tabla, const QString& columna) {
+    QString texto = QStringLiteral("Instrucción %1 en conflicto con la restricción %2 \"%3\". "
+                                   "El conflicto ha aparecido en la base de datos \"%4\", tabla \"%5\"")
+                        .arg(operacion, tipo, restriccion, base, tabla);
+    if (!columna.isEmpty()) texto += QStringLiteral(", column '%1'").arg(columna);
+    return texto + QLatin1Char('.');
+}
+
+QString BaseYaExiste(const QString& base) {
+    return QStringLiteral("La base de datos '%1' ya existe. Elija otro nombre de base de datos.").arg(base);
+}
+
+QString ProcedimientoInexistente(const QString& procedimiento) {
+    return QStringLiteral("No se encontró el procedimiento almacenado '%1'.").arg(procedimiento);
+}
+
+QString ClaveDuplicada(const QString& tipo, const QString& restriccion, const QString& objeto,
+                       const QString& valor) {
+    QString texto = QStringLiteral("Infracción de la restricción %1 '%2'. "
+                                   "No se puede insertar una clave duplicada en el objeto '%3'.")
+                        .arg(tipo, restriccion, objeto);
+    if (!valor.isEmpty()) texto += QStringLiteral(" El valor de la clave duplicada es %1.").arg(valor);
+    return texto;
+}
+
+QString ObjetoYaExiste(const QString& objeto) {
+    return QStringLiteral("Ya hay un objeto con el nombre '%1' en la base de datos.").arg(objeto);
+}
+
+QString TablaNoExisteParaQuitar(const QString& tabla) {
+    return QStringLiteral("No se puede quitar la tabla '%1' porque no existe o no tiene permiso.").arg(tabla);
+}
+
+QString CommitSinBegin() {
+    return QStringLiteral("La solicitud COMMIT TRANSACTION no tiene la correspondiente BEGIN TRANSACTION.");
+}
+
+QString RollbackSinBegin() {
+    return QStringLiteral("La solicitud ROLLBACK TRANSACTION no tiene la correspondiente BEGIN TRANSACTION.");
+}
+
+QString BaseNoAbre(const QString& base) {
+    return QStringLiteral("No se puede abrir la base de datos \"%1\" solicitada por el inicio de sesión. "
+                          "Error de inicio de sesión.")
+        .arg(base);
+}
+
+QString Desbordamiento(const QString& tipo) {
+    return QStringLiteral("Error de desbordamiento aritmético al convertir expression al tipo de datos %1.")
+        .arg(tipo);
+}
+
+QString DivisionCero() {
+    return QStringLiteral("Error de división entre cero.");
+}
+
+QString Truncado() {
+    return QStringLiteral("Los datos de cadena o binarios se truncarían.");
+}
+
+QString LoginYaExiste(const QString& login) {
+    return QStringLiteral("La entidad de seguridad de servidor '%1' ya existe.").arg(login);
+}
+
+QString InicioSesion(const QString& usuario) {
+    return QStringLiteral("Error de inicio de sesión del usuario '%1'.").arg(usuario);
+}
+
+}  // namespace kv::local::mensajes

@@ -1,0 +1,89 @@
+#pragma once
+// Spanish texts of the server's errors, with SQL Server's native numbers. Every
+// message the embedded server shows is built here, so the wording is in one place.
+
+#include <QString>
+
+namespace kv::local::mensajes {
+
+// Native numbers.
+inline constexpr int kSintaxis = 102;
+inline constexpr int kComillaSinCerrar = 105;
+inline constexpr int kComentarioSinCerrar = 113;
+inline constexpr int kAnidamiento = 191;
+inline constexpr int kColumnaInvalida = 207;
+inline constexpr int kObjetoInvalido = 208;
+inline constexpr int kConversionFecha = 241;
+inline constexpr int kConversionValor = 245;
+inline constexpr int kLongitudDerecha = 536;
+inline constexpr int kLongitudSubcadena = 537;
+inline constexpr int kConversionTipo = 8114;
+inline constexpr int kNuloNoAdmitido = 515;
+inline constexpr int kConflictoRestriccion = 547;
+inline constexpr int kBaseYaExiste = 1801;
+inline constexpr int kProcedimientoInexistente = 2812;
+inline constexpr int kClaveDuplicada = 2627;
+inline constexpr int kObjetoYaExiste = 2714;
+inline constexpr int kTablaNoExisteParaQuitar = 3701;
+inline constexpr int kCommitSinBegin = 3902;
+inline constexpr int kRollbackSinBegin = 3903;
+inline constexpr int kBaseNoAbre = 4060;
+inline constexpr int kDesbordamiento = 8115;
+inline constexpr int kDivisionCero = 8134;
+inline constexpr int kTruncado = 8152;
+inline constexpr int kLoginYaExiste = 15025;
+inline constexpr int kInicioSesion = 18456;
+
+// 102: "Sintaxis incorrecta cerca de '<token>'."
+QString Sintaxis(const QString& cerca);
+// 105
+QString ComillaSinCerrar(const QString& cadena);
+// 113
+QString ComentarioSinCerrar();
+// 191
+QString Anidamiento();
+// 207
+QString ColumnaInvalida(const QString& columna);
+// 208
+QString ObjetoInvalido(const QString& objeto);
+// 241
+QString ConversionFecha();
+// 245: the value could not become the type ("int").
+QString ConversionValor(const QString& valor, const QString& tipo);
+// 536, 537
+QString LongitudNoValida(const QString& funcion);
+// 8114
+QString ConversionTipo(const QString& desde, const QString& hacia);
+// 515: tabla as SQL Server names it, "base.dbo.tabla"; operacion "INSERT" or "UPDATE".
+QString NuloNoAdmitido(const QString& columna, const QString& tabla, const QString& operacion);
+// 547: operacion "INSERT", "UPDATE" or "DELETE"; tipo "FOREIGN KEY", "REFERENCE" or "CHECK".
+QString ConflictoRestriccion(const QString& operacion, const QString& tipo, const QString& restriccion,
+                             const QString& base, const QString& tabla, const QString& columna);
+// 1801
+QString BaseYaExiste(const QString& base);
+// 2812
+QString ProcedimientoInexistente(const QString& procedimiento);
+// 2627: tipo "PRIMARY KEY" or "UNIQUE KEY"; valor the duplicate key as "(a, b)", may be empty.
+QString ClaveDuplicada(const QString& tipo, const QString& restriccion, const QString& objeto,
+                       const QString& valor = QString());
+// 2714
+QString ObjetoYaExiste(const QString& objeto);
+// 3701
+QString TablaNoExisteParaQuitar(const QString& tabla);
+// 3902, 3903
+QString CommitSinBegin();
+QString RollbackSinBegin();
+// 4060
+QString BaseNoAbre(const QString& base);
+// 8115
+QString Desbordamiento(const QString& tipo);
+// 8134
+QString DivisionCero();
+// 8152
+QString Truncado();
+// 15025
+QString LoginYaExiste(const QString& login);
+// 18456
+QString InicioSesion(const QString& usuario);
+
+}  // namespace kv::local::mensajes
