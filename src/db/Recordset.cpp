@@ -127,16 +127,29 @@ Recordset::Recordset() = default;
 
 Recordset::~Recordset() = default;
 
-void Recordset::IndexarCampos() {
-    indices_.clear();
-    exactos_.clear();
-    for (int i = 0; i < FieldCount(); ++i) {
-        const QString& nombre = resultado_.columnas[static_cast<size_t>(i)].nombre;
-        // With two columns of one name the first one answers, as in ADO.
-        if (!exactos_.contains(nombre)) exactos_.insert(nombre, i);
-        const QString minusculas = nombre.toLower();
-        if (!indices_.contains(minusculas)) indices_.insert(minusculas, i);
+namespace {
+
+// Hash of a name with letters folded, so "Campo" and "CAMPO" hash alike.
+quint32 HashPlegado(const QString& nombre) {
+    quint32 h = 2166136261u;
+    for (const QChar c : nombre) {
+        char16_t u = c.unicode();
+        if (u < 0x80) {
+            if (u >= u'A' && u <= u'Z') u = static_cast<char16_t>(u + 32);
+        } else {
+            u = c.toCaseFolded().unicode();
+        }
+        h = (h ^ u) * 16777619u;
     }
+    return h;
+}
+
+}  // namespace
+
+void Recordset::IndexarCampos() {
+    plegados_.clear();
+    plegados_.reserve(resultado_.columnas.size());
+    for (const ColumnaResultado& c : resultado_.columnas) plegados_.push_back(HashPlegado(c.nombre));
 }
 
 std::unique_ptr<Recordset> Recordset::DesdeResultado(ResultadoSentencia resultado, Conexion* conexion,
@@ -171,8 +184,7 @@ void Recordset::Open(const QString& fuente, Conexion* conexion, int tipoCursor, 
     if (!resultado) {
         // A statement that returns no rows leaves the recordset closed, as ADO does.
         resultado_ = ResultadoSentencia{};
-        indices_.clear();
-        exactos_.clear();
+        plegados_.clear();
         return;
     }
     resultado_ = std::move(*resultado);
@@ -186,8 +198,7 @@ void Recordset::Close() {
     Comprobar();
     abierto_ = false;
     resultado_ = ResultadoSentencia{};
-    indices_.clear();
-    exactos_.clear();
+    plegados_.clear();
     posicion_ = 0;
     editando_ = nueva_ = false;
     pendiente_.clear();
@@ -275,9 +286,14 @@ const ColumnaResultado& Recordset::Field(int indice) const {
 }
 
 int Recordset::IndiceCampo(const QString& nombre) const {
-    const auto exacto = exactos_.constFind(nombre);
-    if (exacto != exactos_.cend()) return exacto.value();
-    return indices_.value(nombre.toLower(), -1);
+    const quint32 h = HashPlegado(nombre);
+    // With two columns of one name the first one answers, as in ADO.
+    for (size_t i = 0; i < plegados_.size(); ++i)
+        if (plegados_[i] == h) {
+            const QString& columna = resultado_.columnas[i].nombre;
+            if (columna == nombre || columna.compare(nombre, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+        }
+    return -1;
 }
 
 QVariant Recordset::Valor(const QString& nombre) const {

@@ -85,8 +85,9 @@ private:
     int tipoCursor_ = 0;
     int tipoBloqueo_ = 1;
     ResultadoSentencia resultado_;
-    QHash<QString, int> indices_;  // lower-case name -> column
-    QHash<QString, int> exactos_;  // name as the provider gave it -> column (no case folding needed)
+    // Case-folded hash of each column name: a field is found by name with a scan of
+    // these numbers and no allocation (names are looked up once per row in loads).
+    std::vector<quint32> plegados_;
     qint64 posicion_ = 0;          // -1 BOF, size() EOF
     bool editando_ = false;
     bool nueva_ = false;
