@@ -49,7 +49,7 @@ QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c)
     QString s = Identificador(c.nombre) + QLatin1Char(' ');
     switch (a) {
         case Almacen::Texto: s += QStringLiteral("TEXT COLLATE KV"); break;
-        case Almacen::Entero: s += QStringLiteral("INTEGER"); break;
+        case Almacen::Entero: s += QStringLiteral("INT"); break;  // never a rowid alias: NOT NULL holds
         case Almacen::Real: s += QStringLiteral("REAL"); break;
         case Almacen::Fecha: s += QStringLiteral("TEXT"); break;
         case Almacen::Binario: s += QStringLiteral("BLOB"); break;

@@ -1,0 +1,236 @@
+#include "Consola.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "db/Conexion.h"
+#include "util/KvError.h"
+
+namespace kv::kvsql {
+
+QString TextoUso() {
+    return QStringLiteral(
+        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] [-W]\n"
+        "  -S  servidor (EMBEBIDO para el servidor embebido; por omisión EMBEBIDO)\n"
+        "  -d  base de datos (por omisión, la del inicio de sesión)\n"
+        "  -U  inicio de sesión\n"
+        "  -P  contraseña\n"
+        "  -Q  lote que se ejecuta\n"
+        "  -i  fichero con lotes separados por líneas GO\n"
+        "  -s  separador de columnas\n"
+        "  -W  quita los blancos finales de cada columna\n");
+}
+
+std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* error) {
+    Opciones o;
+    o.servidor = QStringLiteral("EMBEBIDO");
+    bool hayUsuario = false;
+    auto fallar = [&](const QString& texto) -> std::optional<Opciones> {
+        if (error) *error = texto;
+        return std::nullopt;
+    };
+    for (int i = 0; i < argumentos.size(); ++i) {
+        const QString a = argumentos[i];
+        if (a == QLatin1String("-W")) {
+            o.sinBlancos = true;
+            continue;
+        }
+        if (a.size() < 2 || a[0] != QLatin1Char('-')) return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
+        const QChar letra = a[1];
+        QString valor;
+        if (a.size() > 2) {
+            valor = a.mid(2);
+        } else {
+            if (i + 1 >= argumentos.size())
+                return fallar(QStringLiteral("Falta el valor de la opción %1.").arg(a));
+            valor = argumentos[++i];
+        }
+        switch (letra.unicode()) {
+            case 'S': o.servidor = valor; break;
+            case 'd': o.base = valor; break;
+            case 'U': o.usuario = valor; hayUsuario = true; break;
+            case 'P': o.clave = valor; break;
+            case 'Q': o.consulta = valor; break;
+            case 'i': o.fichero = valor; break;
+            case 's': o.separador = valor; break;
+            default: return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
+        }
+    }
+    if (!hayUsuario) return fallar(QStringLiteral("Falta el inicio de sesión (-U)."));
+    if (o.consulta && o.fichero) return fallar(QStringLiteral("Las opciones -Q e -i no pueden usarse juntas."));
+    if (!o.consulta && !o.fichero) return fallar(QStringLiteral("Indique un lote (-Q) o un fichero (-i)."));
+    return o;
+}
+
+QString CadenaConexion(const Opciones& o) {
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
+        .arg(o.servidor, o.base, o.usuario, o.clave);
+}
+
+std::vector<LoteGuion> DividirGuion(const QString& guion) {
+    static const QRegularExpression separador(QStringLiteral("^\\s*[Gg][Oo]\\s*$"));
+    std::vector<LoteGuion> lotes;
+    LoteGuion actual;
+    int linea = 1;
+    qsizetype inicio = 0;
+    auto cerrar = [&](int siguiente) {
+        if (!actual.texto.trimmed().isEmpty()) lotes.push_back(actual);
+        actual = LoteGuion{};
+        actual.primeraLinea = siguiente;
+    };
+    while (inicio <= guion.size()) {
+        qsizetype fin = guion.indexOf(QLatin1Char('\n'), inicio);
+        const bool ultima = fin < 0;
+        if (ultima) fin = guion.size();
+        QString conFinal = guion.mid(inicio, fin - inicio + (ultima ? 0 : 1));  // keeps CR LF as typed
+        QString sola = guion.mid(inicio, fin - inicio);
+        if (sola.endsWith(QLatin1Char('\r'))) sola.chop(1);
+        if (separador.match(sola).hasMatch()) {
+            // The line break before GO belongs to no batch.
+            if (actual.texto.endsWith(QLatin1Char('\n'))) actual.texto.chop(1);
+            if (actual.texto.endsWith(QLatin1Char('\r'))) actual.texto.chop(1);
+            cerrar(linea + 1);
+        } else {
+            actual.texto += conFinal;
+        }
+        if (ultima) break;
+        inicio = fin + 1;
+        ++linea;
+    }
+    cerrar(linea + 1);
+    return lotes;
+}
+
+QString TextoValor(const QVariant& valor, int tipoADO) {
+    if (valor.isNull() || !valor.isValid()) return QStringLiteral("NULL");
+    switch (valor.typeId()) {
+        case QMetaType::QDateTime:
+            return valor.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        case QMetaType::QDate:
+            return valor.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        case QMetaType::Bool:
+            return valor.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        case QMetaType::Double:
+        case QMetaType::Float:
+            if (tipoADO == kv::db::tipo::Currency) return QString::number(valor.toDouble(), 'f', 4);
+            return QString::number(valor.toDouble(), 'g', 15);
+        default:
+            return valor.toString();
+    }
+}
+
+QStringList LineasResultado(const kv::db::ResultadoSentencia& r, const Opciones& o) {
+    QStringList lineas;
+    if (!r.tieneFilas) {
+        if (r.filasAfectadas >= 0) lineas << QStringLiteral("(%1 filas afectadas)").arg(r.filasAfectadas);
+        return lineas;
+    }
+    const QString sep = o.separador.value_or(QStringLiteral(" "));
+    const size_t n = r.columnas.size();
+    std::vector<QStringList> textos;
+    textos.reserve(r.filas.size());
+    std::vector<qsizetype> ancho(n, 0);
+    for (size_t i = 0; i < n; ++i) ancho[i] = r.columnas[i].nombre.size();
+    for (const auto& f : r.filas) {
+        QStringList t;
+        for (size_t i = 0; i < n; ++i) {
+            t << TextoValor(i < f.size() ? f[i] : QVariant(), r.columnas[i].tipo);
+            ancho[i] = std::max(ancho[i], t.back().size());
+        }
+        textos.push_back(t);
+    }
+    auto componer = [&](const QStringList& celdas, bool esRegla) {
+        QStringList partes;
+        for (size_t i = 0; i < n; ++i) {
+            const QString& c = celdas[static_cast<qsizetype>(i)];
+            if (o.sinBlancos) partes << (esRegla ? QString(r.columnas[i].nombre.size(), QLatin1Char('-')) : c);
+            else partes << c.leftJustified(ancho[i], esRegla ? QLatin1Char('-') : QLatin1Char(' '));
+        }
+        QString linea = partes.join(sep);
+        if (o.sinBlancos)
+            while (linea.endsWith(QLatin1Char(' '))) linea.chop(1);
+        return linea;
+    };
+    QStringList cabecera, regla;
+    for (size_t i = 0; i < n; ++i) {
+        cabecera << r.columnas[i].nombre;
+        regla << QString();
+    }
+    lineas << componer(cabecera, false) << componer(regla, true);
+    for (const auto& t : textos) lineas << componer(t, false);
+    lineas << QString() << QStringLiteral("(%1 filas afectadas)").arg(r.filas.size());
+    return lineas;
+}
+
+QStringList LineasError(const kv::db::ErrorBD& e) {
+    const int numero = e.errorNativo != 0 ? e.errorNativo : e.numero;
+    return {QStringLiteral("Msg %1, Nivel 16, Estado 1, Línea %2").arg(numero).arg(e.linea > 0 ? e.linea : 1),
+            e.descripcion};
+}
+
+namespace {
+
+bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTextStream& salida,
+                QTextStream& errores) {
+    bool bien = true;
+    try {
+        const auto resultados = c.EjecutarLote(lote);
+        for (const auto& r : resultados) {
+            if (r.error) {
+                for (const QString& l : LineasError(*r.error)) errores << l << '\n';
+                errores.flush();
+                bien = false;
+                continue;
+            }
+            for (const QString& l : LineasResultado(r, o)) salida << l << '\n';
+        }
+    } catch (const kv::KvExcepcion& e) {
+        // The batch ran not at all (syntax) or the connection failed.
+        if (c.Errors().Count() > 0) {
+            for (const auto& x : c.Errors().Todos())
+                for (const QString& l : LineasError(x)) errores << l << '\n';
+        } else {
+            errores << e.error().descripcion << '\n';
+        }
+        bien = false;
+    }
+    salida.flush();
+    errores.flush();
+    return bien;
+}
+
+}  // namespace
+
+int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
+    std::vector<LoteGuion> lotes;
+    if (o.fichero) {
+        QFile f(*o.fichero);
+        if (!f.open(QIODevice::ReadOnly)) {
+            errores << QStringLiteral("No se puede abrir el fichero '%1'.").arg(*o.fichero) << '\n';
+            return 1;
+        }
+        lotes = DividirGuion(QString::fromUtf8(f.readAll()));
+    } else {
+        lotes.push_back(LoteGuion{*o.consulta, 1});
+    }
+    kv::db::Conexion conexion;
+    try {
+        conexion.Open(CadenaConexion(o));
+    } catch (const kv::KvExcepcion& e) {
+        if (conexion.Errors().Count() > 0) {
+            for (const auto& x : conexion.Errors().Todos())
+                for (const QString& l : LineasError(x)) errores << l << '\n';
+        } else {
+            errores << e.error().descripcion << '\n';
+        }
+        errores.flush();
+        return 1;
+    }
+    bool bien = true;
+    for (const LoteGuion& l : lotes)
+        if (!CorrerLote(conexion, l.texto, o, salida, errores)) bien = false;
+    return bien ? 0 : 1;
+}
+
+}  // namespace kv::kvsql
