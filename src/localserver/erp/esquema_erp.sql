@@ -2,7 +2,8 @@
 -- views of configuration, users, menus, access record and error record, the
 -- article and movement tables the statistics are rebuilt from, and the views
 -- behind every lookup. Structure only; the demo data is added elsewhere.
--- Batches are separated by GO lines.
+-- Batches are separated by GO lines. Identity columns number the rows of
+-- append-only records and are not declared as keys.
 
 CREATE TABLE TA_CONFIGURACION (
     Clave nvarchar(50) NOT NULL PRIMARY KEY,
@@ -36,7 +37,7 @@ CREATE TABLE TA_TAREAS (
 GO
 
 CREATE TABLE Control_Acceso (
-    id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    id int IDENTITY(1,1) NOT NULL,
     Maquina nvarchar(50) NULL,
     Usuario nvarchar(50) NULL,
     Formulario nvarchar(100) NULL,
@@ -47,7 +48,7 @@ CREATE TABLE Control_Acceso (
 GO
 
 CREATE TABLE AUX_ERR (
-    id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    id int IDENTITY(1,1) NOT NULL,
     Proceso nvarchar(50) NULL,
     Fecha datetime NULL,
     Error int NULL,
@@ -145,7 +146,7 @@ CREATE TABLE MA_CUENTAS (
 GO
 
 CREATE TABLE MA_CONTACTOS (
-    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    Id int IDENTITY(1,1) NOT NULL,
     Nombre_y_Apellido nvarchar(100) NULL,
     Domicilio nvarchar(100) NULL,
     Localidad nvarchar(50) NULL,
@@ -161,7 +162,7 @@ CREATE TABLE MA_MANTENIMIENTOS (
 GO
 
 CREATE TABLE MV_ASIENTOS (
-    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    Id int IDENTITY(1,1) NOT NULL,
     Fecha datetime NULL,
     Cuenta nvarchar(25) NULL,
     Concepto nvarchar(100) NULL,
@@ -214,7 +215,7 @@ GO
 -- TipoMovimiento: 'VTA' sale, 'DEV' customer return, 'CMP' purchase, 'AJU' adjustment.
 -- Cantidad carries the stock sign: sales are negative.
 CREATE TABLE MV_STOCK (
-    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    Id int IDENTITY(1,1) NOT NULL,
     Fecha datetime NOT NULL,
     TipoMovimiento nvarchar(3) NOT NULL,
     UNegocio nvarchar(4) NULL,
@@ -227,15 +228,9 @@ CREATE TABLE MV_STOCK (
 )
 GO
 
-CREATE INDEX IX_MV_STOCK_FECHA ON MV_STOCK (Fecha)
-GO
-
-CREATE INDEX IX_MV_STOCK_ARTICULO ON MV_STOCK (IdArticulo)
-GO
-
 -- Missing-stock reports written from the article lookup.
 CREATE TABLE V_MV_FALTANTES (
-    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+    Id int IDENTITY(1,1) NOT NULL,
     FechaHora datetime NULL,
     IdArticulo nvarchar(25) NULL,
     Descripcion nvarchar(100) NULL,
