@@ -2,8 +2,7 @@
 -- views of configuration, users, menus, access record and error record, the
 -- article and movement tables the statistics are rebuilt from, and the views
 -- behind every lookup. Structure only; the demo data is added elsewhere.
--- Batches are separated by GO lines. Identity columns number the rows of
--- append-only records and are not declared as keys.
+-- Batches are separated by GO lines.
 
 CREATE TABLE TA_CONFIGURACION (
     Clave nvarchar(50) NOT NULL PRIMARY KEY,
@@ -37,7 +36,7 @@ CREATE TABLE TA_TAREAS (
 GO
 
 CREATE TABLE Control_Acceso (
-    id int IDENTITY(1,1) NOT NULL,
+    id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     Maquina nvarchar(50) NULL,
     Usuario nvarchar(50) NULL,
     Formulario nvarchar(100) NULL,
@@ -48,7 +47,7 @@ CREATE TABLE Control_Acceso (
 GO
 
 CREATE TABLE AUX_ERR (
-    id int IDENTITY(1,1) NOT NULL,
+    id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     Proceso nvarchar(50) NULL,
     Fecha datetime NULL,
     Error int NULL,
@@ -146,7 +145,7 @@ CREATE TABLE MA_CUENTAS (
 GO
 
 CREATE TABLE MA_CONTACTOS (
-    Id int IDENTITY(1,1) NOT NULL,
+    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     Nombre_y_Apellido nvarchar(100) NULL,
     Domicilio nvarchar(100) NULL,
     Localidad nvarchar(50) NULL,
@@ -162,7 +161,7 @@ CREATE TABLE MA_MANTENIMIENTOS (
 GO
 
 CREATE TABLE MV_ASIENTOS (
-    Id int IDENTITY(1,1) NOT NULL,
+    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     Fecha datetime NULL,
     Cuenta nvarchar(25) NULL,
     Concepto nvarchar(100) NULL,
@@ -215,7 +214,7 @@ GO
 -- TipoMovimiento: 'VTA' sale, 'DEV' customer return, 'CMP' purchase, 'AJU' adjustment.
 -- Cantidad carries the stock sign: sales are negative.
 CREATE TABLE MV_STOCK (
-    Id int IDENTITY(1,1) NOT NULL,
+    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     Fecha datetime NOT NULL,
     TipoMovimiento nvarchar(3) NOT NULL,
     UNegocio nvarchar(4) NULL,
@@ -230,7 +229,7 @@ GO
 
 -- Missing-stock reports written from the article lookup.
 CREATE TABLE V_MV_FALTANTES (
-    Id int IDENTITY(1,1) NOT NULL,
+    Id int IDENTITY(1,1) NOT NULL PRIMARY KEY,
     FechaHora datetime NULL,
     IdArticulo nvarchar(25) NULL,
     Descripcion nvarchar(100) NULL,
