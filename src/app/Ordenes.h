@@ -1,0 +1,21 @@
+#pragma once
+// The program's own subcommands, dispatched by main() on their first option.
+// Each takes the arguments that follow its option and returns the exit status.
+
+#include <QStringList>
+
+namespace kv::app {
+
+// --demo [--lineas N] [--semilla S]: creates or refreshes the demo companies and
+// statistics on the embedded server, then starts the viewer on the first one
+// (without a display, prints the report of its first statistic instead).
+int OrdenDemo(const QStringList& argumentos);
+
+// --informe "NOMBRE" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] [--grupoN V1,V2]
+// [--gNdesde X] [--gNhasta Y] [--top N] [--salida ARCHIVO] followed by the connection
+// in the suite's command-line form: prints the chart rows of a stored statistic.
+// `argumentos` are those after "--informe" (the name first). Exit status: 0 done,
+// 1 the load failed, 2 bad options, 3 no connection, 4 no statistic of that name.
+int OrdenInforme(const QStringList& argumentos);
+
+}  // namespace kv::app

@@ -1,0 +1,180 @@
+#include "stats/Informe.h"
+
+#include <QTextStream>
+
+#include "core/Inicio.h"
+#include "db/DB_Dll.h"
+#include "db/Recordset.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Empresas.h"
+#include "stats/Exportacion.h"
+
+namespace kv::stats {
+
+using kv::db::DB_Dll;
+
+namespace {
+
+QStringList Lista(const QString& texto) {
+    QStringList items;
+    for (const QString& item : texto.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!item.trimmed().isEmpty()) items << item.trimmed();
+    }
+    return items;
+}
+
+}  // namespace
+
+QString UsoInforme() {
+    return QStringLiteral(
+        "Uso: kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] "
+        "[--grupo1 V1,V2] [--g1desde X] [--g1hasta Y] [--grupo2 ...] [--g2desde ...] [--g2hasta ...] "
+        "[--grupo3 ...] [--g3desde ...] [--g3hasta ...] [--top N] [--salida ARCHIVO] "
+        "\"@server=...; @dbname=...; @usuario=...; @Password=...;\"");
+}
+
+QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& opciones) {
+    QStringList conexion;
+    bool hayNombre = false;
+    for (int i = 0; i < argumentos.size(); ++i) {
+        const QString argumento = argumentos[i];
+        if (!argumento.startsWith(QLatin1String("--"))) {
+            conexion << argumento;
+            continue;
+        }
+        QString clave = argumento.mid(2).toLower();
+        QString valor;
+        const int igual = clave.indexOf(QLatin1Char('='));
+        if (igual >= 0) {
+            valor = argumento.mid(2 + igual + 1);
+            clave = clave.left(igual);
+        } else {
+            if (i + 1 >= argumentos.size()) return QStringLiteral("Falta el valor de la opción --%1.").arg(clave);
+            valor = argumentos[++i];
+        }
+        if (clave == QLatin1String("informe")) {
+            opciones.nombre = valor;
+            hayNombre = true;
+        } else if (clave == QLatin1String("desde") || clave == QLatin1String("hasta")) {
+            if (!LeerMes(valor)) return QStringLiteral("La opción --%1 no es un mes válido (M/AAAA): \"%2\".").arg(clave, valor);
+            (clave == QLatin1String("desde") ? opciones.desde : opciones.hasta) = valor.trimmed();
+        } else if (clave == QLatin1String("empresas")) {
+            opciones.empresas = Lista(valor);
+        } else if (clave == QLatin1String("top")) {
+            if (!CantidadTop(valor) || valor.trimmed().isEmpty() || !valor.trimmed().at(0).isDigit())
+                return QString::fromUtf8(kMensajeTopInvalido);
+            opciones.top = valor.trimmed();
+        } else if (clave == QLatin1String("salida")) {
+            if (valor.trimmed().isEmpty()) return QStringLiteral("La opción --salida necesita un nombre de archivo.");
+            opciones.salida = valor;
+        } else {
+            bool reconocida = false;
+            for (int nivel = 1; nivel <= kNiveles && !reconocida; ++nivel) {
+                FiltroNivel& filtro = opciones.filtros[static_cast<size_t>(nivel - 1)];
+                if (clave == QStringLiteral("grupo%1").arg(nivel)) {
+                    filtro.valores = valor;
+                    reconocida = true;
+                } else if (clave == QStringLiteral("g%1desde").arg(nivel)) {
+                    filtro.desde = valor;
+                    reconocida = true;
+                } else if (clave == QStringLiteral("g%1hasta").arg(nivel)) {
+                    filtro.hasta = valor;
+                    reconocida = true;
+                }
+            }
+            if (!reconocida) return QStringLiteral("Opción desconocida: %1").arg(argumento);
+        }
+    }
+    if (!hayNombre || opciones.nombre.trimmed().isEmpty()) return QStringLiteral("Falta el nombre de la estadística.");
+    if (!opciones.desde.isEmpty() && !opciones.hasta.isEmpty()) {
+        QString error;
+        ListaMeses(opciones.desde, opciones.hasta, QDate(), error);
+        if (!error.isEmpty()) return error;
+    }
+    opciones.lineaComandos = conexion.join(QLatin1Char(' '));
+    return QString();
+}
+
+EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,
+                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas, int decimales) {
+    EntradaCarga entrada;
+    entrada.tabla = estado.tabla;
+    entrada.titulos = estado.titulos;
+    entrada.top = opciones.top.value_or(definicion.top);
+    entrada.topOtros = definicion.topOtros;
+    entrada.empresas = opciones.empresas.value_or(empresasMarcadas);
+    entrada.mesDesde = opciones.desde;
+    entrada.mesHasta = opciones.hasta;
+    entrada.filtros = opciones.filtros;
+    entrada.orden = definicion.orden;
+    entrada.ascendente = definicion.ascendente;
+    entrada.totales = definicion.totales;
+    entrada.decimales = decimales;
+    return entrada;
+}
+
+QStringList LineasInforme(const ModeloGrafico& modelo) {
+    QStringList lineas;
+    lineas << (QStringList{QStringLiteral("Grupo")} + modelo.columnas).join(QLatin1Char('\t'));
+    for (int fila = 0; fila < modelo.Filas(); ++fila) {
+        QStringList celdas{modelo.etiquetas[fila]};
+        for (int columna = 0; columna < modelo.Columnas(); ++columna) celdas << modelo.TextoValor(fila, columna);
+        lineas << celdas.join(QLatin1Char('\t'));
+    }
+    return lineas;
+}
+
+int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextStream& errores) {
+    // Without a connection the report ends with its own status instead of the
+    // start-up's immediate exit.
+    kv::core::EstablecerTerminacionInicio([] {});
+    QString cadena;
+    if (!kv::core::IniciarSistema(false, opciones.lineaComandos, cadena, 3) || !DB_Dll::Principal().gOpenFlag) {
+        errores << "No se pudo abrir la conexión con la base de datos de la empresa.\n";
+        errores.flush();
+        return salida_informe::SinConexion;
+    }
+    DB_Dll& principal = DB_Dll::Principal();
+    DB_Dll almacen;
+    if (!PrepararEstadisticas(principal, almacen)) {
+        errores << "No se pudo abrir la base de estadísticas " << kBaseAlmacen << ".\n";
+        errores.flush();
+        return salida_informe::SinConexion;
+    }
+
+    Definicion definicion;
+    EstadoDefinicion estado;
+    if (!BuscarDefinicion(almacen, opciones.nombre, definicion, estado)) {
+        errores << QStringLiteral("No existe la estadística \"%1\".\n").arg(opciones.nombre.trimmed());
+        errores.flush();
+        return salida_informe::SinEstadistica;
+    }
+
+    QStringList marcadas;
+    if (!opciones.empresas) {
+        for (const EntradaEmpresa& empresa : ListaEmpresas(almacen, principal.gDBName))
+            if (empresa.marcada) marcadas << empresa.base;
+    }
+    const EntradaCarga entrada = EntradaDeInforme(definicion, estado, opciones, marcadas, DecimalesConfigurados());
+
+    ModeloGrafico modelo;
+    kv::db::Recordset grilla;
+    const ResultadoCarga resultado = CargarEstadistica(almacen, entrada, modelo, grilla);
+    if (resultado.rechazada) return salida_informe::OpcionesInvalidas;
+
+    for (const QString& linea : LineasInforme(modelo)) salida << linea << '\n';
+    salida.flush();
+
+    int estadoSalida = resultado.abandonada ? salida_informe::FalloCarga : salida_informe::Hecho;
+    if (!opciones.salida.isEmpty()) {
+        if (!GrabarGrillaTexto(opciones.salida, FilasGrilla(grilla))) {
+            errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.salida);
+            estadoSalida = salida_informe::FalloCarga;
+        }
+    }
+    if (grilla.State() != kv::db::ado::Cerrado) almacen.CierraRecordset(grilla);
+    errores.flush();
+    return estadoSalida;
+}
+
+}  // namespace kv::stats

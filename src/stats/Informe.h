@@ -1,0 +1,54 @@
+#pragma once
+// The headless report: loads a stored statistic as the main window would and
+// prints its chart rows as tab-separated text.
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Carga.h"
+
+class QTextStream;
+
+namespace kv::stats {
+
+struct OpcionesInforme {
+    QString nombre;
+    QString desde;
+    QString hasta;
+    std::optional<QStringList> empresas;  // nullopt: as the window ticks them
+    std::array<FiltroNivel, kNiveles> filtros{};
+    std::optional<QString> top;
+    QString salida;          // grid export file, empty for none
+    QString lineaComandos;   // the connection, in the suite's command-line form
+};
+
+// Exit statuses of the report.
+namespace salida_informe {
+inline constexpr int Hecho = 0;
+inline constexpr int FalloCarga = 1;
+inline constexpr int OpcionesInvalidas = 2;
+inline constexpr int SinConexion = 3;
+inline constexpr int SinEstadistica = 4;
+}  // namespace salida_informe
+
+// Reads the arguments that follow the program name (with "--informe NAME" among
+// them). Returns the message for bad options, or empty.
+QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& opciones);
+QString UsoInforme();
+
+// Fills the load's input from a loaded definition and the options.
+EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,
+                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas, int decimales);
+
+// The printed lines: "Grupo" and the captions, then one line per chart row.
+QStringList LineasInforme(const ModeloGrafico& modelo);
+
+// Runs the report after the embedded server (if any) is registered and the
+// interaction port installed: start-up, store, definition, load, output.
+// Returns the exit status.
+int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextStream& errores);
+
+}  // namespace kv::stats
