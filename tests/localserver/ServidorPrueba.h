@@ -1,0 +1,87 @@
+#pragma once
+// What the embedded-server tests share: a fresh server folder per test and
+// connections to it through the client layer.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "db/Conexion.h"
+#include "db/Recordset.h"
+#include "localserver/ServidorEmbebido.h"
+#include "soporte/CarpetasTemporales.h"
+
+namespace kv::pruebas {
+
+// The store creation as the main window sends it: one batch per statement.
+QStringList LotesCreacionAlmacen();
+
+inline QString CadenaEmbebido(const QString& base, const QString& usuario, const QString& clave,
+                              const QString& servidor = QStringLiteral("EMBEBIDO")) {
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;").arg(servidor, base, usuario, clave);
+}
+
+class ServidorPrueba : public ::testing::Test {
+protected:
+    void SetUp() override { kv::local::RegistrarServidorEmbebido(); }
+
+    std::unique_ptr<kv::db::Conexion> Conectar(const QString& base = QStringLiteral("master"),
+                                               const QString& usuario = QStringLiteral("Korvane"),
+                                               const QString& clave = QStringLiteral("pelumbo")) {
+        auto c = std::make_unique<kv::db::Conexion>();
+        c->Open(CadenaEmbebido(base, usuario, clave));
+        return c;
+    }
+
+    // Runs a batch and returns its results; fails the test on any error.
+    std::vector<kv::db::ResultadoSentencia> Lote(kv::db::Conexion& c, const QString& sql) {
+        try {
+            auto r = c.EjecutarLote(sql);
+            for (const auto& x : r)
+                if (x.error)
+                    ADD_FAILURE() << x.error->errorNativo << " " << x.error->descripcion.toStdString() << "\n"
+                                  << sql.toStdString();
+            return r;
+        } catch (const kv::KvExcepcion& e) {
+            ADD_FAILURE() << "el lote falló entero: " << e.what() << "\n" << sql.toStdString();
+            return {};
+        }
+    }
+
+    // Native number of the first error of a batch, 0 when none.
+    int PrimerError(kv::db::Conexion& c, const QString& sql) {
+        try {
+            for (const auto& r : c.EjecutarLote(sql))
+                if (r.error) return r.error->errorNativo;
+        } catch (const kv::KvExcepcion&) {
+            if (c.Errors().Count() > 0) return c.Errors().Item(0).errorNativo;
+            return -1;
+        }
+        return 0;
+    }
+
+    // The rows of the first row set of a batch.
+    std::vector<std::vector<QVariant>> Filas(kv::db::Conexion& c, const QString& sql) {
+        for (auto& r : Lote(c, sql)) {
+            if (r.error) {
+                ADD_FAILURE() << r.error->errorNativo << " " << r.error->descripcion.toStdString();
+                return {};
+            }
+            if (r.tieneFilas) return r.filas;
+        }
+        ADD_FAILURE() << "sin filas: " << sql.toStdString();
+        return {};
+    }
+
+    QVariant Valor(kv::db::Conexion& c, const QString& sql) {
+        const auto f = Filas(c, sql);
+        if (f.empty() || f[0].empty()) return {};
+        return f[0][0];
+    }
+
+    CarpetasTemporales carpetas_;
+};
+
+}  // namespace kv::pruebas
