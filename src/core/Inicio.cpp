@@ -21,6 +21,7 @@
 #include "core/Utilidades.h"
 #include "db/DB_Dll.h"
 #include "util/Interaccion.h"
+#include "util/UtilRutas.h"
 
 static void RegistrarRecursosEstilos() {
     static const bool registrado = [] {
@@ -51,9 +52,7 @@ int ManejadorInicio(const KvError& error) { return error.numero == 5 ? respuesta
 void EstablecerTerminacionInicio(std::function<void()> terminar) { Terminacion() = std::move(terminar); }
 
 QString CarpetaAplicacion() {
-    const QString desdeEntorno = qEnvironmentVariable("KVESTV_CARPETA").trimmed();
-    const QString carpeta = desdeEntorno.isEmpty() ? QCoreApplication::applicationDirPath() : desdeEntorno;
-    return NormalizarCarpeta(carpeta);
+    return NormalizarCarpeta(kv::UtilRutas::CarpetaPorDefecto());
 }
 
 bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QString& cadenaConexion,
@@ -135,6 +134,7 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
         },
         [&] {
             if (principal.gDBName.isEmpty()) return;
+            kv::UtilRutas::Carpeta(a.carpetaAplicacion);
             principal.gCnn.SetDefaultDatabase(principal.gDBName);
             AjustesConsulta& consultas = AjustesConsultas();
             consultas.gConnString = principal.gConnString;

@@ -1,36 +1,23 @@
 #include "core/Utilidades.h"
 
-#include <QDir>
-#include <QSysInfo>
+#include "util/UtilGeneral.h"
+#include "util/UtilIni.h"
+#include "util/UtilSistema.h"
 
 namespace kv::core {
 
-QString NombreMaquina() { return QSysInfo::machineHostName(); }
+QString NombreMaquina() { return kv::UtilSistema::NombreMaquina(); }
+QString NombreUsuario() { return kv::UtilSistema::NombreUsuario(); }
 
-QString NombreUsuario() {
-    QString usuario = qEnvironmentVariable("USER");
-    if (usuario.isEmpty()) usuario = qEnvironmentVariable("LOGNAME");
-    return usuario;
+QString LeerIni(const QString& archivo, const QString& seccion, const QString& clave, const QString& defecto) {
+    return kv::UtilIni::LeerIni(archivo, seccion, clave, defecto);
 }
 
-QString LeerIni(const QString&, const QString&, const QString&, const QString& defecto) { return defecto; }
-
-QString Codificar(const QString& texto) { return texto; }
-QString Decodificar(const QString& texto) { return texto; }
-
-QString NormalizarCarpeta(const QString& carpeta) {
-    QString resultado = carpeta;
-    if (!resultado.endsWith(QLatin1Char('/'))) resultado += QLatin1Char('/');
-    return resultado;
-}
-
-QString AjustarTexto(const QString& texto, int ancho) { return texto.left(ancho); }
-
-QString SinNulo(const QVariant& valor) {
-    if (valor.isNull() || !valor.isValid()) return QString();
-    return valor.toString();
-}
-
-QString CarpetaTemporalSistema() { return QDir::tempPath(); }
+QString Codificar(const QString& texto) { return kv::UtilGeneral::Codificar(texto); }
+QString Decodificar(const QString& texto) { return kv::UtilGeneral::Decodificar(texto); }
+QString NormalizarCarpeta(const QString& carpeta) { return kv::UtilGeneral::NormalizarCarpeta(carpeta); }
+QString AjustarTexto(const QString& texto, int ancho) { return kv::UtilGeneral::AjustarTexto(texto, ancho); }
+QString SinNulo(const QVariant& valor) { return kv::UtilGeneral::SinNulo(valor); }
+QString CarpetaTemporalSistema() { return kv::UtilSistema::CarpetaTemporal(); }
 
 }  // namespace kv::core
