@@ -12,6 +12,9 @@
 #include "soporte/CarpetasTemporales.h"
 #include "db/DB_Dll.h"
 
+// Readable texts in failure messages.
+inline void PrintTo(const QString& texto, std::ostream* salida) { *salida << '"' << texto.toStdString() << '"'; }
+
 namespace kv::pruebas {
 
 inline const QString kCR = QStringLiteral("\r");
