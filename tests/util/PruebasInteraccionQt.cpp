@@ -6,7 +6,10 @@
 #include <QDate>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -231,4 +234,23 @@ TEST(InteraccionQt, VentanaDeProgreso) {
     EXPECT_FALSE(qt.ProgresoActualizar("Configurando empresas", "Empresa 1", "1/2"));
     EXPECT_TRUE(ventana->isVisible());
     qt.ProgresoCerrar();
+}
+
+TEST(InteraccionQt, DialogoDeArchivos) {
+    QTemporaryDir dir;
+    InteraccionQt qt;
+    QString filtros, titulo;
+    AlAparecer<QFileDialog>([&](QFileDialog* d) {
+        filtros = d->nameFilters().join(";;");
+        titulo = d->windowTitle();
+        d->selectFile("informe");
+        static_cast<QDialog*>(d)->accept();
+    });
+    const QString elegido = qt.ElegirArchivo("Ingrese un nombre|*.xls", "Buscar Archivos", true, dir.path());
+    EXPECT_EQ(elegido, QDir(dir.path()).filePath("informe.xls"));  // the filter's extension is added
+    EXPECT_EQ(filtros, "Ingrese un nombre (*.xls *.XLS)");
+    EXPECT_EQ(titulo, "Buscar Archivos");
+
+    AlAparecer<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    EXPECT_EQ(qt.ElegirArchivo("Base de datos|*.mdb", "Buscar", false, dir.path()), "");
 }
