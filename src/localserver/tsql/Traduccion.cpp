@@ -1143,9 +1143,14 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
             }
         }
         QString item = distinto && !e.columna && e.tipo != TipoValor::Numero ? Colacionar(e) : e.sql;
-        if (!conAlias && !e.columna) {
-            // SQLite would name the column after the translated text.
-            alias = TextoOriginal(inicioExpr, finExpr);
+        if (!conAlias) {
+            // Columns are named as the statement writes them: SQLite would use
+            // the declared name of a column and the translated text of an expression.
+            if (e.columna) {
+                alias = t_[finExpr - 1].Nombre();
+            } else {
+                alias = TextoOriginal(inicioExpr, finExpr);
+            }
             conAlias = true;
         }
         if (conAlias) item += QLatin1String(" AS ") + CitarNombre(alias);
