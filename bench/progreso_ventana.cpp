@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     const int pintadas2 = qt.PintadasProgreso();
     qt.ProgresoCerrar();
     const double ms2 = static_cast<double>(reloj.nsecsElapsed()) / 1e6;
-    std::printf("%-28s %8d filas  %9.1f ms  %7.2f us/fila  %d repintados\n", "ventana Qt (sin eventos)", filas,
-                ms2, ms2 * 1000.0 / filas, pintadas2);
+    std::printf("%-28s %8d filas  %9.1f ms  %7.2f us/fila  %d repintados\n", "ventana Qt (sin eventos)",
+                filas, ms2, ms2 * 1000.0 / filas, pintadas2);
     return 0;
 }

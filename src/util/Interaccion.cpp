@@ -46,37 +46,57 @@ bool Interaccion::AbrirDocumento(const QString& archivo, const QString& parametr
 QList<int> BotonesDeEstilo(int estiloMensaje) {
     using namespace respuesta;
     switch (estilo::Botones(estiloMensaje)) {
-        case estilo::AceptarCancelar: return {Aceptar, Cancelar};
-        case estilo::AnularReintentarOmitir: return {Anular, Reintentar, Omitir};
-        case estilo::SiNoCancelar: return {Si, No, Cancelar};
-        case estilo::SiNo: return {Si, No};
-        case estilo::ReintentarCancelar: return {Reintentar, Cancelar};
-        default: return {Aceptar};
+        case estilo::AceptarCancelar:
+            return {Aceptar, Cancelar};
+        case estilo::AnularReintentarOmitir:
+            return {Anular, Reintentar, Omitir};
+        case estilo::SiNoCancelar:
+            return {Si, No, Cancelar};
+        case estilo::SiNo:
+            return {Si, No};
+        case estilo::ReintentarCancelar:
+            return {Reintentar, Cancelar};
+        default:
+            return {Aceptar};
     }
 }
 
 int RespuestaQueTermina(int estiloMensaje) {
     using namespace respuesta;
     switch (estilo::Botones(estiloMensaje)) {
-        case estilo::AceptarCancelar: return Cancelar;
-        case estilo::AnularReintentarOmitir: return Anular;
-        case estilo::SiNoCancelar: return Cancelar;
-        case estilo::SiNo: return No;
-        case estilo::ReintentarCancelar: return Cancelar;
-        default: return Aceptar;
+        case estilo::AceptarCancelar:
+            return Cancelar;
+        case estilo::AnularReintentarOmitir:
+            return Anular;
+        case estilo::SiNoCancelar:
+            return Cancelar;
+        case estilo::SiNo:
+            return No;
+        case estilo::ReintentarCancelar:
+            return Cancelar;
+        default:
+            return Aceptar;
     }
 }
 
 QString TextoBoton(int codigo) {
     switch (codigo) {
-        case respuesta::Aceptar: return QStringLiteral("Aceptar");
-        case respuesta::Cancelar: return QStringLiteral("Cancelar");
-        case respuesta::Anular: return QStringLiteral("Anular");
-        case respuesta::Reintentar: return QStringLiteral("Reintentar");
-        case respuesta::Omitir: return QStringLiteral("Omitir");
-        case respuesta::Si: return QStringLiteral("Sí");
-        case respuesta::No: return QStringLiteral("No");
-        default: return QString();
+        case respuesta::Aceptar:
+            return QStringLiteral("Aceptar");
+        case respuesta::Cancelar:
+            return QStringLiteral("Cancelar");
+        case respuesta::Anular:
+            return QStringLiteral("Anular");
+        case respuesta::Reintentar:
+            return QStringLiteral("Reintentar");
+        case respuesta::Omitir:
+            return QStringLiteral("Omitir");
+        case respuesta::Si:
+            return QStringLiteral("Sí");
+        case respuesta::No:
+            return QStringLiteral("No");
+        default:
+            return QString();
     }
 }
 

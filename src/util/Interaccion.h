@@ -31,7 +31,7 @@ inline int Icono(int estilo) { return estilo & 0xF0; }
 }  // namespace estilo
 
 class Interaccion {
-public:
+  public:
     virtual ~Interaccion() = default;
 
     // Modal message box; returns 1 Aceptar, 2 Cancelar, 3 Anular, 4 Reintentar,
@@ -57,7 +57,8 @@ public:
     // Progress window.
     virtual void ProgresoIniciar(const QString& titulo, bool permiteCancelar) = 0;
     // Returns true when the user asked to cancel.
-    virtual bool ProgresoActualizar(const QString& titulo, const QString& mensaje, const QString& progreso) = 0;
+    virtual bool ProgresoActualizar(const QString& titulo, const QString& mensaje,
+                                    const QString& progreso) = 0;
     virtual void ProgresoCerrar() = 0;
 
     // Let pending window events run (timers, repaint, input).

@@ -40,7 +40,8 @@ std::optional<QString> InteraccionConsola::Entrada(const QString& pregunta, cons
     return std::nullopt;
 }
 
-QString InteraccionConsola::ElegirArchivo(const QString&, const QString& titulo, bool guardar, const QString&) {
+QString InteraccionConsola::ElegirArchivo(const QString&, const QString& titulo, bool guardar,
+                                          const QString&) {
     Escribir((guardar ? QStringLiteral("Guardar archivo") : QStringLiteral("Abrir archivo")) +
              (titulo.isEmpty() ? QString() : QStringLiteral(" (") + titulo + QLatin1Char(')')) +
              QStringLiteral(": cancelado"));

@@ -11,7 +11,7 @@
 namespace kv {
 
 class InteraccionConsola : public Interaccion {
-public:
+  public:
     using Salida = std::function<void(const QString& linea)>;
 
     // Without an output, lines go to standard error (UTF-8).
@@ -31,7 +31,7 @@ public:
     bool AbrirDocumento(const QString& archivo, const QString& parametros = QString(),
                         const QString& carpeta = QString()) override;
 
-private:
+  private:
     void Escribir(const QString& texto);
 
     Salida salida_;

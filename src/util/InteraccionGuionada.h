@@ -19,12 +19,12 @@
 namespace kv {
 
 class DialogoInesperado : public std::logic_error {
-public:
+  public:
     explicit DialogoInesperado(const QString& descripcion);
 };
 
 class InteraccionGuionada : public Interaccion {
-public:
+  public:
     enum class Tipo {
         Mensaje,
         Entrada,
@@ -80,7 +80,7 @@ public:
     InteraccionGuionada& ResponderArchivo(const QString& ruta);  // empty: cancelled
     InteraccionGuionada& ResponderFecha(const QString& fecha);   // "dd/mm/yyyy"
     InteraccionGuionada& CancelarFecha();
-    InteraccionGuionada& ResponderError(int respuesta);          // 3, 4 or 5
+    InteraccionGuionada& ResponderError(int respuesta);  // 3, 4 or 5
     // The n-th progress update (from 1) and every later one answer "cancel";
     // 0 never cancels (the default).
     InteraccionGuionada& CancelarProgresoEn(int actualizacion);
@@ -118,7 +118,7 @@ public:
     bool AbrirDocumento(const QString& archivo, const QString& parametros = QString(),
                         const QString& carpeta = QString()) override;
 
-private:
+  private:
     void Inesperado(Llamada& llamada, const QString& descripcion);
 
     std::deque<int> mensajes_;

@@ -43,11 +43,15 @@ QMessageBox::ButtonRole Papel(int codigo) {
     switch (codigo) {
         case respuesta::Aceptar:
         case respuesta::Si:
-        case respuesta::Reintentar: return QMessageBox::AcceptRole;
-        case respuesta::No: return QMessageBox::NoRole;
+        case respuesta::Reintentar:
+            return QMessageBox::AcceptRole;
+        case respuesta::No:
+            return QMessageBox::NoRole;
         case respuesta::Cancelar:
-        case respuesta::Anular: return QMessageBox::RejectRole;
-        default: return QMessageBox::ActionRole;
+        case respuesta::Anular:
+            return QMessageBox::RejectRole;
+        default:
+            return QMessageBox::ActionRole;
     }
 }
 
@@ -65,11 +69,11 @@ QStringList Patrones(const QString& lista) {
 // The progress window: closing it or pressing Escape is a cancel request when
 // cancelling is allowed, and is ignored otherwise; only Cerrar takes it away.
 class DialogoProgreso : public QDialog {
-public:
+  public:
     DialogoProgreso(std::function<void()> alCancelar, std::function<bool()> permite)
         : QDialog(VentanaActiva()), alCancelar_(std::move(alCancelar)), permite_(std::move(permite)) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override {
         e->ignore();
         if (permite_()) alCancelar_();
@@ -78,7 +82,7 @@ protected:
         if (permite_()) alCancelar_();
     }
 
-private:
+  private:
     std::function<void()> alCancelar_;
     std::function<bool()> permite_;
 };
@@ -94,11 +98,14 @@ QStringList FiltrosDeDialogo(const QString& filtro) {
             if (patrones.isEmpty()) continue;
             QString descripcion = partes[i].trimmed();
             // Qt reads the patterns from the last parentheses of the entry.
-            descripcion.replace(QLatin1Char('('), QLatin1Char('[')).replace(QLatin1Char(')'), QLatin1Char(']'));
-            resultado << descripcion + QStringLiteral(" (") + patrones.join(QLatin1Char(' ')) + QLatin1Char(')');
+            descripcion.replace(QLatin1Char('('), QLatin1Char('['))
+                .replace(QLatin1Char(')'), QLatin1Char(']'));
+            resultado << descripcion + QStringLiteral(" (") + patrones.join(QLatin1Char(' ')) +
+                             QLatin1Char(')');
         }
     } else if (!filtro.trimmed().isEmpty()) {
-        for (const QString& f : filtro.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) resultado << f.trimmed();
+        for (const QString& f : filtro.split(QStringLiteral(";;"), Qt::SkipEmptyParts))
+            resultado << f.trimmed();
     }
     if (resultado.isEmpty()) resultado << QStringLiteral("Todos los archivos (*)");
     return resultado;
@@ -120,11 +127,21 @@ int InteraccionQt::Mensaje(const QString& texto, int estiloMensaje, const QStrin
     caja.setTextFormat(Qt::PlainText);  // typed text never becomes markup
     caja.setText(TextoParaMostrar(texto));
     switch (estilo::Icono(estiloMensaje)) {
-        case estilo::Critico: caja.setIcon(QMessageBox::Critical); break;
-        case estilo::Pregunta: caja.setIcon(QMessageBox::Question); break;
-        case estilo::Exclamacion: caja.setIcon(QMessageBox::Warning); break;
-        case estilo::Informacion: caja.setIcon(QMessageBox::Information); break;
-        default: caja.setIcon(QMessageBox::NoIcon); break;
+        case estilo::Critico:
+            caja.setIcon(QMessageBox::Critical);
+            break;
+        case estilo::Pregunta:
+            caja.setIcon(QMessageBox::Question);
+            break;
+        case estilo::Exclamacion:
+            caja.setIcon(QMessageBox::Warning);
+            break;
+        case estilo::Informacion:
+            caja.setIcon(QMessageBox::Information);
+            break;
+        default:
+            caja.setIcon(QMessageBox::NoIcon);
+            break;
     }
     const QList<int> codigos = BotonesDeEstilo(estiloMensaje);
     QMap<QAbstractButton*, int> respuestas;
@@ -135,8 +152,10 @@ int InteraccionQt::Mensaje(const QString& texto, int estiloMensaje, const QStrin
         botones << b;
     }
     int porDefecto = 0;
-    if (estiloMensaje & estilo::TercerBoton) porDefecto = 2;
-    else if (estiloMensaje & estilo::SegundoBoton) porDefecto = 1;
+    if (estiloMensaje & estilo::TercerBoton)
+        porDefecto = 2;
+    else if (estiloMensaje & estilo::SegundoBoton)
+        porDefecto = 1;
     caja.setDefaultButton(botones.value(porDefecto, botones.first()));
     const int termina = RespuestaQueTermina(estiloMensaje);
     caja.setEscapeButton(botones.at(codigos.indexOf(termina)));
@@ -171,7 +190,8 @@ QString InteraccionQt::ElegirArchivo(const QString& filtro, const QString& titul
     dialogo.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
     if (!inicial.isEmpty()) {
         const QFileInfo info(inicial);
-        if (info.isDir()) dialogo.setDirectory(inicial);
+        if (info.isDir())
+            dialogo.setDirectory(inicial);
         else {
             dialogo.setDirectory(info.absolutePath());
             dialogo.selectFile(info.fileName());
@@ -217,7 +237,8 @@ void InteraccionQt::ProgresoIniciar(const QString& titulo, bool permiteCancelar)
     permiteCancelar_ = permiteCancelar;
     pintadas_ = 0;
     if (!progreso_) {
-        auto* dialogo = new DialogoProgreso([this] { cancelado_ = true; }, [this] { return permiteCancelar_; });
+        auto* dialogo =
+            new DialogoProgreso([this] { cancelado_ = true; }, [this] { return permiteCancelar_; });
         dialogo->setAttribute(Qt::WA_DeleteOnClose, false);
         dialogo->setWindowModality(Qt::ApplicationModal);
         dialogo->setMinimumWidth(360);
@@ -255,7 +276,8 @@ void InteraccionQt::PintarProgreso() {
     desdePintado_.start();
 }
 
-bool InteraccionQt::ProgresoActualizar(const QString& titulo, const QString& mensaje, const QString& progreso) {
+bool InteraccionQt::ProgresoActualizar(const QString& titulo, const QString& mensaje,
+                                       const QString& progreso) {
     if (!titulo.isEmpty()) titulo_ = titulo;
     mensaje_ = mensaje;
     textoProgreso_ = progreso;

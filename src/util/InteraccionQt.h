@@ -23,7 +23,7 @@ QStringList FiltrosDeDialogo(const QString& filtro);
 QString ExtensionPorDefecto(const QString& filtro);
 
 class InteraccionQt : public Interaccion {
-public:
+  public:
     InteraccionQt();
     ~InteraccionQt() override;
 
@@ -48,7 +48,7 @@ public:
     QDialog* VentanaProgreso() const;
     int PintadasProgreso() const { return pintadas_; }
 
-private:
+  private:
     void PintarProgreso();
 
     QPointer<QDialog> progreso_;

@@ -19,13 +19,13 @@ struct KvError {
 
 // Thrown by operations that fail; caught by the trapped procedures.
 class KvExcepcion : public std::exception {
-public:
+  public:
     explicit KvExcepcion(KvError error);
     KvExcepcion(qint32 numero, const QString& descripcion, const QString& origen = QString());
     const KvError& error() const { return error_; }
     const char* what() const noexcept override { return texto_.c_str(); }
 
-private:
+  private:
     KvError error_;
     std::string texto_;
 };

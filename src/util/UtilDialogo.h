@@ -7,7 +7,7 @@
 namespace kv {
 
 class UtilDialogo {
-public:
+  public:
     enum Modo { Abrir = 0, Guardar = 1 };
 
     QString Filtro;

@@ -59,9 +59,17 @@ bool FiltrarTecla(QWidget* campo, int& caracter) {
     constexpr int kCopiar = 3, kPegar = 22, kCortar = 24, kDeshacer = 26;
     if (caracter >= 0 && caracter < 32) {
         switch (caracter) {
-            case kRetroceso: case kEnter: case kEscape: case kCopiar: case kPegar: case kCortar: case kDeshacer:
+            case kRetroceso:
+            case kEnter:
+            case kEscape:
+            case kCopiar:
+            case kPegar:
+            case kCortar:
+            case kDeshacer:
                 return true;
-            default: caracter = 0; return false;
+            default:
+                caracter = 0;
+                return false;
         }
     }
     if (campo && campo->property(kPropiedadMayusculas).toBool() && caracter > 0 && caracter <= 0xFFFF) {
@@ -74,12 +82,16 @@ bool FiltrarTecla(QWidget* campo, int& caracter) {
 void PrepararFoco(QWidget* campo, const QString& texto) {
     if (!campo) return;
     if (!texto.isEmpty()) campo->setStatusTip(texto);
-    if (auto* linea = qobject_cast<QLineEdit*>(campo)) linea->selectAll();
+    if (auto* linea = qobject_cast<QLineEdit*>(campo))
+        linea->selectAll();
     else if (auto* combo = qobject_cast<QComboBox*>(campo)) {
         if (combo->lineEdit()) combo->lineEdit()->selectAll();
-    } else if (auto* giro = qobject_cast<QAbstractSpinBox*>(campo)) giro->selectAll();
-    else if (auto* texto1 = qobject_cast<QTextEdit*>(campo)) texto1->selectAll();
-    else if (auto* texto2 = qobject_cast<QPlainTextEdit*>(campo)) texto2->selectAll();
+    } else if (auto* giro = qobject_cast<QAbstractSpinBox*>(campo))
+        giro->selectAll();
+    else if (auto* texto1 = qobject_cast<QTextEdit*>(campo))
+        texto1->selectAll();
+    else if (auto* texto2 = qobject_cast<QPlainTextEdit*>(campo))
+        texto2->selectAll();
 }
 
 }  // namespace kv::UtilFormulario

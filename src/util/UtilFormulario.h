@@ -25,8 +25,9 @@ void PonerEtiqueta(QObject* control, const QString& etiqueta);
 int IndiceControl(const QString& clave, const QList<QWidget*>& controles);
 
 template <typename Control>
-    requires(std::is_base_of_v<QWidget, Control> && !std::is_same_v<Control, QWidget>)
-int IndiceControl(const QString& clave, const QList<Control*>& controles) {
+requires(std::is_base_of_v<QWidget, Control> &&
+         !std::is_same_v<Control, QWidget>) int IndiceControl(const QString& clave,
+                                                              const QList<Control*>& controles) {
     QList<QWidget*> miembros;
     miembros.reserve(controles.size());
     for (Control* c : controles) miembros.append(c);

@@ -62,17 +62,26 @@ QString TextoVisible(const QVariant& valor, int ancho) {
     QString texto;
     if (valor.isValid() && !valor.isNull()) {
         switch (valor.typeId()) {
-            case QMetaType::QDate: texto = valor.toDate().toString(QStringLiteral("dd/MM/yyyy")); break;
+            case QMetaType::QDate:
+                texto = valor.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+                break;
             case QMetaType::QDateTime: {
                 const QDateTime momento = valor.toDateTime();
-                texto = momento.time() == QTime(0, 0) ? momento.toString(QStringLiteral("dd/MM/yyyy"))
-                                                      : momento.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+                texto = momento.time() == QTime(0, 0)
+                            ? momento.toString(QStringLiteral("dd/MM/yyyy"))
+                            : momento.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
                 break;
             }
-            case QMetaType::Bool: texto = valor.toBool() ? QStringLiteral("Verdadero") : QStringLiteral("Falso"); break;
+            case QMetaType::Bool:
+                texto = valor.toBool() ? QStringLiteral("Verdadero") : QStringLiteral("Falso");
+                break;
             case QMetaType::Double:
-            case QMetaType::Float: texto = QString::number(valor.toDouble(), 'g', 15); break;
-            default: texto = valor.toString(); break;
+            case QMetaType::Float:
+                texto = QString::number(valor.toDouble(), 'g', 15);
+                break;
+            default:
+                texto = valor.toString();
+                break;
         }
     }
     while (texto.endsWith(QLatin1Char(' '))) texto.chop(1);
@@ -149,8 +158,10 @@ void PrepararVentana(QWidget* ventana, bool centrar) {
     if (ventana->windowTitle().isEmpty()) ventana->setWindowTitle(QGuiApplication::applicationDisplayName());
     if (!centrar) return;
     QRect zona;
-    if (QWidget* padre = ventana->parentWidget()) zona = padre->window()->frameGeometry();
-    else if (QScreen* pantalla = ventana->screen()) zona = pantalla->availableGeometry();
+    if (QWidget* padre = ventana->parentWidget())
+        zona = padre->window()->frameGeometry();
+    else if (QScreen* pantalla = ventana->screen())
+        zona = pantalla->availableGeometry();
     if (zona.isValid()) ventana->move(zona.center() - ventana->rect().center());
 }
 

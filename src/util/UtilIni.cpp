@@ -52,7 +52,8 @@ QString LeerIniDeArchivo(const QString& ruta, const QString& seccion, const QStr
             if (dentro) break;  // only the first section of that name counts
             qsizetype fin = linea.indexOf(QLatin1Char(']'));
             if (fin < 0) fin = linea.size();
-            dentro = !vista && linea.mid(1, fin - 1).trimmed().compare(seccionBuscada, Qt::CaseInsensitive) == 0;
+            dentro =
+                !vista && linea.mid(1, fin - 1).trimmed().compare(seccionBuscada, Qt::CaseInsensitive) == 0;
             vista = vista || dentro;
             continue;
         }
@@ -70,7 +71,8 @@ QStringList CarpetasDeBusqueda() {
     const QString desdeEntorno = qEnvironmentVariable(kVariableIni);
     if (!desdeEntorno.trimmed().isEmpty()) {
         const QFileInfo info(desdeEntorno);
-        carpetas << UtilGeneral::NormalizarCarpeta(info.isFile() ? info.absolutePath() : info.absoluteFilePath());
+        carpetas << UtilGeneral::NormalizarCarpeta(info.isFile() ? info.absolutePath()
+                                                                 : info.absoluteFilePath());
     }
     carpetas << UtilRutas::Carpeta() << UtilRutas::CarpetaConfiguracion();
     return carpetas;
@@ -95,7 +97,8 @@ QString BuscarArchivo(const QString& archivo) {
     return QString();
 }
 
-QString LeerIni(const QString& archivo, const QString& seccion, const QString& clave, const QString& defecto) {
+QString LeerIni(const QString& archivo, const QString& seccion, const QString& clave,
+                const QString& defecto) {
     const QString ruta = BuscarArchivo(archivo);
     if (ruta.isEmpty()) return defecto;
     return LeerIniDeArchivo(ruta, seccion, clave, defecto);

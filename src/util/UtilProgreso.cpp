@@ -4,7 +4,9 @@
 
 namespace kv::UtilProgreso {
 
-void Iniciar(const QString& titulo, bool permiteCancelar) { interaccion().ProgresoIniciar(titulo, permiteCancelar); }
+void Iniciar(const QString& titulo, bool permiteCancelar) {
+    interaccion().ProgresoIniciar(titulo, permiteCancelar);
+}
 
 bool Actualizar(const QString& titulo, const QString& mensaje, const QString& progreso) {
     return interaccion().ProgresoActualizar(titulo, mensaje, progreso);

@@ -12,7 +12,7 @@ void Cerrar();
 
 // Closes the window when the scope ends, whatever way it ends.
 class Abierto {
-public:
+  public:
     Abierto(const QString& titulo, bool permiteCancelar) { Iniciar(titulo, permiteCancelar); }
     ~Abierto() { Cerrar(); }
     Abierto(const Abierto&) = delete;

@@ -30,7 +30,9 @@ QString Carpeta() {
 
 void Carpeta(const QString& carpeta) { EstablecerCarpeta(carpeta); }
 
-void EstablecerCarpeta(const QString& carpeta) { CarpetaEstablecida() = UtilGeneral::NormalizarCarpeta(carpeta); }
+void EstablecerCarpeta(const QString& carpeta) {
+    CarpetaEstablecida() = UtilGeneral::NormalizarCarpeta(carpeta);
+}
 
 QString CarpetaPorDefecto() {
     const QString desdeEntorno = qEnvironmentVariable("KVESTV_CARPETA");
@@ -39,13 +41,16 @@ QString CarpetaPorDefecto() {
     return CarpetaEjecutable();
 }
 
-QString CarpetaEjecutable() { return UtilGeneral::NormalizarCarpeta(QFileInfo(RutaEjecutable()).absolutePath()); }
+QString CarpetaEjecutable() {
+    return UtilGeneral::NormalizarCarpeta(QFileInfo(RutaEjecutable()).absolutePath());
+}
 
 QString NombreEjecutable() { return QFileInfo(RutaEjecutable()).completeBaseName(); }
 
 QString CarpetaConfiguracion() {
-    return UtilGeneral::NormalizarCarpeta(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                                          QLatin1Char('/') + QLatin1String(kCarpetaPrograma));
+    return UtilGeneral::NormalizarCarpeta(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        QLatin1String(kCarpetaPrograma));
 }
 
 }  // namespace kv::UtilRutas

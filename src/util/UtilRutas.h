@@ -11,7 +11,7 @@ inline constexpr char kCarpetaPrograma[] = "kv_estv";
 // The application folder kept for the process: the one set with EstablecerCarpeta,
 // else CarpetaPorDefecto(). Always ends in "/".
 QString Carpeta();
-void Carpeta(const QString& carpeta);           // same as EstablecerCarpeta
+void Carpeta(const QString& carpeta);            // same as EstablecerCarpeta
 void EstablecerCarpeta(const QString& carpeta);  // an empty folder goes back to the default
 
 // KVESTV_CARPETA when it names a folder, else the executable's folder; ends in "/".

@@ -1,11 +1,11 @@
 #include "util/UtilSistema.h"
 
+#include <pwd.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <pwd.h>
-#include <unistd.h>
 
 #include "util/Interaccion.h"
 #include "util/UtilGeneral.h"
@@ -24,9 +24,8 @@ QString NombreUsuario() {
 }
 
 QString CarpetaTemporal() {
-    const QStringList candidatas = {QDir::tempPath(),
-                                    QStandardPaths::writableLocation(QStandardPaths::CacheLocation),
-                                    QDir::homePath()};
+    const QStringList candidatas = {
+        QDir::tempPath(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation), QDir::homePath()};
     for (const QString& carpeta : candidatas) {
         if (carpeta.isEmpty()) continue;
         QDir().mkpath(carpeta);

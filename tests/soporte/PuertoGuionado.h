@@ -14,7 +14,7 @@
 namespace kv::pruebas {
 
 class PuertoGuionado {
-public:
+  public:
     PuertoGuionado();
     ~PuertoGuionado();
     PuertoGuionado(const PuertoGuionado&) = delete;
@@ -28,7 +28,7 @@ public:
     // Unexpected dialogs are what this test checks.
     void PermitirInesperados(bool permitir = true) { permitirInesperados_ = permitir; }
 
-private:
+  private:
     InteraccionGuionada* puerto_;  // owned by the installed port slot
     std::unique_ptr<Interaccion> anterior_;
     bool permitirPendientes_ = false;

@@ -7,7 +7,7 @@
 namespace kv::pruebas {
 
 class VariableEntorno {
-public:
+  public:
     VariableEntorno(const char* nombre, const QString& valor) : nombre_(nombre) {
         habia_ = qEnvironmentVariableIsSet(nombre);
         anterior_ = qgetenv(nombre);
@@ -20,13 +20,15 @@ public:
         qunsetenv(nombre);
     }
     ~VariableEntorno() {
-        if (habia_) qputenv(nombre_.constData(), anterior_);
-        else qunsetenv(nombre_.constData());
+        if (habia_)
+            qputenv(nombre_.constData(), anterior_);
+        else
+            qunsetenv(nombre_.constData());
     }
     VariableEntorno(const VariableEntorno&) = delete;
     VariableEntorno& operator=(const VariableEntorno&) = delete;
 
-private:
+  private:
     QByteArray nombre_;
     QByteArray anterior_;
     bool habia_ = false;

@@ -42,7 +42,7 @@ const QByteArray kEjemplo =
 
 // Each test gets its own application, INI and XDG folders.
 class LeerIniPrueba : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { UtilRutas::EstablecerCarpeta(QString()); }
     void TearDown() override { UtilRutas::EstablecerCarpeta(QString()); }
 
@@ -65,7 +65,8 @@ TEST_F(LeerIniPrueba, ReglasDeLosArchivosDePerfil) {
     // The first key wins, even when empty: an empty value is not a missing key.
     EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "BaseDeDatos", "Usuario", "def"), "");
     // No inline comments.
-    EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "BaseDeDatos", "Comentario", "def"), "valor ; no es comentario");
+    EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "BaseDeDatos", "Comentario", "def"),
+              "valor ; no es comentario");
     // Comment lines and lines without "=" are no keys.
     EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "BaseDeDatos", "Oculta", "def"), "def");
     EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "BaseDeDatos", "SinIgual", "def"), "def");
@@ -92,7 +93,8 @@ TEST_F(LeerIniPrueba, ArchivoDePaginaDeCodigosOccidental) {
     const QString ruta = carpetas.raiz() + "latin.ini";
     Escribir(ruta, QByteArray("\xEF\xBB\xBF[S]\nA=1\n"));
     EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "S", "A"), "1");  // a BOM is not part of the first line
-    Escribir(ruta, QByteArray("[S]\nNombre=Compa\xF1\xED" "a\n"));
+    Escribir(ruta, QByteArray("[S]\nNombre=Compa\xF1\xED"
+                              "a\n"));
     EXPECT_EQ(UtilIni::LeerIniDeArchivo(ruta, "S", "Nombre"), "Compañía");
 }
 

@@ -9,12 +9,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
@@ -75,9 +75,12 @@ int Responder(int estiloCaja, const QString& boton, CajaVista& vista, const QStr
         vista.titulo = caja->windowTitle();
         vista.icono = caja->icon();
         vista.porDefecto = caja->defaultButton() ? caja->defaultButton()->text() : QString();
-        if (boton == "Escape") caja->reject();
-        else if (QAbstractButton* b = Boton(caja, boton)) b->click();
-        else caja->reject();
+        if (boton == "Escape")
+            caja->reject();
+        else if (QAbstractButton* b = Boton(caja, boton))
+            b->click();
+        else
+            caja->reject();
     });
     InteraccionQt qt;
     return qt.Mensaje(texto, estiloCaja, titulo);
@@ -109,7 +112,8 @@ TEST(InteraccionQt, BotonesEnEspanolYCodigosOriginales) {
     };
     for (const Caso& c : casos) {
         CajaVista vista;
-        EXPECT_EQ(Responder(c.estilo, c.pulsado, vista), c.respuesta) << c.estilo << " " << c.pulsado.toStdString();
+        EXPECT_EQ(Responder(c.estilo, c.pulsado, vista), c.respuesta)
+            << c.estilo << " " << c.pulsado.toStdString();
         QStringList vistos = vista.botones;
         QStringList esperados = c.botones;
         vistos.sort();
@@ -124,11 +128,13 @@ TEST(InteraccionQt, EscapeIconoBotonPorDefectoYTexto) {
     EXPECT_EQ(Responder(estilo::SiNo + estilo::Pregunta, "Escape", vista), respuesta::No);
     EXPECT_EQ(vista.icono, QMessageBox::Question);
     EXPECT_EQ(vista.porDefecto, "Sí");
-    EXPECT_EQ(Responder(estilo::AnularReintentarOmitir + estilo::Critico, "Escape", vista), respuesta::Anular);
+    EXPECT_EQ(Responder(estilo::AnularReintentarOmitir + estilo::Critico, "Escape", vista),
+              respuesta::Anular);
     EXPECT_EQ(vista.icono, QMessageBox::Critical);
     EXPECT_EQ(Responder(estilo::SoloAceptar + estilo::Exclamacion, "Escape", vista), respuesta::Aceptar);
     EXPECT_EQ(vista.icono, QMessageBox::Warning);
-    EXPECT_EQ(Responder(estilo::SiNo + estilo::SegundoBoton + estilo::Informacion, "Sí", vista), respuesta::Si);
+    EXPECT_EQ(Responder(estilo::SiNo + estilo::SegundoBoton + estilo::Informacion, "Sí", vista),
+              respuesta::Si);
     EXPECT_EQ(vista.porDefecto, "No");
     EXPECT_EQ(vista.icono, QMessageBox::Information);
     // CR LF shown as a line break; markup shown as typed.
@@ -137,14 +143,16 @@ TEST(InteraccionQt, EscapeIconoBotonPorDefectoYTexto) {
 }
 
 TEST(InteraccionQt, MostrarErrorRespondeTresCuatroCinco) {
-    for (const auto& [boton, codigo] : QList<std::pair<QString, int>>{{"Anular", 3}, {"Reintentar", 4}, {"Omitir", 5},
-                                                                     {"Escape", 3}}) {
+    for (const auto& [boton, codigo] :
+         QList<std::pair<QString, int>>{{"Anular", 3}, {"Reintentar", 4}, {"Omitir", 5}, {"Escape", 3}}) {
         QString texto, titulo;
         AlAparecer<QMessageBox>([&, b = boton](QMessageBox* caja) {
             texto = caja->text();
             titulo = caja->windowTitle();
-            if (b == "Escape") caja->reject();
-            else Boton(caja, b)->click();
+            if (b == "Escape")
+                caja->reject();
+            else
+                Boton(caja, b)->click();
         });
         InteraccionQt qt;
         EXPECT_EQ(qt.MostrarError(KvError{94, "Uso no válido de Null", "KV_ESTV"}, "unload"), codigo);

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <unistd.h>
 
 #include "soporte/CarpetasTemporales.h"
 #include "soporte/PuertoGuionado.h"
@@ -27,16 +27,19 @@ TEST(PuertoGuionado, RespondeDeLasColasYRegistraTodo) {
         .ResponderFecha("05/03/2026")
         .ResponderError(respuesta::Reintentar);
 
-    EXPECT_EQ(interaccion().Mensaje("¿Desea continuar?", estilo::SiNo + estilo::Pregunta, "Atención!"), respuesta::Si);
+    EXPECT_EQ(interaccion().Mensaje("¿Desea continuar?", estilo::SiNo + estilo::Pregunta, "Atención!"),
+              respuesta::Si);
     EXPECT_EQ(interaccion().Mensaje("Otra", estilo::AceptarCancelar), respuesta::Cancelar);
     EXPECT_EQ(interaccion().Entrada("Contraseña", "Base Access"), std::optional<QString>("clave secreta"));
     EXPECT_EQ(interaccion().Entrada("Contraseña", "Base Access", "x"), std::nullopt);
-    EXPECT_EQ(interaccion().ElegirArchivo("Ingrese un nombre|*.xls", "Buscar Archivos", true), "/tmp/salida.xls");
+    EXPECT_EQ(interaccion().ElegirArchivo("Ingrese un nombre|*.xls", "Buscar Archivos", true),
+              "/tmp/salida.xls");
     QString fecha;
     EXPECT_TRUE(interaccion().ElegirFecha(fecha));
     EXPECT_EQ(fecha, "05/03/2026");
-    EXPECT_EQ(interaccion().MostrarError(KvError{91, "Variable de objeto no establecida", "KV_ESTV"}, "Cargar"),
-              respuesta::Reintentar);
+    EXPECT_EQ(
+        interaccion().MostrarError(KvError{91, "Variable de objeto no establecida", "KV_ESTV"}, "Cargar"),
+        respuesta::Reintentar);
 
     const auto mensajes = puerto->Mensajes();
     ASSERT_EQ(mensajes.size(), 2);
@@ -104,8 +107,8 @@ TEST(PuertoGuionado, PendientesSeDescriben) {
     PuertoGuionado puerto;
     puerto.PermitirPendientes();
     puerto->ResponderMensaje(6).ResponderEntrada("a").CancelarFecha().ResponderError(5);
-    EXPECT_EQ(puerto->Pendientes(),
-              QStringList({"respuesta de mensaje 6", "entrada \"a\"", "fecha cancelada", "respuesta de error 5"}));
+    EXPECT_EQ(puerto->Pendientes(), QStringList({"respuesta de mensaje 6", "entrada \"a\"", "fecha cancelada",
+                                                 "respuesta de error 5"}));
 }
 
 TEST(PuertoGuionado, ProgresoYEventos) {
@@ -170,13 +173,13 @@ TEST(MostrarError, ConPasosAtrapados) {
     PuertoGuionado puerto;
     puerto->ResponderError(respuesta::Reintentar).ResponderError(respuesta::Omitir);
     int intentos = 0, hechos = 0;
-    const bool completo = EjecutarPasos(
-        {[&] {
-             if (++intentos < 2) throw KvExcepcion(6, "Desbordamiento");
-             ++hechos;
-         },
-         [&] { throw KvExcepcion(11, "División por cero"); }, [&] { ++hechos; }},
-        [](const KvError& e) { return UtilGeneral::MostrarError(e, "Prueba"); });
+    const bool completo =
+        EjecutarPasos({[&] {
+                           if (++intentos < 2) throw KvExcepcion(6, "Desbordamiento");
+                           ++hechos;
+                       },
+                       [&] { throw KvExcepcion(11, "División por cero"); }, [&] { ++hechos; }},
+                      [](const KvError& e) { return UtilGeneral::MostrarError(e, "Prueba"); });
     EXPECT_TRUE(completo);
     EXPECT_EQ(intentos, 2);
     EXPECT_EQ(hechos, 2);
@@ -231,7 +234,8 @@ TEST(UtilSistema, NombresYCarpetaTemporal) {
 TEST(PuertoConsola, RespuestasQueTerminanElIntento) {
     QStringList lineas;
     InteraccionConsola consola([&](const QString& l) { lineas << l; });
-    EXPECT_EQ(consola.Mensaje("Hecho", estilo::SoloAceptar + estilo::Informacion, "Aviso"), respuesta::Aceptar);
+    EXPECT_EQ(consola.Mensaje("Hecho", estilo::SoloAceptar + estilo::Informacion, "Aviso"),
+              respuesta::Aceptar);
     EXPECT_EQ(consola.Mensaje("¿Seguir?", estilo::AceptarCancelar), respuesta::Cancelar);
     EXPECT_EQ(consola.Mensaje("Falló", estilo::AnularReintentarOmitir), respuesta::Anular);
     EXPECT_EQ(consola.Mensaje("¿Guardar?", estilo::SiNoCancelar), respuesta::Cancelar);
@@ -242,7 +246,8 @@ TEST(PuertoConsola, RespuestasQueTerminanElIntento) {
     QString fecha = "x";
     EXPECT_FALSE(consola.ElegirFecha(fecha));
     EXPECT_EQ(fecha, "x");
-    EXPECT_EQ(consola.MostrarError(KvError{3704, "Operación no permitida", "ADODB"}, "Cargar"), respuesta::Anular);
+    EXPECT_EQ(consola.MostrarError(KvError{3704, "Operación no permitida", "ADODB"}, "Cargar"),
+              respuesta::Anular);
     consola.ProgresoIniciar("Reconstruyendo", true);
     EXPECT_FALSE(consola.ProgresoActualizar("Reconstruyendo", "Empresa 1", "1/3"));
     consola.ProgresoCerrar();
@@ -275,8 +280,7 @@ TEST(PuertoConsola, EscribeEnLaSalidaDeErrores) {
     EXPECT_EQ(r, respuesta::No);
     QFile f(ruta);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(f.readAll()),
-              "Atención!: Línea 1 | Línea 2 [respuesta automática: No]\n");
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), "Atención!: Línea 1 | Línea 2 [respuesta automática: No]\n");
 }
 
 TEST(PuertoConsola, EsElPuertoHastaQueSeInstalaOtro) {

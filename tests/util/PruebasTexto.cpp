@@ -8,8 +8,9 @@
 using namespace kv;
 
 TEST(Codificacion, IdaYVueltaConAcentosYVacio) {
-    const QStringList textos = {"",          "pelumbo", "Korvane",   "Compañía Ñandú",  "a,b|c=d \"e\"",
-                                "  blancos ", "línea\r\nnueva", "€ 😀 ü", "aaaaaaaaaaaaaaaaaaaaaaaa"};
+    const QStringList textos = {
+        "",           "pelumbo",        "Korvane", "Compañía Ñandú",          "a,b|c=d \"e\"",
+        "  blancos ", "línea\r\nnueva", "€ 😀 ü",   "aaaaaaaaaaaaaaaaaaaaaaaa"};
     for (const QString& t : textos) {
         const QString codificado = UtilGeneral::Codificar(t);
         EXPECT_EQ(UtilGeneral::Decodificar(codificado), t) << t.toStdString();
@@ -27,7 +28,7 @@ TEST(Codificacion, IdaYVueltaConAcentosYVacio) {
 
 TEST(Codificacion, TextoNoCodificadoSeDevuelveTalCual) {
     EXPECT_EQ(UtilGeneral::Decodificar("pelumbo"), "pelumbo");
-    EXPECT_EQ(UtilGeneral::Decodificar("ABC"), "ABC");  // odd length
+    EXPECT_EQ(UtilGeneral::Decodificar("ABC"), "ABC");    // odd length
     EXPECT_EQ(UtilGeneral::Decodificar("ab12"), "ab12");  // not upper-case hexadecimal
 }
 
