@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <cstdio>
 
 #include "soporte/CarpetasTemporales.h"
@@ -223,10 +224,9 @@ TEST(UtilSistema, NombresYCarpetaTemporal) {
     EXPECT_FALSE(UtilSistema::NombreUsuario().isEmpty());
     const QString temporal = UtilSistema::CarpetaTemporal();
     EXPECT_TRUE(temporal.endsWith('/'));
-    QFile prueba(temporal + "kv_prueba_escritura.tmp");
-    ASSERT_TRUE(prueba.open(QIODevice::WriteOnly));
-    prueba.close();
-    EXPECT_TRUE(prueba.remove());
+    QTemporaryFile prueba(temporal + "kv_prueba_XXXXXX.tmp");
+    EXPECT_TRUE(prueba.open());
+    EXPECT_TRUE(prueba.fileName().startsWith(temporal));
 }
 
 // ---- console port
