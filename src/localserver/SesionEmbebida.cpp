@@ -70,9 +70,11 @@ int Autorizar(void* datos, int accion, const char* a1, const char*, const char*,
             if (sistema && !p.administrador) return negar("SELECT");
             return p.leer || desdeServidor ? SQLITE_OK : negar("SELECT");
         case SQLITE_INSERT:
+            if (objeto.startsWith(QLatin1String("sqlite_"))) return p.definir ? SQLITE_OK : negar("CREATE TABLE");
             if (sistema && !p.administrador && !desdeServidor) return negar("INSERT");
             return p.escribir || desdeServidor ? SQLITE_OK : negar("INSERT");
         case SQLITE_UPDATE:
+            if (objeto.startsWith(QLatin1String("sqlite_"))) return p.definir ? SQLITE_OK : negar("ALTER");
             if (sistema && !p.administrador && !desdeServidor) return negar("UPDATE");
             return p.escribir || desdeServidor ? SQLITE_OK : negar("UPDATE");
         case SQLITE_DELETE:
@@ -83,6 +85,8 @@ int Autorizar(void* datos, int accion, const char* a1, const char*, const char*,
         case SQLITE_CREATE_VIEW:
         case SQLITE_CREATE_INDEX:
         case SQLITE_CREATE_TRIGGER:
+        case SQLITE_REINDEX:
+        case SQLITE_ANALYZE:
             return p.definir ? SQLITE_OK : negar(accion == SQLITE_CREATE_VIEW ? "CREATE VIEW" : "CREATE TABLE");
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_VIEW:
