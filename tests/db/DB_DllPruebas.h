@@ -46,7 +46,8 @@ protected:
         db.gUsuario = QStringLiteral("ventas");
         db.gUserPassWord = QStringLiteral("clave");
         db.OpenServerADODB(false, 3, QString(), false, false);
-        ASSERT_TRUE(db.gOpenFlag);
+        ASSERT_TRUE(db.gOpenFlag) << (db.gCnn.Errors().Count() ? db.gCnn.Errors().Item(0).descripcion.toStdString()
+                                                                : std::string("sin errores"));
         ASSERT_EQ(db.gCnn.State(), kv::db::ado::Abierto);
     }
 
