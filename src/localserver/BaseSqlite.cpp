@@ -313,42 +313,10 @@ QVariant ValorColumna(sqlite3_stmt* stmt, int i) {
 }
 
 QString FechaISO(const QString& entrada) {
-    const QString texto = entrada.trimmed();
-    if (texto.isEmpty()) return {};
-    static const QRegularExpression iso(QStringLiteral(
-        "^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d+)?)?)?$"));
-    static const QRegularExpression compacta(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
-    static const QRegularExpression diaPrimero(QStringLiteral(
-        "^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2}|\\d{4})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.\\d+)?)?)?$"));
-    int anio = 0, mes = 0, dia = 0, hora = 0, minuto = 0, segundo = 0;
-    QRegularExpressionMatch m;
-    if ((m = iso.match(texto)).hasMatch() || (m = compacta.match(texto)).hasMatch()) {
-        anio = m.captured(1).toInt();
-        mes = m.captured(2).toInt();
-        dia = m.captured(3).toInt();
-    } else if ((m = diaPrimero.match(texto)).hasMatch()) {
-        dia = m.captured(1).toInt();
-        mes = m.captured(2).toInt();
-        anio = m.captured(3).toInt();
-        // Two-digit years as SQL Server reads them: up to 49 in this century.
-        if (m.captured(3).size() == 2) anio += anio < 50 ? 2000 : 1900;
-    } else {
-        return {};
-    }
-    if (!m.captured(4).isEmpty()) {
-        hora = m.captured(4).toInt();
-        minuto = m.captured(5).toInt();
-        segundo = m.captured(6).isEmpty() ? 0 : m.captured(6).toInt();
-    }
-    const QDate fecha(anio, mes, dia);
-    if (!fecha.isValid() || anio < 1753 || anio > 9999 || hora > 23 || minuto > 59 || segundo > 59) return {};
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(anio, 4, 10, QLatin1Char('0'))
-        .arg(mes, 2, 10, QLatin1Char('0'))
-        .arg(dia, 2, 10, QLatin1Char('0'))
-        .arg(hora, 2, 10, QLatin1Char('0'))
-        .arg(minuto, 2, 10, QLatin1Char('0'))
-        .arg(segundo, 2, 10, QLatin1Char('0'));
+    // One reading of dates for the whole server: the one CONVERT uses.
+    bool ok = false;
+    const QString iso = TextoAFechaISO(entrada, 0, &ok);
+    return ok ? iso : QString();
 }
 
 QString Identificador(const QString& nombre) {
