@@ -125,17 +125,25 @@ void Conexion::Close() {
     nivelTransaccion_ = 0;
 }
 
+namespace {
+// The database a statement is sent to (only asked when tracing).
+QString BaseParaTraza(Sesion* sesion) {
+    try {
+        return sesion ? sesion->BaseActual() : QString();
+    } catch (...) {
+        // A connection that just failed may not answer; the line is written anyway.
+        return QString();
+    }
+}
+}  // namespace
+
 void Conexion::Trazar(const QString& operacion, const QString& sql, double ms, std::optional<qint64> filas,
                       const ErrorBD* error) {
     if (!traza_) return;
     EntradaTraza e;
     e.operacion = operacion;
     e.servidor = servidor_;
-    try {
-        e.base = sesion_ ? sesion_->BaseActual() : QString();
-    } catch (...) {
-        // A connection that just failed may not answer; the line is written anyway.
-    }
+    e.base = baseTraza_;
     e.sql = sql;
     e.ms = ms;
     if (filas && *filas >= 0) e.filas = filas;
@@ -150,6 +158,7 @@ std::vector<ResultadoSentencia> Conexion::Correr(const QString& operacion, const
                                                  const std::vector<QVariant>& parametros) {
     Sesion& sesion = SesionAbierta();
     errores_.Clear();
+    if (traza_) baseTraza_ = BaseParaTraza(&sesion);
     QElapsedTimer reloj;
     reloj.start();
     std::vector<ResultadoSentencia> resultados;

@@ -154,6 +154,7 @@ private:
     ErroresADO errores_;
     std::unique_ptr<TrazaSQL> traza_;  // set at Open when KVESTV_TRAZA_SQL names a file
     int nivelTransaccion_ = 0;
+    QString baseTraza_;  // database of the statement being traced
 };
 
 }  // namespace kv::db

@@ -77,6 +77,8 @@ TEST(TrazaSQL, UnaLineaPorSentenciaConElTextoExacto) {
         EXPECT_GE(o["ms"].toDouble(), 0.0);
     }
     EXPECT_EQ(lineas[0]["sql"].toString(), crear);
+    EXPECT_EQ(lineas[0]["base"].toString(), cn.DefaultDatabase());
+    EXPECT_EQ(lineas[0]["servidor"].toString(), cn.Servidor());
     EXPECT_TRUE(lineas[0]["error"].isNull());
     EXPECT_EQ(lineas[1]["filas"].toInt(), 1);
     EXPECT_EQ(lineas[3]["sql"].toString(), raro);
