@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "app/Ordenes.h"
+#include "core/Configuracion.h"
+#include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/procedimientos/ReconsEstv.h"
 #include "stats/Informe.h"
@@ -41,6 +43,13 @@ int OrdenInforme(const QStringList& argumentos) {
     kv::local::RegistrarServidorEmbebido();
     kv::local::RegistrarReconsEstv();
     const int estado = kv::stats::EjecutarInforme(opciones, salida, errores);
+    // The connections are closed here, while the server they talk to still exists,
+    // not by the static objects' destructors at exit.
+    try {
+        if (kv::core::BaseEstadisticas().gCnn.State() != kv::db::ado::Cerrado) kv::core::BaseEstadisticas().gCnn.Close();
+    } catch (const std::exception&) {
+    }
+    kv::db::DB_Dll::DescartarPrincipal();
     kv::EstablecerInteraccion(std::move(anterior));
     return estado;
 }

@@ -1,0 +1,200 @@
+// A whole round on demo data: define, save (which rebuilds through the server
+// procedure in every company), load, and compare every chart value with a
+// computation of our own straight from the sale lines; then the same through
+// `kv_estv --informe` as a separate process.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <algorithm>
+#include <map>
+
+#include "EntornoEstadisticas.h"
+#include "db/Recordset.h"
+#include "soporte/PuertoGuionado.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Carga.h"
+#include "stats/Informe.h"
+#include "stats/Reconstruccion.h"
+
+using namespace kv::stats;
+using kv::pruebas::EntornoEstadisticas;
+using kv::pruebas::PuertoGuionado;
+
+namespace {
+
+struct Suma {
+    QString clave;
+    double c = 0, k = 0, v = 0;  // as stored: sales negative
+};
+
+constexpr int kTop = 5;
+
+class RondaCompleta : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        entorno_ = new EntornoEstadisticas({"NORTE", "SUR"});
+        const QDate hoy = QDate::currentDate();
+        entorno_->LlenarDemo("NORTE", 0, 1500, hoy);
+        entorno_->LlenarDemo("SUR", 1, 800, hoy);
+        entorno_->Almacen();
+        entorno_->AgregarEmpresa("NORTE", false);
+        entorno_->AgregarEmpresa("SUR", true);
+    }
+    static void TearDownTestSuite() {
+        delete entorno_;
+        entorno_ = nullptr;
+    }
+
+    static void Guardar() {
+        if (guardada_) return;
+        PuertoGuionado puerto;
+        puerto.PermitirInesperados();
+        Definicion d;
+        d.grupos[static_cast<size_t>(IndiceCatalogo("IdArticulo"))] = true;
+        MarcarOrden(d.orden, 3, true);
+        d.top = QString::number(kTop);
+        EstadoDefinicion estado;
+        estado.nombre = QString::fromUtf8("Ventas por Artículo");
+        estado.modo = ModoGrabacion::Nuevo;
+        kv::db::DB_Dll empresa;
+        ASSERT_TRUE(GrabarEstadistica(entorno_->Almacen(), d, estado, [&](const QString& tabla) {
+            ReconstruirEstadistica(entorno_->Almacen(), tabla, empresa);
+        }));
+        progresos_ = puerto->Llamadas(kv::InteraccionGuionada::Tipo::ProgresoActualizar);
+        inicios_ = puerto->Llamadas(kv::InteraccionGuionada::Tipo::ProgresoIniciar);
+        tabla_ = estado.tabla;
+        guardada_ = true;
+    }
+
+    // Sums per article straight from the sale lines of one company.
+    static std::vector<Suma> SumasDirectas(const QString& base) {
+        std::vector<Suma> sumas;
+        for (const auto& f : entorno_->Filas(base, "SELECT IdArticulo, SUM(Cantidad), SUM(Cantidad*CostoUnitario), "
+                                                   "SUM(Cantidad*PrecioUnitario) FROM MV_STOCK "
+                                                   "WHERE TipoMovimiento = 'VTA' GROUP BY IdArticulo"))
+            sumas.push_back({f[0].toString().trimmed(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
+        // Valor Venta ascending: sales are negative, so the biggest come first.
+        std::sort(sumas.begin(), sumas.end(), [](const Suma& a, const Suma& b) { return a.v < b.v; });
+        return sumas;
+    }
+
+    static inline EntornoEstadisticas* entorno_ = nullptr;
+    static inline bool guardada_ = false;
+    static inline QString tabla_;
+    static inline QList<kv::InteraccionGuionada::Llamada> progresos_, inicios_;
+};
+
+void CompararConVentas(const ModeloGrafico& modelo, const std::vector<Suma>& sumas) {
+    ASSERT_GT(sumas.size(), static_cast<size_t>(kTop));
+    ASSERT_EQ(modelo.Filas(), kTop + 1);
+    ASSERT_EQ(modelo.Columnas(), 3);
+    const double margen = 0.0101;
+    for (int i = 0; i < kTop; ++i) {
+        const Suma& s = sumas[static_cast<size_t>(i)];
+        EXPECT_EQ(modelo.etiquetas[i].trimmed(), s.clave) << i;
+        EXPECT_NEAR(modelo.valores[i][0], std::fabs(s.c), margen) << i;
+        EXPECT_NEAR(modelo.valores[i][1], std::fabs(s.k), margen) << i;
+        EXPECT_NEAR(modelo.valores[i][2], std::fabs(s.v), margen) << i;
+    }
+    double c = 0, k = 0, v = 0;
+    for (size_t i = kTop; i < sumas.size(); ++i) {
+        c += Redondear(std::fabs(sumas[i].c), 2);
+        k += Redondear(std::fabs(sumas[i].k), 2);
+        v += Redondear(std::fabs(sumas[i].v), 2);
+    }
+    const double margenResto = 0.0101 * static_cast<double>(sumas.size());
+    EXPECT_EQ(modelo.etiquetas[kTop], "Otros");
+    EXPECT_NEAR(modelo.valores[kTop][0], c, margenResto);
+    EXPECT_NEAR(modelo.valores[kTop][1], k, margenResto);
+    EXPECT_NEAR(modelo.valores[kTop][2], v, margenResto);
+}
+
+}  // namespace
+
+TEST_F(RondaCompleta, LaReconstruccionVisitaCadaEmpresa) {
+    Guardar();
+    ASSERT_EQ(inicios_.size(), 1);
+    EXPECT_EQ(inicios_[0].titulo, QString::fromUtf8("Actualizando Estadísticas"));
+    EXPECT_EQ(inicios_[0].estilo, 0);
+    ASSERT_EQ(progresos_.size(), 3);
+    EXPECT_EQ(progresos_[0].mensaje, "Este proceso puede tardar varios minutos, espere por favor");
+    EXPECT_EQ(progresos_[0].progreso, "");
+    EXPECT_EQ(progresos_[1].progreso, "NORTE");
+    EXPECT_EQ(progresos_[2].progreso, "SUR");
+    EXPECT_EQ(SentenciaReconstruir(tabla_), "EXEC KV_RECONS_ESTV '','" + tabla_ + "'");
+    EXPECT_GT(entorno_->Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + tabla_ + " WHERE Base = 'SUR'").toInt(), 0);
+}
+
+TEST_F(RondaCompleta, LaCargaCoincideConLasVentas) {
+    Guardar();
+    PuertoGuionado puerto;
+    Definicion d;
+    EstadoDefinicion estado;
+    ASSERT_TRUE(BuscarDefinicion(entorno_->Almacen(), QString::fromUtf8("Ventas por Artículo"), d, estado));
+    OpcionesInforme opciones;
+    const EntradaCarga entrada = EntradaDeInforme(d, estado, opciones, {"NORTE"}, 2);
+    ModeloGrafico modelo;
+    kv::db::Recordset grilla;
+    const auto r = CargarEstadistica(entorno_->Almacen(), entrada, modelo, grilla);
+    ASSERT_FALSE(r.sinDatos);
+    CompararConVentas(modelo, SumasDirectas("NORTE"));
+}
+
+TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
+    Guardar();
+    const QString programa = kv::pruebas::CarpetaBinarios() + "kv_estv";
+    ASSERT_TRUE(QFile::exists(programa)) << programa.toStdString();
+    const QString conexion = "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= NORTE; @Caja=1;quiv@";
+    const QString archivo = entorno_->carpetas().raiz() + "grilla.xls";
+    auto correr = [&](const QStringList& argumentos, QString* salida = nullptr, QString* errores = nullptr) {
+        QProcess proceso;
+        proceso.setProgram(programa);
+        proceso.setArguments(argumentos);
+        proceso.start();
+        EXPECT_TRUE(proceso.waitForFinished(120000));
+        if (salida) *salida = QString::fromUtf8(proceso.readAllStandardOutput());
+        if (errores) *errores = QString::fromUtf8(proceso.readAllStandardError());
+        return proceso.exitCode();
+    };
+
+    QString salida, errores;
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--salida", archivo, conexion}, &salida,
+                     &errores),
+              0)
+        << errores.toStdString();
+    const QStringList lineas = salida.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lineas.size(), kTop + 2) << salida.toStdString();
+    EXPECT_EQ(lineas[0], "Grupo\tConsumo\tValor Costo\tValor Venta");
+    const auto sumas = SumasDirectas("NORTE");
+    ModeloGrafico leido;
+    leido.decimales = 2;
+    for (int i = 1; i < lineas.size(); ++i) {
+        const QStringList celdas = lineas[i].split('\t');
+        ASSERT_EQ(celdas.size(), 4);
+        leido.etiquetas << celdas[0];
+        leido.valores.push_back({celdas[1].toDouble(), celdas[2].toDouble(), celdas[3].toDouble()});
+        for (int c = 1; c < 4; ++c) EXPECT_TRUE(celdas[c].contains('.') && !celdas[c].contains(',')) << celdas[c].toStdString();
+    }
+    leido.columnas = QStringList{"Consumo", "Valor Costo", "Valor Venta"};
+    CompararConVentas(leido, sumas);
+
+    QFile grilla(archivo);
+    ASSERT_TRUE(grilla.open(QIODevice::ReadOnly));
+    const QStringList lineasGrilla = QString::fromUtf8(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_GT(lineasGrilla.size(), kTop);
+    EXPECT_EQ(lineasGrilla[0], QString::fromUtf8("BASE\tArtículo\tGrupo2\tGrupo3\tCONSUMO\tVALORCOSTO\tVALORVENTA\t"
+                                                 "UTL_COSTOPorc\tUTL_VENTAPorc\tUTILIDAD\t"));
+    EXPECT_TRUE(lineasGrilla[1].startsWith("NORTE\t"));
+
+    // Other companies, a TOP of our own, and the exit statuses.
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--empresas", "SUR", "--top", "2", conexion},
+                     &salida),
+              0);
+    EXPECT_EQ(salida.split('\n', Qt::SkipEmptyParts).size(), 4);
+    EXPECT_EQ(correr({"--informe", "No existe", conexion}, nullptr, &errores), 4);
+    EXPECT_TRUE(errores.contains(QString::fromUtf8("No existe la estadística \"No existe\".")));
+    EXPECT_EQ(correr({"--informe", "X", "--desde", "13/2024", conexion}), 2);
+    EXPECT_EQ(correr({"--informe", "X", "--color", "rojo", conexion}), 2);
+    EXPECT_EQ(correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"}), 3);
+}
