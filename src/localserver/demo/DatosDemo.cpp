@@ -437,6 +437,25 @@ private:
     bool hecha_ = false;
 };
 
+class CacheAmplia {
+public:
+    explicit CacheAmplia(sqlite3* db) : db_(db) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db_, "PRAGMA cache_size", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+            anterior_ = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        sqlite3_exec(db_, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
+    }
+    ~CacheAmplia() {
+        const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(anterior_);
+        sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
+    }
+
+private:
+    sqlite3* db_;
+    qint64 anterior_ = -2000;
+};
+
 void Cuentas(sqlite3* db, sqlite3_stmt* s, const std::vector<ClienteDemo>& cuentas, const char* tipo) {
     for (size_t i = 0; i < cuentas.size(); ++i) {
         const ClienteDemo& k = cuentas[i];
@@ -460,6 +479,9 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
                               int anio, int mes, const QString& usuario) {
     const CatalogoDemo c = CrearCatalogoDemo(semilla);
     ResumenDemo resumen;
+    // A million rows with two indexes do not fit the default page cache: pages
+    // would spill to the log again and again. A large cache for this load only.
+    CacheAmplia cache(db);
     Transaccion transaccion(db);
     Ejecutar(db,
              "DELETE FROM MV_STOCK; DELETE FROM MA_ARTICULOS; DELETE FROM MA_CUENTAS; DELETE FROM TA_VENDEDORES; "

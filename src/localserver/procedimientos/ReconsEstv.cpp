@@ -236,6 +236,12 @@ QString TextoDeCodigoMes(int codigo) {
     return QString::number(codigo % 12 + 1) + QLatin1Char('/') + QString::number(codigo / 12);
 }
 
+bool EsVenta(const char* p, int n) {
+    if (!p) return false;
+    while (n > 0 && p[n - 1] == ' ') --n;
+    return n == 3 && (p[0] | 0x20) == 'v' && (p[1] | 0x20) == 't' && (p[2] | 0x20) == 'a';
+}
+
 struct ClaveGrupo {
     int mes;
     int k[3];
@@ -338,7 +344,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
 
     // Which columns of the sale line are read, and where each level looks.
     QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"), QStringLiteral("CostoUnitario"),
-                            QStringLiteral("PrecioUnitario")};
+                            QStringLiteral("PrecioUnitario"), QStringLiteral("TipoMovimiento")};
     int columnaNivel[3] = {-1, -1, -1};
     int columnaArticulo = -1;
     QStringList camposArticulo;  // per level with an article source, the field read
@@ -400,13 +406,17 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     std::unordered_map<ClaveGrupo, Acumulado, HashGrupo> grupos;
     {
         QString sql = QStringLiteral("SELECT ") + columnas.join(QStringLiteral(", ")) +
-                      QStringLiteral(" FROM MV_STOCK WHERE TipoMovimiento = 'VTA' COLLATE KV");
+                      QStringLiteral(" FROM MV_STOCK");
         SentenciaSQLite s = Preparar(empresa, sql, tabla);
         sqlite3_stmt* st = s.get();
         int rc;
         std::int64_t cuenta = 0;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
+            // Only sale lines count; the type is compared as the collation would
+            // ('vta ' is a sale too), without calling it for every line.
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)), sqlite3_column_bytes(st, 4)))
+                continue;
             ClaveGrupo clave{};
             const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
             if (!fecha) continue;  // a line without a date belongs to no month

@@ -1,0 +1,291 @@
+// kv_estv --demo [--lineas N] [--semilla S]: two demo companies on the embedded
+// server, the statistics store, three saved statistics rebuilt from the sale
+// lines, and the viewer (or, without a display, the report of the first one).
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <algorithm>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+
+#include "app/Ordenes.h"
+#include "db/Conexion.h"
+#include "db/DB_Dll.h"
+#include "localserver/ServidorEmbebido.h"
+#include "localserver/demo/DatosDemo.h"
+#include "localserver/erp/EsquemaERP.h"
+#include "localserver/procedimientos/ReconsEstv.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Catalogo.h"
+#include "stats/Definicion.h"
+#include "stats/Reconstruccion.h"
+#include "util/KvError.h"
+#include "util/UtilGeneral.h"
+#include "util/UtilRutas.h"
+
+namespace kv::app {
+
+namespace {
+
+constexpr const char* kServidor = "EMBEBIDO";
+constexpr const char* kAdministrador = "Korvane";
+constexpr const char* kClaveAdministrador = "pelumbo";
+
+struct EmpresaDemo {
+    const char* nombre;
+    bool compartida;
+};
+constexpr EmpresaDemo kEmpresas[] = {{"NORTE", false}, {"SUR", true}};
+
+struct EstadisticaDemo {
+    const char* nombre;
+    std::vector<const char*> grupos;
+    const char* top;
+};
+
+const std::vector<EstadisticaDemo>& EstadisticasDemo() {
+    static const std::vector<EstadisticaDemo> e = {
+        {"Ventas por Artículo", {"IdArticulo"}, "10"},
+        {"Vendedores por Familia", {"IdVendedor", "IdFamilia"}, "15"},
+        {"Clientes", {"Cuenta"}, "20"},
+    };
+    return e;
+}
+
+void Aviso(const QString& texto) {
+    std::fputs((texto + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+QString CadenaConexion(const QString& base, const QString& usuario, const QString& clave) {
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
+        .arg(QLatin1String(kServidor), base, usuario, clave);
+}
+
+// Runs a batch; the errors of its statements are returned, not thrown.
+QStringList Lote(kv::db::Conexion& conexion, const QString& sql) {
+    QStringList errores;
+    for (const auto& r : conexion.EjecutarLote(sql))
+        if (r.error) errores << r.error->descripcion;
+    return errores;
+}
+
+bool EsNumeroPositivo(const QString& texto, qint64 minimo, qint64& valor) {
+    bool ok = false;
+    const qint64 v = texto.toLongLong(&ok);
+    if (!ok || v < minimo) return false;
+    valor = v;
+    return true;
+}
+
+// Creates or refreshes one company: database, ERP schema, its login, and the data.
+void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int indice, qint64 lineas,
+                     quint64 semilla, const QDate& hoy) {
+    const QString nombre = QLatin1String(empresa.nombre);
+    Lote(admin, QStringLiteral("CREATE DATABASE ") + nombre);  // already there on a refresh
+    const QStringList uso = Lote(admin, QStringLiteral("USE ") + nombre);
+    if (!uso.isEmpty()) throw KvExcepcion(-1, uso.first(), QStringLiteral("Demo"));
+    if (!Lote(admin, QStringLiteral("SELECT TOP 1 IdArticulo FROM MV_STOCK")).isEmpty())
+        kv::local::CrearEsquemaERP(admin);
+    // A login per company, named after it, with its name as password.
+    Lote(admin, QStringLiteral("EXEC sp_addlogin N'%1', '%1', '%1'").arg(nombre));
+    Lote(admin, QStringLiteral("EXEC sp_grantdbaccess @loginame = '%1' , @name_in_db ='%1'").arg(nombre));
+    Lote(admin, QStringLiteral("EXEC sp_addrolemember N'db_owner', N'%1'").arg(nombre));
+    const QStringList llenado =
+        Lote(admin, QStringLiteral("EXEC %1 %2, %3, %4, '%5/%6'")
+                        .arg(QLatin1String(kv::local::demo::kNombreProcedimientoDemo))
+                        .arg(semilla)
+                        .arg(lineas)
+                        .arg(indice)
+                        .arg(hoy.month())
+                        .arg(hoy.year()));
+    if (!llenado.isEmpty()) throw KvExcepcion(-1, llenado.first(), QStringLiteral("Demo"));
+}
+
+// One entry per company in the registered-connection list; other entries stay.
+void RegistrarConexiones() {
+    const QString ruta = kv::UtilRutas::Carpeta() + QStringLiteral("BASES.TXT");
+    QStringList lineas;
+    QFile actual(ruta);
+    if (actual.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QTextStream entrada(&actual);
+        while (!entrada.atEnd()) lineas << entrada.readLine();
+    }
+    QStringList propias;
+    for (const EmpresaDemo& e : kEmpresas) {
+        const QString base = QLatin1String(e.nombre);
+        const QString nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
+        lineas.erase(std::remove_if(lineas.begin(), lineas.end(),
+                                    [&](const QString& l) {
+                                        return l.section(QLatin1Char(','), 0, 0).trimmed() == nombre;
+                                    }),
+                     lineas.end());
+        propias << nombre + QLatin1Char(',') + base + QLatin1Char(',') + base + QLatin1Char(',') +
+                       kv::UtilGeneral::Codificar(base) + QLatin1Char(',') + QLatin1String(kServidor);
+    }
+    lineas.removeAll(QString());
+    lineas << propias;
+    QSaveFile archivo(ruta);
+    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Text))
+        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
+    QTextStream salida(&archivo);
+    for (const QString& l : lineas) salida << l << "\n";
+    salida.flush();
+    if (!archivo.commit())
+        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
+}
+
+void Conectar(kv::db::DB_Dll& db, const QString& base, const QString& usuario, const QString& clave) {
+    db.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
+    db.gServidor = QLatin1String(kServidor);
+    db.gDBName = base;
+    db.gUsuario = usuario;
+    db.gUserPassWord = clave;
+    db.OpenServerADODB(false, 3, QString(), false, true);
+    if (!db.gOpenFlag)
+        throw KvExcepcion(-1, QStringLiteral("No se pudo conectar con %1 en el servidor %2.").arg(base, QLatin1String(kServidor)),
+                          QStringLiteral("Demo"));
+}
+
+// Saves (or updates) the three statistics through the store's own save code,
+// and rebuilds them when the save did not (their grouping was already stored).
+void GrabarEstadisticas(kv::db::DB_Dll& almacen) {
+    kv::db::DB_Dll empresa;
+    for (const EstadisticaDemo& e : EstadisticasDemo()) {
+        const QString nombre = QString::fromUtf8(e.nombre);
+        kv::stats::Definicion leida;
+        kv::stats::EstadoDefinicion estado;
+        kv::stats::BuscarDefinicion(almacen, nombre, leida, estado);
+        estado.nombre = nombre;
+
+        // What a reset window leaves, with the grouping, the order and the TOP of the demo.
+        kv::stats::Definicion definicion;
+        for (const char* grupo : e.grupos) {
+            const int i = kv::stats::IndiceCatalogo(QLatin1String(grupo));
+            if (i >= 0) definicion.grupos[size_t(i)] = true;
+        }
+        kv::stats::MarcarOrden(definicion.orden, kv::stats::IndiceOrden(QStringLiteral("Venta")), true);
+        definicion.ascendente = true;
+        definicion.top = QLatin1String(e.top);
+
+        bool reconstruida = false;
+        const bool grabada = kv::stats::GrabarEstadistica(almacen, definicion, estado, [&](const QString& tabla) {
+            kv::stats::ReconstruirEstadistica(almacen, tabla, empresa);
+            reconstruida = true;
+        });
+        if (!grabada)
+            throw KvExcepcion(-1, QStringLiteral("No se pudo grabar la estadística \"%1\".").arg(nombre),
+                              QStringLiteral("Demo"));
+        if (!reconstruida && !estado.tabla.isEmpty()) kv::stats::ReconstruirEstadistica(almacen, estado.tabla, empresa);
+        Aviso(QStringLiteral("Estadística \"%1\" lista (%2).").arg(nombre, estado.tabla));
+    }
+}
+
+// The demo runs before any window exists, so the display is judged from the
+// environment the viewer would start in.
+bool HayPantalla() {
+    const QString plataforma = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (plataforma.startsWith(QLatin1String("offscreen")) || plataforma.startsWith(QLatin1String("minimal")))
+        return false;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int OrdenDemo(const QStringList& argumentos) {
+    qint64 lineas = 200000;
+    qint64 semilla = 1;
+    for (int i = 0; i < argumentos.size(); ++i) {
+        const QString& a = argumentos[i];
+        const bool conValor = i + 1 < argumentos.size();
+        if (a == QLatin1String("--lineas") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, lineas)) {
+            ++i;
+        } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
+            ++i;
+        } else {
+            Aviso(QStringLiteral("Opción no válida: %1\nUso: kv_estv --demo [--lineas N] [--semilla S]").arg(a));
+            return 2;
+        }
+    }
+
+    kv::local::RegistrarServidorEmbebido();
+    kv::local::RegistrarReconsEstv();
+    kv::local::demo::RegistrarProcedimientoDemo();
+
+    QElapsedTimer reloj;
+    reloj.start();
+    try {
+        kv::db::Conexion admin;
+        admin.SetCommandTimeout(0);
+        try {
+            admin.Open(CadenaConexion(QStringLiteral("master"), QLatin1String(kAdministrador),
+                                      QLatin1String(kClaveAdministrador)));
+        } catch (const KvExcepcion& e) {
+            Aviso(QStringLiteral("No se pudo conectar con el servidor %1: %2")
+                      .arg(QLatin1String(kServidor), e.error().descripcion));
+            return 3;
+        }
+        const QDate hoy = QDate::currentDate();
+        const auto reparto = kv::local::demo::RepartirLineas(lineas);
+        const qint64 porEmpresa[] = {reparto.norte, reparto.sur};
+        for (int i = 0; i < 2; ++i) {
+            Aviso(QStringLiteral("Creando la empresa %1 con %2 líneas de venta...")
+                      .arg(QLatin1String(kEmpresas[i].nombre))
+                      .arg(porEmpresa[i]));
+            PrepararEmpresa(admin, kEmpresas[i], i, porEmpresa[i], quint64(semilla), hoy);
+        }
+        admin.Close();
+
+        // The store, created on the ERP connection as the viewer does at start-up.
+        kv::db::DB_Dll erp;
+        Conectar(erp, QLatin1String(kEmpresas[0].nombre), QLatin1String(kAdministrador),
+                 QLatin1String(kClaveAdministrador));
+        kv::stats::CrearBaseEstadisticas(erp);
+
+        kv::db::DB_Dll almacen;
+        Conectar(almacen, QLatin1String(kv::stats::kBaseAlmacen), QLatin1String(kv::stats::kUsuarioAlmacen),
+                 QLatin1String(kv::stats::kClaveAlmacen));
+        almacen.gCnn.SetCommandTimeout(0);
+        for (const EmpresaDemo& e : kEmpresas) {
+            qint32 afectadas = 0;
+            QString borrar = QStringLiteral("DELETE MA_EMPRESAS WHERE BASE='%1'").arg(QLatin1String(e.nombre));
+            almacen.EjecutaConsultaSQL(borrar, afectadas);
+            QString insertar = QStringLiteral("INSERT INTO MA_EMPRESAS (BASE,COMPARTIDA) VALUES ('%1',%2)")
+                                   .arg(QLatin1String(e.nombre))
+                                   .arg(e.compartida ? 1 : 0);
+            almacen.EjecutaConsultaSQL(insertar, afectadas);
+        }
+        GrabarEstadisticas(almacen);
+        RegistrarConexiones();
+        Aviso(QStringLiteral("Demostración lista en %1 s.").arg(double(reloj.elapsed()) / 1000.0, 0, 'f', 1));
+    } catch (const KvExcepcion& e) {
+        Aviso(QStringLiteral("No se pudo preparar la demostración: %1").arg(e.error().descripcion));
+        return 1;
+    }
+
+    // The viewer, or its report, runs as the program would be started on NORTE.
+    const QString conexion = QStringLiteral("@Server=%1;@DbName=%2;@Usuario=%2;@Password=%2;")
+                                 .arg(QLatin1String(kServidor), QLatin1String(kEmpresas[0].nombre));
+    QStringList orden;
+    if (HayPantalla())
+        orden << conexion;
+    else
+        orden << QStringLiteral("--informe") << QString::fromUtf8(EstadisticasDemo().front().nombre) << conexion;
+    QProcess programa;
+    programa.setProcessChannelMode(QProcess::ForwardedChannels);
+    programa.setInputChannelMode(QProcess::ForwardedInputChannel);
+    programa.start(QCoreApplication::applicationFilePath(), orden);
+    if (!programa.waitForStarted(-1)) {
+        Aviso(QStringLiteral("No se pudo iniciar %1").arg(QCoreApplication::applicationFilePath()));
+        return 1;
+    }
+    programa.waitForFinished(-1);
+    return programa.exitStatus() == QProcess::NormalExit ? programa.exitCode() : 1;
+}
+
+}  // namespace kv::app
