@@ -157,6 +157,17 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
     return principal.gOpenFlag;
 }
 
+void CerrarConexiones() {
+    for (DB_Dll* base : {&BaseEstadisticas(), &DB_Dll::Principal()}) {
+        try {
+            if (base->gCnn.State() != 0) base->gCnn.Close();
+        } catch (...) {
+        }
+        base->gOpenFlag = false;
+    }
+    DB_Dll::DescartarPrincipal();
+}
+
 void ConectarEstadisticas() {
     AjustesSistema& a = Ajustes();
     DB_Dll& principal = DB_Dll::Principal();

@@ -28,6 +28,10 @@ void EstablecerTerminacionInicio(std::function<void()> terminar);
 bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QString& cadenaConexion,
                     qint32 ubicacionCursor = 3);
 
+// Closes the statistics-store and ERP connections before the process ends, so
+// that no session outlives the server objects it uses.
+void CerrarConexiones();
+
 // Opens the statistics store with its own login and reads the query time-out.
 void ConectarEstadisticas();
 
