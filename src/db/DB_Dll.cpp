@@ -1,5 +1,6 @@
 #include "db/DB_Dll.h"
 
+#include <QCoreApplication>
 #include <QMetaType>
 #include <cmath>
 #include <cstdlib>
@@ -32,7 +33,16 @@ DB_Dll::~DB_Dll() = default;
 
 DB_Dll& DB_Dll::Principal() {
     auto& g = Global();
-    if (!g.principal) g.principal = std::make_unique<DB_Dll>();
+    if (!g.principal) {
+        g.principal = std::make_unique<DB_Dll>();
+        // The connection is closed while the application object still exists,
+        // not during static destruction after the providers are gone.
+        static bool rutinaFinal = false;
+        if (!rutinaFinal && QCoreApplication::instance()) {
+            qAddPostRoutine(&DB_Dll::DescartarPrincipal);
+            rutinaFinal = true;
+        }
+    }
     return *g.principal;
 }
 
@@ -91,6 +101,7 @@ void Terminar() {
         Global().terminar();
         return;
     }
+    DB_Dll::DescartarPrincipal();
     std::exit(0);
 }
 
