@@ -26,17 +26,31 @@ void CerrarSinError(Conexion& cnn) {
     } catch (...) {
     }
 }
+// A typed value as it goes into a connection string. A ";" would end the value
+// and start a keyword of the user's making, and blanks around it would be lost:
+// such a value goes between braces, which the string reader takes away again.
+// Every ordinary value goes in as typed.
+QString ValorCadena(const QString& valor) {
+    const bool protegido = valor.contains(QLatin1Char(';')) || valor != valor.trimmed() ||
+                           valor.startsWith(QLatin1Char('{')) || valor.startsWith(QLatin1Char('"')) ||
+                           valor.startsWith(QLatin1Char('\''));
+    if (!protegido) return valor;
+    return QStringLiteral("{") + QString(valor).replace(QStringLiteral("}"), QStringLiteral("}}")) +
+           QStringLiteral("}");
+}
 }  // namespace
 
 QString DB_Dll::CadenaSQLServer() const {
-    return QStringLiteral("PROVIDER=") + pSQLOLEDB() + QStringLiteral(";") + QStringLiteral("Server=") + gServidor +
-           QStringLiteral(";") + QStringLiteral("Database =") + gDBName + QStringLiteral(";") + QStringLiteral("UId=") +
-           gUsuario + QStringLiteral(";") + QStringLiteral("Pwd=") + gUserPassWord + QStringLiteral(";") + gExtended;
+    return QStringLiteral("PROVIDER=") + pSQLOLEDB() + QStringLiteral(";") + QStringLiteral("Server=") +
+           ValorCadena(gServidor) + QStringLiteral(";") + QStringLiteral("Database =") + ValorCadena(gDBName) +
+           QStringLiteral(";") + QStringLiteral("UId=") + ValorCadena(gUsuario) + QStringLiteral(";") +
+           QStringLiteral("Pwd=") + ValorCadena(gUserPassWord) + QStringLiteral(";") + gExtended;
 }
 
 QString DB_Dll::CadenaOracle() const {
-    return QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=") + gDBName + QStringLiteral(";User Id=") +
-           gUsuario + QStringLiteral(";Password=") + gUserPassWord + QStringLiteral(";");
+    return QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=") + ValorCadena(gDBName) +
+           QStringLiteral(";User Id=") + ValorCadena(gUsuario) + QStringLiteral(";Password=") +
+           ValorCadena(gUserPassWord) + QStringLiteral(";");
 }
 
 QString DB_Dll::CadenaAccess(const QString& CadenaID, const QString& CadenaPWD) const {

@@ -37,6 +37,20 @@ TEST_F(Conexiones, PlantillaOracleSinExtra) {
               QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=ERPORA;User Id=ana;Password=secreta;"));
 }
 
+TEST_F(Conexiones, ClaveConPuntoYComaNoAgregaClaves) {
+    db.gServidor = QStringLiteral("GRABADOR");
+    db.gDBName = QStringLiteral("EMPRESA1");
+    db.gUsuario = QStringLiteral("ventas");
+    db.gUserPassWord = QStringLiteral("a;Server=OTRO");
+    EXPECT_EQ(db.CadenaSQLServer(),
+              QStringLiteral("PROVIDER=SQLOLEDB;Server=GRABADOR;Database =EMPRESA1;UId=ventas;Pwd={a;Server=OTRO};"));
+    db.OpenServerADODB(false, 3, QString(), false, true);
+    ASSERT_TRUE(db.gOpenFlag);
+    EXPECT_EQ(grabador_->UltimaClave(), QStringLiteral("a;Server=OTRO"));
+    db.gUserPassWord = QStringLiteral(" x}y ");
+    EXPECT_TRUE(db.CadenaOracle().endsWith(QStringLiteral(";Password={ x}}y };")));
+}
+
 TEST_F(Conexiones, PlantillaAccess) {
     db.gProveedor = DB_Dll::pJETOLEDB40();
     db.gDBName = QStringLiteral("/datos/base.mdb");

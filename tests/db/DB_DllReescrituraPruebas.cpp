@@ -195,6 +195,16 @@ TEST_F(LoteOracle, SoloSeparadoresNoEjecutaNada) {
     EXPECT_EQ(afectados, 0);
 }
 
+TEST_F(LoteOracle, AvisoUnicoDeOracleSeOlvida) {
+    grabador_->Fallar(QStringLiteral("DELETE"), ProveedorGrabador::Error(265929, QStringLiteral("aviso"), 0));
+    QString sql = QStringLiteral("DELETE FROM X");
+    qint32 afectados = 0;
+    db.EjecutaConsultaSQL(sql, afectados);  // fails silently and leaves its error behind
+    ASSERT_EQ(db.gCnn.Errors().Count(), 1);
+    db.EjecutaLoteOracle(QStringLiteral("GO"), afectados);
+    EXPECT_EQ(db.gCnn.Errors().Count(), 0);
+}
+
 TEST_F(LoteOracle, ErrorDeUnaSentenciaLlegaAlLlamador) {
     grabador_->Fallar(QStringLiteral("DELETE"), ProveedorGrabador::Error(-2147217900, QStringLiteral("ORA-00942"), 942));
     qint32 afectados = 0;
