@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <cmath>
 
+#include "localserver/Agrupacion.h"
 #include "localserver/Errores.h"
 #include "localserver/Esquema.h"
 #include "localserver/Procedimientos.h"
@@ -373,6 +374,11 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     if (escribe) Unir(b);
     else if (nivel_ > 0) Unir(b);
     permisos_ = PermisosActuales();
+    if (s.clase == Clase::Consulta && s.sql.contains(QLatin1String("GROUP BY"), Qt::CaseInsensitive))
+        ComprobarAgrupacion(s.sql, [&b](const QString& nombre) {
+            return b.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_columnas WHERE columna = ?1"), {nombre})
+                       .toInt() > 0;
+        });
     const QByteArray texto = s.sql.toUtf8();
     const char* resto = texto.constData();
     const char* fin = resto + texto.size();

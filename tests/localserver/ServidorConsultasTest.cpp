@@ -266,3 +266,36 @@ TEST_F(ConsultasTest, AgregarColumnaYRestriccionesReconstruyeLaTabla) {
 
 }  // namespace
 }  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+TEST_F(ConsultasTest, ColumnaNiAgrupadaNiAgregadaSeRechaza) {
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','A',' ',' ',-1,-10,-20)"));
+    const QString base = QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) "
+                                        "AS VALORVENTA,grupo1,grupo2,grupo3 FROM DET_ESTV0000  Where BASE ='E1'  "
+                                        " GROUP BY GRUPO1, GRUPO2, GRUPO3 ");
+    // The "Fecha" ordering: the month is neither grouped nor summed.
+    const auto r = c_->EjecutarLote(base + QStringLiteral(" ORDER BY Convert(datetime,'01/' + Fecha) ASC"));
+    ASSERT_EQ(r.size(), 1u);
+    ASSERT_TRUE(r[0].error.has_value());
+    EXPECT_EQ(r[0].error->errorNativo, 8127);
+    EXPECT_EQ(r[0].error->descripcion,
+              QStringLiteral("La columna \"DET_ESTV0000.Fecha\" no es válida en la cláusula ORDER BY porque no está "
+                             "contenida en una función de agregado ni en la cláusula GROUP BY."));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Base, SUM(Consumo) FROM DET_ESTV0000 GROUP BY Grupo1")), 8120);
+    // The other orderings of the load are sums, aliases of sums or grouped columns.
+    for (const char* orden :
+         {" ORDER BY Consumo DESC", " ORDER BY ValorVenta DESC, Grupo1 DESC",
+          " ORDER BY (((SUM(ValorVenta) -SUM(ValorCosto))/SUM(ValorCosto))*100) ASC",
+          " ORDER BY (((SUM(ValorVenta) - SUM(ValorCosto))/SUM(ValorVenta))*100) DESC",
+          " ORDER BY (SUM(ValorVenta) - SUM(ValorCosto)) ASC, Grupo3 ASC, Grupo2 DESC"})
+        EXPECT_EQ(Filas(*c_, base + QString::fromLatin1(orden)).size(), 1u) << orden;
+    EXPECT_EQ(Filas(*c_, QStringLiteral("SELECT ltrim(Grupo1) AS g, count(*) FROM DET_ESTV0000 GROUP BY Grupo1 "
+                                        "ORDER BY ltrim(Grupo1)"))
+                  .size(),
+              1u);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
