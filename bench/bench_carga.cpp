@@ -1,0 +1,202 @@
+// Load speed: a statistic whose table holds N rows (default 2 million: two
+// companies, 24 months, 20,000 articles by 24 sellers) loaded through the whole
+// stack (the load of the main window: DB_Dll, client layer, embedded server,
+// T-SQL front end, recordsets, TOP folding) against the same two queries run
+// straight on the same SQLite file with the same collation. Start-up excluded.
+//
+//   bench_carga [filas]
+
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "db/Conexion.h"
+#include "db/DB_Dll.h"
+#include "db/Recordset.h"
+#include "localserver/ServidorEmbebido.h"
+#include "localserver/tsql/Funciones.h"
+#include "localserver/tsql/Traduccion.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Carga.h"
+#include "stats/Catalogo.h"
+#include "util/KvError.h"
+
+namespace {
+
+constexpr int kArticulos = 20000;
+constexpr int kVendedores = 24;
+
+void Lote(kv::db::Conexion& c, const QString& sql) {
+    for (const auto& r : c.EjecutarLote(sql))
+        if (r.error) std::fprintf(stderr, "aviso: %s\n", r.error->descripcion.toUtf8().constData());
+}
+
+bool Sqlite(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "SQLite: %s\n", error ? error : "?");
+        sqlite3_free(error);
+        return false;
+    }
+    return true;
+}
+
+// Fills the statistic table with raw inserts: every (company, month) holds the
+// same number of distinct (article, seller) groups.
+void Llenar(sqlite3* db, qint64 filas) {
+    Sqlite(db, "PRAGMA cache_size = -262144");
+    Sqlite(db, "BEGIN");
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO DET_ESTV0000 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) "
+                       "VALUES (?1, ?2, ?3, ?4, ' ', ?5, ?6, ?7)",
+                       -1, &s, nullptr);
+    const char* empresas[] = {"NORTE", "SUR"};
+    const qint64 porMes = (filas + 47) / 48;
+    qint64 escritas = 0;
+    for (int e = 0; e < 2 && escritas < filas; ++e) {
+        for (int m = 0; m < 24 && escritas < filas; ++m) {
+            const QByteArray mes = QByteArray::number((m % 12) + 1) + "/" + QByteArray::number(2025 + m / 12);
+            for (qint64 i = 0; i < porMes && escritas < filas; ++i, ++escritas) {
+                const qint64 articulo = (i * 7919 + m * 31 + e) % kArticulos;
+                const qint64 vendedor = (i / kArticulos + m) % kVendedores;
+                const QByteArray g1 = "ART" + QByteArray::number(articulo).rightJustified(5, '0');
+                const QByteArray g2 = "V" + QByteArray::number(vendedor + 1).rightJustified(2, '0');
+                const double cantidad = -double(1 + (i * 13 + m) % 40);
+                const double costo = cantidad * double(100 + articulo % 900);
+                sqlite3_bind_text(s, 1, empresas[e], -1, SQLITE_STATIC);
+                sqlite3_bind_text(s, 2, mes.constData(), int(mes.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(s, 3, g1.constData(), int(g1.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_text(s, 4, g2.constData(), int(g2.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_double(s, 5, cantidad);
+                sqlite3_bind_double(s, 6, costo);
+                sqlite3_bind_double(s, 7, costo * 1.35);
+                if (sqlite3_step(s) != SQLITE_DONE) {
+                    std::fprintf(stderr, "SQLite: %s\n", sqlite3_errmsg(db));
+                    break;
+                }
+                sqlite3_reset(s);
+            }
+        }
+    }
+    sqlite3_finalize(s);
+    Sqlite(db, "COMMIT");
+}
+
+// Runs a query and reads every column of every row, as a client would.
+double CorrerDirecto(sqlite3* db, const QString& consultaTSQL, qint64& filas) {
+    const auto sentencias = kv::local::TraducirLote(consultaTSQL);
+    QElapsedTimer t;
+    t.start();
+    filas = 0;
+    for (const auto& sentencia : sentencias) {
+        if (sentencia.clase != kv::local::Clase::Consulta) continue;
+        sqlite3_stmt* s = nullptr;
+        const QByteArray sql = sentencia.sql.toUtf8();
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s, nullptr) != SQLITE_OK) {
+            std::fprintf(stderr, "SQLite: %s\n%s\n", sqlite3_errmsg(db), sql.constData());
+            return 0;
+        }
+        const int columnas = sqlite3_column_count(s);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int i = 0; i < columnas; ++i) {
+                if (sqlite3_column_type(s, i) == SQLITE_TEXT)
+                    (void)sqlite3_column_text(s, i);
+                else
+                    (void)sqlite3_column_double(s, i);
+            }
+            ++filas;
+        }
+        sqlite3_finalize(s);
+    }
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 filas = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 2000000;
+    QTemporaryDir carpeta;
+    qputenv("KVESTV_DATOS", carpeta.path().toLocal8Bit());
+    qputenv("KVESTV_CARPETA", carpeta.path().toLocal8Bit());
+    kv::local::RegistrarServidorEmbebido();
+
+    try {
+        {
+            kv::db::Conexion c;
+            c.SetCommandTimeout(0);
+            c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
+            for (const QString& s : kv::stats::SentenciasCreacionAlmacen()) Lote(c, s);
+            Lote(c, QStringLiteral("USE KV_ESTADISTICAS"));
+            Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QStringLiteral("DET_ESTV0000")));
+        }
+        sqlite3* db = nullptr;
+        sqlite3_open((carpeta.path() + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8().constData(), &db);
+        kv::local::RegistrarFuncionesTSQL(db);
+        sqlite3_busy_timeout(db, 60000);
+        QElapsedTimer t;
+        t.start();
+        Llenar(db, filas);
+        std::printf("tabla de %lld filas escrita en %.1f s\n", static_cast<long long>(filas),
+                    double(t.nsecsElapsed()) / 1e9);
+
+        kv::db::DB_Dll almacen;
+        almacen.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
+        almacen.gServidor = QStringLiteral("EMBEBIDO");
+        almacen.gDBName = QLatin1String(kv::stats::kBaseAlmacen);
+        almacen.gUsuario = QLatin1String(kv::stats::kUsuarioAlmacen);
+        almacen.gUserPassWord = QLatin1String(kv::stats::kClaveAlmacen);
+        almacen.OpenServerADODB(false, 3, QString(), false, true);
+        if (!almacen.gOpenFlag) {
+            std::fprintf(stderr, "no se pudo abrir el almacén\n");
+            return 1;
+        }
+        almacen.gCnn.SetCommandTimeout(0);
+
+        kv::stats::EntradaCarga entrada;
+        entrada.tabla = QStringLiteral("DET_ESTV0000");
+        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"), kv::stats::TituloNivelVacio(2)};
+        entrada.top = QStringLiteral("10");
+        entrada.topOtros = QStringLiteral("Otros");
+        entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
+        entrada.mesDesde = QStringLiteral("1/2025");
+        entrada.mesHasta = QStringLiteral("12/2026");
+        entrada.hoy = QDate(2026, 12, 15);
+        kv::stats::MarcarOrden(entrada.orden, kv::stats::IndiceOrden(QStringLiteral("Venta")), true);
+        entrada.ascendente = true;
+
+        std::printf("%-8s %12s %12s %8s %10s\n", "vuelta", "completa s", "SQLite s", "razón", "grupos");
+        for (int vuelta = 1; vuelta <= 2; ++vuelta) {
+            kv::stats::ModeloGrafico grafico;
+            kv::db::Recordset grilla;
+            t.restart();
+            const kv::stats::ResultadoCarga r = kv::stats::CargarEstadistica(almacen, entrada, grafico, grilla);
+            const double completa = double(t.nsecsElapsed()) / 1e9;
+            if (r.rechazada || r.abandonada || r.sinDatos) {
+                std::fprintf(stderr, "la carga no se completó\n");
+                return 1;
+            }
+            qint64 filasGrafico = 0, filasGrilla = 0;
+            const double directo = CorrerDirecto(db, r.consultaGrafico, filasGrafico) +
+                                   CorrerDirecto(db, r.consultaGrilla, filasGrilla);
+            std::printf("%-8d %12.3f %12.3f %8.2f %10lld\n", vuelta, completa, directo, completa / directo,
+                        static_cast<long long>(filasGrafico));
+            if (vuelta == 1) {
+                std::printf("  gráfico: %s\n  grilla: %s\n", r.consultaGrafico.toUtf8().constData(),
+                            r.consultaGrilla.toUtf8().constData());
+            }
+        }
+        sqlite3_close(db);
+    } catch (const kv::KvExcepcion& e) {
+        std::fprintf(stderr, "error: %s\n", e.error().descripcion.toUtf8().constData());
+        return 1;
+    } catch (const kv::local::ErrorTSQL& e) {
+        std::fprintf(stderr, "error de traducción: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
