@@ -61,7 +61,9 @@ QString DB_Dll::NombreProceso() {
     return UtilRutas::NombreEjecutable();
 }
 
-void DB_Dll::EstablecerTerminacion(std::function<void()> terminar) { Global().terminar = std::move(terminar); }
+void DB_Dll::EstablecerTerminacion(std::function<void()> terminar) {
+    Global().terminar = std::move(terminar);
+}
 
 QString DB_Dll::pSQLOLEDB() { return QStringLiteral("SQLOLEDB"); }
 QString DB_Dll::pJETOLEDB40() { return QStringLiteral("Microsoft.Jet.OLEDB.4.0"); }
@@ -174,7 +176,8 @@ double NumeroDe(const QVariant& valor) {
 
 QString TextoDecimal(double numero) {
     if (!std::isfinite(numero)) return QStringLiteral("0");
-    if (numero == std::floor(numero) && std::fabs(numero) < 1e15) return QString::number(static_cast<qint64>(numero));
+    if (numero == std::floor(numero) && std::fabs(numero) < 1e15)
+        return QString::number(static_cast<qint64>(numero));
     QString texto = QString::number(numero, 'f', 10);
     while (texto.endsWith(u'0')) texto.chop(1);
     if (texto.endsWith(u'.')) texto.chop(1);

@@ -35,7 +35,7 @@ struct DatosAcceso {
 using VentanaAcceso = std::function<bool(DatosAcceso&)>;
 
 class DB_Dll {
-public:
+  public:
     DB_Dll();
     ~DB_Dll();
     DB_Dll(const DB_Dll&) = delete;
@@ -99,7 +99,8 @@ public:
     // ---- Statements and recordsets ----
     // Both write the rewritten statement back into `SentenciaSQL`. `lrcs`, when
     // given, receives the recordset the execution returned (or nullptr).
-    void EjecutaConsultaSQL(QString& SentenciaSQL, qint32& RecordsAffected, std::unique_ptr<Recordset>* lrcs = nullptr);
+    void EjecutaConsultaSQL(QString& SentenciaSQL, qint32& RecordsAffected,
+                            std::unique_ptr<Recordset>* lrcs = nullptr);
     void EjecutaConsultaRSQL(QString& SentenciaSQL, qint32& RecordsAffected,
                              std::unique_ptr<Recordset>* lrcs = nullptr);
     // Closes `lrcs` if open and opens it with the statement (rewritten and written back).
@@ -131,8 +132,8 @@ public:
     // ValorDefault invalid (QVariant()) = omitted.
     void AddField(const QString& Tabla, const QString& Campo, const QString& Tipo, bool PermiteNulos,
                   const QVariant& ValorDefault = QVariant());
-    bool VerCampoDB(const QString& Tabla, const QString& Campo, bool Agregar, const QString& Tipo, bool PermiteNulos,
-                    const QVariant& ValorDefault = QVariant());
+    bool VerCampoDB(const QString& Tabla, const QString& Campo, bool Agregar, const QString& Tipo,
+                    bool PermiteNulos, const QVariant& ValorDefault = QVariant());
     // With `lrcs` the caller keeps the open recordset positioned on the row found.
     bool ExisteEnTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo,
                        Recordset* lrcs = nullptr, int Tipodato = 8, const QString& Condicion = QString(),
@@ -159,8 +160,8 @@ public:
                                       int Tipodato, const QString& Condicion);
     static QString SqlDatosTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo,
                                  int Tipodato, const QString& Condicion, bool UsaTrim);
-    static QString SqlAddField(const QString& Tabla, const QString& Campo, const QString& Tipo, bool PermiteNulos,
-                               const QVariant& ValorDefault);
+    static QString SqlAddField(const QString& Tabla, const QString& Campo, const QString& Tipo,
+                               bool PermiteNulos, const QVariant& ValorDefault);
 
     // ---- Statement rewriting ----
     QString SS_TSinonimos(const QString& sentencia) const;
@@ -190,7 +191,7 @@ public:
 
     // QConsulta / QGridConsulta are not part of this class: nothing calls them.
 
-private:
+  private:
     bool EsConexionOracle() const;
     void EjecutarConsulta(QString& SentenciaSQL, qint32& RecordsAffected, std::unique_ptr<Recordset>* lrcs,
                           bool muestraMensaje);

@@ -42,9 +42,10 @@ QString ValorCadena(const QString& valor) {
 
 QString DB_Dll::CadenaSQLServer() const {
     return QStringLiteral("PROVIDER=") + pSQLOLEDB() + QStringLiteral(";") + QStringLiteral("Server=") +
-           ValorCadena(gServidor) + QStringLiteral(";") + QStringLiteral("Database =") + ValorCadena(gDBName) +
-           QStringLiteral(";") + QStringLiteral("UId=") + ValorCadena(gUsuario) + QStringLiteral(";") +
-           QStringLiteral("Pwd=") + ValorCadena(gUserPassWord) + QStringLiteral(";") + gExtended;
+           ValorCadena(gServidor) + QStringLiteral(";") + QStringLiteral("Database =") +
+           ValorCadena(gDBName) + QStringLiteral(";") + QStringLiteral("UId=") + ValorCadena(gUsuario) +
+           QStringLiteral(";") + QStringLiteral("Pwd=") + ValorCadena(gUserPassWord) + QStringLiteral(";") +
+           gExtended;
 }
 
 QString DB_Dll::CadenaOracle() const {
@@ -54,9 +55,9 @@ QString DB_Dll::CadenaOracle() const {
 }
 
 QString DB_Dll::CadenaAccess(const QString& CadenaID, const QString& CadenaPWD) const {
-    return QStringLiteral("PROVIDER=") + gProveedor + QStringLiteral(";") + QStringLiteral("Data Source =") + gDBName +
-           QStringLiteral(";") + CadenaID + QStringLiteral("=") + gUsuario + QStringLiteral(";") + CadenaPWD +
-           QStringLiteral("=") + gUserPassWord + QStringLiteral(";") + gExtended;
+    return QStringLiteral("PROVIDER=") + gProveedor + QStringLiteral(";") + QStringLiteral("Data Source =") +
+           gDBName + QStringLiteral(";") + CadenaID + QStringLiteral("=") + gUsuario + QStringLiteral(";") +
+           CadenaPWD + QStringLiteral("=") + gUserPassWord + QStringLiteral(";") + gExtended;
 }
 
 QString DB_Dll::MensajeErrorConexion(const ErrorBD& error) {
@@ -68,19 +69,21 @@ QString DB_Dll::MensajeErrorConexion(const ErrorBD& error) {
            QStringLiteral("Codigo Nativo: ") + QString::number(error.errorNativo) + CR + CRLF +
            QStringLiteral("Nombre de Proceso: ") + NombreProceso() + CR + CRLF + CRLF +
            QStringLiteral("1. Verifique el Usuario, contraseña y base de datos") + CRLF +
-           QStringLiteral("2. Verifique el nombre del servidor, quizas necesite agregarle el nombre de la instancia, "
-                          "por ejemplo : ") +
+           QStringLiteral(
+               "2. Verifique el nombre del servidor, quizas necesite agregarle el nombre de la instancia, "
+               "por ejemplo : ") +
            principal.gServidor + QStringLiteral("\\ORBITAL") + CRLF +
            QStringLiteral("3. Verifique si el inicio de sesion para el usuario ") + principal.gUsuario +
-           QStringLiteral(" existe") + CRLF + CRLF + CRLF + QStringLiteral(" - Desea Intentarlo Nuevamente??? ");
+           QStringLiteral(" existe") + CRLF + CRLF + CRLF +
+           QStringLiteral(" - Desea Intentarlo Nuevamente??? ");
 }
 
 void DB_Dll::ConstruirCadena() {
     gConnString = gServidor.contains(QLatin1Char('#')) ? CadenaOracle() : CadenaSQLServer();
 }
 
-void DB_Dll::OpenServerADODB(bool PideParametrosSQL, qint32 lCursor, const QString& ConnString, bool ValidaAdmin,
-                             bool MuestraError) {
+void DB_Dll::OpenServerADODB(bool PideParametrosSQL, qint32 lCursor, const QString& ConnString,
+                             bool ValidaAdmin, bool MuestraError) {
     gOpenFlag = true;
     if (gProveedor.isEmpty()) gProveedor = pSQLOLEDB();
 
@@ -126,8 +129,8 @@ void DB_Dll::OpenServerADODB(bool PideParametrosSQL, qint32 lCursor, const QStri
                 gEsAdmin = true;
                 return;
             }
-            const QVariant valor = DatosTabla(QStringLiteral("ta_usuarios"), gUsuario, QStringLiteral("Administrador"),
-                                              QStringLiteral("nombre"), 8);
+            const QVariant valor = DatosTabla(QStringLiteral("ta_usuarios"), gUsuario,
+                                              QStringLiteral("Administrador"), QStringLiteral("nombre"), 8);
             gEsAdmin = NumeroDe(valor) == 1.0;
         },
     };
@@ -202,7 +205,7 @@ void DB_Dll::OpenLocalADODB(const QString& ConnString, const QString& CadenaID, 
     // Once the user picked another file the given string (which names the missing
     // one) no longer applies: the string is built for the file picked.
     bool usarCadenaDada = !ConnString.isEmpty();
-    QString claveBase;                 // password clause for a protected file
+    QString claveBase;                  // password clause for a protected file
     bool claveGuardadaProbada = false;  // the stored password is tried once, then the user is asked
     for (;;) {
         const QString cadena = (usarCadenaDada ? ConnString : CadenaAccess(CadenaID, CadenaPWD)) + claveBase;

@@ -24,24 +24,26 @@ bool ErrorSinMensaje(qint32 numero) {
 QString DB_Dll::MensajeConexionPerdida() {
     const QString CRLF = QStringLiteral("\r\n");
     const DB_Dll& principal = Principal();
-    return CRLF + CRLF + CRLF + QStringLiteral("Se perdio la conexion con la base de datos ") + principal.gDBName +
-           CRLF + QStringLiteral(" Servidor ") + principal.gServidor + CRLF + CRLF +
+    return CRLF + CRLF + CRLF + QStringLiteral("Se perdio la conexion con la base de datos ") +
+           principal.gDBName + CRLF + QStringLiteral(" Servidor ") + principal.gServidor + CRLF + CRLF +
            QStringLiteral("Elija SI para reintentar conectarse") + CRLF +
            QStringLiteral("Elija NO para cerrar la aplicacion") + CRLF + CRLF + CRLF;
 }
 
 bool DB_Dll::EsConexionOracle() const { return Contiene(gCnn.ConnectionString(), QStringLiteral("ORACLE")); }
 
-void DB_Dll::EjecutaConsultaSQL(QString& SentenciaSQL, qint32& RecordsAffected, std::unique_ptr<Recordset>* lrcs) {
+void DB_Dll::EjecutaConsultaSQL(QString& SentenciaSQL, qint32& RecordsAffected,
+                                std::unique_ptr<Recordset>* lrcs) {
     EjecutarConsulta(SentenciaSQL, RecordsAffected, lrcs, false);
 }
 
-void DB_Dll::EjecutaConsultaRSQL(QString& SentenciaSQL, qint32& RecordsAffected, std::unique_ptr<Recordset>* lrcs) {
+void DB_Dll::EjecutaConsultaRSQL(QString& SentenciaSQL, qint32& RecordsAffected,
+                                 std::unique_ptr<Recordset>* lrcs) {
     EjecutarConsulta(SentenciaSQL, RecordsAffected, lrcs, true);
 }
 
-void DB_Dll::EjecutarConsulta(QString& SentenciaSQL, qint32& RecordsAffected, std::unique_ptr<Recordset>* lrcs,
-                              bool muestraMensaje) {
+void DB_Dll::EjecutarConsulta(QString& SentenciaSQL, qint32& RecordsAffected,
+                              std::unique_ptr<Recordset>* lrcs, bool muestraMensaje) {
     bool oracle = false;
     const std::vector<PasoAtrapado> pasos = {
         [&] {
@@ -72,8 +74,8 @@ void DB_Dll::EjecutarConsulta(QString& SentenciaSQL, qint32& RecordsAffected, st
             if (oracle) return;
             // A truncation warning left behind by the statement is not an error.
             ErroresADO& errores = Principal().gCnn.Errors();
-            if ((errores.Count() == 1 || errores.Count() == 2) && !Contiene(SentenciaSQL, QStringLiteral("TRANS")) &&
-                errores.Item(0).errorNativo == 8152)
+            if ((errores.Count() == 1 || errores.Count() == 2) &&
+                !Contiene(SentenciaSQL, QStringLiteral("TRANS")) && errores.Item(0).errorNativo == 8152)
                 errores.Clear();
         },
     };
@@ -85,7 +87,8 @@ void DB_Dll::EjecutarConsulta(QString& SentenciaSQL, qint32& RecordsAffected, st
             return respuesta::Anular;
         }
         if (muestraMensaje && !transaccion && !ErrorSinMensaje(error.numero))
-            kv::interaccion().Mensaje(error.descripcion, estilo::Critico + estilo::SoloAceptar, kTituloAvisoEjecucion);
+            kv::interaccion().Mensaje(error.descripcion, estilo::Critico + estilo::SoloAceptar,
+                                      kTituloAvisoEjecucion);
         return respuesta::Anular;
     });
 }
@@ -99,20 +102,22 @@ void DB_Dll::AbrirRecordset(QString& SentenciaSQL, Recordset& lrcs, Conexion* Co
         [&] { SentenciaSQL = SS_TSinonimos(SentenciaSQL); },
         [&] {
             texto = SentenciaSQL;
-            if (ConvOracle && gCnn.ConnectionString().indexOf(QStringLiteral("ORACLE"), 0, Qt::CaseInsensitive) >= 1)
+            if (ConvOracle &&
+                gCnn.ConnectionString().indexOf(QStringLiteral("ORACLE"), 0, Qt::CaseInsensitive) >= 1)
                 texto = ORACLE_Dicc(SentenciaSQL);
         },
         [&] { lrcs.Open(texto, Conexionactiva ? Conexionactiva : &gCnn, CursorType, LockType, Options); },
     };
     EjecutarPasos(pasos, [&](const KvError& error) -> int {
-        const bool perdida = error.numero == adoerr::FalloNoEspecificado || error.numero == adoerr::ConexionNoUsable;
+        const bool perdida =
+            error.numero == adoerr::FalloNoEspecificado || error.numero == adoerr::ConexionNoUsable;
         if (perdida && gCnn.Errors().Count() >= 1) {
             ReintentaConectar();
             while (!gOpenFlag) {
                 ReintentaConectar();
                 if (gOpenFlag) break;
-                const int r = kv::interaccion().Mensaje(MensajeConexionPerdida(), estilo::SiNo + estilo::Critico,
-                                                        kTituloConexionPerdida);
+                const int r = kv::interaccion().Mensaje(
+                    MensajeConexionPerdida(), estilo::SiNo + estilo::Critico, kTituloConexionPerdida);
                 if (r != respuesta::Si) {
                     Terminar();
                     return respuesta::Anular;

@@ -49,14 +49,16 @@ QString DB_Dll::PalabraRespuesta(int r) {
 QString DB_Dll::LineaRegistro(const QDateTime& momento, const QString& parteRutina, const QString& mensaje,
                               const QString& palabra) {
     return momento.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(" ") +
-           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") + parteRutina.trimmed() +
-           QStringLiteral(" Mensaje ") + mensaje.trimmed() + QStringLiteral(" Respondió : ") + palabra;
+           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") +
+           parteRutina.trimmed() + QStringLiteral(" Mensaje ") + mensaje.trimmed() +
+           QStringLiteral(" Respondió : ") + palabra;
 }
 
 QString DB_Dll::RutaArchivoErrores() const {
     if (!gLogErr.isEmpty()) return gLogErr;
     QString carpeta = CarpetaAplicacion();
-    if (!carpeta.endsWith(QLatin1Char('/')) && !carpeta.endsWith(QLatin1Char('\\'))) carpeta += QLatin1Char('/');
+    if (!carpeta.endsWith(QLatin1Char('/')) && !carpeta.endsWith(QLatin1Char('\\')))
+        carpeta += QLatin1Char('/');
     return carpeta + kNombreLog;
 }
 

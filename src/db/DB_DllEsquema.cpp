@@ -56,7 +56,8 @@ bool DB_Dll::ExisteCampoDB(const QString& Tabla, const QString& Campo) {
     std::unique_ptr<Recordset> esquema;
     const std::vector<PasoAtrapado> pasos = {
         [&] {
-            esquema = gCnn.OpenSchema(ado::EsquemaColumnas, {QVariant(gDBName), QVariant(), QVariant(Tabla), QVariant()});
+            esquema = gCnn.OpenSchema(ado::EsquemaColumnas,
+                                      {QVariant(gDBName), QVariant(), QVariant(Tabla), QVariant()});
         },
         [&] {
             existe = false;
@@ -79,10 +80,11 @@ bool DB_Dll::ExisteCampoDB(const QString& Tabla, const QString& Campo) {
     return completo && existe;
 }
 
-QString DB_Dll::SqlAddField(const QString& Tabla, const QString& Campo, const QString& Tipo, bool PermiteNulos,
-                            const QVariant& ValorDefault) {
-    QString sql = QStringLiteral("ALTER TABLE dbo.") + Tabla + QStringLiteral(" ADD ") + Campo + QStringLiteral(" ") +
-                  Tipo + (PermiteNulos ? QStringLiteral(" Null ") : QStringLiteral(" Not Null "));
+QString DB_Dll::SqlAddField(const QString& Tabla, const QString& Campo, const QString& Tipo,
+                            bool PermiteNulos, const QVariant& ValorDefault) {
+    QString sql = QStringLiteral("ALTER TABLE dbo.") + Tabla + QStringLiteral(" ADD ") + Campo +
+                  QStringLiteral(" ") + Tipo +
+                  (PermiteNulos ? QStringLiteral(" Null ") : QStringLiteral(" Not Null "));
     if (ValorDefault.isValid())
         sql += QStringLiteral(" CONSTRAINT DF_") + Tabla.trimmed() + QStringLiteral("_") + Campo.trimmed() +
                QStringLiteral(" DEFAULT (") + ValorDefault.toString() + QStringLiteral(")");
@@ -114,13 +116,17 @@ QString DB_Dll::SqlExisteEnTabla(const QString& Tabla, const QString& ValorBusca
                                  int Tipodato, const QString& Condicion) {
     if (!Condicion.trimmed().isEmpty())
         return QStringLiteral("SELECT TOP 1 * FROM ") + Tabla + QStringLiteral(" with(nolock) ") +
-               (Contiene(Condicion, QStringLiteral(" WHERE ")) ? QStringLiteral(" ") : QStringLiteral(" WHERE ")) +
+               (Contiene(Condicion, QStringLiteral(" WHERE ")) ? QStringLiteral(" ")
+                                                               : QStringLiteral(" WHERE ")) +
                Condicion;
     if (Tipodato == 8)
-        return QStringLiteral("SELECT TOP 1  * FROM ") + Tabla + QStringLiteral(" with(nolock)  WHERE LTRIM(RTRIM(") +
-               Campo + QStringLiteral(")) ='") + DuplicarApostrofes(ValorBuscado.trimmed()) + QStringLiteral("'");
-    const QString cabeza = QStringLiteral("SELECT TOP 1 * FROM ") + Tabla + QStringLiteral(" with(nolock)  WHERE ");
-    if (Tipodato == 7) return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado.trimmed() + QStringLiteral(" ");
+        return QStringLiteral("SELECT TOP 1  * FROM ") + Tabla +
+               QStringLiteral(" with(nolock)  WHERE LTRIM(RTRIM(") + Campo + QStringLiteral(")) ='") +
+               DuplicarApostrofes(ValorBuscado.trimmed()) + QStringLiteral("'");
+    const QString cabeza =
+        QStringLiteral("SELECT TOP 1 * FROM ") + Tabla + QStringLiteral(" with(nolock)  WHERE ");
+    if (Tipodato == 7)
+        return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado.trimmed() + QStringLiteral(" ");
     if (EsNumero(Tipodato)) return cabeza + Campo + QStringLiteral(" = ") + NumeroPlano(ValorBuscado);
     return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado;
 }
@@ -129,26 +135,31 @@ QString DB_Dll::SqlExisteEnTablaST(const QString& Tabla, const QString& ValorBus
                                    int Tipodato, const QString& Condicion) {
     if (!Condicion.trimmed().isEmpty())
         return QStringLiteral("SELECT * FROM ") + Tabla + QStringLiteral(" with(nolock)  ") +
-               (Contiene(Condicion, QStringLiteral(" WHERE ")) ? QStringLiteral(" ") : QStringLiteral(" WHERE ")) +
+               (Contiene(Condicion, QStringLiteral(" WHERE ")) ? QStringLiteral(" ")
+                                                               : QStringLiteral(" WHERE ")) +
                Condicion;
-    const QString cabeza = QStringLiteral("SELECT * FROM ") + Tabla + QStringLiteral(" with(nolock)   WHERE ");
+    const QString cabeza =
+        QStringLiteral("SELECT * FROM ") + Tabla + QStringLiteral(" with(nolock)   WHERE ");
     if (Tipodato == 8)
-        return cabeza + Campo + QStringLiteral(" ='") + DuplicarApostrofes(ValorBuscado) + QStringLiteral("'");
-    if (Tipodato == 7) return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado.trimmed() + QStringLiteral(" ");
+        return cabeza + Campo + QStringLiteral(" ='") + DuplicarApostrofes(ValorBuscado) +
+               QStringLiteral("'");
+    if (Tipodato == 7)
+        return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado.trimmed() + QStringLiteral(" ");
     if (EsNumero(Tipodato)) return cabeza + Campo + QStringLiteral(" = ") + NumeroPlano(ValorBuscado);
     return cabeza + Campo + QStringLiteral(" = ") + ValorBuscado;
 }
 
-QString DB_Dll::SqlDatosTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo, int Tipodato,
-                              const QString& Condicion, bool UsaTrim) {
-    const QString cola =
-        (Condicion.trimmed().isEmpty() ? QString() : QStringLiteral(" AND ")) + Condicion;
-    const QString cabeza = QStringLiteral("SELECT TOP 1 * FROM ") + Tabla + QStringLiteral(" with(nolock)  WHERE ");
+QString DB_Dll::SqlDatosTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo,
+                              int Tipodato, const QString& Condicion, bool UsaTrim) {
+    const QString cola = (Condicion.trimmed().isEmpty() ? QString() : QStringLiteral(" AND ")) + Condicion;
+    const QString cabeza =
+        QStringLiteral("SELECT TOP 1 * FROM ") + Tabla + QStringLiteral(" with(nolock)  WHERE ");
     if (Tipodato == 8) {
         if (UsaTrim)
             return cabeza + QStringLiteral("LTRIM(RTRIM(") + Campo + QStringLiteral(")) ='") +
                    DuplicarApostrofes(ValorBuscado.trimmed()) + QStringLiteral("' ") + cola;
-        return cabeza + Campo + QStringLiteral(" ='") + DuplicarApostrofes(ValorBuscado) + QStringLiteral("' ") + cola;
+        return cabeza + Campo + QStringLiteral(" ='") + DuplicarApostrofes(ValorBuscado) +
+               QStringLiteral("' ") + cola;
     }
     if (Tipodato == 7)
         return cabeza + Campo + QStringLiteral(" = #") + ValorBuscado.trimmed() + QStringLiteral("# ") + cola;
@@ -187,16 +198,17 @@ bool DB_Dll::ExisteEnTablaComun(const QString& sql, Recordset* lrcs, bool SoloLe
     return completo && existe;
 }
 
-bool DB_Dll::ExisteEnTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo, Recordset* lrcs,
-                           int Tipodato, const QString& Condicion, bool SoloLectura) {
+bool DB_Dll::ExisteEnTabla(const QString& Tabla, const QString& ValorBuscado, const QString& Campo,
+                           Recordset* lrcs, int Tipodato, const QString& Condicion, bool SoloLectura) {
     QString sql = SS_TSinonimos(SqlExisteEnTabla(Tabla, ValorBuscado, Campo, Tipodato, Condicion));
     if (!lrcs) sql = ORACLE_Dicc(sql);
     return ExisteEnTablaComun(sql, lrcs, SoloLectura);
 }
 
-bool DB_Dll::ExisteEnTablaST(const QString& Tabla, const QString& ValorBuscado, const QString& Campo, Recordset* lrcs,
-                             int Tipodato, const QString& Condicion, bool SoloLectura) {
-    return ExisteEnTablaComun(SqlExisteEnTablaST(Tabla, ValorBuscado, Campo, Tipodato, Condicion), lrcs, SoloLectura);
+bool DB_Dll::ExisteEnTablaST(const QString& Tabla, const QString& ValorBuscado, const QString& Campo,
+                             Recordset* lrcs, int Tipodato, const QString& Condicion, bool SoloLectura) {
+    return ExisteEnTablaComun(SqlExisteEnTablaST(Tabla, ValorBuscado, Campo, Tipodato, Condicion), lrcs,
+                              SoloLectura);
 }
 
 QVariant DB_Dll::DatosTabla(const QString& Tabla, const QString& ValorBuscado, const QString& CampoDevuelto,
@@ -238,7 +250,8 @@ QVariant DB_Dll::BuscaMaximo(const QString& QueTabla, const QString& QueCampo, i
     for (;;) {
         // A condition given but blank would leave a bare WHERE: it counts as omitted.
         const bool hayCondicion = condicion && !condicion->trimmed().isEmpty();
-        const QString sql = QStringLiteral("SELECT MAX(") + QueCampo + QStringLiteral(") AS MAYOR FROM ") + QueTabla +
+        const QString sql = QStringLiteral("SELECT MAX(") + QueCampo + QStringLiteral(") AS MAYOR FROM ") +
+                            QueTabla +
                             (hayCondicion ? QStringLiteral(" WHERE ") + condicion->trimmed() : QString());
         Recordset rs;
         rs.Open(sql, &gCnn, ado::SoloAvance, ado::SoloLectura, -1);
@@ -280,7 +293,8 @@ QVariant DB_Dll::BuscaMinimo(const QString& QueTabla, const QString& QueCampo, i
 
 QVariant DB_Dll::BuscaUltimoCodigo(const QString& QueTabla, const QString& QueCampo, int /*Tipo*/,
                                    const QString& Condicion) {
-    const QString sql = QStringLiteral("SELECT MAX(") + QueCampo + QStringLiteral(") AS MAYOR FROM ") + QueTabla +
+    const QString sql = QStringLiteral("SELECT MAX(") + QueCampo + QStringLiteral(") AS MAYOR FROM ") +
+                        QueTabla +
                         (Condicion.trimmed().isEmpty() ? QString() : QStringLiteral(" WHERE ") + Condicion);
     Recordset rs;
     rs.Open(sql, &gCnn, ado::SoloAvance, ado::SoloLectura, -1);

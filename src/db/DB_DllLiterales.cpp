@@ -64,7 +64,8 @@ QVariant DB_Dll::SQLValue(const QVariant& valor, const QString& marcador) {
         literal.replace(QLatin1Char(','), QLatin1Char('.'));
         return QVariant(literal);
     }
-    if (texto) return QVariant(QStringLiteral("'") + DuplicarApostrofes(valor.toString()) + QStringLiteral("'"));
+    if (texto)
+        return QVariant(QStringLiteral("'") + DuplicarApostrofes(valor.toString()) + QStringLiteral("'"));
     return QVariant(valor.toString());
 }
 
@@ -103,7 +104,8 @@ QString DB_Dll::StripOwner(QString& rsTblName) {
 
 QString DB_Dll::StripFileName(const QString& rsFileName) {
     // Paths of this platform use "/"; paths written for the old one use "\".
-    const qsizetype barra = std::max(rsFileName.lastIndexOf(QLatin1Char('\\')), rsFileName.lastIndexOf(QLatin1Char('/')));
+    const qsizetype barra =
+        std::max(rsFileName.lastIndexOf(QLatin1Char('\\')), rsFileName.lastIndexOf(QLatin1Char('/')));
     if (barra < 0) return QString();
     return rsFileName.left(barra);
 }

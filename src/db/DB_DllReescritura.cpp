@@ -48,8 +48,9 @@ QString SustituirNombre(QString texto, const QString& nombre, const QString& sin
         if (d == QStringLiteral(" ") && texto.endsWith(a + nombre, Qt::CaseInsensitive))
             texto = texto.left(texto.size() - nombre.size()) + sinonimo;
     }
-    if (conLlave) texto = Reemplazar(texto, QStringLiteral("{") + nombre + QStringLiteral("."),
-                                     QStringLiteral("{") + sinonimo + QStringLiteral("."));
+    if (conLlave)
+        texto = Reemplazar(texto, QStringLiteral("{") + nombre + QStringLiteral("."),
+                           QStringLiteral("{") + sinonimo + QStringLiteral("."));
     return texto;
 }
 
@@ -86,18 +87,19 @@ QString LimiteFilas(const QString& texto) {
     }
     if (!colaGrupo.isEmpty()) resto.remove(colaGrupo);
     if (!colaOrden.isEmpty()) resto.remove(colaOrden);
-    const QString limite = (Contiene(texto, QStringLiteral(" WHERE ")) ? QStringLiteral(" AND ROWNUM <= ")
-                                                                        : QStringLiteral(" WHERE ROWNUM <= ")) +
-                           cuenta;
-    return cabeza + QStringLiteral(" ") + resto + QStringLiteral(" ") + limite + QStringLiteral(" ") + colaGrupo +
-           QStringLiteral(" ") + colaOrden;
+    const QString limite =
+        (Contiene(texto, QStringLiteral(" WHERE ")) ? QStringLiteral(" AND ROWNUM <= ")
+                                                    : QStringLiteral(" WHERE ROWNUM <= ")) +
+        cuenta;
+    return cabeza + QStringLiteral(" ") + resto + QStringLiteral(" ") + limite + QStringLiteral(" ") +
+           colaGrupo + QStringLiteral(" ") + colaOrden;
 }
 
 // A quoted text that reads as a date, day first. Texts with a time part are
 // left alone so the time is not lost.
 QDate LeerFecha(const QString& texto) {
-    static const char* const formatos[] = {"d/M/yyyy", "d-M-yyyy", "d.M.yyyy", "yyyy-M-d", "yyyy/M/d", "d/M/yy",
-                                           "d-M-yy"};
+    static const char* const formatos[] = {"d/M/yyyy", "d-M-yyyy", "d.M.yyyy", "yyyy-M-d",
+                                           "yyyy/M/d", "d/M/yy",   "d-M-yy"};
     const QString t = texto.trimmed();
     if (t.isEmpty()) return QDate();
     for (const char* formato : formatos) {
@@ -131,7 +133,8 @@ QString FechasOracle(QString texto) {
     }
     while (Contiene(texto, QStringLiteral("TO_DATE(TO_DATE("))) {
         texto = Reemplazar(texto, QStringLiteral("TO_DATE(TO_DATE("), QStringLiteral("TO_DATE("));
-        texto = Reemplazar(texto, QStringLiteral("'DD/MM/YYYY'),'DD/MM/YYYY')"), QStringLiteral("'DD/MM/YYYY')"));
+        texto =
+            Reemplazar(texto, QStringLiteral("'DD/MM/YYYY'),'DD/MM/YYYY')"), QStringLiteral("'DD/MM/YYYY')"));
     }
     return texto;
 }
@@ -178,7 +181,8 @@ QString DB_Dll::SS_TSinonimos(const QString& sentencia) const {
             const QString nombre = QString::fromLatin1(s.nombre);
             const bool esCuentas = nombre == QStringLiteral("MA_CUENTAS");
             texto = SustituirNombre(texto, nombre, QString::fromLatin1(s.sinonimo), esCuentas);
-            if (esCuentas) texto = Reemplazar(texto, QStringLiteral("@Admin_MA_CUENTAS"), QStringLiteral("MA_CUENTAS"));
+            if (esCuentas)
+                texto = Reemplazar(texto, QStringLiteral("@Admin_MA_CUENTAS"), QStringLiteral("MA_CUENTAS"));
         }
     }
     return Reemplazar(texto, QStringLiteral("@Admin_"), QString());
@@ -205,9 +209,9 @@ QString DB_Dll::ORACLE_Dicc(const QString& entrada) const {
 }
 
 void DB_Dll::EjecutaLoteOracle(const QString& script, qint32& recordsAffected) {
-    static const std::array<const char*, 12> palabras = {"INSERT ",   "DELETE ",  "UPDATE ",          "CREATE ",
-                                                        "DROP ",     "ALTER ",   "SET TRANSACTION",  "COMMIT",
-                                                        "ROLLBACK",  "IF NOT EXIST", "IF EXIST",     "GRANT "};
+    static const std::array<const char*, 12> palabras = {
+        "INSERT ",         "DELETE ", "UPDATE ",  "CREATE ",      "DROP ",    "ALTER ",
+        "SET TRANSACTION", "COMMIT",  "ROLLBACK", "IF NOT EXIST", "IF EXIST", "GRANT "};
     QString resto = script;
     resto = Reemplazar(resto, QStringLiteral("SET NOCOUNT ON"), QString());
     resto = Reemplazar(resto, QStringLiteral("SET NOCOUNT OFF"), QString());
@@ -250,7 +254,8 @@ void DB_Dll::EjecutaLoteOracle(const QString& script, qint32& recordsAffected) {
         if (inicio < 0) break;
         qsizetype largoSiguiente = 0;
         const qsizetype siguiente = primera(inicio + largo, largoSiguiente);
-        QString sentencia = (siguiente < 0 ? resto.mid(inicio) : resto.mid(inicio, siguiente - inicio)).trimmed();
+        QString sentencia =
+            (siguiente < 0 ? resto.mid(inicio) : resto.mid(inicio, siguiente - inicio)).trimmed();
         resto = (siguiente < 0 ? QString() : resto.mid(siguiente)).trimmed();
 
         if (sentencia.startsWith(QStringLiteral("SET TRANSACTION"), Qt::CaseInsensitive)) {
@@ -266,7 +271,8 @@ void DB_Dll::EjecutaLoteOracle(const QString& script, qint32& recordsAffected) {
             continue;
         }
         sentencia = ORACLE_Dicc(sentencia);
-        if (Contiene(sentencia, QStringLiteral("SET NOCOUNT")) || Contiene(sentencia, QStringLiteral("IF NOT EXIST")))
+        if (Contiene(sentencia, QStringLiteral("SET NOCOUNT")) ||
+            Contiene(sentencia, QStringLiteral("IF NOT EXIST")))
             continue;
         if (sentencia.trimmed().isEmpty()) continue;
         qint32 afectados = 0;

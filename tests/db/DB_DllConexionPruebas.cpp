@@ -10,7 +10,7 @@ namespace kv::pruebas {
 namespace {
 
 class Conexiones : public DB_DllPrueba {
-protected:
+  protected:
     // Every opening the recording provider saw.
     QStringList Aperturas() const { return grabador_->Aperturas(); }
     DB_Dll& db = Principal();
@@ -24,7 +24,8 @@ TEST_F(Conexiones, PlantillaSQLServer) {
     db.gExtended = QStringLiteral("Connect Timeout=5;");
     db.gProveedor = QStringLiteral("OTRO");
     EXPECT_EQ(db.CadenaSQLServer(),
-              QStringLiteral("PROVIDER=SQLOLEDB;Server=SRV01;Database =VENTAS;UId=ana;Pwd=secreta;Connect Timeout=5;"));
+              QStringLiteral(
+                  "PROVIDER=SQLOLEDB;Server=SRV01;Database =VENTAS;UId=ana;Pwd=secreta;Connect Timeout=5;"));
 }
 
 TEST_F(Conexiones, PlantillaOracleSinExtra) {
@@ -43,7 +44,8 @@ TEST_F(Conexiones, ClaveConPuntoYComaNoAgregaClaves) {
     db.gUsuario = QStringLiteral("ventas");
     db.gUserPassWord = QStringLiteral("a;Server=OTRO");
     EXPECT_EQ(db.CadenaSQLServer(),
-              QStringLiteral("PROVIDER=SQLOLEDB;Server=GRABADOR;Database =EMPRESA1;UId=ventas;Pwd={a;Server=OTRO};"));
+              QStringLiteral(
+                  "PROVIDER=SQLOLEDB;Server=GRABADOR;Database =EMPRESA1;UId=ventas;Pwd={a;Server=OTRO};"));
     db.OpenServerADODB(false, 3, QString(), false, true);
     ASSERT_TRUE(db.gOpenFlag);
     EXPECT_EQ(grabador_->UltimaClave(), QStringLiteral("a;Server=OTRO"));
@@ -58,8 +60,9 @@ TEST_F(Conexiones, PlantillaAccess) {
     db.gUserPassWord = QString();
     db.gExtended = QStringLiteral("Mode=Read;");
     EXPECT_EQ(db.CadenaAccess(QStringLiteral("User ID"), QStringLiteral("Password")),
-              QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source =/datos/base.mdb;User ID=Admin;Password=;"
-                             "Mode=Read;"));
+              QStringLiteral(
+                  "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source =/datos/base.mdb;User ID=Admin;Password=;"
+                  "Mode=Read;"));
 }
 
 TEST_F(Conexiones, ConstruyeYAbre) {
@@ -79,7 +82,8 @@ TEST_F(Conexiones, ConstruyeYAbre) {
 }
 
 TEST_F(Conexiones, CadenaDadaSeAbreTalCual) {
-    const QString cadena = QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=ORA_GRABADOR;User Id=a;Password=b;");
+    const QString cadena =
+        QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=ORA_GRABADOR;User Id=a;Password=b;");
     db.gServidor = QStringLiteral("OTRO");
     db.OpenServerADODB(false, 3, cadena, false, true);
     EXPECT_TRUE(db.gOpenFlag);
@@ -156,7 +160,7 @@ TEST_F(Conexiones, SinVentanaEsComoCancelar) {
 }
 
 class Administrador : public Conexiones {
-protected:
+  protected:
     void AbrirValidando(bool muestraError) {
         db.gServidor = QStringLiteral("GRABADOR");
         db.gDBName = QStringLiteral("EMPRESA1");
@@ -164,7 +168,8 @@ protected:
         db.gUserPassWord = QStringLiteral("clave");
         db.OpenServerADODB(false, 3, QString(), true, muestraError);
     }
-    const QString kSql = QStringLiteral("SELECT TOP 1 * FROM ta_usuarios with(nolock)  WHERE LTRIM(RTRIM(nombre)) ='ventas' ");
+    const QString kSql =
+        QStringLiteral("SELECT TOP 1 * FROM ta_usuarios with(nolock)  WHERE LTRIM(RTRIM(nombre)) ='ventas' ");
 };
 
 TEST_F(Administrador, SinTablaDeUsuariosNoCambia) {
@@ -177,7 +182,8 @@ TEST_F(Administrador, SinTablaDeUsuariosNoCambia) {
 
 TEST_F(Administrador, ValorUnoEsAdministrador) {
     grabador_->Tablas({QStringLiteral("TA_USUARIOS")});
-    grabador_->Filas(QStringLiteral("ta_usuarios"), {QStringLiteral("nombre"), QStringLiteral("Administrador")},
+    grabador_->Filas(QStringLiteral("ta_usuarios"),
+                     {QStringLiteral("nombre"), QStringLiteral("Administrador")},
                      {{QVariant(QStringLiteral("ventas")), QVariant(1)}});
     AbrirValidando(true);
     EXPECT_TRUE(db.gEsAdmin);
@@ -187,7 +193,8 @@ TEST_F(Administrador, ValorUnoEsAdministrador) {
 TEST_F(Administrador, CeroVacioOSinFilaNoLoEs) {
     grabador_->Tablas({QStringLiteral("ta_usuarios")});
     for (const QVariant& valor : {QVariant(0), QVariant(), QVariant(QString())}) {
-        grabador_->Filas(QStringLiteral("ta_usuarios"), {QStringLiteral("nombre"), QStringLiteral("Administrador")},
+        grabador_->Filas(QStringLiteral("ta_usuarios"),
+                         {QStringLiteral("nombre"), QStringLiteral("Administrador")},
                          {{QVariant(QStringLiteral("ventas")), valor}}, 1);
         db.gEsAdmin = true;
         if (db.gCnn.State() == kv::db::ado::Abierto) db.gCnn.Close();
@@ -208,7 +215,7 @@ TEST_F(Administrador, SinMostrarErroresBastaLaTabla) {
 }
 
 class FallosDeApertura : public Conexiones {
-protected:
+  protected:
     void Preparar() {
         db.gServidor = QStringLiteral("GRABADOR");
         db.gDBName = QStringLiteral("EMPRESA1");
@@ -216,7 +223,8 @@ protected:
         db.gUserPassWord = QStringLiteral("mala");
     }
     static kv::db::ErrorBD LoginFallido() {
-        return ProveedorGrabador::Error(-2147217843, QStringLiteral("Error de inicio de sesión del usuario 'ventas'."),
+        return ProveedorGrabador::Error(-2147217843,
+                                        QStringLiteral("Error de inicio de sesión del usuario 'ventas'."),
                                         18456, QStringLiteral("28000"));
     }
 };
@@ -240,15 +248,17 @@ TEST_F(FallosDeApertura, MensajeDeConexion) {
     const auto m = puerto_->Mensajes().at(0);
     EXPECT_EQ(m.titulo, QStringLiteral(" Error de Conexion a Base de Datos"));
     EXPECT_EQ(m.estilo, 4 + 16);
-    EXPECT_EQ(m.texto,
-              QStringLiteral(" Estado de Sql: 28000") + kCR + QStringLiteral("Numero de Error: -2147217843") + kCR +
-                  QStringLiteral("Descripcion: Error de inicio de sesión del usuario 'ventas'.") + kCR +
-                  QStringLiteral("Codigo Nativo: 18456") + kCR + kCRLF + QStringLiteral("Nombre de Proceso: KV_ESTV") +
-                  kCR + kCRLF + kCRLF + QStringLiteral("1. Verifique el Usuario, contraseña y base de datos") + kCRLF +
-                  QStringLiteral("2. Verifique el nombre del servidor, quizas necesite agregarle el nombre de la "
-                                 "instancia, por ejemplo : GRABADOR\\ORBITAL") +
-                  kCRLF + QStringLiteral("3. Verifique si el inicio de sesion para el usuario ventas existe") + kCRLF +
-                  kCRLF + kCRLF + QStringLiteral(" - Desea Intentarlo Nuevamente??? "));
+    EXPECT_EQ(
+        m.texto,
+        QStringLiteral(" Estado de Sql: 28000") + kCR + QStringLiteral("Numero de Error: -2147217843") + kCR +
+            QStringLiteral("Descripcion: Error de inicio de sesión del usuario 'ventas'.") + kCR +
+            QStringLiteral("Codigo Nativo: 18456") + kCR + kCRLF +
+            QStringLiteral("Nombre de Proceso: KV_ESTV") + kCR + kCRLF + kCRLF +
+            QStringLiteral("1. Verifique el Usuario, contraseña y base de datos") + kCRLF +
+            QStringLiteral("2. Verifique el nombre del servidor, quizas necesite agregarle el nombre de la "
+                           "instancia, por ejemplo : GRABADOR\\ORBITAL") +
+            kCRLF + QStringLiteral("3. Verifique si el inicio de sesion para el usuario ventas existe") +
+            kCRLF + kCRLF + kCRLF + QStringLiteral(" - Desea Intentarlo Nuevamente??? "));
 }
 
 TEST_F(FallosDeApertura, SiVuelveALaVentanaYReintenta) {
@@ -371,7 +381,7 @@ TEST_F(Reconexion, OtroErrorVaAlTratamiento) {
 }
 
 class BaseLocal : public Conexiones {
-protected:
+  protected:
     BaseLocal() : locales_({QStringLiteral("/datos/uno.mdb"), QStringLiteral("/datos/dos.mdb")}) {
         db.gProveedor = DB_Dll::pJETOLEDB40();
         db.gUsuario = QStringLiteral("Admin");
@@ -420,8 +430,9 @@ TEST_F(BaseLocal, ClaveGuardadaYLuegoPreguntada) {
     locales_->FallarApertura(ErrorJet(3031), 2);
     puerto_->ResponderEntrada(QStringLiteral("abc"));
     db.OpenLocalADODB(QString(), QStringLiteral("User ID"), QStringLiteral("Password"));
-    const QString base = QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source =/datos/uno.mdb;"
-                                        "User ID=Admin;Password=guardada;");
+    const QString base = QStringLiteral(
+        "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source =/datos/uno.mdb;"
+        "User ID=Admin;Password=guardada;");
     ASSERT_EQ(locales_->Aperturas().size(), 3);
     EXPECT_EQ(locales_->Aperturas().at(1), base + QStringLiteral("Jet OLEDB:Database Password=guardada;"));
     EXPECT_EQ(locales_->Aperturas().at(2), base + QStringLiteral(" Jet OLEDB:Database Password=abc;"));

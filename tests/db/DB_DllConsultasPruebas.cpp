@@ -10,7 +10,7 @@ namespace kv::pruebas {
 namespace {
 
 class Ejecucion : public DB_DllPrueba {
-protected:
+  protected:
     void SetUp() override {
         Abrir(db);
         db.gEsAdmin = false;  // the restricted synonyms apply
@@ -23,7 +23,8 @@ protected:
 TEST_F(Ejecucion, ConsultaSinDropNiCreateNoPasaPorSinonimos) {
     QString sql = QStringLiteral("SELECT * FROM MA_CUENTAS WHERE CODIGO = '1'");
     db.EjecutaConsultaSQL(sql, afectados);
-    EXPECT_EQ(grabador_->Sentencias(), QStringList{QStringLiteral("SELECT * FROM MA_CUENTAS WHERE CODIGO = '1'")});
+    EXPECT_EQ(grabador_->Sentencias(),
+              QStringList{QStringLiteral("SELECT * FROM MA_CUENTAS WHERE CODIGO = '1'")});
 
     QString mismo = QStringLiteral("SELECT * FROM MA_CUENTAS WHERE CODIGO = '1'");
     Recordset rs;
@@ -34,21 +35,25 @@ TEST_F(Ejecucion, ConsultaSinDropNiCreateNoPasaPorSinonimos) {
 }
 
 TEST_F(Ejecucion, MarcaDeAdministradorSeQuitaEnCualquierLetra) {
-    QString sql = QStringLiteral("UPDATE @admin_MA_CUENTAS SET A = 1 WHERE B IN (SELECT B FROM @ADMIN_V_TA_CAJAS)");
+    QString sql =
+        QStringLiteral("UPDATE @admin_MA_CUENTAS SET A = 1 WHERE B IN (SELECT B FROM @ADMIN_V_TA_CAJAS)");
     db.EjecutaConsultaSQL(sql, afectados);
     EXPECT_EQ(sql, QStringLiteral("UPDATE MA_CUENTAS SET A = 1 WHERE B IN (SELECT B FROM V_TA_CAJAS)"));
     EXPECT_EQ(grabador_->Sentencias(), QStringList{sql});
 }
 
 TEST_F(Ejecucion, ScriptDeReconstruccionPasaPorSinonimos) {
-    QString sql = QStringLiteral("DROP VIEW V_X\r\nGO\r\nCREATE VIEW V_X AS SELECT * FROM MA_CUENTAS WHERE 1=1");
+    QString sql =
+        QStringLiteral("DROP VIEW V_X\r\nGO\r\nCREATE VIEW V_X AS SELECT * FROM MA_CUENTAS WHERE 1=1");
     db.EjecutaConsultaSQL(sql, afectados);
-    EXPECT_EQ(sql, QStringLiteral("DROP VIEW V_X\r\nGO\r\nCREATE VIEW V_X AS SELECT * FROM SS_MA_CUENTAS WHERE 1=1"));
+    EXPECT_EQ(sql, QStringLiteral(
+                       "DROP VIEW V_X\r\nGO\r\nCREATE VIEW V_X AS SELECT * FROM SS_MA_CUENTAS WHERE 1=1"));
 }
 
 TEST_F(Ejecucion, ScriptConDeleteSoloPierdeLaMarca) {
-    QString sql = QStringLiteral("DROP TABLE T CREATE TABLE T (A INT) DELETE FROM MA_CUENTAS WHERE X IN "
-                                 "(SELECT X FROM @Admin_V_TA_CAJAS )");
+    QString sql = QStringLiteral(
+        "DROP TABLE T CREATE TABLE T (A INT) DELETE FROM MA_CUENTAS WHERE X IN "
+        "(SELECT X FROM @Admin_V_TA_CAJAS )");
     db.EjecutaConsultaSQL(sql, afectados);
     EXPECT_EQ(sql, QStringLiteral("DROP TABLE T CREATE TABLE T (A INT) DELETE FROM MA_CUENTAS WHERE X IN "
                                   "(SELECT X FROM V_TA_CAJAS )"));
@@ -91,7 +96,8 @@ TEST_F(Ejecucion, ConMensajeMuestraLaDescripcion) {
 
 TEST_F(Ejecucion, ConMensajeCallaLosErroresConocidos) {
     for (qint32 numero : {-2147467259, -2147217873, -2147217865, -2147217900}) {
-        grabador_->Fallar(QStringLiteral("INSERT"), ProveedorGrabador::Error(numero, QStringLiteral("x"), 547), 1);
+        grabador_->Fallar(QStringLiteral("INSERT"),
+                          ProveedorGrabador::Error(numero, QStringLiteral("x"), 547), 1);
         QString sql = QStringLiteral("INSERT INTO T VALUES (1)");
         db.EjecutaConsultaRSQL(sql, afectados);
     }
@@ -108,8 +114,9 @@ TEST_F(Ejecucion, ConMensajeCallaLasTransacciones) {
 }
 
 TEST_F(Ejecucion, TruncamientoSeOlvida) {
-    grabador_->Fallar(QStringLiteral("INSERT"),
-                      ProveedorGrabador::Error(-2147217833, QStringLiteral("Los datos se truncarían."), 8152));
+    grabador_->Fallar(
+        QStringLiteral("INSERT"),
+        ProveedorGrabador::Error(-2147217833, QStringLiteral("Los datos se truncarían."), 8152));
     QString sql = QStringLiteral("INSERT INTO T VALUES ('muy largo')");
     db.EjecutaConsultaRSQL(sql, afectados);
     EXPECT_TRUE(puerto_->Mensajes().isEmpty());
@@ -121,13 +128,15 @@ TEST_F(Ejecucion, OracleVaAlEjecutorDeLotes) {
     Abrir(oracle, true);
     grabador_->Olvidar();
     grabador_->Afectados(QStringLiteral("INSERT"), 2);
-    QString sql = QStringLiteral("BEGIN TRANSACTION\r\nINSERT INTO T VALUES (1)\r\nINSERT INTO T VALUES (2)\r\n"
-                                 "COMMIT TRANSACTION");
+    QString sql = QStringLiteral(
+        "BEGIN TRANSACTION\r\nINSERT INTO T VALUES (1)\r\nINSERT INTO T VALUES (2)\r\n"
+        "COMMIT TRANSACTION");
     qint32 total = 50;
     oracle.EjecutaConsultaSQL(sql, total);
-    EXPECT_EQ(grabador_->Llamadas(),
-              (QStringList{QStringLiteral("Iniciar"), QStringLiteral("Ejecutar INSERT INTO T VALUES (1)"),
-                           QStringLiteral("Ejecutar INSERT INTO T VALUES (2)"), QStringLiteral("Confirmar")}));
+    EXPECT_EQ(
+        grabador_->Llamadas(),
+        (QStringList{QStringLiteral("Iniciar"), QStringLiteral("Ejecutar INSERT INTO T VALUES (1)"),
+                     QStringLiteral("Ejecutar INSERT INTO T VALUES (2)"), QStringLiteral("Confirmar")}));
     EXPECT_EQ(total, 4);
 }
 
@@ -146,7 +155,7 @@ TEST_F(Ejecucion, OracleAbreConElDialecto) {
 }
 
 class Recordsets : public Ejecucion {
-protected:
+  protected:
     const QString kTituloTratamiento =
         QStringLiteral("Microsoft OLE DB Provider for SQL Server - AbrirRecordset Aviso al operador!!! - 5 ");
 };
@@ -196,9 +205,10 @@ TEST_F(Recordsets, DosPerdidasLlevanAlTratamiento) {
     db.AbrirRecordset(sql, rs);
     ASSERT_EQ(puerto_->Mensajes().size(), 1);
     EXPECT_EQ(puerto_->Mensajes().at(0).titulo, kTituloTratamiento);
-    EXPECT_EQ(puerto_->Mensajes().at(0).texto,
-              QStringLiteral("Ha ocurrido el Siguiente Error (-2147467259) [DBNETLIB][ConnectionWrite (send()).]"
-                             "Error general de red."));
+    EXPECT_EQ(
+        puerto_->Mensajes().at(0).texto,
+        QStringLiteral("Ha ocurrido el Siguiente Error (-2147467259) [DBNETLIB][ConnectionWrite (send()).]"
+                       "Error general de red."));
     EXPECT_EQ(grabador_->Aperturas().size(), 2);
     EXPECT_EQ(rs.State(), kv::db::ado::Cerrado);
     const QStringList lineas = LineasDe(carpetas_.aplicacion() + QStringLiteral("KVERR.LOG"));
@@ -210,7 +220,8 @@ TEST_F(Recordsets, SinConexionPreguntaYCierraLaAplicacion) {
     grabador_->PerderConexion(1);
     db.gOpenFlag = false;  // the connection was never regarded as open
     // Every reconnection is refused with a login error, which goes to the treatment.
-    grabador_->FallarApertura(ProveedorGrabador::Error(-2147217843, QStringLiteral("Inicio rechazado."), 18456), 10);
+    grabador_->FallarApertura(
+        ProveedorGrabador::Error(-2147217843, QStringLiteral("Inicio rechazado."), 18456), 10);
     puerto_->ResponderMensaje(kv::respuesta::Anular);  // treatment of the first reconnection
     puerto_->ResponderMensaje(kv::respuesta::Anular);  // treatment of the second
     puerto_->ResponderMensaje(kv::respuesta::Si);      // lost-connection question: try again
@@ -225,17 +236,18 @@ TEST_F(Recordsets, SinConexionPreguntaYCierraLaAplicacion) {
     EXPECT_EQ(mensajes.at(2).titulo, QStringLiteral("AVISO AL OPERADOR"));
     EXPECT_EQ(mensajes.at(2).estilo, 4 + 16);
     EXPECT_EQ(mensajes.at(2).texto,
-              kCRLF + kCRLF + kCRLF + QStringLiteral("Se perdio la conexion con la base de datos EMPRESA1") + kCRLF +
-                  QStringLiteral(" Servidor GRABADOR") + kCRLF + kCRLF +
+              kCRLF + kCRLF + kCRLF + QStringLiteral("Se perdio la conexion con la base de datos EMPRESA1") +
+                  kCRLF + QStringLiteral(" Servidor GRABADOR") + kCRLF + kCRLF +
                   QStringLiteral("Elija SI para reintentar conectarse") + kCRLF +
                   QStringLiteral("Elija NO para cerrar la aplicacion") + kCRLF + kCRLF + kCRLF);
     EXPECT_EQ(mensajes.at(4).titulo, QStringLiteral("AVISO AL OPERADOR"));
 }
 
 TEST_F(Recordsets, OtroErrorReintentaSegunLaRespuesta) {
-    grabador_->Fallar(QStringLiteral("FROM T"),
-                      ProveedorGrabador::Error(-2147217865, QStringLiteral("El nombre de objeto 'T' no es válido."), 208),
-                      1);
+    grabador_->Fallar(
+        QStringLiteral("FROM T"),
+        ProveedorGrabador::Error(-2147217865, QStringLiteral("El nombre de objeto 'T' no es válido."), 208),
+        1);
     puerto_->ResponderMensaje(kv::respuesta::Reintentar);
     Recordset rs;
     QString sql = QStringLiteral("SELECT A FROM T");

@@ -25,7 +25,7 @@ QString SinMomento(const QString& linea) {
 }
 
 class TratamientoErrores : public DB_DllPrueba {
-protected:
+  protected:
     QString LogPorDefecto() const { return carpetas_.aplicacion() + QStringLiteral("KVERR.LOG"); }
     DB_Dll db;
 };
@@ -35,7 +35,9 @@ TEST_F(TratamientoErrores, MensajeTituloYLinea) {
     EXPECT_EQ(db.TratamientoErrores(ErrorSintaxis(), std::nullopt, QStringLiteral("AbrirRecordset")), 4);
     ASSERT_EQ(puerto_->Mensajes().size(), 1);
     const auto m = puerto_->Mensajes().at(0);
-    EXPECT_EQ(m.texto, QStringLiteral("Ha ocurrido el Siguiente Error (-2147217900) Sintaxis incorrecta cerca de 'FROM'."));
+    EXPECT_EQ(
+        m.texto,
+        QStringLiteral("Ha ocurrido el Siguiente Error (-2147217900) Sintaxis incorrecta cerca de 'FROM'."));
     EXPECT_EQ(m.titulo, kOrigen + QStringLiteral(" - AbrirRecordset Aviso al operador!!! - 5 "));
     EXPECT_EQ(m.estilo, 18);
     const QStringList lineas = LineasDe(LogPorDefecto());
@@ -129,7 +131,8 @@ TEST_F(TratamientoErrores, LogQueNoSePuedeEscribirNoImpideLaRespuesta) {
 
 TEST_F(TratamientoErrores, LineaEnUtf8) {
     puerto_->ResponderMensaje(kv::respuesta::Si);
-    db.TratamientoErrores(kv::KvError{5, QStringLiteral("Año contable cerrado"), QStringLiteral("KV_ESTV")}, 4);
+    db.TratamientoErrores(kv::KvError{5, QStringLiteral("Año contable cerrado"), QStringLiteral("KV_ESTV")},
+                          4);
     QFile f(LogPorDefecto());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();

@@ -9,7 +9,7 @@ namespace kv::pruebas {
 namespace {
 
 class Esquema : public DB_DllPrueba {
-protected:
+  protected:
     void SetUp() override {
         Abrir(db);
         db.gEsAdmin = false;
@@ -42,128 +42,155 @@ TEST_F(Esquema, FalloDeCatalogoVaAlTratamientoDeLaPrincipal) {
     puerto_->ResponderMensaje(kv::respuesta::Anular);
     EXPECT_FALSE(db.ExisteTablaDB(QStringLiteral("X")));
     ASSERT_EQ(puerto_->Mensajes().size(), 1);
-    EXPECT_TRUE(puerto_->Mensajes().at(0).titulo.endsWith(QStringLiteral(" - VerificaCampos Aviso al operador!!! - 5 ")));
+    EXPECT_TRUE(puerto_->Mensajes().at(0).titulo.endsWith(
+        QStringLiteral(" - VerificaCampos Aviso al operador!!! - 5 ")));
 }
 
 TEST_F(Esquema, AgregarCampo) {
-    EXPECT_EQ(DB_Dll::SqlAddField(QStringLiteral("Art"), QStringLiteral("Precio"), QStringLiteral("money"), false,
-                                  QVariant(0)),
-              QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0)"));
+    EXPECT_EQ(DB_Dll::SqlAddField(QStringLiteral("Art"), QStringLiteral("Precio"), QStringLiteral("money"),
+                                  false, QVariant(0)),
+              QStringLiteral(
+                  "ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0)"));
     db.AddField(QStringLiteral("Art"), QStringLiteral("Nota"), QStringLiteral("nvarchar(50)"), true);
-    EXPECT_EQ(grabador_->Sentencias(), QStringList{QStringLiteral("ALTER TABLE dbo.Art ADD Nota nvarchar(50) Null ")});
+    EXPECT_EQ(grabador_->Sentencias(),
+              QStringList{QStringLiteral("ALTER TABLE dbo.Art ADD Nota nvarchar(50) Null ")});
 }
 
 TEST_F(Esquema, VerCampoSoloAgregaLoQueFalta) {
     grabador_->Tablas({QStringLiteral("Art")});
     grabador_->Columnas(QStringLiteral("Art"), {QStringLiteral("CODIGO")});
-    EXPECT_TRUE(db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("CODIGO"), true, QStringLiteral("int"), true));
-    EXPECT_TRUE(db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("Precio"), false, QStringLiteral("money"), true));
-    EXPECT_TRUE(db.VerCampoDB(QStringLiteral("Otra"), QStringLiteral("Precio"), true, QStringLiteral("money"), true));
+    EXPECT_TRUE(
+        db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("CODIGO"), true, QStringLiteral("int"), true));
+    EXPECT_TRUE(
+        db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("Precio"), false, QStringLiteral("money"), true));
+    EXPECT_TRUE(
+        db.VerCampoDB(QStringLiteral("Otra"), QStringLiteral("Precio"), true, QStringLiteral("money"), true));
     EXPECT_TRUE(grabador_->Sentencias().isEmpty());
-    EXPECT_TRUE(db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("Precio"), true, QStringLiteral("money"), false,
-                              QVariant(0)));
-    EXPECT_EQ(grabador_->Sentencias(),
-              QStringList{QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio "
-                                         "DEFAULT (0)")});
+    EXPECT_TRUE(db.VerCampoDB(QStringLiteral("Art"), QStringLiteral("Precio"), true, QStringLiteral("money"),
+                              false, QVariant(0)));
+    EXPECT_EQ(
+        grabador_->Sentencias(),
+        QStringList{QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio "
+                                   "DEFAULT (0)")});
 }
 
 TEST(DB_DllTextos, ExisteEnTabla) {
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral(" C01 "), QStringLiteral("CODIGO"),
-                                       8, QString()),
-              QStringLiteral("SELECT TOP 1  * FROM MA_CLIENTES with(nolock)  WHERE LTRIM(RTRIM(CODIGO)) ='C01'"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral(" '01/02/2026' "), QStringLiteral("F"), 7,
-                                       QString()),
+    EXPECT_EQ(
+        DB_Dll::SqlExisteEnTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral(" C01 "),
+                                 QStringLiteral("CODIGO"), 8, QString()),
+        QStringLiteral("SELECT TOP 1  * FROM MA_CLIENTES with(nolock)  WHERE LTRIM(RTRIM(CODIGO)) ='C01'"));
+    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral(" '01/02/2026' "),
+                                       QStringLiteral("F"), 7, QString()),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE F = '01/02/2026' "));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral(" 12.50abc"), QStringLiteral("N"), 5,
-                                       QString()),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral(" 12.50abc"), QStringLiteral("N"),
+                                       5, QString()),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = 12.5"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("x"), QStringLiteral("N"), 3, QString()),
-              QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = 0"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("B=1"), QStringLiteral("N"), 11, QString()),
+    EXPECT_EQ(
+        DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("x"), QStringLiteral("N"), 3, QString()),
+        QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = 0"));
+    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("B=1"), QStringLiteral("N"), 11,
+                                       QString()),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = B=1"));
     EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QString(), QString(), 8, QStringLiteral("A = 1")),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE A = 1"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QString(), QString(), 8, QStringLiteral(" WHERE A = 1")),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QString(), QString(), 8,
+                                       QStringLiteral(" WHERE A = 1")),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)   WHERE A = 1"));
 }
 
 TEST(DB_DllTextos, ExisteEnTablaST) {
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral(" VENTAS "), QStringLiteral("NOMBRE"),
-                                         8, QString()),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral(" VENTAS "),
+                                         QStringLiteral("NOMBRE"), 8, QString()),
               QStringLiteral("SELECT * FROM CAB_ESTV with(nolock)   WHERE NOMBRE =' VENTAS '"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral(" 01/02/2026 "), QStringLiteral("F"), 7,
-                                         QString()),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral(" 01/02/2026 "),
+                                         QStringLiteral("F"), 7, QString()),
               QStringLiteral("SELECT * FROM T with(nolock)   WHERE F = 01/02/2026 "));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("7"), QStringLiteral("N"), 4, QString()),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("7"), QStringLiteral("N"), 4,
+                                         QString()),
               QStringLiteral("SELECT * FROM T with(nolock)   WHERE N = 7"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("7"), QStringLiteral("N"), 2, QString()),
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("7"), QStringLiteral("N"), 2,
+                                         QString()),
               QStringLiteral("SELECT * FROM T with(nolock)   WHERE N = 7"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QString(), QString(), 8, QStringLiteral("A = 1")),
-              QStringLiteral("SELECT * FROM T with(nolock)   WHERE A = 1"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QString(), QString(), 8, QStringLiteral(" WHERE A = 1")),
+    EXPECT_EQ(
+        DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QString(), QString(), 8, QStringLiteral("A = 1")),
+        QStringLiteral("SELECT * FROM T with(nolock)   WHERE A = 1"));
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QString(), QString(), 8,
+                                         QStringLiteral(" WHERE A = 1")),
               QStringLiteral("SELECT * FROM T with(nolock)    WHERE A = 1"));
 }
 
 TEST(DB_DllTextos, DatosTabla) {
-    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("ta_usuarios"), QStringLiteral(" ana "), QStringLiteral("nombre"), 8,
-                                    QString(), true),
-              QStringLiteral("SELECT TOP 1 * FROM ta_usuarios with(nolock)  WHERE LTRIM(RTRIM(nombre)) ='ana' "));
+    EXPECT_EQ(
+        DB_Dll::SqlDatosTabla(QStringLiteral("ta_usuarios"), QStringLiteral(" ana "),
+                              QStringLiteral("nombre"), 8, QString(), true),
+        QStringLiteral("SELECT TOP 1 * FROM ta_usuarios with(nolock)  WHERE LTRIM(RTRIM(nombre)) ='ana' "));
     EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral(" ana "), QStringLiteral("C"), 8,
                                     QStringLiteral("ACTIVO = 1"), false),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE C =' ana '  AND ACTIVO = 1"));
-    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral(" 01/02/2026 "), QStringLiteral("F"), 7,
-                                    QString(), true),
+    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral(" 01/02/2026 "), QStringLiteral("F"),
+                                    7, QString(), true),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE F = #01/02/2026# "));
     EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral("3"), QStringLiteral("N"), 3,
                                     QStringLiteral("B = 2"), true),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = 3 AND B = 2"));
-    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral("X"), QStringLiteral("N"), 0, QString(), true),
+    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral("X"), QStringLiteral("N"), 0,
+                                    QString(), true),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE N = X"));
 }
 
 TEST(DB_DllTextos, ValoresConApostrofeNoRompenElLiteral) {
-    EXPECT_EQ(DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("x' OR '1'='1"), QStringLiteral("C"), 8,
-                                       QString()),
-              QStringLiteral("SELECT TOP 1  * FROM T with(nolock)  WHERE LTRIM(RTRIM(C)) ='x'' OR ''1''=''1'"));
-    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("D'Alba"), QStringLiteral("C"), 8, QString()),
+    EXPECT_EQ(
+        DB_Dll::SqlExisteEnTabla(QStringLiteral("T"), QStringLiteral("x' OR '1'='1"), QStringLiteral("C"), 8,
+                                 QString()),
+        QStringLiteral("SELECT TOP 1  * FROM T with(nolock)  WHERE LTRIM(RTRIM(C)) ='x'' OR ''1''=''1'"));
+    EXPECT_EQ(DB_Dll::SqlExisteEnTablaST(QStringLiteral("T"), QStringLiteral("D'Alba"), QStringLiteral("C"),
+                                         8, QString()),
               QStringLiteral("SELECT * FROM T with(nolock)   WHERE C ='D''Alba'"));
-    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral("D'Alba"), QStringLiteral("C"), 8, QString(),
-                                    false),
+    EXPECT_EQ(DB_Dll::SqlDatosTabla(QStringLiteral("T"), QStringLiteral("D'Alba"), QStringLiteral("C"), 8,
+                                    QString(), false),
               QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE C ='D''Alba' "));
 }
 
 TEST_F(Esquema, ExisteEnTablaPasaPorSinonimosYSinRecordset) {
-    grabador_->Filas(QStringLiteral("SS_MA_CUENTAS"), {QStringLiteral("CODIGO")}, {{QVariant(QStringLiteral("1"))}});
-    EXPECT_TRUE(db.ExisteEnTabla(QStringLiteral("MA_CUENTAS"), QStringLiteral("1"), QStringLiteral("CODIGO")));
+    grabador_->Filas(QStringLiteral("SS_MA_CUENTAS"), {QStringLiteral("CODIGO")},
+                     {{QVariant(QStringLiteral("1"))}});
+    EXPECT_TRUE(
+        db.ExisteEnTabla(QStringLiteral("MA_CUENTAS"), QStringLiteral("1"), QStringLiteral("CODIGO")));
     EXPECT_EQ(grabador_->Sentencias(),
-              QStringList{QStringLiteral("SELECT TOP 1  * FROM SS_MA_CUENTAS with(nolock)  WHERE LTRIM(RTRIM(CODIGO)) ='1'")});
-    EXPECT_FALSE(db.ExisteEnTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("9"), QStringLiteral("CODIGO")));
+              QStringList{QStringLiteral(
+                  "SELECT TOP 1  * FROM SS_MA_CUENTAS with(nolock)  WHERE LTRIM(RTRIM(CODIGO)) ='1'")});
+    EXPECT_FALSE(
+        db.ExisteEnTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("9"), QStringLiteral("CODIGO")));
 }
 
 TEST_F(Esquema, ExisteEnTablaDejaElRecordsetAbierto) {
-    grabador_->Filas(QStringLiteral("CAB_ESTV"), {QStringLiteral("NOMBRE")}, {{QVariant(QStringLiteral("VENTAS"))}});
+    grabador_->Filas(QStringLiteral("CAB_ESTV"), {QStringLiteral("NOMBRE")},
+                     {{QVariant(QStringLiteral("VENTAS"))}});
     Recordset rs;
     rs.SetCursorType(kv::db::ado::Dinamico);
-    EXPECT_TRUE(db.ExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral("VENTAS"), QStringLiteral("NOMBRE"), &rs,
-                                   8, QString(), false));
+    EXPECT_TRUE(db.ExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral("VENTAS"),
+                                   QStringLiteral("NOMBRE"), &rs, 8, QString(), false));
     ASSERT_EQ(rs.State(), kv::db::ado::Abierto);
     EXPECT_EQ(rs.CursorType(), kv::db::ado::Dinamico);
     EXPECT_EQ(rs.Valor(QStringLiteral("NOMBRE")).toString(), QStringLiteral("VENTAS"));
     // Again on the same recordset: it is closed and opened read-only.
-    EXPECT_TRUE(db.ExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral("VENTAS"), QStringLiteral("NOMBRE"), &rs));
+    EXPECT_TRUE(db.ExisteEnTablaST(QStringLiteral("CAB_ESTV"), QStringLiteral("VENTAS"),
+                                   QStringLiteral("NOMBRE"), &rs));
     EXPECT_EQ(rs.CursorType(), kv::db::ado::SoloAvance);
     EXPECT_EQ(rs.LockType(), kv::db::ado::SoloLectura);
 }
 
 TEST_F(Esquema, ExisteEnTablaSTNoReescribe) {
-    EXPECT_FALSE(db.ExisteEnTablaST(QStringLiteral("MA_CUENTAS"), QStringLiteral("1"), QStringLiteral("CODIGO")));
+    EXPECT_FALSE(
+        db.ExisteEnTablaST(QStringLiteral("MA_CUENTAS"), QStringLiteral("1"), QStringLiteral("CODIGO")));
     EXPECT_EQ(grabador_->Sentencias(),
               QStringList{QStringLiteral("SELECT * FROM MA_CUENTAS with(nolock)   WHERE CODIGO ='1'")});
 }
 
 TEST_F(Esquema, ExisteEnTablaConFalloPregunta) {
-    grabador_->Fallar(QStringLiteral("FROM T"),
-                      ProveedorGrabador::Error(-2147217865, QStringLiteral("El nombre de objeto 'T' no es válido."), 208));
+    grabador_->Fallar(
+        QStringLiteral("FROM T"),
+        ProveedorGrabador::Error(-2147217865, QStringLiteral("El nombre de objeto 'T' no es válido."), 208));
     puerto_->ResponderMensaje(kv::respuesta::Anular);
     EXPECT_FALSE(db.ExisteEnTabla(QStringLiteral("T"), QStringLiteral("1"), QStringLiteral("C")));
     ASSERT_EQ(puerto_->Mensajes().size(), 1);
@@ -184,34 +211,37 @@ TEST_F(Esquema, DatosTablaDevuelveLaColumna) {
 
 TEST_F(Esquema, DatosTablaNuloEsTextoVacioYSinFilaEsVacio) {
     grabador_->Filas(QStringLiteral("MA_CLIENTES"), {QStringLiteral("NOMBRE")}, {{QVariant()}});
-    const QVariant nulo =
-        db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"), QStringLiteral("NOMBRE"), QStringLiteral("C"));
+    const QVariant nulo = db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"),
+                                        QStringLiteral("NOMBRE"), QStringLiteral("C"));
     EXPECT_TRUE(nulo.isValid());
     EXPECT_EQ(nulo.toString(), QString());
-    const QVariant sinFila =
-        db.DatosTabla(QStringLiteral("MA_OTRA"), QStringLiteral("C01"), QStringLiteral("NOMBRE"), QStringLiteral("C"));
+    const QVariant sinFila = db.DatosTabla(QStringLiteral("MA_OTRA"), QStringLiteral("C01"),
+                                           QStringLiteral("NOMBRE"), QStringLiteral("C"));
     EXPECT_FALSE(sinFila.isValid());
 }
 
 TEST_F(Esquema, DatosTablaSinConexionAbiertaDevuelveVacio) {
-    grabador_->Filas(QStringLiteral("MA_CLIENTES"), {QStringLiteral("NOMBRE")}, {{QVariant(QStringLiteral("x"))}});
+    grabador_->Filas(QStringLiteral("MA_CLIENTES"), {QStringLiteral("NOMBRE")},
+                     {{QVariant(QStringLiteral("x"))}});
     db.gOpenFlag = false;
-    EXPECT_FALSE(
-        db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"), QStringLiteral("NOMBRE"), QStringLiteral("C"))
-            .isValid());
+    EXPECT_FALSE(db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"), QStringLiteral("NOMBRE"),
+                               QStringLiteral("C"))
+                     .isValid());
 }
 
 TEST_F(Esquema, DatosTablaIgnorandoErrores) {
-    grabador_->Filas(QStringLiteral("MA_CLIENTES"), {QStringLiteral("NOMBRE")}, {{QVariant(QStringLiteral("x"))}});
-    const QVariant ignorado = db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"),
-                                            QStringLiteral("NO_EXISTE"), QStringLiteral("C"), 8, QString(), true, true);
+    grabador_->Filas(QStringLiteral("MA_CLIENTES"), {QStringLiteral("NOMBRE")},
+                     {{QVariant(QStringLiteral("x"))}});
+    const QVariant ignorado =
+        db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"), QStringLiteral("NO_EXISTE"),
+                      QStringLiteral("C"), 8, QString(), true, true);
     EXPECT_TRUE(ignorado.isValid());
     EXPECT_EQ(ignorado.toString(), QString());
     EXPECT_TRUE(puerto_->Mensajes().isEmpty());
 
     puerto_->ResponderMensaje(kv::respuesta::Anular);
-    EXPECT_FALSE(db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"), QStringLiteral("NO_EXISTE"),
-                               QStringLiteral("C"))
+    EXPECT_FALSE(db.DatosTabla(QStringLiteral("MA_CLIENTES"), QStringLiteral("C01"),
+                               QStringLiteral("NO_EXISTE"), QStringLiteral("C"))
                      .isValid());
     ASSERT_EQ(puerto_->Mensajes().size(), 1);
     EXPECT_EQ(puerto_->Mensajes().at(0).titulo, QStringLiteral("Aviso al Operador"));
@@ -229,14 +259,16 @@ TEST_F(Esquema, MaximoDeArticulosSinCodigosConCero) {
 }
 
 TEST_F(Esquema, MaximoConCondicion) {
-    grabador_->Filas(QStringLiteral("AS MAYOR"), {QStringLiteral("MAYOR")}, {{QVariant(QStringLiteral("0123"))}});
+    grabador_->Filas(QStringLiteral("AS MAYOR"), {QStringLiteral("MAYOR")},
+                     {{QVariant(QStringLiteral("0123"))}});
     const QVariant r = db.BuscaMaximo(QStringLiteral("v_ma_articulos"), QStringLiteral("idarticulo"), 0,
                                       QStringLiteral(" activo = 1 "));
     EXPECT_EQ(r.toDouble(), 123.0);  // the repeated search is made once
     EXPECT_EQ(grabador_->Sentencias(),
-              (QStringList{QStringLiteral("SELECT MAX(idarticulo) AS MAYOR FROM v_ma_articulos WHERE activo = 1"),
-                           QStringLiteral("SELECT MAX(idarticulo) AS MAYOR FROM v_ma_articulos WHERE activo = 1  and "
-                                          "substring(ltrim(idarticulo),1,1)<>'0'")}));
+              (QStringList{
+                  QStringLiteral("SELECT MAX(idarticulo) AS MAYOR FROM v_ma_articulos WHERE activo = 1"),
+                  QStringLiteral("SELECT MAX(idarticulo) AS MAYOR FROM v_ma_articulos WHERE activo = 1  and "
+                                 "substring(ltrim(idarticulo),1,1)<>'0'")}));
 }
 
 TEST_F(Esquema, MaximoDeFechaSinConvertir) {
@@ -248,13 +280,17 @@ TEST_F(Esquema, MaximoDeFechaSinConvertir) {
 
 TEST_F(Esquema, CondicionVaciaNoDejaUnWhereSuelto) {
     grabador_->Filas(QStringLiteral("AS MAYOR"), {QStringLiteral("MAYOR")}, {{QVariant(4)}});
-    EXPECT_EQ(db.BuscaMaximo(QStringLiteral("T"), QStringLiteral("N"), 0, QStringLiteral("  ")).toDouble(), 4.0);
+    EXPECT_EQ(db.BuscaMaximo(QStringLiteral("T"), QStringLiteral("N"), 0, QStringLiteral("  ")).toDouble(),
+              4.0);
     EXPECT_EQ(grabador_->Sentencias().last(), QStringLiteral("SELECT MAX(N) AS MAYOR FROM T"));
 }
 
 TEST_F(Esquema, Minimo) {
-    grabador_->Filas(QStringLiteral("AS MENOR"), {QStringLiteral("MENOR")}, {{QVariant(QStringLiteral("15abc"))}});
-    EXPECT_EQ(db.BuscaMinimo(QStringLiteral("T"), QStringLiteral("N"), 0, QStringLiteral(" A = 1 ")).toDouble(), 15.0);
+    grabador_->Filas(QStringLiteral("AS MENOR"), {QStringLiteral("MENOR")},
+                     {{QVariant(QStringLiteral("15abc"))}});
+    EXPECT_EQ(
+        db.BuscaMinimo(QStringLiteral("T"), QStringLiteral("N"), 0, QStringLiteral(" A = 1 ")).toDouble(),
+        15.0);
     EXPECT_EQ(grabador_->Sentencias().last(),
               QStringLiteral("SELECT MIN(N) AS MENOR FROM T  with(nolock)  WHERE A = 1"));
     db.BuscaMinimo(QStringLiteral("T"), QStringLiteral("N"));
@@ -272,7 +308,8 @@ TEST_F(Esquema, UltimoCodigoDeTablaVaciaEsCero) {
 }
 
 TEST_F(Esquema, ExtremosDejanPasarElError) {
-    grabador_->Fallar(QStringLiteral("FROM T"), ProveedorGrabador::Error(-2147217865, QStringLiteral("No existe."), 208));
+    grabador_->Fallar(QStringLiteral("FROM T"),
+                      ProveedorGrabador::Error(-2147217865, QStringLiteral("No existe."), 208));
     EXPECT_THROW(db.BuscaMaximo(QStringLiteral("T"), QStringLiteral("N")), kv::KvExcepcion);
     EXPECT_THROW(db.BuscaMinimo(QStringLiteral("T"), QStringLiteral("N")), kv::KvExcepcion);
     EXPECT_THROW(db.BuscaUltimoCodigo(QStringLiteral("T"), QStringLiteral("N")), kv::KvExcepcion);

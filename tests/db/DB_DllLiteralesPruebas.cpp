@@ -12,17 +12,18 @@ using kv::db::DB_Dll;
 namespace {
 
 class LocaleEspanol {
-public:
+  public:
     LocaleEspanol() : anterior_(QLocale()) { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
     ~LocaleEspanol() { QLocale::setDefault(anterior_); }
 
-private:
+  private:
     QLocale anterior_;
 };
 
 TEST(TextoSQL, DuplicaCadaApostrofe) {
     EXPECT_EQ(kv::db::DuplicarApostrofes(QStringLiteral("D'Alba")), QStringLiteral("D''Alba"));
-    EXPECT_EQ(kv::db::DuplicarApostrofes(QStringLiteral("'; DROP TABLE X --")), QStringLiteral("''; DROP TABLE X --"));
+    EXPECT_EQ(kv::db::DuplicarApostrofes(QStringLiteral("'; DROP TABLE X --")),
+              QStringLiteral("''; DROP TABLE X --"));
     EXPECT_EQ(kv::db::DuplicarApostrofes(QStringLiteral("''")), QStringLiteral("''''"));
     EXPECT_EQ(kv::db::DuplicarApostrofes(QStringLiteral("sin comillas")), QStringLiteral("sin comillas"));
     EXPECT_EQ(kv::db::DuplicarApostrofes(QString()), QString());
@@ -41,7 +42,8 @@ TEST(DB_DllLiterales, NumeroSiempreConPuntoDecimal) {
 
 TEST(DB_DllLiterales, NumeroConCuatroDecimales) {
     EXPECT_EQ(DB_Dll::SQLValue(QVariant(1.23456), QStringLiteral("@")).toString(), QStringLiteral("1.2346"));
-    EXPECT_EQ(DB_Dll::SQLValue(QVariant(QStringLiteral("abc")), QStringLiteral("@")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(DB_Dll::SQLValue(QVariant(QStringLiteral("abc")), QStringLiteral("@")).toString(),
+              QStringLiteral("0"));
 }
 
 TEST(DB_DllLiterales, NulosYComillas) {

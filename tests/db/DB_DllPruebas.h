@@ -8,12 +8,14 @@
 #include <QFile>
 
 #include "ProveedorGrabador.h"
-#include "soporte/PuertoGuionado.h"
-#include "soporte/CarpetasTemporales.h"
 #include "db/DB_Dll.h"
+#include "soporte/CarpetasTemporales.h"
+#include "soporte/PuertoGuionado.h"
 
 // Readable texts in failure messages.
-inline void PrintTo(const QString& texto, std::ostream* salida) { *salida << '"' << texto.toStdString() << '"'; }
+inline void PrintTo(const QString& texto, std::ostream* salida) {
+    *salida << '"' << texto.toStdString() << '"';
+}
 
 namespace kv::pruebas {
 
@@ -21,7 +23,7 @@ inline const QString kCR = QStringLiteral("\r");
 inline const QString kCRLF = QStringLiteral("\r\n");
 
 class DB_DllPrueba : public ::testing::Test {
-protected:
+  protected:
     DB_DllPrueba() : grabador_({QStringLiteral("GRABADOR"), QStringLiteral("ORA_GRABADOR")}) {
         kv::db::DB_Dll::DescartarPrincipal();
         kv::db::DB_Dll::EstablecerVentanaAcceso({});
@@ -46,8 +48,9 @@ protected:
         db.gUsuario = QStringLiteral("ventas");
         db.gUserPassWord = QStringLiteral("clave");
         db.OpenServerADODB(false, 3, QString(), false, false);
-        ASSERT_TRUE(db.gOpenFlag) << (db.gCnn.Errors().Count() ? db.gCnn.Errors().Item(0).descripcion.toStdString()
-                                                                : std::string("sin errores"));
+        ASSERT_TRUE(db.gOpenFlag) << (db.gCnn.Errors().Count()
+                                          ? db.gCnn.Errors().Item(0).descripcion.toStdString()
+                                          : std::string("sin errores"));
         ASSERT_EQ(db.gCnn.State(), kv::db::ado::Abierto);
     }
 

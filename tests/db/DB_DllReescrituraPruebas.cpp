@@ -8,7 +8,7 @@ namespace kv::pruebas {
 namespace {
 
 class Sinonimos : public DB_DllPrueba {
-protected:
+  protected:
     DB_Dll db;
 };
 
@@ -23,14 +23,16 @@ TEST_F(Sinonimos, CadaContextoDeMA_CUENTAS) {
               QStringLiteral("SELECT MAX(SS_MA_CUENTAS.CODIGO) FROM X"));
     EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("SELECT A,MA_CUENTAS.CODIGO FROM X")),
               QStringLiteral("SELECT A,SS_MA_CUENTAS.CODIGO FROM X"));
-    EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("{MA_CUENTAS.CODIGO}")), QStringLiteral("{SS_MA_CUENTAS.CODIGO}"));
+    EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("{MA_CUENTAS.CODIGO}")),
+              QStringLiteral("{SS_MA_CUENTAS.CODIGO}"));
     // Letter case of the statement does not matter.
     EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("select * from ma_cuentas where a=1")),
               QStringLiteral("select * from SS_MA_CUENTAS where a=1"));
 }
 
 TEST_F(Sinonimos, AlPrincipioNoSeReemplaza) {
-    EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("MA_CUENTAS.CODIGO = 1")), QStringLiteral("MA_CUENTAS.CODIGO = 1"));
+    EXPECT_EQ(db.SS_TSinonimos(QStringLiteral("MA_CUENTAS.CODIGO = 1")),
+              QStringLiteral("MA_CUENTAS.CODIGO = 1"));
 }
 
 TEST_F(Sinonimos, NombreQueTerminaLaSentenciaTambienSeRestringe) {
@@ -46,9 +48,10 @@ TEST_F(Sinonimos, TablaCompleta) {
     const QString entrada = QStringLiteral(
         "SELECT * FROM MA_CUENTAS , V_TA_DEPOSITO , V_TA_FAMILIAS , V_TA_CAJAS , AC_CUENTASDIARIO , "
         "AC_CUENTASDIARIO_CCOSTO WHERE 1=1");
-    EXPECT_EQ(db.SS_TSinonimos(entrada),
-              QStringLiteral("SELECT * FROM SS_MA_CUENTAS , SS_V_TA_DEPOSITO , SS_V_TA_FAMILIAS , SS_V_TA_CAJAS , "
-                             "SS_AC_CUENTASDIARIO , SS_AC_CUENTAS_DIARIO_CCOSTO WHERE 1=1"));
+    EXPECT_EQ(
+        db.SS_TSinonimos(entrada),
+        QStringLiteral("SELECT * FROM SS_MA_CUENTAS , SS_V_TA_DEPOSITO , SS_V_TA_FAMILIAS , SS_V_TA_CAJAS , "
+                       "SS_AC_CUENTASDIARIO , SS_AC_CUENTAS_DIARIO_CCOSTO WHERE 1=1"));
 }
 
 TEST_F(Sinonimos, ProgramasQueVenLasTablasReales) {
@@ -80,15 +83,17 @@ TEST_F(Sinonimos, MarcaDeAdministradorEnCuentas) {
 }
 
 TEST_F(Sinonimos, AsientosSoloConConfidencialidad) {
-    const QString sql = QStringLiteral("SELECT * FROM MV_ASIENTOS INNER JOIN MA_CUENTAS ON 1=1 WHERE @Admin_X=1");
-    EXPECT_EQ(db.SS_TSinonimos(sql), QStringLiteral("SELECT * FROM MV_ASIENTOS INNER JOIN MA_CUENTAS ON 1=1 WHERE X=1"));
+    const QString sql =
+        QStringLiteral("SELECT * FROM MV_ASIENTOS INNER JOIN MA_CUENTAS ON 1=1 WHERE @Admin_X=1");
+    EXPECT_EQ(db.SS_TSinonimos(sql),
+              QStringLiteral("SELECT * FROM MV_ASIENTOS INNER JOIN MA_CUENTAS ON 1=1 WHERE X=1"));
     DB_Dll::EstablecerConfidencialidad(true);
     EXPECT_EQ(db.SS_TSinonimos(sql),
               QStringLiteral("SELECT * FROM SS_MV_ASIENTOS INNER JOIN SS_MA_CUENTAS ON 1=1 WHERE X=1"));
 }
 
 class DialectoOracle : public DB_DllPrueba {
-protected:
+  protected:
     DialectoOracle() {
         db.gConnString = QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=ORCL;User Id=u;Password=p;");
     }
@@ -109,8 +114,10 @@ TEST_F(DialectoOracle, UnaPalabra) {
 }
 
 TEST_F(DialectoOracle, TopConWhereYOrderBy) {
-    EXPECT_EQ(db.ORACLE_Dicc(QStringLiteral("SELECT TOP 10 CODIGO FROM MA_ARTICULOS WHERE ACTIVO = 1 ORDER BY CODIGO")),
-              QStringLiteral("SELECT   CODIGO FROM MA_ARTICULOS WHERE ACTIVO = 1   AND ROWNUM <= 10  ORDER BY CODIGO"));
+    EXPECT_EQ(db.ORACLE_Dicc(
+                  QStringLiteral("SELECT TOP 10 CODIGO FROM MA_ARTICULOS WHERE ACTIVO = 1 ORDER BY CODIGO")),
+              QStringLiteral(
+                  "SELECT   CODIGO FROM MA_ARTICULOS WHERE ACTIVO = 1   AND ROWNUM <= 10  ORDER BY CODIGO"));
 }
 
 TEST_F(DialectoOracle, TopSinWhere) {
@@ -147,7 +154,8 @@ TEST_F(DialectoOracle, FechaConFormato103) {
 TEST_F(DialectoOracle, LiteralesDeFecha) {
     EXPECT_EQ(db.ORACLE_Dicc(QStringLiteral("SELECT A FROM T WHERE F >= '1/2/2026' AND N = 'abc'")),
               QStringLiteral("SELECT A FROM T WHERE F >= TO_DATE('01/02/2026','DD/MM/YYYY') AND N = 'abc'"));
-    const QString yaConvertido = QStringLiteral("SELECT A FROM T WHERE F >= TO_DATE('01/02/2026','DD/MM/YYYY')");
+    const QString yaConvertido =
+        QStringLiteral("SELECT A FROM T WHERE F >= TO_DATE('01/02/2026','DD/MM/YYYY')");
     EXPECT_EQ(db.ORACLE_Dicc(yaConvertido), yaConvertido);
 }
 
@@ -157,7 +165,7 @@ TEST_F(DialectoOracle, VacioEsNuloDespuesDelWhere) {
 }
 
 class LoteOracle : public DB_DllPrueba {
-protected:
+  protected:
     void SetUp() override { Abrir(db, true); }
     DB_Dll db;
 };
@@ -167,12 +175,14 @@ TEST_F(LoteOracle, TransaccionYSentencias) {
     grabador_->Afectados(QStringLiteral("UPDATE"), 3);
     grabador_->Olvidar();
     qint32 afectados = 0;
-    db.EjecutaLoteOracle(QStringLiteral("SET NOCOUNT ON\r\nBEGIN TRANSACTION\r\nINSERT INTO T VALUES (1)\r\nGO\r\n"
-                                        "UPDATE T SET A = ISNULL(B,0)\r\nCOMMIT TRANSACTION\r\nGO"),
-                         afectados);
-    EXPECT_EQ(grabador_->Llamadas(),
-              (QStringList{QStringLiteral("Iniciar"), QStringLiteral("Ejecutar INSERT INTO T VALUES (1)"),
-                           QStringLiteral("Ejecutar UPDATE T SET A = NVL(B,0)"), QStringLiteral("Confirmar")}));
+    db.EjecutaLoteOracle(
+        QStringLiteral("SET NOCOUNT ON\r\nBEGIN TRANSACTION\r\nINSERT INTO T VALUES (1)\r\nGO\r\n"
+                       "UPDATE T SET A = ISNULL(B,0)\r\nCOMMIT TRANSACTION\r\nGO"),
+        afectados);
+    EXPECT_EQ(
+        grabador_->Llamadas(),
+        (QStringList{QStringLiteral("Iniciar"), QStringLiteral("Ejecutar INSERT INTO T VALUES (1)"),
+                     QStringLiteral("Ejecutar UPDATE T SET A = NVL(B,0)"), QStringLiteral("Confirmar")}));
     EXPECT_EQ(afectados, 4);
 }
 
@@ -182,9 +192,9 @@ TEST_F(LoteOracle, DeshacerYCondicionalesDescartados) {
     db.EjecutaLoteOracle(QStringLiteral("BEGIN TRANS IF NOT EXISTS (SELECT 1 FROM X) CREATE TABLE X (A INT) "
                                         "ROLLBACK TRANS"),
                          afectados);
-    EXPECT_EQ(grabador_->Llamadas(), (QStringList{QStringLiteral("Iniciar"),
-                                                  QStringLiteral("Ejecutar CREATE TABLE X (A INT)"),
-                                                  QStringLiteral("Deshacer")}));
+    EXPECT_EQ(grabador_->Llamadas(),
+              (QStringList{QStringLiteral("Iniciar"), QStringLiteral("Ejecutar CREATE TABLE X (A INT)"),
+                           QStringLiteral("Deshacer")}));
 }
 
 TEST_F(LoteOracle, SoloSeparadoresNoEjecutaNada) {
@@ -206,7 +216,8 @@ TEST_F(LoteOracle, AvisoUnicoDeOracleSeOlvida) {
 }
 
 TEST_F(LoteOracle, ErrorDeUnaSentenciaLlegaAlLlamador) {
-    grabador_->Fallar(QStringLiteral("DELETE"), ProveedorGrabador::Error(-2147217900, QStringLiteral("ORA-00942"), 942));
+    grabador_->Fallar(QStringLiteral("DELETE"),
+                      ProveedorGrabador::Error(-2147217900, QStringLiteral("ORA-00942"), 942));
     qint32 afectados = 0;
     EXPECT_THROW(db.EjecutaLoteOracle(QStringLiteral("DELETE FROM X"), afectados), kv::KvExcepcion);
 }

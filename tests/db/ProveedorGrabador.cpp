@@ -47,7 +47,7 @@ struct ProveedorGrabador::Estado {
 namespace {
 
 class SesionGrabadora : public kv::db::Sesion {
-public:
+  public:
     SesionGrabadora(std::shared_ptr<ProveedorGrabador::Estado> estado, QString base)
         : estado_(std::move(estado)), base_(std::move(base)) {
         ++estado_->sesionesAbiertas;
@@ -57,7 +57,8 @@ public:
         --estado_->sesionesAbiertas;
     }
 
-    std::vector<ResultadoSentencia> Ejecutar(const QString& lote, const std::vector<QVariant>&, int) override {
+    std::vector<ResultadoSentencia> Ejecutar(const QString& lote, const std::vector<QVariant>&,
+                                             int) override {
         estado_->llamadas << QStringLiteral("Ejecutar ") + lote;
         estado_->sentencias << lote;
         Vivir();
@@ -98,7 +99,8 @@ public:
         Vivir();
         ResultadoSentencia r;
         r.tieneFilas = true;
-        for (const char* c : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME", "ORDINAL_POSITION"})
+        for (const char* c :
+             {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME", "ORDINAL_POSITION"})
             r.columnas.push_back({QString::fromLatin1(c), kv::db::tipo::VarWChar, 128, QString()});
         for (const auto& [t, cols] : estado_->columnas) {
             if (!tabla.isEmpty() && t.compare(tabla, Qt::CaseInsensitive) != 0) continue;
@@ -112,7 +114,7 @@ public:
     QStringList ClavePrimaria(const QString&) override { return {}; }
     QString Origen() const override { return QStringLiteral("Microsoft OLE DB Provider for SQL Server"); }
 
-private:
+  private:
     // Throws when this session lost its link, or loses it now.
     void Vivir() {
         if (!caida_ && estado_->perdidas > 0) {
@@ -201,7 +203,8 @@ ErrorBD ProveedorGrabador::ErrorConexionPerdida() {
     return e;
 }
 
-ErrorBD ProveedorGrabador::Error(qint32 numero, const QString& descripcion, qint32 nativo, const QString& estado) {
+ErrorBD ProveedorGrabador::Error(qint32 numero, const QString& descripcion, qint32 nativo,
+                                 const QString& estado) {
     ErrorBD e;
     e.numero = numero;
     e.descripcion = descripcion;

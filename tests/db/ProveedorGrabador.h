@@ -18,18 +18,19 @@
 namespace kv::pruebas {
 
 class ProveedorGrabador : public kv::db::Proveedor {
-public:
+  public:
     explicit ProveedorGrabador(QStringList servidores = {QStringLiteral("GRABADOR")});
     ~ProveedorGrabador() override;
 
     bool Atiende(const kv::db::ParametrosConexion& parametros) const override;
-    std::unique_ptr<kv::db::Sesion> Abrir(const kv::db::ParametrosConexion& parametros, int tiempoEspera) override;
+    std::unique_ptr<kv::db::Sesion> Abrir(const kv::db::ParametrosConexion& parametros,
+                                          int tiempoEspera) override;
 
     // ---- Script ----
     // `veces` 0: the rule always applies; n: it applies to the next n matching statements.
     void Responder(const QString& fragmento, kv::db::ResultadoSentencia resultado, int veces = 0);
-    void Filas(const QString& fragmento, const QStringList& columnas, std::vector<std::vector<QVariant>> filas,
-               int veces = 0);
+    void Filas(const QString& fragmento, const QStringList& columnas,
+               std::vector<std::vector<QVariant>> filas, int veces = 0);
     void Afectados(const QString& fragmento, qint64 filas, int veces = 0);
     // The statement fails with `error` (a statement error inside the result).
     void Fallar(const QString& fragmento, kv::db::ErrorBD error, int veces = 0);
@@ -62,19 +63,19 @@ public:
 
     struct Estado;
 
-private:
+  private:
     std::shared_ptr<Estado> estado_;
 };
 
 // Registers a recording provider for the life of the object.
 class GrabadorRegistrado {
-public:
+  public:
     explicit GrabadorRegistrado(QStringList servidores = {QStringLiteral("GRABADOR")});
     ~GrabadorRegistrado();
     ProveedorGrabador& operator*() const { return *proveedor_; }
     ProveedorGrabador* operator->() const { return proveedor_.get(); }
 
-private:
+  private:
     std::shared_ptr<ProveedorGrabador> proveedor_;
 };
 
