@@ -394,6 +394,7 @@ void FnReplicar(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const QString s = Texto(argv[0]);
     const qint64 n = sqlite3_value_int64(argv[1]);
     if (n < 0) return sqlite3_result_null(ctx);
+    if (s.isEmpty()) return DevolverTexto(ctx, QString());
     // Like SQL Server with a type that is not max: at most 8000 characters.
     constexpr qint64 kMaximo = 8000;
     QString r;
