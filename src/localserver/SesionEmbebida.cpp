@@ -94,7 +94,8 @@ int Autorizar(void* datos, int accion, const char* a1, const char*, const char*,
         case SQLITE_DROP_INDEX:
         case SQLITE_DROP_TRIGGER:
         case SQLITE_ALTER_TABLE:
-            if (sistema) return negar("ALTER");
+            // The server's own triggers go with their table.
+            if (sistema && !objeto.startsWith(QLatin1String("kv_sys_trg_"))) return negar("ALTER");
             return p.definir ? SQLITE_OK : negar("ALTER");
         case SQLITE_CREATE_TEMP_TABLE:
         case SQLITE_CREATE_TEMP_VIEW:

@@ -92,3 +92,57 @@ TEST_F(AlmacenTest, ElLoginDelAlmacenLeeYEscribeSusTablas) {
 
 }  // namespace
 }  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+// The statements a definition's save, update and delete send, with their effect.
+TEST_F(AlmacenTest, GrabarActualizarYBorrarUnaDefinicion) {
+    auto c = Conectar();
+    CorrerCreacion(*c);
+    auto a = Conectar(QString(), QStringLiteral("KV_ESTADISTICAS"), QStringLiteral("QZ_TABLEROVENTA"));
+    qint32 afectadas = 0;
+    a->Execute(QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) "
+                              "VALUES('Ventas por artículo','DET_ESTV0000','IdArticulo,'' '','' ''',"
+                              "'0x|0x|0x|0x|0x|0x|0x|11|0x|0x|A','111000',10,'Otros')"),
+               &afectadas);
+    EXPECT_EQ(afectadas, 1);
+    const QString crear = QStringList{
+        "CREATE TABLE [dbo].[DET_ESTV0000] (", " [Base] [nvarchar] (50) NOT NULL , ", " [Fecha] [nvarchar] (7) NOT NULL ,",
+        " [Grupo1] [nvarchar] (25) NOT NULL ,", " [Grupo2] [nvarchar] (25) NOT NULL ,", " [Grupo3] [nvarchar] (25) NOT NULL ,",
+        " [Consumo] [float] NULL ,", " [ValorCosto] [money] NULL ,", " [ValorVenta] [money] NULL", " ) ON [PRIMARY]",
+        "ALTER TABLE [dbo].[DET_ESTV0000] WITH NOCHECK ADD", " CONSTRAINT [PK_DET_ESTV0000] PRIMARY KEY  NONCLUSTERED",
+        " (", " [Base],", " [Fecha],", " [Grupo1],", " [Grupo2],", " [Grupo3]", " )  ON [PRIMARY]"}
+                              .join(QStringLiteral("\r\n"));
+    Lote(*a, crear);
+    // The table-schema listing that names the next statistic table sees it.
+    auto tablas = a->OpenSchema(kv::db::ado::EsquemaTablas);
+    QStringList det;
+    while (!tablas->EOF_()) {
+        if (tablas->Valor(QStringLiteral("Table_Type")).toString() == QLatin1String("TABLE") &&
+            tablas->Valor(QStringLiteral("TABLE_NAME")).toString().contains(QLatin1String("DET_ESTV"), Qt::CaseInsensitive))
+            det << tablas->Valor(QStringLiteral("TABLE_NAME")).toString();
+        tablas->MoveNext();
+    }
+    EXPECT_EQ(det, QStringList{QStringLiteral("DET_ESTV0000")});
+
+    a->Execute(QStringLiteral("UPDATE CAB_ESTV SET CAMPOS ='IdArticulo,IdVendedor,'' ''', ORDEN='0x|A', "
+                              "TOTALIZADORES='100000', [TOP]=5, TOPOTROS='Resto' WHERE NOMBRE='Ventas por artículo'"),
+               &afectadas);
+    EXPECT_EQ(afectadas, 1);
+    const auto f = Filas(*a, QStringLiteral("SELECT Campos, [TOP], TopOtros FROM CAB_ESTV WHERE Nombre = 'VENTAS POR ARTÍCULO'"));
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0][0].toString(), QStringLiteral("IdArticulo,IdVendedor,' '"));
+    EXPECT_EQ(f[0][1].toInt(), 5);
+    a->Execute(QStringLiteral("DELETE CAB_ESTV WHERE NOMBRE='Ventas por artículo'"), &afectadas);
+    EXPECT_EQ(afectadas, 1);
+    Lote(*a, QStringLiteral("DROP TABLE DET_ESTV0000"));
+    EXPECT_EQ(Valor(*a, QStringLiteral("SELECT count(*) FROM CAB_ESTV")).toInt(), 0);
+    EXPECT_EQ(PrimerError(*a, QStringLiteral("SELECT * FROM DET_ESTV0000")), 208);
+    // The name is free again, with a clean catalog.
+    Lote(*a, crear);
+    EXPECT_EQ(a->ClavePrimaria(QStringLiteral("DET_ESTV0000")).size(), 5);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
