@@ -114,9 +114,11 @@ void GrabaCfgKV(const QString& clave, const QString& valor, const QString& valor
             {
                 [&] {
                     sentencia = QStringLiteral("SELECT * FROM ") + TablaConfiguracion() +
-                                QStringLiteral(" with(nolock)  WHERE CLAVE = '") + kv::db::DuplicarApostrofes(clave) +
-                                QStringLiteral("'");
+                                QStringLiteral(" with(nolock)  WHERE CLAVE = '") +
+                                kv::db::DuplicarApostrofes(clave.trimmed()) + QStringLiteral("'");
                 },
+                // Looked up by the key as it is stored (trimmed), so a padded key
+                // updates its row instead of failing on a second one.
                 [&] { base.AbrirRecordset(sentencia, rs, &base.gCnn, 2, 3); },
                 [&] {
                     if (rs.BOF() && rs.EOF_())
