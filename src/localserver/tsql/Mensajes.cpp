@@ -106,6 +106,18 @@ QString DivisionCero() {
     return QStringLiteral("Error de división entre cero.");
 }
 
+QString NoAgrupadaSeleccion(const QString& columna) {
+    return QStringLiteral("La columna '%1' de la lista de selección no es válida, porque no está contenida "
+                          "en una función de agregado ni en la cláusula GROUP BY.")
+        .arg(columna);
+}
+
+QString NoAgrupadaOrden(const QString& columna) {
+    return QStringLiteral("La columna \"%1\" no es válida en la cláusula ORDER BY porque no está contenida "
+                          "en una función de agregado ni en la cláusula GROUP BY.")
+        .arg(columna);
+}
+
 QString Truncado() {
     return QStringLiteral("Los datos de cadena o binarios se truncarían.");
 }

@@ -30,6 +30,8 @@ inline constexpr int kRollbackSinBegin = 3903;
 inline constexpr int kBaseNoAbre = 4060;
 inline constexpr int kDesbordamiento = 8115;
 inline constexpr int kDivisionCero = 8134;
+inline constexpr int kNoAgrupadaSeleccion = 8120;
+inline constexpr int kNoAgrupadaOrden = 8127;
 inline constexpr int kTruncado = 8152;
 inline constexpr int kLoginYaExiste = 15025;
 inline constexpr int kInicioSesion = 18456;
@@ -79,6 +81,10 @@ QString BaseNoAbre(const QString& base);
 QString Desbordamiento(const QString& tipo);
 // 8134
 QString DivisionCero();
+// 8120: a column of a grouped query's select list neither grouped nor aggregated.
+QString NoAgrupadaSeleccion(const QString& columna);
+// 8127: the same in ORDER BY.
+QString NoAgrupadaOrden(const QString& columna);
 // 8152
 QString Truncado();
 // 15025

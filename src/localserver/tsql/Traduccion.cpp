@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include "localserver/tsql/Division.h"
@@ -148,6 +149,28 @@ private:
     int fin_;
     int anidamiento_ = 0;
 
+    // Column references of one SELECT level, to refuse what SQL Server refuses
+    // in grouped queries: a column outside every aggregate that is not grouped.
+    struct Referencia {
+        QString escrita;  // as written, with its qualifier
+        QString nombre;   // the column's own name, lower case
+    };
+    struct Ambito {
+        int enAgregado = 0;
+        bool usaAgregados = false;
+        std::vector<Referencia>* destino = nullptr;
+    };
+    std::vector<Ambito> ambitos_;
+    void AnotarColumna(const QStringList& partes) {
+        if (ambitos_.empty()) return;
+        Ambito& a = ambitos_.back();
+        if (a.enAgregado > 0 || !a.destino) return;
+        QStringList escritas;
+        for (const QString& q : partes)
+            if (!q.isEmpty()) escritas << q;
+        a.destino->push_back({escritas.join(QLatin1Char('.')), partes.last().toLower()});
+    }
+
     // ---- reading ----
     bool Fin() const { return p_ >= fin_; }
     const Token& Actual() const {
@@ -231,12 +254,21 @@ private:
     struct InfoConsulta {
         QString tablaUnica;
     };
+    // What ORDER BY needs to know of the SELECT level it sorts.
+    struct Agrupacion {
+        bool agrupada = false;          // GROUP BY or aggregates in the select list
+        QStringList expresiones;        // GROUP BY expressions, lower case
+        QSet<QString> columnas;         // grouped bare columns, lower case
+        QSet<QString> alias;            // select list names, lower case
+        QString tabla;                  // the only table, for messages
+    };
+    void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs, bool ordenar);
     QString Consulta(InfoConsulta* info = nullptr);
-    QString NucleoSelect(InfoConsulta* info, QString* limite);
+    QString NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion);
     QString ListaFrom(InfoConsulta* info);
     QString FuenteTabla(int* fuentes, QString* unica);
     void SaltarSugerencias();
-    QString OrdenarPor();
+    QString OrdenarPor(const Agrupacion* agrupacion);
 
     // ---- statements ----
     Sentencia Nueva(int clase) const;
@@ -702,6 +734,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         if (lista.size() < minimo || lista.size() > maximo) Fallar();
     };
 
+    const bool agregado = n == QLatin1String("count") || n == QLatin1String("count_big") || n == QLatin1String("sum") ||
+                          n == QLatin1String("avg") || n == QLatin1String("min") || n == QLatin1String("max");
+    if (agregado && !ambitos_.empty()) {
+        ++ambitos_.back().enAgregado;
+        ambitos_.back().usaAgregados = true;
+    }
     if (n == QLatin1String("count") || n == QLatin1String("count_big")) {
         if (TomarSimbolo("*")) {
             r.sql = QStringLiteral("count(*)");
@@ -829,6 +867,7 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         }
     }
     ExigirSimbolo(")");
+    if (agregado && !ambitos_.empty()) --ambitos_.back().enAgregado;
     Salir();
     return r;
 }
@@ -955,6 +994,7 @@ Expr Traductor::Primaria() {
     if (citadas.size() == 3 && partes[0].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) citadas.removeFirst();
     r.sql = citadas.join(QLatin1Char('.'));
     r.columna = true;
+    AnotarColumna(partes);
     return r;
 }
 
@@ -1056,10 +1096,30 @@ QString Traductor::ListaFrom(InfoConsulta* info) {
     return sql;
 }
 
-QString Traductor::OrdenarPor() {
+void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
+                                  bool ordenar) {
+    if (!g.agrupada) return;
+    if (g.expresiones.contains(sql.toLower())) return;
+    if (ordenar && (g.alias.contains(sql.toLower()) || QRegularExpression(QStringLiteral("^\\d+$")).match(sql).hasMatch())) {
+        return;
+    }
+    for (const Referencia& r : refs) {
+        if (g.columnas.contains(r.nombre)) continue;
+        QString nombre = r.escrita;
+        if (!nombre.contains(QLatin1Char('.')) && !g.tabla.isEmpty()) nombre = g.tabla + QLatin1Char('.') + nombre;
+        if (ordenar) throw ErrorTSQL(mensajes::kNoAgrupadaOrden, mensajes::NoAgrupadaOrden(nombre), Actual().linea);
+        throw ErrorTSQL(mensajes::kNoAgrupadaSeleccion, mensajes::NoAgrupadaSeleccion(nombre), Actual().linea);
+    }
+}
+
+QString Traductor::OrdenarPor(const Agrupacion* agrupacion) {
     QStringList items;
     do {
+        std::vector<Referencia> refs;
+        ambitos_.push_back(Ambito{0, false, &refs});
         Expr e = Expresion();
+        ambitos_.pop_back();
+        if (agrupacion) ComprobarAgrupado(*agrupacion, e.sql, refs, true);
         QString item = e.columna || e.tipo == TipoValor::Numero ? e.sql : Colacionar(e);
         if (Tomar("DESC")) {
             item += QLatin1String(" DESC");
@@ -1071,8 +1131,18 @@ QString Traductor::OrdenarPor() {
     return QLatin1String(" ORDER BY ") + items.join(QLatin1String(", "));
 }
 
-QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
+QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion) {
     Exigir("SELECT");
+    struct Quitar {
+        std::vector<Ambito>& pila;
+        ~Quitar() { pila.pop_back(); }
+    } quitar{ambitos_};
+    ambitos_.push_back(Ambito{});
+    Agrupacion propia;
+    Agrupacion& g = agrupacion ? *agrupacion : propia;
+    std::vector<std::vector<Referencia>> referencias;
+    QStringList sqlItems;
+    bool hayAsterisco = false;
     QString sql = QStringLiteral("SELECT ");
     bool distinto = false;
     if (Tomar("DISTINCT")) {
@@ -1109,12 +1179,14 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
         if (EsSimbolo("*")) {
             ++p_;
             items << QStringLiteral("*");
+            hayAsterisco = true;
             continue;
         }
         if (EsIdentificador(Actual()) && Siguiente().EsSimbolo(".") && Siguiente(2).EsSimbolo("*")) {
             const QString tabla = Identificador();
             p_ += 2;
             items << CitarNombre(tabla) + QLatin1String(".*");
+            hayAsterisco = true;
             continue;
         }
         QString alias;
@@ -1125,7 +1197,11 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
             conAlias = true;
         }
         const int inicioExpr = p_;
+        referencias.emplace_back();
+        ambitos_.back().destino = &referencias.back();
         Expr e = Expresion();
+        ambitos_.back().destino = nullptr;
+        sqlItems << e.sql;
         const int finExpr = p_;
         if (!conAlias) {
             if (Tomar("AS")) {
@@ -1154,6 +1230,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
             conAlias = true;
         }
         if (conAlias) item += QLatin1String(" AS ") + CitarNombre(alias);
+        g.alias.insert(alias.toLower());
         Q_UNUSED(inicio);
         items << item;
     } while (TomarSimbolo(","));
@@ -1165,20 +1242,32 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite) {
         ++p_;
         Exigir("BY");
         QStringList grupos;
+        g.agrupada = true;
         do {
-            Expr g = Expresion();
-            grupos << (g.columna || g.tipo == TipoValor::Numero ? g.sql : Colacionar(g));
+            const int inicioGrupo = p_;
+            Expr e = Expresion();
+            grupos << (e.columna || e.tipo == TipoValor::Numero ? e.sql : Colacionar(e));
+            g.expresiones << e.sql.toLower();
+            if (e.columna) g.columnas.insert(t_[p_ - 1].Nombre().toLower());
+            Q_UNUSED(inicioGrupo);
         } while (TomarSimbolo(","));
         sql += QLatin1String(" GROUP BY ") + grupos.join(QLatin1String(", "));
     }
+    if (ambitos_.back().usaAgregados) g.agrupada = true;
     if (Tomar("HAVING")) sql += QLatin1String(" HAVING ") + Expresion().sql;
+    if (info) g.tabla = info->tablaUnica;
+    // A grouped query names in its select list only grouped columns, or columns inside aggregates.
+    if (g.agrupada && !hayAsterisco) {
+        for (size_t k = 0; k < referencias.size(); ++k) ComprobarAgrupado(g, sqlItems[static_cast<int>(k)], referencias[k], false);
+    }
     return sql;
 }
 
 QString Traductor::Consulta(InfoConsulta* info) {
     QString limite;
     InfoConsulta propia;
-    QString sql = NucleoSelect(info ? info : &propia, &limite);
+    Agrupacion agrupacion;
+    QString sql = NucleoSelect(info ? info : &propia, &limite, &agrupacion);
     bool compuesta = false;
     auto conLimite = [](const QString& s, const QString& lim) -> QString {
         if (lim.isEmpty() || lim == QLatin1String("+")) return s;
@@ -1199,7 +1288,7 @@ QString Traductor::Consulta(InfoConsulta* info) {
         compuesta = true;
         QString limiteBrazo;
         InfoConsulta otra;
-        QString brazo = NucleoSelect(&otra, &limiteBrazo);
+        QString brazo = NucleoSelect(&otra, &limiteBrazo, nullptr);
         if (!limiteBrazo.isEmpty() && limiteBrazo != QLatin1String("+")) {
             brazo = QLatin1String("SELECT * FROM (") + conLimite(brazo, limiteBrazo) + QLatin1Char(')');
         }
@@ -1210,7 +1299,7 @@ QString Traductor::Consulta(InfoConsulta* info) {
         ++p_;
         Exigir("BY");
         Entrar();
-        sql += OrdenarPor();
+        sql += OrdenarPor(compuesta ? nullptr : &agrupacion);
         Salir();
     }
     if (!compuesta) sql = conLimite(sql, limite);
