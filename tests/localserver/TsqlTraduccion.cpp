@@ -267,29 +267,3 @@ TEST(TsqlErrores, MensajesDelServidor) {
     EXPECT_EQ(mensajes::NuloNoAdmitido(QStringLiteral("c"), QStringLiteral("B.dbo.T"), QStringLiteral("INSERT")),
               QStringLiteral("No se puede insertar el valor NULL en la columna 'c', tabla 'B.dbo.T'. La columna no admite valores NULL. Error de INSERT."));
 }
-
-TEST(TsqlErrores, ConsultaAgrupadaConColumnaSinAgrupar) {
-    // The "Fecha" ordering criterion in the chart query: SQL Server refuses it.
-    ErrorTSQL e = ErrorDe(QStringLiteral(
-        "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS VALORVENTA,grupo1,grupo2,grupo3 "
-        "FROM DET_ESTV0000  Where BASE ='E1'  AND (FECHA ='1/2024' )  GROUP BY GRUPO1, GRUPO2, GRUPO3 "
-        " ORDER BY Convert(datetime,'01/' + Fecha) ASC, Grupo1 ASC"));
-    EXPECT_EQ(e.numero(), 8127);
-    EXPECT_EQ(e.mensaje(), QStringLiteral("La columna \"DET_ESTV0000.Fecha\" no es válida en la cláusula ORDER BY porque no está "
-                                          "contenida en una función de agregado ni en la cláusula GROUP BY."));
-
-    e = ErrorDe(QStringLiteral("SELECT Base, COUNT(*) FROM MA_EMPRESAS"));
-    EXPECT_EQ(e.numero(), 8120);
-    EXPECT_EQ(e.mensaje(), QStringLiteral("La columna 'MA_EMPRESAS.Base' de la lista de selección no es válida, porque no está "
-                                          "contenida en una función de agregado ni en la cláusula GROUP BY."));
-
-    // What SQL Server accepts stays accepted.
-    EXPECT_NO_THROW(TraducirLote(QStringLiteral(
-        "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORVENTA) AS VALORVENTA, grupo1 FROM D GROUP BY GRUPO1 "
-        "ORDER BY ValorVenta DESC, (((SUM(ValorVenta) -SUM(ValorCosto))/SUM(ValorCosto))*100) DESC, Grupo1 ASC")));
-    EXPECT_NO_THROW(TraducirLote(QStringLiteral("SELECT ltrim(g) AS x, count(*) FROM D GROUP BY LTRIM(g) ORDER BY 1")));
-    EXPECT_NO_THROW(TraducirLote(QStringLiteral("SELECT MAX(Codigo) AS MAYOR FROM T WHERE Nombre = 'x'")));
-    EXPECT_NO_THROW(TraducirLote(QStringLiteral(
-        "SELECT b.IdFamilia, (SELECT MAX(a.IdFamilia) FROM F a WHERE a.IdFamilia < b.IdFamilia) AS p FROM F b")));
-    EXPECT_NO_THROW(TraducirLote(QStringLiteral("SELECT d.x, COUNT(*) FROM D d GROUP BY d.x ORDER BY d.x")));
-}
