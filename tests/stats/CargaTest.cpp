@@ -226,3 +226,25 @@ TEST_F(CargaPrueba, MesesImposiblesNoCarganNada) {
               QString::fromUtf8("El mes desde (4/2024) es posterior al mes hasta (1/2024): no se cargaron datos."));
     EXPECT_EQ(puerto->Mensajes()[0].titulo, "Aviso al usuario");
 }
+
+TEST_F(CargaPrueba, MuchosGruposNoActualizanElProgresoPorFila) {
+    for (int lote = 0; lote < 10; ++lote) {
+        QStringList valores;
+        for (int i = 0; i < 500; ++i)
+            valores << QStringLiteral("('NORTE','1/2024','Z%1',' ',' ',-1,-1,-2)").arg(lote * 500 + i, 5, 10, QLatin1Char('0'));
+        entorno_->Ejecutar("KV_ESTADISTICAS", "INSERT INTO " + tabla_ +
+                                                  " (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES " +
+                                                  valores.join(','));
+    }
+    PuertoGuionado puerto;
+    puerto->ProcesarEventosReales(false);
+    ModeloGrafico modelo;
+    kv::db::Recordset grilla;
+    const auto r = CargarEstadistica(entorno_->Almacen(), Entrada(), modelo, grilla);
+    ASSERT_FALSE(r.sinDatos);
+    ASSERT_EQ(modelo.Filas(), 6);
+    EXPECT_DOUBLE_EQ(modelo.valores[5][0], 3 + 2 + 1 + 1 + 5000);
+    EXPECT_GE(puerto->ActualizacionesProgreso(), 1);
+    EXPECT_LT(puerto->ActualizacionesProgreso(), 100);  // 5008 groups, a few updates a second
+    EXPECT_LT(puerto->VecesProcesarEventos(), 100);
+}
