@@ -11,6 +11,7 @@
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "stats/AlmacenEstadisticas.h"
+#include "stats/frmKv_EstV.h"
 #include "util/InteraccionConsola.h"
 #include "util/InteraccionQt.h"
 
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
     kv::stats::CrearBaseEstadisticas(erp);
 
+    if (conPantalla) { int estado = 0; { kv::stats::frmKv_EstV ventana(erp); ventana.show(); estado = app.exec(); } kv::core::CerrarConexiones(); return estado; }
     // The main statistics window takes over here once it is wired in.
     std::fputs(kv::core::MensajeSinPantalla(servidor, base, usuario).toUtf8().constData(), stdout);
     std::fflush(stdout);
