@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -199,15 +200,18 @@ public:
         if (it != porPlegado_.end()) return it->second;
         const int id = int(valores_.size());
         valores_.push_back(valor);
+        plegados_.push_back(plegado);
         porPlegado_.emplace(std::move(plegado), id);
         return id;
     }
     const QString& Valor(int id) const { return valores_[size_t(id)]; }
+    const std::string& Plegado(int id) const { return plegados_[size_t(id)]; }
 
 private:
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
+    std::vector<std::string> plegados_;
 };
 
 // Month of an ISO datetime text without leaving UTF-8: year*12 + month-1, or -1.
@@ -497,7 +501,35 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         QHash<int, QByteArray> meses;
         std::vector<QByteArray> valores[3];
         std::int64_t cuenta = 0;
-        for (const auto& [clave, acumulado] : grupos) {
+        // Rows go in in the order of the table's key, so each insert lands next
+        // to the previous one in the key's index instead of anywhere in it.
+        for (const auto& g : grupos)
+            if (!meses.contains(g.first.mes)) meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
+        auto plegadoNivel = [&](const ClaveGrupo& c, int n) -> std::string_view {
+            if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
+                const QByteArray& m = *meses.constFind(c.mes);
+                return std::string_view(m.constData(), size_t(m.size()));
+            }
+            return diccionarios[n].Plegado(c.k[n]);
+        };
+        std::vector<const std::pair<const ClaveGrupo, Acumulado>*> orden;
+        orden.reserve(grupos.size());
+        for (const auto& g : grupos) orden.push_back(&g);
+        std::sort(orden.begin(), orden.end(), [&](const auto* a, const auto* b) {
+            if (a->first.mes != b->first.mes) {
+                const QByteArray& ma = *meses.constFind(a->first.mes);
+                const QByteArray& mb = *meses.constFind(b->first.mes);
+                return ma < mb;
+            }
+            for (int n = 0; n < 3; ++n) {
+                const int c = plegadoNivel(a->first, n).compare(plegadoNivel(b->first, n));
+                if (c != 0) return c < 0;
+            }
+            return false;
+        });
+        for (const auto* entrada : orden) {
+            const ClaveGrupo& clave = entrada->first;
+            const Acumulado& acumulado = entrada->second;
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
             auto im = meses.find(clave.mes);
             if (im == meses.end()) im = meses.insert(clave.mes, TextoDeCodigoMes(clave.mes).toUtf8());
@@ -513,7 +545,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                     if (cache[id].isNull()) cache[id] = diccionarios[n].Valor(clave.k[n]).toUtf8();
                     texto = cache[id];
                 }
-                sqlite3_bind_text(st, 3 + n, texto.constData(), int(texto.size()), SQLITE_TRANSIENT);
+                // The cache keeps the text alive until the row is written.
+                sqlite3_bind_text(st, 3 + n, texto.constData(), int(texto.size()), SQLITE_STATIC);
             }
             if (acumulado.hayConsumo)
                 sqlite3_bind_double(st, 6, double(acumulado.consumo));
