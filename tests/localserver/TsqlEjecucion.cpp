@@ -360,3 +360,27 @@ TEST(TsqlFechas, TextoAFechaISO) {
     EXPECT_TRUE(TextoAFechaISO(QStringLiteral("#01/02/2024#")).isEmpty());
     EXPECT_TRUE(TextoAFechaISO(QStringLiteral("01/02/2024 25:00")).isEmpty());
 }
+
+TEST_F(TsqlEjecucion, SentenciasDeConfiguracionBusquedasYAcceso) {
+    ASSERT_TRUE(bd.TSQL(QStringLiteral(
+        "CREATE TABLE TA_MENU (Clave nvarchar(20) NOT NULL PRIMARY KEY, Proceso nvarchar(100) NULL, Nombre nvarchar(100) NULL)\n"
+        "CREATE TABLE TA_TAREAS (USUARIO nvarchar(50) NOT NULL, TAREA nvarchar(20) NOT NULL, PRIMARY KEY (USUARIO, TAREA))\n"
+        "INSERT INTO TA_MENU VALUES ('M1', 'C:\\KV\\KV_ESTV.EXE', 'Estadísticas')\n"
+        "INSERT INTO TA_TAREAS VALUES ('ANA', 'm1')")).error.isEmpty());
+    // The task lookup: a blank before the closing quote, and the process matched with LIKE.
+    const Resultado tarea = bd.TSQL(QStringLiteral(
+        "SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre  FROM TA_TAREAS  with(nolock) INNER JOIN TA_MENU ON "
+        "TA_TAREAS.TAREA = TA_MENU.Clave  WHERE (TA_TAREAS.USUARIO = 'ana ') AND (TA_MENU.Proceso LIKE '%kv_estv%')"));
+    ASSERT_TRUE(tarea.error.isEmpty()) << qPrintable(tarea.error);
+    ASSERT_EQ(tarea.filas.size(), 1u);
+    EXPECT_EQ(tarea.columnas, (QStringList{QStringLiteral("USUARIO"), QStringLiteral("Proceso"), QStringLiteral("Clave"), QStringLiteral("Nombre")}));
+    EXPECT_EQ(tarea.Valor(0, 3).toString(), QStringLiteral("Estadísticas"));
+
+    // Lookups of the database class.
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT TOP 1  * FROM TA_MENU with(nolock)  WHERE LTRIM(RTRIM(Nombre)) ='ESTADÍSTICAS'")).filas.size(), 1u);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT * FROM TA_MENU with(nolock)   WHERE Clave ='m1'")).filas.size(), 1u);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT MAX(Clave) AS MAYOR FROM TA_MENU WHERE Proceso like '%EXE'")).Valor().toString(), QStringLiteral("M1"));
+    EXPECT_TRUE(bd.TSQL(QStringLiteral("SELECT MIN(Clave) AS MENOR FROM TA_MENU  with(nolock)  WHERE Clave = 'x'")).Valor().isNull());
+    EXPECT_THROW(bd.TSQL(QStringLiteral("SELECT TOP 1000 Nombre,Clave, FROM TA_MENU")), ErrorTSQL);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT TOP 1000 Clave,Nombre FROM TA_MENU  with(nolock)  WHERE  (Nombre like 'est%') ORDER BY Nombre")).filas.size(), 1u);
+}
