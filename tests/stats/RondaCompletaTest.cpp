@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 #include <map>
 
@@ -197,4 +198,45 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     EXPECT_EQ(correr({"--informe", "X", "--desde", "13/2024", conexion}), 2);
     EXPECT_EQ(correr({"--informe", "X", "--color", "rojo", conexion}), 2);
     EXPECT_EQ(correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"}), 3);
+}
+
+TEST_F(RondaCompleta, AgrupadaPorMesSumaTodasLasVentas) {
+    PuertoGuionado puerto;
+    puerto.PermitirInesperados();
+    Definicion d;
+    d.grupos[static_cast<size_t>(IndiceCatalogo("Fecha"))] = true;
+    d.top = "100";
+    d.totales = {true, false, true, false, false, true};
+    EstadoDefinicion estado;
+    estado.nombre = "Por mes";
+    estado.modo = ModoGrabacion::Nuevo;
+    kv::db::DB_Dll empresa;
+    ASSERT_TRUE(GrabarEstadistica(entorno_->Almacen(), d, estado, [&](const QString& tabla) {
+        ReconstruirEstadistica(entorno_->Almacen(), tabla, empresa);
+    }));
+    Definicion leida;
+    EstadoDefinicion estadoLeido;
+    ASSERT_TRUE(BuscarDefinicion(entorno_->Almacen(), "Por mes", leida, estadoLeido));
+    EXPECT_EQ(estadoLeido.titulos[0], "Fecha");
+    const EntradaCarga entrada = EntradaDeInforme(leida, estadoLeido, OpcionesInforme{}, {"NORTE"}, 2);
+    ModeloGrafico modelo;
+    kv::db::Recordset grilla;
+    CargarEstadistica(entorno_->Almacen(), entrada, modelo, grilla);
+    ASSERT_GT(modelo.Filas(), 12);
+    ASSERT_LE(modelo.Filas(), 24);
+    const QRegularExpression mes("^\\d{1,2}/\\d{4} ");
+    double consumo = 0, venta = 0, utilidad = 0;
+    for (int i = 0; i < modelo.Filas(); ++i) {
+        EXPECT_TRUE(mes.match(modelo.etiquetas[i]).hasMatch()) << modelo.etiquetas[i].toStdString();
+        consumo += modelo.valores[i][0];
+        venta += modelo.valores[i][1];
+        utilidad += modelo.valores[i][2];
+    }
+    const auto total = entorno_->Filas("NORTE", "SELECT SUM(Cantidad), SUM(Cantidad*CostoUnitario), SUM(Cantidad*PrecioUnitario) "
+                                                "FROM MV_STOCK WHERE TipoMovimiento = 'VTA'");
+    ASSERT_EQ(total.size(), 1u);
+    // Every month sums the same sign (sales are negative), so the absolute values add up.
+    EXPECT_NEAR(consumo, std::fabs(total[0][0].toDouble()), 0.01 * modelo.Filas());
+    EXPECT_NEAR(venta, std::fabs(total[0][2].toDouble()), 0.01 * modelo.Filas());
+    EXPECT_NEAR(utilidad, std::fabs(total[0][2].toDouble()) - std::fabs(total[0][1].toDouble()), 0.01 * modelo.Filas());
 }
