@@ -50,8 +50,8 @@ struct AjustesSistema {
     bool maderera = false;
     QString madTiras, madP2, madML, madM2, madHojas, madMLP2, madM2P2, madMLM2;
     QString cuentaCentroDistribucion;
-    qint64 maxDto = 0;           // four implied decimals
-    qint64 maxDtoProforma = 0;   // four implied decimals
+    qint64 maxDto = 0;          // four implied decimals
+    qint64 maxDtoProforma = 0;  // four implied decimals
     bool pideClaveStockNegativo = false;
     bool pideClaveMarkUpBase = false;
     bool pideClaveLimiteCredito = false;

@@ -47,26 +47,27 @@ QString LeerClave(DB_Dll& base, const QString& clave, QString* valorAux, const Q
     QString auxiliar;
     Recordset rs;
     QString sentencia;
-    const bool completo = EjecutarPasos(
-        {
-            [&] { sentencia = SentenciaLeerClave(TablaConfiguracion(), clave); },
-            [&] { base.AbrirRecordset(sentencia, rs, nullptr, 0, 1); },
-            [&] {
-                if (rs.BOF()) {
-                    valor = QStringLiteral(" ");
-                    auxiliar.clear();
-                } else {
-                    valor = SinNulo(rs.Valor(QStringLiteral("Valor")));
-                    auxiliar = SinNulo(rs.Valor(QStringLiteral("ValorAux")));
-                }
-            },
-            [&] { base.CierraRecordset(rs); },
-            [&] {
-                if (clave.compare(QLatin1String("THEME"), Qt::CaseInsensitive) == 0 && valor.trimmed().isEmpty())
-                    valor = QStringLiteral("1");
-            },
-        },
-        ManejadorLector(rutina));
+    const bool completo =
+        EjecutarPasos({
+                          [&] { sentencia = SentenciaLeerClave(TablaConfiguracion(), clave); },
+                          [&] { base.AbrirRecordset(sentencia, rs, nullptr, 0, 1); },
+                          [&] {
+                              if (rs.BOF()) {
+                                  valor = QStringLiteral(" ");
+                                  auxiliar.clear();
+                              } else {
+                                  valor = SinNulo(rs.Valor(QStringLiteral("Valor")));
+                                  auxiliar = SinNulo(rs.Valor(QStringLiteral("ValorAux")));
+                              }
+                          },
+                          [&] { base.CierraRecordset(rs); },
+                          [&] {
+                              if (clave.compare(QLatin1String("THEME"), Qt::CaseInsensitive) == 0 &&
+                                  valor.trimmed().isEmpty())
+                                  valor = QStringLiteral("1");
+                          },
+                      },
+                      ManejadorLector(rutina));
     if (!completo) {
         try {
             if (rs.State() != 0) rs.Close();
@@ -83,8 +84,8 @@ QString LeerClave(DB_Dll& base, const QString& clave, QString* valorAux, const Q
 QString SentenciaLeerClave(const QString& tabla, const QString& clave) {
     const QString recortada = clave.trimmed();
     QString sentencia = QStringLiteral("SELECT VALOR, valoraux FROM ") + tabla +
-                        QStringLiteral(" with(nolock)  WHERE CLAVE = '") + kv::db::DuplicarApostrofes(recortada) +
-                        QStringLiteral("'");
+                        QStringLiteral(" with(nolock)  WHERE CLAVE = '") +
+                        kv::db::DuplicarApostrofes(recortada) + QStringLiteral("'");
     if (recortada.compare(QLatin1String("[FECHA DESDE]"), Qt::CaseInsensitive) == 0 ||
         recortada.compare(QLatin1String("[FECHA HASTA]"), Qt::CaseInsensitive) == 0)
         sentencia = sentencia.toUpper();
@@ -156,7 +157,8 @@ bool BanderaNoNO(const QString& valor) {
 
 qint16 NumeroCorto(const QString& valor, qint16 siFalla) {
     const double numero = std::round(NumeroInicial(valor));
-    if (numero < std::numeric_limits<qint16>::min() || numero > std::numeric_limits<qint16>::max()) return siFalla;
+    if (numero < std::numeric_limits<qint16>::min() || numero > std::numeric_limits<qint16>::max())
+        return siFalla;
     return static_cast<qint16>(numero);
 }
 
@@ -180,11 +182,17 @@ void CargarConfiguracion(const QString& carpeta) {
         const std::vector<PasoAtrapado> pasos = {
             [] { std::srand(static_cast<unsigned>(QTime::currentTime().msecsSinceStartOfDay())); },
             [&] { a.tablaConfiguracion = QStringLiteral("ta_configuracion"); },
-            [&] { a.mostrarStockEnConsultas = BanderaSI(SinNulo(Cfg(QStringLiteral("MostrarStockenConsultas")))); },
+            [&] {
+                a.mostrarStockEnConsultas =
+                    BanderaSI(SinNulo(Cfg(QStringLiteral("MostrarStockenConsultas"))));
+            },
             [&] { a.tituloClientes = Cfg(QStringLiteral("TituloClientes")).trimmed(); },
             [&] { a.tituloProveedores = Cfg(QStringLiteral("TituloProveedores")).trimmed(); },
             [&] { a.archivoTareas = carpeta + QStringLiteral("KVDOCTareas.krv"); },
-            [&] { a.exigeClaveConsultaLikeArticulos = BanderaSI(Cfg(QStringLiteral("EXIGECLAVECONSULTALIKEARTICULOS"))); },
+            [&] {
+                a.exigeClaveConsultaLikeArticulos =
+                    BanderaSI(Cfg(QStringLiteral("EXIGECLAVECONSULTALIKEARTICULOS")));
+            },
             [&] { a.usaConsultaLike = BanderaSI(Cfg(QStringLiteral("UsaConsultaLike"))); },
             [&] { a.cantidadDecimales = Cfg(QStringLiteral("CantidadDecimales")); },
             [&] {
@@ -201,23 +209,24 @@ void CargarConfiguracion(const QString& carpeta) {
                 if (a.usuarioActual.isEmpty()) a.usuarioActual = DB_Dll::Principal().gUsuario;
                 DB_Dll& base = DB_Dll::Principal();
                 Recordset rs;
-                QString sentencia = QStringLiteral("Select * from ta_usuarios  with(nolock)  where Nombre = '") +
-                                    kv::db::DuplicarApostrofes(a.usuarioActual) + QStringLiteral("'");
-                EjecutarPasos(
-                    {
-                        [&] { base.AbrirRecordset(sentencia, rs, nullptr, 0, 1); },
-                        [&] {
-                            if (rs.State() != 0 && !rs.EOF_()) {
-                                a.unidadNegocio = SinNulo(rs.Valor(QStringLiteral("UNegocio")));
-                                if (a.usaFacturaProforma) {
-                                    const QVariant proforma = rs.Valor(QStringLiteral("verproforma"));
-                                    a.usaFacturaProforma = !proforma.isNull() && proforma.toBool();
-                                }
-                            }
-                        },
-                        [&] { base.CierraRecordset(rs); },
-                    },
-                    IgnorarFallo);
+                QString sentencia =
+                    QStringLiteral("Select * from ta_usuarios  with(nolock)  where Nombre = '") +
+                    kv::db::DuplicarApostrofes(a.usuarioActual) + QStringLiteral("'");
+                EjecutarPasos({
+                                  [&] { base.AbrirRecordset(sentencia, rs, nullptr, 0, 1); },
+                                  [&] {
+                                      if (rs.State() != 0 && !rs.EOF_()) {
+                                          a.unidadNegocio = SinNulo(rs.Valor(QStringLiteral("UNegocio")));
+                                          if (a.usaFacturaProforma) {
+                                              const QVariant proforma =
+                                                  rs.Valor(QStringLiteral("verproforma"));
+                                              a.usaFacturaProforma = !proforma.isNull() && proforma.toBool();
+                                          }
+                                      }
+                                  },
+                                  [&] { base.CierraRecordset(rs); },
+                              },
+                              IgnorarFallo);
                 if (a.unidadNegocio.isEmpty()) a.unidadNegocio = QStringLiteral("   1");
             },
             [&] { a.unidadMedidaM3 = Cfg(QStringLiteral("UNIDADDEMEDIDA_M3")).trimmed(); },
@@ -248,16 +257,23 @@ void CargarConfiguracion(const QString& carpeta) {
             [&] { a.maxDtoProforma = Importe4(Cfg(QStringLiteral("MaxDtoProforma"))); },
             [&] { a.pideClaveStockNegativo = BanderaNOApaga(Cfg(QStringLiteral("PideClave_StockNeg"))); },
             [&] { a.pideClaveMarkUpBase = BanderaNOApaga(Cfg(QStringLiteral("PideClave_MarkUpBase"))); },
-            [&] { a.pideClaveLimiteCredito = BanderaNOApaga(Cfg(QStringLiteral("PideClave_LimiteCredito"))); },
+            [&] {
+                a.pideClaveLimiteCredito = BanderaNOApaga(Cfg(QStringLiteral("PideClave_LimiteCredito")));
+            },
             [&] { a.bloqueoActivo = BanderaSI(Cfg(QStringLiteral("SS_BloqueoActivo"))); },
             [&] { a.utilizarFechaDia = BanderaSI(Cfg(QStringLiteral("UTILIZARFECHADIA"))); },
-            [&] { a.asignacionAutomaticaLoteIng = BanderaSI(Cfg(QStringLiteral("AsignacionAutomaticaDeLoteING"))); },
             [&] {
-                a.asignacionAutomaticaLoteIngOP = BanderaSI(Cfg(QStringLiteral("AsignacionAutomaticaDeLoteINGOP")));
+                a.asignacionAutomaticaLoteIng =
+                    BanderaSI(Cfg(QStringLiteral("AsignacionAutomaticaDeLoteING")));
+            },
+            [&] {
+                a.asignacionAutomaticaLoteIngOP =
+                    BanderaSI(Cfg(QStringLiteral("AsignacionAutomaticaDeLoteINGOP")));
             },
             [&] {
                 a.condicionIvaEmpresa = NumeroCorto(Cfg(QStringLiteral("CONDIVAEMPRESA")));
-                if (a.condicionIvaEmpresa == 0) a.condicionIvaEmpresa = NumeroCorto(Cfg(QStringLiteral("CONDIVA")));
+                if (a.condicionIvaEmpresa == 0)
+                    a.condicionIvaEmpresa = NumeroCorto(Cfg(QStringLiteral("CONDIVA")));
                 if (a.condicionIvaEmpresa == 0) a.condicionIvaEmpresa = 1;
             },
             [&] {
@@ -272,7 +288,8 @@ void CargarConfiguracion(const QString& carpeta) {
 
 QString SentenciaTareaUsuario(const QString& usuario, const QString& proceso) {
     return QStringLiteral("SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre ") +
-           QStringLiteral(" FROM TA_TAREAS  with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave ") +
+           QStringLiteral(
+               " FROM TA_TAREAS  with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave ") +
            QStringLiteral(" WHERE (TA_TAREAS.USUARIO = '") + kv::db::DuplicarApostrofes(usuario) +
            QStringLiteral(" ') AND (TA_MENU.Proceso LIKE '%") + kv::db::DuplicarApostrofes(proceso) +
            QStringLiteral("%')");
@@ -299,7 +316,8 @@ void RegistrarAcceso(const QString& procesoPedido) {
                     if (rs.State() != 0 && !rs.EOF_()) {
                         tarea = SinNulo(rs.Valor(QStringLiteral("Nombre")));
                     } else if (base.gDBName.compare(a.usuarioActual, Qt::CaseInsensitive) == 0 ||
-                               a.usuarioActual.compare(QLatin1String(kSupervisor), Qt::CaseInsensitive) == 0) {
+                               a.usuarioActual.compare(QLatin1String(kSupervisor), Qt::CaseInsensitive) ==
+                                   0) {
                         tarea = ejecutable;
                     } else {
                         tarea.clear();
@@ -322,7 +340,8 @@ void RegistrarAcceso(const QString& procesoPedido) {
                     AgregarCampo(campos, QStringLiteral("NombreUsuario"), valor, QStringLiteral("'"), false);
                     QString condicion;
                     sentencias.clear();
-                    ArmarSentencia(campos, sentencias, QString::fromLatin1(kTablaAccesos), false, condicion, false);
+                    ArmarSentencia(campos, sentencias, QString::fromLatin1(kTablaAccesos), false, condicion,
+                                   false);
                 },
                 [&] {
                     ResultadoScript resultado;

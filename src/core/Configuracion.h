@@ -30,12 +30,12 @@ void GrabaCfgKV(const QString& clave, const QString& valor, const QString& valor
                 const QString& grupo, bool recortarValor);
 
 // Parse rules of the configuration values.
-bool BanderaSI(const QString& valor);         // "SI" in any case, as stored
+bool BanderaSI(const QString& valor);           // "SI" in any case, as stored
 bool BanderaSIRecortada(const QString& valor);  // the same after trimming
-bool BanderaNOApaga(const QString& valor);    // false for blank or "NO"
-bool BanderaNoNO(const QString& valor);       // true unless "NO"
+bool BanderaNOApaga(const QString& valor);      // false for blank or "NO"
+bool BanderaNoNO(const QString& valor);         // true unless "NO"
 qint16 NumeroCorto(const QString& valor, qint16 siFalla = 0);
-qint64 Importe4(const QString& valor);        // four implied decimals
+qint64 Importe4(const QString& valor);  // four implied decimals
 qint32 Color(const QString& valor);
 
 // Loads the keys and the user's options into Ajustes(). Never throws.

@@ -30,21 +30,29 @@ QString TituloError(const KvError& error, const QString& rutina) {
 
 QString PalabraRespuesta(int respuesta) {
     switch (respuesta) {
-        case respuesta::Reintentar: return QStringLiteral("Reintentar");
-        case respuesta::Omitir: return QStringLiteral("Ignorar");
-        case respuesta::Anular: return QStringLiteral("Abortar");
-        case respuesta::Cancelar: return QStringLiteral("Cancelar");
-        case respuesta::Si: return QStringLiteral("Sí");
-        case respuesta::No: return QStringLiteral("No");
-        default: return QString();
+        case respuesta::Reintentar:
+            return QStringLiteral("Reintentar");
+        case respuesta::Omitir:
+            return QStringLiteral("Ignorar");
+        case respuesta::Anular:
+            return QStringLiteral("Abortar");
+        case respuesta::Cancelar:
+            return QStringLiteral("Cancelar");
+        case respuesta::Si:
+            return QStringLiteral("Sí");
+        case respuesta::No:
+            return QStringLiteral("No");
+        default:
+            return QString();
     }
 }
 
-QString LineaLogError(const QDateTime& momento, const QString& rutina, const QString& mensaje, int respuesta) {
+QString LineaLogError(const QDateTime& momento, const QString& rutina, const QString& mensaje,
+                      int respuesta) {
     return momento.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(" ") +
-           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") + ParteRutina(rutina).trimmed() +
-           QStringLiteral(" Mensaje ") + mensaje.trimmed() + QStringLiteral(" Respondió : ") +
-           PalabraRespuesta(respuesta) + kCRLF;
+           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") +
+           ParteRutina(rutina).trimmed() + QStringLiteral(" Mensaje ") + mensaje.trimmed() +
+           QStringLiteral(" Respondió : ") + PalabraRespuesta(respuesta) + kCRLF;
 }
 
 QString CarpetaLogErrores() {
@@ -106,7 +114,8 @@ ManejadorError ManejadorRutina(const QString& rutina) {
     return [rutina](const KvError& error) { return GTratamientoErrores(error, kBotonesError, rutina); };
 }
 
-void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& textoError, kv::db::DB_Dll* base) {
+void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& textoError,
+                        kv::db::DB_Dll* base) {
     try {
         kv::db::DB_Dll& destino = base ? *base : kv::db::DB_Dll::Principal();
         kv::db::Recordset rs;
@@ -137,8 +146,9 @@ void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& t
     }
 }
 
-void GActualizarDatoScript(const QStringList& sentencias, ResultadoScript& resultado, bool toleraClaveDuplicada,
-                           bool toleraRestriccion, bool mostrarMensaje, kv::db::DB_Dll* base) {
+void GActualizarDatoScript(const QStringList& sentencias, ResultadoScript& resultado,
+                           bool toleraClaveDuplicada, bool toleraRestriccion, bool mostrarMensaje,
+                           kv::db::DB_Dll* base) {
     kv::db::DB_Dll& destino = base ? *base : kv::db::DB_Dll::Principal();
     const QString CR = QStringLiteral("\r");
     resultado.huboError = false;
@@ -183,7 +193,8 @@ void GActualizarDatoScript(const QStringList& sentencias, ResultadoScript& resul
                     resultado.textoError = textoColectado;
                 }
             }
-            if ((toleraClaveDuplicada && primerNativo == 2627) || (toleraRestriccion && primerNativo == 547)) {
+            if ((toleraClaveDuplicada && primerNativo == 2627) ||
+                (toleraRestriccion && primerNativo == 547)) {
                 resultado.textoError = errores.Item(0).descripcion;
                 textoColectado.clear();
             }

@@ -41,7 +41,8 @@ int GTratamientoErrores(const KvError& error, int botones = kBotonesError, const
 ManejadorError ManejadorRutina(const QString& rutina);
 
 // Appends one AUX_ERR row on `base` (the main database object when null). Never throws.
-void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& textoError, kv::db::DB_Dll* base = nullptr);
+void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& textoError,
+                        kv::db::DB_Dll* base = nullptr);
 
 // Results of GActualizarDatoScript.
 struct ResultadoScript {
@@ -54,7 +55,8 @@ struct ResultadoScript {
 // Runs `sentencias` (blank entries skipped) as one transaction on `base` (the
 // main database object when null); on a server error rolls back, records the
 // script in AUX_ERR and, with `mostrarMensaje`, shows the server's messages.
-void GActualizarDatoScript(const QStringList& sentencias, ResultadoScript& resultado, bool toleraClaveDuplicada,
-                           bool toleraRestriccion, bool mostrarMensaje, kv::db::DB_Dll* base = nullptr);
+void GActualizarDatoScript(const QStringList& sentencias, ResultadoScript& resultado,
+                           bool toleraClaveDuplicada, bool toleraRestriccion, bool mostrarMensaje,
+                           kv::db::DB_Dll* base = nullptr);
 
 }  // namespace kv::core

@@ -46,14 +46,14 @@ std::function<void()>& Terminacion() {
 }
 
 // Error 5 (a bad argument) goes on with the next step; anything else ends start-up quietly.
-int ManejadorInicio(const KvError& error) { return error.numero == 5 ? respuesta::Omitir : respuesta::Anular; }
+int ManejadorInicio(const KvError& error) {
+    return error.numero == 5 ? respuesta::Omitir : respuesta::Anular;
+}
 }  // namespace
 
 void EstablecerTerminacionInicio(std::function<void()> terminar) { Terminacion() = std::move(terminar); }
 
-QString CarpetaAplicacion() {
-    return NormalizarCarpeta(kv::UtilRutas::CarpetaPorDefecto());
-}
+QString CarpetaAplicacion() { return NormalizarCarpeta(kv::UtilRutas::CarpetaPorDefecto()); }
 
 bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QString& cadenaConexion,
                     qint32 ubicacionCursor) {
@@ -76,12 +76,12 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
         [&] {
             if (!usarAjustesGuardados || !texto.trimmed().isEmpty()) return;
             const QString ini = QString::fromLatin1(kArchivoIni);
-            const QString seccion =
-                NombreMaquina().toUpper() + QLatin1Char('|') + NombreUsuario().toUpper() + QStringLiteral("BaseDeDatos");
+            const QString seccion = NombreMaquina().toUpper() + QLatin1Char('|') + NombreUsuario().toUpper() +
+                                    QStringLiteral("BaseDeDatos");
             QString servidor = LeerIni(ini, seccion, QStringLiteral("Servidor"), QString());
             QString base = LeerIni(ini, seccion, QStringLiteral("DbName"), QString());
-            QString usuario =
-                Decodificar(LeerIni(ini, seccion, QStringLiteral("Usuario"), Codificar(QStringLiteral("Korvane"))));
+            QString usuario = Decodificar(
+                LeerIni(ini, seccion, QStringLiteral("Usuario"), Codificar(QStringLiteral("Korvane"))));
             QString clave = Decodificar(
                 LeerIni(ini, seccion, QStringLiteral("UserPassWord"), Codificar(QStringLiteral("pelumbo"))));
             for (QString* valor : {&servidor, &base, &usuario, &clave}) valor->remove(QLatin1Char('|'));
@@ -89,9 +89,9 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
         },
         [&] {
             a.claveEstacion = ClaveEstacion(NombreMaquina(), NombreUsuario());
-            a.barrasPlanas = static_cast<int>(NumeroInicial(
-                LeerIni(QString::fromLatin1(kArchivoIni), a.claveEstacion, QStringLiteral("FlatToolbars"),
-                        QStringLiteral("1"))));
+            a.barrasPlanas =
+                static_cast<int>(NumeroInicial(LeerIni(QString::fromLatin1(kArchivoIni), a.claveEstacion,
+                                                       QStringLiteral("FlatToolbars"), QStringLiteral("1"))));
         },
         [&] { saltarAlFinal = principal.gOpenFlag; },
         [&] {
@@ -115,7 +115,8 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
         },
         [&] {
             if (saltarAlFinal) return;
-            const bool pideParametros = linea.servidor.trimmed().isEmpty() || linea.usuario.trimmed().isEmpty();
+            const bool pideParametros =
+                linea.servidor.trimmed().isEmpty() || linea.usuario.trimmed().isEmpty();
             principal.OpenServerADODB(pideParametros, ubicacionCursor, cadenaConexion, true, true);
         },
         [&] {
@@ -200,7 +201,8 @@ void ConectarEstadisticas() {
                            QStringLiteral("BaseDeDatos"), true);
         },
         [&] {
-            if (abierta) a.tiempoConsulta = tiempo == 0 ? static_cast<qint16>(kTiempoConsultaDefecto) : tiempo;
+            if (abierta)
+                a.tiempoConsulta = tiempo == 0 ? static_cast<qint16>(kTiempoConsultaDefecto) : tiempo;
         },
     };
     try {
@@ -221,8 +223,8 @@ Piel PielPara(int numero) {
             return {3, QStringLiteral("Styles/WinXP.Royale.cjstyles"), QString(), QStringLiteral("Fusion"),
                     QStringLiteral(":/estilos/royale.qss")};
         case 4:
-            return {4, QStringLiteral("Styles/iTunes"), QStringLiteral("Normalitunes.ini"), QStringLiteral("Fusion"),
-                    QStringLiteral(":/estilos/itunes.qss")};
+            return {4, QStringLiteral("Styles/iTunes"), QStringLiteral("Normalitunes.ini"),
+                    QStringLiteral("Fusion"), QStringLiteral(":/estilos/itunes.qss")};
         default:
             return {numero, QStringLiteral("Styles/Office2007.cjstyles"), QString(), QStringLiteral("Fusion"),
                     QStringLiteral(":/estilos/office2007.qss")};
@@ -250,9 +252,9 @@ bool AplicarPiel(QWidget& ventana, const Piel& piel) {
 void AplicarEstilo(QWidget& ventana) {
     AjustesSistema& a = Ajustes();
     const QString seccion = NombreUsuario().toUpper() + QStringLiteral("Styles");
-    a.estiloPiel = NumeroCorto(LeerIni(QString::fromLatin1(kArchivoIniPiel), seccion, QStringLiteral("Styles"),
-                                       QStringLiteral("1")),
-                               1);
+    a.estiloPiel = NumeroCorto(
+        LeerIni(QString::fromLatin1(kArchivoIniPiel), seccion, QStringLiteral("Styles"), QStringLiteral("1")),
+        1);
     AplicarPiel(ventana, PielPara(a.estiloPiel));
 }
 

@@ -41,10 +41,10 @@ QString CarpetaAplicacion();
 // Skins: number read from the INI file -> Qt style and style sheet shipped with the program.
 struct Piel {
     int numero = 0;
-    QString archivo;    // the skin's traditional name
-    QString ini;        // its INI name, when it has one
-    QString estiloQt;   // Qt style
-    QString hojaEstilo; // resource with the style sheet
+    QString archivo;     // the skin's traditional name
+    QString ini;         // its INI name, when it has one
+    QString estiloQt;    // Qt style
+    QString hojaEstilo;  // resource with the style sheet
 };
 Piel PielPara(int numero);
 // Applies a skin to the window; a skin that cannot be loaded leaves the

@@ -20,8 +20,10 @@ bool ValorPalabraClave(const QString& texto, const QString& clave, bool hastaElF
 
 ParametrosLinea AnalizarLineaComandos(const QString& texto) {
     ParametrosLinea p;
-    auto leer = [&texto](const char* clave, QString& destino, const QString& porDefecto, bool hastaElFinal = false) {
-        if (!ValorPalabraClave(texto, QString::fromLatin1(clave), hastaElFinal, destino)) destino = porDefecto;
+    auto leer = [&texto](const char* clave, QString& destino, const QString& porDefecto,
+                         bool hastaElFinal = false) {
+        if (!ValorPalabraClave(texto, QString::fromLatin1(clave), hastaElFinal, destino))
+            destino = porDefecto;
     };
     leer(kClaveParametroAdicional, p.parametroAdicional, QString(), true);
     leer(kClaveMenu, p.menu, QString());
@@ -42,12 +44,12 @@ QString LineaDesdeAjustesGuardados(const QString& servidor, const QString& base,
 }
 
 QString PlantillaOracle(const QString& base, const QString& usuario, const QString& clave) {
-    return QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=") + base + QStringLiteral(";User Id=") + usuario +
-           QStringLiteral(";Password=") + clave + QStringLiteral(";");
+    return QStringLiteral("Provider=OraOLEDB.Oracle.1;Data Source=") + base + QStringLiteral(";User Id=") +
+           usuario + QStringLiteral(";Password=") + clave + QStringLiteral(";");
 }
 
-bool AplicarMarcaOracle(QString& servidor, QString& cadenaConexion, const QString& base, const QString& usuario,
-                        const QString& clave) {
+bool AplicarMarcaOracle(QString& servidor, QString& cadenaConexion, const QString& base,
+                        const QString& usuario, const QString& clave) {
     if (!servidor.startsWith(QLatin1Char('#'))) return false;
     servidor.remove(QLatin1Char('#'));
     if (cadenaConexion.isEmpty()) cadenaConexion = PlantillaOracle(base, usuario, clave);

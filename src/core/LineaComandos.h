@@ -48,8 +48,8 @@ QString PlantillaOracle(const QString& base, const QString& usuario, const QStri
 // A server text marked "#" names an Oracle database: the mark is removed and,
 // when the caller gave no connection string, the Oracle one is built.
 // Returns true when the mark was found.
-bool AplicarMarcaOracle(QString& servidor, QString& cadenaConexion, const QString& base, const QString& usuario,
-                        const QString& clave);
+bool AplicarMarcaOracle(QString& servidor, QString& cadenaConexion, const QString& base,
+                        const QString& usuario, const QString& clave);
 
 // "ALIAS/HOST:1433" -> "HOST"; "HOST:1433" -> "HOST"; "HOST" -> "HOST".
 QString NormalizarServidor(const QString& servidor);

@@ -8,7 +8,8 @@
 namespace kv::core {
 
 double NumeroInicial(const QString& texto) {
-    static const QRegularExpression numero(QStringLiteral("^\\s*([-+]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][-+]?\\d+)?)"));
+    static const QRegularExpression numero(
+        QStringLiteral("^\\s*([-+]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][-+]?\\d+)?)"));
     const QRegularExpressionMatch m = numero.match(texto);
     if (!m.hasMatch()) return 0;
     bool ok = false;

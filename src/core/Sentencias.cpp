@@ -81,7 +81,8 @@ QString FmtMoneda(const QString& valor, const QVariant& decimales, bool miles) {
         quint64 escala = 1;
         for (int i = 0; i < cifras; ++i) escala *= 10;
         entero = QString::number(redondeado / escala);
-        if (cifras > 0) fraccion = QStringLiteral("%1").arg(redondeado % escala, cifras, 10, QLatin1Char('0'));
+        if (cifras > 0)
+            fraccion = QStringLiteral("%1").arg(redondeado % escala, cifras, 10, QLatin1Char('0'));
         absoluto = redondeado;
     } else {
         entero = QString::number(absoluto / 10000);
@@ -99,7 +100,8 @@ QString FmtMoneda(const QString& valor, const QVariant& decimales, bool miles) {
 QString AdaptarSentenciaPara(const QString& sentencia, const QString& cadenaConexion) {
     if (!cadenaConexion.contains(QLatin1String("oracle"), Qt::CaseInsensitive)) return sentencia;
     if (ContarPalabras(sentencia) < 2) {
-        if (sentencia.compare(QLatin1String("LEN"), Qt::CaseInsensitive) == 0) return QStringLiteral("LENGTH");
+        if (sentencia.compare(QLatin1String("LEN"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("LENGTH");
         return sentencia;
     }
     const qsizetype posicion = sentencia.indexOf(QLatin1String("top "), 0, Qt::CaseInsensitive);
@@ -143,8 +145,8 @@ void ArmarSentencia(ListaCampos& campos, QStringList& sentencias, const QString&
         for (const auto& [nombre, literal] : campos) asignaciones << nombre + QStringLiteral(" = ") + literal;
         if (!condicion.contains(QLatin1String("WHERE"), Qt::CaseInsensitive))
             condicion = QStringLiteral(" WHERE ") + condicion;
-        sentencia = QStringLiteral("UPDATE ") + tabla + QStringLiteral(" SET ") + asignaciones.join(QLatin1Char(',')) +
-                    QStringLiteral(" ") + condicion;
+        sentencia = QStringLiteral("UPDATE ") + tabla + QStringLiteral(" SET ") +
+                    asignaciones.join(QLatin1Char(',')) + QStringLiteral(" ") + condicion;
     } else {
         QStringList nombres;
         QStringList literales;
@@ -176,18 +178,25 @@ bool ExisteArchivo(const QString& ruta) {
 
 const std::vector<ConsultaBase>& ConsultasBase() {
     static const std::vector<ConsultaBase> consultas = {
-        {QStringLiteral("ARTICULOS"), QStringLiteral("V_MA_ARTICULOS"), QStringLiteral("|DESCRIPCION|IDARTICULO|")},
-        {QStringLiteral("CLIENTES"), QStringLiteral("VT_CLIENTES"), QStringLiteral("|RAZON_SOCIAL|CODIGO|CONTACTO|")},
-        {QStringLiteral("PROVEEDORES"), QStringLiteral("VT_PROVEEDORES"), QStringLiteral("|RAZON_SOCIAL|CODIGO|")},
+        {QStringLiteral("ARTICULOS"), QStringLiteral("V_MA_ARTICULOS"),
+         QStringLiteral("|DESCRIPCION|IDARTICULO|")},
+        {QStringLiteral("CLIENTES"), QStringLiteral("VT_CLIENTES"),
+         QStringLiteral("|RAZON_SOCIAL|CODIGO|CONTACTO|")},
+        {QStringLiteral("PROVEEDORES"), QStringLiteral("VT_PROVEEDORES"),
+         QStringLiteral("|RAZON_SOCIAL|CODIGO|")},
         {QStringLiteral("CONTACTOS"), QStringLiteral("MA_CONTACTOS"),
          QStringLiteral("|Nombre_y_Apellido|Domicilio|Localidad|Telefono|")},
-        {QStringLiteral("VENDEDORES"), QStringLiteral("V_TA_VENDEDORES"), QStringLiteral("|NOMBRE|IDVENDEDOR|")},
+        {QStringLiteral("VENDEDORES"), QStringLiteral("V_TA_VENDEDORES"),
+         QStringLiteral("|NOMBRE|IDVENDEDOR|")},
         {QStringLiteral("TECNICOS"), QStringLiteral("V_TA_TECNICOS"), QStringLiteral("|NOMBRE|IDTECNICO|")},
-        {QStringLiteral("MANTENIMIENTOS"), QStringLiteral("V_MA_MANTENIMIENTOS"), QStringLiteral("|DESCRIPCION|CODIGO|")},
+        {QStringLiteral("MANTENIMIENTOS"), QStringLiteral("V_MA_MANTENIMIENTOS"),
+         QStringLiteral("|DESCRIPCION|CODIGO|")},
         {QStringLiteral("CUENTAS"), QStringLiteral("MA_CUENTAS"), QStringLiteral("|DESCRIPCION|CODIGO|")},
         {QStringLiteral("TAREAS"), QStringLiteral("V_TA_Tareas  "), QStringLiteral("|Descripcion|IdTarea| ")},
-        {QStringLiteral("UnidadNegocio"), QStringLiteral("V_TA_UnidadNegocio"), QStringLiteral("|Descripcion|Codigo|")},
-        {QStringLiteral("DEPOSITO"), QStringLiteral("V_TA_DEPOSITO"), QStringLiteral("|Descripcion|IdDeposito|")},
+        {QStringLiteral("UnidadNegocio"), QStringLiteral("V_TA_UnidadNegocio"),
+         QStringLiteral("|Descripcion|Codigo|")},
+        {QStringLiteral("DEPOSITO"), QStringLiteral("V_TA_DEPOSITO"),
+         QStringLiteral("|Descripcion|IdDeposito|")},
     };
     return consultas;
 }
@@ -209,8 +218,8 @@ QByteArray CampoFijo(const QString& texto, int largo) {
 
 QByteArray RegistroConsulta(const QString& titulo, const QString& tabla, const QString& columnas,
                             const QString& condicion) {
-    QByteArray registro = CampoFijo(titulo, 100) + CampoFijo(tabla, 100) + CampoFijo(columnas, 500) +
-                          CampoFijo(condicion, 500);
+    QByteArray registro =
+        CampoFijo(titulo, 100) + CampoFijo(tabla, 100) + CampoFijo(columnas, 500) + CampoFijo(condicion, 500);
     registro += "\r\n";
     return registro;
 }
@@ -232,13 +241,14 @@ void GrabarConsultasBase(const QString& ruta) {
     archivo.close();
 }
 
-QString ParametrosPrograma(const QString& servidor, const QString& base, const QString& usuario, const QString& clave,
-                           const QString& parametroAdicional, const QString& usuarioLogeado, const QString& caja) {
+QString ParametrosPrograma(const QString& servidor, const QString& base, const QString& usuario,
+                           const QString& clave, const QString& parametroAdicional,
+                           const QString& usuarioLogeado, const QString& caja) {
     return QStringLiteral(" ; @server=") + servidor + QStringLiteral("; @dbname=") + base +
            QStringLiteral("; @usuario=") + usuario + QStringLiteral("; @Password=") + clave +
            QStringLiteral("; @ParametroAdicional=") + parametroAdicional +
-           QStringLiteral("; quiv@ ; @UsuarioLogeado = ") + usuarioLogeado + QStringLiteral("; @Caja=") + caja +
-           QStringLiteral(";");
+           QStringLiteral("; quiv@ ; @UsuarioLogeado = ") + usuarioLogeado + QStringLiteral("; @Caja=") +
+           caja + QStringLiteral(";");
 }
 
 QString AdaptarSentencia(const QString& sentencia) {

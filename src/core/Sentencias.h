@@ -65,8 +65,9 @@ QByteArray RegistroConsulta(const QString& titulo, const QString& tabla, const Q
 void GrabarConsultasBase(const QString& ruta = QString());
 
 // Parameter text handed to the suite's programs.
-QString ParametrosPrograma(const QString& servidor, const QString& base, const QString& usuario, const QString& clave,
-                           const QString& parametroAdicional, const QString& usuarioLogeado, const QString& caja);
+QString ParametrosPrograma(const QString& servidor, const QString& base, const QString& usuario,
+                           const QString& clave, const QString& parametroAdicional,
+                           const QString& usuarioLogeado, const QString& caja);
 
 inline constexpr const char* kMensajeOpcionNoImplementada =
     "Opcion no Implementada!\rComuniquese con su proveedor de sistemas";

@@ -9,7 +9,8 @@ namespace kv::core {
 QString NombreMaquina() { return kv::UtilSistema::NombreMaquina(); }
 QString NombreUsuario() { return kv::UtilSistema::NombreUsuario(); }
 
-QString LeerIni(const QString& archivo, const QString& seccion, const QString& clave, const QString& defecto) {
+QString LeerIni(const QString& archivo, const QString& seccion, const QString& clave,
+                const QString& defecto) {
     return kv::UtilIni::LeerIni(archivo, seccion, clave, defecto);
 }
 

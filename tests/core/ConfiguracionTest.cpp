@@ -54,16 +54,18 @@ TEST(ReglasConfiguracion, SentenciaDeLectura) {
     EXPECT_EQ(SentenciaLeerClave("ta_configuracion", "[fecha desde]"),
               "SELECT VALOR, VALORAUX FROM TA_CONFIGURACION WITH(NOLOCK)  WHERE CLAVE = '[FECHA DESDE]'");
     // A key never ends the literal early.
-    EXPECT_EQ(SentenciaLeerClave("T", "A'B"), "SELECT VALOR, valoraux FROM T with(nolock)  WHERE CLAVE = 'A''B'");
-    EXPECT_EQ(SentenciaTareaUsuario("ANA", "KV_ESTV"),
-              "SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre  FROM TA_TAREAS  "
-              "with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave  WHERE (TA_TAREAS.USUARIO = "
-              "'ANA ') AND (TA_MENU.Proceso LIKE '%KV_ESTV%')");
+    EXPECT_EQ(SentenciaLeerClave("T", "A'B"),
+              "SELECT VALOR, valoraux FROM T with(nolock)  WHERE CLAVE = 'A''B'");
+    EXPECT_EQ(
+        SentenciaTareaUsuario("ANA", "KV_ESTV"),
+        "SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre  FROM TA_TAREAS  "
+        "with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave  WHERE (TA_TAREAS.USUARIO = "
+        "'ANA ') AND (TA_MENU.Proceso LIKE '%KV_ESTV%')");
 }
 
 // The ERP database open on the main object, as start-up leaves it.
 class ConBaseERP : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Ajustes() = AjustesSistema{};
         DB_Dll::EstablecerNombreProceso("KV_ESTV");
@@ -83,8 +85,8 @@ protected:
         qunsetenv("TEMP");
     }
     void Clave(const QString& clave, const QString& valor, const QString& aux = QString()) {
-        servidor_.Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor, ValorAux) VALUES ('" + clave + "', '" + valor +
-                           "', " + (aux.isNull() ? QString("NULL") : "'" + aux + "'") + ")");
+        servidor_.Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor, ValorAux) VALUES ('" + clave +
+                           "', '" + valor + "', " + (aux.isNull() ? QString("NULL") : "'" + aux + "'") + ")");
     }
     kv::pruebas::ServidorPrueba servidor_;
 };
@@ -196,7 +198,8 @@ TEST_F(CargarConfiguracionTest, CadaReglaDeLectura) {
 
 TEST_F(CargarConfiguracionTest, OpcionesDelUsuario) {
     Clave("UsaFacturaProforma", "SI");
-    servidor_.Ejecutar("INSERT INTO ta_usuarios (Nombre, UNegocio, verproforma, Administrador) VALUES ('U', '  2', 0, 1)");
+    servidor_.Ejecutar(
+        "INSERT INTO ta_usuarios (Nombre, UNegocio, verproforma, Administrador) VALUES ('U', '  2', 0, 1)");
     CargarConfiguracion("/c/");
     EXPECT_EQ(Ajustes().unidadNegocio, "  2");
     EXPECT_FALSE(Ajustes().usaFacturaProforma);
@@ -221,7 +224,8 @@ using RegistrarAccesoTest = ConBaseERP;
 
 TEST_F(RegistrarAccesoTest, FilaConLaTareaDelMenu) {
     kv::pruebas::PuertoGuionado puerto;
-    servidor_.Ejecutar("INSERT INTO TA_MENU (Clave, Proceso, Nombre) VALUES ('M1', 'KV_ESTV', 'Estadísticas de ventas')");
+    servidor_.Ejecutar(
+        "INSERT INTO TA_MENU (Clave, Proceso, Nombre) VALUES ('M1', 'KV_ESTV', 'Estadísticas de ventas')");
     servidor_.Ejecutar("INSERT INTO TA_TAREAS (USUARIO, TAREA) VALUES ('U', 'M1')");
     const QDateTime antes = QDateTime::currentDateTime();
     RegistrarAcceso();
@@ -235,8 +239,10 @@ TEST_F(RegistrarAccesoTest, FilaConLaTareaDelMenu) {
     EXPECT_EQ(rs->Valor("Tarea").toString(), "ESTADÍSTICAS DE VENTAS");
     EXPECT_EQ(rs->Valor("NombreUsuario").toString(), "U");
     const QString ingreso = rs->Valor("Ingreso").toString();
-    EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d$").match(ingreso).hasMatch()) << ingreso.toStdString();
-    EXPECT_LE(qAbs(QDateTime::fromString("20" + ingreso.mid(6, 2) + ingreso.left(6) + ingreso.mid(8), "yyyydd/MM/ HH:mm")
+    EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d$").match(ingreso).hasMatch())
+        << ingreso.toStdString();
+    EXPECT_LE(qAbs(QDateTime::fromString("20" + ingreso.mid(6, 2) + ingreso.left(6) + ingreso.mid(8),
+                                         "yyyydd/MM/ HH:mm")
                        .secsTo(antes)),
               120);
     EXPECT_EQ(Ajustes().usuarioActual, "U");
@@ -265,12 +271,14 @@ TEST_F(ScriptTest, ConfirmaCuandoNoHayErrores) {
     kv::pruebas::PuertoGuionado puerto;
     ResultadoScript r;
     r.errorNativo = 99;
-    GActualizarDatoScript({"INSERT INTO TA_MENU (Clave) VALUES ('A')", "  ", "INSERT INTO TA_MENU (Clave) VALUES ('B')"}, r,
-                          false, false, true);
+    GActualizarDatoScript(
+        {"INSERT INTO TA_MENU (Clave) VALUES ('A')", "  ", "INSERT INTO TA_MENU (Clave) VALUES ('B')"}, r,
+        false, false, true);
     EXPECT_FALSE(r.huboError);
     EXPECT_EQ(r.errorNativo, 0);
-    EXPECT_EQ(r.script, "BEGIN TRANSACTION \r\r\rINSERT INTO TA_MENU (Clave) VALUES ('A')\rINSERT INTO TA_MENU (Clave) "
-                        "VALUES ('B')\r");
+    EXPECT_EQ(r.script,
+              "BEGIN TRANSACTION \r\r\rINSERT INTO TA_MENU (Clave) VALUES ('A')\rINSERT INTO TA_MENU (Clave) "
+              "VALUES ('B')\r");
     EXPECT_EQ(servidor_.Valor("SELECT COUNT(*) FROM TA_MENU").toInt(), 2);
     EXPECT_TRUE(puerto->Mensajes().isEmpty());
 }
@@ -291,8 +299,9 @@ TEST_F(ScriptTest, ClaveDuplicadaSinToleranciaDeshaceAvisaYRegistra) {
     kv::pruebas::PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::Aceptar);
     ResultadoScript r;
-    GActualizarDatoScript({"INSERT INTO TA_MENU (Clave) VALUES ('B')", "INSERT INTO TA_MENU (Clave) VALUES ('A')"}, r,
-                          false, false, true);
+    GActualizarDatoScript(
+        {"INSERT INTO TA_MENU (Clave) VALUES ('B')", "INSERT INTO TA_MENU (Clave) VALUES ('A')"}, r, false,
+        false, true);
     EXPECT_TRUE(r.huboError);
     EXPECT_EQ(r.errorNativo, 2627);
     EXPECT_TRUE(r.textoError.startsWith("2627 : ")) << r.textoError.toStdString();
@@ -344,8 +353,9 @@ TEST_F(ScriptTest, TextosConApostrofosSeGuardanTalCual) {
 TEST(ScriptSinTablaDeErrores, NoFallaNiPierdeElAviso) {
     // A company database without AUX_ERR: the record is simply not written.
     kv::pruebas::ServidorPrueba servidor("SINERR", "U", "P", false);
-    servidor.Ejecutar("CREATE TABLE TA_MENU (Clave nvarchar(20) NOT NULL PRIMARY KEY, Proceso nvarchar(100) NULL, "
-                      "Nombre nvarchar(100) NULL)");
+    servidor.Ejecutar(
+        "CREATE TABLE TA_MENU (Clave nvarchar(20) NOT NULL PRIMARY KEY, Proceso nvarchar(100) NULL, "
+        "Nombre nvarchar(100) NULL)");
     servidor.Ejecutar("INSERT INTO TA_MENU (Clave) VALUES ('A')");
     qputenv("TEMP", servidor.carpetas().raiz().toUtf8());
     DB_Dll& base = DB_Dll::Principal();
@@ -361,7 +371,8 @@ TEST(ScriptSinTablaDeErrores, NoFallaNiPierdeElAviso) {
         puerto.PermitirPendientes();
         puerto->ResponderMensaje(kv::respuesta::Aceptar);
         ResultadoScript r;
-        EXPECT_NO_THROW(GActualizarDatoScript({"INSERT INTO TA_MENU (Clave) VALUES ('A')"}, r, false, false, true));
+        EXPECT_NO_THROW(
+            GActualizarDatoScript({"INSERT INTO TA_MENU (Clave) VALUES ('A')"}, r, false, false, true));
         EXPECT_TRUE(r.huboError);
         EXPECT_EQ(r.errorNativo, 2627);
         bool avisado = false;

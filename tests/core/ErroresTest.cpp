@@ -16,7 +16,7 @@ namespace {
 
 // Points TEMP, TMP and TMPDIR where a test wants them, and puts them back.
 class EntornoTemporal {
-public:
+  public:
     EntornoTemporal() {
         for (const char* v : {"TEMP", "TMP", "TMPDIR"}) {
             guardadas_.push_back({v, qEnvironmentVariableIsSet(v), qgetenv(v)});
@@ -25,11 +25,14 @@ public:
     }
     ~EntornoTemporal() {
         for (const auto& g : guardadas_) {
-            if (g.habia) qputenv(g.nombre, g.valor); else qunsetenv(g.nombre);
+            if (g.habia)
+                qputenv(g.nombre, g.valor);
+            else
+                qunsetenv(g.nombre);
         }
     }
 
-private:
+  private:
     struct Guardada {
         const char* nombre;
         bool habia;
@@ -64,7 +67,8 @@ TEST(TextosDeError, LineaDelLog) {
               "12-06-2026 19:04:11 Rutina: - Cfg Mensaje Ha ocurrido el Siguiente Error (3021) X Respondió : "
               "Ignorar\r\n");
     // Without a routine name two blanks stand between the colon and "Mensaje".
-    EXPECT_EQ(LineaLogError(momento, "", " M ", 1), "12-06-2026 19:04:11 Rutina:  Mensaje M Respondió : \r\n");
+    EXPECT_EQ(LineaLogError(momento, "", " M ", 1),
+              "12-06-2026 19:04:11 Rutina:  Mensaje M Respondió : \r\n");
 }
 
 TEST(CarpetaDelLog, VariablesEnOrden) {
@@ -89,7 +93,7 @@ TEST(CarpetaDelLog, VariablesEnOrden) {
 }
 
 class RutinaDeErrores : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { qputenv("TEMP", carpetas_.raiz().toUtf8()); }
     QByteArray Log() {
         QFile f(carpetas_.raiz() + "KVERR.LOG");
@@ -117,8 +121,10 @@ TEST_F(RutinaDeErrores, MuestraAnotaYDevuelveLaRespuesta) {
     ASSERT_EQ(lineas.size(), 3);  // two lines and the empty rest after the last LF
     static const QRegularExpression fecha("^\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d$");
     EXPECT_TRUE(fecha.match(QString::fromUtf8(lineas.at(0).left(19))).hasMatch());
-    EXPECT_EQ(lineas.at(0).mid(19), QString(" Rutina: - Cfg Mensaje Ha ocurrido el Siguiente Error (3021) Sin fila "
-                                            "Respondió : Ignorar\r").toUtf8());
+    EXPECT_EQ(lineas.at(0).mid(19),
+              QString(" Rutina: - Cfg Mensaje Ha ocurrido el Siguiente Error (3021) Sin fila "
+                      "Respondió : Ignorar\r")
+                  .toUtf8());
     EXPECT_EQ(lineas.at(1).mid(19),
               QString(" Rutina:  Mensaje Ha ocurrido el Siguiente Error (-5) Fallo del proveedor Respondió : "
                       "Reintentar\r")
@@ -166,13 +172,12 @@ TEST_F(RutinaDeErrores, PasosAtrapadosSiguenLaRespuesta) {
     puerto->ResponderMensaje(kv::respuesta::Reintentar).ResponderMensaje(kv::respuesta::Omitir);
     int intentos = 0;
     bool ultimo = false;
-    const bool completo = kv::EjecutarPasos(
-        {[&] {
-             ++intentos;
-             throw kv::KvExcepcion(5, "Argumento no válido", "KV_ESTV");
-         },
-         [&] { ultimo = true; }},
-        ManejadorRutina("Prueba"));
+    const bool completo = kv::EjecutarPasos({[&] {
+                                                 ++intentos;
+                                                 throw kv::KvExcepcion(5, "Argumento no válido", "KV_ESTV");
+                                             },
+                                             [&] { ultimo = true; }},
+                                            ManejadorRutina("Prueba"));
     EXPECT_TRUE(completo);
     EXPECT_EQ(intentos, 2);
     EXPECT_TRUE(ultimo);

@@ -20,11 +20,12 @@ using kv::db::DB_Dll;
 
 namespace {
 
-const QString kLinea = "@server=EMBEBIDO; @dbname= EMPRESA; @usuario= U; @Password= %1; @ParametroAdicional=; "
-                       "@Caja=1;quiv@";
+const QString kLinea =
+    "@server=EMBEBIDO; @dbname= EMPRESA; @usuario= U; @Password= %1; @ParametroAdicional=; "
+    "@Caja=1;quiv@";
 
 class InicioTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Ajustes() = AjustesSistema{};
         AjustesConsultas() = AjustesConsulta{};
@@ -103,7 +104,8 @@ TEST_F(InicioTest, AbreLaBaseCargaLaConfiguracionYRegistraElAcceso) {
 TEST_F(InicioTest, TiempoDeConsultaDelAlmacen) {
     servidor_.CrearAlmacenEstadisticas();
     servidor_.Ejecutar("USE KV_ESTADISTICAS");
-    servidor_.Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor, ValorAux, Grupo) VALUES ('TimeOut', '120', 'aux', 'X')");
+    servidor_.Ejecutar(
+        "INSERT INTO TA_CONFIGURACION (Clave, Valor, ValorAux, Grupo) VALUES ('TimeOut', '120', 'aux', 'X')");
     servidor_.Ejecutar("USE EMPRESA");
     QString cadena;
     EXPECT_TRUE(IniciarSistema(false, kLinea.arg("P"), cadena, 3));
@@ -164,8 +166,8 @@ TEST_F(InicioTest, MarcaOracleArmaLaCadena) {
 TEST_F(InicioTest, AjustesGuardadosDeLaEstacion) {
     const QString seccion = NombreMaquina().toUpper() + "|" + NombreUsuario().toUpper() + "BaseDeDatos";
     EscribirIni("[" + seccion + "]\r\nServidor=EMBE|BIDO\r\nDbName=EMPRESA\r\nUsuario=" + Codificar("U") +
-                "\r\nUserPassWord=" + Codificar("P") + "\r\n[" + ClaveEstacion(NombreMaquina(), NombreUsuario()) +
-                "]\r\nFlatToolbars=0\r\n");
+                "\r\nUserPassWord=" + Codificar("P") + "\r\n[" +
+                ClaveEstacion(NombreMaquina(), NombreUsuario()) + "]\r\nFlatToolbars=0\r\n");
     QString cadena;
     EXPECT_TRUE(IniciarSistema(true, "   ", cadena, 3));
     EXPECT_EQ(DB_Dll::Principal().gServidor, "EMBEBIDO");

@@ -9,8 +9,9 @@ namespace {
 
 TEST(LineaComandos, FormaDeAjustesGuardados) {
     const QString texto = LineaDesdeAjustesGuardados("SRV01", "EMPRESA1", "JUAN", "secreta");
-    EXPECT_EQ(texto, "@server=SRV01; @dbname= EMPRESA1; @usuario= JUAN; @Password= secreta; "
-                     "@ParametroAdicional=; @Caja=1;quiv@");
+    EXPECT_EQ(texto,
+              "@server=SRV01; @dbname= EMPRESA1; @usuario= JUAN; @Password= secreta; "
+              "@ParametroAdicional=; @Caja=1;quiv@");
     const ParametrosLinea p = AnalizarLineaComandos(texto);
     EXPECT_EQ(p.servidor, "SRV01");
     EXPECT_EQ(p.base, "EMPRESA1");
@@ -23,9 +24,11 @@ TEST(LineaComandos, FormaDeAjustesGuardados) {
 }
 
 TEST(LineaComandos, FormaDelLanzadorDeProgramas) {
-    const QString texto = ParametrosPrograma("SRV\\INST", "EMPRESA2", "ANA", "clave", "EXTRA", "ANA LOPEZ", "3");
-    EXPECT_EQ(texto, " ; @server=SRV\\INST; @dbname=EMPRESA2; @usuario=ANA; @Password=clave; "
-                     "@ParametroAdicional=EXTRA; quiv@ ; @UsuarioLogeado = ANA LOPEZ; @Caja=3;");
+    const QString texto =
+        ParametrosPrograma("SRV\\INST", "EMPRESA2", "ANA", "clave", "EXTRA", "ANA LOPEZ", "3");
+    EXPECT_EQ(texto,
+              " ; @server=SRV\\INST; @dbname=EMPRESA2; @usuario=ANA; @Password=clave; "
+              "@ParametroAdicional=EXTRA; quiv@ ; @UsuarioLogeado = ANA LOPEZ; @Caja=3;");
     const ParametrosLinea p = AnalizarLineaComandos(texto);
     EXPECT_EQ(p.servidor, "SRV\\INST");
     EXPECT_EQ(p.base, "EMPRESA2");
@@ -118,7 +121,8 @@ TEST(LineaComandos, ClaveEstacion) {
 
 TEST(LineaComandos, TextoDeLosArgumentosSinOpcionesPropias) {
     QStringList opciones;
-    const QString texto = TextoLineaComandos({"@server=EMBEBIDO;", "@dbname=", "X;", "--informe", "quiv@"}, &opciones);
+    const QString texto =
+        TextoLineaComandos({"@server=EMBEBIDO;", "@dbname=", "X;", "--informe", "quiv@"}, &opciones);
     EXPECT_EQ(texto, "@server=EMBEBIDO; @dbname= X; quiv@");
     EXPECT_EQ(opciones, QStringList{"--informe"});
     EXPECT_EQ(AnalizarLineaComandos(texto).base, "X");

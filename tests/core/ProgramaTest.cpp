@@ -9,7 +9,8 @@
 
 namespace {
 
-const char* kLinea = "@server=EMBEBIDO; @dbname= X; @usuario= U; @Password= %1; @ParametroAdicional=; @Caja=1;quiv@";
+const char* kLinea =
+    "@server=EMBEBIDO; @dbname= X; @usuario= U; @Password= %1; @ParametroAdicional=; @Caja=1;quiv@";
 
 struct Salida {
     int estado = -1;

@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QThread>
 
@@ -19,7 +19,7 @@ using namespace kv::core;
 namespace {
 
 class ConLocaleC : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         anterior_ = QLocale();
         QLocale::setDefault(QLocale::c());
@@ -29,7 +29,10 @@ protected:
     }
     void TearDown() override {
         QLocale::setDefault(anterior_);
-        if (habiaLcAll_) qputenv("LC_ALL", lcAll_); else qunsetenv("LC_ALL");
+        if (habiaLcAll_)
+            qputenv("LC_ALL", lcAll_);
+        else
+            qunsetenv("LC_ALL");
         Ajustes().cantidadDecimales.clear();
     }
     QLocale anterior_;
@@ -208,7 +211,7 @@ QByteArray EsperarArchivo(const QString& ruta) {
 }
 
 class MenuExesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         kv::db::DB_Dll& base = kv::db::DB_Dll::Principal();
         base.gServidor = "EMBEBIDO";
@@ -282,7 +285,8 @@ TEST_F(MenuExesTest, ProgramaQueNoArrancaAvisaOpcionNoImplementada) {
     MenuExes(ruta, adicional, pid);
     EXPECT_EQ(pid, 0);
     ASSERT_EQ(puerto->Mensajes().size(), 1);
-    EXPECT_EQ(puerto->Mensajes().at(0).texto, "Opcion no Implementada!\rComuniquese con su proveedor de sistemas");
+    EXPECT_EQ(puerto->Mensajes().at(0).texto,
+              "Opcion no Implementada!\rComuniquese con su proveedor de sistemas");
     EXPECT_EQ(puerto->Mensajes().at(0).titulo, "Atención");
     EXPECT_EQ(puerto->Mensajes().at(0).estilo, 16);
 }

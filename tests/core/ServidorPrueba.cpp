@@ -10,7 +10,8 @@ QString ServidorPrueba::Cadena(const QString& base, const QString& usuario, cons
     return "PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =" + base + ";UId=" + usuario + ";Pwd=" + clave + ";";
 }
 
-ServidorPrueba::ServidorPrueba(const QString& base, const QString& usuario, const QString& clave, bool conEsquema)
+ServidorPrueba::ServidorPrueba(const QString& base, const QString& usuario, const QString& clave,
+                               bool conEsquema)
     : base_(base), usuario_(usuario), clave_(clave) {
     kv::local::RegistrarServidorEmbebido();
     administrador_ = std::make_unique<kv::db::Conexion>();

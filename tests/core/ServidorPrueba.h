@@ -11,7 +11,7 @@
 namespace kv::pruebas {
 
 class ServidorPrueba {
-public:
+  public:
     // Creates `base` with the ERP schema and the login `usuario`/`clave` as its owner.
     explicit ServidorPrueba(const QString& base = "EMPRESA", const QString& usuario = "U",
                             const QString& clave = "P", bool conEsquema = true);
@@ -33,7 +33,7 @@ public:
     QString usuario() const { return usuario_; }
     QString clave() const { return clave_; }
 
-private:
+  private:
     CarpetasTemporales carpetas_;
     QString base_, usuario_, clave_;
     std::unique_ptr<kv::db::Conexion> administrador_;
