@@ -5,6 +5,7 @@
 #include "localserver/Catalogo.h"
 #include "localserver/Errores.h"
 #include "localserver/SesionEmbebida.h"
+#include "localserver/procedimientos/ReconsEstv.h"
 
 namespace kv::local {
 
@@ -71,7 +72,11 @@ std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::Parametro
 
 void RegistrarServidorEmbebido() {
     static std::once_flag una;
-    std::call_once(una, [] { kv::db::RegistrarProveedor(std::make_shared<ProveedorEmbebido>()); });
+    std::call_once(una, [] {
+        kv::db::RegistrarProveedor(std::make_shared<ProveedorEmbebido>());
+        // The statistics rebuild every company database answers to.
+        RegistrarReconsEstv();
+    });
 }
 
 }  // namespace kv::local
