@@ -384,3 +384,15 @@ TEST_F(TsqlEjecucion, SentenciasDeConfiguracionBusquedasYAcceso) {
     EXPECT_THROW(bd.TSQL(QStringLiteral("SELECT TOP 1000 Nombre,Clave, FROM TA_MENU")), ErrorTSQL);
     EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT TOP 1000 Clave,Nombre FROM TA_MENU  with(nolock)  WHERE  (Nombre like 'est%') ORDER BY Nombre")).filas.size(), 1u);
 }
+
+TEST_F(TsqlEjecucion, MasUneTextosYSumaNumeros) {
+    const Resultado r = bd.TSQL(QStringLiteral(
+        "SELECT Grupo1 + Grupo2, Consumo + ValorCosto, Grupo1 + '-' + Fecha, Consumo + 1, '5' + 1 FROM DET WHERE Grupo1 = 'B'"));
+    ASSERT_TRUE(r.error.isEmpty()) << qPrintable(r.error);
+    EXPECT_EQ(r.Valor(0, 0).toString(), QStringLiteral("By"));
+    EXPECT_EQ(r.Valor(0, 1).toDouble(), -33.0);
+    EXPECT_EQ(r.Valor(0, 2).toString(), QStringLiteral("B-2/2024"));
+    EXPECT_EQ(r.Valor(0, 3).toDouble(), -2.0);
+    EXPECT_EQ(r.Valor(0, 4).toInt(), 6);
+    EXPECT_TRUE(bd.TSQL(QStringLiteral("SELECT Grupo1 + NULL FROM DET")).Valor().isNull());
+}

@@ -242,6 +242,9 @@ TEST(TsqlErrores, SintaxisIncorrectaCercaDelToken) {
     EXPECT_EQ(e.mensaje(), QStringLiteral("Sintaxis incorrecta cerca de 'c'."));
     EXPECT_EQ(e.linea(), 2);
 
+    e = ErrorDe(QStringLiteral("GO"));
+    EXPECT_EQ(e.mensaje(), QStringLiteral("Sintaxis incorrecta cerca de 'GO'."));
+
     e = ErrorDe(QStringLiteral("SELECT 'abc"));
     EXPECT_EQ(e.numero(), 105);
     EXPECT_EQ(mensajes::Sintaxis(QStringLiteral("x")), QStringLiteral("Sintaxis incorrecta cerca de 'x'."));

@@ -1884,7 +1884,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
             ++p_;
         }
         s.clase = Clase::Nada;
-    } else if (primeraDelLote && EsIdentificador(cabeza) && !EsInicioDeSentencia(cabeza)) {
+    } else if (primeraDelLote && EsIdentificador(cabeza) && !EsInicioDeSentencia(cabeza) && !cabeza.Es("GO")) {
         // A procedure name alone at the head of a batch runs it.
         Ejecutar(s);
     } else {

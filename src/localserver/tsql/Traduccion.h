@@ -29,7 +29,8 @@ struct ColumnaDeclarada {
 };
 
 enum class Clase {
-    Consulta,              // returns rows: `sql` is SQLite text
+    Consulta,              // returns rows: `sql` is SQLite text; `tabla` is the one table it reads, when it
+                           // reads exactly one (a recordset over it can add and update rows)
     Modificacion,          // INSERT/UPDATE/DELETE/DROP/CREATE VIEW/INDEX...: `sql` is SQLite text
     CrearTabla,            // `tabla`, `columnas`, `clavePrimaria`, `nombreClave`
     AgregarRestricciones,  // ALTER TABLE t [WITH NOCHECK] ADD CONSTRAINT ...: `tabla`, `clavePrimaria`, `defectos`
@@ -37,7 +38,7 @@ enum class Clase {
     Usar,                  // USE `objeto`
     CrearBase,             // CREATE DATABASE `objeto`
     BorrarBase,            // DROP DATABASE `objeto`
-    Ejecutar,              // EXEC `objeto` with `argumentos`
+    Ejecutar,              // EXEC `objeto` with `argumentos` (also a procedure name alone at the head of a batch)
     IniciarTransaccion,
     ConfirmarTransaccion,
     DeshacerTransaccion,
