@@ -9,7 +9,6 @@
 #include <QMutex>
 #include <cmath>
 
-#include "localserver/Agrupacion.h"
 #include "localserver/Errores.h"
 #include "localserver/Esquema.h"
 #include "localserver/Procedimientos.h"
@@ -375,11 +374,6 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     if (escribe) Unir(b);
     else if (nivel_ > 0) Unir(b);
     permisos_ = PermisosActuales();
-    if (s.clase == Clase::Consulta && s.sql.contains(QLatin1String("GROUP BY"), Qt::CaseInsensitive))
-        ComprobarAgrupacion(s.sql, [&b](const QString& nombre) {
-            return b.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_columnas WHERE columna = ?1"), {nombre})
-                       .toInt() > 0;
-        });
     const QByteArray texto = s.sql.toUtf8();
     const char* resto = texto.constData();
     const char* fin = resto + texto.size();
