@@ -396,3 +396,13 @@ TEST_F(TsqlEjecucion, MasUneTextosYSumaNumeros) {
     EXPECT_EQ(r.Valor(0, 4).toInt(), 6);
     EXPECT_TRUE(bd.TSQL(QStringLiteral("SELECT Grupo1 + NULL FROM DET")).Valor().isNull());
 }
+
+TEST_F(TsqlEjecucion, ColumnasCalculadasDeVistasYTablasDerivadasConservanLaColacion) {
+    ASSERT_TRUE(bd.TSQL(QStringLiteral("CREATE VIEW V_DET AS SELECT ltrim(Grupo1) AS G, Consumo * 2 AS Doble FROM DET")).error.isEmpty());
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT COUNT(*) FROM V_DET WHERE G = 'a'")).Valor().toInt(), 2);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT COUNT(*) FROM V_DET WHERE G IN ('A', 'b')")).Valor().toInt(), 3);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT COUNT(*) FROM V_DET WHERE Doble = -2")).Valor().toInt(), 1);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT COUNT(*) FROM (SELECT rtrim(Grupo1) AS H FROM DET) d WHERE d.H = 'A'")).Valor().toInt(), 2);
+    EXPECT_EQ(bd.TSQL(QStringLiteral("SELECT G FROM V_DET WHERE G <> 'a' ORDER BY G")).Columna(),
+              (QStringList{QStringLiteral("B"), QStringLiteral("nz"), QStringLiteral("ñu"), QStringLiteral("oso")}));
+}

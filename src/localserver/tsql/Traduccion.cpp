@@ -148,6 +148,7 @@ private:
     int desde_;
     int fin_;
     int anidamiento_ = 0;
+    int colacionarColumnas_ = 0;  // > 0 while reading a view's query or a derived table
 
     // Column references of one SELECT level, to refuse what SQL Server refuses
     // in grouped queries: a column outside every aggregate that is not grouped.
@@ -1017,7 +1018,9 @@ QString Traductor::FuenteTabla(int* fuentes, QString* unica) {
         ++p_;
         Entrar();
         if (Es("SELECT")) {
+            ++colacionarColumnas_;
             sql = QLatin1Char('(') + Consulta() + QLatin1Char(')');
+            --colacionarColumnas_;
             ExigirSimbolo(")");
             Salir();
             *fuentes += 2;
@@ -1218,7 +1221,11 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
                 conAlias = true;
             }
         }
-        QString item = distinto && !e.columna && e.tipo != TipoValor::Numero ? Colacionar(e) : e.sql;
+        // Text results that others will compare (DISTINCT, the columns of a view or of a
+        // derived table) carry the collation themselves: SQLite gives expressions none.
+        const bool colacionar = (distinto || colacionarColumnas_ > 0) && !e.columna && e.tipo != TipoValor::Numero &&
+                                e.tipo != TipoValor::Nulo;
+        QString item = colacionar ? Colacionar(e) : e.sql;
         if (!conAlias) {
             // Columns are named as the statement writes them: SQLite would use
             // the declared name of a column and the translated text of an expression.
@@ -1667,7 +1674,9 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         }
         Exigir("AS");
         s.clase = Clase::Modificacion;
+        ++colacionarColumnas_;
         s.sql = QLatin1String("CREATE VIEW ") + vista + columnas + QLatin1String(" AS ") + Consulta();
+        --colacionarColumnas_;
     } else {
         const bool unico = Tomar("UNIQUE");
         if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
