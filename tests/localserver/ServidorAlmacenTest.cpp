@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 #include "ServidorPrueba.h"
 
 namespace kv::pruebas {
@@ -14,6 +16,33 @@ namespace {
 using kv::db::Conexion;
 
 class AlmacenTest : public ServidorPrueba {};
+
+// Everything the server keeps about the store and its login, as one text.
+QString Foto(const QString& carpeta) {
+    QString foto;
+    for (const auto& [fichero, consulta] :
+         {std::pair<const char*, const char*>{"KV_ESTADISTICAS.db",
+                                              "SELECT type || name || ifnull(sql, '') FROM sqlite_master ORDER BY name"},
+          {"KV_ESTADISTICAS.db", "SELECT tabla || columna || tipo || ifnull(defecto, '') FROM kv_sys_columnas ORDER BY 1"},
+          {"KV_ESTADISTICAS.db", "SELECT nombre || tabla || tipo || columnas FROM kv_sys_restricciones ORDER BY 1"},
+          {"MASTER.db", "SELECT nombre || clave || base_defecto FROM kv_sys_logins ORDER BY 1"},
+          {"MASTER.db", "SELECT login || rol FROM kv_sys_roles_servidor ORDER BY 1"},
+          {"MASTER.db", "SELECT base || usuario || ifnull(login, '') FROM kv_sys_usuarios ORDER BY 1"},
+          {"MASTER.db", "SELECT base || usuario || rol FROM kv_sys_roles_base ORDER BY 1"}}) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((carpeta + QString::fromLatin1(fichero)).toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, consulta, -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                foto += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + QLatin1Char('\n');
+        } else {
+            foto += QStringLiteral("(falla: %1)\n").arg(QString::fromLatin1(consulta));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    return foto;
+}
 
 std::vector<int> CorrerCreacion(Conexion& c) {
     std::vector<int> errores;
@@ -37,7 +66,11 @@ TEST_F(AlmacenTest, PrimeraCreacionSinErroresYSegundaConLosNumerosDelServidor) {
 
     c->EjecutarLote(QStringLiteral("INSERT INTO MA_EMPRESAS (Base) VALUES ('EMPRESA1')"));
     c->EjecutarLote(QStringLiteral("USE master"));
+    const QString antes = Foto(carpetas_.datos());
     const std::vector<int> segunda = CorrerCreacion(*c);
+    EXPECT_EQ(Foto(carpetas_.datos()), antes);
+    EXPECT_TRUE(antes.contains(QStringLiteral("KV_ESTADISTICASsysadmin")));
+    EXPECT_TRUE(antes.contains(QStringLiteral("KV_ESTADISTICASKV_ESTADISTICASdb_owner")));
     // Database, login and user exist; role memberships are no-ops; tables exist.
     const std::vector<int> esperado = {1801, 0, 15025, 0, 0, 0, 0, 0, 0, 0, 15023, 0, 0, 0, 0, 0, 0, 0, 2714, 2714, 2714};
     EXPECT_EQ(segunda, esperado);
