@@ -208,7 +208,10 @@ int OrdenDemo(const QStringList& argumentos) {
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
         } else {
-            Aviso(QStringLiteral("Opción no válida: %1\nUso: kv_estv --demo [--lineas N] [--semilla S]").arg(a));
+            const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
+            Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
+                            : QStringLiteral("Opción no válida: %1").arg(a)) +
+                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S]"));
             return 2;
         }
     }
@@ -241,8 +244,9 @@ int OrdenDemo(const QStringList& argumentos) {
         }
         admin.Close();
 
-        // The store, created on the ERP connection as the viewer does at start-up.
-        kv::db::DB_Dll erp;
+        // The store, created on the ERP connection as the viewer does at start-up;
+        // the rebuild's company connections check their user through it too.
+        kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
         Conectar(erp, QLatin1String(kEmpresas[0].nombre), QLatin1String(kAdministrador),
                  QLatin1String(kClaveAdministrador));
         kv::stats::CrearBaseEstadisticas(erp);
@@ -261,9 +265,13 @@ int OrdenDemo(const QStringList& argumentos) {
             almacen.EjecutaConsultaSQL(insertar, afectadas);
         }
         GrabarEstadisticas(almacen);
+        almacen.gCnn.Close();
+        // Closed before the program's own statics go away.
+        kv::db::DB_Dll::DescartarPrincipal();
         RegistrarConexiones();
         Aviso(QStringLiteral("Demostración lista en %1 s.").arg(double(reloj.elapsed()) / 1000.0, 0, 'f', 1));
     } catch (const KvExcepcion& e) {
+        kv::db::DB_Dll::DescartarPrincipal();
         Aviso(QStringLiteral("No se pudo preparar la demostración: %1").arg(e.error().descripcion));
         return 1;
     }
