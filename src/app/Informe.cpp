@@ -46,7 +46,8 @@ int OrdenInforme(const QStringList& argumentos) {
     // The connections are closed here, while the server they talk to still exists,
     // not by the static objects' destructors at exit.
     try {
-        if (kv::core::BaseEstadisticas().gCnn.State() != kv::db::ado::Cerrado) kv::core::BaseEstadisticas().gCnn.Close();
+        if (kv::core::BaseEstadisticas().gCnn.State() != kv::db::ado::Cerrado)
+            kv::core::BaseEstadisticas().gCnn.Close();
     } catch (const std::exception&) {
     }
     kv::db::DB_Dll::DescartarPrincipal();

@@ -42,7 +42,8 @@ QStringList SentenciasCreacionAlmacen() {
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', processadmin")
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', diskadmin")
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', dbcreator")
-      << QStringLiteral("EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'")
+      << QStringLiteral(
+             "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'")
       << QStringLiteral("EXEC sp_addrolemember N'db_accessadmin', N'KV_ESTADISTICAS'")
       << QStringLiteral("EXEC sp_addrolemember N'db_backupoperator', N'KV_ESTADISTICAS'")
       << QStringLiteral("EXEC sp_addrolemember N'db_datareader', N'KV_ESTADISTICAS'")
@@ -52,8 +53,10 @@ QStringList SentenciasCreacionAlmacen() {
       << QStringLiteral("EXEC sp_addrolemember N'db_securityadmin', N'KV_ESTADISTICAS'");
     s << Unir({QStringLiteral("CREATE TABLE [dbo].[CAB_ESTV] ("),
                QStringLiteral(" [Codigo] [int] IDENTITY (1, 1) NOT NULL , "),
-               QStringLiteral(" [Nombre] [nvarchar] (50) NULL , "), QStringLiteral(" [Tabla] [nvarchar] (50) NULL ,"),
-               QStringLiteral(" [Campos] [nvarchar] (500) NULL,"), QStringLiteral(" [Orden] [nvarchar] (50) NULL,"),
+               QStringLiteral(" [Nombre] [nvarchar] (50) NULL , "),
+               QStringLiteral(" [Tabla] [nvarchar] (50) NULL ,"),
+               QStringLiteral(" [Campos] [nvarchar] (500) NULL,"),
+               QStringLiteral(" [Orden] [nvarchar] (50) NULL,"),
                QStringLiteral(" [Totalizadores] [nvarchar] (50) NULL,"), QStringLiteral(" [TOP] [Int] NULL,"),
                QStringLiteral(" [TopOtros] [nvarchar] (50) NULL"), QStringLiteral(" ) ON [PRIMARY]"),
                QStringLiteral(" "), QStringLiteral(" ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD"),
@@ -61,24 +64,34 @@ QStringList SentenciasCreacionAlmacen() {
                QStringLiteral(" [CODIGO]"), QStringLiteral(" )  ON [PRIMARY]")});
     s << Unir({QStringLiteral("CREATE TABLE [dbo].[TA_CONFIGURACION] ("),
                QStringLiteral(" [ID] [int] IDENTITY (1, 1) NOT NULL , "),
-               QStringLiteral(" [GRUPO] [nvarchar] (50) NOT NULL ,"), QStringLiteral(" [CLAVE] [nvarchar] (50) NOT NULL ,"),
-               QStringLiteral(" [VALOR] [nvarchar] (150) NULL ,"), QStringLiteral(" [DESCRIPCION] [nvarchar] (50) NULL ,"),
+               QStringLiteral(" [GRUPO] [nvarchar] (50) NOT NULL ,"),
+               QStringLiteral(" [CLAVE] [nvarchar] (50) NOT NULL ,"),
+               QStringLiteral(" [VALOR] [nvarchar] (150) NULL ,"),
+               QStringLiteral(" [DESCRIPCION] [nvarchar] (50) NULL ,"),
                QStringLiteral(" [FechaHora_Grabacion] [datetime] NULL ,"),
-               QStringLiteral(" [FechaHora_Modificacion] [datetime] NULL ,"), QStringLiteral(" [Transmision] [int] NULL ,"),
-               QStringLiteral(" [Recepcion] [int] NULL ,"), QStringLiteral(" [ValorAux] [ntext] NULL ,"),
-               QStringLiteral(" [PoliticaNegocio] [bit] NULL ,"), QStringLiteral(" [Bloquea] [bit] NULL"),
-               QStringLiteral(" ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]"), QStringLiteral("  "),
+               QStringLiteral(" [FechaHora_Modificacion] [datetime] NULL ,"),
+               QStringLiteral(" [Transmision] [int] NULL ,"),
+               QStringLiteral(" [Recepcion] [int] NULL ,"),
+               QStringLiteral(" [ValorAux] [ntext] NULL ,"),
+               QStringLiteral(" [PoliticaNegocio] [bit] NULL ,"),
+               QStringLiteral(" [Bloquea] [bit] NULL"),
+               QStringLiteral(" ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]"),
+               QStringLiteral("  "),
                QStringLiteral(" ALTER TABLE [dbo].[TA_CONFIGURACION] WITH NOCHECK ADD"),
                QStringLiteral(" CONSTRAINT [DF_TA_CONFIGURACION_Transmision] DEFAULT (0) FOR [Transmision],"),
                QStringLiteral(" CONSTRAINT [DF_TA_CONFIGURACION_Recepcion] DEFAULT (0) FOR [Recepcion],"),
-               QStringLiteral(" CONSTRAINT [DF_ta_configuracion_PoliticaNegocio] DEFAULT (0) FOR [PoliticaNegocio],"),
+               QStringLiteral(
+                   " CONSTRAINT [DF_ta_configuracion_PoliticaNegocio] DEFAULT (0) FOR [PoliticaNegocio],"),
                QStringLiteral(" CONSTRAINT [DF_ta_configuracion_Bloquea] DEFAULT (0) FOR [Bloquea],"),
-               QStringLiteral(" CONSTRAINT [PK_TA_CONFIGURACION] PRIMARY KEY  NONCLUSTERED"), QStringLiteral(" ("),
-               QStringLiteral(" [GRUPO],"), QStringLiteral(" [Clave]"),
+               QStringLiteral(" CONSTRAINT [PK_TA_CONFIGURACION] PRIMARY KEY  NONCLUSTERED"),
+               QStringLiteral(" ("),
+               QStringLiteral(" [GRUPO],"),
+               QStringLiteral(" [Clave]"),
                QStringLiteral(" ) WITH  FILLFACTOR = 90  ON [PRIMARY]")});
-    s << Unir({QStringLiteral("CREATE TABLE [dbo].[MA_EMPRESAS] ("), QStringLiteral(" [Base] [nvarchar] (50) NOT NULL ,"),
-               QStringLiteral(" [Compartida] [bit] NULL"), QStringLiteral(" ) ON [PRIMARY]"), QStringLiteral(" "),
-               QStringLiteral(" ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD"),
+    s << Unir({QStringLiteral("CREATE TABLE [dbo].[MA_EMPRESAS] ("),
+               QStringLiteral(" [Base] [nvarchar] (50) NOT NULL ,"),
+               QStringLiteral(" [Compartida] [bit] NULL"), QStringLiteral(" ) ON [PRIMARY]"),
+               QStringLiteral(" "), QStringLiteral(" ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD"),
                QStringLiteral(" CONSTRAINT [DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],"),
                QStringLiteral(" CONSTRAINT [PK_MA_EMPRESAS] PRIMARY KEY  NONCLUSTERED"), QStringLiteral(" ("),
                QStringLiteral(" [Base]"), QStringLiteral(" )  ON [PRIMARY]")});
@@ -126,31 +139,37 @@ QString SentenciaInsertarDefinicion(const QString& nombre, const QString& tabla,
                                     const QString& orden, const QString& totalizadores, const QString& top,
                                     const QString& topOtros) {
     using kv::db::DuplicarApostrofes;
-    return QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) VALUES('") +
+    return QStringLiteral(
+               "INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) VALUES('") +
            DuplicarApostrofes(nombre) + QStringLiteral("','") + tabla + QStringLiteral("','") + campos +
-           QStringLiteral("','") + orden + QStringLiteral("','") + totalizadores + QStringLiteral("',") + top +
-           QStringLiteral(",'") + DuplicarApostrofes(topOtros) + QStringLiteral("')");
+           QStringLiteral("','") + orden + QStringLiteral("','") + totalizadores + QStringLiteral("',") +
+           top + QStringLiteral(",'") + DuplicarApostrofes(topOtros) + QStringLiteral("')");
 }
 
 QString SentenciaCrearTablaEstadistica(const QString& tabla) {
     return Unir({QStringLiteral("CREATE TABLE [dbo].[") + tabla + QStringLiteral("] ("),
-                 QStringLiteral(" [Base] [nvarchar] (50) NOT NULL , "), QStringLiteral(" [Fecha] [nvarchar] (7) NOT NULL ,"),
-                 QStringLiteral(" [Grupo1] [nvarchar] (25) NOT NULL ,"), QStringLiteral(" [Grupo2] [nvarchar] (25) NOT NULL ,"),
-                 QStringLiteral(" [Grupo3] [nvarchar] (25) NOT NULL ,"), QStringLiteral(" [Consumo] [float] NULL ,"),
-                 QStringLiteral(" [ValorCosto] [money] NULL ,"), QStringLiteral(" [ValorVenta] [money] NULL"),
-                 QStringLiteral(" ) ON [PRIMARY]"), QStringLiteral("ALTER TABLE [dbo].[") + tabla + QStringLiteral("] WITH NOCHECK ADD"),
+                 QStringLiteral(" [Base] [nvarchar] (50) NOT NULL , "),
+                 QStringLiteral(" [Fecha] [nvarchar] (7) NOT NULL ,"),
+                 QStringLiteral(" [Grupo1] [nvarchar] (25) NOT NULL ,"),
+                 QStringLiteral(" [Grupo2] [nvarchar] (25) NOT NULL ,"),
+                 QStringLiteral(" [Grupo3] [nvarchar] (25) NOT NULL ,"),
+                 QStringLiteral(" [Consumo] [float] NULL ,"), QStringLiteral(" [ValorCosto] [money] NULL ,"),
+                 QStringLiteral(" [ValorVenta] [money] NULL"), QStringLiteral(" ) ON [PRIMARY]"),
+                 QStringLiteral("ALTER TABLE [dbo].[") + tabla + QStringLiteral("] WITH NOCHECK ADD"),
                  QStringLiteral(" CONSTRAINT [PK_") + tabla + QStringLiteral("] PRIMARY KEY  NONCLUSTERED"),
-                 QStringLiteral(" ("), QStringLiteral(" [Base],"), QStringLiteral(" [Fecha],"), QStringLiteral(" [Grupo1],"),
-                 QStringLiteral(" [Grupo2],"), QStringLiteral(" [Grupo3]"), QStringLiteral(" )  ON [PRIMARY]")});
+                 QStringLiteral(" ("), QStringLiteral(" [Base],"), QStringLiteral(" [Fecha],"),
+                 QStringLiteral(" [Grupo1],"), QStringLiteral(" [Grupo2],"), QStringLiteral(" [Grupo3]"),
+                 QStringLiteral(" )  ON [PRIMARY]")});
 }
 
-QString SentenciaActualizarDefinicion(const QString& nombreRecortado, const QString& campos, const QString& orden,
-                                      const QString& totalizadores, const QString& top, const QString& topOtros) {
+QString SentenciaActualizarDefinicion(const QString& nombreRecortado, const QString& campos,
+                                      const QString& orden, const QString& totalizadores, const QString& top,
+                                      const QString& topOtros) {
     using kv::db::DuplicarApostrofes;
     return QStringLiteral("UPDATE CAB_ESTV SET CAMPOS ='") + campos + QStringLiteral("', ORDEN='") + orden +
            QStringLiteral("', TOTALIZADORES='") + totalizadores + QStringLiteral("', [TOP]=") + top +
-           QStringLiteral(", TOPOTROS='") + DuplicarApostrofes(topOtros) + QStringLiteral("' WHERE NOMBRE='") +
-           DuplicarApostrofes(nombreRecortado) + QStringLiteral("'");
+           QStringLiteral(", TOPOTROS='") + DuplicarApostrofes(topOtros) +
+           QStringLiteral("' WHERE NOMBRE='") + DuplicarApostrofes(nombreRecortado) + QStringLiteral("'");
 }
 
 QString SentenciaBorrarDefinicion(const QString& nombreRecortado) {
@@ -161,8 +180,8 @@ QString SentenciaBorrarDefinicion(const QString& nombreRecortado) {
 QString SentenciaEliminarTabla(const QString& tabla) { return QStringLiteral("DROP TABLE ") + tabla; }
 
 QString SentenciaTablasDeNombre(const QString& nombreRecortado) {
-    return QStringLiteral("SELECT TABLA FROM CAB_ESTV WHERE NOMBRE='") + kv::db::DuplicarApostrofes(nombreRecortado) +
-           QStringLiteral("'");
+    return QStringLiteral("SELECT TABLA FROM CAB_ESTV WHERE NOMBRE='") +
+           kv::db::DuplicarApostrofes(nombreRecortado) + QStringLiteral("'");
 }
 
 QString ValidarGrabacion(const QString& nombre, const Definicion& definicion, ModoGrabacion modo) {
@@ -220,13 +239,14 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
     if (modo == ModoGrabacion::Nuevo) {
         pasos.push_back([&] { estado.tabla = ElegirNombreTablaNueva(almacen); });
         pasos.push_back([&] {
-            ejecutar(SentenciaInsertarDefinicion(estado.nombre, estado.tabla, campos, orden, totalizadores, top,
-                                                 topOtros));
+            ejecutar(SentenciaInsertarDefinicion(estado.nombre, estado.tabla, campos, orden, totalizadores,
+                                                 top, topOtros));
         });
         pasos.push_back([&] { ejecutar(SentenciaCrearTablaEstadistica(estado.tabla)); });
     } else if (modo == ModoGrabacion::Existente) {
         pasos.push_back([&] {
-            ejecutar(SentenciaActualizarDefinicion(nombreRecortado, campos, orden, totalizadores, top, topOtros));
+            ejecutar(
+                SentenciaActualizarDefinicion(nombreRecortado, campos, orden, totalizadores, top, topOtros));
         });
     } else {
         // Only the tables of the rows being deleted are dropped, never a name
@@ -240,7 +260,8 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
             if (registro.State() != kv::db::ado::Cerrado) {
                 while (!registro.EOF_()) {
                     const QString tabla = SinNulo(registro.Valor(QStringLiteral("TABLA"))).trimmed();
-                    if (!tabla.isEmpty() && !tablas->contains(tabla, Qt::CaseInsensitive)) tablas->append(tabla);
+                    if (!tabla.isEmpty() && !tablas->contains(tabla, Qt::CaseInsensitive))
+                        tablas->append(tabla);
                     registro.MoveNext();
                 }
                 almacen.CierraRecordset(registro);
@@ -278,11 +299,12 @@ void CargarDefinicion(const Recordset& registro, Definicion& definicion, EstadoD
     estado.titulos = TitulosDeGrupos(definicion.grupos);
 }
 
-bool BuscarDefinicion(DB_Dll& almacen, const QString& nombre, Definicion& definicion, EstadoDefinicion& estado) {
+bool BuscarDefinicion(DB_Dll& almacen, const QString& nombre, Definicion& definicion,
+                      EstadoDefinicion& estado) {
     estado.nombre = nombre;
     Recordset registro;
-    const bool existe = almacen.ExisteEnTabla(QStringLiteral("CAB_ESTV"), nombre.trimmed(), QStringLiteral("NOMBRE"),
-                                              &registro, 8, QString(), true);
+    const bool existe = almacen.ExisteEnTabla(QStringLiteral("CAB_ESTV"), nombre.trimmed(),
+                                              QStringLiteral("NOMBRE"), &registro, 8, QString(), true);
     if (!existe || registro.State() == kv::db::ado::Cerrado || registro.EOF_()) {
         estado.modo = ModoGrabacion::Nuevo;
         if (registro.State() != kv::db::ado::Cerrado) almacen.CierraRecordset(registro);

@@ -43,7 +43,7 @@ struct EstadoDefinicion {
     QString camposCargados;  // Campos exactly as read from the store (empty for a new definition)
     std::array<QString, kNiveles> titulos{TituloNivelVacio(0), TituloNivelVacio(1), TituloNivelVacio(2)};
     ModoGrabacion modo = ModoGrabacion::Ninguno;
-    bool cancelar = false;   // a refused save leaves the window as it is
+    bool cancelar = false;  // a refused save leaves the window as it is
 };
 
 // Fixed texts of the save.
@@ -62,8 +62,9 @@ QString SentenciaInsertarDefinicion(const QString& nombre, const QString& tabla,
                                     const QString& orden, const QString& totalizadores, const QString& top,
                                     const QString& topOtros);
 QString SentenciaCrearTablaEstadistica(const QString& tabla);
-QString SentenciaActualizarDefinicion(const QString& nombreRecortado, const QString& campos, const QString& orden,
-                                      const QString& totalizadores, const QString& top, const QString& topOtros);
+QString SentenciaActualizarDefinicion(const QString& nombreRecortado, const QString& campos,
+                                      const QString& orden, const QString& totalizadores, const QString& top,
+                                      const QString& topOtros);
 QString SentenciaBorrarDefinicion(const QString& nombreRecortado);
 QString SentenciaEliminarTabla(const QString& tabla);
 QString SentenciaTablasDeNombre(const QString& nombreRecortado);

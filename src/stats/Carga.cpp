@@ -27,7 +27,8 @@ void ModeloGrafico::PonerACero() {
 QString ModeloGrafico::TextoValor(int fila, int columna) const {
     const double valor = valores.at(static_cast<size_t>(fila)).at(static_cast<size_t>(columna));
     QString texto = QString::number(Redondear(valor, decimales), 'f', std::max(0, decimales));
-    if (texto.startsWith(QLatin1Char('-')) && texto.mid(1).remove(QLatin1Char('0')).remove(QLatin1Char('.')).isEmpty())
+    if (texto.startsWith(QLatin1Char('-')) &&
+        texto.mid(1).remove(QLatin1Char('0')).remove(QLatin1Char('.')).isEmpty())
         texto.remove(0, 1);  // no "-0.00"
     return texto;
 }
@@ -35,9 +36,12 @@ QString ModeloGrafico::TextoValor(int fila, int columna) const {
 ConfiguracionVistas VistasDeCarga(const std::array<QString, kNiveles>& titulos,
                                   const std::array<bool, kCasillasTotal>& totales) {
     ConfiguracionVistas vistas;
-    for (int i = 0; i < kNiveles; ++i) vistas.categorias[static_cast<size_t>(i)] = NivelAsignado(titulos, i) ? titulos[static_cast<size_t>(i)] : QString();
+    for (int i = 0; i < kNiveles; ++i)
+        vistas.categorias[static_cast<size_t>(i)] =
+            NivelAsignado(titulos, i) ? titulos[static_cast<size_t>(i)] : QString();
     for (int i = 0; i < kCasillasTotal; ++i) {
-        if (totales[static_cast<size_t>(i)]) vistas.valores[static_cast<size_t>(i)] = CasillasTotal()[static_cast<size_t>(i)].etiqueta;
+        if (totales[static_cast<size_t>(i)])
+            vistas.valores[static_cast<size_t>(i)] = CasillasTotal()[static_cast<size_t>(i)].etiqueta;
     }
     return vistas;
 }
@@ -63,13 +67,20 @@ double Redondear(double valor, int decimales) {
 
 double ValorTotal(int indiceTotal, double consumo, double costo, double venta) {
     switch (indiceTotal) {
-        case 0: return consumo;
-        case 1: return costo;
-        case 2: return venta;
-        case 3: return costo == 0 ? 100.0 : (venta - costo) / costo * 100.0;
-        case 4: return venta == 0 ? 100.0 : (venta - costo) / venta * 100.0;
-        case 5: return venta - costo;
-        default: return 0.0;
+        case 0:
+            return consumo;
+        case 1:
+            return costo;
+        case 2:
+            return venta;
+        case 3:
+            return costo == 0 ? 100.0 : (venta - costo) / costo * 100.0;
+        case 4:
+            return venta == 0 ? 100.0 : (venta - costo) / venta * 100.0;
+        case 5:
+            return venta - costo;
+        default:
+            return 0.0;
     }
 }
 
@@ -159,7 +170,9 @@ ResultadoCarga CargarEstadistica(DB_Dll& almacen, const EntradaCarga& entrada, M
 
     Recordset registros;
     bool progresoIniciado = false;
-    const auto manejador = [&ui](const KvError& e) { return ui.MostrarError(e, QStringLiteral("CargarEstadistica")); };
+    const auto manejador = [&ui](const KvError& e) {
+        return ui.MostrarError(e, QStringLiteral("CargarEstadistica"));
+    };
 
     const bool completa = EjecutarPasos(
         {
@@ -213,11 +226,13 @@ ResultadoCarga CargarEstadistica(DB_Dll& almacen, const EntradaCarga& entrada, M
                         ui.ProcesarEventos();
                     }
                     if (plegado.Plegado(posicion)) {
-                        plegado.Agregar(posicion, QString(), QString(), QString(), Numero(registros.Valor(iConsumo)),
-                                        Numero(registros.Valor(iCosto)), Numero(registros.Valor(iVenta)));
+                        plegado.Agregar(posicion, QString(), QString(), QString(),
+                                        Numero(registros.Valor(iConsumo)), Numero(registros.Valor(iCosto)),
+                                        Numero(registros.Valor(iVenta)));
                     } else {
                         plegado.Agregar(posicion, registros.Valor(iGrupo1).toString(),
-                                        registros.Valor(iGrupo2).toString(), registros.Valor(iGrupo3).toString(),
+                                        registros.Valor(iGrupo2).toString(),
+                                        registros.Valor(iGrupo3).toString(),
                                         Numero(registros.Valor(iConsumo)), Numero(registros.Valor(iCosto)),
                                         Numero(registros.Valor(iVenta)));
                     }

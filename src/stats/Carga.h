@@ -19,8 +19,8 @@ namespace kv::stats {
 
 // The column chart's data: rows and columns counted from 0 here.
 struct ModeloGrafico {
-    QStringList columnas;   // captions of the ticked totals, in box order
-    QStringList etiquetas;  // one label per row
+    QStringList columnas;                      // captions of the ticked totals, in box order
+    QStringList etiquetas;                     // one label per row
     std::vector<std::vector<double>> valores;  // [row][column], rounded to `decimales`
     int decimales = 2;
 
@@ -36,7 +36,7 @@ struct ModeloGrafico {
 // How the second chart and the pivot are bound to the grid recordset.
 struct ConfiguracionVistas {
     QString filtro = QStringLiteral("BASE");
-    std::array<QString, kNiveles> categorias;   // named grouping columns; empty for a level without name
+    std::array<QString, kNiveles> categorias;     // named grouping columns; empty for a level without name
     std::array<QString, kCasillasTotal> valores;  // tag of each ticked total; empty when not ticked
 };
 
@@ -53,15 +53,15 @@ double ValorTotal(int indiceTotal, double consumo, double costo, double venta);
 // Fills the chart model record by record. Rows 1..N are the first N records;
 // every later record is folded into row N+1.
 class PlegadoTop {
-public:
-    PlegadoTop(ModeloGrafico& modelo, int top, qint64 registros, const std::array<bool, kCasillasTotal>& totales,
-               const QString& etiquetaOtros);
+  public:
+    PlegadoTop(ModeloGrafico& modelo, int top, qint64 registros,
+               const std::array<bool, kCasillasTotal>& totales, const QString& etiquetaOtros);
     // `posicion` counts from 1. Amounts as the chart query returns them (any sign).
-    void Agregar(qint64 posicion, const QString& grupo1, const QString& grupo2, const QString& grupo3, double consumo,
-                 double costo, double venta);
+    void Agregar(qint64 posicion, const QString& grupo1, const QString& grupo2, const QString& grupo3,
+                 double consumo, double costo, double venta);
     bool Plegado(qint64 posicion) const { return posicion > top_; }
 
-private:
+  private:
     ModeloGrafico& modelo_;
     int top_;
     std::array<bool, kCasillasTotal> totales_;

@@ -9,10 +9,10 @@ namespace kv::stats {
 
 // One groupable field of the catalog list.
 struct FilaCatalogo {
-    QString titulo;   // display name
-    QString codigo;   // grouping key (field name)
-    QString fuente;   // table, view or statement that serves its lookups (empty: date picker)
-    QString columna;  // column returned by the lookup
+    QString titulo;      // display name
+    QString codigo;      // grouping key (field name)
+    QString fuente;      // table, view or statement that serves its lookups (empty: date picker)
+    QString columna;     // column returned by the lookup
     bool arbol = false;  // served by the tree lookup window
 };
 

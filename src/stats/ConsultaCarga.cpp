@@ -24,11 +24,13 @@ std::optional<Mes> LeerMes(const QString& texto) {
 QString TextoMes(const Mes& mes) { return QStringLiteral("%1/%2").arg(mes.mes).arg(mes.anio); }
 
 QString MensajeMesInvalido(const QString& texto) {
-    return QStringLiteral("El mes \"%1\" no es válido: escríbalo como mes/año, por ejemplo 3/2024.").arg(texto);
+    return QStringLiteral("El mes \"%1\" no es válido: escríbalo como mes/año, por ejemplo 3/2024.")
+        .arg(texto);
 }
 
 QString MensajeRangoInvertido(const QString& desde, const QString& hasta) {
-    return QStringLiteral("El mes desde (%1) es posterior al mes hasta (%2): no se cargaron datos.").arg(desde, hasta);
+    return QStringLiteral("El mes desde (%1) es posterior al mes hasta (%2): no se cargaron datos.")
+        .arg(desde, hasta);
 }
 
 QStringList ListaMeses(const QString& mesDesde, const QString& mesHasta, const QDate& hoy, QString& error) {
@@ -61,9 +63,11 @@ QStringList ListaMeses(const QString& mesDesde, const QString& mesHasta, const Q
 
 QString ClausulaEmpresas(const QStringList& empresas) {
     if (empresas.isEmpty()) return QStringLiteral(" WHERE BASE = '' ");
-    if (empresas.size() == 1) return QStringLiteral(" Where BASE ='") + DuplicarApostrofes(empresas[0]) + QStringLiteral("' ");
+    if (empresas.size() == 1)
+        return QStringLiteral(" Where BASE ='") + DuplicarApostrofes(empresas[0]) + QStringLiteral("' ");
     QStringList condiciones;
-    for (const QString& empresa : empresas) condiciones << QStringLiteral("BASE ='") + DuplicarApostrofes(empresa) + QStringLiteral("'");
+    for (const QString& empresa : empresas)
+        condiciones << QStringLiteral("BASE ='") + DuplicarApostrofes(empresa) + QStringLiteral("'");
     return QStringLiteral(" Where (") + condiciones.join(QStringLiteral(" OR ")) + QStringLiteral(") ");
 }
 
@@ -77,7 +81,8 @@ QString ClausulaMeses(const QStringList& meses) {
     return texto;
 }
 
-QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos, const std::array<FiltroNivel, kNiveles>& filtros) {
+QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos,
+                        const std::array<FiltroNivel, kNiveles>& filtros) {
     QString texto;
     for (int nivel = 0; nivel < kNiveles; ++nivel) {
         if (!NivelAsignado(titulos, nivel)) continue;
@@ -86,16 +91,16 @@ QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos, const std:
         if (!filtro.valores.trimmed().isEmpty()) {
             QString lista = DuplicarApostrofes(filtro.valores);
             lista.replace(QLatin1Char(','), QStringLiteral("','"));
-            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") in (") + QStringLiteral("'") + lista +
-                     QStringLiteral("'") + QStringLiteral(") ");
+            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") in (") +
+                     QStringLiteral("'") + lista + QStringLiteral("'") + QStringLiteral(") ");
         }
         if (!filtro.desde.trimmed().isEmpty()) {
-            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") >='") + DuplicarApostrofes(filtro.desde) +
-                     QStringLiteral("' ");
+            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") >='") +
+                     DuplicarApostrofes(filtro.desde) + QStringLiteral("' ");
         }
         if (!filtro.hasta.trimmed().isEmpty()) {
-            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") <='") + DuplicarApostrofes(filtro.hasta) +
-                     QStringLiteral("' ");
+            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") <='") +
+                     DuplicarApostrofes(filtro.hasta) + QStringLiteral("' ");
         }
     }
     return texto;
@@ -104,7 +109,8 @@ QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos, const std:
 QString ClausulaWhere(const EntradaCarga& entrada, QString& error) {
     const QStringList meses = ListaMeses(entrada.mesDesde, entrada.mesHasta, entrada.hoy, error);
     if (!error.isEmpty()) return QString();
-    return ClausulaEmpresas(entrada.empresas) + ClausulaMeses(meses) + ClausulaFiltros(entrada.titulos, entrada.filtros);
+    return ClausulaEmpresas(entrada.empresas) + ClausulaMeses(meses) +
+           ClausulaFiltros(entrada.titulos, entrada.filtros);
 }
 
 QString ExpresionOrden(int indice) {
@@ -112,11 +118,13 @@ QString ExpresionOrden(int indice) {
     // as 100, the value the load shows for it.
     if (indice == 4) {
         return QStringLiteral(
-            "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) -SUM(ValorCosto))/SUM(ValorCosto))*100) END)");
+            "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) "
+            "-SUM(ValorCosto))/SUM(ValorCosto))*100) END)");
     }
     if (indice == 5) {
         return QStringLiteral(
-            "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - SUM(ValorCosto))/SUM(ValorVenta))*100) END)");
+            "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
+            "SUM(ValorCosto))/SUM(ValorVenta))*100) END)");
     }
     return CasillasOrden()[static_cast<size_t>(indice)].etiqueta;
 }
@@ -140,20 +148,26 @@ QString ConsultaGrafico(const QString& tabla, const QString& where, const QStrin
     return QStringLiteral(
                "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
                "VALORVENTA,grupo1,grupo2,grupo3 FROM ") +
-           tabla + QStringLiteral(" ") + where + QStringLiteral(" GROUP BY GRUPO1, GRUPO2, GRUPO3 ") + orderBy;
+           tabla + QStringLiteral(" ") + where + QStringLiteral(" GROUP BY GRUPO1, GRUPO2, GRUPO3 ") +
+           orderBy;
 }
 
-QString ConsultaGrilla(const QString& tabla, const std::array<QString, kNiveles>& titulos, const QString& where) {
-    return QStringLiteral("SELECT BASE,grupo1 AS [") + titulos[0] + QStringLiteral("] ,grupo2 AS [") + titulos[1] +
-           QStringLiteral("],grupo3 AS [") + titulos[2] + QStringLiteral("],") +
-           QStringLiteral("SUM(convert(money,CONSUMO)*-1) AS CONSUMO, ") + QStringLiteral("SUM(VALORCOSTO*-1) AS VALORCOSTO, ") +
+QString ConsultaGrilla(const QString& tabla, const std::array<QString, kNiveles>& titulos,
+                       const QString& where) {
+    return QStringLiteral("SELECT BASE,grupo1 AS [") + titulos[0] + QStringLiteral("] ,grupo2 AS [") +
+           titulos[1] + QStringLiteral("],grupo3 AS [") + titulos[2] + QStringLiteral("],") +
+           QStringLiteral("SUM(convert(money,CONSUMO)*-1) AS CONSUMO, ") +
+           QStringLiteral("SUM(VALORCOSTO*-1) AS VALORCOSTO, ") +
            QStringLiteral("SUM(VALORVENTA*-1) AS VALORVENTA ,") +
-           QStringLiteral("case when SUM(valorcosto)=0 then 100 else "
-                          "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc, ") +
-           QStringLiteral("case when SUM(valorventa)=0 then 100 else "
-                          "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORVENTA*-1))*100) end AS UTL_VENTAPorc, ") +
-           QStringLiteral("SUM(((VALORVENTA*-1)-(VALORCOSTO*-1))) AS UTILIDAD") + QStringLiteral(" FROM ") + tabla +
-           QStringLiteral(" ") + where + QStringLiteral(" GROUP BY BASE, GRUPO1, GRUPO2, GRUPO3 ORDER BY  GRUPO1, GRUPO2,GRUPO3");
+           QStringLiteral(
+               "case when SUM(valorcosto)=0 then 100 else "
+               "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc, ") +
+           QStringLiteral(
+               "case when SUM(valorventa)=0 then 100 else "
+               "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORVENTA*-1))*100) end AS UTL_VENTAPorc, ") +
+           QStringLiteral("SUM(((VALORVENTA*-1)-(VALORCOSTO*-1))) AS UTILIDAD") + QStringLiteral(" FROM ") +
+           tabla + QStringLiteral(" ") + where +
+           QStringLiteral(" GROUP BY BASE, GRUPO1, GRUPO2, GRUPO3 ORDER BY  GRUPO1, GRUPO2,GRUPO3");
 }
 
 std::optional<int> CantidadTop(const QString& texto) {

@@ -23,11 +23,11 @@ struct FiltroNivel {
 struct EntradaCarga {
     QString tabla;  // statistic table
     std::array<QString, kNiveles> titulos{TituloNivelVacio(0), TituloNivelVacio(1), TituloNivelVacio(2)};
-    QString top;       // TOP text
-    QString topOtros;  // remainder label
+    QString top;           // TOP text
+    QString topOtros;      // remainder label
     QStringList empresas;  // ticked companies
-    QString mesDesde;  // "M/AAAA" or empty
-    QString mesHasta;  // "M/AAAA" or empty (the current month)
+    QString mesDesde;      // "M/AAAA" or empty
+    QString mesHasta;      // "M/AAAA" or empty (the current month)
     std::array<FiltroNivel, kNiveles> filtros{};
     EstadoOrden orden{};
     bool ascendente = true;
@@ -57,7 +57,8 @@ QStringList ListaMeses(const QString& mesDesde, const QString& mesHasta, const Q
 
 QString ClausulaEmpresas(const QStringList& empresas);
 QString ClausulaMeses(const QStringList& meses);
-QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos, const std::array<FiltroNivel, kNiveles>& filtros);
+QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos,
+                        const std::array<FiltroNivel, kNiveles>& filtros);
 // The whole WHERE clause; empty with `error` set when the months are refused.
 QString ClausulaWhere(const EntradaCarga& entrada, QString& error);
 
@@ -68,7 +69,8 @@ QString ClausulaOrderBy(const EstadoOrden& orden, bool ascendente);
 QString ExpresionOrden(int indice);
 
 QString ConsultaGrafico(const QString& tabla, const QString& where, const QString& orderBy);
-QString ConsultaGrilla(const QString& tabla, const std::array<QString, kNiveles>& titulos, const QString& where);
+QString ConsultaGrilla(const QString& tabla, const std::array<QString, kNiveles>& titulos,
+                       const QString& where);
 
 // TOP count of a TOP text: its leading number; nullopt when outside 0..32767.
 std::optional<int> CantidadTop(const QString& texto);

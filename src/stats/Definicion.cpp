@@ -62,7 +62,8 @@ std::array<QString, kNiveles> TitulosDeGrupos(const std::array<bool, kFilasCatal
     std::array<QString, kNiveles> titulos{TituloNivelVacio(0), TituloNivelVacio(1), TituloNivelVacio(2)};
     int nivel = 0;
     for (int i = 0; i < kFilasCatalogo && nivel < kNiveles; ++i) {
-        if (grupos[static_cast<size_t>(i)]) titulos[static_cast<size_t>(nivel++)] = CatalogoGrupos()[static_cast<size_t>(i)].titulo;
+        if (grupos[static_cast<size_t>(i)])
+            titulos[static_cast<size_t>(nivel++)] = CatalogoGrupos()[static_cast<size_t>(i)].titulo;
     }
     return titulos;
 }

@@ -52,7 +52,8 @@ bool PrepararEstadisticas(DB_Dll& principal, DB_Dll& almacen) {
     CrearBaseEstadisticas(principal);
     const bool abierta = AbrirConexionAlmacen(almacen, principal);
     try {
-        if (principal.gCnn.State() != kv::db::ado::Cerrado) principal.gCnn.SetDefaultDatabase(principal.gDBName);
+        if (principal.gCnn.State() != kv::db::ado::Cerrado)
+            principal.gCnn.SetDefaultDatabase(principal.gDBName);
     } catch (const std::exception&) {
     }
     return abierta;

@@ -21,7 +21,8 @@ QString TextoCeldaGrilla(const QVariant& valor, int tipoADO) {
     }
     if (numero) {
         const double d = valor.toDouble();
-        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15) return QString::number(static_cast<qint64>(d));
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(static_cast<qint64>(d));
         return QString::number(d, 'g', 15);
     }
     return valor.toString();
@@ -37,7 +38,8 @@ std::vector<QStringList> FilasGrilla(const kv::db::Recordset& registros) {
     for (const auto& fila : resultado.filas) {
         QStringList celdas;
         for (size_t i = 0; i < fila.size(); ++i) {
-            const int tipo = i < resultado.columnas.size() ? resultado.columnas[i].tipo : kv::db::tipo::VarWChar;
+            const int tipo =
+                i < resultado.columnas.size() ? resultado.columnas[i].tipo : kv::db::tipo::VarWChar;
             celdas << TextoCeldaGrilla(fila[i], tipo);
         }
         filas.push_back(celdas);

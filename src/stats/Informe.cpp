@@ -49,14 +49,17 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             valor = argumento.mid(2 + igual + 1);
             clave = clave.left(igual);
         } else {
-            if (i + 1 >= argumentos.size()) return QStringLiteral("Falta el valor de la opción --%1.").arg(clave);
+            if (i + 1 >= argumentos.size())
+                return QStringLiteral("Falta el valor de la opción --%1.").arg(clave);
             valor = argumentos[++i];
         }
         if (clave == QLatin1String("informe")) {
             opciones.nombre = valor;
             hayNombre = true;
         } else if (clave == QLatin1String("desde") || clave == QLatin1String("hasta")) {
-            if (!LeerMes(valor)) return QStringLiteral("La opción --%1 no es un mes válido (M/AAAA): \"%2\".").arg(clave, valor);
+            if (!LeerMes(valor))
+                return QStringLiteral("La opción --%1 no es un mes válido (M/AAAA): \"%2\".")
+                    .arg(clave, valor);
             (clave == QLatin1String("desde") ? opciones.desde : opciones.hasta) = valor.trimmed();
         } else if (clave == QLatin1String("empresas")) {
             opciones.empresas = Lista(valor);
@@ -65,7 +68,8 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
                 return QString::fromUtf8(kMensajeTopInvalido);
             opciones.top = valor.trimmed();
         } else if (clave == QLatin1String("salida")) {
-            if (valor.trimmed().isEmpty()) return QStringLiteral("La opción --salida necesita un nombre de archivo.");
+            if (valor.trimmed().isEmpty())
+                return QStringLiteral("La opción --salida necesita un nombre de archivo.");
             opciones.salida = valor;
         } else {
             bool reconocida = false;
@@ -85,7 +89,8 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             if (!reconocida) return QStringLiteral("Opción desconocida: %1").arg(argumento);
         }
     }
-    if (!hayNombre || opciones.nombre.trimmed().isEmpty()) return QStringLiteral("Falta el nombre de la estadística.");
+    if (!hayNombre || opciones.nombre.trimmed().isEmpty())
+        return QStringLiteral("Falta el nombre de la estadística.");
     if (!opciones.desde.isEmpty() && !opciones.hasta.isEmpty()) {
         QString error;
         ListaMeses(opciones.desde, opciones.hasta, QDate(), error);
@@ -96,7 +101,8 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
 }
 
 EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,
-                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas, int decimales) {
+                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas,
+                              int decimales) {
     EntradaCarga entrada;
     entrada.tabla = estado.tabla;
     entrada.titulos = estado.titulos;
@@ -118,7 +124,8 @@ QStringList LineasInforme(const ModeloGrafico& modelo) {
     lineas << (QStringList{QStringLiteral("Grupo")} + modelo.columnas).join(QLatin1Char('\t'));
     for (int fila = 0; fila < modelo.Filas(); ++fila) {
         QStringList celdas{modelo.etiquetas[fila]};
-        for (int columna = 0; columna < modelo.Columnas(); ++columna) celdas << modelo.TextoValor(fila, columna);
+        for (int columna = 0; columna < modelo.Columnas(); ++columna)
+            celdas << modelo.TextoValor(fila, columna);
         lineas << celdas.join(QLatin1Char('\t'));
     }
     return lineas;
@@ -129,7 +136,8 @@ int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextS
     // start-up's immediate exit.
     kv::core::EstablecerTerminacionInicio([] {});
     QString cadena;
-    if (!kv::core::IniciarSistema(false, opciones.lineaComandos, cadena, 3) || !DB_Dll::Principal().gOpenFlag) {
+    if (!kv::core::IniciarSistema(false, opciones.lineaComandos, cadena, 3) ||
+        !DB_Dll::Principal().gOpenFlag) {
         errores << "No se pudo abrir la conexión con la base de datos de la empresa.\n";
         errores.flush();
         return salida_informe::SinConexion;
@@ -155,7 +163,8 @@ int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextS
         for (const EntradaEmpresa& empresa : ListaEmpresas(almacen, principal.gDBName))
             if (empresa.marcada) marcadas << empresa.base;
     }
-    const EntradaCarga entrada = EntradaDeInforme(definicion, estado, opciones, marcadas, DecimalesConfigurados());
+    const EntradaCarga entrada =
+        EntradaDeInforme(definicion, estado, opciones, marcadas, DecimalesConfigurados());
 
     ModeloGrafico modelo;
     kv::db::Recordset grilla;

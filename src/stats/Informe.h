@@ -21,8 +21,8 @@ struct OpcionesInforme {
     std::optional<QStringList> empresas;  // nullopt: as the window ticks them
     std::array<FiltroNivel, kNiveles> filtros{};
     std::optional<QString> top;
-    QString salida;          // grid export file, empty for none
-    QString lineaComandos;   // the connection, in the suite's command-line form
+    QString salida;         // grid export file, empty for none
+    QString lineaComandos;  // the connection, in the suite's command-line form
 };
 
 // Exit statuses of the report.
@@ -41,7 +41,8 @@ QString UsoInforme();
 
 // Fills the load's input from a loaded definition and the options.
 EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,
-                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas, int decimales);
+                              const OpcionesInforme& opciones, const QStringList& empresasMarcadas,
+                              int decimales);
 
 // The printed lines: "Grupo" and the captions, then one line per chart row.
 QStringList LineasInforme(const ModeloGrafico& modelo);

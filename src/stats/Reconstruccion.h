@@ -12,7 +12,8 @@ namespace kv::stats {
 
 inline constexpr const char* kSentenciaEmpresas = "SELECT * FROM MA_EMPRESAS";
 inline constexpr const char* kTituloReconstruccion = "Actualizando Estadísticas";
-inline constexpr const char* kMensajeReconstruccion = "Este proceso puede tardar varios minutos, espere por favor";
+inline constexpr const char* kMensajeReconstruccion =
+    "Este proceso puede tardar varios minutos, espere por favor";
 inline constexpr int kTiempoReconstruccion = 720;
 
 QString SentenciaReconstruir(const QString& tabla);

@@ -19,8 +19,8 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
@@ -33,7 +33,9 @@ namespace kv::stats {
 using kv::db::DB_Dll;
 
 frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
-    : QMainWindow(padre), principal_(principal), almacen_(std::make_unique<DB_Dll>()),
+    : QMainWindow(padre),
+      principal_(principal),
+      almacen_(std::make_unique<DB_Dll>()),
       grilla_(std::make_unique<kv::db::Recordset>()) {
     setWindowTitle(QString::fromUtf8(kTituloVentana));
     auto* central = new QWidget(this);
@@ -83,7 +85,8 @@ frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
     connect(cargar_, &QPushButton::clicked, this, [this] { CargarEstadistica(); });
     auto* f9 = new QShortcut(QKeySequence(Qt::Key_F9), this);
     connect(f9, &QShortcut::activated, this, [this] { CargarEstadistica(); });
-    connect(nombre_, &QComboBox::textActivated, this, [this](const QString& texto) { ElegirEstadistica(texto); });
+    connect(nombre_, &QComboBox::textActivated, this,
+            [this](const QString& texto) { ElegirEstadistica(texto); });
 
     PrepararEstadisticas(principal_, *almacen_);
     CargarNombres();
@@ -130,8 +133,9 @@ void frmKv_EstV::CargarEstadistica() {
     if (estado_.nombre.trimmed().compare(nombre_->currentText().trimmed(), Qt::CaseInsensitive) != 0 ||
         estado_.modo != ModoGrabacion::Existente) {
         if (!ElegirEstadistica(nombre_->currentText())) {
-            interaccion().Mensaje(QStringLiteral("No existe la estadística \"%1\".").arg(nombre_->currentText().trimmed()),
-                                  estilo::Informacion, QString::fromUtf8(kTituloAvisoCarga));
+            interaccion().Mensaje(
+                QStringLiteral("No existe la estadística \"%1\".").arg(nombre_->currentText().trimmed()),
+                estilo::Informacion, QString::fromUtf8(kTituloAvisoCarga));
             return;
         }
     }
@@ -168,7 +172,8 @@ void frmKv_EstV::DibujarGrafico() {
     auto* serie = new QBarSeries(grafico);
     for (int columna = 0; columna < grafico_.Columnas(); ++columna) {
         auto* conjunto = new QBarSet(grafico_.columnas[columna]);
-        for (int fila = 0; fila < grafico_.Filas(); ++fila) *conjunto << grafico_.valores[static_cast<size_t>(fila)][static_cast<size_t>(columna)];
+        for (int fila = 0; fila < grafico_.Filas(); ++fila)
+            *conjunto << grafico_.valores[static_cast<size_t>(fila)][static_cast<size_t>(columna)];
         serie->append(conjunto);
     }
     grafico->addSeries(serie);

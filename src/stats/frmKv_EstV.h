@@ -29,7 +29,7 @@ inline constexpr const char* kTituloVentana = "Gráficos Estadísticos de Ventas
 inline constexpr const char* kTextoBotonCargar = " [F9]  Cargar  Estadísticas   ";
 
 class frmKv_EstV : public QMainWindow {
-public:
+  public:
     // `principal` is the ERP connection, already opened by start-up.
     explicit frmKv_EstV(kv::db::DB_Dll& principal, QWidget* padre = nullptr);
     ~frmKv_EstV() override;
@@ -52,7 +52,7 @@ public:
     QTabWidget* Pestanas() const { return pestanas_; }
     QChartView* VistaGrafico() const { return vistaGrafico_; }
 
-private:
+  private:
     void DibujarGrafico();
 
     kv::db::DB_Dll& principal_;

@@ -48,38 +48,50 @@ TEST(Almacen, SentenciasDeCreacionExactas) {
     EXPECT_EQ(s[6], "EXEC sp_addsrvrolemember N'KV_ESTADISTICAS',  setupadmin");
     EXPECT_EQ(s[10], "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'");
     EXPECT_EQ(s[17], "EXEC sp_addrolemember N'db_securityadmin', N'KV_ESTADISTICAS'");
-    EXPECT_EQ(s[18],
-              "CREATE TABLE [dbo].[CAB_ESTV] (\r\n [Codigo] [int] IDENTITY (1, 1) NOT NULL , \r\n [Nombre] [nvarchar] "
-              "(50) NULL , \r\n [Tabla] [nvarchar] (50) NULL ,\r\n [Campos] [nvarchar] (500) NULL,\r\n [Orden] "
-              "[nvarchar] (50) NULL,\r\n [Totalizadores] [nvarchar] (50) NULL,\r\n [TOP] [Int] NULL,\r\n [TopOtros] "
-              "[nvarchar] (50) NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD\r\n "
-              "CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [CODIGO]\r\n )  ON [PRIMARY]");
-    EXPECT_TRUE(s[19].contains(" ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]\r\n  \r\n ALTER TABLE [dbo].[TA_CONFIGURACION]"));
+    EXPECT_EQ(
+        s[18],
+        "CREATE TABLE [dbo].[CAB_ESTV] (\r\n [Codigo] [int] IDENTITY (1, 1) NOT NULL , \r\n [Nombre] "
+        "[nvarchar] "
+        "(50) NULL , \r\n [Tabla] [nvarchar] (50) NULL ,\r\n [Campos] [nvarchar] (500) NULL,\r\n [Orden] "
+        "[nvarchar] (50) NULL,\r\n [Totalizadores] [nvarchar] (50) NULL,\r\n [TOP] [Int] NULL,\r\n "
+        "[TopOtros] "
+        "[nvarchar] (50) NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD\r\n "
+        "CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [CODIGO]\r\n )  ON [PRIMARY]");
+    EXPECT_TRUE(s[19].contains(
+        " ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]\r\n  \r\n ALTER TABLE [dbo].[TA_CONFIGURACION]"));
     EXPECT_TRUE(s[19].endsWith(" [GRUPO],\r\n [Clave]\r\n ) WITH  FILLFACTOR = 90  ON [PRIMARY]"));
-    EXPECT_EQ(s[20],
-              "CREATE TABLE [dbo].[MA_EMPRESAS] (\r\n [Base] [nvarchar] (50) NOT NULL ,\r\n [Compartida] [bit] "
-              "NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD\r\n CONSTRAINT "
-              "[DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],\r\n CONSTRAINT [PK_MA_EMPRESAS] PRIMARY KEY  "
-              "NONCLUSTERED\r\n (\r\n [Base]\r\n )  ON [PRIMARY]");
+    EXPECT_EQ(
+        s[20],
+        "CREATE TABLE [dbo].[MA_EMPRESAS] (\r\n [Base] [nvarchar] (50) NOT NULL ,\r\n [Compartida] [bit] "
+        "NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD\r\n CONSTRAINT "
+        "[DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],\r\n CONSTRAINT [PK_MA_EMPRESAS] PRIMARY "
+        "KEY  "
+        "NONCLUSTERED\r\n (\r\n [Base]\r\n )  ON [PRIMARY]");
 }
 
 TEST(Almacen, SentenciasDeGrabacionExactas) {
-    EXPECT_EQ(SentenciaInsertarDefinicion("Ventas", "DET_ESTV0000", "IdArticulo,'' '','' ''",
-                                          "0x|0x|0x|11|0x|0x|0x|0x|0x|0x|A", "111000", "10", "Otros"),
-              "INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) VALUES('Ventas',"
-              "'DET_ESTV0000','IdArticulo,'' '','' ''','0x|0x|0x|11|0x|0x|0x|0x|0x|0x|A','111000',10,'Otros')");
-    EXPECT_EQ(SentenciaActualizarDefinicion("D'Alba", "IdArticulo,IdVendedor,'' ''", "O", "100000", "5", "Resto'"),
-              "UPDATE CAB_ESTV SET CAMPOS ='IdArticulo,IdVendedor,'' ''', ORDEN='O', TOTALIZADORES='100000', "
-              "[TOP]=5, TOPOTROS='Resto''' WHERE NOMBRE='D''Alba'");
+    EXPECT_EQ(
+        SentenciaInsertarDefinicion("Ventas", "DET_ESTV0000", "IdArticulo,'' '','' ''",
+                                    "0x|0x|0x|11|0x|0x|0x|0x|0x|0x|A", "111000", "10", "Otros"),
+        "INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) VALUES('Ventas',"
+        "'DET_ESTV0000','IdArticulo,'' '','' ''','0x|0x|0x|11|0x|0x|0x|0x|0x|0x|A','111000',10,'Otros')");
+    EXPECT_EQ(
+        SentenciaActualizarDefinicion("D'Alba", "IdArticulo,IdVendedor,'' ''", "O", "100000", "5", "Resto'"),
+        "UPDATE CAB_ESTV SET CAMPOS ='IdArticulo,IdVendedor,'' ''', ORDEN='O', TOTALIZADORES='100000', "
+        "[TOP]=5, TOPOTROS='Resto''' WHERE NOMBRE='D''Alba'");
     EXPECT_EQ(SentenciaBorrarDefinicion("Ventas"), "DELETE CAB_ESTV WHERE NOMBRE='Ventas'");
     EXPECT_EQ(SentenciaEliminarTabla("DET_ESTV0003"), "DROP TABLE DET_ESTV0003");
-    EXPECT_EQ(SentenciaCrearTablaEstadistica("DET_ESTV0001"),
-              "CREATE TABLE [dbo].[DET_ESTV0001] (\r\n [Base] [nvarchar] (50) NOT NULL , \r\n [Fecha] [nvarchar] (7) "
-              "NOT NULL ,\r\n [Grupo1] [nvarchar] (25) NOT NULL ,\r\n [Grupo2] [nvarchar] (25) NOT NULL ,\r\n [Grupo3] "
-              "[nvarchar] (25) NOT NULL ,\r\n [Consumo] [float] NULL ,\r\n [ValorCosto] [money] NULL ,\r\n [ValorVenta] "
-              "[money] NULL\r\n ) ON [PRIMARY]\r\nALTER TABLE [dbo].[DET_ESTV0001] WITH NOCHECK ADD\r\n CONSTRAINT "
-              "[PK_DET_ESTV0001] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [Base],\r\n [Fecha],\r\n [Grupo1],\r\n "
-              "[Grupo2],\r\n [Grupo3]\r\n )  ON [PRIMARY]");
+    EXPECT_EQ(
+        SentenciaCrearTablaEstadistica("DET_ESTV0001"),
+        "CREATE TABLE [dbo].[DET_ESTV0001] (\r\n [Base] [nvarchar] (50) NOT NULL , \r\n [Fecha] [nvarchar] "
+        "(7) "
+        "NOT NULL ,\r\n [Grupo1] [nvarchar] (25) NOT NULL ,\r\n [Grupo2] [nvarchar] (25) NOT NULL ,\r\n "
+        "[Grupo3] "
+        "[nvarchar] (25) NOT NULL ,\r\n [Consumo] [float] NULL ,\r\n [ValorCosto] [money] NULL ,\r\n "
+        "[ValorVenta] "
+        "[money] NULL\r\n ) ON [PRIMARY]\r\nALTER TABLE [dbo].[DET_ESTV0001] WITH NOCHECK ADD\r\n CONSTRAINT "
+        "[PK_DET_ESTV0001] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [Base],\r\n [Fecha],\r\n [Grupo1],\r\n "
+        "[Grupo2],\r\n [Grupo3]\r\n )  ON [PRIMARY]");
 }
 
 TEST(Almacen, CreacionDosVecesSinMensajesYConexionPropia) {
@@ -114,7 +126,8 @@ TEST(Almacen, GrabarNuevoExistenteYBorrar) {
     EXPECT_EQ(estado.tabla, "DET_ESTV0000");
     EXPECT_EQ(reconstruidas, QStringList{"DET_ESTV0000"});
     EXPECT_TRUE(ExisteTabla(e, "DET_ESTV0000"));
-    auto filas = e.Filas("KV_ESTADISTICAS", "SELECT Nombre, Tabla, Campos, Orden, Totalizadores, [TOP], TopOtros FROM CAB_ESTV");
+    auto filas = e.Filas("KV_ESTADISTICAS",
+                         "SELECT Nombre, Tabla, Campos, Orden, Totalizadores, [TOP], TopOtros FROM CAB_ESTV");
     ASSERT_EQ(filas.size(), 1u);
     EXPECT_EQ(filas[0][0].toString(), QString::fromUtf8("Ventas por Artículo"));
     EXPECT_EQ(filas[0][1].toString(), "DET_ESTV0000");
@@ -132,7 +145,8 @@ TEST(Almacen, GrabarNuevoExistenteYBorrar) {
     EXPECT_EQ(estadoLeido.tabla, "DET_ESTV0000");
     EXPECT_EQ(estadoLeido.camposCargados, "IdArticulo,' ',' '");
     EXPECT_EQ(leida.grupos, d.grupos);
-    EXPECT_EQ(estadoLeido.titulos, (std::array<QString, 3>{QString::fromUtf8("Artículo"), "Grupo2", "Grupo3"}));
+    EXPECT_EQ(estadoLeido.titulos,
+              (std::array<QString, 3>{QString::fromUtf8("Artículo"), "Grupo2", "Grupo3"}));
     EXPECT_TRUE(leida.orden[3].marcada);
     EXPECT_EQ(leida.orden[3].posicion, "1");
     EXPECT_TRUE(leida.ascendente);
@@ -144,13 +158,15 @@ TEST(Almacen, GrabarNuevoExistenteYBorrar) {
     ASSERT_TRUE(GrabarEstadistica(almacen, leida, estadoLeido, reconstruir));
     EXPECT_EQ(reconstruidas.size(), 1);
     EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT [TOP] FROM CAB_ESTV").toInt(), 5);
-    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT Orden FROM CAB_ESTV").toString(), "0x|0x|0x|11|0x|0x|0x|0x|0x|0x|D");
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT Orden FROM CAB_ESTV").toString(),
+              "0x|0x|0x|11|0x|0x|0x|0x|0x|0x|D");
 
     // Grouping changed: rebuilt.
     leida.grupos[static_cast<size_t>(IndiceCatalogo("IdVendedor"))] = true;
     ASSERT_TRUE(GrabarEstadistica(almacen, leida, estadoLeido, reconstruir));
     EXPECT_EQ(reconstruidas, (QStringList{"DET_ESTV0000", "DET_ESTV0000"}));
-    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT Campos FROM CAB_ESTV").toString(), "IdArticulo,IdVendedor,' '");
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT Campos FROM CAB_ESTV").toString(),
+              "IdArticulo,IdVendedor,' '");
 
     // A second definition takes the next number.
     EstadoDefinicion otra;
@@ -205,15 +221,18 @@ TEST(Almacen, GrabacionRechazadaNoEscribeNada) {
         {"Top vacío", topVacio, QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
         {"Top texto", topTexto, QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
         {"Top grande", topGrande, QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
-        {QString(51, 'N'), PorArticulo(), QString::fromUtf8("El nombre de la estadística no puede tener más de 50 caracteres.")},
-        {"Otros largo", otrosLargo, QString::fromUtf8("El nombre de los restantes no puede tener más de 50 caracteres.")},
+        {QString(51, 'N'), PorArticulo(),
+         QString::fromUtf8("El nombre de la estadística no puede tener más de 50 caracteres.")},
+        {"Otros largo", otrosLargo,
+         QString::fromUtf8("El nombre de los restantes no puede tener más de 50 caracteres.")},
     };
     for (const Caso& caso : casos) {
         puerto->ResponderMensaje(kv::respuesta::Aceptar);
         EstadoDefinicion estado;
         estado.nombre = caso.nombre;
         estado.modo = ModoGrabacion::Nuevo;
-        EXPECT_FALSE(GrabarEstadistica(almacen, caso.definicion, estado, reconstruir)) << caso.nombre.toStdString();
+        EXPECT_FALSE(GrabarEstadistica(almacen, caso.definicion, estado, reconstruir))
+            << caso.nombre.toStdString();
         EXPECT_TRUE(estado.cancelar);
     }
     const auto mensajes = puerto->Mensajes();

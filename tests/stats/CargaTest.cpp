@@ -18,7 +18,7 @@ namespace {
 // A statistic by article whose table holds eight articles in two companies
 // and three months; sales and cost stored negative, as stock movements.
 class CargaPrueba : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         entorno_ = std::make_unique<EntornoEstadisticas>();
         PuertoGuionado puerto;
@@ -42,13 +42,14 @@ protected:
     }
 
     void Insertar(const QString& base, const QString& mes, const QString& g1, double c, double k, double v) {
-        entorno_->Ejecutar("KV_ESTADISTICAS",
-                           QStringLiteral("INSERT INTO %1 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
-                                          "ValorVenta) VALUES ('%2','%3','%4',' ',' ',%5,%6,%7)")
-                               .arg(tabla_, base, mes, g1)
-                               .arg(c)
-                               .arg(k)
-                               .arg(v));
+        entorno_->Ejecutar(
+            "KV_ESTADISTICAS",
+            QStringLiteral("INSERT INTO %1 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+                           "ValorVenta) VALUES ('%2','%3','%4',' ',' ',%5,%6,%7)")
+                .arg(tabla_, base, mes, g1)
+                .arg(c)
+                .arg(k)
+                .arg(v));
     }
 
     EntradaCarga Entrada() const {
@@ -113,8 +114,9 @@ TEST_F(CargaPrueba, Top5ConRestoYGrilla) {
     ASSERT_EQ(grilla.State(), kv::db::ado::Abierto);
     const auto filas = FilasGrilla(grilla);
     ASSERT_EQ(filas.size(), 9u);
-    EXPECT_EQ(filas[0], (QStringList{"BASE", QString::fromUtf8("Artículo"), "Grupo2", "Grupo3", "CONSUMO", "VALORCOSTO",
-                                     "VALORVENTA", "UTL_COSTOPorc", "UTL_VENTAPorc", "UTILIDAD"}));
+    EXPECT_EQ(filas[0],
+              (QStringList{"BASE", QString::fromUtf8("Artículo"), "Grupo2", "Grupo3", "CONSUMO", "VALORCOSTO",
+                           "VALORVENTA", "UTL_COSTOPorc", "UTL_VENTAPorc", "UTILIDAD"}));
     EXPECT_EQ(filas[1][0], "NORTE");
     EXPECT_EQ(filas[1][1], "A01");
     EXPECT_EQ(filas[1][6], "80");
@@ -222,8 +224,9 @@ TEST_F(CargaPrueba, MesesImposiblesNoCarganNada) {
     EXPECT_TRUE(r.rechazada);
     EXPECT_EQ(grilla.State(), kv::db::ado::Cerrado);
     ASSERT_EQ(puerto->Mensajes().size(), 1);
-    EXPECT_EQ(puerto->Mensajes()[0].texto,
-              QString::fromUtf8("El mes desde (4/2024) es posterior al mes hasta (1/2024): no se cargaron datos."));
+    EXPECT_EQ(
+        puerto->Mensajes()[0].texto,
+        QString::fromUtf8("El mes desde (4/2024) es posterior al mes hasta (1/2024): no se cargaron datos."));
     EXPECT_EQ(puerto->Mensajes()[0].titulo, "Aviso al usuario");
 }
 
@@ -231,10 +234,13 @@ TEST_F(CargaPrueba, MuchosGruposNoActualizanElProgresoPorFila) {
     for (int lote = 0; lote < 10; ++lote) {
         QStringList valores;
         for (int i = 0; i < 500; ++i)
-            valores << QStringLiteral("('NORTE','1/2024','Z%1',' ',' ',-1,-1,-2)").arg(lote * 500 + i, 5, 10, QLatin1Char('0'));
-        entorno_->Ejecutar("KV_ESTADISTICAS", "INSERT INTO " + tabla_ +
-                                                  " (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES " +
-                                                  valores.join(','));
+            valores << QStringLiteral("('NORTE','1/2024','Z%1',' ',' ',-1,-1,-2)")
+                           .arg(lote * 500 + i, 5, 10, QLatin1Char('0'));
+        entorno_->Ejecutar(
+            "KV_ESTADISTICAS",
+            "INSERT INTO " + tabla_ +
+                " (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES " +
+                valores.join(','));
     }
     PuertoGuionado puerto;
     puerto->ProcesarEventosReales(false);

@@ -7,9 +7,11 @@ using namespace kv::stats;
 
 TEST(Meses, RangosYBordes) {
     QString error;
-    EXPECT_EQ(ListaMeses("", "3/1990", QDate(2024, 5, 1), error), (QStringList{"1/1990", "2/1990", "3/1990"}));
+    EXPECT_EQ(ListaMeses("", "3/1990", QDate(2024, 5, 1), error),
+              (QStringList{"1/1990", "2/1990", "3/1990"}));
     EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(ListaMeses("11/2023", "2/2024", QDate(), error), (QStringList{"11/2023", "12/2023", "1/2024", "2/2024"}));
+    EXPECT_EQ(ListaMeses("11/2023", "2/2024", QDate(), error),
+              (QStringList{"11/2023", "12/2023", "1/2024", "2/2024"}));
     EXPECT_EQ(ListaMeses("03/2024", "3/2024", QDate(), error), (QStringList{"3/2024"}));
     const QStringList todos = ListaMeses("", "", QDate(2024, 5, 17), error);
     EXPECT_EQ(todos.size(), 34 * 12 + 5);
@@ -20,9 +22,11 @@ TEST(Meses, RangosYBordes) {
 TEST(Meses, RangoInvertidoOIlegibleSeRechaza) {
     QString error;
     EXPECT_TRUE(ListaMeses("5/2024", "3/2024", QDate(), error).isEmpty());
-    EXPECT_EQ(error, QString::fromUtf8("El mes desde (5/2024) es posterior al mes hasta (3/2024): no se cargaron datos."));
+    EXPECT_EQ(error, QString::fromUtf8(
+                         "El mes desde (5/2024) es posterior al mes hasta (3/2024): no se cargaron datos."));
     EXPECT_TRUE(ListaMeses("13/2024", "", QDate(2024, 1, 1), error).isEmpty());
-    EXPECT_EQ(error, QString::fromUtf8("El mes \"13/2024\" no es válido: escríbalo como mes/año, por ejemplo 3/2024."));
+    EXPECT_EQ(error, QString::fromUtf8(
+                         "El mes \"13/2024\" no es válido: escríbalo como mes/año, por ejemplo 3/2024."));
     EXPECT_TRUE(ListaMeses("1/2024", "abril", QDate(), error).isEmpty());
     EXPECT_FALSE(error.isEmpty());
     EntradaCarga entrada;
@@ -73,8 +77,9 @@ TEST(Where, ClausulaCompleta) {
     entrada.titulos = {QString::fromUtf8("Artículo"), "Grupo2", "Grupo3"};
     entrada.filtros[0].valores = "A1";
     QString error;
-    EXPECT_EQ(ClausulaWhere(entrada, error),
-              " Where BASE ='NORTE'  AND (FECHA ='1/2024'  OR FECHA ='2/2024' )  and ltrim(GRUPO1) in ('A1') ");
+    EXPECT_EQ(
+        ClausulaWhere(entrada, error),
+        " Where BASE ='NORTE'  AND (FECHA ='1/2024'  OR FECHA ='2/2024' )  and ltrim(GRUPO1) in ('A1') ");
 }
 
 TEST(OrderBy, PrioridadMayorPrimeroMismaDireccion) {
@@ -95,15 +100,18 @@ TEST(OrderBy, FechaSeOmiteYLosPorcentajesNoDividenPorCero) {
     orden[6] = {true, "4"};
     EXPECT_EQ(ClausulaOrderBy(orden, true),
               " ORDER BY (SUM(ValorVenta) - SUM(ValorCosto)) ASC, "
-              "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - SUM(ValorCosto))/SUM(ValorVenta))*100) END) ASC, "
-              "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) -SUM(ValorCosto))/SUM(ValorCosto))*100) END) ASC");
+              "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
+              "SUM(ValorCosto))/SUM(ValorVenta))*100) END) ASC, "
+              "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) "
+              "-SUM(ValorCosto))/SUM(ValorCosto))*100) END) ASC");
 }
 
 TEST(Consultas, TextosDelGraficoYDeLaGrilla) {
-    EXPECT_EQ(ConsultaGrafico("DET_ESTV0001", " Where BASE ='N' ", " ORDER BY ValorVenta ASC"),
-              "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
-              "VALORVENTA,grupo1,grupo2,grupo3 FROM DET_ESTV0001  Where BASE ='N'  GROUP BY GRUPO1, GRUPO2, GRUPO3 "
-              " ORDER BY ValorVenta ASC");
+    EXPECT_EQ(
+        ConsultaGrafico("DET_ESTV0001", " Where BASE ='N' ", " ORDER BY ValorVenta ASC"),
+        "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
+        "VALORVENTA,grupo1,grupo2,grupo3 FROM DET_ESTV0001  Where BASE ='N'  GROUP BY GRUPO1, GRUPO2, GRUPO3 "
+        " ORDER BY ValorVenta ASC");
     EXPECT_EQ(ConsultaGrilla("DET_ESTV0001", {QString::fromUtf8("Artículo"), "Grupo2", "Grupo3"}, " W "),
               QString::fromUtf8(
                   "SELECT BASE,grupo1 AS [Artículo] ,grupo2 AS [Grupo2],grupo3 AS [Grupo3],"

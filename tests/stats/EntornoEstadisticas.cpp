@@ -81,8 +81,8 @@ kv::db::DB_Dll& EntornoEstadisticas::Almacen() {
 }
 
 void EntornoEstadisticas::AgregarEmpresa(const QString& base, bool compartida) const {
-    Ejecutar("KV_ESTADISTICAS",
-             "INSERT INTO MA_EMPRESAS (Base, Compartida) VALUES ('" + base + "'," + (compartida ? "1" : "0") + ")");
+    Ejecutar("KV_ESTADISTICAS", "INSERT INTO MA_EMPRESAS (Base, Compartida) VALUES ('" + base + "'," +
+                                    (compartida ? "1" : "0") + ")");
 }
 
 void EntornoEstadisticas::LlenarDemo(const QString& base, int indice, int lineas, const QDate& hasta) const {

@@ -16,7 +16,7 @@
 namespace kv::pruebas {
 
 class EntornoEstadisticas {
-public:
+  public:
     explicit EntornoEstadisticas(const QStringList& empresas = {"NORTE"});
     ~EntornoEstadisticas();
 
@@ -41,7 +41,7 @@ public:
 
     const CarpetasTemporales& carpetas() const { return carpetas_; }
 
-private:
+  private:
     CarpetasTemporales carpetas_;
     std::unique_ptr<kv::db::Conexion> administrador_;
     std::unique_ptr<kv::db::DB_Dll> almacen_;

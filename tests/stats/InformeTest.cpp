@@ -13,9 +13,11 @@ using namespace kv::stats;
 TEST(OpcionesInforme, TodasLasOpcionesYLaConexion) {
     OpcionesInforme o;
     const QString error = AnalizarOpcionesInforme(
-        {"--informe", "Ventas", "--desde", "1/2024", "--hasta", "03/2024", "--empresas", "NORTE, SUR", "--grupo1", "A,B",
-         "--g2desde", "V1", "--g2hasta=V9", "--g3hasta", "Z", "--top", "7", "--salida", "/tmp/x.xls",
-         "@server=EMBEBIDO;", "@dbname= NORTE;"},
+        {"--informe",      "Ventas",     "--desde",      "1/2024",     "--hasta",
+         "03/2024",        "--empresas", "NORTE, SUR",   "--grupo1",   "A,B",
+         "--g2desde",      "V1",         "--g2hasta=V9", "--g3hasta",  "Z",
+         "--top",          "7",          "--salida",     "/tmp/x.xls", "@server=EMBEBIDO;",
+         "@dbname= NORTE;"},
         o);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(o.nombre, "Ventas");
@@ -35,12 +37,16 @@ TEST(OpcionesInforme, OpcionesInvalidas) {
     const std::vector<std::pair<QStringList, QString>> casos = {
         {{"--informe"}, QString::fromUtf8("Falta el valor de la opción --informe.")},
         {{"--informe", " "}, QString::fromUtf8("Falta el nombre de la estadística.")},
-        {{"--informe", "X", "--desde", "13/2024"}, QString::fromUtf8("La opción --desde no es un mes válido (M/AAAA): \"13/2024\".")},
-        {{"--informe", "X", "--top", "-1"}, QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
-        {{"--informe", "X", "--top", "99999"}, QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
+        {{"--informe", "X", "--desde", "13/2024"},
+         QString::fromUtf8("La opción --desde no es un mes válido (M/AAAA): \"13/2024\".")},
+        {{"--informe", "X", "--top", "-1"},
+         QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
+        {{"--informe", "X", "--top", "99999"},
+         QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
         {{"--informe", "X", "--colores", "si"}, QString::fromUtf8("Opción desconocida: --colores")},
         {{"--informe", "X", "--desde", "5/2024", "--hasta", "1/2024"},
-         QString::fromUtf8("El mes desde (5/2024) es posterior al mes hasta (1/2024): no se cargaron datos.")},
+         QString::fromUtf8(
+             "El mes desde (5/2024) es posterior al mes hasta (1/2024): no se cargaron datos.")},
     };
     for (const auto& [argumentos, mensaje] : casos) {
         OpcionesInforme o;

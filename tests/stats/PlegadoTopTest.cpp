@@ -14,8 +14,9 @@ struct Grupo {
 
 // Eight groups as the chart query returns them.
 std::vector<Grupo> OchoGrupos() {
-    return {{"A", -10, -50.004, -80.006}, {"B", -9, -40, -70},  {"C", -8, -30, -60},   {"D", -7, -20, -50},
-            {"E", -6, -10, -40},          {"F", -5, -0.005, -30.005}, {"G", -4, 0, -20.5}, {"H", -3, -7.333, 0}};
+    return {{"A", -10, -50.004, -80.006}, {"B", -9, -40, -70}, {"C", -8, -30, -60},
+            {"D", -7, -20, -50},          {"E", -6, -10, -40}, {"F", -5, -0.005, -30.005},
+            {"G", -4, 0, -20.5},          {"H", -3, -7.333, 0}};
 }
 
 ModeloGrafico Plegar(const std::vector<Grupo>& grupos, const QString& topTexto,
@@ -44,8 +45,8 @@ TEST(PlegadoTop, Top5ConOchoGruposDejaSeisFilas) {
     EXPECT_DOUBLE_EQ(m.valores[0][0], 10);
     EXPECT_DOUBLE_EQ(m.valores[0][1], 50.0);
     EXPECT_DOUBLE_EQ(m.valores[0][2], 80.01);
-    EXPECT_DOUBLE_EQ(m.valores[0][3], 60.0);    // (80.006-50.004)/50.004*100 = 59.99...
-    EXPECT_DOUBLE_EQ(m.valores[0][4], 37.5);    // 30.002/80.006*100 = 37.4997...
+    EXPECT_DOUBLE_EQ(m.valores[0][3], 60.0);  // (80.006-50.004)/50.004*100 = 59.99...
+    EXPECT_DOUBLE_EQ(m.valores[0][4], 37.5);  // 30.002/80.006*100 = 37.4997...
     EXPECT_DOUBLE_EQ(m.valores[0][5], 30.0);
     // Remainder F, G, H: amounts add the rounded values of each group.
     EXPECT_DOUBLE_EQ(m.valores[5][0], 12);

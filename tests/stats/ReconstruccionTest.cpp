@@ -42,8 +42,12 @@ TEST(Reconstruccion, EmpresaInaccesibleSeSaltaYLasDemasSeReconstruyen) {
     for (const auto& p : progresos) EXPECT_EQ(p.titulo, QString::fromUtf8("Actualizando Estadísticas"));
     ASSERT_GE(puerto->Mensajes().size(), 1);
     EXPECT_EQ(puerto->Mensajes()[0].titulo, " Error de Conexion a Base de Datos");
-    EXPECT_GT(e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + estado.tabla + " WHERE Base = 'NORTE'").toInt(), 0);
-    EXPECT_GT(e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + estado.tabla + " WHERE Base = 'SUR'").toInt(), 0);
+    EXPECT_GT(
+        e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + estado.tabla + " WHERE Base = 'NORTE'").toInt(),
+        0);
+    EXPECT_GT(
+        e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + estado.tabla + " WHERE Base = 'SUR'").toInt(),
+        0);
     // The last company's connection stays open, with the rebuild's time-out.
     EXPECT_EQ(empresa.gCnn.State(), kv::db::ado::Abierto);
     EXPECT_EQ(empresa.gDBName, "SUR");

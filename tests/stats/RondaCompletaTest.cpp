@@ -32,7 +32,7 @@ struct Suma {
 constexpr int kTop = 5;
 
 class RondaCompleta : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         entorno_ = new EntornoEstadisticas({"NORTE", "SUR"});
         const QDate hoy = QDate::currentDate();
@@ -71,9 +71,10 @@ protected:
     // Sums per article straight from the sale lines of one company.
     static std::vector<Suma> SumasDirectas(const QString& base) {
         std::vector<Suma> sumas;
-        for (const auto& f : entorno_->Filas(base, "SELECT IdArticulo, SUM(Cantidad), SUM(Cantidad*CostoUnitario), "
-                                                   "SUM(Cantidad*PrecioUnitario) FROM MV_STOCK "
-                                                   "WHERE TipoMovimiento = 'VTA' GROUP BY IdArticulo"))
+        for (const auto& f : entorno_->Filas(base,
+                                             "SELECT IdArticulo, SUM(Cantidad), SUM(Cantidad*CostoUnitario), "
+                                             "SUM(Cantidad*PrecioUnitario) FROM MV_STOCK "
+                                             "WHERE TipoMovimiento = 'VTA' GROUP BY IdArticulo"))
             sumas.push_back({f[0].toString().trimmed(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
         // Valor Venta ascending: sales are negative, so the biggest come first.
         std::sort(sumas.begin(), sumas.end(), [](const Suma& a, const Suma& b) { return a.v < b.v; });
@@ -124,7 +125,9 @@ TEST_F(RondaCompleta, LaReconstruccionVisitaCadaEmpresa) {
     EXPECT_EQ(progresos_[1].progreso, "NORTE");
     EXPECT_EQ(progresos_[2].progreso, "SUR");
     EXPECT_EQ(SentenciaReconstruir(tabla_), "EXEC KV_RECONS_ESTV '','" + tabla_ + "'");
-    EXPECT_GT(entorno_->Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + tabla_ + " WHERE Base = 'SUR'").toInt(), 0);
+    EXPECT_GT(
+        entorno_->Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM " + tabla_ + " WHERE Base = 'SUR'").toInt(),
+        0);
 }
 
 TEST_F(RondaCompleta, LaCargaCoincideConLasVentas) {
@@ -146,7 +149,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     Guardar();
     const QString programa = kv::pruebas::CarpetaBinarios() + "kv_estv";
     ASSERT_TRUE(QFile::exists(programa)) << programa.toStdString();
-    const QString conexion = "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= NORTE; @Caja=1;quiv@";
+    const QString conexion =
+        "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= NORTE; @Caja=1;quiv@";
     const QString archivo = entorno_->carpetas().raiz() + "grilla.xls";
     auto correr = [&](const QStringList& argumentos, QString* salida = nullptr, QString* errores = nullptr) {
         QProcess proceso;
@@ -160,8 +164,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     };
 
     QString salida, errores;
-    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--salida", archivo, conexion}, &salida,
-                     &errores),
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--salida", archivo, conexion},
+                     &salida, &errores),
               0)
         << errores.toStdString();
     const QStringList lineas = salida.split('\n', Qt::SkipEmptyParts);
@@ -175,7 +179,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
         ASSERT_EQ(celdas.size(), 4);
         leido.etiquetas << celdas[0];
         leido.valores.push_back({celdas[1].toDouble(), celdas[2].toDouble(), celdas[3].toDouble()});
-        for (int c = 1; c < 4; ++c) EXPECT_TRUE(celdas[c].contains('.') && !celdas[c].contains(',')) << celdas[c].toStdString();
+        for (int c = 1; c < 4; ++c)
+            EXPECT_TRUE(celdas[c].contains('.') && !celdas[c].contains(',')) << celdas[c].toStdString();
     }
     leido.columnas = QStringList{"Consumo", "Valor Costo", "Valor Venta"};
     CompararConVentas(leido, sumas);
@@ -184,12 +189,14 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     ASSERT_TRUE(grilla.open(QIODevice::ReadOnly));
     const QStringList lineasGrilla = QString::fromUtf8(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_GT(lineasGrilla.size(), kTop);
-    EXPECT_EQ(lineasGrilla[0], QString::fromUtf8("BASE\tArtículo\tGrupo2\tGrupo3\tCONSUMO\tVALORCOSTO\tVALORVENTA\t"
-                                                 "UTL_COSTOPorc\tUTL_VENTAPorc\tUTILIDAD\t"));
+    EXPECT_EQ(lineasGrilla[0],
+              QString::fromUtf8("BASE\tArtículo\tGrupo2\tGrupo3\tCONSUMO\tVALORCOSTO\tVALORVENTA\t"
+                                "UTL_COSTOPorc\tUTL_VENTAPorc\tUTILIDAD\t"));
     EXPECT_TRUE(lineasGrilla[1].startsWith("NORTE\t"));
 
     // Other companies, a TOP of our own, and the exit statuses.
-    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--empresas", "SUR", "--top", "2", conexion},
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--empresas", "SUR", "--top",
+                      "2", conexion},
                      &salida),
               0);
     EXPECT_EQ(salida.split('\n', Qt::SkipEmptyParts).size(), 4);
@@ -197,7 +204,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     EXPECT_TRUE(errores.contains(QString::fromUtf8("No existe la estadística \"No existe\".")));
     EXPECT_EQ(correr({"--informe", "X", "--desde", "13/2024", conexion}), 2);
     EXPECT_EQ(correr({"--informe", "X", "--color", "rojo", conexion}), 2);
-    EXPECT_EQ(correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"}), 3);
+    EXPECT_EQ(
+        correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"}), 3);
 }
 
 TEST_F(RondaCompleta, AgrupadaPorMesSumaTodasLasVentas) {
@@ -232,11 +240,14 @@ TEST_F(RondaCompleta, AgrupadaPorMesSumaTodasLasVentas) {
         venta += modelo.valores[i][1];
         utilidad += modelo.valores[i][2];
     }
-    const auto total = entorno_->Filas("NORTE", "SELECT SUM(Cantidad), SUM(Cantidad*CostoUnitario), SUM(Cantidad*PrecioUnitario) "
-                                                "FROM MV_STOCK WHERE TipoMovimiento = 'VTA'");
+    const auto total =
+        entorno_->Filas("NORTE",
+                        "SELECT SUM(Cantidad), SUM(Cantidad*CostoUnitario), SUM(Cantidad*PrecioUnitario) "
+                        "FROM MV_STOCK WHERE TipoMovimiento = 'VTA'");
     ASSERT_EQ(total.size(), 1u);
     // Every month sums the same sign (sales are negative), so the absolute values add up.
     EXPECT_NEAR(consumo, std::fabs(total[0][0].toDouble()), 0.01 * modelo.Filas());
     EXPECT_NEAR(venta, std::fabs(total[0][2].toDouble()), 0.01 * modelo.Filas());
-    EXPECT_NEAR(utilidad, std::fabs(total[0][2].toDouble()) - std::fabs(total[0][1].toDouble()), 0.01 * modelo.Filas());
+    EXPECT_NEAR(utilidad, std::fabs(total[0][2].toDouble()) - std::fabs(total[0][1].toDouble()),
+                0.01 * modelo.Filas());
 }

@@ -34,8 +34,9 @@ TEST(Ventana, CargaUnaEstadisticaGuardada) {
         estado.nombre = "Vendedores";
         estado.modo = ModoGrabacion::Nuevo;
         kv::db::DB_Dll empresa;
-        ASSERT_TRUE(GrabarEstadistica(e.Almacen(), d, estado,
-                                      [&](const QString& t) { ReconstruirEstadistica(e.Almacen(), t, empresa); }));
+        ASSERT_TRUE(GrabarEstadistica(e.Almacen(), d, estado, [&](const QString& t) {
+            ReconstruirEstadistica(e.Almacen(), t, empresa);
+        }));
     }
     PuertoGuionado puerto;
     frmKv_EstV ventana(e.Erp());
