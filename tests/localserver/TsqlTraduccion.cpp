@@ -242,6 +242,10 @@ TEST(TsqlErrores, SintaxisIncorrectaCercaDelToken) {
     EXPECT_EQ(e.mensaje(), QStringLiteral("Sintaxis incorrecta cerca de 'c'."));
     EXPECT_EQ(e.linea(), 2);
 
+    e = ErrorDe(QStringLiteral("SELECT * FROM T WHERE a = @a"));
+    EXPECT_EQ(e.numero(), 137);
+    EXPECT_EQ(e.mensaje(), QStringLiteral("Debe declarar la variable escalar \"@a\"."));
+
     e = ErrorDe(QStringLiteral("GO"));
     EXPECT_EQ(e.mensaje(), QStringLiteral("Sintaxis incorrecta cerca de 'GO'."));
 

@@ -14,6 +14,10 @@ QString ComentarioSinCerrar() {
     return QStringLiteral("Falta la marca de fin de comentario '*/'.");
 }
 
+QString VariableNoDeclarada(const QString& variable) {
+    return QStringLiteral("Debe declarar la variable escalar \"%1\".").arg(variable);
+}
+
 QString Anidamiento() {
     return QStringLiteral("Alguna parte de la instrucción SQL está anidada con demasiada profundidad. "
                           "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");

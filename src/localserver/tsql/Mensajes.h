@@ -10,6 +10,7 @@ namespace kv::local::mensajes {
 inline constexpr int kSintaxis = 102;
 inline constexpr int kComillaSinCerrar = 105;
 inline constexpr int kComentarioSinCerrar = 113;
+inline constexpr int kVariableNoDeclarada = 137;
 inline constexpr int kAnidamiento = 191;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
@@ -42,6 +43,8 @@ QString Sintaxis(const QString& cerca);
 QString ComillaSinCerrar(const QString& cadena);
 // 113
 QString ComentarioSinCerrar();
+// 137
+QString VariableNoDeclarada(const QString& variable);
 // 191
 QString Anidamiento();
 // 207

@@ -893,11 +893,27 @@ Expr Traductor::Primaria() {
         r.literal = true;
         return r;
     case TipoToken::Parametro:
-    case TipoToken::Variable:
         ++p_;
-        r.sql = tk.tipo == TipoToken::Parametro ? QStringLiteral("?") : QLatin1Char(':') + tk.texto.mid(1);
+        r.sql = QStringLiteral("?");
         r.literal = true;
         return r;
+    case TipoToken::Variable:
+        // Batches declare no variables here; SQLite would read an unknown name as
+        // NULL and answer wrongly, so it is refused as SQL Server refuses an
+        // undeclared variable.
+        if (tk.texto.compare(QLatin1String("@@ROWCOUNT"), Qt::CaseInsensitive) == 0) {
+            ++p_;
+            r.sql = QStringLiteral("changes()");
+            r.tipo = TipoValor::Numero;
+            return r;
+        }
+        if (tk.texto.compare(QLatin1String("@@IDENTITY"), Qt::CaseInsensitive) == 0) {
+            ++p_;
+            r.sql = QStringLiteral("last_insert_rowid()");
+            r.tipo = TipoValor::Numero;
+            return r;
+        }
+        throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto), tk.linea);
     case TipoToken::Simbolo:
         if (tk.EsSimbolo("(")) {
             ++p_;
