@@ -59,9 +59,9 @@ QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c)
     if (c.identidad) s += QStringLiteral(" DEFAULT (kv_identidad(%1))").arg(Literal(def.nombre));
     else if (!c.defecto.trimmed().isEmpty()) s += QStringLiteral(" DEFAULT (%1)").arg(c.defecto);
     if (EsTextoConLongitud(c.tipo) && c.longitud > 0) {
-        const QString largo = a == Almacen::Binario ? QStringLiteral("length(%1)") : QStringLiteral("length(%1)");
-        s += QStringLiteral(" CONSTRAINT %1 CHECK (%2 <= %3)")
-                 .arg(Identificador(QStringLiteral("kvlon_") + c.nombre), largo.arg(Identificador(c.nombre)))
+        // length() counts characters of text and bytes of binary values, as the declared length does.
+        s += QStringLiteral(" CONSTRAINT %1 CHECK (length(%2) <= %3)")
+                 .arg(Identificador(QStringLiteral("kvlon_") + c.nombre), Identificador(c.nombre))
                  .arg(c.longitud);
     }
     qint64 minimo = 0, maximo = 0;

@@ -370,9 +370,7 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     BaseSqlite& b = Base(base_);
     const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
     const ContextoError contexto{verbo, s.tabla};
-    const bool escribe = verbo != QLatin1String("SELECT") && verbo != QLatin1String("WITH");
-    if (escribe) Unir(b);
-    else if (nivel_ > 0) Unir(b);
+    Unir(b);
     permisos_ = PermisosActuales();
     const QByteArray texto = s.sql.toUtf8();
     const char* resto = texto.constData();

@@ -83,7 +83,7 @@ private:
     std::chrono::steady_clock::time_point limite_{};
 
 public:
-    // Used by the authorizer while a statement is prepared.
+    // Read by the authorizer callback while a user statement is prepared.
     Permisos permisos_;
     std::optional<Denegacion> denegacion_;
 };
