@@ -18,38 +18,87 @@ namespace {
 
 const QStringList& Semillas() {
     static const QStringList s = {
-        QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO,grupo1 FROM DET_ESTV0000  Where BASE ='E1' "
-                       " AND (FECHA ='1/2024'  OR FECHA ='2/2024' ) and ltrim(GRUPO1) in ('A','B')  GROUP BY GRUPO1, GRUPO2, GRUPO3 "
+        QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO,grupo1 FROM "
+                       "DET_ESTV0000  Where BASE ='E1' "
+                       " AND (FECHA ='1/2024'  OR FECHA ='2/2024' ) and ltrim(GRUPO1) in ('A','B')  GROUP BY "
+                       "GRUPO1, GRUPO2, GRUPO3 "
                        " ORDER BY (((SUM(ValorVenta) -SUM(ValorCosto))/SUM(ValorCosto))*100) DESC"),
-        QStringLiteral("SELECT BASE,grupo1 AS [Artículo] ,SUM(convert(money,CONSUMO)*-1) AS CONSUMO, case when SUM(valorcosto)=0 then 100 "
-                       "else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL FROM T GROUP BY BASE"),
-        QStringLiteral("CREATE TABLE [dbo].[CAB_ESTV] (\r\n [Codigo] [int] IDENTITY (1, 1) NOT NULL , \r\n [TOP] [Int] NULL\r\n ) ON [PRIMARY]\r\n \r\n"
-                       " ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD\r\n CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [CODIGO]\r\n )  ON [PRIMARY]"),
-        QStringLiteral("EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'"),
-        QStringLiteral("BEGIN TRANSACTION \r\rINSERT INTO T (a,b) VALUES ('x''y', N'ñ')\rUPDATE T SET a = a + 'b' WHERE b LIKE '%[a-c]_'\r"),
-        QStringLiteral("SELECT     TOP 100 PERCENT IdFamilia, (SELECT     TOP 1 idfamilia FROM v a  Where a.IdFamilia < b.IdFamilia And "
-                       "(Len(LTrim(RTrim(a.IdFamilia))) < Len(LTrim(RTrim(b.IdFamilia)))) ORDER BY idfamilia DESC) AS [relative] "
+        QStringLiteral("SELECT BASE,grupo1 AS [Artículo] ,SUM(convert(money,CONSUMO)*-1) AS CONSUMO, case "
+                       "when SUM(valorcosto)=0 then 100 "
+                       "else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL "
+                       "FROM T GROUP BY BASE"),
+        QStringLiteral("CREATE TABLE [dbo].[CAB_ESTV] (\r\n [Codigo] [int] IDENTITY (1, 1) NOT NULL , \r\n "
+                       "[TOP] [Int] NULL\r\n ) ON [PRIMARY]\r\n \r\n"
+                       " ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD\r\n CONSTRAINT [PK_CAB_ESTV] PRIMARY "
+                       "KEY  NONCLUSTERED\r\n (\r\n [CODIGO]\r\n )  ON [PRIMARY]"),
+        QStringLiteral(
+            "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'"),
+        QStringLiteral("BEGIN TRANSACTION \r\rINSERT INTO T (a,b) VALUES ('x''y', N'ñ')\rUPDATE T SET a = a "
+                       "+ 'b' WHERE b LIKE '%[a-c]_'\r"),
+        QStringLiteral("SELECT     TOP 100 PERCENT IdFamilia, (SELECT     TOP 1 idfamilia FROM v a  Where "
+                       "a.IdFamilia < b.IdFamilia And "
+                       "(Len(LTrim(RTrim(a.IdFamilia))) < Len(LTrim(RTrim(b.IdFamilia)))) ORDER BY idfamilia "
+                       "DESC) AS [relative] "
                        "FROM dbo.V_TA_FAMILIAS b Where IdFamilia<>'' ORDER BY IdFamilia"),
-        QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0) /* c */ -- d\n"),
+        QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0) "
+                       "/* c */ -- d\n"),
         QStringLiteral("SELECT TOP 1 * FROM T with(nolock)  WHERE F = #01/02/2024# "),
         QStringLiteral("DELETE CAB_ESTV WHERE NOMBRE='x' DROP TABLE DET_ESTV0001 USE KV Create Database KV"),
-        QStringLiteral("SELECT CHARINDEX('a', x, 2), substring(x, 1, 2), ISNULL(y, GETDATE()), CONVERT(datetime, '01/' + F, 103) FROM t"),
+        QStringLiteral("SELECT CHARINDEX('a', x, 2), substring(x, 1, 2), ISNULL(y, GETDATE()), "
+                       "CONVERT(datetime, '01/' + F, 103) FROM t"),
     };
     return s;
 }
 
 const QStringList& Piezas() {
     static const QStringList p = {
-        QStringLiteral("("), QStringLiteral(")"), QStringLiteral("'"), QStringLiteral("["), QStringLiteral("]"),
-        QStringLiteral("\""), QStringLiteral(","), QStringLiteral("SELECT"), QStringLiteral("FROM"), QStringLiteral("WHERE"),
-        QStringLiteral("OR"), QStringLiteral("AND"), QStringLiteral("NOT"), QStringLiteral("IN"), QStringLiteral("CASE"),
-        QStringLiteral("END"), QStringLiteral("TOP"), QStringLiteral("/*"), QStringLiteral("*/"), QStringLiteral("--"),
-        QStringLiteral("\r\n"), QStringLiteral("\r"), QStringLiteral("N'"), QStringLiteral("@"), QStringLiteral("?"),
-        QStringLiteral("#"), QStringLiteral("1"), QStringLiteral(".5e"), QStringLiteral("0x"), QStringLiteral("dbo."),
-        QStringLiteral("with(nolock)"), QStringLiteral("EXEC"), QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("="),
-        QStringLiteral("<>"), QStringLiteral("+"), QStringLiteral("/"), QStringLiteral("ñ"), QStringLiteral("\xF0\x9F\x98\x80"),
-        QStringLiteral("UNION"), QStringLiteral("CREATE TABLE"), QStringLiteral("ALTER TABLE"), QStringLiteral("CONSTRAINT"),
-        QStringLiteral("IDENTITY"), QStringLiteral("DEFAULT"), QStringLiteral(";"), QStringLiteral("convert("),
+        QStringLiteral("("),
+        QStringLiteral(")"),
+        QStringLiteral("'"),
+        QStringLiteral("["),
+        QStringLiteral("]"),
+        QStringLiteral("\""),
+        QStringLiteral(","),
+        QStringLiteral("SELECT"),
+        QStringLiteral("FROM"),
+        QStringLiteral("WHERE"),
+        QStringLiteral("OR"),
+        QStringLiteral("AND"),
+        QStringLiteral("NOT"),
+        QStringLiteral("IN"),
+        QStringLiteral("CASE"),
+        QStringLiteral("END"),
+        QStringLiteral("TOP"),
+        QStringLiteral("/*"),
+        QStringLiteral("*/"),
+        QStringLiteral("--"),
+        QStringLiteral("\r\n"),
+        QStringLiteral("\r"),
+        QStringLiteral("N'"),
+        QStringLiteral("@"),
+        QStringLiteral("?"),
+        QStringLiteral("#"),
+        QStringLiteral("1"),
+        QStringLiteral(".5e"),
+        QStringLiteral("0x"),
+        QStringLiteral("dbo."),
+        QStringLiteral("with(nolock)"),
+        QStringLiteral("EXEC"),
+        QStringLiteral("BEGIN TRANSACTION"),
+        QStringLiteral("="),
+        QStringLiteral("<>"),
+        QStringLiteral("+"),
+        QStringLiteral("/"),
+        QStringLiteral("ñ"),
+        QStringLiteral("\xF0\x9F\x98\x80"),
+        QStringLiteral("UNION"),
+        QStringLiteral("CREATE TABLE"),
+        QStringLiteral("ALTER TABLE"),
+        QStringLiteral("CONSTRAINT"),
+        QStringLiteral("IDENTITY"),
+        QStringLiteral("DEFAULT"),
+        QStringLiteral(";"),
+        QStringLiteral("convert("),
     };
     return p;
 }
@@ -86,18 +135,18 @@ TEST(TsqlFuzz, TextoMutiladoNuncaRompe) {
         for (int k = 0; k < cambios; ++k) {
             const int pos = texto.isEmpty() ? 0 : static_cast<int>(azar() % (texto.size() + 1));
             switch (azar() % 4) {
-            case 0:
-                texto.insert(pos, piezas[azar() % piezas.size()]);
-                break;
-            case 1:
-                texto.remove(pos, 1 + azar() % 8);
-                break;
-            case 2:
-                texto.insert(pos, QChar(static_cast<char16_t>(1 + azar() % 0x2FF)));
-                break;
-            default:
-                texto.truncate(pos);
-                break;
+                case 0:
+                    texto.insert(pos, piezas[azar() % piezas.size()]);
+                    break;
+                case 1:
+                    texto.remove(pos, 1 + azar() % 8);
+                    break;
+                case 2:
+                    texto.insert(pos, QChar(static_cast<char16_t>(1 + azar() % 0x2FF)));
+                    break;
+                default:
+                    texto.truncate(pos);
+                    break;
             }
         }
         Probar(texto);
@@ -119,10 +168,17 @@ TEST(TsqlFuzz, AnidamientoProfundoSeRechazaSinDesbordar) {
     const QString abrir = QStringLiteral("(").repeated(20000);
     const QString cerrar = QStringLiteral(")").repeated(20000);
     EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + abrir + QStringLiteral("1") + cerrar), ErrorTSQL);
-    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("-").repeated(20000) + QStringLiteral("1")), ErrorTSQL);
-    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("NOT ").repeated(20000) + QStringLiteral("1")), ErrorTSQL);
-    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("(SELECT ").repeated(5000)), ErrorTSQL);
-    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("CASE WHEN 1=1 THEN ").repeated(5000)), ErrorTSQL);
+    EXPECT_THROW(
+        TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("-").repeated(20000) + QStringLiteral("1")),
+        ErrorTSQL);
+    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("NOT ").repeated(20000) +
+                              QStringLiteral("1")),
+                 ErrorTSQL);
+    EXPECT_THROW(TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("(SELECT ").repeated(5000)),
+                 ErrorTSQL);
+    EXPECT_THROW(
+        TraducirLote(QStringLiteral("SELECT ") + QStringLiteral("CASE WHEN 1=1 THEN ").repeated(5000)),
+        ErrorTSQL);
 }
 
 TEST(TsqlFuzz, FuncionesConValoresAlAzar) {
@@ -130,17 +186,36 @@ TEST(TsqlFuzz, FuncionesConValoresAlAzar) {
     sqlite3* bd = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &bd), SQLITE_OK);
     ASSERT_EQ(RegistrarFuncionesTSQL(bd), SQLITE_OK);
-    const QStringList valores = {QStringLiteral("NULL"), QStringLiteral("''"), QStringLiteral("' '"), QStringLiteral("'%[^'"),
-                                 QStringLiteral("'[a-'"), QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("9223372036854775807"),
-                                 QStringLiteral("-9223372036854775808"), QStringLiteral("1e308"), QStringLiteral("'ñ%_'"),
-                                 QStringLiteral("'31/12/9999 23:59:59'"), QStringLiteral("'99/99/99'"), QStringLiteral("x'FF80'"),
+    const QStringList valores = {QStringLiteral("NULL"),
+                                 QStringLiteral("''"),
+                                 QStringLiteral("' '"),
+                                 QStringLiteral("'%[^'"),
+                                 QStringLiteral("'[a-'"),
+                                 QStringLiteral("-1"),
+                                 QStringLiteral("0"),
+                                 QStringLiteral("9223372036854775807"),
+                                 QStringLiteral("-9223372036854775808"),
+                                 QStringLiteral("1e308"),
+                                 QStringLiteral("'ñ%_'"),
+                                 QStringLiteral("'31/12/9999 23:59:59'"),
+                                 QStringLiteral("'99/99/99'"),
+                                 QStringLiteral("x'FF80'"),
                                  QStringLiteral("'%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%%b'")};
-    const QStringList funciones = {QStringLiteral("kv_div(%1,%2)"), QStringLiteral("kv_mod(%1,%2)"), QStringLiteral("kv_suma(%1,%2)"),
-                                   QStringLiteral("kv_charindex(%1,%2)"), QStringLiteral("kv_subcadena(%1,%2,%2)"),
-                                   QStringLiteral("kv_derecha(%1,%2)"), QStringLiteral("kv_replicar(%1,%2)"), QStringLiteral("%1 LIKE %2"),
-                                   QStringLiteral("kv_fecha(%1, %2)"), QStringLiteral("kv_texto(%1, %2, 103)"), QStringLiteral("kv_len(%1) + kv_entero(%2)"),
-                                   QStringLiteral("kv_dateadd('day', %2, %1)"), QStringLiteral("kv_datediff('hour', %1, %2)"),
-                                   QStringLiteral("%1 COLLATE KV < %2"), QStringLiteral("kv_reemplazar(%1, %2, 'x')")};
+    const QStringList funciones = {QStringLiteral("kv_div(%1,%2)"),
+                                   QStringLiteral("kv_mod(%1,%2)"),
+                                   QStringLiteral("kv_suma(%1,%2)"),
+                                   QStringLiteral("kv_charindex(%1,%2)"),
+                                   QStringLiteral("kv_subcadena(%1,%2,%2)"),
+                                   QStringLiteral("kv_derecha(%1,%2)"),
+                                   QStringLiteral("kv_replicar(%1,%2)"),
+                                   QStringLiteral("%1 LIKE %2"),
+                                   QStringLiteral("kv_fecha(%1, %2)"),
+                                   QStringLiteral("kv_texto(%1, %2, 103)"),
+                                   QStringLiteral("kv_len(%1) + kv_entero(%2)"),
+                                   QStringLiteral("kv_dateadd('day', %2, %1)"),
+                                   QStringLiteral("kv_datediff('hour', %1, %2)"),
+                                   QStringLiteral("%1 COLLATE KV < %2"),
+                                   QStringLiteral("kv_reemplazar(%1, %2, 'x')")};
     for (const QString& f : funciones) {
         for (const QString& a : valores) {
             for (const QString& b : valores) {

@@ -79,7 +79,9 @@ TEST(TsqlLexico, CadenaYComentarioSinCerrarSeAnotan) {
     const QString texto = QStringLiteral("select 'abc\r\nfrom t");
     EXPECT_EQ(Unir(Tokenizar(texto, &fallo)), texto);
     EXPECT_EQ(fallo.numero, 105);
-    EXPECT_EQ(fallo.mensaje, QStringLiteral("Falta la comilla de cierre después de la cadena de caracteres 'abc\r\nfrom t'."));
+    EXPECT_EQ(
+        fallo.mensaje,
+        QStringLiteral("Falta la comilla de cierre después de la cadena de caracteres 'abc\r\nfrom t'."));
 
     FalloLexico otro;
     Tokenizar(QStringLiteral("select 1 /* nunca"), &otro);
@@ -88,33 +90,44 @@ TEST(TsqlLexico, CadenaYComentarioSinCerrarSeAnotan) {
 }
 
 TEST(TsqlDivision, SentenciasSinSeparador) {
-    EXPECT_EQ(Sentencias(QStringLiteral("USE X SELECT 1 INSERT INTO t SELECT a FROM b UPDATE t SET a = 1 DELETE t")),
+    EXPECT_EQ(Sentencias(
+                  QStringLiteral("USE X SELECT 1 INSERT INTO t SELECT a FROM b UPDATE t SET a = 1 DELETE t")),
               (QStringList{QStringLiteral("USE X"), QStringLiteral("SELECT 1"),
-                           QStringLiteral("INSERT INTO t SELECT a FROM b"), QStringLiteral("UPDATE t SET a = 1"),
-                           QStringLiteral("DELETE t")}));
+                           QStringLiteral("INSERT INTO t SELECT a FROM b"),
+                           QStringLiteral("UPDATE t SET a = 1"), QStringLiteral("DELETE t")}));
 }
 
 TEST(TsqlDivision, LoQueNoEmpiezaSentencia) {
     // UNION, subqueries, CREATE VIEW ... AS SELECT, ALTER ... DROP COLUMN, DROP ... IF EXISTS, hints.
     EXPECT_EQ(Sentencias(QStringLiteral("SELECT a FROM t UNION ALL SELECT b FROM u")).size(), 1);
-    EXPECT_EQ(Sentencias(QStringLiteral("SELECT (SELECT 1) , x FROM t with(nolock) WHERE y IN (SELECT z FROM w)")).size(), 1);
+    EXPECT_EQ(
+        Sentencias(QStringLiteral("SELECT (SELECT 1) , x FROM t with(nolock) WHERE y IN (SELECT z FROM w)"))
+            .size(),
+        1);
     EXPECT_EQ(Sentencias(QStringLiteral("CREATE VIEW v AS SELECT a FROM t")).size(), 1);
     EXPECT_EQ(Sentencias(QStringLiteral("ALTER TABLE t DROP COLUMN c")).size(), 1);
     EXPECT_EQ(Sentencias(QStringLiteral("DROP TABLE IF EXISTS t")).size(), 1);
-    EXPECT_EQ(Sentencias(QStringLiteral("ALTER TABLE t WITH NOCHECK ADD CONSTRAINT pk PRIMARY KEY (a) WITH  FILLFACTOR = 90")).size(), 1);
+    EXPECT_EQ(
+        Sentencias(QStringLiteral(
+                       "ALTER TABLE t WITH NOCHECK ADD CONSTRAINT pk PRIMARY KEY (a) WITH  FILLFACTOR = 90"))
+            .size(),
+        1);
 }
 
 TEST(TsqlDivision, CreateTableSeguidoDeAlterSonDos) {
-    const QStringList s = Sentencias(QStringLiteral("CREATE TABLE [dbo].[X] ( [a] [int] NULL ) ON [PRIMARY]\r\n \r\n"
-                                                    " ALTER TABLE [dbo].[X] WITH NOCHECK ADD\r\n CONSTRAINT [PK_X] PRIMARY KEY  NONCLUSTERED ( [a] )  ON [PRIMARY]"));
+    const QStringList s =
+        Sentencias(QStringLiteral("CREATE TABLE [dbo].[X] ( [a] [int] NULL ) ON [PRIMARY]\r\n \r\n"
+                                  " ALTER TABLE [dbo].[X] WITH NOCHECK ADD\r\n CONSTRAINT [PK_X] PRIMARY KEY "
+                                  " NONCLUSTERED ( [a] )  ON [PRIMARY]"));
     ASSERT_EQ(s.size(), 2);
     EXPECT_TRUE(s[0].startsWith(QStringLiteral("CREATE")));
     EXPECT_TRUE(s[1].startsWith(QStringLiteral("ALTER")));
 }
 
 TEST(TsqlDivision, TransaccionYSentenciaEnLaLineaSiguiente) {
-    EXPECT_EQ(Sentencias(QStringLiteral("BEGIN TRANSACTION \r\rINSERT INTO t VALUES (1)\r")),
-              (QStringList{QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("INSERT INTO t VALUES ( 1 )")}));
+    EXPECT_EQ(
+        Sentencias(QStringLiteral("BEGIN TRANSACTION \r\rINSERT INTO t VALUES (1)\r")),
+        (QStringList{QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("INSERT INTO t VALUES ( 1 )")}));
     EXPECT_EQ(Sentencias(QStringLiteral("BEGIN TRAN uno\nCOMMIT TRAN uno")),
               (QStringList{QStringLiteral("BEGIN TRAN uno"), QStringLiteral("COMMIT TRAN uno")}));
 }

@@ -30,14 +30,13 @@ ErrorTSQL ErrorDe(const QString& lote) {
 }  // namespace
 
 TEST(TsqlTraduccion, CreacionDeCabEstv) {
-    const QString lote = Lineas({"CREATE TABLE [dbo].[CAB_ESTV] (", " [Codigo] [int] IDENTITY (1, 1) NOT NULL , ",
-                                 " [Nombre] [nvarchar] (50) NULL , ", " [Tabla] [nvarchar] (50) NULL ,",
-                                 " [Campos] [nvarchar] (500) NULL,", " [Orden] [nvarchar] (50) NULL,",
-                                 " [Totalizadores] [nvarchar] (50) NULL,", " [TOP] [Int] NULL,",
-                                 " [TopOtros] [nvarchar] (50) NULL", " ) ON [PRIMARY]", " ",
-                                 " ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD",
-                                 " CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED", " (", " [CODIGO]",
-                                 " )  ON [PRIMARY]"});
+    const QString lote = Lineas(
+        {"CREATE TABLE [dbo].[CAB_ESTV] (", " [Codigo] [int] IDENTITY (1, 1) NOT NULL , ",
+         " [Nombre] [nvarchar] (50) NULL , ", " [Tabla] [nvarchar] (50) NULL ,",
+         " [Campos] [nvarchar] (500) NULL,", " [Orden] [nvarchar] (50) NULL,",
+         " [Totalizadores] [nvarchar] (50) NULL,", " [TOP] [Int] NULL,", " [TopOtros] [nvarchar] (50) NULL",
+         " ) ON [PRIMARY]", " ", " ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD",
+         " CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED", " (", " [CODIGO]", " )  ON [PRIMARY]"});
     const std::vector<Sentencia> s = TraducirLote(lote);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].clase, Clase::CrearTabla);
@@ -67,19 +66,32 @@ TEST(TsqlTraduccion, CreacionDeCabEstv) {
 }
 
 TEST(TsqlTraduccion, CreacionDeTaConfiguracionConDefectosYFillFactor) {
-    const QString lote = Lineas(
-        {"CREATE TABLE [dbo].[TA_CONFIGURACION] (", " [ID] [int] IDENTITY (1, 1) NOT NULL , ",
-         " [GRUPO] [nvarchar] (50) NOT NULL ,", " [CLAVE] [nvarchar] (50) NOT NULL ,", " [VALOR] [nvarchar] (150) NULL ,",
-         " [DESCRIPCION] [nvarchar] (50) NULL ,", " [FechaHora_Grabacion] [datetime] NULL ,",
-         " [FechaHora_Modificacion] [datetime] NULL ,", " [Transmision] [int] NULL ,", " [Recepcion] [int] NULL ,",
-         " [ValorAux] [ntext] NULL ,", " [PoliticaNegocio] [bit] NULL ,", " [Bloquea] [bit] NULL",
-         " ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]", "  ", " ALTER TABLE [dbo].[TA_CONFIGURACION] WITH NOCHECK ADD",
-         " CONSTRAINT [DF_TA_CONFIGURACION_Transmision] DEFAULT (0) FOR [Transmision],",
-         " CONSTRAINT [DF_TA_CONFIGURACION_Recepcion] DEFAULT (0) FOR [Recepcion],",
-         " CONSTRAINT [DF_ta_configuracion_PoliticaNegocio] DEFAULT (0) FOR [PoliticaNegocio],",
-         " CONSTRAINT [DF_ta_configuracion_Bloquea] DEFAULT (0) FOR [Bloquea],",
-         " CONSTRAINT [PK_TA_CONFIGURACION] PRIMARY KEY  NONCLUSTERED", " (", " [GRUPO],", " [Clave]",
-         " ) WITH  FILLFACTOR = 90  ON [PRIMARY]"});
+    const QString lote =
+        Lineas({"CREATE TABLE [dbo].[TA_CONFIGURACION] (",
+                " [ID] [int] IDENTITY (1, 1) NOT NULL , ",
+                " [GRUPO] [nvarchar] (50) NOT NULL ,",
+                " [CLAVE] [nvarchar] (50) NOT NULL ,",
+                " [VALOR] [nvarchar] (150) NULL ,",
+                " [DESCRIPCION] [nvarchar] (50) NULL ,",
+                " [FechaHora_Grabacion] [datetime] NULL ,",
+                " [FechaHora_Modificacion] [datetime] NULL ,",
+                " [Transmision] [int] NULL ,",
+                " [Recepcion] [int] NULL ,",
+                " [ValorAux] [ntext] NULL ,",
+                " [PoliticaNegocio] [bit] NULL ,",
+                " [Bloquea] [bit] NULL",
+                " ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]",
+                "  ",
+                " ALTER TABLE [dbo].[TA_CONFIGURACION] WITH NOCHECK ADD",
+                " CONSTRAINT [DF_TA_CONFIGURACION_Transmision] DEFAULT (0) FOR [Transmision],",
+                " CONSTRAINT [DF_TA_CONFIGURACION_Recepcion] DEFAULT (0) FOR [Recepcion],",
+                " CONSTRAINT [DF_ta_configuracion_PoliticaNegocio] DEFAULT (0) FOR [PoliticaNegocio],",
+                " CONSTRAINT [DF_ta_configuracion_Bloquea] DEFAULT (0) FOR [Bloquea],",
+                " CONSTRAINT [PK_TA_CONFIGURACION] PRIMARY KEY  NONCLUSTERED",
+                " (",
+                " [GRUPO],",
+                " [Clave]",
+                " ) WITH  FILLFACTOR = 90  ON [PRIMARY]"});
     const std::vector<Sentencia> s = TraducirLote(lote);
     ASSERT_EQ(s.size(), 2u);
     ASSERT_EQ(s[0].columnas.size(), 12u);
@@ -97,13 +109,14 @@ TEST(TsqlTraduccion, CreacionDeTaConfiguracionConDefectosYFillFactor) {
 }
 
 TEST(TsqlTraduccion, TablaDeEstadisticaYEmpresas) {
-    const QString det = Lineas({"CREATE TABLE [dbo].[DET_ESTV0004] (", " [Base] [nvarchar] (50) NOT NULL , ",
-                                " [Fecha] [nvarchar] (7) NOT NULL ,", " [Grupo1] [nvarchar] (25) NOT NULL ,",
-                                " [Grupo2] [nvarchar] (25) NOT NULL ,", " [Grupo3] [nvarchar] (25) NOT NULL ,",
-                                " [Consumo] [float] NULL ,", " [ValorCosto] [money] NULL ,", " [ValorVenta] [money] NULL",
-                                " ) ON [PRIMARY]", "ALTER TABLE [dbo].[DET_ESTV0004] WITH NOCHECK ADD",
-                                " CONSTRAINT [PK_DET_ESTV0004] PRIMARY KEY  NONCLUSTERED", " (", " [Base],", " [Fecha],",
-                                " [Grupo1],", " [Grupo2],", " [Grupo3]", " )  ON [PRIMARY]"});
+    const QString det =
+        Lineas({"CREATE TABLE [dbo].[DET_ESTV0004] (", " [Base] [nvarchar] (50) NOT NULL , ",
+                " [Fecha] [nvarchar] (7) NOT NULL ,", " [Grupo1] [nvarchar] (25) NOT NULL ,",
+                " [Grupo2] [nvarchar] (25) NOT NULL ,", " [Grupo3] [nvarchar] (25) NOT NULL ,",
+                " [Consumo] [float] NULL ,", " [ValorCosto] [money] NULL ,", " [ValorVenta] [money] NULL",
+                " ) ON [PRIMARY]", "ALTER TABLE [dbo].[DET_ESTV0004] WITH NOCHECK ADD",
+                " CONSTRAINT [PK_DET_ESTV0004] PRIMARY KEY  NONCLUSTERED", " (", " [Base],", " [Fecha],",
+                " [Grupo1],", " [Grupo2],", " [Grupo3]", " )  ON [PRIMARY]"});
     const std::vector<Sentencia> s = TraducirLote(det);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[0].columnas[1].longitud, 7);
@@ -111,12 +124,12 @@ TEST(TsqlTraduccion, TablaDeEstadisticaYEmpresas) {
     EXPECT_EQ(s[1].clavePrimaria.size(), 5);
     EXPECT_EQ(s[1].nombreClave, QStringLiteral("PK_DET_ESTV0004"));
 
-    const QString empresas = Lineas({"CREATE TABLE [dbo].[MA_EMPRESAS] (", " [Base] [nvarchar] (50) NOT NULL ,",
-                                     " [Compartida] [bit] NULL", " ) ON [PRIMARY]", " ",
-                                     " ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD",
-                                     " CONSTRAINT [DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],",
-                                     " CONSTRAINT [PK_MA_EMPRESAS] PRIMARY KEY  NONCLUSTERED", " (", " [Base]",
-                                     " )  ON [PRIMARY]"});
+    const QString empresas = Lineas(
+        {"CREATE TABLE [dbo].[MA_EMPRESAS] (", " [Base] [nvarchar] (50) NOT NULL ,",
+         " [Compartida] [bit] NULL", " ) ON [PRIMARY]", " ",
+         " ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD",
+         " CONSTRAINT [DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],",
+         " CONSTRAINT [PK_MA_EMPRESAS] PRIMARY KEY  NONCLUSTERED", " (", " [Base]", " )  ON [PRIMARY]"});
     const std::vector<Sentencia> e = TraducirLote(empresas);
     ASSERT_EQ(e.size(), 2u);
     ASSERT_EQ(e[1].defectos.size(), 1u);
@@ -125,10 +138,12 @@ TEST(TsqlTraduccion, TablaDeEstadisticaYEmpresas) {
 }
 
 TEST(TsqlTraduccion, ColumnasEnLineaDelEsquemaErp) {
-    const std::vector<Sentencia> s = TraducirLote(QStringLiteral(
-        "CREATE TABLE Control_Acceso (\n id int IDENTITY(1,1) NOT NULL PRIMARY KEY,\n Maquina nvarchar(50) NULL,\n"
-        " Precio money NULL DEFAULT 0, Alta datetime NULL CONSTRAINT DF_A DEFAULT getdate(), Clave nvarchar(10) NOT NULL UNIQUE,\n"
-        " Numero int IDENTITY (100, -2) NOT NULL\n)"));
+    const std::vector<Sentencia> s =
+        TraducirLote(QStringLiteral("CREATE TABLE Control_Acceso (\n id int IDENTITY(1,1) NOT NULL PRIMARY "
+                                    "KEY,\n Maquina nvarchar(50) NULL,\n"
+                                    " Precio money NULL DEFAULT 0, Alta datetime NULL CONSTRAINT DF_A "
+                                    "DEFAULT getdate(), Clave nvarchar(10) NOT NULL UNIQUE,\n"
+                                    " Numero int IDENTITY (100, -2) NOT NULL\n)"));
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].clavePrimaria, QStringList{QStringLiteral("id")});
     ASSERT_EQ(s[0].columnas.size(), 6u);
@@ -144,8 +159,8 @@ TEST(TsqlTraduccion, ColumnasEnLineaDelEsquemaErp) {
 }
 
 TEST(TsqlTraduccion, AgregarCampo) {
-    const std::vector<Sentencia> s =
-        TraducirLote(QStringLiteral("ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0)"));
+    const std::vector<Sentencia> s = TraducirLote(QStringLiteral(
+        "ALTER TABLE dbo.Art ADD Precio money Not Null  CONSTRAINT DF_Art_Precio DEFAULT (0)"));
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].clase, Clase::AgregarColumna);
     EXPECT_EQ(s[0].tabla, QStringLiteral("Art"));
@@ -187,9 +202,10 @@ TEST(TsqlTraduccion, ProcedimientosDelServidor) {
 }
 
 TEST(TsqlTraduccion, BaseUsoYTransacciones) {
-    const std::vector<Sentencia> s = TraducirLote(QStringLiteral(
-        "Create Database KV_ESTADISTICAS\nUSE KV_ESTADISTICAS\nBEGIN TRANSACTION \r\rUPDATE t SET a = 1\rCOMMIT TRANSACTION\n"
-        "ROLLBACK TRANSACTION\nSET NOCOUNT ON\nDROP DATABASE X"));
+    const std::vector<Sentencia> s =
+        TraducirLote(QStringLiteral("Create Database KV_ESTADISTICAS\nUSE KV_ESTADISTICAS\nBEGIN TRANSACTION "
+                                    "\r\rUPDATE t SET a = 1\rCOMMIT TRANSACTION\n"
+                                    "ROLLBACK TRANSACTION\nSET NOCOUNT ON\nDROP DATABASE X"));
     ASSERT_EQ(s.size(), 8u);
     EXPECT_EQ(s[0].clase, Clase::CrearBase);
     EXPECT_EQ(s[0].objeto, QStringLiteral("KV_ESTADISTICAS"));
@@ -206,10 +222,13 @@ TEST(TsqlTraduccion, BaseUsoYTransacciones) {
 
 TEST(TsqlTraduccion, TextosTraducidos) {
     auto sql = [](const char* t) { return TraducirLote(QString::fromUtf8(t)).at(0).sql; };
-    EXPECT_EQ(sql("DELETE CAB_ESTV WHERE NOMBRE='x'"), QStringLiteral("DELETE FROM CAB_ESTV WHERE NOMBRE = 'x'"));
+    EXPECT_EQ(sql("DELETE CAB_ESTV WHERE NOMBRE='x'"),
+              QStringLiteral("DELETE FROM CAB_ESTV WHERE NOMBRE = 'x'"));
     EXPECT_EQ(sql("DROP TABLE DET_ESTV0003"), QStringLiteral("DROP TABLE DET_ESTV0003"));
-    EXPECT_EQ(sql("select  top 1 * from AUX_ERR  with(nolock) "), QStringLiteral("SELECT * FROM AUX_ERR LIMIT 1"));
-    EXPECT_EQ(sql("SELECT * FROM dbo.T WITH (NOLOCK) WHERE a = ?"), QStringLiteral("SELECT * FROM T WHERE a = ?"));
+    EXPECT_EQ(sql("select  top 1 * from AUX_ERR  with(nolock) "),
+              QStringLiteral("SELECT * FROM AUX_ERR LIMIT 1"));
+    EXPECT_EQ(sql("SELECT * FROM dbo.T WITH (NOLOCK) WHERE a = ?"),
+              QStringLiteral("SELECT * FROM T WHERE a = ?"));
     EXPECT_EQ(sql("SELECT * FROM [dbo].[T] x With ( NoLock , INDEX(i) ) INNER JOIN U (nolock) ON x.a = U.a"),
               QStringLiteral("SELECT * FROM T x INNER JOIN U ON x.a = U.a"));
     EXPECT_EQ(sql("SELECT * FROM MA_EMPRESAS WHERE COMPARTIDA=1 OR BASE = 'E' ORDER BY BASE"),
@@ -220,7 +239,8 @@ TEST(TsqlTraduccion, TextosTraducidos) {
               QStringLiteral("SELECT * FROM T WHERE (B IN ('1', '2', '3'))"));
     EXPECT_EQ(sql("SELECT MAX(Codigo) AS MAYOR FROM T WHERE x = 1"),
               QStringLiteral("SELECT max(Codigo) AS MAYOR FROM T WHERE x = 1"));
-    EXPECT_EQ(sql("SELECT nombre, t.Clave FROM t"), QStringLiteral("SELECT nombre AS nombre, t.Clave AS Clave FROM t"));
+    EXPECT_EQ(sql("SELECT nombre, t.Clave FROM t"),
+              QStringLiteral("SELECT nombre AS nombre, t.Clave AS Clave FROM t"));
     const Sentencia upd = TraducirLote(QStringLiteral("select  top 1 * from AUX_ERR  with(nolock) ")).at(0);
     EXPECT_EQ(upd.clase, Clase::Consulta);
     EXPECT_EQ(upd.tabla, QStringLiteral("AUX_ERR"));
@@ -256,21 +276,32 @@ TEST(TsqlErrores, SintaxisIncorrectaCercaDelToken) {
 
 TEST(TsqlErrores, UnErrorDetieneTodoElLote) {
     // The batch translates as a whole: nothing comes back when any part is malformed.
-    EXPECT_THROW(TraducirLote(QStringLiteral("INSERT INTO t VALUES (1)\nDELETE t\nSELECT FROM WHERE")), ErrorTSQL);
-    EXPECT_THROW(TraducirLote(QStringLiteral("BEGIN TRANSACTION\r\rINSERT INTO t VALUES (1)\rUPDATE t SET = 2\r")), ErrorTSQL);
+    EXPECT_THROW(TraducirLote(QStringLiteral("INSERT INTO t VALUES (1)\nDELETE t\nSELECT FROM WHERE")),
+                 ErrorTSQL);
+    EXPECT_THROW(
+        TraducirLote(QStringLiteral("BEGIN TRANSACTION\r\rINSERT INTO t VALUES (1)\rUPDATE t SET = 2\r")),
+        ErrorTSQL);
 }
 
 TEST(TsqlErrores, MensajesDelServidor) {
-    EXPECT_EQ(mensajes::ObjetoInvalido(QStringLiteral("T")), QStringLiteral("El nombre de objeto 'T' no es válido."));
-    EXPECT_EQ(mensajes::ColumnaInvalida(QStringLiteral("c")), QStringLiteral("El nombre de columna 'c' no es válido."));
+    EXPECT_EQ(mensajes::ObjetoInvalido(QStringLiteral("T")),
+              QStringLiteral("El nombre de objeto 'T' no es válido."));
+    EXPECT_EQ(mensajes::ColumnaInvalida(QStringLiteral("c")),
+              QStringLiteral("El nombre de columna 'c' no es válido."));
     EXPECT_EQ(mensajes::DivisionCero(), QStringLiteral("Error de división entre cero."));
     EXPECT_EQ(mensajes::Truncado(), QStringLiteral("Los datos de cadena o binarios se truncarían."));
-    EXPECT_EQ(mensajes::ObjetoYaExiste(QStringLiteral("T")), QStringLiteral("Ya hay un objeto con el nombre 'T' en la base de datos."));
+    EXPECT_EQ(mensajes::ObjetoYaExiste(QStringLiteral("T")),
+              QStringLiteral("Ya hay un objeto con el nombre 'T' en la base de datos."));
     EXPECT_EQ(mensajes::BaseYaExiste(QStringLiteral("B")),
               QStringLiteral("La base de datos 'B' ya existe. Elija otro nombre de base de datos."));
-    EXPECT_EQ(mensajes::InicioSesion(QStringLiteral("u")), QStringLiteral("Error de inicio de sesión del usuario 'u'."));
-    EXPECT_EQ(mensajes::ClaveDuplicada(QStringLiteral("PRIMARY KEY"), QStringLiteral("PK_T"), QStringLiteral("dbo.T")),
-              QStringLiteral("Infracción de la restricción PRIMARY KEY 'PK_T'. No se puede insertar una clave duplicada en el objeto 'dbo.T'."));
-    EXPECT_EQ(mensajes::NuloNoAdmitido(QStringLiteral("c"), QStringLiteral("B.dbo.T"), QStringLiteral("INSERT")),
-              QStringLiteral("No se puede insertar el valor NULL en la columna 'c', tabla 'B.dbo.T'. La columna no admite valores NULL. Error de INSERT."));
+    EXPECT_EQ(mensajes::InicioSesion(QStringLiteral("u")),
+              QStringLiteral("Error de inicio de sesión del usuario 'u'."));
+    EXPECT_EQ(mensajes::ClaveDuplicada(QStringLiteral("PRIMARY KEY"), QStringLiteral("PK_T"),
+                                       QStringLiteral("dbo.T")),
+              QStringLiteral("Infracción de la restricción PRIMARY KEY 'PK_T'. No se puede insertar una "
+                             "clave duplicada en el objeto 'dbo.T'."));
+    EXPECT_EQ(
+        mensajes::NuloNoAdmitido(QStringLiteral("c"), QStringLiteral("B.dbo.T"), QStringLiteral("INSERT")),
+        QStringLiteral("No se puede insertar el valor NULL en la columna 'c', tabla 'B.dbo.T'. La columna no "
+                       "admite valores NULL. Error de INSERT."));
 }

@@ -4,10 +4,10 @@ namespace kv::local {
 
 namespace {
 
-const char* const kInicios[] = {"SELECT", "INSERT", "UPDATE",   "DELETE", "CREATE",   "ALTER", "DROP",
-                                "USE",    "EXEC",   "EXECUTE",  "BEGIN",  "COMMIT",   "ROLLBACK",
-                                "SET",    "TRUNCATE", "DECLARE", "PRINT", "IF",       "WHILE", "RETURN",
-                                "GRANT",  "REVOKE", "SAVE",     "WITH"};
+const char* const kInicios[] = {"SELECT",   "INSERT", "UPDATE",   "DELETE",  "CREATE", "ALTER",
+                                "DROP",     "USE",    "EXEC",     "EXECUTE", "BEGIN",  "COMMIT",
+                                "ROLLBACK", "SET",    "TRUNCATE", "DECLARE", "PRINT",  "IF",
+                                "WHILE",    "RETURN", "GRANT",    "REVOKE",  "SAVE",   "WITH"};
 
 bool EsUna(const Token& t, std::initializer_list<const char*> palabras) {
     for (const char* p : palabras)
@@ -80,10 +80,12 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
         } else if (tk.Es("WITH")) {
             // Table hints, WITH NOCHECK, WITH FILLFACTOR, WITH TIES: a common table
             // expression only starts a statement as "WITH name AS (" or "WITH name (".
-            continua = !(i + 2 < n && t[i + 1].tipo != TipoToken::Simbolo &&
-                         (t[i + 2].Es("AS") || t[i + 2].EsSimbolo("(")) && !EsUna(t[i + 1], {"NOCHECK", "CHECK"}));
+            continua =
+                !(i + 2 < n && t[i + 1].tipo != TipoToken::Simbolo &&
+                  (t[i + 2].Es("AS") || t[i + 2].EsSimbolo("(")) && !EsUna(t[i + 1], {"NOCHECK", "CHECK"}));
         } else if (tk.Es("IF")) {
-            continua = EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE"});  // DROP ... IF EXISTS
+            continua =
+                EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE"});  // DROP ... IF EXISTS
         }
         if (continua) continue;
         cerrar(i);

@@ -140,7 +140,8 @@ int ColacionKV(void*, int na, const void* a, int nb, const void* b) {
 // ------------------------------------------------------------------ helpers
 
 void Fallar(sqlite3_context* ctx, int numero, const QString& mensaje) {
-    const QByteArray texto = (QLatin1Char('[') + QString::number(numero) + QLatin1String("] ") + mensaje).toUtf8();
+    const QByteArray texto =
+        (QLatin1Char('[') + QString::number(numero) + QLatin1String("] ") + mensaje).toUtf8();
     sqlite3_result_error(ctx, texto.constData(), static_cast<int>(texto.size()));
 }
 
@@ -163,12 +164,12 @@ bool HayNulo(int argc, sqlite3_value** argv) {
 
 QString NombreTipoSqlite(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-        return QStringLiteral("int");
-    case SQLITE_FLOAT:
-        return QStringLiteral("float");
-    default:
-        return QStringLiteral("nvarchar");
+        case SQLITE_INTEGER:
+            return QStringLiteral("int");
+        case SQLITE_FLOAT:
+            return QStringLiteral("float");
+        default:
+            return QStringLiteral("nvarchar");
     }
 }
 
@@ -182,36 +183,36 @@ struct Numero {
 
 bool LeerNumero(sqlite3_value* v, Numero& n) {
     switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-        n.entero = true;
-        n.i = sqlite3_value_int64(v);
-        return true;
-    case SQLITE_FLOAT:
-        n.entero = false;
-        n.d = sqlite3_value_double(v);
-        return true;
-    default: {
-        const QString s = Texto(v).trimmed();
-        bool ok = false;
-        const qint64 i = s.toLongLong(&ok);
-        if (ok) {
+        case SQLITE_INTEGER:
             n.entero = true;
-            n.i = i;
+            n.i = sqlite3_value_int64(v);
             return true;
-        }
-        const double d = s.toDouble(&ok);
-        if (ok && !s.isEmpty()) {
+        case SQLITE_FLOAT:
             n.entero = false;
-            n.d = d;
+            n.d = sqlite3_value_double(v);
             return true;
+        default: {
+            const QString s = Texto(v).trimmed();
+            bool ok = false;
+            const qint64 i = s.toLongLong(&ok);
+            if (ok) {
+                n.entero = true;
+                n.i = i;
+                return true;
+            }
+            const double d = s.toDouble(&ok);
+            if (ok && !s.isEmpty()) {
+                n.entero = false;
+                n.d = d;
+                return true;
+            }
+            if (s.isEmpty()) {
+                n.entero = true;
+                n.i = 0;
+                return true;
+            }
+            return false;
         }
-        if (s.isEmpty()) {
-            n.entero = true;
-            n.i = 0;
-            return true;
-        }
-        return false;
-    }
     }
 }
 
@@ -221,9 +222,11 @@ void FnDiv(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     Numero a, b;
     if (!LeerNumero(argv[0], a))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
     if (!LeerNumero(argv[1], b))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
     if ((b.entero && b.i == 0) || (!b.entero && b.d == 0.0))
         return Fallar(ctx, mensajes::kDivisionCero, mensajes::DivisionCero());
     if (a.entero && b.entero) {
@@ -238,7 +241,8 @@ void FnMod(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     Numero a, b;
     if (!LeerNumero(argv[0], a) || !LeerNumero(argv[1], b))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("numeric")));
     if ((b.entero && b.i == 0) || (!b.entero && b.d == 0.0))
         return Fallar(ctx, mensajes::kDivisionCero, mensajes::DivisionCero());
     if (a.entero && b.entero) {
@@ -253,16 +257,19 @@ void FnSuma(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const int ta = sqlite3_value_type(argv[0]);
     const int tb = sqlite3_value_type(argv[1]);
     if ((ta == SQLITE_TEXT || ta == SQLITE_BLOB) && (tb == SQLITE_TEXT || tb == SQLITE_BLOB)) {
-        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
+        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                      sqlite3_value_bytes(argv[0]));
         s.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
         return sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     }
     Numero a, b;
     if (!LeerNumero(argv[0], a)) {
-        return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(Texto(argv[0]), NombreTipoSqlite(argv[1])));
+        return Fallar(ctx, mensajes::kConversionValor,
+                      mensajes::ConversionValor(Texto(argv[0]), NombreTipoSqlite(argv[1])));
     }
     if (!LeerNumero(argv[1], b)) {
-        return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(Texto(argv[1]), NombreTipoSqlite(argv[0])));
+        return Fallar(ctx, mensajes::kConversionValor,
+                      mensajes::ConversionValor(Texto(argv[1]), NombreTipoSqlite(argv[0])));
     }
     if (a.entero && b.entero) {
         qint64 r = 0;
@@ -277,7 +284,8 @@ void FnPiso(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     Numero a;
     if (!LeerNumero(argv[0], a))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
     if (a.entero) return sqlite3_result_int64(ctx, a.i);
     sqlite3_result_double(ctx, std::floor(a.d));
 }
@@ -286,7 +294,8 @@ void FnTecho(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     Numero a;
     if (!LeerNumero(argv[0], a))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
     if (a.entero) return sqlite3_result_int64(ctx, a.i);
     sqlite3_result_double(ctx, std::ceil(a.d));
 }
@@ -294,22 +303,25 @@ void FnTecho(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void FnEntero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER:
-        return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
-    case SQLITE_FLOAT: {
-        const double d = std::trunc(sqlite3_value_double(argv[0]));
-        if (!(d >= -9.2e18 && d <= 9.2e18))
-            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("int")));
-        return sqlite3_result_int64(ctx, static_cast<qint64>(d));
-    }
-    default: {
-        const QString s = Texto(argv[0]);
-        bool ok = false;
-        const qint64 v = s.trimmed().toLongLong(&ok);
-        if (s.trimmed().isEmpty()) return sqlite3_result_int64(ctx, 0);
-        if (!ok) return Fallar(ctx, mensajes::kConversionValor, mensajes::ConversionValor(s, QStringLiteral("int")));
-        return sqlite3_result_int64(ctx, v);
-    }
+        case SQLITE_INTEGER:
+            return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+        case SQLITE_FLOAT: {
+            const double d = std::trunc(sqlite3_value_double(argv[0]));
+            if (!(d >= -9.2e18 && d <= 9.2e18))
+                return Fallar(ctx, mensajes::kDesbordamiento,
+                              mensajes::Desbordamiento(QStringLiteral("int")));
+            return sqlite3_result_int64(ctx, static_cast<qint64>(d));
+        }
+        default: {
+            const QString s = Texto(argv[0]);
+            bool ok = false;
+            const qint64 v = s.trimmed().toLongLong(&ok);
+            if (s.trimmed().isEmpty()) return sqlite3_result_int64(ctx, 0);
+            if (!ok)
+                return Fallar(ctx, mensajes::kConversionValor,
+                              mensajes::ConversionValor(s, QStringLiteral("int")));
+            return sqlite3_result_int64(ctx, v);
+        }
     }
 }
 
@@ -317,7 +329,8 @@ void FnNumero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     Numero a;
     if (!LeerNumero(argv[0], a))
-        return Fallar(ctx, mensajes::kConversionTipo, mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+        return Fallar(ctx, mensajes::kConversionTipo,
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
     if (a.entero) return sqlite3_result_double(ctx, static_cast<double>(a.i));
     sqlite3_result_double(ctx, a.d);
 }
@@ -352,7 +365,9 @@ void FnSubcadena(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const QString s = Texto(argv[0]);
     const qint64 inicio = sqlite3_value_int64(argv[1]);
     const qint64 largo = sqlite3_value_int64(argv[2]);
-    if (largo < 0) return Fallar(ctx, mensajes::kLongitudSubcadena, mensajes::LongitudNoValida(QStringLiteral("substring")));
+    if (largo < 0)
+        return Fallar(ctx, mensajes::kLongitudSubcadena,
+                      mensajes::LongitudNoValida(QStringLiteral("substring")));
     // Characters from `inicio` to `inicio + largo - 1`, counted from 1, clipped to the text.
     qint64 desde = inicio;
     qint64 hasta = (largo > std::numeric_limits<qint64>::max() - inicio) ? std::numeric_limits<qint64>::max()
@@ -367,7 +382,8 @@ void FnDerecha(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     const QString s = Texto(argv[0]);
     const qint64 n = sqlite3_value_int64(argv[1]);
-    if (n < 0) return Fallar(ctx, mensajes::kLongitudDerecha, mensajes::LongitudNoValida(QStringLiteral("right")));
+    if (n < 0)
+        return Fallar(ctx, mensajes::kLongitudDerecha, mensajes::LongitudNoValida(QStringLiteral("right")));
     DevolverTexto(ctx, n >= s.size() ? s : s.right(static_cast<qsizetype>(n)));
 }
 
@@ -485,7 +501,8 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
     QDate fecha;
     if (da == 8 && (i == s.size() || s[i] == QLatin1Char(' ') || s[i] == QLatin1Char('T'))) {
         fecha = QDate(a / 10000, (a / 100) % 100, a % 100);
-    } else if (da == 4 && i < s.size() && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('/') || s[i] == QLatin1Char('.'))) {
+    } else if (da == 4 && i < s.size() &&
+               (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('/') || s[i] == QLatin1Char('.'))) {
         const QChar sep = s[i++];
         int m = 0, d = 0;
         if (!LeerEntero(s, i, 2, m)) return false;
@@ -493,7 +510,8 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
         ++i;
         if (!LeerEntero(s, i, 2, d)) return false;
         fecha = QDate(a, m, d);
-    } else if (da <= 2 && i < s.size() && (s[i] == QLatin1Char('/') || s[i] == QLatin1Char('-') || s[i] == QLatin1Char('.'))) {
+    } else if (da <= 2 && i < s.size() &&
+               (s[i] == QLatin1Char('/') || s[i] == QLatin1Char('-') || s[i] == QLatin1Char('.'))) {
         const QChar sep = s[i++];
         int b = 0, c = 0, dc = 0;
         if (!LeerEntero(s, i, 2, b)) return false;
@@ -509,8 +527,10 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
     }
     if (!fecha.isValid()) return false;
     if (i < s.size()) {
-        if (s[i] == QLatin1Char('T')) ++i;
-        else if (s[i] != QLatin1Char(' ')) return false;
+        if (s[i] == QLatin1Char('T'))
+            ++i;
+        else if (s[i] != QLatin1Char(' '))
+            return false;
         if (!LeerHora(s, i, hora)) return false;
     }
     resultado = QDateTime(fecha, hora);
@@ -525,7 +545,8 @@ bool ValorAFecha(sqlite3_value* v, int estilo, QDateTime& resultado) {
         if (!(dias > -53690 && dias < 2958464)) return false;
         const double entero = std::floor(dias);
         const qint64 segundos = static_cast<qint64>(std::llround((dias - entero) * 86400.0));
-        resultado = QDateTime(QDate(1900, 1, 1).addDays(static_cast<qint64>(entero)), QTime(0, 0, 0)).addSecs(segundos);
+        resultado = QDateTime(QDate(1900, 1, 1).addDays(static_cast<qint64>(entero)), QTime(0, 0, 0))
+                        .addSecs(segundos);
         return true;
     }
     return LeerFechaHora(Texto(v), estilo, resultado);
@@ -535,7 +556,8 @@ void FnFecha(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     const int estilo = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
     QDateTime fecha;
-    if (!ValorAFecha(argv[0], estilo, fecha)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    if (!ValorAFecha(argv[0], estilo, fecha))
+        return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
     DevolverTexto(ctx, FormatoISO(fecha.date(), fecha.time()));
 }
 
@@ -556,39 +578,39 @@ QString FechaConEstilo(const QDateTime& f, int estilo) {
     const QDate d = f.date();
     const QTime t = f.time();
     switch (estilo) {
-    case 1:
-        return d.toString(QStringLiteral("MM/dd/yy"));
-    case 101:
-        return d.toString(QStringLiteral("MM/dd/yyyy"));
-    case 3:
-        return d.toString(QStringLiteral("dd/MM/yy"));
-    case 103:
-        return d.toString(QStringLiteral("dd/MM/yyyy"));
-    case 4:
-        return d.toString(QStringLiteral("dd.MM.yy"));
-    case 104:
-        return d.toString(QStringLiteral("dd.MM.yyyy"));
-    case 5:
-        return d.toString(QStringLiteral("dd-MM-yy"));
-    case 105:
-        return d.toString(QStringLiteral("dd-MM-yyyy"));
-    case 8:
-    case 108:
-        return t.toString(QStringLiteral("HH:mm:ss"));
-    case 12:
-        return d.toString(QStringLiteral("yyMMdd"));
-    case 112:
-        return d.toString(QStringLiteral("yyyyMMdd"));
-    case 23:
-        return d.toString(QStringLiteral("yyyy-MM-dd"));
-    case 120:
-    case 20:
-        return FormatoISO(d, t);
-    case 121:
-    case 21:
-        return FormatoISO(d, t) + QLatin1String(".000");
-    default:
-        return QString();
+        case 1:
+            return d.toString(QStringLiteral("MM/dd/yy"));
+        case 101:
+            return d.toString(QStringLiteral("MM/dd/yyyy"));
+        case 3:
+            return d.toString(QStringLiteral("dd/MM/yy"));
+        case 103:
+            return d.toString(QStringLiteral("dd/MM/yyyy"));
+        case 4:
+            return d.toString(QStringLiteral("dd.MM.yy"));
+        case 104:
+            return d.toString(QStringLiteral("dd.MM.yyyy"));
+        case 5:
+            return d.toString(QStringLiteral("dd-MM-yy"));
+        case 105:
+            return d.toString(QStringLiteral("dd-MM-yyyy"));
+        case 8:
+        case 108:
+            return t.toString(QStringLiteral("HH:mm:ss"));
+        case 12:
+            return d.toString(QStringLiteral("yyMMdd"));
+        case 112:
+            return d.toString(QStringLiteral("yyyyMMdd"));
+        case 23:
+            return d.toString(QStringLiteral("yyyy-MM-dd"));
+        case 120:
+        case 20:
+            return FormatoISO(d, t);
+        case 121:
+        case 21:
+            return FormatoISO(d, t) + QLatin1String(".000");
+        default:
+            return QString();
     }
 }
 
@@ -596,7 +618,8 @@ void FnTexto(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
     const qint64 largo = argc > 1 ? sqlite3_value_int64(argv[1]) : -1;
     QString s = TextoDeValor(argv[0]);
-    if (argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    if (argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL &&
+        sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
         QDateTime f;
         if (LeerFechaHora(s, 0, f) && s.contains(QLatin1Char('-'))) {
             const QString conEstilo = FechaConEstilo(f, sqlite3_value_int(argv[2]));
@@ -611,16 +634,22 @@ enum class Parte { Anio, Trimestre, Mes, DiaDelAnio, Dia, Semana, DiaSemana, Hor
 
 Parte LeerParte(const QString& texto) {
     const QString p = texto.trimmed().toLower();
-    if (p == QLatin1String("year") || p == QLatin1String("yy") || p == QLatin1String("yyyy")) return Parte::Anio;
-    if (p == QLatin1String("quarter") || p == QLatin1String("qq") || p == QLatin1String("q")) return Parte::Trimestre;
+    if (p == QLatin1String("year") || p == QLatin1String("yy") || p == QLatin1String("yyyy"))
+        return Parte::Anio;
+    if (p == QLatin1String("quarter") || p == QLatin1String("qq") || p == QLatin1String("q"))
+        return Parte::Trimestre;
     if (p == QLatin1String("month") || p == QLatin1String("mm") || p == QLatin1String("m")) return Parte::Mes;
-    if (p == QLatin1String("dayofyear") || p == QLatin1String("dy") || p == QLatin1String("y")) return Parte::DiaDelAnio;
+    if (p == QLatin1String("dayofyear") || p == QLatin1String("dy") || p == QLatin1String("y"))
+        return Parte::DiaDelAnio;
     if (p == QLatin1String("day") || p == QLatin1String("dd") || p == QLatin1String("d")) return Parte::Dia;
-    if (p == QLatin1String("week") || p == QLatin1String("wk") || p == QLatin1String("ww")) return Parte::Semana;
+    if (p == QLatin1String("week") || p == QLatin1String("wk") || p == QLatin1String("ww"))
+        return Parte::Semana;
     if (p == QLatin1String("weekday") || p == QLatin1String("dw")) return Parte::DiaSemana;
     if (p == QLatin1String("hour") || p == QLatin1String("hh")) return Parte::Hora;
-    if (p == QLatin1String("minute") || p == QLatin1String("mi") || p == QLatin1String("n")) return Parte::Minuto;
-    if (p == QLatin1String("second") || p == QLatin1String("ss") || p == QLatin1String("s")) return Parte::Segundo;
+    if (p == QLatin1String("minute") || p == QLatin1String("mi") || p == QLatin1String("n"))
+        return Parte::Minuto;
+    if (p == QLatin1String("second") || p == QLatin1String("ss") || p == QLatin1String("s"))
+        return Parte::Segundo;
     return Parte::Ninguna;
 }
 
@@ -629,22 +658,40 @@ void FnDateadd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const Parte parte = LeerParte(Texto(argv[0]));
     const qint64 n = sqlite3_value_int64(argv[1]);
     QDateTime f;
-    if (!ValorAFecha(argv[2], 0, f)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
-    if (n > 4000000 || n < -4000000) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("datetime")));
+    if (!ValorAFecha(argv[2], 0, f))
+        return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    if (n > 4000000 || n < -4000000)
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("datetime")));
     const int k = static_cast<int>(n);
     switch (parte) {
-    case Parte::Anio: f = f.addYears(k); break;
-    case Parte::Trimestre: f = f.addMonths(3 * k); break;
-    case Parte::Mes: f = f.addMonths(k); break;
-    case Parte::DiaDelAnio:
-    case Parte::Dia:
-    case Parte::DiaSemana: f = f.addDays(k); break;
-    case Parte::Semana: f = f.addDays(7 * static_cast<qint64>(k)); break;
-    case Parte::Hora: f = f.addSecs(3600 * n); break;
-    case Parte::Minuto: f = f.addSecs(60 * n); break;
-    case Parte::Segundo: f = f.addSecs(n); break;
-    case Parte::Ninguna:
-        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+        case Parte::Anio:
+            f = f.addYears(k);
+            break;
+        case Parte::Trimestre:
+            f = f.addMonths(3 * k);
+            break;
+        case Parte::Mes:
+            f = f.addMonths(k);
+            break;
+        case Parte::DiaDelAnio:
+        case Parte::Dia:
+        case Parte::DiaSemana:
+            f = f.addDays(k);
+            break;
+        case Parte::Semana:
+            f = f.addDays(7 * static_cast<qint64>(k));
+            break;
+        case Parte::Hora:
+            f = f.addSecs(3600 * n);
+            break;
+        case Parte::Minuto:
+            f = f.addSecs(60 * n);
+            break;
+        case Parte::Segundo:
+            f = f.addSecs(n);
+            break;
+        case Parte::Ninguna:
+            return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
     }
     if (!f.isValid() || f.date().year() < 1753 || f.date().year() > 9999)
         return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("datetime")));
@@ -671,23 +718,37 @@ void FnDatediff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const qint64 sb = SegundosDesde1900(b);
     qint64 r = 0;
     switch (parte) {
-    case Parte::Anio: r = b.date().year() - a.date().year(); break;
-    case Parte::Trimestre:
-        r = (b.date().year() - a.date().year()) * 4 + ((b.date().month() - 1) / 3 - (a.date().month() - 1) / 3);
-        break;
-    case Parte::Mes: r = (b.date().year() - a.date().year()) * 12 + (b.date().month() - a.date().month()); break;
-    case Parte::DiaDelAnio:
-    case Parte::Dia:
-    case Parte::DiaSemana: r = a.date().daysTo(b.date()); break;
-    case Parte::Semana:
-        // Week boundaries fall on Sundays.
-        r = PisoDiv(QDate(1899, 12, 31).daysTo(b.date()), 7) - PisoDiv(QDate(1899, 12, 31).daysTo(a.date()), 7);
-        break;
-    case Parte::Hora: r = PisoDiv(sb, 3600) - PisoDiv(sa, 3600); break;
-    case Parte::Minuto: r = PisoDiv(sb, 60) - PisoDiv(sa, 60); break;
-    case Parte::Segundo: r = sb - sa; break;
-    case Parte::Ninguna:
-        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+        case Parte::Anio:
+            r = b.date().year() - a.date().year();
+            break;
+        case Parte::Trimestre:
+            r = (b.date().year() - a.date().year()) * 4 +
+                ((b.date().month() - 1) / 3 - (a.date().month() - 1) / 3);
+            break;
+        case Parte::Mes:
+            r = (b.date().year() - a.date().year()) * 12 + (b.date().month() - a.date().month());
+            break;
+        case Parte::DiaDelAnio:
+        case Parte::Dia:
+        case Parte::DiaSemana:
+            r = a.date().daysTo(b.date());
+            break;
+        case Parte::Semana:
+            // Week boundaries fall on Sundays.
+            r = PisoDiv(QDate(1899, 12, 31).daysTo(b.date()), 7) -
+                PisoDiv(QDate(1899, 12, 31).daysTo(a.date()), 7);
+            break;
+        case Parte::Hora:
+            r = PisoDiv(sb, 3600) - PisoDiv(sa, 3600);
+            break;
+        case Parte::Minuto:
+            r = PisoDiv(sb, 60) - PisoDiv(sa, 60);
+            break;
+        case Parte::Segundo:
+            r = sb - sa;
+            break;
+        case Parte::Ninguna:
+            return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
     }
     sqlite3_result_int64(ctx, r);
 }
@@ -696,26 +757,45 @@ void FnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
     const Parte parte = LeerParte(Texto(argv[0]));
     QDateTime f;
-    if (!ValorAFecha(argv[1], 0, f)) return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+    if (!ValorAFecha(argv[1], 0, f))
+        return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
     const QDate d = f.date();
     qint64 r = 0;
     switch (parte) {
-    case Parte::Anio: r = d.year(); break;
-    case Parte::Trimestre: r = (d.month() - 1) / 3 + 1; break;
-    case Parte::Mes: r = d.month(); break;
-    case Parte::DiaDelAnio: r = d.dayOfYear(); break;
-    case Parte::Dia: r = d.day(); break;
-    case Parte::Semana: {
-        const QDate primero(d.year(), 1, 1);
-        r = (d.dayOfYear() - 1 + primero.dayOfWeek() % 7) / 7 + 1;
-        break;
-    }
-    case Parte::DiaSemana: r = d.dayOfWeek() % 7 + 1; break;  // Sunday is 1
-    case Parte::Hora: r = f.time().hour(); break;
-    case Parte::Minuto: r = f.time().minute(); break;
-    case Parte::Segundo: r = f.time().second(); break;
-    case Parte::Ninguna:
-        return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
+        case Parte::Anio:
+            r = d.year();
+            break;
+        case Parte::Trimestre:
+            r = (d.month() - 1) / 3 + 1;
+            break;
+        case Parte::Mes:
+            r = d.month();
+            break;
+        case Parte::DiaDelAnio:
+            r = d.dayOfYear();
+            break;
+        case Parte::Dia:
+            r = d.day();
+            break;
+        case Parte::Semana: {
+            const QDate primero(d.year(), 1, 1);
+            r = (d.dayOfYear() - 1 + primero.dayOfWeek() % 7) / 7 + 1;
+            break;
+        }
+        case Parte::DiaSemana:
+            r = d.dayOfWeek() % 7 + 1;
+            break;  // Sunday is 1
+        case Parte::Hora:
+            r = f.time().hour();
+            break;
+        case Parte::Minuto:
+            r = f.time().minute();
+            break;
+        case Parte::Segundo:
+            r = f.time().second();
+            break;
+        case Parte::Ninguna:
+            return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
     }
     sqlite3_result_int64(ctx, r);
 }
@@ -729,9 +809,7 @@ struct ElementoPatron {
     std::vector<std::pair<QChar, QChar>> rangos;
 };
 
-QChar Plegar(QChar c) {
-    return c.toCaseFolded();
-}
+QChar Plegar(QChar c) { return c.toCaseFolded(); }
 
 std::vector<ElementoPatron> CompilarPatron(const QString& patron, QChar escape, bool hayEscape) {
     std::vector<ElementoPatron> elementos;
@@ -781,19 +859,20 @@ std::vector<ElementoPatron> CompilarPatron(const QString& patron, QChar escape, 
 bool Coincide(const ElementoPatron& e, QChar c) {
     const QChar p = Plegar(c);
     switch (e.tipo) {
-    case ElementoPatron::Literal:
-        return e.letra == p;
-    case ElementoPatron::Uno:
-        return true;
-    case ElementoPatron::Conjunto: {
-        bool dentro = false;
-        for (const auto& r : e.rangos)
-            if (CompararKV(QString(r.first), QString(p)) <= 0 && CompararKV(QString(p), QString(r.second)) <= 0)
-                dentro = true;
-        return dentro != e.negado;
-    }
-    case ElementoPatron::Varios:
-        return false;
+        case ElementoPatron::Literal:
+            return e.letra == p;
+        case ElementoPatron::Uno:
+            return true;
+        case ElementoPatron::Conjunto: {
+            bool dentro = false;
+            for (const auto& r : e.rangos)
+                if (CompararKV(QString(r.first), QString(p)) <= 0 &&
+                    CompararKV(QString(p), QString(r.second)) <= 0)
+                    dentro = true;
+            return dentro != e.negado;
+        }
+        case ElementoPatron::Varios:
+            return false;
     }
     return false;
 }
@@ -864,7 +943,8 @@ QString TextoAFechaISO(const QString& texto, int estilo, bool* ok) {
 }
 
 bool LeerErrorFuncion(const QString& textoError, int* numero, QString* mensaje) {
-    static const QRegularExpression forma(QStringLiteral("^\\[(\\d+)\\] (.*)$"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression forma(QStringLiteral("^\\[(\\d+)\\] (.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = forma.match(textoError);
     if (!m.hasMatch()) return false;
     if (numero) *numero = m.captured(1).toInt();
@@ -906,8 +986,8 @@ int RegistrarFuncionesTSQL(sqlite3* bd) {
     };
     for (const DefinicionFuncion& f : funciones) {
         const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);
-        rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, nullptr, f.funcion, nullptr, nullptr,
-                                        nullptr);
+        rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, nullptr, f.funcion, nullptr,
+                                        nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
     return SQLITE_OK;

@@ -6,18 +6,14 @@ namespace kv::local {
 
 namespace {
 
-bool EsInicioPalabra(QChar c) {
-    return c.isLetter() || c == QLatin1Char('_');
-}
+bool EsInicioPalabra(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
 
 bool EsParteDePalabra(QChar c) {
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('@') ||
            c == QLatin1Char('#');
 }
 
-bool EsDigito(QChar c) {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
+bool EsDigito(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 }  // namespace
 
@@ -112,7 +108,8 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
                 if (texto[fin] == QLatin1Char('/') && fin + 1 < n && texto[fin + 1] == QLatin1Char('*')) {
                     ++nivel;
                     fin += 2;
-                } else if (texto[fin] == QLatin1Char('*') && fin + 1 < n && texto[fin + 1] == QLatin1Char('/')) {
+                } else if (texto[fin] == QLatin1Char('*') && fin + 1 < n &&
+                           texto[fin + 1] == QLatin1Char('/')) {
                     --nivel;
                     fin += 2;
                 } else {
@@ -120,8 +117,8 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
                 }
             }
             if (nivel > 0) anotar(mensajes::kComentarioSinCerrar, mensajes::ComentarioSinCerrar(), linea);
-        } else if (c == QLatin1Char('\'') ||
-                   ((c == QLatin1Char('N') || c == QLatin1Char('n')) && i + 1 < n && texto[i + 1] == QLatin1Char('\''))) {
+        } else if (c == QLatin1Char('\'') || ((c == QLatin1Char('N') || c == QLatin1Char('n')) && i + 1 < n &&
+                                              texto[i + 1] == QLatin1Char('\''))) {
             t.tipo = TipoToken::Cadena;
             bool cerrado = false;
             fin = citado(c == QLatin1Char('\'') ? i + 1 : i + 2, QLatin1Char('\''), &cerrado);
@@ -135,15 +132,18 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
             t.tipo = TipoToken::Corchete;
             bool cerrado = false;
             fin = citado(i + 1, QLatin1Char(']'), &cerrado);
-            if (!cerrado) anotar(mensajes::kComillaSinCerrar, mensajes::ComillaSinCerrar(texto.mid(i + 1)), linea);
+            if (!cerrado)
+                anotar(mensajes::kComillaSinCerrar, mensajes::ComillaSinCerrar(texto.mid(i + 1)), linea);
         } else if (c == QLatin1Char('"')) {
             t.tipo = TipoToken::Comillas;
             bool cerrado = false;
             fin = citado(i + 1, QLatin1Char('"'), &cerrado);
-            if (!cerrado) anotar(mensajes::kComillaSinCerrar, mensajes::ComillaSinCerrar(texto.mid(i + 1)), linea);
+            if (!cerrado)
+                anotar(mensajes::kComillaSinCerrar, mensajes::ComillaSinCerrar(texto.mid(i + 1)), linea);
         } else if (EsDigito(c) || (c == QLatin1Char('.') && i + 1 < n && EsDigito(texto[i + 1]))) {
             t.tipo = TipoToken::Numero;
-            if (c == QLatin1Char('0') && i + 1 < n && (texto[i + 1] == QLatin1Char('x') || texto[i + 1] == QLatin1Char('X'))) {
+            if (c == QLatin1Char('0') && i + 1 < n &&
+                (texto[i + 1] == QLatin1Char('x') || texto[i + 1] == QLatin1Char('X'))) {
                 fin = i + 2;
                 while (fin < n && (EsDigito(texto[fin]) || (texto[fin].toLower() >= QLatin1Char('a') &&
                                                             texto[fin].toLower() <= QLatin1Char('f'))))
@@ -174,8 +174,8 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
             t.tipo = TipoToken::Parametro;
         } else {
             t.tipo = TipoToken::Simbolo;
-            static const char* const dobles[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/=", "%=",
-                                                 "&=", "|=", "^=", "::"};
+            static const char* const dobles[] = {
+                "<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
             for (const char* d : dobles) {
                 if (i + 1 < n && c == QLatin1Char(d[0]) && texto[i + 1] == QLatin1Char(d[1])) {
                     fin = i + 2;
@@ -183,7 +183,8 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
                 }
             }
             // A lone surrogate pair stays one token.
-            if (fin == i + 1 && c.isHighSurrogate() && i + 1 < n && texto[i + 1].isLowSurrogate()) fin = i + 2;
+            if (fin == i + 1 && c.isHighSurrogate() && i + 1 < n && texto[i + 1].isLowSurrogate())
+                fin = i + 2;
         }
         t.texto = texto.mid(i, fin - i);
         contarLineas(i, fin);

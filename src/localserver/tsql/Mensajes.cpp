@@ -10,17 +10,16 @@ QString ComillaSinCerrar(const QString& cadena) {
     return QStringLiteral("Falta la comilla de cierre después de la cadena de caracteres '%1'.").arg(cadena);
 }
 
-QString ComentarioSinCerrar() {
-    return QStringLiteral("Falta la marca de fin de comentario '*/'.");
-}
+QString ComentarioSinCerrar() { return QStringLiteral("Falta la marca de fin de comentario '*/'."); }
 
 QString VariableNoDeclarada(const QString& variable) {
     return QStringLiteral("Debe declarar la variable escalar \"%1\".").arg(variable);
 }
 
 QString Anidamiento() {
-    return QStringLiteral("Alguna parte de la instrucción SQL está anidada con demasiada profundidad. "
-                          "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
+    return QStringLiteral(
+        "Alguna parte de la instrucción SQL está anidada con demasiada profundidad. "
+        "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
 }
 
 QString ColumnaInvalida(const QString& columna) {
@@ -32,11 +31,13 @@ QString ObjetoInvalido(const QString& objeto) {
 }
 
 QString ConversionFecha() {
-    return QStringLiteral("Error de conversión al convertir una fecha y/u hora a partir de una cadena de caracteres.");
+    return QStringLiteral(
+        "Error de conversión al convertir una fecha y/u hora a partir de una cadena de caracteres.");
 }
 
 QString ConversionValor(const QString& valor, const QString& tipo) {
-    return QStringLiteral("Error de conversión al convertir el valor nvarchar '%1' al tipo de datos %2.").arg(valor, tipo);
+    return QStringLiteral("Error de conversión al convertir el valor nvarchar '%1' al tipo de datos %2.")
+        .arg(valor, tipo);
 }
 
 QString LongitudNoValida(const QString& funcion) {
@@ -48,15 +49,17 @@ QString ConversionTipo(const QString& desde, const QString& hacia) {
 }
 
 QString NuloNoAdmitido(const QString& columna, const QString& tabla, const QString& operacion) {
-    return QStringLiteral("No se puede insertar el valor NULL en la columna '%1', tabla '%2'. "
-                          "La columna no admite valores NULL. Error de %3.")
+    return QStringLiteral(
+               "No se puede insertar el valor NULL en la columna '%1', tabla '%2'. "
+               "La columna no admite valores NULL. Error de %3.")
         .arg(columna, tabla, operacion);
 }
 
 QString ConflictoRestriccion(const QString& operacion, const QString& tipo, const QString& restriccion,
                              const QString& base, const QString& tabla, const QString& columna) {
-    QString texto = QStringLiteral("Instrucción %1 en conflicto con la restricción %2 \"%3\". "
-                                   "El conflicto ha aparecido en la base de datos \"%4\", tabla \"%5\"")
+    QString texto = QStringLiteral(
+                        "Instrucción %1 en conflicto con la restricción %2 \"%3\". "
+                        "El conflicto ha aparecido en la base de datos \"%4\", tabla \"%5\"")
                         .arg(operacion, tipo, restriccion, base, tabla);
     if (!columna.isEmpty()) texto += QStringLiteral(", column '%1'").arg(columna);
     return texto + QLatin1Char('.');
@@ -72,8 +75,9 @@ QString ProcedimientoInexistente(const QString& procedimiento) {
 
 QString ClaveDuplicada(const QString& tipo, const QString& restriccion, const QString& objeto,
                        const QString& valor) {
-    QString texto = QStringLiteral("Infracción de la restricción %1 '%2'. "
-                                   "No se puede insertar una clave duplicada en el objeto '%3'.")
+    QString texto = QStringLiteral(
+                        "Infracción de la restricción %1 '%2'. "
+                        "No se puede insertar una clave duplicada en el objeto '%3'.")
                         .arg(tipo, restriccion, objeto);
     if (!valor.isEmpty()) texto += QStringLiteral(" El valor de la clave duplicada es %1.").arg(valor);
     return texto;
@@ -96,8 +100,9 @@ QString RollbackSinBegin() {
 }
 
 QString BaseNoAbre(const QString& base) {
-    return QStringLiteral("No se puede abrir la base de datos \"%1\" solicitada por el inicio de sesión. "
-                          "Error de inicio de sesión.")
+    return QStringLiteral(
+               "No se puede abrir la base de datos \"%1\" solicitada por el inicio de sesión. "
+               "Error de inicio de sesión.")
         .arg(base);
 }
 
@@ -106,25 +111,23 @@ QString Desbordamiento(const QString& tipo) {
         .arg(tipo);
 }
 
-QString DivisionCero() {
-    return QStringLiteral("Error de división entre cero.");
-}
+QString DivisionCero() { return QStringLiteral("Error de división entre cero."); }
 
 QString NoAgrupadaSeleccion(const QString& columna) {
-    return QStringLiteral("La columna '%1' de la lista de selección no es válida, porque no está contenida "
-                          "en una función de agregado ni en la cláusula GROUP BY.")
+    return QStringLiteral(
+               "La columna '%1' de la lista de selección no es válida, porque no está contenida "
+               "en una función de agregado ni en la cláusula GROUP BY.")
         .arg(columna);
 }
 
 QString NoAgrupadaOrden(const QString& columna) {
-    return QStringLiteral("La columna \"%1\" no es válida en la cláusula ORDER BY porque no está contenida "
-                          "en una función de agregado ni en la cláusula GROUP BY.")
+    return QStringLiteral(
+               "La columna \"%1\" no es válida en la cláusula ORDER BY porque no está contenida "
+               "en una función de agregado ni en la cláusula GROUP BY.")
         .arg(columna);
 }
 
-QString Truncado() {
-    return QStringLiteral("Los datos de cadena o binarios se truncarían.");
-}
+QString Truncado() { return QStringLiteral("Los datos de cadena o binarios se truncarían."); }
 
 QString LoginYaExiste(const QString& login) {
     return QStringLiteral("La entidad de seguridad de servidor '%1' ya existe.").arg(login);

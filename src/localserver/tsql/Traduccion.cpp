@@ -31,34 +31,34 @@ const QString kColacion = QStringLiteral(" COLLATE KV");
 // Words that never stand for a column, alias or table name.
 const QSet<QString>& Reservadas() {
     static const QSet<QString> palabras = {
-        QStringLiteral("ADD"),       QStringLiteral("ALL"),        QStringLiteral("ALTER"),
-        QStringLiteral("AND"),       QStringLiteral("ANY"),        QStringLiteral("AS"),
-        QStringLiteral("ASC"),       QStringLiteral("BEGIN"),      QStringLiteral("BETWEEN"),
-        QStringLiteral("BY"),        QStringLiteral("CASE"),       QStringLiteral("CHECK"),
-        QStringLiteral("CLUSTERED"), QStringLiteral("COLLATE"),    QStringLiteral("COLUMN"),
-        QStringLiteral("COMMIT"),    QStringLiteral("CONSTRAINT"), QStringLiteral("CREATE"),
-        QStringLiteral("CROSS"),     QStringLiteral("DATABASE"),   QStringLiteral("DECLARE"),
-        QStringLiteral("DEFAULT"),   QStringLiteral("DELETE"),     QStringLiteral("DESC"),
-        QStringLiteral("DISTINCT"),  QStringLiteral("DROP"),       QStringLiteral("ELSE"),
-        QStringLiteral("END"),       QStringLiteral("ESCAPE"),     QStringLiteral("EXCEPT"),
-        QStringLiteral("EXEC"),      QStringLiteral("EXECUTE"),    QStringLiteral("EXISTS"),
-        QStringLiteral("FOR"),       QStringLiteral("FOREIGN"),    QStringLiteral("FROM"),
-        QStringLiteral("FULL"),      QStringLiteral("GROUP"),      QStringLiteral("HAVING"),
-        QStringLiteral("IDENTITY"),  QStringLiteral("IF"),         QStringLiteral("IN"),
-        QStringLiteral("INDEX"),     QStringLiteral("INNER"),      QStringLiteral("INSERT"),
-        QStringLiteral("INTERSECT"), QStringLiteral("INTO"),       QStringLiteral("IS"),
-        QStringLiteral("JOIN"),      QStringLiteral("KEY"),        QStringLiteral("LEFT"),
-        QStringLiteral("LIKE"),      QStringLiteral("NONCLUSTERED"), QStringLiteral("NOT"),
-        QStringLiteral("NULL"),      QStringLiteral("ON"),         QStringLiteral("OR"),
-        QStringLiteral("ORDER"),     QStringLiteral("OUTER"),      QStringLiteral("PERCENT"),
-        QStringLiteral("PRIMARY"),   QStringLiteral("PRINT"),      QStringLiteral("PROCEDURE"),
-        QStringLiteral("REFERENCES"), QStringLiteral("RIGHT"),     QStringLiteral("ROLLBACK"),
-        QStringLiteral("SELECT"),    QStringLiteral("SET"),        QStringLiteral("TABLE"),
-        QStringLiteral("THEN"),      QStringLiteral("TOP"),        QStringLiteral("TRAN"),
-        QStringLiteral("TRANSACTION"), QStringLiteral("TRUNCATE"), QStringLiteral("UNION"),
-        QStringLiteral("UNIQUE"),    QStringLiteral("UPDATE"),     QStringLiteral("USE"),
-        QStringLiteral("VALUES"),    QStringLiteral("VIEW"),       QStringLiteral("WHEN"),
-        QStringLiteral("WHERE"),     QStringLiteral("WHILE"),      QStringLiteral("WITH"),
+        QStringLiteral("ADD"),         QStringLiteral("ALL"),          QStringLiteral("ALTER"),
+        QStringLiteral("AND"),         QStringLiteral("ANY"),          QStringLiteral("AS"),
+        QStringLiteral("ASC"),         QStringLiteral("BEGIN"),        QStringLiteral("BETWEEN"),
+        QStringLiteral("BY"),          QStringLiteral("CASE"),         QStringLiteral("CHECK"),
+        QStringLiteral("CLUSTERED"),   QStringLiteral("COLLATE"),      QStringLiteral("COLUMN"),
+        QStringLiteral("COMMIT"),      QStringLiteral("CONSTRAINT"),   QStringLiteral("CREATE"),
+        QStringLiteral("CROSS"),       QStringLiteral("DATABASE"),     QStringLiteral("DECLARE"),
+        QStringLiteral("DEFAULT"),     QStringLiteral("DELETE"),       QStringLiteral("DESC"),
+        QStringLiteral("DISTINCT"),    QStringLiteral("DROP"),         QStringLiteral("ELSE"),
+        QStringLiteral("END"),         QStringLiteral("ESCAPE"),       QStringLiteral("EXCEPT"),
+        QStringLiteral("EXEC"),        QStringLiteral("EXECUTE"),      QStringLiteral("EXISTS"),
+        QStringLiteral("FOR"),         QStringLiteral("FOREIGN"),      QStringLiteral("FROM"),
+        QStringLiteral("FULL"),        QStringLiteral("GROUP"),        QStringLiteral("HAVING"),
+        QStringLiteral("IDENTITY"),    QStringLiteral("IF"),           QStringLiteral("IN"),
+        QStringLiteral("INDEX"),       QStringLiteral("INNER"),        QStringLiteral("INSERT"),
+        QStringLiteral("INTERSECT"),   QStringLiteral("INTO"),         QStringLiteral("IS"),
+        QStringLiteral("JOIN"),        QStringLiteral("KEY"),          QStringLiteral("LEFT"),
+        QStringLiteral("LIKE"),        QStringLiteral("NONCLUSTERED"), QStringLiteral("NOT"),
+        QStringLiteral("NULL"),        QStringLiteral("ON"),           QStringLiteral("OR"),
+        QStringLiteral("ORDER"),       QStringLiteral("OUTER"),        QStringLiteral("PERCENT"),
+        QStringLiteral("PRIMARY"),     QStringLiteral("PRINT"),        QStringLiteral("PROCEDURE"),
+        QStringLiteral("REFERENCES"),  QStringLiteral("RIGHT"),        QStringLiteral("ROLLBACK"),
+        QStringLiteral("SELECT"),      QStringLiteral("SET"),          QStringLiteral("TABLE"),
+        QStringLiteral("THEN"),        QStringLiteral("TOP"),          QStringLiteral("TRAN"),
+        QStringLiteral("TRANSACTION"), QStringLiteral("TRUNCATE"),     QStringLiteral("UNION"),
+        QStringLiteral("UNIQUE"),      QStringLiteral("UPDATE"),       QStringLiteral("USE"),
+        QStringLiteral("VALUES"),      QStringLiteral("VIEW"),         QStringLiteral("WHEN"),
+        QStringLiteral("WHERE"),       QStringLiteral("WHILE"),        QStringLiteral("WITH"),
     };
     return palabras;
 }
@@ -96,9 +96,9 @@ enum class TipoValor { Desconocido, Texto, Numero, Nulo };
 struct Expr {
     QString sql;
     TipoValor tipo = TipoValor::Desconocido;
-    bool columna = false;   // a bare column reference: it carries its declared collation
-    bool literal = false;   // a literal, parameter or variable
-    bool primario = true;   // safe to follow with COLLATE without parentheses
+    bool columna = false;  // a bare column reference: it carries its declared collation
+    bool literal = false;  // a literal, parameter or variable
+    bool primario = true;  // safe to follow with COLLATE without parentheses
     // For "x = literal": x translated and whether it needs the collation, and the literal.
     bool igualdad = false;
     QString igualIzquierda;
@@ -135,13 +135,13 @@ struct Tipo {
 };
 
 class Traductor {
-public:
+  public:
     Traductor(const std::vector<Token>& t, const QString& fuente, int desde, int hasta)
         : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta) {}
 
     void Traducir(std::vector<Sentencia>& salida, bool primeraDelLote);
 
-private:
+  private:
     const std::vector<Token>& t_;
     const QString& fuente_;
     int p_;
@@ -257,13 +257,14 @@ private:
     };
     // What ORDER BY needs to know of the SELECT level it sorts.
     struct Agrupacion {
-        bool agrupada = false;          // GROUP BY or aggregates in the select list
-        QStringList expresiones;        // GROUP BY expressions, lower case
-        QSet<QString> columnas;         // grouped bare columns, lower case
-        QSet<QString> alias;            // select list names, lower case
-        QString tabla;                  // the only table, for messages
+        bool agrupada = false;    // GROUP BY or aggregates in the select list
+        QStringList expresiones;  // GROUP BY expressions, lower case
+        QSet<QString> columnas;   // grouped bare columns, lower case
+        QSet<QString> alias;      // select list names, lower case
+        QString tabla;            // the only table, for messages
     };
-    void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs, bool ordenar);
+    void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
+                           bool ordenar);
     QString Consulta(InfoConsulta* info = nullptr);
     QString NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion);
     QString ListaFrom(InfoConsulta* info);
@@ -293,7 +294,8 @@ QString Traductor::ParteSinEsquema(const QStringList& partes, QString* simple) {
     QStringList quedan;
     for (int i = 0; i < partes.size(); ++i) {
         const bool ultima = i == partes.size() - 1;
-        if (!ultima && (partes[i].isEmpty() || partes[i].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)) {
+        if (!ultima &&
+            (partes[i].isEmpty() || partes[i].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)) {
             continue;
         }
         quedan << partes[i];
@@ -388,7 +390,8 @@ Expr Traductor::Y() {
     while (Tomar("AND")) terminos.push_back(No());
     if (terminos.size() == 1) return terminos.front();
     QStringList partes;
-    for (const Expr& e : terminos) partes << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+    for (const Expr& e : terminos)
+        partes << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
     Expr r;
     r.tipo = TipoValor::Numero;
     if (partes.size() > kCadenaMaxima) {
@@ -460,17 +463,20 @@ Expr Traductor::Predicado() {
             const bool colacion = NecesitaColacion(a, b);
             const QString izq = colacion ? Colacionar(a) : a.sql;
             const QString der = b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')');
-            r.sql = (a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')')) + QLatin1Char(' ') +
-                    sqlOp + QLatin1Char(' ') + der;
+            r.sql = (a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')')) +
+                    QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + der;
             if (sqlOp == QLatin1String("=")) {
                 if (b.literal && !a.literal) {
                     r.igualdad = true;
-                    r.igualIzquierda = a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')');
+                    r.igualIzquierda =
+                        a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')');
                     r.igualValor = b.sql;
                 } else if (a.literal && !b.literal) {
                     const bool col2 = NecesitaColacion(b, a);
                     r.igualdad = true;
-                    r.igualIzquierda = col2 ? Colacionar(b) : (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+                    r.igualIzquierda =
+                        col2 ? Colacionar(b)
+                             : (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
                     r.igualValor = a.sql;
                 }
             }
@@ -493,7 +499,8 @@ Expr Traductor::Predicado() {
     const QString negacion = no ? QStringLiteral(" NOT") : QString();
     if (Tomar("IN")) {
         const bool colacion = !a.columna && a.tipo != TipoValor::Numero && a.tipo != TipoValor::Nulo;
-        r.sql = (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" IN ") + ListaOSubconsulta();
+        r.sql =
+            (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" IN ") + ListaOSubconsulta();
         return r;
     }
     if (Tomar("LIKE")) {
@@ -509,7 +516,8 @@ Expr Traductor::Predicado() {
         Expr alto = Aditiva();
         const bool colacion = NecesitaColacion(a, bajo) && NecesitaColacion(a, alto);
         r.sql = (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" BETWEEN ") +
-                (bajo.primario ? bajo.sql : QLatin1Char('(') + bajo.sql + QLatin1Char(')')) + QLatin1String(" AND ") +
+                (bajo.primario ? bajo.sql : QLatin1Char('(') + bajo.sql + QLatin1Char(')')) +
+                QLatin1String(" AND ") +
                 (alto.primario ? alto.sql : QLatin1Char('(') + alto.sql + QLatin1Char(')'));
         return r;
     }
@@ -547,8 +555,8 @@ Expr Traductor::Aditiva() {
                 r.primario = true;
             }
         } else if (op == QLatin1String("^")) {
-            r.sql = QLatin1String("((") + a.sql + QLatin1String(") | (") + b.sql + QLatin1String(")) - ((") + a.sql +
-                    QLatin1String(") & (") + b.sql + QLatin1String("))");
+            r.sql = QLatin1String("((") + a.sql + QLatin1String(") | (") + b.sql + QLatin1String(")) - ((") +
+                    a.sql + QLatin1String(") & (") + b.sql + QLatin1String("))");
             r.tipo = TipoValor::Numero;
             r.primario = true;
         } else {
@@ -568,8 +576,8 @@ Expr Traductor::Multiplicativa() {
         Expr r;
         r.tipo = TipoValor::Numero;
         if (op == QLatin1String("*")) {
-            r.sql = (a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')')) + QLatin1String(" * ") +
-                    (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+            r.sql = (a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')')) +
+                    QLatin1String(" * ") + (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
             r.primario = false;
         } else {
             // SQLite answers NULL to a division by zero; SQL Server fails (8134).
@@ -592,7 +600,8 @@ Expr Traductor::Unaria() {
         r.literal = e.literal;
         r.primario = false;
         r.sql = op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
-        if (op == QLatin1String("-") || op == QLatin1String("+")) r.sql = QLatin1Char('(') + r.sql + QLatin1Char(')');
+        if (op == QLatin1String("-") || op == QLatin1String("+"))
+            r.sql = QLatin1Char('(') + r.sql + QLatin1Char(')');
         r.primario = true;
         return r;
     }
@@ -642,12 +651,12 @@ Expr Traductor::Convertir(const Tipo& tipo, const Expr& valor, const QString& es
     const QString& n = tipo.nombre;
     if (n == QLatin1String("datetime") || n == QLatin1String("smalldatetime") || n == QLatin1String("date") ||
         n == QLatin1String("datetime2")) {
-        r.sql = QLatin1String("kv_fecha(") + valor.sql + (estilo.isEmpty() ? QString() : QLatin1String(", ") + estilo) +
-                QLatin1Char(')');
+        r.sql = QLatin1String("kv_fecha(") + valor.sql +
+                (estilo.isEmpty() ? QString() : QLatin1String(", ") + estilo) + QLatin1Char(')');
         if (n == QLatin1String("date")) r.sql = QLatin1String("substr(") + r.sql + QLatin1String(", 1, 10)");
         r.tipo = TipoValor::Texto;
-    } else if (n.contains(QLatin1String("char")) || n == QLatin1String("text") || n == QLatin1String("ntext") ||
-               n == QLatin1String("sysname")) {
+    } else if (n.contains(QLatin1String("char")) || n == QLatin1String("text") ||
+               n == QLatin1String("ntext") || n == QLatin1String("sysname")) {
         int largo = tipo.longitud;
         if (largo == 0 && n != QLatin1String("text") && n != QLatin1String("ntext")) largo = 30;
         r.sql = QLatin1String("kv_texto(") + valor.sql + QLatin1String(", ") + QString::number(largo) +
@@ -658,15 +667,16 @@ Expr Traductor::Convertir(const Tipo& tipo, const Expr& valor, const QString& es
         r.sql = QLatin1String("kv_entero(") + valor.sql + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("bit")) {
-        r.sql = QLatin1String("(CASE WHEN ") + valor.sql + QLatin1String(" IS NULL THEN NULL WHEN kv_numero(") +
-                valor.sql + QLatin1String(") <> 0 THEN 1 ELSE 0 END)");
+        r.sql = QLatin1String("(CASE WHEN ") + valor.sql +
+                QLatin1String(" IS NULL THEN NULL WHEN kv_numero(") + valor.sql +
+                QLatin1String(") <> 0 THEN 1 ELSE 0 END)");
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("money") || n == QLatin1String("smallmoney")) {
         r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), 4)");
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("decimal") || n == QLatin1String("numeric")) {
-        r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), ") + QString::number(tipo.escala) +
-                QLatin1Char(')');
+        r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), ") +
+                QString::number(tipo.escala) + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("float") || n == QLatin1String("real")) {
         r.sql = QLatin1String("kv_numero(") + valor.sql + QLatin1Char(')');
@@ -735,8 +745,9 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         if (lista.size() < minimo || lista.size() > maximo) Fallar();
     };
 
-    const bool agregado = n == QLatin1String("count") || n == QLatin1String("count_big") || n == QLatin1String("sum") ||
-                          n == QLatin1String("avg") || n == QLatin1String("min") || n == QLatin1String("max");
+    const bool agregado = n == QLatin1String("count") || n == QLatin1String("count_big") ||
+                          n == QLatin1String("sum") || n == QLatin1String("avg") ||
+                          n == QLatin1String("min") || n == QLatin1String("max");
     if (agregado && !ambitos_.empty()) {
         ++ambitos_.back().enAgregado;
         ambitos_.back().usaAgregados = true;
@@ -763,8 +774,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.sql = n + QLatin1Char('(') + (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
             r.tipo = e.tipo;
         } else {
-            r.sql = n + QLatin1Char('(') + (distinto ? QLatin1String("DISTINCT ") : QLatin1String("")) + e.sql +
-                    QLatin1Char(')');
+            r.sql = n + QLatin1Char('(') + (distinto ? QLatin1String("DISTINCT ") : QLatin1String("")) +
+                    e.sql + QLatin1Char(')');
             r.tipo = TipoValor::Numero;
         }
     } else if (n == QLatin1String("getdate") || n == QLatin1String("sysdatetime") ||
@@ -792,7 +803,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.tipo = TipoValor::Texto;
         } else if (n == QLatin1String("left")) {
             exigirCantidad(a, 2, 2);
-            r.sql = QLatin1String("kv_subcadena(") + a[0].sql + QLatin1String(", 1, ") + a[1].sql + QLatin1Char(')');
+            r.sql = QLatin1String("kv_subcadena(") + a[0].sql + QLatin1String(", 1, ") + a[1].sql +
+                    QLatin1Char(')');
             r.tipo = TipoValor::Texto;
         } else if (n == QLatin1String("right")) {
             exigirCantidad(a, 2, 2);
@@ -809,8 +821,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         } else if (n == QLatin1String("nullif")) {
             exigirCantidad(a, 2, 2);
             const bool colacion = NecesitaColacion(a[0], a[1]);
-            r.sql = QLatin1String("nullif(") + (colacion ? Colacionar(a[0]) : a[0].sql) + QLatin1String(", ") +
-                    a[1].sql + QLatin1Char(')');
+            r.sql = QLatin1String("nullif(") + (colacion ? Colacionar(a[0]) : a[0].sql) +
+                    QLatin1String(", ") + a[1].sql + QLatin1Char(')');
             r.tipo = a[0].tipo;
         } else if (n == QLatin1String("charindex")) {
             exigirCantidad(a, 2, 3);
@@ -818,7 +830,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.tipo = TipoValor::Numero;
         } else if (n == QLatin1String("upper") || n == QLatin1String("lower")) {
             exigirCantidad(a, 1, 1);
-            r.sql = (n == QLatin1String("upper") ? QLatin1String("kv_mayusculas(") : QLatin1String("kv_minusculas(")) +
+            r.sql = (n == QLatin1String("upper") ? QLatin1String("kv_mayusculas(")
+                                                 : QLatin1String("kv_minusculas(")) +
                     a[0].sql + QLatin1Char(')');
             r.tipo = TipoValor::Texto;
         } else if (n == QLatin1String("replace")) {
@@ -835,9 +848,10 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.tipo = TipoValor::Texto;
         } else if (n == QLatin1String("year") || n == QLatin1String("month") || n == QLatin1String("day")) {
             exigirCantidad(a, 1, 1);
-            const char* formato = n == QLatin1String("year") ? "%Y" : (n == QLatin1String("month") ? "%m" : "%d");
-            r.sql = QLatin1String("CAST(strftime('") + QLatin1String(formato) + QLatin1String("', kv_fecha(") +
-                    a[0].sql + QLatin1String(")) AS INTEGER)");
+            const char* formato =
+                n == QLatin1String("year") ? "%Y" : (n == QLatin1String("month") ? "%m" : "%d");
+            r.sql = QLatin1String("CAST(strftime('") + QLatin1String(formato) +
+                    QLatin1String("', kv_fecha(") + a[0].sql + QLatin1String(")) AS INTEGER)");
             r.tipo = TipoValor::Numero;
         } else if (n == QLatin1String("abs") || n == QLatin1String("round") || n == QLatin1String("sign")) {
             exigirCantidad(a, 1, 3);
@@ -849,8 +863,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.tipo = TipoValor::Numero;
         } else if (n == QLatin1String("floor") || n == QLatin1String("ceiling")) {
             exigirCantidad(a, 1, 1);
-            r.sql = (n == QLatin1String("floor") ? QLatin1String("kv_piso(") : QLatin1String("kv_techo(")) + a[0].sql +
-                    QLatin1Char(')');
+            r.sql = (n == QLatin1String("floor") ? QLatin1String("kv_piso(") : QLatin1String("kv_techo(")) +
+                    a[0].sql + QLatin1Char(')');
             r.tipo = TipoValor::Numero;
         } else if (n == QLatin1String("dateadd") || n == QLatin1String("datediff") ||
                    n == QLatin1String("datepart")) {
@@ -859,9 +873,11 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             QStringList s;
             s << LiteralTexto(a[0].sql.toLower());
             for (size_t i = 1; i < a.size(); ++i) s << a[i].sql;
-            if ((n == QLatin1String("datepart") && a.size() != 2) || (n != QLatin1String("datepart") && a.size() != 3))
+            if ((n == QLatin1String("datepart") && a.size() != 2) ||
+                (n != QLatin1String("datepart") && a.size() != 3))
                 Fallar();
-            r.sql = QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
+            r.sql =
+                QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
         } else {
             r.sql = nombreSalida + QLatin1Char('(') + unir(a) + QLatin1Char(')');
@@ -878,63 +894,64 @@ Expr Traductor::Primaria() {
     const Token& tk = Actual();
     Expr r;
     switch (tk.tipo) {
-    case TipoToken::Cadena:
-        ++p_;
-        r.sql = LiteralTexto(tk.Valor());
-        r.tipo = TipoValor::Texto;
-        r.literal = true;
-        return r;
-    case TipoToken::Numero:
-        ++p_;
-        r.sql = tk.texto;
-        if (r.sql.startsWith(QLatin1Char('.'))) r.sql.prepend(QLatin1Char('0'));
-        if (r.sql.endsWith(QLatin1Char('.'))) r.sql.append(QLatin1Char('0'));
-        r.tipo = TipoValor::Numero;
-        r.literal = true;
-        return r;
-    case TipoToken::Parametro:
-        ++p_;
-        r.sql = QStringLiteral("?");
-        r.literal = true;
-        return r;
-    case TipoToken::Variable:
-        // Batches declare no variables here; SQLite would read an unknown name as
-        // NULL and answer wrongly, so it is refused as SQL Server refuses an
-        // undeclared variable.
-        if (tk.texto.compare(QLatin1String("@@ROWCOUNT"), Qt::CaseInsensitive) == 0) {
+        case TipoToken::Cadena:
             ++p_;
-            r.sql = QStringLiteral("changes()");
-            r.tipo = TipoValor::Numero;
+            r.sql = LiteralTexto(tk.Valor());
+            r.tipo = TipoValor::Texto;
+            r.literal = true;
             return r;
-        }
-        if (tk.texto.compare(QLatin1String("@@IDENTITY"), Qt::CaseInsensitive) == 0) {
+        case TipoToken::Numero:
             ++p_;
-            r.sql = QStringLiteral("last_insert_rowid()");
+            r.sql = tk.texto;
+            if (r.sql.startsWith(QLatin1Char('.'))) r.sql.prepend(QLatin1Char('0'));
+            if (r.sql.endsWith(QLatin1Char('.'))) r.sql.append(QLatin1Char('0'));
             r.tipo = TipoValor::Numero;
+            r.literal = true;
             return r;
-        }
-        throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto), tk.linea);
-    case TipoToken::Simbolo:
-        if (tk.EsSimbolo("(")) {
+        case TipoToken::Parametro:
             ++p_;
-            Entrar();
-            if (Es("SELECT")) {
-                r.sql = QLatin1Char('(') + Consulta() + QLatin1Char(')');
-            } else {
-                Expr dentro = Expresion();
-                r = dentro;
-                r.sql = QLatin1Char('(') + dentro.sql + QLatin1Char(')');
-                r.columna = false;
-                r.igualdad = false;
+            r.sql = QStringLiteral("?");
+            r.literal = true;
+            return r;
+        case TipoToken::Variable:
+            // Batches declare no variables here; SQLite would read an unknown name as
+            // NULL and answer wrongly, so it is refused as SQL Server refuses an
+            // undeclared variable.
+            if (tk.texto.compare(QLatin1String("@@ROWCOUNT"), Qt::CaseInsensitive) == 0) {
+                ++p_;
+                r.sql = QStringLiteral("changes()");
+                r.tipo = TipoValor::Numero;
+                return r;
             }
-            Salir();
-            r.primario = true;
-            ExigirSimbolo(")");
-            return r;
-        }
-        Fallar();
-    default:
-        break;
+            if (tk.texto.compare(QLatin1String("@@IDENTITY"), Qt::CaseInsensitive) == 0) {
+                ++p_;
+                r.sql = QStringLiteral("last_insert_rowid()");
+                r.tipo = TipoValor::Numero;
+                return r;
+            }
+            throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto),
+                            tk.linea);
+        case TipoToken::Simbolo:
+            if (tk.EsSimbolo("(")) {
+                ++p_;
+                Entrar();
+                if (Es("SELECT")) {
+                    r.sql = QLatin1Char('(') + Consulta() + QLatin1Char(')');
+                } else {
+                    Expr dentro = Expresion();
+                    r = dentro;
+                    r.sql = QLatin1Char('(') + dentro.sql + QLatin1Char(')');
+                    r.columna = false;
+                    r.igualdad = false;
+                }
+                Salir();
+                r.primario = true;
+                ExigirSimbolo(")");
+                return r;
+            }
+            Fallar();
+        default:
+            break;
     }
     if (tk.Es("NULL")) {
         ++p_;
@@ -1008,7 +1025,8 @@ Expr Traductor::Primaria() {
         citadas << CitarNombre(q);
     }
     // "dbo.tabla.columna" keeps the table and the column.
-    if (citadas.size() == 3 && partes[0].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) citadas.removeFirst();
+    if (citadas.size() == 3 && partes[0].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        citadas.removeFirst();
     r.sql = citadas.join(QLatin1Char('.'));
     r.columna = true;
     AnotarColumna(partes);
@@ -1115,19 +1133,23 @@ QString Traductor::ListaFrom(InfoConsulta* info) {
     return sql;
 }
 
-void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
-                                  bool ordenar) {
+void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql,
+                                  const std::vector<Referencia>& refs, bool ordenar) {
     if (!g.agrupada) return;
     if (g.expresiones.contains(sql.toLower())) return;
-    if (ordenar && (g.alias.contains(sql.toLower()) || QRegularExpression(QStringLiteral("^\\d+$")).match(sql).hasMatch())) {
+    if (ordenar && (g.alias.contains(sql.toLower()) ||
+                    QRegularExpression(QStringLiteral("^\\d+$")).match(sql).hasMatch())) {
         return;
     }
     for (const Referencia& r : refs) {
         if (g.columnas.contains(r.nombre)) continue;
         QString nombre = r.escrita;
-        if (!nombre.contains(QLatin1Char('.')) && !g.tabla.isEmpty()) nombre = g.tabla + QLatin1Char('.') + nombre;
-        if (ordenar) throw ErrorTSQL(mensajes::kNoAgrupadaOrden, mensajes::NoAgrupadaOrden(nombre), Actual().linea);
-        throw ErrorTSQL(mensajes::kNoAgrupadaSeleccion, mensajes::NoAgrupadaSeleccion(nombre), Actual().linea);
+        if (!nombre.contains(QLatin1Char('.')) && !g.tabla.isEmpty())
+            nombre = g.tabla + QLatin1Char('.') + nombre;
+        if (ordenar)
+            throw ErrorTSQL(mensajes::kNoAgrupadaOrden, mensajes::NoAgrupadaOrden(nombre), Actual().linea);
+        throw ErrorTSQL(mensajes::kNoAgrupadaSeleccion, mensajes::NoAgrupadaSeleccion(nombre),
+                        Actual().linea);
     }
 }
 
@@ -1210,7 +1232,8 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         }
         QString alias;
         bool conAlias = false;
-        if ((EsIdentificador(Actual()) || Actual().tipo == TipoToken::Cadena) && Siguiente().EsSimbolo("=") && !Fin()) {
+        if ((EsIdentificador(Actual()) || Actual().tipo == TipoToken::Cadena) && Siguiente().EsSimbolo("=") &&
+            !Fin()) {
             alias = t_[p_].tipo == TipoToken::Cadena ? t_[p_].Valor() : t_[p_].Nombre();
             p_ += 2;
             conAlias = true;
@@ -1239,8 +1262,8 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         }
         // Text results that others will compare (DISTINCT, the columns of a view or of a
         // derived table) carry the collation themselves: SQLite gives expressions none.
-        const bool colacionar = (distinto || colacionarColumnas_ > 0) && !e.columna && e.tipo != TipoValor::Numero &&
-                                e.tipo != TipoValor::Nulo;
+        const bool colacionar = (distinto || colacionarColumnas_ > 0) && !e.columna &&
+                                e.tipo != TipoValor::Numero && e.tipo != TipoValor::Nulo;
         QString item = colacionar ? Colacionar(e) : e.sql;
         if (!conAlias) {
             // Columns are named as the statement writes them: SQLite would use
@@ -1281,7 +1304,8 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
     if (info) g.tabla = info->tablaUnica;
     // A grouped query names in its select list only grouped columns, or columns inside aggregates.
     if (g.agrupada && !hayAsterisco) {
-        for (size_t k = 0; k < referencias.size(); ++k) ComprobarAgrupado(g, sqlItems[static_cast<int>(k)], referencias[k], false);
+        for (size_t k = 0; k < referencias.size(); ++k)
+            ComprobarAgrupado(g, sqlItems[static_cast<int>(k)], referencias[k], false);
     }
     return sql;
 }
@@ -1406,8 +1430,9 @@ void Traductor::Actualizar(Sentencia& s) {
         const QString columna = CitarNombre(partes.last());
         if (Fin() || Actual().tipo != TipoToken::Simbolo) Fallar();
         const QString op = t_[p_].texto;
-        static const QStringList compuestos = {QStringLiteral("+="), QStringLiteral("-="), QStringLiteral("*="),
-                                               QStringLiteral("/="), QStringLiteral("%=")};
+        static const QStringList compuestos = {QStringLiteral("+="), QStringLiteral("-="),
+                                               QStringLiteral("*="), QStringLiteral("/="),
+                                               QStringLiteral("%=")};
         if (op == QLatin1String("=")) {
             ++p_;
             asignaciones << columna + QLatin1String(" = ") + Expresion().sql;
@@ -1430,7 +1455,8 @@ void Traductor::Actualizar(Sentencia& s) {
             Fallar();
         }
     } while (TomarSimbolo(","));
-    QString sql = QLatin1String("UPDATE ") + tabla + QLatin1String(" SET ") + asignaciones.join(QLatin1String(", "));
+    QString sql =
+        QLatin1String("UPDATE ") + tabla + QLatin1String(" SET ") + asignaciones.join(QLatin1String(", "));
     if (Tomar("FROM")) sql += QLatin1String(" FROM ") + ListaFrom(nullptr);
     if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
     s.sql = sql;
@@ -1766,7 +1792,8 @@ void Traductor::Quitar(std::vector<Sentencia>& salida, const Sentencia& base) {
         } else {
             s.tabla = simple;
         }
-        s.sql = QLatin1String("DROP ") + clase + (siExiste ? QLatin1String(" IF EXISTS ") : QLatin1String(" ")) + nombre;
+        s.sql = QLatin1String("DROP ") + clase +
+                (siExiste ? QLatin1String(" IF EXISTS ") : QLatin1String(" ")) + nombre;
         salida.push_back(s);
     } while (TomarSimbolo(","));
 }
@@ -1826,8 +1853,8 @@ void Traductor::Ejecutar(Sentencia& s) {
         } else if (v.Es("NULL")) {
             a.valor = QVariant();
             ++p_;
-        } else if (v.tipo == TipoToken::Palabra || v.tipo == TipoToken::Corchete || v.tipo == TipoToken::Comillas ||
-                   v.tipo == TipoToken::Variable) {
+        } else if (v.tipo == TipoToken::Palabra || v.tipo == TipoToken::Corchete ||
+                   v.tipo == TipoToken::Comillas || v.tipo == TipoToken::Variable) {
             a.valor = v.Nombre();
             ++p_;
         } else {
@@ -1900,16 +1927,18 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         s.clase = cabeza.Es("COMMIT") ? Clase::ConfirmarTransaccion : Clase::DeshacerTransaccion;
     } else if (cabeza.Es("SET")) {
         ++p_;
-        // Session options (NOCOUNT, DATEFORMAT, ANSI_..., TRANSACTION ISOLATION LEVEL ...) change nothing here.
+        // Session options (NOCOUNT, DATEFORMAT, ANSI_..., TRANSACTION ISOLATION LEVEL ...) change nothing
+        // here.
         if (Fin() || Actual().tipo != TipoToken::Palabra) Fallar();
         while (!Fin()) {
-            if (Actual().tipo != TipoToken::Palabra && Actual().tipo != TipoToken::Numero && !EsSimbolo(",") &&
-                !EsSimbolo("=") && Actual().tipo != TipoToken::Cadena)
+            if (Actual().tipo != TipoToken::Palabra && Actual().tipo != TipoToken::Numero &&
+                !EsSimbolo(",") && !EsSimbolo("=") && Actual().tipo != TipoToken::Cadena)
                 Fallar();
             ++p_;
         }
         s.clase = Clase::Nada;
-    } else if (primeraDelLote && EsIdentificador(cabeza) && !EsInicioDeSentencia(cabeza) && !cabeza.Es("GO")) {
+    } else if (primeraDelLote && EsIdentificador(cabeza) && !EsInicioDeSentencia(cabeza) &&
+               !cabeza.Es("GO")) {
         // A procedure name alone at the head of a batch runs it.
         Ejecutar(s);
     } else {

@@ -15,9 +15,9 @@ namespace kv::local {
 // A column as CREATE TABLE or ALTER TABLE ... ADD declares it.
 struct ColumnaDeclarada {
     QString nombre;
-    QString tipo;        // SQL Server type name in lower case: nvarchar, int, money, datetime, bit, float, ntext...
-    int longitud = 0;    // (n) of char types; -1 for max; 0 none
-    int precision = 0;   // decimal(p, s)
+    QString tipo;  // SQL Server type name in lower case: nvarchar, int, money, datetime, bit, float, ntext...
+    int longitud = 0;   // (n) of char types; -1 for max; 0 none
+    int precision = 0;  // decimal(p, s)
     int escala = 0;
     bool nulos = true;
     bool identidad = false;
@@ -33,16 +33,17 @@ enum class Clase {
                            // reads exactly one (a recordset over it can add and update rows)
     Modificacion,          // INSERT/UPDATE/DELETE/DROP/CREATE VIEW/INDEX...: `sql` is SQLite text
     CrearTabla,            // `tabla`, `columnas`, `clavePrimaria`, `nombreClave`
-    AgregarRestricciones,  // ALTER TABLE t [WITH NOCHECK] ADD CONSTRAINT ...: `tabla`, `clavePrimaria`, `defectos`
+    AgregarRestricciones,  // ALTER TABLE t [WITH NOCHECK] ADD CONSTRAINT ...: `tabla`, `clavePrimaria`,
+                           // `defectos`
     AgregarColumna,        // ALTER TABLE t ADD col type ...: `tabla`, `columnas` (one)
     Usar,                  // USE `objeto`
     CrearBase,             // CREATE DATABASE `objeto`
     BorrarBase,            // DROP DATABASE `objeto`
-    Ejecutar,              // EXEC `objeto` with `argumentos` (also a procedure name alone at the head of a batch)
+    Ejecutar,  // EXEC `objeto` with `argumentos` (also a procedure name alone at the head of a batch)
     IniciarTransaccion,
     ConfirmarTransaccion,
     DeshacerTransaccion,
-    Nada                   // SET NOCOUNT and the like
+    Nada  // SET NOCOUNT and the like
 };
 
 struct Argumento {
@@ -51,17 +52,17 @@ struct Argumento {
 };
 
 struct DefectoAgregado {
-    QString nombre;     // constraint name
+    QString nombre;  // constraint name
     QString columna;
     QString expresion;  // SQLite expression text
 };
 
 struct Sentencia {
     Clase clase = Clase::Nada;
-    int linea = 1;      // line of the batch where the statement starts
-    QString original;   // the statement's own T-SQL text
-    QString sql;        // SQLite text for Consulta and Modificacion
-    QString tabla;      // target table (without brackets or dbo.) where the statement has one
+    int linea = 1;     // line of the batch where the statement starts
+    QString original;  // the statement's own T-SQL text
+    QString sql;       // SQLite text for Consulta and Modificacion
+    QString tabla;     // target table (without brackets or dbo.) where the statement has one
     std::vector<ColumnaDeclarada> columnas;
     QStringList clavePrimaria;
     QString nombreClave;
@@ -74,14 +75,14 @@ struct Sentencia {
 // A batch that cannot be translated: SQL Server's number (102 for syntax), its
 // Spanish message and the line; no statement of the batch runs.
 class ErrorTSQL : public std::exception {
-public:
+  public:
     ErrorTSQL(int numero, QString mensaje, int linea);
     int numero() const { return numero_; }
     const QString& mensaje() const { return mensaje_; }
     int linea() const { return linea_; }
     const char* what() const noexcept override { return texto_.c_str(); }
 
-private:
+  private:
     int numero_;
     QString mensaje_;
     int linea_;
