@@ -60,8 +60,10 @@ QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c)
     else if (!c.defecto.trimmed().isEmpty()) s += QStringLiteral(" DEFAULT (%1)").arg(c.defecto);
     if (EsTextoConLongitud(c.tipo) && c.longitud > 0) {
         // length() counts characters of text and bytes of binary values, as the declared length does.
-        s += QStringLiteral(" CONSTRAINT %1 CHECK (length(%2) <= %3)")
-                 .arg(Identificador(QStringLiteral("kvlon_") + c.nombre), Identificador(c.nombre))
+        // Trailing blanks that do not fit are dropped without complaint (see the triggers), as on SQL Server.
+        const QString medida = a == Almacen::Texto ? QStringLiteral("length(rtrim(%1, ' '))") : QStringLiteral("length(%1)");
+        s += QStringLiteral(" CONSTRAINT %1 CHECK (%2 <= %3)")
+                 .arg(Identificador(QStringLiteral("kvlon_") + c.nombre), medida.arg(Identificador(c.nombre)))
                  .arg(c.longitud);
     }
     qint64 minimo = 0, maximo = 0;
@@ -256,6 +258,10 @@ QStringList SqlDisparadores(const DefinicionTabla& def) {
         } else if ((tipo == QLatin1String("decimal") || tipo == QLatin1String("numeric"))) {
             condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, %2)").arg(col).arg(c.escala);
             asignaciones << QStringLiteral("%1 = round(%1, %2)").arg(col).arg(c.escala);
+            columnas << col;
+        } else if (AlmacenDe(tipo) == Almacen::Texto && EsTextoConLongitud(tipo) && c.longitud > 0) {
+            condiciones << QStringLiteral("length(NEW.%1) > %2").arg(col).arg(c.longitud);
+            asignaciones << QStringLiteral("%1 = substr(%1, 1, %2)").arg(col).arg(c.longitud);
             columnas << col;
         } else if (tipo == QLatin1String("bit")) {
             condiciones << QStringLiteral("NEW.%1 NOT IN (0, 1)").arg(col);

@@ -63,6 +63,12 @@ TEST_F(ErroresTest, CadenaDemasiadoLarga) {
     EXPECT_EQ(e.descripcion, QStringLiteral("Los datos de cadena o binarios se truncarían."));
     EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM T")).toInt(), 1);
     Lote(*c_, QStringLiteral("INSERT INTO T (a, b) VALUES (2, '12345')"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("UPDATE T SET b = 'largo!' WHERE a = 2")), 8152);
+    // Blanks beyond the length are dropped quietly, as SQL Server does.
+    Lote(*c_, QStringLiteral("INSERT INTO T (a, b) VALUES (3, 'ab       ')"));
+    Lote(*c_, QStringLiteral("UPDATE T SET b = 'xyz      ' WHERE a = 2"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT b FROM T WHERE a = 3")).toString(), QStringLiteral("ab   "));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT b FROM T WHERE a = 2")).toString(), QStringLiteral("xyz  "));
 }
 
 TEST_F(ErroresTest, TablaYColumnaInexistentes) {
