@@ -223,3 +223,29 @@ TEST_F(SesionesTest, TiempoAgotadoEnUnaConsultaLarga) {
 
 }  // namespace
 }  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+// A database file left without its catalog entry is taken back, never overwritten.
+TEST_F(SesionesTest, FicheroSinEntradaEnElCatalogoSeConserva) {
+    {
+        auto c = Conectar();
+        Lote(*c, QStringLiteral("CREATE DATABASE HUERFANA"));
+        Lote(*c, QStringLiteral("USE HUERFANA"));
+        Lote(*c, QStringLiteral("CREATE TABLE D (a int NULL)"));
+        Lote(*c, QStringLiteral("INSERT INTO D VALUES (42)"));
+    }
+    {
+        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
+        catalogo.QuitarBase(QStringLiteral("HUERFANA"));
+    }
+    auto c = Conectar();
+    EXPECT_EQ(PrimerError(*c, QStringLiteral("USE HUERFANA")), 911);
+    Lote(*c, QStringLiteral("CREATE DATABASE HUERFANA"));
+    Lote(*c, QStringLiteral("USE HUERFANA"));
+    EXPECT_EQ(Valor(*c, QStringLiteral("SELECT a FROM D")).toInt(), 42);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
