@@ -63,12 +63,14 @@ QByteArray Derivar(const QString& clave, const QByteArray& sal, int iteraciones)
 
 // Verifications that succeeded in this process: the slow hash runs once per
 // login and password, which keeps repeated connections quick.
+// Never destroyed: a connection still open at exit may sign in or out after
+// the program's statics are gone.
 QMutex& CerrojoVerificadas() {
-    static QMutex m;
+    static QMutex& m = *new QMutex;
     return m;
 }
 QSet<QByteArray>& Verificadas() {
-    static QSet<QByteArray> s;
+    static QSet<QByteArray>& s = *new QSet<QByteArray>;
     return s;
 }
 QByteArray ClaveCache(const QString& clave, const QString& hash) {

@@ -7,13 +7,15 @@ namespace kv::local {
 
 namespace {
 
+// The registry lives as long as the process and is never destroyed, so that a
+// connection closed during the program's exit still finds it whole.
 std::mutex& Cerrojo() {
-    static std::mutex m;
+    static std::mutex& m = *new std::mutex;
     return m;
 }
 
 QHash<QString, Procedimiento>& Registro() {
-    static QHash<QString, Procedimiento> r;
+    static QHash<QString, Procedimiento>& r = *new QHash<QString, Procedimiento>;
     return r;
 }
 

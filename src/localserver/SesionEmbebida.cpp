@@ -26,24 +26,30 @@ const char* const kOrigen = "Microsoft OLE DB Provider for SQL Server";
 
 // Databases in use by the sessions of this process (folder + name -> count),
 // so that a database somebody is working in is not dropped under them.
-QMutex& CerrojoEnUso() {
-    static QMutex m;
-    return m;
-}
-QHash<QString, int>& EnUso() {
-    static QHash<QString, int> h;
-    return h;
+// A session may outlive every static of the program (one held by a global
+// object that is destroyed at exit), so the table lives as long as the
+// process and is never destroyed.
+struct TablaUsos {
+    QMutex cerrojo;
+    QHash<QString, int> cuentas;
+};
+TablaUsos& TablaDeUsos() {
+    static TablaUsos& t = *new TablaUsos;
+    return t;
 }
 QString ClaveUso(const QString& carpeta, const QString& base) { return carpeta + QLatin1Char('|') + base.toUpper(); }
 void MarcarUso(const QString& carpeta, const QString& base, int delta) {
-    QMutexLocker g(&CerrojoEnUso());
-    int& n = EnUso()[ClaveUso(carpeta, base)];
+    TablaUsos& t = TablaDeUsos();
+    QMutexLocker g(&t.cerrojo);
+    const QString clave = ClaveUso(carpeta, base);
+    int& n = t.cuentas[clave];
     n += delta;
-    if (n <= 0) EnUso().remove(ClaveUso(carpeta, base));
+    if (n <= 0) t.cuentas.remove(clave);
 }
 int Usos(const QString& carpeta, const QString& base) {
-    QMutexLocker g(&CerrojoEnUso());
-    return EnUso().value(ClaveUso(carpeta, base));
+    TablaUsos& t = TablaDeUsos();
+    QMutexLocker g(&t.cerrojo);
+    return t.cuentas.value(ClaveUso(carpeta, base));
 }
 
 QString PrimeraPalabra(const QString& texto) {
