@@ -22,7 +22,15 @@ using Reloj = std::chrono::steady_clock;
 struct EstadoFunciones {
     bool hayPendiente = false;
     qint64 pendiente = 0;
+    // The counter's UPDATE, prepared once per handle: it runs for every row a
+    // bulk insert adds, and preparing it each time costs more than the insert.
+    // Finalized by the handle before it closes.
+    sqlite3_stmt* siguienteIdentidad = nullptr;
 };
+
+const char* const kSiguienteIdentidad =
+    "UPDATE kv_sys_identidad SET siguiente = siguiente + incremento WHERE tabla = ?1 "
+    "RETURNING siguiente - incremento";
 
 void ErrorCodificado(sqlite3_context* ctx, int numero, const QString& mensaje) {
     const QByteArray t = TextoErrorCodificado(numero, mensaje).toUtf8();
@@ -34,25 +42,42 @@ void ErrorCodificado(sqlite3_context* ctx, int numero, const QString& mensaje) {
 void FuncionIdentidad(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto* estado = static_cast<EstadoFunciones*>(sqlite3_user_data(ctx));
     sqlite3* db = sqlite3_context_db_handle(ctx);
-    sqlite3_stmt* st = nullptr;
-    const char* sql =
-        "UPDATE kv_sys_identidad SET siguiente = siguiente + incremento WHERE tabla = ?1 "
-        "RETURNING siguiente - incremento";
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
-        return;
+    // The cached statement is used unless it is somehow still running (a call
+    // nested inside its own step); then a one-off statement does the work.
+    sqlite3_stmt* propia = nullptr;
+    sqlite3_stmt* st = estado->siguienteIdentidad;
+    if (!st || sqlite3_stmt_busy(st)) {
+        if (sqlite3_prepare_v3(db, kSiguienteIdentidad, -1, SQLITE_PREPARE_PERSISTENT, &propia, nullptr) != SQLITE_OK) {
+            sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+            return;
+        }
+        st = propia;
+        if (!estado->siguienteIdentidad) {
+            estado->siguienteIdentidad = propia;
+            propia = nullptr;
+        }
     }
     sqlite3_bind_value(st, 1, argv[0]);
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) {
         const qint64 v = sqlite3_column_int64(st, 0);
-        estado->hayPendiente = true;
-        estado->pendiente = v;
-        sqlite3_result_int64(ctx, v);
-    } else {
+        // One row only: step once more so the statement is finished, not left mid-way.
+        const int fin = sqlite3_step(st);
+        if (fin == SQLITE_DONE) {
+            estado->hayPendiente = true;
+            estado->pendiente = v;
+            sqlite3_result_int64(ctx, v);
+        } else {
+            sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
+        }
+    } else if (rc == SQLITE_DONE) {
         sqlite3_result_error(ctx, "[50000] Falta el contador de identidad de la tabla.", -1);
+    } else {
+        sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
     }
-    sqlite3_finalize(st);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (propia) sqlite3_finalize(propia);
 }
 
 // kv_identidad_generada(valor): 1 when `valor` is the value kv_identidad has just
@@ -107,6 +132,7 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
     sqlite3_progress_handler(b->db_, 1000, &BaseSqlite::Progreso, b.get());
     RegistrarFuncionesTSQL(b->db_);
     auto* estado = new EstadoFunciones;
+    b->estadoFunciones_ = estado;
     sqlite3_create_function_v2(b->db_, "kv_identidad", 1, SQLITE_UTF8, estado, &FuncionIdentidad, nullptr, nullptr,
                                &BorrarEstado);
     sqlite3_create_function_v2(b->db_, "kv_identidad_generada", 1, SQLITE_UTF8, estado, &FuncionIdentidadGenerada,
@@ -120,6 +146,13 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
 BaseSqlite::~BaseSqlite() {
     if (db_) {
         if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        // The statements cached for the helper functions go first, or the
+        // handle would stay open waiting for them.
+        if (estadoFunciones_) {
+            auto* estado = static_cast<EstadoFunciones*>(estadoFunciones_);
+            sqlite3_finalize(estado->siguienteIdentidad);
+            estado->siguienteIdentidad = nullptr;
+        }
         sqlite3_close_v2(db_);
     }
 }

@@ -56,6 +56,8 @@ private:
     static int Progreso(void* yo);
 
     sqlite3* db_ = nullptr;
+    // State of the helper functions; SQLite owns it and frees it on close.
+    void* estadoFunciones_ = nullptr;
     QString nombre_;
     QString ruta_;
     bool conLimite_ = false;
