@@ -12,6 +12,7 @@ namespace kv::kvsql {
 QString TextoUso() {
     return QStringLiteral(
         "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] [-W]\n"
+        "             [-t segundos]\n"
         "  -S  servidor (EMBEBIDO para el servidor embebido; por omisión EMBEBIDO)\n"
         "  -d  base de datos (por omisión, la del inicio de sesión)\n"
         "  -U  inicio de sesión\n"
@@ -19,7 +20,8 @@ QString TextoUso() {
         "  -Q  lote que se ejecuta\n"
         "  -i  fichero con lotes separados por líneas GO\n"
         "  -s  separador de columnas\n"
-        "  -W  quita los blancos finales de cada columna\n");
+        "  -W  quita los blancos finales de cada columna\n"
+        "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n");
 }
 
 std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* error) {
@@ -54,6 +56,14 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
             case 'Q': o.consulta = valor; break;
             case 'i': o.fichero = valor; break;
             case 's': o.separador = valor; break;
+            case 't': {
+                bool numero = false;
+                const int segundos = valor.toInt(&numero);
+                if (!numero || segundos < 0 || segundos > 65535)
+                    return fallar(QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
+                o.tiempoComando = segundos;
+                break;
+            }
             default: return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
         }
     }
@@ -215,6 +225,9 @@ int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
         lotes.push_back(LoteGuion{*o.consulta, 1});
     }
     kv::db::Conexion conexion;
+    // A console waits for a long batch (a rebuild, a bulk load) unless told
+    // otherwise, as sqlcmd does; the client's default of 30 s would cut it.
+    conexion.SetCommandTimeout(o.tiempoComando);
     try {
         conexion.Open(CadenaConexion(o));
     } catch (const kv::KvExcepcion& e) {
