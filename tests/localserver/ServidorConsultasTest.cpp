@@ -270,6 +270,29 @@ TEST_F(ConsultasTest, AgregarColumnaYRestriccionesReconstruyeLaTabla) {
 namespace kv::pruebas {
 namespace {
 
+// A column neither grouped nor summed refuses the whole batch, with the
+// column named as the server names it; nothing before it in the batch runs.
+TEST_F(ConsultasTest, ColumnaSinAgruparRechazaElLoteEntero) {
+    const QString lote = QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','A',' ',' ',1,1,1)\n"
+                                        "SELECT Grupo1, Consumo FROM DET_ESTV0000 GROUP BY Grupo1");
+    try {
+        c_->EjecutarLote(lote);
+        ADD_FAILURE() << "se esperaba el rechazo del lote";
+    } catch (const kv::KvExcepcion&) {
+        ASSERT_GT(c_->Errors().Count(), 0);
+        const auto& e = c_->Errors().Item(0);
+        EXPECT_EQ(e.errorNativo, 8120);
+        EXPECT_EQ(e.estadoSQL, QStringLiteral("42000"));
+        EXPECT_EQ(e.descripcion, QStringLiteral("La columna 'DET_ESTV0000.Consumo' de la lista de selección no es "
+                                                "válida, porque no está contenida en una función de agregado ni en "
+                                                "la cláusula GROUP BY."));
+    }
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM DET_ESTV0000")).toInt(), 0);
+    // An aggregate without GROUP BY groups the whole table: a bare column is refused too.
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) FROM DET_ESTV0000")), 8120);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) FROM DET_ESTV0000 GROUP BY Grupo1")), 0);
+}
+
 TEST_F(ConsultasTest, ColumnaNiAgrupadaNiAgregadaSeRechaza) {
     Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','A',' ',' ',-1,-10,-20)"));
     const QString base = QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) "

@@ -63,6 +63,49 @@ TEST_F(ProcesosTest, DosProcesosEscribenALaVez) {
     EXPECT_EQ(Valor(*c, QStringLiteral("SELECT max(Id) FROM E")).toInt(), 2 * filas);
 }
 
+// A connection still open when the program ends is closed during static
+// destruction; the server's own tables must still be there, the open
+// transaction is rolled back and the process ends cleanly.
+TEST_F(ProcesosTest, ConexionAbiertaAlSalirTerminaLimpia) {
+    for (const QString& modo : {QStringLiteral("estatica"), QStringLiteral("principal")}) {
+        QProcess p;
+        // glibc's checks turn a use of freed memory into an abnormal end.
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert(QStringLiteral("MALLOC_CHECK_"), QStringLiteral("3"));
+        entorno.insert(QStringLiteral("MALLOC_PERTURB_"), QStringLiteral("165"));
+        p.setProcessEnvironment(entorno);
+        p.start(CarpetaBinarios() + QStringLiteral("servidor_sin_cerrar"), {modo});
+        ASSERT_TRUE(p.waitForFinished(60000)) << modo.toStdString();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << modo.toStdString();
+        EXPECT_EQ(p.exitCode(), 0) << modo.toStdString() << " " << p.readAllStandardError().toStdString();
+        {
+            auto c = Conectar(QStringLiteral("SINCERRAR"));
+            EXPECT_EQ(Valor(*c, QStringLiteral("SELECT count(*) FROM T")).toInt(), 0) << modo.toStdString();
+        }
+        auto c = Conectar();
+        Lote(*c, QStringLiteral("DROP DATABASE SINCERRAR"));
+    }
+}
+
+// kvsql waits for a batch as long as it takes unless -t says otherwise; with
+// -t the batch that runs too long ends with the time-out error.
+TEST_F(ProcesosTest, KvsqlTiempoDeComando) {
+    Kvsql(Administrador() << QStringLiteral("-Q") << QStringLiteral("CREATE DATABASE K"));
+    QString diez = QStringLiteral("CREATE TABLE D (N int NOT NULL)");
+    for (int i = 0; i < 10; ++i) diez += QStringLiteral("\nINSERT INTO D VALUES (%1)").arg(i);
+    EXPECT_EQ(Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-Q") << diez).estado, 0);
+    const QString larga = QStringLiteral("SELECT count(*) FROM D a, D b, D c, D d, D e, D f, D g, D h, D i, D j");
+    const auto s = Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-t") << QStringLiteral("1")
+                                                           << QStringLiteral("-Q") << larga);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(s.errores.contains(QStringLiteral("Tiempo de espera agotado"))) << s.errores.join('\n').toStdString();
+    const auto mal = Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-t") << QStringLiteral("diez")
+                                                             << QStringLiteral("-Q") << QStringLiteral("SELECT 1"));
+    EXPECT_EQ(mal.estado, 1);
+    ASSERT_FALSE(mal.errores.isEmpty());
+    EXPECT_EQ(mal.errores.front(), QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
+}
+
 TEST_F(ProcesosTest, KvsqlMuestraFilasYAfectadas) {
     Kvsql(Administrador() << QStringLiteral("-Q") << QStringLiteral("CREATE DATABASE K"));
     const auto s = Kvsql(Administrador(QStringLiteral("K"))
