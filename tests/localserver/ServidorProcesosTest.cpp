@@ -126,6 +126,13 @@ TEST_F(ProcesosTest, KvsqlMuestraFilasYAfectadas) {
     EXPECT_EQ(w.estado, 0);
     EXPECT_EQ(w.lineas, (QStringList{QStringLiteral("cod;n"), QStringLiteral("---;-"), QStringLiteral("dosdos;NULL"),
                                      QStringLiteral("uno;1"), QString(), QStringLiteral("(2 filas afectadas)")}));
+    // -W also drops the blanks a value keeps at its end.
+    const auto b = Kvsql(Administrador(QStringLiteral("K"))
+                         << QStringLiteral("-W") << QStringLiteral("-s") << QStringLiteral(";") << QStringLiteral("-Q")
+                         << QStringLiteral("SELECT ' ' AS g, 'a  ' AS x, cod FROM A WHERE n = 1"));
+    EXPECT_EQ(b.estado, 0);
+    EXPECT_EQ(b.lineas, (QStringList{QStringLiteral("g;x;cod"), QStringLiteral("-;-;---"), QStringLiteral(";a;uno"),
+                                     QString(), QStringLiteral("(1 filas afectadas)")}));
 }
 
 TEST_F(ProcesosTest, KvsqlInformaErroresYSigueConElLoteSiguiente) {

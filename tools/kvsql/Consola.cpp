@@ -150,11 +150,19 @@ QStringList LineasResultado(const kv::db::ResultadoSentencia& r, const Opciones&
         }
         textos.push_back(t);
     }
+    // -W takes the trailing blanks off every column, the value's own included
+    // (texts stored padded, such as a blank group, show as nothing).
+    auto sinBlancosFinales = [](QString c) {
+        while (c.endsWith(QLatin1Char(' '))) c.chop(1);
+        return c;
+    };
     auto componer = [&](const QStringList& celdas, bool esRegla) {
         QStringList partes;
         for (size_t i = 0; i < n; ++i) {
             const QString& c = celdas[static_cast<qsizetype>(i)];
-            if (o.sinBlancos) partes << (esRegla ? QString(r.columnas[i].nombre.size(), QLatin1Char('-')) : c);
+            if (o.sinBlancos)
+                partes << (esRegla ? QString(sinBlancosFinales(r.columnas[i].nombre).size(), QLatin1Char('-'))
+                                   : sinBlancosFinales(c));
             else partes << c.leftJustified(ancho[i], esRegla ? QLatin1Char('-') : QLatin1Char(' '));
         }
         QString linea = partes.join(sep);
