@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/Ordenes.h"
-#include "core/Configuracion.h"
+#include "core/Inicio.h"
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/procedimientos/ReconsEstv.h"
@@ -42,15 +42,19 @@ int OrdenInforme(const QStringList& argumentos) {
     auto anterior = kv::EstablecerInteraccion(std::make_unique<kv::InteraccionConsola>());
     kv::local::RegistrarServidorEmbebido();
     kv::local::RegistrarReconsEstv();
-    const int estado = kv::stats::EjecutarInforme(opciones, salida, errores);
-    // The connections are closed here, while the server they talk to still exists,
-    // not by the static objects' destructors at exit.
+    int estado = kv::stats::salida_informe::FalloCarga;
     try {
-        if (kv::core::BaseEstadisticas().gCnn.State() != kv::db::ado::Cerrado)
-            kv::core::BaseEstadisticas().gCnn.Close();
-    } catch (const std::exception&) {
+        estado = kv::stats::EjecutarInforme(opciones, salida, errores);
+    } catch (const KvExcepcion& e) {
+        errores << QStringLiteral("Error %1: %2\n").arg(e.error().numero).arg(e.error().descripcion);
+    } catch (const std::exception& e) {
+        errores << QStringLiteral("Error: %1\n").arg(QString::fromLocal8Bit(e.what()));
     }
-    kv::db::DB_Dll::DescartarPrincipal();
+    errores.flush();
+    // Every exit path closes the store and ERP connections here, while the
+    // server they talk to still exists: a session left to the static objects'
+    // destructors at exit would outlive it.
+    kv::core::CerrarConexiones();
     kv::EstablecerInteraccion(std::move(anterior));
     return estado;
 }

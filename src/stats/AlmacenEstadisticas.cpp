@@ -177,6 +177,12 @@ QString SentenciaBorrarDefinicion(const QString& nombreRecortado) {
            QStringLiteral("'");
 }
 
+bool EsTablaEstadistica(const QString& tabla) {
+    static const QRegularExpression forma(QStringLiteral("^DET_ESTV[0-9]+$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return forma.match(tabla).hasMatch();
+}
+
 QString SentenciaEliminarTabla(const QString& tabla) { return QStringLiteral("DROP TABLE ") + tabla; }
 
 QString SentenciaTablasDeNombre(const QString& nombreRecortado) {
@@ -260,7 +266,7 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
             if (registro.State() != kv::db::ado::Cerrado) {
                 while (!registro.EOF_()) {
                     const QString tabla = SinNulo(registro.Valor(QStringLiteral("TABLA"))).trimmed();
-                    if (!tabla.isEmpty() && !tablas->contains(tabla, Qt::CaseInsensitive))
+                    if (EsTablaEstadistica(tabla) && !tablas->contains(tabla, Qt::CaseInsensitive))
                         tablas->append(tabla);
                     registro.MoveNext();
                 }

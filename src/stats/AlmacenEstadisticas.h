@@ -67,6 +67,9 @@ QString SentenciaActualizarDefinicion(const QString& nombreRecortado, const QStr
                                       const QString& topOtros);
 QString SentenciaBorrarDefinicion(const QString& nombreRecortado);
 QString SentenciaEliminarTabla(const QString& tabla);
+// Whether a stored Tabla text names a statistic table (DET_ESTV and digits):
+// the delete never drops any other table a damaged row might name.
+bool EsTablaEstadistica(const QString& tabla);
 QString SentenciaTablasDeNombre(const QString& nombreRecortado);
 
 // Checks made before a save writes anything; the message to show, or empty.

@@ -46,6 +46,13 @@ ConfiguracionVistas VistasDeCarga(const std::array<QString, kNiveles>& titulos,
     return vistas;
 }
 
+QStringList ColumnasDeTotales(const std::array<bool, kCasillasTotal>& totales) {
+    QStringList titulos;
+    for (int i = 0; i < kCasillasTotal; ++i)
+        if (totales[static_cast<size_t>(i)]) titulos << CasillasTotal()[static_cast<size_t>(i)].titulo;
+    return titulos;
+}
+
 double Redondear(double valor, int decimales) {
     if (!std::isfinite(valor)) return 0.0;
     if (decimales > 4) {
@@ -91,16 +98,9 @@ QString EtiquetaGrupo(const QString& grupo1, const QString& grupo2, const QStrin
 PlegadoTop::PlegadoTop(ModeloGrafico& modelo, int top, qint64 registros,
                        const std::array<bool, kCasillasTotal>& totales, const QString& etiquetaOtros)
     : modelo_(modelo), top_(top), totales_(totales), etiquetaOtros_(etiquetaOtros) {
-    int columnas = 0;
-    QStringList titulos;
-    for (int i = 0; i < kCasillasTotal; ++i) {
-        if (totales_[static_cast<size_t>(i)]) {
-            ++columnas;
-            titulos << CasillasTotal()[static_cast<size_t>(i)].titulo;
-        }
-    }
+    const QStringList titulos = ColumnasDeTotales(totales_);
     const qint64 filas = top_ < registros ? top_ + 1 : registros;
-    modelo_.Dimensionar(static_cast<int>(filas), columnas);
+    modelo_.Dimensionar(static_cast<int>(filas), static_cast<int>(titulos.size()));
     modelo_.columnas = titulos;
 }
 
@@ -183,7 +183,10 @@ ResultadoCarga CargarEstadistica(DB_Dll& almacen, const EntradaCarga& entrada, M
             [&] {
                 QString sql = resultado.consultaGrafico;
                 almacen.AbrirRecordset(sql, registros);
-                if (registros.State() == kv::db::ado::Cerrado) return;  // refused and not retried
+                if (registros.State() == kv::db::ado::Cerrado) {  // refused and not retried
+                    resultado.fallida = true;
+                    return;
+                }
                 if (registros.EOF_()) {
                     resultado.sinDatos = true;
                     ui.Mensaje(QString::fromUtf8(kMensajeSinDatos), estilo::Informacion,

@@ -43,6 +43,9 @@ struct ConfiguracionVistas {
 ConfiguracionVistas VistasDeCarga(const std::array<QString, kNiveles>& titulos,
                                   const std::array<bool, kCasillasTotal>& totales);
 
+// Captions of the ticked totals, in box order: the chart's columns.
+QStringList ColumnasDeTotales(const std::array<bool, kCasillasTotal>& totales);
+
 // Rounds as the amount format does: to four decimals first, then to `decimales`,
 // halves away from zero.
 double Redondear(double valor, int decimales);
@@ -85,6 +88,7 @@ struct ResultadoCarga {
     bool sinDatos = false;
     bool cancelada = false;
     bool abandonada = false;  // left on an error answer
+    bool fallida = false;     // the server refused the chart query
     QString consultaGrafico;
     QString consultaGrilla;
     ConfiguracionVistas vistas;

@@ -1,5 +1,6 @@
 #include "stats/Informe.h"
 
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include "core/Inicio.h"
@@ -63,10 +64,15 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             (clave == QLatin1String("desde") ? opciones.desde : opciones.hasta) = valor.trimmed();
         } else if (clave == QLatin1String("empresas")) {
             opciones.empresas = Lista(valor);
+            if (opciones.empresas->isEmpty())
+                return QStringLiteral("La opción --empresas necesita al menos una empresa.");
         } else if (clave == QLatin1String("top")) {
-            if (!CantidadTop(valor) || valor.trimmed().isEmpty() || !valor.trimmed().at(0).isDigit())
+            // Only a plain whole number: "5x" or "2.5" would be read as something else.
+            static const QRegularExpression entero(QStringLiteral("^[0-9]{1,5}$"));
+            const QString top = valor.trimmed();
+            if (!entero.match(top).hasMatch() || top.toInt() > 32767)
                 return QString::fromUtf8(kMensajeTopInvalido);
-            opciones.top = valor.trimmed();
+            opciones.top = top;
         } else if (clave == QLatin1String("salida")) {
             if (valor.trimmed().isEmpty())
                 return QStringLiteral("La opción --salida necesita un nombre de archivo.");
@@ -96,6 +102,9 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
         ListaMeses(opciones.desde, opciones.hasta, QDate(), error);
         if (!error.isEmpty()) return error;
     }
+    // Without a connection the start-up would fall back on the access window,
+    // which nobody can answer here.
+    if (conexion.join(QString()).trimmed().isEmpty()) return QString::fromUtf8(kMensajeSinConexionInforme);
     opciones.lineaComandos = conexion.join(QLatin1Char(' '));
     return QString();
 }
@@ -166,17 +175,29 @@ int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextS
     const EntradaCarga entrada =
         EntradaDeInforme(definicion, estado, opciones, marcadas, DecimalesConfigurados());
 
+    // The header names the ticked totals even when no group comes back.
     ModeloGrafico modelo;
+    modelo.columnas = ColumnasDeTotales(entrada.totales);
     kv::db::Recordset grilla;
     const ResultadoCarga resultado = CargarEstadistica(almacen, entrada, modelo, grilla);
     if (resultado.rechazada) return salida_informe::OpcionesInvalidas;
+    if (resultado.fallida) {
+        // The rows printed would be empty or partial: that is not a report.
+        errores << QString::fromUtf8(kMensajeCargaFallida) << '\n';
+        errores.flush();
+        if (grilla.State() != kv::db::ado::Cerrado) almacen.CierraRecordset(grilla);
+        return salida_informe::FalloCarga;
+    }
 
     for (const QString& linea : LineasInforme(modelo)) salida << linea << '\n';
     salida.flush();
 
     int estadoSalida = resultado.abandonada ? salida_informe::FalloCarga : salida_informe::Hecho;
     if (!opciones.salida.isEmpty()) {
-        if (!GrabarGrillaTexto(opciones.salida, FilasGrilla(grilla))) {
+        if (grilla.State() == kv::db::ado::Cerrado) {
+            errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
+            estadoSalida = salida_informe::FalloCarga;
+        } else if (!GrabarGrillaTexto(opciones.salida, FilasGrilla(grilla))) {
             errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.salida);
             estadoSalida = salida_informe::FalloCarga;
         }

@@ -34,6 +34,13 @@ inline constexpr int SinConexion = 3;
 inline constexpr int SinEstadistica = 4;
 }  // namespace salida_informe
 
+inline constexpr const char* kMensajeSinConexionInforme =
+    "Falta la conexión: \"@server=...; @dbname=...; @usuario=...; @Password=...;\".";
+inline constexpr const char* kMensajeGrillaFallida =
+    "El servidor rechazó la consulta de la grilla: no se escribió el archivo.";
+inline constexpr const char* kMensajeCargaFallida =
+    "El servidor rechazó la consulta de la estadística: no se emitió el informe.";
+
 // Reads the arguments that follow the program name (with "--informe NAME" among
 // them). Returns the message for bad options, or empty.
 QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& opciones);

@@ -283,3 +283,26 @@ TEST(Almacen, ListaDeEmpresasMarcaLaActual) {
     EXPECT_EQ(lista[1].base, "SUR");
     EXPECT_FALSE(lista[1].marcada);
 }
+
+TEST(Almacen, BorrarSoloEliminaTablasDeEstadistica) {
+    EXPECT_TRUE(EsTablaEstadistica("DET_ESTV0003"));
+    EXPECT_TRUE(EsTablaEstadistica("det_estv12345"));
+    EXPECT_FALSE(EsTablaEstadistica("MA_EMPRESAS"));
+    EXPECT_FALSE(EsTablaEstadistica("DET_ESTV0001; DROP TABLE CAB_ESTV"));
+    EXPECT_FALSE(EsTablaEstadistica(""));
+
+    EntornoEstadisticas e;
+    PuertoGuionado puerto;
+    kv::db::DB_Dll& almacen = e.Almacen();
+    // A damaged row that names a table of the store itself.
+    e.Ejecutar("KV_ESTADISTICAS",
+               "INSERT INTO CAB_ESTV (Nombre, Tabla, Campos, Orden, Totalizadores, [TOP], TopOtros) "
+               "VALUES ('Rota', 'MA_EMPRESAS', 'IdArticulo,'' '','' ''', '', '111000', 10, 'Otros')");
+    EstadoDefinicion borrar;
+    borrar.nombre = "Rota";
+    borrar.modo = ModoGrabacion::Borrar;
+    ASSERT_TRUE(GrabarEstadistica(almacen, Definicion{}, borrar, [](const QString&) {}));
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM CAB_ESTV").toInt(), 0);
+    EXPECT_TRUE(ExisteTabla(e, "MA_EMPRESAS"));
+    EXPECT_TRUE(puerto->Mensajes().isEmpty());
+}

@@ -154,6 +154,7 @@ TEST_F(CargaPrueba, SinEmpresaNoHayDatos) {
     kv::db::Recordset grilla;
     const auto r = CargarEstadistica(entorno_->Almacen(), e, modelo, grilla);
     EXPECT_TRUE(r.sinDatos);
+    EXPECT_FALSE(r.fallida);  // an answer without rows is no failure
     ASSERT_EQ(puerto->Mensajes().size(), 1);
     EXPECT_EQ(puerto->Mensajes()[0].texto, "No se encontraron datos!!!");
     EXPECT_EQ(puerto->Mensajes()[0].titulo, "Aviso al usuario");
@@ -253,4 +254,23 @@ TEST_F(CargaPrueba, MuchosGruposNoActualizanElProgresoPorFila) {
     EXPECT_GE(puerto->ActualizacionesProgreso(), 1);
     EXPECT_LT(puerto->ActualizacionesProgreso(), 100);  // 5008 groups, a few updates a second
     EXPECT_LT(puerto->VecesProcesarEventos(), 100);
+}
+
+TEST_F(CargaPrueba, ConsultaRechazadaNoSeConfundeConSinDatos) {
+    {
+        // The statistic table is missing: the server refuses the chart query.
+        PuertoGuionado puerto;
+        puerto.PermitirInesperados();
+        puerto.PermitirPendientes();
+        EntradaCarga e = Entrada();
+        e.tabla = "DET_ESTV9999";
+        ModeloGrafico modelo;
+        kv::db::Recordset grilla;
+        const auto r = CargarEstadistica(entorno_->Almacen(), e, modelo, grilla);
+        EXPECT_TRUE(r.fallida);
+        EXPECT_FALSE(r.sinDatos);
+        EXPECT_EQ(modelo.Filas(), 0);
+        EXPECT_EQ(grilla.State(), kv::db::ado::Cerrado);
+        EXPECT_FALSE(puerto->ProgresoAbierto());
+    }
 }

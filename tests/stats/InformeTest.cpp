@@ -44,6 +44,14 @@ TEST(OpcionesInforme, OpcionesInvalidas) {
         {{"--informe", "X", "--top", "99999"},
          QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
         {{"--informe", "X", "--colores", "si"}, QString::fromUtf8("Opción desconocida: --colores")},
+        {{"--informe", "X", "--top", "5x", "@server=S;"},
+         QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
+        {{"--informe", "X", "--top", "2.5", "@server=S;"},
+         QString::fromUtf8("El TOP debe ser un número entero entre 0 y 32767.")},
+        {{"--informe", "X", "--empresas", " , ", "@server=S;"},
+         QString::fromUtf8("La opción --empresas necesita al menos una empresa.")},
+        {{"--informe", "X", "--top", "5"},
+         QString::fromUtf8("Falta la conexión: \"@server=...; @dbname=...; @usuario=...; @Password=...;\".")},
         {{"--informe", "X", "--desde", "5/2024", "--hasta", "1/2024"},
          QString::fromUtf8(
              "El mes desde (5/2024) es posterior al mes hasta (1/2024): no se cargaron datos.")},
@@ -51,6 +59,14 @@ TEST(OpcionesInforme, OpcionesInvalidas) {
     for (const auto& [argumentos, mensaje] : casos) {
         OpcionesInforme o;
         EXPECT_EQ(AnalizarOpcionesInforme(argumentos, o), mensaje) << argumentos.join(' ').toStdString();
+    }
+}
+
+TEST(OpcionesInforme, TopEnteroDeCeroAlMaximo) {
+    for (const char* top : {"0", "32767", " 7 "}) {
+        OpcionesInforme o;
+        EXPECT_TRUE(AnalizarOpcionesInforme({"--informe", "X", "--top", top, "@server=S;"}, o).isEmpty()) << top;
+        EXPECT_EQ(o.top.value(), QString(top).trimmed());
     }
 }
 
@@ -92,6 +108,9 @@ TEST(LineasInforme, CabeceraYFilasConPuntoDecimal) {
                                              "Otros\t0.00\t12.00"}));
     ModeloGrafico vacio;
     EXPECT_EQ(LineasInforme(vacio), QStringList{"Grupo"});
+    // No group came back: the header still names the ticked totals.
+    vacio.columnas = ColumnasDeTotales({true, false, true, false, false, true});
+    EXPECT_EQ(LineasInforme(vacio), QStringList{"Grupo\tConsumo\tValor Venta\tUtilidad $"});
 }
 
 TEST(Exportacion, NombreDelArchivo) {

@@ -251,3 +251,62 @@ TEST_F(RondaCompleta, AgrupadaPorMesSumaTodasLasVentas) {
     EXPECT_NEAR(utilidad, std::fabs(total[0][2].toDouble()) - std::fabs(total[0][1].toDouble()),
                 0.01 * modelo.Filas());
 }
+
+namespace {
+
+// Runs kv_estv with the arguments; fills standard output and error; returns the exit status.
+int CorrerPrograma(const QStringList& argumentos, QString& salida, QString& errores) {
+    QProcess proceso;
+    proceso.setProgram(kv::pruebas::CarpetaBinarios() + "kv_estv");
+    proceso.setArguments(argumentos);
+    proceso.start();
+    EXPECT_TRUE(proceso.waitForFinished(120000));
+    salida = QString::fromUtf8(proceso.readAllStandardOutput());
+    errores = QString::fromUtf8(proceso.readAllStandardError());
+    return proceso.exitStatus() == QProcess::NormalExit ? proceso.exitCode() : -1;
+}
+
+}  // namespace
+
+TEST_F(RondaCompleta, ElInformeNoDaPorBuenoLoQueFalla) {
+    Guardar();
+    const QString conexion = "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= NORTE;";
+    const QString nombre = QString::fromUtf8("Ventas por Artículo");
+    QString salida, errores;
+
+    // No connection: a bad command line, not the access window.
+    EXPECT_EQ(CorrerPrograma({"--informe", nombre}, salida, errores), 2);
+    EXPECT_TRUE(errores.contains(QString::fromUtf8(kMensajeSinConexionInforme))) << errores.toStdString();
+    EXPECT_TRUE(salida.isEmpty());
+
+    // The rows are printed, but an export that could not be written is a failure.
+    const QString sinCarpeta = entorno_->carpetas().raiz() + "no/existe/grilla.xls";
+    EXPECT_EQ(CorrerPrograma({"--informe", nombre, "--salida", sinCarpeta, conexion}, salida, errores), 1);
+    EXPECT_EQ(salida.split('\n', Qt::SkipEmptyParts).size(), kTop + 2);
+    EXPECT_TRUE(errores.contains("No se pudo escribir el archivo " + sinCarpeta + "."))
+        << errores.toStdString();
+
+    // A statistic whose table is gone: the refused query is not an empty report.
+    {
+        PuertoGuionado puerto;
+        puerto.PermitirInesperados();
+        Definicion d;
+        d.grupos[static_cast<size_t>(IndiceCatalogo("IdVendedor"))] = true;
+        EstadoDefinicion estado;
+        estado.nombre = "Sin tabla";
+        estado.modo = ModoGrabacion::Nuevo;
+        ASSERT_TRUE(GrabarEstadistica(entorno_->Almacen(), d, estado, [](const QString&) {}));
+        entorno_->Ejecutar("KV_ESTADISTICAS", "DROP TABLE " + estado.tabla);
+    }
+    const int estado = CorrerPrograma({"--informe", "Sin tabla", conexion}, salida, errores);
+    EXPECT_EQ(estado, 1);
+    EXPECT_TRUE(salida.isEmpty()) << salida.toStdString();
+    EXPECT_TRUE(errores.contains(QString::fromUtf8(kMensajeCargaFallida))) << errores.toStdString();
+
+    // With no sale in the months asked for, the report is done: header only, status 0.
+    EXPECT_EQ(CorrerPrograma({"--informe", nombre, "--desde", "1/1990", "--hasta", "2/1990", conexion}, salida,
+                             errores),
+              0);
+    EXPECT_EQ(salida, "Grupo\tConsumo\tValor Costo\tValor Venta\n");
+    EXPECT_TRUE(errores.contains("No se encontraron datos!!!")) << errores.toStdString();
+}
