@@ -1,6 +1,7 @@
 // The viewer's entry point.
 #include <QApplication>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string_view>
 
@@ -15,10 +16,11 @@
 #include "util/InteraccionConsola.h"
 #include "util/InteraccionQt.h"
 
-int main(int argc, char** argv) {
-    if (argc > 1 && std::string_view(argv[1]) == "--informe") { QStringList a; for (int i = 2; i < argc; ++i) a << QString::fromLocal8Bit(argv[i]); return kv::app::OrdenInforme(a); }
-    if (argc > 1 && std::string_view(argv[1]) == "--demo") { QCoreApplication app(argc, argv); return kv::app::OrdenDemo(app.arguments().mid(2)); }
+namespace {
 
+// The viewer itself: start-up, the statistics store, then the main window when
+// there is a display, or a line saying what to run next when there is none.
+int Visor(int argc, char** argv) {
     // Without a display Qt draws off screen and every message goes to standard error.
     const bool conPantalla = kv::core::HayPantalla();
     if (!conPantalla) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -36,10 +38,42 @@ int main(int argc, char** argv) {
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
     kv::stats::CrearBaseEstadisticas(erp);
 
-    if (conPantalla) { int estado = 0; { kv::stats::frmKv_EstV ventana(erp); ventana.show(); estado = app.exec(); } kv::core::CerrarConexiones(); return estado; }
-    // The main statistics window takes over here once it is wired in.
+    if (conPantalla) {
+        kv::stats::frmKv_EstV ventana(erp);
+        ventana.show();
+        return app.exec();
+    }
     std::fputs(kv::core::MensajeSinPantalla(servidor, base, usuario).toUtf8().constData(), stdout);
     std::fflush(stdout);
-    kv::core::CerrarConexiones();
     return 0;
+}
+
+int Ejecutar(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "--informe") {
+        QStringList argumentos;
+        for (int i = 2; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
+        return kv::app::OrdenInforme(argumentos);
+    }
+    if (argc > 1 && std::string_view(argv[1]) == "--demo") {
+        QCoreApplication app(argc, argv);
+        return kv::app::OrdenDemo(app.arguments().mid(2));
+    }
+    return Visor(argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Every way out of the program closes the ERP and statistics-store
+    // connections here, while the embedded server they talk to still exists:
+    // a session left to the static objects' destructors would outlive it.
+    const kv::core::CierreConexiones cierre;
+    try {
+        return Ejecutar(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "KV_ESTV: error inesperado: %s\n", e.what());
+    } catch (...) {
+        std::fputs("KV_ESTV: error inesperado.\n", stderr);
+    }
+    return 1;
 }

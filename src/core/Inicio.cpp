@@ -36,12 +36,16 @@ namespace kv::core {
 using kv::db::DB_Dll;
 
 namespace {
+void TerminarProceso() {
+    // Ends at once, but no session is left to the static objects' destructors.
+    CerrarConexiones();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 std::function<void()>& Terminacion() {
-    static std::function<void()> terminar = [] {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(1);
-    };
+    static std::function<void()> terminar = TerminarProceso;
     return terminar;
 }
 
@@ -51,7 +55,9 @@ int ManejadorInicio(const KvError& error) {
 }
 }  // namespace
 
-void EstablecerTerminacionInicio(std::function<void()> terminar) { Terminacion() = std::move(terminar); }
+void EstablecerTerminacionInicio(std::function<void()> terminar) {
+    Terminacion() = terminar ? std::move(terminar) : std::function<void()>(TerminarProceso);
+}
 
 QString CarpetaAplicacion() { return NormalizarCarpeta(kv::UtilRutas::CarpetaPorDefecto()); }
 

@@ -18,7 +18,8 @@ inline constexpr const char* kClaveEstadisticas = "QZ_TABLEROVENTA";
 inline constexpr int kTiempoConsultaDefecto = 360;
 
 // What happens when the ERP connection stays closed after start-up: by default
-// the process ends at once with status 1. Tests replace it (and start-up then returns).
+// the process ends at once with status 1, its connections closed first. Tests
+// replace it (and start-up then returns); an empty function puts the default back.
 void EstablecerTerminacionInicio(std::function<void()> terminar);
 
 // Runs the whole start-up. `lineaComandos` replaces the process command line
@@ -31,6 +32,16 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
 // Closes the statistics-store and ERP connections before the process ends, so
 // that no session outlives the server objects it uses.
 void CerrarConexiones();
+
+// Closes the connections when it goes out of scope, whichever way the scope is
+// left (return, early error exit, exception). main() keeps one for its whole run.
+class CierreConexiones {
+  public:
+    CierreConexiones() = default;
+    ~CierreConexiones() { CerrarConexiones(); }
+    CierreConexiones(const CierreConexiones&) = delete;
+    CierreConexiones& operator=(const CierreConexiones&) = delete;
+};
 
 // Opens the statistics store with its own login and reads the query time-out.
 void ConectarEstadisticas();

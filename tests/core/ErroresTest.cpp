@@ -72,8 +72,9 @@ TEST(TextosDeError, LineaDelLog) {
 }
 
 TEST(CarpetaDelLog, VariablesEnOrden) {
-    EntornoTemporal entorno;
+    // The test folders point the three variables at themselves; the test starts from none.
     kv::pruebas::CarpetasTemporales carpetas;
+    EntornoTemporal entorno;
     const QString a = carpetas.raiz() + "a";
     const QString b = carpetas.raiz() + "b/";
     qputenv("TMPDIR", a.toUtf8());

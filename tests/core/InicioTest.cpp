@@ -36,7 +36,7 @@ class InicioTest : public ::testing::Test {
     }
     void TearDown() override {
         CerrarConexiones();
-        EstablecerTerminacionInicio([] { std::_Exit(1); });
+        EstablecerTerminacionInicio({});
         DB_Dll::EstablecerNombreProceso(QString());
         Ajustes() = AjustesSistema{};
         AjustesConsultas() = AjustesConsulta{};

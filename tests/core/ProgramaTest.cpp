@@ -67,7 +67,8 @@ TEST(Programa, LaLineaPartidaEnArgumentosDaLoMismo) {
 TEST(Programa, ClaveIncorrectaTerminaConError) {
     kv::pruebas::ServidorPrueba servidor("X", "U", "P");
     const Salida s = Ejecutar(servidor, {QString(kLinea).arg("MALA")});
-    EXPECT_NE(s.estado, 0);
+    // Status 1 from start-up itself, not a crash on the way out.
+    EXPECT_EQ(s.estado, 1) << s.errores.toStdString();
     EXPECT_TRUE(s.salida.isEmpty()) << s.salida.toStdString();
     EXPECT_TRUE(s.errores.contains(" Error de Conexion a Base de Datos")) << s.errores.toStdString();
     EXPECT_TRUE(s.errores.contains("Codigo Nativo: 18456")) << s.errores.toStdString();
@@ -79,8 +80,25 @@ TEST(Programa, ClaveIncorrectaTerminaConError) {
 TEST(Programa, SinConexionEnLaLineaTerminaConError) {
     kv::pruebas::ServidorPrueba servidor("X", "U", "P");
     const Salida s = Ejecutar(servidor, {});
-    EXPECT_NE(s.estado, 0);
+    EXPECT_EQ(s.estado, 1) << s.errores.toStdString();
     EXPECT_TRUE(s.salida.isEmpty());
+}
+
+TEST(Programa, InformeQueTerminaAntesDeTiempoCierraSusConexiones) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    servidor.CrearAlmacenEstadisticas();
+    // The connection opens, the statistic is not there: an early way out with its own status.
+    const Salida s =
+        Ejecutar(servidor, QStringList{"--informe", "NO EXISTE"} + QString(kLinea).arg("P").split(' '));
+    EXPECT_EQ(s.estado, 4) << s.errores.toStdString();
+}
+
+TEST(Programa, DemoConOpcionInvalidaTerminaConSuEstado) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    const Salida s = Ejecutar(servidor, {"--demo", "--lineas", "muchas"});
+    EXPECT_EQ(s.estado, 2) << s.errores.toStdString();
+    EXPECT_TRUE(s.errores.contains("--lineas necesita un número entero no negativo."))
+        << s.errores.toStdString();
 }
 
 }  // namespace
