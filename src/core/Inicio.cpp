@@ -147,7 +147,15 @@ bool IniciarSistema(bool usarAjustesGuardados, const QString& lineaComandos, QSt
             consultas.gConnString = principal.gConnString;
             consultas.gUsarMascarasConsultas = true;
             consultas.gRutaMascaraConsultas = a.carpetaAplicacion + QString::fromLatin1(kArchivoConsultas);
-            if (!QFileInfo(consultas.gRutaMascaraConsultas).isFile()) GrabarConsultasBase();
+            // A program folder the user cannot write to (an installed copy) only leaves
+            // the lookups without their default definitions; the configuration and
+            // the access record that follow must not be lost for it.
+            if (!QFileInfo(consultas.gRutaMascaraConsultas).isFile()) {
+                try {
+                    GrabarConsultasBase();
+                } catch (const KvExcepcion&) {
+                }
+            }
         },
         [&] {
             if (principal.gDBName.isEmpty()) return;

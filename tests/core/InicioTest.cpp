@@ -101,6 +101,27 @@ TEST_F(InicioTest, AbreLaBaseCargaLaConfiguracionYRegistraElAcceso) {
     EXPECT_EQ(QFileInfo(AjustesConsultas().gRutaMascaraConsultas).size(), 11 * 1202);
 }
 
+TEST_F(InicioTest, CarpetaSinPermisoDeEscrituraNoPierdeLaConfiguracionNiElAcceso) {
+    // The program folder lies under a plain file: nothing can be written there.
+    const QString archivo = servidor_.carpetas().raiz() + "no_es_carpeta";
+    {
+        QFile f(archivo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QByteArray anterior = qgetenv("KVESTV_CARPETA");
+    qputenv("KVESTV_CARPETA", (archivo + "/").toUtf8());
+    servidor_.Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor) VALUES ('Top_Default', '50')");
+    kv::pruebas::PuertoGuionado puerto;
+    QString cadena;
+    EXPECT_TRUE(IniciarSistema(false, kLinea.arg("P"), cadena, 3));
+    qputenv("KVESTV_CARPETA", anterior);
+    EXPECT_FALSE(QFileInfo::exists(archivo + "/consultas.krv"));
+    EXPECT_EQ(AjustesConsultas().gRutaMascaraConsultas, archivo + "/consultas.krv");
+    EXPECT_EQ(Ajustes().topDefault, "50");
+    EXPECT_EQ(Accesos(), 1);
+    EXPECT_TRUE(puerto->Mensajes().isEmpty());
+}
+
 TEST_F(InicioTest, TiempoDeConsultaDelAlmacen) {
     servidor_.CrearAlmacenEstadisticas();
     servidor_.Ejecutar("USE KV_ESTADISTICAS");
