@@ -1,6 +1,7 @@
 #include "stats/Carga.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "db/DB_Dll.h"
@@ -55,11 +56,14 @@ QStringList ColumnasDeTotales(const std::array<bool, kCasillasTotal>& totales) {
 
 double Redondear(double valor, int decimales) {
     if (!std::isfinite(valor)) return 0.0;
-    if (decimales > 4) {
+    // An amount is a four-decimal currency value: more decimals only add zeros
+    // to its text (and scaling by 10^15 would overflow a 64-bit count).
+    decimales = std::clamp(decimales, 0, 4);
+    if (std::fabs(valor) >= 9.0e14) {
+        // Beyond the currency range: plain rounding in floating point.
         const double escala = std::pow(10.0, decimales);
-        return static_cast<double>(std::llround(valor * escala)) / escala;
+        return std::round(valor * escala) / escala;
     }
-    if (decimales < 0) decimales = 0;
     // The amount is a four-decimal currency value before it is formatted.
     const qint64 unidades = std::llround(valor * 10000.0);
     qint64 paso = 1;

@@ -114,6 +114,15 @@ TEST(Redondeo, MitadesLejosDeCeroYTextoDelInforme) {
     EXPECT_EQ(m.TextoValor(0, 2), "5.00");
     m.decimales = 0;
     EXPECT_EQ(m.TextoValor(0, 0), "1234568");
+    // More decimals than a currency amount holds: the value keeps its four and
+    // the text is padded, however big the amount.
+    EXPECT_DOUBLE_EQ(Redondear(12345678.123456, 6), 12345678.1235);
+    m.decimales = 6;
+    EXPECT_EQ(m.TextoValor(0, 0), "1234567.891000");
+    m.decimales = 15;
+    m.valores[0][0] = 987654321.5;
+    EXPECT_EQ(m.TextoValor(0, 0), "987654321.500000000000000");
+    EXPECT_DOUBLE_EQ(Redondear(2.5e15, 2), 2.5e15);
 }
 
 TEST(Vistas, CategoriasNombradasYValoresMarcados) {
