@@ -14,8 +14,11 @@ int OrdenDemo(const QStringList& argumentos);
 // --informe "NOMBRE" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] [--grupoN V1,V2]
 // [--gNdesde X] [--gNhasta Y] [--top N] [--salida ARCHIVO] followed by the connection
 // in the suite's command-line form: prints the chart rows of a stored statistic.
-// `argumentos` are those after "--informe" (the name first). Exit status: 0 done,
-// 1 the load failed, 2 bad options, 3 no connection, 4 no statistic of that name.
+// `argumentos` are those after "--informe" (the name first). Exit status: 0 done
+// (also when no group matched), 1 the server refused a query, the export file could
+// not be written or an unexpected error stopped it, 2 bad options (the connection
+// missing among them), 3 no connection, 4 no statistic of that name. Every path
+// closes the store and ERP connections before returning.
 int OrdenInforme(const QStringList& argumentos);
 
 }  // namespace kv::app
