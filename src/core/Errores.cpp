@@ -7,52 +7,31 @@
 #include "core/Sentencias.h"
 #include "core/Utilidades.h"
 #include "db/DB_Dll.h"
+#include "util/AvisoError.h"
 #include "util/Interaccion.h"
 
 namespace kv::core {
 
 namespace {
-const QString kCRLF = QStringLiteral("\r\n");
-
-QString ParteRutina(const QString& rutina) {
-    return rutina.isEmpty() ? QString() : QStringLiteral(" - ") + rutina;
+// An empty routine name leaves the routine part out.
+std::optional<QString> RutinaNombrada(const QString& rutina) {
+    return rutina.isEmpty() ? std::nullopt : std::optional<QString>(rutina);
 }
 }  // namespace
 
-QString MensajeError(const KvError& error) {
-    return QStringLiteral("Ha ocurrido el Siguiente Error (") + QString::number(error.numero).trimmed() +
-           QStringLiteral(") ") + error.descripcion.trimmed();
-}
+QString MensajeError(const KvError& error) { return aviso::Mensaje(error); }
 
 QString TituloError(const KvError& error, const QString& rutina) {
-    return error.origen + ParteRutina(rutina) + QStringLiteral(" Aviso al operador!!! - 2 ");
+    return aviso::Titulo(error, RutinaNombrada(rutina), QStringLiteral(" Aviso al operador!!! - 2 "));
 }
 
-QString PalabraRespuesta(int respuesta) {
-    switch (respuesta) {
-        case respuesta::Reintentar:
-            return QStringLiteral("Reintentar");
-        case respuesta::Omitir:
-            return QStringLiteral("Ignorar");
-        case respuesta::Anular:
-            return QStringLiteral("Abortar");
-        case respuesta::Cancelar:
-            return QStringLiteral("Cancelar");
-        case respuesta::Si:
-            return QStringLiteral("Sí");
-        case respuesta::No:
-            return QStringLiteral("No");
-        default:
-            return QString();
-    }
-}
+QString PalabraRespuesta(int respuesta) { return aviso::PalabraRespuesta(respuesta); }
 
 QString LineaLogError(const QDateTime& momento, const QString& rutina, const QString& mensaje,
                       int respuesta) {
-    return momento.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(" ") +
-           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") +
-           ParteRutina(rutina).trimmed() + QStringLiteral(" Mensaje ") + mensaje.trimmed() +
-           QStringLiteral(" Respondió : ") + PalabraRespuesta(respuesta) + kCRLF;
+    return aviso::LineaLog(momento, aviso::ParteRutina(RutinaNombrada(rutina)), mensaje,
+                           aviso::PalabraRespuesta(respuesta)) +
+           aviso::kFinLineaLog;
 }
 
 QString CarpetaLogErrores() {

@@ -191,6 +191,11 @@ void DB_Dll::ReintentaConectar() {
         if (error.numero == adoerr::FalloNoEspecificado) return respuesta::Anular;
         return TratamientoErrores(error, std::nullopt, QStringLiteral("AbrirRecordset"));
     });
+    // The connection was closed above: unless it opened again, the object must
+    // not go on regarding it as open (a silent failure or an ignored one would
+    // otherwise leave the flag saying "open" and the caller would never learn
+    // that the server is gone).
+    if (gCnn.State() != ado::Abierto) gOpenFlag = false;
 }
 
 void DB_Dll::OpenLocalADODB(const QString& ConnString, const QString& CadenaID, const QString& CadenaPWD) {

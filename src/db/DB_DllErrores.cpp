@@ -5,6 +5,7 @@
 
 #include "db/DB_Dll.h"
 #include "db/DB_DllInterno.h"
+#include "util/AvisoError.h"
 #include "util/Interaccion.h"
 
 namespace kv::db {
@@ -17,41 +18,17 @@ const QString kColaTitulo = QStringLiteral(" Aviso al operador!!! - 5 ");
 constexpr int kBotonesPorDefecto = estilo::AnularReintentarOmitir + estilo::Critico;  // 18
 }  // namespace
 
-QString DB_Dll::MensajeError(const KvError& error) {
-    return QStringLiteral("Ha ocurrido el Siguiente Error (") + QString::number(error.numero).trimmed() +
-           QStringLiteral(") ") + error.descripcion.trimmed();
-}
+QString DB_Dll::MensajeError(const KvError& error) { return aviso::Mensaje(error); }
 
 QString DB_Dll::TituloError(const KvError& error, const std::optional<QString>& Rutina) {
-    const QString parteRutina = Rutina ? QStringLiteral(" - ") + *Rutina : QString();
-    return error.origen + parteRutina + kColaTitulo;
+    return aviso::Titulo(error, Rutina, kColaTitulo);
 }
 
-QString DB_Dll::PalabraRespuesta(int r) {
-    switch (r) {
-        case respuesta::Reintentar:
-            return QStringLiteral("Reintentar");
-        case respuesta::Omitir:
-            return QStringLiteral("Ignorar");
-        case respuesta::Anular:
-            return QStringLiteral("Abortar");
-        case respuesta::Cancelar:
-            return QStringLiteral("Cancelar");
-        case respuesta::Si:
-            return QStringLiteral("Sí");
-        case respuesta::No:
-            return QStringLiteral("No");
-        default:
-            return QString();
-    }
-}
+QString DB_Dll::PalabraRespuesta(int r) { return aviso::PalabraRespuesta(r); }
 
 QString DB_Dll::LineaRegistro(const QDateTime& momento, const QString& parteRutina, const QString& mensaje,
                               const QString& palabra) {
-    return momento.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(" ") +
-           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") +
-           parteRutina.trimmed() + QStringLiteral(" Mensaje ") + mensaje.trimmed() +
-           QStringLiteral(" Respondió : ") + palabra;
+    return aviso::LineaLog(momento, parteRutina, mensaje, palabra);
 }
 
 QString DB_Dll::RutaArchivoErrores() const {
@@ -78,10 +55,9 @@ int DB_Dll::TratamientoErrores(const KvError& CodErr, std::optional<int> Botones
     } catch (...) {
     }
     try {
-        const QString parteRutina = Rutina ? QStringLiteral(" - ") + *Rutina : QString();
-        const QString linea =
-            LineaRegistro(QDateTime::currentDateTime(), parteRutina, mensaje, PalabraRespuesta(r)) +
-            QStringLiteral("\r\n");
+        const QString linea = aviso::LineaLog(QDateTime::currentDateTime(), aviso::ParteRutina(Rutina), mensaje,
+                                              aviso::PalabraRespuesta(r)) +
+                              aviso::kFinLineaLog;
         QFile archivo(ruta);
         // A log that cannot be written simply gets no line; the answer still counts.
         if (archivo.open(QIODevice::WriteOnly | QIODevice::Append)) {

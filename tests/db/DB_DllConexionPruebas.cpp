@@ -330,6 +330,29 @@ TEST_F(Reconexion, ReabreConLasCredencialesDeLaPrincipal) {
     EXPECT_EQ(grabador_->SesionesAbiertas(), 1);
 }
 
+// A reopening that fails leaves the connection closed: the object no longer
+// regards it as open, whether the failure was silent or the operator ignored it.
+TEST_F(Reconexion, FalloSilenciosoDejaDeConsiderarlaAbierta) {
+    Abrir(db);
+    ASSERT_TRUE(db.gOpenFlag);
+    grabador_->FallarApertura(ProveedorGrabador::ErrorConexionPerdida());
+    db.ReintentaConectar();
+    EXPECT_FALSE(db.gOpenFlag);
+    EXPECT_EQ(db.gCnn.State(), kv::db::ado::Cerrado);
+    EXPECT_TRUE(puerto_->Mensajes().isEmpty());
+}
+
+TEST_F(Reconexion, FalloIgnoradoNoLaDaPorAbierta) {
+    Abrir(db);
+    grabador_->FallarApertura(
+        ProveedorGrabador::Error(-2147217843, QStringLiteral("Error de inicio de sesión."), 18456));
+    puerto_->ResponderMensaje(kv::respuesta::Omitir);
+    db.ReintentaConectar();
+    ASSERT_EQ(puerto_->Mensajes().size(), 1);
+    EXPECT_FALSE(db.gOpenFlag);
+    EXPECT_EQ(db.gCnn.State(), kv::db::ado::Cerrado);
+}
+
 TEST_F(Reconexion, OtroObjetoReabreConSuPropiaCadena) {
     Abrir(db);
     DB_Dll estadisticas;

@@ -243,6 +243,23 @@ TEST_F(Recordsets, SinConexionPreguntaYCierraLaAplicacion) {
     EXPECT_EQ(mensajes.at(4).titulo, QStringLiteral("AVISO AL OPERADOR"));
 }
 
+// The server is gone for good while the connection was regarded as open: the
+// reconnections fail without a word, so the operator is asked whether to keep trying.
+TEST_F(Recordsets, ServidorCaidoPreguntaSiReintentar) {
+    ASSERT_TRUE(db.gOpenFlag);
+    grabador_->PerderConexion(1);
+    grabador_->FallarApertura(ProveedorGrabador::ErrorConexionPerdida(), 10);
+    puerto_->ResponderMensaje(kv::respuesta::No);
+    Recordset rs;
+    QString sql = QStringLiteral("SELECT A FROM T");
+    db.AbrirRecordset(sql, rs);
+    EXPECT_EQ(terminaciones_, 1);
+    ASSERT_EQ(puerto_->Mensajes().size(), 1);
+    EXPECT_EQ(puerto_->Mensajes().at(0).titulo, QStringLiteral("AVISO AL OPERADOR"));
+    EXPECT_FALSE(db.gOpenFlag);
+    EXPECT_EQ(rs.State(), kv::db::ado::Cerrado);
+}
+
 TEST_F(Recordsets, OtroErrorReintentaSegunLaRespuesta) {
     grabador_->Fallar(
         QStringLiteral("FROM T"),

@@ -5,20 +5,30 @@
 
 namespace kv::pruebas {
 
-CarpetasTemporales::CarpetasTemporales()
-    : anteriorCarpeta_(qgetenv("KVESTV_CARPETA")),
-      anteriorDatos_(qgetenv("KVESTV_DATOS")),
-      habiaCarpeta_(qEnvironmentVariableIsSet("KVESTV_CARPETA")),
-      habiaDatos_(qEnvironmentVariableIsSet("KVESTV_DATOS")) {
+CarpetasTemporales::CarpetasTemporales() {
     QDir(dir_.path()).mkpath("app");
     QDir(dir_.path()).mkpath("datos");
-    qputenv("KVESTV_CARPETA", aplicacion().toUtf8());
-    qputenv("KVESTV_DATOS", datos().toUtf8());
+    const QByteArray raizSinBarra = dir_.path().toUtf8();
+    const std::pair<const char*, QByteArray> valores[] = {
+        {"KVESTV_CARPETA", aplicacion().toUtf8()},
+        {"KVESTV_DATOS", datos().toUtf8()},
+        {"TEMP", raizSinBarra},
+        {"TMP", raizSinBarra},
+        {"TMPDIR", raizSinBarra},
+    };
+    for (const auto& [nombre, valor] : valores) {
+        anteriores_.push_back({nombre, qEnvironmentVariableIsSet(nombre), qgetenv(nombre)});
+        qputenv(nombre, valor);
+    }
 }
 
 CarpetasTemporales::~CarpetasTemporales() {
-    if (habiaCarpeta_) qputenv("KVESTV_CARPETA", anteriorCarpeta_); else qunsetenv("KVESTV_CARPETA");
-    if (habiaDatos_) qputenv("KVESTV_DATOS", anteriorDatos_); else qunsetenv("KVESTV_DATOS");
+    for (auto it = anteriores_.rbegin(); it != anteriores_.rend(); ++it) {
+        if (it->habia)
+            qputenv(it->nombre, it->valor);
+        else
+            qunsetenv(it->nombre);
+    }
 }
 
 QString CarpetasTemporales::raiz() const { return dir_.path() + "/"; }
