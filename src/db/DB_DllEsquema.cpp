@@ -1,5 +1,7 @@
 // Small questions about the connected database: tables, columns, rows, extremes.
 
+#include <functional>
+
 #include "db/DB_Dll.h"
 #include "db/DB_DllInterno.h"
 #include "db/TextoSQL.h"
@@ -24,17 +26,23 @@ void CerrarSiAbierto(Recordset& rs) {
 }
 }  // namespace
 
-bool DB_Dll::ExisteTablaDB(const QString& Tabla) {
+namespace {
+// Walks a schema recordset looking for a row whose `columna` equals `buscado`
+// (trimmed, letter case ignored). A failing step goes to the main instance's
+// error treatment under "VerificaCampos"; an answer other than retry or ignore
+// gives false.
+bool HayEnEsquema(const std::function<std::unique_ptr<Recordset>()>& abrir, const QString& columna,
+                  const QString& buscado) {
     bool existe = false;
     std::unique_ptr<Recordset> esquema;
     const std::vector<PasoAtrapado> pasos = {
-        [&] { esquema = gCnn.OpenSchema(ado::EsquemaTablas); },
+        [&] { esquema = abrir(); },
         [&] {
             existe = false;
             if (!esquema) return;
-            const QString buscada = Tabla.trimmed();
+            const QString buscadoLimpio = buscado.trimmed();
             for (; !esquema->EOF_(); esquema->MoveNext()) {
-                if (Iguales(esquema->Valor(QStringLiteral("TABLE_NAME")).toString().trimmed(), buscada)) {
+                if (Iguales(esquema->Valor(columna).toString().trimmed(), buscadoLimpio)) {
                     existe = true;
                     break;
                 }
@@ -45,39 +53,25 @@ bool DB_Dll::ExisteTablaDB(const QString& Tabla) {
         },
     };
     const bool completo = EjecutarPasos(pasos, [&](const KvError& error) {
-        return Principal().TratamientoErrores(error, std::nullopt, kRutinaVerifica);
+        return DB_Dll::Principal().TratamientoErrores(error, std::nullopt, kRutinaVerifica);
     });
     return completo && existe;
+}
+}  // namespace
+
+bool DB_Dll::ExisteTablaDB(const QString& Tabla) {
+    return HayEnEsquema([&] { return gCnn.OpenSchema(ado::EsquemaTablas); }, QStringLiteral("TABLE_NAME"),
+                        Tabla);
 }
 
 bool DB_Dll::ExisteCampoDB(const QString& Tabla, const QString& Campo) {
     if (Contiene(Principal().gProveedor, QStringLiteral("ORACLE"))) return true;
-    bool existe = false;
-    std::unique_ptr<Recordset> esquema;
-    const std::vector<PasoAtrapado> pasos = {
+    return HayEnEsquema(
         [&] {
-            esquema = gCnn.OpenSchema(ado::EsquemaColumnas,
-                                      {QVariant(gDBName), QVariant(), QVariant(Tabla), QVariant()});
+            return gCnn.OpenSchema(ado::EsquemaColumnas,
+                                   {QVariant(gDBName), QVariant(), QVariant(Tabla), QVariant()});
         },
-        [&] {
-            existe = false;
-            if (!esquema) return;
-            const QString buscado = Campo.trimmed();
-            for (; !esquema->EOF_(); esquema->MoveNext()) {
-                if (Iguales(esquema->Valor(QStringLiteral("COLUMN_NAME")).toString().trimmed(), buscado)) {
-                    existe = true;
-                    break;
-                }
-            }
-        },
-        [&] {
-            if (esquema) CerrarSiAbierto(*esquema);
-        },
-    };
-    const bool completo = EjecutarPasos(pasos, [&](const KvError& error) {
-        return Principal().TratamientoErrores(error, std::nullopt, kRutinaVerifica);
-    });
-    return completo && existe;
+        QStringLiteral("COLUMN_NAME"), Campo);
 }
 
 QString DB_Dll::SqlAddField(const QString& Tabla, const QString& Campo, const QString& Tipo,
