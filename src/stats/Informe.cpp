@@ -140,7 +140,32 @@ QStringList LineasInforme(const ModeloGrafico& modelo) {
     return lineas;
 }
 
+TerminacionInforme::TerminacionInforme() {
+    DB_Dll::EstablecerTerminacion([] { throw InformeInterrumpido{}; });
+}
+
+TerminacionInforme::~TerminacionInforme() { DB_Dll::EstablecerTerminacion({}); }
+
+namespace {
+
+int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salida, QTextStream& errores);
+
+}  // namespace
+
 int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextStream& errores) {
+    TerminacionInforme terminacion;
+    try {
+        return EjecutarInformeConectado(opciones, salida, errores);
+    } catch (const InformeInterrumpido&) {
+        errores << QString::fromUtf8(kMensajeConexionPerdida) << '\n';
+        errores.flush();
+        return salida_informe::SinConexion;
+    }
+}
+
+namespace {
+
+int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salida, QTextStream& errores) {
     // Without a connection the report ends with its own status instead of the
     // start-up's immediate exit.
     kv::core::EstablecerTerminacionInicio([] {});
@@ -206,5 +231,7 @@ int EjecutarInforme(const OpcionesInforme& opciones, QTextStream& salida, QTextS
     errores.flush();
     return estadoSalida;
 }
+
+}  // namespace
 
 }  // namespace kv::stats

@@ -54,6 +54,23 @@ EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinici
 // The printed lines: "Grupo" and the captions, then one line per chart row.
 QStringList LineasInforme(const ModeloGrafico& modelo);
 
+inline constexpr const char* kMensajeConexionPerdida =
+    "Se perdió la conexión con la base de datos: no se emitió el informe.";
+
+// Thrown when the connection was lost and not restored during a report.
+struct InformeInterrumpido {};
+
+// While alive, a lost connection that is not restored ends the report through
+// InformeInterrumpido, so that its connections close in order, instead of
+// ending the process on the spot with a success status.
+class TerminacionInforme {
+  public:
+    TerminacionInforme();
+    ~TerminacionInforme();
+    TerminacionInforme(const TerminacionInforme&) = delete;
+    TerminacionInforme& operator=(const TerminacionInforme&) = delete;
+};
+
 // Runs the report after the embedded server (if any) is registered and the
 // interaction port installed: start-up, store, definition, load, output.
 // Returns the exit status.

@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include "db/DB_DllInterno.h"
 #include "db/Proveedor.h"
 #include "soporte/CarpetasTemporales.h"
 #include "stats/Exportacion.h"
@@ -137,4 +138,15 @@ TEST(Exportacion, TextoDeLasCeldas) {
     EXPECT_EQ(TextoCeldaGrilla(QVariant(100.0), kv::db::tipo::Double), "100");
     EXPECT_EQ(TextoCeldaGrilla(QVariant(1.0 / 3), kv::db::tipo::Double), "0.333333333333333");
     EXPECT_EQ(TextoCeldaGrilla(QVariant(QString("A01")), kv::db::tipo::VarWChar), "A01");
+}
+
+TEST(TerminacionInforme, ConexionPerdidaTerminaElInformeSinSalirDelProceso) {
+    {
+        TerminacionInforme terminacion;
+        // What the recordset opening calls when the user gives up a lost connection.
+        EXPECT_THROW(kv::db::interno::Terminar(), InformeInterrumpido);
+        EXPECT_THROW(kv::db::interno::Terminar(), InformeInterrumpido);
+    }
+    EXPECT_EQ(QString::fromUtf8(kMensajeConexionPerdida),
+              QString::fromUtf8("Se perdió la conexión con la base de datos: no se emitió el informe."));
 }
