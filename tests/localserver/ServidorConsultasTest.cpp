@@ -293,6 +293,32 @@ TEST_F(ConsultasTest, ColumnaSinAgruparRechazaElLoteEntero) {
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) FROM DET_ESTV0000 GROUP BY Grupo1")), 0);
 }
 
+// HAVING filters groups by grouped columns and aggregates; a bare column is refused.
+TEST_F(ConsultasTest, HavingConColumnaSinAgruparSeRechaza) {
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','A',' ',' ',1,1,1)\n"
+                             "INSERT INTO DET_ESTV0000 VALUES ('E1','2/2024','A',' ',' ',5,1,1)\n"
+                             "INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','B',' ',' ',2,1,1)"));
+    try {
+        c_->EjecutarLote(QStringLiteral("SELECT Grupo1, SUM(Consumo) AS c FROM DET_ESTV0000 GROUP BY Grupo1 "
+                                        "HAVING Consumo > 1"));
+        ADD_FAILURE() << "se esperaba el rechazo del lote";
+    } catch (const kv::KvExcepcion&) {
+        ASSERT_GT(c_->Errors().Count(), 0);
+        EXPECT_EQ(c_->Errors().Item(0).errorNativo, 8121);
+        EXPECT_EQ(c_->Errors().Item(0).descripcion,
+                  QStringLiteral("La columna 'DET_ESTV0000.Consumo' no es válida en la cláusula HAVING porque no está "
+                                 "contenida en una función de agregado ni en la cláusula GROUP BY."));
+    }
+    const auto f = Filas(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) AS c FROM DET_ESTV0000 GROUP BY Grupo1 "
+                                             "HAVING SUM(Consumo) > 2 AND Grupo1 <> 'b'"));
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0][0].toString(), QStringLiteral("A"));
+    EXPECT_DOUBLE_EQ(f[0][1].toDouble(), 6.0);
+    // Without GROUP BY the whole table is one group.
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1 FROM DET_ESTV0000 HAVING count(*) > 1")), 8120);
+    EXPECT_EQ(Filas(*c_, QStringLiteral("SELECT count(*) FROM DET_ESTV0000 HAVING count(*) > 1")).size(), 1u);
+}
+
 TEST_F(ConsultasTest, ColumnaNiAgrupadaNiAgregadaSeRechaza) {
     Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('E1','1/2024','A',' ',' ',-1,-10,-20)"));
     const QString base = QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) "

@@ -127,6 +127,13 @@ QString NoAgrupadaOrden(const QString& columna) {
         .arg(columna);
 }
 
+QString NoAgrupadaHaving(const QString& columna) {
+    return QStringLiteral(
+               "La columna '%1' no es válida en la cláusula HAVING porque no está contenida "
+               "en una función de agregado ni en la cláusula GROUP BY.")
+        .arg(columna);
+}
+
 QString Truncado() { return QStringLiteral("Los datos de cadena o binarios se truncarían."); }
 
 QString LoginYaExiste(const QString& login) {

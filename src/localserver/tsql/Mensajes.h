@@ -33,6 +33,7 @@ inline constexpr int kDesbordamiento = 8115;
 inline constexpr int kDivisionCero = 8134;
 inline constexpr int kNoAgrupadaSeleccion = 8120;
 inline constexpr int kNoAgrupadaOrden = 8127;
+inline constexpr int kNoAgrupadaHaving = 8121;
 inline constexpr int kTruncado = 8152;
 inline constexpr int kLoginYaExiste = 15025;
 inline constexpr int kInicioSesion = 18456;
@@ -88,6 +89,8 @@ QString DivisionCero();
 QString NoAgrupadaSeleccion(const QString& columna);
 // 8127: the same in ORDER BY.
 QString NoAgrupadaOrden(const QString& columna);
+// 8121: the same in HAVING.
+QString NoAgrupadaHaving(const QString& columna);
 // 8152
 QString Truncado();
 // 15025

@@ -263,8 +263,10 @@ class Traductor {
         QSet<QString> alias;      // select list names, lower case
         QString tabla;            // the only table, for messages
     };
+    // Where a column of a grouped query is named: each place has its own error.
+    enum class Clausula { Seleccion, Orden, Having };
     void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
-                           bool ordenar);
+                           Clausula clausula);
     QString Consulta(InfoConsulta* info = nullptr);
     QString NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion);
     QString ListaFrom(InfoConsulta* info);
@@ -1134,9 +1136,10 @@ QString Traductor::ListaFrom(InfoConsulta* info) {
 }
 
 void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql,
-                                  const std::vector<Referencia>& refs, bool ordenar) {
+                                  const std::vector<Referencia>& refs, Clausula clausula) {
     if (!g.agrupada) return;
     if (g.expresiones.contains(sql.toLower())) return;
+    const bool ordenar = clausula == Clausula::Orden;
     if (ordenar && (g.alias.contains(sql.toLower()) ||
                     QRegularExpression(QStringLiteral("^\\d+$")).match(sql).hasMatch())) {
         return;
@@ -1148,6 +1151,8 @@ void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql,
             nombre = g.tabla + QLatin1Char('.') + nombre;
         if (ordenar)
             throw ErrorTSQL(mensajes::kNoAgrupadaOrden, mensajes::NoAgrupadaOrden(nombre), Actual().linea);
+        if (clausula == Clausula::Having)
+            throw ErrorTSQL(mensajes::kNoAgrupadaHaving, mensajes::NoAgrupadaHaving(nombre), Actual().linea);
         throw ErrorTSQL(mensajes::kNoAgrupadaSeleccion, mensajes::NoAgrupadaSeleccion(nombre),
                         Actual().linea);
     }
@@ -1160,7 +1165,7 @@ QString Traductor::OrdenarPor(const Agrupacion* agrupacion) {
         ambitos_.push_back(Ambito{0, false, &refs});
         Expr e = Expresion();
         ambitos_.pop_back();
-        if (agrupacion) ComprobarAgrupado(*agrupacion, e.sql, refs, true);
+        if (agrupacion) ComprobarAgrupado(*agrupacion, e.sql, refs, Clausula::Orden);
         QString item = e.columna || e.tipo == TipoValor::Numero ? e.sql : Colacionar(e);
         if (Tomar("DESC")) {
             item += QLatin1String(" DESC");
@@ -1300,12 +1305,22 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         sql += QLatin1String(" GROUP BY ") + grupos.join(QLatin1String(", "));
     }
     if (ambitos_.back().usaAgregados) g.agrupada = true;
-    if (Tomar("HAVING")) sql += QLatin1String(" HAVING ") + Expresion().sql;
     if (info) g.tabla = info->tablaUnica;
+    if (Tomar("HAVING")) {
+        // HAVING filters groups: it may name grouped columns and aggregates only,
+        // or SQLite would test the value of some arbitrary row of each group.
+        std::vector<Referencia> refs;
+        ambitos_.push_back(Ambito{0, false, &refs});
+        const Expr e = Expresion();
+        ambitos_.pop_back();
+        g.agrupada = true;
+        ComprobarAgrupado(g, e.sql, refs, Clausula::Having);
+        sql += QLatin1String(" HAVING ") + e.sql;
+    }
     // A grouped query names in its select list only grouped columns, or columns inside aggregates.
     if (g.agrupada && !hayAsterisco) {
         for (size_t k = 0; k < referencias.size(); ++k)
-            ComprobarAgrupado(g, sqlItems[static_cast<int>(k)], referencias[k], false);
+            ComprobarAgrupado(g, sqlItems[static_cast<int>(k)], referencias[k], Clausula::Seleccion);
     }
     return sql;
 }
