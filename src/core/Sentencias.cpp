@@ -104,7 +104,16 @@ QString AdaptarSentenciaPara(const QString& sentencia, const QString& cadenaCone
             return QStringLiteral("LENGTH");
         return sentencia;
     }
-    const qsizetype posicion = sentencia.indexOf(QLatin1String("top "), 0, Qt::CaseInsensitive);
+    // Only the word TOP counts: a name that merely ends in "top" (LAPTOP, DESKTOP)
+    // must not be cut apart into a ROWNUM clause.
+    qsizetype posicion = -1;
+    for (qsizetype desde = 0;;) {
+        posicion = sentencia.indexOf(QLatin1String("top "), desde, Qt::CaseInsensitive);
+        if (posicion <= 0) break;
+        const QChar anterior = sentencia.at(posicion - 1);
+        if (!anterior.isLetterOrNumber() && anterior != QLatin1Char('_')) break;
+        desde = posicion + 1;
+    }
     if (posicion < 0) return sentencia;
     const QString antes = sentencia.left(posicion);
     const QString resto = sentencia.mid(posicion + 3);

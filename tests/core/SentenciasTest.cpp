@@ -108,6 +108,19 @@ TEST(AdaptarSentencia, OracleTopARownum) {
     EXPECT_EQ(AdaptarSentenciaPara("SELECT TOP 5 a FROM b", cadena), "SELECT TOP 5 a FROM b");
 }
 
+TEST(AdaptarSentencia, OracleSoloLaPalabraTop) {
+    const QString cadena = "Provider=OraOLEDB.Oracle.1;Data Source=XE;";
+    // A table whose name ends in "top" is not a TOP clause.
+    const QString laptop = "SELECT * FROM LAPTOP WHERE A*B > 1";
+    EXPECT_EQ(AdaptarSentenciaPara(laptop, cadena), laptop);
+    const QString mesa = "SELECT * FROM DESKTOP_PC";
+    EXPECT_EQ(AdaptarSentenciaPara(mesa, cadena), mesa);
+    // The word after such a name is still found.
+    EXPECT_EQ(AdaptarSentenciaPara("SELECT top 3 * FROM LAPTOP ", cadena),
+              "SELECT  *  FROM LAPTOP  WHERE ROWNUM <=  3 ");
+    EXPECT_EQ(AdaptarSentenciaPara("top 2 * FROM T", cadena), " *  FROM T WHERE ROWNUM <=  2 ");
+}
+
 TEST(ArmarSentencia, InsertConNullYApostrofes) {
     ListaCampos campos;
     QString v1 = "O'Brien";
