@@ -280,7 +280,10 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
     }
     if (modo != ModoGrabacion::Borrar) {
         pasos.push_back([&] {
-            if (GruposCambiaron(estado.camposCargados, campos) && reconstruir) reconstruir(estado.tabla);
+            // A new table is empty whatever grouping the window held before.
+            const bool reconstruirTabla =
+                modo == ModoGrabacion::Nuevo || GruposCambiaron(estado.camposCargados, campos);
+            if (reconstruirTabla && reconstruir) reconstruir(estado.tabla);
             QString almacenado = campos;
             almacenado.replace(QLatin1String(kRellenoSentencia), QLatin1String(kRellenoAlmacenado));
             estado.camposCargados = almacenado;

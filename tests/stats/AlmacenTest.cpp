@@ -306,3 +306,22 @@ TEST(Almacen, BorrarSoloEliminaTablasDeEstadistica) {
     EXPECT_TRUE(ExisteTabla(e, "MA_EMPRESAS"));
     EXPECT_TRUE(puerto->Mensajes().isEmpty());
 }
+
+TEST(Almacen, UnaDefinicionNuevaSiempreSeReconstruye) {
+    EntornoEstadisticas e;
+    PuertoGuionado puerto;
+    kv::db::DB_Dll& almacen = e.Almacen();
+    QStringList reconstruidas;
+    // The window still holds the grouping of a definition loaded before, and the
+    // user saves the same grouping under a new name: the new table must be filled.
+    EstadoDefinicion estado;
+    estado.nombre = "Copia";
+    estado.tabla = "DET_ESTV0042";
+    estado.camposCargados = "IdArticulo,' ',' '";
+    estado.modo = ModoGrabacion::Nuevo;
+    ASSERT_TRUE(GrabarEstadistica(almacen, PorArticulo(), estado,
+                                  [&](const QString& tabla) { reconstruidas << tabla; }));
+    EXPECT_EQ(estado.tabla, "DET_ESTV0000");
+    EXPECT_EQ(reconstruidas, QStringList{"DET_ESTV0000"});
+    EXPECT_EQ(estado.modo, ModoGrabacion::Existente);
+}
