@@ -104,7 +104,10 @@ void Terminar() {
         return;
     }
     DB_Dll::DescartarPrincipal();
-    std::exit(0);
+    // The program is closed because its database went away, not because its
+    // work is done: whoever started it (a scheduled job, a script) must see a
+    // failure, not a normal end.
+    std::exit(kSalidaConexionPerdida);
 }
 
 double ValorInicial(const QString& texto) {

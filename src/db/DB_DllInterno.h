@@ -35,6 +35,9 @@ QVariant SinNulo(const QVariant& valor);
 // Words separated by blanks, tabs or line breaks.
 int ContarPalabras(const QString& texto);
 
+// Exit status of a program closed at once after a lost connection.
+inline constexpr int kSalidaConexionPerdida = 1;
+
 // Ends the application at once (or what a test put in its place).
 void Terminar();
 

@@ -2,6 +2,7 @@
 // shown and what is not, and the recovery from a lost connection.
 
 #include "DB_DllPruebas.h"
+#include "db/DB_DllInterno.h"
 
 using kv::db::DB_Dll;
 using kv::db::Recordset;
@@ -258,6 +259,17 @@ TEST_F(Recordsets, ServidorCaidoPreguntaSiReintentar) {
     EXPECT_EQ(puerto_->Mensajes().at(0).titulo, QStringLiteral("AVISO AL OPERADOR"));
     EXPECT_FALSE(db.gOpenFlag);
     EXPECT_EQ(rs.State(), kv::db::ado::Cerrado);
+}
+
+// Closing the program after a lost connection the operator gave up on is not a
+// normal end: the status says so to whoever started it.
+// A plain test, without temporary folders: the ending process runs no destructors.
+TEST(ConexionPerdida, CerrarElProgramaTerminaConFallo) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    DB_Dll::EstablecerTerminacion({});
+    EXPECT_EXIT(kv::db::interno::Terminar(), ::testing::ExitedWithCode(kv::db::interno::kSalidaConexionPerdida),
+                "");
+    EXPECT_NE(kv::db::interno::kSalidaConexionPerdida, 0);
 }
 
 TEST_F(Recordsets, OtroErrorReintentaSegunLaRespuesta) {
