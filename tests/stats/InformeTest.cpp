@@ -66,7 +66,8 @@ TEST(OpcionesInforme, OpcionesInvalidas) {
 TEST(OpcionesInforme, TopEnteroDeCeroAlMaximo) {
     for (const char* top : {"0", "32767", " 7 "}) {
         OpcionesInforme o;
-        EXPECT_TRUE(AnalizarOpcionesInforme({"--informe", "X", "--top", top, "@server=S;"}, o).isEmpty()) << top;
+        EXPECT_TRUE(AnalizarOpcionesInforme({"--informe", "X", "--top", top, "@server=S;"}, o).isEmpty())
+            << top;
         EXPECT_EQ(o.top.value(), QString(top).trimmed());
     }
 }

@@ -304,8 +304,8 @@ TEST_F(RondaCompleta, ElInformeNoDaPorBuenoLoQueFalla) {
     EXPECT_TRUE(errores.contains(QString::fromUtf8(kMensajeCargaFallida))) << errores.toStdString();
 
     // With no sale in the months asked for, the report is done: header only, status 0.
-    EXPECT_EQ(CorrerPrograma({"--informe", nombre, "--desde", "1/1990", "--hasta", "2/1990", conexion}, salida,
-                             errores),
+    EXPECT_EQ(CorrerPrograma({"--informe", nombre, "--desde", "1/1990", "--hasta", "2/1990", conexion},
+                             salida, errores),
               0);
     EXPECT_EQ(salida, "Grupo\tConsumo\tValor Costo\tValor Venta\n");
     EXPECT_TRUE(errores.contains("No se encontraron datos!!!")) << errores.toStdString();
