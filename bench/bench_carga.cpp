@@ -15,6 +15,7 @@
 
 #include <cstdio>
 
+#include "ComunBench.h"
 #include "db/Conexion.h"
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
@@ -28,31 +29,12 @@
 
 namespace {
 
+using kv::bench::Lote;
+using kv::bench::SegundosCPU;
+using kv::bench::Sqlite;
+
 constexpr int kArticulos = 20000;
 constexpr int kVendedores = 24;
-
-void Lote(kv::db::Conexion& c, const QString& sql) {
-    for (const auto& r : c.EjecutarLote(sql))
-        if (r.error) std::fprintf(stderr, "aviso: %s\n", r.error->descripcion.toUtf8().constData());
-}
-
-// CPU seconds of this process: the machine may be busy with other work, and
-// both paths run here, so CPU time compares them fairly.
-double SegundosCPU() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
-
-bool Sqlite(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "SQLite: %s\n", error ? error : "?");
-        sqlite3_free(error);
-        return false;
-    }
-    return true;
-}
 
 // Fills the statistic table with raw inserts: every (company, month) holds the
 // same number of distinct (article, seller) groups.

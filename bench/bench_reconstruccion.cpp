@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "ComunBench.h"
 #include "db/Conexion.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/demo/DatosDemo.h"
@@ -24,6 +25,10 @@
 #include "util/KvError.h"
 
 namespace {
+
+using kv::bench::Lote;
+using kv::bench::SegundosCPU;
+using kv::bench::Sqlite;
 
 struct Caso {
     const char* tabla;
@@ -52,29 +57,6 @@ const Caso kCasos[] = {
      " LEFT JOIN MA_ARTICULOS a ON a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA')"
      " GROUP BY mes, g1 COLLATE KV, g2 COLLATE KV"},
 };
-
-void Lote(kv::db::Conexion& c, const QString& sql) {
-    for (const auto& r : c.EjecutarLote(sql))
-        if (r.error) std::fprintf(stderr, "aviso: %s\n", r.error->descripcion.toUtf8().constData());
-}
-
-// CPU seconds of this process: the machine may be busy with other work, and
-// both paths run here, so CPU time compares them fairly.
-double SegundosCPU() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
-
-bool Sqlite(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "SQLite: %s\n", error ? error : "?");
-        sqlite3_free(error);
-        return false;
-    }
-    return true;
-}
 
 qint64 Filas(sqlite3* db, const QString& tabla) {
     sqlite3_stmt* s = nullptr;
