@@ -55,8 +55,8 @@ int DB_Dll::TratamientoErrores(const KvError& CodErr, std::optional<int> Botones
     } catch (...) {
     }
     try {
-        const QString linea = aviso::LineaLog(QDateTime::currentDateTime(), aviso::ParteRutina(Rutina), mensaje,
-                                              aviso::PalabraRespuesta(r)) +
+        const QString linea = aviso::LineaLog(QDateTime::currentDateTime(), aviso::ParteRutina(Rutina),
+                                              mensaje, aviso::PalabraRespuesta(r)) +
                               aviso::kFinLineaLog;
         QFile archivo(ruta);
         // A log that cannot be written simply gets no line; the answer still counts.

@@ -23,8 +23,12 @@ QString PalabraRespuesta(int respuesta) {
         const char16_t* texto;
     };
     static constexpr Palabra kPalabras[] = {
-        {respuesta::Reintentar, u"Reintentar"}, {respuesta::Omitir, u"Ignorar"}, {respuesta::Anular, u"Abortar"},
-        {respuesta::Cancelar, u"Cancelar"},     {respuesta::Si, u"Sí"},          {respuesta::No, u"No"},
+        {respuesta::Reintentar, u"Reintentar"},
+        {respuesta::Omitir, u"Ignorar"},
+        {respuesta::Anular, u"Abortar"},
+        {respuesta::Cancelar, u"Cancelar"},
+        {respuesta::Si, u"Sí"},
+        {respuesta::No, u"No"},
     };
     for (const Palabra& p : kPalabras)
         if (p.respuesta == respuesta) return QString::fromUtf16(p.texto);
@@ -34,8 +38,9 @@ QString PalabraRespuesta(int respuesta) {
 QString LineaLog(const QDateTime& momento, const QString& parteRutina, const QString& mensaje,
                  const QString& palabra) {
     return momento.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(" ") +
-           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") + parteRutina.trimmed() +
-           QStringLiteral(" Mensaje ") + mensaje.trimmed() + QStringLiteral(" Respondió : ") + palabra;
+           momento.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" Rutina: ") +
+           parteRutina.trimmed() + QStringLiteral(" Mensaje ") + mensaje.trimmed() +
+           QStringLiteral(" Respondió : ") + palabra;
 }
 
 }  // namespace kv::aviso

@@ -267,8 +267,8 @@ TEST_F(Recordsets, ServidorCaidoPreguntaSiReintentar) {
 TEST(ConexionPerdida, CerrarElProgramaTerminaConFallo) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     DB_Dll::EstablecerTerminacion({});
-    EXPECT_EXIT(kv::db::interno::Terminar(), ::testing::ExitedWithCode(kv::db::interno::kSalidaConexionPerdida),
-                "");
+    EXPECT_EXIT(kv::db::interno::Terminar(),
+                ::testing::ExitedWithCode(kv::db::interno::kSalidaConexionPerdida), "");
     EXPECT_NE(kv::db::interno::kSalidaConexionPerdida, 0);
 }
 

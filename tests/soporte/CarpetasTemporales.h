@@ -14,7 +14,7 @@
 namespace kv::pruebas {
 
 class CarpetasTemporales {
-public:
+  public:
     CarpetasTemporales();
     ~CarpetasTemporales();
     CarpetasTemporales(const CarpetasTemporales&) = delete;
@@ -23,7 +23,7 @@ public:
     QString datos() const;       // ends in "/"
     QString raiz() const;        // ends in "/"
 
-private:
+  private:
     struct Anterior {
         const char* nombre;
         bool habia;

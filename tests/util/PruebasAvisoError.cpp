@@ -8,8 +8,9 @@ namespace kv {
 namespace {
 
 TEST(AvisoError, MensajeConNumeroYDescripcionRecortados) {
-    EXPECT_EQ(aviso::Mensaje(KvError{3021, QStringLiteral("  No hay registro actual.  "), QStringLiteral("X")}),
-              QStringLiteral("Ha ocurrido el Siguiente Error (3021) No hay registro actual."));
+    EXPECT_EQ(
+        aviso::Mensaje(KvError{3021, QStringLiteral("  No hay registro actual.  "), QStringLiteral("X")}),
+        QStringLiteral("Ha ocurrido el Siguiente Error (3021) No hay registro actual."));
     EXPECT_EQ(aviso::Mensaje(KvError{-2147217900, QString(), QString()}),
               QStringLiteral("Ha ocurrido el Siguiente Error (-2147217900) "));
 }
@@ -39,8 +40,9 @@ TEST(AvisoError, PalabrasDeCadaRespuesta) {
 
 TEST(AvisoError, LineaDelLog) {
     const QDateTime momento(QDate(2026, 3, 7), QTime(9, 5, 4));
-    EXPECT_EQ(aviso::LineaLog(momento, QStringLiteral(" - Cfg"), QStringLiteral(" M "), QStringLiteral("Ignorar")),
-              QStringLiteral("03-07-2026 09:05:04 Rutina: - Cfg Mensaje M Respondió : Ignorar"));
+    EXPECT_EQ(
+        aviso::LineaLog(momento, QStringLiteral(" - Cfg"), QStringLiteral(" M "), QStringLiteral("Ignorar")),
+        QStringLiteral("03-07-2026 09:05:04 Rutina: - Cfg Mensaje M Respondió : Ignorar"));
     EXPECT_EQ(aviso::LineaLog(momento, QString(), QStringLiteral("M"), QString()),
               QStringLiteral("03-07-2026 09:05:04 Rutina:  Mensaje M Respondió : "));
     EXPECT_EQ(aviso::kFinLineaLog, QStringLiteral("\r\n"));
