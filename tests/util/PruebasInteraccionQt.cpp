@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -25,24 +26,44 @@ using namespace kv;
 namespace {
 
 // Waits (through the event loop of the dialog under test) for a visible modal
-// dialog of type T and acts on it once.
+// dialog of type T and acts on it.
+// A dialog that is still showing after the action (a file dialog still reading
+// its folder may ignore the first accept) gets the action again, a few times;
+// one that never goes away is closed, so no test is left hanging.
 template <typename T>
 void AlAparecer(std::function<void(T*)> accion) {
     auto* temporizador = new QTimer;
     temporizador->setInterval(10);
     auto veces = std::make_shared<int>(0);
-    QObject::connect(temporizador, &QTimer::timeout, [temporizador, accion, veces] {
+    auto acciones = std::make_shared<int>(0);
+    auto tratado = std::make_shared<QPointer<T>>();
+    QObject::connect(temporizador, &QTimer::timeout, [temporizador, accion, veces, acciones, tratado] {
+        auto terminar = [temporizador] {
+            temporizador->stop();
+            temporizador->deleteLater();
+        };
+        if (*acciones > 0) {
+            T* d = tratado->data();
+            if (!d || !d->isVisible()) return terminar();
+            if (*acciones < 500) {
+                ++*acciones;
+                accion(d);
+            } else {
+                terminar();
+                d->close();
+            }
+            return;
+        }
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* d = qobject_cast<T*>(w); d && d->isVisible()) {
-                temporizador->stop();
-                temporizador->deleteLater();
+                *tratado = d;
+                ++*acciones;
                 accion(d);
                 return;
             }
         }
         if (++*veces > 500) {  // never leave a test hanging on a box nobody found
-            temporizador->stop();
-            temporizador->deleteLater();
+            terminar();
             if (QWidget* m = QApplication::activeModalWidget()) m->close();
         }
     });
@@ -251,7 +272,12 @@ TEST(InteraccionQt, DialogoDeArchivos) {
     AlAparecer<QFileDialog>([&](QFileDialog* d) {
         filtros = d->nameFilters().join(";;");
         titulo = d->windowTitle();
-        d->selectFile("informe");
+        // Typed into the name field, as a user would: selectFile() alone can be
+        // undone by the folder's contents arriving after it.
+        if (auto* nombre = d->findChild<QLineEdit*>("fileNameEdit"))
+            nombre->setText("informe");
+        else
+            d->selectFile("informe");
         static_cast<QDialog*>(d)->accept();
     });
     const QString elegido = qt.ElegirArchivo("Ingrese un nombre|*.xls", "Buscar Archivos", true, dir.path());
