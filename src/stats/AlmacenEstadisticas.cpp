@@ -325,4 +325,18 @@ bool BuscarDefinicion(DB_Dll& almacen, const QString& nombre, Definicion& defini
     return true;
 }
 
+QStringList NombresEstadisticas(DB_Dll& almacen) {
+    QStringList nombres;
+    Recordset registros;
+    QString sql = QStringLiteral("SELECT NOMBRE FROM CAB_ESTV ORDER BY NOMBRE");
+    almacen.AbrirRecordset(sql, registros);
+    if (registros.State() == kv::db::ado::Cerrado) return nombres;
+    while (!registros.EOF_()) {
+        nombres.append(registros.Valor(0).toString());
+        registros.MoveNext();
+    }
+    almacen.CierraRecordset(registros);
+    return nombres;
+}
+
 }  // namespace kv::stats

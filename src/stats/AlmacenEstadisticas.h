@@ -90,4 +90,7 @@ void CargarDefinicion(const kv::db::Recordset& registro, Definicion& definicion,
 bool BuscarDefinicion(kv::db::DB_Dll& almacen, const QString& nombre, Definicion& definicion,
                       EstadoDefinicion& estado);
 
+// Names of the stored statistics, in alphabetical order (empty when the store cannot be read).
+QStringList NombresEstadisticas(kv::db::DB_Dll& almacen);
+
 }  // namespace kv::stats

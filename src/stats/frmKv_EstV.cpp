@@ -100,16 +100,7 @@ frmKv_EstV::~frmKv_EstV() {
 void frmKv_EstV::CargarNombres() {
     const QString actual = nombre_->currentText();
     nombre_->clear();
-    kv::db::Recordset nombres;
-    QString sql = QStringLiteral("SELECT NOMBRE FROM CAB_ESTV ORDER BY NOMBRE");
-    almacen_->AbrirRecordset(sql, nombres);
-    if (nombres.State() != kv::db::ado::Cerrado) {
-        while (!nombres.EOF_()) {
-            nombre_->addItem(nombres.Valor(0).toString());
-            nombres.MoveNext();
-        }
-        almacen_->CierraRecordset(nombres);
-    }
+    nombre_->addItems(kv::stats::NombresEstadisticas(*almacen_));
     nombre_->setCurrentText(actual);
 }
 

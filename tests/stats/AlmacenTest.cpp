@@ -325,3 +325,17 @@ TEST(Almacen, UnaDefinicionNuevaSiempreSeReconstruye) {
     EXPECT_EQ(reconstruidas, QStringList{"DET_ESTV0000"});
     EXPECT_EQ(estado.modo, ModoGrabacion::Existente);
 }
+
+TEST(Almacen, NombresDeLasEstadisticasEnOrdenAlfabetico) {
+    EntornoEstadisticas e;
+    PuertoGuionado puerto;
+    kv::db::DB_Dll& almacen = e.Almacen();
+    EXPECT_TRUE(NombresEstadisticas(almacen).isEmpty());
+    for (const QString& nombre : {QStringLiteral("Vendedores"), QStringLiteral("Artículos"), QStringLiteral("Clientes")}) {
+        EstadoDefinicion estado;
+        estado.nombre = nombre;
+        estado.modo = ModoGrabacion::Nuevo;
+        ASSERT_TRUE(GrabarEstadistica(almacen, PorArticulo(), estado, [](const QString&) {}));
+    }
+    EXPECT_EQ(NombresEstadisticas(almacen), QStringList({"Artículos", "Clientes", "Vendedores"}));
+}
