@@ -144,6 +144,29 @@ TEST_F(Registro, ServidorQueRechazaAmbosIntentosNoEscribeNada) {
     EXPECT_EQ(LeerArchivo(Bases()), kNorte);
 }
 
+TEST_F(Registro, SinServidorOBaseNoSeIntentaNada) {
+    Servidor("VENTAS", "VENTAS", "VENTAS");
+    kv::pruebas::EscribirBases(App(), "");
+    kv::pruebas::PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);
+    frmAcceso v;
+    Mostrar(v);
+    // The database box still holds its hint; then the server box is emptied.
+    Teclear(v.TxtServidor, "EMBEBIDO");
+    QTest::mouseClick(v.CmdRegistrar, Qt::LeftButton);
+    Teclear(v.TxtDbName, "VENTAS");
+    Teclear(v.TxtServidor, "");
+    QTest::mouseClick(v.CmdRegistrar, Qt::LeftButton);
+    ASSERT_EQ(puerto->Mensajes().size(), 2);
+    for (const auto& m : puerto->Mensajes()) {
+        EXPECT_EQ(m.texto, "Escriba el servidor y la base de datos de la conexión que desea registrar.");
+        EXPECT_EQ(m.titulo, "Registrar");
+        EXPECT_EQ(m.estilo, 48);
+    }
+    EXPECT_EQ(LeerArchivo(Bases()), "");
+}
+
 TEST_F(Registro, ElAyudanteOdbcSeEnteraDeLaConexion) {
     Servidor("VENTAS", "VENTAS", "VENTAS");
     kv::pruebas::EscribirBases(App(), "");
