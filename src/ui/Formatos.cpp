@@ -13,12 +13,39 @@ QLocale LocaleConMiles() {
     return locale;
 }
 
+namespace {
+
+// "1234567" -> "1.234.567" with the locale's mark, every three digits (the
+// locale's own rule leaves "5000.000" in Spanish).
+QString Agrupar(const QString& digitos, const QLocale& locale) {
+    QString texto;
+    const int n = static_cast<int>(digitos.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0) texto += locale.groupSeparator();
+        texto += digitos[i];
+    }
+    return texto;
+}
+
+QString ConMarcas(const QString& entero, const QString& fraccion, bool negativo) {
+    const QLocale locale = LocaleConMiles();
+    QString texto = Agrupar(entero, locale);
+    if (!fraccion.isEmpty()) texto += locale.decimalPoint() + fraccion;
+    if (negativo) texto.prepend(locale.negativeSign());
+    return texto;
+}
+
+}  // namespace
+
 QString TextoNumero(double valor, int decimales) {
     if (!std::isfinite(valor)) return QString();
     decimales = std::clamp(decimales, 0, 15);
-    const double escala = std::pow(10.0, std::min(decimales, 8));
-    if (std::fabs(valor) * escala < 0.5) valor = 0.0;  // no "-0,00"
-    return LocaleConMiles().toString(valor, 'f', decimales);
+    const QString simple = QString::number(std::fabs(valor), 'f', decimales);
+    const int punto = simple.indexOf(QLatin1Char('.'));
+    const QString entero = punto < 0 ? simple : simple.left(punto);
+    const QString fraccion = punto < 0 ? QString() : simple.mid(punto + 1);
+    const bool cero = QString(entero + fraccion).count(QLatin1Char('0')) == entero.size() + fraccion.size();
+    return ConMarcas(entero, fraccion, valor < 0 && !cero);  // no "-0,00"
 }
 
 qint64 Diezmilesimas(double valor) {
@@ -45,12 +72,8 @@ QString TextoImporte(qint64 diezmilesimas, int decimales) {
                    QString(decimales - 4, QLatin1Char('0'));
         absoluto /= 10000;
     }
-    const QLocale locale = LocaleConMiles();
-    QString texto = locale.toString(static_cast<qulonglong>(absoluto));
-    if (!fraccion.isEmpty()) texto += locale.decimalPoint() + fraccion;
     const bool cero = absoluto == 0 && fraccion.count(QLatin1Char('0')) == fraccion.size();
-    if (negativo && !cero) texto.prepend(locale.negativeSign());
-    return texto;
+    return ConMarcas(QString::number(absoluto), fraccion, negativo && !cero);
 }
 
 Familia FamiliaDeTotal(int indiceTotal) {
