@@ -62,7 +62,8 @@ TEST(ProgramaAcceso, AyudaConCadaForma) {
     }
     const QString uso = kv::access::TextoUso();
     EXPECT_TRUE(
-        uso.contains("  kv_estv [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"));
+        uso.contains("  kv_estv [--estadistica NOMBRE] [--captura ARCHIVO]\n"
+                     "          [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"));
     EXPECT_TRUE(uso.contains("  kv_estv --demo [--lineas N] [--semilla S]\n"));
     EXPECT_TRUE(
         uso.contains("  kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B]\n"));
