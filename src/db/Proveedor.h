@@ -76,6 +76,7 @@ struct ResultadoSentencia {
     std::vector<std::vector<QVariant>> filas;
     qint64 filasAfectadas = -1;  // -1 when not applicable
     std::optional<ErrorBD> error;  // the statement failed; later statements of the batch may still have run
+    QStringList mensajes;  // informational messages of the statement (PRINT and the like), in order
 };
 
 // Connection string split into its keywords: upper-cased, trimmed keys (blanks

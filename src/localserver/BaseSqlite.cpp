@@ -23,6 +23,8 @@ using Reloj = std::chrono::steady_clock;
 struct EstadoFunciones {
     bool hayPendiente = false;
     qint64 pendiente = 0;
+    bool hayUltima = false;  // the last identity value an insert took, for @@IDENTITY
+    qint64 ultima = 0;
     // The counter's UPDATE, prepared once per handle: it runs for every row a
     // bulk insert adds, and preparing it each time costs more than the insert.
     // Finalized by the handle before it closes.
@@ -88,6 +90,10 @@ void FuncionIdentidadGenerada(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const bool generada = estado->hayPendiente && sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
                           sqlite3_value_int64(argv[0]) == estado->pendiente;
     estado->hayPendiente = false;
+    if (generada) {
+        estado->hayUltima = true;
+        estado->ultima = sqlite3_value_int64(argv[0]);
+    }
     sqlite3_result_int(ctx, generada ? 1 : 0);
 }
 
@@ -385,6 +391,12 @@ QString Literal(const QString& texto) {
     QString n = texto;
     n.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + n + QLatin1Char('\'');
+}
+
+std::optional<qint64> BaseSqlite::UltimaIdentidad() const {
+    const auto* estado = static_cast<const EstadoFunciones*>(estadoFunciones_);
+    if (!estado || !estado->hayUltima) return std::nullopt;
+    return estado->ultima;
 }
 
 }  // namespace kv::local

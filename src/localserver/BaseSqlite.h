@@ -5,6 +5,7 @@
 // helper functions (identity values, date conversion).
 
 #include <QString>
+#include <optional>
 #include <QVariant>
 #include <chrono>
 #include <memory>
@@ -40,6 +41,8 @@ public:
     void FijarLimite(std::chrono::steady_clock::time_point limite, bool conLimite);
     bool TiempoAgotado() const;
     bool Vencido() const { return limite_.vencido; }
+    // The identity value the last insert through this handle generated (@@IDENTITY).
+    std::optional<qint64> UltimaIdentidad() const;
     void LimpiarVencido() { limite_.vencido = false; }
 
     // Runs SQL without results; throws ErrorServidor with the server's number.

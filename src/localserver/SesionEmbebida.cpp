@@ -73,7 +73,9 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     switch (accion) {
         case SQLITE_READ:
             if (objeto.startsWith(QLatin1String("sqlite_"))) return SQLITE_OK;
-            if (sistema && !p.administrador) return negar("SELECT");
+            // The column catalog feeds the catalog views; user text can never name it.
+            if (sistema && !p.administrador && objeto.compare(QLatin1String("kv_sys_columnas"), Qt::CaseInsensitive) != 0)
+                return negar("SELECT");
             return p.leer || desdeServidor ? SQLITE_OK : negar("SELECT");
         case SQLITE_INSERT:
             if (objeto.startsWith(QLatin1String("sqlite_"))) return p.definir ? SQLITE_OK : negar("CREATE TABLE");
@@ -156,6 +158,33 @@ int TipoDeValor(const QVariant& v) {
     }
 }
 
+// The types the translator gave a view's columns (a sum of money is money),
+// kept so that the queries that read the view get them too.
+void GuardarTiposDeVista(BaseSqlite& b, const Sentencia& s) {
+    if (s.tabla.isEmpty()) return;
+    try {
+        b.Ejecutar(QStringLiteral("CREATE TABLE IF NOT EXISTS kv_sys_tipos_vista (vista TEXT NOT NULL COLLATE NOCASE, "
+                                  "columna TEXT NOT NULL COLLATE NOCASE, tipo TEXT, PRIMARY KEY (vista, columna))"));
+        b.Escalar(QStringLiteral("DELETE FROM kv_sys_tipos_vista WHERE vista = ?1"), {s.tabla});
+        sqlite3_stmt* st = nullptr;
+        const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(s.tabla)).toUtf8();
+        if (sqlite3_prepare_v2(b.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return;
+        }
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        const int n = sqlite3_column_count(st);
+        if (n != static_cast<int>(s.tiposColumnas.size())) return;
+        for (int i = 0; i < n; ++i) {
+            if (s.tiposColumnas[static_cast<size_t>(i)].isEmpty()) continue;
+            b.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_tipos_vista (vista, columna, tipo) VALUES (?1, ?2, ?3)"),
+                      {s.tabla, QString::fromUtf8(sqlite3_column_name(st, i)), s.tiposColumnas[static_cast<size_t>(i)]});
+        }
+    } catch (const ErrorServidor&) {
+        // Without them the view still works; its expressions come back untyped.
+    }
+}
+
 // Declared column types of the session's database for the translator, read once
 // per table in a batch.
 class TiposDeBase : public TiposColumnas {
@@ -178,7 +207,14 @@ private:
                 for (const auto& c : def->columnas) tipos.insert(c.nombre.toLower(), c.tipo);
                 return tipos;
             }
-            // A view: its columns that are columns of a table have that column's type.
+            // A view: the types kept when it was made, and the types of its columns
+            // that are columns of a table.
+            const QVariant hayTipos = base_.Escalar(QStringLiteral(
+                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_tipos_vista'"));
+            if (hayTipos.toInt() > 0)
+                for (const auto& f : base_.Filas(
+                         QStringLiteral("SELECT columna, tipo FROM kv_sys_tipos_vista WHERE vista = ?1"), {tabla}))
+                    tipos.insert(f[0].toString().toLower(), f[1].toString());
             sqlite3_stmt* st = nullptr;
             const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(tabla)).toUtf8();
             if (sqlite3_prepare_v2(base_.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
@@ -336,11 +372,42 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
     AplicarLimite();
     std::vector<ResultadoSentencia> salida;
     size_t siguienteParametro = 0;
-    for (const PlanSentencia& plan : sentencias) {
+    variables_.clear();
+    filas_ = 0;
+    error_ = 0;
+    size_t pc = 0;
+    while (pc < sentencias.size()) {
+        const PlanSentencia& plan = sentencias[pc];
         const Sentencia& s = plan.sentencia;
+        size_t siguiente = pc + 1;
+        const size_t antes = salida.size();
         try {
-            if (!plan.ruta || !EjecutarPorRuta(plan, parametros, siguienteParametro, salida))
-                EjecutarSentencia(s, parametros, siguienteParametro, salida);
+            switch (s.clase) {
+                case Clase::Si: {
+                    const auto filas = Consultar(s, parametros, siguienteParametro);
+                    if (filas.empty() || filas.front().empty() || filas.front().front().toInt() == 0)
+                        siguiente = static_cast<size_t>(s.salto);
+                    break;
+                }
+                case Clase::Saltar:
+                    siguiente = static_cast<size_t>(s.salto);
+                    break;
+                case Clase::Retornar:
+                    siguiente = sentencias.size();
+                    break;
+                default:
+                    if (!plan.ruta || !EjecutarPorRuta(plan, parametros, siguienteParametro, salida))
+                        EjecutarSentencia(s, parametros, siguienteParametro, salida);
+                    if (s.clase != Clase::Asignar) {
+                        filas_ = 0;
+                        for (size_t i = antes; i < salida.size(); ++i) {
+                            if (salida[i].tieneFilas) filas_ += static_cast<qint64>(salida[i].filas.size());
+                            else if (salida[i].filasAfectadas > 0) filas_ += salida[i].filasAfectadas;
+                        }
+                    }
+                    break;
+            }
+            error_ = 0;
         } catch (const ErrorServidor& e) {
             ResultadoSentencia r;
             ErrorServidor conLinea = e;
@@ -349,8 +416,13 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             // Rows a procedure returned before it failed stay in front of the error.
             salida.push_back(std::move(r));
             RevisarTransaccion();
+            error_ = e.numero();
+            filas_ = 0;
+            // A condition that fails runs neither branch.
+            if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
             // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
             if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            pc = siguiente;
             continue;
         } catch (const std::exception& e) {
             ResultadoSentencia r;
@@ -358,9 +430,13 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             r.error = interno.ComoErrorBD(Origen());
             salida.push_back(std::move(r));
             RevisarTransaccion();
+            error_ = err::ErrorInterno;
+            if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
+            pc = siguiente;
             continue;
         }
         RevisarTransaccion();
+        pc = siguiente;
     }
     conLimite_ = false;
     AplicarLimite();
@@ -411,9 +487,13 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
             AgregarColumna(b, s.tabla, s.columnas.front());
             return;
         }
-        case Clase::Usar:
+        case Clase::Usar: {
             Usar(s.objeto);
+            ResultadoSentencia r;
+            r.mensajes << QStringLiteral("Se cambió el contexto de la base de datos a '%1'.").arg(base_);
+            salida.push_back(std::move(r));
             return;
+        }
         case Clase::CrearBase:
             CrearBase(s.objeto);
             return;
@@ -432,9 +512,118 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::DeshacerTransaccion:
             Deshacer();
             return;
+        case Clase::Asignar:
+            Asignar(s, parametros, siguienteParametro);
+            return;
+        case Clase::Imprimir:
+            Imprimir(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::Elevar:
+            Elevar(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::Si:
+        case Clase::Saltar:
+        case Clase::Retornar:
         case Clase::Nada:
             return;
     }
+}
+
+std::vector<std::vector<QVariant>> SesionEmbebida::Consultar(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                                             size_t& siguienteParametro) {
+    Sentencia consulta = s;
+    consulta.clase = Clase::Consulta;
+    std::vector<ResultadoSentencia> resultado;
+    EjecutarSql(consulta, parametros, siguienteParametro, resultado);
+    for (auto& r : resultado)
+        if (r.tieneFilas) return std::move(r.filas);
+    return {};
+}
+
+void SesionEmbebida::Asignar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    filas_ = static_cast<qint64>(filas.size());
+    // The last row gives the values; no row leaves the variables as they were.
+    if (filas.empty()) return;
+    const auto& fila = filas.back();
+    for (int i = 0; i < s.variables.size() && i < static_cast<int>(fila.size()); ++i)
+        variables_.insert(s.variables[i], fila[static_cast<size_t>(i)]);
+}
+
+void SesionEmbebida::Imprimir(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                              std::vector<ResultadoSentencia>& salida) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    ResultadoSentencia r;
+    r.mensajes << (filas.empty() || filas.front().empty() ? QString() : filas.front().front().toString());
+    salida.push_back(std::move(r));
+    filas_ = 0;
+}
+
+void SesionEmbebida::Elevar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                            std::vector<ResultadoSentencia>& salida) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    if (filas.empty() || filas.front().size() < 3) return;
+    const auto& f = filas.front();
+    int numero = 50000;
+    QString formato;
+    if (f[0].typeId() == QMetaType::LongLong || f[0].typeId() == QMetaType::Int) numero = f[0].toInt();
+    else formato = f[0].toString();
+    // printf-style arguments: %s, %d, %i, %u (with flags and width), %% for a percent sign.
+    QString mensaje;
+    size_t argumento = 3;
+    for (qsizetype i = 0; i < formato.size(); ++i) {
+        if (formato[i] != QLatin1Char('%') || i + 1 >= formato.size()) {
+            mensaje += formato[i];
+            continue;
+        }
+        qsizetype j = i + 1;
+        if (formato[j] == QLatin1Char('%')) {
+            mensaje += QLatin1Char('%');
+            i = j;
+            continue;
+        }
+        while (j < formato.size() && QStringLiteral("-+ #0123456789.lhI").contains(formato[j])) ++j;
+        if (j < formato.size() && QStringLiteral("sdiuoxX").contains(formato[j])) {
+            const QVariant v = argumento < f.size() ? f[argumento++] : QVariant();
+            mensaje += v.isNull() ? QStringLiteral("(null)") : v.toString();
+            i = j;
+        } else {
+            mensaje += formato[i];
+        }
+    }
+    const int severidad = f[1].toInt();
+    if (severidad > 10) {
+        ErrorServidor e(numero, mensaje, QString::fromLatin1(estado::General));
+        throw e;
+    }
+    ResultadoSentencia r;
+    r.mensajes << mensaje;
+    salida.push_back(std::move(r));
+    filas_ = 0;
+}
+
+QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
+    if (parametro == QLatin1String("@kv_filas")) return filas_;
+    if (parametro == QLatin1String("@kv_error")) return error_;
+    if (parametro == QLatin1String("@kv_transacciones")) return nivel_;
+    if (parametro == QLatin1String("@kv_identidad")) {
+        const auto v = Base(base_).UltimaIdentidad();
+        return v ? QVariant(*v) : QVariant();
+    }
+    if (parametro == QLatin1String("@kv_base")) return base_;
+    if (parametro == QLatin1String("@kv_login")) return login_;
+    if (parametro == QLatin1String("@kv_usuario")) {
+        if (catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"))) return QStringLiteral("dbo");
+        return catalogo_->UsuarioDeLogin(base_, login_).value_or(QStringLiteral("guest"));
+    }
+    if (parametro == QLatin1String("@kv_bases")) {
+        // "id<TAB>name" lines, for DB_ID and DB_NAME.
+        QStringList lineas;
+        for (const auto& f : catalogo_->maestra().Filas(QStringLiteral("SELECT rowid, nombre FROM kv_sys_bases")))
+            lineas << f[0].toString() + QLatin1Char('\t') + f[1].toString();
+        return lineas.join(QLatin1Char('\n'));
+    }
+    return variables_.value(parametro);
 }
 
 bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
@@ -505,7 +694,9 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         const int nParam = sqlite3_bind_parameter_count(st);
         for (int i = 1; i <= nParam; ++i) {
             QVariant v;
-            if (siguienteParametro < parametros.size()) v = parametros[siguienteParametro++];
+            const char* nombre = sqlite3_bind_parameter_name(st, i);
+            if (nombre && nombre[0] == '@') v = ValorVariable(QString::fromUtf8(nombre));
+            else if (siguienteParametro < parametros.size()) v = parametros[siguienteParametro++];
             // Bound through the same rules as every other value.
             if (v.isNull() || !v.isValid()) {
                 sqlite3_bind_null(st, i);
@@ -618,6 +809,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         salida.push_back(std::move(r));
     }
     if (verbo == QLatin1String("DROP")) DepurarCatalogo(b);
+    if (verbo == QLatin1String("CREATE") && s.clase == Clase::Modificacion && !s.tiposColumnas.empty())
+        GuardarTiposDeVista(b, s);
     if (!alguno && s.clase == Clase::Consulta) {
         ResultadoSentencia r;
         r.tieneFilas = true;
@@ -758,7 +951,7 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     QString nombre = s.objeto.trimmed();
     if (nombre.startsWith(QLatin1String("dbo."), Qt::CaseInsensitive)) nombre = nombre.mid(4);
     if (nombre.startsWith(QLatin1String("sp_"), Qt::CaseInsensitive)) {
-        EjecutarProcedimientoSistema(nombre.toLower(), s);
+        EjecutarProcedimientoSistema(nombre.toLower(), s, salida);
         return;
     }
     const Procedimiento funcion = BuscarProcedimiento(nombre);
@@ -837,7 +1030,124 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
         throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
 }
 
-void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s) {
+bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Sentencia& s,
+                                             std::vector<ResultadoSentencia>& salida) {
+    const auto& args = s.argumentos;
+    // Most answer with the catalog views, through the front end like any statement.
+    auto consultar = [&](const QString& tsql) {
+        size_t ninguno = 0;
+        for (const PlanSentencia& plan : PlanificarLote(tsql)) EjecutarSql(plan.sentencia, {}, ninguno, salida);
+    };
+    auto filas = [&](const QStringList& columnas, const std::vector<std::vector<QVariant>>& datos) {
+        ResultadoSentencia r;
+        r.tieneFilas = true;
+        for (const QString& n : columnas) {
+            kv::db::ColumnaResultado c;
+            c.nombre = n;
+            r.columnas.push_back(c);
+        }
+        r.filas = datos;
+        salida.push_back(std::move(r));
+    };
+    if (nombre == QLatin1String("sp_tables")) {
+        bool dado = false;
+        const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
+        consultar(QStringLiteral("SELECT TABLE_CATALOG AS TABLE_QUALIFIER, TABLE_SCHEMA AS TABLE_OWNER, TABLE_NAME, "
+                                 "CASE TABLE_TYPE WHEN 'BASE TABLE' THEN 'TABLE' ELSE 'VIEW' END AS TABLE_TYPE, "
+                                 "NULL AS REMARKS FROM INFORMATION_SCHEMA.TABLES ") +
+                  (dado ? QStringLiteral("WHERE TABLE_NAME LIKE %1 ").arg(Literal(tabla)) : QString()) +
+                  QStringLiteral("ORDER BY 4, 3"));
+        return true;
+    }
+    if (nombre == QLatin1String("sp_columns")) {
+        bool dado = false;
+        const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
+        if (!dado)
+            throw ErrorServidor(201, msj::ArgumentoFaltante(nombre, QStringLiteral("@table_name")),
+                                QString::fromLatin1(estado::Sintaxis));
+        consultar(QStringLiteral("SELECT TABLE_CATALOG AS TABLE_QUALIFIER, TABLE_SCHEMA AS TABLE_OWNER, TABLE_NAME, "
+                                 "COLUMN_NAME, DATA_TYPE AS TYPE_NAME, NUMERIC_PRECISION AS PRECISION, "
+                                 "CHARACTER_MAXIMUM_LENGTH AS LENGTH, NUMERIC_SCALE AS SCALE, CASE IS_NULLABLE "
+                                 "WHEN 'YES' THEN 1 ELSE 0 END AS NULLABLE, COLUMN_DEFAULT AS COLUMN_DEF, "
+                                 "ORDINAL_POSITION, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME "
+                                 "LIKE %1 ORDER BY TABLE_NAME, ORDINAL_POSITION")
+                      .arg(Literal(tabla)));
+        return true;
+    }
+    if (nombre == QLatin1String("sp_help")) {
+        bool dado = false;
+        const QString objeto = TextoArgumento(args, 0, QStringLiteral("@objname"), &dado);
+        if (!dado) {
+            consultar(QStringLiteral("SELECT TABLE_NAME AS Name, TABLE_SCHEMA AS Owner, CASE TABLE_TYPE WHEN "
+                                     "'BASE TABLE' THEN 'user table' ELSE 'view' END AS Object_type FROM "
+                                     "INFORMATION_SCHEMA.TABLES ORDER BY 1"));
+            return true;
+        }
+        const auto existe = NombreObjeto(Base(base_), objeto);
+        if (!existe || EsTablaDelSistema(*existe))
+            throw ErrorServidor(15009,
+                                QStringLiteral("El objeto '%1' no existe en la base de datos '%2' o no es válido "
+                                               "para esta operación.")
+                                    .arg(objeto, base_),
+                                QString::fromLatin1(estado::General));
+        consultar(QStringLiteral("SELECT TABLE_NAME AS Name, TABLE_SCHEMA AS Owner, CASE TABLE_TYPE WHEN 'BASE TABLE' "
+                                 "THEN 'user table' ELSE 'view' END AS Type, NULL AS Created_datetime FROM "
+                                 "INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = %1 "
+                                 "SELECT COLUMN_NAME AS Column_name, DATA_TYPE AS Type, 'no' AS Computed, "
+                                 "CHARACTER_MAXIMUM_LENGTH AS Length, NUMERIC_PRECISION AS Prec, NUMERIC_SCALE AS "
+                                 "Scale, CASE IS_NULLABLE WHEN 'YES' THEN 'yes' ELSE 'no' END AS Nullable FROM "
+                                 "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = %1 ORDER BY ORDINAL_POSITION")
+                      .arg(Literal(*existe)));
+        return true;
+    }
+    if (nombre == QLatin1String("sp_helpdb")) {
+        bool dado = false;
+        const QString base = TextoArgumento(args, 0, QStringLiteral("@dbname"), &dado);
+        std::vector<std::vector<QVariant>> datos;
+        for (const auto& f : catalogo_->maestra().Filas(
+                 QStringLiteral("SELECT nombre, propietario, rowid FROM kv_sys_bases ORDER BY nombre"))) {
+            if (dado && f[0].toString().compare(base, Qt::CaseInsensitive) != 0) continue;
+            datos.push_back({f[0], QVariant(), f[1], f[2], QVariant(), QStringLiteral("Status=ONLINE"), 80});
+        }
+        if (dado && datos.empty())
+            throw ErrorServidor(15010, msj::BaseNoExiste(base), QString::fromLatin1(estado::General));
+        filas({QStringLiteral("name"), QStringLiteral("db_size"), QStringLiteral("owner"), QStringLiteral("dbid"),
+               QStringLiteral("created"), QStringLiteral("status"), QStringLiteral("compatibility_level")},
+              datos);
+        return true;
+    }
+    if (nombre == QLatin1String("sp_helplogins")) {
+        if (!catalogo_->TieneRolServidor(login_, QStringLiteral("securityadmin"))) throw SinPermiso();
+        std::vector<std::vector<QVariant>> datos;
+        for (const auto& f : catalogo_->maestra().Filas(
+                 QStringLiteral("SELECT nombre, base_defecto FROM kv_sys_logins ORDER BY nombre")))
+            datos.push_back({f[0], QVariant(), f[1], QStringLiteral("Español"), QStringLiteral("yes"),
+                             QStringLiteral("no")});
+        filas({QStringLiteral("LoginName"), QStringLiteral("SID"), QStringLiteral("DefDBName"),
+               QStringLiteral("DefLangName"), QStringLiteral("AUser"), QStringLiteral("ARemote")},
+              datos);
+        return true;
+    }
+    if (nombre == QLatin1String("sp_who")) {
+        // This process knows its own session only.
+        filas({QStringLiteral("spid"), QStringLiteral("ecid"), QStringLiteral("status"), QStringLiteral("loginame"),
+               QStringLiteral("hostname"), QStringLiteral("blk"), QStringLiteral("dbname"), QStringLiteral("cmd"),
+               QStringLiteral("request_id")},
+              {{51, 0, QStringLiteral("runnable"), login_, QString(), QStringLiteral("0"), base_,
+                QStringLiteral("SELECT"), 0}});
+        return true;
+    }
+    return false;
+}
+
+void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s,
+                                                  std::vector<ResultadoSentencia>& salida) {
+    if (ProcedimientoDeCatalogo(nombre, s, salida)) return;
+    auto informar = [&](const QString& mensaje) {
+        ResultadoSentencia r;
+        r.mensajes << mensaje;
+        salida.push_back(std::move(r));
+    };
     const auto& args = s.argumentos;
     Catalogo& c = *catalogo_;
     auto exigirLogin = [&](const QString& login) {
@@ -865,6 +1175,7 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         if (!canonica)
             throw ErrorServidor(err::BaseNoExiste, msj::BaseNoExiste(base), QString::fromLatin1(estado::General));
         c.AgregarLogin(login, clave, *canonica);
+        informar(QStringLiteral("Se creó el nuevo inicio de sesión."));
         return;
     }
     if (nombre == QLatin1String("sp_password")) {
@@ -888,6 +1199,7 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         }
         if (pideAnterior && !c.Autenticar(info->nombre, anterior)) throw negado;
         c.CambiarClave(info->nombre, nueva);
+        informar(QStringLiteral("Se cambió la contraseña."));
         return;
     }
     if (nombre == QLatin1String("sp_addsrvrolemember")) {

@@ -2,6 +2,7 @@
 // One connection to the embedded server: a login, a current database, the
 // SQLite handles it has opened, and a transaction that may span batches.
 
+#include <QHash>
 #include <QString>
 #include <chrono>
 #include <map>
@@ -61,7 +62,22 @@ private:
     void EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                      std::vector<kv::db::ResultadoSentencia>& salida);
     void EjecutarProcedimiento(const Sentencia& s, std::vector<kv::db::ResultadoSentencia>& salida);
-    void EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s);
+    // Runs a statement's query and returns its rows (conditions, assignments, PRINT).
+    std::vector<std::vector<QVariant>> Consultar(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                                 size_t& siguienteParametro);
+    void Asignar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro);
+    void Imprimir(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                  std::vector<kv::db::ResultadoSentencia>& salida);
+    void Elevar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                std::vector<kv::db::ResultadoSentencia>& salida);
+    // Value of a named parameter: a variable of the batch or one of the server's values.
+    QVariant ValorVariable(const QString& parametro);
+    void EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s,
+                                      std::vector<kv::db::ResultadoSentencia>& salida);
+    // The catalog procedures (sp_tables, sp_columns, sp_help, sp_helpdb, sp_helplogins, sp_who);
+    // false for other names.
+    bool ProcedimientoDeCatalogo(const QString& nombre, const Sentencia& s,
+                                 std::vector<kv::db::ResultadoSentencia>& salida);
     void Usar(const QString& base);
     void CrearBase(const QString& nombre);
     void BorrarBase(const QString& nombre);
@@ -85,6 +101,10 @@ private:
     std::set<BaseSqlite*> enTransaccion_;
     bool conLimite_ = false;
     std::chrono::steady_clock::time_point limite_{};
+    // The batch running: its variables by parameter ("@kv_v1"), @@ROWCOUNT and @@ERROR.
+    QHash<QString, QVariant> variables_;
+    qint64 filas_ = 0;
+    int error_ = 0;
 
 public:
     // Read by the authorizer callback while a user statement is prepared.

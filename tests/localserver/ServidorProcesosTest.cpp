@@ -145,7 +145,8 @@ TEST_F(ProcesosTest, KvsqlInformaErroresYSigueConElLoteSiguiente) {
     f.close();
     const auto s = Kvsql(Administrador() << QStringLiteral("-W") << QStringLiteral("-i") << guion);
     EXPECT_EQ(s.estado, 1);
-    EXPECT_EQ(s.lineas, (QStringList{QStringLiteral("(1 filas afectadas)"), QStringLiteral("n"), QStringLiteral("-"),
+    EXPECT_EQ(s.lineas, (QStringList{QStringLiteral("Se cambió el contexto de la base de datos a 'G'."),
+                                     QStringLiteral("(1 filas afectadas)"), QStringLiteral("n"), QStringLiteral("-"),
                                      QStringLiteral("1"), QString(), QStringLiteral("(1 filas afectadas)")}));
     EXPECT_EQ(s.errores,
               (QStringList{QStringLiteral("Msg 208, Nivel 16, Estado 1, Línea 1"),

@@ -3,6 +3,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
+#include <cstdio>
+#include <string>
+
+#include <termios.h>
+#include <unistd.h>
 
 #include "db/Conexion.h"
 #include "util/KvError.h"
@@ -11,17 +16,41 @@ namespace kv::kvsql {
 
 QString TextoUso() {
     return QStringLiteral(
-        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] [-W]\n"
-        "             [-t segundos]\n"
+        "Uso: kvsql -S servidor -d base -U usuario [-P contraseña] [-Q \"lote\" | -i fichero] [-s separador] "
+        "[-W]\n"
+        "             [-h -1] [-o fichero] [-t segundos] [-?]\n"
         "  -S  servidor (EMBEBIDO para el servidor embebido; por omisión EMBEBIDO)\n"
         "  -d  base de datos (por omisión, la del inicio de sesión)\n"
         "  -U  inicio de sesión\n"
-        "  -P  contraseña\n"
+        "  -P  contraseña (sin -P se pide en la terminal, sin mostrarla)\n"
         "  -Q  lote que se ejecuta\n"
         "  -i  fichero con lotes separados por líneas GO\n"
         "  -s  separador de columnas\n"
         "  -W  quita los blancos finales de cada columna\n"
-        "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n");
+        "  -h  -1: los resultados sin cabecera\n"
+        "  -o  fichero donde se escriben los resultados y los mensajes\n"
+        "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n"
+        "  -?  muestra este uso\n");
+}
+
+std::optional<QString> PedirClave() {
+    if (!isatty(STDIN_FILENO)) return std::nullopt;
+    std::fputs("Contraseña: ", stderr);
+    std::fflush(stderr);
+    termios antes{};
+    const bool conTerminal = tcgetattr(STDIN_FILENO, &antes) == 0;
+    if (conTerminal) {
+        termios oculto = antes;
+        oculto.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &oculto);
+    }
+    std::string linea;
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') linea.push_back(static_cast<char>(c));
+    if (conTerminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &antes);
+    std::fputs("\n", stderr);
+    if (c == EOF && linea.empty()) return std::nullopt;
+    return QString::fromStdString(linea);
 }
 
 std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* error) {
@@ -38,7 +67,12 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
             o.sinBlancos = true;
             continue;
         }
-        if (a.size() < 2 || a[0] != QLatin1Char('-')) return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
+        if (a == QLatin1String("-?")) {
+            o.ayuda = true;
+            return o;
+        }
+        if (a.size() < 2 || a[0] != QLatin1Char('-'))
+            return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
         const QChar letra = a[1];
         QString valor;
         if (a.size() > 2) {
@@ -49,26 +83,57 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
             valor = argumentos[++i];
         }
         switch (letra.unicode()) {
-            case 'S': o.servidor = valor; break;
-            case 'd': o.base = valor; break;
-            case 'U': o.usuario = valor; hayUsuario = true; break;
-            case 'P': o.clave = valor; break;
-            case 'Q': o.consulta = valor; break;
-            case 'i': o.fichero = valor; break;
-            case 's': o.separador = valor; break;
+            case 'S':
+                o.servidor = valor;
+                break;
+            case 'd':
+                o.base = valor;
+                break;
+            case 'U':
+                o.usuario = valor;
+                hayUsuario = true;
+                break;
+            case 'P':
+                o.clave = valor;
+                o.claveDada = true;
+                break;
+            case 'o':
+                o.archivoSalida = valor;
+                break;
+            case 'h': {
+                bool numero = false;
+                const int cada = valor.toInt(&numero);
+                if (!numero || cada < -1 || cada == 0)
+                    return fallar(
+                        QStringLiteral("El valor de -h debe ser -1 (sin cabecera) o un número de filas."));
+                o.sinCabeceras = cada == -1;
+                break;
+            }
+            case 'Q':
+                o.consulta = valor;
+                break;
+            case 'i':
+                o.fichero = valor;
+                break;
+            case 's':
+                o.separador = valor;
+                break;
             case 't': {
                 bool numero = false;
                 const int segundos = valor.toInt(&numero);
                 if (!numero || segundos < 0 || segundos > 65535)
-                    return fallar(QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
+                    return fallar(
+                        QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
                 o.tiempoComando = segundos;
                 break;
             }
-            default: return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
+            default:
+                return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
         }
     }
     if (!hayUsuario) return fallar(QStringLiteral("Falta el inicio de sesión (-U)."));
-    if (o.consulta && o.fichero) return fallar(QStringLiteral("Las opciones -Q e -i no pueden usarse juntas."));
+    if (o.consulta && o.fichero)
+        return fallar(QStringLiteral("Las opciones -Q e -i no pueden usarse juntas."));
     if (!o.consulta && !o.fichero) return fallar(QStringLiteral("Indique un lote (-Q) o un fichero (-i)."));
     return o;
 }
@@ -163,7 +228,8 @@ QStringList LineasResultado(const kv::db::ResultadoSentencia& r, const Opciones&
             if (o.sinBlancos)
                 partes << (esRegla ? QString(sinBlancosFinales(r.columnas[i].nombre).size(), QLatin1Char('-'))
                                    : sinBlancosFinales(c));
-            else partes << c.leftJustified(ancho[i], esRegla ? QLatin1Char('-') : QLatin1Char(' '));
+            else
+                partes << c.leftJustified(ancho[i], esRegla ? QLatin1Char('-') : QLatin1Char(' '));
         }
         QString linea = partes.join(sep);
         if (o.sinBlancos)
@@ -175,7 +241,7 @@ QStringList LineasResultado(const kv::db::ResultadoSentencia& r, const Opciones&
         cabecera << r.columnas[i].nombre;
         regla << QString();
     }
-    lineas << componer(cabecera, false) << componer(regla, true);
+    if (!o.sinCabeceras) lineas << componer(cabecera, false) << componer(regla, true);
     for (const auto& t : textos) lineas << componer(t, false);
     lineas << QString() << QStringLiteral("(%1 filas afectadas)").arg(r.filas.size());
     return lineas;
@@ -201,6 +267,7 @@ bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTe
                 bien = false;
                 continue;
             }
+            for (const QString& m : r.mensajes) salida << m << '\n';
             for (const QString& l : LineasResultado(r, o)) salida << l << '\n';
         }
     } catch (const kv::KvExcepcion& e) {

@@ -17,11 +17,15 @@ struct Opciones {
     QString base;
     QString usuario;
     QString clave;
-    std::optional<QString> consulta;  // -Q
-    std::optional<QString> fichero;   // -i
-    std::optional<QString> separador; // -s
-    bool sinBlancos = false;          // -W
-    int tiempoComando = 0;            // -t, seconds; 0 waits as long as a batch takes
+    std::optional<QString> consulta;       // -Q
+    std::optional<QString> fichero;        // -i
+    std::optional<QString> separador;      // -s
+    bool sinBlancos = false;               // -W
+    int tiempoComando = 0;                 // -t, seconds; 0 waits as long as a batch takes
+    bool claveDada = false;                // -P given (an empty password is a password)
+    bool sinCabeceras = false;             // -h -1
+    std::optional<QString> archivoSalida;  // -o
+    bool ayuda = false;                    // -?
 };
 
 // Reads the command line (without the program name). On a mistake returns
@@ -29,6 +33,10 @@ struct Opciones {
 std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* error);
 
 QString TextoUso();
+
+// Asks for the password on the terminal without showing it. Nothing when there is
+// no terminal to ask on.
+std::optional<QString> PedirClave();
 
 // Connection string of the suite for the options.
 QString CadenaConexion(const Opciones& o);

@@ -2,6 +2,7 @@
 // prints every result, in the manner of sqlcmd.
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 #include <cstdio>
 
@@ -21,6 +22,36 @@ int main(int argc, char** argv) {
         errores.flush();
         return 1;
     }
+    if (opciones->ayuda) {
+        salida << kv::kvsql::TextoUso();
+        salida.flush();
+        return 0;
+    }
+    kv::kvsql::Opciones o = *opciones;
+    if (!o.claveDada) {
+        const auto clave = kv::kvsql::PedirClave();
+        if (!clave) {
+            errores << QStringLiteral("Falta la contraseña (-P) y no hay una terminal donde pedirla.")
+                    << '\n';
+            errores.flush();
+            return 1;
+        }
+        o.clave = *clave;
+    }
     kv::local::RegistrarServidorEmbebido();
-    return kv::kvsql::Ejecutar(*opciones, salida, errores);
+    if (o.archivoSalida) {
+        // Results and messages both go to the file, as with sqlcmd -o.
+        QFile archivo(*o.archivoSalida);
+        if (!archivo.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            errores << QStringLiteral("No se puede escribir el fichero '%1'.").arg(*o.archivoSalida) << '\n';
+            errores.flush();
+            return 1;
+        }
+        QTextStream alArchivo(&archivo);
+        alArchivo.setEncoding(QStringConverter::Utf8);
+        const int estado = kv::kvsql::Ejecutar(o, alArchivo, alArchivo);
+        alArchivo.flush();
+        return estado;
+    }
+    return kv::kvsql::Ejecutar(o, salida, errores);
 }

@@ -46,15 +46,23 @@ QString Traductor::FuenteTabla(int* fuentes, QString* unica) {
         return QLatin1Char('(') + dentro + QLatin1Char(')');
     }
     QString simple;
-    sql = NombreObjeto(&simple);
+    QStringList partes;
+    sql = NombreObjeto(&simple, &partes);
     ++*fuentes;
     if (unica) *unica = simple;
+    const auto vista = VistaDelCatalogo(partes);
+    if (vista) {
+        sql = *vista;
+        if (unica) unica->clear();
+    }
     if (Tomar("AS")) {
         sql += QLatin1Char(' ') + CitarNombre(Identificador());
     } else if (!Fin() && EsIdentificador(Actual()) && Actual().tipo != TipoToken::Palabra) {
         sql += QLatin1Char(' ') + CitarNombre(Identificador());
     } else if (!Fin() && EsIdentificador(Actual())) {
         sql += QLatin1Char(' ') + CitarNombre(Identificador());
+    } else if (vista) {
+        sql += QLatin1Char(' ') + CitarNombre(simple);  // columns may be named after the view
     }
     if (Es("WITH") && Siguiente().EsSimbolo("(")) {
         ++p_;
@@ -218,6 +226,30 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         }
         QString alias;
         bool conAlias = false;
+        static const QStringList asignadores = {QStringLiteral("="),  QStringLiteral("+="),
+                                                QStringLiteral("-="), QStringLiteral("*="),
+                                                QStringLiteral("/="), QStringLiteral("%=")};
+        if (!Fin() && Actual().tipo == TipoToken::Variable &&
+            !Actual().texto.startsWith(QLatin1String("@@")) && Siguiente().tipo == TipoToken::Simbolo &&
+            asignadores.contains(Siguiente().texto)) {
+            // SELECT @v = expresión: the value goes to the variable, converted to its type.
+            const Variable& v = VariableDeclarada(Actual());
+            const QString op = Siguiente().texto;
+            if (!info || (items.size() > static_cast<int>(info->asignaciones.size())))
+                throw ErrorTSQL(mensajes::kAsignacionMezclada, mensajes::AsignacionMezclada(),
+                                Actual().linea);
+            p_ += 2;
+            referencias.emplace_back();
+            ambitos_.back().destino = &referencias.back();
+            const QString valor = ValorParaVariable(v, op);
+            ambitos_.back().destino = nullptr;
+            sqlItems << valor;
+            info->asignaciones << v.parametro;
+            items << valor + QLatin1String(" AS ") + CitarNombre(v.parametro.mid(1));
+            continue;
+        }
+        if (info && !info->asignaciones.isEmpty())
+            throw ErrorTSQL(mensajes::kAsignacionMezclada, mensajes::AsignacionMezclada(), Actual().linea);
         if ((EsIdentificador(Actual()) || Actual().tipo == TipoToken::Cadena) && Siguiente().EsSimbolo("=") &&
             !Fin()) {
             alias = t_[p_].tipo == TipoToken::Cadena ? t_[p_].Valor() : t_[p_].Nombre();

@@ -246,7 +246,10 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         Exigir("AS");
         s.clase = Clase::Modificacion;
         ++colacionarColumnas_;
-        s.sql = QLatin1String("CREATE VIEW ") + vista + columnas + QLatin1String(" AS ") + Consulta();
+        InfoConsulta info;
+        s.sql = QLatin1String("CREATE VIEW ") + vista + columnas + QLatin1String(" AS ") + Consulta(&info);
+        // The types of the view's columns, for the queries that read it.
+        if (!info.asterisco) s.tiposColumnas = info.tipos;
         --colacionarColumnas_;
     } else {
         const bool unico = Tomar("UNIQUE");

@@ -4,10 +4,10 @@ namespace kv::local {
 
 namespace {
 
-const char* const kInicios[] = {"SELECT",   "INSERT", "UPDATE",   "DELETE",  "CREATE", "ALTER",
-                                "DROP",     "USE",    "EXEC",     "EXECUTE", "BEGIN",  "COMMIT",
-                                "ROLLBACK", "SET",    "TRUNCATE", "DECLARE", "PRINT",  "IF",
-                                "WHILE",    "RETURN", "GRANT",    "REVOKE",  "SAVE",   "WITH"};
+const char* const kInicios[] = {"SELECT",   "INSERT",  "UPDATE",  "DELETE", "CREATE",   "ALTER",    "DROP",
+                                "USE",      "EXEC",    "EXECUTE", "BEGIN",  "COMMIT",   "ROLLBACK", "SET",
+                                "TRUNCATE", "DECLARE", "PRINT",   "IF",     "WHILE",    "RETURN",   "GRANT",
+                                "REVOKE",   "SAVE",    "WITH",    "BREAK",  "CONTINUE", "RAISERROR"};
 
 bool EsUna(const Token& t, std::initializer_list<const char*> palabras) {
     for (const char* p : palabras)
@@ -35,8 +35,27 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
     auto cerrar = [&](int hasta) {
         if (hasta > inicio) tramos.push_back({inicio, hasta});
     };
+    int casos = 0;  // CASE expressions open: their ELSE and END belong to them
     for (int i = 0; i < n; ++i) {
         const Token& tk = t[i];
+        if (tk.Es("CASE")) {
+            ++casos;
+            continue;
+        }
+        if ((tk.Es("END") || tk.Es("ELSE")) && tk.tipo == TipoToken::Palabra) {
+            if (casos > 0) {
+                if (tk.Es("END")) --casos;
+                continue;
+            }
+            if (nivel == 0) {
+                // The END of a BEGIN block and the ELSE of an IF stand alone.
+                cerrar(i);
+                tramos.push_back({i, i + 1});
+                inicio = i + 1;
+                insertConFuente = updateConSet = false;
+                continue;
+            }
+        }
         if (tk.EsSimbolo("(")) {
             ++nivel;
             continue;

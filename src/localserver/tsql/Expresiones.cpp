@@ -406,23 +406,9 @@ Expr Traductor::Primaria() {
             r.literal = true;
             return r;
         case TipoToken::Variable:
-            // Batches declare no variables here; SQLite would read an unknown name as
-            // NULL and answer wrongly, so it is refused as SQL Server refuses an
-            // undeclared variable.
-            if (tk.texto.compare(QLatin1String("@@ROWCOUNT"), Qt::CaseInsensitive) == 0) {
-                ++p_;
-                r.sql = QStringLiteral("changes()");
-                r.tipo = TipoValor::Numero;
-                return r;
-            }
-            if (tk.texto.compare(QLatin1String("@@IDENTITY"), Qt::CaseInsensitive) == 0) {
-                ++p_;
-                r.sql = QStringLiteral("last_insert_rowid()");
-                r.tipo = TipoValor::Numero;
-                return r;
-            }
-            throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto),
-                            tk.linea);
+            // A variable the batch declared, or one of the server's @@ values; SQLite
+            // would read an unknown name as NULL, so it is refused as SQL Server does.
+            return LeerVariable();
         case TipoToken::Simbolo:
             if (tk.EsSimbolo("(")) {
                 ++p_;
@@ -483,6 +469,15 @@ Expr Traductor::Primaria() {
         ExigirSimbolo(")");
         Salir();
         return Convertir(tipo, valor, estilo);
+    }
+    if ((tk.Es("SYSTEM_USER") || tk.Es("CURRENT_USER") || tk.Es("SESSION_USER")) &&
+        !Siguiente().EsSimbolo("(") && !Siguiente().EsSimbolo(".")) {
+        ++p_;
+        r.sql = tk.Es("SYSTEM_USER") ? QStringLiteral("@kv_login") : QStringLiteral("@kv_usuario");
+        r.tipo = TipoValor::Texto;
+        r.tipoSql = QStringLiteral("nvarchar");
+        r.literal = true;
+        return r;
     }
     if (tk.Es("CURRENT_TIMESTAMP")) {
         ++p_;

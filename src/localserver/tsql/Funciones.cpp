@@ -1032,6 +1032,69 @@ void FinSumaDinero(sqlite3_context* ctx) {
     sqlite3_result_double(ctx, std::strtod(decimal.constData(), nullptr));
 }
 
+// kv_nombre_objeto('[base].[dbo].[tabla]'): the object's own name, the last part.
+void FnNombreObjeto(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    QString nombre = Texto(argv[0]).trimmed();
+    QString ultima;
+    bool dentro = false;
+    for (qsizetype i = 0; i < nombre.size(); ++i) {
+        const QChar c = nombre[i];
+        if (c == QLatin1Char('[') && !dentro) {
+            dentro = true;
+        } else if (c == QLatin1Char(']') && dentro) {
+            if (i + 1 < nombre.size() && nombre[i + 1] == QLatin1Char(']')) {
+                ultima += c;
+                ++i;
+            } else {
+                dentro = false;
+            }
+        } else if (c == QLatin1Char('.') && !dentro) {
+            ultima.clear();
+        } else {
+            ultima += c;
+        }
+    }
+    DevolverTexto(ctx, ultima);
+}
+
+// kv_db_id(lista, nombre) and kv_db_name(lista, id) over the session's "id<TAB>name" lines.
+void FnDbId(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const QString buscado = Texto(argv[1]).trimmed();
+    for (const QString& linea : Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList partes = linea.split(QLatin1Char('\t'));
+        if (partes.size() == 2 && partes[1].compare(buscado, Qt::CaseInsensitive) == 0)
+            return sqlite3_result_int64(ctx, partes[0].toLongLong());
+    }
+    sqlite3_result_null(ctx);
+}
+
+void FnDbName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const qint64 id = sqlite3_value_int64(argv[1]);
+    for (const QString& linea : Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList partes = linea.split(QLatin1Char('\t'));
+        if (partes.size() == 2 && partes[0].toLongLong() == id) return DevolverTexto(ctx, partes[1]);
+    }
+    sqlite3_result_null(ctx);
+}
+
+// kv_lineas(lista) and kv_parte(lista, linea, campo) over "a<TAB>b" lines (1-based).
+void FnLineas(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_int64(ctx, Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+}
+
+void FnParte(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const QStringList lineas = Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const qint64 linea = sqlite3_value_int64(argv[1]);
+    const qint64 campo = sqlite3_value_int64(argv[2]);
+    if (linea < 1 || linea > lineas.size()) return sqlite3_result_null(ctx);
+    const QStringList campos = lineas[linea - 1].split(QLatin1Char('\t'));
+    if (campo < 1 || campo > campos.size()) return sqlite3_result_null(ctx);
+    DevolverTexto(ctx, campos[campo - 1]);
+}
+
 struct DefinicionFuncion {
     const char* nombre;
     int argumentos;
@@ -1049,6 +1112,11 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_numero", 1, true, &FnNumero},
     {"kv_a_numero", 3, true, &FnANumero},
     {"kv_resultado", 2, true, &FnResultado},
+    {"kv_nombre_objeto", 1, true, &FnNombreObjeto},
+    {"kv_db_id", 2, true, &FnDbId},
+    {"kv_db_name", 2, true, &FnDbName},
+    {"kv_lineas", 1, true, &FnLineas},
+    {"kv_parte", 3, true, &FnParte},
     {"kv_len", 1, true, &FnLen},
     {"kv_charindex", 2, true, &FnCharindex},
     {"kv_charindex", 3, true, &FnCharindex},

@@ -144,4 +144,41 @@ QString InicioSesion(const QString& usuario) {
     return QStringLiteral("Error de inicio de sesión del usuario '%1'.").arg(usuario);
 }
 
+QString VariableRepetida(const QString& variable) {
+    return QStringLiteral(
+               "El nombre de variable '%1' ya se ha declarado. Los nombres de variable deben ser únicos "
+               "en un lote de consultas o procedimiento almacenado.")
+        .arg(variable);
+}
+
+QString BreakFueraDeBucle() {
+    return QStringLiteral(
+        "No se puede usar una instrucción BREAK fuera del ámbito de una instrucción WHILE.");
+}
+
+QString ContinueFueraDeBucle() {
+    return QStringLiteral(
+        "No se puede usar una instrucción CONTINUE fuera del ámbito de una instrucción WHILE.");
+}
+
+QString RetornoConValor() {
+    return QStringLiteral("No se puede usar una instrucción RETURN con un valor devuelto en este contexto.");
+}
+
+QString CasoAnidado() {
+    return QStringLiteral("Las expresiones CASE solo se pueden anidar hasta el nivel 10.");
+}
+
+QString ColumnasEnSubconsulta() {
+    return QStringLiteral(
+        "Solo se puede especificar una expresión en la lista de selección cuando la subconsulta "
+        "no se especifica con EXISTS.");
+}
+
+QString AsignacionMezclada() {
+    return QStringLiteral(
+        "Una instrucción SELECT que asigna un valor a una variable no debe combinarse con "
+        "operaciones de recuperación de datos.");
+}
+
 }  // namespace kv::local::mensajes

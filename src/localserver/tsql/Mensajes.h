@@ -11,6 +11,13 @@ inline constexpr int kSintaxis = 102;
 inline constexpr int kComillaSinCerrar = 105;
 inline constexpr int kComentarioSinCerrar = 113;
 inline constexpr int kVariableNoDeclarada = 137;
+inline constexpr int kVariableRepetida = 134;
+inline constexpr int kBreakFueraDeBucle = 135;
+inline constexpr int kContinueFueraDeBucle = 136;
+inline constexpr int kRetornoConValor = 178;
+inline constexpr int kCasoAnidado = 125;
+inline constexpr int kColumnasEnSubconsulta = 116;
+inline constexpr int kAsignacionMezclada = 141;
 inline constexpr int kAnidamiento = 191;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
@@ -46,6 +53,19 @@ QString ComillaSinCerrar(const QString& cadena);
 QString ComentarioSinCerrar();
 // 137
 QString VariableNoDeclarada(const QString& variable);
+// 134
+QString VariableRepetida(const QString& variable);
+// 135, 136
+QString BreakFueraDeBucle();
+QString ContinueFueraDeBucle();
+// 178
+QString RetornoConValor();
+// 125
+QString CasoAnidado();
+// 116
+QString ColumnasEnSubconsulta();
+// 141
+QString AsignacionMezclada();
 // 191
 QString Anidamiento();
 // 207

@@ -3,6 +3,7 @@
 #include <QMutex>
 
 #include "localserver/tsql/Division.h"
+#include "localserver/tsql/Mensajes.h"
 #include "localserver/tsql/Traductor.h"
 
 namespace kv::local {
@@ -23,6 +24,138 @@ std::vector<std::shared_ptr<const RutaPlan>> RutasActuales() {
     QMutexLocker g(&r.cerrojo);
     return r.lista;
 }
+
+// Puts the statements of a batch in order: IF, ELSE, WHILE, BEGIN ... END,
+// BREAK and CONTINUE become jumps between the statements of one flat list.
+class Estructura {
+  public:
+    Estructura(const std::vector<Token>& tokens, const QString& lote, std::vector<TramoSentencia> tramos,
+               traduccion::ContextoLote& contexto, std::vector<PlanSentencia>& planes)
+        : t_(tokens), lote_(lote), tramos_(std::move(tramos)), contexto_(contexto), planes_(planes) {}
+
+    void Todo() {
+        while (k_ < tramos_.size()) Sentencia();
+    }
+
+  private:
+    const Token& Cabeza(size_t k) const { return t_[tramos_[k].desde]; }
+    bool Sola(size_t k, const char* palabra) const {
+        return k < tramos_.size() && tramos_[k].hasta - tramos_[k].desde == 1 && Cabeza(k).Es(palabra);
+    }
+    [[noreturn]] void FallarCerca(const Token& tk) const {
+        throw ErrorTSQL(mensajes::kSintaxis, mensajes::Sintaxis(tk.texto), tk.linea);
+    }
+    // The batch ended where a statement was still expected.
+    [[noreturn]] void FallarAlFinal() const { FallarCerca(t_.back()); }
+
+    PlanSentencia& Agregar(Clase clase, const TramoSentencia& tramo) {
+        PlanSentencia plan;
+        plan.sentencia.clase = clase;
+        plan.sentencia.linea = t_[tramo.desde].linea;
+        const int a = t_[tramo.desde].inicio;
+        const Token& ultimo = t_[tramo.hasta - 1];
+        plan.sentencia.original = lote_.mid(a, ultimo.inicio + ultimo.texto.size() - a);
+        plan.tokens.assign(t_.begin() + tramo.desde, t_.begin() + tramo.hasta);
+        planes_.push_back(std::move(plan));
+        return planes_.back();
+    }
+    int Aqui() const { return static_cast<int>(planes_.size()); }
+
+    void Condicion(const TramoSentencia& tramo) {
+        PlanSentencia& plan = Agregar(Clase::Si, tramo);
+        traduccion::Traductor traductor(t_, lote_, tramo.desde + 1, tramo.hasta, contexto_);
+        if (tramo.hasta - tramo.desde < 2) FallarCerca(Cabeza(k_));
+        traductor.Condicion(plan.sentencia);
+    }
+
+    void Sentencia() {
+        const TramoSentencia tramo = tramos_[k_];
+        const Token& cabeza = Cabeza(k_);
+        if (Sola(k_, "END") || Sola(k_, "ELSE")) FallarCerca(cabeza);
+        if (Sola(k_, "BEGIN")) {
+            ++k_;
+            bool alguna = false;
+            while (!Sola(k_, "END")) {
+                if (k_ >= tramos_.size()) FallarAlFinal();
+                Sentencia();
+                alguna = true;
+            }
+            if (!alguna) FallarCerca(Cabeza(k_));
+            ++k_;
+            return;
+        }
+        if (cabeza.Es("IF")) {
+            const int si = Aqui();
+            Condicion(tramo);
+            ++k_;
+            if (k_ >= tramos_.size()) FallarAlFinal();
+            Sentencia();
+            if (Sola(k_, "ELSE")) {
+                const int salto = Aqui();
+                Agregar(Clase::Saltar, tramos_[k_]);
+                planes_[si].sentencia.salto = Aqui();
+                ++k_;
+                if (k_ >= tramos_.size()) FallarAlFinal();
+                Sentencia();
+                planes_[salto].sentencia.salto = Aqui();
+            } else {
+                planes_[si].sentencia.salto = Aqui();
+            }
+            return;
+        }
+        if (cabeza.Es("WHILE")) {
+            const int inicio = Aqui();
+            Condicion(tramo);
+            ++k_;
+            if (k_ >= tramos_.size()) FallarAlFinal();
+            bucles_.push_back(Bucle{inicio, {}});
+            Sentencia();
+            Agregar(Clase::Saltar, tramo).sentencia.salto = inicio;
+            const Bucle bucle = bucles_.back();
+            bucles_.pop_back();
+            planes_[inicio].sentencia.salto = Aqui();
+            for (int ruptura : bucle.rupturas) planes_[ruptura].sentencia.salto = Aqui();
+            return;
+        }
+        if (cabeza.Es("BREAK") || cabeza.Es("CONTINUE")) {
+            if (tramo.hasta - tramo.desde != 1) FallarCerca(t_[tramo.desde + 1]);
+            const bool romper = cabeza.Es("BREAK");
+            if (bucles_.empty()) {
+                if (romper)
+                    throw ErrorTSQL(mensajes::kBreakFueraDeBucle, mensajes::BreakFueraDeBucle(),
+                                    cabeza.linea);
+                throw ErrorTSQL(mensajes::kContinueFueraDeBucle, mensajes::ContinueFueraDeBucle(),
+                                cabeza.linea);
+            }
+            if (romper) bucles_.back().rupturas.push_back(Aqui());
+            Agregar(Clase::Saltar, tramo).sentencia.salto = romper ? -1 : bucles_.back().inicio;
+            ++k_;
+            return;
+        }
+        std::vector<kv::local::Sentencia> salida;
+        traduccion::Traductor traductor(t_, lote_, tramo.desde, tramo.hasta, contexto_);
+        traductor.Traducir(salida, k_ == 0);
+        for (kv::local::Sentencia& s : salida) {
+            PlanSentencia plan;
+            plan.sentencia = std::move(s);
+            plan.tokens.assign(t_.begin() + tramo.desde, t_.begin() + tramo.hasta);
+            planes_.push_back(std::move(plan));
+        }
+        ++k_;
+    }
+
+    struct Bucle {
+        int inicio;
+        std::vector<int> rupturas;
+    };
+    const std::vector<Token>& t_;
+    const QString& lote_;
+    std::vector<TramoSentencia> tramos_;
+    traduccion::ContextoLote& contexto_;
+    std::vector<PlanSentencia>& planes_;
+    size_t k_ = 0;
+    std::vector<Bucle> bucles_;
+};
 
 }  // namespace
 
@@ -52,19 +185,8 @@ std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* ti
     std::vector<PlanSentencia> planes;
     traduccion::ContextoLote contexto;
     contexto.tipos = tipos;
-    bool primera = true;
-    for (const TramoSentencia& tramo : DividirSentencias(significativos)) {
-        std::vector<Sentencia> salida;
-        traduccion::Traductor traductor(significativos, lote, tramo.desde, tramo.hasta, contexto);
-        traductor.Traducir(salida, primera);
-        primera = false;
-        for (Sentencia& s : salida) {
-            PlanSentencia plan;
-            plan.sentencia = std::move(s);
-            plan.tokens.assign(significativos.begin() + tramo.desde, significativos.begin() + tramo.hasta);
-            planes.push_back(std::move(plan));
-        }
-    }
+    Estructura estructura(significativos, lote, DividirSentencias(significativos), contexto, planes);
+    estructura.Todo();
 
     // The hook for routes of their own: each plan is offered to them in turn.
     const auto rutas = RutasActuales();

@@ -7,6 +7,71 @@
 
 namespace kv::local::traduccion {
 
+bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, Expr& r) {
+    // What the server knows of itself: the session gives @kv_base, @kv_login,
+    // @kv_usuario, @kv_identidad and the list of databases (@kv_bases).
+    auto exigir = [&](size_t minimo, size_t maximo) {
+        if (a.size() < minimo || a.size() > maximo) Fallar();
+    };
+    r.tipo = TipoValor::Texto;
+    r.tipoSql = QStringLiteral("nvarchar");
+    r.primario = true;
+    if (n == QLatin1String("object_id")) {
+        exigir(1, 2);
+        QString tipos = QStringLiteral("'table', 'view'");
+        if (a.size() == 2) {
+            const QString t = a[1].sql.toUpper();
+            if (t == QLatin1String("'U'") || t == QLatin1String("N'U'"))
+                tipos = QStringLiteral("'table'");
+            else if (t == QLatin1String("'V'") || t == QLatin1String("N'V'"))
+                tipos = QStringLiteral("'view'");
+            else
+                tipos = QStringLiteral("''");
+        }
+        r.sql = QLatin1String("(SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
+                QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
+                QLatin1String(
+                    ") COLLATE NOCASE AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', "
+                    "'sqlite_'))");
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("int");
+        return true;
+    }
+    if (n == QLatin1String("db_id")) {
+        exigir(0, 1);
+        r.sql = QLatin1String("kv_db_id(@kv_bases, ") + (a.empty() ? QStringLiteral("@kv_base") : a[0].sql) +
+                QLatin1Char(')');
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("int");
+        return true;
+    }
+    if (n == QLatin1String("db_name")) {
+        exigir(0, 1);
+        r.sql = a.empty() ? QStringLiteral("@kv_base")
+                          : QLatin1String("kv_db_name(@kv_bases, ") + a[0].sql + QLatin1Char(')');
+        return true;
+    }
+    if (n == QLatin1String("suser_sname") || n == QLatin1String("suser_name") ||
+        n == QLatin1String("original_login")) {
+        exigir(0, 0);
+        r.sql = QStringLiteral("@kv_login");
+        return true;
+    }
+    if (n == QLatin1String("user_name")) {
+        exigir(0, 0);
+        r.sql = QStringLiteral("@kv_usuario");
+        return true;
+    }
+    if (n == QLatin1String("scope_identity") || n == QLatin1String("ident_current")) {
+        exigir(n == QLatin1String("ident_current") ? 1 : 0, n == QLatin1String("ident_current") ? 1 : 0);
+        r.sql = QStringLiteral("@kv_identidad");
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("decimal");
+        return true;
+    }
+    return false;
+}
+
 Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
     // The opening parenthesis is current.
     ExigirSimbolo("(");
@@ -198,7 +263,7 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.sql =
                 QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
-        } else {
+        } else if (!FuncionDelSistema(n, a, r)) {
             r.sql = nombreSalida + QLatin1Char('(') + unir(a) + QLatin1Char(')');
         }
     }

@@ -216,7 +216,8 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         } else {
             s.sql = Consulta(&info);
         }
-        s.clase = Clase::Consulta;
+        s.clase = info.asignaciones.isEmpty() ? Clase::Consulta : Clase::Asignar;
+        s.variables = info.asignaciones;
         s.tabla = info.tablaUnica;
         if (!info.asterisco) s.tiposColumnas = info.tipos;
     } else if (cabeza.Es("INSERT")) {
@@ -266,6 +267,18 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         if (!Tomar("TRAN") && !Tomar("TRANSACTION")) Tomar("WORK");
         if (!Fin() && (EsIdentificador(Actual()) || Actual().tipo == TipoToken::Variable)) ++p_;
         s.clase = cabeza.Es("COMMIT") ? Clase::ConfirmarTransaccion : Clase::DeshacerTransaccion;
+    } else if (cabeza.Es("DECLARE")) {
+        Declarar(salida, s);
+        return;
+    } else if (cabeza.Es("SET") && Siguiente().tipo == TipoToken::Variable) {
+        ++p_;
+        AsignarConSet(s);
+    } else if (cabeza.Es("PRINT")) {
+        Imprimir(s);
+    } else if (cabeza.Es("RAISERROR")) {
+        Elevar(s);
+    } else if (cabeza.Es("RETURN")) {
+        Retornar(s);
     } else if (cabeza.Es("SET")) {
         ++p_;
         // Session options (NOCOUNT, DATEFORMAT, ANSI_..., TRANSACTION ISOLATION LEVEL ...) change nothing

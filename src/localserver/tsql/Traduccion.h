@@ -40,6 +40,13 @@ enum class Clase {
     CrearBase,             // CREATE DATABASE `objeto`
     BorrarBase,            // DROP DATABASE `objeto`
     Ejecutar,  // EXEC `objeto` with `argumentos` (also a procedure name alone at the head of a batch)
+    Si,        // IF / WHILE: `sql` gives 1 or 0; on 0 the batch goes on at statement `salto`
+    Saltar,    // goes on at statement `salto` (ELSE, the end of a WHILE, BREAK, CONTINUE)
+    Asignar,   // DECLARE ... = , SET @v = , SELECT @v = ...: `sql` gives the values of `variables`
+               // (the last row, when it gives several; none leaves them as they are)
+    Imprimir,  // PRINT: `sql` gives the text
+    Elevar,    // RAISERROR: `sql` gives the message, severity, state and the arguments
+    Retornar,  // RETURN: the batch ends here
     IniciarTransaccion,
     ConfirmarTransaccion,
     DeshacerTransaccion,
@@ -82,6 +89,8 @@ struct Sentencia {
     // Consulta: SQL Server type of each result column when the translator knows it
     // (expressions over typed columns), empty otherwise.
     std::vector<QString> tiposColumnas;
+    int salto = -1;         // Si and Saltar: index of a statement of the batch (its size: the end)
+    QStringList variables;  // Asignar: the SQLite parameters of the variables ("@kv_v1")
 };
 
 // A batch that cannot be translated: SQL Server's number (102 for syntax), its

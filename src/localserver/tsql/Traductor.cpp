@@ -106,8 +106,9 @@ QString Traductor::ParteSinEsquema(const QStringList& partes, QString* simple) {
     return citadas.join(QLatin1Char('.'));
 }
 
-QString Traductor::NombreObjeto(QString* simple) {
+QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
     QStringList partes;
+    const Token& primero = Actual();
     partes << Identificador();
     while (EsSimbolo(".")) {
         ++p_;
@@ -117,7 +118,13 @@ QString Traductor::NombreObjeto(QString* simple) {
         }
         partes << Identificador();
     }
-    return ParteSinEsquema(partes, simple);
+    if (partesEscritas) *partesEscritas = partes;
+    QString propio;
+    const QString sql = ParteSinEsquema(partes, &propio);
+    if (EsNombreInterno(propio))
+        throw ErrorTSQL(mensajes::kObjetoInvalido, mensajes::ObjetoInvalido(propio), primero.linea);
+    if (simple) *simple = propio;
+    return sql;
 }
 
 }  // namespace kv::local::traduccion

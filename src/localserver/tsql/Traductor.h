@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "localserver/tsql/Lexico.h"
@@ -54,6 +55,13 @@ QString Colacionar(const Expr& e);
 bool NecesitaColacion(const Expr& izq, const Expr& der);
 QString Balancear(const QStringList& terminos, const QString& conector, int desde, int hasta);
 
+// Catalog views (CatalogoVistas.cpp).
+// The server's tables and SQLite's: no user statement may name them.
+bool EsNombreInterno(const QString& nombre);
+// The query that stands for a catalog view named by its written parts
+// ("INFORMATION_SCHEMA", "TABLES"), in parentheses; nothing for other names.
+std::optional<QString> VistaDelCatalogo(const QStringList& partes);
+
 // Result types (Tipos.cpp).
 // Rank of a numeric type in SQL Server's conversion order; 0 for other types.
 int Rango(const QString& tipo);
@@ -92,6 +100,8 @@ class Traductor {
         : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta), lote_(lote) {}
 
     void Traducir(std::vector<Sentencia>& salida, bool primeraDelLote);
+    // IF and WHILE: the condition after the keyword (ControlFlujo.cpp).
+    void Condicion(Sentencia& s);
 
   private:
     const std::vector<Token>& t_;
@@ -185,7 +195,7 @@ class Traductor {
     }
     // A possibly qualified object name; "dbo" parts are dropped. Returns the
     // SQLite text and, in `simple`, the last part.
-    QString NombreObjeto(QString* simple = nullptr);
+    QString NombreObjeto(QString* simple = nullptr, QStringList* partesEscritas = nullptr);
     QString ParteSinEsquema(const QStringList& partes, QString* simple);
 
     // ---- expressions ----
@@ -199,6 +209,8 @@ class Traductor {
     Expr Unaria();
     Expr Primaria();
     Expr Funcion(const QString& nombre, const QString& nombreSalida);
+    // OBJECT_ID, DB_ID, DB_NAME, SUSER_SNAME, USER_NAME, SCOPE_IDENTITY: false for other names.
+    bool FuncionDelSistema(const QString& n, const std::vector<Expr>& argumentos, Expr& r);
     Expr Caso();
     Expr Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo);
     Expr ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QString& estilo);
@@ -220,6 +232,7 @@ class Traductor {
         QString tablaUnica;
         std::vector<QString> tipos;  // SQL Server type of each select-list item, empty when unknown
         bool asterisco = false;      // the list has a * (then `tipos` says nothing)
+        QStringList asignaciones;    // SELECT @v = ...: the variables' parameters, in order
     };
     // What ORDER BY needs to know of the SELECT level it sorts.
     struct Agrupacion {
@@ -254,6 +267,16 @@ class Traductor {
     void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
     void Ejecutar(Sentencia& s);
     void SaltarOpcionesAlmacenamiento();
+
+    // ---- control flow and variables (ControlFlujo.cpp) ----
+    Expr LeerVariable();
+    const Variable& VariableDeclarada(const Token& tk) const;
+    QString ValorParaVariable(const Variable& v, const QString& op);
+    void Declarar(std::vector<Sentencia>& salida, const Sentencia& base);
+    bool AsignarConSet(Sentencia& s);
+    void Imprimir(Sentencia& s);
+    void Elevar(Sentencia& s);
+    void Retornar(Sentencia& s);
 };
 
 }  // namespace kv::local::traduccion

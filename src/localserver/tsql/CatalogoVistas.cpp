@@ -1,0 +1,154 @@
+// Catalog pass: the catalog views SQL Server offers (INFORMATION_SCHEMA, sys.*,
+// the old sysobjects and syscolumns) become queries over the database's own
+// catalog. The server's tables and SQLite's stay out of sight: a statement that
+// names them gets 208, as for any object that does not exist.
+
+#include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/Traductor.h"
+
+namespace kv::local::traduccion {
+
+namespace {
+
+// The user's tables and views of the current database; `id` is the object id
+// that OBJECT_ID gives too.
+const char* const kObjetos =
+    "(SELECT rowid AS id, name AS nombre, type AS tipo, sql AS texto FROM sqlite_master "
+    "WHERE type IN ('table', 'view') AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', 'sqlite_'))";
+
+// The columns of the user's tables, with their SQL Server types.
+const char* const kColumnas =
+    "(SELECT o.id AS id, o.nombre AS tabla, c.columna AS columna, c.orden AS orden, c.tipo AS tipo, "
+    "c.longitud AS longitud, c.precision_ AS precision_, c.escala AS escala, c.nulos AS nulos, "
+    "c.identidad AS identidad, c.defecto AS defecto FROM kv_sys_columnas c JOIN "
+    "(SELECT rowid AS id, name AS nombre FROM sqlite_master WHERE type = 'table' AND "
+    "substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', 'sqlite_')) o ON o.nombre = c.tabla COLLATE "
+    "NOCASE)";
+
+// Size in bytes SQL Server gives a column of the type (max_length, LENGTH).
+const char* const kBytes =
+    "CASE WHEN c.tipo IN ('nvarchar', 'nchar') THEN CASE WHEN c.longitud < 0 THEN -1 ELSE c.longitud * 2 END "
+    "WHEN c.tipo IN ('varchar', 'char', 'varbinary', 'binary') THEN c.longitud "
+    "WHEN c.tipo IN ('int', 'real', 'smallmoney', 'smalldatetime') THEN 4 WHEN c.tipo IN ('bigint', 'money', "
+    "'float', 'datetime') THEN 8 WHEN c.tipo = 'smallint' THEN 2 WHEN c.tipo IN ('tinyint', 'bit') THEN 1 "
+    "WHEN c.tipo IN ('decimal', 'numeric') THEN 9 WHEN c.tipo IN ('text', 'ntext', 'image') THEN 16 ELSE 0 "
+    "END";
+
+// Precision SQL Server gives numbers and dates.
+const char* const kPrecision =
+    "CASE c.tipo WHEN 'int' THEN 10 WHEN 'bigint' THEN 19 WHEN 'smallint' THEN 5 WHEN 'tinyint' THEN 3 "
+    "WHEN 'bit' THEN 1 WHEN 'money' THEN 19 WHEN 'smallmoney' THEN 10 WHEN 'float' THEN 53 WHEN 'real' THEN "
+    "24 "
+    "WHEN 'decimal' THEN CASE WHEN c.precision_ > 0 THEN c.precision_ ELSE 18 END "
+    "WHEN 'numeric' THEN CASE WHEN c.precision_ > 0 THEN c.precision_ ELSE 18 END "
+    "WHEN 'datetime' THEN 23 WHEN 'smalldatetime' THEN 16 ELSE 0 END";
+
+QString Sustituir(QString sql) {
+    sql.replace(QLatin1String("{OBJETOS}"), QLatin1String(kObjetos));
+    sql.replace(QLatin1String("{COLUMNAS}"), QLatin1String(kColumnas));
+    sql.replace(QLatin1String("{BYTES}"), QLatin1String(kBytes));
+    sql.replace(QLatin1String("{PRECISION}"), QLatin1String(kPrecision));
+    return sql;
+}
+
+// The databases of the server, from the session's list (@kv_bases).
+const char* const kBases =
+    "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < kv_lineas(@kv_bases)) "
+    "SELECT CAST(kv_parte(@kv_bases, i, 1) AS INTEGER) AS id, kv_parte(@kv_bases, i, 2) AS nombre FROM n "
+    "WHERE kv_parte(@kv_bases, i, 2) IS NOT NULL)";
+
+}  // namespace
+
+bool EsNombreInterno(const QString& nombre) {
+    return nombre.startsWith(QLatin1String("kv_sys_"), Qt::CaseInsensitive) ||
+           nombre.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
+std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
+    QStringList partes;
+    for (const QString& p : partesEscritas)
+        if (!p.isEmpty()) partes << p.toLower();
+    if (partes.isEmpty()) return std::nullopt;
+    const QString ultima = partes.last();
+    const QString esquema = partes.size() >= 2 ? partes[partes.size() - 2] : QString();
+    QString sql;
+    if (esquema == QLatin1String("information_schema")) {
+        if (ultima == QLatin1String("tables")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
+                "nombre COLLATE KV AS TABLE_NAME, CASE tipo WHEN 'table' THEN 'BASE TABLE' ELSE 'VIEW' END "
+                "COLLATE KV AS TABLE_TYPE FROM {OBJETOS}");
+        } else if (ultima == QLatin1String("views")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
+                "nombre COLLATE KV AS TABLE_NAME, texto AS VIEW_DEFINITION, 'NONE' AS CHECK_OPTION, "
+                "'NO' AS IS_UPDATABLE FROM {OBJETOS} WHERE tipo = 'view'");
+        } else if (ultima == QLatin1String("columns")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
+                "c.tabla COLLATE KV AS TABLE_NAME, c.columna COLLATE KV AS COLUMN_NAME, c.orden AS "
+                "ORDINAL_POSITION, "
+                "c.defecto AS COLUMN_DEFAULT, CASE WHEN c.nulos <> 0 THEN 'YES' ELSE 'NO' END COLLATE KV AS "
+                "IS_NULLABLE, c.tipo COLLATE KV AS DATA_TYPE, CASE WHEN c.tipo LIKE '%char' OR c.tipo LIKE "
+                "'%binary' THEN c.longitud WHEN c.tipo IN ('text', 'image') THEN 2147483647 WHEN c.tipo = "
+                "'ntext' "
+                "THEN 1073741823 END AS CHARACTER_MAXIMUM_LENGTH, CASE WHEN c.tipo IN ('int', 'bigint', "
+                "'smallint', 'tinyint', 'money', 'smallmoney', 'float', 'real', 'decimal', 'numeric') THEN "
+                "{PRECISION} END AS NUMERIC_PRECISION, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN "
+                "c.escala "
+                "WHEN c.tipo IN ('money', 'smallmoney') THEN 4 WHEN c.tipo IN ('int', 'bigint', 'smallint', "
+                "'tinyint') THEN 0 END AS NUMERIC_SCALE FROM {COLUMNAS} c");
+        }
+    } else if (esquema == QLatin1String("sys") || partes.size() == 1 || esquema == QLatin1String("dbo")) {
+        const bool sys = esquema == QLatin1String("sys");
+        if (sys && ultima == QLatin1String("tables")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS object_id, 1 AS schema_id, 'U' COLLATE KV "
+                "AS type, 'USER_TABLE' COLLATE KV AS type_desc FROM {OBJETOS} WHERE tipo = 'table'");
+        } else if (sys && ultima == QLatin1String("views")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS object_id, 1 AS schema_id, 'V' COLLATE KV "
+                "AS type, 'VIEW' COLLATE KV AS type_desc FROM {OBJETOS} WHERE tipo = 'view'");
+        } else if (sys && ultima == QLatin1String("objects")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS object_id, 1 AS schema_id, CASE tipo WHEN 'table' "
+                "THEN "
+                "'U' ELSE 'V' END COLLATE KV AS type, CASE tipo WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' "
+                "END "
+                "COLLATE KV AS type_desc FROM {OBJETOS}");
+        } else if (sys && ultima == QLatin1String("columns")) {
+            sql = QStringLiteral(
+                "SELECT c.id AS object_id, c.columna COLLATE KV AS name, c.orden AS column_id, {BYTES} AS "
+                "max_length, {PRECISION} AS precision, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN "
+                "c.escala "
+                "WHEN c.tipo IN ('money', 'smallmoney') THEN 4 ELSE 0 END AS scale, CASE WHEN c.nulos <> 0 "
+                "THEN 1 "
+                "ELSE 0 END AS is_nullable, CASE WHEN c.identidad <> 0 THEN 1 ELSE 0 END AS is_identity "
+                "FROM {COLUMNAS} c");
+        } else if (sys && ultima == QLatin1String("databases")) {
+            sql = QStringLiteral(
+                      "SELECT nombre COLLATE KV AS name, id AS database_id, 'ONLINE' AS state_desc, "
+                      "'Modern_Spanish_CI_AS' AS collation_name FROM ") +
+                  QLatin1String(kBases);
+        } else if (ultima == QLatin1String("sysobjects")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS id, CASE tipo WHEN 'table' THEN 'U' ELSE 'V' END "
+                "COLLATE KV "
+                "AS xtype, CASE tipo WHEN 'table' THEN 'U' ELSE 'V' END COLLATE KV AS type, 1 AS uid, 0 AS "
+                "parent_obj FROM {OBJETOS}");
+        } else if (ultima == QLatin1String("syscolumns")) {
+            sql = QStringLiteral(
+                "SELECT c.columna COLLATE KV AS name, c.id AS id, c.orden AS colid, {BYTES} AS length, "
+                "{PRECISION} AS prec, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN c.escala ELSE 0 END AS "
+                "scale, "
+                "CASE WHEN c.nulos <> 0 THEN 1 ELSE 0 END AS isnullable FROM {COLUMNAS} c");
+        } else if (ultima == QLatin1String("sysdatabases")) {
+            sql =
+                QStringLiteral("SELECT nombre COLLATE KV AS name, id AS dbid FROM ") + QLatin1String(kBases);
+        }
+    }
+    if (sql.isEmpty()) return std::nullopt;
+    return QLatin1Char('(') + Sustituir(sql) + QLatin1Char(')');
+}
+
+}  // namespace kv::local::traduccion
