@@ -150,18 +150,10 @@ Lib_FrmCons3::Lib_FrmCons3(QWidget* padre) : QDialog(padre) {
     connect(todos_, &QPushButton::clicked, this, &Lib_FrmCons3::InvertirMarcas);
     connect(lista_, &QTreeView::doubleClicked, this, [this](const QModelIndex&) { Aceptar(); });
 
-    // Each further click on a header reverses the order.
-    connect(lista_->header(), &QHeaderView::sectionClicked, this, [this](int columna) {
-        QHeaderView* h = lista_->header();
-        const Qt::SortOrder orden =
-            h->sortIndicatorSection() == columna && h->property("ordenado").toBool() &&
-                    h->sortIndicatorOrder() == Qt::AscendingOrder
-                ? Qt::DescendingOrder
-                : Qt::AscendingOrder;
-        h->setProperty("ordenado", true);
-        h->setSortIndicator(columna, orden);
-        modelo_->sort(columna, orden);
-    });
+    // A click sorts by the column; the header itself reverses the order on each further click.
+    lista_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(lista_->header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int columna, Qt::SortOrder orden) { modelo_->sort(columna, orden); });
     connect(lista_->header(), &QHeaderView::sectionResized, this, [this] { UbicarCajas(); });
     connect(lista_->header(), &QHeaderView::sectionMoved, this, [this] { UbicarCajas(); });
 
@@ -188,7 +180,8 @@ void Lib_FrmCons3::Cargar() {
             [&] { modelo_->Vaciar(); },
             [&] {
                 if (SQL.trimmed().isEmpty()) return;
-                SQL += QLatin1Char(' ');
+                // One blank at the end, not one more at every new search.
+                if (!SQL.endsWith(QLatin1Char(' '))) SQL += QLatin1Char(' ');
                 tabla_ = TablaDeSentencia(SQL);
                 if (primera_.isEmpty()) primera_ = SQL;
                 sentencia_ = SQL;
@@ -212,6 +205,9 @@ void Lib_FrmCons3::Cargar() {
                 if (OrdenarPorLwv && modelo_->Columnas() > 0) {
                     lista_->header()->setSortIndicator(0, Qt::AscendingOrder);
                     modelo_->sort(0, Qt::AscendingOrder);
+                } else {
+                    const QSignalBlocker silencio(lista_->header());
+                    lista_->header()->setSortIndicator(-1, Qt::AscendingOrder);
                 }
             },
             [&] {

@@ -91,6 +91,8 @@ class Lib_FrmCons3 : public QDialog {
 
     void Aceptar();
     void Cancelar();
+    // Escape and the window's close box cancel.
+    void reject() override;
     void NuevaBusqueda();
     void InvertirMarcas();
     void Nuevo();
@@ -108,7 +110,6 @@ class Lib_FrmCons3 : public QDialog {
     bool eventFilter(QObject* objeto, QEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
-    void reject() override;
 
   private:
     void Encolumnar();

@@ -50,6 +50,8 @@ class Lib_FrmCons3Tree : public QDialog {
 
     void Aceptar();
     void Cancelar();
+    // Escape and the window's close box cancel.
+    void reject() override;
     void NuevaBusqueda();
 
     QTreeWidget* Arbol() const { return arbol_; }
@@ -60,7 +62,6 @@ class Lib_FrmCons3Tree : public QDialog {
   protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
-    void reject() override;
 
   private:
     void Vaciar();

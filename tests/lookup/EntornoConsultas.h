@@ -54,6 +54,8 @@ void AlAbrir(std::function<void(V*)> accion) {
             reloj->stop();
             reloj->deleteLater();
             accion(ventana);
+            // An action that failed half way leaves the window open: close it.
+            if (QApplication::activeModalWidget() == ventana) ventana->reject();
             return;
         }
         if (++*vueltas > 4000) {
