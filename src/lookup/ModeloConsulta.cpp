@@ -24,7 +24,8 @@ std::optional<double> Numero(const QVariant& valor) {
     if (!valor.isValid() || valor.isNull()) return std::nullopt;
     bool ok = false;
     const double n = valor.toDouble(&ok);
-    return ok ? std::optional<double>(n) : std::optional<double>(kv::UtilGeneral::TextoANumero(valor.toString()));
+    return ok ? std::optional<double>(n)
+              : std::optional<double>(kv::UtilGeneral::TextoANumero(valor.toString()));
 }
 
 DatosConsulta Convertir(const kv::db::Recordset& rs) {
@@ -36,7 +37,8 @@ DatosConsulta Convertir(const kv::db::Recordset& rs) {
         datos.columnas.push_back({columna.nombre, columna.tipo, columna.tamano, TipoNumerico(columna.tipo)});
         if (columna.nombre.compare(QLatin1String("PUNTOPEDIDO"), Qt::CaseInsensitive) == 0)
             puntoPedido = static_cast<int>(c);
-        if (columna.nombre.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0) stock = static_cast<int>(c);
+        if (columna.nombre.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0)
+            stock = static_cast<int>(c);
     }
     datos.filas.reserve(resultado.filas.size());
     for (const auto& fila : resultado.filas) {
@@ -150,8 +152,7 @@ QVariant ModeloConsulta::data(const QModelIndex& indice, int rol) const {
             }
             return QVariant();
         case Qt::TextAlignmentRole:
-            if (Columna(indice.column()).numerica)
-                return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            if (Columna(indice.column()).numerica) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             return QVariant();
         default:
             return QVariant();
@@ -194,12 +195,15 @@ void ModeloConsulta::sort(int columna, Qt::SortOrder orden) {
     if (numerica) {
         numeros.resize(filas_.size());
         for (size_t i = 0; i < filas_.size(); ++i)
-            numeros[i] = kv::UtilGeneral::TextoANumero(filas_[i].textos.size() > c ? filas_[i].textos[c] : QString());
+            numeros[i] =
+                kv::UtilGeneral::TextoANumero(filas_[i].textos.size() > c ? filas_[i].textos[c] : QString());
     }
     const std::vector<QString>& claves = Plegados(columna);
     std::stable_sort(orden_.begin(), orden_.end(), [&](int a, int b) {
         const auto ia = static_cast<size_t>(a), ib = static_cast<size_t>(b);
-        const int r = numerica ? (numeros[ia] < numeros[ib] ? -1 : numeros[ib] < numeros[ia] ? 1 : 0)
+        const int r = numerica ? (numeros[ia] < numeros[ib]   ? -1
+                                  : numeros[ib] < numeros[ia] ? 1
+                                                              : 0)
                                : QString::compare(claves[ia], claves[ib]);
         return orden == Qt::AscendingOrder ? r < 0 : r > 0;
     });
