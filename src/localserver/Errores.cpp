@@ -139,15 +139,18 @@ QString LoginNoModificable(const QString& login) {
         .arg(login);
 }
 QString ObjetoNoEncontrado(const QString& objeto) {
-    return QStringLiteral("No se puede encontrar el objeto '%1' porque no existe o no tiene permisos.").arg(objeto);
+    return QStringLiteral("No se puede encontrar el objeto '%1' porque no existe o no tiene permisos.")
+        .arg(objeto);
 }
 QString UsuarioNoEncontrado(const QString& usuario) {
-    return QStringLiteral("No se puede encontrar el usuario '%1' porque no existe o no tiene permisos.").arg(usuario);
+    return QStringLiteral("No se puede encontrar el usuario '%1' porque no existe o no tiene permisos.")
+        .arg(usuario);
 }
 QString PermisoNoAdmitido(const QString& permiso) {
-    return QStringLiteral("El permiso %1 no se concede objeto a objeto en este servidor: sólo EXECUTE sobre "
-                          "procedimientos. Los demás permisos se dan con las funciones de base de datos "
-                          "(sp_addrolemember).")
+    return QStringLiteral(
+               "El permiso %1 no se concede objeto a objeto en este servidor: sólo EXECUTE sobre "
+               "procedimientos. Los demás permisos se dan con las funciones de base de datos "
+               "(sp_addrolemember).")
         .arg(permiso);
 }
 QString ProcedimientoInexistente(const QString& nombre) { return mensajes::ProcedimientoInexistente(nombre); }

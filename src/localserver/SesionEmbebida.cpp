@@ -782,10 +782,12 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
 void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
     for (const QString& permiso : s.sql.split(QLatin1Char(',')))
         if (permiso != QLatin1String("EXECUTE"))
-            throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso), QString::fromLatin1(estado::General));
+            throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso),
+                                QString::fromLatin1(estado::General));
     Catalogo& c = *catalogo_;
     // Not there and not the caller's to grant on answer alike.
-    if (!BuscarProcedimiento(s.objeto) || !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
+    if (!BuscarProcedimiento(s.objeto) ||
+        !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
         throw ErrorServidor(err::LoginNoModificable, msj::ObjetoNoEncontrado(s.objeto),
                             QString::fromLatin1(estado::General));
     const QString objeto = NombreProcedimiento(s.objeto);
@@ -798,8 +800,10 @@ void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
         usuarios << usuario;
     }
     for (const QString& usuario : usuarios) {
-        if (concede) c.ConcederPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
-        else c.RevocarPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+        if (concede)
+            c.ConcederPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+        else
+            c.RevocarPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
     }
 }
 

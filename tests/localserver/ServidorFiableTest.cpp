@@ -172,7 +172,8 @@ TEST_F(FiableReconsTest, UnLectorNoPuedeEjecutarLaReconstruccion) {
     ASSERT_TRUE(g.has_value());
     EXPECT_EQ(g->errorNativo, 15151);
     EXPECT_EQ(g->descripcion,
-              QStringLiteral("No se puede encontrar el objeto 'KV_RECONS_ESTV' porque no existe o no tiene permisos."));
+              QStringLiteral(
+                  "No se puede encontrar el objeto 'KV_RECONS_ESTV' porque no existe o no tiene permisos."));
 
     // The right granted on the procedure lets it run; revoked, it is refused again.
     Lote(*adm_, QStringLiteral("USE NORTE"));
@@ -191,14 +192,16 @@ TEST_F(FiableReconsTest, GrantSoloDeEjecucionSobreProcedimientos) {
     e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO fantasma"));
     ASSERT_TRUE(e.has_value());
     EXPECT_EQ(e->errorNativo, 15151);
-    EXPECT_EQ(e->descripcion,
-              QStringLiteral("No se puede encontrar el usuario 'fantasma' porque no existe o no tiene permisos."));
+    EXPECT_EQ(
+        e->descripcion,
+        QStringLiteral("No se puede encontrar el usuario 'fantasma' porque no existe o no tiene permisos."));
     e = ErrorDe(*adm_, QStringLiteral("GRANT SELECT ON ART TO lector"));
     ASSERT_TRUE(e.has_value());
     EXPECT_EQ(e->errorNativo, 50000);
-    EXPECT_EQ(e->descripcion, QStringLiteral("El permiso SELECT no se concede objeto a objeto en este servidor: sólo "
-                                             "EXECUTE sobre procedimientos. Los demás permisos se dan con las "
-                                             "funciones de base de datos (sp_addrolemember)."));
+    EXPECT_EQ(e->descripcion,
+              QStringLiteral("El permiso SELECT no se concede objeto a objeto en este servidor: sólo "
+                             "EXECUTE sobre procedimientos. Los demás permisos se dan con las "
+                             "funciones de base de datos (sp_addrolemember)."));
     EXPECT_EQ(PrimerError(*adm_, QStringLiteral("GRANT EXECUTE KV_RECONS_ESTV TO lector")), 102);
 }
 
@@ -456,7 +459,8 @@ TEST_F(FiableArchivosTest, RecuperarElCatalogoRegistraLasBasesPresentes) {
 
 // The operator's recovery step: kvsql --recuperar-catalogo, with the password typed twice.
 TEST_F(FiableArchivosTest, KvsqlRecuperaElCatalogo) {
-    auto kvsql = [](const QStringList& argumentos, const QByteArray& tecleado, QString* salida, QString* errores) {
+    auto kvsql = [](const QStringList& argumentos, const QByteArray& tecleado, QString* salida,
+                    QString* errores) {
         QProcess p;
         p.start(CarpetaBinarios() + QStringLiteral("kvsql"), argumentos);
         EXPECT_TRUE(p.waitForStarted(30000));
@@ -471,7 +475,8 @@ TEST_F(FiableArchivosTest, KvsqlRecuperaElCatalogo) {
     QString salida, errores;
     // A catalog that works is left alone.
     EXPECT_EQ(kvsql(recuperar, "x\nx\n", &salida, &errores), 1);
-    EXPECT_EQ(errores, QStringLiteral("El catálogo '%1' se puede usar; no se reconstruye.\n").arg(Catalogo()));
+    EXPECT_EQ(errores,
+              QStringLiteral("El catálogo '%1' se puede usar; no se reconstruye.\n").arg(Catalogo()));
 
     Escribir(Catalogo(), QByteArray());
     QuitarDiario(Catalogo());
@@ -485,7 +490,8 @@ TEST_F(FiableArchivosTest, KvsqlRecuperaElCatalogo) {
     const QStringList lineas = salida.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lineas.size(), 4) << salida.toStdString();
     EXPECT_EQ(lineas[0], QStringLiteral("Catálogo reconstruido: %1").arg(Catalogo()));
-    EXPECT_TRUE(lineas[1].startsWith(QStringLiteral("El catálogo anterior se guardó como %1.anterior-").arg(Catalogo())));
+    EXPECT_TRUE(lineas[1].startsWith(
+        QStringLiteral("El catálogo anterior se guardó como %1.anterior-").arg(Catalogo())));
     EXPECT_EQ(lineas[2], QStringLiteral("Bases registradas: NORTE"));
     EXPECT_EQ(lineas[3], QStringLiteral("Los demás inicios de sesión no se recuperan: vuelva a crearlos con "
                                         "sp_addlogin, sp_grantdbaccess y sp_addrolemember."));
@@ -509,9 +515,9 @@ TEST(FiableTraduccion, FuncionDesconocidaYGrant) {
         EXPECT_EQ(e.mensaje(), QStringLiteral("'printf' no es un nombre de función integrada reconocido."));
         EXPECT_EQ(e.linea(), 2);
     }
-    const auto g = kv::local::TraducirLote(
-        QStringLiteral("GRANT EXECUTE ON OBJECT::[dbo].[KV_RECONS_ESTV] TO NORTE, [lector] WITH GRANT OPTION\n"
-                       "REVOKE GRANT OPTION FOR EXEC ON KV_RECONS_ESTV FROM lector CASCADE"));
+    const auto g = kv::local::TraducirLote(QStringLiteral(
+        "GRANT EXECUTE ON OBJECT::[dbo].[KV_RECONS_ESTV] TO NORTE, [lector] WITH GRANT OPTION\n"
+        "REVOKE GRANT OPTION FOR EXEC ON KV_RECONS_ESTV FROM lector CASCADE"));
     ASSERT_EQ(g.size(), 2u);
     EXPECT_EQ(g[0].clase, kv::local::Clase::Conceder);
     EXPECT_EQ(g[0].sql, QStringLiteral("EXECUTE"));

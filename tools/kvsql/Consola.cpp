@@ -11,7 +11,8 @@ namespace kv::kvsql {
 
 QString TextoUso() {
     return QStringLiteral(
-        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] [-W]\n"
+        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] "
+        "[-W]\n"
         "             [-t segundos]\n"
         "  -S  servidor (EMBEBIDO para el servidor embebido; por omisión EMBEBIDO)\n"
         "  -d  base de datos (por omisión, la del inicio de sesión)\n"
@@ -23,7 +24,8 @@ QString TextoUso() {
         "  -W  quita los blancos finales de cada columna\n"
         "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n"
         "kvsql --recuperar-catalogo\n"
-        "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases presentes en\n"
+        "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases "
+        "presentes en\n"
         "  su carpeta; pide la nueva contraseña del administrador\n");
 }
 

@@ -45,11 +45,12 @@ int RecuperarCatalogo(QTextStream& entrada, bool terminal, QTextStream& salida, 
         return 1;
     } catch (const ErrorServidor&) {
     }
-    const QString clave = LeerClave(entrada, terminal, errores,
-                                    QStringLiteral("Nueva contraseña del administrador %1: ")
-                                        .arg(QLatin1String(AdministradorInicial)));
+    const QString clave = LeerClave(
+        entrada, terminal, errores,
+        QStringLiteral("Nueva contraseña del administrador %1: ").arg(QLatin1String(AdministradorInicial)));
     if (clave.isEmpty()) {
-        errores << QStringLiteral("La contraseña no puede estar vacía; el catálogo no se ha reconstruido.") << '\n';
+        errores << QStringLiteral("La contraseña no puede estar vacía; el catálogo no se ha reconstruido.")
+                << '\n';
         errores.flush();
         return 1;
     }
@@ -77,8 +78,9 @@ int RecuperarCatalogo(QTextStream& entrada, bool terminal, QTextStream& salida, 
         salida << QStringLiteral("Bases registradas cuyo archivo está dañado o no se puede abrir: %1")
                       .arg(r.danadas.join(QStringLiteral(", ")))
                << '\n';
-    salida << QStringLiteral("Los demás inicios de sesión no se recuperan: vuelva a crearlos con sp_addlogin, "
-                             "sp_grantdbaccess y sp_addrolemember.")
+    salida << QStringLiteral(
+                  "Los demás inicios de sesión no se recuperan: vuelva a crearlos con sp_addlogin, "
+                  "sp_grantdbaccess y sp_addrolemember.")
            << '\n';
     salida.flush();
     return 0;

@@ -219,7 +219,8 @@ void Traductor::Conceder(Sentencia& s) {
         ++p_;
         if (permiso == QLatin1String("EXEC")) permiso = QStringLiteral("EXECUTE");
         // Two-word permissions ("VIEW DEFINITION", "TAKE OWNERSHIP").
-        if (!Fin() && Actual().tipo == TipoToken::Palabra && !Es("ON")) permiso += QLatin1Char(' ') + t_[p_++].texto.toUpper();
+        if (!Fin() && Actual().tipo == TipoToken::Palabra && !Es("ON"))
+            permiso += QLatin1Char(' ') + t_[p_++].texto.toUpper();
         permisos << permiso;
     } while (TomarSimbolo(","));
     s.sql = permisos.join(QLatin1Char(','));
@@ -228,7 +229,8 @@ void Traductor::Conceder(Sentencia& s) {
     QStringList partes;
     partes << Identificador();
     while (TomarSimbolo(".")) partes << Identificador();
-    if (partes.size() > 1 && partes.front().compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) partes.removeFirst();
+    if (partes.size() > 1 && partes.front().compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        partes.removeFirst();
     s.objeto = partes.join(QLatin1Char('.'));
     if (!Tomar("TO") && (concede || !Tomar("FROM"))) Fallar();
     do {
