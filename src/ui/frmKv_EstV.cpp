@@ -412,10 +412,11 @@ void frmKv_EstV::closeEvent(QCloseEvent* evento) {
 bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::KeyPress && objeto->isWidgetType()) {
         auto* w = static_cast<QWidget*>(objeto);
-        // Each key once, where it arrives first: the focused field of this window.
-        QWidget* foco = QApplication::focusWidget();
-        const bool destino = foco ? (w == foco) : (w == this);
-        if (destino && w->window() == this) {
+        // Each key once, where it arrives first; not again while it travels up to the parents.
+        const bool propagada = evento == ultimaTecla_ && ultimoReceptor_ && w->isAncestorOf(ultimoReceptor_);
+        if (!propagada && w->window() == this) {
+            ultimaTecla_ = evento;
+            ultimoReceptor_ = w;
             const auto* tecla = static_cast<QKeyEvent*>(evento);
             if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
         }
