@@ -55,6 +55,16 @@ DatosConsulta Convertir(const kv::db::Recordset& rs) {
 }
 }  // namespace
 
+void Plegar(DatosConsulta& datos) {
+    datos.plegados.assign(datos.columnas.size(), {});
+    for (size_t c = 0; c < datos.columnas.size(); ++c) {
+        auto& plegados = datos.plegados[c];
+        plegados.reserve(datos.filas.size());
+        for (const FilaConsulta& f : datos.filas)
+            plegados.push_back(c < f.textos.size() ? f.textos[c].trimmed().toCaseFolded() : QString());
+    }
+}
+
 std::optional<DatosConsulta> LeerConsulta(kv::db::DB_Dll& base, const QString& sentencia) {
     // The statement as the database object would send it.
     QString texto = base.SS_TSinonimos(sentencia);
@@ -79,6 +89,7 @@ std::optional<DatosConsulta> LeerConsulta(kv::db::DB_Dll& base, const QString& s
             rs.Open(texto, conexion, 0, 1);
             r.datos = Convertir(rs);
             rs.Close();
+            Plegar(*r.datos);
         } catch (...) {
             r.fallo = true;
         }
@@ -114,7 +125,8 @@ void ModeloConsulta::Poner(DatosConsulta datos, bool marcas) {
     colores_.assign(filas_.size(), QColor());
     conMarcas_ = marcas;
     expuestas_ = std::min(kPagina, static_cast<int>(filas_.size()));
-    plegados_.assign(columnas_.size(), {});
+    plegados_ = std::move(datos.plegados);
+    if (plegados_.size() != columnas_.size()) plegados_.assign(columnas_.size(), {});
     endResetModel();
 }
 
