@@ -420,9 +420,6 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
             if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
         }
     }
-    if (Chart1 && ChartSpace1 && (objeto == Chart1->viewport() || objeto == ChartSpace1->viewport()) &&
-        (evento->type() == QEvent::MouseMove || evento->type() == QEvent::MouseButtonPress))
-        ActivarPanel(true, std::nullopt);
     if (auto* campo = qobject_cast<QLineEdit*>(objeto); campo && txtFields.contains(campo))
         return EventoCampo(campo, evento);
     return QWidget::eventFilter(objeto, evento);
