@@ -109,8 +109,6 @@ frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
 
 frmKv_EstV::~frmKv_EstV() {
     qApp->removeEventFilter(this);
-    for (QChartView* vista : {Chart1, ChartSpace1})
-        if (vista) vista->viewport()->removeEventFilter(this);
     // Dialogs still around go first, while the window they report to is whole.
     for (QDialog* dialogo : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) delete dialogo;
     if (grilla_ && grilla_->State() != kv::db::ado::Cerrado) {
