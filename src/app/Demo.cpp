@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "access/ArchivoBases.h"
 #include "app/Ordenes.h"
 #include "db/Conexion.h"
 #include "db/DB_Dll.h"
@@ -107,37 +108,20 @@ void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int in
     if (!llenado.isEmpty()) throw KvExcepcion(-1, llenado.first(), QStringLiteral("Demo"));
 }
 
-// One entry per company in the registered-connection list; other entries stay.
+// One entry per company in the registered-connection list; other entries stay as they were.
 void RegistrarConexiones() {
-    const QString ruta = kv::UtilRutas::Carpeta() + QStringLiteral("BASES.TXT");
-    QStringList lineas;
-    QFile actual(ruta);
-    if (actual.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream entrada(&actual);
-        while (!entrada.atEnd()) lineas << entrada.readLine();
-    }
-    QStringList propias;
+    QList<kv::access::ConexionRegistrada> propias;
     for (const EmpresaDemo& e : kEmpresas) {
         const QString base = QLatin1String(e.nombre);
-        const QString nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
-        lineas.erase(std::remove_if(lineas.begin(), lineas.end(),
-                                    [&](const QString& l) {
-                                        return l.section(QLatin1Char(','), 0, 0).trimmed() == nombre;
-                                    }),
-                     lineas.end());
-        propias << nombre + QLatin1Char(',') + base + QLatin1Char(',') + base + QLatin1Char(',') +
-                       kv::UtilGeneral::Codificar(base) + QLatin1Char(',') + QLatin1String(kServidor);
+        kv::access::ConexionRegistrada c;
+        c.nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
+        c.base = base;
+        c.usuario = base;
+        c.clave = kv::UtilGeneral::Codificar(base);
+        c.servidor = QLatin1String(kServidor);
+        propias << c;
     }
-    lineas.removeAll(QString());
-    lineas << propias;
-    QSaveFile archivo(ruta);
-    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
-    QTextStream salida(&archivo);
-    for (const QString& l : lineas) salida << l << "\n";
-    salida.flush();
-    if (!archivo.commit())
-        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
+    kv::access::ReemplazarConexiones(kv::access::RutaBases(), propias);
 }
 
 void Conectar(kv::db::DB_Dll& db, const QString& base, const QString& usuario, const QString& clave) {
