@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     sqlite3* db() const { return db_; }
     const QString& nombre() const { return nombre_; }
     const QString& ruta() const { return ruta_; }
+    // Names this handle for its whole life; never reused by another handle.
+    std::uint64_t serie() const { return serie_; }
 
     // Deadline of the running statement; 0 seconds means none.
     void FijarLimite(int segundos);
@@ -60,6 +63,7 @@ private:
     void* estadoFunciones_ = nullptr;
     QString nombre_;
     QString ruta_;
+    std::uint64_t serie_ = 0;
     bool conLimite_ = false;
     std::chrono::steady_clock::time_point limite_{};
     std::chrono::steady_clock::time_point inicioEspera_{};

@@ -26,6 +26,10 @@ class Lector {
             if (t.Significativo()) tokens_.push_back(std::move(t));
         if (fallo.numero != 0) throw FueraDeForma{};
     }
+    explicit Lector(const std::vector<Token>& tokens) {
+        for (const Token& t : tokens)
+            if (t.Significativo()) tokens_.push_back(t);
+    }
 
     ConsultaAgregada Leer() {
         ConsultaAgregada c;
@@ -410,6 +414,15 @@ const char* NombreColumna(int columna) {
 std::optional<ConsultaAgregada> Reconocer(const QString& texto) {
     try {
         Lector lector(texto);
+        return lector.Leer();
+    } catch (const FueraDeForma&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<ConsultaAgregada> Reconocer(const std::vector<Token>& tokens) {
+    try {
+        Lector lector(tokens);
         return lector.Leer();
     } catch (const FueraDeForma&) {
         return std::nullopt;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "localserver/tsql/Lexico.h"
+
 namespace kv::local::rapida {
 
 // The columns of a statistic table. The first five hold text, the rest numbers.
@@ -66,5 +68,7 @@ struct ConsultaAgregada {
 
 // Reads `texto` (one statement of T-SQL) as the statistics' shape.
 std::optional<ConsultaAgregada> Reconocer(const QString& texto);
+// The same on the statement's significant tokens.
+std::optional<ConsultaAgregada> Reconocer(const std::vector<Token>& tokens);
 
 }  // namespace kv::local::rapida

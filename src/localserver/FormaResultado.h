@@ -1,0 +1,36 @@
+#pragma once
+// How the rows of a query reach the client, whichever route computed them:
+// column names as the engine names them, ADO types and sizes of the table
+// columns they come from, values converted to the declared type; columns
+// that are expressions take the type of their values.
+
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+#include "db/Proveedor.h"
+
+struct sqlite3_stmt;
+
+namespace kv::local {
+
+class BaseSqlite;
+
+class FormaResultado {
+public:
+    // Reads the columns of a prepared statement.
+    FormaResultado(BaseSqlite& base, sqlite3_stmt* st);
+
+    int Columnas() const { return int(columnas_.size()); }
+    // A value of column `i` as the engine gave it, as the client gets it.
+    QVariant Valor(int i, const QVariant& crudo) const;
+    // Puts the columns in `r`, the types of expression columns taken from its rows.
+    void Completar(kv::db::ResultadoSentencia& r) const;
+
+private:
+    std::vector<kv::db::ColumnaResultado> columnas_;
+    std::vector<QString> tipos_;
+    std::vector<bool> declarada_;
+};
+
+}  // namespace kv::local
