@@ -14,6 +14,7 @@
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,14 +23,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <sys/resource.h>
 
 #include "ComunBench.h"
 #include "db/Conexion.h"
 #include "db/Recordset.h"
 #include "localserver/ServidorEmbebido.h"
-#include "localserver/erp/EsquemaERP.h"
 #include "localserver/demo/DatosDemo.h"
+#include "localserver/erp/EsquemaERP.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
 #include "localserver/tsql/Funciones.h"
@@ -51,7 +51,8 @@ const char* const kEstadistica = "Vendedores por Familia";
 double CPUHijos() {
     rusage r{};
     getrusage(RUSAGE_CHILDREN, &r);
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
 struct Medida {
@@ -67,8 +68,8 @@ struct Reloj {
 };
 
 void Linea(const char* trabajo, const Medida& servidor, const Medida& sqlite) {
-    std::printf("%-34s %9.3f %9.3f %9.3f %9.3f %8.2f %8.2f\n", trabajo, servidor.pared, servidor.cpu, sqlite.pared,
-                sqlite.cpu, servidor.cpu / sqlite.cpu, servidor.pared / sqlite.pared);
+    std::printf("%-34s %9.3f %9.3f %9.3f %9.3f %8.2f %8.2f\n", trabajo, servidor.pared, servidor.cpu,
+                sqlite.pared, sqlite.cpu, servidor.cpu / sqlite.cpu, servidor.pared / sqlite.pared);
     std::fflush(stdout);
 }
 
@@ -224,13 +225,16 @@ int main(int argc, char** argv) {
         kv::local::RegistrarFuncionesTSQL(almacen);
         sqlite3_busy_timeout(almacen, 60000);
         const QString tabla =
-            Texto(almacen, (QByteArray("SELECT Tabla FROM CAB_ESTV WHERE Nombre = '") + kEstadistica + "'").constData())
+            Texto(
+                almacen,
+                (QByteArray("SELECT Tabla FROM CAB_ESTV WHERE Nombre = '") + kEstadistica + "'").constData())
                 .trimmed();
         QElapsedTimer t;
         t.start();
         Llenar(almacen, tabla, filas);
         std::printf("estadística \"%s\" (%s): %lld filas escritas en %.1f s\n", kEstadistica,
-                    tabla.toUtf8().constData(), static_cast<long long>(filas), double(t.nsecsElapsed()) / 1e9);
+                    tabla.toUtf8().constData(), static_cast<long long>(filas),
+                    double(t.nsecsElapsed()) / 1e9);
 
         // The plain copy: same rows, text compared as bytes.
         sqlite3* plano = nullptr;
@@ -239,15 +243,18 @@ int main(int argc, char** argv) {
         Sqlite(plano, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
         Sqlite(plano, QString::fromLatin1(kCrearPlano).arg(QStringLiteral("DET")).toUtf8().constData());
         Sqlite(plano, ("ATTACH '" + ruta.toUtf8() + "KV_ESTADISTICAS.db' AS almacen").constData());
-        Sqlite(plano, ("INSERT INTO DET SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta "
-                       "FROM almacen." + tabla.toUtf8())
-                          .constData());
+        Sqlite(plano,
+               ("INSERT INTO DET SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta "
+                "FROM almacen." +
+                tabla.toUtf8())
+                   .constData());
         Sqlite(plano, "DETACH almacen");
 
         // The load as the window builds it: both companies, every month, by sale value.
         kv::stats::EntradaCarga entrada;
         entrada.tabla = tabla;
-        entrada.titulos = {QStringLiteral("Vendedor"), QStringLiteral("Familia"), kv::stats::TituloNivelVacio(2)};
+        entrada.titulos = {QStringLiteral("Vendedor"), QStringLiteral("Familia"),
+                           kv::stats::TituloNivelVacio(2)};
         entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
         entrada.mesDesde = QStringLiteral("1/2025");
         entrada.mesHasta = QStringLiteral("12/2026");
@@ -269,8 +276,9 @@ int main(int argc, char** argv) {
         kv::local::rapida::ActivarRutaAgregacion(false);
         const qint64 grupos = PorElServidor(c, grafico);
 
-        std::printf("\n%-34s %9s %9s %9s %9s %8s %8s\n", ("trabajo (grupos: " + QByteArray::number(grupos) + ")").constData(),
-                    "serv. s", "serv. CPU", "SQLite s", "SQL. CPU", "razón", "r. pared");
+        std::printf("\n%-34s %9s %9s %9s %9s %8s %8s\n",
+                    ("trabajo (grupos: " + QByteArray::number(grupos) + ")").constData(), "serv. s",
+                    "serv. CPU", "SQLite s", "SQL. CPU", "razón", "r. pared");
         Medida sqGrafico, sqGrilla;
         {
             Reloj r;
@@ -306,7 +314,8 @@ int main(int argc, char** argv) {
         }
         Linea("consulta del gráfico, 1.ª carga", grafico1, sqGrafico);
         Linea("consulta de la grilla (tras él)", grilla1, sqGrilla);
-        Linea("gráfico + grilla, 1.ª carga", {grafico1.pared + grilla1.pared, grafico1.cpu + grilla1.cpu}, sqAmbas);
+        Linea("gráfico + grilla, 1.ª carga", {grafico1.pared + grilla1.pared, grafico1.cpu + grilla1.cpu},
+              sqAmbas);
         {
             Reloj r;
             PorElServidor(c, grafico);
@@ -319,12 +328,18 @@ int main(int argc, char** argv) {
         // A whole headless report, start to end, against SQLite's time for its two queries.
         {
             const QString traza = ruta + QStringLiteral("traza.jsonl");
-            QStringList argumentos = {QStringLiteral("--informe"), QString::fromUtf8(kEstadistica),
-                                      QStringLiteral("--desde"), QStringLiteral("1/2025"),
-                                      QStringLiteral("--hasta"), QStringLiteral("12/2026"),
-                                      QStringLiteral("--empresas"), QStringLiteral("NORTE,SUR"),
-                                      QStringLiteral("--salida"), ruta + QStringLiteral("informe.txt"),
-                                      QStringLiteral("@Server=EMBEBIDO; @DbName=NORTE; @Usuario=NORTE; @Password=NORTE;")};
+            QStringList argumentos = {
+                QStringLiteral("--informe"),
+                QString::fromUtf8(kEstadistica),
+                QStringLiteral("--desde"),
+                QStringLiteral("1/2025"),
+                QStringLiteral("--hasta"),
+                QStringLiteral("12/2026"),
+                QStringLiteral("--empresas"),
+                QStringLiteral("NORTE,SUR"),
+                QStringLiteral("--salida"),
+                ruta + QStringLiteral("informe.txt"),
+                QStringLiteral("@Server=EMBEBIDO; @DbName=NORTE; @Usuario=NORTE; @Password=NORTE;")};
             Medida proceso;
             for (int vuelta = 0; vuelta < 2; ++vuelta) {
                 QFile::remove(traza);
@@ -349,7 +364,8 @@ int main(int argc, char** argv) {
             f.open(QIODevice::ReadOnly);
             Medida sqInforme;
             for (const QByteArray& linea : f.readAll().split('\n')) {
-                const QString sql = QJsonDocument::fromJson(linea).object().value(QStringLiteral("sql")).toString();
+                const QString sql =
+                    QJsonDocument::fromJson(linea).object().value(QStringLiteral("sql")).toString();
                 if (!sql.contains(QStringLiteral("GROUP BY"))) continue;
                 const QByteArray plana = Plano(sql, tabla, QStringLiteral("DET"));
                 Reloj r;
@@ -377,14 +393,15 @@ int main(int argc, char** argv) {
         for (const Reconstruccion& k : casos) {
             Lote(a, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(k.tabla)));
             Lote(a, QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE, TABLA, CAMPOS) VALUES ('%1', '%1', '%2')")
-                        .arg(QLatin1String(k.tabla), QString::fromLatin1(k.campos).replace(QLatin1String("'"),
-                                                                                          QLatin1String("''"))));
+                        .arg(QLatin1String(k.tabla),
+                             QString::fromLatin1(k.campos).replace(QLatin1String("'"), QLatin1String("''"))));
         }
         Lote(a, QStringLiteral("USE BANCO"));
         // Plain copies of the sale lines and articles.
         Sqlite(plano, ("ATTACH '" + ruta.toUtf8() + "BANCO.db' AS banco").constData());
         Sqlite(plano,
-               "CREATE TABLE MV_STOCK AS SELECT Fecha, TipoMovimiento, IdArticulo, IdVendedor, Cuenta, Cantidad, "
+               "CREATE TABLE MV_STOCK AS SELECT Fecha, TipoMovimiento, IdArticulo, IdVendedor, Cuenta, "
+               "Cantidad, "
                "CostoUnitario, PrecioUnitario FROM banco.MV_STOCK");
         Sqlite(plano, "CREATE TABLE MA_ARTICULOS (IdArticulo TEXT PRIMARY KEY, IdFamilia TEXT)");
         Sqlite(plano, "INSERT INTO MA_ARTICULOS SELECT IdArticulo, IdFamilia FROM banco.MA_ARTICULOS");
@@ -393,14 +410,17 @@ int main(int argc, char** argv) {
         for (const Reconstruccion& k : casos) {
             Sqlite(plano, QString::fromLatin1(kCrearPlano).arg(QLatin1String(k.tabla)).toUtf8().constData());
             QByteArray niveles[3];
-            for (int n = 0; n < 3; ++n) niveles[n] = k.claves[n] ? ClavePlana(k.claves[n]) : QByteArray("' '");
+            for (int n = 0; n < 3; ++n)
+                niveles[n] = k.claves[n] ? ClavePlana(k.claves[n]) : QByteArray("' '");
             const QByteArray insertar =
                 "INSERT INTO " + QByteArray(k.tabla) +
                 " SELECT 'BANCO', mes, g1, g2, g3, sum(Cantidad), round(sum(Cantidad * CostoUnitario), 4), "
-                "round(sum(Cantidad * PrecioUnitario), 4) FROM (SELECT CAST(CAST(substr(s.Fecha, 6, 2) AS INTEGER) AS "
+                "round(sum(Cantidad * PrecioUnitario), 4) FROM (SELECT CAST(CAST(substr(s.Fecha, 6, 2) AS "
+                "INTEGER) AS "
                 "TEXT) || '/' || substr(s.Fecha, 1, 4) AS mes, " +
                 niveles[0] + " AS g1, " + niveles[1] + " AS g2, " + niveles[2] +
-                " AS g3, s.Cantidad, s.CostoUnitario, s.PrecioUnitario FROM MV_STOCK s LEFT JOIN MA_ARTICULOS a ON "
+                " AS g3, s.Cantidad, s.CostoUnitario, s.PrecioUnitario FROM MV_STOCK s LEFT JOIN "
+                "MA_ARTICULOS a ON "
                 "a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA') GROUP BY mes, g1, g2, g3";
             const QByteArray borrar = "DELETE FROM " + QByteArray(k.tabla);
             const QString exec = QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla));
@@ -424,13 +444,16 @@ int main(int argc, char** argv) {
                 Sqlite(plano, "COMMIT");
                 sqlite = r.Fin();
             }
-            const QString grupos = Texto(almacen, ("SELECT count(*) FROM " + QByteArray(k.tabla)).constData());
-            const QString gruposPlano = Texto(plano, ("SELECT count(*) FROM " + QByteArray(k.tabla)).constData());
+            const QString grupos =
+                Texto(almacen, ("SELECT count(*) FROM " + QByteArray(k.tabla)).constData());
+            const QString gruposPlano =
+                Texto(plano, ("SELECT count(*) FROM " + QByteArray(k.tabla)).constData());
             const QByteArray titulo = QByteArray(k.campos) + " (" + grupos.toUtf8() + " grupos)";
             Linea(titulo.constData(), servidor, sqlite);
             if (grupos != gruposPlano)
-                std::printf("  (SQLite escribe %s grupos: sin la colación, claves que ella iguala son distintas)\n",
-                            gruposPlano.toUtf8().constData());
+                std::printf(
+                    "  (SQLite escribe %s grupos: sin la colación, claves que ella iguala son distintas)\n",
+                    gruposPlano.toUtf8().constData());
         }
         sqlite3_close(plano);
         sqlite3_close(almacen);

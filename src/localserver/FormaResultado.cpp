@@ -17,10 +17,11 @@ namespace {
 // Value of a result column as the client expects it for the declared type.
 QVariant Convertir(const QVariant& v, const QString& tipo) {
     if (v.isNull()) return v;
-    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") || tipo == QLatin1String("date") ||
-        tipo == QLatin1String("datetime2")) {
+    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") ||
+        tipo == QLatin1String("date") || tipo == QLatin1String("datetime2")) {
         QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!d.isValid()) d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!d.isValid())
+            d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         return d.isValid() ? QVariant(d) : v;
     }
     if (tipo == QLatin1String("bit")) return QVariant(v.toLongLong() != 0);
@@ -35,11 +36,16 @@ QVariant Convertir(const QVariant& v, const QString& tipo) {
 int TipoDeValor(const QVariant& v) {
     using namespace kv::db::tipo;
     switch (v.typeId()) {
-        case QMetaType::Int: return Integer;
-        case QMetaType::LongLong: return BigInt;
-        case QMetaType::Double: return Double;
-        case QMetaType::QByteArray: return VarBinary;
-        default: return VarWChar;
+        case QMetaType::Int:
+            return Integer;
+        case QMetaType::LongLong:
+            return BigInt;
+        case QMetaType::Double:
+            return Double;
+        case QMetaType::QByteArray:
+            return VarBinary;
+        default:
+            return VarWChar;
     }
 }
 
@@ -89,9 +95,11 @@ void FormaResultado::Completar(kv::db::ResultadoSentencia& r) const {
             const QVariant& v = f[i];
             if (v.isNull()) continue;
             const int t = TipoDeValor(v);
-            if (!visto) tipo = t;
+            if (!visto)
+                tipo = t;
             else if (tipo != t) {
-                if ((tipo == kv::db::tipo::Integer || tipo == kv::db::tipo::BigInt) && t == kv::db::tipo::Double)
+                if ((tipo == kv::db::tipo::Integer || tipo == kv::db::tipo::BigInt) &&
+                    t == kv::db::tipo::Double)
                     tipo = kv::db::tipo::Double;
                 else if (tipo == kv::db::tipo::Integer && t == kv::db::tipo::BigInt)
                     tipo = kv::db::tipo::BigInt;

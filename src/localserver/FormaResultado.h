@@ -17,7 +17,7 @@ namespace kv::local {
 class BaseSqlite;
 
 class FormaResultado {
-public:
+  public:
     // Reads the columns of a prepared statement.
     FormaResultado(BaseSqlite& base, sqlite3_stmt* st);
 
@@ -27,7 +27,7 @@ public:
     // Puts the columns in `r`, the types of expression columns taken from its rows.
     void Completar(kv::db::ResultadoSentencia& r) const;
 
-private:
+  private:
     std::vector<kv::db::ColumnaResultado> columnas_;
     std::vector<QString> tipos_;
     std::vector<bool> declarada_;

@@ -19,17 +19,19 @@ using kv::local::rapida::CacheColumnar;
 
 const char* const kCrear =
     "CREATE TABLE [dbo].[DET_ESTV0001] ( [Base] [nvarchar] (50) NOT NULL , [Fecha] [nvarchar] (7) NOT NULL ,"
-    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT NULL ,"
+    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT "
+    "NULL ,"
     " [Consumo] [float] NULL , [ValorCosto] [money] NULL , [ValorVenta] [money] NULL, "
     " CONSTRAINT [PK_DET_ESTV0001] PRIMARY KEY NONCLUSTERED ([Base], [Fecha], [Grupo1], [Grupo2], [Grupo3]))";
 
 const char* const kGrafico =
-    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS VALORVENTA,grupo1,grupo2,"
+    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
+    "VALORVENTA,grupo1,grupo2,"
     "grupo3 FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025' ) GROUP BY GRUPO1, GRUPO2, GRUPO3  "
     "ORDER BY ValorVenta DESC";
 
 class CacheColumnarTest : public ServidorPrueba {
-protected:
+  protected:
     void SetUp() override {
         ServidorPrueba::SetUp();
         CacheColumnar::Global().Vaciar();
@@ -37,8 +39,10 @@ protected:
         Lote(*c_, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
         Lote(*c_, QStringLiteral("USE KV_ESTADISTICAS"));
         Lote(*c_, QString::fromLatin1(kCrear));
-        Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
-        Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
+        Lote(*c_,
+             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
+        Lote(*c_,
+             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
     }
     void TearDown() override { CacheColumnar::Global().Vaciar(); }
 
@@ -77,10 +81,12 @@ TEST_F(CacheColumnarTest, UnCambioDeOtraConexionSeVe) {
     EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 99.0));
     // A handle of its own on the file, as another program would have.
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
+        SQLITE_OK);
     kv::local::RegistrarFuncionesTSQL(db);
-    EXPECT_EQ(sqlite3_exec(db, "UPDATE DET_ESTV0001 SET ValorVenta = 100 WHERE Grupo1 = 'B'", nullptr, nullptr, nullptr),
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE DET_ESTV0001 SET ValorVenta = 100 WHERE Grupo1 = 'B'", nullptr,
+                           nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 100.0));
@@ -120,11 +126,13 @@ TEST_F(CacheColumnarTest, LaTablaRehechaConOtraFormaVaPorLaRutaGeneral) {
 
 TEST_F(CacheColumnarTest, LaMemoriaNoPasaDelLimite) {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
+        SQLITE_OK);
     kv::local::RegistrarFuncionesTSQL(db);
     for (int t = 2; t <= 4; ++t) {
-        const QByteArray sql = QStringLiteral("CREATE TABLE DET_ESTV000%1 AS SELECT * FROM DET_ESTV0001").arg(t).toUtf8();
+        const QByteArray sql =
+            QStringLiteral("CREATE TABLE DET_ESTV000%1 AS SELECT * FROM DET_ESTV0001").arg(t).toUtf8();
         ASSERT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
     const std::size_t una = kv::local::rapida::TablaColumnar::Leer(db, "DET_ESTV0001")->Bytes();

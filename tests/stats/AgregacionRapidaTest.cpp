@@ -252,8 +252,8 @@ TEST_F(AgregacionRapida, DaLoMismoQueLaRutaGeneral) {
             const QString where = kv::stats::ClausulaWhere(e, error);
             ASSERT_TRUE(error.isEmpty());
             const QString orderBy = kv::stats::ClausulaOrderBy(e.orden, e.ascendente);
-            for (const QString& sql :
-                 {kv::stats::ConsultaGrafico(e.tabla, where, orderBy), kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
+            for (const QString& sql : {kv::stats::ConsultaGrafico(e.tabla, where, orderBy),
+                                       kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
                 const auto forma = Reconocer(sql);
                 ASSERT_TRUE(forma.has_value()) << sql.toStdString();
                 const bool responde = Agregar(*forma, *tabla).has_value();

@@ -45,6 +45,8 @@ Valor DeNumero(const Expresion& e) {
 // round(x, 4) as the engine computes it: through its own decimal printing.
 double RedondearCuatro(double x) {
     if (x < -4503599627370496.0 || x > 4503599627370496.0) return x;
+    // A whole number prints as N.0000 and reads back as itself.
+    if (x == std::trunc(x)) return x;
     char* texto = sqlite3_mprintf("%.*f", 4, x);
     if (!texto) throw SinRespuesta{};
     const double r = std::strtod(texto, nullptr);
@@ -133,6 +135,28 @@ int Comparar(const Valor& a, const Valor& b) {
     if (ra == 0) return 0;
     if (ra == 1) return CompararNumeros(a, b);
     return a.clase < b.clase ? -1 : (a.clase > b.clase ? 1 : 0);
+}
+
+// The same expression written twice sums once.
+void Canonica(const Expresion& e, std::string& t) {
+    t += char('0' + int(e.clase));
+    switch (e.clase) {
+        case Expresion::Clase::Columna:
+            t += char('a' + e.columna);
+            break;
+        case Expresion::Clase::Numero:
+            t += e.entero ? 'i' : 'r';
+            t += std::to_string(e.numero);
+            break;
+        case Expresion::Clase::Operacion:
+            t += e.op;
+            break;
+        default:
+            break;
+    }
+    t += '(';
+    for (const Expresion& h : e.hijos) Canonica(h, t);
+    t += ')';
 }
 
 // A row expression over the selected rows: one number per row, or one
@@ -303,10 +327,24 @@ class Motor {
 
     void RecogerSumas(const Expresion& e) {
         if (e.clase == Expresion::Clase::Suma) {
-            sumas_.push_back(&e);
+            std::string clave;
+            Canonica(e, clave);
+            std::size_t i = 0;
+            while (i < claveSuma_.size() && claveSuma_[i] != clave) ++i;
+            if (i == claveSuma_.size()) {
+                claveSuma_.push_back(std::move(clave));
+                sumas_.push_back(&e);
+            }
+            indiceSuma_.emplace_back(&e, i);
             return;
         }
         for (const Expresion& h : e.hijos) RecogerSumas(h);
+    }
+
+    std::size_t IndiceSuma(const Expresion* e) const {
+        for (const auto& [p, i] : indiceSuma_)
+            if (p == e) return i;
+        throw SinRespuesta{};
     }
 
     Vector Fila(const Expresion& e) {
@@ -437,7 +475,7 @@ class Motor {
                 resultado[g].d = double(suma[g]);
             }
         }
-        valoresSuma_.emplace(&s, std::move(resultado));
+        valoresSuma_.push_back(std::move(resultado));
     }
 
     // --- per group -----------------------------------------------------------------
@@ -447,7 +485,7 @@ class Motor {
             case Expresion::Clase::Numero:
                 return DeNumero(e);
             case Expresion::Clase::Suma:
-                return valoresSuma_.at(&e)[g];
+                return valoresSuma_[IndiceSuma(&e)][g];
             case Expresion::Clase::Columna: {
                 Valor v;
                 for (std::size_t n = 0; n < c_.agrupacion.size(); ++n) {
@@ -539,8 +577,10 @@ class Motor {
     std::vector<std::int32_t> grupoDeFila_;
     std::vector<std::uint64_t> claves_;                    // by group: packed class numbers
     std::vector<std::vector<std::int32_t>> codigosGrupo_;  // by level, by group: the stored text
-    std::vector<const Expresion*> sumas_;
-    std::unordered_map<const Expresion*, std::vector<Valor>> valoresSuma_;
+    std::vector<const Expresion*> sumas_;  // one per distinct SUM, in the order of valoresSuma_
+    std::vector<std::string> claveSuma_;
+    std::vector<std::pair<const Expresion*, std::size_t>> indiceSuma_;  // every SUM node -> its sum
+    std::vector<std::vector<Valor>> valoresSuma_;
     std::vector<QString> textos_[kColumnasTexto];
 };
 

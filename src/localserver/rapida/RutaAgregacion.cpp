@@ -47,7 +47,8 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
     const FormaResultado forma(base, general->stmt());
     if (forma.Columnas() != int(consulta.columnas.size())) return std::nullopt;
 
-    const CacheColumnar::Uso uso = CacheColumnar::Global().Obtener(base.db(), base.serie(), base.ruta(), consulta.tabla);
+    const CacheColumnar::Uso uso =
+        CacheColumnar::Global().Obtener(base.db(), base.serie(), base.ruta(), consulta.tabla);
     if (!uso.tabla) return std::nullopt;
     std::optional<FilasResultado> filas = Agregar(consulta, *uso.tabla);
     if (!filas) return std::nullopt;

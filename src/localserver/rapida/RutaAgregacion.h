@@ -10,9 +10,10 @@
 namespace kv::local::rapida {
 
 class RutaAgregacion : public RutaPlan {
-public:
+  public:
     bool Reclamar(PlanSentencia& plan) const override;
-    std::optional<kv::db::ResultadoSentencia> Ejecutar(const PlanSentencia& plan, EntornoRuta& entorno) const override;
+    std::optional<kv::db::ResultadoSentencia> Ejecutar(const PlanSentencia& plan,
+                                                       EntornoRuta& entorno) const override;
 };
 
 // Registers the route once per process (the embedded server does it).
