@@ -184,6 +184,7 @@ bool HayPantalla() {
 int OrdenDemo(const QStringList& argumentos) {
     qint64 lineas = 200000;
     qint64 semilla = 1;
+    QString captura;
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -191,11 +192,13 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
+        } else if (a == QLatin1String("--captura") && conValor) {
+            captura = argumentos[++i];
         } else {
             const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
             Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
                             : QStringLiteral("Opción no válida: %1").arg(a)) +
-                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S]"));
+                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--captura ARCHIVO]"));
             return 2;
         }
     }
@@ -264,8 +267,12 @@ int OrdenDemo(const QStringList& argumentos) {
     const QString conexion = QStringLiteral("@Server=%1;@DbName=%2;@Usuario=%2;@Password=%2;")
                                  .arg(QLatin1String(kServidor), QLatin1String(kEmpresas[0].nombre));
     QStringList orden;
-    if (HayPantalla())
+    // The window opens with the first statistic loaded (and, asked for, saves its picture).
+    if (HayPantalla()) {
+        orden << QStringLiteral("--estadistica") << QString::fromUtf8(EstadisticasDemo().front().nombre);
+        if (!captura.isEmpty()) orden << QStringLiteral("--captura") << captura;
         orden << conexion;
+    }
     else
         orden << QStringLiteral("--informe") << QString::fromUtf8(EstadisticasDemo().front().nombre) << conexion;
     QProcess programa;

@@ -61,7 +61,7 @@ QString PrimeraPalabra(const QString& texto) {
 }
 
 // The authorizer: only what the login's roles allow reaches SQLite.
-int Autorizar(void* datos, int accion, const char* a1, const char*, const char*, const char* disparador) {
+int Autorizar(void* datos, int accion, const char* a1, const char* a2, const char*, const char* disparador) {
     auto* s = static_cast<SesionEmbebida*>(datos);
     const SesionEmbebida::Permisos& p = s->permisos_;
     const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
@@ -112,9 +112,16 @@ int Autorizar(void* datos, int accion, const char* a1, const char*, const char*,
         case SQLITE_DROP_TEMP_INDEX:
         case SQLITE_DROP_TEMP_TRIGGER:
         case SQLITE_SELECT:
-        case SQLITE_FUNCTION:
         case SQLITE_RECURSIVE:
             return SQLITE_OK;
+        case SQLITE_FUNCTION: {
+            // Only what T-SQL offers; the server's triggers use its own helpers.
+            const QString funcion = a2 ? QString::fromUtf8(a2) : QString();
+            if (desdeServidor || FuncionDelMotorPermitida(funcion)) return SQLITE_OK;
+            if (!s->denegacion_)
+                s->denegacion_ = SesionEmbebida::Denegacion{QStringLiteral("FUNCION"), funcion};
+            return SQLITE_DENY;
+        }
         default:
             // Pragmas, ATTACH, raw transactions and the like are the server's own business.
             return negar("EXECUTE");
@@ -175,7 +182,8 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         if (!canonico)
             throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
                                 QString::fromLatin1(estado::BaseInexistente));
-        auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, true);
+        // Never made anew here: a missing or emptied file is an error naming it.
+        auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, false);
         AsegurarCatalogoBase(*b);
         it = bases_.emplace(clave, std::move(b)).first;
     }
@@ -207,6 +215,10 @@ void SesionEmbebida::ExigirDefinir(const QString& permiso) {
 }
 
 void SesionEmbebida::Unir(BaseSqlite& base) {
+    // The write lock is taken by the first write, not by BEGIN TRAN: until
+    // then the transaction's reads see what others commit, as under SQL
+    // Server's READ COMMITTED, and hold nothing. A wait for the lock ends at
+    // the statement's time-out (1222) with nothing changed.
     if (nivel_ > 0 && !enTransaccion_.count(&base)) {
         base.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
         enTransaccion_.insert(&base);
@@ -258,7 +270,8 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             // Rows a procedure returned before it failed stay in front of the error.
             salida.push_back(std::move(r));
             RevisarTransaccion();
-            if (e.numero() == err::TiempoAgotado && e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
+            if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
             continue;
         } catch (const std::exception& e) {
             ResultadoSentencia r;
@@ -378,7 +391,6 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     BaseSqlite& b = Base(base_);
     const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
     const ContextoError contexto{verbo, s.tabla};
-    Unir(b);
     permisos_ = PermisosActuales();
     const QByteArray texto = s.sql.toUtf8();
     const char* resto = texto.constData();
@@ -393,6 +405,9 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         sqlite3_set_authorizer(b.db(), nullptr, nullptr);
         if (rcPrep != SQLITE_OK) {
             if (denegacion_) {
+                if (denegacion_->permiso == QLatin1String("FUNCION"))
+                    throw ErrorServidor(err::FuncionDesconocida, msj::FuncionDesconocida(denegacion_->objeto),
+                                        QString::fromLatin1(estado::Sintaxis));
                 if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
                     throw ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
                                         QString::fromLatin1(estado::Sintaxis));
@@ -406,6 +421,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         if (!st) continue;
         alguno = true;
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        // Only a statement that writes joins the open transaction (and takes the lock).
+        if (!sqlite3_stmt_readonly(st)) Unir(b);
         const int nParam = sqlite3_bind_parameter_count(st);
         for (int i = 1; i <= nParam; ++i) {
             QVariant v;
@@ -537,11 +554,7 @@ void SesionEmbebida::BorrarBase(const QString& nombre) {
 // ---------------------------------------------------------------------------
 
 void SesionEmbebida::Iniciar() {
-    if (nivel_ == 0) {
-        BaseSqlite& b = Base(base_);
-        b.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
-        enTransaccion_.insert(&b);
-    }
+    // No lock yet: each database joins at its first write (Unir).
     ++nivel_;
 }
 
@@ -612,6 +625,12 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     if (!funcion)
         throw ErrorServidor(err::ProcedimientoInexistente, msj::ProcedimientoInexistente(nombre),
                             QString::fromLatin1(estado::Sintaxis));
+    // Procedures run with the server's rights, so calling one is a right of its own.
+    const QString registrado = NombreProcedimiento(nombre);
+    if (!catalogo_->PuedeEjecutar(login_, base_, registrado))
+        throw ErrorServidor(err::PermisoObjeto,
+                            msj::PermisoObjeto(QStringLiteral("EXECUTE"), registrado, base_),
+                            QString::fromLatin1(estado::Sintaxis));
 
     class Contexto : public ContextoProcedimiento {
     public:
@@ -624,6 +643,8 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
                 throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
                                     QString::fromLatin1(estado::BaseInexistente));
             BaseSqlite& b = s_.Base(nombre);
+            // Work done inside the caller's transaction belongs to it.
+            s_.Unir(b);
             usadas_.insert(&b);
             return b.db();
         }
@@ -712,17 +733,21 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         const QString nueva = TextoArgumento(args, 1, QStringLiteral("@new"));
         QString login = TextoArgumento(args, 2, QStringLiteral("@loginame"), &hayLogin);
         if (!hayLogin || login.isEmpty()) login = login_;
-        login = exigirLogin(login);
-        const bool propio = login.compare(login_, Qt::CaseInsensitive) == 0;
+        // An unknown login, somebody else's and a wrong old password get one
+        // answer, so that logins cannot be told apart by trying them.
+        const ErrorServidor negado(err::LoginNoModificable, msj::LoginNoModificable(login),
+                                   QString::fromLatin1(estado::General));
         const bool administra = c.TieneRolServidor(login_, QStringLiteral("securityadmin"));
-        if (!propio && !administra) throw SinPermiso();
+        const auto info = c.Login(login);
+        const bool propio = info && info->nombre.compare(login_, Qt::CaseInsensitive) == 0;
         // Administrators may set a password without the old one; everybody else must give it.
-        if (hayAnterior || !administra) {
-            if (!c.Autenticar(login, anterior))
-                throw ErrorServidor(err::ClaveAnteriorIncorrecta, msj::ClaveAnteriorIncorrecta(),
-                                    QString::fromLatin1(estado::General));
+        const bool pideAnterior = hayAnterior || !administra;
+        if (!info || (!propio && !administra)) {
+            if (pideAnterior) c.Autenticar(QString(), anterior);  // the same work as a real check
+            throw negado;
         }
-        c.CambiarClave(login, nueva);
+        if (pideAnterior && !c.Autenticar(info->nombre, anterior)) throw negado;
+        c.CambiarClave(info->nombre, nueva);
         return;
     }
     if (nombre == QLatin1String("sp_addsrvrolemember")) {
