@@ -144,6 +144,55 @@ TEST_F(Registro, ServidorQueRechazaAmbosIntentosNoEscribeNada) {
     EXPECT_EQ(LeerArchivo(Bases()), kNorte);
 }
 
+TEST_F(Registro, SinServidorOBaseNoSeIntentaNada) {
+    Servidor("VENTAS", "VENTAS", "VENTAS");
+    kv::pruebas::EscribirBases(App(), "");
+    kv::pruebas::PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);
+    frmAcceso v;
+    Mostrar(v);
+    // The database box still holds its hint; then the server box is emptied.
+    Teclear(v.TxtServidor, "EMBEBIDO");
+    QTest::mouseClick(v.CmdRegistrar, Qt::LeftButton);
+    Teclear(v.TxtDbName, "VENTAS");
+    Teclear(v.TxtServidor, "");
+    QTest::mouseClick(v.CmdRegistrar, Qt::LeftButton);
+    ASSERT_EQ(puerto->Mensajes().size(), 2);
+    for (const auto& m : puerto->Mensajes()) {
+        EXPECT_EQ(m.texto, "Escriba el servidor y la base de datos de la conexión que desea registrar.");
+        EXPECT_EQ(m.titulo, "Registrar");
+        EXPECT_EQ(m.estilo, 48);
+    }
+    EXPECT_EQ(LeerArchivo(Bases()), "");
+}
+
+TEST_F(Registro, UnFalloAlGrabarSeMuestraYSeCierraIgual) {
+    Servidor("VENTAS", "VENTAS", "VENTAS");
+    // BASES.TXT cannot be read or written: a folder holds its name.
+    ASSERT_TRUE(QDir().mkpath(App() + "BASES.TXT"));
+    kv::pruebas::PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Omitir);   // the list cannot be filled
+    puerto->ResponderError(kv::respuesta::Anular);     // looking the name up
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);  // the record cannot be written
+    puerto->ResponderMensaje(kv::respuesta::Omitir);   // the list, refilled at the end
+    frmAcceso v;
+    Mostrar(v);
+    Escribir(v, "EMBEBIDO", "VENTAS", "", "");
+    QTest::mouseClick(v.CmdRegistrar, Qt::LeftButton);
+    const auto mensajes = puerto->Mensajes();
+    ASSERT_EQ(mensajes.size(), 3);
+    EXPECT_TRUE(mensajes[0].titulo.contains("FormLoad"));
+    EXPECT_TRUE(mensajes[1].texto.startsWith(
+        "SQL Server start failed.  \rSQL-DMO error:  75 No se pudo leer " + App() + "BASES.TXT"))
+        << mensajes[1].texto.toStdString();
+    EXPECT_EQ(mensajes[1].titulo, "");
+    EXPECT_EQ(mensajes[1].estilo, 0);
+    EXPECT_TRUE(mensajes[2].titulo.contains("FormLoad"));
+    EXPECT_EQ(puerto->Llamadas(kv::InteraccionGuionada::Tipo::Error).size(), 1);
+    EXPECT_EQ(DB_Dll::Principal().gCnn.State(), kv::db::ado::Cerrado);
+}
+
 TEST_F(Registro, ElAyudanteOdbcSeEnteraDeLaConexion) {
     Servidor("VENTAS", "VENTAS", "VENTAS");
     kv::pruebas::EscribirBases(App(), "");
