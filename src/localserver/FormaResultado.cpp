@@ -51,7 +51,8 @@ int TipoDeValor(const QVariant& v) {
 
 }  // namespace
 
-FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st) {
+FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
+                               const std::vector<QString>& tiposExpresiones) {
     const int columnas = sqlite3_column_count(st);
     tipos_.resize(static_cast<size_t>(columnas));
     declarada_.assign(static_cast<size_t>(columnas), false);
@@ -76,6 +77,16 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st) {
                         break;
                     }
             }
+        }
+        // An expression the translator typed (a sum of money, an int operation).
+        if (!declarada_[static_cast<size_t>(i)] && int(tiposExpresiones.size()) == columnas &&
+            !tiposExpresiones[static_cast<size_t>(i)].isEmpty()) {
+            ColumnaDeclarada tipada;
+            tipada.tipo = tiposExpresiones[static_cast<size_t>(i)];
+            c.tipo = TipoADO(tipada.tipo);
+            c.tamano = TamanoADO(tipada);
+            tipos_[static_cast<size_t>(i)] = tipada.tipo;
+            declarada_[static_cast<size_t>(i)] = true;
         }
         columnas_.push_back(c);
     }

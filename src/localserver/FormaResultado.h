@@ -5,6 +5,7 @@
 // that are expressions take the type of their values.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <vector>
 
@@ -18,8 +19,10 @@ class BaseSqlite;
 
 class FormaResultado {
   public:
-    // Reads the columns of a prepared statement.
-    FormaResultado(BaseSqlite& base, sqlite3_stmt* st);
+    // Reads the columns of a prepared statement; `tiposExpresiones` are the
+    // types the translator gave the select list's expressions (a sum of money
+    // is money), empty where it gave none.
+    FormaResultado(BaseSqlite& base, sqlite3_stmt* st, const std::vector<QString>& tiposExpresiones = {});
 
     int Columnas() const { return int(columnas_.size()); }
     // A value of column `i` as the engine gave it, as the client gets it.

@@ -128,6 +128,52 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     }
 }
 
+// Declared column types of the session's database for the translator, read once
+// per table in a batch.
+class TiposDeBase : public TiposColumnas {
+public:
+    explicit TiposDeBase(BaseSqlite& base) : base_(base) {}
+    QString Tipo(const QString& tabla, const QString& columna) override {
+        const QString clave = tabla.toLower();
+        auto it = tablas_.find(clave);
+        if (it == tablas_.end()) it = tablas_.insert(clave, Leer(tabla));
+        return it->value(columna.toLower());
+    }
+
+private:
+    QHash<QString, QString> Leer(const QString& tabla) {
+        QHash<QString, QString> tipos;
+        if (EsTablaDelSistema(tabla)) return tipos;
+        try {
+            const auto def = LeerDefinicion(base_, tabla);
+            if (def && !def->columnas.empty()) {
+                for (const auto& c : def->columnas) tipos.insert(c.nombre.toLower(), c.tipo);
+                return tipos;
+            }
+            // A view: its columns that are columns of a table have that column's type.
+            sqlite3_stmt* st = nullptr;
+            const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(tabla)).toUtf8();
+            if (sqlite3_prepare_v2(base_.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(st);
+                return tipos;
+            }
+            std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const char* t = sqlite3_column_table_name(st, i);
+                const char* o = sqlite3_column_origin_name(st, i);
+                if (!t || !o || QString::fromUtf8(t).compare(tabla, Qt::CaseInsensitive) == 0) continue;
+                const QString tipo = Tipo(QString::fromUtf8(t), QString::fromUtf8(o));
+                if (!tipo.isEmpty()) tipos.insert(QString::fromUtf8(sqlite3_column_name(st, i)).toLower(), tipo);
+            }
+        } catch (const ErrorServidor&) {
+        }
+        return tipos;
+    }
+
+    BaseSqlite& base_;
+    QHash<QString, QHash<QString, QString>> tablas_;
+};
+
 ErrorServidor SinPermiso() {
     return ErrorServidor(err::SinPermiso, msj::SinPermiso(), QString::fromLatin1(estado::Sintaxis));
 }
@@ -242,7 +288,12 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                                                          int tiempoEspera) {
     std::vector<PlanSentencia> sentencias;
     try {
-        sentencias = PlanificarLote(lote);
+        std::optional<TiposDeBase> tipos;
+        try {
+            tipos.emplace(Base(base_));
+        } catch (const ErrorServidor&) {
+        }
+        sentencias = PlanificarLote(lote, tipos ? &*tipos : nullptr);
     } catch (const ErrorTSQL& e) {
         ErrorBD error;
         error.errorNativo = e.numero();
@@ -455,7 +506,7 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         ResultadoSentencia r;
         if (columnas > 0) {
             r.tieneFilas = true;
-            const FormaResultado forma(b, st);
+            const FormaResultado forma(b, st, s.tiposColumnas);
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
                 std::vector<QVariant> fila;

@@ -20,6 +20,7 @@
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
 #include "localserver/tsql/Funciones.h"
+#include "localserver/tsql/Traduccion.h"
 #include "soporte/CarpetasTemporales.h"
 #include "stats/AlmacenEstadisticas.h"
 #include "stats/Catalogo.h"
@@ -34,6 +35,27 @@ using kv::local::rapida::Reconocer;
 using kv::local::rapida::TablaColumnar;
 
 const char* const kTabla = "DET_ESTV0001";
+
+// The column types of a statistic table, as the server gives them to the front end.
+struct TiposEstadistica : kv::local::TiposColumnas {
+    QString Tipo(const QString&, const QString& columna) override {
+        const QString c = columna.toLower();
+        if (c == "valorcosto" || c == "valorventa") return QStringLiteral("money");
+        if (c == "consumo") return QStringLiteral("float");
+        return QStringLiteral("nvarchar");
+    }
+};
+
+// The statement as the general route runs it; empty when the front end refuses it.
+QString Traducida(const QString& tsql) {
+    TiposEstadistica tipos;
+    try {
+        const auto s = kv::local::TraducirLote(tsql, &tipos);
+        return s.size() == 1 ? s[0].sql : QString();
+    } catch (const kv::local::ErrorTSQL&) {
+        return QString();
+    }
+}
 
 // Group texts. Within `kLimpias` no two are equal under the collation; the
 // others add second spellings of some of them.
@@ -205,13 +227,13 @@ TEST(AgregacionRapidaForma, ReconoceLasConsultasDeLaCargaYNadaMas) {
     const QString grafico =
         kv::stats::ConsultaGrafico(e.tabla, where, kv::stats::ClausulaOrderBy(e.orden, false));
     const QString grilla = kv::stats::ConsultaGrilla(e.tabla, e.titulos, where);
-    const auto g = Reconocer(grafico);
+    const auto g = Reconocer(Traducida(grafico));
     ASSERT_TRUE(g.has_value()) << grafico.toStdString();
     EXPECT_EQ(g->columnas.size(), 6u);
     EXPECT_EQ(g->agrupacion.size(), 3u);
-    EXPECT_EQ(g->orden.size(), 2u);
-    ASSERT_TRUE(Reconocer(grilla).has_value()) << grilla.toStdString();
-    EXPECT_EQ(Reconocer(grilla)->columnas.size(), 10u);
+    EXPECT_EQ(g->orden.size(), 5u);  // the two criteria, then the three group keys
+    ASSERT_TRUE(Reconocer(Traducida(grilla)).has_value()) << Traducida(grilla).toStdString();
+    EXPECT_EQ(Reconocer(Traducida(grilla))->columnas.size(), 10u);
 
     // What is not the shape goes to the general path.
     for (const char* otra : {
@@ -232,7 +254,7 @@ TEST(AgregacionRapidaForma, ReconoceLasConsultasDeLaCargaYNadaMas) {
              "SELECT SUM(GRUPO2), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1",
              "SELECT SUM(CONSUMO), grupo1 FROM OTRA.dbo.DET_ESTV0001 GROUP BY GRUPO1",
          })
-        EXPECT_FALSE(Reconocer(QString::fromUtf8(otra)).has_value()) << otra;
+        EXPECT_FALSE(Reconocer(Traducida(QString::fromUtf8(otra))).has_value()) << otra;
 }
 
 // Random definitions against random tables, through the server with the
@@ -254,8 +276,8 @@ TEST_F(AgregacionRapida, DaLoMismoQueLaRutaGeneral) {
             const QString orderBy = kv::stats::ClausulaOrderBy(e.orden, e.ascendente);
             for (const QString& sql : {kv::stats::ConsultaGrafico(e.tabla, where, orderBy),
                                        kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
-                const auto forma = Reconocer(sql);
-                ASSERT_TRUE(forma.has_value()) << sql.toStdString();
+                const auto forma = Reconocer(Traducida(sql));
+                ASSERT_TRUE(forma.has_value()) << Traducida(sql).toStdString();
                 const bool responde = Agregar(*forma, *tabla).has_value();
                 kv::local::rapida::ActivarRutaAgregacion(false);
                 const kv::db::ResultadoSentencia general = Resultado(sql);
@@ -291,14 +313,14 @@ TEST_F(AgregacionRapida, GrupoConDosGrafiasVaPorLaRutaGeneral) {
     ASSERT_TRUE(tabla);
     const QString porEmpresa =
         "SELECT BASE, grupo1, SUM(CONSUMO) FROM DET_ESTV0001 GROUP BY BASE, GRUPO1 ORDER BY GRUPO1, BASE";
-    const auto r = Agregar(*Reconocer(porEmpresa), *tabla);
+    const auto r = Agregar(*Reconocer(Traducida(porEmpresa)), *tabla);
     ASSERT_TRUE(r.has_value());  // each company has one spelling
     ASSERT_EQ(r->size(), 3u);
     EXPECT_EQ((*r)[0][0].toString(), "NORTE");
     EXPECT_EQ((*r)[1][1].toString(), "A ");
     EXPECT_EQ((*r)[2][1].toString(), "á");
-    EXPECT_FALSE(
-        Agregar(*Reconocer("SELECT grupo1, SUM(CONSUMO) FROM DET_ESTV0001 GROUP BY GRUPO1"), *tabla));
+    EXPECT_FALSE(Agregar(
+        *Reconocer(Traducida("SELECT grupo1, SUM(CONSUMO) FROM DET_ESTV0001 GROUP BY GRUPO1")), *tabla));
 }
 
 // A division by zero fails on the general path; the fast path leaves it there.
@@ -307,13 +329,14 @@ TEST_F(AgregacionRapida, DivisionPorCeroVaPorLaRutaGeneral) {
                  nullptr, nullptr);
     const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
     ASSERT_TRUE(tabla);
-    EXPECT_FALSE(Agregar(*Reconocer("SELECT grupo1, SUM(VALORVENTA) / SUM(VALORCOSTO) FROM DET_ESTV0001 "
-                                    "GROUP BY GRUPO1"),
-                         *tabla));
-    const auto conCaso =
-        Agregar(*Reconocer("SELECT grupo1, CASE WHEN SUM(VALORCOSTO) = 0 THEN 100 ELSE "
-                           "SUM(VALORVENTA) / SUM(VALORCOSTO) END FROM DET_ESTV0001 GROUP BY GRUPO1"),
-                *tabla);
+    EXPECT_FALSE(
+        Agregar(*Reconocer(Traducida("SELECT grupo1, SUM(VALORVENTA) / SUM(VALORCOSTO) FROM DET_ESTV0001 "
+                                     "GROUP BY GRUPO1")),
+                *tabla));
+    const auto conCaso = Agregar(
+        *Reconocer(Traducida("SELECT grupo1, CASE WHEN SUM(VALORCOSTO) = 0 THEN 100 ELSE "
+                             "SUM(VALORVENTA) / SUM(VALORCOSTO) END FROM DET_ESTV0001 GROUP BY GRUPO1")),
+        *tabla);
     ASSERT_TRUE(conCaso.has_value());
     EXPECT_EQ((*conCaso)[0][1], QVariant(100));
 }

@@ -119,6 +119,33 @@ Valor AReal(const Valor& a, bool dinero) {
     return r;
 }
 
+constexpr double kDineroMaximo = 922337203685477.5807;
+
+// kv_resultado: money rounded to four decimals; int and bigint whole and in range.
+Valor Ajustar(const Valor& a, const QString& tipo) {
+    if (a.tipo == Valor::Nulo) return a;
+    if (a.tipo == Valor::Texto) throw SinRespuesta{};
+    Valor r;
+    if (tipo == QLatin1String("money")) {
+        const double d = a.Numero();
+        if (!(std::fabs(d) <= kDineroMaximo)) throw SinRespuesta{};
+        r.tipo = Valor::Real;
+        r.d = std::round(d * 10000.0) / 10000.0;
+        return r;
+    }
+    const bool esInt = tipo == QLatin1String("int");
+    r.tipo = Valor::Entero;
+    if (a.tipo == Valor::Real) {
+        const double limite = esInt ? 2147483648.0 : 9223372036854775808.0;
+        if (std::trunc(a.d) != a.d || a.d >= limite || a.d < -limite) throw SinRespuesta{};
+        r.i = std::int64_t(a.d);
+        return r;
+    }
+    if (esInt && (a.i > 2147483647LL || a.i < -2147483648LL)) throw SinRespuesta{};
+    r.i = a.i;
+    return r;
+}
+
 // Numbers compare by value whatever their kind.
 int CompararNumeros(const Valor& a, const Valor& b) {
     if (a.tipo == Valor::Entero && b.tipo == Valor::Entero) return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
@@ -150,6 +177,9 @@ void Canonica(const Expresion& e, std::string& t) {
             break;
         case Expresion::Clase::Operacion:
             t += e.op;
+            break;
+        case Expresion::Clase::Resultado:
+            t += e.tipo.toStdString();
             break;
         default:
             break;
@@ -326,7 +356,7 @@ class Motor {
     // --- SUM -----------------------------------------------------------------------
 
     void RecogerSumas(const Expresion& e) {
-        if (e.clase == Expresion::Clase::Suma) {
+        if (e.clase == Expresion::Clase::Suma || e.clase == Expresion::Clase::SumaDinero) {
             std::string clave;
             Canonica(e, clave);
             std::size_t i = 0;
@@ -374,14 +404,29 @@ class Motor {
                     for (double& x : r.v) x = -x;
                 return r;
             }
-            case Expresion::Clase::Dinero:
+            case Expresion::Clase::Redondeo:
             case Expresion::Clase::Flotante: {
-                const bool dinero = e.clase == Expresion::Clase::Dinero;
+                const bool redondear = e.clase == Expresion::Clase::Redondeo;
                 r = Fila(e.hijos[0]);
                 if (r.escalar)
-                    r.valor = AReal(r.valor, dinero);
-                else if (dinero)
+                    r.valor = AReal(r.valor, redondear);
+                else if (redondear)
                     for (double& x : r.v) x = RedondearCuatro(x);
+                return r;
+            }
+            case Expresion::Clase::Resultado: {
+                r = Fila(e.hijos[0]);
+                if (r.escalar) {
+                    r.valor = Ajustar(r.valor, e.tipo);
+                    return r;
+                }
+                // A column's numbers made whole would change kind row by row.
+                if (e.tipo != QLatin1String("money")) throw SinRespuesta{};
+                for (std::size_t i = 0; i < r.v.size(); ++i) {
+                    if (!r.nulo.empty() && r.nulo[i]) continue;
+                    if (!(std::fabs(r.v[i]) <= kDineroMaximo)) throw SinRespuesta{};
+                    r.v[i] = std::round(r.v[i] * 10000.0) / 10000.0;
+                }
                 return r;
             }
             case Expresion::Clase::Operacion: {
@@ -443,6 +488,7 @@ class Motor {
     }
 
     void Sumar(const Expresion& s) {
+        if (s.clase == Expresion::Clase::SumaDinero) return SumarDinero(s);
         const Vector v = Fila(s.hijos[0]);
         const std::size_t grupos = claves_.size();
         std::vector<Valor> resultado(grupos);
@@ -451,8 +497,7 @@ class Motor {
             // NULL. A floating one would depend on the order of additions.
             if (v.valor.tipo == Valor::Real) throw SinRespuesta{};
             if (v.valor.tipo == Valor::Entero) {
-                std::vector<std::int64_t> filas(grupos, 0);
-                for (std::int32_t g : grupoDeFila_) ++filas[std::size_t(g)];
+                const std::vector<std::int64_t> filas = FilasPorGrupo();
                 for (std::size_t g = 0; g < grupos; ++g) {
                     std::int64_t x = 0;
                     if (__builtin_mul_overflow(filas[g], v.valor.i, &x)) throw SinRespuesta{};
@@ -478,6 +523,64 @@ class Motor {
         valoresSuma_.push_back(std::move(resultado));
     }
 
+    std::vector<std::int64_t> FilasPorGrupo() const {
+        std::vector<std::int64_t> filas(claves_.size(), 0);
+        for (std::int32_t g : grupoDeFila_) ++filas[std::size_t(g)];
+        return filas;
+    }
+
+    // kv_suma_dinero: whole ten-thousandths added exactly; the result is the
+    // double nearest to the exact decimal.
+    static std::int64_t Diezmilesimas(double x) {
+        const long double d = (long double)x * 10000.0L;
+        if (!(std::fabs(d) < 9.2e18L)) throw SinRespuesta{};
+        return std::llroundl(d);
+    }
+
+    void SumarDinero(const Expresion& s) {
+        const Vector v = Fila(s.hijos[0]);
+        const std::size_t grupos = claves_.size();
+        std::vector<__int128> total(grupos, 0);
+        std::vector<std::uint8_t> alguno(grupos, 0);
+        if (v.escalar) {
+            if (v.valor.tipo != Valor::Nulo) {
+                const __int128 paso = v.valor.tipo == Valor::Entero ? __int128(v.valor.i) * 10000
+                                                                    : __int128(Diezmilesimas(v.valor.d));
+                const std::vector<std::int64_t> filas = FilasPorGrupo();
+                for (std::size_t g = 0; g < grupos; ++g) {
+                    total[g] = paso * filas[g];
+                    alguno[g] = filas[g] > 0;
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < grupoDeFila_.size(); ++i) {
+                if (!v.nulo.empty() && v.nulo[i]) continue;
+                const auto g = std::size_t(grupoDeFila_[i]);
+                total[g] += Diezmilesimas(v.v[i]);
+                alguno[g] = 1;
+            }
+        }
+        std::vector<Valor> resultado(grupos);
+        const __int128 maximo = __int128(std::numeric_limits<std::int64_t>::max());
+        for (std::size_t g = 0; g < grupos; ++g) {
+            if (!alguno[g]) continue;
+            if (total[g] > maximo || total[g] < -maximo - 1) throw SinRespuesta{};
+            const auto n = std::int64_t(total[g]);
+            resultado[g].tipo = Valor::Real;
+            if (n > -(std::int64_t(1) << 53) && n < (std::int64_t(1) << 53)) {
+                // Both exact, so the division rounds once: to the nearest double.
+                resultado[g].d = double(n) / 10000.0;
+            } else {
+                const std::int64_t entero = n / 10000, fraccion = n % 10000;
+                const QByteArray texto = QByteArray(n < 0 ? "-" : "") +
+                                         QByteArray::number(std::llabs(entero)) + '.' +
+                                         QByteArray::number(std::llabs(fraccion)).rightJustified(4, '0');
+                resultado[g].d = std::strtod(texto.constData(), nullptr);
+            }
+        }
+        valoresSuma_.push_back(std::move(resultado));
+    }
+
     // --- per group -----------------------------------------------------------------
 
     Valor Evaluar(const Expresion& e, std::size_t g) {
@@ -485,6 +588,7 @@ class Motor {
             case Expresion::Clase::Numero:
                 return DeNumero(e);
             case Expresion::Clase::Suma:
+            case Expresion::Clase::SumaDinero:
                 return valoresSuma_[IndiceSuma(&e)][g];
             case Expresion::Clase::Columna: {
                 Valor v;
@@ -501,9 +605,11 @@ class Motor {
             }
             case Expresion::Clase::Negacion:
                 return Negar(Evaluar(e.hijos[0], g));
-            case Expresion::Clase::Dinero:
+            case Expresion::Clase::Redondeo:
             case Expresion::Clase::Flotante:
-                return AReal(Evaluar(e.hijos[0], g), e.clase == Expresion::Clase::Dinero);
+                return AReal(Evaluar(e.hijos[0], g), e.clase == Expresion::Clase::Redondeo);
+            case Expresion::Clase::Resultado:
+                return Ajustar(Evaluar(e.hijos[0], g), e.tipo);
             case Expresion::Clase::Operacion:
                 return Operar(e.op, Evaluar(e.hijos[0], g), Evaluar(e.hijos[1], g));
             case Expresion::Clase::Caso: {

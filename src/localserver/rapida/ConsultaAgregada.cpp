@@ -26,10 +26,6 @@ class Lector {
             if (t.Significativo()) tokens_.push_back(std::move(t));
         if (fallo.numero != 0) throw FueraDeForma{};
     }
-    explicit Lector(const std::vector<Token>& tokens) {
-        for (const Token& t : tokens)
-            if (t.Significativo()) tokens_.push_back(t);
-    }
 
     ConsultaAgregada Leer() {
         ConsultaAgregada c;
@@ -172,6 +168,12 @@ class Lector {
     Expresion Factor() {
         const Token& t = Actual();
         if (t.tipo == TipoToken::Simbolo) {
+            // A unary plus changes nothing (the front end puts one before the
+            // group keys it orders by, so that no alias stands for them).
+            if (t.EsSimbolo("+")) {
+                ++i_;
+                return Factor();
+            }
             if (t.EsSimbolo("-")) {
                 ++i_;
                 Expresion e;
@@ -206,12 +208,40 @@ class Lector {
             }
             return e;
         }
-        if (t.tipo == TipoToken::Palabra && t.Es("SUM")) {
+        if (t.tipo == TipoToken::Palabra && i_ + 1 < tokens_.size() && tokens_[i_ + 1].EsSimbolo("(")) {
             ++i_;
-            ExigirSimbolo("(");
+            ++i_;
             Expresion e;
-            e.clase = Expresion::Clase::Suma;
-            e.hijos.push_back(ExpresionSuma());
+            if (t.Es("sum") || t.Es("kv_suma_dinero")) {
+                e.clase = t.Es("sum") ? Expresion::Clase::Suma : Expresion::Clase::SumaDinero;
+                e.hijos.push_back(ExpresionSuma());
+            } else if (t.Es("kv_numero")) {
+                e.clase = Expresion::Clase::Flotante;
+                e.hijos.push_back(ExpresionSuma());
+            } else if (t.Es("round")) {
+                e.clase = Expresion::Clase::Redondeo;
+                e.hijos.push_back(ExpresionSuma());
+                ExigirSimbolo(",");
+                if (!Hay() || Actual().tipo != TipoToken::Numero || Actual().texto != QLatin1String("4"))
+                    throw FueraDeForma{};
+                ++i_;
+            } else if (t.Es("kv_div")) {
+                e.clase = Expresion::Clase::Operacion;
+                e.op = '/';
+                e.hijos.push_back(ExpresionSuma());
+                ExigirSimbolo(",");
+                e.hijos.push_back(ExpresionSuma());
+            } else if (t.Es("kv_resultado")) {
+                e.clase = Expresion::Clase::Resultado;
+                e.hijos.push_back(ExpresionSuma());
+                ExigirSimbolo(",");
+                e.tipo = Literal();
+                if (e.tipo != QLatin1String("money") && e.tipo != QLatin1String("int") &&
+                    e.tipo != QLatin1String("bigint"))
+                    throw FueraDeForma{};
+            } else {
+                throw FueraDeForma{};
+            }
             ExigirSimbolo(")");
             return e;
         }
@@ -228,22 +258,6 @@ class Lector {
             Palabra("ELSE");
             e.hijos.push_back(ExpresionSuma());
             Palabra("END");
-            return e;
-        }
-        if (t.tipo == TipoToken::Palabra && t.Es("CONVERT")) {
-            ++i_;
-            ExigirSimbolo("(");
-            const QString tipo = Nombre().toLower();
-            Expresion e;
-            if (tipo == QLatin1String("money"))
-                e.clase = Expresion::Clase::Dinero;
-            else if (tipo == QLatin1String("float"))
-                e.clase = Expresion::Clase::Flotante;
-            else
-                throw FueraDeForma{};
-            ExigirSimbolo(",");
-            e.hijos.push_back(ExpresionSuma());
-            ExigirSimbolo(")");
             return e;
         }
         // A column; a function call or anything else is not ours.
@@ -323,6 +337,16 @@ class Lector {
         return t.Valor();
     }
 
+    // The columns of a statistic table compare under the collation; ltrim()
+    // gives a text without one, so the front end writes it out.
+    bool ColacionKV() {
+        if (!Es("COLLATE")) return false;
+        ++i_;
+        if (!Es("KV")) throw FueraDeForma{};
+        ++i_;
+        return true;
+    }
+
     Condicion Atomo() {
         Condicion k;
         if (Es("LTRIM")) {
@@ -331,8 +355,10 @@ class Lector {
             k.columna = ColumnaTexto();
             ExigirSimbolo(")");
             k.recortar = true;
+            if (!ColacionKV()) throw FueraDeForma{};
         } else {
             k.columna = ColumnaTexto();
+            ColacionKV();
         }
         if (Es("IN")) {
             ++i_;
@@ -371,6 +397,7 @@ class Lector {
                 if (e.columna < kColumnasTexto) throw FueraDeForma{};
                 return;
             case Expresion::Clase::Suma:
+            case Expresion::Clase::SumaDinero:
             case Expresion::Clase::Caso:
                 throw FueraDeForma{};
             default:
@@ -388,6 +415,7 @@ class Lector {
                 return;
             }
             case Expresion::Clase::Suma:
+            case Expresion::Clase::SumaDinero:
                 Fila(e.hijos[0]);
                 return;
             default:
@@ -414,15 +442,6 @@ const char* NombreColumna(int columna) {
 std::optional<ConsultaAgregada> Reconocer(const QString& texto) {
     try {
         Lector lector(texto);
-        return lector.Leer();
-    } catch (const FueraDeForma&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<ConsultaAgregada> Reconocer(const std::vector<Token>& tokens) {
-    try {
-        Lector lector(tokens);
         return lector.Leer();
     } catch (const FueraDeForma&) {
         return std::nullopt;

@@ -1,16 +1,15 @@
 #pragma once
 // The one statement shape the aggregation fast path answers: sums over one
 // statistic table grouped by its text columns, filtered on those columns and
-// ordered by the sums or the groups. The shape is read from the statement's
-// own T-SQL text; anything else is left to the general path (Reconocer gives
-// nothing).
+// ordered by the sums or the groups. The shape is read from the text the
+// general route runs (the front end's translation), so every function and
+// type rule it applies is the one mirrored here; a text with anything else
+// is left to the general route (Reconocer gives nothing).
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <vector>
-
-#include "localserver/tsql/Lexico.h"
 
 namespace kv::local::rapida {
 
@@ -24,20 +23,23 @@ const char* NombreColumna(int columna);
 // numbers.
 struct Expresion {
     enum class Clase {
-        Columna,    // `columna`
-        Numero,     // `numero`, `entero` tells 100 from 100.0
-        Suma,       // SUM(hijos[0])
-        Operacion,  // hijos[0] op hijos[1], op one of + - * /
-        Negacion,   // -hijos[0]
-        Caso,       // CASE WHEN hijos[0] = hijos[1] THEN hijos[2] ELSE hijos[3] END
-        Dinero,     // CONVERT(money, hijos[0]): rounded to 4 decimals
-        Flotante,   // CONVERT(float, hijos[0])
+        Columna,     // `columna`
+        Numero,      // `numero`, `entero` tells 100 from 100.0
+        Suma,        // sum(hijos[0])
+        SumaDinero,  // kv_suma_dinero(hijos[0]): exact to four decimals
+        Operacion,   // hijos[0] op hijos[1], op one of + - * and / for kv_div
+        Negacion,    // -hijos[0]
+        Caso,        // CASE WHEN hijos[0] = hijos[1] THEN hijos[2] ELSE hijos[3] END
+        Redondeo,    // round(hijos[0], 4)
+        Flotante,    // kv_numero(hijos[0])
+        Resultado,   // kv_resultado(hijos[0], 'tipo'): money rounded to 4 decimals, int and bigint checked
     };
     Clase clase = Clase::Numero;
     int columna = -1;
     double numero = 0;
     bool entero = false;
     char op = 0;
+    QString tipo;  // Resultado: "money", "int" or "bigint"
     std::vector<Expresion> hijos;
 };
 
@@ -66,9 +68,8 @@ struct ConsultaAgregada {
     std::vector<TerminoOrden> orden;
 };
 
-// Reads `texto` (one statement of T-SQL) as the statistics' shape.
+// Reads `texto` (one statement as the general route runs it on SQLite) as the
+// statistics' shape.
 std::optional<ConsultaAgregada> Reconocer(const QString& texto);
-// The same on the statement's significant tokens.
-std::optional<ConsultaAgregada> Reconocer(const std::vector<Token>& tokens);
 
 }  // namespace kv::local::rapida

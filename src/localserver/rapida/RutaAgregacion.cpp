@@ -25,7 +25,7 @@ std::atomic<bool>& Activa() {
 
 bool RutaAgregacion::Reclamar(PlanSentencia& plan) const {
     if (plan.sentencia.clase != Clase::Consulta) return false;
-    auto consulta = Reconocer(plan.tokens);
+    auto consulta = Reconocer(plan.sentencia.sql);
     if (!consulta) return false;
     plan.datos = std::make_shared<const ConsultaAgregada>(std::move(*consulta));
     return true;
@@ -44,7 +44,7 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
         return std::nullopt;
     }
     if (general->Vacia() || sqlite3_bind_parameter_count(general->stmt()) != 0) return std::nullopt;
-    const FormaResultado forma(base, general->stmt());
+    const FormaResultado forma(base, general->stmt(), plan.sentencia.tiposColumnas);
     if (forma.Columnas() != int(consulta.columnas.size())) return std::nullopt;
 
     const CacheColumnar::Uso uso =

@@ -55,7 +55,9 @@ QString ObjetoInvalido(const QString& objeto);
 // 241
 QString ConversionFecha();
 // 245: the value could not become the type ("int").
-QString ConversionValor(const QString& valor, const QString& tipo);
+// `desde` is the value's own type: "nvarchar" unless said.
+QString ConversionValor(const QString& valor, const QString& tipo,
+                        const QString& desde = QStringLiteral("nvarchar"));
 // 536, 537
 QString LongitudNoValida(const QString& funcion);
 // 8114

@@ -77,6 +77,11 @@ void Traductor::Actualizar(Sentencia& s) {
         ++p_;
         SaltarSugerencias();
     }
+    fuentes_.push_back({Fuente{simple.toLower(), simple}});
+    struct QuitarFuentes {
+        std::vector<std::vector<Fuente>>& pila;
+        ~QuitarFuentes() { pila.pop_back(); }
+    } quitarFuentes{fuentes_};
     Exigir("SET");
     QStringList asignaciones;
     do {
@@ -213,6 +218,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         }
         s.clase = Clase::Consulta;
         s.tabla = info.tablaUnica;
+        if (!info.asterisco) s.tiposColumnas = info.tipos;
     } else if (cabeza.Es("INSERT")) {
         s.clase = Clase::Modificacion;
         Insertar(s);
