@@ -404,6 +404,10 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::DeshacerTransaccion:
             Deshacer();
             return;
+        case Clase::Conceder:
+        case Clase::Revocar:
+            ConcederPermisos(s, s.clase == Clase::Conceder);
+            return;
         case Clase::Nada:
             return;
     }
@@ -746,6 +750,34 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     }
     if (contexto.Vencido())
         throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
+}
+
+void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
+    for (const QString& permiso : s.sql.split(QLatin1Char(',')))
+        if (permiso != QLatin1String("EXECUTE"))
+            throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso),
+                                QString::fromLatin1(estado::General));
+    Catalogo& c = *catalogo_;
+    // Not there and not the caller's to grant on answer alike.
+    if (!BuscarProcedimiento(s.objeto) ||
+        !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
+        throw ErrorServidor(err::LoginNoModificable, msj::ObjetoNoEncontrado(s.objeto),
+                            QString::fromLatin1(estado::General));
+    const QString objeto = NombreProcedimiento(s.objeto);
+    QStringList usuarios;
+    for (const Argumento& a : s.argumentos) {
+        const QString usuario = a.valor.toString();
+        if (!c.LoginDeUsuario(base_, usuario))
+            throw ErrorServidor(err::LoginNoModificable, msj::UsuarioNoEncontrado(usuario),
+                                QString::fromLatin1(estado::General));
+        usuarios << usuario;
+    }
+    for (const QString& usuario : usuarios) {
+        if (concede)
+            c.ConcederPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+        else
+            c.RevocarPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+    }
 }
 
 void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s) {

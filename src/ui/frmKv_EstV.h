@@ -173,8 +173,8 @@ class frmKv_EstV : public QWidget {
 
     // The lookup windows (the lookups plug theirs in here).
     void EstablecerConsultor(Consultor consultor) { consultor_ = std::move(consultor); }
-    // The lookup the window has until then: a complete statement on the
-    // program-wide connection shown as a list to pick one row from.
+    // The window's own lookup: the shared lookup request, with the list or
+    // tree window; a closed window gives an empty answer.
     static std::optional<RespuestaConsulta> ConsultorListas(const PeticionConsulta& peticion, QWidget* padre);
 
     // Saves a picture of the window (the README's screenshot).

@@ -255,6 +255,7 @@ class Traductor {
     void Alterar(Sentencia& s);
     void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
     void Ejecutar(Sentencia& s);
+    void Conceder(Sentencia& s);
     void SaltarOpcionesAlmacenamiento();
 };
 
