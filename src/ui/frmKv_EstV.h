@@ -7,6 +7,7 @@
 // Positions stated by the design are kept in twips (see Geometria.h).
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -226,6 +227,8 @@ class frmKv_EstV : public QWidget {
     bool ordenBloqueado_ = false;
     bool gruposBloqueados_ = false;
     bool cargado_ = false;
+    const QEvent* ultimaTecla_ = nullptr;
+    QPointer<QWidget> ultimoReceptor_;
 };
 
 }  // namespace kv::ui
