@@ -78,6 +78,7 @@ private:
     // false for other names.
     bool ProcedimientoDeCatalogo(const QString& nombre, const Sentencia& s,
                                  std::vector<kv::db::ResultadoSentencia>& salida);
+    void ConcederPermisos(const Sentencia& s, bool concede);
     void Usar(const QString& base);
     void CrearBase(const QString& nombre);
     void BorrarBase(const QString& nombre);

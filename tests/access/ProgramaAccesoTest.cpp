@@ -65,7 +65,8 @@ TEST(ProgramaAcceso, AyudaConCadaForma) {
     EXPECT_TRUE(
         uso.contains("  kv_estv [--estadistica NOMBRE] [--captura ARCHIVO]\n"
                      "          [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"));
-    EXPECT_TRUE(uso.contains("  kv_estv --demo [--lineas N] [--semilla S] [--captura ARCHIVO]\n"));
+    EXPECT_TRUE(uso.contains(
+        "  kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO]\n"));
     EXPECT_TRUE(
         uso.contains("  kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B]\n"));
     EXPECT_TRUE(uso.contains("  kv_estv --version"));

@@ -6,10 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include "ServidorPrueba.h"
 #include "localserver/Catalogo.h"
 #include "localserver/procedimientos/ReconsEstv.h"
+#include "localserver/tsql/Plan.h"
+#include "localserver/tsql/Traduccion.h"
 
 namespace kv::pruebas {
 namespace {
@@ -92,6 +95,41 @@ TEST_F(FiableTest, UnaTransaccionDeLecturaNoDetieneAOtros) {
     Conectar(QStringLiteral("master"), QStringLiteral("otra"), QStringLiteral("o2"));
 }
 
+// A statement a faster route of its own answers takes no lock either.
+class RutaCuenta : public kv::local::RutaPlan {
+  public:
+    bool Reclamar(kv::local::PlanSentencia& plan) const override {
+        return plan.sentencia.clase == kv::local::Clase::Consulta &&
+               plan.sentencia.original.contains(QStringLiteral("cuenta_por_ruta"));
+    }
+    std::optional<kv::db::ResultadoSentencia> Ejecutar(const kv::local::PlanSentencia&,
+                                                       kv::local::EntornoRuta& entorno) const override {
+        kv::db::ResultadoSentencia r;
+        r.tieneFilas = true;
+        r.columnas.push_back(kv::db::ColumnaResultado{QStringLiteral("n"), kv::db::tipo::Integer, 4, {}});
+        r.filas.push_back({entorno.base.Escalar(QStringLiteral("SELECT count(*) FROM ART"))});
+        ++usos;
+        return r;
+    }
+    mutable int usos = 0;
+};
+
+TEST_F(FiableTest, UnaLecturaPorOtraRutaTampocoBloquea) {
+    auto adm = Conectar();
+    PrepararNorte(*adm);
+    auto ruta = std::make_shared<RutaCuenta>();
+    kv::local::RegistrarRuta(ruta);
+    auto lector = Conectar(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l"));
+    Lote(*lector, QStringLiteral("BEGIN TRAN"));
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT count(*) AS cuenta_por_ruta FROM ART")).toInt(), 1);
+    adm->SetCommandTimeout(3);
+    Lote(*adm, QStringLiteral("USE NORTE"));
+    EXPECT_EQ(PrimerError(*adm, QStringLiteral("INSERT INTO ART VALUES ('A2', 'dos')")), 0);
+    Lote(*lector, QStringLiteral("COMMIT"));
+    kv::local::QuitarRuta(ruta);
+    EXPECT_EQ(ruta->usos, 1);
+}
+
 TEST_F(FiableTest, LaEsperaDeUnBloqueoAcabaEn1222SinTocarLoDelQueEspera) {
     auto adm = Conectar();
     PrepararNorte(*adm);
@@ -165,14 +203,54 @@ TEST_F(FiableReconsTest, UnLectorNoPuedeEjecutarLaReconstruccion) {
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM DET_ESTV0001 WHERE Base = 'NORTE'")), 1);
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM MA_EMPRESAS WHERE Base = 'NORTE'")), 1);
 
-    // A right granted on the procedure lets it run.
-    {
-        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
-        catalogo.ConcederPermisoObjeto(QStringLiteral("NORTE"), QStringLiteral("lector"),
-                                       QStringLiteral("EXECUTE"), QStringLiteral("KV_RECONS_ESTV"));
-    }
+    // Nor may it grant itself the right.
+    const auto g = ErrorDe(*lector, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO lector"));
+    ASSERT_TRUE(g.has_value());
+    EXPECT_EQ(g->errorNativo, 15151);
+    EXPECT_EQ(g->descripcion,
+              QStringLiteral(
+                  "No se puede encontrar el objeto 'KV_RECONS_ESTV' porque no existe o no tiene permisos."));
+
+    // The right granted on the procedure lets it run; revoked, it is refused again.
+    Lote(*adm_, QStringLiteral("USE NORTE"));
+    Lote(*adm_, QStringLiteral("GRANT EXECUTE ON OBJECT::dbo.KV_RECONS_ESTV TO lector"));
     EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 0);
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM DET_ESTV0001 WHERE Base = 'NORTE'")), 0);
+    Lote(*adm_, QStringLiteral("REVOKE EXECUTE ON KV_RECONS_ESTV FROM lector"));
+    EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 229);
+}
+
+// A catalog written before rights on procedures were kept takes them on its next start.
+TEST_F(FiableReconsTest, CatalogoAnteriorAdmiteGrant) {
+    {
+        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
+        catalogo.maestra().Ejecutar(QStringLiteral("DROP TABLE kv_sys_permisos"));
+    }
+    auto adm = Conectar(QStringLiteral("NORTE"));
+    Lote(*adm, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO lector"));
+    auto lector = Conectar(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l"));
+    EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 0);
+}
+
+TEST_F(FiableReconsTest, GrantSoloDeEjecucionSobreProcedimientos) {
+    Lote(*adm_, QStringLiteral("USE NORTE"));
+    auto e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_NO_EXISTE TO lector"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 15151);
+    e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO fantasma"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 15151);
+    EXPECT_EQ(
+        e->descripcion,
+        QStringLiteral("No se puede encontrar el usuario 'fantasma' porque no existe o no tiene permisos."));
+    e = ErrorDe(*adm_, QStringLiteral("GRANT SELECT ON ART TO lector"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 50000);
+    EXPECT_EQ(e->descripcion,
+              QStringLiteral("El permiso SELECT no se concede objeto a objeto en este servidor: sólo "
+                             "EXECUTE sobre procedimientos. Los demás permisos se dan con las "
+                             "funciones de base de datos (sp_addrolemember)."));
+    EXPECT_EQ(PrimerError(*adm_, QStringLiteral("GRANT EXECUTE KV_RECONS_ESTV TO lector")), 102);
 }
 
 TEST_F(FiableReconsTest, SoloTablasDeEstadisticaComoArgumento) {
@@ -230,6 +308,9 @@ TEST_F(FiableTest, SoloLasFuncionesDeTSQL) {
     EXPECT_EQ(f[0][0].toInt(), 3);
     EXPECT_EQ(f[0][1].toString(), QStringLiteral("A1"));
     EXPECT_EQ(f[0][3].toString(), QStringLiteral("xxx"));
+    // What the caller sizes stops at SQL Server's 8000 for types that are not max.
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT LEN(REPLICATE('ab', 100000000))")).toInt(), 8000);
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT DATALENGTH(SPACE(2000000000))")).toInt(), 8000);
     // The server's own helpers still run for it: an identity column fills in.
     Lote(*adm, QStringLiteral("USE NORTE"));
     Lote(*adm, QStringLiteral("CREATE TABLE IDE (Id int IDENTITY (1, 1) NOT NULL, x int NULL)"));
@@ -425,6 +506,78 @@ TEST_F(FiableArchivosTest, RecuperarElCatalogoRegistraLasBasesPresentes) {
               18456);
     auto adm = Conectar(QStringLiteral("NORTE"), QStringLiteral("Korvane"), QStringLiteral("nueva clave"));
     EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT nombre FROM ART")).toString(), QStringLiteral("uno"));
+}
+
+// The operator's recovery step: kvsql --recuperar-catalogo, with the password typed twice.
+TEST_F(FiableArchivosTest, KvsqlRecuperaElCatalogo) {
+    auto kvsql = [](const QStringList& argumentos, const QByteArray& tecleado, QString* salida,
+                    QString* errores) {
+        QProcess p;
+        p.start(CarpetaBinarios() + QStringLiteral("kvsql"), argumentos);
+        EXPECT_TRUE(p.waitForStarted(30000));
+        p.write(tecleado);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(60000));
+        *salida = QString::fromUtf8(p.readAllStandardOutput());
+        *errores = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    const QStringList recuperar = {QStringLiteral("--recuperar-catalogo")};
+    QString salida, errores;
+    // A catalog that works is left alone.
+    EXPECT_EQ(kvsql(recuperar, "x\nx\n", &salida, &errores), 1);
+    EXPECT_EQ(errores,
+              QStringLiteral("El catálogo '%1' se puede usar; no se reconstruye.\n").arg(Catalogo()));
+
+    Escribir(Catalogo(), QByteArray());
+    QuitarDiario(Catalogo());
+    // Two different typings change nothing.
+    EXPECT_EQ(kvsql(recuperar, "una\notra\n", &salida, &errores), 1);
+    EXPECT_EQ(errores, QStringLiteral("Nueva contraseña del administrador Korvane: Repita la contraseña: Las "
+                                      "contraseñas no coinciden; el catálogo no se ha reconstruido.\n"));
+    EXPECT_EQ(QFileInfo(Catalogo()).size(), 0);
+
+    EXPECT_EQ(kvsql(recuperar, "Clave Nueva\nClave Nueva\n", &salida, &errores), 0) << errores.toStdString();
+    const QStringList lineas = salida.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lineas.size(), 4) << salida.toStdString();
+    EXPECT_EQ(lineas[0], QStringLiteral("Catálogo reconstruido: %1").arg(Catalogo()));
+    EXPECT_TRUE(lineas[1].startsWith(
+        QStringLiteral("El catálogo anterior se guardó como %1.anterior-").arg(Catalogo())));
+    EXPECT_EQ(lineas[2], QStringLiteral("Bases registradas: NORTE"));
+    EXPECT_EQ(lineas[3], QStringLiteral("Los demás inicios de sesión no se recuperan: vuelva a crearlos con "
+                                        "sp_addlogin, sp_grantdbaccess y sp_addrolemember."));
+    auto adm = Conectar(QStringLiteral("NORTE"), QStringLiteral("Korvane"), QStringLiteral("Clave Nueva"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT cod FROM ART")).toString(), QStringLiteral("A1"));
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l")), 18456);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+TEST(FiableTraduccion, FuncionDesconocidaYGrant) {
+    try {
+        kv::local::TraducirLote(QStringLiteral("SELECT 1\nSELECT printf('%d', 1)"));
+        ADD_FAILURE() << "printf traducida";
+    } catch (const kv::local::ErrorTSQL& e) {
+        EXPECT_EQ(e.numero(), 195);
+        EXPECT_EQ(e.mensaje(), QStringLiteral("'printf' no es un nombre de función integrada reconocido."));
+        EXPECT_EQ(e.linea(), 2);
+    }
+    const auto g = kv::local::TraducirLote(QStringLiteral(
+        "GRANT EXECUTE ON OBJECT::[dbo].[KV_RECONS_ESTV] TO NORTE, [lector] WITH GRANT OPTION\n"
+        "REVOKE GRANT OPTION FOR EXEC ON KV_RECONS_ESTV FROM lector CASCADE"));
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0].clase, kv::local::Clase::Conceder);
+    EXPECT_EQ(g[0].sql, QStringLiteral("EXECUTE"));
+    EXPECT_EQ(g[0].objeto, QStringLiteral("KV_RECONS_ESTV"));
+    ASSERT_EQ(g[0].argumentos.size(), 2u);
+    EXPECT_EQ(g[0].argumentos[0].valor.toString(), QStringLiteral("NORTE"));
+    EXPECT_EQ(g[0].argumentos[1].valor.toString(), QStringLiteral("lector"));
+    EXPECT_EQ(g[1].clase, kv::local::Clase::Revocar);
+    EXPECT_EQ(g[1].sql, QStringLiteral("EXECUTE"));
 }
 
 }  // namespace

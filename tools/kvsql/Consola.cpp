@@ -30,7 +30,11 @@ QString TextoUso() {
         "  -h  -1: los resultados sin cabecera\n"
         "  -o  fichero donde se escriben los resultados y los mensajes\n"
         "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n"
-        "  -?  muestra este uso\n");
+        "  -?  muestra este uso\n"
+        "kvsql --recuperar-catalogo\n"
+        "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases "
+        "presentes en\n"
+        "  su carpeta; pide la nueva contraseña del administrador\n");
 }
 
 std::optional<QString> PedirClave() {
@@ -63,6 +67,10 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
     };
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString a = argumentos[i];
+        if (a == QLatin1String("--recuperar-catalogo")) {
+            o.recuperarCatalogo = true;
+            continue;
+        }
         if (a == QLatin1String("-W")) {
             o.sinBlancos = true;
             continue;
@@ -130,6 +138,13 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
             default:
                 return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
         }
+    }
+    if (o.recuperarCatalogo) {
+        if (hayUsuario || o.consulta || o.fichero)
+            return fallar(QStringLiteral("--recuperar-catalogo no admite -U, -Q ni -i."));
+        if (o.servidor.compare(QLatin1String("EMBEBIDO"), Qt::CaseInsensitive) != 0)
+            return fallar(QStringLiteral("--recuperar-catalogo sólo sirve para el servidor EMBEBIDO."));
+        return o;
     }
     if (!hayUsuario) return fallar(QStringLiteral("Falta el inicio de sesión (-U)."));
     if (o.consulta && o.fichero)

@@ -26,6 +26,7 @@ struct Opciones {
     bool sinCabeceras = false;             // -h -1
     std::optional<QString> archivoSalida;  // -o
     bool ayuda = false;                    // -?
+    bool recuperarCatalogo = false;        // --recuperar-catalogo
 };
 
 // Reads the command line (without the program name). On a mistake returns

@@ -6,7 +6,10 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "Consola.h"
+#include "Recuperacion.h"
 #include "localserver/ServidorEmbebido.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +29,11 @@ int main(int argc, char** argv) {
         salida << kv::kvsql::TextoUso();
         salida.flush();
         return 0;
+    }
+    if (opciones->recuperarCatalogo) {
+        QTextStream entrada(stdin);
+        entrada.setEncoding(QStringConverter::Utf8);
+        return kv::kvsql::RecuperarCatalogo(entrada, isatty(STDIN_FILENO) != 0, salida, errores);
     }
     kv::kvsql::Opciones o = *opciones;
     if (!o.claveDada) {

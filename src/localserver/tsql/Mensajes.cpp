@@ -22,6 +22,10 @@ QString Anidamiento() {
         "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
 }
 
+QString FuncionDesconocida(const QString& funcion) {
+    return QStringLiteral("'%1' no es un nombre de función integrada reconocido.").arg(funcion);
+}
+
 QString ColumnaInvalida(const QString& columna) {
     return QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna);
 }

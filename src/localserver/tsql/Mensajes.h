@@ -19,6 +19,7 @@ inline constexpr int kCasoAnidado = 125;
 inline constexpr int kColumnasEnSubconsulta = 116;
 inline constexpr int kAsignacionMezclada = 141;
 inline constexpr int kAnidamiento = 191;
+inline constexpr int kFuncionDesconocida = 195;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
 inline constexpr int kConversionFecha = 241;
@@ -68,6 +69,8 @@ QString ColumnasEnSubconsulta();
 QString AsignacionMezclada();
 // 191
 QString Anidamiento();
+// 195
+QString FuncionDesconocida(const QString& funcion);
 // 207
 QString ColumnaInvalida(const QString& columna);
 // 208

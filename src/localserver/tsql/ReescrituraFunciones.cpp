@@ -264,7 +264,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
                 QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
         } else if (!FuncionDelSistema(n, a, r)) {
-            r.sql = nombreSalida + QLatin1Char('(') + unir(a) + QLatin1Char(')');
+            // The branches above are the T-SQL functions the front end defines;
+            // any other name, SQLite's own and the server's helpers included,
+            // is unknown to T-SQL.
+            (void)nombreSalida;
+            throw ErrorTSQL(mensajes::kFuncionDesconocida, mensajes::FuncionDesconocida(nombre),
+                            Fin() ? (t_.empty() ? 1 : t_.back().linea) : Actual().linea);
         }
     }
     ExigirSimbolo(")");

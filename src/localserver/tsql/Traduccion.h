@@ -50,7 +50,10 @@ enum class Clase {
     IniciarTransaccion,
     ConfirmarTransaccion,
     DeshacerTransaccion,
-    Nada  // SET NOCOUNT and the like
+    Nada,      // SET NOCOUNT and the like
+    Conceder,  // GRANT: `sql` the permissions ("EXECUTE", comma-separated), `objeto` the object,
+               // `argumentos` the database users
+    Revocar    // REVOKE, as GRANT
 };
 
 struct Argumento {

@@ -1,0 +1,43 @@
+#pragma once
+// A fresh embedded server with one demo company for one lookup test: its own
+// folders, the company NORTE with the ERP schema and the demo's catalogs, the
+// ERP connection on the main DB_Dll instance, the default query definitions in
+// the program folder, and a fresh shared lookup request.
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "db/Conexion.h"
+#include "soporte/CarpetasTemporales.h"
+#include "soporte/VentanaModal.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& texto, std::ostream* salida) {
+    *salida << '"' << texto.toStdString() << '"';
+}
+
+namespace kv::pruebas {
+
+class EntornoConsultas {
+  public:
+    explicit EntornoConsultas(int lineasVenta = 20);
+    ~EntornoConsultas();
+
+    void Ejecutar(const QString& sql) const;
+    QVariant Valor(const QString& sql) const;
+    std::vector<std::vector<QVariant>> Filas(const QString& sql) const;
+    // A configuration key of the company.
+    void Configurar(const QString& clave, const QString& valor) const;
+
+    const CarpetasTemporales& carpetas() const { return carpetas_; }
+
+  private:
+    CarpetasTemporales carpetas_;
+    std::unique_ptr<kv::db::Conexion> administrador_;
+};
+
+}  // namespace kv::pruebas
