@@ -36,13 +36,14 @@ int Visor(int argc, char** argv) {
     kv::core::IniciarSistema(false, kv::core::TextoLineaComandos(app.arguments().mid(1)), cadenaConexion, 3);
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
-    kv::stats::CrearBaseEstadisticas(erp);
 
     if (conPantalla) {
+        // The window creates the store as it loads: once per start.
         kv::stats::frmKv_EstV ventana(erp);
         ventana.show();
         return app.exec();
     }
+    kv::stats::CrearBaseEstadisticas(erp);
     std::fputs(kv::core::MensajeSinPantalla(servidor, base, usuario).toUtf8().constData(), stdout);
     std::fflush(stdout);
     return 0;
