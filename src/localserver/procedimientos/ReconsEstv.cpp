@@ -53,6 +53,45 @@ struct LiberarSentencia {
 };
 using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
 
+// What went wrong, in words the operator can act on; SQLite's own text follows.
+QString Causa(int codigo, const QString& mensaje) {
+    QString causa;
+    switch (codigo & 0xff) {
+        case SQLITE_FULL:
+            causa = QStringLiteral("el disco está lleno");
+            break;
+        case SQLITE_READONLY:
+            causa = QStringLiteral("la base de datos es de solo lectura");
+            break;
+        case SQLITE_IOERR:
+            causa = QStringLiteral("error de lectura o escritura en el disco");
+            break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            causa = QStringLiteral("el archivo de la base de datos está dañado");
+            break;
+        case SQLITE_NOMEM:
+            causa = QStringLiteral("no hay memoria suficiente");
+            break;
+        case SQLITE_CANTOPEN:
+            causa = QStringLiteral("no se pudo abrir el archivo de la base de datos");
+            break;
+        case SQLITE_TOOBIG:
+            causa = QStringLiteral("un valor es demasiado grande");
+            break;
+        case SQLITE_MISMATCH:
+            causa = QStringLiteral("un valor no es del tipo de la columna");
+            break;
+        case SQLITE_CONSTRAINT:
+            causa = QStringLiteral("una restricción de la tabla rechazó una fila");
+            break;
+        default:
+            causa = QStringLiteral("error interno del servidor");
+            break;
+    }
+    return mensaje.isEmpty() ? causa : causa + QStringLiteral(" (") + mensaje + QLatin1Char(')');
+}
+
 [[noreturn]] void LanzarErrorSQLite(sqlite3* db, const QString& objeto) {
     const char* texto = sqlite3_errmsg(db);
     const QString mensaje = QString::fromUtf8(texto ? texto : "");
@@ -66,6 +105,24 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed();
         throw ErrorServidor(207, QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna),
                             QString::fromLatin1(estado::ColumnaInexistente));
+    }
+    if (codigo == SQLITE_CONSTRAINT_NOTNULL) {
+        // "NOT NULL constraint failed: TABLA.Columna"
+        const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed().section(QLatin1Char('.'), -1);
+        throw ErrorServidor(
+            515,
+            QStringLiteral("No se puede insertar el valor NULL en la columna '%1', tabla '%2'. La "
+                           "columna no admite valores NULL. Error de INSERT.")
+                .arg(columna, objeto),
+            QString::fromLatin1(estado::Integridad));
+    }
+    if (codigo == SQLITE_CONSTRAINT_CHECK) {
+        throw ErrorServidor(
+            547,
+            QStringLiteral("La instrucción INSERT está en conflicto con la restricción CHECK de la "
+                           "tabla '%1'.")
+                .arg(objeto),
+            QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
         throw ErrorServidor(2627,
@@ -82,10 +139,9 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
                             QString::fromLatin1(estado::TiempoAgotado));
     }
-    throw ErrorServidor(50000,
-                        QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
-                            .arg(objeto)
-                            .arg(codigo));
+    throw ErrorServidor(
+        50000,
+        QStringLiteral("No se pudo reconstruir la tabla '%1': %2.").arg(objeto, Causa(codigo, mensaje)));
 }
 
 SentenciaSQLite Preparar(sqlite3* db, const QString& sql, const QString& objeto) {
@@ -684,6 +740,7 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
 
     sqlite3* empresa = contexto.Base(base);
     const auto cancelado = [&contexto] { return contexto.TiempoAgotado(); };
+    QStringList fallidas;  // "table (cause)" of each table that could not be rebuilt
     for (const Estadistica& e : elegidas) {
         const QString real = TablaExistente(almacen, e.tabla);
         if (real.isEmpty()) {
@@ -692,10 +749,21 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             contexto.DevolverError(ErrorTablaInexistente(e.tabla));
             continue;
         }
-        const ResultadoReconstruccion r =
-            ReconstruirTabla(empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
-        contexto.DevolverAfectadas(r.filasInsertadas);
+        try {
+            const ResultadoReconstruccion r = ReconstruirTabla(
+                empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
+            contexto.DevolverAfectadas(r.filasInsertadas);
+        } catch (const ErrorServidor& error) {
+            // A single table asked for reports its own error; for all of them each
+            // table has its own transaction and one failure does not stop the rest.
+            // A time-out or a lock ends the call as a whole.
+            if (!pedida.isEmpty() || error.numero() == -2 || error.numero() == 1222) throw;
+            fallidas << QStringLiteral("%1 (%2)").arg(real, error.mensaje());
+        }
     }
+    if (!fallidas.isEmpty())
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: no se pudieron reconstruir las tablas %1.")
+                                       .arg(fallidas.join(QStringLiteral(", "))));
 }
 
 void RegistrarReconsEstv() {
