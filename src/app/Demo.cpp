@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "app/Ordenes.h"
+#include "core/Inicio.h"
 #include "db/Conexion.h"
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
@@ -35,6 +36,8 @@ namespace {
 constexpr const char* kServidor = "EMBEBIDO";
 constexpr const char* kAdministrador = "Korvane";
 constexpr const char* kClaveAdministrador = "pelumbo";
+constexpr const char* kVariableAdministrador = "KVESTV_ADMIN_USUARIO";
+constexpr const char* kVariableClaveAdministrador = "KVESTV_ADMIN_CLAVE";
 
 struct EmpresaDemo {
     const char* nombre;
@@ -64,7 +67,8 @@ void Aviso(const QString& texto) {
 
 QString CadenaConexion(const QString& base, const QString& usuario, const QString& clave) {
     return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
-        .arg(QLatin1String(kServidor), base, usuario, clave);
+        .arg(QLatin1String(kServidor), kv::db::ValorCadenaConexion(base),
+             kv::db::ValorCadenaConexion(usuario), kv::db::ValorCadenaConexion(clave));
 }
 
 // Runs a batch; the errors of its statements are returned, not thrown.
@@ -107,35 +111,53 @@ void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int in
     if (!llenado.isEmpty()) throw KvExcepcion(-1, llenado.first(), QStringLiteral("Demo"));
 }
 
-// One entry per company in the registered-connection list; other entries stay.
+// One entry per company in the registered-connection list. The file belongs to
+// the suite's other programs too: their lines come back byte for byte (8-bit
+// code page, their line ends), and only the demo's own lines are replaced. It
+// holds passwords, so only its owner may read it.
 void RegistrarConexiones() {
     const QString ruta = kv::UtilRutas::Carpeta() + QStringLiteral("BASES.TXT");
-    QStringList lineas;
-    QFile actual(ruta);
-    if (actual.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream entrada(&actual);
-        while (!entrada.atEnd()) lineas << entrada.readLine();
+    QByteArray contenido;
+    {
+        QFile actual(ruta);
+        if (actual.open(QIODevice::ReadOnly)) contenido = actual.readAll();
     }
-    QStringList propias;
+    // The line end the file already uses; a new file gets the suite's CR LF.
+    const QByteArray fin =
+        contenido.isEmpty() || contenido.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+    QStringList propios;
     for (const EmpresaDemo& e : kEmpresas) {
         const QString base = QLatin1String(e.nombre);
-        const QString nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
-        lineas.erase(std::remove_if(lineas.begin(), lineas.end(),
-                                    [&](const QString& l) {
-                                        return l.section(QLatin1Char(','), 0, 0).trimmed() == nombre;
-                                    }),
-                     lineas.end());
-        propias << nombre + QLatin1Char(',') + base + QLatin1Char(',') + base + QLatin1Char(',') +
-                       kv::UtilGeneral::Codificar(base) + QLatin1Char(',') + QLatin1String(kServidor);
+        propios << base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
     }
-    lineas.removeAll(QString());
-    lineas << propias;
+    QByteArray salida;
+    qsizetype desde = 0;
+    while (desde < contenido.size()) {
+        qsizetype hasta = contenido.indexOf('\n', desde);
+        const qsizetype siguiente = hasta < 0 ? contenido.size() : hasta + 1;
+        if (hasta < 0) hasta = contenido.size();
+        QByteArray linea = contenido.mid(desde, hasta - desde);
+        if (linea.endsWith('\r')) linea.chop(1);
+        const QString nombre =
+            kv::UtilGeneral::DesdeTextoSistema(linea).section(QLatin1Char(','), 0, 0).trimmed();
+        if (!linea.trimmed().isEmpty() && !propios.contains(nombre)) {
+            salida += contenido.mid(desde, siguiente - desde);
+            if (hasta == contenido.size()) salida += fin;  // the last line had no line end
+        }
+        desde = siguiente;
+    }
+    for (const EmpresaDemo& e : kEmpresas) {
+        const QString base = QLatin1String(e.nombre);
+        const QString linea = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor) +
+                              QLatin1Char(',') + base + QLatin1Char(',') + base + QLatin1Char(',') +
+                              kv::UtilGeneral::Codificar(base) + QLatin1Char(',') + QLatin1String(kServidor);
+        salida += kv::UtilGeneral::TextoSistema(linea) + fin;
+    }
     QSaveFile archivo(ruta);
-    if (!archivo.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!archivo.open(QIODevice::WriteOnly))
         throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
-    QTextStream salida(&archivo);
-    for (const QString& l : lineas) salida << l << "\n";
-    salida.flush();
+    archivo.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    archivo.write(salida);
     if (!archivo.commit())
         throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
 }
@@ -200,6 +222,14 @@ bool HayPantalla() {
 int OrdenDemo(const QStringList& argumentos) {
     qint64 lineas = 200000;
     qint64 semilla = 1;
+    // The administrator's login: options, else the variables, else the server's first one.
+    QString administrador = qEnvironmentVariable(kVariableAdministrador);
+    QString claveAdministrador = qEnvironmentVariable(kVariableClaveAdministrador);
+    if (administrador.isEmpty()) administrador = QLatin1String(kAdministrador);
+    if (!qEnvironmentVariableIsSet(kVariableClaveAdministrador))
+        claveAdministrador = QLatin1String(kClaveAdministrador);
+    const QString uso =
+        QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE]");
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -207,11 +237,15 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
+        } else if ((a == QLatin1String("--admin") || a == QLatin1String("--clave")) && conValor) {
+            (a == QLatin1String("--admin") ? administrador : claveAdministrador) = argumentos[++i];
         } else {
             const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
-            Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
-                            : QStringLiteral("Opción no válida: %1").arg(a)) +
-                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S]"));
+            const bool conTexto = a == QLatin1String("--admin") || a == QLatin1String("--clave");
+            Aviso((conocida   ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
+                   : conTexto ? QStringLiteral("%1 necesita un valor.").arg(a)
+                              : QStringLiteral("Opción no válida: %1").arg(a)) +
+                  uso);
             return 2;
         }
     }
@@ -226,11 +260,14 @@ int OrdenDemo(const QStringList& argumentos) {
         kv::db::Conexion admin;
         admin.SetCommandTimeout(0);
         try {
-            admin.Open(CadenaConexion(QStringLiteral("master"), QLatin1String(kAdministrador),
-                                      QLatin1String(kClaveAdministrador)));
+            admin.Open(CadenaConexion(QStringLiteral("master"), administrador, claveAdministrador));
         } catch (const KvExcepcion& e) {
-            Aviso(QStringLiteral("No se pudo conectar con el servidor %1: %2")
-                      .arg(QLatin1String(kServidor), e.error().descripcion));
+            Aviso(QStringLiteral("No se pudo conectar con el servidor %1 como %2: %3\n"
+                                 "Si cambió la contraseña del administrador, indíquela con --admin USUARIO "
+                                 "--clave CLAVE o con las variables %4 y %5.")
+                      .arg(QLatin1String(kServidor), administrador, e.error().descripcion,
+                           QLatin1String(kVariableAdministrador),
+                           QLatin1String(kVariableClaveAdministrador)));
             return 3;
         }
         const QDate hoy = QDate::currentDate();
@@ -247,13 +284,12 @@ int OrdenDemo(const QStringList& argumentos) {
         // The store, created on the ERP connection as the viewer does at start-up;
         // the rebuild's company connections check their user through it too.
         kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
-        Conectar(erp, QLatin1String(kEmpresas[0].nombre), QLatin1String(kAdministrador),
-                 QLatin1String(kClaveAdministrador));
+        Conectar(erp, QLatin1String(kEmpresas[0].nombre), administrador, claveAdministrador);
         kv::stats::CrearBaseEstadisticas(erp);
 
         kv::db::DB_Dll almacen;
         Conectar(almacen, QLatin1String(kv::stats::kBaseAlmacen), QLatin1String(kv::stats::kUsuarioAlmacen),
-                 QLatin1String(kv::stats::kClaveAlmacen));
+                 kv::core::ClaveEstadisticas());
         almacen.gCnn.SetCommandTimeout(0);
         for (const EmpresaDemo& e : kEmpresas) {
             qint32 afectadas = 0;
