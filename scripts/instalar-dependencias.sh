@@ -9,6 +9,7 @@ paquetes=(
     libsqlite3-dev sqlite3
     unixodbc unixodbc-dev libsqliteodbc tdsodbc
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    tango-icon-theme librsvg2-bin
 )
 
 faltan=()

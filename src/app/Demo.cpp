@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "access/ArchivoBases.h"
 #include "app/Ordenes.h"
 #include "core/Inicio.h"
 #include "db/Conexion.h"
@@ -111,55 +112,20 @@ void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int in
     if (!llenado.isEmpty()) throw KvExcepcion(-1, llenado.first(), QStringLiteral("Demo"));
 }
 
-// One entry per company in the registered-connection list. The file belongs to
-// the suite's other programs too: their lines come back byte for byte (8-bit
-// code page, their line ends), and only the demo's own lines are replaced. It
-// holds passwords, so only its owner may read it.
+// One entry per company in the registered-connection list; other entries stay as they were.
 void RegistrarConexiones() {
-    const QString ruta = kv::UtilRutas::Carpeta() + QStringLiteral("BASES.TXT");
-    QByteArray contenido;
-    {
-        QFile actual(ruta);
-        if (actual.open(QIODevice::ReadOnly)) contenido = actual.readAll();
-    }
-    // The line end the file already uses; a new file gets the suite's CR LF.
-    const QByteArray fin =
-        contenido.isEmpty() || contenido.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-    QStringList propios;
+    QList<kv::access::ConexionRegistrada> propias;
     for (const EmpresaDemo& e : kEmpresas) {
         const QString base = QLatin1String(e.nombre);
-        propios << base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
+        kv::access::ConexionRegistrada c;
+        c.nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
+        c.base = base;
+        c.usuario = base;
+        c.clave = kv::UtilGeneral::Codificar(base);
+        c.servidor = QLatin1String(kServidor);
+        propias << c;
     }
-    QByteArray salida;
-    qsizetype desde = 0;
-    while (desde < contenido.size()) {
-        qsizetype hasta = contenido.indexOf('\n', desde);
-        const qsizetype siguiente = hasta < 0 ? contenido.size() : hasta + 1;
-        if (hasta < 0) hasta = contenido.size();
-        QByteArray linea = contenido.mid(desde, hasta - desde);
-        if (linea.endsWith('\r')) linea.chop(1);
-        const QString nombre =
-            kv::UtilGeneral::DesdeTextoSistema(linea).section(QLatin1Char(','), 0, 0).trimmed();
-        if (!linea.trimmed().isEmpty() && !propios.contains(nombre)) {
-            salida += contenido.mid(desde, siguiente - desde);
-            if (hasta == contenido.size()) salida += fin;  // the last line had no line end
-        }
-        desde = siguiente;
-    }
-    for (const EmpresaDemo& e : kEmpresas) {
-        const QString base = QLatin1String(e.nombre);
-        const QString linea = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor) +
-                              QLatin1Char(',') + base + QLatin1Char(',') + base + QLatin1Char(',') +
-                              kv::UtilGeneral::Codificar(base) + QLatin1Char(',') + QLatin1String(kServidor);
-        salida += kv::UtilGeneral::TextoSistema(linea) + fin;
-    }
-    QSaveFile archivo(ruta);
-    if (!archivo.open(QIODevice::WriteOnly))
-        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
-    archivo.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    archivo.write(salida);
-    if (!archivo.commit())
-        throw KvExcepcion(-1, QStringLiteral("No se pudo escribir %1").arg(ruta), QStringLiteral("Demo"));
+    kv::access::ReemplazarConexiones(kv::access::RutaBases(), propias);
 }
 
 void Conectar(kv::db::DB_Dll& db, const QString& base, const QString& usuario, const QString& clave) {

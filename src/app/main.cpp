@@ -5,6 +5,8 @@
 #include <memory>
 #include <string_view>
 
+#include "access/Ayuda.h"
+#include "access/frmAcceso.h"
 #include "app/Ordenes.h"
 #include "core/Arranque.h"
 #include "core/Inicio.h"
@@ -17,6 +19,20 @@
 #include "util/InteraccionQt.h"
 
 namespace {
+
+// Takes "--opcion VALOR" out of the arguments and returns VALOR (empty when absent).
+QString TomarOpcion(QStringList& argumentos, const QString& opcion) {
+    const qsizetype i = argumentos.indexOf(opcion);
+    if (i < 0) return QString();
+    const QString valor = argumentos.value(i + 1);
+    argumentos.remove(i, i + 1 < argumentos.size() ? 2 : 1);
+    return valor;
+}
+
+void Imprimir(const QString& texto) {
+    std::fputs(texto.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
 
 // The viewer itself: start-up, the statistics store, then the main window when
 // there is a display, or a line saying what to run next when there is none.
@@ -31,9 +47,15 @@ int Visor(int argc, char** argv) {
         kv::EstablecerInteraccion(std::make_unique<kv::InteraccionConsola>());
     kv::local::RegistrarServidorEmbebido();
 
-    // The command text is the arguments joined by blanks, without our own "--" options.
+    // Without a complete connection on the command line the sign-in window asks
+    // for one; without a display there is nobody to ask, so it says what to pass.
+    QStringList argumentos = app.arguments().mid(1);
+    kv::access::InstalarVentanaAcceso(conPantalla);
+    kv::access::EstablecerCapturaAcceso(TomarOpcion(argumentos, QStringLiteral("--captura")));
+
+    // The command text is the arguments joined by blanks, without our own options.
     QString cadenaConexion;
-    kv::core::IniciarSistema(false, kv::core::TextoLineaComandos(app.arguments().mid(1)), cadenaConexion, 3);
+    kv::core::IniciarSistema(false, kv::core::TextoLineaComandos(argumentos), cadenaConexion, 3);
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
 
@@ -50,6 +72,14 @@ int Visor(int argc, char** argv) {
 }
 
 int Ejecutar(int argc, char** argv) {
+    if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        Imprimir(kv::access::TextoUso());
+        return 0;
+    }
+    if (argc > 1 && std::string_view(argv[1]) == "--version") {
+        Imprimir(kv::access::TextoVersion());
+        return 0;
+    }
     if (argc > 1 && std::string_view(argv[1]) == "--informe") {
         QStringList argumentos;
         for (int i = 2; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <limits>
 #include <thread>
@@ -118,19 +119,33 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
         }
         QFile::setPermissions(ruta, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+    // A database that is already there is never made anew: a missing file is
+    // an error, and so is an emptied one (SQLite would take it for a new database).
+    if (!crear) {
+        const QFileInfo info(ruta);
+        if (!info.exists())
+            throw ErrorServidor(err::BaseSinArchivos, msj::BaseSinArchivos(nombre, ruta),
+                                QString::fromLatin1(estado::BaseInexistente));
+        if (info.size() == 0)
+            throw ErrorServidor(err::ErrorCoherencia, msj::ErrorCoherencia(nombre, ruta),
+                                QString::fromLatin1(estado::BaseInexistente));
+    }
     std::unique_ptr<BaseSqlite> b(new BaseSqlite);
     b->nombre_ = nombre;
     b->ruta_ = ruta;
     const int banderas = SQLITE_OPEN_READWRITE | (crear ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(QFile::encodeName(ruta).constData(), &b->db_, banderas, nullptr);
     if (rc != SQLITE_OK) {
-        throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
+        if (!QFile::exists(ruta))
+            throw ErrorServidor(err::BaseSinArchivos, msj::BaseSinArchivos(nombre, ruta),
+                                QString::fromLatin1(estado::BaseInexistente));
+        throw ErrorServidor(err::ErrorSistemaArchivo, msj::ErrorSistemaArchivo(nombre, ruta),
                             QString::fromLatin1(estado::BaseInexistente));
     }
     sqlite3_extended_result_codes(b->db_, 1);
     sqlite3_busy_handler(b->db_, &BaseSqlite::Ocupado, b.get());
     sqlite3_progress_handler(b->db_, 1000, &BaseSqlite::Progreso, b.get());
-    RegistrarFuncionesTSQL(b->db_);
+    RegistrarFuncionesTSQL(b->db_, &b->limite_);
     auto* estado = new EstadoFunciones;
     b->estadoFunciones_ = estado;
     sqlite3_create_function_v2(b->db_, "kv_identidad", 1, SQLITE_UTF8, estado, &FuncionIdentidad, nullptr, nullptr,
@@ -139,7 +154,15 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(b->db_, "kv_fecha_iso", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                &FuncionFechaISO, nullptr, nullptr, nullptr);
-    b->Ejecutar(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
+    try {
+        b->Ejecutar(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
+        // Reading the schema shows a file that is no database, or whose first pages are damaged.
+        b->Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const ErrorServidor& e) {
+        if (e.numero() == err::ErrorCoherencia || e.numero() == err::ErrorSistemaArchivo)
+            throw ErrorServidor(e.numero(), e.mensaje(), QString::fromLatin1(estado::BaseInexistente));
+        throw;
+    }
     return b;
 }
 
@@ -162,17 +185,17 @@ void BaseSqlite::FijarLimite(int segundos) {
 }
 
 void BaseSqlite::FijarLimite(std::chrono::steady_clock::time_point limite, bool conLimite) {
-    conLimite_ = conLimite;
-    limite_ = limite;
-    vencido_ = false;
+    limite_.conLimite = conLimite;
+    limite_.limite = limite;
+    limite_.vencido = false;
 }
 
-bool BaseSqlite::TiempoAgotado() const { return conLimite_ && Reloj::now() >= limite_; }
+bool BaseSqlite::TiempoAgotado() const { return limite_.Agotado(); }
 
 int BaseSqlite::Progreso(void* yo) {
     auto* b = static_cast<BaseSqlite*>(yo);
     if (b->TiempoAgotado()) {
-        b->vencido_ = true;
+        b->limite_.vencido = true;
         return 1;
     }
     return 0;
@@ -182,9 +205,9 @@ int BaseSqlite::Ocupado(void* yo, int intentos) {
     auto* b = static_cast<BaseSqlite*>(yo);
     const auto ahora = Reloj::now();
     if (intentos == 0) b->inicioEspera_ = ahora;
-    if (b->conLimite_) {
-        if (ahora >= b->limite_) {
-            b->vencido_ = true;
+    if (b->limite_.conLimite) {
+        if (ahora >= b->limite_.limite) {
+            b->limite_.vencido = true;
             return 0;
         }
     } else if (ahora - b->inicioEspera_ > std::chrono::milliseconds(EsperaBloqueoSinLimiteMs)) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "localserver/ErrorServidor.h"
+#include "localserver/tsql/Funciones.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -38,8 +39,8 @@ public:
     void FijarLimite(int segundos);
     void FijarLimite(std::chrono::steady_clock::time_point limite, bool conLimite);
     bool TiempoAgotado() const;
-    bool Vencido() const { return vencido_; }
-    void LimpiarVencido() { vencido_ = false; }
+    bool Vencido() const { return limite_.vencido; }
+    void LimpiarVencido() { limite_.vencido = false; }
 
     // Runs SQL without results; throws ErrorServidor with the server's number.
     void Ejecutar(const QString& sql);
@@ -60,10 +61,9 @@ private:
     void* estadoFunciones_ = nullptr;
     QString nombre_;
     QString ruta_;
-    bool conLimite_ = false;
-    std::chrono::steady_clock::time_point limite_{};
+    // Read by the busy and progress handlers and by LIKE.
+    LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};
-    bool vencido_ = false;
 };
 
 // A prepared statement, finalized on destruction.

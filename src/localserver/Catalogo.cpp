@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
@@ -111,46 +113,143 @@ bool VerificarClave(const QString& clave, const QString& hash) {
     return true;
 }
 
+QStringList ArchivosDeBases(const QString& carpeta) {
+    QStringList nombres;
+    const QString maestra = QString::fromLatin1(BaseMaestra).toUpper() + QStringLiteral(".db");
+    for (const QFileInfo& f :
+         QDir(carpeta).entryInfoList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
+        if (f.fileName() == maestra) continue;
+        // Only names the server itself writes: upper case, ".db" in lower case.
+        const QString base = f.completeBaseName();
+        if (f.suffix() != QLatin1String("db") || base != base.toUpper() || base.isEmpty()) continue;
+        nombres << base;
+    }
+    return nombres;
+}
+
 Catalogo::Catalogo(const QString& carpeta) : carpeta_(carpeta) {
-    maestra_ = BaseSqlite::Abrir(RutaBase(carpeta_, QString::fromLatin1(BaseMaestra)),
-                                 QString::fromLatin1(BaseMaestra), true);
+    const QString ruta = RutaBase(carpeta_, QString::fromLatin1(BaseMaestra));
+    const QFileInfo info(ruta);
+    const bool vacia = !info.exists() || info.size() == 0;
+    // A fresh server only in a folder without databases: elsewhere the
+    // catalog held their logins and registrations, and starting afresh would
+    // hand the server to the default administrator and orphan them.
+    if (vacia && !ArchivosDeBases(carpeta_).isEmpty())
+        throw ErrorServidor(err::BaseSinArchivos, msj::CatalogoAusente(ruta),
+                            QString::fromLatin1(estado::ConexionPerdida));
+    maestra_ = BaseSqlite::Abrir(ruta, QString::fromLatin1(BaseMaestra), true);
     Inicializar();
 }
 
+namespace {
+
+const char* const kTablasCatalogo =
+    "CREATE TABLE IF NOT EXISTS kv_sys_logins (nombre TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+    "clave TEXT NOT NULL, base_defecto TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS kv_sys_roles_servidor (login TEXT NOT NULL COLLATE NOCASE, "
+    "rol TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (login, rol));"
+    "CREATE TABLE IF NOT EXISTS kv_sys_bases (nombre TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+    "propietario TEXT);"
+    "CREATE TABLE IF NOT EXISTS kv_sys_usuarios (base TEXT NOT NULL COLLATE NOCASE, "
+    "usuario TEXT NOT NULL COLLATE NOCASE, login TEXT COLLATE NOCASE, PRIMARY KEY (base, usuario));"
+    "CREATE TABLE IF NOT EXISTS kv_sys_roles_base (base TEXT NOT NULL COLLATE NOCASE, "
+    "usuario TEXT NOT NULL COLLATE NOCASE, rol TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (base, usuario, "
+    "rol));";
+
+// Rights granted on single objects (GRANT EXECUTE ON procedure TO user).
+const char* const kTablaPermisos =
+    "CREATE TABLE IF NOT EXISTS kv_sys_permisos (base TEXT NOT NULL COLLATE NOCASE, "
+    "usuario TEXT NOT NULL COLLATE NOCASE, permiso TEXT NOT NULL COLLATE NOCASE, "
+    "objeto TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (base, usuario, permiso, objeto));";
+
+bool HayTabla(BaseSqlite& m, const char* tabla) {
+    return m.Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?1"),
+                     {QString::fromLatin1(tabla)})
+               .toInt() > 0;
+}
+
+void AgregarAdministrador(BaseSqlite& m, const QString& login, const QString& clave) {
+    m.Escalar(QStringLiteral("INSERT INTO kv_sys_logins (nombre, clave, base_defecto) VALUES (?1, ?2, ?3)"),
+              {login, HashClave(clave), QString::fromLatin1(BaseMaestra)});
+    m.Escalar(QStringLiteral("INSERT INTO kv_sys_roles_servidor (login, rol) VALUES (?1, 'sysadmin')"),
+              {login});
+    m.Escalar(QStringLiteral("INSERT OR IGNORE INTO kv_sys_bases (nombre, propietario) VALUES (?1, ?2)"),
+              {QString::fromLatin1(BaseMaestra), login});
+}
+
+}  // namespace
+
 void Catalogo::Inicializar() {
     BaseSqlite& m = *maestra_;
-    const QVariant hay = m.Escalar(QStringLiteral(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_logins'"));
-    if (hay.toInt() > 0) return;
+    if (HayTabla(m, "kv_sys_logins")) {
+        // A catalog from before object rights were kept gets their table once.
+        if (!HayTabla(m, "kv_sys_permisos")) m.Ejecutar(QString::fromLatin1(kTablaPermisos));
+        return;
+    }
+    if (!ArchivosDeBases(carpeta_).isEmpty())
+        throw ErrorServidor(err::BaseSinArchivos, msj::CatalogoAusente(m.ruta()),
+                            QString::fromLatin1(estado::ConexionPerdida));
     // Two processes may start a fresh server at once: the write lock decides who builds it.
     m.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
     try {
-        m.Ejecutar(QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS kv_sys_logins (nombre TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
-            "clave TEXT NOT NULL, base_defecto TEXT NOT NULL);"
-            "CREATE TABLE IF NOT EXISTS kv_sys_roles_servidor (login TEXT NOT NULL COLLATE NOCASE, "
-            "rol TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (login, rol));"
-            "CREATE TABLE IF NOT EXISTS kv_sys_bases (nombre TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
-            "propietario TEXT);"
-            "CREATE TABLE IF NOT EXISTS kv_sys_usuarios (base TEXT NOT NULL COLLATE NOCASE, "
-            "usuario TEXT NOT NULL COLLATE NOCASE, login TEXT COLLATE NOCASE, PRIMARY KEY (base, usuario));"
-            "CREATE TABLE IF NOT EXISTS kv_sys_roles_base (base TEXT NOT NULL COLLATE NOCASE, "
-            "usuario TEXT NOT NULL COLLATE NOCASE, rol TEXT NOT NULL COLLATE NOCASE, PRIMARY KEY (base, usuario, rol));"));
+        m.Ejecutar(QString::fromLatin1(kTablasCatalogo) + QString::fromLatin1(kTablaPermisos));
         const QVariant logins = m.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_logins"));
-        if (logins.toInt() == 0) {
-            m.Escalar(QStringLiteral("INSERT INTO kv_sys_logins (nombre, clave, base_defecto) VALUES (?1, ?2, ?3)"),
-                      {QString::fromLatin1(AdministradorInicial), HashClave(QString::fromLatin1(ClaveAdministradorInicial)),
-                       QString::fromLatin1(BaseMaestra)});
-            m.Escalar(QStringLiteral("INSERT INTO kv_sys_roles_servidor (login, rol) VALUES (?1, 'sysadmin')"),
-                      {QString::fromLatin1(AdministradorInicial)});
-            m.Escalar(QStringLiteral("INSERT OR IGNORE INTO kv_sys_bases (nombre, propietario) VALUES (?1, ?2)"),
-                      {QString::fromLatin1(BaseMaestra), QString::fromLatin1(AdministradorInicial)});
-        }
+        if (logins.toInt() == 0)
+            AgregarAdministrador(m, QString::fromLatin1(AdministradorInicial),
+                                 QString::fromLatin1(ClaveAdministradorInicial));
         m.Ejecutar(QStringLiteral("COMMIT"));
     } catch (...) {
         sqlite3_exec(m.db(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+RecuperacionCatalogo RecuperarCatalogo(const QString& carpeta, const QString& clave) {
+    RecuperacionCatalogo r;
+    const QString ruta = RutaBase(carpeta, QString::fromLatin1(BaseMaestra));
+    // The old catalog is put aside, never deleted: it may still be read by hand.
+    if (QFile::exists(ruta)) {
+        const QString marca = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString aparte = ruta + QStringLiteral(".anterior-") + marca;
+        for (int n = 2; QFile::exists(aparte); ++n)
+            aparte = ruta + QStringLiteral(".anterior-") + marca + QLatin1Char('-') + QString::number(n);
+        if (!QFile::rename(ruta, aparte))
+            throw ErrorServidor(err::ErrorSistemaArchivo,
+                                msj::ErrorSistemaArchivo(QString::fromLatin1(BaseMaestra), ruta));
+        for (const char* sufijo : {"-wal", "-shm"})
+            if (QFile::exists(ruta + QLatin1String(sufijo)))
+                QFile::rename(ruta + QLatin1String(sufijo), aparte + QLatin1String(sufijo));
+        r.catalogoAnterior = aparte;
+    }
+    auto m = BaseSqlite::Abrir(ruta, QString::fromLatin1(BaseMaestra), true);
+    m->Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        m->Ejecutar(QString::fromLatin1(kTablasCatalogo) + QString::fromLatin1(kTablaPermisos));
+        AgregarAdministrador(*m, QString::fromLatin1(AdministradorInicial), clave);
+        for (const QString& nombre : ArchivosDeBases(carpeta)) {
+            // Each file is checked: a damaged one is registered all the same, so
+            // that using it names the damage, and it is listed for the operator.
+            try {
+                BaseSqlite::Abrir(RutaBase(carpeta, nombre), nombre, false);
+                r.bases << nombre;
+            } catch (const ErrorServidor&) {
+                r.danadas << nombre;
+            }
+            m->Escalar(QStringLiteral("INSERT INTO kv_sys_bases (nombre, propietario) VALUES (?1, ?2)"),
+                       {nombre, QString::fromLatin1(AdministradorInicial)});
+            m->Escalar(
+                QStringLiteral("INSERT INTO kv_sys_usuarios (base, usuario, login) VALUES (?1, 'dbo', ?2)"),
+                {nombre, QString::fromLatin1(AdministradorInicial)});
+            m->Escalar(QStringLiteral("INSERT INTO kv_sys_roles_base (base, usuario, rol) VALUES (?1, 'dbo', "
+                                      "'db_owner')"),
+                       {nombre});
+        }
+        m->Ejecutar(QStringLiteral("COMMIT"));
+    } catch (...) {
+        sqlite3_exec(m->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return r;
 }
 
 std::optional<InfoLogin> Catalogo::Login(const QString& nombre) {
@@ -161,9 +260,15 @@ std::optional<InfoLogin> Catalogo::Login(const QString& nombre) {
 }
 
 bool Catalogo::Autenticar(const QString& login, const QString& clave) {
-    const QVariant hash = maestra_->Escalar(QStringLiteral("SELECT clave FROM kv_sys_logins WHERE nombre = ?1"),
-                                            {login});
-    if (hash.isNull()) return false;
+    const QVariant hash =
+        maestra_->Escalar(QStringLiteral("SELECT clave FROM kv_sys_logins WHERE nombre = ?1"), {login});
+    if (hash.isNull()) {
+        // An unknown login costs what a wrong password costs, so the time of
+        // the answer does not tell which it was.
+        static const QString ficticio = HashClave(QString::number(QRandomGenerator::system()->generate64()));
+        VerificarClave(clave, ficticio);
+        return false;
+    }
     return VerificarClave(clave, hash.toString());
 }
 
@@ -267,6 +372,39 @@ bool Catalogo::TienePermisoBase(const QString& login, const QString& base, const
                                                         "usuario = ?2 AND (rol = ?3 OR rol = 'db_owner')"),
                                          {base, *usuario, rol});
     return n.toInt() > 0;
+}
+
+bool Catalogo::TienePermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                                  const QString& objeto) {
+    return maestra_
+               ->Escalar(
+                   QStringLiteral("SELECT count(*) FROM kv_sys_permisos WHERE base = ?1 AND usuario = ?2 AND "
+                                  "permiso = ?3 AND objeto = ?4"),
+                   {base, usuario, permiso, objeto})
+               .toInt() > 0;
+}
+
+void Catalogo::ConcederPermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                                     const QString& objeto) {
+    maestra_->Escalar(QStringLiteral("INSERT OR IGNORE INTO kv_sys_permisos (base, usuario, permiso, objeto) "
+                                     "VALUES (?1, ?2, ?3, ?4)"),
+                      {base, usuario, permiso.toUpper(), objeto.toUpper()});
+}
+
+void Catalogo::RevocarPermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                                    const QString& objeto) {
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_permisos WHERE base = ?1 AND usuario = ?2 AND "
+                                     "permiso = ?3 AND objeto = ?4"),
+                      {base, usuario, permiso, objeto});
+}
+
+bool Catalogo::PuedeEjecutar(const QString& login, const QString& base, const QString& procedimiento) {
+    if (TieneRolServidor(login, QStringLiteral("sysadmin"))) return true;
+    const auto usuario = UsuarioDeLogin(base, login);
+    if (!usuario) return false;
+    if (usuario->compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) return true;
+    if (TieneRolBase(base, *usuario, QStringLiteral("db_owner"))) return true;
+    return TienePermisoObjeto(base, *usuario, QStringLiteral("EXECUTE"), procedimiento);
 }
 
 }  // namespace kv::local

@@ -34,14 +34,19 @@ void ValidarNombre(const QString& nombre);
 QString HashClave(const QString& clave);
 bool VerificarClave(const QString& clave, const QString& hash);
 
+// Database files of the folder (their names, upper case), the catalog's own left out.
+QStringList ArchivosDeBases(const QString& carpeta);
+
 struct InfoLogin {
     QString nombre;  // as created
     QString baseDefecto;
 };
 
 class Catalogo {
-public:
-    // Opens the catalog of the folder, creating a fresh server the first time.
+  public:
+    // Opens the catalog of the folder, creating a fresh server in a folder
+    // without databases. A folder with databases and no usable catalog is
+    // refused (945, naming the file and the recovery); a damaged catalog gives 824.
     explicit Catalogo(const QString& carpeta);
 
     const QString& carpeta() const { return carpeta_; }
@@ -74,10 +79,32 @@ public:
     // Whether the login holds the database role there (sysadmin and db_owner hold every one).
     bool TienePermisoBase(const QString& login, const QString& base, const QString& rol);
 
-private:
+    // Object rights (GRANT EXECUTE): whether the database user holds it.
+    bool TienePermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                            const QString& objeto);
+    void ConcederPermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                               const QString& objeto);
+    void RevocarPermisoObjeto(const QString& base, const QString& usuario, const QString& permiso,
+                              const QString& objeto);
+    // Whether the login may run the procedure in the database: sysadmin, the
+    // database's owner and db_owner may; others need GRANT EXECUTE.
+    bool PuedeEjecutar(const QString& login, const QString& base, const QString& procedimiento);
+
+  private:
     void Inicializar();
     QString carpeta_;
     std::unique_ptr<BaseSqlite> maestra_;
 };
+
+// The recovery of a folder whose catalog is lost or damaged: the old catalog
+// is put aside (renamed, never deleted) and a new one registers every database
+// file present, owned by the default administrator with the password given.
+// Logins other than the administrator's are not recovered.
+struct RecuperacionCatalogo {
+    QString catalogoAnterior;  // where the old catalog was put, empty when there was none
+    QStringList bases;         // databases registered
+    QStringList danadas;       // registered too, but their files did not open
+};
+RecuperacionCatalogo RecuperarCatalogo(const QString& carpeta, const QString& clave);
 
 }  // namespace kv::local

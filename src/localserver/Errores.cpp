@@ -102,6 +102,44 @@ QString PermisoObjeto(const QString& permiso, const QString& objeto, const QStri
     return QStringLiteral("Permiso %1 denegado en el objeto '%2', base de datos '%3', esquema 'dbo'.")
         .arg(permiso, objeto, base);
 }
+QString PermisoColumna(const QString& permiso, const QString& columna, const QString& objeto,
+                       const QString& base) {
+    return QStringLiteral(
+               "Permiso %1 denegado en la columna '%2' del objeto '%3', base de datos '%4', esquema "
+               "'dbo'.")
+        .arg(permiso, columna, objeto, base);
+}
+QString ErrorSistemaArchivo(const QString& base, const QString& ruta) {
+    return QStringLiteral(
+               "El sistema operativo devolvió un error al leer o escribir el archivo '%1' de la base de "
+               "datos '%2'.")
+        .arg(ruta, base);
+}
+QString ErrorCoherencia(const QString& base, const QString& ruta) {
+    return QStringLiteral(
+               "Se detectó un error de E/S lógico basado en la coherencia en el archivo '%1' de la base "
+               "de datos '%2': el archivo está dañado o no es una base de datos. Restáurelo desde una "
+               "copia de seguridad.")
+        .arg(ruta, base);
+}
+QString BaseSinArchivos(const QString& base, const QString& ruta) {
+    return QStringLiteral(
+               "No se puede abrir la base de datos '%1' porque no se puede obtener acceso al archivo "
+               "'%2'. Restáurelo desde una copia de seguridad o quite la base con DROP DATABASE.")
+        .arg(base, ruta);
+}
+QString CatalogoAusente(const QString& ruta) {
+    return QStringLiteral(
+               "No se puede iniciar el servidor: falta el catálogo '%1' o no se puede usar, y la carpeta "
+               "contiene bases de datos. Restáurelo desde una copia de seguridad o reconstrúyalo con "
+               "kvsql --recuperar-catalogo.")
+        .arg(ruta);
+}
+QString LoginNoModificable(const QString& login) {
+    return QStringLiteral(
+               "No se puede modificar el inicio de sesión '%1' porque no existe o no tiene permiso.")
+        .arg(login);
+}
 QString ProcedimientoInexistente(const QString& nombre) { return mensajes::ProcedimientoInexistente(nombre); }
 QString CommitSinBegin() { return mensajes::CommitSinBegin(); }
 QString RollbackSinBegin() { return mensajes::RollbackSinBegin(); }
@@ -200,10 +238,16 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
         return ErrorServidor(numero, m.captured(2), est);
     }
 
+    // A lock wait that ran out: at the statement's deadline the client takes it for a time-out.
+    if (primario == SQLITE_BUSY || primario == SQLITE_LOCKED)
+        return ErrorServidor(err::BloqueoAgotado, msj::BloqueoAgotado(),
+                             QString::fromLatin1(base.Vencido() ? TiempoAgotado : General));
     if (primario == SQLITE_INTERRUPT || base.Vencido())
         return ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(TiempoAgotado));
-    if (primario == SQLITE_BUSY || primario == SQLITE_LOCKED)
-        return ErrorServidor(err::BloqueoAgotado, msj::BloqueoAgotado(), QString::fromLatin1(General));
+    if (primario == SQLITE_AUTH)
+        return ErrorServidor(err::PermisoObjeto,
+                             msj::PermisoObjeto(QStringLiteral("EXECUTE"), contexto.objeto, base.nombre()),
+                             QString::fromLatin1(Sintaxis));
 
     if (primario == SQLITE_CONSTRAINT) {
         static const QRegularExpression nulo(QStringLiteral("NOT NULL constraint failed: ([^.]+)\\.(.+)"));
@@ -353,12 +397,12 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
                              QStringLiteral("22018"));
     if (primario == SQLITE_TOOBIG)
         return ErrorServidor(err::Truncado, msj::Truncado(), QString::fromLatin1(Truncado));
-    if (primario == SQLITE_IOERR || primario == SQLITE_CORRUPT || primario == SQLITE_NOTADB ||
-        primario == SQLITE_CANTOPEN || primario == SQLITE_FULL || primario == SQLITE_READONLY)
-        return ErrorServidor(823,
-                             QStringLiteral("El sistema operativo devolvió un error al leer o escribir el archivo "
-                                            "de la base de datos '%1'.")
-                                 .arg(base.nombre()),
+    if (primario == SQLITE_CORRUPT || primario == SQLITE_NOTADB)
+        return ErrorServidor(err::ErrorCoherencia, msj::ErrorCoherencia(base.nombre(), base.ruta()),
+                             QString::fromLatin1(General));
+    if (primario == SQLITE_IOERR || primario == SQLITE_CANTOPEN || primario == SQLITE_FULL ||
+        primario == SQLITE_READONLY)
+        return ErrorServidor(err::ErrorSistemaArchivo, msj::ErrorSistemaArchivo(base.nombre(), base.ruta()),
                              QString::fromLatin1(General));
     return ErrorServidor(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(General));
 }

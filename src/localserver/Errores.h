@@ -22,13 +22,17 @@ inline constexpr int ColumnaAmbigua = 209;
 inline constexpr int ConversionFecha = 241;
 inline constexpr int Conversion = 245;
 inline constexpr int PermisoObjeto = 229;
+inline constexpr int PermisoColumna = 230;
 inline constexpr int PermisoBase = 262;
 inline constexpr int TransaccionCreaBase = 226;
 inline constexpr int NuloNoPermitido = 515;
 inline constexpr int IdentidadExplicita = 544;
 inline constexpr int Restriccion = 547;
+inline constexpr int ErrorSistemaArchivo = 823;
+inline constexpr int ErrorCoherencia = 824;
 inline constexpr int BaseNoExisteUsar = 911;
 inline constexpr int SinAccesoBase = 916;
+inline constexpr int BaseSinArchivos = 945;
 inline constexpr int BaseExiste = 1801;
 inline constexpr int BloqueoAgotado = 1222;
 inline constexpr int ClaveYaDefinida = 1779;
@@ -54,6 +58,7 @@ inline constexpr int DivisionPorCero = 8134;
 inline constexpr int Truncado = 8152;
 inline constexpr int NombreNoValido = 15006;
 inline constexpr int LoginInexistente = 15007;
+inline constexpr int LoginNoModificable = 15151;
 inline constexpr int BaseNoExiste = 15010;
 inline constexpr int RolInexistente = 15014;
 inline constexpr int UsuarioExiste = 15023;
@@ -105,6 +110,18 @@ QString SinAccesoBase(const QString& login, const QString& base);
 QString TransaccionCreaBase(const QString& instruccion);
 QString PermisoBase(const QString& permiso, const QString& base);
 QString PermisoObjeto(const QString& permiso, const QString& objeto, const QString& base);
+QString PermisoColumna(const QString& permiso, const QString& columna, const QString& objeto,
+                       const QString& base);
+// 823: the operating system failed reading or writing the file.
+QString ErrorSistemaArchivo(const QString& base, const QString& ruta);
+// 824: the file is damaged or is no database.
+QString ErrorCoherencia(const QString& base, const QString& ruta);
+// 945: the database's file is missing or cannot be read.
+QString BaseSinArchivos(const QString& base, const QString& ruta);
+// 945 for master: a folder with databases but no usable catalog.
+QString CatalogoAusente(const QString& ruta);
+// 15151: the same answer for an unknown login and for one the caller may not change.
+QString LoginNoModificable(const QString& login);
 QString ProcedimientoInexistente(const QString& nombre);
 QString CommitSinBegin();
 QString RollbackSinBegin();

@@ -47,6 +47,8 @@ Procedimiento BuscarProcedimiento(const QString& nombre) {
     return Registro().value(Clave(nombre));
 }
 
+QString NombreProcedimiento(const QString& nombre) { return Clave(nombre); }
+
 QStringList ProcedimientosRegistrados() {
     std::lock_guard<std::mutex> g(Cerrojo());
     QStringList l = Registro().keys();

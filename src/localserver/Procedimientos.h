@@ -63,5 +63,8 @@ void QuitarProcedimiento(const QString& nombre);
 // The registered procedure of that name, or an empty function.
 Procedimiento BuscarProcedimiento(const QString& nombre);
 QStringList ProcedimientosRegistrados();
+// The name a procedure is known by (upper case, without brackets or "dbo."),
+// as rights on it are kept and its errors name it.
+QString NombreProcedimiento(const QString& nombre);
 
 }  // namespace kv::local

@@ -42,9 +42,11 @@ std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::Parametro
     std::optional<InfoLogin> info;
     try {
         info = catalogo->Login(login);
-        if (!info || !catalogo->Autenticar(info->nombre, clave)) info.reset();
-    } catch (const ErrorServidor&) {
-        info.reset();
+        // An unknown login and a wrong password answer alike (18456).
+        if (!catalogo->Autenticar(info ? info->nombre : login, clave)) info.reset();
+    } catch (const ErrorServidor& e) {
+        // A damaged catalog is reported as damage, never as a failed login.
+        throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
     }
     if (!info) throw kv::db::ErrorProveedor(ErrorInicio(err::InicioSesion, msj::InicioSesion(login), estado::InicioSesion));
 
@@ -54,8 +56,8 @@ std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::Parametro
     try {
         canonica = catalogo->Base(base);
         if (canonica && !catalogo->PuedeUsar(info->nombre, *canonica)) canonica.reset();
-    } catch (const ErrorServidor&) {
-        canonica.reset();
+    } catch (const ErrorServidor& e) {
+        throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
     }
     if (!canonica)
         throw kv::db::ErrorProveedor(std::vector<kv::db::ErrorBD>{

@@ -60,7 +60,7 @@ QString PrimeraPalabra(const QString& texto) {
 }
 
 // The authorizer: only what the login's roles allow reaches SQLite.
-int Autorizar(void* datos, int accion, const char* a1, const char*, const char*, const char* disparador) {
+int Autorizar(void* datos, int accion, const char* a1, const char* a2, const char*, const char* disparador) {
     auto* s = static_cast<SesionEmbebida*>(datos);
     const SesionEmbebida::Permisos& p = s->permisos_;
     const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
@@ -111,9 +111,16 @@ int Autorizar(void* datos, int accion, const char* a1, const char*, const char*,
         case SQLITE_DROP_TEMP_INDEX:
         case SQLITE_DROP_TEMP_TRIGGER:
         case SQLITE_SELECT:
-        case SQLITE_FUNCTION:
         case SQLITE_RECURSIVE:
             return SQLITE_OK;
+        case SQLITE_FUNCTION: {
+            // Only what T-SQL offers; the server's triggers use its own helpers.
+            const QString funcion = a2 ? QString::fromUtf8(a2) : QString();
+            if (desdeServidor || FuncionDelMotorPermitida(funcion)) return SQLITE_OK;
+            if (!s->denegacion_)
+                s->denegacion_ = SesionEmbebida::Denegacion{QStringLiteral("FUNCION"), funcion};
+            return SQLITE_DENY;
+        }
         default:
             // Pragmas, ATTACH, raw transactions and the like are the server's own business.
             return negar("EXECUTE");
@@ -203,7 +210,8 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         if (!canonico)
             throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
                                 QString::fromLatin1(estado::BaseInexistente));
-        auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, true);
+        // Never made anew here: a missing or emptied file is an error naming it.
+        auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, false);
         AsegurarCatalogoBase(*b);
         it = bases_.emplace(clave, std::move(b)).first;
     }
@@ -235,6 +243,10 @@ void SesionEmbebida::ExigirDefinir(const QString& permiso) {
 }
 
 void SesionEmbebida::Unir(BaseSqlite& base) {
+    // The write lock is taken by the first write, not by BEGIN TRAN: until
+    // then the transaction's reads see what others commit, as under SQL
+    // Server's READ COMMITTED, and hold nothing. A wait for the lock ends at
+    // the statement's time-out (1222) with nothing changed.
     if (nivel_ > 0 && !enTransaccion_.count(&base)) {
         base.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
         enTransaccion_.insert(&base);
@@ -256,9 +268,9 @@ void SesionEmbebida::RevisarTransaccion() {
 
 std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
                                                          int tiempoEspera) {
-    std::vector<Sentencia> sentencias;
+    std::vector<PlanSentencia> sentencias;
     try {
-        sentencias = TraducirLote(lote);
+        sentencias = PlanificarLote(lote);
     } catch (const ErrorTSQL& e) {
         ErrorBD error;
         error.errorNativo = e.numero();
@@ -273,9 +285,11 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
     AplicarLimite();
     std::vector<ResultadoSentencia> salida;
     size_t siguienteParametro = 0;
-    for (const Sentencia& s : sentencias) {
+    for (const PlanSentencia& plan : sentencias) {
+        const Sentencia& s = plan.sentencia;
         try {
-            EjecutarSentencia(s, parametros, siguienteParametro, salida);
+            if (!plan.ruta || !EjecutarPorRuta(plan, parametros, siguienteParametro, salida))
+                EjecutarSentencia(s, parametros, siguienteParametro, salida);
         } catch (const ErrorServidor& e) {
             ResultadoSentencia r;
             ErrorServidor conLinea = e;
@@ -284,7 +298,8 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             // Rows a procedure returned before it failed stay in front of the error.
             salida.push_back(std::move(r));
             RevisarTransaccion();
-            if (e.numero() == err::TiempoAgotado && e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
+            if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
             continue;
         } catch (const std::exception& e) {
             ResultadoSentencia r;
@@ -371,12 +386,39 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
     }
 }
 
+bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
+                                     size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    const Sentencia& s = plan.sentencia;
+    if (s.clase != Clase::Consulta && s.clase != Clase::Modificacion) return false;
+    BaseSqlite& b = Base(base_);
+    Unir(b);
+    // The rights are checked the general route's way: its text is prepared under the
+    // authorizer. Any failure is left to the general route, which reports it as always.
+    permisos_ = PermisosActuales();
+    denegacion_.reset();
+    const QByteArray texto = s.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_set_authorizer(b.db(), &Autorizar, this);
+    const int rc = sqlite3_prepare_v2(b.db(), texto.constData(), static_cast<int>(texto.size()), &st, nullptr);
+    sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK || denegacion_) return false;
+    const size_t antes = siguienteParametro;
+    EntornoRuta entorno{b, parametros, siguienteParametro};
+    std::optional<ResultadoSentencia> r = plan.ruta->Ejecutar(plan, entorno);
+    if (!r) {
+        siguienteParametro = antes;
+        return false;
+    }
+    salida.push_back(std::move(*r));
+    return true;
+}
+
 void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros,
                                  size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
     BaseSqlite& b = Base(base_);
     const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
     const ContextoError contexto{verbo, s.tabla};
-    Unir(b);
     permisos_ = PermisosActuales();
     const QByteArray texto = s.sql.toUtf8();
     const char* resto = texto.constData();
@@ -391,6 +433,9 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         sqlite3_set_authorizer(b.db(), nullptr, nullptr);
         if (rcPrep != SQLITE_OK) {
             if (denegacion_) {
+                if (denegacion_->permiso == QLatin1String("FUNCION"))
+                    throw ErrorServidor(err::FuncionDesconocida, msj::FuncionDesconocida(denegacion_->objeto),
+                                        QString::fromLatin1(estado::Sintaxis));
                 if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
                     throw ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
                                         QString::fromLatin1(estado::Sintaxis));
@@ -404,6 +449,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         if (!st) continue;
         alguno = true;
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        // Only a statement that writes joins the open transaction (and takes the lock).
+        if (!sqlite3_stmt_readonly(st)) Unir(b);
         const int nParam = sqlite3_bind_parameter_count(st);
         for (int i = 1; i <= nParam; ++i) {
             QVariant v;
@@ -585,11 +632,7 @@ void SesionEmbebida::BorrarBase(const QString& nombre) {
 // ---------------------------------------------------------------------------
 
 void SesionEmbebida::Iniciar() {
-    if (nivel_ == 0) {
-        BaseSqlite& b = Base(base_);
-        b.Ejecutar(QStringLiteral("BEGIN IMMEDIATE"));
-        enTransaccion_.insert(&b);
-    }
+    // No lock yet: each database joins at its first write (Unir).
     ++nivel_;
 }
 
@@ -660,6 +703,12 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     if (!funcion)
         throw ErrorServidor(err::ProcedimientoInexistente, msj::ProcedimientoInexistente(nombre),
                             QString::fromLatin1(estado::Sintaxis));
+    // Procedures run with the server's rights, so calling one is a right of its own.
+    const QString registrado = NombreProcedimiento(nombre);
+    if (!catalogo_->PuedeEjecutar(login_, base_, registrado))
+        throw ErrorServidor(err::PermisoObjeto,
+                            msj::PermisoObjeto(QStringLiteral("EXECUTE"), registrado, base_),
+                            QString::fromLatin1(estado::Sintaxis));
 
     class Contexto : public ContextoProcedimiento {
     public:
@@ -672,6 +721,8 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
                 throw ErrorServidor(err::BaseInaccesible, msj::BaseInaccesible(nombre),
                                     QString::fromLatin1(estado::BaseInexistente));
             BaseSqlite& b = s_.Base(nombre);
+            // Work done inside the caller's transaction belongs to it.
+            s_.Unir(b);
             usadas_.insert(&b);
             return b.db();
         }
@@ -760,17 +811,21 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         const QString nueva = TextoArgumento(args, 1, QStringLiteral("@new"));
         QString login = TextoArgumento(args, 2, QStringLiteral("@loginame"), &hayLogin);
         if (!hayLogin || login.isEmpty()) login = login_;
-        login = exigirLogin(login);
-        const bool propio = login.compare(login_, Qt::CaseInsensitive) == 0;
+        // An unknown login, somebody else's and a wrong old password get one
+        // answer, so that logins cannot be told apart by trying them.
+        const ErrorServidor negado(err::LoginNoModificable, msj::LoginNoModificable(login),
+                                   QString::fromLatin1(estado::General));
         const bool administra = c.TieneRolServidor(login_, QStringLiteral("securityadmin"));
-        if (!propio && !administra) throw SinPermiso();
+        const auto info = c.Login(login);
+        const bool propio = info && info->nombre.compare(login_, Qt::CaseInsensitive) == 0;
         // Administrators may set a password without the old one; everybody else must give it.
-        if (hayAnterior || !administra) {
-            if (!c.Autenticar(login, anterior))
-                throw ErrorServidor(err::ClaveAnteriorIncorrecta, msj::ClaveAnteriorIncorrecta(),
-                                    QString::fromLatin1(estado::General));
+        const bool pideAnterior = hayAnterior || !administra;
+        if (!info || (!propio && !administra)) {
+            if (pideAnterior) c.Autenticar(QString(), anterior);  // the same work as a real check
+            throw negado;
         }
-        c.CambiarClave(login, nueva);
+        if (pideAnterior && !c.Autenticar(info->nombre, anterior)) throw negado;
+        c.CambiarClave(info->nombre, nueva);
         return;
     }
     if (nombre == QLatin1String("sp_addsrvrolemember")) {

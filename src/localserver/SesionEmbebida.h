@@ -11,7 +11,7 @@
 #include "db/Proveedor.h"
 #include "localserver/BaseSqlite.h"
 #include "localserver/Catalogo.h"
-#include "localserver/tsql/Traduccion.h"
+#include "localserver/tsql/Plan.h"
 
 namespace kv::local {
 
@@ -54,6 +54,10 @@ public:
 private:
     void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                            std::vector<kv::db::ResultadoSentencia>& salida);
+    // Runs a statement a route of its own claimed while planning; false when the
+    // route declines and the general route is to run it.
+    bool EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
+                         size_t& siguienteParametro, std::vector<kv::db::ResultadoSentencia>& salida);
     void EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                      std::vector<kv::db::ResultadoSentencia>& salida);
     void EjecutarProcedimiento(const Sentencia& s, std::vector<kv::db::ResultadoSentencia>& salida);

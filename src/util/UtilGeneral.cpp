@@ -165,42 +165,4 @@ void PrepararVentana(QWidget* ventana, bool centrar) {
     if (zona.isValid()) ventana->move(zona.center() - ventana->rect().center());
 }
 
-namespace {
-// Windows-1252 from 0x80 to 0x9F (0 where the code page leaves a hole).
-constexpr char16_t kCp1252Alto[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-}  // namespace
-
-QByteArray TextoSistema(const QString& texto) {
-    QByteArray bytes;
-    bytes.reserve(texto.size());
-    for (const QChar c : texto) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            bytes.append(static_cast<char>(u));
-            continue;
-        }
-        char byte = '?';
-        for (int i = 0; i < 32; ++i)
-            if (kCp1252Alto[i] == u && u != 0) byte = static_cast<char>(0x80 + i);
-        bytes.append(byte);
-    }
-    return bytes;
-}
-
-QString DesdeTextoSistema(const QByteArray& bytes) {
-    QString texto;
-    texto.reserve(bytes.size());
-    for (const char b : bytes) {
-        const unsigned char u = static_cast<unsigned char>(b);
-        if (u >= 0x80 && u <= 0x9F && kCp1252Alto[u - 0x80] != 0)
-            texto.append(QChar(kCp1252Alto[u - 0x80]));
-        else
-            texto.append(QChar(static_cast<char16_t>(u)));
-    }
-    return texto;
-}
-
 }  // namespace kv::UtilGeneral

@@ -52,11 +52,6 @@ int ContarPalabras(const QString& texto);
 QString Codificar(const QString& texto);
 QString Decodificar(const QString& texto);
 
-// Text files shared with the suite's other programs are 8-bit text in the
-// system code page (Windows-1252). A character it lacks is written as "?".
-QByteArray TextoSistema(const QString& texto);
-QString DesdeTextoSistema(const QByteArray& bytes);
-
 // The date picker: `fecha` ("dd/mm/yyyy" or empty) receives the date picked,
 // "dd/mm/yyyy"; false (and `fecha` untouched) when cancelled.
 bool ElegirFecha(QString& fecha);

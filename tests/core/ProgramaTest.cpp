@@ -118,9 +118,12 @@ Salida EjecutarConEntorno(const kv::pruebas::ServidorPrueba& servidor, const QSt
 TEST(Programa, DemoConservaBasesTxtDeOtrosProgramas) {
     kv::pruebas::ServidorPrueba servidor("X", "U", "P");
     const QString ruta = servidor.carpetas().aplicacion() + "BASES.TXT";
-    const QByteArray ajena(
-        "COMPA\xD1\xCD"
-        "A / SRV,EMP,Jos\xE9,41,SRV\r\n");
+    // A new file is its owner's only.
+    ASSERT_EQ(Ejecutar(servidor, {"--demo", "--lineas", "300"}).estado, 0);
+    EXPECT_EQ(QFile::permissions(ruta) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                                          QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    const QByteArray ajena("COMPA\xD1\xCD" "A / SRV,EMP,Jos\xE9,41,SRV\r\n");
     {
         QFile f(ruta);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -137,9 +140,6 @@ TEST(Programa, DemoConservaBasesTxtDeOtrosProgramas) {
     EXPECT_EQ(contenido.count("SUR / EMBEBIDO,SUR,SUR,"), 1);
     EXPECT_EQ(contenido.count("\n"), contenido.count("\r\n"));
     EXPECT_EQ(contenido.count("\r\n"), 3);
-    EXPECT_EQ(QFile::permissions(ruta) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
-                                          QFileDevice::WriteGroup | QFileDevice::WriteOther),
-              QFileDevice::Permissions());
 }
 
 // With the administrator's password changed, the demo says how to give it, and

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include "ServidorPrueba.h"
+#include "localserver/Catalogo.h"
 #include "localserver/Procedimientos.h"
 
 namespace kv::pruebas {
@@ -228,8 +229,15 @@ TEST_F(ConsultasTest, ProcedimientoDelServidorConSusDerechos) {
     Lote(*c_, QStringLiteral("EXEC sp_addlogin 'vendedor', 'v', 'EMPRESA1'"));
     Lote(*c_, QStringLiteral("USE EMPRESA1"));
     Lote(*c_, QStringLiteral("EXEC sp_grantdbaccess 'vendedor'"));
-    // A login that cannot touch the store still makes the procedure write there.
     auto v = Conectar(QStringLiteral("EMPRESA1"), QStringLiteral("vendedor"), QStringLiteral("v"));
+    // Calling it is a right of its own, which a mere user of the database lacks.
+    EXPECT_EQ(PrimerError(*v, QStringLiteral("EXEC dbo.prueba_escribe_almacen 'EMPRESA1'")), 229);
+    {
+        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
+        catalogo.ConcederPermisoObjeto(QStringLiteral("EMPRESA1"), QStringLiteral("vendedor"),
+                                       QStringLiteral("EXECUTE"), QStringLiteral("PRUEBA_ESCRIBE_ALMACEN"));
+    }
+    // Granted, a login that cannot touch the store still makes the procedure write there.
     const auto r = Lote(*v, QStringLiteral("EXEC dbo.prueba_escribe_almacen 'EMPRESA1'"));
     ASSERT_EQ(r.size(), 2u);
     ASSERT_TRUE(r[0].tieneFilas);

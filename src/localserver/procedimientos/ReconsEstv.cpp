@@ -699,6 +699,16 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
         throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.")
                                        .arg(accion));
     }
+    // Only statistic tables: the procedure writes the store with the server's
+    // rights, so a name such as MA_EMPRESAS must never reach its DELETE.
+    static const QRegularExpression tablaEstadistica(QStringLiteral("^DET_ESTV[0-9]+$"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+    if (!pedida.isEmpty() && !tablaEstadistica.match(pedida).hasMatch()) {
+        throw ErrorServidor(50000,
+                            QStringLiteral("KV_RECONS_ESTV: '%1' no es una tabla de estadística; se admite "
+                                           "DET_ESTV seguido de cifras.")
+                                .arg(pedida));
+    }
     const QString base = contexto.BaseActual();
     if (PlegarClave(base) == PlegarClave(QLatin1String(kBaseEstadisticas))) {
         throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "

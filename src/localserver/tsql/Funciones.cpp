@@ -877,14 +877,23 @@ bool Coincide(const ElementoPatron& e, QChar c) {
     return false;
 }
 
-// Greedy matching with one point of return per "%": linear in practice and
-// never exponential.
-bool Parecido(const std::vector<ElementoPatron>& patron, const QString& texto) {
+// Greedy matching with one point of return per "%": at most the text's length
+// times the pattern's, never exponential. Long texts and patterns may still
+// take long: the statement's deadline is checked as the work goes on, and
+// false with *vencido set is returned when it has passed.
+bool Parecido(const std::vector<ElementoPatron>& patron, const QString& texto, LimiteTiempo* limite,
+              bool* vencido) {
     size_t p = 0;
     qsizetype t = 0;
     size_t pRetorno = SIZE_MAX;
     qsizetype tRetorno = 0;
+    unsigned pasos = 0;
     while (t < texto.size()) {
+        if (limite && (++pasos & 0xFFFFu) == 0 && limite->Agotado()) {
+            limite->vencido = true;
+            *vencido = true;
+            return false;
+        }
         if (p < patron.size() && patron[p].tipo == ElementoPatron::Varios) {
             pRetorno = ++p;
             tRetorno = t;
@@ -916,7 +925,11 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         escape = e[0];
         hayEscape = true;
     }
-    sqlite3_result_int(ctx, Parecido(CompilarPatron(patron, escape, hayEscape), texto) ? 1 : 0);
+    bool vencido = false;
+    auto* limite = static_cast<LimiteTiempo*>(sqlite3_user_data(ctx));
+    const bool parecido = Parecido(CompilarPatron(patron, escape, hayEscape), texto, limite, &vencido);
+    if (vencido) return sqlite3_result_error_code(ctx, SQLITE_INTERRUPT);
+    sqlite3_result_int(ctx, parecido ? 1 : 0);
 }
 
 struct DefinicionFuncion {
@@ -925,6 +938,45 @@ struct DefinicionFuncion {
     bool determinista;
     void (*funcion)(sqlite3_context*, int, sqlite3_value**);
 };
+
+const DefinicionFuncion kFunciones[] = {
+    {"kv_div", 2, true, &FnDiv},
+    {"kv_mod", 2, true, &FnMod},
+    {"kv_suma", 2, true, &FnSuma},
+    {"kv_piso", 1, true, &FnPiso},
+    {"kv_techo", 1, true, &FnTecho},
+    {"kv_entero", 1, true, &FnEntero},
+    {"kv_numero", 1, true, &FnNumero},
+    {"kv_len", 1, true, &FnLen},
+    {"kv_charindex", 2, true, &FnCharindex},
+    {"kv_charindex", 3, true, &FnCharindex},
+    {"kv_subcadena", 3, true, &FnSubcadena},
+    {"kv_derecha", 2, true, &FnDerecha},
+    {"kv_mayusculas", 1, true, &FnMayusculas},
+    {"kv_minusculas", 1, true, &FnMinusculas},
+    {"kv_reemplazar", 3, true, &FnReemplazar},
+    {"kv_replicar", 2, true, &FnReplicar},
+    {"kv_fecha", 1, true, &FnFecha},
+    {"kv_fecha", 2, true, &FnFecha},
+    {"kv_texto", 2, true, &FnTexto},
+    {"kv_texto", 3, true, &FnTexto},
+    {"kv_getdate", 0, false, &FnGetdate},
+    {"kv_dateadd", 3, true, &FnDateadd},
+    {"kv_datediff", 3, true, &FnDatediff},
+    {"kv_datepart", 2, true, &FnDatepart},
+    {"like", 2, true, &FnLike},
+    {"like", 3, true, &FnLike},
+};
+
+// SQLite's own functions that translated T-SQL uses (aggregates, ISNULL,
+// COALESCE, NULLIF, LTRIM/RTRIM, ABS, ROUND, SIGN, DATALENGTH, date parts,
+// @@ROWCOUNT, @@IDENTITY) and the window functions T-SQL shares with SQLite.
+const char* const kDelMotor[] = {"count",      "sum",         "avg",        "min",     "max",
+                                 "total",      "coalesce",    "ifnull",     "nullif",  "ltrim",
+                                 "rtrim",      "trim",        "abs",        "round",   "sign",
+                                 "length",     "substr",      "strftime",   "changes", "last_insert_rowid",
+                                 "row_number", "rank",        "dense_rank", "ntile",   "lag",
+                                 "lead",       "first_value", "last_value"};
 
 }  // namespace
 
@@ -952,41 +1004,24 @@ bool LeerErrorFuncion(const QString& textoError, int* numero, QString* mensaje) 
     return true;
 }
 
-int RegistrarFuncionesTSQL(sqlite3* bd) {
+bool FuncionDelMotorPermitida(const QString& nombre) {
+    const QByteArray n = nombre.toLower().toUtf8();
+    for (const char* m : kDelMotor)
+        if (n == m) return true;
+    for (const DefinicionFuncion& f : kFunciones)
+        if (n == f.nombre) return true;
+    return false;
+}
+
+int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite) {
     TablaPesos();
     int rc = sqlite3_create_collation_v2(bd, "KV", SQLITE_UTF8, nullptr, &ColacionKV, nullptr);
     if (rc != SQLITE_OK) return rc;
-    static const DefinicionFuncion funciones[] = {
-        {"kv_div", 2, true, &FnDiv},
-        {"kv_mod", 2, true, &FnMod},
-        {"kv_suma", 2, true, &FnSuma},
-        {"kv_piso", 1, true, &FnPiso},
-        {"kv_techo", 1, true, &FnTecho},
-        {"kv_entero", 1, true, &FnEntero},
-        {"kv_numero", 1, true, &FnNumero},
-        {"kv_len", 1, true, &FnLen},
-        {"kv_charindex", 2, true, &FnCharindex},
-        {"kv_charindex", 3, true, &FnCharindex},
-        {"kv_subcadena", 3, true, &FnSubcadena},
-        {"kv_derecha", 2, true, &FnDerecha},
-        {"kv_mayusculas", 1, true, &FnMayusculas},
-        {"kv_minusculas", 1, true, &FnMinusculas},
-        {"kv_reemplazar", 3, true, &FnReemplazar},
-        {"kv_replicar", 2, true, &FnReplicar},
-        {"kv_fecha", 1, true, &FnFecha},
-        {"kv_fecha", 2, true, &FnFecha},
-        {"kv_texto", 2, true, &FnTexto},
-        {"kv_texto", 3, true, &FnTexto},
-        {"kv_getdate", 0, false, &FnGetdate},
-        {"kv_dateadd", 3, true, &FnDateadd},
-        {"kv_datediff", 3, true, &FnDatediff},
-        {"kv_datepart", 2, true, &FnDatepart},
-        {"like", 2, true, &FnLike},
-        {"like", 3, true, &FnLike},
-    };
-    for (const DefinicionFuncion& f : funciones) {
+    for (const DefinicionFuncion& f : kFunciones) {
         const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);
-        rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, nullptr, f.funcion, nullptr,
+        // Only LIKE looks at the deadline.
+        void* datos = f.funcion == &FnLike ? static_cast<void*>(limite) : nullptr;
+        rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, datos, f.funcion, nullptr,
                                         nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }

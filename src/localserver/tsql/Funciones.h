@@ -25,13 +25,34 @@
 // SQLite error text; LeerErrorFuncion takes it apart.
 
 #include <QString>
+#include <chrono>
 
 struct sqlite3;
 
 namespace kv::local {
 
-// Installs the collation and the functions. Returns SQLITE_OK or the first error code.
-int RegistrarFuncionesTSQL(sqlite3* bd);
+// The running statement's deadline, shared by a handle with the functions
+// whose cost grows with their arguments (LIKE), which look at it while they
+// work: SQLite's progress handler does not run inside a function call.
+struct LimiteTiempo {
+    bool conLimite = false;
+    std::chrono::steady_clock::time_point limite{};
+    bool vencido = false;  // set by whoever noticed the deadline had passed
+    bool Agotado() const { return conLimite && std::chrono::steady_clock::now() >= limite; }
+};
+
+// Installs the collation and the functions. Returns SQLITE_OK or the first
+// error code. With `limite`, LIKE ends with SQLITE_INTERRUPT once the deadline
+// has passed (and marks it `vencido`).
+int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite = nullptr);
+
+// Whether a user statement's SQLite text may call the function of that name
+// (any letter case): the functions installed above that T-SQL reaches, and the
+// few SQLite built-ins the front end translates T-SQL into. Everything else
+// SQLite offers (printf, fts3_tokenizer, sqlite_* ...) and the server's
+// internal helpers stay out of reach. Adding a function to the table of
+// RegistrarFuncionesTSQL, or a built-in to the translation, adds it here.
+bool FuncionDelMotorPermitida(const QString& nombre);
 
 // The KV collation on two texts: <0, 0 or >0.
 int CompararKV(const QString& a, const QString& b);

@@ -1,0 +1,330 @@
+// Definition pass: CREATE / ALTER / DROP of tables, views, indexes and databases.
+
+#include "localserver/tsql/Traductor.h"
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::traduccion {
+
+void Traductor::SaltarOpcionesAlmacenamiento() {
+    // ON [PRIMARY], TEXTIMAGE_ON [PRIMARY], WITH FILLFACTOR = n, WITH (PAD_INDEX = OFF, ...):
+    // storage details SQLite has no use for.
+    for (;;) {
+        if (Tomar("ON") || Tomar("TEXTIMAGE_ON")) {
+            if (Fin()) Fallar();
+            if (EsIdentificador(Actual()) || Actual().Es("PRIMARY") || Actual().Es("DEFAULT")) {
+                ++p_;
+                if (TomarSimbolo("(")) {
+                    Identificador();
+                    ExigirSimbolo(")");
+                }
+            } else {
+                Fallar();
+            }
+        } else if (Es("WITH")) {
+            ++p_;
+            if (EsSimbolo("(")) {
+                SaltarSugerencias();
+            } else {
+                Exigir("FILLFACTOR");
+                ExigirSimbolo("=");
+                if (Fin() || Actual().tipo != TipoToken::Numero) Fallar();
+                ++p_;
+            }
+        } else {
+            return;
+        }
+    }
+}
+
+QStringList Traductor::ListaColumnasClave() {
+    ExigirSimbolo("(");
+    QStringList columnas;
+    do {
+        columnas << Identificador();
+        if (!Tomar("ASC")) Tomar("DESC");
+    } while (TomarSimbolo(","));
+    ExigirSimbolo(")");
+    return columnas;
+}
+
+void Traductor::RestriccionTabla(Sentencia& s, const QString& nombre) {
+    if (Tomar("PRIMARY")) {
+        Exigir("KEY");
+        if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
+        s.clavePrimaria = ListaColumnasClave();
+        s.nombreClave = nombre;
+        SaltarOpcionesAlmacenamiento();
+    } else if (Tomar("UNIQUE")) {
+        if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
+        s.clavesUnicas.push_back(ListaColumnasClave());
+        SaltarOpcionesAlmacenamiento();
+    } else if (Tomar("FOREIGN")) {
+        Exigir("KEY");
+        ListaColumnasClave();
+        Exigir("REFERENCES");
+        NombreObjeto();
+        if (EsSimbolo("(")) ListaColumnasClave();
+        while (Es("ON") && (Siguiente().Es("DELETE") || Siguiente().Es("UPDATE"))) {
+            p_ += 2;
+            if (Tomar("NO")) {
+                Exigir("ACTION");
+            } else if (Tomar("SET")) {
+                if (!Tomar("NULL")) Exigir("DEFAULT");
+            } else {
+                Exigir("CASCADE");
+            }
+        }
+    } else if (Tomar("CHECK")) {
+        ExigirSimbolo("(");
+        Expresion();
+        ExigirSimbolo(")");
+    } else if (Tomar("DEFAULT")) {
+        DefectoAgregado d;
+        d.nombre = nombre;
+        d.expresion = Unaria().sql;
+        Exigir("FOR");
+        d.columna = Identificador();
+        s.defectos.push_back(d);
+    } else {
+        Fallar();
+    }
+}
+
+bool Traductor::DefinicionColumna(ColumnaDeclarada& c, Sentencia& s) {
+    c.nombre = Identificador();
+    if (Es("AS")) Fallar();  // computed columns are not kept
+    const Tipo tipo = LeerTipo();
+    c.tipo = tipo.nombre;
+    c.longitud = tipo.longitud;
+    c.precision = tipo.precision;
+    c.escala = tipo.escala;
+    QString restriccion;
+    for (;;) {
+        if (Tomar("IDENTITY")) {
+            c.identidad = true;
+            if (TomarSimbolo("(")) {
+                auto entero = [&]() {
+                    bool negativo = false;
+                    if (TomarSimbolo("-")) negativo = true;
+                    if (Fin() || Actual().tipo != TipoToken::Numero) Fallar();
+                    bool ok = false;
+                    const qint64 v = t_[p_++].texto.toLongLong(&ok);
+                    if (!ok) Fallar();
+                    return negativo ? -v : v;
+                };
+                c.semilla = entero();
+                ExigirSimbolo(",");
+                c.incremento = entero();
+                ExigirSimbolo(")");
+            }
+        } else if (Es("NOT") && Siguiente().Es("NULL")) {
+            p_ += 2;
+            c.nulos = false;
+        } else if (Es("NOT") && Siguiente().Es("FOR")) {
+            p_ += 2;
+            Exigir("REPLICATION");
+        } else if (Tomar("NULL")) {
+            c.nulos = true;
+        } else if (Tomar("COLLATE")) {
+            Identificador();
+        } else if (Tomar("CONSTRAINT")) {
+            restriccion = Identificador();
+            continue;
+        } else if (Tomar("DEFAULT")) {
+            c.defecto = Unaria().sql;
+            c.nombreDefecto = restriccion;
+        } else if (Tomar("PRIMARY")) {
+            Exigir("KEY");
+            if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
+            s.clavePrimaria = QStringList{c.nombre};
+            s.nombreClave = restriccion;
+            SaltarOpcionesAlmacenamiento();
+        } else if (Tomar("UNIQUE")) {
+            if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
+            s.clavesUnicas.push_back(QStringList{c.nombre});
+            SaltarOpcionesAlmacenamiento();
+        } else if (Tomar("REFERENCES")) {
+            NombreObjeto();
+            if (EsSimbolo("(")) ListaColumnasClave();
+        } else if (Tomar("CHECK")) {
+            ExigirSimbolo("(");
+            Expresion();
+            ExigirSimbolo(")");
+        } else if (Tomar("ROWGUIDCOL") || Tomar("SPARSE")) {
+        } else {
+            break;
+        }
+        restriccion.clear();
+    }
+    return true;
+}
+
+void Traductor::CrearTabla(Sentencia& s) {
+    // CREATE TABLE taken.
+    QString simple;
+    NombreObjeto(&simple);
+    s.tabla = simple;
+    ExigirSimbolo("(");
+    do {
+        if (EsSimbolo(")")) break;  // a trailing comma is accepted, as SQL Server does
+        if (Tomar("CONSTRAINT")) {
+            const QString nombre = Identificador();
+            RestriccionTabla(s, nombre);
+        } else if (Es("PRIMARY") || Es("UNIQUE") || Es("FOREIGN") || Es("CHECK")) {
+            RestriccionTabla(s, QString());
+        } else {
+            ColumnaDeclarada c;
+            DefinicionColumna(c, s);
+            s.columnas.push_back(c);
+        }
+    } while (TomarSimbolo(","));
+    ExigirSimbolo(")");
+    SaltarOpcionesAlmacenamiento();
+    if (s.columnas.empty()) Fallar();
+}
+
+void Traductor::Alterar(Sentencia& s) {
+    Exigir("ALTER");
+    Exigir("TABLE");
+    QString simple;
+    const QString tabla = NombreObjeto(&simple);
+    s.tabla = simple;
+    if (Es("WITH") && (Siguiente().Es("NOCHECK") || Siguiente().Es("CHECK"))) p_ += 2;
+    if (Tomar("ADD")) {
+        bool hayColumnas = false;
+        do {
+            if (Tomar("CONSTRAINT")) {
+                const QString nombre = Identificador();
+                RestriccionTabla(s, nombre);
+            } else if (Es("PRIMARY") || Es("UNIQUE") || Es("FOREIGN") || Es("CHECK")) {
+                RestriccionTabla(s, QString());
+            } else {
+                ColumnaDeclarada c;
+                DefinicionColumna(c, s);
+                s.columnas.push_back(c);
+                hayColumnas = true;
+            }
+        } while (TomarSimbolo(","));
+        s.clase = hayColumnas ? Clase::AgregarColumna : Clase::AgregarRestricciones;
+        return;
+    }
+    if (Tomar("DROP")) {
+        Exigir("COLUMN");
+        const QString columna = Identificador();
+        s.clase = Clase::Modificacion;
+        s.sql = QLatin1String("ALTER TABLE ") + tabla + QLatin1String(" DROP COLUMN ") + CitarNombre(columna);
+        return;
+    }
+    Fallar();
+}
+
+void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
+    Exigir("CREATE");
+    if (Tomar("TABLE")) {
+        s.clase = Clase::CrearTabla;
+        CrearTabla(s);
+    } else if (Tomar("DATABASE")) {
+        s.clase = Clase::CrearBase;
+        s.objeto = Identificador();
+        // File placement and the like: nothing to keep.
+        while (!Fin()) ++p_;
+    } else if (Tomar("VIEW")) {
+        QString simple;
+        const QString vista = NombreObjeto(&simple);
+        s.tabla = simple;
+        QString columnas;
+        if (EsSimbolo("(")) {
+            ++p_;
+            QStringList nombres;
+            do {
+                nombres << CitarNombre(Identificador());
+            } while (TomarSimbolo(","));
+            ExigirSimbolo(")");
+            columnas = QLatin1String(" (") + nombres.join(QLatin1String(", ")) + QLatin1Char(')');
+        }
+        Exigir("AS");
+        s.clase = Clase::Modificacion;
+        ++colacionarColumnas_;
+        s.sql = QLatin1String("CREATE VIEW ") + vista + columnas + QLatin1String(" AS ") + Consulta();
+        --colacionarColumnas_;
+    } else {
+        const bool unico = Tomar("UNIQUE");
+        if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
+        Exigir("INDEX");
+        const QString indice = CitarNombre(Identificador());
+        Exigir("ON");
+        QString simple;
+        const QString tabla = NombreObjeto(&simple);
+        s.tabla = simple;
+        ExigirSimbolo("(");
+        QStringList columnas;
+        do {
+            QString col = CitarNombre(Identificador());
+            if (Tomar("DESC")) {
+                col += QLatin1String(" DESC");
+            } else {
+                Tomar("ASC");
+            }
+            columnas << col;
+        } while (TomarSimbolo(","));
+        ExigirSimbolo(")");
+        if (Tomar("INCLUDE")) ListaColumnasClave();
+        SaltarOpcionesAlmacenamiento();
+        s.clase = Clase::Modificacion;
+        s.sql = QLatin1String("CREATE ") + (unico ? QLatin1String("UNIQUE ") : QLatin1String("")) +
+                QLatin1String("INDEX ") + indice + QLatin1String(" ON ") + tabla + QLatin1String(" (") +
+                columnas.join(QLatin1String(", ")) + QLatin1Char(')');
+    }
+    salida.push_back(s);
+}
+
+void Traductor::Quitar(std::vector<Sentencia>& salida, const Sentencia& base) {
+    Exigir("DROP");
+    if (Tomar("DATABASE")) {
+        do {
+            Sentencia s = base;
+            s.clase = Clase::BorrarBase;
+            s.objeto = Identificador();
+            salida.push_back(s);
+        } while (TomarSimbolo(","));
+        return;
+    }
+    QString clase;
+    if (Tomar("TABLE")) {
+        clase = QStringLiteral("TABLE");
+    } else if (Tomar("VIEW")) {
+        clase = QStringLiteral("VIEW");
+    } else if (Tomar("INDEX")) {
+        clase = QStringLiteral("INDEX");
+    } else {
+        Fallar();
+    }
+    bool siExiste = false;
+    if (Es("IF") && Siguiente().Es("EXISTS")) {
+        p_ += 2;
+        siExiste = true;
+    }
+    do {
+        Sentencia s = base;
+        s.clase = Clase::Modificacion;
+        QString simple;
+        QString nombre = NombreObjeto(&simple);
+        if (clase == QLatin1String("INDEX")) {
+            // DROP INDEX tabla.indice or DROP INDEX indice ON tabla.
+            nombre = CitarNombre(simple);
+            if (Tomar("ON")) {
+                QString tabla;
+                NombreObjeto(&tabla);
+                s.tabla = tabla;
+            }
+        } else {
+            s.tabla = simple;
+        }
+        s.sql = QLatin1String("DROP ") + clase +
+                (siExiste ? QLatin1String(" IF EXISTS ") : QLatin1String(" ")) + nombre;
+        salida.push_back(s);
+    } while (TomarSimbolo(","));
+}
+
+}  // namespace kv::local::traduccion

@@ -1,0 +1,472 @@
+// Expression pass: operators, predicates, CASE and primaries, with the collation
+// that text comparisons need.
+
+#include "localserver/tsql/Traductor.h"
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::traduccion {
+
+// ------------------------------------------------------------------ expressions
+
+Expr Traductor::Expresion() {
+    Entrar();
+    Expr e = O();
+    Salir();
+    return e;
+}
+
+Expr Traductor::O() {
+    std::vector<Expr> terminos;
+    terminos.push_back(Y());
+    while (Tomar("OR")) terminos.push_back(Y());
+    if (terminos.size() == 1) return terminos.front();
+
+    // Equalities of one expression with literals become one IN list: long
+    // lists of months or companies would pass SQLite's depth limit otherwise.
+    QStringList salida;
+    QHash<QString, int> grupoDe;
+    std::vector<QStringList> valores;
+    std::vector<QString> izquierdas;
+    std::vector<int> orden;  // >= 0: group index; < 0: -(term + 1)
+    for (size_t i = 0; i < terminos.size(); ++i) {
+        const Expr& e = terminos[i];
+        if (e.igualdad) {
+            auto it = grupoDe.find(e.igualIzquierda);
+            if (it == grupoDe.end()) {
+                const int g = static_cast<int>(valores.size());
+                grupoDe.insert(e.igualIzquierda, g);
+                valores.push_back({e.igualValor});
+                izquierdas.push_back(e.igualIzquierda);
+                orden.push_back(g);
+            } else {
+                valores[it.value()] << e.igualValor;
+            }
+        } else {
+            orden.push_back(-static_cast<int>(i) - 1);
+        }
+    }
+    for (int o : orden) {
+        if (o < 0) {
+            const Expr& e = terminos[-o - 1];
+            salida << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+        } else if (valores[o].size() == 1) {
+            salida << izquierdas[o] + QLatin1String(" = ") + valores[o].front();
+        } else {
+            salida << izquierdas[o] + QLatin1String(" IN (") + valores[o].join(QLatin1String(", ")) +
+                          QLatin1Char(')');
+        }
+    }
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    r.primario = false;
+    if (salida.size() == 1) {
+        r.sql = salida.front();
+    } else if (salida.size() > kCadenaMaxima) {
+        r.sql = Balancear(salida, QStringLiteral(" OR "), 0, static_cast<int>(salida.size()));
+        r.primario = true;
+    } else {
+        r.sql = salida.join(QLatin1String(" OR "));
+    }
+    return r;
+}
+
+Expr Traductor::Y() {
+    std::vector<Expr> terminos;
+    terminos.push_back(No());
+    while (Tomar("AND")) terminos.push_back(No());
+    if (terminos.size() == 1) return terminos.front();
+    QStringList partes;
+    for (const Expr& e : terminos)
+        partes << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    if (partes.size() > kCadenaMaxima) {
+        r.sql = Balancear(partes, QStringLiteral(" AND "), 0, static_cast<int>(partes.size()));
+    } else {
+        r.sql = partes.join(QLatin1String(" AND "));
+        r.primario = false;
+    }
+    return r;
+}
+
+Expr Traductor::No() {
+    if (Tomar("NOT")) {
+        Entrar();
+        Expr e = No();
+        Salir();
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        r.primario = false;
+        r.sql = QLatin1String("NOT ") + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+        return r;
+    }
+    return Predicado();
+}
+
+QString Traductor::ListaOSubconsulta() {
+    ExigirSimbolo("(");
+    QString dentro;
+    if (Es("SELECT")) {
+        Entrar();
+        dentro = Consulta();
+        Salir();
+    } else {
+        QStringList items;
+        do {
+            items << Expresion().sql;
+        } while (TomarSimbolo(","));
+        dentro = items.join(QLatin1String(", "));
+    }
+    ExigirSimbolo(")");
+    return QLatin1Char('(') + dentro + QLatin1Char(')');
+}
+
+Expr Traductor::Predicado() {
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    r.primario = false;
+    if (Tomar("EXISTS")) {
+        ExigirSimbolo("(");
+        Entrar();
+        r.sql = QLatin1String("EXISTS (") + Consulta() + QLatin1Char(')');
+        Salir();
+        ExigirSimbolo(")");
+        r.primario = true;
+        return r;
+    }
+    Expr a = Aditiva();
+    if (Fin()) return a;
+    const Token& op = Actual();
+    static const char* const comparaciones[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+    for (const char* c : comparaciones) {
+        if (op.EsSimbolo(c)) {
+            ++p_;
+            QString sqlOp = QString::fromLatin1(c);
+            if (sqlOp == QLatin1String("!=")) sqlOp = QStringLiteral("<>");
+            if (sqlOp == QLatin1String("!<")) sqlOp = QStringLiteral(">=");
+            if (sqlOp == QLatin1String("!>")) sqlOp = QStringLiteral("<=");
+            Expr b = Aditiva();
+            const bool colacion = NecesitaColacion(a, b);
+            const QString izq = colacion ? Colacionar(a) : a.sql;
+            const QString der = b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')');
+            r.sql = (a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')')) +
+                    QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + der;
+            if (sqlOp == QLatin1String("=")) {
+                if (b.literal && !a.literal) {
+                    r.igualdad = true;
+                    r.igualIzquierda =
+                        a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')');
+                    r.igualValor = b.sql;
+                } else if (a.literal && !b.literal) {
+                    const bool col2 = NecesitaColacion(b, a);
+                    r.igualdad = true;
+                    r.igualIzquierda =
+                        col2 ? Colacionar(b)
+                             : (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+                    r.igualValor = a.sql;
+                }
+            }
+            return r;
+        }
+    }
+    const QString izqParen = a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')');
+    if (Es("IS")) {
+        ++p_;
+        const bool no = Tomar("NOT");
+        Exigir("NULL");
+        r.sql = izqParen + (no ? QLatin1String(" IS NOT NULL") : QLatin1String(" IS NULL"));
+        return r;
+    }
+    bool no = false;
+    if (Es("NOT") && (Siguiente().Es("IN") || Siguiente().Es("LIKE") || Siguiente().Es("BETWEEN"))) {
+        ++p_;
+        no = true;
+    }
+    const QString negacion = no ? QStringLiteral(" NOT") : QString();
+    if (Tomar("IN")) {
+        const bool colacion = !a.columna && a.tipo != TipoValor::Numero && a.tipo != TipoValor::Nulo;
+        r.sql =
+            (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" IN ") + ListaOSubconsulta();
+        return r;
+    }
+    if (Tomar("LIKE")) {
+        Expr patron = Aditiva();
+        r.sql = izqParen + negacion + QLatin1String(" LIKE ") +
+                (patron.primario ? patron.sql : QLatin1Char('(') + patron.sql + QLatin1Char(')'));
+        if (Tomar("ESCAPE")) r.sql += QLatin1String(" ESCAPE ") + Primaria().sql;
+        return r;
+    }
+    if (Tomar("BETWEEN")) {
+        Expr bajo = Aditiva();
+        Exigir("AND");
+        Expr alto = Aditiva();
+        const bool colacion = NecesitaColacion(a, bajo) && NecesitaColacion(a, alto);
+        r.sql = (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" BETWEEN ") +
+                (bajo.primario ? bajo.sql : QLatin1Char('(') + bajo.sql + QLatin1Char(')')) +
+                QLatin1String(" AND ") +
+                (alto.primario ? alto.sql : QLatin1Char('(') + alto.sql + QLatin1Char(')'));
+        return r;
+    }
+    if (no) Fallar();
+    return a;
+}
+
+Expr Traductor::Aditiva() {
+    Expr a = Multiplicativa();
+    while (!Fin() && Actual().tipo == TipoToken::Simbolo &&
+           (EsSimbolo("+") || EsSimbolo("-") || EsSimbolo("&") || EsSimbolo("|") || EsSimbolo("^"))) {
+        const QString op = t_[p_++].texto;
+        Expr b = Multiplicativa();
+        Expr r;
+        r.primario = false;
+        const QString sa = a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')');
+        const QString sb = b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')');
+        if (op == QLatin1String("+")) {
+            // "+" joins texts and adds numbers; which one depends on the operands.
+            const bool texto = a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto;
+            const bool numero = a.tipo == TipoValor::Numero || b.tipo == TipoValor::Numero;
+            if (texto && !numero) {
+                r.sql = sa + QLatin1String(" || ") + sb;
+                r.tipo = TipoValor::Texto;
+            } else if (numero) {
+                r.sql = sa + QLatin1String(" + ") + sb;
+                r.tipo = TipoValor::Numero;
+            } else if (a.tipo == TipoValor::Nulo || b.tipo == TipoValor::Nulo) {
+                r.sql = QStringLiteral("NULL");
+                r.tipo = TipoValor::Nulo;
+                r.literal = true;
+                r.primario = true;
+            } else {
+                r.sql = QLatin1String("kv_suma(") + a.sql + QLatin1String(", ") + b.sql + QLatin1Char(')');
+                r.primario = true;
+            }
+        } else if (op == QLatin1String("^")) {
+            r.sql = QLatin1String("((") + a.sql + QLatin1String(") | (") + b.sql + QLatin1String(")) - ((") +
+                    a.sql + QLatin1String(") & (") + b.sql + QLatin1String("))");
+            r.tipo = TipoValor::Numero;
+            r.primario = true;
+        } else {
+            r.sql = sa + QLatin1Char(' ') + op + QLatin1Char(' ') + sb;
+            r.tipo = TipoValor::Numero;
+        }
+        a = r;
+    }
+    return a;
+}
+
+Expr Traductor::Multiplicativa() {
+    Expr a = Unaria();
+    while (EsSimbolo("*") || EsSimbolo("/") || EsSimbolo("%")) {
+        const QString op = t_[p_++].texto;
+        Expr b = Unaria();
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        if (op == QLatin1String("*")) {
+            r.sql = (a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')')) +
+                    QLatin1String(" * ") + (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+            r.primario = false;
+        } else {
+            // SQLite answers NULL to a division by zero; SQL Server fails (8134).
+            r.sql = (op == QLatin1String("/") ? QLatin1String("kv_div(") : QLatin1String("kv_mod(")) + a.sql +
+                    QLatin1String(", ") + b.sql + QLatin1Char(')');
+        }
+        a = r;
+    }
+    return a;
+}
+
+Expr Traductor::Unaria() {
+    if (EsSimbolo("-") || EsSimbolo("+") || EsSimbolo("~")) {
+        const QString op = t_[p_++].texto;
+        Entrar();
+        Expr e = Unaria();
+        Salir();
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        r.literal = e.literal;
+        r.primario = false;
+        r.sql = op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+        if (op == QLatin1String("-") || op == QLatin1String("+"))
+            r.sql = QLatin1Char('(') + r.sql + QLatin1Char(')');
+        r.primario = true;
+        return r;
+    }
+    return Primaria();
+}
+
+Expr Traductor::Caso() {
+    // CASE already taken.
+    Expr r;
+    QString sql = QStringLiteral("CASE");
+    if (!Es("WHEN")) {
+        Expr operando = Expresion();
+        const bool colacion = !operando.columna && operando.tipo != TipoValor::Numero;
+        sql += QLatin1Char(' ') + (colacion ? Colacionar(operando) : operando.sql);
+    }
+    bool primero = true;
+    if (!Es("WHEN")) Fallar();
+    while (Tomar("WHEN")) {
+        sql += QLatin1String(" WHEN ") + Expresion().sql;
+        Exigir("THEN");
+        Expr valor = Expresion();
+        if (primero) r.tipo = valor.tipo;
+        primero = false;
+        sql += QLatin1String(" THEN ") + valor.sql;
+    }
+    if (Tomar("ELSE")) {
+        Expr valor = Expresion();
+        if (r.tipo == TipoValor::Nulo) r.tipo = valor.tipo;
+        sql += QLatin1String(" ELSE ") + valor.sql;
+    }
+    Exigir("END");
+    r.sql = sql + QLatin1String(" END");
+    if (r.tipo == TipoValor::Nulo) r.tipo = TipoValor::Desconocido;
+    return r;
+}
+
+Expr Traductor::Primaria() {
+    if (Fin()) Fallar();
+    const Token& tk = Actual();
+    Expr r;
+    switch (tk.tipo) {
+        case TipoToken::Cadena:
+            ++p_;
+            r.sql = LiteralTexto(tk.Valor());
+            r.tipo = TipoValor::Texto;
+            r.literal = true;
+            return r;
+        case TipoToken::Numero:
+            ++p_;
+            r.sql = tk.texto;
+            if (r.sql.startsWith(QLatin1Char('.'))) r.sql.prepend(QLatin1Char('0'));
+            if (r.sql.endsWith(QLatin1Char('.'))) r.sql.append(QLatin1Char('0'));
+            r.tipo = TipoValor::Numero;
+            r.literal = true;
+            return r;
+        case TipoToken::Parametro:
+            ++p_;
+            r.sql = QStringLiteral("?");
+            r.literal = true;
+            return r;
+        case TipoToken::Variable:
+            // Batches declare no variables here; SQLite would read an unknown name as
+            // NULL and answer wrongly, so it is refused as SQL Server refuses an
+            // undeclared variable.
+            if (tk.texto.compare(QLatin1String("@@ROWCOUNT"), Qt::CaseInsensitive) == 0) {
+                ++p_;
+                r.sql = QStringLiteral("changes()");
+                r.tipo = TipoValor::Numero;
+                return r;
+            }
+            if (tk.texto.compare(QLatin1String("@@IDENTITY"), Qt::CaseInsensitive) == 0) {
+                ++p_;
+                r.sql = QStringLiteral("last_insert_rowid()");
+                r.tipo = TipoValor::Numero;
+                return r;
+            }
+            throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto),
+                            tk.linea);
+        case TipoToken::Simbolo:
+            if (tk.EsSimbolo("(")) {
+                ++p_;
+                Entrar();
+                if (Es("SELECT")) {
+                    r.sql = QLatin1Char('(') + Consulta() + QLatin1Char(')');
+                } else {
+                    Expr dentro = Expresion();
+                    r = dentro;
+                    r.sql = QLatin1Char('(') + dentro.sql + QLatin1Char(')');
+                    r.columna = false;
+                    r.igualdad = false;
+                }
+                Salir();
+                r.primario = true;
+                ExigirSimbolo(")");
+                return r;
+            }
+            Fallar();
+        default:
+            break;
+    }
+    if (tk.Es("NULL")) {
+        ++p_;
+        r.sql = QStringLiteral("NULL");
+        r.tipo = TipoValor::Nulo;
+        r.literal = true;
+        return r;
+    }
+    if (tk.Es("CASE")) {
+        ++p_;
+        Entrar();
+        r = Caso();
+        Salir();
+        return r;
+    }
+    if ((tk.Es("CAST") || tk.Es("TRY_CAST")) && Siguiente().EsSimbolo("(")) {
+        p_ += 2;
+        Entrar();
+        Expr valor = Expresion();
+        Exigir("AS");
+        Tipo tipo = LeerTipo();
+        ExigirSimbolo(")");
+        Salir();
+        return Convertir(tipo, valor, QString());
+    }
+    if ((tk.Es("CONVERT") || tk.Es("TRY_CONVERT")) && Siguiente().EsSimbolo("(")) {
+        p_ += 2;
+        Entrar();
+        Tipo tipo = LeerTipo();
+        ExigirSimbolo(",");
+        Expr valor = Expresion();
+        QString estilo;
+        if (TomarSimbolo(",")) estilo = Expresion().sql;
+        ExigirSimbolo(")");
+        Salir();
+        return Convertir(tipo, valor, estilo);
+    }
+    if (tk.Es("CURRENT_TIMESTAMP")) {
+        ++p_;
+        r.sql = QStringLiteral("kv_getdate()");
+        r.tipo = TipoValor::Texto;
+        return r;
+    }
+    if (!EsIdentificador(tk)) {
+        // Functions whose names are reserved words.
+        if ((tk.Es("LEFT") || tk.Es("RIGHT")) && Siguiente().EsSimbolo("(")) {
+            ++p_;
+            return Funcion(tk.texto, tk.texto);
+        }
+        Fallar();
+    }
+    // Column reference or function call.
+    QStringList partes;
+    partes << Identificador();
+    while (EsSimbolo(".") && (EsIdentificador(Siguiente()) || Siguiente().EsSimbolo("."))) {
+        ++p_;
+        if (EsSimbolo(".")) {
+            partes << QString();
+            continue;
+        }
+        partes << Identificador();
+    }
+    if (EsSimbolo("(")) {
+        QString simple;
+        const QString salida = ParteSinEsquema(partes, &simple);
+        return Funcion(simple, salida);
+    }
+    QStringList citadas;
+    for (const QString& q : partes) {
+        if (q.isEmpty()) continue;
+        citadas << CitarNombre(q);
+    }
+    // "dbo.tabla.columna" keeps the table and the column.
+    if (citadas.size() == 3 && partes[0].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        citadas.removeFirst();
+    r.sql = citadas.join(QLatin1Char('.'));
+    r.columna = true;
+    AnotarColumna(partes);
+    return r;
+}
+
+}  // namespace kv::local::traduccion

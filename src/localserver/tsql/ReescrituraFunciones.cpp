@@ -1,0 +1,180 @@
+// Function pass: built-in T-SQL functions and aggregates become SQLite text and
+// the kv_* functions of Funciones.h.
+
+#include "localserver/tsql/Traductor.h"
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::traduccion {
+
+Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
+    // The opening parenthesis is current.
+    ExigirSimbolo("(");
+    Entrar();
+    const QString n = nombre.toLower();
+    Expr r;
+    auto args = [&](bool permitirVacio) {
+        std::vector<Expr> lista;
+        if (EsSimbolo(")")) {
+            if (!permitirVacio) Fallar();
+            return lista;
+        }
+        do {
+            lista.push_back(Expresion());
+        } while (TomarSimbolo(","));
+        return lista;
+    };
+    auto unir = [](const std::vector<Expr>& lista) {
+        QStringList s;
+        for (const Expr& e : lista) s << e.sql;
+        return s.join(QLatin1String(", "));
+    };
+    auto exigirCantidad = [&](const std::vector<Expr>& lista, size_t minimo, size_t maximo) {
+        if (lista.size() < minimo || lista.size() > maximo) Fallar();
+    };
+
+    const bool agregado = n == QLatin1String("count") || n == QLatin1String("count_big") ||
+                          n == QLatin1String("sum") || n == QLatin1String("avg") ||
+                          n == QLatin1String("min") || n == QLatin1String("max");
+    if (agregado && !ambitos_.empty()) {
+        ++ambitos_.back().enAgregado;
+        ambitos_.back().usaAgregados = true;
+    }
+    if (n == QLatin1String("count") || n == QLatin1String("count_big")) {
+        if (TomarSimbolo("*")) {
+            r.sql = QStringLiteral("count(*)");
+        } else {
+            const bool distinto = Tomar("DISTINCT");
+            if (!distinto) Tomar("ALL");
+            Expr e = Expresion();
+            const bool colacion = distinto && !e.columna && e.tipo != TipoValor::Numero;
+            r.sql = QLatin1String("count(") + (distinto ? QLatin1String("DISTINCT ") : QLatin1String("")) +
+                    (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
+        }
+        r.tipo = TipoValor::Numero;
+    } else if (n == QLatin1String("sum") || n == QLatin1String("avg") || n == QLatin1String("min") ||
+               n == QLatin1String("max")) {
+        const bool distinto = Tomar("DISTINCT");
+        if (!distinto) Tomar("ALL");
+        Expr e = Expresion();
+        if (n == QLatin1String("min") || n == QLatin1String("max")) {
+            const bool colacion = !e.columna && e.tipo != TipoValor::Numero;
+            r.sql = n + QLatin1Char('(') + (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
+            r.tipo = e.tipo;
+        } else {
+            r.sql = n + QLatin1Char('(') + (distinto ? QLatin1String("DISTINCT ") : QLatin1String("")) +
+                    e.sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+        }
+    } else if (n == QLatin1String("getdate") || n == QLatin1String("sysdatetime") ||
+               n == QLatin1String("current_timestamp")) {
+        args(true).size() == 0 ? void() : Fallar();
+        r.sql = QStringLiteral("kv_getdate()");
+        r.tipo = TipoValor::Texto;
+    } else {
+        const std::vector<Expr> a = args(true);
+        if (n == QLatin1String("len")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("kv_len(") + a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("datalength")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("(length(CAST(") + a[0].sql + QLatin1String(" AS BLOB)))");
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("ltrim") || n == QLatin1String("rtrim")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = n + QLatin1Char('(') + a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("substring")) {
+            exigirCantidad(a, 3, 3);
+            r.sql = QLatin1String("kv_subcadena(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("left")) {
+            exigirCantidad(a, 2, 2);
+            r.sql = QLatin1String("kv_subcadena(") + a[0].sql + QLatin1String(", 1, ") + a[1].sql +
+                    QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("right")) {
+            exigirCantidad(a, 2, 2);
+            r.sql = QLatin1String("kv_derecha(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("isnull")) {
+            exigirCantidad(a, 2, 2);
+            r.sql = QLatin1String("ifnull(") + unir(a) + QLatin1Char(')');
+            r.tipo = a[0].tipo == TipoValor::Nulo ? a[1].tipo : a[0].tipo;
+        } else if (n == QLatin1String("coalesce")) {
+            if (a.size() < 2) Fallar();
+            r.sql = QLatin1String("coalesce(") + unir(a) + QLatin1Char(')');
+            r.tipo = a[0].tipo;
+        } else if (n == QLatin1String("nullif")) {
+            exigirCantidad(a, 2, 2);
+            const bool colacion = NecesitaColacion(a[0], a[1]);
+            r.sql = QLatin1String("nullif(") + (colacion ? Colacionar(a[0]) : a[0].sql) +
+                    QLatin1String(", ") + a[1].sql + QLatin1Char(')');
+            r.tipo = a[0].tipo;
+        } else if (n == QLatin1String("charindex")) {
+            exigirCantidad(a, 2, 3);
+            r.sql = QLatin1String("kv_charindex(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("upper") || n == QLatin1String("lower")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = (n == QLatin1String("upper") ? QLatin1String("kv_mayusculas(")
+                                                 : QLatin1String("kv_minusculas(")) +
+                    a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("replace")) {
+            exigirCantidad(a, 3, 3);
+            r.sql = QLatin1String("kv_reemplazar(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("space")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("kv_replicar(' ', ") + a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("replicate")) {
+            exigirCantidad(a, 2, 2);
+            r.sql = QLatin1String("kv_replicar(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+        } else if (n == QLatin1String("year") || n == QLatin1String("month") || n == QLatin1String("day")) {
+            exigirCantidad(a, 1, 1);
+            const char* formato =
+                n == QLatin1String("year") ? "%Y" : (n == QLatin1String("month") ? "%m" : "%d");
+            r.sql = QLatin1String("CAST(strftime('") + QLatin1String(formato) +
+                    QLatin1String("', kv_fecha(") + a[0].sql + QLatin1String(")) AS INTEGER)");
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("abs") || n == QLatin1String("round") || n == QLatin1String("sign")) {
+            exigirCantidad(a, 1, 3);
+            const size_t usados = n == QLatin1String("round") ? std::min<size_t>(a.size(), 2) : 1;
+            if (n != QLatin1String("round") && a.size() != 1) Fallar();
+            QStringList s;
+            for (size_t i = 0; i < usados; ++i) s << a[i].sql;
+            r.sql = n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("floor") || n == QLatin1String("ceiling")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = (n == QLatin1String("floor") ? QLatin1String("kv_piso(") : QLatin1String("kv_techo(")) +
+                    a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("dateadd") || n == QLatin1String("datediff") ||
+                   n == QLatin1String("datepart")) {
+            // The date part is a bare word: pass it as text.
+            if (a.empty()) Fallar();
+            QStringList s;
+            s << LiteralTexto(a[0].sql.toLower());
+            for (size_t i = 1; i < a.size(); ++i) s << a[i].sql;
+            if ((n == QLatin1String("datepart") && a.size() != 2) ||
+                (n != QLatin1String("datepart") && a.size() != 3))
+                Fallar();
+            r.sql =
+                QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
+            r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
+        } else {
+            r.sql = nombreSalida + QLatin1Char('(') + unir(a) + QLatin1Char(')');
+        }
+    }
+    ExigirSimbolo(")");
+    if (agregado && !ambitos_.empty()) --ambitos_.back().enAgregado;
+    Salir();
+    return r;
+}
+
+}  // namespace kv::local::traduccion

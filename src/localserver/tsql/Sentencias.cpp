@@ -1,0 +1,286 @@
+// Statement pass: INSERT, UPDATE, DELETE, EXEC, transactions and session options,
+// and the dispatch on the head of each statement.
+
+#include "localserver/tsql/Traductor.h"
+
+#include "localserver/tsql/Division.h"
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::traduccion {
+
+// ------------------------------------------------------------------ statements
+
+Sentencia Traductor::Nueva(int clase) const {
+    Sentencia s;
+    s.clase = static_cast<Clase>(clase);
+    s.linea = t_[desde_].linea;
+    s.original = TextoOriginal(desde_, fin_);
+    return s;
+}
+
+void Traductor::Insertar(Sentencia& s) {
+    Exigir("INSERT");
+    Tomar("INTO");
+    QString simple;
+    const QString tabla = NombreObjeto(&simple);
+    s.tabla = simple;
+    if (Es("WITH") && Siguiente().EsSimbolo("(")) {
+        ++p_;
+        SaltarSugerencias();
+    }
+    QString sql = QLatin1String("INSERT INTO ") + tabla;
+    if (EsSimbolo("(") && !Siguiente().Es("SELECT")) {
+        ++p_;
+        QStringList columnas;
+        do {
+            columnas << CitarNombre(Identificador());
+        } while (TomarSimbolo(","));
+        ExigirSimbolo(")");
+        sql += QLatin1String(" (") + columnas.join(QLatin1String(", ")) + QLatin1Char(')');
+    }
+    if (Tomar("VALUES")) {
+        QStringList filas;
+        do {
+            ExigirSimbolo("(");
+            QStringList valores;
+            do {
+                if (Tomar("DEFAULT")) Fallar();
+                valores << Expresion().sql;
+            } while (TomarSimbolo(","));
+            ExigirSimbolo(")");
+            filas << QLatin1Char('(') + valores.join(QLatin1String(", ")) + QLatin1Char(')');
+        } while (TomarSimbolo(","));
+        sql += QLatin1String(" VALUES ") + filas.join(QLatin1String(", "));
+    } else if (Es("SELECT") || (EsSimbolo("(") && Siguiente().Es("SELECT"))) {
+        sql += QLatin1Char(' ') + (TomarSimbolo("(") ? [&] {
+            QString c = Consulta();
+            ExigirSimbolo(")");
+            return c;
+        }()
+                                                     : Consulta());
+    } else if (Tomar("DEFAULT")) {
+        Exigir("VALUES");
+        sql += QLatin1String(" DEFAULT VALUES");
+    } else {
+        Fallar();
+    }
+    s.sql = sql;
+}
+
+void Traductor::Actualizar(Sentencia& s) {
+    Exigir("UPDATE");
+    QString simple;
+    const QString tabla = NombreObjeto(&simple);
+    s.tabla = simple;
+    if (Es("WITH") && Siguiente().EsSimbolo("(")) {
+        ++p_;
+        SaltarSugerencias();
+    }
+    Exigir("SET");
+    QStringList asignaciones;
+    do {
+        QStringList partes;
+        partes << Identificador();
+        while (TomarSimbolo(".")) partes << Identificador();
+        const QString columna = CitarNombre(partes.last());
+        if (Fin() || Actual().tipo != TipoToken::Simbolo) Fallar();
+        const QString op = t_[p_].texto;
+        static const QStringList compuestos = {QStringLiteral("+="), QStringLiteral("-="),
+                                               QStringLiteral("*="), QStringLiteral("/="),
+                                               QStringLiteral("%=")};
+        if (op == QLatin1String("=")) {
+            ++p_;
+            asignaciones << columna + QLatin1String(" = ") + Expresion().sql;
+        } else if (compuestos.contains(op)) {
+            ++p_;
+            Expr e = Expresion();
+            QString valor;
+            const QChar o = op[0];
+            if (o == QLatin1Char('/')) {
+                valor = QLatin1String("kv_div(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
+            } else if (o == QLatin1Char('%')) {
+                valor = QLatin1String("kv_mod(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
+            } else if (o == QLatin1Char('+') && e.tipo != TipoValor::Numero) {
+                valor = QLatin1String("kv_suma(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
+            } else {
+                valor = columna + QLatin1Char(' ') + o + QLatin1String(" (") + e.sql + QLatin1Char(')');
+            }
+            asignaciones << columna + QLatin1String(" = ") + valor;
+        } else {
+            Fallar();
+        }
+    } while (TomarSimbolo(","));
+    QString sql =
+        QLatin1String("UPDATE ") + tabla + QLatin1String(" SET ") + asignaciones.join(QLatin1String(", "));
+    if (Tomar("FROM")) sql += QLatin1String(" FROM ") + ListaFrom(nullptr);
+    if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
+    s.sql = sql;
+}
+
+void Traductor::Borrar(Sentencia& s) {
+    Exigir("DELETE");
+    Tomar("FROM");
+    QString simple;
+    const QString tabla = NombreObjeto(&simple);
+    s.tabla = simple;
+    if (Es("WITH") && Siguiente().EsSimbolo("(")) {
+        ++p_;
+        SaltarSugerencias();
+    }
+    QString sql = QLatin1String("DELETE FROM ") + tabla;
+    if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
+    s.sql = sql;
+}
+
+void Traductor::Ejecutar(Sentencia& s) {
+    if (!Tomar("EXEC")) Tomar("EXECUTE");
+    if (EsSimbolo("(")) Fallar();  // dynamic SQL is not run
+    if (!Fin() && Actual().tipo == TipoToken::Variable && Siguiente().EsSimbolo("=")) p_ += 2;
+    QString simple;
+    QStringList partes;
+    partes << Identificador();
+    while (TomarSimbolo(".")) {
+        if (EsSimbolo(".")) {
+            partes << QString();
+            continue;
+        }
+        partes << Identificador();
+    }
+    QStringList quedan;
+    for (int i = 0; i < partes.size(); ++i) {
+        if (i < partes.size() - 1 &&
+            (partes[i].isEmpty() || partes[i].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0))
+            continue;
+        quedan << partes[i];
+    }
+    s.clase = Clase::Ejecutar;
+    s.objeto = quedan.join(QLatin1Char('.'));
+    if (Fin()) return;
+    do {
+        Argumento a;
+        if (!Fin() && Actual().tipo == TipoToken::Variable && Siguiente().EsSimbolo("=")) {
+            a.nombre = Actual().texto;
+            p_ += 2;
+        }
+        if (Fin()) Fallar();
+        const Token& v = Actual();
+        if (v.tipo == TipoToken::Cadena) {
+            a.valor = v.Valor();
+            ++p_;
+        } else if (v.tipo == TipoToken::Numero || v.EsSimbolo("-") || v.EsSimbolo("+")) {
+            QString texto;
+            if (v.EsSimbolo("-") || v.EsSimbolo("+")) {
+                texto = v.texto;
+                ++p_;
+                if (Fin() || Actual().tipo != TipoToken::Numero) Fallar();
+            }
+            texto += t_[p_++].texto;
+            bool ok = false;
+            const qlonglong entero = texto.toLongLong(&ok);
+            if (ok) {
+                a.valor = entero;
+            } else {
+                const double real = texto.toDouble(&ok);
+                if (!ok) Fallar();
+                a.valor = real;
+            }
+        } else if (v.Es("NULL")) {
+            a.valor = QVariant();
+            ++p_;
+        } else if (v.tipo == TipoToken::Palabra || v.tipo == TipoToken::Corchete ||
+                   v.tipo == TipoToken::Comillas || v.tipo == TipoToken::Variable) {
+            a.valor = v.Nombre();
+            ++p_;
+        } else {
+            Fallar();
+        }
+        if (!Tomar("OUTPUT")) Tomar("OUT");
+        s.argumentos.push_back(a);
+    } while (TomarSimbolo(","));
+}
+
+void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
+    const Token& cabeza = Actual();
+    Sentencia s = Nueva(static_cast<int>(Clase::Nada));
+    if (cabeza.Es("SELECT") || (cabeza.EsSimbolo("(") && Siguiente().Es("SELECT"))) {
+        InfoConsulta info;
+        if (TomarSimbolo("(")) {
+            s.sql = Consulta(&info);
+            ExigirSimbolo(")");
+        } else {
+            s.sql = Consulta(&info);
+        }
+        s.clase = Clase::Consulta;
+        s.tabla = info.tablaUnica;
+    } else if (cabeza.Es("INSERT")) {
+        s.clase = Clase::Modificacion;
+        Insertar(s);
+    } else if (cabeza.Es("UPDATE")) {
+        s.clase = Clase::Modificacion;
+        Actualizar(s);
+    } else if (cabeza.Es("DELETE")) {
+        s.clase = Clase::Modificacion;
+        Borrar(s);
+    } else if (cabeza.Es("TRUNCATE")) {
+        ++p_;
+        Exigir("TABLE");
+        QString simple;
+        s.sql = QLatin1String("DELETE FROM ") + NombreObjeto(&simple);
+        s.tabla = simple;
+        s.clase = Clase::Modificacion;
+    } else if (cabeza.Es("CREATE")) {
+        Crear(salida, s);
+        if (!Fin()) Fallar();
+        return;
+    } else if (cabeza.Es("ALTER")) {
+        Alterar(s);
+    } else if (cabeza.Es("DROP")) {
+        Quitar(salida, s);
+        if (!Fin()) Fallar();
+        return;
+    } else if (cabeza.Es("USE")) {
+        ++p_;
+        s.clase = Clase::Usar;
+        s.objeto = Identificador();
+    } else if (cabeza.Es("EXEC") || cabeza.Es("EXECUTE")) {
+        Ejecutar(s);
+    } else if (cabeza.Es("BEGIN")) {
+        ++p_;
+        Tomar("DISTRIBUTED");
+        if (!Tomar("TRAN")) Exigir("TRANSACTION");
+        if (!Fin() && (EsIdentificador(Actual()) || Actual().tipo == TipoToken::Variable)) ++p_;
+        if (Es("WITH") && Siguiente().Es("MARK")) {
+            p_ += 2;
+            if (!Fin() && Actual().tipo == TipoToken::Cadena) ++p_;
+        }
+        s.clase = Clase::IniciarTransaccion;
+    } else if (cabeza.Es("COMMIT") || cabeza.Es("ROLLBACK")) {
+        ++p_;
+        if (!Tomar("TRAN") && !Tomar("TRANSACTION")) Tomar("WORK");
+        if (!Fin() && (EsIdentificador(Actual()) || Actual().tipo == TipoToken::Variable)) ++p_;
+        s.clase = cabeza.Es("COMMIT") ? Clase::ConfirmarTransaccion : Clase::DeshacerTransaccion;
+    } else if (cabeza.Es("SET")) {
+        ++p_;
+        // Session options (NOCOUNT, DATEFORMAT, ANSI_..., TRANSACTION ISOLATION LEVEL ...) change nothing
+        // here.
+        if (Fin() || Actual().tipo != TipoToken::Palabra) Fallar();
+        while (!Fin()) {
+            if (Actual().tipo != TipoToken::Palabra && Actual().tipo != TipoToken::Numero &&
+                !EsSimbolo(",") && !EsSimbolo("=") && Actual().tipo != TipoToken::Cadena)
+                Fallar();
+            ++p_;
+        }
+        s.clase = Clase::Nada;
+    } else if (primeraDelLote && EsIdentificador(cabeza) && !EsInicioDeSentencia(cabeza) &&
+               !cabeza.Es("GO")) {
+        // A procedure name alone at the head of a batch runs it.
+        Ejecutar(s);
+    } else {
+        Fallar();
+    }
+    if (!Fin()) Fallar();
+    salida.push_back(s);
+}
+
+}  // namespace kv::local::traduccion

@@ -1,0 +1,123 @@
+// Shared pieces of the translator: reserved words, names and quoting, collation of comparisons.
+
+#include "localserver/tsql/Traductor.h"
+
+#include <sqlite3.h>
+
+#include "localserver/tsql/Mensajes.h"
+
+namespace kv::local::traduccion {
+
+const QSet<QString>& Reservadas() {
+    static const QSet<QString> palabras = {
+        QStringLiteral("ADD"),         QStringLiteral("ALL"),          QStringLiteral("ALTER"),
+        QStringLiteral("AND"),         QStringLiteral("ANY"),          QStringLiteral("AS"),
+        QStringLiteral("ASC"),         QStringLiteral("BEGIN"),        QStringLiteral("BETWEEN"),
+        QStringLiteral("BY"),          QStringLiteral("CASE"),         QStringLiteral("CHECK"),
+        QStringLiteral("CLUSTERED"),   QStringLiteral("COLLATE"),      QStringLiteral("COLUMN"),
+        QStringLiteral("COMMIT"),      QStringLiteral("CONSTRAINT"),   QStringLiteral("CREATE"),
+        QStringLiteral("CROSS"),       QStringLiteral("DATABASE"),     QStringLiteral("DECLARE"),
+        QStringLiteral("DEFAULT"),     QStringLiteral("DELETE"),       QStringLiteral("DESC"),
+        QStringLiteral("DISTINCT"),    QStringLiteral("DROP"),         QStringLiteral("ELSE"),
+        QStringLiteral("END"),         QStringLiteral("ESCAPE"),       QStringLiteral("EXCEPT"),
+        QStringLiteral("EXEC"),        QStringLiteral("EXECUTE"),      QStringLiteral("EXISTS"),
+        QStringLiteral("FOR"),         QStringLiteral("FOREIGN"),      QStringLiteral("FROM"),
+        QStringLiteral("FULL"),        QStringLiteral("GROUP"),        QStringLiteral("HAVING"),
+        QStringLiteral("IDENTITY"),    QStringLiteral("IF"),           QStringLiteral("IN"),
+        QStringLiteral("INDEX"),       QStringLiteral("INNER"),        QStringLiteral("INSERT"),
+        QStringLiteral("INTERSECT"),   QStringLiteral("INTO"),         QStringLiteral("IS"),
+        QStringLiteral("JOIN"),        QStringLiteral("KEY"),          QStringLiteral("LEFT"),
+        QStringLiteral("LIKE"),        QStringLiteral("NONCLUSTERED"), QStringLiteral("NOT"),
+        QStringLiteral("NULL"),        QStringLiteral("ON"),           QStringLiteral("OR"),
+        QStringLiteral("ORDER"),       QStringLiteral("OUTER"),        QStringLiteral("PERCENT"),
+        QStringLiteral("PRIMARY"),     QStringLiteral("PRINT"),        QStringLiteral("PROCEDURE"),
+        QStringLiteral("REFERENCES"),  QStringLiteral("RIGHT"),        QStringLiteral("ROLLBACK"),
+        QStringLiteral("SELECT"),      QStringLiteral("SET"),          QStringLiteral("TABLE"),
+        QStringLiteral("THEN"),        QStringLiteral("TOP"),          QStringLiteral("TRAN"),
+        QStringLiteral("TRANSACTION"), QStringLiteral("TRUNCATE"),     QStringLiteral("UNION"),
+        QStringLiteral("UNIQUE"),      QStringLiteral("UPDATE"),       QStringLiteral("USE"),
+        QStringLiteral("VALUES"),      QStringLiteral("VIEW"),         QStringLiteral("WHEN"),
+        QStringLiteral("WHERE"),       QStringLiteral("WHILE"),        QStringLiteral("WITH"),
+    };
+    return palabras;
+}
+
+bool EsReservada(const Token& t) {
+    return t.tipo == TipoToken::Palabra && Reservadas().contains(t.texto.toUpper());
+}
+
+bool EsIdentificador(const Token& t) {
+    return (t.tipo == TipoToken::Palabra && !EsReservada(t)) || t.tipo == TipoToken::Corchete ||
+           t.tipo == TipoToken::Comillas;
+}
+
+QString CitarNombre(const QString& nombre) {
+    bool simple = !nombre.isEmpty() && (nombre[0].isLetter() || nombre[0] == QLatin1Char('_'));
+    for (QChar c : nombre)
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_'))) simple = false;
+    if (simple) {
+        const QByteArray utf8 = nombre.toUtf8();
+        if (!sqlite3_keyword_check(utf8.constData(), static_cast<int>(utf8.size()))) return nombre;
+    }
+    QString s = nombre;
+    return QLatin1Char('"') + s.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+QString LiteralTexto(const QString& valor) {
+    QString s = valor;
+    return QLatin1Char('\'') + s.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+}
+
+QString Colacionar(const Expr& e) {
+    if (e.primario) return e.sql + kColacion;
+    return QLatin1Char('(') + e.sql + QLatin1Char(')') + kColacion;
+}
+
+bool NecesitaColacion(const Expr& izq, const Expr& der) {
+    if (izq.tipo == TipoValor::Numero || der.tipo == TipoValor::Numero) return false;
+    if (izq.tipo == TipoValor::Nulo || der.tipo == TipoValor::Nulo) return false;
+    if (izq.columna) return false;
+    if (izq.literal && der.columna) return false;
+    return true;
+}
+
+QString Balancear(const QStringList& terminos, const QString& conector, int desde, int hasta) {
+    if (hasta - desde == 1) return terminos[desde];
+    const int medio = (desde + hasta) / 2;
+    return QLatin1Char('(') + Balancear(terminos, conector, desde, medio) + conector +
+           Balancear(terminos, conector, medio, hasta) + QLatin1Char(')');
+}
+
+// ------------------------------------------------------------------ names
+
+QString Traductor::ParteSinEsquema(const QStringList& partes, QString* simple) {
+    QStringList quedan;
+    for (int i = 0; i < partes.size(); ++i) {
+        const bool ultima = i == partes.size() - 1;
+        if (!ultima &&
+            (partes[i].isEmpty() || partes[i].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)) {
+            continue;
+        }
+        quedan << partes[i];
+    }
+    if (simple) *simple = quedan.isEmpty() ? QString() : quedan.last();
+    QStringList citadas;
+    for (const QString& q : quedan) citadas << CitarNombre(q);
+    return citadas.join(QLatin1Char('.'));
+}
+
+QString Traductor::NombreObjeto(QString* simple) {
+    QStringList partes;
+    partes << Identificador();
+    while (EsSimbolo(".")) {
+        ++p_;
+        if (EsSimbolo(".")) {  // db..tabla
+            partes << QString();
+            continue;
+        }
+        partes << Identificador();
+    }
+    return ParteSinEsquema(partes, simple);
+}
+
+}  // namespace kv::local::traduccion

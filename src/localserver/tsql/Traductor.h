@@ -1,0 +1,218 @@
+#pragma once
+// Inside the T-SQL front end: the recursive-descent translator that every pass
+// shares. Each pass (expressions, types, functions, queries, definitions,
+// statements) lives in its own file and adds its members to this class.
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "localserver/tsql/Lexico.h"
+#include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/Traduccion.h"
+
+namespace kv::local::traduccion {
+
+// Deepest nesting of parentheses and subqueries a statement may have; deeper
+// text is refused instead of exhausting the stack.
+inline constexpr int kAnidamientoMaximo = 160;
+// OR and AND chains longer than this are grouped into a balanced tree so that
+// SQLite's expression depth limit is never reached.
+inline constexpr int kCadenaMaxima = 32;
+
+inline const QString kColacion = QStringLiteral(" COLLATE KV");
+
+// Words that never stand for a column, alias or table name.
+const QSet<QString>& Reservadas();
+bool EsReservada(const Token& t);
+bool EsIdentificador(const Token& t);
+// An identifier as SQLite reads it with the same meaning.
+QString CitarNombre(const QString& nombre);
+QString LiteralTexto(const QString& valor);
+
+enum class TipoValor { Desconocido, Texto, Numero, Nulo };
+
+// A translated expression and what is known of it.
+struct Expr {
+    QString sql;
+    TipoValor tipo = TipoValor::Desconocido;
+    bool columna = false;  // a bare column reference: it carries its declared collation
+    bool literal = false;  // a literal, parameter or variable
+    bool primario = true;  // safe to follow with COLLATE without parentheses
+    // For "x = literal": x translated and whether it needs the collation, and the literal.
+    bool igualdad = false;
+    QString igualIzquierda;
+    QString igualValor;
+};
+
+QString Colacionar(const Expr& e);
+// Text comparison must follow the server's collation. A bare column already
+// has it; so does a literal compared with a column. Numbers compare as numbers.
+bool NecesitaColacion(const Expr& izq, const Expr& der);
+QString Balancear(const QStringList& terminos, const QString& conector, int desde, int hasta);
+
+struct Tipo {
+    QString nombre;  // lower case
+    int longitud = 0;
+    int precision = 0;
+    int escala = 0;
+};
+
+class Traductor {
+  public:
+    Traductor(const std::vector<Token>& t, const QString& fuente, int desde, int hasta)
+        : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta) {}
+
+    void Traducir(std::vector<Sentencia>& salida, bool primeraDelLote);
+
+  private:
+    const std::vector<Token>& t_;
+    const QString& fuente_;
+    int p_;
+    int desde_;
+    int fin_;
+    int anidamiento_ = 0;
+    int colacionarColumnas_ = 0;  // > 0 while reading a view's query or a derived table
+
+    // Column references of one SELECT level, to refuse what SQL Server refuses
+    // in grouped queries: a column outside every aggregate that is not grouped.
+    struct Referencia {
+        QString escrita;  // as written, with its qualifier
+        QString nombre;   // the column's own name, lower case
+    };
+    struct Ambito {
+        int enAgregado = 0;
+        bool usaAgregados = false;
+        std::vector<Referencia>* destino = nullptr;
+    };
+    std::vector<Ambito> ambitos_;
+    void AnotarColumna(const QStringList& partes) {
+        if (ambitos_.empty()) return;
+        Ambito& a = ambitos_.back();
+        if (a.enAgregado > 0 || !a.destino) return;
+        QStringList escritas;
+        for (const QString& q : partes)
+            if (!q.isEmpty()) escritas << q;
+        a.destino->push_back({escritas.join(QLatin1Char('.')), partes.last().toLower()});
+    }
+
+    // ---- reading ----
+    bool Fin() const { return p_ >= fin_; }
+    const Token& Actual() const {
+        static const Token vacio;
+        return p_ < fin_ ? t_[p_] : vacio;
+    }
+    const Token& Siguiente(int k = 1) const {
+        static const Token vacio;
+        return p_ + k < fin_ ? t_[p_ + k] : vacio;
+    }
+    bool Es(const char* palabra) const { return !Fin() && Actual().Es(palabra); }
+    bool EsSimbolo(const char* s) const { return !Fin() && Actual().EsSimbolo(s); }
+    bool Tomar(const char* palabra) {
+        if (!Es(palabra)) return false;
+        ++p_;
+        return true;
+    }
+    bool TomarSimbolo(const char* s) {
+        if (!EsSimbolo(s)) return false;
+        ++p_;
+        return true;
+    }
+    void Exigir(const char* palabra) {
+        if (!Tomar(palabra)) Fallar();
+    }
+    void ExigirSimbolo(const char* s) {
+        if (!TomarSimbolo(s)) Fallar();
+    }
+
+    [[noreturn]] void Fallar() const {
+        int i = p_ < fin_ ? p_ : fin_ - 1;
+        if (i < desde_) i = desde_;
+        const Token& tk = t_[i];
+        QString cerca = tk.texto;
+        if (tk.tipo == TipoToken::Cadena) cerca = tk.Valor();
+        if (tk.tipo == TipoToken::Corchete || tk.tipo == TipoToken::Comillas) cerca = tk.Nombre();
+        throw ErrorTSQL(mensajes::kSintaxis, mensajes::Sintaxis(cerca), tk.linea);
+    }
+
+    void Entrar() {
+        if (++anidamiento_ > kAnidamientoMaximo) {
+            throw ErrorTSQL(mensajes::kAnidamiento, mensajes::Anidamiento(), Actual().linea);
+        }
+    }
+    void Salir() { --anidamiento_; }
+
+    QString TextoOriginal(int desde, int hasta) const {
+        if (hasta <= desde) return QString();
+        const int a = t_[desde].inicio;
+        const int b = t_[hasta - 1].inicio + static_cast<int>(t_[hasta - 1].texto.size());
+        return fuente_.mid(a, b - a);
+    }
+
+    // ---- names ----
+    QString Identificador() {
+        if (!EsIdentificador(Actual()) || Fin()) Fallar();
+        return t_[p_++].Nombre();
+    }
+    // A possibly qualified object name; "dbo" parts are dropped. Returns the
+    // SQLite text and, in `simple`, the last part.
+    QString NombreObjeto(QString* simple = nullptr);
+    QString ParteSinEsquema(const QStringList& partes, QString* simple);
+
+    // ---- expressions ----
+    Expr Expresion();
+    Expr O();
+    Expr Y();
+    Expr No();
+    Expr Predicado();
+    Expr Aditiva();
+    Expr Multiplicativa();
+    Expr Unaria();
+    Expr Primaria();
+    Expr Funcion(const QString& nombre, const QString& nombreSalida);
+    Expr Caso();
+    Expr Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo);
+    Tipo LeerTipo();
+    QString ListaOSubconsulta();
+
+    // ---- SELECT ----
+    struct InfoConsulta {
+        QString tablaUnica;
+    };
+    // What ORDER BY needs to know of the SELECT level it sorts.
+    struct Agrupacion {
+        bool agrupada = false;    // GROUP BY or aggregates in the select list
+        QStringList expresiones;  // GROUP BY expressions, lower case
+        QSet<QString> columnas;   // grouped bare columns, lower case
+        QSet<QString> alias;      // select list names, lower case
+        QString tabla;            // the only table, for messages
+    };
+    // Where a column of a grouped query is named: each place has its own error.
+    enum class Clausula { Seleccion, Orden, Having };
+    void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
+                           Clausula clausula);
+    QString Consulta(InfoConsulta* info = nullptr);
+    QString NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion);
+    QString ListaFrom(InfoConsulta* info);
+    QString FuenteTabla(int* fuentes, QString* unica);
+    void SaltarSugerencias();
+    QString OrdenarPor(const Agrupacion* agrupacion);
+
+    // ---- statements ----
+    Sentencia Nueva(int clase) const;
+    void Insertar(Sentencia& s);
+    void Actualizar(Sentencia& s);
+    void Borrar(Sentencia& s);
+    void Crear(std::vector<Sentencia>& salida, Sentencia s);
+    void CrearTabla(Sentencia& s);
+    bool DefinicionColumna(ColumnaDeclarada& c, Sentencia& s);
+    void RestriccionTabla(Sentencia& s, const QString& nombre);
+    QStringList ListaColumnasClave();
+    void Alterar(Sentencia& s);
+    void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
+    void Ejecutar(Sentencia& s);
+    void SaltarOpcionesAlmacenamiento();
+};
+
+}  // namespace kv::local::traduccion
