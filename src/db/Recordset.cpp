@@ -482,8 +482,16 @@ void Recordset::EscribirUnaFila(const QString& tabla, const QString& sentencia,
     for (QVariant& p : parametrosFila) parametros.push_back(std::move(p));
     const QString sql = sentencia + QStringLiteral(" WHERE ") + condicion;
     // In a transaction of its own, so that a count other than one is undone.
-    const bool propia = !conexion_->EnTransaccion();
-    if (propia) conexion_->BeginTrans();
+    bool propia = !conexion_->EnTransaccion();
+    if (propia) {
+        // A transaction the caller opened with its own statement is theirs to end:
+        // the count checked above then has to do.
+        try {
+            conexion_->BeginTrans();
+        } catch (const KvExcepcion&) {
+            propia = false;
+        }
+    }
     try {
         const ResultadoSentencia r = conexion_->EjecutarConParametros(sql, parametros);
         comprobar(r.filasAfectadas);
