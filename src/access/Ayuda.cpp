@@ -9,12 +9,15 @@ namespace kv::access {
 QString TextoUso() {
     return QStringLiteral(
         "Uso:\n"
-        "  kv_estv [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"
+        "  kv_estv [--estadistica NOMBRE] [--captura ARCHIVO]\n"
+        "          [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"
         "      El visor de estadísticas de ventas. La conexión va en la forma de línea de órdenes de la\n"
         "      suite; además se aceptan @ParametroAdicional=, @Menu=, @UsuarioLogeado= y @Caja=.\n"
         "      Sin servidor o sin usuario muestra la ventana \"Control de Acceso\" con las conexiones\n"
         "      registradas en BASES.TXT; sin pantalla, dice qué pasarle y termina con estado 1.\n"
-        "      Con --captura ARCHIVO guarda la primera ventana que muestra como imagen PNG y termina.\n"
+        "      --estadistica NOMBRE abre y carga esa estadística guardada. --captura ARCHIVO guarda como\n"
+        "      imagen PNG la ventana de acceso, si es la que se muestra, o si no la ventana principal\n"
+        "      (después de cargar la estadística pedida), y termina.\n"
         "\n"
         "  kv_estv --demo [--lineas N] [--semilla S]\n"
         "      Crea o renueva las empresas de demostración NORTE y SUR en el servidor embebido EMBEBIDO\n"

@@ -53,6 +53,9 @@ const QString kTituloAtencion = QStringLiteral("Atencion");
 const QString kTituloAvisoOperador = QStringLiteral("AVISO AL OPERADOR");
 const QString kTituloConexiones = QStringLiteral("Conexiones registradas");
 const QString kTituloLanzador = QStringLiteral("Crear Acceso Directo");
+const QString kTituloRegistrar = QStringLiteral("Registrar");
+const QString kFaltanDatos =
+    QStringLiteral("Escriba el servidor y la base de datos de la conexión que desea registrar.");
 
 QString& ArchivoCaptura() {
     static QString archivo;
@@ -422,7 +425,7 @@ bool frmAcceso::ExisteBaseDeDatos(const QString& servidor, const QString& base, 
     bool abierta = false;
     const std::vector<PasoAtrapado> pasos = {
         [&] {
-            if (principal.gOpenFlag && principal.gCnn.State() != kv::db::ado::Cerrado) principal.gCnn.Close();
+            if (principal.gCnn.State() != kv::db::ado::Cerrado) principal.gCnn.Close();
         },
         [&] {
             principal.gCnn.Open(cadena, QString(), QString());
@@ -455,8 +458,21 @@ void frmAcceso::CmdRegistrar_Click() {
     QString nombre;
     bool detener = false;
     const std::vector<PasoAtrapado> pasos = {
-        [&] { nombre = NombreRegistro(TxtDbName->text(), TxtServidor->text()); },
         [&] {
+            // A box still on its hint names no server or database: nothing to try.
+            auto vacia = [this](const QLineEdit* c) {
+                return c->text().trimmed().isEmpty() || c->text() == PistaDe(c);
+            };
+            if (vacia(TxtServidor) || vacia(TxtDbName)) {
+                interaccion().Mensaje(kFaltanDatos, estilo::SoloAceptar + estilo::Exclamacion,
+                                      kTituloRegistrar);
+                detener = true;
+                return;
+            }
+            nombre = NombreRegistro(TxtDbName->text(), TxtServidor->text());
+        },
+        [&] {
+            if (detener) return;
             usuarioEncontrado.clear();
             DatosBase(nombre);
             if (!usuarioEncontrado.trimmed().isEmpty()) {

@@ -188,6 +188,7 @@ bool HayPantalla() {
 int OrdenDemo(const QStringList& argumentos) {
     qint64 lineas = 200000;
     qint64 semilla = 1;
+<<<<<<< HEAD
     // The administrator's login: options, else the variables, else the server's first one.
     QString administrador = qEnvironmentVariable(kVariableAdministrador);
     QString claveAdministrador = qEnvironmentVariable(kVariableClaveAdministrador);
@@ -196,6 +197,9 @@ int OrdenDemo(const QStringList& argumentos) {
         claveAdministrador = QLatin1String(kClaveAdministrador);
     const QString uso =
         QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE]");
+=======
+    QString captura;
+>>>>>>> main
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -203,6 +207,7 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
+<<<<<<< HEAD
         } else if ((a == QLatin1String("--admin") || a == QLatin1String("--clave")) && conValor) {
             (a == QLatin1String("--admin") ? administrador : claveAdministrador) = argumentos[++i];
         } else {
@@ -212,6 +217,15 @@ int OrdenDemo(const QStringList& argumentos) {
                    : conTexto ? QStringLiteral("%1 necesita un valor.").arg(a)
                               : QStringLiteral("Opción no válida: %1").arg(a)) +
                   uso);
+=======
+        } else if (a == QLatin1String("--captura") && conValor) {
+            captura = argumentos[++i];
+        } else {
+            const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
+            Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
+                            : QStringLiteral("Opción no válida: %1").arg(a)) +
+                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--captura ARCHIVO]"));
+>>>>>>> main
             return 2;
         }
     }
@@ -282,8 +296,12 @@ int OrdenDemo(const QStringList& argumentos) {
     const QString conexion = QStringLiteral("@Server=%1;@DbName=%2;@Usuario=%2;@Password=%2;")
                                  .arg(QLatin1String(kServidor), QLatin1String(kEmpresas[0].nombre));
     QStringList orden;
-    if (HayPantalla())
+    // The window opens with the first statistic loaded (and, asked for, saves its picture).
+    if (HayPantalla()) {
+        orden << QStringLiteral("--estadistica") << QString::fromUtf8(EstadisticasDemo().front().nombre);
+        if (!captura.isEmpty()) orden << QStringLiteral("--captura") << captura;
         orden << conexion;
+    }
     else
         orden << QStringLiteral("--informe") << QString::fromUtf8(EstadisticasDemo().front().nombre) << conexion;
     QProcess programa;

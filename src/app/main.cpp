@@ -1,5 +1,7 @@
 // The viewer's entry point.
 #include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -14,7 +16,7 @@
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "stats/AlmacenEstadisticas.h"
-#include "stats/frmKv_EstV.h"
+#include "ui/frmKv_EstV.h"
 #include "util/InteraccionConsola.h"
 #include "util/InteraccionQt.h"
 
@@ -51,7 +53,11 @@ int Visor(int argc, char** argv) {
     // for one; without a display there is nobody to ask, so it says what to pass.
     QStringList argumentos = app.arguments().mid(1);
     kv::access::InstalarVentanaAcceso(conPantalla);
-    kv::access::EstablecerCapturaAcceso(TomarOpcion(argumentos, QStringLiteral("--captura")));
+    // --captura saves the sign-in window when it has to show, else the main window
+    // after the statistic of --estadistica is loaded.
+    const QString captura = TomarOpcion(argumentos, QStringLiteral("--captura"));
+    const QString estadistica = TomarOpcion(argumentos, QStringLiteral("--estadistica"));
+    kv::access::EstablecerCapturaAcceso(captura);
 
     // The command text is the arguments joined by blanks, without our own options.
     QString cadenaConexion;
@@ -60,10 +66,31 @@ int Visor(int argc, char** argv) {
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
 
     if (conPantalla) {
-        // The window creates the store as it loads: once per start.
-        kv::stats::frmKv_EstV ventana(erp);
+        // The window creates the store as it loads (once per start) and opens its own connection to it.
+        kv::ui::frmKv_EstV ventana(erp);
         ventana.show();
-        return app.exec();
+        int estado = 0;
+        if (!estadistica.isEmpty() || !captura.isEmpty()) {
+            QTimer::singleShot(0, &ventana, [&] {
+                if (!estadistica.isEmpty()) {
+                    // As a user would: the name, Enter, then F9.
+                    QLineEdit* nombre = ventana.Campo(QStringLiteral("NOMBRE"));
+                    nombre->setText(estadistica);
+                    ventana.ValidarCampo(nombre);
+                    ventana.CargarEstadistica();
+                }
+                if (!captura.isEmpty()) {
+                    if (!ventana.Capturar(captura)) {
+                        std::fprintf(stderr, "KV_ESTV: no se pudo guardar la captura en %s\n",
+                                     captura.toLocal8Bit().constData());
+                        estado = 1;
+                    }
+                    app.quit();
+                }
+            });
+        }
+        const int salida = app.exec();
+        return estado != 0 ? estado : salida;
     }
     kv::stats::CrearBaseEstadisticas(erp);
     std::fputs(kv::core::MensajeSinPantalla(servidor, base, usuario).toUtf8().constData(), stdout);

@@ -345,7 +345,7 @@ bool BuscarDefinicion(DB_Dll& almacen, const QString& nombre, Definicion& defini
 QStringList NombresEstadisticas(DB_Dll& almacen) {
     QStringList nombres;
     Recordset registros;
-    QString sql = QStringLiteral("SELECT NOMBRE FROM CAB_ESTV ORDER BY NOMBRE");
+    QString sql = QString::fromLatin1(kSentenciaNombresEstadisticas);
     almacen.AbrirRecordset(sql, registros);
     if (registros.State() == kv::db::ado::Cerrado) return nombres;
     while (!registros.EOF_()) {

@@ -93,6 +93,9 @@ void CargarDefinicion(const kv::db::Recordset& registro, Definicion& definicion,
 bool BuscarDefinicion(kv::db::DB_Dll& almacen, const QString& nombre, Definicion& definicion,
                       EstadoDefinicion& estado);
 
+// The list of stored statistic names the name lookup shows.
+inline constexpr const char* kSentenciaNombresEstadisticas = "SELECT NOMBRE FROM CAB_ESTV ORDER BY NOMBRE";
+
 // Names of the stored statistics, in alphabetical order (empty when the store cannot be read).
 QStringList NombresEstadisticas(kv::db::DB_Dll& almacen);
 
