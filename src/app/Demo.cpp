@@ -188,18 +188,15 @@ bool HayPantalla() {
 int OrdenDemo(const QStringList& argumentos) {
     qint64 lineas = 200000;
     qint64 semilla = 1;
-<<<<<<< HEAD
+    QString captura;
     // The administrator's login: options, else the variables, else the server's first one.
     QString administrador = qEnvironmentVariable(kVariableAdministrador);
     QString claveAdministrador = qEnvironmentVariable(kVariableClaveAdministrador);
     if (administrador.isEmpty()) administrador = QLatin1String(kAdministrador);
     if (!qEnvironmentVariableIsSet(kVariableClaveAdministrador))
         claveAdministrador = QLatin1String(kClaveAdministrador);
-    const QString uso =
-        QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE]");
-=======
-    QString captura;
->>>>>>> main
+    const QString uso = QStringLiteral(
+        "\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO]");
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -207,25 +204,18 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
-<<<<<<< HEAD
+        } else if (a == QLatin1String("--captura") && conValor) {
+            captura = argumentos[++i];
         } else if ((a == QLatin1String("--admin") || a == QLatin1String("--clave")) && conValor) {
             (a == QLatin1String("--admin") ? administrador : claveAdministrador) = argumentos[++i];
         } else {
             const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
-            const bool conTexto = a == QLatin1String("--admin") || a == QLatin1String("--clave");
+            const bool conTexto =
+                a == QLatin1String("--admin") || a == QLatin1String("--clave") || a == QLatin1String("--captura");
             Aviso((conocida   ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
                    : conTexto ? QStringLiteral("%1 necesita un valor.").arg(a)
                               : QStringLiteral("Opción no válida: %1").arg(a)) +
                   uso);
-=======
-        } else if (a == QLatin1String("--captura") && conValor) {
-            captura = argumentos[++i];
-        } else {
-            const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
-            Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
-                            : QStringLiteral("Opción no válida: %1").arg(a)) +
-                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--captura ARCHIVO]"));
->>>>>>> main
             return 2;
         }
     }
