@@ -104,6 +104,7 @@ void Conexion::Open(const QString& cadena, const QString& usuario, const QString
     }
     servidor_ = parametros.Servidor();
     nivelTransaccion_ = 0;
+    abiertaAlgunaVez_ = true;
     // Read here and not per statement: with the variable unset the trace costs nothing.
     traza_ = TrazaSQL::DesdeEntorno();
     if (aislamiento_ != 4096) sesion_->NivelAislamiento(aislamiento_);

@@ -121,6 +121,8 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool EnTransaccion() const { return nivelTransaccion_ > 0; }
+    // Whether it ever opened: a connection that never did cannot have been lost.
+    bool AbiertaAlgunaVez() const { return abiertaAlgunaVez_; }
 
     ErroresADO& Errors() { return errores_; }
 
@@ -159,6 +161,7 @@ private:
     ErroresADO errores_;
     std::unique_ptr<TrazaSQL> traza_;  // set at Open when KVESTV_TRAZA_SQL names a file
     int nivelTransaccion_ = 0;
+    bool abiertaAlgunaVez_ = false;
     QString baseTraza_;  // database of the statement being traced
 };
 

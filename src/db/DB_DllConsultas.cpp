@@ -112,8 +112,10 @@ void DB_Dll::AbrirRecordset(QString& SentenciaSQL, Recordset& lrcs, Conexion* Co
         const bool perdida =
             error.numero == adoerr::FalloNoEspecificado || error.numero == adoerr::ConexionNoUsable;
         // A connection already closed is as lost as one that fails: it has no
-        // provider error of its own to show, so the closed state counts too.
-        if (perdida && (gCnn.Errors().Count() >= 1 || gCnn.State() == ado::Cerrado)) {
+        // provider error of its own to show, so the closed state counts too. One
+        // that never opened (a store that is not there) was not lost: its error
+        // goes to the treatment.
+        if (perdida && gCnn.AbiertaAlgunaVez() && (gCnn.Errors().Count() >= 1 || gCnn.State() == ado::Cerrado)) {
             ReintentaConectar();
             while (!gOpenFlag) {
                 ReintentaConectar();

@@ -232,3 +232,31 @@ TEST_F(DB_DllPrueba, InicioRechazadoAlReconectarSeMuestra) {
 
 }  // namespace
 }  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+// A connection that never opened was not lost: its error goes to the treatment
+// and nothing tries to reconnect or close the application.
+TEST_F(DB_DllPrueba, ConexionQueNuncaAbrioNoSeDaPorPerdida) {
+    DB_Dll almacen;
+    almacen.gServidor = QStringLiteral("GRABADOR");
+    almacen.gDBName = QStringLiteral("KV_ESTADISTICAS");
+    almacen.gUsuario = QStringLiteral("kv");
+    almacen.gUserPassWord = QStringLiteral("x");
+    grabador_->FallarApertura(ProveedorGrabador::Error(0, QStringLiteral("Error de inicio de sesión del usuario 'kv'."),
+                                                       18456, QStringLiteral("28000")));
+    almacen.OpenServerADODB(false, 3, QString(), false, false);
+    ASSERT_FALSE(almacen.gOpenFlag);
+    puerto_->ResponderMensaje(kv::respuesta::Anular);
+    Recordset rs;
+    QString sql = QStringLiteral("SELECT * FROM MA_EMPRESAS");
+    almacen.AbrirRecordset(sql, rs);
+    ASSERT_EQ(puerto_->Mensajes().size(), 1);
+    EXPECT_TRUE(puerto_->Mensajes().at(0).texto.startsWith(QStringLiteral("Ha ocurrido el Siguiente Error (3709)")));
+    EXPECT_EQ(terminaciones_, 0);
+    EXPECT_EQ(grabador_->Aperturas().size(), 1);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
