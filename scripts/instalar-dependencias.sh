@@ -6,7 +6,7 @@ paquetes=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-charts-dev qt6-datavisualization-dev qt6-declarative-dev libqt6opengl6-dev
     libgl1-mesa-dri xvfb xauth
-    libsqlite3-dev sqlite3
+    libsqlite3-dev sqlite3 libgif-dev
     unixodbc unixodbc-dev libsqliteodbc tdsodbc
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     tango-icon-theme librsvg2-bin

@@ -32,9 +32,7 @@ QString ColumnaInexistente(const QString& columna) { return mensajes::ColumnaInv
 QString ColumnaAmbigua(const QString& columna) {
     return QStringLiteral("El nombre de columna '%1' es ambiguo.").arg(columna);
 }
-QString FuncionDesconocida(const QString& funcion) {
-    return QStringLiteral("'%1' no es un nombre de función integrada reconocido.").arg(funcion);
-}
+QString FuncionDesconocida(const QString& funcion) { return mensajes::FuncionDesconocida(funcion); }
 QString DivisionPorCero() { return mensajes::DivisionCero(); }
 QString Sintaxis(const QString& cerca) { return mensajes::Sintaxis(cerca); }
 QString Conversion(const QString& valor, const QString& tipo) {
@@ -139,6 +137,21 @@ QString LoginNoModificable(const QString& login) {
     return QStringLiteral(
                "No se puede modificar el inicio de sesión '%1' porque no existe o no tiene permiso.")
         .arg(login);
+}
+QString ObjetoNoEncontrado(const QString& objeto) {
+    return QStringLiteral("No se puede encontrar el objeto '%1' porque no existe o no tiene permisos.")
+        .arg(objeto);
+}
+QString UsuarioNoEncontrado(const QString& usuario) {
+    return QStringLiteral("No se puede encontrar el usuario '%1' porque no existe o no tiene permisos.")
+        .arg(usuario);
+}
+QString PermisoNoAdmitido(const QString& permiso) {
+    return QStringLiteral(
+               "El permiso %1 no se concede objeto a objeto en este servidor: sólo EXECUTE sobre "
+               "procedimientos. Los demás permisos se dan con las funciones de base de datos "
+               "(sp_addrolemember).")
+        .arg(permiso);
 }
 QString ProcedimientoInexistente(const QString& nombre) { return mensajes::ProcedimientoInexistente(nombre); }
 QString CommitSinBegin() { return mensajes::CommitSinBegin(); }

@@ -122,6 +122,11 @@ QString BaseSinArchivos(const QString& base, const QString& ruta);
 QString CatalogoAusente(const QString& ruta);
 // 15151: the same answer for an unknown login and for one the caller may not change.
 QString LoginNoModificable(const QString& login);
+// 15151 for GRANT and REVOKE: an object or user that is not there, or not the caller's to grant on.
+QString ObjetoNoEncontrado(const QString& objeto);
+QString UsuarioNoEncontrado(const QString& usuario);
+// Rights other than EXECUTE on procedures are given by database roles.
+QString PermisoNoAdmitido(const QString& permiso);
 QString ProcedimientoInexistente(const QString& nombre);
 QString CommitSinBegin();
 QString RollbackSinBegin();

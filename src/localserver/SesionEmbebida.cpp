@@ -156,6 +156,52 @@ int TipoDeValor(const QVariant& v) {
     }
 }
 
+// Declared column types of the session's database for the translator, read once
+// per table in a batch.
+class TiposDeBase : public TiposColumnas {
+public:
+    explicit TiposDeBase(BaseSqlite& base) : base_(base) {}
+    QString Tipo(const QString& tabla, const QString& columna) override {
+        const QString clave = tabla.toLower();
+        auto it = tablas_.find(clave);
+        if (it == tablas_.end()) it = tablas_.insert(clave, Leer(tabla));
+        return it->value(columna.toLower());
+    }
+
+private:
+    QHash<QString, QString> Leer(const QString& tabla) {
+        QHash<QString, QString> tipos;
+        if (EsTablaDelSistema(tabla)) return tipos;
+        try {
+            const auto def = LeerDefinicion(base_, tabla);
+            if (def && !def->columnas.empty()) {
+                for (const auto& c : def->columnas) tipos.insert(c.nombre.toLower(), c.tipo);
+                return tipos;
+            }
+            // A view: its columns that are columns of a table have that column's type.
+            sqlite3_stmt* st = nullptr;
+            const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(tabla)).toUtf8();
+            if (sqlite3_prepare_v2(base_.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(st);
+                return tipos;
+            }
+            std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const char* t = sqlite3_column_table_name(st, i);
+                const char* o = sqlite3_column_origin_name(st, i);
+                if (!t || !o || QString::fromUtf8(t).compare(tabla, Qt::CaseInsensitive) == 0) continue;
+                const QString tipo = Tipo(QString::fromUtf8(t), QString::fromUtf8(o));
+                if (!tipo.isEmpty()) tipos.insert(QString::fromUtf8(sqlite3_column_name(st, i)).toLower(), tipo);
+            }
+        } catch (const ErrorServidor&) {
+        }
+        return tipos;
+    }
+
+    BaseSqlite& base_;
+    QHash<QString, QHash<QString, QString>> tablas_;
+};
+
 ErrorServidor SinPermiso() {
     return ErrorServidor(err::SinPermiso, msj::SinPermiso(), QString::fromLatin1(estado::Sintaxis));
 }
@@ -270,7 +316,12 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                                                          int tiempoEspera) {
     std::vector<PlanSentencia> sentencias;
     try {
-        sentencias = PlanificarLote(lote);
+        std::optional<TiposDeBase> tipos;
+        try {
+            tipos.emplace(Base(base_));
+        } catch (const ErrorServidor&) {
+        }
+        sentencias = PlanificarLote(lote, tipos ? &*tipos : nullptr);
     } catch (const ErrorTSQL& e) {
         ErrorBD error;
         error.errorNativo = e.numero();
@@ -380,6 +431,10 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
             return;
         case Clase::DeshacerTransaccion:
             Deshacer();
+            return;
+        case Clase::Conceder:
+        case Clase::Revocar:
+            ConcederPermisos(s, s.clase == Clase::Conceder);
             return;
         case Clase::Nada:
             return;
@@ -506,6 +561,17 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
                                 break;
                             }
                     }
+                }
+                // An expression the translator typed (a sum of money, an int operation).
+                if (!declarada[static_cast<size_t>(i)] && static_cast<size_t>(i) < s.tiposColumnas.size() &&
+                    static_cast<int>(s.tiposColumnas.size()) == columnas &&
+                    !s.tiposColumnas[static_cast<size_t>(i)].isEmpty()) {
+                    ColumnaDeclarada tipada;
+                    tipada.tipo = s.tiposColumnas[static_cast<size_t>(i)];
+                    c.tipo = TipoADO(tipada.tipo);
+                    c.tamano = TamanoADO(tipada);
+                    tipos[static_cast<size_t>(i)] = tipada.tipo;
+                    declarada[static_cast<size_t>(i)] = true;
                 }
                 r.columnas.push_back(c);
             }
@@ -773,6 +839,34 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     }
     if (contexto.Vencido())
         throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
+}
+
+void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
+    for (const QString& permiso : s.sql.split(QLatin1Char(',')))
+        if (permiso != QLatin1String("EXECUTE"))
+            throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso),
+                                QString::fromLatin1(estado::General));
+    Catalogo& c = *catalogo_;
+    // Not there and not the caller's to grant on answer alike.
+    if (!BuscarProcedimiento(s.objeto) ||
+        !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
+        throw ErrorServidor(err::LoginNoModificable, msj::ObjetoNoEncontrado(s.objeto),
+                            QString::fromLatin1(estado::General));
+    const QString objeto = NombreProcedimiento(s.objeto);
+    QStringList usuarios;
+    for (const Argumento& a : s.argumentos) {
+        const QString usuario = a.valor.toString();
+        if (!c.LoginDeUsuario(base_, usuario))
+            throw ErrorServidor(err::LoginNoModificable, msj::UsuarioNoEncontrado(usuario),
+                                QString::fromLatin1(estado::General));
+        usuarios << usuario;
+    }
+    for (const QString& usuario : usuarios) {
+        if (concede)
+            c.ConcederPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+        else
+            c.RevocarPermisoObjeto(base_, usuario, QStringLiteral("EXECUTE"), objeto);
+    }
 }
 
 void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s) {

@@ -62,6 +62,7 @@ private:
                      std::vector<kv::db::ResultadoSentencia>& salida);
     void EjecutarProcedimiento(const Sentencia& s, std::vector<kv::db::ResultadoSentencia>& salida);
     void EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s);
+    void ConcederPermisos(const Sentencia& s, bool concede);
     void Usar(const QString& base);
     void CrearBase(const QString& nombre);
     void BorrarBase(const QString& nombre);

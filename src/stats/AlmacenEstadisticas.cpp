@@ -149,6 +149,22 @@ QString ElegirNombreTablaNueva(DB_Dll& almacen) {
     return NombreTablaNueva(tablas);
 }
 
+QString TomarTablaNueva(DB_Dll& almacen, int intentos) {
+    QString tabla;
+    for (int intento = 0; intento < intentos; ++intento) {
+        tabla = ElegirNombreTablaNueva(almacen);
+        QString sql = SentenciaCrearTablaEstadistica(tabla);
+        qint32 afectados = 0;
+        almacen.EjecutaConsultaSQL(sql, afectados);
+        bool yaExiste = false;
+        for (const kv::db::ErrorBD& error : almacen.gCnn.Errors().Todos())
+            if (error.errorNativo == kObjetoYaExiste) yaExiste = true;
+        // Another viewer took this number between the look and the creation: look again.
+        if (!yaExiste) break;
+    }
+    return tabla;
+}
+
 QString SentenciaInsertarDefinicion(const QString& nombre, const QString& tabla, const QString& campos,
                                     const QString& orden, const QString& totalizadores, const QString& top,
                                     const QString& topOtros) {
@@ -258,14 +274,15 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
 
     std::vector<PasoAtrapado> pasos;
     if (modo == ModoGrabacion::Nuevo) {
-        pasos.push_back([&] { estado.tabla = ElegirNombreTablaNueva(almacen); });
+        // The table is created before the row names it: two viewers saving at the
+        // same time cannot both create one number, so neither writes into the other's.
+        pasos.push_back([&] { estado.tabla = TomarTablaNueva(almacen); });
         pasos.push_back([&] {
             // Stored trimmed: the update and delete look it up trimmed, so a name
             // typed with a leading blank must not be stored with it.
             ejecutar(SentenciaInsertarDefinicion(nombreRecortado, estado.tabla, campos, orden, totalizadores,
                                                  top, topOtros));
         });
-        pasos.push_back([&] { ejecutar(SentenciaCrearTablaEstadistica(estado.tabla)); });
     } else if (modo == ModoGrabacion::Existente) {
         pasos.push_back([&] {
             ejecutar(

@@ -36,6 +36,10 @@ void CrearBaseEstadisticas(kv::db::DB_Dll& erp);
 QString NombreTablaNueva(const std::vector<std::pair<QString, QString>>& tablas);
 // The same, reading the schema of the store connection.
 QString ElegirNombreTablaNueva(kv::db::DB_Dll& almacen);
+// Chooses a new number and creates its statistic table; when another viewer
+// created that table first (the server answers 2714), chooses again.
+inline constexpr int kObjetoYaExiste = 2714;
+QString TomarTablaNueva(kv::db::DB_Dll& almacen, int intentos = 50);
 
 enum class ModoGrabacion { Ninguno, Nuevo, Existente, Borrar };
 

@@ -16,6 +16,7 @@ using kv::db::Recordset;
 void ModeloGrafico::Dimensionar(int filas, int columnas_) {
     etiquetas.resize(filas);
     valores.resize(static_cast<size_t>(filas));
+    grupos.resize(static_cast<size_t>(filas));
     for (auto& fila : valores) fila.resize(static_cast<size_t>(columnas_), 0.0);
     while (columnas.size() < columnas_) columnas << QString();
     while (columnas.size() > columnas_) columnas.removeLast();
@@ -23,6 +24,7 @@ void ModeloGrafico::Dimensionar(int filas, int columnas_) {
 
 void ModeloGrafico::PonerACero() {
     for (auto& fila : valores) std::fill(fila.begin(), fila.end(), 0.0);
+    plegados.clear();
 }
 
 QString ModeloGrafico::TextoValor(int fila, int columna) const {
@@ -106,6 +108,9 @@ PlegadoTop::PlegadoTop(ModeloGrafico& modelo, int top, qint64 registros,
     const qint64 filas = top_ < registros ? top_ + 1 : registros;
     modelo_.Dimensionar(static_cast<int>(filas), static_cast<int>(titulos.size()));
     modelo_.columnas = titulos;
+    modelo_.plegados.clear();
+    modelo_.filaResto = -1;
+    for (auto& g : modelo_.grupos) g = {};
 }
 
 void PlegadoTop::Agregar(qint64 posicion, const QString& grupo1, const QString& grupo2, const QString& grupo3,
@@ -120,6 +125,7 @@ void PlegadoTop::Agregar(qint64 posicion, const QString& grupo1, const QString& 
         const size_t fila = static_cast<size_t>(posicion - 1);
         if (fila >= modelo_.valores.size()) return;
         modelo_.etiquetas[static_cast<int>(fila)] = EtiquetaGrupo(grupo1, grupo2, grupo3);
+        modelo_.grupos[fila] = {grupo1, grupo2, grupo3};
         size_t columna = 0;
         for (int i = 0; i < kCasillasTotal; ++i) {
             if (!totales_[static_cast<size_t>(i)]) continue;
@@ -130,6 +136,12 @@ void PlegadoTop::Agregar(qint64 posicion, const QString& grupo1, const QString& 
     const size_t fila = static_cast<size_t>(top_);
     if (fila >= modelo_.valores.size()) return;
     modelo_.etiquetas[top_] = etiquetaOtros_;
+    modelo_.filaResto = top_;
+    GrupoPlegado plegado;
+    plegado.grupos = {grupo1, grupo2, grupo3};
+    for (int i = 0; i < kCasillasTotal; ++i)
+        if (totales_[static_cast<size_t>(i)]) plegado.valores.push_back(Redondear(ValorTotal(i, c, k, v), d));
+    modelo_.plegados.push_back(std::move(plegado));
     // The remainder adds each folded group's rounded amounts as numbers; its
     // percentages come from its own cost and sales, never from summed percentages.
     const double costoRedondeado = Redondear(k, d);
@@ -234,17 +246,10 @@ ResultadoCarga CargarEstadistica(DB_Dll& almacen, const EntradaCarga& entrada, M
                         }
                         ui.ProcesarEventos();
                     }
-                    if (plegado.Plegado(posicion)) {
-                        plegado.Agregar(posicion, QString(), QString(), QString(),
-                                        Numero(registros.Valor(iConsumo)), Numero(registros.Valor(iCosto)),
-                                        Numero(registros.Valor(iVenta)));
-                    } else {
-                        plegado.Agregar(posicion, registros.Valor(iGrupo1).toString(),
-                                        registros.Valor(iGrupo2).toString(),
-                                        registros.Valor(iGrupo3).toString(),
-                                        Numero(registros.Valor(iConsumo)), Numero(registros.Valor(iCosto)),
-                                        Numero(registros.Valor(iVenta)));
-                    }
+                    plegado.Agregar(posicion, registros.Valor(iGrupo1).toString(),
+                                    registros.Valor(iGrupo2).toString(), registros.Valor(iGrupo3).toString(),
+                                    Numero(registros.Valor(iConsumo)), Numero(registros.Valor(iCosto)),
+                                    Numero(registros.Valor(iVenta)));
                     registros.MoveNext();
                 }
             },

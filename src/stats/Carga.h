@@ -17,12 +17,24 @@ class Recordset;
 
 namespace kv::stats {
 
+// A group folded into the remainder row, kept so the remainder can be opened
+// without another query.
+struct GrupoPlegado {
+    std::array<QString, kNiveles> grupos;  // as stored
+    std::vector<double> valores;           // one per column, rounded to the model's decimals
+};
+
 // The column chart's data: rows and columns counted from 0 here.
 struct ModeloGrafico {
     QStringList columnas;                      // captions of the ticked totals, in box order
     QStringList etiquetas;                     // one label per row
     std::vector<std::vector<double>> valores;  // [row][column], rounded to `decimales`
     int decimales = 2;
+    // The groups of each row (empty on the remainder row), so two groups whose
+    // joined labels coincide stay apart.
+    std::vector<std::array<QString, kNiveles>> grupos;
+    std::vector<GrupoPlegado> plegados;  // in query order
+    int filaResto = -1;                  // the remainder row, -1 when nothing was folded
 
     int Filas() const { return static_cast<int>(etiquetas.size()); }
     int Columnas() const { return static_cast<int>(columnas.size()); }

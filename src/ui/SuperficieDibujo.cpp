@@ -16,7 +16,9 @@ void SuperficieDibujo::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, imagen_);
 }
 
-void SuperficieDibujo::resizeEvent(QResizeEvent*) {
+void SuperficieDibujo::resizeEvent(QResizeEvent*) { AjustarImagen(); }
+
+void SuperficieDibujo::AjustarImagen() {
     if (imagen_.size() == size() || width() <= 0 || height() <= 0) return;
     QImage nueva(size(), QImage::Format_RGB32);
     nueva.fill(palette().color(QPalette::Button));

@@ -14,6 +14,8 @@ class SuperficieDibujo : public QWidget {
 
     QImage& Imagen() { return imagen_; }
     const QImage& Imagen() const { return imagen_; }
+    // Gives the image the widget's size (a hidden widget gets its resize event late).
+    void AjustarImagen();
     // Shows what was painted on the image.
     void Refrescar() { update(); }
 

@@ -79,6 +79,7 @@ void cLogo::EndColor(quint32 color) {
 void cLogo::Draw() {
     ++dibujos_;
     if (!superficie_) return;
+    superficie_->AjustarImagen();
     QImage& imagen = superficie_->Imagen();
     if (imagen.isNull()) return;
     // The surface's size in twips, back to pixels with the vertical factor (both).

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -108,6 +109,10 @@ frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
 
 frmKv_EstV::~frmKv_EstV() {
     qApp->removeEventFilter(this);
+    for (QChartView* vista : {Chart1, ChartSpace1})
+        if (vista) vista->viewport()->removeEventFilter(this);
+    // Dialogs still around go first, while the window they report to is whole.
+    for (QDialog* dialogo : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) delete dialogo;
     if (grilla_ && grilla_->State() != kv::db::ado::Cerrado) {
         try {
             almacen_->CierraRecordset(*grilla_);
@@ -412,10 +417,11 @@ void frmKv_EstV::closeEvent(QCloseEvent* evento) {
 bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::KeyPress && objeto->isWidgetType()) {
         auto* w = static_cast<QWidget*>(objeto);
-        // Each key once, where it arrives first: the focused field of this window.
-        QWidget* foco = QApplication::focusWidget();
-        const bool destino = foco ? (w == foco) : (w == this);
-        if (destino && w->window() == this) {
+        // Each key once, where it arrives first; not again while it travels up to the parents.
+        const bool propagada = evento == ultimaTecla_ && ultimoReceptor_ && w->isAncestorOf(ultimoReceptor_);
+        if (!propagada && w->window() == this) {
+            ultimaTecla_ = evento;
+            ultimoReceptor_ = w;
             const auto* tecla = static_cast<QKeyEvent*>(evento);
             if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
         }

@@ -7,6 +7,7 @@
 // Positions stated by the design are kept in twips (see Geometria.h).
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -173,8 +174,8 @@ class frmKv_EstV : public QWidget {
 
     // The lookup windows (the lookups plug theirs in here).
     void EstablecerConsultor(Consultor consultor) { consultor_ = std::move(consultor); }
-    // The lookup the window has until then: a complete statement on the
-    // program-wide connection shown as a list to pick one row from.
+    // The window's own lookup: the shared lookup request, with the list or
+    // tree window; a closed window gives an empty answer.
     static std::optional<RespuestaConsulta> ConsultorListas(const PeticionConsulta& peticion, QWidget* padre);
 
     // Saves a picture of the window (the README's screenshot).
@@ -226,6 +227,8 @@ class frmKv_EstV : public QWidget {
     bool ordenBloqueado_ = false;
     bool gruposBloqueados_ = false;
     bool cargado_ = false;
+    const QEvent* ultimaTecla_ = nullptr;
+    QPointer<QWidget> ultimoReceptor_;
 };
 
 }  // namespace kv::ui

@@ -15,7 +15,7 @@
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
 #include "stats/Catalogo.h"
-#include "ui/SelectorLista.h"
+#include "lookup/Lib_ClsCons3.h"
 #include "ui/UtilNet.h"
 #include "ui/frmKv_EstV.h"
 #include "util/Interaccion.h"
@@ -436,28 +436,15 @@ void frmKv_EstV::ConsultarCampo() {
 }
 
 std::optional<RespuestaConsulta> frmKv_EstV::ConsultorListas(const PeticionConsulta& peticion,
-                                                             QWidget* padre) {
-    // Only complete statements are served here; tables and views wait for the lookup windows.
-    if (!peticion.fuente.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
-        return std::nullopt;
-    kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
-    QStringList valores;
-    kv::db::Recordset registros;
-    QString sql = peticion.fuente;
-    erp.AbrirRecordset(sql, registros);
-    if (registros.State() != kv::db::ado::Cerrado) {
-        while (!registros.EOF_()) {
-            valores << kv::UtilGeneral::SinNulo(registros.Valor(peticion.campoDevuelto));
-            registros.MoveNext();
-        }
-        erp.CierraRecordset(registros);
-    }
-    SelectorLista selector(QStringLiteral("Consulta"), valores, peticion.multiple, padre);
+                                                             QWidget* /*padre*/) {
+    // Every lookup goes through the program's one lookup request.
+    kv::lookup::Lib_ClsCons3& consulta = kv::lookup::Lib_ClsCons3::Compartida();
+    consulta.CampoDevuelto = peticion.campoDevuelto;
+    if (peticion.multiple) consulta.Checks = true;
+    consulta.ConsultaSearch(peticion.fuente, peticion.arbol);
     RespuestaConsulta respuesta;
-    if (selector.exec() == QDialog::Accepted) {
-        respuesta.valor = selector.Elegido();
-        respuesta.valores = selector.Marcados();
-    }
+    respuesta.valor = consulta.ValorDevuelto;
+    respuesta.valores = consulta.Valores;
     return respuesta;
 }
 

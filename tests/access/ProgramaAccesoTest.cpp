@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSet>
 
 #include "access/Ayuda.h"
 #include "soporte/CarpetasTemporales.h"
@@ -64,10 +65,34 @@ TEST(ProgramaAcceso, AyudaConCadaForma) {
     EXPECT_TRUE(
         uso.contains("  kv_estv [--estadistica NOMBRE] [--captura ARCHIVO]\n"
                      "          [\"@Server=SERVIDOR; @DbName=BASE; @Usuario=USUARIO; @Password=CLAVE;\"]\n"));
-    EXPECT_TRUE(uso.contains("  kv_estv --demo [--lineas N] [--semilla S]\n"));
+    EXPECT_TRUE(uso.contains(
+        "  kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO]\n"));
     EXPECT_TRUE(
         uso.contains("  kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B]\n"));
     EXPECT_TRUE(uso.contains("  kv_estv --version"));
+}
+
+// The options a subcommand names in its own usage line, with group numbers as "N".
+QSet<QString> Opciones(const QString& texto) {
+    QSet<QString> opciones;
+    QRegularExpressionMatchIterator it = QRegularExpression("--[a-zA-Z]+[0-9]?[a-zA-Z]*").globalMatch(texto);
+    while (it.hasNext()) opciones.insert(it.next().captured().replace(QRegularExpression("[0-9]"), "N"));
+    return opciones;
+}
+
+TEST(ProgramaAcceso, LaAyudaNombraCadaOpcionDeCadaOrden) {
+    // Each subcommand says its own usage when given a wrong option; the help must know them all.
+    const Salida demo = Ejecutar({"--demo", "--opcion-que-no-existe"});
+    const Salida informe = Ejecutar({"--informe"});
+    const qsizetype usoDemo = demo.errores.indexOf("Uso: kv_estv --demo");
+    const qsizetype usoInforme = informe.errores.indexOf("Uso: kv_estv --informe");
+    ASSERT_GE(usoDemo, 0) << demo.errores.toStdString();
+    ASSERT_GE(usoInforme, 0) << informe.errores.toStdString();
+    const QSet<QString> enAyuda = Opciones(kv::access::TextoUso());
+    for (const QString& opcion :
+         Opciones(demo.errores.mid(usoDemo)) + Opciones(informe.errores.mid(usoInforme)))
+        EXPECT_TRUE(enAyuda.contains(opcion)) << opcion.toStdString();
+    EXPECT_TRUE(enAyuda.contains("--grupoN"));
 }
 
 TEST(ProgramaAcceso, Version) {

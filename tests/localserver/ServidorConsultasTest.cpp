@@ -5,7 +5,6 @@
 #include <sqlite3.h>
 
 #include "ServidorPrueba.h"
-#include "localserver/Catalogo.h"
 #include "localserver/Procedimientos.h"
 
 namespace kv::pruebas {
@@ -232,11 +231,7 @@ TEST_F(ConsultasTest, ProcedimientoDelServidorConSusDerechos) {
     auto v = Conectar(QStringLiteral("EMPRESA1"), QStringLiteral("vendedor"), QStringLiteral("v"));
     // Calling it is a right of its own, which a mere user of the database lacks.
     EXPECT_EQ(PrimerError(*v, QStringLiteral("EXEC dbo.prueba_escribe_almacen 'EMPRESA1'")), 229);
-    {
-        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
-        catalogo.ConcederPermisoObjeto(QStringLiteral("EMPRESA1"), QStringLiteral("vendedor"),
-                                       QStringLiteral("EXECUTE"), QStringLiteral("PRUEBA_ESCRIBE_ALMACEN"));
-    }
+    Lote(*c_, QStringLiteral("GRANT EXECUTE ON dbo.PRUEBA_ESCRIBE_ALMACEN TO vendedor"));
     // Granted, a login that cannot touch the store still makes the procedure write there.
     const auto r = Lote(*v, QStringLiteral("EXEC dbo.prueba_escribe_almacen 'EMPRESA1'"));
     ASSERT_EQ(r.size(), 2u);

@@ -6,10 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include "ServidorPrueba.h"
 #include "localserver/Catalogo.h"
 #include "localserver/procedimientos/ReconsEstv.h"
+#include "localserver/tsql/Traduccion.h"
 
 namespace kv::pruebas {
 namespace {
@@ -165,14 +167,42 @@ TEST_F(FiableReconsTest, UnLectorNoPuedeEjecutarLaReconstruccion) {
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM DET_ESTV0001 WHERE Base = 'NORTE'")), 1);
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM MA_EMPRESAS WHERE Base = 'NORTE'")), 1);
 
-    // A right granted on the procedure lets it run.
-    {
-        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
-        catalogo.ConcederPermisoObjeto(QStringLiteral("NORTE"), QStringLiteral("lector"),
-                                       QStringLiteral("EXECUTE"), QStringLiteral("KV_RECONS_ESTV"));
-    }
+    // Nor may it grant itself the right.
+    const auto g = ErrorDe(*lector, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO lector"));
+    ASSERT_TRUE(g.has_value());
+    EXPECT_EQ(g->errorNativo, 15151);
+    EXPECT_EQ(g->descripcion,
+              QStringLiteral(
+                  "No se puede encontrar el objeto 'KV_RECONS_ESTV' porque no existe o no tiene permisos."));
+
+    // The right granted on the procedure lets it run; revoked, it is refused again.
+    Lote(*adm_, QStringLiteral("USE NORTE"));
+    Lote(*adm_, QStringLiteral("GRANT EXECUTE ON OBJECT::dbo.KV_RECONS_ESTV TO lector"));
     EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 0);
     EXPECT_EQ(FilasAlmacen(QStringLiteral("SELECT count(*) FROM DET_ESTV0001 WHERE Base = 'NORTE'")), 0);
+    Lote(*adm_, QStringLiteral("REVOKE EXECUTE ON KV_RECONS_ESTV FROM lector"));
+    EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 229);
+}
+
+TEST_F(FiableReconsTest, GrantSoloDeEjecucionSobreProcedimientos) {
+    Lote(*adm_, QStringLiteral("USE NORTE"));
+    auto e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_NO_EXISTE TO lector"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 15151);
+    e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO fantasma"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 15151);
+    EXPECT_EQ(
+        e->descripcion,
+        QStringLiteral("No se puede encontrar el usuario 'fantasma' porque no existe o no tiene permisos."));
+    e = ErrorDe(*adm_, QStringLiteral("GRANT SELECT ON ART TO lector"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 50000);
+    EXPECT_EQ(e->descripcion,
+              QStringLiteral("El permiso SELECT no se concede objeto a objeto en este servidor: sólo "
+                             "EXECUTE sobre procedimientos. Los demás permisos se dan con las "
+                             "funciones de base de datos (sp_addrolemember)."));
+    EXPECT_EQ(PrimerError(*adm_, QStringLiteral("GRANT EXECUTE KV_RECONS_ESTV TO lector")), 102);
 }
 
 TEST_F(FiableReconsTest, SoloTablasDeEstadisticaComoArgumento) {
@@ -425,6 +455,78 @@ TEST_F(FiableArchivosTest, RecuperarElCatalogoRegistraLasBasesPresentes) {
               18456);
     auto adm = Conectar(QStringLiteral("NORTE"), QStringLiteral("Korvane"), QStringLiteral("nueva clave"));
     EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT nombre FROM ART")).toString(), QStringLiteral("uno"));
+}
+
+// The operator's recovery step: kvsql --recuperar-catalogo, with the password typed twice.
+TEST_F(FiableArchivosTest, KvsqlRecuperaElCatalogo) {
+    auto kvsql = [](const QStringList& argumentos, const QByteArray& tecleado, QString* salida,
+                    QString* errores) {
+        QProcess p;
+        p.start(CarpetaBinarios() + QStringLiteral("kvsql"), argumentos);
+        EXPECT_TRUE(p.waitForStarted(30000));
+        p.write(tecleado);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(60000));
+        *salida = QString::fromUtf8(p.readAllStandardOutput());
+        *errores = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    const QStringList recuperar = {QStringLiteral("--recuperar-catalogo")};
+    QString salida, errores;
+    // A catalog that works is left alone.
+    EXPECT_EQ(kvsql(recuperar, "x\nx\n", &salida, &errores), 1);
+    EXPECT_EQ(errores,
+              QStringLiteral("El catálogo '%1' se puede usar; no se reconstruye.\n").arg(Catalogo()));
+
+    Escribir(Catalogo(), QByteArray());
+    QuitarDiario(Catalogo());
+    // Two different typings change nothing.
+    EXPECT_EQ(kvsql(recuperar, "una\notra\n", &salida, &errores), 1);
+    EXPECT_EQ(errores, QStringLiteral("Nueva contraseña del administrador Korvane: Repita la contraseña: Las "
+                                      "contraseñas no coinciden; el catálogo no se ha reconstruido.\n"));
+    EXPECT_EQ(QFileInfo(Catalogo()).size(), 0);
+
+    EXPECT_EQ(kvsql(recuperar, "Clave Nueva\nClave Nueva\n", &salida, &errores), 0) << errores.toStdString();
+    const QStringList lineas = salida.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lineas.size(), 4) << salida.toStdString();
+    EXPECT_EQ(lineas[0], QStringLiteral("Catálogo reconstruido: %1").arg(Catalogo()));
+    EXPECT_TRUE(lineas[1].startsWith(
+        QStringLiteral("El catálogo anterior se guardó como %1.anterior-").arg(Catalogo())));
+    EXPECT_EQ(lineas[2], QStringLiteral("Bases registradas: NORTE"));
+    EXPECT_EQ(lineas[3], QStringLiteral("Los demás inicios de sesión no se recuperan: vuelva a crearlos con "
+                                        "sp_addlogin, sp_grantdbaccess y sp_addrolemember."));
+    auto adm = Conectar(QStringLiteral("NORTE"), QStringLiteral("Korvane"), QStringLiteral("Clave Nueva"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT cod FROM ART")).toString(), QStringLiteral("A1"));
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l")), 18456);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
+
+namespace kv::pruebas {
+namespace {
+
+TEST(FiableTraduccion, FuncionDesconocidaYGrant) {
+    try {
+        kv::local::TraducirLote(QStringLiteral("SELECT 1\nSELECT printf('%d', 1)"));
+        ADD_FAILURE() << "printf traducida";
+    } catch (const kv::local::ErrorTSQL& e) {
+        EXPECT_EQ(e.numero(), 195);
+        EXPECT_EQ(e.mensaje(), QStringLiteral("'printf' no es un nombre de función integrada reconocido."));
+        EXPECT_EQ(e.linea(), 2);
+    }
+    const auto g = kv::local::TraducirLote(QStringLiteral(
+        "GRANT EXECUTE ON OBJECT::[dbo].[KV_RECONS_ESTV] TO NORTE, [lector] WITH GRANT OPTION\n"
+        "REVOKE GRANT OPTION FOR EXEC ON KV_RECONS_ESTV FROM lector CASCADE"));
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0].clase, kv::local::Clase::Conceder);
+    EXPECT_EQ(g[0].sql, QStringLiteral("EXECUTE"));
+    EXPECT_EQ(g[0].objeto, QStringLiteral("KV_RECONS_ESTV"));
+    ASSERT_EQ(g[0].argumentos.size(), 2u);
+    EXPECT_EQ(g[0].argumentos[0].valor.toString(), QStringLiteral("NORTE"));
+    EXPECT_EQ(g[0].argumentos[1].valor.toString(), QStringLiteral("lector"));
+    EXPECT_EQ(g[1].clase, kv::local::Clase::Revocar);
+    EXPECT_EQ(g[1].sql, QStringLiteral("EXECUTE"));
 }
 
 }  // namespace

@@ -331,7 +331,8 @@ TEST(Almacen, NombresDeLasEstadisticasEnOrdenAlfabetico) {
     PuertoGuionado puerto;
     kv::db::DB_Dll& almacen = e.Almacen();
     EXPECT_TRUE(NombresEstadisticas(almacen).isEmpty());
-    for (const QString& nombre : {QStringLiteral("Vendedores"), QStringLiteral("Artículos"), QStringLiteral("Clientes")}) {
+    for (const QString& nombre :
+         {QStringLiteral("Vendedores"), QStringLiteral("Artículos"), QStringLiteral("Clientes")}) {
         EstadoDefinicion estado;
         estado.nombre = nombre;
         estado.modo = ModoGrabacion::Nuevo;
@@ -402,3 +403,40 @@ TEST(Almacen, NombreConBlancoDelanteSeGuardaRecortado) {
 }
 
 }  // namespace
+
+TEST(Almacen, DosVisoresQueGrabanALaVezNoCompartenTabla) {
+    EntornoEstadisticas e;
+    kv::db::DB_Dll& primero = e.Almacen();
+    kv::db::DB_Dll segundo;
+    ASSERT_TRUE(AbrirConexionAlmacen(segundo, e.Erp()));
+
+    Definicion d;
+    d.grupos[static_cast<size_t>(IndiceCatalogo("IdArticulo"))] = true;
+    EstadoDefinicion estadoSegundo;
+    estadoSegundo.nombre = "Segundo";
+    estadoSegundo.modo = ModoGrabacion::Nuevo;
+    bool hecho = false;
+    PuertoGuionado puerto;
+    // While the first viewer walks the table list, the second saves its own
+    // statistic: both saw the same highest number.
+    puerto->AlProcesarEventos([&] {
+        if (hecho) return;
+        hecho = true;
+        GrabarEstadistica(segundo, d, estadoSegundo, nullptr);
+    });
+    EstadoDefinicion estadoPrimero;
+    estadoPrimero.nombre = "Primero";
+    estadoPrimero.modo = ModoGrabacion::Nuevo;
+    ASSERT_TRUE(GrabarEstadistica(primero, d, estadoPrimero, nullptr));
+    ASSERT_TRUE(hecho);
+
+    EXPECT_EQ(estadoSegundo.tabla, "DET_ESTV0000");
+    EXPECT_EQ(estadoPrimero.tabla, "DET_ESTV0001");
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT TABLA FROM CAB_ESTV WHERE NOMBRE='Segundo'").toString(),
+              "DET_ESTV0000");
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT TABLA FROM CAB_ESTV WHERE NOMBRE='Primero'").toString(),
+              "DET_ESTV0001");
+    EXPECT_TRUE(ExisteTabla(e, "DET_ESTV0000"));
+    EXPECT_TRUE(ExisteTabla(e, "DET_ESTV0001"));
+    segundo.gCnn.Close();
+}

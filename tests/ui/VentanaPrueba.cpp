@@ -30,7 +30,14 @@ void GrabarDefinicion(EntornoEstadisticas& e, const QString& nombre, const QStri
                       [&](const QString& t) { ReconstruirEstadistica(e.Almacen(), t, empresa); });
 }
 
+void Mostrar(kv::ui::frmKv_EstV& ventana) {
+    ventana.show();
+    ventana.activateWindow();
+    (void)QTest::qWaitForWindowActive(&ventana, 2000);
+}
+
 void EscribirNombre(kv::ui::frmKv_EstV& ventana, const QString& nombre) {
+    if (!ventana.isActiveWindow()) Mostrar(ventana);
     QLineEdit* campo = ventana.Campo(QStringLiteral("NOMBRE"));
     campo->setFocus();
     campo->selectAll();

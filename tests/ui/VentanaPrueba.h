@@ -17,6 +17,9 @@ class EntornoEstadisticas;
 void GrabarDefinicion(EntornoEstadisticas& e, const QString& nombre, const QStringList& codigos,
                       const QString& top = QStringLiteral("10"));
 
+// Shows the window and makes it the active one, so keys reach its focused field.
+void Mostrar(kv::ui::frmKv_EstV& ventana);
+
 // Focuses the name field, types the name and presses Enter.
 void EscribirNombre(kv::ui::frmKv_EstV& ventana, const QString& nombre);
 

@@ -121,7 +121,7 @@ TEST(Ventana, F9CargaLasFilasDelMotor) {
 
     PuertoGuionado puerto;
     frmKv_EstV ventana(e.Erp());
-    ventana.show();
+    kv::pruebas::Mostrar(ventana);
     kv::pruebas::EscribirNombre(ventana, "vendedores");
     EXPECT_TRUE(ventana.Existente());
     EXPECT_FALSE(ventana.Campo("NOMBRE")->isEnabled());

@@ -11,7 +11,8 @@ namespace kv::kvsql {
 
 QString TextoUso() {
     return QStringLiteral(
-        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] [-W]\n"
+        "Uso: kvsql -S servidor -d base -U usuario -P contraseña [-Q \"lote\" | -i fichero] [-s separador] "
+        "[-W]\n"
         "             [-t segundos]\n"
         "  -S  servidor (EMBEBIDO para el servidor embebido; por omisión EMBEBIDO)\n"
         "  -d  base de datos (por omisión, la del inicio de sesión)\n"
@@ -21,7 +22,11 @@ QString TextoUso() {
         "  -i  fichero con lotes separados por líneas GO\n"
         "  -s  separador de columnas\n"
         "  -W  quita los blancos finales de cada columna\n"
-        "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n");
+        "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n"
+        "kvsql --recuperar-catalogo\n"
+        "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases "
+        "presentes en\n"
+        "  su carpeta; pide la nueva contraseña del administrador\n");
 }
 
 std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* error) {
@@ -34,6 +39,10 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
     };
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString a = argumentos[i];
+        if (a == QLatin1String("--recuperar-catalogo")) {
+            o.recuperarCatalogo = true;
+            continue;
+        }
         if (a == QLatin1String("-W")) {
             o.sinBlancos = true;
             continue;
@@ -66,6 +75,13 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
             }
             default: return fallar(QStringLiteral("Argumento no reconocido: %1").arg(a));
         }
+    }
+    if (o.recuperarCatalogo) {
+        if (hayUsuario || o.consulta || o.fichero)
+            return fallar(QStringLiteral("--recuperar-catalogo no admite -U, -Q ni -i."));
+        if (o.servidor.compare(QLatin1String("EMBEBIDO"), Qt::CaseInsensitive) != 0)
+            return fallar(QStringLiteral("--recuperar-catalogo sólo sirve para el servidor EMBEBIDO."));
+        return o;
     }
     if (!hayUsuario) return fallar(QStringLiteral("Falta el inicio de sesión (-U)."));
     if (o.consulta && o.fichero) return fallar(QStringLiteral("Las opciones -Q e -i no pueden usarse juntas."));

@@ -22,6 +22,7 @@ struct Opciones {
     std::optional<QString> separador; // -s
     bool sinBlancos = false;          // -W
     int tiempoComando = 0;            // -t, seconds; 0 waits as long as a batch takes
+    bool recuperarCatalogo = false;   // --recuperar-catalogo
 };
 
 // Reads the command line (without the program name). On a mistake returns

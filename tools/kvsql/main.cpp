@@ -5,7 +5,10 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "Consola.h"
+#include "Recuperacion.h"
 #include "localserver/ServidorEmbebido.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +23,11 @@ int main(int argc, char** argv) {
         errores << error << '\n' << kv::kvsql::TextoUso();
         errores.flush();
         return 1;
+    }
+    if (opciones->recuperarCatalogo) {
+        QTextStream entrada(stdin);
+        entrada.setEncoding(QStringConverter::Utf8);
+        return kv::kvsql::RecuperarCatalogo(entrada, isatty(STDIN_FILENO) != 0, salida, errores);
     }
     kv::local::RegistrarServidorEmbebido();
     return kv::kvsql::Ejecutar(*opciones, salida, errores);

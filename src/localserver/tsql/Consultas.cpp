@@ -158,6 +158,11 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         ~Quitar() { pila.pop_back(); }
     } quitar{ambitos_};
     ambitos_.push_back(Ambito{});
+    fuentes_.push_back(LeerFuentesAdelante());
+    struct QuitarFuentes {
+        std::vector<std::vector<Fuente>>& pila;
+        ~QuitarFuentes() { pila.pop_back(); }
+    } quitarFuentes{fuentes_};
     Agrupacion propia;
     Agrupacion& g = agrupacion ? *agrupacion : propia;
     std::vector<std::vector<Referencia>> referencias;
@@ -200,6 +205,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
             ++p_;
             items << QStringLiteral("*");
             hayAsterisco = true;
+            if (info) info->asterisco = true;
             continue;
         }
         if (EsIdentificador(Actual()) && Siguiente().EsSimbolo(".") && Siguiente(2).EsSimbolo("*")) {
@@ -207,6 +213,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
             p_ += 2;
             items << CitarNombre(tabla) + QLatin1String(".*");
             hayAsterisco = true;
+            if (info) info->asterisco = true;
             continue;
         }
         QString alias;
@@ -223,6 +230,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         Expr e = Expresion();
         ambitos_.back().destino = nullptr;
         sqlItems << e.sql;
+        if (info) info->tipos.push_back(e.tipoSql);
         const int finExpr = p_;
         if (!conAlias) {
             if (Tomar("AS")) {

@@ -87,6 +87,10 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
             continua =
                 EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE"});  // DROP ... IF EXISTS
         }
+        // GRANT EXECUTE, SELECT ON ...; REVOKE GRANT OPTION FOR ...; ... WITH GRANT OPTION.
+        if (EsUna(cabeza, {"GRANT", "REVOKE"}) &&
+            (EsUna(previo, {"GRANT", "REVOKE", "FOR", "WITH"}) || previo.EsSimbolo(",")))
+            continua = true;
         if (continua) continue;
         cerrar(i);
         inicio = i;

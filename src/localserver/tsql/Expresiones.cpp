@@ -212,6 +212,21 @@ Expr Traductor::Predicado() {
     return a;
 }
 
+namespace {
+
+// A text operand of an arithmetic operator converts to the other operand's
+// type, failing as SQL Server fails (245 for integers, 8114 otherwise).
+QString ANumero(const Expr& texto, const Expr& otro) {
+    const QString tipo = otro.tipoSql.isEmpty() ? QStringLiteral("int") : otro.tipoSql;
+    const QString desde = texto.tipoSql.isEmpty() ? QStringLiteral("nvarchar") : texto.tipoSql;
+    return QLatin1String("kv_a_numero(") + texto.sql + QLatin1String(", '") + tipo + QLatin1String("', '") +
+           desde + QLatin1String("')");
+}
+
+QString Parentesis(const Expr& e) { return e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'); }
+
+}  // namespace
+
 Expr Traductor::Aditiva() {
     Expr a = Multiplicativa();
     while (!Fin() && Actual().tipo == TipoToken::Simbolo &&
@@ -220,12 +235,18 @@ Expr Traductor::Aditiva() {
         Expr b = Multiplicativa();
         Expr r;
         r.primario = false;
-        const QString sa = a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')');
-        const QString sb = b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')');
+        QString sa = Parentesis(a);
+        QString sb = Parentesis(b);
+        const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
+        const bool texto = a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto;
+        const bool numero = a.tipo == TipoValor::Numero || b.tipo == TipoValor::Numero;
+        if (numero && texto && op != QLatin1String("&") && op != QLatin1String("|") &&
+            op != QLatin1String("^")) {
+            if (a.tipo == TipoValor::Texto) sa = ANumero(a, b);
+            if (b.tipo == TipoValor::Texto) sb = ANumero(b, a);
+        }
         if (op == QLatin1String("+")) {
             // "+" joins texts and adds numbers; which one depends on the operands.
-            const bool texto = a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto;
-            const bool numero = a.tipo == TipoValor::Numero || b.tipo == TipoValor::Numero;
             if (texto && !numero) {
                 r.sql = sa + QLatin1String(" || ") + sb;
                 r.tipo = TipoValor::Texto;
@@ -250,6 +271,17 @@ Expr Traductor::Aditiva() {
             r.sql = sa + QLatin1Char(' ') + op + QLatin1Char(' ') + sb;
             r.tipo = TipoValor::Numero;
         }
+        if (r.tipo == TipoValor::Numero && !tipo.isEmpty() &&
+            (op == QLatin1String("+") || op == QLatin1String("-"))) {
+            r.tipoSql = tipo;
+            const QString ajustado = AjustarAlTipo(r.sql, tipo);
+            if (ajustado != r.sql) {
+                r.sql = ajustado;
+                r.primario = true;
+            }
+        } else if (r.tipo == TipoValor::Numero && !tipo.isEmpty()) {
+            r.tipoSql = EsTipoEntero(tipo) ? tipo : QString();
+        }
         a = r;
     }
     return a;
@@ -262,14 +294,30 @@ Expr Traductor::Multiplicativa() {
         Expr b = Unaria();
         Expr r;
         r.tipo = TipoValor::Numero;
+        QString sa = Parentesis(a);
+        QString sb = Parentesis(b);
+        QString ca = a.sql;
+        QString cb = b.sql;
+        if (a.tipo == TipoValor::Texto && b.tipo != TipoValor::Texto) ca = sa = ANumero(a, b);
+        if (b.tipo == TipoValor::Texto && a.tipo != TipoValor::Texto) cb = sb = ANumero(b, a);
+        const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
         if (op == QLatin1String("*")) {
-            r.sql = (a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')')) +
-                    QLatin1String(" * ") + (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+            r.sql = sa + QLatin1String(" * ") + sb;
             r.primario = false;
         } else {
             // SQLite answers NULL to a division by zero; SQL Server fails (8134).
-            r.sql = (op == QLatin1String("/") ? QLatin1String("kv_div(") : QLatin1String("kv_mod(")) + a.sql +
-                    QLatin1String(", ") + b.sql + QLatin1Char(')');
+            r.sql = (op == QLatin1String("/") ? QLatin1String("kv_div(") : QLatin1String("kv_mod(")) + ca +
+                    QLatin1String(", ") + cb + QLatin1Char(')');
+        }
+        if (!tipo.isEmpty() && op != QLatin1String("%")) {
+            r.tipoSql = tipo;
+            const QString ajustado = AjustarAlTipo(r.sql, tipo);
+            if (ajustado != r.sql) {
+                r.sql = ajustado;
+                r.primario = true;
+            }
+        } else if (!tipo.isEmpty() && EsTipoEntero(tipo)) {
+            r.tipoSql = tipo;
         }
         a = r;
     }
@@ -285,6 +333,7 @@ Expr Traductor::Unaria() {
         Expr r;
         r.tipo = TipoValor::Numero;
         r.literal = e.literal;
+        r.tipoSql = e.tipoSql;
         r.primario = false;
         r.sql = op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
         if (op == QLatin1String("-") || op == QLatin1String("+"))
@@ -310,7 +359,10 @@ Expr Traductor::Caso() {
         sql += QLatin1String(" WHEN ") + Expresion().sql;
         Exigir("THEN");
         Expr valor = Expresion();
-        if (primero) r.tipo = valor.tipo;
+        if (primero) {
+            r.tipo = valor.tipo;
+            r.tipoSql = valor.tipoSql;
+        }
         primero = false;
         sql += QLatin1String(" THEN ") + valor.sql;
     }
@@ -334,6 +386,9 @@ Expr Traductor::Primaria() {
             ++p_;
             r.sql = LiteralTexto(tk.Valor());
             r.tipo = TipoValor::Texto;
+            r.tipoSql = tk.texto.startsWith(QLatin1Char('N'), Qt::CaseInsensitive)
+                            ? QStringLiteral("nvarchar")
+                            : QStringLiteral("varchar");
             r.literal = true;
             return r;
         case TipoToken::Numero:
@@ -342,6 +397,7 @@ Expr Traductor::Primaria() {
             if (r.sql.startsWith(QLatin1Char('.'))) r.sql.prepend(QLatin1Char('0'));
             if (r.sql.endsWith(QLatin1Char('.'))) r.sql.append(QLatin1Char('0'));
             r.tipo = TipoValor::Numero;
+            r.tipoSql = TipoDeLiteral(tk.texto);
             r.literal = true;
             return r;
         case TipoToken::Parametro:
@@ -372,7 +428,10 @@ Expr Traductor::Primaria() {
                 ++p_;
                 Entrar();
                 if (Es("SELECT")) {
-                    r.sql = QLatin1Char('(') + Consulta() + QLatin1Char(')');
+                    InfoConsulta info;
+                    r.sql = QLatin1Char('(') + Consulta(&info) + QLatin1Char(')');
+                    if (!info.asterisco && info.tipos.size() == 1) r.tipoSql = info.tipos.front();
+                    if (Rango(r.tipoSql) > 0) r.tipo = TipoValor::Numero;
                 } else {
                     Expr dentro = Expresion();
                     r = dentro;
@@ -465,6 +524,8 @@ Expr Traductor::Primaria() {
         citadas.removeFirst();
     r.sql = citadas.join(QLatin1Char('.'));
     r.columna = true;
+    r.tipoSql = TipoDeColumna(partes);
+    if (Rango(r.tipoSql) > 0) r.tipo = TipoValor::Numero;
     AnotarColumna(partes);
     return r;
 }

@@ -932,6 +932,106 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, parecido ? 1 : 0);
 }
 
+// ------------------------------------------------------------------ result types
+
+constexpr double kDineroMaximo = 922337203685477.5807;
+
+// kv_a_numero(x, tipo, tipoTexto): a text operand of arithmetic read as the other operand's type.
+void FnANumero(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) return sqlite3_result_value(ctx, argv[0]);
+    const QString tipo = Texto(argv[1]);
+    const QString s = Texto(argv[0]);
+    const QString limpio = s.trimmed();
+    const bool entero = tipo == QLatin1String("int") || tipo == QLatin1String("bigint") ||
+                        tipo == QLatin1String("smallint") || tipo == QLatin1String("tinyint") ||
+                        tipo == QLatin1String("bit");
+    bool ok = false;
+    if (entero) {
+        if (limpio.isEmpty()) return sqlite3_result_int64(ctx, 0);
+        const qint64 v = limpio.toLongLong(&ok);
+        if (!ok)
+            return Fallar(ctx, mensajes::kConversionValor,
+                          mensajes::ConversionValor(s, tipo, Texto(argv[2])));
+        return sqlite3_result_int64(ctx, v);
+    }
+    const double d = limpio.toDouble(&ok);
+    if (!ok || limpio.isEmpty())
+        return Fallar(
+            ctx, mensajes::kConversionTipo,
+            mensajes::ConversionTipo(Texto(argv[2]), tipo.isEmpty() ? QStringLiteral("float") : tipo));
+    sqlite3_result_double(ctx, d);
+}
+
+// kv_resultado(x, tipo): an arithmetic result as its SQL Server type holds it.
+// SQLite turns an integer overflow into a real; int and bigint fail instead.
+void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const QString tipo = Texto(argv[1]);
+    if (tipo == QLatin1String("money")) {
+        const double d = sqlite3_value_double(argv[0]);
+        if (!(std::fabs(d) <= kDineroMaximo))
+            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(tipo));
+        return sqlite3_result_double(ctx, std::round(d * 10000.0) / 10000.0);
+    }
+    if (t == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(argv[0]);
+        const double limite = tipo == QLatin1String("int") ? 2147483648.0 : 9223372036854775808.0;
+        if (std::trunc(d) != d || d >= limite || d < -limite)
+            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(tipo));
+        return sqlite3_result_int64(ctx, static_cast<qint64>(d));
+    }
+    if (t != SQLITE_INTEGER) return sqlite3_result_value(ctx, argv[0]);
+    const qint64 v = sqlite3_value_int64(argv[0]);
+    if (tipo == QLatin1String("int") && (v > 2147483647LL || v < -2147483648LL))
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(tipo));
+    sqlite3_result_int64(ctx, v);
+}
+
+// kv_suma_dinero(x): SUM of money, in whole ten-thousandths so that it is exact.
+struct SumaDinero {
+    __int128 total = 0;
+    bool alguno = false;
+    bool desbordado = false;
+};
+
+void PasoSumaDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<SumaDinero*>(sqlite3_aggregate_context(ctx, sizeof(SumaDinero)));
+    if (!s) return sqlite3_result_error_nomem(ctx);
+    const int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return;
+    s->alguno = true;
+    if (t == SQLITE_INTEGER) {
+        s->total += static_cast<__int128>(sqlite3_value_int64(argv[0])) * 10000;
+    } else {
+        const long double d = static_cast<long double>(sqlite3_value_double(argv[0])) * 10000.0L;
+        if (!(std::fabs(d) < 9.2e22L)) {
+            s->desbordado = true;
+            return;
+        }
+        s->total += static_cast<__int128>(std::llroundl(d));
+    }
+}
+
+void FinSumaDinero(sqlite3_context* ctx) {
+    auto* s = static_cast<SumaDinero*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->alguno) return sqlite3_result_null(ctx);
+    const __int128 maximo = static_cast<__int128>(std::numeric_limits<qint64>::max());
+    if (s->desbordado || s->total > maximo || s->total < -maximo - 1)
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+    const qint64 diezmilesimas = static_cast<qint64>(s->total);
+    // The nearest double of the exact decimal: whole and fraction apart, so no
+    // rounding of the division shows as float noise.
+    const qint64 entero = diezmilesimas / 10000;
+    const qint64 fraccion = diezmilesimas % 10000;
+    const QByteArray decimal =
+        (QByteArray(diezmilesimas < 0 ? "-" : "") + QByteArray::number(std::llabs(entero)) + '.' +
+         QByteArray::number(std::llabs(fraccion)).rightJustified(4, '0'));
+    sqlite3_result_double(ctx, std::strtod(decimal.constData(), nullptr));
+}
+
 struct DefinicionFuncion {
     const char* nombre;
     int argumentos;
@@ -947,6 +1047,8 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_techo", 1, true, &FnTecho},
     {"kv_entero", 1, true, &FnEntero},
     {"kv_numero", 1, true, &FnNumero},
+    {"kv_a_numero", 3, true, &FnANumero},
+    {"kv_resultado", 2, true, &FnResultado},
     {"kv_len", 1, true, &FnLen},
     {"kv_charindex", 2, true, &FnCharindex},
     {"kv_charindex", 3, true, &FnCharindex},
@@ -1008,6 +1110,7 @@ bool FuncionDelMotorPermitida(const QString& nombre) {
     const QByteArray n = nombre.toLower().toUtf8();
     for (const char* m : kDelMotor)
         if (n == m) return true;
+    if (n == "kv_suma_dinero") return true;
     for (const DefinicionFuncion& f : kFunciones)
         if (n == f.nombre) return true;
     return false;
@@ -1016,6 +1119,9 @@ bool FuncionDelMotorPermitida(const QString& nombre) {
 int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite) {
     TablaPesos();
     int rc = sqlite3_create_collation_v2(bd, "KV", SQLITE_UTF8, nullptr, &ColacionKV, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_create_function_v2(bd, "kv_suma_dinero", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                    nullptr, &PasoSumaDinero, &FinSumaDinero, nullptr);
     if (rc != SQLITE_OK) return rc;
     for (const DefinicionFuncion& f : kFunciones) {
         const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);

@@ -16,6 +16,11 @@
 //   kv_texto(x, largo [, estilo])  CONVERT to a character type: cut to `largo` (-1: no limit);
 //                                dates formatted by the style (103, 101, 112, 120, 108...)
 //   kv_entero(x), kv_numero(x)   CONVERT to int (245) and to float/money (8114)
+//   kv_a_numero(x, tipo, desde)  a text operand of arithmetic (of type `desde`) read as `tipo`
+//                                (245 for integers, 8114 otherwise)
+//   kv_resultado(x, tipo)        an arithmetic result as int, bigint (8115 beyond their range) or money
+//                                (four decimals)
+//   kv_suma_dinero(x)            aggregate: SUM of money, exact to four decimals (8115 beyond money)
 //   kv_getdate()                 local date and time now
 //   kv_mayusculas, kv_minusculas, kv_reemplazar (ignores case), kv_replicar, kv_piso, kv_techo
 //   kv_dateadd(parte, n, fecha), kv_datediff(parte, a, b), kv_datepart(parte, fecha)

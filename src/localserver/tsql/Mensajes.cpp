@@ -22,6 +22,10 @@ QString Anidamiento() {
         "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
 }
 
+QString FuncionDesconocida(const QString& funcion) {
+    return QStringLiteral("'%1' no es un nombre de función integrada reconocido.").arg(funcion);
+}
+
 QString ColumnaInvalida(const QString& columna) {
     return QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna);
 }
@@ -35,9 +39,9 @@ QString ConversionFecha() {
         "Error de conversión al convertir una fecha y/u hora a partir de una cadena de caracteres.");
 }
 
-QString ConversionValor(const QString& valor, const QString& tipo) {
-    return QStringLiteral("Error de conversión al convertir el valor nvarchar '%1' al tipo de datos %2.")
-        .arg(valor, tipo);
+QString ConversionValor(const QString& valor, const QString& tipo, const QString& desde) {
+    return QStringLiteral("Error de conversión al convertir el valor %3 '%1' al tipo de datos %2.")
+        .arg(valor, tipo, desde);
 }
 
 QString LongitudNoValida(const QString& funcion) {

@@ -12,6 +12,7 @@ inline constexpr int kComillaSinCerrar = 105;
 inline constexpr int kComentarioSinCerrar = 113;
 inline constexpr int kVariableNoDeclarada = 137;
 inline constexpr int kAnidamiento = 191;
+inline constexpr int kFuncionDesconocida = 195;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
 inline constexpr int kConversionFecha = 241;
@@ -48,6 +49,8 @@ QString ComentarioSinCerrar();
 QString VariableNoDeclarada(const QString& variable);
 // 191
 QString Anidamiento();
+// 195
+QString FuncionDesconocida(const QString& funcion);
 // 207
 QString ColumnaInvalida(const QString& columna);
 // 208
@@ -55,7 +58,9 @@ QString ObjetoInvalido(const QString& objeto);
 // 241
 QString ConversionFecha();
 // 245: the value could not become the type ("int").
-QString ConversionValor(const QString& valor, const QString& tipo);
+// `desde` is the value's own type: "nvarchar" unless said.
+QString ConversionValor(const QString& valor, const QString& tipo,
+                        const QString& desde = QStringLiteral("nvarchar"));
 // 536, 537
 QString LongitudNoValida(const QString& funcion);
 // 8114

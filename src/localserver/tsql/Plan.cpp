@@ -39,7 +39,7 @@ void QuitarRuta(const std::shared_ptr<const RutaPlan>& ruta) {
     std::erase(r.lista, ruta);
 }
 
-std::vector<PlanSentencia> PlanificarLote(const QString& lote) {
+std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* tipos) {
     FalloLexico fallo;
     const std::vector<Token> todos = Tokenizar(lote, &fallo);
     if (fallo.numero != 0) throw ErrorTSQL(fallo.numero, fallo.mensaje, fallo.linea);
@@ -50,10 +50,12 @@ std::vector<PlanSentencia> PlanificarLote(const QString& lote) {
 
     // Parse every statement first: a batch with a syntax error runs not at all.
     std::vector<PlanSentencia> planes;
+    traduccion::ContextoLote contexto;
+    contexto.tipos = tipos;
     bool primera = true;
     for (const TramoSentencia& tramo : DividirSentencias(significativos)) {
         std::vector<Sentencia> salida;
-        traduccion::Traductor traductor(significativos, lote, tramo.desde, tramo.hasta);
+        traduccion::Traductor traductor(significativos, lote, tramo.desde, tramo.hasta, contexto);
         traductor.Traducir(salida, primera);
         primera = false;
         for (Sentencia& s : salida) {

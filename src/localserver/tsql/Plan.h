@@ -60,6 +60,7 @@ void RegistrarRuta(std::shared_ptr<const RutaPlan> ruta);
 void QuitarRuta(const std::shared_ptr<const RutaPlan>& ruta);
 
 // Parses and plans a whole batch; throws ErrorTSQL when any part of it is malformed.
-std::vector<PlanSentencia> PlanificarLote(const QString& lote);
+// `tipos`, when given, tells the declared column types of the current database.
+std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* tipos = nullptr);
 
 }  // namespace kv::local

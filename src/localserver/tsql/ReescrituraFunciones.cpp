@@ -52,19 +52,46 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
                     (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
         }
         r.tipo = TipoValor::Numero;
+        r.tipoSql = n == QLatin1String("count") ? QStringLiteral("int") : QStringLiteral("bigint");
     } else if (n == QLatin1String("sum") || n == QLatin1String("avg") || n == QLatin1String("min") ||
                n == QLatin1String("max")) {
         const bool distinto = Tomar("DISTINCT");
         if (!distinto) Tomar("ALL");
         Expr e = Expresion();
+        const QString distintoSql = distinto ? QStringLiteral("DISTINCT ") : QString();
         if (n == QLatin1String("min") || n == QLatin1String("max")) {
             const bool colacion = !e.columna && e.tipo != TipoValor::Numero;
             r.sql = n + QLatin1Char('(') + (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
             r.tipo = e.tipo;
-        } else {
-            r.sql = n + QLatin1Char('(') + (distinto ? QLatin1String("DISTINCT ") : QLatin1String("")) +
-                    e.sql + QLatin1Char(')');
+            r.tipoSql = e.tipoSql;
+        } else if (EsTipoDinero(e.tipoSql)) {
+            // Money adds exactly, to four decimals; its average is money too.
+            r.sql = QLatin1String("kv_suma_dinero(") + distintoSql + e.sql + QLatin1Char(')');
+            if (n == QLatin1String("avg"))
+                r.sql = QLatin1String("kv_resultado(kv_div(") + r.sql + QLatin1String(", count(") +
+                        distintoSql + e.sql + QLatin1String(")), 'money')");
             r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("money");
+        } else if (EsTipoEntero(e.tipoSql)) {
+            // SUM and AVG of integers are integers: AVG divides as integers do, and an
+            // int sum beyond int's range fails as SQL Server fails.
+            const QString tipo =
+                e.tipoSql == QLatin1String("bigint") ? QStringLiteral("bigint") : QStringLiteral("int");
+            const QString suma = QLatin1String("sum(") + distintoSql + e.sql + QLatin1Char(')');
+            if (n == QLatin1String("avg")) {
+                r.sql = QLatin1String("kv_div(") + suma + QLatin1String(", count(") + distintoSql + e.sql +
+                        QLatin1String("))");
+            } else {
+                r.sql = AjustarAlTipo(suma, tipo);
+            }
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = tipo;
+        } else {
+            r.sql = n + QLatin1Char('(') + distintoSql + e.sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            if (e.tipoSql == QLatin1String("float") || e.tipoSql == QLatin1String("real"))
+                r.tipoSql = QStringLiteral("float");
+            if (e.tipoSql == QLatin1String("decimal")) r.tipoSql = QStringLiteral("decimal");
         }
     } else if (n == QLatin1String("getdate") || n == QLatin1String("sysdatetime") ||
                n == QLatin1String("current_timestamp")) {
@@ -102,10 +129,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             exigirCantidad(a, 2, 2);
             r.sql = QLatin1String("ifnull(") + unir(a) + QLatin1Char(')');
             r.tipo = a[0].tipo == TipoValor::Nulo ? a[1].tipo : a[0].tipo;
+            r.tipoSql = a[0].tipoSql.isEmpty() ? a[1].tipoSql : a[0].tipoSql;
         } else if (n == QLatin1String("coalesce")) {
             if (a.size() < 2) Fallar();
             r.sql = QLatin1String("coalesce(") + unir(a) + QLatin1Char(')');
             r.tipo = a[0].tipo;
+            r.tipoSql = a[0].tipoSql;
         } else if (n == QLatin1String("nullif")) {
             exigirCantidad(a, 2, 2);
             const bool colacion = NecesitaColacion(a[0], a[1]);
@@ -149,6 +178,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             for (size_t i = 0; i < usados; ++i) s << a[i].sql;
             r.sql = n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = TipoValor::Numero;
+            r.tipoSql = n == QLatin1String("sign") && EsTipoEntero(a[0].tipoSql) ? QStringLiteral("int")
+                                                                                 : a[0].tipoSql;
         } else if (n == QLatin1String("floor") || n == QLatin1String("ceiling")) {
             exigirCantidad(a, 1, 1);
             r.sql = (n == QLatin1String("floor") ? QLatin1String("kv_piso(") : QLatin1String("kv_techo(")) +
@@ -168,10 +199,20 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
                 QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
         } else {
-            r.sql = nombreSalida + QLatin1Char('(') + unir(a) + QLatin1Char(')');
+            // The branches above are the T-SQL functions the front end defines;
+            // any other name, SQLite's own and the server's helpers included,
+            // is unknown to T-SQL.
+            (void)nombreSalida;
+            throw ErrorTSQL(mensajes::kFuncionDesconocida, mensajes::FuncionDesconocida(nombre),
+                            Fin() ? (t_.empty() ? 1 : t_.back().linea) : Actual().linea);
         }
     }
     ExigirSimbolo(")");
+    static const QSet<QString> enteras = {QStringLiteral("len"),        QStringLiteral("charindex"),
+                                          QStringLiteral("datalength"), QStringLiteral("year"),
+                                          QStringLiteral("month"),      QStringLiteral("day"),
+                                          QStringLiteral("datediff"),   QStringLiteral("datepart")};
+    if (r.tipoSql.isEmpty() && enteras.contains(n)) r.tipoSql = QStringLiteral("int");
     if (agregado && !ambitos_.empty()) --ambitos_.back().enAgregado;
     Salir();
     return r;

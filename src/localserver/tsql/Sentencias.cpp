@@ -77,6 +77,11 @@ void Traductor::Actualizar(Sentencia& s) {
         ++p_;
         SaltarSugerencias();
     }
+    fuentes_.push_back({Fuente{simple.toLower(), simple}});
+    struct QuitarFuentes {
+        std::vector<std::vector<Fuente>>& pila;
+        ~QuitarFuentes() { pila.pop_back(); }
+    } quitarFuentes{fuentes_};
     Exigir("SET");
     QStringList asignaciones;
     do {
@@ -200,6 +205,51 @@ void Traductor::Ejecutar(Sentencia& s) {
     } while (TomarSimbolo(","));
 }
 
+// GRANT permission[, ...] ON [OBJECT::][dbo.]object TO user[, ...] [WITH GRANT OPTION]
+// REVOKE [GRANT OPTION FOR] permission[, ...] ON ... {TO | FROM} user[, ...] [CASCADE]
+void Traductor::Conceder(Sentencia& s) {
+    const bool concede = Tomar("GRANT");
+    if (!concede) {
+        Exigir("REVOKE");
+        if (Tomar("GRANT")) {
+            Exigir("OPTION");
+            Exigir("FOR");
+        }
+    }
+    s.clase = concede ? Clase::Conceder : Clase::Revocar;
+    QStringList permisos;
+    do {
+        if (Fin() || Actual().tipo != TipoToken::Palabra) Fallar();
+        QString permiso = Actual().texto.toUpper();
+        ++p_;
+        if (permiso == QLatin1String("EXEC")) permiso = QStringLiteral("EXECUTE");
+        // Two-word permissions ("VIEW DEFINITION", "TAKE OWNERSHIP").
+        if (!Fin() && Actual().tipo == TipoToken::Palabra && !Es("ON"))
+            permiso += QLatin1Char(' ') + t_[p_++].texto.toUpper();
+        permisos << permiso;
+    } while (TomarSimbolo(","));
+    s.sql = permisos.join(QLatin1Char(','));
+    Exigir("ON");
+    if (Es("OBJECT") && Siguiente().EsSimbolo("::")) p_ += 2;
+    QStringList partes;
+    partes << Identificador();
+    while (TomarSimbolo(".")) partes << Identificador();
+    if (partes.size() > 1 && partes.front().compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        partes.removeFirst();
+    s.objeto = partes.join(QLatin1Char('.'));
+    if (!Tomar("TO") && (concede || !Tomar("FROM"))) Fallar();
+    do {
+        Argumento a;
+        a.valor = Identificador();
+        s.argumentos.push_back(a);
+    } while (TomarSimbolo(","));
+    if (concede && Tomar("WITH")) {
+        Exigir("GRANT");
+        Exigir("OPTION");
+    }
+    if (!concede) Tomar("CASCADE");
+}
+
 void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
     const Token& cabeza = Actual();
     Sentencia s = Nueva(static_cast<int>(Clase::Nada));
@@ -213,6 +263,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         }
         s.clase = Clase::Consulta;
         s.tabla = info.tablaUnica;
+        if (!info.asterisco) s.tiposColumnas = info.tipos;
     } else if (cabeza.Es("INSERT")) {
         s.clase = Clase::Modificacion;
         Insertar(s);
@@ -245,6 +296,8 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         s.objeto = Identificador();
     } else if (cabeza.Es("EXEC") || cabeza.Es("EXECUTE")) {
         Ejecutar(s);
+    } else if (cabeza.Es("GRANT") || cabeza.Es("REVOKE")) {
+        Conceder(s);
     } else if (cabeza.Es("BEGIN")) {
         ++p_;
         Tomar("DISTRIBUTED");

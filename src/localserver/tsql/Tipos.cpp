@@ -1,4 +1,6 @@
-// Type pass: SQL Server type names and CAST / CONVERT.
+// Type pass: SQL Server type names and their ISO synonyms, CAST / CONVERT, and
+// the result types of expressions by SQL Server's rules (money stays exact,
+// int op int stays int and overflows as int).
 
 #include "localserver/tsql/Traductor.h"
 
@@ -18,6 +20,23 @@ Tipo Traductor::LeerTipo() {
     if (tipo.nombre == QLatin1String("double") && Es("PRECISION")) {
         ++p_;
         tipo.nombre = QStringLiteral("float");
+    }
+    // ISO names of the types, stored under SQL Server's own names.
+    if (tipo.nombre == QLatin1String("national")) {
+        if (Tomar("CHARACTER") || Tomar("CHAR")) {
+            tipo.nombre = Tomar("VARYING") ? QStringLiteral("nvarchar") : QStringLiteral("nchar");
+        } else {
+            Exigir("TEXT");
+            tipo.nombre = QStringLiteral("ntext");
+        }
+    } else if (tipo.nombre == QLatin1String("character") || tipo.nombre == QLatin1String("char")) {
+        tipo.nombre = Tomar("VARYING") ? QStringLiteral("varchar") : QStringLiteral("char");
+    } else if (tipo.nombre == QLatin1String("nchar") && Tomar("VARYING")) {
+        tipo.nombre = QStringLiteral("nvarchar");
+    } else if (tipo.nombre == QLatin1String("integer")) {
+        tipo.nombre = QStringLiteral("int");
+    } else if (tipo.nombre == QLatin1String("dec")) {
+        tipo.nombre = QStringLiteral("decimal");
     }
     if (TomarSimbolo("(")) {
         auto numero = [&]() {
@@ -41,10 +60,166 @@ Tipo Traductor::LeerTipo() {
         }
         ExigirSimbolo(")");
     }
+    if (tipo.nombre == QLatin1String("float") && tipo.precision > 0 && tipo.precision <= 24)
+        tipo.nombre = QStringLiteral("real");
     return tipo;
 }
 
+// Order in which SQL Server converts numbers: the operand of lower rank takes
+// the type of the other.
+int Rango(const QString& tipo) {
+    static const QHash<QString, int> orden = {
+        {QStringLiteral("bit"), 1},   {QStringLiteral("tinyint"), 2}, {QStringLiteral("smallint"), 3},
+        {QStringLiteral("int"), 4},   {QStringLiteral("bigint"), 5},  {QStringLiteral("smallmoney"), 6},
+        {QStringLiteral("money"), 7}, {QStringLiteral("decimal"), 8}, {QStringLiteral("numeric"), 8},
+        {QStringLiteral("real"), 9},  {QStringLiteral("float"), 10},
+    };
+    return orden.value(tipo, 0);
+}
+
+bool EsTipoEntero(const QString& tipo) {
+    return tipo == QLatin1String("int") || tipo == QLatin1String("bigint") ||
+           tipo == QLatin1String("smallint") || tipo == QLatin1String("tinyint") ||
+           tipo == QLatin1String("bit");
+}
+
+bool EsTipoDinero(const QString& tipo) {
+    return tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney");
+}
+
+QString TipoDeOperacion(const QString& a, const QString& b) {
+    const int ra = Rango(a);
+    const int rb = Rango(b);
+    if (ra == 0 || rb == 0) return QString();
+    QString t = ra >= rb ? a : b;
+    // Small integers and bits compute as int; smallmoney as money.
+    if (t == QLatin1String("tinyint") || t == QLatin1String("smallint") || t == QLatin1String("bit"))
+        t = QStringLiteral("int");
+    if (t == QLatin1String("smallmoney")) t = QStringLiteral("money");
+    if (t == QLatin1String("numeric")) t = QStringLiteral("decimal");
+    return t;
+}
+
+QString AjustarAlTipo(const QString& sql, const QString& tipo) {
+    if (tipo == QLatin1String("int") || tipo == QLatin1String("bigint") || tipo == QLatin1String("money"))
+        return QLatin1String("kv_resultado(") + sql + QLatin1String(", '") + tipo + QLatin1String("')");
+    return sql;
+}
+
+QString TipoDeLiteral(const QString& texto) {
+    if (texto.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) return QStringLiteral("varbinary");
+    if (texto.contains(QLatin1Char('e'), Qt::CaseInsensitive)) return QStringLiteral("float");
+    if (texto.contains(QLatin1Char('.'))) return QStringLiteral("decimal");
+    bool ok = false;
+    const qint64 v = texto.toLongLong(&ok);
+    if (ok && v <= 2147483647LL) return QStringLiteral("int");
+    return QStringLiteral("decimal");
+}
+
+std::vector<Traductor::Fuente> Traductor::LeerFuentesAdelante() const {
+    std::vector<Fuente> fuentes;
+    if (!lote_.tipos) return fuentes;
+    // The FROM of this level: past parentheses, before anything that ends the level.
+    int i = p_;
+    int nivel = 0;
+    for (; i < fin_; ++i) {
+        const Token& tk = t_[i];
+        if (tk.EsSimbolo("(")) {
+            ++nivel;
+        } else if (tk.EsSimbolo(")")) {
+            if (nivel == 0) return fuentes;
+            --nivel;
+        } else if (nivel == 0) {
+            if (tk.Es("FROM")) break;
+            if (tk.Es("UNION") || tk.Es("EXCEPT") || tk.Es("INTERSECT") || tk.Es("WHERE") || tk.Es("ORDER") ||
+                tk.Es("GROUP"))
+                return fuentes;
+        }
+    }
+    ++i;
+    while (i < fin_) {
+        Fuente f;
+        if (t_[i].EsSimbolo("(")) {
+            int n = 0;
+            do {
+                if (t_[i].EsSimbolo("(")) ++n;
+                if (t_[i].EsSimbolo(")")) --n;
+                ++i;
+            } while (i < fin_ && n > 0);
+        } else if (EsIdentificador(t_[i])) {
+            f.tabla = t_[i++].Nombre();
+            while (i + 1 < fin_ && t_[i].EsSimbolo(".")) {
+                ++i;
+                if (t_[i].EsSimbolo(".")) continue;
+                if (!EsIdentificador(t_[i])) break;
+                f.tabla = t_[i++].Nombre();
+            }
+        } else {
+            break;
+        }
+        if (i < fin_ && t_[i].Es("AS")) ++i;
+        if (i < fin_ && EsIdentificador(t_[i])) {
+            f.alias = t_[i++].Nombre().toLower();
+        } else {
+            f.alias = f.tabla.toLower();
+        }
+        fuentes.push_back(f);
+        // Hints and join conditions, up to the next source.
+        int n = 0;
+        bool otra = false;
+        for (; i < fin_; ++i) {
+            const Token& tk = t_[i];
+            if (tk.EsSimbolo("(")) {
+                ++n;
+            } else if (tk.EsSimbolo(")")) {
+                if (n == 0) return fuentes;
+                --n;
+            } else if (n == 0) {
+                if (tk.Es("JOIN") || tk.EsSimbolo(",")) {
+                    ++i;
+                    otra = true;
+                    break;
+                }
+                if (tk.Es("WHERE") || tk.Es("GROUP") || tk.Es("ORDER") || tk.Es("HAVING") || tk.Es("UNION") ||
+                    tk.Es("EXCEPT") || tk.Es("INTERSECT"))
+                    return fuentes;
+            }
+        }
+        if (!otra) break;
+    }
+    return fuentes;
+}
+
+QString Traductor::TipoDeColumna(const QStringList& partes) const {
+    if (!lote_.tipos || partes.isEmpty()) return QString();
+    const QString& columna = partes.last();
+    QString calificador;
+    for (qsizetype k = partes.size() - 2; k >= 0; --k) {
+        if (!partes[k].isEmpty()) {
+            calificador = partes[k].toLower();
+            break;
+        }
+    }
+    // The innermost level first: a correlated subquery also sees the levels around it.
+    for (auto nivel = fuentes_.rbegin(); nivel != fuentes_.rend(); ++nivel) {
+        for (const Fuente& f : *nivel) {
+            if (f.tabla.isEmpty()) continue;
+            if (!calificador.isEmpty() && f.alias != calificador && f.tabla.toLower() != calificador)
+                continue;
+            const QString t = lote_.tipos->Tipo(f.tabla, columna);
+            if (!t.isEmpty()) return t;
+        }
+    }
+    return QString();
+}
+
 Expr Traductor::Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo) {
+    Expr r = ConvertirSinTipo(tipo, valor, estilo);
+    r.tipoSql = tipo.nombre == QLatin1String("numeric") ? QStringLiteral("decimal") : tipo.nombre;
+    return r;
+}
+
+Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QString& estilo) {
     Expr r;
     const QString& n = tipo.nombre;
     if (n == QLatin1String("datetime") || n == QLatin1String("smalldatetime") || n == QLatin1String("date") ||

@@ -9,9 +9,9 @@ ErrorTSQL::ErrorTSQL(int numero, QString mensaje, int linea)
     texto_ = (QString::number(numero_) + QLatin1String(": ") + mensaje_).toStdString();
 }
 
-std::vector<Sentencia> TraducirLote(const QString& lote) {
+std::vector<Sentencia> TraducirLote(const QString& lote, TiposColumnas* tipos) {
     std::vector<Sentencia> salida;
-    for (PlanSentencia& plan : PlanificarLote(lote)) salida.push_back(std::move(plan.sentencia));
+    for (PlanSentencia& plan : PlanificarLote(lote, tipos)) salida.push_back(std::move(plan.sentencia));
     return salida;
 }
 

@@ -43,7 +43,10 @@ enum class Clase {
     IniciarTransaccion,
     ConfirmarTransaccion,
     DeshacerTransaccion,
-    Nada  // SET NOCOUNT and the like
+    Nada,      // SET NOCOUNT and the like
+    Conceder,  // GRANT: `sql` the permissions ("EXECUTE", comma-separated), `objeto` the object,
+               // `argumentos` the database users
+    Revocar    // REVOKE, as GRANT
 };
 
 struct Argumento {
@@ -55,6 +58,15 @@ struct DefectoAgregado {
     QString nombre;  // constraint name
     QString columna;
     QString expresion;  // SQLite expression text
+};
+
+// Declared types of the columns of the database a batch runs in, so that
+// expressions get SQL Server's result types.
+class TiposColumnas {
+  public:
+    virtual ~TiposColumnas() = default;
+    // SQL Server type (lower case) of a column of a table or view; empty when unknown.
+    virtual QString Tipo(const QString& tabla, const QString& columna) = 0;
 };
 
 struct Sentencia {
@@ -70,6 +82,9 @@ struct Sentencia {
     std::vector<DefectoAgregado> defectos;
     QString objeto;
     std::vector<Argumento> argumentos;
+    // Consulta: SQL Server type of each result column when the translator knows it
+    // (expressions over typed columns), empty otherwise.
+    std::vector<QString> tiposColumnas;
 };
 
 // A batch that cannot be translated: SQL Server's number (102 for syntax), its
@@ -92,6 +107,7 @@ class ErrorTSQL : public std::exception {
 // Translates a whole batch; throws ErrorTSQL when any part of it is malformed.
 // The SQLite text uses the collation "KV" and the kv_* functions that
 // RegistrarFuncionesTSQL (Funciones.h) installs on a handle.
-std::vector<Sentencia> TraducirLote(const QString& lote);
+// `tipos`, when given, tells the declared column types of the current database.
+std::vector<Sentencia> TraducirLote(const QString& lote, TiposColumnas* tipos = nullptr);
 
 }  // namespace kv::local

@@ -3,6 +3,7 @@
 // shares. Each pass (expressions, types, functions, queries, definitions,
 // statements) lives in its own file and adds its members to this class.
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,7 @@ struct Expr {
     bool igualdad = false;
     QString igualIzquierda;
     QString igualValor;
+    QString tipoSql;  // SQL Server type of the value when known ("int", "money", "float"...), lower case
 };
 
 QString Colacionar(const Expr& e);
@@ -52,6 +54,18 @@ QString Colacionar(const Expr& e);
 bool NecesitaColacion(const Expr& izq, const Expr& der);
 QString Balancear(const QStringList& terminos, const QString& conector, int desde, int hasta);
 
+// Result types (Tipos.cpp).
+// Rank of a numeric type in SQL Server's conversion order; 0 for other types.
+int Rango(const QString& tipo);
+bool EsTipoEntero(const QString& tipo);
+bool EsTipoDinero(const QString& tipo);
+// Type of "a op b" for two numeric types; empty when either is unknown.
+QString TipoDeOperacion(const QString& a, const QString& b);
+// An arithmetic result checked and rounded as its type requires (int and bigint
+// overflow fail with 8115, money keeps four decimals).
+QString AjustarAlTipo(const QString& sql, const QString& tipo);
+QString TipoDeLiteral(const QString& textoNumero);
+
 struct Tipo {
     QString nombre;  // lower case
     int longitud = 0;
@@ -59,10 +73,23 @@ struct Tipo {
     int escala = 0;
 };
 
+// A variable declared in the batch: the SQLite parameter that carries it and its type.
+struct Variable {
+    QString parametro;  // "@kv_v1"
+    Tipo tipo;
+};
+
+// What the statements of one batch share while they are translated.
+struct ContextoLote {
+    TiposColumnas* tipos = nullptr;      // declared column types; null when unknown
+    QHash<QString, Variable> variables;  // lower-case name ("@total") -> variable
+    int bucles = 0;                      // WHILE loops open around the statement being read
+};
+
 class Traductor {
   public:
-    Traductor(const std::vector<Token>& t, const QString& fuente, int desde, int hasta)
-        : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta) {}
+    Traductor(const std::vector<Token>& t, const QString& fuente, int desde, int hasta, ContextoLote& lote)
+        : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta), lote_(lote) {}
 
     void Traducir(std::vector<Sentencia>& salida, bool primeraDelLote);
 
@@ -72,6 +99,7 @@ class Traductor {
     int p_;
     int desde_;
     int fin_;
+    ContextoLote& lote_;
     int anidamiento_ = 0;
     int colacionarColumnas_ = 0;  // > 0 while reading a view's query or a derived table
 
@@ -173,12 +201,25 @@ class Traductor {
     Expr Funcion(const QString& nombre, const QString& nombreSalida);
     Expr Caso();
     Expr Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo);
+    Expr ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QString& estilo);
+
+    // The tables of each SELECT level, read ahead of its select list so that the
+    // columns it names have their declared types.
+    struct Fuente {
+        QString alias;  // lower case
+        QString tabla;  // empty for a derived table
+    };
+    std::vector<std::vector<Fuente>> fuentes_;
+    std::vector<Fuente> LeerFuentesAdelante() const;
+    QString TipoDeColumna(const QStringList& partes) const;
     Tipo LeerTipo();
     QString ListaOSubconsulta();
 
     // ---- SELECT ----
     struct InfoConsulta {
         QString tablaUnica;
+        std::vector<QString> tipos;  // SQL Server type of each select-list item, empty when unknown
+        bool asterisco = false;      // the list has a * (then `tipos` says nothing)
     };
     // What ORDER BY needs to know of the SELECT level it sorts.
     struct Agrupacion {
@@ -212,6 +253,7 @@ class Traductor {
     void Alterar(Sentencia& s);
     void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
     void Ejecutar(Sentencia& s);
+    void Conceder(Sentencia& s);
     void SaltarOpcionesAlmacenamiento();
 };
 

@@ -1,0 +1,82 @@
+#include "ui/DatosGrafico.h"
+
+#include "ui/TablaDinamica.h"
+
+namespace kv::ui {
+
+std::vector<Familia> DatosGrafico::Familias() const {
+    std::vector<Familia> familias;
+    for (Familia f : {Familia::Unidades, Familia::Importes, Familia::Porcentajes})
+        for (const SerieGrafico& s : series)
+            if (s.familia == f) {
+                familias.push_back(f);
+                break;
+            }
+    return familias;
+}
+
+QString DatosGrafico::TextoValor(const SerieGrafico& serie, double valor) const {
+    return TextoSegunFamilia(valor, serie.familia, decimales);
+}
+
+QString DatosGrafico::Descripcion(int categoria) const {
+    QString texto = etiquetas.value(categoria);
+    const QStringList partes = niveles.value(categoria);
+    if (partes.size() > 1) texto = partes.join(QStringLiteral(" › "));
+    for (const SerieGrafico& s : series)
+        if (categoria >= 0 && categoria < static_cast<int>(s.valores.size()))
+            texto += QStringLiteral("\n") + s.nombre + QStringLiteral(": ") +
+                     TextoValor(s, s.valores[static_cast<size_t>(categoria)]);
+    return texto;
+}
+
+DatosGrafico DatosDeModelo(const kv::stats::ModeloGrafico& modelo, const QString& titulo) {
+    DatosGrafico datos;
+    datos.titulo = titulo;
+    datos.decimales = modelo.decimales;
+    datos.filaResto = modelo.filaResto;
+    for (int f = 0; f < modelo.Filas(); ++f) {
+        datos.etiquetas << modelo.etiquetas[f].trimmed();
+        QStringList partes;
+        if (static_cast<size_t>(f) < modelo.grupos.size() && f != modelo.filaResto)
+            for (const QString& g : modelo.grupos[static_cast<size_t>(f)])
+                if (!g.trimmed().isEmpty()) partes << g.trimmed();
+        if (partes.isEmpty()) partes << modelo.etiquetas[f].trimmed();
+        datos.niveles << partes;
+    }
+    for (int c = 0; c < modelo.Columnas(); ++c) {
+        SerieGrafico serie;
+        serie.nombre = modelo.columnas[c];
+        serie.familia = FamiliaDeTitulo(serie.nombre);
+        for (int f = 0; f < modelo.Filas(); ++f)
+            serie.valores.push_back(modelo.valores[static_cast<size_t>(f)][static_cast<size_t>(c)]);
+        datos.series.push_back(std::move(serie));
+    }
+    return datos;
+}
+
+DatosGrafico DatosDeTabla(const TablaDinamica& tabla, const QString& titulo) {
+    DatosGrafico datos;
+    datos.titulo = titulo;
+    datos.decimales = tabla.Datos() ? tabla.Datos()->decimales : 2;
+    auto hojas = tabla.Hojas();
+    if (tabla.Niveles() == 0 && tabla.Raiz().filas > 0) hojas = {&tabla.Raiz()};  // no named level
+    for (const auto* hoja : hojas) {
+        QStringList partes;
+        for (const auto* n = hoja; n && n->nivel >= 0; n = n->padre) partes.prepend(n->etiqueta);
+        if (partes.isEmpty()) partes << hoja->etiqueta;
+        datos.etiquetas << partes.join(QLatin1Char(' '));
+        datos.niveles << partes;
+    }
+    const QStringList titulos = tabla.TitulosDatos();
+    for (int d = 0; d < tabla.CantidadDatos(); ++d) {
+        SerieGrafico serie;
+        serie.nombre = titulos.value(d);
+        serie.familia = tabla.FamiliaDato(d);
+        for (const auto* hoja : hojas) serie.valores.push_back(tabla.Valor(*hoja, d));
+        datos.series.push_back(std::move(serie));
+    }
+    return datos;
+}
+
+}  // namespace kv::ui

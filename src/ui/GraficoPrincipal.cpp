@@ -1,0 +1,327 @@
+#include "ui/GraficoPrincipal.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPainter>
+#include <QScrollArea>
+#include <QStackedLayout>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "ui/PanelGraficos.h"
+#include "ui/TiposGrafico.h"
+
+#ifdef KV_CON_3D
+#include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/Q3DSurface>
+#include <QtDataVisualization/Q3DTheme>
+#include <QtDataVisualization/QBar3DSeries>
+#include <QtDataVisualization/QBarDataProxy>
+#include <QtDataVisualization/QCategory3DAxis>
+#include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
+#include <QtDataVisualization/QValue3DAxis>
+#include <QtDataVisualization/QValue3DAxisFormatter>
+#endif
+
+namespace kv::ui {
+
+#ifdef KV_CON_3D
+namespace {
+
+// Value marks of a 3D axis with the locale's grouping; on a category axis drawn
+// as numbers (surfaces), the category's label.
+class FormatoEje3D : public QValue3DAxisFormatter {
+  public:
+    FormatoEje3D(Familia familia = Familia::Importes, QStringList categorias = {})
+        : familia_(familia), categorias_(std::move(categorias)) {}
+
+  protected:
+    QValue3DAxisFormatter* createNewInstance() const override {
+        return new FormatoEje3D(familia_, categorias_);
+    }
+    void populateCopy(QValue3DAxisFormatter& copia) const override {
+        QValue3DAxisFormatter::populateCopy(copia);
+        auto& otra = static_cast<FormatoEje3D&>(copia);
+        otra.familia_ = familia_;
+        otra.categorias_ = categorias_;
+    }
+    QString stringForValue(qreal valor, const QString&) const override {
+        if (!categorias_.isEmpty()) {
+            const long i = std::lround(valor);
+            return std::fabs(valor - static_cast<double>(i)) < 1e-6 ? categorias_.value(static_cast<int>(i))
+                                                                    : QString();
+        }
+        QString texto = TextoNumero(valor, 0);
+        if (familia_ == Familia::Porcentajes) texto += QStringLiteral(" %");
+        return texto;
+    }
+
+  private:
+    Familia familia_;
+    QStringList categorias_;
+};
+
+QString TextoEtiqueta3D(const QString& texto) {
+    // Item labels read "@" as the start of a tag.
+    QString t = texto;
+    return t.replace(QLatin1Char('\n'), QStringLiteral(" · "))
+        .replace(QLatin1Char('@'), QStringLiteral("(at)"));
+}
+
+}  // namespace
+#endif
+
+GraficoPrincipal::GraficoPrincipal(QWidget* padre)
+    : QWidget(padre),
+      pila_(new QStackedLayout(this)),
+      desplazamiento_(new QScrollArea(this)),
+      panel_(new PanelGraficos),
+      pagina3D_(new QWidget(this)),
+      capa3D_(new QVBoxLayout(pagina3D_)) {
+    setObjectName(QStringLiteral("Chart1"));
+    desplazamiento_->setWidgetResizable(true);
+    desplazamiento_->setFrameShape(QFrame::NoFrame);
+    desplazamiento_->setWidget(panel_);
+    capa3D_->setContentsMargins(0, 0, 0, 0);
+    capa3D_->setSpacing(2);
+    pila_->addWidget(desplazamiento_);
+    pila_->addWidget(pagina3D_);
+    connect(panel_, &PanelGraficos::ActividadRaton, this, &GraficoPrincipal::ActividadRaton);
+    connect(panel_, &PanelGraficos::DobleClicCategoria, this, [this](int categoria) {
+        if (categoria >= 0 && categoria == datos_.filaResto) emit DobleClicResto();
+    });
+    pagina3D_->installEventFilter(this);
+}
+
+GraficoPrincipal::~GraficoPrincipal() = default;
+
+void GraficoPrincipal::Vincular(const kv::stats::ModeloGrafico& modelo, const QString& titulo) {
+    EstablecerDatos(DatosDeModelo(modelo, titulo));
+}
+
+void GraficoPrincipal::EstablecerDatos(const DatosGrafico& datos) {
+    datos_ = datos;
+    Redibujar();
+}
+
+void GraficoPrincipal::setChartType(int tipo) { tipo_ = tipo; }
+
+bool GraficoPrincipal::Hay3D() {
+#ifdef KV_CON_3D
+    static const bool hay = [] {
+        const QString plataforma = QGuiApplication::platformName();
+        // Qt Data Visualization crashes without a real GL surface.
+        if (plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal")) return false;
+        if (qEnvironmentVariableIsSet("KVESTV_SIN_3D")) return false;
+        QOpenGLContext contexto;
+        if (!contexto.create()) return false;
+        QOffscreenSurface superficie;
+        superficie.setFormat(contexto.format());
+        superficie.create();
+        if (!superficie.isValid() || !contexto.makeCurrent(&superficie)) return false;
+        contexto.doneCurrent();
+        return true;
+    }();
+    return hay;
+#else
+    return false;
+#endif
+}
+
+void GraficoPrincipal::Limpiar3D() {
+    for (QWidget* contenedor : contenedores3D_) {
+        capa3D_->removeWidget(contenedor);
+        delete contenedor;  // takes its graph with it
+    }
+    contenedores3D_.clear();
+    graficos3D_.clear();
+}
+
+void GraficoPrincipal::Redibujar() {
+    Limpiar3D();
+    if (EsTipo3D(tipo_) && Hay3D() && Dibujar3D()) {
+        pila_->setCurrentWidget(pagina3D_);
+        return;
+    }
+    panel_->PonerNota(EsTipo3D(tipo_) ? QString::fromUtf8(kNotaSin3D) : QString());
+    panel_->Dibujar(datos_, Equivalente2D(tipo_));
+    pila_->setCurrentWidget(desplazamiento_);
+}
+
+bool GraficoPrincipal::Dibujar3D() {
+#ifdef KV_CON_3D
+    using namespace tipo_grafico;
+    const std::vector<Familia> familias = datos_.Familias();
+    if (familias.empty() || datos_.Categorias() == 0) return false;
+    const int n = datos_.Categorias();
+    QStringList etiquetas;
+    for (int c = 0; c < n; ++c)
+        etiquetas << datos_.niveles.value(c, {datos_.etiquetas.value(c)}).join(QStringLiteral(" · "));
+
+    for (Familia familia : familias) {
+        std::vector<const SerieGrafico*> series;
+        for (const SerieGrafico& s : datos_.series)
+            if (s.familia == familia) series.push_back(&s);
+        QAbstract3DGraph* grafico = nullptr;
+        QValue3DAxis* ejeValores = new QValue3DAxis;
+        ejeValores->setFormatter(new FormatoEje3D(familia));
+        ejeValores->setTitle(NombreFamilia(familia));
+        ejeValores->setTitleVisible(true);
+
+        if (tipo_ == Lineas3D || tipo_ == Area3D) {
+            auto* superficie = new Q3DSurface;
+            auto* ejeX = new QValue3DAxis;
+            ejeX->setRange(0, std::max(1, n - 1));
+            ejeX->setSegmentCount(std::max(1, n - 1));
+            ejeX->setFormatter(new FormatoEje3D(familia, etiquetas));
+            ejeX->setLabelAutoRotation(60);
+            superficie->setAxisX(ejeX);
+            superficie->setAxisY(ejeValores);
+            auto* ejeZ = new QValue3DAxis;
+            QStringList nombres;
+            for (const SerieGrafico* s : series) nombres << s->nombre;
+            ejeZ->setRange(0, static_cast<float>(series.size()));
+            ejeZ->setSegmentCount(static_cast<int>(series.size()));
+            ejeZ->setLabelFormat(QString());
+            superficie->setAxisZ(ejeZ);
+            const double ancho = tipo_ == Area3D ? 0.8 : 0.2;
+            for (size_t k = 0; k < series.size(); ++k) {
+                auto* datos = new QSurfaceDataArray;
+                for (double z : {static_cast<double>(k) + 0.1, static_cast<double>(k) + 0.1 + ancho}) {
+                    auto* fila = new QSurfaceDataRow(n == 1 ? 2 : n);
+                    for (int c = 0; c < fila->size(); ++c)
+                        (*fila)[c].setPosition(QVector3D(
+                            n == 1 ? c : c,
+                            static_cast<float>(series[k]->valores[static_cast<size_t>(std::min(c, n - 1))]),
+                            static_cast<float>(z)));
+                    datos->append(fila);
+                }
+                auto* serie = new QSurface3DSeries;
+                serie->setName(series[k]->nombre);
+                serie->dataProxy()->resetArray(datos);
+                serie->setDrawMode(tipo_ == Area3D ? QSurface3DSeries::DrawSurface
+                                                   : QSurface3DSeries::DrawSurfaceAndWireframe);
+                serie->setFlatShadingEnabled(tipo_ == Area3D);
+                serie->setItemLabelFormat(series[k]->nombre + QStringLiteral(": @yLabel"));
+                connect(serie, &QSurface3DSeries::selectedPointChanged, this, [this, serie](const QPoint& p) {
+                    if (p.x() < 0 || p.y() < 0) return;
+                    const int c = p.y();
+                    serie->setItemLabelFormat(TextoEtiqueta3D(datos_.Descripcion(c)));
+                    QToolTip::showText(QCursor::pos(), datos_.Descripcion(c), this);
+                    ultimaCategoria_ = c;
+                });
+                superficie->addSeries(serie);
+            }
+            grafico = superficie;
+        } else {
+            auto* barras = new Q3DBars;
+            barras->setValueAxis(ejeValores);
+            auto* ejeColumnas = new QCategory3DAxis;
+            ejeColumnas->setLabels(etiquetas);
+            ejeColumnas->setLabelAutoRotation(60);
+            barras->setColumnAxis(ejeColumnas);
+            auto* ejeFilas = new QCategory3DAxis;
+            barras->setRowAxis(ejeFilas);
+            const bool combinado = tipo_ == Combinado3D;
+            const bool pasos = tipo_ == Pasos3D;
+            // Bars and combination: one series (one colour) per total, side by side;
+            // steps: the totals one behind the other, bars touching.
+            const bool porSerie = !pasos;
+            if (pasos) {
+                barras->setBarThickness(1.0f);
+                barras->setBarSpacing(QSizeF(0.0, 0.3));
+            }
+            const size_t grupos = porSerie ? series.size() : 1;
+            QStringList filas;
+            for (size_t g = 0; g < grupos; ++g) {
+                auto* serie = new QBar3DSeries;
+                auto* arreglo = new QBarDataArray;
+                const size_t desde = porSerie ? g : 0;
+                const size_t hasta = porSerie ? g + 1 : series.size();
+                for (size_t k = desde; k < hasta; ++k) {
+                    auto* fila = new QBarDataRow(n);
+                    for (int c = 0; c < n; ++c)
+                        (*fila)[c].setValue(static_cast<float>(series[k]->valores[static_cast<size_t>(c)]));
+                    arreglo->append(fila);
+                    if (!porSerie) filas << series[k]->nombre;
+                }
+                serie->dataProxy()->resetArray(arreglo);
+                serie->setName(series[desde]->nombre);
+                serie->setMesh(pasos ? QAbstract3DSeries::MeshBar
+                                     : (combinado && g > 0 ? QAbstract3DSeries::MeshCylinder
+                                                           : QAbstract3DSeries::MeshBevelBar));
+                connect(serie, &QBar3DSeries::selectedBarChanged, this, [this, serie](const QPoint& p) {
+                    if (p.x() < 0 || p.y() < 0) return;
+                    const int c = p.y();
+                    serie->setItemLabelFormat(TextoEtiqueta3D(datos_.Descripcion(c)));
+                    QToolTip::showText(QCursor::pos(), datos_.Descripcion(c), this);
+                    ultimaCategoria_ = c;
+                });
+                barras->addSeries(serie);
+            }
+            if (porSerie) filas << QString();
+            ejeFilas->setLabels(filas);
+            barras->setMultiSeriesUniform(porSerie);
+            grafico = barras;
+        }
+        grafico->activeTheme()->setType(Q3DTheme::ThemePrimaryColors);
+        grafico->activeTheme()->setLabelBackgroundEnabled(true);
+        grafico->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
+        grafico->setSelectionMode(QAbstract3DGraph::SelectionItem);
+        grafico->setTitle(datos_.titulo);
+        grafico->installEventFilter(this);
+        QWidget* contenedor = QWidget::createWindowContainer(grafico, pagina3D_);
+        contenedor->setMinimumSize(200, 150);
+        contenedor->setToolTip(datos_.titulo.isEmpty()
+                                   ? NombreFamilia(familia)
+                                   : datos_.titulo + QStringLiteral(" — ") + NombreFamilia(familia));
+        capa3D_->addWidget(contenedor, 1);
+        contenedor->show();
+        contenedores3D_.push_back(contenedor);
+        graficos3D_.push_back(grafico);
+    }
+    return true;
+#else
+    return false;
+#endif
+}
+
+QImage GraficoPrincipal::Imagen() {
+#ifdef KV_CON_3D
+    if (Mostrando3D()) {
+        // A GL window does not draw into a widget grab: each graph renders itself.
+        QImage imagen(pagina3D_->size(), QImage::Format_RGB32);
+        imagen.fill(Qt::white);
+        QPainter pintor(&imagen);
+        for (size_t i = 0; i < graficos3D_.size(); ++i) {
+            auto* grafico = static_cast<QAbstract3DGraph*>(graficos3D_[i]);
+            const QRect zona = contenedores3D_[i]->geometry();
+            pintor.drawImage(zona.topLeft(), grafico->renderToImage(0, zona.size()));
+        }
+        return imagen;
+    }
+#endif
+    return panel_->grab().toImage();
+}
+
+bool GraficoPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
+    switch (evento->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+            emit ActividadRaton();
+            break;
+        case QEvent::MouseButtonDblClick:
+            if (ultimaCategoria_ >= 0 && ultimaCategoria_ == datos_.filaResto) emit DobleClicResto();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(objeto, evento);
+}
+
+}  // namespace kv::ui

@@ -1,0 +1,247 @@
+// Grid export (dialog texts, file name rule, exact bytes, opening the file, a
+// cancelled dialog) and chart printing (the question, a PDF page with the
+// picture, CHART.GIF in the TEMP folder that decodes).
+#include <gtest/gtest.h>
+
+#include <gif_lib.h>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
+#include <QStandardItemModel>
+
+#include "EntornoPresentacion.h"
+#include "soporte/CarpetasTemporales.h"
+#include "soporte/PuertoGuionado.h"
+#include "soporte/VariableEntorno.h"
+#include "ui/ArchivoGif.h"
+#include "ui/ExportacionGrilla.h"
+#include "ui/GraficoEmpresas.h"
+#include "ui/GraficoPrincipal.h"
+#include "ui/Grilla.h"
+#include "ui/Impresion.h"
+
+using kv::InteraccionGuionada;
+using kv::pruebas::CarpetasTemporales;
+using kv::pruebas::EntornoPresentacion;
+using kv::pruebas::PuertoGuionado;
+using namespace kv::ui;
+
+namespace {
+
+QByteArray Leer(const QString& archivo) {
+    QFile f(archivo);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A 3-row grid: the header and two records, two columns.
+std::shared_ptr<DatosGrilla> Grilla3x2() {
+    auto datos = std::make_shared<DatosGrilla>();
+    datos->columnas = {{"BASE", kv::db::tipo::VarWChar, 0, {}},
+                       {"VALORVENTA", kv::db::tipo::Currency, 0, {}}};
+    datos->filas = {{QString("NORTE"), 1234.5}, {QString("  "), 0.1 + 0.2}};
+    return datos;
+}
+
+// Prints to a PDF file instead of asking for a printer.
+class ImpresoraPdf {
+  public:
+    explicit ImpresoraPdf(const QString& archivo) {
+        anterior_ = EstablecerElectorImpresora([archivo, this](QPrinter& p) {
+            ++veces_;
+            p.setOutputFormat(QPrinter::PdfFormat);
+            p.setOutputFileName(archivo);
+            return true;
+        });
+    }
+    ~ImpresoraPdf() { EstablecerElectorImpresora(std::move(anterior_)); }
+    int veces() const { return veces_; }
+
+  private:
+    ElectorImpresora anterior_;
+    int veces_ = 0;
+};
+
+void EsperarPaginaConImagen(const QString& pdf) {
+    const QByteArray bytes = Leer(pdf);
+    ASSERT_TRUE(bytes.startsWith("%PDF")) << pdf.toStdString();
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1);
+    EXPECT_TRUE(bytes.contains("/Subtype /Image"));
+}
+
+}  // namespace
+
+TEST(Exportacion, NombreCortadoEnElPrimerPuntoDelNombre) {
+    EXPECT_EQ(ArchivoExportacion("/home/ana/ventas"), "/home/ana/ventas.xls");
+    EXPECT_EQ(ArchivoExportacion("/home/ana/ventas.2024.txt"), "/home/ana/ventas.xls");
+    // A dot in a folder is not the file's: the file stays in the folder chosen.
+    EXPECT_EQ(ArchivoExportacion("/home/ana/.cache/mis.datos/ventas"),
+              "/home/ana/.cache/mis.datos/ventas.xls");
+    EXPECT_EQ(ArchivoExportacion("/home/ana/a.b/ventas.txt"), "/home/ana/a.b/ventas.xls");
+    EXPECT_EQ(ArchivoExportacion("C:\\datos.2024\\ventas.xlsx"), "C:\\datos.2024\\ventas.xls");
+}
+
+TEST(Exportacion, BytesDeUnaGrillaDeTresFilasYDosColumnas) {
+    CarpetasTemporales carpetas;
+    const QString carpeta = carpetas.raiz() + "informes.2024/";
+    ASSERT_TRUE(QDir().mkpath(carpeta));
+    VistaGrilla grilla;
+    grilla.Vincular(Grilla3x2());
+    PuertoGuionado puerto;
+    puerto->ResponderArchivo(carpeta + "ventas.txt");
+    const QString escrito = ExportarGrilla(*grilla.Modelo());
+    EXPECT_EQ(escrito, carpeta + "ventas.xls");
+    EXPECT_EQ(Leer(carpeta + "ventas.xls"),
+              QByteArray("BASE\tVALORVENTA\t\r\nNORTE\t1234.5\t\r\n \t0.3\t\r\n"));
+    EXPECT_FALSE(QFile::exists(carpetas.raiz() + "informes.xls"));
+    // The dialog's filter and title, asking for a name to save under.
+    const auto archivos = puerto->Llamadas(InteraccionGuionada::Tipo::Archivo);
+    ASSERT_EQ(archivos.size(), 1);
+    EXPECT_EQ(archivos[0].texto, "Ingrese un nombre|*.xls");
+    EXPECT_EQ(archivos[0].titulo, "Buscar Archivos");
+    EXPECT_EQ(archivos[0].estilo, 1);
+    // Then the file is opened with its program.
+    const auto documentos = puerto->Llamadas(InteraccionGuionada::Tipo::Documento);
+    ASSERT_EQ(documentos.size(), 1);
+    EXPECT_EQ(documentos[0].texto, carpeta + "ventas.xls");
+}
+
+TEST(Exportacion, DialogoCanceladoNoEscribeNiAbreNada) {
+    CarpetasTemporales carpetas;
+    VistaGrilla grilla;
+    grilla.Vincular(Grilla3x2());
+    PuertoGuionado puerto;
+    puerto->ResponderArchivo(QString());
+    EXPECT_TRUE(ExportarGrilla(*grilla.Modelo()).isEmpty());
+    EXPECT_TRUE(puerto->Llamadas(InteraccionGuionada::Tipo::Documento).isEmpty());
+    EXPECT_TRUE(QDir(carpetas.raiz()).entryList({"*.xls"}, QDir::Files).isEmpty());
+}
+
+TEST(Exportacion, ArchivoQueNoSePuedeGrabarSeAvisa) {
+    CarpetasTemporales carpetas;
+    VistaGrilla grilla;
+    grilla.Vincular(Grilla3x2());
+    PuertoGuionado puerto;
+    puerto->ResponderArchivo(carpetas.raiz() + "no/existe/ventas");
+    puerto->ResponderMensaje(kv::respuesta::Aceptar);
+    EXPECT_TRUE(ExportarGrilla(*grilla.Modelo()).isEmpty());
+    ASSERT_EQ(puerto->Mensajes().size(), 1);
+    EXPECT_EQ(puerto->Mensajes()[0].texto,
+              "No se pudo grabar el archivo \"" + carpetas.raiz() + "no/existe/ventas.xls\".");
+    EXPECT_EQ(puerto->Mensajes()[0].titulo, "Aviso al usuario");
+    EXPECT_TRUE(puerto->Llamadas(InteraccionGuionada::Tipo::Documento).isEmpty());
+}
+
+TEST(Grilla, SoloLecturaNumerosALaDerechaYAnchoDeColumna) {
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    VistaGrilla grilla;
+    auto datos = Grilla3x2();
+    datos->decimales = 2;
+    grilla.Vincular(datos);
+    EXPECT_EQ(grilla.objectName(), "MSFlexGrid1");
+    auto* modelo = grilla.Modelo();
+    EXPECT_EQ(modelo->headerData(1, Qt::Horizontal).toString(), "VALORVENTA");
+    EXPECT_EQ(modelo->index(0, 1).data().toString(), "1.234,50");
+    EXPECT_EQ(modelo->index(1, 1).data().toString(), "0,30");
+    EXPECT_EQ(modelo->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
+    EXPECT_EQ(modelo->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft, Qt::AlignLeft);
+    EXPECT_FALSE(modelo->flags(modelo->index(0, 1)) & Qt::ItemIsEditable);
+    EXPECT_EQ(grilla.editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(grilla.columnWidth(0), TwipsAPixeles(1500, &grilla));
+    EXPECT_EQ(grilla.TextoSeleccion(), "NORTE\t1234.5\n  \t0.3\n");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(Impresion, PreguntaYSinSiNoImprime) {
+    CarpetasTemporales carpetas;
+    ImpresoraPdf pdf(carpetas.raiz() + "no.pdf");
+    GraficoPrincipal grafico;
+    PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::No);
+    EXPECT_FALSE(ImprimirGraficoPrincipal(grafico));
+    ASSERT_EQ(puerto->Mensajes().size(), 1);
+    EXPECT_EQ(puerto->Mensajes()[0].texto, QString::fromUtf8("¿Desea imprimir el gráfico?"));
+    EXPECT_EQ(puerto->Mensajes()[0].titulo, QString::fromUtf8("Atención"));
+    EXPECT_EQ(puerto->Mensajes()[0].estilo, kv::estilo::SiNo + kv::estilo::Pregunta);
+    EXPECT_EQ(pdf.veces(), 0);
+    EXPECT_FALSE(QFile::exists(carpetas.raiz() + "no.pdf"));
+}
+
+class ImpresionCargada : public ::testing::Test {
+  protected:
+    static void TearDownTestSuite() { EntornoPresentacion::Liberar(); }
+};
+
+TEST_F(ImpresionCargada, PaginaCeroImprimeElGraficoEnUnaPagina) {
+    auto& e = EntornoPresentacion::Comun();
+    kv::stats::ModeloGrafico modelo;
+    e.Cargar(e.Entrada(), modelo);
+    CarpetasTemporales carpetas;
+    ImpresoraPdf pdf(carpetas.raiz() + "grafico.pdf");
+    GraficoPrincipal grafico;
+    grafico.resize(900, 600);
+    grafico.show();
+    grafico.Vincular(modelo, "Vendedores y rubros");
+    PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Si);
+    ASSERT_TRUE(ImprimirGraficoPrincipal(grafico));
+    EXPECT_EQ(pdf.veces(), 1);
+    EsperarPaginaConImagen(carpetas.raiz() + "grafico.pdf");
+    EXPECT_EQ(QApplication::clipboard()->image().size(), grafico.Imagen().size());
+}
+
+TEST_F(ImpresionCargada, PaginaDosDejaChartGifEnTempEImprime) {
+    auto& e = EntornoPresentacion::Comun();
+    kv::stats::ModeloGrafico modelo;
+    auto datos = e.Cargar(e.Entrada(), modelo);
+    CarpetasTemporales carpetas;  // TEMP points into it
+    const QString temp = carpetas.raiz() + "temporal";
+    ASSERT_TRUE(QDir().mkpath(temp));
+    kv::pruebas::VariableEntorno variable("TEMP", temp);
+    ImpresoraPdf pdf(carpetas.raiz() + "grafico2.pdf");
+    GraficoEmpresas grafico;
+    grafico.resize(900, 600);
+    grafico.show();
+    grafico.Vincular(datos, "Vendedores y rubros");
+    PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Si);
+    ASSERT_TRUE(ImprimirGraficoEmpresas(grafico));
+    EsperarPaginaConImagen(carpetas.raiz() + "grafico2.pdf");
+
+    // CHART.GIF stays in TEMP and decodes, with the chart's size and colours.
+    const QString gif = temp + "/CHART.GIF";
+    ASSERT_TRUE(QFile::exists(gif));
+    EXPECT_TRUE(Leer(gif).startsWith("GIF89a") || Leer(gif).startsWith("GIF87a"));
+    int codigo = 0;
+    GifFileType* archivo = DGifOpenFileName(gif.toLocal8Bit().constData(), &codigo);
+    ASSERT_NE(archivo, nullptr);
+    ASSERT_EQ(DGifSlurp(archivo), GIF_OK);
+    const QImage original = grafico.Imagen();
+    EXPECT_EQ(archivo->SWidth, original.width());
+    EXPECT_EQ(archivo->SHeight, original.height());
+    EXPECT_EQ(archivo->ImageCount, 1);
+    DGifCloseFile(archivo, &codigo);
+    const QImage leida = LeerGif(gif);
+    ASSERT_EQ(leida.size(), original.size());
+    // Most pixels keep their colour (a palette of 256 may move antialiased edges).
+    int iguales = 0, total = 0;
+    for (int y = 0; y < leida.height(); y += 7)
+        for (int x = 0; x < leida.width(); x += 7, ++total) {
+            const QRgb a = leida.pixel(x, y), b = original.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                    std::abs(qBlue(a) - qBlue(b)) <
+                60)
+                ++iguales;
+        }
+    EXPECT_GT(iguales, total * 9 / 10);
+}
+
+TEST(ArchivoGif, CarpetaQueNoExisteFallaConMotivo) {
+    QImage imagen(10, 10, QImage::Format_RGB32);
+    imagen.fill(Qt::red);
+    QString error;
+    EXPECT_FALSE(GrabarGif(imagen, "/no/existe/CHART.GIF", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(LeerGif("/no/existe/CHART.GIF").isNull());
+}
