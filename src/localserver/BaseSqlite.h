@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,8 @@ namespace kv::local {
 // How long a statement waits for another connection's lock when it has no
 // time-out of its own.
 inline constexpr int EsperaBloqueoSinLimiteMs = 10 * 60 * 1000;
+// Largest text or binary value a statement may build or store, in bytes.
+inline constexpr int LargoMaximoValor = 100 * 1000 * 1000;
 
 class BaseSqlite {
 public:
@@ -34,6 +37,8 @@ public:
     sqlite3* db() const { return db_; }
     const QString& nombre() const { return nombre_; }
     const QString& ruta() const { return ruta_; }
+    // Names this handle for its whole life; never reused by another handle.
+    std::uint64_t serie() const { return serie_; }
 
     // Deadline of the running statement; 0 seconds means none.
     void FijarLimite(int segundos);
@@ -61,6 +66,7 @@ private:
     void* estadoFunciones_ = nullptr;
     QString nombre_;
     QString ruta_;
+    std::uint64_t serie_ = 0;
     // Read by the busy and progress handlers and by LIKE.
     LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};
