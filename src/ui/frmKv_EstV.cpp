@@ -426,6 +426,14 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
             if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
         }
     }
+    // A field reached with the keyboard inside a hidden panel brings that panel in.
+    if (evento->type() == QEvent::FocusIn && objeto->isWidgetType() && FrmFil && FrmCfg) {
+        auto* w = static_cast<QWidget*>(objeto);
+        if (FrmFil->isAncestorOf(w) && !FiltrosVisibles(paneles_))
+            ActivarPanel(false, true);
+        else if (FrmCfg->isAncestorOf(w) && !ConfigVisible(paneles_))
+            ActivarPanel(false, false);
+    }
     if (Chart1 && ChartSpace1 && (objeto == Chart1->viewport() || objeto == ChartSpace1->viewport()) &&
         (evento->type() == QEvent::MouseMove || evento->type() == QEvent::MouseButtonPress))
         ActivarPanel(true, std::nullopt);

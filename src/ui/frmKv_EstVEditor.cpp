@@ -14,8 +14,8 @@
 
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
-#include "stats/Catalogo.h"
 #include "lookup/Lib_ClsCons3.h"
+#include "stats/Catalogo.h"
 #include "ui/UtilNet.h"
 #include "ui/frmKv_EstV.h"
 #include "util/Interaccion.h"
