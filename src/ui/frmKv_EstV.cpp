@@ -369,6 +369,8 @@ void frmKv_EstV::CrearPanelConfiguracion() {
 void frmKv_EstV::Form_Load() {
     // The start-up itself (settings, command line, connections) ran before the window.
     kv::core::AplicarEstilo(*this);
+    // Whatever the skin, a control that is off looks off.
+    setStyleSheet(styleSheet() + QStringLiteral("\nQWidget:disabled { color: #8c8c8c; }"));
     kv::stats::PrepararEstadisticas(principal_, *almacen_);
     logo_.DrawingObject(picFiltros);
     logo_.Caption(QString::fromUtf8(kCaptionFiltros));
