@@ -143,6 +143,8 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
                             QString::fromLatin1(estado::BaseInexistente));
     }
     sqlite3_extended_result_codes(b->db_, 1);
+    // No text or binary value grows past this, whatever a statement builds (SQLITE_TOOBIG, 8152).
+    sqlite3_limit(b->db_, SQLITE_LIMIT_LENGTH, LargoMaximoValor);
     sqlite3_busy_handler(b->db_, &BaseSqlite::Ocupado, b.get());
     sqlite3_progress_handler(b->db_, 1000, &BaseSqlite::Progreso, b.get());
     RegistrarFuncionesTSQL(b->db_, &b->limite_);

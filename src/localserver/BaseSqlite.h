@@ -21,6 +21,8 @@ namespace kv::local {
 // How long a statement waits for another connection's lock when it has no
 // time-out of its own.
 inline constexpr int EsperaBloqueoSinLimiteMs = 10 * 60 * 1000;
+// Largest text or binary value a statement may build or store, in bytes.
+inline constexpr int LargoMaximoValor = 100 * 1000 * 1000;
 
 class BaseSqlite {
 public:

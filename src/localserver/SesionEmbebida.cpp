@@ -446,7 +446,6 @@ bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vecto
     const Sentencia& s = plan.sentencia;
     if (s.clase != Clase::Consulta && s.clase != Clase::Modificacion) return false;
     BaseSqlite& b = Base(base_);
-    Unir(b);
     // The rights are checked the general route's way: its text is prepared under the
     // authorizer. Any failure is left to the general route, which reports it as always.
     permisos_ = PermisosActuales();
@@ -456,8 +455,11 @@ bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vecto
     sqlite3_set_authorizer(b.db(), &Autorizar, this);
     const int rc = sqlite3_prepare_v2(b.db(), texto.constData(), static_cast<int>(texto.size()), &st, nullptr);
     sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+    const bool escribe = rc == SQLITE_OK && st && !sqlite3_stmt_readonly(st);
     sqlite3_finalize(st);
     if (rc != SQLITE_OK || denegacion_) return false;
+    // As on the general route, only a write joins the open transaction.
+    if (escribe) Unir(b);
     const size_t antes = siguienteParametro;
     EntornoRuta entorno{b, parametros, siguienteParametro};
     std::optional<ResultadoSentencia> r = plan.ruta->Ejecutar(plan, entorno);
@@ -486,18 +488,20 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         sqlite3_set_authorizer(b.db(), &Autorizar, this);
         const int rcPrep = sqlite3_prepare_v2(b.db(), resto, static_cast<int>(fin - resto), &st, &siguiente);
         sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+        // What the authorizer refused, named as SQL Server names it.
+        auto denegado = [&]() -> ErrorServidor {
+            if (denegacion_->permiso == QLatin1String("FUNCION"))
+                return ErrorServidor(err::FuncionDesconocida, msj::FuncionDesconocida(denegacion_->objeto),
+                                     QString::fromLatin1(estado::Sintaxis));
+            if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
+                return ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
+                                     QString::fromLatin1(estado::Sintaxis));
+            return ErrorServidor(err::PermisoObjeto,
+                                 msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto, b.nombre()),
+                                 QString::fromLatin1(estado::Sintaxis));
+        };
         if (rcPrep != SQLITE_OK) {
-            if (denegacion_) {
-                if (denegacion_->permiso == QLatin1String("FUNCION"))
-                    throw ErrorServidor(err::FuncionDesconocida, msj::FuncionDesconocida(denegacion_->objeto),
-                                        QString::fromLatin1(estado::Sintaxis));
-                if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
-                    throw ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
-                                        QString::fromLatin1(estado::Sintaxis));
-                throw ErrorServidor(err::PermisoObjeto,
-                                    msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto, b.nombre()),
-                                    QString::fromLatin1(estado::Sintaxis));
-            }
+            if (denegacion_) throw denegado();
             throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
         }
         resto = siguiente;

@@ -11,6 +11,7 @@
 #include "ServidorPrueba.h"
 #include "localserver/Catalogo.h"
 #include "localserver/procedimientos/ReconsEstv.h"
+#include "localserver/tsql/Plan.h"
 #include "localserver/tsql/Traduccion.h"
 
 namespace kv::pruebas {
@@ -92,6 +93,41 @@ TEST_F(FiableTest, UnaTransaccionDeLecturaNoDetieneAOtros) {
     Lote(*lector, QStringLiteral("COMMIT"));
     Lote(*nadie, QStringLiteral("ROLLBACK"));
     Conectar(QStringLiteral("master"), QStringLiteral("otra"), QStringLiteral("o2"));
+}
+
+// A statement a faster route of its own answers takes no lock either.
+class RutaCuenta : public kv::local::RutaPlan {
+  public:
+    bool Reclamar(kv::local::PlanSentencia& plan) const override {
+        return plan.sentencia.clase == kv::local::Clase::Consulta &&
+               plan.sentencia.original.contains(QStringLiteral("cuenta_por_ruta"));
+    }
+    std::optional<kv::db::ResultadoSentencia> Ejecutar(const kv::local::PlanSentencia&,
+                                                       kv::local::EntornoRuta& entorno) const override {
+        kv::db::ResultadoSentencia r;
+        r.tieneFilas = true;
+        r.columnas.push_back(kv::db::ColumnaResultado{QStringLiteral("n"), kv::db::tipo::Integer, 4, {}});
+        r.filas.push_back({entorno.base.Escalar(QStringLiteral("SELECT count(*) FROM ART"))});
+        ++usos;
+        return r;
+    }
+    mutable int usos = 0;
+};
+
+TEST_F(FiableTest, UnaLecturaPorOtraRutaTampocoBloquea) {
+    auto adm = Conectar();
+    PrepararNorte(*adm);
+    auto ruta = std::make_shared<RutaCuenta>();
+    kv::local::RegistrarRuta(ruta);
+    auto lector = Conectar(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l"));
+    Lote(*lector, QStringLiteral("BEGIN TRAN"));
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT count(*) AS cuenta_por_ruta FROM ART")).toInt(), 1);
+    adm->SetCommandTimeout(3);
+    Lote(*adm, QStringLiteral("USE NORTE"));
+    EXPECT_EQ(PrimerError(*adm, QStringLiteral("INSERT INTO ART VALUES ('A2', 'dos')")), 0);
+    Lote(*lector, QStringLiteral("COMMIT"));
+    kv::local::QuitarRuta(ruta);
+    EXPECT_EQ(ruta->usos, 1);
 }
 
 TEST_F(FiableTest, LaEsperaDeUnBloqueoAcabaEn1222SinTocarLoDelQueEspera) {
@@ -260,6 +296,9 @@ TEST_F(FiableTest, SoloLasFuncionesDeTSQL) {
     EXPECT_EQ(f[0][0].toInt(), 3);
     EXPECT_EQ(f[0][1].toString(), QStringLiteral("A1"));
     EXPECT_EQ(f[0][3].toString(), QStringLiteral("xxx"));
+    // What the caller sizes stops at SQL Server's 8000 for types that are not max.
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT LEN(REPLICATE('ab', 100000000))")).toInt(), 8000);
+    EXPECT_EQ(Valor(*lector, QStringLiteral("SELECT DATALENGTH(SPACE(2000000000))")).toInt(), 8000);
     // The server's own helpers still run for it: an identity column fills in.
     Lote(*adm, QStringLiteral("USE NORTE"));
     Lote(*adm, QStringLiteral("CREATE TABLE IDE (Id int IDENTITY (1, 1) NOT NULL, x int NULL)"));
