@@ -80,7 +80,9 @@ int Visor(int argc, char** argv) {
                     ventana.CargarEstadistica();
                 }
                 if (!captura.isEmpty()) {
-                    if (!ventana.Capturar(captura)) {
+                    // The window as it opens, then each page of the tab strip beside it.
+                    if (!ventana.Capturar(captura) ||
+                        (!estadistica.isEmpty() && !ventana.CapturarPaginas(captura))) {
                         std::fprintf(stderr, "KV_ESTV: no se pudo guardar la captura en %s\n",
                                      captura.toLocal8Bit().constData());
                         estado = 1;

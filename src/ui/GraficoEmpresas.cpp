@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
-#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/PanelGraficos.h"
@@ -17,10 +19,13 @@ namespace kv::ui {
 
 GraficoEmpresas::GraficoEmpresas(QWidget* padre)
     : QWidget(padre),
-      barra_(new QToolBar(this)),
+      barra_(new QFrame(this)),
       tipo_(new QComboBox(barra_)),
       empresa_(new QComboBox(barra_)),
       copiar_(new QAction(QStringLiteral("Copiar imagen"), this)),
+      anterior_(new QAction(QStringLiteral("◀"), this)),
+      siguiente_(new QAction(QStringLiteral("▶"), this)),
+      rango_(new QLabel(barra_)),
       desplazamiento_(new QScrollArea(this)),
       panel_(new PanelGraficos) {
     setObjectName(QStringLiteral("ChartSpace1"));
@@ -43,13 +48,36 @@ GraficoEmpresas::GraficoEmpresas(QWidget* padre)
     copiar_->setShortcut(QKeySequence::Copy);
     copiar_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(copiar_);
-    barra_->addWidget(new QLabel(QStringLiteral(" Tipo: "), barra_));
-    barra_->addWidget(tipo_);
-    barra_->addSeparator();
-    barra_->addWidget(new QLabel(QStringLiteral(" BASE: "), barra_));
-    barra_->addWidget(empresa_);
-    barra_->addSeparator();
-    barra_->addAction(copiar_);
+    // A plain row of controls: a QToolBar that holds widgets can crash when a
+    // styled window is destroyed.
+    barra_->setFrameShape(QFrame::StyledPanel);
+    auto* fila = new QHBoxLayout(barra_);
+    fila->setContentsMargins(4, 2, 4, 2);
+    const auto boton = [this](QAction* accion) {
+        auto* b = new QToolButton(barra_);
+        b->setDefaultAction(accion);
+        b->setAutoRaise(true);
+        return b;
+    };
+    fila->addWidget(new QLabel(QStringLiteral("Tipo:"), barra_));
+    fila->addWidget(tipo_);
+    fila->addSpacing(12);
+    fila->addWidget(new QLabel(QStringLiteral("BASE:"), barra_));
+    fila->addWidget(empresa_);
+    fila->addSpacing(12);
+    fila->addWidget(boton(copiar_));
+    fila->addSpacing(12);
+    anterior_->setToolTip(QStringLiteral("Grupos anteriores"));
+    siguiente_->setToolTip(QStringLiteral("Grupos siguientes"));
+    anterior_->setObjectName(QStringLiteral("accionGruposAnteriores"));
+    siguiente_->setObjectName(QStringLiteral("accionGruposSiguientes"));
+    rango_->setObjectName(QStringLiteral("lblRangoGrupos"));
+    fila->addWidget(boton(anterior_));
+    fila->addWidget(rango_);
+    fila->addWidget(boton(siguiente_));
+    fila->addStretch(1);
+    connect(anterior_, &QAction::triggered, this, [this] { IrAPagina(pagina_ - 1); });
+    connect(siguiente_, &QAction::triggered, this, [this] { IrAPagina(pagina_ + 1); });
 
     desplazamiento_->setWidgetResizable(true);
     desplazamiento_->setFrameShape(QFrame::NoFrame);
@@ -64,6 +92,7 @@ GraficoEmpresas::GraficoEmpresas(QWidget* padre)
     connect(empresa_, &QComboBox::currentIndexChanged, this, [this] {
         const QString valor = empresa_->currentData().toString();
         tabla_.Filtrar(valor.isEmpty() ? QStringList() : QStringList{valor});
+        pagina_ = 0;
         Redibujar();
     });
     connect(copiar_, &QAction::triggered, this, [this] { CopiarImagen(); });
@@ -81,7 +110,9 @@ void GraficoEmpresas::Vincular(std::shared_ptr<const DatosGrilla> datos, const Q
         empresa_->clear();
         empresa_->addItem(QString::fromUtf8(kTodasLasEmpresas));
         for (const QString& valor : tabla_.ValoresFiltro()) empresa_->addItem(valor, valor);
+        AnchoSegunTextos(empresa_);
     }
+    pagina_ = 0;
     Redibujar();
 }
 
@@ -109,7 +140,36 @@ void GraficoEmpresas::Redibujar() {
     const QString ambito =
         empresa.isEmpty() ? QStringLiteral("Todas las empresas") : QStringLiteral("Empresa ") + empresa;
     titulo = titulo.isEmpty() ? ambito : titulo + QStringLiteral(" — ") + ambito;
-    panel_->Dibujar(DatosDeTabla(tabla_, tabla_.Datos() ? titulo : QString()), Tipo());
+    completos_ = DatosDeTabla(tabla_, tabla_.Datos() ? titulo : QString());
+    const int total = completos_.Categorias();
+    pagina_ = std::clamp(pagina_, 0, std::max(0, Paginas() - 1));
+    const int desde = pagina_ * kCategoriasPorPagina;
+    const int hasta = std::min(total, desde + kCategoriasPorPagina);
+    DatosGrafico parte = completos_;
+    if (total > kCategoriasPorPagina) {
+        parte.etiquetas = completos_.etiquetas.mid(desde, hasta - desde);
+        parte.niveles = completos_.niveles.mid(desde, hasta - desde);
+        for (size_t i = 0; i < parte.series.size(); ++i) {
+            const auto& todos = completos_.series[i].valores;
+            parte.series[i].valores.assign(todos.begin() + desde, todos.begin() + hasta);
+        }
+    }
+    rango_->setText(total == 0
+                        ? QStringLiteral(" Sin grupos ")
+                        : QStringLiteral(" Grupos %1–%2 de %3 ")
+                              .arg(TextoNumero(desde + 1, 0), TextoNumero(hasta, 0), TextoNumero(total, 0)));
+    anterior_->setEnabled(pagina_ > 0);
+    siguiente_->setEnabled(hasta < total);
+    panel_->Dibujar(parte, Tipo());
+}
+
+int GraficoEmpresas::Paginas() const {
+    return (completos_.Categorias() + kCategoriasPorPagina - 1) / kCategoriasPorPagina;
+}
+
+void GraficoEmpresas::IrAPagina(int pagina) {
+    pagina_ = pagina;
+    Redibujar();
 }
 
 QImage GraficoEmpresas::Imagen() { return panel_->grab().toImage(); }

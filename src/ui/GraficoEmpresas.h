@@ -7,13 +7,15 @@
 #include <QWidget>
 #include <memory>
 
+#include "ui/DatosGrafico.h"
 #include "ui/DatosGrilla.h"
 #include "ui/TablaDinamica.h"
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QScrollArea;
-class QToolBar;
+class QFrame;
 
 namespace kv::ui {
 
@@ -38,10 +40,17 @@ class GraficoEmpresas : public QWidget {
 
     const TablaDinamica& Tabla() const { return tabla_; }
     PanelGraficos* Panel() const { return panel_; }
-    QToolBar* Barra() const { return barra_; }
+    QFrame* Barra() const { return barra_; }
     QComboBox* SelectorEmpresa() const { return empresa_; }
     QComboBox* SelectorTipo() const { return tipo_; }
     QAction* AccionCopiar() const { return copiar_; }
+
+    // Categories are shown a page at a time, so every label stays readable.
+    static constexpr int kCategoriasPorPagina = 30;
+    int Pagina() const { return pagina_; }
+    int Paginas() const;
+    void IrAPagina(int pagina);
+    const DatosGrafico& DatosCompletos() const { return completos_; }
 
     QImage Imagen();
     void CopiarImagen();
@@ -53,10 +62,15 @@ class GraficoEmpresas : public QWidget {
   private:
     TablaDinamica tabla_;
     QString titulo_;
-    QToolBar* barra_;
+    QFrame* barra_;
     QComboBox* tipo_;
     QComboBox* empresa_;
     QAction* copiar_;
+    QAction* anterior_;
+    QAction* siguiente_;
+    QLabel* rango_;
+    int pagina_ = 0;
+    DatosGrafico completos_;
     QScrollArea* desplazamiento_;
     PanelGraficos* panel_;
 };

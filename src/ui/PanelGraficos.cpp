@@ -221,7 +221,8 @@ QChart* PanelGraficos::CrearGrafico(Familia familia, int ancho, bool conTitulo) 
 
     // Category labels: wrapped under the bars when they fit, otherwise horizontal bars.
     const bool esBarra = tipo_ == Barras2D;
-    const int anchoCelda = std::max(10, (ancho - ejeValores - 60) / std::max(1, n)) - 8;
+    // Qt keeps some room around each label: measure with a margin.
+    const int anchoCelda = std::max(10, (ancho - ejeValores - 80) * 9 / 10 / std::max(1, n)) - 14;
     QStringList etiquetas;
     bool caben = !(forzarHorizontal_ && tipo_ == Barras2D);
     for (int c = 0; caben && c < n; ++c) {
@@ -270,6 +271,9 @@ QChart* PanelGraficos::CrearGrafico(Familia familia, int ancho, bool conTitulo) 
 
     auto* ejeCategorias = new QBarCategoryAxis(grafico);
     auto* ejeNumeros = new QCategoryAxis(grafico);
+    // The labels were measured with this font.
+    ejeCategorias->setLabelsFont(fuente);
+    ejeNumeros->setLabelsFont(fuente);
     ejeNumeros->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     ejeNumeros->setRange(marcas.front(), marcas.back());
     for (double v : marcas) ejeNumeros->append(TextoMarca(v, familia, paso), v);

@@ -13,6 +13,13 @@
 
 namespace kv::ui {
 
+void AnchoSegunTextos(QComboBox* lista) {
+    int ancho = 0;
+    for (int i = 0; i < lista->count(); ++i)
+        ancho = std::max(ancho, lista->fontMetrics().horizontalAdvance(lista->itemText(i)));
+    lista->setMinimumWidth(ancho + 40);
+}
+
 ModeloTablaDinamica::ModeloTablaDinamica(QObject* padre) : QAbstractItemModel(padre) {}
 
 void ModeloTablaDinamica::Vincular(std::shared_ptr<const DatosGrilla> datos) {
@@ -138,6 +145,7 @@ VistaTablaDinamica::VistaTablaDinamica(QWidget* padre)
     arbol_->setUniformRowHeights(true);
     arbol_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     arbol_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    arbol_->header()->setStretchLastSection(false);
 
     auto* barra = new QHBoxLayout;
     barra->addWidget(etiquetaFiltro_);
@@ -166,6 +174,7 @@ void VistaTablaDinamica::Vincular(std::shared_ptr<const DatosGrilla> datos) {
     filtro_->addItem(QString::fromUtf8(kTodasLasEmpresas));
     for (const QString& valor : tabla.ValoresFiltro()) filtro_->addItem(valor, valor);
     etiquetaFiltro_->setText(tabla.CampoFiltro() + QLatin1Char(':'));
+    AnchoSegunTextos(filtro_);
     arbol_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     ActualizarBotonesNivel();
     ExpandirHastaNivel(0);
@@ -176,6 +185,7 @@ void VistaTablaDinamica::ActualizarBotonesNivel() {
     const QStringList campos = modelo_->Tabla().CamposFila();
     for (int i = 0; i < campos.size(); ++i) nivel_->addItem(QStringLiteral("hasta ") + campos[i], i);
     nivel_->setEnabled(campos.size() > 1);
+    AnchoSegunTextos(nivel_);
 }
 
 void VistaTablaDinamica::ExpandirHastaNivel(int nivel) {

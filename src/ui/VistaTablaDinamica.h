@@ -42,6 +42,9 @@ class ModeloTablaDinamica : public QAbstractItemModel {
 
 inline constexpr const char* kTodasLasEmpresas = "(Todas)";
 
+// A list as wide as its longest entry.
+void AnchoSegunTextos(QComboBox* lista);
+
 class VistaTablaDinamica : public QWidget {
   public:
     explicit VistaTablaDinamica(QWidget* padre = nullptr);

@@ -109,8 +109,6 @@ frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
 
 frmKv_EstV::~frmKv_EstV() {
     qApp->removeEventFilter(this);
-    for (QChartView* vista : {Chart1, ChartSpace1})
-        if (vista) vista->viewport()->removeEventFilter(this);
     // Dialogs still around go first, while the window they report to is whole.
     for (QDialog* dialogo : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) delete dialogo;
     if (grilla_ && grilla_->State() != kv::db::ado::Cerrado) {
@@ -436,9 +434,6 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
         else if (FrmCfg->isAncestorOf(w) && !ConfigVisible(paneles_))
             ActivarPanel(false, false);
     }
-    if (Chart1 && ChartSpace1 && (objeto == Chart1->viewport() || objeto == ChartSpace1->viewport()) &&
-        (evento->type() == QEvent::MouseMove || evento->type() == QEvent::MouseButtonPress))
-        ActivarPanel(true, std::nullopt);
     if (auto* campo = qobject_cast<QLineEdit*>(objeto); campo && txtFields.contains(campo))
         return EventoCampo(campo, evento);
     return QWidget::eventFilter(objeto, evento);

@@ -30,7 +30,7 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
-class QStandardItemModel;
+class QAbstractItemModel;
 class QTabWidget;
 class QTableView;
 class QTimer;
@@ -47,6 +47,11 @@ namespace kv::ui {
 
 class SuperficieDibujo;
 class UtilNet;
+class GraficoPrincipal;
+class GraficoEmpresas;
+class VistaGrilla;
+class VistaTablaDinamica;
+struct DatosGrilla;
 
 inline constexpr const char* kTituloVentana = "Gráficos Estadísticos de Ventas";
 inline constexpr const char* kTextoBotonCargar = " [F9]  Cargar  Estadísticas   ";
@@ -59,8 +64,6 @@ inline constexpr const char* kPreguntaCancelar = "¿Está seguro de Cancelar la 
 inline constexpr const char* kTituloCancelar = "Atención!!!";
 inline constexpr const char* kFondoConFoco = "QLineEdit { background-color: rgb(0, 255, 255); }";
 inline constexpr const char* kFondoSinFoco = "QLineEdit { background-color: rgb(255, 255, 255); }";
-inline constexpr const char* kFiltroExportar = "Ingrese un nombre|*.xls";
-inline constexpr const char* kTituloExportar = "Buscar Archivos";
 
 // A lookup asked of the lookup windows: the source (table, view or complete
 // statement), the column a pick returns, several rows or one, list or tree.
@@ -113,10 +116,10 @@ class frmKv_EstV : public QWidget {
     SuperficieDibujo* PicCfg = nullptr;
     QTimer* Timer1 = nullptr;
     // Views of the pages.
-    QChartView* Chart1 = nullptr;
-    QTableView* MSFlexGrid1 = nullptr;
-    QChartView* ChartSpace1 = nullptr;
-    QTableView* PivotTable1 = nullptr;
+    GraficoPrincipal* Chart1 = nullptr;
+    VistaGrilla* MSFlexGrid1 = nullptr;
+    GraficoEmpresas* ChartSpace1 = nullptr;
+    VistaTablaDinamica* PivotTable1 = nullptr;
     std::array<QToolButton*, 3> picpCompleta{};
 
     // ---- Editor ----
@@ -139,7 +142,14 @@ class frmKv_EstV : public QWidget {
 
     // ---- Views (page contents) ----
     void LlenarGraficos();
+    void cboGraficos_Click();
     void SSTab1_Click();
+    void picpCompleta_Click(int indice);
+    bool PantallaCompletaActiva() const { return pantallaCompleta_; }
+    // The groups folded into the remainder row, in a window of their own.
+    void AbrirResto();
+    // What the grid, the second chart and the pivot show (null before a load).
+    const std::shared_ptr<const DatosGrilla>& DatosVistas() const { return datosVistas_; }
 
     // ---- Layout and side panels ----
     void Form_Resize();
@@ -162,7 +172,7 @@ class frmKv_EstV : public QWidget {
     const kv::stats::EstadoDefinicion& Estado() const { return estado_; }
     const kv::stats::ModeloGrafico& Grafico() const { return grafico_; }
     const kv::stats::ResultadoCarga& UltimaCarga() const { return ultimaCarga_; }
-    QStandardItemModel* ModeloGrilla() const { return modeloGrilla_; }
+    QAbstractItemModel* ModeloGrilla() const;
     QLineEdit* CampoActivo() const { return campoActivo_; }
     kv::db::DB_Dll& ConexionAlmacen() { return *almacen_; }
     cLogo& Logo() { return logo_; }
@@ -182,6 +192,9 @@ class frmKv_EstV : public QWidget {
 
     // Saves a picture of the window (the README's screenshot).
     bool Capturar(const QString& archivo);
+    // Saves one picture per page next to `archivo` ("-pagina0" .. "-pagina3" before
+    // its extension), the pages switched off included; false when one fails.
+    bool CapturarPaginas(const QString& archivo);
 
   protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
@@ -199,6 +212,7 @@ class frmKv_EstV : public QWidget {
     void MostrarCarga();
     void RestablecerVistas();
     void ImprimirGrafico(int pagina);
+    void AplicarPantallaCompleta(bool completa);
     void Form_Load();
     bool TeclaVentana(QObject* objeto, int codigo);
     bool EventoCampo(QLineEdit* campo, QEvent* evento);
@@ -219,7 +233,8 @@ class frmKv_EstV : public QWidget {
     kv::stats::EstadoDefinicion estado_;
     kv::stats::ModeloGrafico grafico_;
     kv::stats::ResultadoCarga ultimaCarga_;
-    QStandardItemModel* modeloGrilla_ = nullptr;
+    std::shared_ptr<const DatosGrilla> datosVistas_;
+    bool pantallaCompleta_ = false;
     cLogo logo_;
     Paneles paneles_;
     Consultor consultor_;

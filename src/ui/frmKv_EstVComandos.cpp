@@ -12,7 +12,9 @@
 #include "stats/Empresas.h"
 #include "stats/Exportacion.h"
 #include "stats/Reconstruccion.h"
+#include "ui/ExportacionGrilla.h"
 #include "ui/FrmEstCfgEmp.h"
+#include "ui/Grilla.h"
 #include "ui/UtilNet.h"
 #include "ui/frmKv_EstV.h"
 #include "util/Interaccion.h"
@@ -149,18 +151,7 @@ void frmKv_EstV::AbrirConfiguracionEmpresas() {
 
 void frmKv_EstV::ExportarGrilla() {
     try {
-        kv::UtilDialogo dialogo;
-        dialogo.Filtro = QString::fromUtf8(kFiltroExportar);
-        dialogo.Titulo = QString::fromUtf8(kTituloExportar);
-        dialogo.Opcion = kv::UtilDialogo::Guardar;
-        dialogo.Mostrar();
-        const QString nombre = dialogo.NombreArchivo;
-        if (nombre.isEmpty()) return;
-        const QString archivo = NombreArchivoExportacion(nombre);
-        std::vector<QStringList> filas;
-        if (grilla_->State() != kv::db::ado::Cerrado) filas = FilasGrilla(*grilla_);
-        if (!GrabarGrillaTexto(archivo, filas)) return;
-        kv::UtilSistema::AbrirDocumento(nullptr, QStringLiteral("open"), archivo, QString(), QString(), 6);
+        kv::ui::ExportarGrilla(*MSFlexGrid1->model());
     } catch (...) {
         // The export ends silently.
     }

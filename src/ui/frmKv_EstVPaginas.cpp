@@ -1,151 +1,290 @@
 // The contents of the tab pages and what a load shows on them: the column
 // chart (page 0), the grid (page 1), the second chart (page 2) and the pivot
-// (page 3). Kept apart so the views can grow without touching the editor.
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
+// (page 3); the chart types, the page switch, the full-screen toggle, the
+// chart printing of the report command and the remainder's window.
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLegend>
-#include <QStandardItemModel>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
-#include <QTableView>
 #include <QToolButton>
-#include <QValueAxis>
+#include <QTreeView>
 
 #include "db/Recordset.h"
-#include "stats/Exportacion.h"
+#include "stats/Catalogo.h"
+#include "stats/Empresas.h"
+#include "ui/DatosGrilla.h"
+#include "ui/GraficoEmpresas.h"
+#include "ui/GraficoPrincipal.h"
+#include "ui/Grilla.h"
+#include "ui/Impresion.h"
+#include "ui/PantallaCompleta.h"
+#include "ui/SuperficieDibujo.h"
+#include "ui/TiposGrafico.h"
 #include "ui/UtilNet.h"
+#include "ui/VentanaResto.h"
+#include "ui/VistaTablaDinamica.h"
 #include "ui/frmKv_EstV.h"
 
 namespace kv::ui {
 
 namespace {
 
-// A column chart of the chart rows: one series per ticked total, labels as tooltips.
-QChart* GraficoDeColumnas(const kv::stats::ModeloGrafico& modelo, const QString& titulo) {
-    auto* grafico = new QChart();
-    auto* serie = new QBarSeries(grafico);
-    for (int columna = 0; columna < modelo.Columnas(); ++columna) {
-        auto* conjunto = new QBarSet(modelo.columnas[columna]);
-        for (int fila = 0; fila < modelo.Filas(); ++fila)
-            *conjunto << modelo.valores[static_cast<size_t>(fila)][static_cast<size_t>(columna)];
-        serie->append(conjunto);
-    }
-    grafico->addSeries(serie);
-    auto* categorias = new QBarCategoryAxis(grafico);
-    QStringList etiquetas;
-    for (const QString& e : modelo.etiquetas) etiquetas << e.trimmed();
-    categorias->append(etiquetas);
-    grafico->addAxis(categorias, Qt::AlignBottom);
-    serie->attachAxis(categorias);
-    auto* valores = new QValueAxis(grafico);
-    valores->setLabelFormat(QStringLiteral("%.0f"));
-    grafico->addAxis(valores, Qt::AlignLeft);
-    serie->attachAxis(valores);
-    grafico->setTitle(titulo);
-    grafico->legend()->setAlignment(Qt::AlignBottom);
-    return grafico;
-}
+// Enter on the chart-type list moves on, as Tab would.
+class EnterComoTab : public QObject {
+  public:
+    using QObject::QObject;
 
-void PonerGrafico(QChartView* vista, QChart* grafico) {
-    QChart* anterior = vista->chart();
-    vista->setChart(grafico);
-    delete anterior;
-}
+  protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        if (evento->type() == QEvent::KeyPress) {
+            const int tecla = static_cast<QKeyEvent*>(evento)->key();
+            auto* lista = qobject_cast<QComboBox*>(objeto);
+            if (lista && (tecla == Qt::Key_Return || tecla == Qt::Key_Enter)) {
+                // The next control that can take the focus, as Tab would find it.
+                for (QWidget* w = lista->nextInFocusChain(); w && w != lista; w = w->nextInFocusChain())
+                    if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible() &&
+                        w->window() == lista->window()) {
+                        w->setFocus(Qt::TabFocusReason);
+                        break;
+                    }
+                return true;
+            }
+        }
+        return QObject::eventFilter(objeto, evento);
+    }
+};
 
 }  // namespace
 
+QAbstractItemModel* frmKv_EstV::ModeloGrilla() const { return MSFlexGrid1 ? MSFlexGrid1->model() : nullptr; }
+
 void frmKv_EstV::CrearPaginas() {
-    Chart1 = new QChartView(paginas[0]);
-    Chart1->setObjectName(QStringLiteral("Chart1"));
-    Chart1->setRenderHint(QPainter::Antialiasing);
-    MSFlexGrid1 = new QTableView(paginas[1]);
-    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
-    modeloGrilla_ = new QStandardItemModel(this);
-    MSFlexGrid1->setModel(modeloGrilla_);
-    ChartSpace1 = new QChartView(paginas[2]);
-    ChartSpace1->setObjectName(QStringLiteral("ChartSpace1"));
-    ChartSpace1->setRenderHint(QPainter::Antialiasing);
-    PivotTable1 = new QTableView(paginas[3]);
-    PivotTable1->setObjectName(QStringLiteral("PivotTable1"));
-    PivotTable1->setModel(modeloGrilla_);
-    for (QChartView* vista : {Chart1, ChartSpace1}) {
-        vista->setMouseTracking(true);
-        vista->viewport()->setMouseTracking(true);
-        vista->viewport()->installEventFilter(this);
-    }
+    Chart1 = new GraficoPrincipal(paginas[0]);
+    MSFlexGrid1 = new VistaGrilla(paginas[1]);
+    ChartSpace1 = new GraficoEmpresas(paginas[2]);
+    PivotTable1 = new VistaTablaDinamica(paginas[3]);
+    // Moving or pressing the mouse over a chart puts the side panels away.
+    connect(Chart1, &GraficoPrincipal::ActividadRaton, this, [this] { ActivarPanel(true, std::nullopt); });
+    connect(ChartSpace1, &GraficoEmpresas::ActividadRaton, this,
+            [this] { ActivarPanel(true, std::nullopt); });
+    connect(Chart1, &GraficoPrincipal::DobleClicResto, this, [this] { AbrirResto(); });
+    auto* verResto = new QAction(QStringLiteral("Ver los grupos incluidos en el resto"), Chart1);
+    verResto->setObjectName(QStringLiteral("accionVerResto"));
+    connect(verResto, &QAction::triggered, this, [this] { AbrirResto(); });
+    Chart1->addAction(verResto);
+    Chart1->setContextMenuPolicy(Qt::ActionsContextMenu);
+
     for (int i = 0; i < 3; ++i) {
         QWidget* pagina = paginas[static_cast<size_t>(i == 0 ? 0 : (i == 1 ? 2 : 3))];
         auto* boton = new QToolButton(pagina);
         boton->setObjectName(QStringLiteral("picpCompleta"));
         boton->setProperty("Index", i);
         boton->setText(QStringLiteral("⛶"));
-        boton->setToolTip(QStringLiteral("Pantalla Completa"));
+        boton->setToolTip(QString::fromUtf8(kTextoPantallaCompleta));
+        boton->setAutoRaise(true);
+        connect(boton, &QToolButton::clicked, this, [this, i] { picpCompleta_Click(i); });
         picpCompleta[static_cast<size_t>(i)] = boton;
     }
+    cboGraficos->installEventFilter(new EnterComoTab(cboGraficos));
+    connect(cboGraficos, &QComboBox::currentIndexChanged, this, [this] { cboGraficos_Click(); });
 }
 
 void frmKv_EstV::LlenarGraficos() {
-    cboGraficos->clear();
-    cboGraficos->addItem(QString::fromUtf8("Gráfico de Barras 2D") + QString(80, QLatin1Char(' ')) +
-                         QStringLiteral("VtChChartType2dBar"));
-    cboGraficos->setCurrentIndex(0);
+    {
+        const QSignalBlocker bloqueo(cboGraficos);
+        cboGraficos->clear();
+        for (const QString& fila : FilasTiposGrafico()) cboGraficos->addItem(fila);
+        cboGraficos->setCurrentIndex(-1);
+    }
+    cboGraficos->setCurrentIndex(kFilaTipoInicial);  // runs cboGraficos_Click: 2D bars
 }
 
-void frmKv_EstV::RestablecerVistas() { SSTab1->setCurrentIndex(2); }
+void frmKv_EstV::cboGraficos_Click() {
+    try {
+        const auto valor = ValorDeCodigo(kv::stats::CodigoDeEntrada(cboGraficos->currentText()));
+        if (valor) Chart1->setChartType(*valor);
+        Chart1->Redibujar();
+    } catch (...) {
+        // A chart that cannot be drawn leaves the window as it was.
+    }
+}
+
+void frmKv_EstV::RestablecerVistas() {
+    Chart1->Vincular(kv::stats::ModeloGrafico{}, QString());
+    datosVistas_.reset();
+    MSFlexGrid1->Vincular(nullptr);
+    ChartSpace1->Limpiar();
+    ChartSpace1->setDisplayToolbar(true);
+    PivotTable1->Vincular(nullptr);
+    SSTab1->setCurrentIndex(2);
+}
 
 void frmKv_EstV::MostrarCarga() {
     const QString titulo = estado_.nombre.trimmed();
-    PonerGrafico(Chart1, GraficoDeColumnas(grafico_, titulo));
-    PonerGrafico(ChartSpace1, GraficoDeColumnas(grafico_, titulo));
-    modeloGrilla_->clear();
-    const auto filas = kv::stats::FilasGrilla(*grilla_);
-    if (!filas.empty()) {
-        modeloGrilla_->setHorizontalHeaderLabels(filas.front());
-        for (size_t i = 1; i < filas.size(); ++i) {
-            QList<QStandardItem*> celdas;
-            for (const QString& texto : filas[i]) {
-                auto* celda = new QStandardItem(texto);
-                celda->setToolTip(texto);
-                celdas << celda;
-            }
-            modeloGrilla_->appendRow(celdas);
-        }
-    }
+    Chart1->Vincular(grafico_, titulo);
+    datosVistas_ = DatosGrilla::DesdeRecordset(*grilla_, ultimaCarga_.vistas, grafico_.decimales);
+    MSFlexGrid1->Vincular(datosVistas_);
+    ChartSpace1->Vincular(datosVistas_, titulo);
+    PivotTable1->Vincular(datosVistas_);
 }
 
-void frmKv_EstV::ImprimirGrafico(int) {
-    // Printing the charts comes with the presentation of the views.
+void frmKv_EstV::ImprimirGrafico(int pagina) {
+    if (pagina == 0)
+        ImprimirGraficoPrincipal(*Chart1);
+    else if (pagina == 2)
+        ImprimirGraficoEmpresas(*ChartSpace1);
 }
 
 void frmKv_EstV::SSTab1_Click() {
+    const auto paso = [](auto&& accion) {
+        try {
+            accion();
+        } catch (...) {
+        }
+    };
     switch (SSTab1->currentIndex()) {
         case 0:
-            FrmFil->setVisible(true);
-            FrmCfg->setVisible(true);
+            paso([&] { cmdCargar->setFocus(); });
+            paso([&] {
+                Chart1->setVisible(true);
+                FrmFil->setVisible(true);
+                FrmCfg->setVisible(true);
+                picpCompleta[1]->setVisible(false);
+                picpCompleta[2]->setVisible(false);
+                PivotTable1->setVisible(false);
+            });
             break;
         case 1:
-            FrmFil->setVisible(false);
-            FrmCfg->setVisible(false);
+            paso([&] {
+                picpCompleta[1]->setVisible(true);
+                PivotTable1->setVisible(false);
+                picpCompleta[2]->setVisible(false);
+                FrmFil->setVisible(false);
+                FrmCfg->setVisible(false);
+                MSFlexGrid1->setFocus();
+            });
             break;
         case 2:
-            FrmFil->setVisible(true);
-            FrmCfg->setVisible(true);
-            UtilNet1->ReporteEnabled(true);
+            paso([&] {
+                ChartSpace1->setVisible(true);
+                picpCompleta[1]->setVisible(true);
+                FrmFil->setVisible(true);
+                FrmCfg->setVisible(true);
+                Chart1->setVisible(false);
+                PivotTable1->setVisible(false);
+                picpCompleta[2]->setVisible(false);
+                UtilNet1->ReporteEnabled(true);
+            });
             break;
         case 3:
-            FrmFil->setVisible(false);
-            FrmCfg->setVisible(false);
-            UtilNet1->ReporteEnabled(false);
+            paso([&] {
+                PivotTable1->setVisible(true);
+                picpCompleta[2]->setVisible(true);
+                ChartSpace1->setVisible(false);
+                picpCompleta[1]->setVisible(false);
+                FrmFil->setVisible(false);
+                FrmCfg->setVisible(false);
+                UtilNet1->ReporteEnabled(false);
+            });
             break;
         default:
-            break;
+            return;
     }
     FrmFil->raise();
     FrmCfg->raise();
+}
+
+void frmKv_EstV::picpCompleta_Click(int) {
+    try {
+        AplicarPantallaCompleta(!pantallaCompleta_);
+        PintarFranjas();
+    } catch (...) {
+        // Layout errors never reach the user.
+    }
+}
+
+void frmKv_EstV::AplicarPantallaCompleta(bool completa) {
+    EntradaPantallaCompleta e;
+    e.altoVentana = Twips(frameGeometry().height());
+    e.topFrmPrincipal = Twips(FrmPrincipal->y());
+    e.altoFrmPrincipal = Twips(FrmPrincipal->height());
+    e.altoUtilNet = Twips(UtilNet1->height());
+    e.anchoSSTab = Twips(SSTab1->width());
+    e.anchoPicFiltros = Twips(picFiltros->width());
+    e.anchoPicCfg = Twips(PicCfg->width());
+    // The state is kept, not measured: pixels and twips need not round back.
+    const int normal = AltoNormalSSTab(e);
+    e.altoSSTab = completa ? normal : normal + 1;
+    const PantallaCompleta r = AlternarPantallaCompleta(e);
+    pantallaCompleta_ = r.completa;
+    for (QToolButton* boton : picpCompleta) boton->setToolTip(r.tooltip);
+    if (!r.completa) {
+        // Back in its place under the top frame: the window's own layout.
+        Form_Resize();
+        return;
+    }
+    const int arribaPagina = SSTab1->tabBar()->sizeHint().height() + 2;
+    SSTab1->setGeometry(SSTab1->x(), Pixeles(r.topSSTab), SSTab1->width(),
+                        std::max(Pixeles(r.altoSSTab), arribaPagina + 50));
+    SSTab1->raise();
+    Chart1->resize(Pixeles(r.anchoChart1), Pixeles(r.altoChart1));
+    MSFlexGrid1->resize(Pixeles(r.anchoGrilla), Pixeles(r.altoGrilla));
+    ChartSpace1->setGeometry(Pixeles(r.chartSpace.left), Pixeles(r.chartSpace.top),
+                             Pixeles(r.chartSpace.width), Pixeles(r.chartSpace.height));
+    PivotTable1->setGeometry(Pixeles(r.pivot.left), Pixeles(r.pivot.top), Pixeles(r.pivot.width),
+                             Pixeles(r.pivot.height));
+    FrmFil->resize(FrmFil->width(), Pixeles(r.altoPaneles));
+    FrmCfg->resize(FrmCfg->width(), Pixeles(r.altoPaneles));
+    picFiltros->resize(picFiltros->width(), FrmFil->height());
+    PicCfg->resize(PicCfg->width(), FrmCfg->height());
+    const int ladoBoton = picpCompleta[0]->sizeHint().height();
+    picpCompleta[0]->move(Chart1->geometry().right() - Pixeles(500), 0);
+    picpCompleta[1]->move(ChartSpace1->width() - Pixeles(500), 0);
+    picpCompleta[2]->move(PivotTable1->width() - Pixeles(500), 0);
+    for (QToolButton* b : picpCompleta) {
+        b->resize(ladoBoton, ladoBoton);
+        b->raise();
+    }
+    FrmFil->raise();
+    FrmCfg->raise();
+}
+
+void frmKv_EstV::AbrirResto() {
+    if (grafico_.plegados.empty()) return;
+    QStringList niveles;
+    for (int n = 0; n < kv::stats::kNiveles; ++n)
+        if (kv::stats::NivelAsignado(estado_.titulos, n)) niveles << estado_.titulos[static_cast<size_t>(n)];
+    if (niveles.isEmpty()) niveles << QStringLiteral("Grupo");
+    auto* ventana = new VentanaResto(grafico_, niveles, this);
+    ventana->setAttribute(Qt::WA_DeleteOnClose);
+    ventana->setWindowFlag(Qt::Window);
+    ventana->show();
+}
+
+bool frmKv_EstV::CapturarPaginas(const QString& archivo) {
+    const QFileInfo info(archivo);
+    const QString base = info.path() + QLatin1Char('/') + info.completeBaseName();
+    const QString extension = info.suffix().isEmpty() ? QStringLiteral("png") : info.suffix();
+    const int actual = SSTab1->currentIndex();
+    std::array<bool, 4> habilitadas{};
+    for (int i = 0; i < 4; ++i) habilitadas[static_cast<size_t>(i)] = SSTab1->isTabEnabled(i);
+    bool bien = true;
+    for (int i = 0; i < 4; ++i) {
+        SSTab1->setTabEnabled(i, true);
+        SSTab1->setCurrentIndex(i);
+        if (i == 3) PivotTable1->ExpandirHastaNivel(1);
+        QApplication::processEvents();
+        bien = Capturar(QStringLiteral("%1-pagina%2.%3").arg(base).arg(i).arg(extension)) && bien;
+    }
+    for (int i = 0; i < 4; ++i) SSTab1->setTabEnabled(i, habilitadas[static_cast<size_t>(i)]);
+    SSTab1->setCurrentIndex(actual);
+    return bien;
 }
 
 }  // namespace kv::ui

@@ -14,8 +14,12 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "ui/GraficoEmpresas.h"
+#include "ui/GraficoPrincipal.h"
+#include "ui/Grilla.h"
 #include "ui/SuperficieDibujo.h"
 #include "ui/UtilNet.h"
+#include "ui/VistaTablaDinamica.h"
 #include "ui/frmKv_EstV.h"
 
 namespace kv::ui {
@@ -96,6 +100,8 @@ void frmKv_EstV::Form_Resize() {
                                Pixeles(d.altoFrmCfg));
     FrmFil->raise();
     FrmCfg->raise();
+    // A resize keeps the full-screen view on (with the new window size).
+    if (pantallaCompleta_) AplicarPantallaCompleta(true);
     // The strips were resized: paint them again.
     if (cargado_) PintarFranjas();
 }

@@ -220,6 +220,18 @@ TEST_F(FiableReconsTest, UnLectorNoPuedeEjecutarLaReconstruccion) {
     EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 229);
 }
 
+// A catalog written before rights on procedures were kept takes them on its next start.
+TEST_F(FiableReconsTest, CatalogoAnteriorAdmiteGrant) {
+    {
+        kv::local::Catalogo catalogo(kv::local::CarpetaServidor());
+        catalogo.maestra().Ejecutar(QStringLiteral("DROP TABLE kv_sys_permisos"));
+    }
+    auto adm = Conectar(QStringLiteral("NORTE"));
+    Lote(*adm, QStringLiteral("GRANT EXECUTE ON KV_RECONS_ESTV TO lector"));
+    auto lector = Conectar(QStringLiteral("NORTE"), QStringLiteral("lector"), QStringLiteral("l"));
+    EXPECT_EQ(PrimerError(*lector, QStringLiteral("EXEC KV_RECONS_ESTV '*', 'DET_ESTV0001'")), 0);
+}
+
 TEST_F(FiableReconsTest, GrantSoloDeEjecucionSobreProcedimientos) {
     Lote(*adm_, QStringLiteral("USE NORTE"));
     auto e = ErrorDe(*adm_, QStringLiteral("GRANT EXECUTE ON KV_NO_EXISTE TO lector"));

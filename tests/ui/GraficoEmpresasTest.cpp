@@ -71,14 +71,24 @@ TEST_F(GraficoEmpresasPrueba, TodasLasEmpresasYUnaSola) {
     grafico.Vincular(datos, "Vendedores y rubros");
     EXPECT_EQ(grafico.objectName(), "ChartSpace1");
     EXPECT_EQ(grafico.Tipo(), 1);  // clustered columns
-    Comparar(grafico.Panel()->Datos(), Sumas(""));
+    Comparar(grafico.DatosCompletos(), Sumas(""));
     EXPECT_EQ(grafico.SelectorEmpresa()->count(), 3);
     grafico.ElegirEmpresa("SUR");
     EXPECT_EQ(grafico.Empresa(), "SUR");
-    Comparar(grafico.Panel()->Datos(), Sumas("WHERE BASE = 'SUR'"));
+    Comparar(grafico.DatosCompletos(), Sumas("WHERE BASE = 'SUR'"));
     EXPECT_TRUE(grafico.Panel()->Datos().titulo.endsWith("Empresa SUR"));
+    // A page shows at most 30 groups; the next page goes on where it ended.
+    const DatosGrafico& todos = grafico.DatosCompletos();
+    const int n = std::min(todos.Categorias(), GraficoEmpresas::kCategoriasPorPagina);
+    EXPECT_EQ(grafico.Panel()->Datos().Categorias(), n);
+    EXPECT_EQ(grafico.Panel()->Datos().etiquetas, todos.etiquetas.mid(0, n));
+    if (grafico.Paginas() > 1) {
+        grafico.IrAPagina(1);
+        EXPECT_EQ(grafico.Panel()->Datos().etiquetas.front(), todos.etiquetas[30]);
+        EXPECT_EQ(grafico.Panel()->Datos().series[0].valores.front(), todos.series[0].valores[30]);
+    }
     grafico.ElegirEmpresa("");
-    Comparar(grafico.Panel()->Datos(), Sumas(""));
+    Comparar(grafico.DatosCompletos(), Sumas(""));
 }
 
 TEST_F(GraficoEmpresasPrueba, BarraConTipoEmpresaYCopia) {
@@ -88,7 +98,7 @@ TEST_F(GraficoEmpresasPrueba, BarraConTipoEmpresaYCopia) {
     grafico.resize(900, 600);
     grafico.show();
     grafico.Vincular(e.Cargar(e.Entrada(), modelo));
-    QToolBar* barra = grafico.findChild<QToolBar*>("DisplayToolbar");
+    QWidget* barra = grafico.findChild<QWidget*>("DisplayToolbar");
     ASSERT_NE(barra, nullptr);
     EXPECT_TRUE(grafico.DisplayToolbar());
     grafico.setDisplayToolbar(false);
