@@ -27,6 +27,8 @@
 #include "stats/Catalogo.h"
 #include "ui/FrmEstCfgEmp.h"
 #include "ui/Geometria.h"
+#include "ui/GraficoEmpresas.h"
+#include "ui/PanelGraficos.h"
 #include "ui/SuperficieDibujo.h"
 #include "ui/UtilNet.h"
 #include "ui/frmKv_EstV.h"
@@ -145,7 +147,7 @@ TEST(Recorrido, UnaEstadisticaDePrincipioAFinYSurEnLasEstadisticas) {
         EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" and ltrim(GRUPO2) in ('" + vendedor + "') "));
         EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" ORDER BY ValorVenta DESC"));
         // The mouse over the chart hides the panels again.
-        QTest::mouseMove(v.ChartSpace1->viewport(), QPoint(400, 200));
+        QTest::mouseMove(v.ChartSpace1->Panel(), QPoint(400, 200));
         EXPECT_TRUE(v.Timer1->isActive());
         QTest::qWait(1500);
         EXPECT_FALSE(kv::ui::FiltrosVisibles(v.EstadoPaneles()));
