@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <limits>
 #include <thread>
 
@@ -133,6 +134,8 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
     std::unique_ptr<BaseSqlite> b(new BaseSqlite);
     b->nombre_ = nombre;
     b->ruta_ = ruta;
+    static std::atomic<std::uint64_t> series{0};
+    b->serie_ = ++series;
     const int banderas = SQLITE_OPEN_READWRITE | (crear ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(QFile::encodeName(ruta).constData(), &b->db_, banderas, nullptr);
     if (rc != SQLITE_OK) {

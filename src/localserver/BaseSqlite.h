@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,8 @@ public:
     sqlite3* db() const { return db_; }
     const QString& nombre() const { return nombre_; }
     const QString& ruta() const { return ruta_; }
+    // Names this handle for its whole life; never reused by another handle.
+    std::uint64_t serie() const { return serie_; }
 
     // Deadline of the running statement; 0 seconds means none.
     void FijarLimite(int segundos);
@@ -63,6 +66,7 @@ private:
     void* estadoFunciones_ = nullptr;
     QString nombre_;
     QString ruta_;
+    std::uint64_t serie_ = 0;
     // Read by the busy and progress handlers and by LIKE.
     LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};

@@ -6,6 +6,7 @@
 #include "localserver/Errores.h"
 #include "localserver/SesionEmbebida.h"
 #include "localserver/procedimientos/ReconsEstv.h"
+#include "localserver/rapida/RutaAgregacion.h"
 
 namespace kv::local {
 
@@ -78,6 +79,8 @@ void RegistrarServidorEmbebido() {
         kv::db::RegistrarProveedor(std::make_shared<ProveedorEmbebido>());
         // The statistics rebuild every company database answers to.
         RegistrarReconsEstv();
+        // Statistic loads answered by hash aggregation over the table's columnar form.
+        rapida::RegistrarRutaAgregacion();
     });
 }
 

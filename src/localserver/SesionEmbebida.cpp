@@ -11,6 +11,7 @@
 
 #include "localserver/Errores.h"
 #include "localserver/Esquema.h"
+#include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
 
 namespace kv::local {
@@ -124,35 +125,6 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
         default:
             // Pragmas, ATTACH, raw transactions and the like are the server's own business.
             return negar("EXECUTE");
-    }
-}
-
-// Value of a result column as the client expects it for the declared type.
-QVariant Convertir(const QVariant& v, const QString& tipo) {
-    if (v.isNull()) return v;
-    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") || tipo == QLatin1String("date") ||
-        tipo == QLatin1String("datetime2")) {
-        QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!d.isValid()) d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return d.isValid() ? QVariant(d) : v;
-    }
-    if (tipo == QLatin1String("bit")) return QVariant(v.toLongLong() != 0);
-    if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney"))
-        return QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
-    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
-        tipo == QLatin1String("numeric"))
-        return QVariant(v.toDouble());
-    return v;
-}
-
-int TipoDeValor(const QVariant& v) {
-    using namespace kv::db::tipo;
-    switch (v.typeId()) {
-        case QMetaType::Int: return Integer;
-        case QMetaType::LongLong: return BigInt;
-        case QMetaType::Double: return Double;
-        case QMetaType::QByteArray: return VarBinary;
-        default: return VarWChar;
     }
 }
 
@@ -542,77 +514,16 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         ResultadoSentencia r;
         if (columnas > 0) {
             r.tieneFilas = true;
-            std::vector<QString> tipos(static_cast<size_t>(columnas));
-            std::vector<bool> declarada(static_cast<size_t>(columnas), false);
-            QHash<QString, std::optional<DefinicionTabla>> definiciones;
-            for (int i = 0; i < columnas; ++i) {
-                ColumnaResultado c;
-                c.nombre = QString::fromUtf8(sqlite3_column_name(st, i));
-                const char* tabla = sqlite3_column_table_name(st, i);
-                const char* origen = sqlite3_column_origin_name(st, i);
-                if (tabla && origen) {
-                    const QString t = QString::fromUtf8(tabla);
-                    c.tablaBase = t;
-                    if (!definiciones.contains(t.toLower())) definiciones.insert(t.toLower(), LeerDefinicion(b, t));
-                    const auto& def = definiciones[t.toLower()];
-                    if (def) {
-                        for (const auto& col : def->columnas)
-                            if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
-                                c.tipo = TipoADO(col.tipo);
-                                c.tamano = TamanoADO(col);
-                                tipos[static_cast<size_t>(i)] = col.tipo;
-                                declarada[static_cast<size_t>(i)] = true;
-                                break;
-                            }
-                    }
-                }
-                // An expression the translator typed (a sum of money, an int operation).
-                if (!declarada[static_cast<size_t>(i)] && static_cast<size_t>(i) < s.tiposColumnas.size() &&
-                    static_cast<int>(s.tiposColumnas.size()) == columnas &&
-                    !s.tiposColumnas[static_cast<size_t>(i)].isEmpty()) {
-                    ColumnaDeclarada tipada;
-                    tipada.tipo = s.tiposColumnas[static_cast<size_t>(i)];
-                    c.tipo = TipoADO(tipada.tipo);
-                    c.tamano = TamanoADO(tipada);
-                    tipos[static_cast<size_t>(i)] = tipada.tipo;
-                    declarada[static_cast<size_t>(i)] = true;
-                }
-                r.columnas.push_back(c);
-            }
+            const FormaResultado forma(b, st, s.tiposColumnas);
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
                 std::vector<QVariant> fila;
                 fila.reserve(static_cast<size_t>(columnas));
-                for (int i = 0; i < columnas; ++i) {
-                    const QVariant v = ValorColumna(st, i);
-                    fila.push_back(declarada[static_cast<size_t>(i)] ? Convertir(v, tipos[static_cast<size_t>(i)]) : v);
-                }
+                for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
                 r.filas.push_back(std::move(fila));
             }
             if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
-            // Columns that are expressions take the type of their values.
-            for (int i = 0; i < columnas; ++i) {
-                if (declarada[static_cast<size_t>(i)]) continue;
-                int tipo = kv::db::tipo::VarWChar;
-                bool visto = false;
-                for (const auto& f : r.filas) {
-                    const QVariant& v = f[static_cast<size_t>(i)];
-                    if (v.isNull()) continue;
-                    const int t = TipoDeValor(v);
-                    if (!visto) tipo = t;
-                    else if (tipo != t) {
-                        if ((tipo == kv::db::tipo::Integer || tipo == kv::db::tipo::BigInt) && t == kv::db::tipo::Double)
-                            tipo = kv::db::tipo::Double;
-                        else if (tipo == kv::db::tipo::Integer && t == kv::db::tipo::BigInt)
-                            tipo = kv::db::tipo::BigInt;
-                        else if (!(tipo == kv::db::tipo::Double &&
-                                   (t == kv::db::tipo::Integer || t == kv::db::tipo::BigInt)))
-                            tipo = kv::db::tipo::VarWChar;
-                    }
-                    visto = true;
-                }
-                r.columnas[static_cast<size_t>(i)].tipo = tipo;
-            }
+            forma.Completar(r);
         } else {
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {

@@ -40,6 +40,7 @@ GraficoEmpresas::GraficoEmpresas(QWidget* padre)
     tipo_->addItem(QStringLiteral("Pasos"), Pasos2D);
     tipo_->addItem(QStringLiteral("Puntos"), XY2D);
     tipo_->addItem(QStringLiteral("Torta"), Torta2D);
+    AnchoSegunTextos(tipo_);
     empresa_->setObjectName(QStringLiteral("cboEmpresaGrafico2"));
     empresa_->setToolTip(QStringLiteral("Empresa (campo de filtro BASE)"));
     empresa_->setSizeAdjustPolicy(QComboBox::AdjustToContents);

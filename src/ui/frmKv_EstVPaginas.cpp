@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -85,7 +86,7 @@ void frmKv_EstV::CrearPaginas() {
         auto* boton = new QToolButton(pagina);
         boton->setObjectName(QStringLiteral("picpCompleta"));
         boton->setProperty("Index", i);
-        boton->setText(QStringLiteral("⛶"));
+        boton->setIcon(style()->standardIcon(QStyle::SP_TitleBarMaxButton));
         boton->setToolTip(QString::fromUtf8(kTextoPantallaCompleta));
         boton->setAutoRaise(true);
         connect(boton, &QToolButton::clicked, this, [this, i] { picpCompleta_Click(i); });

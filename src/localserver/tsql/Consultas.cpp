@@ -280,6 +280,9 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
             const int inicioGrupo = p_;
             Expr e = Expresion();
             grupos << (e.columna || e.tipo == TipoValor::Numero ? e.sql : Colacionar(e));
+            // A unary plus keeps the collation and is no bare name, so a select-list
+            // alias of the same name cannot stand in for the group key.
+            g.desempate << QLatin1String("+(") + grupos.back() + QLatin1Char(')');
             g.expresiones << e.sql.toLower();
             if (e.columna) g.columnas.insert(t_[p_ - 1].Nombre().toLower());
             Q_UNUSED(inicioGrupo);
@@ -307,7 +310,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
     return sql;
 }
 
-QString Traductor::Consulta(InfoConsulta* info) {
+QString Traductor::Consulta(InfoConsulta* info, bool principal) {
     QString limite;
     InfoConsulta propia;
     Agrupacion agrupacion;
@@ -339,12 +342,19 @@ QString Traductor::Consulta(InfoConsulta* info) {
         sql += conector + QLatin1Char(' ') + brazo;
         if (info) info->tablaUnica.clear();
     }
+    // Groups equal on every ORDER BY term (all of them, without ORDER BY) come in
+    // the order of their group keys: what the client sees, and which groups a TOP
+    // keeps, never depends on how the engine happened to read the rows.
+    const QStringList desempate = principal && !compuesta ? agrupacion.desempate : QStringList();
     if (Es("ORDER")) {
         ++p_;
         Exigir("BY");
         Entrar();
         sql += OrdenarPor(compuesta ? nullptr : &agrupacion);
         Salir();
+        if (!desempate.isEmpty()) sql += QLatin1String(", ") + desempate.join(QLatin1String(", "));
+    } else if (!desempate.isEmpty()) {
+        sql += QLatin1String(" ORDER BY ") + desempate.join(QLatin1String(", "));
     }
     if (!compuesta) sql = conLimite(sql, limite);
     return sql;

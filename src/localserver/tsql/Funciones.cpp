@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "localserver/tsql/Mensajes.h"
@@ -1087,6 +1088,38 @@ int CompararKV(const QString& a, const QString& b) {
     const QByteArray ub = b.toUtf8();
     return CompararUtf8(reinterpret_cast<const unsigned char*>(ua.constData()), static_cast<int>(ua.size()),
                         reinterpret_cast<const unsigned char*>(ub.constData()), static_cast<int>(ub.size()));
+}
+
+int CompararKVUtf8(const char* a, int na, const char* b, int nb) {
+    return CompararUtf8(reinterpret_cast<const unsigned char*>(a), na, reinterpret_cast<const unsigned char*>(b), nb);
+}
+
+void ClaveOrdenKV(const char* texto, int largo, std::string& clave) {
+    clave.clear();
+    const auto* s = reinterpret_cast<const unsigned char*>(texto);
+    int n = largo;
+    while (n > 0 && s[n - 1] == ' ') --n;
+    // Primary weights first, three bytes each (plus one, so that the end mark
+    // 0,0,0 sorts before any letter), then the accents only when there is one:
+    // a text without accents is a prefix of the same letters with accents.
+    bool hayAcento = false;
+    int i = 0;
+    while (i < n) {
+        const Peso p = PesoDe(LeerUtf8(s, n, i));
+        const quint32 w = p.primario + 1;
+        clave.push_back(char((w >> 16) & 0xFF));
+        clave.push_back(char((w >> 8) & 0xFF));
+        clave.push_back(char(w & 0xFF));
+        hayAcento = hayAcento || p.acento != 0;
+    }
+    clave.append(3, '\0');
+    if (!hayAcento) return;
+    i = 0;
+    while (i < n) {
+        const Peso p = PesoDe(LeerUtf8(s, n, i));
+        clave.push_back(char((p.acento >> 8) & 0xFF));
+        clave.push_back(char(p.acento & 0xFF));
+    }
 }
 
 QString TextoAFechaISO(const QString& texto, int estilo, bool* ok) {

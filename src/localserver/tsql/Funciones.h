@@ -31,6 +31,7 @@
 
 #include <QString>
 #include <chrono>
+#include <string>
 
 struct sqlite3;
 
@@ -61,6 +62,12 @@ bool FuncionDelMotorPermitida(const QString& nombre);
 
 // The KV collation on two texts: <0, 0 or >0.
 int CompararKV(const QString& a, const QString& b);
+// The same on UTF-8 bytes.
+int CompararKVUtf8(const char* a, int na, const char* b, int nb);
+// A byte string whose plain byte order is the KV order of the UTF-8 text:
+// two texts the collation finds equal get the same key. Lets a text be
+// normalised once and then grouped, hashed and sorted as bytes.
+void ClaveOrdenKV(const char* texto, int largo, std::string& clave);
 
 // Text read as a date the way the server reads it: "dd/mm/yy[yy] [hh:mm[:ss]]"
 // (also with "-" or "."), ISO "yyyy-mm-dd[ hh:mm[:ss]]", "yyyymmdd", "hh:mm";

@@ -256,10 +256,10 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
     if (cabeza.Es("SELECT") || (cabeza.EsSimbolo("(") && Siguiente().Es("SELECT"))) {
         InfoConsulta info;
         if (TomarSimbolo("(")) {
-            s.sql = Consulta(&info);
+            s.sql = Consulta(&info, true);
             ExigirSimbolo(")");
         } else {
-            s.sql = Consulta(&info);
+            s.sql = Consulta(&info, true);
         }
         s.clase = Clase::Consulta;
         s.tabla = info.tablaUnica;

@@ -228,12 +228,14 @@ class Traductor {
         QSet<QString> columnas;   // grouped bare columns, lower case
         QSet<QString> alias;      // select list names, lower case
         QString tabla;            // the only table, for messages
+        QStringList desempate;    // GROUP BY expressions as translated, to order equal rows by
     };
     // Where a column of a grouped query is named: each place has its own error.
     enum class Clausula { Seleccion, Orden, Having };
     void ComprobarAgrupado(const Agrupacion& g, const QString& sql, const std::vector<Referencia>& refs,
                            Clausula clausula);
-    QString Consulta(InfoConsulta* info = nullptr);
+    // `principal`: the statement's own SELECT, whose rows reach the client.
+    QString Consulta(InfoConsulta* info = nullptr, bool principal = false);
     QString NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion* agrupacion);
     QString ListaFrom(InfoConsulta* info);
     QString FuenteTabla(int* fuentes, QString* unica);

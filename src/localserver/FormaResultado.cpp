@@ -1,0 +1,127 @@
+#include "localserver/FormaResultado.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QHash>
+#include <cmath>
+#include <optional>
+
+#include "localserver/BaseSqlite.h"
+#include "localserver/Esquema.h"
+
+namespace kv::local {
+
+namespace {
+
+// Value of a result column as the client expects it for the declared type.
+QVariant Convertir(const QVariant& v, const QString& tipo) {
+    if (v.isNull()) return v;
+    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") ||
+        tipo == QLatin1String("date") || tipo == QLatin1String("datetime2")) {
+        QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!d.isValid())
+            d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return d.isValid() ? QVariant(d) : v;
+    }
+    if (tipo == QLatin1String("bit")) return QVariant(v.toLongLong() != 0);
+    if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney"))
+        return QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
+    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
+        tipo == QLatin1String("numeric"))
+        return QVariant(v.toDouble());
+    return v;
+}
+
+int TipoDeValor(const QVariant& v) {
+    using namespace kv::db::tipo;
+    switch (v.typeId()) {
+        case QMetaType::Int:
+            return Integer;
+        case QMetaType::LongLong:
+            return BigInt;
+        case QMetaType::Double:
+            return Double;
+        case QMetaType::QByteArray:
+            return VarBinary;
+        default:
+            return VarWChar;
+    }
+}
+
+}  // namespace
+
+FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
+                               const std::vector<QString>& tiposExpresiones) {
+    const int columnas = sqlite3_column_count(st);
+    tipos_.resize(static_cast<size_t>(columnas));
+    declarada_.assign(static_cast<size_t>(columnas), false);
+    QHash<QString, std::optional<DefinicionTabla>> definiciones;
+    for (int i = 0; i < columnas; ++i) {
+        kv::db::ColumnaResultado c;
+        c.nombre = QString::fromUtf8(sqlite3_column_name(st, i));
+        const char* tabla = sqlite3_column_table_name(st, i);
+        const char* origen = sqlite3_column_origin_name(st, i);
+        if (tabla && origen) {
+            const QString t = QString::fromUtf8(tabla);
+            c.tablaBase = t;
+            if (!definiciones.contains(t.toLower())) definiciones.insert(t.toLower(), LeerDefinicion(b, t));
+            const auto& def = definiciones[t.toLower()];
+            if (def) {
+                for (const auto& col : def->columnas)
+                    if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
+                        c.tipo = TipoADO(col.tipo);
+                        c.tamano = TamanoADO(col);
+                        tipos_[static_cast<size_t>(i)] = col.tipo;
+                        declarada_[static_cast<size_t>(i)] = true;
+                        break;
+                    }
+            }
+        }
+        // An expression the translator typed (a sum of money, an int operation).
+        if (!declarada_[static_cast<size_t>(i)] && int(tiposExpresiones.size()) == columnas &&
+            !tiposExpresiones[static_cast<size_t>(i)].isEmpty()) {
+            ColumnaDeclarada tipada;
+            tipada.tipo = tiposExpresiones[static_cast<size_t>(i)];
+            c.tipo = TipoADO(tipada.tipo);
+            c.tamano = TamanoADO(tipada);
+            tipos_[static_cast<size_t>(i)] = tipada.tipo;
+            declarada_[static_cast<size_t>(i)] = true;
+        }
+        columnas_.push_back(c);
+    }
+}
+
+QVariant FormaResultado::Valor(int i, const QVariant& crudo) const {
+    return declarada_[static_cast<size_t>(i)] ? Convertir(crudo, tipos_[static_cast<size_t>(i)]) : crudo;
+}
+
+void FormaResultado::Completar(kv::db::ResultadoSentencia& r) const {
+    r.columnas = columnas_;
+    for (size_t i = 0; i < columnas_.size(); ++i) {
+        if (declarada_[i]) continue;
+        int tipo = kv::db::tipo::VarWChar;
+        bool visto = false;
+        for (const auto& f : r.filas) {
+            const QVariant& v = f[i];
+            if (v.isNull()) continue;
+            const int t = TipoDeValor(v);
+            if (!visto)
+                tipo = t;
+            else if (tipo != t) {
+                if ((tipo == kv::db::tipo::Integer || tipo == kv::db::tipo::BigInt) &&
+                    t == kv::db::tipo::Double)
+                    tipo = kv::db::tipo::Double;
+                else if (tipo == kv::db::tipo::Integer && t == kv::db::tipo::BigInt)
+                    tipo = kv::db::tipo::BigInt;
+                else if (!(tipo == kv::db::tipo::Double &&
+                           (t == kv::db::tipo::Integer || t == kv::db::tipo::BigInt)))
+                    tipo = kv::db::tipo::VarWChar;
+            }
+            visto = true;
+        }
+        r.columnas[i].tipo = tipo;
+    }
+}
+
+}  // namespace kv::local

@@ -1,0 +1,164 @@
+// The columnar cache of statistic tables: a repeated load is served from
+// memory, and any change to the file in between (by the same connection, by
+// another one, by another process, inside an open transaction) is seen.
+// Memory stays within its bound.
+
+#include <sqlite3.h>
+
+#include <QProcess>
+
+#include "ServidorPrueba.h"
+#include "localserver/rapida/RutaAgregacion.h"
+#include "localserver/rapida/TablaColumnar.h"
+#include "localserver/tsql/Funciones.h"
+
+namespace kv::pruebas {
+namespace {
+
+using kv::local::rapida::CacheColumnar;
+
+const char* const kCrear =
+    "CREATE TABLE [dbo].[DET_ESTV0001] ( [Base] [nvarchar] (50) NOT NULL , [Fecha] [nvarchar] (7) NOT NULL ,"
+    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT "
+    "NULL ,"
+    " [Consumo] [float] NULL , [ValorCosto] [money] NULL , [ValorVenta] [money] NULL, "
+    " CONSTRAINT [PK_DET_ESTV0001] PRIMARY KEY NONCLUSTERED ([Base], [Fecha], [Grupo1], [Grupo2], [Grupo3]))";
+
+const char* const kGrafico =
+    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
+    "VALORVENTA,grupo1,grupo2,"
+    "grupo3 FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025' ) GROUP BY GRUPO1, GRUPO2, GRUPO3  "
+    "ORDER BY ValorVenta DESC";
+
+class CacheColumnarTest : public ServidorPrueba {
+  protected:
+    void SetUp() override {
+        ServidorPrueba::SetUp();
+        CacheColumnar::Global().Vaciar();
+        c_ = Conectar();
+        Lote(*c_, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
+        Lote(*c_, QStringLiteral("USE KV_ESTADISTICAS"));
+        Lote(*c_, QString::fromLatin1(kCrear));
+        Lote(*c_,
+             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
+        Lote(*c_,
+             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
+    }
+    void TearDown() override { CacheColumnar::Global().Vaciar(); }
+
+    // Group 1 and its sale value, first row of the chart query.
+    std::pair<QString, double> Primero(kv::db::Conexion& c) {
+        const auto f = Filas(c, QString::fromLatin1(kGrafico));
+        if (f.empty()) return {};
+        return {f[0][3].toString(), f[0][2].toDouble()};
+    }
+
+    std::unique_ptr<kv::db::Conexion> c_;
+};
+
+TEST_F(CacheColumnarTest, LaSegundaCargaSaleDeMemoria) {
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 40.0));
+    EXPECT_EQ(CacheColumnar::Global().Entradas(), 1u);
+    const std::size_t enUso = CacheColumnar::Global().BytesEnUso();
+    EXPECT_GT(enUso, 0u);
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 40.0));
+    EXPECT_EQ(CacheColumnar::Global().Entradas(), 1u);
+    EXPECT_EQ(CacheColumnar::Global().BytesEnUso(), enUso);
+}
+
+TEST_F(CacheColumnarTest, UnCambioDeLaMismaConexionSeVe) {
+    EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
+    Lote(*c_, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 99 WHERE Grupo1 = 'a'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 99.0));
+    Lote(*c_, QStringLiteral("DELETE DET_ESTV0001 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 40.0));
+}
+
+TEST_F(CacheColumnarTest, UnCambioDeOtraConexionSeVe) {
+    EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
+    auto otra = Conectar(QStringLiteral("KV_ESTADISTICAS"));
+    Lote(*otra, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 99 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 99.0));
+    // A handle of its own on the file, as another program would have.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(
+        sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
+        SQLITE_OK);
+    kv::local::RegistrarFuncionesTSQL(db);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE DET_ESTV0001 SET ValorVenta = 100 WHERE Grupo1 = 'B'", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 100.0));
+}
+
+TEST_F(CacheColumnarTest, UnCambioDeOtroProcesoSeVe) {
+    EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
+    for (int vuelta = 0; vuelta < 2; ++vuelta) {
+        const double venta = 200 + vuelta;
+        QProcess p;
+        p.start(CarpetaBinarios() + QStringLiteral("kvsql"),
+                {"-S", "EMBEBIDO", "-U", "Korvane", "-P", "pelumbo", "-d", "KV_ESTADISTICAS", "-Q",
+                 QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = %1 WHERE Grupo1 = 'A'").arg(venta)});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), venta));
+    }
+}
+
+TEST_F(CacheColumnarTest, DentroDeUnaTransaccionSeVeLoPropioYAlDeshacerLoDeAntes) {
+    EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
+    Lote(*c_, QStringLiteral("BEGIN TRANSACTION"));
+    Lote(*c_, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 99 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 99.0));
+    Lote(*c_, QStringLiteral("ROLLBACK TRANSACTION"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("B"), 40.0));
+    // Another connection never sees what was undone.
+    auto otra = Conectar(QStringLiteral("KV_ESTADISTICAS"));
+    EXPECT_EQ(Primero(*otra), std::make_pair(QStringLiteral("B"), 40.0));
+}
+
+TEST_F(CacheColumnarTest, LaTablaRehechaConOtraFormaVaPorLaRutaGeneral) {
+    EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
+    Lote(*c_, QStringLiteral("DROP TABLE DET_ESTV0001"));
+    EXPECT_EQ(PrimerError(*c_, QString::fromLatin1(kGrafico)), 208);
+}
+
+TEST_F(CacheColumnarTest, LaMemoriaNoPasaDelLimite) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(
+        sqlite3_open((carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db),
+        SQLITE_OK);
+    kv::local::RegistrarFuncionesTSQL(db);
+    for (int t = 2; t <= 4; ++t) {
+        const QByteArray sql =
+            QStringLiteral("CREATE TABLE DET_ESTV000%1 AS SELECT * FROM DET_ESTV0001").arg(t).toUtf8();
+        ASSERT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    const std::size_t una = kv::local::rapida::TablaColumnar::Leer(db, "DET_ESTV0001")->Bytes();
+    CacheColumnar cache(2 * una + una / 2);
+    for (int t = 1; t <= 4; ++t) {
+        const auto uso = cache.Obtener(db, 1, "ruta", QStringLiteral("DET_ESTV000%1").arg(t));
+        ASSERT_TRUE(uso.tabla);
+        EXPECT_FALSE(uso.deMemoria);
+        EXPECT_LE(cache.BytesEnUso(), cache.Limite());
+    }
+    EXPECT_EQ(cache.Entradas(), 2u);
+    // The two used last stay; the oldest went.
+    EXPECT_TRUE(cache.Obtener(db, 1, "ruta", "DET_ESTV0004").deMemoria);
+    EXPECT_TRUE(cache.Obtener(db, 1, "ruta", "DET_ESTV0003").deMemoria);
+    EXPECT_FALSE(cache.Obtener(db, 1, "ruta", "DET_ESTV0001").deMemoria);
+    // Another handle never takes this handle's form.
+    EXPECT_FALSE(cache.Obtener(db, 2, "ruta", "DET_ESTV0001").deMemoria);
+    // A table larger than the bound is read and answered, not kept.
+    cache.FijarLimite(una / 2);
+    EXPECT_EQ(cache.Entradas(), 0u);
+    const auto grande = cache.Obtener(db, 1, "ruta", "DET_ESTV0001");
+    EXPECT_TRUE(grande.tabla);
+    EXPECT_EQ(cache.Entradas(), 0u);
+    EXPECT_EQ(cache.BytesEnUso(), 0u);
+    sqlite3_close(db);
+}
+
+}  // namespace
+}  // namespace kv::pruebas

@@ -1,0 +1,344 @@
+// The aggregation fast path against the general path, on the load's own
+// statements (built by the load's query builders) over random statistic
+// tables: random companies, month ranges, level filters, orderings, and data
+// with ties, NULL amounts, texts the collation finds equal ("a", "A "),
+// accents ("á"), 25-character keys and empty results.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QStringList>
+#include <cmath>
+#include <random>
+
+#include "core/Sentencias.h"
+#include "db/Conexion.h"
+#include "db/Recordset.h"
+#include "localserver/ServidorEmbebido.h"
+#include "localserver/rapida/AgregacionRapida.h"
+#include "localserver/rapida/ConsultaAgregada.h"
+#include "localserver/rapida/RutaAgregacion.h"
+#include "localserver/rapida/TablaColumnar.h"
+#include "localserver/tsql/Funciones.h"
+#include "localserver/tsql/Traduccion.h"
+#include "soporte/CarpetasTemporales.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/Catalogo.h"
+#include "stats/ConsultaCarga.h"
+#include "stats/Definicion.h"
+
+namespace {
+
+using kv::local::rapida::Agregar;
+using kv::local::rapida::FilasResultado;
+using kv::local::rapida::Reconocer;
+using kv::local::rapida::TablaColumnar;
+
+const char* const kTabla = "DET_ESTV0001";
+
+// The column types of a statistic table, as the server gives them to the front end.
+struct TiposEstadistica : kv::local::TiposColumnas {
+    QString Tipo(const QString&, const QString& columna) override {
+        const QString c = columna.toLower();
+        if (c == "valorcosto" || c == "valorventa") return QStringLiteral("money");
+        if (c == "consumo") return QStringLiteral("float");
+        return QStringLiteral("nvarchar");
+    }
+};
+
+// The statement as the general route runs it; empty when the front end refuses it.
+QString Traducida(const QString& tsql) {
+    TiposEstadistica tipos;
+    try {
+        const auto s = kv::local::TraducirLote(tsql, &tipos);
+        return s.size() == 1 ? s[0].sql : QString();
+    } catch (const kv::local::ErrorTSQL&) {
+        return QString();
+    }
+}
+
+// Group texts. Within `kLimpias` no two are equal under the collation; the
+// others add second spellings of some of them.
+const QStringList kLimpias = {
+    "a",    "á",  "Á ", "b",    " a",    "ñu", "nu", "ou", " ", "ABCDEFGHIJKLMNOPQRSTUVWXY",
+    "zeta", "10", "9",  "€uro", "Ñandú", "x y"};
+const QStringList kVariantes = {"A ", "abcdefghijklmnopqrstuvwxy", "ZETA", "á "};
+const QStringList kBases = {"NORTE", "SUR", "Este"};
+
+QStringList Meses() {
+    QStringList m;
+    for (int i = 0; i < 15; ++i) m << QStringLiteral("%1/%2").arg(i % 12 + 1).arg(2025 + i / 12);
+    return m;
+}
+
+class AgregacionRapida : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kv::local::RegistrarServidorEmbebido();
+        conexion_.Open(
+            QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
+        conexion_.Execute(QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
+        conexion_.Execute(QStringLiteral("USE KV_ESTADISTICAS"));
+        conexion_.Execute(kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(kTabla)));
+        ASSERT_EQ(sqlite3_open(
+                      (carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(), &db_),
+                  SQLITE_OK);
+        kv::local::RegistrarFuncionesTSQL(db_);
+        sqlite3_busy_timeout(db_, 10000);
+    }
+    void TearDown() override {
+        kv::local::rapida::ActivarRutaAgregacion(true);
+        sqlite3_close(db_);
+        conexion_.Close();
+    }
+
+    // Random rows; the table's key keeps one row per company, month and groups.
+    void Llenar(std::mt19937& azar, int filas, bool variantes, int nulos) {
+        sqlite3_exec(db_, "BEGIN; DELETE FROM DET_ESTV0001;", nullptr, nullptr, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO DET_ESTV0001 VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+                           -1, &st, nullptr);
+        QStringList textos = kLimpias;
+        if (variantes) textos += kVariantes;
+        const QStringList meses = Meses();
+        auto texto = [&](const QStringList& l) { return l[int(azar() % unsigned(l.size()))].toUtf8(); };
+        for (int i = 0; i < filas; ++i) {
+            const QByteArray valores[5] = {texto(kBases), texto(meses), texto(textos), texto(textos),
+                                           azar() % 3 ? QByteArray(" ") : texto(textos)};
+            for (int c = 0; c < 5; ++c)
+                sqlite3_bind_text(st, c + 1, valores[c].constData(), int(valores[c].size()),
+                                  SQLITE_TRANSIENT);
+            // Quarters add up exactly in any order, so ties stay ties.
+            auto importe = [&](int columna, double escala) {
+                if (int(azar() % 100) < nulos)
+                    sqlite3_bind_null(st, columna);
+                else
+                    sqlite3_bind_double(st, columna, (int(azar() % 81) - 40) * escala);
+            };
+            importe(6, 1.0);
+            importe(7, 0.25);
+            importe(8, 0.25);
+            sqlite3_step(st);
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    }
+
+    kv::db::ResultadoSentencia Resultado(const QString& sql) {
+        auto r = conexion_.EjecutarLote(sql);
+        if (r.size() != 1 || r[0].error) {
+            ADD_FAILURE() << sql.toStdString();
+            return {};
+        }
+        return r[0];
+    }
+
+    kv::pruebas::CarpetasTemporales carpetas_;
+    kv::db::Conexion conexion_;
+    sqlite3* db_ = nullptr;
+};
+
+kv::stats::EntradaCarga EntradaAlAzar(std::mt19937& azar) {
+    kv::stats::EntradaCarga e;
+    e.tabla = QLatin1String(kTabla);
+    const QStringList titulos = {"Grupo1", "Grupo2", "Grupo3", "Artículo", "Vendedor", "Familia"};
+    for (int n = 0; n < 3; ++n)
+        e.titulos[size_t(n)] =
+            azar() % 2 ? kv::stats::TituloNivelVacio(n) : titulos[int(azar() % titulos.size())];
+    for (const QString& b : kBases)
+        if (azar() % 3) e.empresas << b;
+    if (azar() % 10 == 0) e.empresas.clear();  // matches nothing
+    const QStringList meses = Meses();
+    int desde = int(azar() % 15), hasta = int(azar() % 15);
+    if (desde > hasta) std::swap(desde, hasta);
+    e.mesDesde = meses[desde];
+    e.mesHasta = meses[hasta];
+    e.hoy = QDate(2026, 3, 15);
+    QStringList textos = kLimpias + kVariantes;
+    textos.removeAll(QStringLiteral(" "));
+    auto valor = [&] { return textos[int(azar() % unsigned(textos.size()))].trimmed(); };
+    for (int n = 0; n < 3; ++n) {
+        kv::stats::FiltroNivel& f = e.filtros[size_t(n)];
+        if (azar() % 4 == 0) f.valores = valor() + QStringLiteral(",") + valor();
+        if (azar() % 4 == 0) f.desde = valor();
+        if (azar() % 4 == 0) f.hasta = valor();
+    }
+    const int criterios = int(azar() % 4);
+    for (int k = 0; k < criterios; ++k) kv::stats::MarcarOrden(e.orden, 1 + int(azar() % 9), true);
+    e.ascendente = azar() % 2;
+    return e;
+}
+
+// The general path's answer is what the fast path must give back.
+void Comparar(const FilasResultado& general, const FilasResultado& rapida, const QString& sql) {
+    ASSERT_EQ(general.size(), rapida.size()) << sql.toStdString();
+    for (size_t f = 0; f < general.size(); ++f) {
+        ASSERT_EQ(general[f].size(), rapida[f].size());
+        for (size_t c = 0; c < general[f].size(); ++c) {
+            const QVariant& g = general[f][c];
+            const QVariant& r = rapida[f][c];
+            const std::string donde =
+                "fila " + std::to_string(f) + " columna " + std::to_string(c) + "\n" + sql.toStdString();
+            ASSERT_EQ(g.isNull(), r.isNull()) << donde;
+            if (g.isNull()) continue;
+            ASSERT_EQ(g.typeId(), r.typeId()) << donde;
+            if (g.typeId() == QMetaType::Double) {
+                const double x = g.toDouble(), y = r.toDouble();
+                ASSERT_LE(std::fabs(x - y), 1e-9 * std::max(1.0, std::fabs(x))) << donde;
+                ASSERT_EQ(kv::core::FmtMoneda(QString::number(x, 'f', 10), 2, false),
+                          kv::core::FmtMoneda(QString::number(y, 'f', 10), 2, false))
+                    << donde;
+            } else {
+                ASSERT_EQ(g, r) << donde;
+            }
+        }
+    }
+}
+
+TEST(AgregacionRapidaClave, OrdenaComoLaColacion) {
+    const QStringList textos = kLimpias + kVariantes + QStringList{"",  "a ", "aa", "áa", "aá", "Ab", "ab ",
+                                                                   "n", "ñ",  "o",  "Ñ",  "é",  "e",  "ü"};
+    std::string ka, kb;
+    for (const QString& a : textos) {
+        for (const QString& b : textos) {
+            const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+            kv::local::ClaveOrdenKV(ua.constData(), int(ua.size()), ka);
+            kv::local::ClaveOrdenKV(ub.constData(), int(ub.size()), kb);
+            const int esperado = kv::local::CompararKV(a, b);
+            const int clave = ka.compare(kb);
+            EXPECT_EQ(esperado < 0, clave < 0) << a.toStdString() << " | " << b.toStdString();
+            EXPECT_EQ(esperado == 0, clave == 0) << a.toStdString() << " | " << b.toStdString();
+        }
+    }
+}
+
+TEST(AgregacionRapidaForma, ReconoceLasConsultasDeLaCargaYNadaMas) {
+    kv::stats::EntradaCarga e;
+    e.tabla = QLatin1String(kTabla);
+    e.empresas = {"NORTE", "SUR"};
+    e.mesDesde = "1/2025";
+    e.mesHasta = "3/2025";
+    e.filtros[0].valores = "A,B";
+    kv::stats::MarcarOrden(e.orden, 4, true);
+    kv::stats::MarcarOrden(e.orden, 7, true);
+    QString error;
+    const QString where = kv::stats::ClausulaWhere(e, error);
+    const QString grafico =
+        kv::stats::ConsultaGrafico(e.tabla, where, kv::stats::ClausulaOrderBy(e.orden, false));
+    const QString grilla = kv::stats::ConsultaGrilla(e.tabla, e.titulos, where);
+    const auto g = Reconocer(Traducida(grafico));
+    ASSERT_TRUE(g.has_value()) << grafico.toStdString();
+    EXPECT_EQ(g->columnas.size(), 6u);
+    EXPECT_EQ(g->agrupacion.size(), 3u);
+    EXPECT_EQ(g->orden.size(), 5u);  // the two criteria, then the three group keys
+    ASSERT_TRUE(Reconocer(Traducida(grilla)).has_value()) << Traducida(grilla).toStdString();
+    EXPECT_EQ(Reconocer(Traducida(grilla))->columnas.size(), 10u);
+
+    // What is not the shape goes to the general path.
+    for (const char* otra : {
+             "SELECT * FROM DET_ESTV0001",
+             "SELECT SUM(CONSUMO) FROM DET_ESTV0001",
+             "SELECT TOP 5 SUM(CONSUMO), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1 HAVING SUM(CONSUMO) > 0",
+             "SELECT SUM(CONSUMO), grupo2 FROM DET_ESTV0001 GROUP BY GRUPO1",
+             "SELECT AVG(CONSUMO), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 WHERE CONSUMO > 0 GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 WHERE BASE = 'A' OR FECHA = '1/2025' GROUP BY "
+             "GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 WHERE BASE LIKE 'A%' GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1 ORDER BY 1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 a GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1; SELECT 1",
+             "SELECT SUM(SUM(CONSUMO)), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1",
+             "SELECT SUM(GRUPO2), grupo1 FROM DET_ESTV0001 GROUP BY GRUPO1",
+             "SELECT SUM(CONSUMO), grupo1 FROM OTRA.dbo.DET_ESTV0001 GROUP BY GRUPO1",
+         })
+        EXPECT_FALSE(Reconocer(Traducida(QString::fromUtf8(otra))).has_value()) << otra;
+}
+
+// Random definitions against random tables, through the server with the
+// route on and off: the same columns, rows, order and values, and the fast
+// path answers most of them.
+TEST_F(AgregacionRapida, DaLoMismoQueLaRutaGeneral) {
+    int respondidas = 0, declinadas = 0, vacias = 0;
+    for (int caso = 0; caso < 24; ++caso) {
+        std::mt19937 azar(1000u + unsigned(caso));
+        const bool variantes = caso % 3 == 2;
+        Llenar(azar, 150 + int(azar() % 500), variantes, caso % 4 == 0 ? 20 : 3);
+        const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
+        ASSERT_TRUE(tabla);
+        for (int consulta = 0; consulta < 6; ++consulta) {
+            const kv::stats::EntradaCarga e = EntradaAlAzar(azar);
+            QString error;
+            const QString where = kv::stats::ClausulaWhere(e, error);
+            ASSERT_TRUE(error.isEmpty());
+            const QString orderBy = kv::stats::ClausulaOrderBy(e.orden, e.ascendente);
+            for (const QString& sql : {kv::stats::ConsultaGrafico(e.tabla, where, orderBy),
+                                       kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
+                const auto forma = Reconocer(Traducida(sql));
+                ASSERT_TRUE(forma.has_value()) << Traducida(sql).toStdString();
+                const bool responde = Agregar(*forma, *tabla).has_value();
+                kv::local::rapida::ActivarRutaAgregacion(false);
+                const kv::db::ResultadoSentencia general = Resultado(sql);
+                kv::local::rapida::ActivarRutaAgregacion(true);
+                const kv::db::ResultadoSentencia rapida = Resultado(sql);
+                ASSERT_EQ(general.columnas.size(), rapida.columnas.size());
+                for (size_t c = 0; c < general.columnas.size(); ++c) {
+                    EXPECT_EQ(general.columnas[c].nombre, rapida.columnas[c].nombre);
+                    EXPECT_EQ(general.columnas[c].tipo, rapida.columnas[c].tipo) << sql.toStdString();
+                    EXPECT_EQ(general.columnas[c].tamano, rapida.columnas[c].tamano);
+                    EXPECT_EQ(general.columnas[c].tablaBase, rapida.columnas[c].tablaBase);
+                }
+                Comparar(general.filas, rapida.filas, sql);
+                if (HasFatalFailure()) return;
+                ++(responde ? respondidas : declinadas);
+                if (responde && general.filas.empty()) ++vacias;
+            }
+        }
+    }
+    // Mixed spellings only in a third of the tables: most loads are answered.
+    EXPECT_GT(respondidas, 2 * declinadas);
+    EXPECT_GT(vacias, 0);
+}
+
+// A group with two spellings of one key ("a" and "A ") is left to the general path.
+TEST_F(AgregacionRapida, GrupoConDosGrafiasVaPorLaRutaGeneral) {
+    sqlite3_exec(db_,
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'a', ' ', ' ', 1, 1, 2);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('SUR', '1/2025', 'A ', ' ', ' ', 1, 1, 2);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('SUR', '2/2025', 'á', ' ', ' ', 1, 1, 2);",
+                 nullptr, nullptr, nullptr);
+    const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
+    ASSERT_TRUE(tabla);
+    const QString porEmpresa =
+        "SELECT BASE, grupo1, SUM(CONSUMO) FROM DET_ESTV0001 GROUP BY BASE, GRUPO1 ORDER BY GRUPO1, BASE";
+    const auto r = Agregar(*Reconocer(Traducida(porEmpresa)), *tabla);
+    ASSERT_TRUE(r.has_value());  // each company has one spelling
+    ASSERT_EQ(r->size(), 3u);
+    EXPECT_EQ((*r)[0][0].toString(), "NORTE");
+    EXPECT_EQ((*r)[1][1].toString(), "A ");
+    EXPECT_EQ((*r)[2][1].toString(), "á");
+    EXPECT_FALSE(Agregar(
+        *Reconocer(Traducida("SELECT grupo1, SUM(CONSUMO) FROM DET_ESTV0001 GROUP BY GRUPO1")), *tabla));
+}
+
+// A division by zero fails on the general path; the fast path leaves it there.
+TEST_F(AgregacionRapida, DivisionPorCeroVaPorLaRutaGeneral) {
+    sqlite3_exec(db_, "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'a', ' ', ' ', 1, 0, 2);", nullptr,
+                 nullptr, nullptr);
+    const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
+    ASSERT_TRUE(tabla);
+    EXPECT_FALSE(
+        Agregar(*Reconocer(Traducida("SELECT grupo1, SUM(VALORVENTA) / SUM(VALORCOSTO) FROM DET_ESTV0001 "
+                                     "GROUP BY GRUPO1")),
+                *tabla));
+    const auto conCaso = Agregar(
+        *Reconocer(Traducida("SELECT grupo1, CASE WHEN SUM(VALORCOSTO) = 0 THEN 100 ELSE "
+                             "SUM(VALORVENTA) / SUM(VALORCOSTO) END FROM DET_ESTV0001 GROUP BY GRUPO1")),
+        *tabla);
+    ASSERT_TRUE(conCaso.has_value());
+    EXPECT_EQ((*conCaso)[0][1], QVariant(100));
+}
+
+}  // namespace
