@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "localserver/ErrorServidor.h"
+#include "localserver/tsql/Funciones.h"
 
 namespace kv::local {
 
@@ -68,11 +69,12 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
                             QString::fromLatin1(estado::ColumnaInexistente));
     }
     if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
-        throw ErrorServidor(2627,
-                            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
-                                           "una clave duplicada.")
-                                .arg(objeto),
-                            QString::fromLatin1(estado::Integridad));
+        throw ErrorServidor(
+            2627,
+            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
+                           "una clave duplicada.")
+                .arg(objeto),
+            QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_BUSY || (codigo & 0xff) == SQLITE_LOCKED) {
         throw ErrorServidor(1222, QStringLiteral("Se superó el tiempo de espera de bloqueo de la solicitud."),
@@ -82,10 +84,10 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
                             QString::fromLatin1(estado::TiempoAgotado));
     }
-    throw ErrorServidor(50000,
-                        QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
-                            .arg(objeto)
-                            .arg(codigo));
+    throw ErrorServidor(
+        50000, QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
+                   .arg(objeto)
+                   .arg(codigo));
 }
 
 SentenciaSQLite Preparar(sqlite3* db, const QString& sql, const QString& objeto) {
@@ -121,7 +123,7 @@ QString Identificador(const QString& nombre) {
 // Writes in the statistics store run in one transaction; when the store handle
 // is already inside one (a caller's), a savepoint nests in it instead.
 class TransaccionEscritura {
-public:
+  public:
     TransaccionEscritura(sqlite3* db, const QString& objeto) : db_(db), objeto_(objeto) {
         anidada_ = sqlite3_get_autocommit(db) == 0;
         EjecutarSQL(db_, anidada_ ? "SAVEPOINT kv_recons_estv" : "BEGIN IMMEDIATE", objeto_);
@@ -140,7 +142,7 @@ public:
         hecha_ = true;
     }
 
-private:
+  private:
     sqlite3* db_;
     QString objeto_;
     bool anidada_ = false;
@@ -148,7 +150,8 @@ private:
 };
 
 [[noreturn]] void LanzarTiempoAgotado() {
-    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"), QString::fromLatin1(estado::TiempoAgotado));
+    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
+                        QString::fromLatin1(estado::TiempoAgotado));
 }
 
 // --- Keys -----------------------------------------------------------------
@@ -184,7 +187,7 @@ struct HashTexto {
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
-public:
+  public:
     int IdDeCrudo(std::string_view crudo) {
         auto it = porCrudo_.find(crudo);
         if (it != porCrudo_.end()) return it->second;
@@ -207,7 +210,7 @@ public:
     const QString& Valor(int id) const { return valores_[size_t(id)]; }
     const std::string& Plegado(int id) const { return plegados_[size_t(id)]; }
 
-private:
+  private:
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
@@ -271,9 +274,7 @@ struct Acumulado {
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
 
-double RedondearDinero(long double v) {
-    return double(std::llround(v * 10000.0L)) / 10000.0;
-}
+double RedondearDinero(long double v) { return double(std::llround(v * 10000.0L)) / 10000.0; }
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
@@ -307,7 +308,8 @@ QString TextoMes(const QString& fecha) {
     const int codigo = CodigoMesIso(b.constData(), int(b.size()));
     if (codigo >= 0) return TextoDeCodigoMes(codigo);
     // Day first: d/m/yy or d/m/yyyy, optionally followed by a time.
-    static const QRegularExpression diaPrimero(QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
+    static const QRegularExpression diaPrimero(
+        QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
     const auto m = diaPrimero.match(t);
     if (!m.hasMatch()) return QString();
     const int mes = m.captured(2).toInt();
@@ -347,8 +349,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     };
 
     // Which columns of the sale line are read, and where each level looks.
-    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"), QStringLiteral("CostoUnitario"),
-                            QStringLiteral("PrecioUnitario"), QStringLiteral("TipoMovimiento")};
+    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"),
+                            QStringLiteral("CostoUnitario"), QStringLiteral("PrecioUnitario"),
+                            QStringLiteral("TipoMovimiento")};
     int columnaNivel[3] = {-1, -1, -1};
     int columnaArticulo = -1;
     QStringList camposArticulo;  // per level with an article source, the field read
@@ -385,7 +388,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     if (usaArticulos) {
         QString sql = QStringLiteral("SELECT IdArticulo");
         for (int n = 0; n < 3; ++n)
-            if (definicion.niveles[n].fuente == FuenteClave::Articulo) sql += QStringLiteral(", ") + definicion.niveles[n].campo;
+            if (definicion.niveles[n].fuente == FuenteClave::Articulo)
+                sql += QStringLiteral(", ") + definicion.niveles[n].campo;
         sql += QStringLiteral(" FROM MA_ARTICULOS");
         SentenciaSQLite s = Preparar(empresa, sql, tabla);
         int rc;
@@ -419,7 +423,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
             // Only sale lines count; the type is compared as the collation would
             // ('vta ' is a sale too), without calling it for every line.
-            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)), sqlite3_column_bytes(st, 4)))
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
+                         sqlite3_column_bytes(st, 4)))
                 continue;
             ClaveGrupo clave{};
             const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
@@ -432,12 +437,15 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             const ArticuloNiveles* art = nullptr;
             if (columnaArticulo >= 0) {
                 const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaArticulo));
-                const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
+                const std::string_view crudo(id ? id : "",
+                                             id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
                 auto it = articuloDeLinea.find(crudo);
                 if (it == articuloDeLinea.end()) {
                     auto ia = articulos.find(PlegarUtf8(crudo));
-                    it = articuloDeLinea.emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
-                             .first;
+                    it =
+                        articuloDeLinea
+                            .emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
+                            .first;
                 }
                 art = &it->second;
             }
@@ -450,9 +458,10 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         clave.k[n] = clave.mes;  // the month text is a function of the month
                         break;
                     case FuenteClave::Linea: {
-                        const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
-                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(
-                                             std::string_view(v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
+                        const auto* v =
+                            reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
+                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(std::string_view(
+                                             v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
                                        : idBlanco[n];
                         break;
                     }
@@ -483,35 +492,76 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
     {
-        SentenciaSQLite borrar = Preparar(
-            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-            tabla);
+        SentenciaSQLite borrar = Preparar(almacen,
+                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
+                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+                                          tabla);
         EnlazarTexto(borrar.get(), 1, base);
         if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
         resultado.filasBorradas = sqlite3_changes(almacen);
     }
     {
-        SentenciaSQLite insertar = Preparar(almacen,
-                                      QStringLiteral("INSERT INTO ") + Identificador(tabla) +
-                                          QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
-                                                         "ValorVenta) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                                      tabla);
-        sqlite3_stmt* st = insertar.get();
-        EnlazarTexto(st, 1, base);
+        // Many rows per INSERT: the statement's fixed cost is paid once per batch.
+        constexpr int kFilasPorLote = 64;
+        const QString cabeza =
+            QStringLiteral("INSERT INTO ") + Identificador(tabla) +
+            QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES ");
+        auto textoInsertar = [&](int filas) {
+            QString t = cabeza;
+            for (int f = 0; f < filas; ++f)
+                t += f ? QStringLiteral(", (?, ?, ?, ?, ?, ?, ?, ?)")
+                       : QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
+            return t;
+        };
+        SentenciaSQLite lote = Preparar(almacen, textoInsertar(kFilasPorLote), tabla);
+        SentenciaSQLite suelta = Preparar(almacen, textoInsertar(1), tabla);
+        // A larger page cache while the groups go in, the handle's own afterwards.
+        const int cacheAnterior = [&] {
+            sqlite3_stmt* c = nullptr;
+            int v = 0;
+            if (sqlite3_prepare_v2(almacen, "PRAGMA cache_size", -1, &c, nullptr) == SQLITE_OK &&
+                sqlite3_step(c) == SQLITE_ROW)
+                v = sqlite3_column_int(c, 0);
+            sqlite3_finalize(c);
+            return v;
+        }();
+        struct RestaurarCache {
+            sqlite3* db;
+            int valor;
+            ~RestaurarCache() {
+                if (valor != 0)
+                    sqlite3_exec(db, ("PRAGMA cache_size = " + std::to_string(valor)).c_str(), nullptr,
+                                 nullptr, nullptr);
+            }
+        } restaurar{almacen, cacheAnterior};
+        if (cacheAnterior != 0)
+            sqlite3_exec(almacen, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+
+        const QByteArray textoBase = base.toUtf8();
         QHash<int, QByteArray> meses;
         std::vector<QByteArray> valores[3];
         std::int64_t cuenta = 0;
-        // Rows go in in the order of the table's key, so each insert lands next
-        // to the previous one in the key's index instead of anywhere in it.
         for (const auto& g : grupos)
-            if (!meses.contains(g.first.mes)) meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
-        auto plegadoNivel = [&](const ClaveGrupo& c, int n) -> std::string_view {
-            if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
-                const QByteArray& m = *meses.constFind(c.mes);
-                return std::string_view(m.constData(), size_t(m.size()));
+            if (!meses.contains(g.first.mes))
+                meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
+        // Rows go in in the order of the table's key, so each insert lands next
+        // to the previous one in the key's index instead of anywhere in it. The
+        // order is the collation's: each value's sort key is worked out once.
+        std::vector<std::string> claves[3];
+        std::string vacia;
+        auto claveNivel = [&](const ClaveGrupo& c, int n) -> const std::string& {
+            if (definicion.niveles[n].fuente == FuenteClave::Fecha) return vacia;  // follows the month
+            auto& lista = claves[n];
+            const size_t id = size_t(c.k[n]);
+            if (lista.size() <= id) lista.resize(id + 1);
+            if (lista[id].empty()) {
+                const QByteArray v = diccionarios[n].Valor(c.k[n]).toUtf8();
+                ClaveOrdenKV(v.constData(), int(v.size()), lista[id]);
             }
-            return diccionarios[n].Plegado(c.k[n]);
+            return lista[id];
         };
+        for (const auto& g : grupos)
+            for (int n = 0; n < 3; ++n) claveNivel(g.first, n);
         std::vector<const std::pair<const ClaveGrupo, Acumulado>*> orden;
         orden.reserve(grupos.size());
         for (const auto& g : grupos) orden.push_back(&g);
@@ -522,47 +572,59 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                 return ma < mb;
             }
             for (int n = 0; n < 3; ++n) {
-                const int c = plegadoNivel(a->first, n).compare(plegadoNivel(b->first, n));
+                const int c = claveNivel(a->first, n).compare(claveNivel(b->first, n));
                 if (c != 0) return c < 0;
             }
             return false;
         });
-        for (const auto* entrada : orden) {
-            const ClaveGrupo& clave = entrada->first;
-            const Acumulado& acumulado = entrada->second;
-            if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
-            auto im = meses.find(clave.mes);
-            if (im == meses.end()) im = meses.insert(clave.mes, TextoDeCodigoMes(clave.mes).toUtf8());
-            sqlite3_bind_text(st, 2, im->constData(), int(im->size()), SQLITE_STATIC);
+        auto enlazar = [&](sqlite3_stmt* st, int primero,
+                           const std::pair<const ClaveGrupo, Acumulado>& entrada) {
+            const ClaveGrupo& clave = entrada.first;
+            const Acumulado& acumulado = entrada.second;
+            const QByteArray& mes = *meses.constFind(clave.mes);
+            sqlite3_bind_text(st, primero, textoBase.constData(), int(textoBase.size()), SQLITE_STATIC);
+            sqlite3_bind_text(st, primero + 1, mes.constData(), int(mes.size()), SQLITE_STATIC);
             for (int n = 0; n < 3; ++n) {
-                QByteArray texto;
-                if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
-                    texto = im.value();
-                } else {
+                const QByteArray* texto = &mes;
+                if (definicion.niveles[n].fuente != FuenteClave::Fecha) {
                     auto& cache = valores[n];
                     const size_t id = size_t(clave.k[n]);
-                    if (cache.size() <= id) cache.resize(id + 1);
                     if (cache[id].isNull()) cache[id] = diccionarios[n].Valor(clave.k[n]).toUtf8();
-                    texto = cache[id];
+                    texto = &cache[id];
                 }
-                // The cache keeps the text alive until the row is written.
-                sqlite3_bind_text(st, 3 + n, texto.constData(), int(texto.size()), SQLITE_STATIC);
+                // The cache keeps the text alive until the batch is written.
+                sqlite3_bind_text(st, primero + 2 + n, texto->constData(), int(texto->size()), SQLITE_STATIC);
             }
             if (acumulado.hayConsumo)
-                sqlite3_bind_double(st, 6, double(acumulado.consumo));
+                sqlite3_bind_double(st, primero + 5, double(acumulado.consumo));
             else
-                sqlite3_bind_null(st, 6);
+                sqlite3_bind_null(st, primero + 5);
             if (acumulado.hayCosto)
-                sqlite3_bind_double(st, 7, RedondearDinero(acumulado.costo));
+                sqlite3_bind_double(st, primero + 6, RedondearDinero(acumulado.costo));
             else
-                sqlite3_bind_null(st, 7);
+                sqlite3_bind_null(st, primero + 6);
             if (acumulado.hayVenta)
-                sqlite3_bind_double(st, 8, RedondearDinero(acumulado.venta));
+                sqlite3_bind_double(st, primero + 7, RedondearDinero(acumulado.venta));
             else
-                sqlite3_bind_null(st, 8);
+                sqlite3_bind_null(st, primero + 7);
+        };
+        // Sized before any text is bound: the texts must not move while bound.
+        for (int n = 0; n < 3; ++n) valores[n].resize(claves[n].size());
+        size_t i = 0;
+        while (i < orden.size()) {
+            const bool completo = orden.size() - i >= size_t(kFilasPorLote);
+            sqlite3_stmt* st = completo ? lote.get() : suelta.get();
+            const int filas = completo ? kFilasPorLote : 1;
+            for (int f = 0; f < filas; ++f) enlazar(st, 1 + 8 * f, *orden[i + size_t(f)]);
             if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
             sqlite3_reset(st);
-            ++resultado.filasInsertadas;
+            i += size_t(filas);
+            resultado.filasInsertadas += filas;
+            cuenta += filas;
+            if (cuenta >= kCadaCuantasFilas) {
+                cuenta = 0;
+                mirarCancelacion();
+            }
         }
     }
     transaccion.Confirmar();
@@ -573,9 +635,10 @@ std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringL
     std::int64_t borradas = 0;
     TransaccionEscritura transaccion(almacen, base);
     for (const QString& tabla : tablas) {
-        SentenciaSQLite borrar = Preparar(
-            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-            tabla);
+        SentenciaSQLite borrar = Preparar(almacen,
+                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
+                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+                                          tabla);
         EnlazarTexto(borrar.get(), 1, base);
         if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
         borradas += sqlite3_changes(almacen);
@@ -589,14 +652,15 @@ std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringL
 namespace {
 
 struct Estadistica {
-    QString tabla;   // as stored in CAB_ESTV
+    QString tabla;  // as stored in CAB_ESTV
     QString campos;
 };
 
 std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
     std::vector<Estadistica> lista;
-    SentenciaSQLite s = Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
-                           QStringLiteral("CAB_ESTV"));
+    SentenciaSQLite s =
+        Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
+                 QStringLiteral("CAB_ESTV"));
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         Estadistica e{TextoColumna(s.get(), 0).trimmed(), TextoColumna(s.get(), 1)};
@@ -608,10 +672,11 @@ std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
 
 // The table's name as the store has it, or empty when it has no such table.
 QString TablaExistente(sqlite3* almacen, const QString& tabla) {
-    SentenciaSQLite s = Preparar(almacen,
-                           QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
-                                          "COLLATE NOCASE"),
-                           tabla);
+    SentenciaSQLite s =
+        Preparar(almacen,
+                 QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                                "COLLATE NOCASE"),
+                 tabla);
     EnlazarTexto(s.get(), 1, tabla);
     if (sqlite3_step(s.get()) == SQLITE_ROW) return TextoColumna(s.get(), 0);
     return QString();
@@ -640,8 +705,9 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     const QString accion = TextoArgumento(argumentos, 0, "@accion").trimmed();
     const QString pedida = TextoArgumento(argumentos, 1, "@tabla").trimmed();
     if (!accion.isEmpty() && accion != QLatin1String("*")) {
-        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.")
-                                       .arg(accion));
+        throw ErrorServidor(
+            50000,
+            QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.").arg(accion));
     }
     // Only statistic tables: the procedure writes the store with the server's
     // rights, so a name such as MA_EMPRESAS must never reach its DELETE.
@@ -655,9 +721,10 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     }
     const QString base = contexto.BaseActual();
     if (PlegarClave(base) == PlegarClave(QLatin1String(kBaseEstadisticas))) {
-        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
-                                                  "no en %1.")
-                                       .arg(QLatin1String(kBaseEstadisticas)));
+        throw ErrorServidor(50000,
+                            QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
+                                           "no en %1.")
+                                .arg(QLatin1String(kBaseEstadisticas)));
     }
     sqlite3* almacen = contexto.Base(QLatin1String(kBaseEstadisticas));
     const std::vector<Estadistica> definiciones = LeerDefiniciones(almacen);
@@ -671,9 +738,10 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             if (PlegarClave(e.tabla) == PlegarClave(pedida)) elegidas.push_back(e);
         if (elegidas.empty()) {
             if (accion.isEmpty())
-                throw ErrorServidor(50000,
-                                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
-                                        .arg(pedida));
+                throw ErrorServidor(
+                    50000,
+                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
+                        .arg(pedida));
             elegidas.push_back({pedida, QString()});
         }
     }
@@ -702,14 +770,12 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             contexto.DevolverError(ErrorTablaInexistente(e.tabla));
             continue;
         }
-        const ResultadoReconstruccion r =
-            ReconstruirTabla(empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
+        const ResultadoReconstruccion r = ReconstruirTabla(
+            empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
         contexto.DevolverAfectadas(r.filasInsertadas);
     }
 }
 
-void RegistrarReconsEstv() {
-    RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv);
-}
+void RegistrarReconsEstv() { RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv); }
 
 }  // namespace kv::local
