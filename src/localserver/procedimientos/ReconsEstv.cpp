@@ -69,12 +69,11 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
                             QString::fromLatin1(estado::ColumnaInexistente));
     }
     if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
-        throw ErrorServidor(
-            2627,
-            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
-                           "una clave duplicada.")
-                .arg(objeto),
-            QString::fromLatin1(estado::Integridad));
+        throw ErrorServidor(2627,
+                            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
+                                           "una clave duplicada.")
+                                .arg(objeto),
+                            QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_BUSY || (codigo & 0xff) == SQLITE_LOCKED) {
         throw ErrorServidor(1222, QStringLiteral("Se superó el tiempo de espera de bloqueo de la solicitud."),
@@ -84,10 +83,10 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
                             QString::fromLatin1(estado::TiempoAgotado));
     }
-    throw ErrorServidor(
-        50000, QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
-                   .arg(objeto)
-                   .arg(codigo));
+    throw ErrorServidor(50000,
+                        QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
+                            .arg(objeto)
+                            .arg(codigo));
 }
 
 SentenciaSQLite Preparar(sqlite3* db, const QString& sql, const QString& objeto) {
@@ -123,7 +122,7 @@ QString Identificador(const QString& nombre) {
 // Writes in the statistics store run in one transaction; when the store handle
 // is already inside one (a caller's), a savepoint nests in it instead.
 class TransaccionEscritura {
-  public:
+public:
     TransaccionEscritura(sqlite3* db, const QString& objeto) : db_(db), objeto_(objeto) {
         anidada_ = sqlite3_get_autocommit(db) == 0;
         EjecutarSQL(db_, anidada_ ? "SAVEPOINT kv_recons_estv" : "BEGIN IMMEDIATE", objeto_);
@@ -142,7 +141,7 @@ class TransaccionEscritura {
         hecha_ = true;
     }
 
-  private:
+private:
     sqlite3* db_;
     QString objeto_;
     bool anidada_ = false;
@@ -150,8 +149,7 @@ class TransaccionEscritura {
 };
 
 [[noreturn]] void LanzarTiempoAgotado() {
-    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
-                        QString::fromLatin1(estado::TiempoAgotado));
+    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"), QString::fromLatin1(estado::TiempoAgotado));
 }
 
 // --- Keys -----------------------------------------------------------------
@@ -187,7 +185,7 @@ struct HashTexto {
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
-  public:
+public:
     int IdDeCrudo(std::string_view crudo) {
         auto it = porCrudo_.find(crudo);
         if (it != porCrudo_.end()) return it->second;
@@ -210,7 +208,7 @@ class DiccionarioNivel {
     const QString& Valor(int id) const { return valores_[size_t(id)]; }
     const std::string& Plegado(int id) const { return plegados_[size_t(id)]; }
 
-  private:
+private:
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
@@ -274,7 +272,9 @@ struct Acumulado {
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
 
-double RedondearDinero(long double v) { return double(std::llround(v * 10000.0L)) / 10000.0; }
+double RedondearDinero(long double v) {
+    return double(std::llround(v * 10000.0L)) / 10000.0;
+}
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
@@ -308,8 +308,7 @@ QString TextoMes(const QString& fecha) {
     const int codigo = CodigoMesIso(b.constData(), int(b.size()));
     if (codigo >= 0) return TextoDeCodigoMes(codigo);
     // Day first: d/m/yy or d/m/yyyy, optionally followed by a time.
-    static const QRegularExpression diaPrimero(
-        QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
+    static const QRegularExpression diaPrimero(QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
     const auto m = diaPrimero.match(t);
     if (!m.hasMatch()) return QString();
     const int mes = m.captured(2).toInt();
@@ -349,9 +348,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     };
 
     // Which columns of the sale line are read, and where each level looks.
-    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"),
-                            QStringLiteral("CostoUnitario"), QStringLiteral("PrecioUnitario"),
-                            QStringLiteral("TipoMovimiento")};
+    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"), QStringLiteral("CostoUnitario"),
+                            QStringLiteral("PrecioUnitario"), QStringLiteral("TipoMovimiento")};
     int columnaNivel[3] = {-1, -1, -1};
     int columnaArticulo = -1;
     QStringList camposArticulo;  // per level with an article source, the field read
@@ -388,8 +386,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     if (usaArticulos) {
         QString sql = QStringLiteral("SELECT IdArticulo");
         for (int n = 0; n < 3; ++n)
-            if (definicion.niveles[n].fuente == FuenteClave::Articulo)
-                sql += QStringLiteral(", ") + definicion.niveles[n].campo;
+            if (definicion.niveles[n].fuente == FuenteClave::Articulo) sql += QStringLiteral(", ") + definicion.niveles[n].campo;
         sql += QStringLiteral(" FROM MA_ARTICULOS");
         SentenciaSQLite s = Preparar(empresa, sql, tabla);
         int rc;
@@ -423,8 +420,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
             // Only sale lines count; the type is compared as the collation would
             // ('vta ' is a sale too), without calling it for every line.
-            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
-                         sqlite3_column_bytes(st, 4)))
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)), sqlite3_column_bytes(st, 4)))
                 continue;
             ClaveGrupo clave{};
             const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
@@ -437,15 +433,12 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             const ArticuloNiveles* art = nullptr;
             if (columnaArticulo >= 0) {
                 const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaArticulo));
-                const std::string_view crudo(id ? id : "",
-                                             id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
+                const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
                 auto it = articuloDeLinea.find(crudo);
                 if (it == articuloDeLinea.end()) {
                     auto ia = articulos.find(PlegarUtf8(crudo));
-                    it =
-                        articuloDeLinea
-                            .emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
-                            .first;
+                    it = articuloDeLinea.emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
+                             .first;
                 }
                 art = &it->second;
             }
@@ -458,10 +451,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         clave.k[n] = clave.mes;  // the month text is a function of the month
                         break;
                     case FuenteClave::Linea: {
-                        const auto* v =
-                            reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
-                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(std::string_view(
-                                             v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
+                        const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
+                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(
+                                             std::string_view(v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
                                        : idBlanco[n];
                         break;
                     }
@@ -492,10 +484,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
     {
-        SentenciaSQLite borrar = Preparar(almacen,
-                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
-                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-                                          tabla);
+        SentenciaSQLite borrar = Preparar(
+            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+            tabla);
         EnlazarTexto(borrar.get(), 1, base);
         if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
         resultado.filasBorradas = sqlite3_changes(almacen);
@@ -635,10 +626,9 @@ std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringL
     std::int64_t borradas = 0;
     TransaccionEscritura transaccion(almacen, base);
     for (const QString& tabla : tablas) {
-        SentenciaSQLite borrar = Preparar(almacen,
-                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
-                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-                                          tabla);
+        SentenciaSQLite borrar = Preparar(
+            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+            tabla);
         EnlazarTexto(borrar.get(), 1, base);
         if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
         borradas += sqlite3_changes(almacen);
@@ -652,15 +642,14 @@ std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringL
 namespace {
 
 struct Estadistica {
-    QString tabla;  // as stored in CAB_ESTV
+    QString tabla;   // as stored in CAB_ESTV
     QString campos;
 };
 
 std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
     std::vector<Estadistica> lista;
-    SentenciaSQLite s =
-        Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
-                 QStringLiteral("CAB_ESTV"));
+    SentenciaSQLite s = Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
+                           QStringLiteral("CAB_ESTV"));
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         Estadistica e{TextoColumna(s.get(), 0).trimmed(), TextoColumna(s.get(), 1)};
@@ -672,11 +661,10 @@ std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
 
 // The table's name as the store has it, or empty when it has no such table.
 QString TablaExistente(sqlite3* almacen, const QString& tabla) {
-    SentenciaSQLite s =
-        Preparar(almacen,
-                 QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
-                                "COLLATE NOCASE"),
-                 tabla);
+    SentenciaSQLite s = Preparar(almacen,
+                           QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                                          "COLLATE NOCASE"),
+                           tabla);
     EnlazarTexto(s.get(), 1, tabla);
     if (sqlite3_step(s.get()) == SQLITE_ROW) return TextoColumna(s.get(), 0);
     return QString();
@@ -705,9 +693,8 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     const QString accion = TextoArgumento(argumentos, 0, "@accion").trimmed();
     const QString pedida = TextoArgumento(argumentos, 1, "@tabla").trimmed();
     if (!accion.isEmpty() && accion != QLatin1String("*")) {
-        throw ErrorServidor(
-            50000,
-            QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.").arg(accion));
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.")
+                                       .arg(accion));
     }
     // Only statistic tables: the procedure writes the store with the server's
     // rights, so a name such as MA_EMPRESAS must never reach its DELETE.
@@ -721,10 +708,9 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     }
     const QString base = contexto.BaseActual();
     if (PlegarClave(base) == PlegarClave(QLatin1String(kBaseEstadisticas))) {
-        throw ErrorServidor(50000,
-                            QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
-                                           "no en %1.")
-                                .arg(QLatin1String(kBaseEstadisticas)));
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
+                                                  "no en %1.")
+                                       .arg(QLatin1String(kBaseEstadisticas)));
     }
     sqlite3* almacen = contexto.Base(QLatin1String(kBaseEstadisticas));
     const std::vector<Estadistica> definiciones = LeerDefiniciones(almacen);
@@ -738,10 +724,9 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             if (PlegarClave(e.tabla) == PlegarClave(pedida)) elegidas.push_back(e);
         if (elegidas.empty()) {
             if (accion.isEmpty())
-                throw ErrorServidor(
-                    50000,
-                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
-                        .arg(pedida));
+                throw ErrorServidor(50000,
+                                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
+                                        .arg(pedida));
             elegidas.push_back({pedida, QString()});
         }
     }
@@ -770,12 +755,14 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             contexto.DevolverError(ErrorTablaInexistente(e.tabla));
             continue;
         }
-        const ResultadoReconstruccion r = ReconstruirTabla(
-            empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
+        const ResultadoReconstruccion r =
+            ReconstruirTabla(empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
         contexto.DevolverAfectadas(r.filasInsertadas);
     }
 }
 
-void RegistrarReconsEstv() { RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv); }
+void RegistrarReconsEstv() {
+    RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv);
+}
 
 }  // namespace kv::local
