@@ -416,7 +416,10 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::KeyPress && objeto->isWidgetType()) {
         auto* w = static_cast<QWidget*>(objeto);
         // Each key once, where it arrives first; not again while it travels up to the parents.
-        const bool propagada = evento == ultimaTecla_ && ultimoReceptor_ && w->isAncestorOf(ultimoReceptor_);
+        // A later key may reuse the same event's address: one that reaches the same widget
+        // again is a new key, not the old one travelling up.
+        const bool propagada = evento == ultimaTecla_ && ultimoReceptor_ && w != ultimoReceptor_ &&
+                               w->isAncestorOf(ultimoReceptor_);
         if (!propagada && w->window() == this) {
             ultimaTecla_ = evento;
             ultimoReceptor_ = w;
@@ -424,6 +427,7 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
             if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
         }
     }
+    if (evento->type() == QEvent::KeyRelease) ultimaTecla_ = nullptr;
     if (auto* campo = qobject_cast<QLineEdit*>(objeto); campo && txtFields.contains(campo))
         return EventoCampo(campo, evento);
     return QWidget::eventFilter(objeto, evento);
