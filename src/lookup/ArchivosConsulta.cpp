@@ -1,10 +1,10 @@
 #include "lookup/ArchivosConsulta.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 #include "core/Sentencias.h"
 #include "util/KvError.h"

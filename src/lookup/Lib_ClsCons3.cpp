@@ -47,7 +47,8 @@ void AnchoOpciones(QWidget* ventana, const QString& titulo, const QStringList& f
     qsizetype letras = titulo.size();
     for (const QString& fila : filas) letras = std::max(letras, fila.size());
     int ancho = TwipsAPixeles(static_cast<double>(letras) * kTwipsPorCaracter, ventana);
-    if (const QScreen* pantalla = ventana->screen()) ancho = std::min(ancho, pantalla->availableGeometry().width());
+    if (const QScreen* pantalla = ventana->screen())
+        ancho = std::min(ancho, pantalla->availableGeometry().width());
     ventana->resize(std::max(ancho, 200), ventana->height());
 }
 
@@ -55,7 +56,8 @@ QWidget* Padre() { return QApplication::activeWindow(); }
 }  // namespace
 
 QString MensajeArchivoInexistente(const QString& archivo) {
-    return QStringLiteral("No existe el archivo ") + archivo + QStringLiteral(" que desea consultar consulta ");
+    return QStringLiteral("No existe el archivo ") + archivo +
+           QStringLiteral(" que desea consultar consulta ");
 }
 
 Lib_ClsCons3::Lib_ClsCons3() {
@@ -64,9 +66,9 @@ Lib_ClsCons3::Lib_ClsCons3() {
     StkNivel2 = NivelStock(kv::core::Cfg(QStringLiteral("Stk_Nivel2")));
     StkNivel3 = NivelStock(kv::core::Cfg(QStringLiteral("Stk_Nivel3")));
     StkNivel4 = NivelStock(kv::core::Cfg(QStringLiteral("Stk_Nivel4")));
-    UsaConsultaLike =
-        kv::core::Cfg(QStringLiteral("UsaConsultaLike")).trimmed().compare(QLatin1String("SI"), Qt::CaseInsensitive) ==
-        0;
+    UsaConsultaLike = kv::core::Cfg(QStringLiteral("UsaConsultaLike"))
+                          .trimmed()
+                          .compare(QLatin1String("SI"), Qt::CaseInsensitive) == 0;
     const kv::core::AjustesConsulta& ajustes = kv::core::AjustesConsultas();
     gConnString = ajustes.gConnString;
     gRutaMascaraConsultas = ajustes.gRutaMascaraConsultas;
@@ -90,7 +92,8 @@ bool Lib_ClsCons3::ArmarSentencia(const QString& SQL, QString& CampoBusqueda, QS
         return true;
     }
     if (gUsarMascarasConsultas) {
-        if (const std::optional<DefinicionConsulta> definicion = BuscarDefinicion(gRutaMascaraConsultas, SQL)) {
+        if (const std::optional<DefinicionConsulta> definicion =
+                BuscarDefinicion(gRutaMascaraConsultas, SQL)) {
             if (SentenciaDesdeDefinicion(*definicion, Where, limite, CampoDevuelto, CampoBusqueda, sentencia))
                 return true;
             kv::interaccion().Mensaje(QString::fromUtf8(kMensajeConfigurarConsulta), kv::estilo::Informacion,

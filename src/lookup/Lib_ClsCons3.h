@@ -44,8 +44,8 @@ class Lib_ClsCons3 {
     // modally and copies the results back. `CampoBusqueda` and `Where` come back
     // as they were used.
     void ConsultaSearch(const QString& SQL, QStringList* CmpsDevueltos, const QString& Clave,
-                        QString& CampoBusqueda, QString& Where, const QString& SentenciaOpcional, bool TreeView,
-                        const QString& ValoresDefault);
+                        QString& CampoBusqueda, QString& Where, const QString& SentenciaOpcional,
+                        bool TreeView, const QString& ValoresDefault);
     // The usual call: no returned-columns collection and empty texts.
     void ConsultaSearch(const QString& SQL, bool TreeView = false);
 

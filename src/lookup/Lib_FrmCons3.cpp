@@ -33,13 +33,14 @@
 namespace kv::lookup {
 
 namespace {
-constexpr int kColorFoco = 16776960;     // the search box with the focus
+constexpr int kColorFoco = 16776960;  // the search box with the focus
 constexpr int kColorBlanco = 16777215;
 
 // A colour number of the configuration (blue, green, red from the high byte down).
 QColor ColorDeNumero(const QVariant& valor) {
     const auto n = static_cast<qint64>(kv::UtilGeneral::TextoANumero(valor.toString()));
-    return QColor(static_cast<int>(n & 0xFF), static_cast<int>((n >> 8) & 0xFF), static_cast<int>((n >> 16) & 0xFF));
+    return QColor(static_cast<int>(n & 0xFF), static_cast<int>((n >> 8) & 0xFF),
+                  static_cast<int>((n >> 16) & 0xFF));
 }
 
 void PintarCaja(QComboBox* caja, int color) {
@@ -47,16 +48,15 @@ void PintarCaja(QComboBox* caja, int color) {
     caja->setStyleSheet(QStringLiteral("QComboBox { background-color: %1; }").arg(c.name()));
 }
 
-
 // The suite's maintenance program of each master table.
 struct Mantenimiento {
     const char* tabla;
     const char* programa;
 };
 constexpr Mantenimiento kMantenimientos[] = {
-    {"VT_MA_ARTICULOS", "SHELL:KV_ARTICULOS"},   {"VT_CLIENTES", "SHELL:KV_CLIENTES"},
-    {"VT_PROVEEDORES", "SHELL:KV_PROVEEDORES"},  {"V_TA_VENDEDORES", "SHELL:KV_VENDEDORES"},
-    {"V_TA_RUBROS", "SHELL:KV_RUBROS"},          {"V_TA_TIPOARTICULO", "SHELL:KV_MARCAS"},
+    {"VT_MA_ARTICULOS", "SHELL:KV_ARTICULOS"},  {"VT_CLIENTES", "SHELL:KV_CLIENTES"},
+    {"VT_PROVEEDORES", "SHELL:KV_PROVEEDORES"}, {"V_TA_VENDEDORES", "SHELL:KV_VENDEDORES"},
+    {"V_TA_RUBROS", "SHELL:KV_RUBROS"},         {"V_TA_TIPOARTICULO", "SHELL:KV_MARCAS"},
     {"V_TA_FAMILIAS", "SHELL:KV_FAMILIAS"},
 };
 }  // namespace
@@ -139,7 +139,8 @@ Lib_FrmCons3::Lib_FrmCons3(QWidget* padre) : QDialog(padre) {
     // Belongs to the window; nothing opens it.
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("MNU_Emergente"));
-    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))->setObjectName(QStringLiteral("MNU_Llena"));
+    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))
+        ->setObjectName(QStringLiteral("MNU_Llena"));
     menu_->addSeparator()->setObjectName(QStringLiteral("MNU_Separador"));
     menu_->addAction(QStringLiteral("Cancelar"))->setObjectName(QStringLiteral("MNU_Cancelar"));
 
@@ -174,50 +175,50 @@ void Lib_FrmCons3::Cargar() {
     cargando_ = true;
     const auto manejador = kv::core::ManejadorRutina(QStringLiteral("FORM_LOAD"));
     std::optional<DatosConsulta> datos;
-    kv::EjecutarPasos(
-        {
-            [&] { articulos_ = SQL.contains(QLatin1String("articulos"), Qt::CaseInsensitive); },
-            [&] { modelo_->Vaciar(); },
-            [&] {
-                if (SQL.trimmed().isEmpty()) return;
-                // One blank at the end, not one more at every new search.
-                if (!SQL.endsWith(QLatin1Char(' '))) SQL += QLatin1Char(' ');
-                tabla_ = TablaDeSentencia(SQL);
-                if (primera_.isEmpty()) primera_ = SQL;
-                sentencia_ = SQL;
-            },
-            [&] {
-                if (!SQL.trimmed().isEmpty()) {
-                    kv::db::DB_Dll& base =
-                        UsarUDBC ? kv::core::BaseEstadisticas() : kv::db::DB_Dll::Principal();
-                    datos = LeerConsulta(base, SQL);
-                } else {
-                    DatosConsulta fijos;
-                    fijos.columnas.push_back({TituloFilas, 0, 0, false});
-                    for (const QString& fila : FilasFijas) fijos.filas.push_back({{fila}, {}, {}});
-                    datos = std::move(fijos);
-                }
-            },
-            [&] { modelo_->Poner(datos ? std::move(*datos) : DatosConsulta{}, CheckBoxes); },
-            [&] { Encolumnar(); },
-            [&] { Leer(); },
-            [&] {
-                if (OrdenarPorLwv && modelo_->Columnas() > 0) {
-                    lista_->header()->setSortIndicator(0, Qt::AscendingOrder);
-                    modelo_->sort(0, Qt::AscendingOrder);
-                } else {
-                    const QSignalBlocker silencio(lista_->header());
-                    lista_->header()->setSortIndicator(-1, Qt::AscendingOrder);
-                }
-            },
-            [&] {
-                if (!FiltroInicial.trimmed().isEmpty() && !cajas_.isEmpty())
-                    cajas_.first()->setEditText(FiltroInicial);
-            },
-            [&] { CalcularAncho(); },
-            [&] { kv::UtilGeneral::PrepararVentana(this, false); },
-        },
-        manejador);
+    kv::EjecutarPasos({
+                          [&] { articulos_ = SQL.contains(QLatin1String("articulos"), Qt::CaseInsensitive); },
+                          [&] { modelo_->Vaciar(); },
+                          [&] {
+                              if (SQL.trimmed().isEmpty()) return;
+                              // One blank at the end, not one more at every new search.
+                              if (!SQL.endsWith(QLatin1Char(' '))) SQL += QLatin1Char(' ');
+                              tabla_ = TablaDeSentencia(SQL);
+                              if (primera_.isEmpty()) primera_ = SQL;
+                              sentencia_ = SQL;
+                          },
+                          [&] {
+                              if (!SQL.trimmed().isEmpty()) {
+                                  kv::db::DB_Dll& base =
+                                      UsarUDBC ? kv::core::BaseEstadisticas() : kv::db::DB_Dll::Principal();
+                                  datos = LeerConsulta(base, SQL);
+                              } else {
+                                  DatosConsulta fijos;
+                                  fijos.columnas.push_back({TituloFilas, 0, 0, false});
+                                  for (const QString& fila : FilasFijas)
+                                      fijos.filas.push_back({{fila}, {}, {}});
+                                  datos = std::move(fijos);
+                              }
+                          },
+                          [&] { modelo_->Poner(datos ? std::move(*datos) : DatosConsulta{}, CheckBoxes); },
+                          [&] { Encolumnar(); },
+                          [&] { Leer(); },
+                          [&] {
+                              if (OrdenarPorLwv && modelo_->Columnas() > 0) {
+                                  lista_->header()->setSortIndicator(0, Qt::AscendingOrder);
+                                  modelo_->sort(0, Qt::AscendingOrder);
+                              } else {
+                                  const QSignalBlocker silencio(lista_->header());
+                                  lista_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+                              }
+                          },
+                          [&] {
+                              if (!FiltroInicial.trimmed().isEmpty() && !cajas_.isEmpty())
+                                  cajas_.first()->setEditText(FiltroInicial);
+                          },
+                          [&] { CalcularAncho(); },
+                          [&] { kv::UtilGeneral::PrepararVentana(this, false); },
+                      },
+                      manejador);
     cargando_ = false;
 }
 
@@ -260,14 +261,16 @@ void Lib_FrmCons3::Encolumnar() {
         PintarCaja(caja, kColorBlanco);
         caja->installEventFilter(this);
         caja->lineEdit()->installEventFilter(this);
-        connect(caja, &QComboBox::editTextChanged, this, [this, c](const QString& texto) { BuscarLocal(c, texto); });
+        connect(caja, &QComboBox::editTextChanged, this,
+                [this, c](const QString& texto) { BuscarLocal(c, texto); });
         etiqueta->show();
         caja->show();
         etiquetas_ << etiqueta;
         cajas_ << caja;
     }
-    const int alto = (cajas_.isEmpty() ? 0 : etiquetas_.first()->sizeHint().height() +
-                                                 cajas_.first()->sizeHint().height() + 2);
+    const int alto = (cajas_.isEmpty() ? 0
+                                       : etiquetas_.first()->sizeHint().height() +
+                                             cajas_.first()->sizeHint().height() + 2);
     marcoCampos_->setFixedHeight(alto);
 }
 
@@ -315,7 +318,8 @@ void Lib_FrmCons3::CalcularAncho() {
             letras = std::clamp(letras, 4, 40);
             letras = std::max(letras, static_cast<int>(columna.nombre.size()));
             if (!FilasFijas.isEmpty() && SQL.trimmed().isEmpty())
-                for (const QString& fila : FilasFijas) letras = std::max(letras, static_cast<int>(fila.size()));
+                for (const QString& fila : FilasFijas)
+                    letras = std::max(letras, static_cast<int>(fila.size()));
             ancho = medida.horizontalAdvance(QString(letras, QLatin1Char('X')));
             ancho = std::max(ancho, medida.horizontalAdvance(columna.nombre) + 24);
         }
@@ -344,13 +348,17 @@ void Lib_FrmCons3::UbicarCajas() {
 
 int Lib_FrmCons3::IndiceColumna(const QString& nombre) const {
     for (int c = 0; c < modelo_->Columnas(); ++c)
-        if (modelo_->headerData(c, Qt::Horizontal).toString().trimmed().compare(nombre.trimmed(),
-                                                                               Qt::CaseInsensitive) == 0)
+        if (modelo_->headerData(c, Qt::Horizontal)
+                .toString()
+                .trimmed()
+                .compare(nombre.trimmed(), Qt::CaseInsensitive) == 0)
             return c + 1;
     return 0;
 }
 
-int Lib_FrmCons3::Busqueda(int columna, const QString& valor) const { return modelo_->Buscar(columna, valor); }
+int Lib_FrmCons3::Busqueda(int columna, const QString& valor) const {
+    return modelo_->Buscar(columna, valor);
+}
 
 void Lib_FrmCons3::BuscarLocal(int indice, const QString& texto) {
     try {
@@ -400,32 +408,32 @@ QString Lib_FrmCons3::ValorDeColumna(int fila, const QString& columna) const {
 void Lib_FrmCons3::Aceptar() {
     const auto manejador = kv::core::ManejadorRutina(QStringLiteral("CmdAceptar_Click"));
     if (CheckBoxes) {
-        kv::EjecutarPasos(
-            {
-                [&] {
-                    if (CampoDevuelto.isEmpty())
-                        CampoDevuelto = modelo_->headerData(0, Qt::Horizontal).toString();
-                },
-                [&] {
-                    for (int f = 0; f < modelo_->Filas(); ++f)
-                        if (modelo_->Marcada(f)) Valores << ValorDeColumna(f, CampoDevuelto);
-                },
-            },
-            manejador);
+        kv::EjecutarPasos({
+                              [&] {
+                                  if (CampoDevuelto.isEmpty())
+                                      CampoDevuelto = modelo_->headerData(0, Qt::Horizontal).toString();
+                              },
+                              [&] {
+                                  for (int f = 0; f < modelo_->Filas(); ++f)
+                                      if (modelo_->Marcada(f)) Valores << ValorDeColumna(f, CampoDevuelto);
+                              },
+                          },
+                          manejador);
     } else {
         const QModelIndex actual = lista_->currentIndex();
         if (actual.isValid()) {
             const int fila = actual.row();
-            kv::EjecutarPasos(
-                {
-                    [&] {
-                        for (const QString& columna : CmpsDevueltos) Valores << ValorDeColumna(fila, columna);
-                    },
-                    [&] {
-                        if (!CampoDevuelto.trimmed().isEmpty()) ValorDevuelto = ValorDeColumna(fila, CampoDevuelto);
-                    },
-                },
-                manejador);
+            kv::EjecutarPasos({
+                                  [&] {
+                                      for (const QString& columna : CmpsDevueltos)
+                                          Valores << ValorDeColumna(fila, columna);
+                                  },
+                                  [&] {
+                                      if (!CampoDevuelto.trimmed().isEmpty())
+                                          ValorDevuelto = ValorDeColumna(fila, CampoDevuelto);
+                                  },
+                              },
+                              manejador);
         }
     }
     accept();
@@ -467,9 +475,9 @@ void Lib_FrmCons3::InformarFaltante() {
     if (!actual.isValid()) return;
     const QString id = ValorDeColumna(actual.row(), QStringLiteral("idarticulo"));
     const QString descripcion = ValorDeColumna(actual.row(), QStringLiteral("Descripcion"));
-    const int r = kv::interaccion().Mensaje(PreguntaFaltante(id, descripcion),
-                                            kv::estilo::Pregunta + kv::estilo::SiNo,
-                                            QString::fromUtf8(kTituloFaltante));
+    const int r =
+        kv::interaccion().Mensaje(PreguntaFaltante(id, descripcion), kv::estilo::Pregunta + kv::estilo::SiNo,
+                                  QString::fromUtf8(kTituloFaltante));
     if (r != kv::respuesta::Si) return;
     kv::db::DB_Dll& base = kv::db::DB_Dll::Principal();
     QString sentencia =

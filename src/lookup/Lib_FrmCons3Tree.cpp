@@ -98,7 +98,8 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("MNU_Emergente"));
-    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))->setObjectName(QStringLiteral("MNU_Llena"));
+    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))
+        ->setObjectName(QStringLiteral("MNU_Llena"));
     menu_->addSeparator()->setObjectName(QStringLiteral("MNU_Separador"));
     menu_->addAction(QStringLiteral("Cancelar"))->setObjectName(QStringLiteral("MNU_Cancelar"));
 
@@ -106,7 +107,8 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
     connect(cancelar_, &QPushButton::clicked, this, &Lib_FrmCons3Tree::Cancelar);
     connect(nueva_, &QPushButton::clicked, this, &Lib_FrmCons3Tree::NuevaBusqueda);
     connect(arbol_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) { Aceptar(); });
-    connect(arbol_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* nodo, int) { CopiarMarca(nodo); });
+    connect(arbol_, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* nodo, int) { CopiarMarca(nodo); });
     connect(caja_, &QComboBox::editTextChanged, this, [this](const QString& texto) {
         if (QTreeWidgetItem* nodo = Buscar(texto)) {
             arbol_->setCurrentItem(nodo);
@@ -123,7 +125,8 @@ void Lib_FrmCons3Tree::Vaciar() {
     nodos_.clear();
 }
 
-QTreeWidgetItem* Lib_FrmCons3Tree::Agregar(const QString& clavePadre, const QString& clave, const QString& texto) {
+QTreeWidgetItem* Lib_FrmCons3Tree::Agregar(const QString& clavePadre, const QString& clave,
+                                           const QString& texto) {
     QTreeWidgetItem* padre = nodos_.value(clavePadre);
     // A node whose parent is not in the tree (a narrowed search) hangs from the root.
     if (!padre && !clavePadre.isEmpty()) padre = nodos_.value(QString::fromLatin1(kClaveRaiz));
@@ -179,31 +182,33 @@ void Lib_FrmCons3Tree::ArmarTreeVFamilias(const QString& filtro) {
 
 void Lib_FrmCons3Tree::ArmarTreeVAutomatico(const QString& sentencia) {
     std::vector<std::vector<QVariant>> filas;
-    kv::EjecutarPasos(
-        {
-            [&] { Vaciar(); },
-            [&] {
-                Agregar(QString(), QString::fromLatin1(kClaveRaiz), QString::fromUtf8(kCaptionConsulta))
-                    ->setExpanded(true);
-            },
-            [&] { filas = Filas(sentencia); },
-            [&] {
-                const QString raiz = QString::fromLatin1(kClaveRaiz);
-                QStringList claves;  // added so far, in order
-                for (const auto& fila : filas) {
-                    const QString codigo = Texto(fila, 0);
-                    const QString clave = raiz + codigo;
-                    QString padre = raiz;
-                    for (const QString& otra : claves)
-                        if (otra.size() > padre.size() && otra.size() < clave.size() && clave.startsWith(otra))
-                            padre = otra;
-                    if (nodos_.contains(clave)) continue;  // a repeated code keeps its first node
-                    Agregar(padre, clave, codigo + QStringLiteral(" - ") + Texto(fila, 1));
-                    claves << clave;
-                }
-            },
-        },
-        kv::core::ManejadorRutina(QStringLiteral("ArmarTreeVAutomatico")));
+    kv::EjecutarPasos({
+                          [&] { Vaciar(); },
+                          [&] {
+                              Agregar(QString(), QString::fromLatin1(kClaveRaiz),
+                                      QString::fromUtf8(kCaptionConsulta))
+                                  ->setExpanded(true);
+                          },
+                          [&] { filas = Filas(sentencia); },
+                          [&] {
+                              const QString raiz = QString::fromLatin1(kClaveRaiz);
+                              QStringList claves;  // added so far, in order
+                              for (const auto& fila : filas) {
+                                  const QString codigo = Texto(fila, 0);
+                                  const QString clave = raiz + codigo;
+                                  QString padre = raiz;
+                                  for (const QString& otra : claves)
+                                      if (otra.size() > padre.size() && otra.size() < clave.size() &&
+                                          clave.startsWith(otra))
+                                          padre = otra;
+                                  if (nodos_.contains(clave))
+                                      continue;  // a repeated code keeps its first node
+                                  Agregar(padre, clave, codigo + QStringLiteral(" - ") + Texto(fila, 1));
+                                  claves << clave;
+                              }
+                          },
+                      },
+                      kv::core::ManejadorRutina(QStringLiteral("ArmarTreeVAutomatico")));
 }
 
 QTreeWidgetItem* Lib_FrmCons3Tree::Buscar(const QString& texto) const {
@@ -214,7 +219,8 @@ QTreeWidgetItem* Lib_FrmCons3Tree::Buscar(const QString& texto) const {
         const int guion = nodo.indexOf(QLatin1Char('-'));
         const QString codigo = (guion < 0 ? nodo : nodo.left(guion)).trimmed();
         const QString descripcion = guion < 0 ? QString() : nodo.mid(guion + 1).trimmed();
-        if (codigo.startsWith(buscado, Qt::CaseInsensitive) || descripcion.startsWith(buscado, Qt::CaseInsensitive))
+        if (codigo.startsWith(buscado, Qt::CaseInsensitive) ||
+            descripcion.startsWith(buscado, Qt::CaseInsensitive))
             return *it;
     }
     return nullptr;
@@ -270,16 +276,16 @@ void Lib_FrmCons3Tree::Aceptar() {
     if (!Checks) {
         QTreeWidgetItem* nodo = arbol_->currentItem();
         const QString codigo = Clave(nodo).mid(1);
-        kv::EjecutarPasos({[&] { ValorDevuelto = nodo && Verificar(codigo) ? codigo : QString(); }}, manejador);
+        kv::EjecutarPasos({[&] { ValorDevuelto = nodo && Verificar(codigo) ? codigo : QString(); }},
+                          manejador);
     } else {
         for (QTreeWidgetItemIterator it(arbol_); *it; ++it) {
             if ((*it)->checkState(0) != Qt::Checked) continue;
             const QString codigo = Clave(*it).mid(1);
-            kv::EjecutarPasos(
-                {[&] {
-                    if (Verificar(codigo)) Valores << codigo;
-                }},
-                manejador);
+            kv::EjecutarPasos({[&] {
+                                  if (Verificar(codigo)) Valores << codigo;
+                              }},
+                              manejador);
         }
     }
     accept();

@@ -38,6 +38,7 @@ class Lib_FrmCons3Tree : public QDialog {
 
     // The load (runs once when first shown; a caller may run it earlier).
     void Cargar();
+    bool Cargada() const { return cargada_; }
     // The family tree, narrowed by `filtro` when given.
     void ArmarTreeVFamilias(const QString& filtro = QString());
     // Any two-column statement (code, description): each node under the

@@ -24,7 +24,8 @@ std::optional<double> Numero(const QVariant& valor) {
     if (!valor.isValid() || valor.isNull()) return std::nullopt;
     bool ok = false;
     const double n = valor.toDouble(&ok);
-    return ok ? std::optional<double>(n) : std::optional<double>(kv::UtilGeneral::TextoANumero(valor.toString()));
+    return ok ? std::optional<double>(n)
+              : std::optional<double>(kv::UtilGeneral::TextoANumero(valor.toString()));
 }
 
 DatosConsulta Convertir(const kv::db::Recordset& rs) {
@@ -36,7 +37,8 @@ DatosConsulta Convertir(const kv::db::Recordset& rs) {
         datos.columnas.push_back({columna.nombre, columna.tipo, columna.tamano, TipoNumerico(columna.tipo)});
         if (columna.nombre.compare(QLatin1String("PUNTOPEDIDO"), Qt::CaseInsensitive) == 0)
             puntoPedido = static_cast<int>(c);
-        if (columna.nombre.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0) stock = static_cast<int>(c);
+        if (columna.nombre.compare(QLatin1String("Stock"), Qt::CaseInsensitive) == 0)
+            stock = static_cast<int>(c);
     }
     datos.filas.reserve(resultado.filas.size());
     for (const auto& fila : resultado.filas) {
@@ -52,6 +54,16 @@ DatosConsulta Convertir(const kv::db::Recordset& rs) {
     return datos;
 }
 }  // namespace
+
+void Plegar(DatosConsulta& datos) {
+    datos.plegados.assign(datos.columnas.size(), {});
+    for (size_t c = 0; c < datos.columnas.size(); ++c) {
+        auto& plegados = datos.plegados[c];
+        plegados.reserve(datos.filas.size());
+        for (const FilaConsulta& f : datos.filas)
+            plegados.push_back(c < f.textos.size() ? f.textos[c].trimmed().toCaseFolded() : QString());
+    }
+}
 
 std::optional<DatosConsulta> LeerConsulta(kv::db::DB_Dll& base, const QString& sentencia) {
     // The statement as the database object would send it.
@@ -77,6 +89,7 @@ std::optional<DatosConsulta> LeerConsulta(kv::db::DB_Dll& base, const QString& s
             rs.Open(texto, conexion, 0, 1);
             r.datos = Convertir(rs);
             rs.Close();
+            Plegar(*r.datos);
         } catch (...) {
             r.fallo = true;
         }
@@ -112,7 +125,8 @@ void ModeloConsulta::Poner(DatosConsulta datos, bool marcas) {
     colores_.assign(filas_.size(), QColor());
     conMarcas_ = marcas;
     expuestas_ = std::min(kPagina, static_cast<int>(filas_.size()));
-    plegados_.assign(columnas_.size(), {});
+    plegados_ = std::move(datos.plegados);
+    if (plegados_.size() != columnas_.size()) plegados_.assign(columnas_.size(), {});
     endResetModel();
 }
 
@@ -150,8 +164,7 @@ QVariant ModeloConsulta::data(const QModelIndex& indice, int rol) const {
             }
             return QVariant();
         case Qt::TextAlignmentRole:
-            if (Columna(indice.column()).numerica)
-                return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            if (Columna(indice.column()).numerica) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             return QVariant();
         default:
             return QVariant();
@@ -194,12 +207,15 @@ void ModeloConsulta::sort(int columna, Qt::SortOrder orden) {
     if (numerica) {
         numeros.resize(filas_.size());
         for (size_t i = 0; i < filas_.size(); ++i)
-            numeros[i] = kv::UtilGeneral::TextoANumero(filas_[i].textos.size() > c ? filas_[i].textos[c] : QString());
+            numeros[i] =
+                kv::UtilGeneral::TextoANumero(filas_[i].textos.size() > c ? filas_[i].textos[c] : QString());
     }
     const std::vector<QString>& claves = Plegados(columna);
     std::stable_sort(orden_.begin(), orden_.end(), [&](int a, int b) {
         const auto ia = static_cast<size_t>(a), ib = static_cast<size_t>(b);
-        const int r = numerica ? (numeros[ia] < numeros[ib] ? -1 : numeros[ib] < numeros[ia] ? 1 : 0)
+        const int r = numerica ? (numeros[ia] < numeros[ib]   ? -1
+                                  : numeros[ib] < numeros[ia] ? 1
+                                                              : 0)
                                : QString::compare(claves[ia], claves[ib]);
         return orden == Qt::AscendingOrder ? r < 0 : r > 0;
     });

@@ -31,7 +31,13 @@ struct FilaConsulta {
 struct DatosConsulta {
     std::vector<ColumnaConsulta> columnas;
     std::vector<FilaConsulta> filas;
+    // Per column, each row's text trimmed and case-folded: the search keys.
+    // Built with the rows when they are read off the interface thread.
+    std::vector<std::vector<QString>> plegados;
 };
+
+// Fills the search keys of every column.
+void Plegar(DatosConsulta& datos);
 
 // Runs `sentencia` on `base` and reads its rows. The server's work runs on a
 // worker thread while the interface keeps drawing; a failure is retried on the

@@ -97,8 +97,8 @@ bool SentenciaDesdeDefinicion(const DefinicionConsulta& definicion, const QStrin
 ColumnasTabla ColumnasDeCampos(const QString& tabla, const QStringList& campos) {
     ColumnasTabla r;
     QString lista;
-    const bool tomaId = Iguales(tabla, QStringLiteral("v_mv_mutuales")) ||
-                        Iguales(tabla, QStringLiteral("V_MV_TROPA_STOCK"));
+    const bool tomaId =
+        Iguales(tabla, QStringLiteral("v_mv_mutuales")) || Iguales(tabla, QStringLiteral("V_MV_TROPA_STOCK"));
     for (const QString& campo : campos) {
         const bool sistema = Iguales(campo, QStringLiteral("id")) ||
                              Iguales(campo, QStringLiteral("FECHAHORA_MODIFICACION")) ||
@@ -106,8 +106,8 @@ ColumnasTabla ColumnasDeCampos(const QString& tabla, const QStringList& campos) 
         if (sistema) {
             if (!tomaId) continue;
             r.campoBusqueda = campo;
-        } else if (Iguales(campo, QStringLiteral("DESCRIPCION")) || Iguales(campo, QStringLiteral("NOMBRE")) ||
-                   Iguales(campo, QStringLiteral("DETALLE"))) {
+        } else if (Iguales(campo, QStringLiteral("DESCRIPCION")) ||
+                   Iguales(campo, QStringLiteral("NOMBRE")) || Iguales(campo, QStringLiteral("DETALLE"))) {
             r.campoBusqueda = campo;
         } else if (lista.isEmpty()) {
             r.campoBusqueda = campo;
@@ -118,11 +118,11 @@ ColumnasTabla ColumnasDeCampos(const QString& tabla, const QStringList& campos) 
     return r;
 }
 
-QString SentenciaDesdeColumnas(const QString& tabla, const QString& columnas, const QString& where, int limite,
-                               const QString& campoBusqueda) {
+QString SentenciaDesdeColumnas(const QString& tabla, const QString& columnas, const QString& where,
+                               int limite, const QString& campoBusqueda) {
     const QString condicion = QLatin1Char(' ') + where;
-    QString sentencia = QStringLiteral("SELECT TOP ") + QString::number(limite) + QLatin1Char(' ') + columnas +
-                        QStringLiteral(" FROM ") + tabla +
+    QString sentencia = QStringLiteral("SELECT TOP ") + QString::number(limite) + QLatin1Char(' ') +
+                        columnas + QStringLiteral(" FROM ") + tabla +
                         (condicion.trimmed().isEmpty() ? QString() : QStringLiteral(" WHERE ")) + condicion;
     // A table of system fields only has no column to order by; "ORDER BY" alone
     // would not even run.
@@ -148,8 +148,8 @@ QString SentenciaBusquedaLista(const QString& sentencia, const QString& columna,
     QString prefijo;
     if (Contiene(base, QStringLiteral("stk_ma_articulos"))) prefijo = QStringLiteral("stk_ma_articulos.");
     if (Contiene(base, QStringLiteral("v_ma_articulos"))) prefijo = QStringLiteral("v_ma_articulos.");
-    const QString union_ = Contiene(sentencia, QStringLiteral("where")) ? QStringLiteral(" and ")
-                                                                        : QStringLiteral(" where ");
+    const QString union_ =
+        Contiene(sentencia, QStringLiteral("where")) ? QStringLiteral(" and ") : QStringLiteral(" where ");
     if (usaLike)
         return base + union_ + prefijo + columna + QStringLiteral(" like '%") + PatronBusqueda(texto, true) +
                QStringLiteral("%' ") + cola;
@@ -160,8 +160,8 @@ QString SentenciaBusquedaLista(const QString& sentencia, const QString& columna,
 QString SentenciaBusquedaArbol(const QString& sentencia, const QString& texto) {
     QString base, cola;
     PartirCola(sentencia, false, base, cola);
-    const QString union_ = Contiene(sentencia, QStringLiteral("where")) ? QStringLiteral(" and ")
-                                                                        : QStringLiteral(" where ");
+    const QString union_ =
+        Contiene(sentencia, QStringLiteral("where")) ? QStringLiteral(" and ") : QStringLiteral(" where ");
     return base + union_ + CondicionBusquedaArbol(texto) + QLatin1Char(' ') + cola;
 }
 
@@ -175,7 +175,8 @@ QString SentenciaArbolFamilias(const QString& filtro) {
            QStringLiteral(
                " Where a.IdFamilia < b.IdFamilia And (Len(LTrim(RTrim(a.IdFamilia))) < "
                "Len(LTrim(RTrim(b.IdFamilia)))) ") +
-           QStringLiteral(" ORDER BY idfamilia DESC) AS [relative] FROM dbo.V_TA_FAMILIAS b Where IdFamilia<>''") +
+           QStringLiteral(
+               " ORDER BY idfamilia DESC) AS [relative] FROM dbo.V_TA_FAMILIAS b Where IdFamilia<>''") +
            (filtro.isEmpty() ? QString() : QStringLiteral(" and ") + filtro) +
            QStringLiteral(" ORDER BY IdFamilia");
 }

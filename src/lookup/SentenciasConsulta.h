@@ -43,8 +43,8 @@ struct ColumnasTabla {
 ColumnasTabla ColumnasDeCampos(const QString& tabla, const QStringList& campos);
 
 // Statement of the table-columns path.
-QString SentenciaDesdeColumnas(const QString& tabla, const QString& columnas, const QString& where, int limite,
-                               const QString& campoBusqueda);
+QString SentenciaDesdeColumnas(const QString& tabla, const QString& columnas, const QString& where,
+                               int limite, const QString& campoBusqueda);
 
 // Statement that reads the fields of a table.
 QString SentenciaCamposTabla(const QString& tabla);

@@ -30,8 +30,10 @@ EntornoConsultas::EntornoConsultas(int lineasVenta) {
     administrador_->Execute("USE NORTE");
     kv::local::CrearEsquemaERP(*administrador_);
     const QDate hoy = QDate::currentDate();
-    administrador_->Execute(
-        QStringLiteral("EXEC KV_DEMO_LLENAR 7, %1, 0, '%2/%3'").arg(lineasVenta).arg(hoy.month()).arg(hoy.year()));
+    administrador_->Execute(QStringLiteral("EXEC KV_DEMO_LLENAR 7, %1, 0, '%2/%3'")
+                                .arg(lineasVenta)
+                                .arg(hoy.month())
+                                .arg(hoy.year()));
 
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
     erp.gServidor = "EMBEBIDO";
@@ -45,7 +47,8 @@ EntornoConsultas::EntornoConsultas(int lineasVenta) {
     kv::core::AjustesConsulta& consultas = kv::core::AjustesConsultas();
     consultas.gConnString = erp.gConnString;
     consultas.gUsarMascarasConsultas = true;
-    consultas.gRutaMascaraConsultas = carpetas_.aplicacion() + QString::fromLatin1(kv::core::kArchivoConsultas);
+    consultas.gRutaMascaraConsultas =
+        carpetas_.aplicacion() + QString::fromLatin1(kv::core::kArchivoConsultas);
     kv::core::GrabarConsultasBase();
     kv::lookup::Lib_ClsCons3::DescartarCompartida();
 }

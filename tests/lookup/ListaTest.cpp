@@ -225,7 +225,8 @@ TEST(Lista, LosAnchosSeGuardanEnUnPasoYSeLeenAlAbrir) {
     {
         QFile previo(ruta);
         ASSERT_TRUE(previo.open(QIODevice::WriteOnly));
-        previo.write("\"VT_CLIENTES\",\" 3000| 1500|\"\r\nbasura sin comillas\r\n\"V_TA_VENDEDORES\",\" 10|\"\r\n");
+        previo.write(
+            "\"VT_CLIENTES\",\" 3000| 1500|\"\r\nbasura sin comillas\r\n\"V_TA_VENDEDORES\",\" 10|\"\r\n");
     }
     {
         Lib_FrmCons3 v;
@@ -253,7 +254,9 @@ TEST(Lista, LosAnchosSeGuardanEnUnPasoYSeLeenAlAbrir) {
 TEST(Lista, F12InformaElFaltanteDelArticuloElegido) {
     EntornoConsultas e;
     const QString id =
-        e.Valor("SELECT TOP 1 IdArticulo FROM MA_ARTICULOS WHERE Suspendido = 0 ORDER BY Descripcion").toString().trimmed();
+        e.Valor("SELECT TOP 1 IdArticulo FROM MA_ARTICULOS WHERE Suspendido = 0 ORDER BY Descripcion")
+            .toString()
+            .trimmed();
     // First in the list, with an apostrophe in its description.
     e.Ejecutar("UPDATE MA_ARTICULOS SET Descripcion = '0 Té D''Alba' WHERE IdArticulo = '" + id + "'");
     PuertoGuionado puerto;
@@ -269,7 +272,8 @@ TEST(Lista, F12InformaElFaltanteDelArticuloElegido) {
     Lib_ClsCons3::Compartida().ConsultaSearch("V_MA_ARTICULOS");
     const auto mensajes = puerto->Mensajes();
     ASSERT_EQ(mensajes.size(), 1);
-    EXPECT_EQ(mensajes[0].texto, "Desea informar el articulo " + id + QString::fromUtf8(" 0 Té D'Alba\r\ncomo un faltante de stock?"));
+    EXPECT_EQ(mensajes[0].texto, "Desea informar el articulo " + id +
+                                     QString::fromUtf8(" 0 Té D'Alba\r\ncomo un faltante de stock?"));
     EXPECT_EQ(mensajes[0].titulo, QString::fromUtf8("Atención!"));
     EXPECT_EQ(mensajes[0].estilo, 36);
     const auto filas = e.Filas("SELECT IdArticulo, Descripcion, Usuario FROM V_MV_FALTANTES");
@@ -305,8 +309,8 @@ TEST(Lista, OpcionesConMarcasYMenu) {
     puerto->ResponderMensaje(kv::respuesta::Aceptar);
     consulta.ConsultaDesdeArchivo("Tareas", e.carpetas().aplicacion() + "NOESTA.TXT", ",");
     ASSERT_EQ(puerto->Mensajes().size(), 1);
-    EXPECT_EQ(puerto->Mensajes()[0].texto,
-              "No existe el archivo " + e.carpetas().aplicacion() + "NOESTA.TXT que desea consultar consulta ");
+    EXPECT_EQ(puerto->Mensajes()[0].texto, "No existe el archivo " + e.carpetas().aplicacion() +
+                                               "NOESTA.TXT que desea consultar consulta ");
 }
 
 TEST(Lista, ElEncabezadoOrdenaYOtroClicInvierte) {
@@ -317,7 +321,8 @@ TEST(Lista, ElEncabezadoOrdenaYOtroClicInvierte) {
         QHeaderView* h = v->Lista()->header();
         const int filas = v->Modelo()->Filas();
         const auto clic = [&](int columna) {
-            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(columna) + 5, 5));
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(columna) + 5, 5));
             primeras << v->Modelo()->Texto(0, 1) + "|" + v->Modelo()->Texto(filas - 1, 1);
         };
         clic(1);
@@ -330,4 +335,25 @@ TEST(Lista, ElEncabezadoOrdenaYOtroClicInvierte) {
     EXPECT_LT(asc[0], asc[1]);
     EXPECT_EQ(des[0], asc[1]);
     EXPECT_EQ(des[1], asc[0]);
+}
+
+TEST(Lista, UnaTablaQueNoExisteAvisaYMuestraLaListaVacia) {
+    EntornoConsultas e;
+    PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Anular);
+    int filas = -1;
+    AlAbrir<Lib_FrmCons3>([&](Lib_FrmCons3* v) {
+        filas = v->Modelo()->Filas();
+        v->findChild<QPushButton*>("CmdCancelar")->click();
+    });
+    Lib_ClsCons3& consulta = Lib_ClsCons3::Compartida();
+    consulta.CampoDevuelto = "CODIGO";
+    consulta.ConsultaSearch("NO_EXISTE");
+    EXPECT_EQ(filas, 0);
+    EXPECT_TRUE(consulta.ValorDevuelto.isEmpty());
+    // The server's refusal, once, through the database object's own error routine.
+    const auto mensajes = puerto->Mensajes();
+    ASSERT_EQ(mensajes.size(), 1);
+    EXPECT_TRUE(mensajes[0].texto.contains("'NO_EXISTE'")) << mensajes[0].texto.toStdString();
+    EXPECT_TRUE(mensajes[0].titulo.contains("AbrirRecordset")) << mensajes[0].titulo.toStdString();
 }
