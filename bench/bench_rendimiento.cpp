@@ -206,8 +206,10 @@ int main(int argc, char** argv) {
     const QString programa = QCoreApplication::applicationDirPath() + QStringLiteral("/kv_estv");
 
     QFile cargaMedia(QStringLiteral("/proc/loadavg"));
-    if (cargaMedia.open(QIODevice::ReadOnly))
+    if (cargaMedia.open(QIODevice::ReadOnly)) {
         std::printf("carga de la máquina al empezar: %s", cargaMedia.readAll().constData());
+        cargaMedia.close();
+    }
 
     // The demo's companies, store and saved statistics, made by the viewer itself.
     {
@@ -465,7 +467,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (cargaMedia.open(QIODevice::ReadOnly)) {
-        cargaMedia.seek(0);
         std::printf("\ncarga de la máquina al terminar: %s", cargaMedia.readAll().constData());
     }
     return 0;

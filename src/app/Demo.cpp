@@ -15,6 +15,7 @@
 
 #include "access/ArchivoBases.h"
 #include "app/Ordenes.h"
+#include "core/Inicio.h"
 #include "db/Conexion.h"
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
@@ -36,6 +37,8 @@ namespace {
 constexpr const char* kServidor = "EMBEBIDO";
 constexpr const char* kAdministrador = "Korvane";
 constexpr const char* kClaveAdministrador = "pelumbo";
+constexpr const char* kVariableAdministrador = "KVESTV_ADMIN_USUARIO";
+constexpr const char* kVariableClaveAdministrador = "KVESTV_ADMIN_CLAVE";
 
 struct EmpresaDemo {
     const char* nombre;
@@ -65,7 +68,8 @@ void Aviso(const QString& texto) {
 
 QString CadenaConexion(const QString& base, const QString& usuario, const QString& clave) {
     return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
-        .arg(QLatin1String(kServidor), base, usuario, clave);
+        .arg(QLatin1String(kServidor), kv::db::ValorCadenaConexion(base),
+             kv::db::ValorCadenaConexion(usuario), kv::db::ValorCadenaConexion(clave));
 }
 
 // Runs a batch; the errors of its statements are returned, not thrown.
@@ -185,6 +189,14 @@ int OrdenDemo(const QStringList& argumentos) {
     qint64 lineas = 200000;
     qint64 semilla = 1;
     QString captura;
+    // The administrator's login: options, else the variables, else the server's first one.
+    QString administrador = qEnvironmentVariable(kVariableAdministrador);
+    QString claveAdministrador = qEnvironmentVariable(kVariableClaveAdministrador);
+    if (administrador.isEmpty()) administrador = QLatin1String(kAdministrador);
+    if (!qEnvironmentVariableIsSet(kVariableClaveAdministrador))
+        claveAdministrador = QLatin1String(kClaveAdministrador);
+    const QString uso = QStringLiteral(
+        "\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO]");
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -194,11 +206,16 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--captura") && conValor) {
             captura = argumentos[++i];
+        } else if ((a == QLatin1String("--admin") || a == QLatin1String("--clave")) && conValor) {
+            (a == QLatin1String("--admin") ? administrador : claveAdministrador) = argumentos[++i];
         } else {
             const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
-            Aviso((conocida ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
-                            : QStringLiteral("Opción no válida: %1").arg(a)) +
-                  QStringLiteral("\nUso: kv_estv --demo [--lineas N] [--semilla S] [--captura ARCHIVO]"));
+            const bool conTexto =
+                a == QLatin1String("--admin") || a == QLatin1String("--clave") || a == QLatin1String("--captura");
+            Aviso((conocida   ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
+                   : conTexto ? QStringLiteral("%1 necesita un valor.").arg(a)
+                              : QStringLiteral("Opción no válida: %1").arg(a)) +
+                  uso);
             return 2;
         }
     }
@@ -213,11 +230,14 @@ int OrdenDemo(const QStringList& argumentos) {
         kv::db::Conexion admin;
         admin.SetCommandTimeout(0);
         try {
-            admin.Open(CadenaConexion(QStringLiteral("master"), QLatin1String(kAdministrador),
-                                      QLatin1String(kClaveAdministrador)));
+            admin.Open(CadenaConexion(QStringLiteral("master"), administrador, claveAdministrador));
         } catch (const KvExcepcion& e) {
-            Aviso(QStringLiteral("No se pudo conectar con el servidor %1: %2")
-                      .arg(QLatin1String(kServidor), e.error().descripcion));
+            Aviso(QStringLiteral("No se pudo conectar con el servidor %1 como %2: %3\n"
+                                 "Si cambió la contraseña del administrador, indíquela con --admin USUARIO "
+                                 "--clave CLAVE o con las variables %4 y %5.")
+                      .arg(QLatin1String(kServidor), administrador, e.error().descripcion,
+                           QLatin1String(kVariableAdministrador),
+                           QLatin1String(kVariableClaveAdministrador)));
             return 3;
         }
         const QDate hoy = QDate::currentDate();
@@ -234,13 +254,12 @@ int OrdenDemo(const QStringList& argumentos) {
         // The store, created on the ERP connection as the viewer does at start-up;
         // the rebuild's company connections check their user through it too.
         kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
-        Conectar(erp, QLatin1String(kEmpresas[0].nombre), QLatin1String(kAdministrador),
-                 QLatin1String(kClaveAdministrador));
+        Conectar(erp, QLatin1String(kEmpresas[0].nombre), administrador, claveAdministrador);
         kv::stats::CrearBaseEstadisticas(erp);
 
         kv::db::DB_Dll almacen;
         Conectar(almacen, QLatin1String(kv::stats::kBaseAlmacen), QLatin1String(kv::stats::kUsuarioAlmacen),
-                 QLatin1String(kv::stats::kClaveAlmacen));
+                 kv::core::ClaveEstadisticas());
         almacen.gCnn.SetCommandTimeout(0);
         for (const EmpresaDemo& e : kEmpresas) {
             qint32 afectadas = 0;

@@ -59,14 +59,14 @@ int Visor(int argc, char** argv) {
     const QString estadistica = TomarOpcion(argumentos, QStringLiteral("--estadistica"));
     kv::access::EstablecerCapturaAcceso(captura);
 
-    // The command text is the arguments joined by blanks, without our own "--" options.
+    // The command text is the arguments joined by blanks, without our own options.
     QString cadenaConexion;
     kv::core::IniciarSistema(false, kv::core::TextoLineaComandos(argumentos), cadenaConexion, 3);
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
     const QString servidor = erp.gServidor, base = erp.gDBName, usuario = erp.gUsuario;
 
     if (conPantalla) {
-        // The window creates the statistics store and opens its own connection to it.
+        // The window creates the store as it loads (once per start) and opens its own connection to it.
         kv::ui::frmKv_EstV ventana(erp);
         ventana.show();
         int estado = 0;
@@ -94,6 +94,7 @@ int Visor(int argc, char** argv) {
         const int salida = app.exec();
         return estado != 0 ? estado : salida;
     }
+    kv::stats::CrearBaseEstadisticas(erp);
     std::fputs(kv::core::MensajeSinPantalla(servidor, base, usuario).toUtf8().constData(), stdout);
     std::fflush(stdout);
     return 0;

@@ -18,7 +18,7 @@ struct AjustesSistema {
     QString menu;
     QString usuarioLogeado;
     QString caja = QStringLiteral("1");
-    qint16 tiempoConsulta = 360;
+    int tiempoConsulta = 360;
 
     // Configuration table and user's options.
     QString tablaConfiguracion;

@@ -115,8 +115,9 @@ void GRegistrarErrorSQL(const QString& sql, qint32 errorNativo, const QString& t
             [&] { rs.Asignar(QStringLiteral("Usuario"), destino.gUsuario); },
             [&] { rs.Update(); },
         };
-        // Any failure ends the attempt: nothing half-written is retried.
-        EjecutarPasos(pasos, [](const KvError&) { return respuesta::Anular; });
+        // Each field that cannot be written (a column an older AUX_ERR lacks, a value
+        // it refuses) is left out and the rest of the row is still recorded.
+        EjecutarPasos(pasos, [](const KvError&) { return respuesta::Omitir; });
         try {
             if (rs.State() != 0) rs.Close();
         } catch (...) {

@@ -9,8 +9,10 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "core/Ajustes.h"
 #include "core/Configuracion.h"
@@ -49,6 +51,16 @@ std::function<void()>& Terminacion() {
     return terminar;
 }
 
+// Seconds of the stored time-out: its leading number, rounded; 0 when it has none
+// or it does not fit.
+int TiempoConfigurado(const QString& valor) {
+    const double numero = std::round(NumeroInicial(valor));
+    if (!std::isfinite(numero) || numero < std::numeric_limits<int>::min() ||
+        numero > std::numeric_limits<int>::max())
+        return 0;
+    return static_cast<int>(numero);
+}
+
 // Error 5 (a bad argument) goes on with the next step; anything else ends start-up quietly.
 int ManejadorInicio(const KvError& error) {
     return error.numero == 5 ? respuesta::Omitir : respuesta::Anular;
@@ -57,6 +69,14 @@ int ManejadorInicio(const KvError& error) {
 
 void EstablecerTerminacionInicio(std::function<void()> terminar) {
     Terminacion() = terminar ? std::move(terminar) : std::function<void()>(TerminarProceso);
+}
+
+QString ClaveEstadisticas() {
+    const QString codificada =
+        LeerIni(QString::fromLatin1(kArchivoIni), QString::fromLatin1(kSeccionIniAlmacen),
+                QString::fromLatin1(kClaveIniAlmacen), QString());
+    const QString clave = codificada.trimmed().isEmpty() ? QString() : Decodificar(codificada.trimmed());
+    return clave.isEmpty() ? QString::fromLatin1(kClaveEstadisticas) : clave;
 }
 
 QString CarpetaAplicacion() { return NormalizarCarpeta(kv::UtilRutas::CarpetaPorDefecto()); }
@@ -188,7 +208,7 @@ void ConectarEstadisticas() {
     DB_Dll& principal = DB_Dll::Principal();
     DB_Dll& estadisticas = BaseEstadisticas();
     bool abierta = false;
-    qint16 tiempo = 0;
+    int tiempo = 0;
     const std::vector<PasoAtrapado> pasos = {
         [&] { a.tiempoConsulta = kTiempoConsultaDefecto; },
         [&] {
@@ -199,7 +219,7 @@ void ConectarEstadisticas() {
             estadisticas.gServidor = principal.gServidor;
             estadisticas.gDBName = QString::fromLatin1(kBaseEstadisticas);
             estadisticas.gUsuario = QString::fromLatin1(kUsuarioEstadisticas);
-            estadisticas.gUserPassWord = QString::fromLatin1(kClaveEstadisticas);
+            estadisticas.gUserPassWord = ClaveEstadisticas();
         },
         [&] { estadisticas.OpenServerADODB(false, 3, QString(), true, false); },
         [&] { abierta = estadisticas.gOpenFlag; },
@@ -207,7 +227,8 @@ void ConectarEstadisticas() {
             if (abierta) estadisticas.gCnn.SetDefaultDatabase(QString::fromLatin1(kBaseEstadisticas));
         },
         [&] {
-            if (abierta) tiempo = NumeroCorto(CfgKV(QStringLiteral("TimeOut")));
+            // Any positive number of seconds is kept, also one beyond 32767.
+            if (abierta) tiempo = TiempoConfigurado(CfgKV(QStringLiteral("TimeOut")));
         },
         [&] {
             if (abierta && tiempo == 0)
@@ -215,8 +236,7 @@ void ConectarEstadisticas() {
                            QStringLiteral("BaseDeDatos"), true);
         },
         [&] {
-            if (abierta)
-                a.tiempoConsulta = tiempo == 0 ? static_cast<qint16>(kTiempoConsultaDefecto) : tiempo;
+            if (abierta) a.tiempoConsulta = tiempo <= 0 ? kTiempoConsultaDefecto : tiempo;
         },
     };
     try {

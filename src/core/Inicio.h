@@ -16,6 +16,13 @@ inline constexpr const char* kBaseEstadisticas = "KV_ESTADISTICAS";
 inline constexpr const char* kUsuarioEstadisticas = "KV_ESTADISTICAS";
 inline constexpr const char* kClaveEstadisticas = "QZ_TABLEROVENTA";
 inline constexpr int kTiempoConsultaDefecto = 360;
+// Where an administrator may set the store login's password (coded with
+// Codificar) in the start-up INI; without it the built-in password applies.
+inline constexpr const char* kSeccionIniAlmacen = "KV_ESTADISTICAS";
+inline constexpr const char* kClaveIniAlmacen = "ClaveAlmacen";
+
+// The password of the store login: the start-up INI's when set, else the built-in one.
+QString ClaveEstadisticas();
 
 // What happens when the ERP connection stays closed after start-up: by default
 // the process ends at once with status 1, its connections closed first. Tests

@@ -71,11 +71,23 @@ QString ClaveEstacion(const QString& maquina, const QString& usuario) {
     return clave;
 }
 
+bool EsOpcionPropia(const QString& argumento) {
+    for (const char* opcion : kOpcionesPropias) {
+        const QLatin1String o(opcion);
+        if (argumento == o ||
+            (argumento.startsWith(o) && argumento.mid(o.size()).startsWith(QLatin1Char('='))))
+            return true;
+    }
+    return false;
+}
+
 QString TextoLineaComandos(const QStringList& argumentos, QStringList* opciones) {
     QStringList propios;
     QStringList resto;
     for (const QString& argumento : argumentos) {
-        if (argumento.startsWith(QLatin1String("--")))
+        // Only the program's own options: a value of the suite's text that happens
+        // to start with "--" (a password, say) stays in it.
+        if (EsOpcionPropia(argumento))
             propios << argumento;
         else
             resto << argumento;

@@ -58,8 +58,13 @@ QString NormalizarServidor(const QString& servidor);
 // when its trimmed length exceeds 50.
 QString ClaveEstacion(const QString& maquina, const QString& usuario);
 
+// The program's own options (alone, or followed by "=" and a value).
+inline constexpr const char* kOpcionesPropias[] = {"--demo", "--informe", "--captura",
+                                                   "--help", "--version", "--ayuda"};
+bool EsOpcionPropia(const QString& argumento);
+
 // The program's command text: its arguments joined by blanks, without the
-// program's own "--" options, which are returned in `opciones`.
+// program's own options, which are returned in `opciones`.
 QString TextoLineaComandos(const QStringList& argumentos, QStringList* opciones = nullptr);
 
 }  // namespace kv::core

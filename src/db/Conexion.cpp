@@ -27,15 +27,6 @@ bool EsClaveDeContrasena(const QString& clave) {
     return clave == QLatin1String("PWD") || clave == QLatin1String("PASSWORD");
 }
 
-// A value that needs braces to survive inside a connection string.
-QString ValorSeguro(const QString& valor) {
-    if (!valor.contains(u';') && !valor.contains(u'{') && !valor.contains(u'}') && valor.trimmed() == valor)
-        return valor;
-    QString v = valor;
-    v.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + v + u'}';
-}
-
 // The string with the user and password given to Open in place of its own.
 QString ConCredenciales(const QString& cadena, const QString& usuario, const QString& clave) {
     if (usuario.isEmpty() && clave.isEmpty()) return cadena;
@@ -45,8 +36,8 @@ QString ConCredenciales(const QString& cadena, const QString& usuario, const QSt
         if (!clave.isEmpty() && EsClaveDeContrasena(k)) continue;
         resultado += k + u'=' + v + u';';
     }
-    if (!usuario.isEmpty()) resultado += QStringLiteral("UID=") + ValorSeguro(usuario) + u';';
-    if (!clave.isEmpty()) resultado += QStringLiteral("PWD=") + ValorSeguro(clave) + u';';
+    if (!usuario.isEmpty()) resultado += QStringLiteral("UID=") + ValorCadenaConexion(usuario) + u';';
+    if (!clave.isEmpty()) resultado += QStringLiteral("PWD=") + ValorCadenaConexion(clave) + u';';
     return resultado;
 }
 
@@ -113,6 +104,7 @@ void Conexion::Open(const QString& cadena, const QString& usuario, const QString
     }
     servidor_ = parametros.Servidor();
     nivelTransaccion_ = 0;
+    abiertaAlgunaVez_ = true;
     // Read here and not per statement: with the variable unset the trace costs nothing.
     traza_ = TrazaSQL::DesdeEntorno();
     if (aislamiento_ != 4096) sesion_->NivelAislamiento(aislamiento_);

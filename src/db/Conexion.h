@@ -22,6 +22,10 @@ inline constexpr qint32 ViolacionIntegridad = -2147217873;  // 0x80040E2F
 inline constexpr qint32 TablaInexistente = -2147217865;     // 0x80040E37
 inline constexpr qint32 ErrorEnComando = -2147217900;       // 0x80040E14
 inline constexpr qint32 TiempoAgotado = -2147217871;        // 0x80040E31
+inline constexpr qint32 ConversionImposible = -2147217913;  // 0x80040E07, a value could not be converted
+inline constexpr qint32 PermisoDenegado = -2147217911;      // 0x80040E09
+inline constexpr qint32 DesbordamientoDatos = -2147217833;  // 0x80040E57, overflow or truncation
+inline constexpr qint32 AutenticacionFallida = -2147217843;  // 0x80040E4D, login failed
 inline constexpr qint32 ObjetoCerrado = 3704;
 inline constexpr qint32 ObjetoAbierto = 3705;
 inline constexpr qint32 ConexionNoUsable = 3709;
@@ -116,6 +120,9 @@ public:
     int BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    bool EnTransaccion() const { return nivelTransaccion_ > 0; }
+    // Whether it ever opened: a connection that never did cannot have been lost.
+    bool AbiertaAlgunaVez() const { return abiertaAlgunaVez_; }
 
     ErroresADO& Errors() { return errores_; }
 
@@ -154,6 +161,7 @@ private:
     ErroresADO errores_;
     std::unique_ptr<TrazaSQL> traza_;  // set at Open when KVESTV_TRAZA_SQL names a file
     int nivelTransaccion_ = 0;
+    bool abiertaAlgunaVez_ = false;
     QString baseTraza_;  // database of the statement being traced
 };
 

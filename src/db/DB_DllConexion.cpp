@@ -26,18 +26,11 @@ void CerrarSinError(Conexion& cnn) {
     } catch (...) {
     }
 }
-// A typed value as it goes into a connection string. A ";" would end the value
-// and start a keyword of the user's making, and blanks around it would be lost:
-// such a value goes between braces, which the string reader takes away again.
-// Every ordinary value goes in as typed.
-QString ValorCadena(const QString& valor) {
-    const bool protegido = valor.contains(QLatin1Char(';')) || valor != valor.trimmed() ||
-                           valor.startsWith(QLatin1Char('{')) || valor.startsWith(QLatin1Char('"')) ||
-                           valor.startsWith(QLatin1Char('\''));
-    if (!protegido) return valor;
-    return QStringLiteral("{") + QString(valor).replace(QStringLiteral("}"), QStringLiteral("}}")) +
-           QStringLiteral("}");
+// Login refused, the login's database cannot be opened, password expired or to be changed.
+bool EsLoginRechazado(qint32 nativo) {
+    return nativo == 18456 || nativo == 4060 || nativo == 18487 || nativo == 18488 || nativo == 18470;
 }
+QString ValorCadena(const QString& valor) { return ValorCadenaConexion(valor); }
 }  // namespace
 
 QString DB_Dll::CadenaSQLServer() const {
@@ -175,6 +168,9 @@ void DB_Dll::ReintentaConectar() {
     // exactly the string its connection was opened with.
     DB_Dll& principal = Principal();
     const bool esPrincipal = (this == &principal);
+    // The short time-out is for the reopening only: long loads and rebuilds that
+    // follow need the time-out the connection had.
+    const int tiempoAnterior = gCnn.CommandTimeout();
     const std::vector<PasoAtrapado> pasos = {
         [&] { gCnn.SetCommandTimeout(5); },
         [&] { gCnn.Close(); },
@@ -188,9 +184,22 @@ void DB_Dll::ReintentaConectar() {
     };
     EjecutarPasos(pasos, [&](const KvError& error) -> int {
         if (error.numero == adoerr::ObjetoCerrado) return respuesta::Omitir;
-        if (error.numero == adoerr::FalloNoEspecificado) return respuesta::Anular;
+        if (error.numero == adoerr::FalloNoEspecificado) {
+            // A server that refuses the login (password changed, login disabled) is
+            // not a passing network fault: the user is told why, with the server's words.
+            if (gCnn.Errors().Count() > 0 && EsLoginRechazado(gCnn.Errors().Item(0).errorNativo)) {
+                const int r = kv::interaccion().Mensaje(MensajeErrorConexion(gCnn.Errors().Item(0)),
+                                                        estilo::SiNo + estilo::Critico, kTituloErrorConexion);
+                if (r == respuesta::Si) {
+                    gCnn.Errors().Clear();
+                    return respuesta::Reintentar;
+                }
+            }
+            return respuesta::Anular;
+        }
         return TratamientoErrores(error, std::nullopt, QStringLiteral("AbrirRecordset"));
     });
+    gCnn.SetCommandTimeout(tiempoAnterior);
     // The connection was closed above: unless it opened again, the object must
     // not go on regarding it as open (a silent failure or an ignored one would
     // otherwise leave the flag saying "open" and the caller would never learn

@@ -30,7 +30,9 @@ QString DB_Dll::MensajeConexionPerdida() {
            QStringLiteral("Elija NO para cerrar la aplicacion") + CRLF + CRLF + CRLF;
 }
 
-bool DB_Dll::EsConexionOracle() const { return Contiene(gCnn.ConnectionString(), QStringLiteral("ORACLE")); }
+// Decided by the provider of the connection, never by the word appearing in a
+// password, a database name or a path.
+bool DB_Dll::EsConexionOracle() const { return EsCadenaOracle(gCnn.ConnectionString()); }
 
 void DB_Dll::EjecutaConsultaSQL(QString& SentenciaSQL, qint32& RecordsAffected,
                                 std::unique_ptr<Recordset>* lrcs) {
@@ -102,16 +104,18 @@ void DB_Dll::AbrirRecordset(QString& SentenciaSQL, Recordset& lrcs, Conexion* Co
         [&] { SentenciaSQL = SS_TSinonimos(SentenciaSQL); },
         [&] {
             texto = SentenciaSQL;
-            if (ConvOracle &&
-                gCnn.ConnectionString().indexOf(QStringLiteral("ORACLE"), 0, Qt::CaseInsensitive) >= 1)
-                texto = ORACLE_Dicc(SentenciaSQL);
+            if (ConvOracle && EsConexionOracle()) texto = ORACLE_Dicc(SentenciaSQL);
         },
         [&] { lrcs.Open(texto, Conexionactiva ? Conexionactiva : &gCnn, CursorType, LockType, Options); },
     };
     EjecutarPasos(pasos, [&](const KvError& error) -> int {
         const bool perdida =
             error.numero == adoerr::FalloNoEspecificado || error.numero == adoerr::ConexionNoUsable;
-        if (perdida && gCnn.Errors().Count() >= 1) {
+        // A connection already closed is as lost as one that fails: it has no
+        // provider error of its own to show, so the closed state counts too. One
+        // that never opened (a store that is not there) was not lost: its error
+        // goes to the treatment.
+        if (perdida && gCnn.AbiertaAlgunaVez() && (gCnn.Errors().Count() >= 1 || gCnn.State() == ado::Cerrado)) {
             ReintentaConectar();
             while (!gOpenFlag) {
                 ReintentaConectar();

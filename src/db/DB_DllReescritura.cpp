@@ -31,27 +31,31 @@ const std::array<Sinonimo, 7> kSinonimos = {{
     {"AC_CUENTASDIARIO_CCOSTO", "SS_AC_CUENTAS_DIARIO_CCOSTO", {nullptr, nullptr}},
 }};
 
-// Replaces the name in the contexts where it stands as a table reference.
-QString SustituirNombre(QString texto, const QString& nombre, const QString& sinonimo, bool conLlave) {
-    static const std::array<std::pair<const char*, const char*>, 5> contextos = {{
-        {" ", " "},
-        {"(", " "},
-        {" ", "."},
-        {"(", "."},
-        {",", "."},
-    }};
-    for (const auto& [antes, despues] : contextos) {
-        const QString a = QString::fromLatin1(antes), d = QString::fromLatin1(despues);
-        texto = Reemplazar(texto, a + nombre + d, a + sinonimo + d);
-        // A name that ends the statement ("... FROM MA_CUENTAS") is a table
-        // reference all the same and must not escape the restriction.
-        if (d == QStringLiteral(" ") && texto.endsWith(a + nombre, Qt::CaseInsensitive))
-            texto = texto.left(texto.size() - nombre.size()) + sinonimo;
+bool ParteDeNombre(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
+}
+
+// Replaces every reference to the table: the name standing as a word of its own,
+// whatever stands around it (blank, tab, line break, bracket, owner prefix,
+// parenthesis, comma, semicolon), so that no way of writing it reaches the real
+// table. A name that starts the text is no table reference and stays; a longer
+// name that contains it ("SS_MA_CUENTAS", "@Admin_MA_CUENTAS") is another name.
+QString SustituirNombre(const QString& texto, const QString& nombre, const QString& sinonimo) {
+    QString resultado;
+    resultado.reserve(texto.size() + 16);
+    qsizetype desde = 0;
+    for (;;) {
+        const qsizetype p = texto.indexOf(nombre, desde, Qt::CaseInsensitive);
+        if (p < 0) break;
+        const qsizetype fin = p + nombre.size();
+        const bool aislado = p > 0 && !ParteDeNombre(texto.at(p - 1)) &&
+                             (fin >= texto.size() || !ParteDeNombre(texto.at(fin)));
+        resultado += QStringView(texto).mid(desde, p - desde);
+        resultado += aislado ? sinonimo : texto.mid(p, nombre.size());
+        desde = fin;
     }
-    if (conLlave)
-        texto = Reemplazar(texto, QStringLiteral("{") + nombre + QStringLiteral("."),
-                           QStringLiteral("{") + sinonimo + QStringLiteral("."));
-    return texto;
+    resultado += QStringView(texto).mid(desde);
+    return resultado;
 }
 
 // Position of the row-limit word "top " standing as a word of its own; -1 when absent.
@@ -180,7 +184,7 @@ QString DB_Dll::SS_TSinonimos(const QString& sentencia) const {
             if (exceptuado) continue;
             const QString nombre = QString::fromLatin1(s.nombre);
             const bool esCuentas = nombre == QStringLiteral("MA_CUENTAS");
-            texto = SustituirNombre(texto, nombre, QString::fromLatin1(s.sinonimo), esCuentas);
+            texto = SustituirNombre(texto, nombre, QString::fromLatin1(s.sinonimo));
             if (esCuentas)
                 texto = Reemplazar(texto, QStringLiteral("@Admin_MA_CUENTAS"), QStringLiteral("MA_CUENTAS"));
         }
@@ -189,7 +193,7 @@ QString DB_Dll::SS_TSinonimos(const QString& sentencia) const {
 }
 
 QString DB_Dll::ORACLE_Dicc(const QString& entrada) const {
-    if (!Contiene(gConnString, QStringLiteral("oracle"))) return entrada;
+    if (!EsCadenaOracle(gConnString)) return entrada;
     if (ContarPalabras(entrada) < 2)
         return Iguales(entrada.trimmed(), QStringLiteral("LEN")) ? QStringLiteral("LENGTH") : entrada;
     QString texto = LimiteFilas(entrada);

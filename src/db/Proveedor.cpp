@@ -103,6 +103,19 @@ std::vector<QPair<QString, QString>> ParametrosConexion::Pares(const QString& ca
     return pares;
 }
 
+QString ValorCadenaConexion(const QString& valor) {
+    const bool protegido = valor.contains(u';') || valor != valor.trimmed() || valor.startsWith(u'{') ||
+                           valor.startsWith(u'"') || valor.startsWith(u'\'');
+    if (!protegido) return valor;
+    return u'{' + QString(valor).replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
+}
+
+bool EsCadenaOracle(const QString& cadena) {
+    const QString proveedor = ParametrosConexion::Analizar(cadena).Proveedor();
+    return proveedor.startsWith(QLatin1String("OraOLEDB"), Qt::CaseInsensitive) ||
+           proveedor.startsWith(QLatin1String("MSDAORA"), Qt::CaseInsensitive);
+}
+
 ParametrosConexion ParametrosConexion::Analizar(const QString& cadena) {
     ParametrosConexion p;
     p.cadena = cadena;

@@ -96,6 +96,15 @@ struct ParametrosConexion {
     QString Clave() const { return Valor({"PWD", "PASSWORD"}); }
 };
 
+// A typed value as it goes into a connection string. A ";" would end the value
+// and start a keyword of the user's making, blanks around it would be lost and a
+// leading quote or brace would be taken for quoting: such a value goes between
+// braces, which the string reader takes away again. Ordinary values go in as typed.
+QString ValorCadenaConexion(const QString& valor);
+
+// The provider of a connection string is Oracle's ("OraOLEDB.Oracle.1", "MSDAORA").
+bool EsCadenaOracle(const QString& cadena);
+
 // One open session at a server.
 class Sesion {
 public:

@@ -645,8 +645,12 @@ std::unique_ptr<Sesion> ProveedorOdbc::Abrir(const ParametrosConexion& p, int ti
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         if (errores.empty())
             errores.push_back(ErrorSimple(QStringLiteral("No se pudo abrir la conexión ODBC."), origen));
-        // However the driver words it, a connection that does not open is a failed connection.
-        for (ErrorBD& e : errores) e.numero = adoerr::FalloNoEspecificado;
+        // However the driver words it, a connection that does not open is a failed
+        // connection; a refused login keeps the number ADO gives it.
+        for (ErrorBD& e : errores)
+            e.numero = (e.errorNativo == 18456 || e.estadoSQL.startsWith(QLatin1String("28")))
+                           ? adoerr::AutenticacionFallida
+                           : adoerr::FalloNoEspecificado;
         throw ErrorProveedor(errores);
     }
     return std::make_unique<SesionOdbc>(dbc, origen, p.Base());

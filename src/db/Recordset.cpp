@@ -10,6 +10,9 @@ namespace {
 
 const QString kOrigenRecordset = QStringLiteral("ADODB.Recordset");
 const QString kTextoCerrado = QStringLiteral("No se permite realizar la operación si el objeto está cerrado.");
+const QString kTextoConexionNoUsable = QStringLiteral(
+    "No se puede usar la conexión para realizar esta operación. Está cerrada o no es válida en este "
+    "contexto.");
 const QString kTextoAbierto = QStringLiteral("No se permite realizar la operación si el objeto está abierto.");
 const QString kTextoSinRegistro = QStringLiteral(
     "BOF o EOF es True, o el registro actual se eliminó. La operación solicitada requiere un registro actual.");
@@ -38,10 +41,21 @@ QString NombreColumna(const QString& nombre) {
     return u'[' + n + u']';
 }
 
-// Long texts and binary values cannot be compared with "=" on SQL Server.
-bool ComparableEnWhere(int tipoADO) {
-    return tipoADO != tipo::LongVarChar && tipoADO != tipo::LongVarWChar && tipoADO != tipo::VarBinary;
+// text and ntext cannot be compared with "=" on SQL Server: they are compared
+// through a cast, so a table of long texts still finds its one row.
+bool EsTextoLargo(int tipoADO) { return tipoADO == tipo::LongVarChar || tipoADO == tipo::LongVarWChar; }
+
+// A table name as it goes into the UPDATE or DELETE: each part bracketed when it has to be.
+QString NombreTabla(const QString& tabla) {
+    QStringList partes = tabla.split(u'.');
+    for (QString& parte : partes) parte = NombreColumna(parte);
+    return partes.join(u'.');
 }
+
+const QString kTextoVariasFilas = QStringLiteral(
+    "La información de la columna clave es insuficiente o incorrecta: la operación afectaría a %1 filas de "
+    "la "
+    "tabla %2 y no se cambió ninguna.");
 
 }  // namespace
 
@@ -167,8 +181,10 @@ std::unique_ptr<Recordset> Recordset::DesdeResultado(ResultadoSentencia resultad
 
 void Recordset::Open(const QString& fuente, Conexion* conexion, int tipoCursor, int tipoBloqueo, int opciones) {
     if (abierto_) throw KvExcepcion(adoerr::ObjetoAbierto, kTextoAbierto, kOrigenRecordset);
+    // A closed connection cannot be used (3709), which is what the lost-connection
+    // recovery of the callers looks for; 3704 is for this recordset being closed.
     if (!conexion || conexion->State() != ado::Abierto)
-        throw KvExcepcion(adoerr::ObjetoCerrado, kTextoCerrado, kOrigenRecordset);
+        throw KvExcepcion(adoerr::ConexionNoUsable, kTextoConexionNoUsable, kOrigenRecordset);
     QString sql = fuente;
     // adCmdTable / adCmdTableDirect: the source is a table name.
     if ((opciones == 2 || opciones == 512) && !fuente.trimmed().contains(u' '))
@@ -382,9 +398,10 @@ void Recordset::Update() {
             marcas << QStringLiteral("?");
             parametros.push_back(pendiente_[i]);
         }
-        sql = columnas.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tabla)
+        sql = columnas.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(NombreTabla(tabla))
                                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(tabla, columnas.join(QStringLiteral(", ")), marcas.join(QStringLiteral(", ")));
+                                       .arg(NombreTabla(tabla), columnas.join(QStringLiteral(", ")),
+                                            marcas.join(QStringLiteral(", ")));
         conexion_->EjecutarConParametros(sql, parametros);
         std::vector<QVariant> fila(resultado_.columnas.size());
         for (size_t i = 0; i < fila.size(); ++i)
@@ -401,36 +418,9 @@ void Recordset::Update() {
             parametros.push_back(pendiente_[i]);
         }
         if (!asignaciones.isEmpty()) {
-            // The row is found by its primary key when the recordset carries every key
-            // column; otherwise by all its original values (NULL-aware).
-            std::vector<int> claves;
-            for (const QString& clave : conexion_->ClavePrimaria(tabla)) {
-                const int indice = IndiceCampo(clave);
-                if (indice < 0) {
-                    claves.clear();
-                    break;
-                }
-                claves.push_back(indice);
-            }
-            if (claves.empty())
-                for (int i = 0; i < FieldCount(); ++i)
-                    if (ComparableEnWhere(resultado_.columnas[static_cast<size_t>(i)].tipo)) claves.push_back(i);
-            QStringList condiciones;
-            for (int indice : claves) {
-                const size_t i = static_cast<size_t>(indice);
-                const QString nombre = NombreColumna(resultado_.columnas[i].nombre);
-                if (fila[i].isNull()) {
-                    condiciones << nombre + QStringLiteral(" IS NULL");
-                } else {
-                    condiciones << nombre + QStringLiteral(" = ?");
-                    parametros.push_back(fila[i]);
-                }
-            }
-            sql = QStringLiteral("UPDATE %1 SET %2").arg(tabla, asignaciones.join(QStringLiteral(", ")));
-            if (!condiciones.isEmpty()) sql += QStringLiteral(" WHERE ") + condiciones.join(QStringLiteral(" AND "));
-            const ResultadoSentencia r = conexion_->EjecutarConParametros(sql, parametros);
-            if (r.filasAfectadas == 0)
-                throw KvExcepcion(adoerr::FilaNoEncontrada, kTextoFilaNoEncontrada, kOrigenRecordset);
+            sql = QStringLiteral("UPDATE %1 SET %2")
+                      .arg(NombreTabla(tabla), asignaciones.join(QStringLiteral(", ")));
+            EscribirUnaFila(tabla, sql, parametros);
             for (size_t i = 0; i < cambiado_.size(); ++i)
                 if (cambiado_[i]) fila[i] = pendiente_[i];
         }
@@ -438,6 +428,96 @@ void Recordset::Update() {
     editando_ = nueva_ = false;
     pendiente_.clear();
     cambiado_.clear();
+}
+
+QString Recordset::CondicionFila(const QString& tabla, std::vector<QVariant>& parametros) const {
+    const std::vector<QVariant>& fila = resultado_.filas[static_cast<size_t>(posicion_)];
+    // By the primary key when the recordset carries every key column; otherwise
+    // by every column (NULL-aware). Either way the count is checked when it runs.
+    std::vector<int> claves;
+    for (const QString& clave : conexion_->ClavePrimaria(tabla)) {
+        const int indice = IndiceCampo(clave);
+        if (indice < 0) {
+            claves.clear();
+            break;
+        }
+        claves.push_back(indice);
+    }
+    if (claves.empty())
+        for (int i = 0; i < FieldCount(); ++i) claves.push_back(i);
+    QStringList condiciones;
+    for (int indice : claves) {
+        const size_t i = static_cast<size_t>(indice);
+        const QString nombre = NombreColumna(resultado_.columnas[i].nombre);
+        if (fila[i].isNull()) {
+            condiciones << nombre + QStringLiteral(" IS NULL");
+        } else if (EsTextoLargo(resultado_.columnas[i].tipo)) {
+            condiciones << QStringLiteral("CAST(") + nombre + QStringLiteral(" AS nvarchar(max)) = ?");
+            parametros.push_back(fila[i]);
+        } else {
+            condiciones << nombre + QStringLiteral(" = ?");
+            parametros.push_back(fila[i]);
+        }
+    }
+    return condiciones.join(QStringLiteral(" AND "));
+}
+
+void Recordset::EscribirUnaFila(const QString& tabla, const QString& sentencia,
+                                std::vector<QVariant> parametros) {
+    std::vector<QVariant> parametrosFila;
+    const QString condicion = CondicionFila(tabla, parametrosFila);
+    // Counted first, so that a row that cannot be told apart from others is never written.
+    const ResultadoSentencia cuenta = conexion_->EjecutarConParametros(
+        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(NombreTabla(tabla), condicion),
+        parametrosFila);
+    const qint64 halladas =
+        cuenta.filas.empty() || cuenta.filas[0].empty() ? 0 : cuenta.filas[0][0].toLongLong();
+    auto comprobar = [&](qint64 filas) {
+        if (filas == 1) return;
+        if (filas == 0) throw KvExcepcion(adoerr::FilaNoEncontrada, kTextoFilaNoEncontrada, kOrigenRecordset);
+        throw KvExcepcion(adoerr::FalloNoEspecificado, kTextoVariasFilas.arg(filas).arg(tabla),
+                          kOrigenRecordset);
+    };
+    comprobar(halladas);
+    for (QVariant& p : parametrosFila) parametros.push_back(std::move(p));
+    const QString sql = sentencia + QStringLiteral(" WHERE ") + condicion;
+    // In a transaction of its own, so that a count other than one is undone.
+    bool propia = !conexion_->EnTransaccion();
+    if (propia) {
+        // A transaction the caller opened with its own statement is theirs to end:
+        // the count checked above then has to do.
+        try {
+            conexion_->BeginTrans();
+        } catch (const KvExcepcion&) {
+            propia = false;
+        }
+    }
+    try {
+        const ResultadoSentencia r = conexion_->EjecutarConParametros(sql, parametros);
+        comprobar(r.filasAfectadas);
+    } catch (...) {
+        if (propia) {
+            try {
+                conexion_->RollbackTrans();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    if (propia) conexion_->CommitTrans();
+}
+
+void Recordset::Delete() {
+    Comprobar();
+    if (tipoBloqueo_ == ado::SoloLectura)
+        throw KvExcepcion(adoerr::NoAdmitido, kTextoSoloLectura, kOrigenRecordset);
+    if (editando_) CancelUpdate();
+    ComprobarFila();
+    if (!conexion_) throw KvExcepcion(adoerr::ConexionNoUsable, kTextoSinTabla, kOrigenRecordset);
+    const QString tabla = TablaBase();
+    if (tabla.isEmpty()) throw KvExcepcion(adoerr::NoAdmitido, kTextoSinTabla, kOrigenRecordset);
+    EscribirUnaFila(tabla, QStringLiteral("DELETE FROM %1").arg(NombreTabla(tabla)), {});
+    resultado_.filas.erase(resultado_.filas.begin() + posicion_);
 }
 
 }  // namespace kv::db

@@ -66,6 +66,9 @@ public:
     void AddNew();
     void Update();
     void CancelUpdate();
+    // Deletes the current row. Like Update, it writes exactly one row or nothing
+    // (an error when the row is gone or cannot be told apart from others).
+    void Delete();
     bool EditMode() const { return editando_; }
 
     // The rows as fetched (read-only; e.g. for grid models).
@@ -78,6 +81,8 @@ private:
     void ComprobarActualizable() const;
     void EmpezarEdicion();
     void IndexarCampos();
+    QString CondicionFila(const QString& tabla, std::vector<QVariant>& parametros) const;
+    void EscribirUnaFila(const QString& tabla, const QString& sentencia, std::vector<QVariant> parametros);
 
     bool abierto_ = false;
     QString fuente_;

@@ -16,12 +16,17 @@ struct EntradaTraza {
     QString operacion;  // "Execute", "EjecutarLote", "EjecutarConParametros", "Open"
     QString servidor;
     QString base;
-    QString sql;  // exactly as sent
+    QString sql;  // as sent, with its password literals masked
     double ms = 0;
     std::optional<qint64> filas;    // rows returned or affected; none when unknown
     std::optional<qint32> error;    // native number of the first error
     std::optional<qint32> numero;   // its ADO number
 };
+
+// The statement with its password literals replaced by '***': the password
+// arguments of sp_addlogin and sp_password, any "@...pass...=" argument and the
+// literal after PASSWORD = or OLD_PASSWORD =. Everything else stays as sent.
+QString OcultarClaves(const QString& sql);
 
 class TrazaSQL {
 public:

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <memory>
 
+#include "core/Inicio.h"
 #include "core/Numeros.h"
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
@@ -31,10 +32,12 @@ int ManejarError(const KvError& error) {
 
 }  // namespace
 
-QStringList SentenciasCreacionAlmacen() {
+QStringList SentenciasCreacionAlmacen(const QString& clave) {
+    const QString claveLogin = clave.isEmpty() ? QString::fromLatin1(kClaveAlmacen) : clave;
     QStringList s;
     s << QStringLiteral("Create Database KV_ESTADISTICAS") << QStringLiteral("USE KV_ESTADISTICAS")
-      << QStringLiteral("EXEC sp_addlogin N'KV_ESTADISTICAS', 'QZ_TABLEROVENTA', 'KV_ESTADISTICAS'")
+      << QStringLiteral("EXEC sp_addlogin N'KV_ESTADISTICAS', '") + kv::db::DuplicarApostrofes(claveLogin) +
+             QStringLiteral("', 'KV_ESTADISTICAS'")
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', sysadmin")
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', securityadmin")
       << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', serveradmin")
@@ -100,13 +103,24 @@ QStringList SentenciasCreacionAlmacen() {
 
 void CrearBaseEstadisticas(DB_Dll& erp) {
     // Later starts run the same statements and each fails harmlessly: the
-    // execution is silent, so every statement is simply tried in turn.
-    for (QString sentencia : SentenciasCreacionAlmacen()) {
+    // execution is silent, so every statement is simply tried in turn. Only the
+    // switch to the store must succeed: without it the login, its roles and the
+    // store tables would land in the company database the connection stands on.
+    const QString almacen = QLatin1String(kBaseAlmacen);
+    for (QString sentencia : SentenciasCreacionAlmacen(kv::core::ClaveEstadisticas())) {
+        const bool esCambioDeBase = sentencia.startsWith(QLatin1String("USE "), Qt::CaseInsensitive);
         qint32 afectados = 0;
         try {
             erp.EjecutaConsultaSQL(sentencia, afectados);
         } catch (const std::exception&) {
         }
+        if (!esCambioDeBase) continue;
+        QString actual;
+        try {
+            actual = erp.gCnn.DefaultDatabase();
+        } catch (const std::exception&) {
+        }
+        if (actual.compare(almacen, Qt::CaseInsensitive) != 0) return;
     }
 }
 
@@ -208,8 +222,9 @@ QString SentenciaTablasDeNombre(const QString& nombreRecortado) {
 
 QString ValidarGrabacion(const QString& nombre, const Definicion& definicion, ModoGrabacion modo) {
     if (modo == ModoGrabacion::Borrar || modo == ModoGrabacion::Ninguno) return QString();
-    const QString usado = modo == ModoGrabacion::Nuevo ? nombre : nombre.trimmed();
-    if (nombre.trimmed().isEmpty()) return QString::fromUtf8(kMensajeNombreVacio);
+    // The name is stored trimmed, and every statement uses that same text.
+    const QString usado = nombre.trimmed();
+    if (usado.isEmpty()) return QString::fromUtf8(kMensajeNombreVacio);
     if (usado.size() > 50) return QString::fromUtf8(kMensajeNombreLargo);
     static const QRegularExpression entero(QStringLiteral("^[0-9]{1,5}$"));
     const QString top = definicion.top.trimmed();
@@ -263,7 +278,9 @@ bool GrabarEstadistica(DB_Dll& almacen, const Definicion& definicion, EstadoDefi
         // same time cannot both create one number, so neither writes into the other's.
         pasos.push_back([&] { estado.tabla = TomarTablaNueva(almacen); });
         pasos.push_back([&] {
-            ejecutar(SentenciaInsertarDefinicion(estado.nombre, estado.tabla, campos, orden, totalizadores,
+            // Stored trimmed: the update and delete look it up trimmed, so a name
+            // typed with a leading blank must not be stored with it.
+            ejecutar(SentenciaInsertarDefinicion(nombreRecortado, estado.tabla, campos, orden, totalizadores,
                                                  top, topOtros));
         });
     } else if (modo == ModoGrabacion::Existente) {

@@ -22,10 +22,13 @@ inline constexpr const char* kUsuarioAlmacen = "KV_ESTADISTICAS";
 inline constexpr const char* kClaveAlmacen = "QZ_TABLEROVENTA";
 inline constexpr const char* kPrefijoTabla = "DET_ESTV";
 
-// Every statement of the store creation, in the order they run.
-QStringList SentenciasCreacionAlmacen();
-// Runs them on the ERP connection (which is left pointing at the store); a
-// statement that fails is skipped silently.
+// Every statement of the store creation, in the order they run. The login gets
+// `clave` (the built-in password when empty).
+QStringList SentenciasCreacionAlmacen(const QString& clave = QString());
+// Runs them on the ERP connection (which is left pointing at the store), with
+// the store password of the start-up settings; a statement that fails is skipped
+// silently, but when the connection cannot switch to the store nothing after the
+// switch runs (no store table or role may land in a company database).
 void CrearBaseEstadisticas(kv::db::DB_Dll& erp);
 
 // Name of a new statistic table from the rows (TABLE_NAME, TABLE_TYPE) of the

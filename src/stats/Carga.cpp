@@ -115,9 +115,11 @@ PlegadoTop::PlegadoTop(ModeloGrafico& modelo, int top, qint64 registros,
 
 void PlegadoTop::Agregar(qint64 posicion, const QString& grupo1, const QString& grupo2, const QString& grupo3,
                          double consumo, double costo, double venta) {
-    const double c = std::fabs(consumo);
-    const double k = std::fabs(costo);
-    const double v = std::fabs(venta);
+    // Stock movements store sales negative: the chart shows them negated, as the
+    // grid does, so a group of returns shows negative sales instead of positive ones.
+    const double c = -consumo;
+    const double k = -costo;
+    const double v = -venta;
     const int d = modelo_.decimales;
     if (!Plegado(posicion)) {
         const size_t fila = static_cast<size_t>(posicion - 1);

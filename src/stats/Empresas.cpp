@@ -1,6 +1,7 @@
 #include "stats/Empresas.h"
 
 #include "core/Ajustes.h"
+#include "core/Inicio.h"
 #include "core/Numeros.h"
 #include "core/Sentencias.h"
 #include "db/DB_Dll.h"
@@ -37,7 +38,7 @@ bool AbrirConexionAlmacen(DB_Dll& almacen, const DB_Dll& principal) {
     if (almacen.gCnn.State() != kv::db::ado::Cerrado) almacen.gCnn.Close();
     almacen.gDBName = QString::fromLatin1(kBaseAlmacen);
     almacen.gUsuario = QString::fromLatin1(kUsuarioAlmacen);
-    almacen.gUserPassWord = QString::fromLatin1(kClaveAlmacen);
+    almacen.gUserPassWord = kv::core::ClaveEstadisticas();
     almacen.gServidor = principal.gServidor;
     almacen.OpenServerADODB(false, 3, QString(), false, true);
     if (almacen.gCnn.State() == kv::db::ado::Cerrado) return false;

@@ -1,9 +1,11 @@
 #include "stats/Informe.h"
 
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include "core/Inicio.h"
+#include "core/LineaComandos.h"
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
 #include "stats/AlmacenEstadisticas.h"
@@ -30,7 +32,7 @@ QString UsoInforme() {
     return QStringLiteral(
         "Uso: kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] "
         "[--grupo1 V1,V2] [--g1desde X] [--g1hasta Y] [--grupo2 ...] [--g2desde ...] [--g2hasta ...] "
-        "[--grupo3 ...] [--g3desde ...] [--g3hasta ...] [--top N] [--salida ARCHIVO] "
+        "[--grupo3 ...] [--g3desde ...] [--g3hasta ...] [--top N] [--salida ARCHIVO] [--grilla ARCHIVO] "
         "\"@server=...; @dbname=...; @usuario=...; @Password=...;\"");
 }
 
@@ -40,6 +42,12 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString argumento = argumentos[i];
         if (!argumento.startsWith(QLatin1String("--"))) {
+            // The connection may come split in several arguments, but each piece
+            // either carries a keyword or continues a value not yet ended by ";".
+            const bool continua =
+                !conexion.isEmpty() && !conexion.last().trimmed().endsWith(QLatin1Char(';'));
+            if (!argumento.contains(QLatin1Char('@')) && !continua)
+                return QString::fromUtf8(kMensajeArgumentoDeMas).arg(argumento);
             conexion << argumento;
             continue;
         }
@@ -73,22 +81,23 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             if (!entero.match(top).hasMatch() || top.toInt() > 32767)
                 return QString::fromUtf8(kMensajeTopInvalido);
             opciones.top = top;
-        } else if (clave == QLatin1String("salida")) {
+        } else if (clave == QLatin1String("salida") || clave == QLatin1String("grilla")) {
             if (valor.trimmed().isEmpty())
-                return QStringLiteral("La opción --salida necesita un nombre de archivo.");
-            opciones.salida = valor;
+                return QStringLiteral("La opción --%1 necesita un nombre de archivo.").arg(clave);
+            (clave == QLatin1String("salida") ? opciones.salida : opciones.grilla) = valor;
         } else {
             bool reconocida = false;
             for (int nivel = 1; nivel <= kNiveles && !reconocida; ++nivel) {
                 FiltroNivel& filtro = opciones.filtros[static_cast<size_t>(nivel - 1)];
                 if (clave == QStringLiteral("grupo%1").arg(nivel)) {
-                    filtro.valores = valor;
+                    // Blanks around the commas are not part of the values.
+                    filtro.valores = Lista(valor).join(QLatin1Char(','));
                     reconocida = true;
                 } else if (clave == QStringLiteral("g%1desde").arg(nivel)) {
-                    filtro.desde = valor;
+                    filtro.desde = valor.trimmed();
                     reconocida = true;
                 } else if (clave == QStringLiteral("g%1hasta").arg(nivel)) {
-                    filtro.hasta = valor;
+                    filtro.hasta = valor.trimmed();
                     reconocida = true;
                 }
             }
@@ -107,6 +116,45 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
     if (conexion.join(QString()).trimmed().isEmpty()) return QString::fromUtf8(kMensajeSinConexionInforme);
     opciones.lineaComandos = conexion.join(QLatin1Char(' '));
     return QString();
+}
+
+QString ValidarInformeContraDefinicion(const OpcionesInforme& opciones, const Definicion& definicion,
+                                       const QStringList& permitidas, const QString& actual) {
+    // A report reads only the companies the window would list for this company.
+    if (opciones.empresas) {
+        for (const QString& empresa : *opciones.empresas) {
+            if (permitidas.contains(empresa.toUpper())) continue;
+            QStringList compartidas;
+            for (const QString& p : permitidas)
+                if (p.compare(actual, Qt::CaseInsensitive) != 0) compartidas << p;
+            return QString::fromUtf8(kMensajeEmpresaAjena)
+                .arg(empresa, actual.toUpper(),
+                     compartidas.isEmpty() ? QStringLiteral("ninguna")
+                                           : compartidas.join(QStringLiteral(", ")));
+        }
+    }
+    int niveles = 0;
+    for (bool g : definicion.grupos) niveles += g ? 1 : 0;
+    for (int nivel = niveles + 1; nivel <= kNiveles; ++nivel) {
+        const FiltroNivel& filtro = opciones.filtros[static_cast<size_t>(nivel - 1)];
+        const std::pair<const QString*, QString> usadas[] = {
+            {&filtro.valores, QStringLiteral("grupo%1").arg(nivel)},
+            {&filtro.desde, QStringLiteral("g%1desde").arg(nivel)},
+            {&filtro.hasta, QStringLiteral("g%1hasta").arg(nivel)}};
+        for (const auto& [valor, opcion] : usadas)
+            if (!valor->trimmed().isEmpty())
+                return QString::fromUtf8(kMensajeNivelInexistente)
+                    .arg(opciones.nombre.trimmed())
+                    .arg(nivel)
+                    .arg(opcion);
+    }
+    return QString();
+}
+
+QString LineaConexionFallida(const QString& servidor, const QString& base, const QString& usuario,
+                             const QString& mensaje) {
+    return QStringLiteral("No se pudo conectar con el servidor %1, base de datos %2, usuario %3: %4")
+        .arg(servidor, base, usuario, mensaje.trimmed());
 }
 
 EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,
@@ -169,6 +217,33 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
     // Without a connection the report ends with its own status instead of the
     // start-up's immediate exit.
     kv::core::EstablecerTerminacionInicio([] {});
+    {
+        // A quiet first try, so that a failure reads as one plain line before
+        // the start-up's own message with every detail.
+        const kv::core::ParametrosLinea linea = kv::core::AnalizarLineaComandos(opciones.lineaComandos);
+        DB_Dll prueba;
+        QString cadenaPrueba;
+        QString servidor = linea.servidor;
+        kv::core::AplicarMarcaOracle(servidor, cadenaPrueba, linea.base, linea.usuario, linea.clave);
+        prueba.gServidor = kv::core::NormalizarServidor(servidor);
+        prueba.gDBName = linea.base;
+        prueba.gUsuario = linea.usuario;
+        prueba.gUserPassWord = linea.clave;
+        if (!linea.servidor.trimmed().isEmpty() && !linea.usuario.trimmed().isEmpty()) {
+            prueba.OpenServerADODB(false, 3, cadenaPrueba, false, false);
+            if (!prueba.gOpenFlag) {
+                const QString mensaje =
+                    prueba.gCnn.Errors().Count() > 0 ? prueba.gCnn.Errors().Item(0).descripcion : QString();
+                errores << LineaConexionFallida(prueba.gServidor, linea.base, linea.usuario, mensaje) << '\n';
+                errores.flush();
+            } else {
+                try {
+                    prueba.gCnn.Close();
+                } catch (...) {
+                }
+            }
+        }
+    }
     QString cadena;
     if (!kv::core::IniciarSistema(false, opciones.lineaComandos, cadena, 3) ||
         !DB_Dll::Principal().gOpenFlag) {
@@ -193,9 +268,17 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
     }
 
     QStringList marcadas;
-    if (!opciones.empresas) {
-        for (const EntradaEmpresa& empresa : ListaEmpresas(almacen, principal.gDBName))
-            if (empresa.marcada) marcadas << empresa.base;
+    QStringList permitidas;
+    for (const EntradaEmpresa& empresa : ListaEmpresas(almacen, principal.gDBName)) {
+        permitidas << empresa.base;
+        if (empresa.marcada) marcadas << empresa.base;
+    }
+    const QString rechazo =
+        ValidarInformeContraDefinicion(opciones, definicion, permitidas, principal.gDBName);
+    if (!rechazo.isEmpty()) {
+        errores << rechazo << '\n';
+        errores.flush();
+        return salida_informe::OpcionesInvalidas;
     }
     const EntradaCarga entrada =
         EntradaDeInforme(definicion, estado, opciones, marcadas, DecimalesConfigurados());
@@ -214,16 +297,30 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
         return salida_informe::FalloCarga;
     }
 
-    for (const QString& linea : LineasInforme(modelo)) salida << linea << '\n';
+    const QStringList lineas = LineasInforme(modelo);
+    for (const QString& linea : lineas) salida << linea << '\n';
     salida.flush();
 
     int estadoSalida = resultado.abandonada ? salida_informe::FalloCarga : salida_informe::Hecho;
     if (!opciones.salida.isEmpty()) {
+        // Exactly the table printed above.
+        QSaveFile archivo(opciones.salida);
+        bool escrito = archivo.open(QIODevice::WriteOnly);
+        if (escrito) {
+            archivo.write((lineas.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+            escrito = archivo.commit();
+        }
+        if (!escrito) {
+            errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.salida);
+            estadoSalida = salida_informe::FalloCarga;
+        }
+    }
+    if (!opciones.grilla.isEmpty()) {
         if (grilla.State() == kv::db::ado::Cerrado) {
             errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
             estadoSalida = salida_informe::FalloCarga;
-        } else if (!GrabarGrillaTexto(opciones.salida, FilasGrilla(grilla))) {
-            errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.salida);
+        } else if (!GrabarGrillaTexto(opciones.grilla, FilasGrilla(grilla))) {
+            errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.grilla);
             estadoSalida = salida_informe::FalloCarga;
         }
     }

@@ -21,7 +21,8 @@ struct OpcionesInforme {
     std::optional<QStringList> empresas;  // nullopt: as the window ticks them
     std::array<FiltroNivel, kNiveles> filtros{};
     std::optional<QString> top;
-    QString salida;         // grid export file, empty for none
+    QString salida;         // file that gets the printed table, empty for none
+    QString grilla;         // grid export file (as the window's REPORTE writes it), empty for none
     QString lineaComandos;  // the connection, in the suite's command-line form
 };
 
@@ -38,6 +39,12 @@ inline constexpr const char* kMensajeSinConexionInforme =
     "Falta la conexión: \"@server=...; @dbname=...; @usuario=...; @Password=...;\".";
 inline constexpr const char* kMensajeGrillaFallida =
     "El servidor rechazó la consulta de la grilla: no se escribió el archivo.";
+inline constexpr const char* kMensajeEmpresaAjena =
+    "La empresa %1 no está entre las de la estadística: solo se admiten la empresa actual (%2) y las "
+    "compartidas (%3).";
+inline constexpr const char* kMensajeNivelInexistente =
+    "La estadística \"%1\" no tiene nivel %2: la opción --%3 no se puede usar.";
+inline constexpr const char* kMensajeArgumentoDeMas = "Argumento de más: \"%1\".";
 inline constexpr const char* kMensajeCargaFallida =
     "El servidor rechazó la consulta de la estadística: no se emitió el informe.";
 
@@ -45,6 +52,17 @@ inline constexpr const char* kMensajeCargaFallida =
 // them). Returns the message for bad options, or empty.
 QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& opciones);
 QString UsoInforme();
+
+// Checks the options against the statistic and the window's company list
+// (`permitidas`, upper case; `actual` the ERP database): the message for an
+// option the window could not have produced, or empty.
+QString ValidarInformeContraDefinicion(const OpcionesInforme& opciones, const Definicion& definicion,
+                                       const QStringList& permitidas, const QString& actual);
+
+// The one line printed before the details when the connection fails: server,
+// database, user and the server's own message.
+QString LineaConexionFallida(const QString& servidor, const QString& base, const QString& usuario,
+                             const QString& mensaje);
 
 // Fills the load's input from a loaded definition and the options.
 EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinicion& estado,

@@ -367,6 +367,8 @@ void frmKv_EstV::CrearPanelConfiguracion() {
 void frmKv_EstV::Form_Load() {
     // The start-up itself (settings, command line, connections) ran before the window.
     kv::core::AplicarEstilo(*this);
+    // Whatever the skin, a control that is off looks off.
+    setStyleSheet(styleSheet() + QStringLiteral("\nQWidget:disabled { color: #8c8c8c; }"));
     kv::stats::PrepararEstadisticas(principal_, *almacen_);
     logo_.DrawingObject(picFiltros);
     logo_.Caption(QString::fromUtf8(kCaptionFiltros));
@@ -428,6 +430,14 @@ bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
         }
     }
     if (evento->type() == QEvent::KeyRelease) ultimaTecla_ = nullptr;
+    // A field reached with the keyboard inside a hidden panel brings that panel in.
+    if (evento->type() == QEvent::FocusIn && objeto->isWidgetType() && FrmFil && FrmCfg) {
+        auto* w = static_cast<QWidget*>(objeto);
+        if (FrmFil->isAncestorOf(w) && !FiltrosVisibles(paneles_))
+            ActivarPanel(false, true);
+        else if (FrmCfg->isAncestorOf(w) && !ConfigVisible(paneles_))
+            ActivarPanel(false, false);
+    }
     if (auto* campo = qobject_cast<QLineEdit*>(objeto); campo && txtFields.contains(campo))
         return EventoCampo(campo, evento);
     return QWidget::eventFilter(objeto, evento);

@@ -62,6 +62,8 @@ inline constexpr const char* kMensajeTresGrupos =
     "No se pueden seleccionar más de tres grupos para la estadística";
 inline constexpr const char* kPreguntaCancelar = "¿Está seguro de Cancelar la carga de datos?";
 inline constexpr const char* kTituloCancelar = "Atención!!!";
+inline constexpr const char* kFondoConFoco = "QLineEdit { background-color: rgb(0, 255, 255); }";
+inline constexpr const char* kFondoSinFoco = "QLineEdit { background-color: rgb(255, 255, 255); }";
 
 // A lookup asked of the lookup windows: the source (table, view or complete
 // statement), the column a pick returns, several rows or one, list or tree.

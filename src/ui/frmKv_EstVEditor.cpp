@@ -267,15 +267,12 @@ void frmKv_EstV::txtFields_GotFocus(QLineEdit* campo) {
     PonerConsultaHabilitada(campo);
     UF::PrepararFoco(campo, QString());
     ultimoIndice_ = campo->property("Index").toInt();
-    QPalette paleta = campo->palette();
-    paleta.setColor(QPalette::Base, QColor(0, 255, 255));
-    campo->setPalette(paleta);
+    // Through the style sheet, so the window's skin does not hide it.
+    campo->setStyleSheet(QString::fromLatin1(kFondoConFoco));
 }
 
 void frmKv_EstV::txtFields_LostFocus(QLineEdit* campo) {
-    QPalette paleta = campo->palette();
-    paleta.setColor(QPalette::Base, Qt::white);
-    campo->setPalette(paleta);
+    campo->setStyleSheet(QString::fromLatin1(kFondoSinFoco));
 }
 
 bool frmKv_EstV::txtFields_KeyDown(QLineEdit* campo, int codigo) {

@@ -383,4 +383,32 @@ TEST(ScriptSinTablaDeErrores, NoFallaNiPierdeElAviso) {
     qunsetenv("TEMP");
 }
 
+// An older AUX_ERR without the "pc" column still gets the row, with every other field.
+TEST(RegistrarErrorSQL, SinColumnaPcGrabaLoDemas) {
+    kv::pruebas::ServidorPrueba servidor("SINPC", "U", "P", false);
+    servidor.Ejecutar(
+        "CREATE TABLE AUX_ERR (Proceso nvarchar(50) NULL, Fecha datetime NULL, Error int NULL, "
+        "Descripcion nvarchar(250) NULL, SQL ntext NULL, Usuario nvarchar(50) NULL)");
+    DB_Dll& base = DB_Dll::Principal();
+    base.gServidor = "EMBEBIDO";
+    base.gDBName = "SINPC";
+    base.gUsuario = "U";
+    base.gUserPassWord = "P";
+    base.OpenServerADODB(false, 3, QString(), true, false);
+    ASSERT_TRUE(base.gOpenFlag);
+    DB_Dll::EstablecerNombreProceso("KV_ESTV");
+    GRegistrarErrorSQL("INSERT INTO X VALUES (1)", 208, "El nombre de objeto 'X' no es válido.");
+    auto c = servidor.Conectar();
+    auto rs = c->Execute("SELECT * FROM AUX_ERR");
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Valor("Proceso").toString(), "KV_ESTV");
+    EXPECT_EQ(rs->Valor("Error").toInt(), 208);
+    EXPECT_EQ(rs->Valor("Descripcion").toString(), "El nombre de objeto 'X' no es válido.");
+    EXPECT_EQ(rs->Valor("SQL").toString(), "INSERT INTO X VALUES (1)");
+    EXPECT_EQ(rs->Valor("Usuario").toString(), "U");
+    EXPECT_FALSE(rs->Valor("Fecha").isNull());
+    DB_Dll::EstablecerNombreProceso(QString());
+    CerrarConexiones();
+}
+
 }  // namespace

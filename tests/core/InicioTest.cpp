@@ -267,3 +267,34 @@ TEST(Ventana, IconoYEstiloDeBarras) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stored time-out beyond 32767 seconds is kept as it is.
+TEST_F(InicioTest, TiempoDeConsultaGrandeSeConserva) {
+    servidor_.CrearAlmacenEstadisticas();
+    servidor_.Ejecutar("USE KV_ESTADISTICAS");
+    servidor_.Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor, Grupo) VALUES ('TimeOut', '40000', 'X')");
+    servidor_.Ejecutar("USE EMPRESA");
+    QString cadena;
+    EXPECT_TRUE(IniciarSistema(false, kLinea.arg("P"), cadena, 3));
+    EXPECT_EQ(Ajustes().tiempoConsulta, 40000);
+    EXPECT_EQ(DB_Dll::Principal().gCnn.CommandTimeout(), 40000);
+    EXPECT_EQ(CfgKV("TimeOut"), "40000");
+}
+
+// The store login's password comes from the start-up INI when an administrator
+// set it there (coded), and the built-in one applies otherwise.
+TEST_F(InicioTest, ClaveDelAlmacenDesdeElIni) {
+    servidor_.CrearAlmacenEstadisticas();
+    EXPECT_EQ(ClaveEstadisticas(), "QZ_TABLEROVENTA");
+    servidor_.Ejecutar("EXEC sp_password 'QZ_TABLEROVENTA', 'Otra;Clave', 'KV_ESTADISTICAS'");
+    EscribirIni("[KV_ESTADISTICAS]\r\nClaveAlmacen=" + Codificar("Otra;Clave") + "\r\n");
+    EXPECT_EQ(ClaveEstadisticas(), "Otra;Clave");
+    QString cadena;
+    EXPECT_TRUE(IniciarSistema(false, kLinea.arg("P"), cadena, 3));
+    EXPECT_TRUE(BaseEstadisticas().gOpenFlag);
+    EXPECT_EQ(BaseEstadisticas().gUserPassWord, "Otra;Clave");
+}
+
+}  // namespace

@@ -128,4 +128,17 @@ TEST(LineaComandos, TextoDeLosArgumentosSinOpcionesPropias) {
     EXPECT_EQ(AnalizarLineaComandos(texto).base, "X");
 }
 
+// A value of the suite's text that starts with "--" is not an option of ours.
+TEST(LineaComandos, SoloSeQuitanLasOpcionesPropias) {
+    QStringList opciones;
+    const QString texto = TextoLineaComandos(
+        {"@server=EMBEBIDO;", "@usuario=", "U;", "@Password=", "--secreto;", "--captura=x.png", "--version"},
+        &opciones);
+    EXPECT_EQ(texto, "@server=EMBEBIDO; @usuario= U; @Password= --secreto;");
+    EXPECT_EQ(opciones, (QStringList{"--captura=x.png", "--version"}));
+    EXPECT_EQ(AnalizarLineaComandos(texto).clave, "--secreto");
+    EXPECT_FALSE(EsOpcionPropia("--informes"));
+    EXPECT_TRUE(EsOpcionPropia("--demo"));
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 // The viewer started as a process, as a user or another program of the suite starts it.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -98,6 +101,85 @@ TEST(Programa, DemoConOpcionInvalidaTerminaConSuEstado) {
     const Salida s = Ejecutar(servidor, {"--demo", "--lineas", "muchas"});
     EXPECT_EQ(s.estado, 2) << s.errores.toStdString();
     EXPECT_FALSE(s.errores.isEmpty());
+}
+
+Salida EjecutarConEntorno(const kv::pruebas::ServidorPrueba& servidor, const QStringList& argumentos,
+                          const QMap<QString, QString>& variables) {
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        qputenv(it.key().toUtf8(), it.value().toUtf8());
+    const Salida s = Ejecutar(servidor, argumentos);
+    for (auto it = variables.begin(); it != variables.end(); ++it) qunsetenv(it.key().toUtf8());
+    return s;
+}
+
+// BASES.TXT is shared with the suite's other programs: their lines come back
+// byte for byte (8-bit code page, CR LF), the demo's own are replaced, and the
+// file is readable by its owner only.
+TEST(Programa, DemoConservaBasesTxtDeOtrosProgramas) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    const QString ruta = servidor.carpetas().aplicacion() + "BASES.TXT";
+    // A new file is its owner's only.
+    ASSERT_EQ(Ejecutar(servidor, {"--demo", "--lineas", "300"}).estado, 0);
+    EXPECT_EQ(QFile::permissions(ruta) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                                          QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    const QByteArray ajena("COMPA\xD1\xCD" "A / SRV,EMP,Jos\xE9,41,SRV\r\n");
+    {
+        QFile f(ruta);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ajena + "NORTE / EMBEBIDO,VIEJA,x,y,EMBEBIDO\r\n");
+    }
+    const Salida s = Ejecutar(servidor, {"--demo", "--lineas", "300"});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray contenido = f.readAll();
+    EXPECT_TRUE(contenido.startsWith(ajena)) << contenido.toStdString();
+    EXPECT_FALSE(contenido.contains("VIEJA"));
+    EXPECT_EQ(contenido.count("NORTE / EMBEBIDO,NORTE,NORTE,"), 1);
+    EXPECT_EQ(contenido.count("SUR / EMBEBIDO,SUR,SUR,"), 1);
+    EXPECT_EQ(contenido.count("\n"), contenido.count("\r\n"));
+    EXPECT_EQ(contenido.count("\r\n"), 3);
+}
+
+// With the administrator's password changed, the demo says how to give it, and
+// runs when it is given by option or by variable.
+TEST(Programa, DemoConClaveDeAdministradorCambiada) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    servidor.Ejecutar("EXEC sp_password 'pelumbo', 'nueva', 'Korvane'");
+    const Salida sinClave = Ejecutar(servidor, {"--demo", "--lineas", "200"});
+    EXPECT_EQ(sinClave.estado, 3);
+    EXPECT_TRUE(
+        sinClave.errores.contains("indíquela con --admin USUARIO --clave CLAVE o con las variables "
+                                  "KVESTV_ADMIN_USUARIO y KVESTV_ADMIN_CLAVE"))
+        << sinClave.errores.toStdString();
+    const Salida conOpciones =
+        Ejecutar(servidor, {"--demo", "--lineas", "200", "--admin", "Korvane", "--clave", "nueva"});
+    EXPECT_EQ(conOpciones.estado, 0) << conOpciones.errores.toStdString();
+    const Salida conVariables =
+        EjecutarConEntorno(servidor, {"--demo", "--lineas", "200"},
+                           {{"KVESTV_ADMIN_USUARIO", "Korvane"}, {"KVESTV_ADMIN_CLAVE", "nueva"}});
+    EXPECT_EQ(conVariables.estado, 0) << conVariables.errores.toStdString();
+}
+
+// The store is created once per start, and its password never reaches the trace,
+// which only its owner may read.
+TEST(Programa, AlmacenUnaVezYTrazaSinClaves) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    const QString traza = servidor.carpetas().raiz() + "traza.jsonl";
+    // As the administrator, so that the store and its login are created on the way.
+    const Salida s = EjecutarConEntorno(
+        servidor, {"@server=EMBEBIDO; @dbname= X; @usuario= Korvane; @Password= pelumbo; @Caja=1;quiv@"},
+        {{"KVESTV_TRAZA_SQL", traza}});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+    QFile f(traza);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray contenido = f.readAll();
+    EXPECT_EQ(contenido.count("Create Database KV_ESTADISTICAS"), 1);
+    EXPECT_EQ(contenido.count("EXEC sp_addlogin N'KV_ESTADISTICAS', '***', 'KV_ESTADISTICAS'"), 1);
+    EXPECT_FALSE(contenido.contains("QZ_TABLEROVENTA"));
+    EXPECT_EQ(QFile::permissions(traza) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+              QFileDevice::Permissions());
 }
 
 }  // namespace

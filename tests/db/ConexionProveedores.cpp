@@ -199,20 +199,20 @@ TEST_F(ConexionConProveedor, UsuarioYClaveDeOpenReemplazanLosDeLaCadena) {
     EXPECT_EQ(cn.ConnectionString(), "PROVIDER=PRUEBA;Server=S;UId=viejo;Pwd=vieja;Database =EMP;");
 }
 
-TEST_F(ConexionConProveedor, UnInicioDeSesionFallidoEsFalloNoEspecificadoConSusDatos) {
+TEST_F(ConexionConProveedor, UnInicioDeSesionFallidoLlevaSuNumeroADOYSusDatos) {
     Conexion cn;
     try {
         cn.Open("PROVIDER=PRUEBA;Server=S;UId=sa;Pwd=mala;");
         FAIL();
     } catch (const kv::KvExcepcion& e) {
-        EXPECT_EQ(e.error().numero, adoerr::FalloNoEspecificado);
+        EXPECT_EQ(e.error().numero, adoerr::AutenticacionFallida);
         EXPECT_EQ(e.error().descripcion, "Error de inicio de sesión del usuario 'sa'.");
     }
     ASSERT_EQ(cn.Errors().Count(), 1);
     const ErrorBD& e = cn.Errors().Item(0);
     EXPECT_EQ(e.errorNativo, 18456);
     EXPECT_EQ(e.estadoSQL, "28000");
-    EXPECT_EQ(e.numero, adoerr::FalloNoEspecificado);
+    EXPECT_EQ(e.numero, adoerr::AutenticacionFallida);
     EXPECT_FALSE(e.origen.isEmpty());
     EXPECT_EQ(cn.State(), ado::Cerrado);
 }
@@ -315,7 +315,11 @@ TEST_F(ConexionConProveedor, EsquemaDeTablasFiltradoPorTipo) {
 
 TEST_F(ConexionConProveedor, AgregarYActualizarEnvianSentenciasConMarcadores) {
     proveedor_->guion = [](const QString& sql, const std::vector<QVariant>&) {
-        if (sql.startsWith("SELECT")) return std::vector<ResultadoSentencia>{Filas({"CAMPO", "Valor Largo", "NOTA"}, {{"A", "1", QVariant()}})};
+        // The row is counted before it is written: exactly one.
+        if (sql.startsWith("SELECT COUNT(*)")) return std::vector<ResultadoSentencia>{Filas({""}, {{1}})};
+        if (sql.startsWith("SELECT"))
+            return std::vector<ResultadoSentencia>{
+                Filas({"CAMPO", "Valor Largo", "NOTA"}, {{"A", "1", QVariant()}})};
         return std::vector<ResultadoSentencia>{Afectadas(1)};
     };
     proveedor_->registro->clave = {"campo"};
@@ -329,6 +333,7 @@ TEST_F(ConexionConProveedor, AgregarYActualizarEnvianSentenciasConMarcadores) {
     const auto& r = *proveedor_->registro;
     EXPECT_EQ(r.lotes.back(), "UPDATE TA_CONFIGURACION SET [Valor Largo] = ? WHERE CAMPO = ?");
     EXPECT_EQ(r.parametros.back(), (std::vector<QVariant>{"2", "A"}));
+    EXPECT_EQ(r.lotes[r.lotes.size() - 2], "SELECT COUNT(*) FROM TA_CONFIGURACION WHERE CAMPO = ?");
     EXPECT_EQ(rs.Valor(1).toString(), "2");
 
     // Without a primary key every original value finds the row, NULL-aware.

@@ -324,7 +324,7 @@ TEST_F(Reconexion, ReabreConLasCredencialesDeLaPrincipal) {
     db.gOpenFlag = false;
     db.ReintentaConectar();
     EXPECT_TRUE(db.gOpenFlag);
-    EXPECT_EQ(db.gCnn.CommandTimeout(), 5);
+    EXPECT_EQ(db.gCnn.CommandTimeout(), 30);  // the time-out it had
     EXPECT_EQ(grabador_->UltimoUsuario(), QStringLiteral("otro"));
     EXPECT_EQ(grabador_->UltimaClave(), QStringLiteral("nueva"));
     EXPECT_EQ(grabador_->SesionesAbiertas(), 1);

@@ -287,14 +287,15 @@ TEST_F(Recordsets, OtroErrorReintentaSegunLaRespuesta) {
     EXPECT_EQ(grabador_->Sentencias().size(), 2);
 }
 
-TEST_F(Recordsets, ConexionCerradaVaAlTratamiento) {
+// A closed connection is a lost one: it is reopened and the recordset opens.
+TEST_F(Recordsets, ConexionCerradaSeReabre) {
     db.gCnn.Close();
-    puerto_->ResponderMensaje(kv::respuesta::Omitir);
     Recordset rs;
     QString sql = QStringLiteral("SELECT A FROM T");
     db.AbrirRecordset(sql, rs);
-    ASSERT_EQ(puerto_->Mensajes().size(), 1);
-    EXPECT_EQ(rs.State(), kv::db::ado::Cerrado);
+    EXPECT_TRUE(puerto_->Mensajes().isEmpty());
+    EXPECT_EQ(rs.State(), kv::db::ado::Abierto);
+    EXPECT_TRUE(db.gOpenFlag);
 }
 
 }  // namespace

@@ -21,15 +21,15 @@ void Comprobar(std::initializer_list<Caso> casos) {
 }
 
 TEST(MapaErrores, ConexionPerdidaOInutilizable) {
-    Comprobar({{"08S01", 0, adoerr::FalloNoEspecificado},   // communication link failure
-               {"08001", 0, adoerr::FalloNoEspecificado},   // unable to connect
-               {"08003", 0, adoerr::FalloNoEspecificado},   // connection not open
+    Comprobar({{"08S01", 0, adoerr::FalloNoEspecificado},  // communication link failure
+               {"08001", 0, adoerr::FalloNoEspecificado},  // unable to connect
+               {"08003", 0, adoerr::FalloNoEspecificado},  // connection not open
                {"08S01", 10054, adoerr::FalloNoEspecificado},
                // a lost link wins over any native number the driver attached
                {"08S01", 2627, adoerr::FalloNoEspecificado},
-               {"28000", 18456, adoerr::FalloNoEspecificado},
-               {"42000", 18456, adoerr::FalloNoEspecificado},  // login failed, whatever the state
-               {"42000", 4060, adoerr::FalloNoEspecificado},   // cannot open the login's database
+               {"28000", 18456, adoerr::AutenticacionFallida},
+               {"42000", 18456, adoerr::AutenticacionFallida},  // login failed, whatever the state
+               {"42000", 4060, adoerr::FalloNoEspecificado},    // cannot open the login's database
                {"", 4060, adoerr::FalloNoEspecificado},
                {"IM002", 0, adoerr::FalloNoEspecificado},
                {"HYT01", 0, adoerr::FalloNoEspecificado},

@@ -160,11 +160,11 @@ TEST_F(OdbcSqlite, UnaSentenciaSinFilasDejaElRecordsetCerrado) {
     EXPECT_EQ(rs.State(), ado::Cerrado);
 }
 
-TEST_F(OdbcSqlite, AbrirSobreConexionCerradaEs3704) {
+TEST_F(OdbcSqlite, AbrirSobreConexionCerradaEs3709) {
     Conexion cerrada;
     Recordset rs;
-    EXPECT_EQ(NumeroDe([&] { rs.Open("SELECT 1", &cerrada); }), adoerr::ObjetoCerrado);
-    EXPECT_EQ(NumeroDe([&] { rs.Open("SELECT 1", nullptr); }), adoerr::ObjetoCerrado);
+    EXPECT_EQ(NumeroDe([&] { rs.Open("SELECT 1", &cerrada); }), adoerr::ConexionNoUsable);
+    EXPECT_EQ(NumeroDe([&] { rs.Open("SELECT 1", nullptr); }), adoerr::ConexionNoUsable);
     rs.Open("SELECT 1 AS UNO", &cn_);
     EXPECT_EQ(NumeroDe([&] { rs.Open("SELECT 1", &cn_); }), adoerr::ObjetoAbierto);
 }

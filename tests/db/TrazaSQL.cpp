@@ -141,4 +141,47 @@ TEST(TrazaSQL, UnArchivoQueNoSePuedeEscribirNoDetieneLaSentencia) {
     EXPECT_EQ(afectados, 1);
 }
 
+// Password literals never reach the trace; everything else stays as sent.
+TEST(TrazaSQL, LasClavesSeOcultan) {
+    const QList<QPair<QString, QString>> casos = {
+        {"EXEC sp_addlogin N'KV_ESTADISTICAS', 'QZ_TABLEROVENTA', 'KV_ESTADISTICAS'",
+         "EXEC sp_addlogin N'KV_ESTADISTICAS', '***', 'KV_ESTADISTICAS'"},
+        {"EXEC sp_password 'vieja', 'nu''eva', 'Korvane'", "EXEC sp_password '***', '***', 'Korvane'"},
+        {"exec SP_PASSWORD @old = NULL, @new = N'x;y', @loginame = 'U'",
+         "exec SP_PASSWORD @old = NULL, @new = '***', @loginame = 'U'"},
+        {"EXEC sp_addlogin @loginame = 'A', @passwd = 'secreto'",
+         "EXEC sp_addlogin @loginame = 'A', @passwd = '***'"},
+        {"CREATE LOGIN A WITH PASSWORD = 'p1', DEFAULT_DATABASE = X",
+         "CREATE LOGIN A WITH PASSWORD = '***', DEFAULT_DATABASE = X"},
+        {"ALTER LOGIN A WITH PASSWORD = N'n' OLD_PASSWORD = 'v'",
+         "ALTER LOGIN A WITH PASSWORD = '***' OLD_PASSWORD = '***'"},
+        {"USE KV\r\nEXEC sp_addlogin 'B', 'b'\r\nSELECT 'sp_addlogin x'",
+         "USE KV\r\nEXEC sp_addlogin 'B', '***'\r\nSELECT 'sp_addlogin x'"},
+        {"SELECT 'password' AS A, Pass FROM T", "SELECT 'password' AS A, Pass FROM T"},
+        {"INSERT INTO T VALUES ('a')", "INSERT INTO T VALUES ('a')"},
+    };
+    for (const auto& [sql, esperado] : casos) EXPECT_EQ(OcultarClaves(sql), esperado) << sql.toStdString();
+}
+
+// The trace file names servers, logins and statements: only its owner reads it,
+// and the password of a login created on the way is not in it.
+TEST(TrazaSQL, ArchivoSoloDelPropietarioYSinClaves) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString traza = carpetas.raiz() + "traza-privada.jsonl";
+    VariableTraza variable(traza);
+    TrazaSQL t(traza);
+    EntradaTraza e;
+    e.operacion = "Execute";
+    e.sql = "EXEC sp_addlogin N'KV_ESTADISTICAS', 'QZ_TABLEROVENTA', 'KV_ESTADISTICAS'";
+    t.Escribir(e);
+    EXPECT_EQ(QFile::permissions(traza) & (QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                           QFileDevice::ReadOther | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    QFile f(traza);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray contenido = f.readAll();
+    EXPECT_FALSE(contenido.contains("QZ_TABLEROVENTA"));
+    EXPECT_TRUE(contenido.contains("'***'"));
+}
+
 }  // namespace

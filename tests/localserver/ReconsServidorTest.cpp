@@ -164,4 +164,34 @@ TEST_F(ReconsServidor, UnaTablaSolaYUnaTablaDesconocida) {
     EXPECT_EQ(r.back().error->errorNativo, 50000);
 }
 
+// With ('', '') a table that cannot be rebuilt does not stop the others, and the
+// error names it with its cause.
+TEST_F(ReconsServidor, LaTablaQueFallaSeNombraConSuCausa) {
+    Lote(admin, QStringLiteral("USE KV_ESTADISTICAS"));
+    Lote(admin,
+         QStringLiteral("CREATE TABLE DET_ESTV0002 (Base nvarchar(50) NOT NULL, Fecha nvarchar(7) NOT NULL, "
+                        "Grupo1 nvarchar(25) NOT NULL, Grupo2 nvarchar(25) NOT NULL, Grupo3 nvarchar(25) NOT "
+                        "NULL, Consumo float NULL, ValorCosto money NULL, ValorVenta money NULL, Extra int "
+                        "NOT NULL)"));
+    Lote(admin, QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Rota', 'DET_ESTV0002', "
+                               "'IdArticulo,'' '','' ''')"));
+    kv::db::Conexion c;
+    c.SetCommandTimeout(720);
+    c.Open(Cadena(QStringLiteral("SUR"), QStringLiteral("SUR"), QStringLiteral("SUR")));
+    const auto r = c.EjecutarLote(QStringLiteral("EXEC KV_RECONS_ESTV '',''"));
+    ASSERT_FALSE(r.empty());
+    ASSERT_TRUE(r.back().error.has_value());
+    EXPECT_EQ(r.back().error->errorNativo, 50000);
+    EXPECT_EQ(
+        r.back().error->descripcion,
+        QStringLiteral("KV_RECONS_ESTV: no se pudieron reconstruir las tablas DET_ESTV0002 (No se puede "
+                       "insertar el valor NULL en la columna 'Extra', tabla 'DET_ESTV0002'. La columna no "
+                       "admite valores NULL. Error de INSERT.)."));
+    // The other two tables were rebuilt all the same.
+    Comparar(Esperado(QStringLiteral("SUR"), false),
+             Guardado(QStringLiteral("DET_ESTV0000"), QStringLiteral("SUR")));
+    Comparar(Esperado(QStringLiteral("SUR"), true),
+             Guardado(QStringLiteral("DET_ESTV0001"), QStringLiteral("SUR")));
+}
+
 }  // namespace

@@ -169,6 +169,34 @@ TEST_F(ProcesosTest, KvsqlConClaveIncorrectaOArgumentosMalos) {
     EXPECT_EQ(sinUsuario.errores[0], QStringLiteral("Falta el inicio de sesión (-U)."));
 }
 
+// Values given to -S, -d, -U and -P stay inside their keyword: a ";" in the
+// password does not cut it, quotes reach the server as typed, -S adds no keyword.
+TEST_F(ProcesosTest, KvsqlValoresQueNoSalenDeSuClave) {
+    {
+        auto c = Conectar();
+        Lote(*c, QStringLiteral("EXEC sp_addlogin N'conpunto', 'a;b'"));
+        Lote(*c, QStringLiteral("EXEC sp_addlogin N'concomillas', '''pw'''"));
+    }
+    for (const auto& [usuario, clave] : {std::pair{QStringLiteral("conpunto"), QStringLiteral("a;b")},
+                                         std::pair{QStringLiteral("concomillas"), QStringLiteral("'pw'")}}) {
+        const auto s =
+            Kvsql({QStringLiteral("-S"), QStringLiteral("EMBEBIDO"), QStringLiteral("-U"), usuario,
+                   QStringLiteral("-P"), clave, QStringLiteral("-Q"), QStringLiteral("SELECT 7 AS N")});
+        EXPECT_EQ(s.estado, 0) << usuario.toStdString() << " " << s.errores.join(u'|').toStdString();
+    }
+    // The cut-off password "a" is not what the login has.
+    EXPECT_NE(Kvsql({QStringLiteral("-U"), QStringLiteral("conpunto"), QStringLiteral("-P"),
+                     QStringLiteral("a"), QStringLiteral("-Q"), QStringLiteral("SELECT 1")})
+                  .estado,
+              0);
+    // A server text carrying a password of its own does not sign in with it.
+    EXPECT_NE(Kvsql({QStringLiteral("-S"), QStringLiteral("EMBEBIDO;Pwd=pelumbo"), QStringLiteral("-U"),
+                     QStringLiteral("Korvane"), QStringLiteral("-P"), QStringLiteral("mala"),
+                     QStringLiteral("-Q"), QStringLiteral("SELECT 1")})
+                  .estado,
+              0);
+}
+
 TEST_F(ProcesosTest, CreacionDelAlmacenConKvsqlYLecturaComoSuLogin) {
     const QString guion = carpetas_.raiz() + QStringLiteral("almacen.sql");
     QFile f(guion);

@@ -336,3 +336,24 @@ TEST(Lista, ElEncabezadoOrdenaYOtroClicInvierte) {
     EXPECT_EQ(des[0], asc[1]);
     EXPECT_EQ(des[1], asc[0]);
 }
+
+TEST(Lista, UnaTablaQueNoExisteAvisaYMuestraLaListaVacia) {
+    EntornoConsultas e;
+    PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Anular);
+    int filas = -1;
+    AlAbrir<Lib_FrmCons3>([&](Lib_FrmCons3* v) {
+        filas = v->Modelo()->Filas();
+        v->findChild<QPushButton*>("CmdCancelar")->click();
+    });
+    Lib_ClsCons3& consulta = Lib_ClsCons3::Compartida();
+    consulta.CampoDevuelto = "CODIGO";
+    consulta.ConsultaSearch("NO_EXISTE");
+    EXPECT_EQ(filas, 0);
+    EXPECT_TRUE(consulta.ValorDevuelto.isEmpty());
+    // The server's refusal, once, through the database object's own error routine.
+    const auto mensajes = puerto->Mensajes();
+    ASSERT_EQ(mensajes.size(), 1);
+    EXPECT_TRUE(mensajes[0].texto.contains("'NO_EXISTE'")) << mensajes[0].texto.toStdString();
+    EXPECT_TRUE(mensajes[0].titulo.contains("AbrirRecordset")) << mensajes[0].titulo.toStdString();
+}

@@ -341,6 +341,69 @@ TEST(Almacen, NombresDeLasEstadisticasEnOrdenAlfabetico) {
     EXPECT_EQ(NombresEstadisticas(almacen), QStringList({"Artículos", "Clientes", "Vendedores"}));
 }
 
+namespace {
+
+bool ExisteTablaEn(kv::db::DB_Dll& base, const QString& tabla) {
+    auto esquema = base.gCnn.OpenSchema(kv::db::ado::EsquemaTablas);
+    while (esquema && !esquema->EOF_()) {
+        if (esquema->Valor("TABLE_NAME").toString().compare(tabla, Qt::CaseInsensitive) == 0) return true;
+        esquema->MoveNext();
+    }
+    return false;
+}
+
+// A company login without rights on the store: the creation stops when it cannot
+// switch to the store, and nothing of the store lands in the company database.
+TEST(Almacen, SinAccesoAlAlmacenNadaCaeEnLaEmpresa) {
+    EntornoEstadisticas e;
+    PuertoGuionado puerto;
+    kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
+    erp.gServidor = "EMBEBIDO";
+    erp.gDBName = "NORTE";
+    erp.gUsuario = "NORTE";
+    erp.gUserPassWord = "NORTE";
+    erp.OpenServerADODB(false, 3, QString(), false, false);
+    ASSERT_TRUE(erp.gOpenFlag);
+    erp.gCnn.SetDefaultDatabase("NORTE");
+    CrearBaseEstadisticas(erp);
+    EXPECT_FALSE(ExisteTablaEn(erp, "CAB_ESTV"));
+    EXPECT_FALSE(ExisteTablaEn(erp, "MA_EMPRESAS"));  // (TA_CONFIGURACION is the ERP's own there)
+    // The store login was neither created nor given access to the company.
+    kv::db::Conexion intento;
+    EXPECT_THROW(intento.Open(EntornoEstadisticas::Cadena("NORTE", "KV_ESTADISTICAS", "QZ_TABLEROVENTA")),
+                 kv::KvExcepcion);
+    EXPECT_TRUE(puerto->Mensajes().isEmpty());
+}
+
+// A name typed with a leading blank is stored trimmed, so the update and the
+// delete that look it up trimmed find it.
+TEST(Almacen, NombreConBlancoDelanteSeGuardaRecortado) {
+    EntornoEstadisticas e;
+    PuertoGuionado puerto;
+    kv::db::DB_Dll& almacen = e.Almacen();
+    EstadoDefinicion estado;
+    estado.nombre = "  Ventas Norte ";
+    estado.modo = ModoGrabacion::Nuevo;
+    ASSERT_TRUE(GrabarEstadistica(almacen, PorArticulo(), estado, [](const QString&) {}));
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT Nombre FROM CAB_ESTV").toString(), "Ventas Norte");
+
+    Definicion leida;
+    EstadoDefinicion existente;
+    ASSERT_TRUE(BuscarDefinicion(almacen, " Ventas Norte", leida, existente));
+    leida.top = "7";
+    ASSERT_TRUE(GrabarEstadistica(almacen, leida, existente, [](const QString&) {}));
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT [TOP] FROM CAB_ESTV").toInt(), 7);
+
+    existente.modo = ModoGrabacion::Borrar;
+    ASSERT_TRUE(GrabarEstadistica(almacen, leida, existente, [](const QString&) {}));
+    EXPECT_EQ(e.Valor("KV_ESTADISTICAS", "SELECT COUNT(*) FROM CAB_ESTV").toInt(), 0);
+    EXPECT_FALSE(ExisteTabla(e, "DET_ESTV0000"));
+    // A name of 50 characters with blanks around it still fits.
+    EXPECT_EQ(ValidarGrabacion(" " + QString(50, 'x') + " ", PorArticulo(), ModoGrabacion::Nuevo), QString());
+}
+
+}  // namespace
+
 TEST(Almacen, DosVisoresQueGrabanALaVezNoCompartenTabla) {
     EntornoEstadisticas e;
     kv::db::DB_Dll& primero = e.Almacen();

@@ -13,13 +13,31 @@ using namespace kv::stats;
 
 TEST(OpcionesInforme, TodasLasOpcionesYLaConexion) {
     OpcionesInforme o;
-    const QString error = AnalizarOpcionesInforme(
-        {"--informe",      "Ventas",     "--desde",      "1/2024",     "--hasta",
-         "03/2024",        "--empresas", "NORTE, SUR",   "--grupo1",   "A,B",
-         "--g2desde",      "V1",         "--g2hasta=V9", "--g3hasta",  "Z",
-         "--top",          "7",          "--salida",     "/tmp/x.xls", "@server=EMBEBIDO;",
-         "@dbname= NORTE;"},
-        o);
+    const QString error = AnalizarOpcionesInforme({"--informe",
+                                                   "Ventas",
+                                                   "--desde",
+                                                   "1/2024",
+                                                   "--hasta",
+                                                   "03/2024",
+                                                   "--empresas",
+                                                   "NORTE, SUR",
+                                                   "--grupo1",
+                                                   " A , B ",
+                                                   "--g2desde",
+                                                   "V1",
+                                                   "--g2hasta=V9",
+                                                   "--g3hasta",
+                                                   "Z",
+                                                   "--top",
+                                                   "7",
+                                                   "--salida",
+                                                   "/tmp/x.txt",
+                                                   "--grilla",
+                                                   "/tmp/x.xls",
+                                                   "@server=EMBEBIDO;",
+                                                   "@dbname=",
+                                                   "NORTE;"},
+                                                  o);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(o.nombre, "Ventas");
     EXPECT_EQ(o.desde, "1/2024");
@@ -30,7 +48,8 @@ TEST(OpcionesInforme, TodasLasOpcionesYLaConexion) {
     EXPECT_EQ(o.filtros[1].hasta, "V9");
     EXPECT_EQ(o.filtros[2].hasta, "Z");
     EXPECT_EQ(o.top.value(), "7");
-    EXPECT_EQ(o.salida, "/tmp/x.xls");
+    EXPECT_EQ(o.salida, "/tmp/x.txt");
+    EXPECT_EQ(o.grilla, "/tmp/x.xls");
     EXPECT_EQ(o.lineaComandos, "@server=EMBEBIDO; @dbname= NORTE;");
 }
 

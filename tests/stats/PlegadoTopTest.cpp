@@ -131,3 +131,25 @@ TEST(Vistas, CategoriasNombradasYValoresMarcados) {
     EXPECT_EQ(v.categorias, (std::array<QString, 3>{"Vendedor", "Familia", ""}));
     EXPECT_EQ(v.valores, (std::array<QString, 6>{"Consumo", "", "ValorVenta", "", "", "UTILIDAD"}));
 }
+
+// Sales are stored negative: a group with only returns shows negative sales, and
+// the remainder adds the groups with their sign, so it never overstates the net.
+TEST(PlegadoTop, LasDevolucionesRestan) {
+    const std::vector<Grupo> grupos = {
+        {"VENTA", -2, -60, -100}, {"DEVUELVE", 1, 300, 490492.78}, {"OTRA", -3, -10, -50}};
+    const auto m = Plegar(grupos, "2");
+    ASSERT_EQ(m.Filas(), 3);
+    EXPECT_DOUBLE_EQ(m.valores[0][0], 2);
+    EXPECT_DOUBLE_EQ(m.valores[0][2], 100);
+    EXPECT_DOUBLE_EQ(m.valores[0][5], 40);
+    EXPECT_DOUBLE_EQ(m.valores[1][0], -1);
+    EXPECT_DOUBLE_EQ(m.valores[1][1], -300);
+    EXPECT_DOUBLE_EQ(m.valores[1][2], -490492.78);
+    EXPECT_DOUBLE_EQ(m.valores[1][5], -490492.78 + 300);
+    EXPECT_DOUBLE_EQ(m.valores[1][3], Redondear((-490492.78 + 300) / -300 * 100, 2));
+    // With TOP 0 the remainder holds the net of all three.
+    const auto todo = Plegar(grupos, "0");
+    ASSERT_EQ(todo.Filas(), 1);
+    EXPECT_DOUBLE_EQ(todo.valores[0][2], 100 - 490492.78 + 50);
+    EXPECT_DOUBLE_EQ(todo.valores[0][1], 60 - 300 + 10);
+}

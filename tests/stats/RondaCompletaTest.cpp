@@ -95,15 +95,15 @@ void CompararConVentas(const ModeloGrafico& modelo, const std::vector<Suma>& sum
     for (int i = 0; i < kTop; ++i) {
         const Suma& s = sumas[static_cast<size_t>(i)];
         EXPECT_EQ(modelo.etiquetas[i].trimmed(), s.clave) << i;
-        EXPECT_NEAR(modelo.valores[i][0], std::fabs(s.c), margen) << i;
-        EXPECT_NEAR(modelo.valores[i][1], std::fabs(s.k), margen) << i;
-        EXPECT_NEAR(modelo.valores[i][2], std::fabs(s.v), margen) << i;
+        EXPECT_NEAR(modelo.valores[i][0], -s.c, margen) << i;
+        EXPECT_NEAR(modelo.valores[i][1], -s.k, margen) << i;
+        EXPECT_NEAR(modelo.valores[i][2], -s.v, margen) << i;
     }
     double c = 0, k = 0, v = 0;
     for (size_t i = kTop; i < sumas.size(); ++i) {
-        c += Redondear(std::fabs(sumas[i].c), 2);
-        k += Redondear(std::fabs(sumas[i].k), 2);
-        v += Redondear(std::fabs(sumas[i].v), 2);
+        c += Redondear(-sumas[i].c, 2);
+        k += Redondear(-sumas[i].k, 2);
+        v += Redondear(-sumas[i].v, 2);
     }
     const double margenResto = 0.0101 * static_cast<double>(sumas.size());
     EXPECT_EQ(modelo.etiquetas[kTop], "Otros");
@@ -164,10 +164,18 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     };
 
     QString salida, errores;
-    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--salida", archivo, conexion},
+    const QString tabla = entorno_->carpetas().raiz() + "tabla.txt";
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--grilla", archivo, "--salida",
+                      tabla, conexion},
                      &salida, &errores),
               0)
         << errores.toStdString();
+    {
+        // --salida holds exactly the table printed.
+        QFile impresa(tabla);
+        ASSERT_TRUE(impresa.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(impresa.readAll()), salida);
+    }
     const QStringList lineas = salida.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lineas.size(), kTop + 2) << salida.toStdString();
     EXPECT_EQ(lineas[0], "Grupo\tConsumo\tValor Costo\tValor Venta");
@@ -204,6 +212,39 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     EXPECT_TRUE(errores.contains(QString::fromUtf8("No existe la estadística \"No existe\".")));
     EXPECT_EQ(correr({"--informe", "X", "--desde", "13/2024", conexion}), 2);
     EXPECT_EQ(correr({"--informe", "X", "--color", "rojo", conexion}), 2);
+    // A company the window would not list for NORTE (not shared), a filter for a
+    // level the statistic lacks, and an argument of more are refused.
+    entorno_->Ejecutar("KV_ESTADISTICAS", "UPDATE MA_EMPRESAS SET Compartida = 0 WHERE Base = 'SUR'");
+    EXPECT_EQ(
+        correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--empresas", "NORTE, SUR", conexion},
+               &salida, &errores),
+        2);
+    EXPECT_TRUE(salida.isEmpty());
+    EXPECT_TRUE(errores.contains(QString::fromUtf8(
+        "La empresa SUR no está entre las de la estadística: solo se admiten la empresa actual (NORTE) y las "
+        "compartidas (ninguna).")))
+        << errores.toStdString();
+    entorno_->Ejecutar("KV_ESTADISTICAS", "UPDATE MA_EMPRESAS SET Compartida = 1 WHERE Base = 'SUR'");
+    EXPECT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--grupo2", "A", conexion},
+                     nullptr, &errores),
+              2);
+    EXPECT_TRUE(errores.contains(QString::fromUtf8(
+        "La estadística \"Ventas por Artículo\" no tiene nivel 2: la opción --grupo2 no se puede usar.")))
+        << errores.toStdString();
+    EXPECT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "Clientes", conexion}, nullptr,
+                     &errores),
+              2);
+    EXPECT_TRUE(errores.contains(QString::fromUtf8("Argumento de más: \"Clientes\".")));
+    // A failed connection says first, in one line, where it tried and what the server answered.
+    EXPECT_EQ(
+        correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"},
+               nullptr, &errores),
+        3);
+    EXPECT_TRUE(
+        errores.startsWith(QString::fromUtf8("No se pudo conectar con el servidor EMBEBIDO, base de datos "
+                                             "NORTE, usuario NORTE: Error de inicio de "
+                                             "sesión del usuario 'NORTE'.\n")))
+        << errores.toStdString();
     EXPECT_EQ(
         correr({"--informe", "X", "@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;"}), 3);
 }
@@ -245,11 +286,10 @@ TEST_F(RondaCompleta, AgrupadaPorMesSumaTodasLasVentas) {
                         "SELECT SUM(Cantidad), SUM(Cantidad*CostoUnitario), SUM(Cantidad*PrecioUnitario) "
                         "FROM MV_STOCK WHERE TipoMovimiento = 'VTA'");
     ASSERT_EQ(total.size(), 1u);
-    // Every month sums the same sign (sales are negative), so the absolute values add up.
-    EXPECT_NEAR(consumo, std::fabs(total[0][0].toDouble()), 0.01 * modelo.Filas());
-    EXPECT_NEAR(venta, std::fabs(total[0][2].toDouble()), 0.01 * modelo.Filas());
-    EXPECT_NEAR(utilidad, std::fabs(total[0][2].toDouble()) - std::fabs(total[0][1].toDouble()),
-                0.01 * modelo.Filas());
+    // Sales are stored negative: the chart shows the negated sums, month by month.
+    EXPECT_NEAR(consumo, -total[0][0].toDouble(), 0.01 * modelo.Filas());
+    EXPECT_NEAR(venta, -total[0][2].toDouble(), 0.01 * modelo.Filas());
+    EXPECT_NEAR(utilidad, -total[0][2].toDouble() + total[0][1].toDouble(), 0.01 * modelo.Filas());
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -169,4 +170,17 @@ TEST(Geometria, LaVentanaOcultaLosPanelesAlCambiarDeTamanoYLosAbreConElTimer) {
     QApplication::processEvents();
     EXPECT_EQ(p.izquierdaFrmFil, 330 - 4600);
     EXPECT_EQ(p.izquierdaFrmCfg, v.Twips(1200) - 330 - 100);
+
+    // Tabbing into a field of a hidden panel brings the panel in.
+    v.Timer1->stop();
+    v.Campo("TOP")->setEnabled(true);
+    v.Campo("TOP")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(v.Timer1->isActive());
+    EXPECT_FALSE(p.retraer);
+    EXPECT_FALSE(p.filtrosPedidos);
+    v.Timer1->stop();
+    v.Campo("G1Desde")->setEnabled(true);
+    v.Campo("G1Desde")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(v.Timer1->isActive());
+    EXPECT_TRUE(p.filtrosPedidos);
 }

@@ -153,9 +153,12 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
     return o;
 }
 
+// Each value goes in through the quoting of the connection templates: a ";" in
+// the password does not cut it and -S cannot add keywords of its own.
 QString CadenaConexion(const Opciones& o) {
     return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
-        .arg(o.servidor, o.base, o.usuario, o.clave);
+        .arg(kv::db::ValorCadenaConexion(o.servidor), kv::db::ValorCadenaConexion(o.base),
+             kv::db::ValorCadenaConexion(o.usuario), kv::db::ValorCadenaConexion(o.clave));
 }
 
 std::vector<LoteGuion> DividirGuion(const QString& guion) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "localserver/ErrorServidor.h"
+#include "localserver/tsql/Funciones.h"
 
 namespace kv::local {
 
@@ -53,6 +54,45 @@ struct LiberarSentencia {
 };
 using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
 
+// What went wrong, in words the operator can act on; SQLite's own text follows.
+QString Causa(int codigo, const QString& mensaje) {
+    QString causa;
+    switch (codigo & 0xff) {
+        case SQLITE_FULL:
+            causa = QStringLiteral("el disco está lleno");
+            break;
+        case SQLITE_READONLY:
+            causa = QStringLiteral("la base de datos es de solo lectura");
+            break;
+        case SQLITE_IOERR:
+            causa = QStringLiteral("error de lectura o escritura en el disco");
+            break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            causa = QStringLiteral("el archivo de la base de datos está dañado");
+            break;
+        case SQLITE_NOMEM:
+            causa = QStringLiteral("no hay memoria suficiente");
+            break;
+        case SQLITE_CANTOPEN:
+            causa = QStringLiteral("no se pudo abrir el archivo de la base de datos");
+            break;
+        case SQLITE_TOOBIG:
+            causa = QStringLiteral("un valor es demasiado grande");
+            break;
+        case SQLITE_MISMATCH:
+            causa = QStringLiteral("un valor no es del tipo de la columna");
+            break;
+        case SQLITE_CONSTRAINT:
+            causa = QStringLiteral("una restricción de la tabla rechazó una fila");
+            break;
+        default:
+            causa = QStringLiteral("error interno del servidor");
+            break;
+    }
+    return mensaje.isEmpty() ? causa : causa + QStringLiteral(" (") + mensaje + QLatin1Char(')');
+}
+
 [[noreturn]] void LanzarErrorSQLite(sqlite3* db, const QString& objeto) {
     const char* texto = sqlite3_errmsg(db);
     const QString mensaje = QString::fromUtf8(texto ? texto : "");
@@ -66,6 +106,24 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed();
         throw ErrorServidor(207, QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna),
                             QString::fromLatin1(estado::ColumnaInexistente));
+    }
+    if (codigo == SQLITE_CONSTRAINT_NOTNULL) {
+        // "NOT NULL constraint failed: TABLA.Columna"
+        const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed().section(QLatin1Char('.'), -1);
+        throw ErrorServidor(
+            515,
+            QStringLiteral("No se puede insertar el valor NULL en la columna '%1', tabla '%2'. La "
+                           "columna no admite valores NULL. Error de INSERT.")
+                .arg(columna, objeto),
+            QString::fromLatin1(estado::Integridad));
+    }
+    if (codigo == SQLITE_CONSTRAINT_CHECK) {
+        throw ErrorServidor(
+            547,
+            QStringLiteral("La instrucción INSERT está en conflicto con la restricción CHECK de la "
+                           "tabla '%1'.")
+                .arg(objeto),
+            QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
         throw ErrorServidor(2627,
@@ -82,10 +140,9 @@ using SentenciaSQLite = std::unique_ptr<sqlite3_stmt, LiberarSentencia>;
         throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
                             QString::fromLatin1(estado::TiempoAgotado));
     }
-    throw ErrorServidor(50000,
-                        QStringLiteral("No se pudo reconstruir la estadística '%1' (error %2 del almacenamiento).")
-                            .arg(objeto)
-                            .arg(codigo));
+    throw ErrorServidor(
+        50000,
+        QStringLiteral("No se pudo reconstruir la tabla '%1': %2.").arg(objeto, Causa(codigo, mensaje)));
 }
 
 SentenciaSQLite Preparar(sqlite3* db, const QString& sql, const QString& objeto) {
@@ -491,27 +548,67 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         resultado.filasBorradas = sqlite3_changes(almacen);
     }
     {
-        SentenciaSQLite insertar = Preparar(almacen,
-                                      QStringLiteral("INSERT INTO ") + Identificador(tabla) +
-                                          QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
-                                                         "ValorVenta) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                                      tabla);
-        sqlite3_stmt* st = insertar.get();
-        EnlazarTexto(st, 1, base);
+        // Many rows per INSERT: the statement's fixed cost is paid once per batch.
+        constexpr int kFilasPorLote = 64;
+        const QString cabeza =
+            QStringLiteral("INSERT INTO ") + Identificador(tabla) +
+            QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES ");
+        auto textoInsertar = [&](int filas) {
+            QString t = cabeza;
+            for (int f = 0; f < filas; ++f)
+                t += f ? QStringLiteral(", (?, ?, ?, ?, ?, ?, ?, ?)")
+                       : QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
+            return t;
+        };
+        SentenciaSQLite lote = Preparar(almacen, textoInsertar(kFilasPorLote), tabla);
+        SentenciaSQLite suelta = Preparar(almacen, textoInsertar(1), tabla);
+        // A larger page cache while the groups go in, the handle's own afterwards.
+        const int cacheAnterior = [&] {
+            sqlite3_stmt* c = nullptr;
+            int v = 0;
+            if (sqlite3_prepare_v2(almacen, "PRAGMA cache_size", -1, &c, nullptr) == SQLITE_OK &&
+                sqlite3_step(c) == SQLITE_ROW)
+                v = sqlite3_column_int(c, 0);
+            sqlite3_finalize(c);
+            return v;
+        }();
+        struct RestaurarCache {
+            sqlite3* db;
+            int valor;
+            ~RestaurarCache() {
+                if (valor != 0)
+                    sqlite3_exec(db, ("PRAGMA cache_size = " + std::to_string(valor)).c_str(), nullptr,
+                                 nullptr, nullptr);
+            }
+        } restaurar{almacen, cacheAnterior};
+        if (cacheAnterior != 0)
+            sqlite3_exec(almacen, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+
+        const QByteArray textoBase = base.toUtf8();
         QHash<int, QByteArray> meses;
         std::vector<QByteArray> valores[3];
         std::int64_t cuenta = 0;
-        // Rows go in in the order of the table's key, so each insert lands next
-        // to the previous one in the key's index instead of anywhere in it.
         for (const auto& g : grupos)
-            if (!meses.contains(g.first.mes)) meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
-        auto plegadoNivel = [&](const ClaveGrupo& c, int n) -> std::string_view {
-            if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
-                const QByteArray& m = *meses.constFind(c.mes);
-                return std::string_view(m.constData(), size_t(m.size()));
+            if (!meses.contains(g.first.mes))
+                meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
+        // Rows go in in the order of the table's key, so each insert lands next
+        // to the previous one in the key's index instead of anywhere in it. The
+        // order is the collation's: each value's sort key is worked out once.
+        std::vector<std::string> claves[3];
+        std::string vacia;
+        auto claveNivel = [&](const ClaveGrupo& c, int n) -> const std::string& {
+            if (definicion.niveles[n].fuente == FuenteClave::Fecha) return vacia;  // follows the month
+            auto& lista = claves[n];
+            const size_t id = size_t(c.k[n]);
+            if (lista.size() <= id) lista.resize(id + 1);
+            if (lista[id].empty()) {
+                const QByteArray v = diccionarios[n].Valor(c.k[n]).toUtf8();
+                ClaveOrdenKV(v.constData(), int(v.size()), lista[id]);
             }
-            return diccionarios[n].Plegado(c.k[n]);
+            return lista[id];
         };
+        for (const auto& g : grupos)
+            for (int n = 0; n < 3; ++n) claveNivel(g.first, n);
         std::vector<const std::pair<const ClaveGrupo, Acumulado>*> orden;
         orden.reserve(grupos.size());
         for (const auto& g : grupos) orden.push_back(&g);
@@ -522,47 +619,59 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                 return ma < mb;
             }
             for (int n = 0; n < 3; ++n) {
-                const int c = plegadoNivel(a->first, n).compare(plegadoNivel(b->first, n));
+                const int c = claveNivel(a->first, n).compare(claveNivel(b->first, n));
                 if (c != 0) return c < 0;
             }
             return false;
         });
-        for (const auto* entrada : orden) {
-            const ClaveGrupo& clave = entrada->first;
-            const Acumulado& acumulado = entrada->second;
-            if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
-            auto im = meses.find(clave.mes);
-            if (im == meses.end()) im = meses.insert(clave.mes, TextoDeCodigoMes(clave.mes).toUtf8());
-            sqlite3_bind_text(st, 2, im->constData(), int(im->size()), SQLITE_STATIC);
+        auto enlazar = [&](sqlite3_stmt* st, int primero,
+                           const std::pair<const ClaveGrupo, Acumulado>& entrada) {
+            const ClaveGrupo& clave = entrada.first;
+            const Acumulado& acumulado = entrada.second;
+            const QByteArray& mes = *meses.constFind(clave.mes);
+            sqlite3_bind_text(st, primero, textoBase.constData(), int(textoBase.size()), SQLITE_STATIC);
+            sqlite3_bind_text(st, primero + 1, mes.constData(), int(mes.size()), SQLITE_STATIC);
             for (int n = 0; n < 3; ++n) {
-                QByteArray texto;
-                if (definicion.niveles[n].fuente == FuenteClave::Fecha) {
-                    texto = im.value();
-                } else {
+                const QByteArray* texto = &mes;
+                if (definicion.niveles[n].fuente != FuenteClave::Fecha) {
                     auto& cache = valores[n];
                     const size_t id = size_t(clave.k[n]);
-                    if (cache.size() <= id) cache.resize(id + 1);
                     if (cache[id].isNull()) cache[id] = diccionarios[n].Valor(clave.k[n]).toUtf8();
-                    texto = cache[id];
+                    texto = &cache[id];
                 }
-                // The cache keeps the text alive until the row is written.
-                sqlite3_bind_text(st, 3 + n, texto.constData(), int(texto.size()), SQLITE_STATIC);
+                // The cache keeps the text alive until the batch is written.
+                sqlite3_bind_text(st, primero + 2 + n, texto->constData(), int(texto->size()), SQLITE_STATIC);
             }
             if (acumulado.hayConsumo)
-                sqlite3_bind_double(st, 6, double(acumulado.consumo));
+                sqlite3_bind_double(st, primero + 5, double(acumulado.consumo));
             else
-                sqlite3_bind_null(st, 6);
+                sqlite3_bind_null(st, primero + 5);
             if (acumulado.hayCosto)
-                sqlite3_bind_double(st, 7, RedondearDinero(acumulado.costo));
+                sqlite3_bind_double(st, primero + 6, RedondearDinero(acumulado.costo));
             else
-                sqlite3_bind_null(st, 7);
+                sqlite3_bind_null(st, primero + 6);
             if (acumulado.hayVenta)
-                sqlite3_bind_double(st, 8, RedondearDinero(acumulado.venta));
+                sqlite3_bind_double(st, primero + 7, RedondearDinero(acumulado.venta));
             else
-                sqlite3_bind_null(st, 8);
+                sqlite3_bind_null(st, primero + 7);
+        };
+        // Sized before any text is bound: the texts must not move while bound.
+        for (int n = 0; n < 3; ++n) valores[n].resize(claves[n].size());
+        size_t i = 0;
+        while (i < orden.size()) {
+            const bool completo = orden.size() - i >= size_t(kFilasPorLote);
+            sqlite3_stmt* st = completo ? lote.get() : suelta.get();
+            const int filas = completo ? kFilasPorLote : 1;
+            for (int f = 0; f < filas; ++f) enlazar(st, 1 + 8 * f, *orden[i + size_t(f)]);
             if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
             sqlite3_reset(st);
-            ++resultado.filasInsertadas;
+            i += size_t(filas);
+            resultado.filasInsertadas += filas;
+            cuenta += filas;
+            if (cuenta >= kCadaCuantasFilas) {
+                cuenta = 0;
+                mirarCancelacion();
+            }
         }
     }
     transaccion.Confirmar();
@@ -694,6 +803,7 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
 
     sqlite3* empresa = contexto.Base(base);
     const auto cancelado = [&contexto] { return contexto.TiempoAgotado(); };
+    QStringList fallidas;  // "table (cause)" of each table that could not be rebuilt
     for (const Estadistica& e : elegidas) {
         const QString real = TablaExistente(almacen, e.tabla);
         if (real.isEmpty()) {
@@ -702,10 +812,21 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             contexto.DevolverError(ErrorTablaInexistente(e.tabla));
             continue;
         }
-        const ResultadoReconstruccion r =
-            ReconstruirTabla(empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
-        contexto.DevolverAfectadas(r.filasInsertadas);
+        try {
+            const ResultadoReconstruccion r = ReconstruirTabla(
+                empresa, almacen, base, real, DefinicionAgrupacion::DesdeCampos(e.campos), cancelado);
+            contexto.DevolverAfectadas(r.filasInsertadas);
+        } catch (const ErrorServidor& error) {
+            // A single table asked for reports its own error; for all of them each
+            // table has its own transaction and one failure does not stop the rest.
+            // A time-out or a lock ends the call as a whole.
+            if (!pedida.isEmpty() || error.numero() == -2 || error.numero() == 1222) throw;
+            fallidas << QStringLiteral("%1 (%2)").arg(real, error.mensaje());
+        }
     }
+    if (!fallidas.isEmpty())
+        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: no se pudieron reconstruir las tablas %1.")
+                                       .arg(fallidas.join(QStringLiteral(", "))));
 }
 
 void RegistrarReconsEstv() {
