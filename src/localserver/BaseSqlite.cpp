@@ -163,6 +163,13 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
                                &BorrarEstado);
     sqlite3_create_function_v2(b->db_, "kv_identidad_generada", 1, SQLITE_UTF8, estado, &FuncionIdentidadGenerada,
                                nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        b->db_, "kv_fila_de_vista", 0, SQLITE_UTF8, b.get(),
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+            ++static_cast<BaseSqlite*>(sqlite3_user_data(ctx))->filasDeVista_;
+            sqlite3_result_null(ctx);
+        },
+        nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(b->db_, "kv_fecha_iso", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                &FuncionFechaISO, nullptr, nullptr, nullptr);
     try {

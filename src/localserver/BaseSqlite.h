@@ -36,6 +36,9 @@ public:
     BaseSqlite& operator=(const BaseSqlite&) = delete;
 
     sqlite3* db() const { return db_; }
+    // Rows of views changed through their triggers (kv_fila_de_vista()), which
+    // sqlite3_changes does not count.
+    std::int64_t filasDeVista() const { return filasDeVista_; }
     const QString& nombre() const { return nombre_; }
     const QString& ruta() const { return ruta_; }
     // Names this handle for its whole life; never reused by another handle.
@@ -65,6 +68,7 @@ private:
     static int Progreso(void* yo);
 
     sqlite3* db_ = nullptr;
+    std::int64_t filasDeVista_ = 0;
     // State of the helper functions; SQLite owns it and frees it on close.
     void* estadoFunciones_ = nullptr;
     QString nombre_;

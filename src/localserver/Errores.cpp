@@ -93,6 +93,19 @@ QString TransaccionCreaBase(const QString& instruccion) {
     return QStringLiteral("No se permite la instrucción %1 en una transacción con varias instrucciones.")
         .arg(instruccion);
 }
+QString VistaNoActualizable(int numero, const QString& vista) {
+    if (numero == err::VistaAgrupada)
+        return QStringLiteral("No se puede actualizar la vista o función '%1' porque contiene agregados, o una "
+                              "cláusula DISTINCT o GROUP BY, o el operador PIVOT o UNPIVOT.")
+            .arg(vista);
+    if (numero == err::VistaCampoDerivado)
+        return QStringLiteral("Error en la actualización o inserción de la vista o función '%1' porque contiene "
+                              "un campo derivado o constante.")
+            .arg(vista);
+    return QStringLiteral("La vista o función '%1' no es actualizable porque la modificación afecta a varias "
+                          "tablas base.")
+        .arg(vista);
+}
 QString PermisoBase(const QString& permiso, const QString& base) {
     return QStringLiteral("Permiso %1 denegado en la base de datos '%2'.").arg(permiso, base);
 }

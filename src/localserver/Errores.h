@@ -52,6 +52,9 @@ inline constexpr int BaseDelSistema = 3708;
 inline constexpr int CommitSinBegin = 3902;
 inline constexpr int RollbackSinBegin = 3903;
 inline constexpr int BaseInaccesible = 4060;
+inline constexpr int VistaAgrupada = 4403;
+inline constexpr int VistaVariasTablas = 4405;
+inline constexpr int VistaCampoDerivado = 4406;
 inline constexpr int ColumnaSinNulosNiDefecto = 4901;
 inline constexpr int Desbordamiento = 8115;
 inline constexpr int DivisionPorCero = 8134;
@@ -100,6 +103,8 @@ QString DefectoYaDefinido(const QString& columna, const QString& tabla);
 QString IndiceExiste(const QString& indice, const QString& tabla);
 QString NoSePuedeQuitarTabla(const QString& tabla);
 QString NoSePuedeQuitarVista(const QString& vista);
+// 4403, 4405, 4406: DML through a view SQL Server cannot update.
+QString VistaNoActualizable(int numero, const QString& vista);
 QString NoSePuedeQuitarIndice(const QString& indice);
 QString NoSePuedeQuitarBase(const QString& base);
 QString BaseEnUso(const QString& base);

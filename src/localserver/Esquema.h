@@ -23,6 +23,8 @@ struct DefinicionTabla {
 
 // Prefix of the server's own tables, hidden from the schema rowsets.
 inline constexpr const char* PrefijoSistema = "kv_sys_";
+// Triggers that carry DML through a view to its table.
+inline constexpr const char* PrefijoDisparadorVista = "kv_sys_trg_vista_";
 bool EsTablaDelSistema(const QString& nombre);
 
 // Creates the catalog tables of a database when missing.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <cmath>
 
 #include "localserver/Errores.h"
@@ -66,7 +67,9 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     const SesionEmbebida::Permisos& p = s->permisos_;
     const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
     const bool sistema = EsTablaDelSistema(objeto) && !objeto.startsWith(QLatin1String("sqlite_"));
-    const bool desdeServidor = disparador && QByteArray(disparador).startsWith("kv_sys_");
+    // A view's triggers act for the user: the base table's rights still apply.
+    const bool desdeServidor = disparador && QByteArray(disparador).startsWith("kv_sys_") &&
+                               !QByteArray(disparador).startsWith(PrefijoDisparadorVista);
     auto negar = [&](const char* permiso) {
         if (!s->denegacion_) s->denegacion_ = SesionEmbebida::Denegacion{QString::fromLatin1(permiso), objeto};
         return SQLITE_DENY;
@@ -120,6 +123,9 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
             // Only what T-SQL offers; the server's triggers use its own helpers.
             const QString funcion = a2 ? QString::fromUtf8(a2) : QString();
             if (desdeServidor || FuncionDelMotorPermitida(funcion)) return SQLITE_OK;
+            if (disparador && QByteArray(disparador).startsWith(PrefijoDisparadorVista) &&
+                funcion == QLatin1String("kv_fila_de_vista"))
+                return SQLITE_OK;
             if (!s->denegacion_)
                 s->denegacion_ = SesionEmbebida::Denegacion{QStringLiteral("FUNCION"), funcion};
             return SQLITE_DENY;
@@ -128,6 +134,91 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
             // Pragmas, ATTACH, raw transactions and the like are the server's own business.
             return negar("EXECUTE");
     }
+}
+
+// DML through a view over one table: INSTEAD OF triggers that do it on the table,
+// column by column (aliases resolved). Columns that are expressions are left out.
+// A view SQL Server cannot update keeps the number to refuse it with.
+void PrepararDmlDeVista(BaseSqlite& b, const Sentencia& s) {
+    if (s.tabla.isEmpty()) return;
+    try {
+        b.Ejecutar(QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS kv_sys_vistas_fijas (vista TEXT NOT NULL COLLATE NOCASE "
+            "PRIMARY KEY, numero INTEGER NOT NULL)"));
+        b.Escalar(QStringLiteral("DELETE FROM kv_sys_vistas_fijas WHERE vista = ?1"), {s.tabla});
+        if (s.tablaVista.isEmpty()) {
+            if (s.vistaNoActualizable != 0)
+                b.Escalar(QStringLiteral("INSERT INTO kv_sys_vistas_fijas (vista, numero) VALUES (?1, ?2)"),
+                          {s.tabla, s.vistaNoActualizable});
+            return;
+        }
+        sqlite3_stmt* st = nullptr;
+        const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(s.tabla)).toUtf8();
+        if (sqlite3_prepare_v2(b.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return;
+        }
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        QStringList vista, base;
+        for (int i = 0; i < sqlite3_column_count(st); ++i) {
+            const char* t = sqlite3_column_table_name(st, i);
+            const char* o = sqlite3_column_origin_name(st, i);
+            if (!t || !o || QString::fromUtf8(t).compare(s.tablaVista, Qt::CaseInsensitive) != 0) continue;
+            vista << QString::fromUtf8(sqlite3_column_name(st, i));
+            base << QString::fromUtf8(o);
+        }
+        if (vista.isEmpty()) return;
+        const QString nombre = QLatin1String(PrefijoDisparadorVista) + s.tabla;
+        const QString v = Identificador(s.tabla);
+        const QString t = Identificador(s.tablaVista);
+        QStringList columnas, nuevos, asignaciones, condicion;
+        for (qsizetype i = 0; i < vista.size(); ++i) {
+            const QString cb = Identificador(base[i]);
+            const QString cv = Identificador(vista[i]);
+            columnas << cb;
+            nuevos << QLatin1String("NEW.") + cv;
+            asignaciones << cb + QLatin1String(" = NEW.") + cv;
+            // The view shows no rowid: the row is the one with the values it showed.
+            condicion << cb + QLatin1String(" IS OLD.") + cv;
+        }
+        const QString donde = condicion.join(QLatin1String(" AND "));
+        b.Ejecutar(QLatin1String("CREATE TRIGGER ") + Identificador(nombre + QLatin1String("_i")) +
+                   QLatin1String(" INSTEAD OF INSERT ON ") + v +
+                   QLatin1String(" BEGIN SELECT kv_fila_de_vista(); INSERT INTO ") + t + QLatin1String(" (") +
+                   columnas.join(QLatin1String(", ")) + QLatin1String(") VALUES (") +
+                   nuevos.join(QLatin1String(", ")) + QLatin1String("); END;") +
+                   QLatin1String("CREATE TRIGGER ") + Identificador(nombre + QLatin1String("_u")) +
+                   QLatin1String(" INSTEAD OF UPDATE ON ") + v +
+                   QLatin1String(" BEGIN SELECT kv_fila_de_vista(); UPDATE ") + t + QLatin1String(" SET ") +
+                   asignaciones.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + donde +
+                   QLatin1String("; END;") + QLatin1String("CREATE TRIGGER ") +
+                   Identificador(nombre + QLatin1String("_d")) + QLatin1String(" INSTEAD OF DELETE ON ") + v +
+                   QLatin1String(" BEGIN SELECT kv_fila_de_vista(); DELETE FROM ") + t +
+                   QLatin1String(" WHERE ") + donde + QLatin1String("; END;"));
+    } catch (const ErrorServidor&) {
+        // Without them the view still reads; DML on it is refused.
+    }
+}
+
+// SQLite's refusal of DML on a view without triggers, as SQL Server words it.
+std::optional<ErrorServidor> VistaNoActualizable(BaseSqlite& b) {
+    static const QRegularExpression patron(QStringLiteral("^cannot modify (.+) because it is a view$"));
+    const auto m = patron.match(QString::fromUtf8(sqlite3_errmsg(b.db())));
+    if (!m.hasMatch()) return std::nullopt;
+    const QString vista = m.captured(1);
+    int numero = err::VistaVariasTablas;
+    try {
+        if (b.Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                     "name = 'kv_sys_vistas_fijas'"))
+                .toInt() > 0) {
+            const QVariant n =
+                b.Escalar(QStringLiteral("SELECT numero FROM kv_sys_vistas_fijas WHERE vista = ?1"), {vista});
+            if (n.isValid() && !n.isNull()) numero = n.toInt();
+        }
+    } catch (const ErrorServidor&) {
+    }
+    return ErrorServidor(numero, msj::VistaNoActualizable(numero, vista),
+                         QString::fromLatin1(estado::General));
 }
 
 // The types the translator gave a view's columns (a sum of money is money),
@@ -663,6 +754,7 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         };
         if (rcPrep != SQLITE_OK) {
             if (denegacion_) throw denegado();
+            if (auto e = VistaNoActualizable(b)) throw *e;
             throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
         }
         resto = siguiente;
@@ -716,6 +808,7 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
             if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
             forma.Completar(r);
         } else {
+            const std::int64_t filasVista = b.filasDeVista();
             int rc;
             while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             }
@@ -723,13 +816,16 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
             const QString v = PrimeraPalabra(QString::fromUtf8(sqlite3_sql(st)));
             if (v == QLatin1String("INSERT") || v == QLatin1String("UPDATE") || v == QLatin1String("DELETE") ||
                 v == QLatin1String("REPLACE"))
-                r.filasAfectadas = sqlite3_changes64(b.db());
+                r.filasAfectadas = sqlite3_changes64(b.db()) + (b.filasDeVista() - filasVista);
         }
         salida.push_back(std::move(r));
     }
     if (verbo == QLatin1String("DROP")) DepurarCatalogo(b);
     if (verbo == QLatin1String("CREATE") && s.clase == Clase::Modificacion && !s.tiposColumnas.empty())
         GuardarTiposDeVista(b, s);
+    if (verbo == QLatin1String("CREATE") && s.clase == Clase::Modificacion &&
+        (!s.tablaVista.isEmpty() || s.vistaNoActualizable != 0))
+        PrepararDmlDeVista(b, s);
     if (!alguno && s.clase == Clase::Consulta) {
         ResultadoSentencia r;
         r.tieneFilas = true;

@@ -113,7 +113,10 @@ QString Traductor::ListaFrom(InfoConsulta* info) {
         sql += QLatin1String(", ") + FuenteTabla(&fuentes, nullptr);
         fuentes += 1;
     }
-    if (info) info->tablaUnica = fuentes == 1 ? unica : QString();
+    if (info) {
+        info->tablaUnica = fuentes == 1 ? unica : QString();
+        info->fuentes = fuentes;
+    }
     return sql;
 }
 
@@ -180,6 +183,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
     bool distinto = false;
     if (Tomar("DISTINCT")) {
         distinto = true;
+        if (info) info->distinta = true;
         sql += QLatin1String("DISTINCT ");
     } else {
         Tomar("ALL");
@@ -334,6 +338,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         ComprobarAgrupado(g, e.sql, refs, Clausula::Having);
         sql += QLatin1String(" HAVING ") + e.sql;
     }
+    if (info && g.agrupada) info->agregada = true;
     // A grouped query names in its select list only grouped columns, or columns inside aggregates.
     if (g.agrupada && !hayAsterisco) {
         for (size_t k = 0; k < referencias.size(); ++k)
@@ -372,7 +377,10 @@ QString Traductor::Consulta(InfoConsulta* info, bool principal) {
             brazo = QLatin1String("SELECT * FROM (") + conLimite(brazo, limiteBrazo) + QLatin1Char(')');
         }
         sql += conector + QLatin1Char(' ') + brazo;
-        if (info) info->tablaUnica.clear();
+        if (info) {
+            info->tablaUnica.clear();
+            info->compuesta = true;
+        }
     }
     // Groups equal on every ORDER BY term (all of them, without ORDER BY) come in
     // the order of their group keys: what the client sees, and which groups a TOP

@@ -250,6 +250,13 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         s.sql = QLatin1String("CREATE VIEW ") + vista + columnas + QLatin1String(" AS ") + Consulta(&info);
         // The types of the view's columns, for the queries that read it.
         if (!info.asterisco) s.tiposColumnas = info.tipos;
+        if (info.agregada || info.distinta) {
+            s.vistaNoActualizable = 4403;
+        } else if (!info.tablaUnica.isEmpty()) {
+            s.tablaVista = info.tablaUnica;
+        } else {
+            s.vistaNoActualizable = info.compuesta || info.fuentes > 0 ? 4405 : 4406;
+        }
         --colacionarColumnas_;
     } else {
         const bool unico = Tomar("UNIQUE");

@@ -93,6 +93,11 @@ struct Sentencia {
     // (expressions over typed columns), empty otherwise.
     std::vector<QString> tiposColumnas;
     int salto = -1;         // Si and Saltar: index of a statement of the batch (its size: the end)
+    // CREATE VIEW: the one table whose rows DML through the view changes; when there is
+    // none, SQL Server's number for refusing it (4403 grouped or DISTINCT, 4405 several
+    // tables, 4406 no table).
+    QString tablaVista;
+    int vistaNoActualizable = 0;
     QStringList variables;  // Asignar: the SQLite parameters of the variables ("@kv_v1")
 };
 

@@ -233,6 +233,10 @@ class Traductor {
         std::vector<QString> tipos;  // SQL Server type of each select-list item, empty when unknown
         bool asterisco = false;      // the list has a * (then `tipos` says nothing)
         QStringList asignaciones;    // SELECT @v = ...: the variables' parameters, in order
+        bool agregada = false;       // GROUP BY, HAVING or aggregates
+        bool distinta = false;       // SELECT DISTINCT
+        bool compuesta = false;      // UNION, EXCEPT or INTERSECT
+        int fuentes = 0;             // sources of the FROM list (0: no FROM)
     };
     // What ORDER BY needs to know of the SELECT level it sorts.
     struct Agrupacion {
