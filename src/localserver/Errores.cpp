@@ -204,6 +204,17 @@ QString InstruccionTerminada() { return QStringLiteral("La instrucción se ha te
 QString ErrorInterno() {
     return QStringLiteral("Error interno del servidor al ejecutar la instrucción. La instrucción se ha terminado.");
 }
+QString ErrorMotor(const QString& detalle) {
+    if (detalle.isEmpty()) return ErrorInterno();
+    return QStringLiteral(
+               "Error interno del servidor al ejecutar la instrucción: %1. La instrucción se ha terminado.")
+        .arg(detalle);
+}
+QString UnionDistintasColumnas() {
+    return QStringLiteral(
+        "Todas las consultas combinadas mediante un operador UNION, INTERSECT o EXCEPT deben tener "
+        "el mismo número de expresiones en sus listas de destino.");
+}
 QString ArgumentoFaltante(const QString& procedimiento, const QString& parametro) {
     return QStringLiteral("El procedimiento o la función '%1' esperaba el parámetro '%2', que no se ha especificado.")
         .arg(procedimiento, parametro);
@@ -321,8 +332,10 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
                                      QStringLiteral("22003"));
             }
             return ErrorServidor(err::Restriccion,
-                                 QStringLiteral("Instrucción %1 en conflicto con la restricción CHECK '%2'.")
-                                     .arg(contexto.verbo.isEmpty() ? QStringLiteral("INSERT") : contexto.verbo, nombre),
+                                 mensajes::ConflictoRestriccion(
+                                     contexto.verbo.isEmpty() ? QStringLiteral("INSERT") : contexto.verbo,
+                                     QStringLiteral("CHECK"), nombre, base.nombre(),
+                                     QStringLiteral("dbo.") + contexto.objeto, QString()),
                                  QString::fromLatin1(Integridad));
         }
         if (const auto m = tipoDato.match(texto); m.hasMatch()) {
@@ -416,7 +429,16 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
                                  QStringLiteral("El procesador de consultas se quedó sin recursos internos y no pudo "
                                                 "generar un plan de consulta."),
                                  QString::fromLatin1(General));
-        return ErrorServidor(err::Sintaxis, msj::Sintaxis(QString()), QString::fromLatin1(Sintaxis));
+        if (texto.contains(QLatin1String("sub-select returns")))
+            return ErrorServidor(err::ColumnasEnSubconsulta, mensajes::ColumnasEnSubconsulta(),
+                                 QString::fromLatin1(Sintaxis));
+        if (texto.contains(QLatin1String("do not have the same number of result columns")))
+            return ErrorServidor(err::UnionDistintasColumnas, msj::UnionDistintasColumnas(),
+                                 QString::fromLatin1(Sintaxis));
+        if (texto.contains(QLatin1String("parser stack overflow")))
+            return ErrorServidor(mensajes::kAnidamiento, mensajes::Anidamiento(),
+                                 QString::fromLatin1(Sintaxis));
+        return ErrorServidor(err::ErrorInterno, msj::ErrorMotor(texto), QString::fromLatin1(General));
     }
     if (primario == SQLITE_MISMATCH)
         return ErrorServidor(err::Conversion, msj::Conversion(QString(), QStringLiteral("int")),
@@ -430,7 +452,7 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
         primario == SQLITE_READONLY)
         return ErrorServidor(err::ErrorSistemaArchivo, msj::ErrorSistemaArchivo(base.nombre(), base.ruta()),
                              QString::fromLatin1(General));
-    return ErrorServidor(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(General));
+    return ErrorServidor(err::ErrorInterno, msj::ErrorMotor(texto), QString::fromLatin1(General));
 }
 
 }  // namespace kv::local

@@ -16,6 +16,8 @@ class BaseSqlite;
 namespace err {
 inline constexpr int Sintaxis = 102;
 inline constexpr int FuncionDesconocida = 195;
+inline constexpr int ColumnasEnSubconsulta = 116;
+inline constexpr int UnionDistintasColumnas = 205;
 inline constexpr int ColumnaInexistente = 207;
 inline constexpr int ObjetoInexistente = 208;
 inline constexpr int ColumnaAmbigua = 209;
@@ -149,6 +151,9 @@ QString UsuarioInexistente(const QString& usuario);
 QString BloqueoAgotado();
 QString InstruccionTerminada();
 QString ErrorInterno();
+// A failure of the engine with no cause of its own: its words, inside a general message.
+QString ErrorMotor(const QString& detalle);
+QString UnionDistintasColumnas();
 QString ArgumentoFaltante(const QString& procedimiento, const QString& parametro);
 }  // namespace msj
 

@@ -325,7 +325,28 @@ Expr Traductor::Multiplicativa() {
 }
 
 Expr Traductor::Unaria() {
-    if (EsSimbolo("-") || EsSimbolo("+") || EsSimbolo("~")) {
+    // A run of signs folds into one: nested they would overflow SQLite's parser
+    // stack long before SQL Server's own limit.
+    if (EsSimbolo("-") || EsSimbolo("+")) {
+        int menos = 0;
+        while (EsSimbolo("-") || EsSimbolo("+")) {
+            if (t_[p_].texto == QLatin1String("-")) ++menos;
+            ++p_;
+        }
+        Entrar();
+        Expr e = Unaria();
+        Salir();
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        r.literal = e.literal;
+        r.tipoSql = e.tipoSql;
+        const QString op = menos % 2 ? QStringLiteral("-") : QStringLiteral("+");
+        r.sql = QLatin1Char('(') + op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')')) +
+                QLatin1Char(')');
+        r.primario = true;
+        return r;
+    }
+    if (EsSimbolo("~")) {
         const QString op = t_[p_++].texto;
         Entrar();
         Expr e = Unaria();
@@ -442,9 +463,13 @@ Expr Traductor::Primaria() {
         return r;
     }
     if (tk.Es("CASE")) {
+        if (casos_ >= kCasosAnidadosMaximo)
+            throw ErrorTSQL(mensajes::kCasoAnidado, mensajes::CasoAnidado(), tk.linea);
         ++p_;
         Entrar();
+        ++casos_;
         r = Caso();
+        --casos_;
         Salir();
         return r;
     }

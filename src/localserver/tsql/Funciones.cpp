@@ -331,7 +331,8 @@ void FnNumero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     Numero a;
     if (!LeerNumero(argv[0], a))
         return Fallar(ctx, mensajes::kConversionTipo,
-                      mensajes::ConversionTipo(QStringLiteral("nvarchar"), QStringLiteral("float")));
+                      mensajes::ConversionTipo(QStringLiteral("nvarchar"),
+                                               argc > 1 ? Texto(argv[1]) : QStringLiteral("float")));
     if (a.entero) return sqlite3_result_double(ctx, static_cast<double>(a.i));
     sqlite3_result_double(ctx, a.d);
 }
@@ -1111,6 +1112,7 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_techo", 1, true, &FnTecho},
     {"kv_entero", 1, true, &FnEntero},
     {"kv_numero", 1, true, &FnNumero},
+    {"kv_numero", 2, true, &FnNumero},
     {"kv_a_numero", 3, true, &FnANumero},
     {"kv_resultado", 2, true, &FnResultado},
     {"kv_nombre_objeto", 1, true, &FnNombreObjeto},

@@ -175,8 +175,8 @@ QString CasoAnidado() {
 
 QString ColumnasEnSubconsulta() {
     return QStringLiteral(
-        "Solo se puede especificar una expresión en la lista de selección cuando la subconsulta "
-        "no se especifica con EXISTS.");
+        "Sólo se puede especificar una expresión en la lista de selección cuando no se utiliza "
+        "EXISTS para introducir la subconsulta.");
 }
 
 QString AsignacionMezclada() {

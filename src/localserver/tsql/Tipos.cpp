@@ -248,8 +248,9 @@ Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QStr
         r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), 4)");
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("decimal") || n == QLatin1String("numeric")) {
-        r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), ") +
-                QString::number(tipo.escala) + QLatin1Char(')');
+        // The target type names itself in the conversion error.
+        r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String(", '") + n +
+                QLatin1String("'), ") + QString::number(tipo.escala) + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("float") || n == QLatin1String("real")) {
         r.sql = QLatin1String("kv_numero(") + valor.sql + QLatin1Char(')');

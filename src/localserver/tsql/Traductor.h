@@ -22,6 +22,8 @@ inline constexpr int kAnidamientoMaximo = 160;
 // OR and AND chains longer than this are grouped into a balanced tree so that
 // SQLite's expression depth limit is never reached.
 inline constexpr int kCadenaMaxima = 32;
+// SQL Server nests CASE expressions ten deep at most.
+inline constexpr int kCasosAnidadosMaximo = 10;
 
 inline const QString kColacion = QStringLiteral(" COLLATE KV");
 
@@ -111,6 +113,7 @@ class Traductor {
     int fin_;
     ContextoLote& lote_;
     int anidamiento_ = 0;
+    int casos_ = 0;               // CASE expressions open around the current token
     int colacionarColumnas_ = 0;  // > 0 while reading a view's query or a derived table
 
     // Column references of one SELECT level, to refuse what SQL Server refuses
