@@ -159,11 +159,14 @@ void PrepararDmlDeVista(BaseSqlite& b, const Sentencia& s) {
             return;
         }
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
-        QStringList vista, base;
+        QStringList vista, base, derivadas;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             const char* t = sqlite3_column_table_name(st, i);
             const char* o = sqlite3_column_origin_name(st, i);
-            if (!t || !o || QString::fromUtf8(t).compare(s.tablaVista, Qt::CaseInsensitive) != 0) continue;
+            if (!t || !o || QString::fromUtf8(t).compare(s.tablaVista, Qt::CaseInsensitive) != 0) {
+                derivadas << Identificador(QString::fromUtf8(sqlite3_column_name(st, i)));
+                continue;
+            }
             vista << QString::fromUtf8(sqlite3_column_name(st, i));
             base << QString::fromUtf8(o);
         }
@@ -182,14 +185,29 @@ void PrepararDmlDeVista(BaseSqlite& b, const Sentencia& s) {
             condicion << cb + QLatin1String(" IS OLD.") + cv;
         }
         const QString donde = condicion.join(QLatin1String(" AND "));
+        // A value given to a column that is an expression has nowhere to go: 4406.
+        QString guardaInsertar, guardaActualizar;
+        if (!derivadas.isEmpty()) {
+            QString texto = TextoErrorCodificado(err::VistaCampoDerivado,
+                                                 msj::VistaNoActualizable(err::VistaCampoDerivado, s.tabla));
+            texto.replace(QLatin1Char('\''), QLatin1String("''"));
+            QStringList nulos, cambios;
+            for (const QString& d : derivadas) {
+                nulos << QLatin1String("NEW.") + d + QLatin1String(" IS NOT NULL");
+                cambios << QLatin1String("NEW.") + d + QLatin1String(" IS NOT OLD.") + d;
+            }
+            const QString raise = QLatin1String("SELECT RAISE(ABORT, '") + texto + QLatin1String("') WHERE ");
+            guardaInsertar = raise + nulos.join(QLatin1String(" OR ")) + QLatin1String("; ");
+            guardaActualizar = raise + cambios.join(QLatin1String(" OR ")) + QLatin1String("; ");
+        }
         b.Ejecutar(QLatin1String("CREATE TRIGGER ") + Identificador(nombre + QLatin1String("_i")) +
-                   QLatin1String(" INSTEAD OF INSERT ON ") + v +
-                   QLatin1String(" BEGIN SELECT kv_fila_de_vista(); INSERT INTO ") + t + QLatin1String(" (") +
+                   QLatin1String(" INSTEAD OF INSERT ON ") + v + QLatin1String(" BEGIN ") + guardaInsertar +
+                   QLatin1String("SELECT kv_fila_de_vista(); INSERT INTO ") + t + QLatin1String(" (") +
                    columnas.join(QLatin1String(", ")) + QLatin1String(") VALUES (") +
                    nuevos.join(QLatin1String(", ")) + QLatin1String("); END;") +
                    QLatin1String("CREATE TRIGGER ") + Identificador(nombre + QLatin1String("_u")) +
-                   QLatin1String(" INSTEAD OF UPDATE ON ") + v +
-                   QLatin1String(" BEGIN SELECT kv_fila_de_vista(); UPDATE ") + t + QLatin1String(" SET ") +
+                   QLatin1String(" INSTEAD OF UPDATE ON ") + v + QLatin1String(" BEGIN ") + guardaActualizar +
+                   QLatin1String("SELECT kv_fila_de_vista(); UPDATE ") + t + QLatin1String(" SET ") +
                    asignaciones.join(QLatin1String(", ")) + QLatin1String(" WHERE ") + donde +
                    QLatin1String("; END;") + QLatin1String("CREATE TRIGGER ") +
                    Identificador(nombre + QLatin1String("_d")) + QLatin1String(" INSTEAD OF DELETE ON ") + v +

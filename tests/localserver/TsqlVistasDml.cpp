@@ -130,6 +130,23 @@ TEST_F(VistasDml, VistasQueNoSePuedenActualizar) {
     EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM Clientes")).toInt(), 2);
 }
 
+TEST_F(VistasDml, UnaColumnaCalculadaNoRecibeValores) {
+    Lote(*c_,
+         QStringLiteral("CREATE VIEW vDoble AS SELECT Codigo, Nombre, Saldo * 2 AS Doble FROM Clientes"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("UPDATE vDoble SET Doble = 1 WHERE Codigo = 1")), 4406);
+    EXPECT_EQ(
+        PrimerError(*c_, QStringLiteral("INSERT INTO vDoble (Codigo, Nombre, Doble) VALUES (5, 'X', 1)")),
+        4406);
+    // The other columns still go through.
+    Lote(*c_, QStringLiteral("UPDATE vDoble SET Nombre = 'Ana Mar' WHERE Codigo = 1"));
+    Lote(*c_, QStringLiteral("INSERT INTO vDoble (Codigo, Nombre) VALUES (5, 'X')"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT Nombre FROM Clientes WHERE Codigo = 1")).toString(),
+              QStringLiteral("Ana Mar"));
+    EXPECT_DOUBLE_EQ(Valor(*c_, QStringLiteral("SELECT Saldo FROM Clientes WHERE Codigo = 1")).toDouble(),
+                     10);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM Clientes")).toInt(), 3);
+}
+
 TEST_F(VistasDml, QuitarLaVistaNoDejaDisparadores) {
     EXPECT_EQ(Disparadores().size(), 3);
     Lote(*c_, QStringLiteral("DROP VIEW vClientes"));
