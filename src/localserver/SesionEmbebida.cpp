@@ -184,7 +184,10 @@ void PrepararDmlDeVista(BaseSqlite& b, const Sentencia& s) {
             // The view shows no rowid: the row is the one with the values it showed.
             condicion << cb + QLatin1String(" IS OLD.") + cv;
         }
-        const QString donde = condicion.join(QLatin1String(" AND "));
+        QString donde = condicion.join(QLatin1String(" AND "));
+        // Rows of the table the view does not show are never touched, even when
+        // they hold the same values in the columns it shows.
+        if (!s.filtroVista.isEmpty()) donde += QLatin1String(" AND (") + s.filtroVista + QLatin1Char(')');
         // A value given to a column that is an expression has nowhere to go: 4406.
         QString guardaInsertar, guardaActualizar;
         if (!derivadas.isEmpty()) {

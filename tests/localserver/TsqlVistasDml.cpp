@@ -86,6 +86,24 @@ TEST_F(VistasDml, BorrarPorLaVistaQuitaLaFilaDeLaTabla) {
     EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT Nombre FROM Clientes")).toString(), QStringLiteral("Luis"));
 }
 
+TEST_F(VistasDml, UnaVistaConFiltroSoloTocaLasFilasQueMuestra) {
+    // Both customers show the same zone; the view shows only the first one.
+    Lote(*c_, QStringLiteral("UPDATE Clientes SET Zona = 'N'"));
+    Lote(*c_, QStringLiteral("CREATE VIEW vNorte AS SELECT Zona, Saldo FROM Clientes WHERE Codigo = 1"));
+    auto r = Lote(*c_, QStringLiteral("UPDATE vNorte SET Saldo = 99"));
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].filasAfectadas, 1);
+    EXPECT_DOUBLE_EQ(Valor(*c_, QStringLiteral("SELECT Saldo FROM Clientes WHERE Codigo = 1")).toDouble(),
+                     99);
+    EXPECT_DOUBLE_EQ(Valor(*c_, QStringLiteral("SELECT Saldo FROM Clientes WHERE Codigo = 2")).toDouble(),
+                     20);
+    Lote(*c_, QStringLiteral("UPDATE Clientes SET Saldo = 99"));
+    r = Lote(*c_, QStringLiteral("DELETE FROM vNorte"));
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].filasAfectadas, 1);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT Nombre FROM Clientes")).toString(), QStringLiteral("Luis"));
+}
+
 TEST_F(VistasDml, LasRestriccionesDeLaTablaValenPorLaVista) {
     // The primary key of the table.
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO vClientes (Cod, Razon) VALUES (1, 'Otra')")),

@@ -306,7 +306,11 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
     sql += items.join(QLatin1String(", "));
     if (Es("INTO")) Fallar();
     if (Tomar("FROM")) sql += QLatin1String(" FROM ") + ListaFrom(info);
-    if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
+    if (Tomar("WHERE")) {
+        const QString filtro = Expresion().sql;
+        sql += QLatin1String(" WHERE ") + filtro;
+        if (info) info->filtro = filtro;
+    }
     if (Es("GROUP")) {
         ++p_;
         Exigir("BY");

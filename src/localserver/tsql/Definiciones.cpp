@@ -254,6 +254,7 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
             s.vistaNoActualizable = 4403;
         } else if (!info.tablaUnica.isEmpty()) {
             s.tablaVista = info.tablaUnica;
+            s.filtroVista = info.filtro;
         } else {
             s.vistaNoActualizable = info.compuesta || info.fuentes > 0 ? 4405 : 4406;
         }

@@ -97,6 +97,7 @@ struct Sentencia {
     // none, SQL Server's number for refusing it (4403 grouped or DISTINCT, 4405 several
     // tables, 4406 no table).
     QString tablaVista;
+    QString filtroVista;  // its WHERE: UPDATE and DELETE through it touch only the rows it shows
     int vistaNoActualizable = 0;
     QStringList variables;  // Asignar: the SQLite parameters of the variables ("@kv_v1")
 };

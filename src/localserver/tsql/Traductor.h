@@ -240,6 +240,7 @@ class Traductor {
         bool distinta = false;       // SELECT DISTINCT
         bool compuesta = false;      // UNION, EXCEPT or INTERSECT
         int fuentes = 0;             // sources of the FROM list (0: no FROM)
+        QString filtro;              // the WHERE as translated: which rows of its table a view shows
     };
     // What ORDER BY needs to know of the SELECT level it sorts.
     struct Agrupacion {
