@@ -46,16 +46,19 @@ const QStringList& Semillas() {
         QStringLiteral("DELETE CAB_ESTV WHERE NOMBRE='x' DROP TABLE DET_ESTV0001 USE KV Create Database KV"),
         QStringLiteral("SELECT CHARINDEX('a', x, 2), substring(x, 1, 2), ISNULL(y, GETDATE()), "
                        "CONVERT(datetime, '01/' + F, 103) FROM t"),
-        QStringLiteral("IF NOT EXISTS (SELECT * FROM sysobjects WHERE name = 'X') CREATE TABLE X (a integer, b "
-                       "character varying(10), c dec(18,4))\r\nIF OBJECT_ID('V') IS NOT NULL DROP VIEW V"),
-        QStringLiteral("DECLARE @i int, @s nvarchar(20) SET @i = 0 WHILE @i < 3 BEGIN SET @i += 1 IF @i = 2 "
-                       "BREAK ELSE PRINT 'x' END SELECT @s = name FROM sys.tables RAISERROR('e %d', 16, 1, @i) "
-                       "RETURN"),
+        QStringLiteral(
+            "IF NOT EXISTS (SELECT * FROM sysobjects WHERE name = 'X') CREATE TABLE X (a integer, b "
+            "character varying(10), c dec(18,4))\r\nIF OBJECT_ID('V') IS NOT NULL DROP VIEW V"),
+        QStringLiteral(
+            "DECLARE @i int, @s nvarchar(20) SET @i = 0 WHILE @i < 3 BEGIN SET @i += 1 IF @i = 2 "
+            "BREAK ELSE PRINT 'x' END SELECT @s = name FROM sys.tables RAISERROR('e %d', 16, 1, @i) "
+            "RETURN"),
         QStringLiteral("SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES UNION SELECT name FROM sys.objects "
                        "WHERE DB_NAME() = SUSER_SNAME() AND @@ROWCOUNT > SCOPE_IDENTITY()"),
-        QStringLiteral("CREATE VIEW vC AS SELECT c.Codigo AS Cod, Saldo FROM dbo.Clientes c WHERE Zona = 'N' "
-                       "UPDATE vC SET Saldo = Saldo + 1 WHERE Cod = 2 DELETE FROM vC INSERT INTO vC (Cod) VALUES "
-                       "(3) GRANT EXECUTE ON KV_RECONS_ESTV TO lector"),
+        QStringLiteral(
+            "CREATE VIEW vC AS SELECT c.Codigo AS Cod, Saldo FROM dbo.Clientes c WHERE Zona = 'N' "
+            "UPDATE vC SET Saldo = Saldo + 1 WHERE Cod = 2 DELETE FROM vC INSERT INTO vC (Cod) VALUES "
+            "(3) GRANT EXECUTE ON KV_RECONS_ESTV TO lector"),
     };
     return s;
 }
