@@ -24,6 +24,7 @@
 #include "core/Sentencias.h"
 #include "db/DB_Dll.h"
 #include "lookup/ArchivosConsulta.h"
+#include "lookup/ControlesConsulta.h"
 #include "lookup/ModeloConsulta.h"
 #include "lookup/SentenciasConsulta.h"
 #include "util/Interaccion.h"
@@ -117,16 +118,10 @@ Lib_FrmCons3::Lib_FrmCons3(QWidget* padre) : QDialog(padre) {
     lista_->installEventFilter(this);
     disposicion->addWidget(lista_, 1);
 
-    frame1_ = new QFrame(this);
-    frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setFrameShape(QFrame::StyledPanel);
-    auto* botones = new QHBoxLayout(frame1_);
+    QHBoxLayout* botones = nullptr;
+    frame1_ = CrearMarcoBotones(this, botones);
     const auto boton = [&](const char* nombre, const char* texto) {
-        auto* b = new QPushButton(QString::fromUtf8(texto), frame1_);
-        b->setObjectName(QString::fromLatin1(nombre));
-        b->setAutoDefault(false);
-        botones->addWidget(b);
-        return b;
+        return AgregarBoton(botones, nombre, texto);
     };
     aceptar_ = boton("CmdAceptar", "&Aceptar");
     cancelar_ = boton("CmdCancelar", "&Cancelar");
@@ -136,13 +131,7 @@ Lib_FrmCons3::Lib_FrmCons3(QWidget* padre) : QDialog(padre) {
     botones->addStretch(1);
     disposicion->addWidget(frame1_);
 
-    // Belongs to the window; nothing opens it.
-    menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("MNU_Emergente"));
-    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))
-        ->setObjectName(QStringLiteral("MNU_Llena"));
-    menu_->addSeparator()->setObjectName(QStringLiteral("MNU_Separador"));
-    menu_->addAction(QStringLiteral("Cancelar"))->setObjectName(QStringLiteral("MNU_Cancelar"));
+    menu_ = CrearMenuEmergente(this);
 
     connect(aceptar_, &QPushButton::clicked, this, &Lib_FrmCons3::Aceptar);
     connect(cancelar_, &QPushButton::clicked, this, &Lib_FrmCons3::Cancelar);

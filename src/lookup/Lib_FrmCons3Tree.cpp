@@ -15,6 +15,7 @@
 #include "core/Errores.h"
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
+#include "lookup/ControlesConsulta.h"
 #include "lookup/Lib_FrmCons3.h"
 #include "lookup/SentenciasConsulta.h"
 #include "util/UtilGeneral.h"
@@ -79,16 +80,10 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
     arbol_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     disposicion->addWidget(arbol_, 1);
 
-    frame1_ = new QFrame(this);
-    frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setFrameShape(QFrame::StyledPanel);
-    auto* botones = new QHBoxLayout(frame1_);
+    QHBoxLayout* botones = nullptr;
+    frame1_ = CrearMarcoBotones(this, botones);
     const auto boton = [&](const char* nombre, const char* texto) {
-        auto* b = new QPushButton(QString::fromUtf8(texto), frame1_);
-        b->setObjectName(QString::fromLatin1(nombre));
-        b->setAutoDefault(false);
-        botones->addWidget(b);
-        return b;
+        return AgregarBoton(botones, nombre, texto);
     };
     aceptar_ = boton("CmdAceptar", "&Aceptar");
     cancelar_ = boton("CmdCancelar", "&Cancelar");
@@ -96,12 +91,7 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
     botones->addStretch(1);
     disposicion->addWidget(frame1_);
 
-    menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("MNU_Emergente"));
-    menu_->addAction(QStringLiteral("Llenar Con Posibles Valores"))
-        ->setObjectName(QStringLiteral("MNU_Llena"));
-    menu_->addSeparator()->setObjectName(QStringLiteral("MNU_Separador"));
-    menu_->addAction(QStringLiteral("Cancelar"))->setObjectName(QStringLiteral("MNU_Cancelar"));
+    menu_ = CrearMenuEmergente(this);
 
     connect(aceptar_, &QPushButton::clicked, this, &Lib_FrmCons3Tree::Aceptar);
     connect(cancelar_, &QPushButton::clicked, this, &Lib_FrmCons3Tree::Cancelar);

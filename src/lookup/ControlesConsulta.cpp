@@ -1,0 +1,37 @@
+#include "lookup/ControlesConsulta.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPushButton>
+
+namespace kv::lookup {
+
+QFrame* CrearMarcoBotones(QWidget* padre, QHBoxLayout*& botones) {
+    auto* marco = new QFrame(padre);
+    marco->setObjectName(QStringLiteral("Frame1"));
+    marco->setFrameShape(QFrame::StyledPanel);
+    botones = new QHBoxLayout(marco);
+    return marco;
+}
+
+QPushButton* AgregarBoton(QHBoxLayout* botones, const char* nombre, const char* texto) {
+    auto* b = new QPushButton(QString::fromUtf8(texto), botones->parentWidget());
+    b->setObjectName(QString::fromLatin1(nombre));
+    b->setAutoDefault(false);
+    botones->addWidget(b);
+    return b;
+}
+
+QMenu* CrearMenuEmergente(QWidget* padre) {
+    auto* menu = new QMenu(padre);
+    menu->setObjectName(QStringLiteral("MNU_Emergente"));
+    menu->addAction(QStringLiteral("Llenar Con Posibles Valores"))
+        ->setObjectName(QStringLiteral("MNU_Llena"));
+    menu->addSeparator()->setObjectName(QStringLiteral("MNU_Separador"));
+    menu->addAction(QStringLiteral("Cancelar"))->setObjectName(QStringLiteral("MNU_Cancelar"));
+    return menu;
+}
+
+}  // namespace kv::lookup
