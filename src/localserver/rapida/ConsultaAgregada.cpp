@@ -133,33 +133,21 @@ class Lector {
 
     // --- expressions -------------------------------------------------------------
 
-    Expresion ExpresionSuma() {
-        Expresion izq = Termino();
-        while (Hay() && Actual().tipo == TipoToken::Simbolo &&
-               (Actual().EsSimbolo("+") || Actual().EsSimbolo("-"))) {
-            const char op = Actual().texto.at(0).toLatin1();
-            ++i_;
-            Expresion e;
-            e.clase = Expresion::Clase::Operacion;
-            e.op = op;
-            e.hijos.push_back(std::move(izq));
-            e.hijos.push_back(Termino());
-            izq = std::move(e);
-        }
-        return izq;
-    }
+    Expresion ExpresionSuma() { return Cadena("+", "-", &Lector::Termino); }
+    Expresion Termino() { return Cadena("*", "/", &Lector::Factor); }
 
-    Expresion Termino() {
-        Expresion izq = Factor();
+    // A left-associative chain of two operators of one precedence over the next level.
+    Expresion Cadena(const char* op1, const char* op2, Expresion (Lector::*siguiente)()) {
+        Expresion izq = (this->*siguiente)();
         while (Hay() && Actual().tipo == TipoToken::Simbolo &&
-               (Actual().EsSimbolo("*") || Actual().EsSimbolo("/"))) {
+               (Actual().EsSimbolo(op1) || Actual().EsSimbolo(op2))) {
             const char op = Actual().texto.at(0).toLatin1();
             ++i_;
             Expresion e;
             e.clase = Expresion::Clase::Operacion;
             e.op = op;
             e.hijos.push_back(std::move(izq));
-            e.hijos.push_back(Factor());
+            e.hijos.push_back((this->*siguiente)());
             izq = std::move(e);
         }
         return izq;
