@@ -69,6 +69,14 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                                          const QString& tabla, const DefinicionAgrupacion& definicion,
                                          const std::function<bool()>& cancelado = {});
 
+// The rebuild's quick writer: the groups sorted by integer ranks, a table that
+// holds only this company emptied at once, and the rows written without the
+// table's own per-row normalization when it provably changes nothing. Off, the
+// rebuild writes exactly as the plain path does (the differential tests
+// compare both). Off also when KVESTV_RECONS_GENERAL is 1 at start.
+void ActivarEscrituraRapida(bool activa);
+bool EscrituraRapidaActiva();
+
 // Removes the company's rows from the given statistic tables in one transaction.
 std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringList& tablas);
 
