@@ -604,7 +604,8 @@ class NormalizacionApagada {
 // The company's rows go. When the table holds no other company's rows (its
 // first and last Base under the collation are this one), the table is emptied
 // at once instead of row by row.
-std::int64_t BorrarFilasEmpresa(sqlite3* almacen, const QString& tabla, const QString& base, bool entera) {
+std::int64_t BorrarFilasEmpresa(sqlite3* almacen, const QString& tabla, const QString& base, bool entera,
+                                bool* vaciada) {
     const QByteArray b = base.toUtf8();
     if (entera) {
         auto extremoEsLaEmpresa = [&](const char* sentido, bool* vacia) {
@@ -629,6 +630,7 @@ std::int64_t BorrarFilasEmpresa(sqlite3* almacen, const QString& tabla, const QS
         if (primera && extremoEsLaEmpresa("DESC", &vacia)) {
             const QByteArray sql = (QStringLiteral("DELETE FROM ") + Identificador(tabla)).toUtf8();
             EjecutarSQL(almacen, sql.constData(), tabla);
+            *vaciada = true;
             return sqlite3_changes(almacen);
         }
     }
@@ -976,10 +978,11 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
 
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
-    resultado.filasBorradas = BorrarFilasEmpresa(almacen, tabla, base, rapida);
+    resultado.filasBorradas = BorrarFilasEmpresa(almacen, tabla, base, rapida, &resultado.tablaVaciada);
     {
         std::optional<NormalizacionApagada> apagada;
         if (sinNormalizar) apagada.emplace(almacen);  // when it cannot be turned off, it stays on
+        resultado.sinNormalizar = apagada && apagada->Activa();
         // Many rows per INSERT: the statement's fixed cost is paid once per batch.
         constexpr int kFilasPorLote = 64;
         const QString cabeza =

@@ -59,6 +59,8 @@ struct ResultadoReconstruccion {
     std::int64_t lineasLeidas = 0;   // sale lines aggregated
     std::int64_t filasBorradas = 0;  // company rows removed from the table
     std::int64_t filasInsertadas = 0;
+    bool tablaVaciada = false;   // the table held only this company and was emptied at once
+    bool sinNormalizar = false;  // rows written without the table's per-row normalization
 };
 
 // Rebuilds the company's rows of one statistic table. `empresa` is the company
