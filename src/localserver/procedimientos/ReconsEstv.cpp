@@ -4,10 +4,13 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QtGlobal>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -126,11 +129,12 @@ QString Causa(int codigo, const QString& mensaje) {
             QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_CONSTRAINT) {
-        throw ErrorServidor(2627,
-                            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
-                                           "una clave duplicada.")
-                                .arg(objeto),
-                            QString::fromLatin1(estado::Integridad));
+        throw ErrorServidor(
+            2627,
+            QStringLiteral("Infracción de la restricción PRIMARY KEY en '%1'. No se puede insertar "
+                           "una clave duplicada.")
+                .arg(objeto),
+            QString::fromLatin1(estado::Integridad));
     }
     if ((codigo & 0xff) == SQLITE_BUSY || (codigo & 0xff) == SQLITE_LOCKED) {
         throw ErrorServidor(1222, QStringLiteral("Se superó el tiempo de espera de bloqueo de la solicitud."),
@@ -178,7 +182,7 @@ QString Identificador(const QString& nombre) {
 // Writes in the statistics store run in one transaction; when the store handle
 // is already inside one (a caller's), a savepoint nests in it instead.
 class TransaccionEscritura {
-public:
+  public:
     TransaccionEscritura(sqlite3* db, const QString& objeto) : db_(db), objeto_(objeto) {
         anidada_ = sqlite3_get_autocommit(db) == 0;
         EjecutarSQL(db_, anidada_ ? "SAVEPOINT kv_recons_estv" : "BEGIN IMMEDIATE", objeto_);
@@ -197,7 +201,7 @@ public:
         hecha_ = true;
     }
 
-private:
+  private:
     sqlite3* db_;
     QString objeto_;
     bool anidada_ = false;
@@ -205,7 +209,8 @@ private:
 };
 
 [[noreturn]] void LanzarTiempoAgotado() {
-    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"), QString::fromLatin1(estado::TiempoAgotado));
+    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
+                        QString::fromLatin1(estado::TiempoAgotado));
 }
 
 // --- Keys -----------------------------------------------------------------
@@ -241,7 +246,7 @@ struct HashTexto {
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
-public:
+  public:
     int IdDeCrudo(std::string_view crudo) {
         auto it = porCrudo_.find(crudo);
         if (it != porCrudo_.end()) return it->second;
@@ -263,8 +268,9 @@ public:
     }
     const QString& Valor(int id) const { return valores_[size_t(id)]; }
     const std::string& Plegado(int id) const { return plegados_[size_t(id)]; }
+    int Cantidad() const { return int(valores_.size()); }
 
-private:
+  private:
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
@@ -328,14 +334,319 @@ struct Acumulado {
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
 
-double RedondearDinero(long double v) {
-    return double(std::llround(v * 10000.0L)) / 10000.0;
-}
+double RedondearDinero(long double v) { return double(std::llround(v * 10000.0L)) / 10000.0; }
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
     int k[3] = {0, 0, 0};
 };
+
+// The groups of a rebuild: an open-addressing table of indices into one vector
+// of entries, so hundreds of thousands of groups cost no allocation each.
+class TablaGrupos {
+  public:
+    struct Entrada {
+        ClaveGrupo clave;
+        Acumulado acumulado;
+    };
+
+    TablaGrupos() : ranuras_(size_t(1) << 12, 0), mascara_((size_t(1) << 12) - 1) {}
+
+    Acumulado& Buscar(const ClaveGrupo& c) {
+        if ((entradas_.size() + 1) * 2 > ranuras_.size()) Crecer();
+        const std::uint64_t h = HashGrupo{}(c);
+        const std::uint64_t marca = (h >> 32) | 1u;  // a taken slot is never 0
+        size_t i = size_t(h) & mascara_;
+        for (;;) {
+            const std::uint64_t r = ranuras_[i];
+            if (r == 0) break;
+            if ((r >> 32) == marca) {
+                Entrada& e = entradas_[size_t(std::uint32_t(r))];
+                if (e.clave == c) return e.acumulado;
+            }
+            i = (i + 1) & mascara_;
+        }
+        ranuras_[i] = (marca << 32) | std::uint64_t(entradas_.size());
+        entradas_.push_back({c, Acumulado{}});
+        return entradas_.back().acumulado;
+    }
+    const std::vector<Entrada>& Entradas() const { return entradas_; }
+
+  private:
+    void Crecer() {
+        ranuras_.assign(ranuras_.size() * 2, 0);
+        mascara_ = ranuras_.size() - 1;
+        for (size_t e = 0; e < entradas_.size(); ++e) {
+            const std::uint64_t h = HashGrupo{}(entradas_[e].clave);
+            size_t i = size_t(h) & mascara_;
+            while (ranuras_[i] != 0) i = (i + 1) & mascara_;
+            ranuras_[i] = (((h >> 32) | 1u) << 32) | std::uint64_t(e);
+        }
+    }
+
+    std::vector<std::uint64_t> ranuras_;  // mark in the high half, entry index in the low one
+    size_t mascara_;
+    std::vector<Entrada> entradas_;
+};
+
+// Characters of UTF-8 text, as SQLite's length() counts them.
+int CaracteresUtf8(const QByteArray& texto) {
+    int n = 0;
+    for (const char c : texto)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+int LeerPragmaEntero(sqlite3* db, const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    int v = 0;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        v = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    return v;
+}
+
+// The columns a rebuild writes, in the order of its INSERT.
+constexpr const char* kColumnasEscritas[] = {"Base",   "Fecha",   "Grupo1",     "Grupo2",
+                                             "Grupo3", "Consumo", "ValorCosto", "ValorVenta"};
+constexpr int kColumnasTexto = 5;
+
+int ColumnaEscrita(const QString& nombre) {
+    for (int i = 0; i < 8; ++i)
+        if (nombre.compare(QLatin1String(kColumnasEscritas[i]), Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+// What the table does to a row on its own as it goes in, when that is no more
+// than the server's usual shape: a length CHECK on text columns, and a trigger
+// that cuts over-long texts and rounds money. When every row bound already
+// fits and is already rounded, both are no-ops and the rows can go in without
+// them. Anything else about the table (another trigger, another CHECK, another
+// column) keeps the usual path.
+struct NormalizacionTabla {
+    bool omitible = false;
+    int largoMaximo[kColumnasTexto] = {-1, -1, -1, -1, -1};  // characters; -1: no limit
+    bool redondea[3] = {false, false, false};                // Consumo, ValorCosto, ValorVenta to 4 decimals
+};
+
+NormalizacionTabla LeerNormalizacion(sqlite3* almacen, const QString& tabla) {
+    NormalizacionTabla r;
+    auto limitar = [&](int columna, int largo) {
+        int& l = r.largoMaximo[columna];
+        l = l < 0 ? largo : std::min(l, largo);
+    };
+    // Exactly the eight columns written, none hidden or generated.
+    {
+        sqlite3_stmt* s = nullptr;
+        const QByteArray t = tabla.toUtf8();
+        if (sqlite3_prepare_v2(almacen, "SELECT name, hidden FROM pragma_table_xinfo(?1)", -1, &s, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_finalize(s);
+            return r;
+        }
+        SentenciaSQLite guarda(s);
+        sqlite3_bind_text(s, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        bool vistas[8] = {};
+        int columnas = 0;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            const int c = ColumnaEscrita(TextoColumna(s, 0));
+            if (c < 0 || vistas[c] || sqlite3_column_int(s, 1) != 0) return r;
+            vistas[c] = true;
+            ++columnas;
+        }
+        if (columnas != 8) return r;
+    }
+    // CHECKs: only the length ones, on text columns.
+    {
+        SentenciaSQLite s = Preparar(
+            almacen, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1"),
+            tabla);
+        EnlazarTexto(s.get(), 1, tabla);
+        if (sqlite3_step(s.get()) != SQLITE_ROW) return r;
+        const QString sql = TextoColumna(s.get(), 0);
+        static const QRegularExpression palabra(QStringLiteral("\\bCHECK\\b"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression largo(QStringLiteral(
+            "CONSTRAINT \"kvlon_([^\"]+)\" CHECK \\(length\\(rtrim\\(\"([^\"]+)\", ' '\\)\\) <= (\\d+)\\)"));
+        int checks = 0;
+        for (auto it = palabra.globalMatch(sql); it.hasNext(); it.next()) ++checks;
+        int conocidos = 0;
+        for (auto it = largo.globalMatch(sql); it.hasNext();) {
+            const auto m = it.next();
+            const int c = ColumnaEscrita(m.captured(2));
+            if (c < 0 || c >= kColumnasTexto ||
+                m.captured(1).compare(m.captured(2), Qt::CaseInsensitive) != 0)
+                return r;
+            bool ok = false;
+            const int n = m.captured(3).toInt(&ok);
+            if (!ok) return r;
+            limitar(c, n);
+            ++conocidos;
+        }
+        if (conocidos != checks) return r;
+    }
+    // Triggers: only the server's normalization pair of this table, the
+    // insert one made of the two conditions it knows.
+    {
+        SentenciaSQLite s =
+            Preparar(almacen,
+                     QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND "
+                                    "tbl_name = ?1 COLLATE NOCASE UNION ALL SELECT name, sql FROM "
+                                    "sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1 "
+                                    "COLLATE NOCASE"),
+                     tabla);
+        EnlazarTexto(s.get(), 1, tabla);
+        const QString nombreIns = QStringLiteral("kv_sys_trg_") + tabla + QStringLiteral("_normaliza_ins");
+        const QString nombreUpd = QStringLiteral("kv_sys_trg_") + tabla + QStringLiteral("_normaliza_upd");
+        static const QRegularExpression alInsertar(
+            QStringLiteral(
+                "^CREATE TRIGGER \"([^\"]+)\" AFTER INSERT ON \"([^\"]+)\" FOR EACH ROW WHEN (.+) BEGIN "
+                "UPDATE \"([^\"]+)\" SET .+ WHERE rowid = NEW\\.rowid; END$"),
+            QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression alActualizar(QStringLiteral(
+            "^CREATE TRIGGER \"([^\"]+)\" AFTER UPDATE OF [^;]+ ON \"([^\"]+)\" FOR EACH ROW "));
+        static const QRegularExpression condicionLargo(
+            QStringLiteral("^length\\(NEW\\.\"([^\"]+)\"\\) > (\\d+)$"));
+        static const QRegularExpression condicionDinero(
+            QStringLiteral("^NEW\\.\"([^\"]+)\" <> round\\(NEW\\.\"([^\"]+)\", 4\\)$"));
+        int ins = 0, upd = 0;
+        int rc;
+        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+            const QString nombre = TextoColumna(s.get(), 0);
+            const QString sql = TextoColumna(s.get(), 1);
+            if (nombre.compare(nombreUpd, Qt::CaseInsensitive) == 0) {
+                const auto m = alActualizar.match(sql);
+                if (!m.hasMatch() || m.captured(1) != nombre ||
+                    m.captured(2).compare(tabla, Qt::CaseInsensitive))
+                    return r;
+                ++upd;
+                continue;
+            }
+            if (nombre.compare(nombreIns, Qt::CaseInsensitive) != 0) return r;
+            const auto m = alInsertar.match(sql);
+            if (!m.hasMatch() || m.captured(1) != nombre ||
+                m.captured(2).compare(tabla, Qt::CaseInsensitive) ||
+                m.captured(4).compare(tabla, Qt::CaseInsensitive))
+                return r;
+            for (const QString& condicion : m.captured(3).split(QStringLiteral(" OR "))) {
+                if (const auto l = condicionLargo.match(condicion); l.hasMatch()) {
+                    const int c = ColumnaEscrita(l.captured(1));
+                    bool ok = false;
+                    const int n = l.captured(2).toInt(&ok);
+                    if (c < 0 || c >= kColumnasTexto || !ok) return r;
+                    limitar(c, n);
+                } else if (const auto d = condicionDinero.match(condicion); d.hasMatch()) {
+                    const int c = ColumnaEscrita(d.captured(1));
+                    if (c < kColumnasTexto || d.captured(1) != d.captured(2)) return r;
+                    r.redondea[c - kColumnasTexto] = true;
+                } else {
+                    return r;
+                }
+            }
+            ++ins;
+        }
+        if (rc != SQLITE_DONE || ins > 1 || upd > 1) return r;
+    }
+    r.omitible = true;
+    return r;
+}
+
+// A value SQLite's round(v, 4) gives back unchanged. Four decimals written and
+// read back again are the same double for such values well inside the range
+// where fifteen digits are exact.
+bool RedondeadoACuatro(double v) {
+    return std::fabs(v) < 1e11 && double(std::llround(v * 10000.0L)) / 10000.0 == v;
+}
+
+// Triggers off and CHECKs ignored on the store handle while it lives; the
+// handle's own settings come back on every way out. Statements prepared while
+// it lives carry no trigger or CHECK code and must be finalized before it ends.
+class NormalizacionApagada {
+  public:
+    explicit NormalizacionApagada(sqlite3* db) : db_(db) {
+        if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, -1, &disparadores_) != SQLITE_OK) return;
+        chequeos_ = LeerPragmaEntero(db_, "PRAGMA ignore_check_constraints");
+        int ahora = -1;
+        if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ahora) != SQLITE_OK || ahora != 0) {
+            Restaurar();
+            return;
+        }
+        if (sqlite3_exec(db_, "PRAGMA ignore_check_constraints = ON", nullptr, nullptr, nullptr) !=
+                SQLITE_OK ||
+            LeerPragmaEntero(db_, "PRAGMA ignore_check_constraints") != 1) {
+            Restaurar();
+            return;
+        }
+        activa_ = true;
+    }
+    ~NormalizacionApagada() {
+        if (activa_) Restaurar();
+    }
+    NormalizacionApagada(const NormalizacionApagada&) = delete;
+    NormalizacionApagada& operator=(const NormalizacionApagada&) = delete;
+    bool Activa() const { return activa_; }
+
+  private:
+    void Restaurar() {
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, disparadores_, nullptr);
+        sqlite3_exec(
+            db_, chequeos_ ? "PRAGMA ignore_check_constraints = ON" : "PRAGMA ignore_check_constraints = OFF",
+            nullptr, nullptr, nullptr);
+        activa_ = false;
+    }
+
+    sqlite3* db_;
+    int disparadores_ = 1;
+    int chequeos_ = 0;
+    bool activa_ = false;
+};
+
+// The company's rows go. When the table holds no other company's rows (its
+// first and last Base under the collation are this one), the table is emptied
+// at once instead of row by row.
+std::int64_t BorrarFilasEmpresa(sqlite3* almacen, const QString& tabla, const QString& base, bool entera,
+                                bool* vaciada) {
+    const QByteArray b = base.toUtf8();
+    if (entera) {
+        auto extremoEsLaEmpresa = [&](const char* sentido, bool* vacia) {
+            SentenciaSQLite s = Preparar(almacen,
+                                         QStringLiteral("SELECT Base FROM ") + Identificador(tabla) +
+                                             QStringLiteral(" ORDER BY Base COLLATE KV ") +
+                                             QLatin1String(sentido) + QStringLiteral(" LIMIT 1"),
+                                         tabla);
+            const int rc = sqlite3_step(s.get());
+            if (rc == SQLITE_DONE) {
+                *vacia = true;
+                return false;
+            }
+            if (rc != SQLITE_ROW) LanzarErrorSQLite(almacen, tabla);
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+            return p &&
+                   CompararKVUtf8(p, sqlite3_column_bytes(s.get(), 0), b.constData(), int(b.size())) == 0;
+        };
+        bool vacia = false;
+        const bool primera = extremoEsLaEmpresa("ASC", &vacia);
+        if (vacia) return 0;
+        if (primera && extremoEsLaEmpresa("DESC", &vacia)) {
+            const QByteArray sql = (QStringLiteral("DELETE FROM ") + Identificador(tabla)).toUtf8();
+            EjecutarSQL(almacen, sql.constData(), tabla);
+            *vaciada = true;
+            return sqlite3_changes(almacen);
+        }
+    }
+    SentenciaSQLite borrar = Preparar(
+        almacen,
+        QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+        tabla);
+    sqlite3_bind_text(borrar.get(), 1, b.constData(), int(b.size()), SQLITE_STATIC);
+    if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
+    return sqlite3_changes(almacen);
+}
+
+std::atomic<bool>& EscrituraRapida() {
+    static std::atomic<bool> activa{qEnvironmentVariableIntValue("KVESTV_RECONS_GENERAL") != 1};
+    return activa;
+}
 
 }  // namespace
 
@@ -364,7 +675,8 @@ QString TextoMes(const QString& fecha) {
     const int codigo = CodigoMesIso(b.constData(), int(b.size()));
     if (codigo >= 0) return TextoDeCodigoMes(codigo);
     // Day first: d/m/yy or d/m/yyyy, optionally followed by a time.
-    static const QRegularExpression diaPrimero(QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
+    static const QRegularExpression diaPrimero(
+        QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(\\s|$)"));
     const auto m = diaPrimero.match(t);
     if (!m.hasMatch()) return QString();
     const int mes = m.captured(2).toInt();
@@ -404,8 +716,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     };
 
     // Which columns of the sale line are read, and where each level looks.
-    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"), QStringLiteral("CostoUnitario"),
-                            QStringLiteral("PrecioUnitario"), QStringLiteral("TipoMovimiento")};
+    QStringList columnas = {QStringLiteral("Fecha"), QStringLiteral("Cantidad"),
+                            QStringLiteral("CostoUnitario"), QStringLiteral("PrecioUnitario"),
+                            QStringLiteral("TipoMovimiento")};
     int columnaNivel[3] = {-1, -1, -1};
     int columnaArticulo = -1;
     QStringList camposArticulo;  // per level with an article source, the field read
@@ -442,7 +755,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     if (usaArticulos) {
         QString sql = QStringLiteral("SELECT IdArticulo");
         for (int n = 0; n < 3; ++n)
-            if (definicion.niveles[n].fuente == FuenteClave::Articulo) sql += QStringLiteral(", ") + definicion.niveles[n].campo;
+            if (definicion.niveles[n].fuente == FuenteClave::Articulo)
+                sql += QStringLiteral(", ") + definicion.niveles[n].campo;
         sql += QStringLiteral(" FROM MA_ARTICULOS");
         SentenciaSQLite s = Preparar(empresa, sql, tabla);
         int rc;
@@ -464,7 +778,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     std::unordered_map<std::string, ArticuloNiveles, HashTexto, std::equal_to<>> articuloDeLinea;
 
     // Read the sale lines once and aggregate.
-    std::unordered_map<ClaveGrupo, Acumulado, HashGrupo> grupos;
+    TablaGrupos grupos;
     {
         QString sql = QStringLiteral("SELECT ") + columnas.join(QStringLiteral(", ")) +
                       QStringLiteral(" FROM MV_STOCK");
@@ -476,7 +790,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
             // Only sale lines count; the type is compared as the collation would
             // ('vta ' is a sale too), without calling it for every line.
-            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)), sqlite3_column_bytes(st, 4)))
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
+                         sqlite3_column_bytes(st, 4)))
                 continue;
             ClaveGrupo clave{};
             const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
@@ -489,12 +804,15 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             const ArticuloNiveles* art = nullptr;
             if (columnaArticulo >= 0) {
                 const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaArticulo));
-                const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
+                const std::string_view crudo(id ? id : "",
+                                             id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
                 auto it = articuloDeLinea.find(crudo);
                 if (it == articuloDeLinea.end()) {
                     auto ia = articulos.find(PlegarUtf8(crudo));
-                    it = articuloDeLinea.emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
-                             .first;
+                    it =
+                        articuloDeLinea
+                            .emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
+                            .first;
                 }
                 art = &it->second;
             }
@@ -507,9 +825,10 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         clave.k[n] = clave.mes;  // the month text is a function of the month
                         break;
                     case FuenteClave::Linea: {
-                        const auto* v = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
-                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(
-                                             std::string_view(v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
+                        const auto* v =
+                            reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
+                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(std::string_view(
+                                             v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
                                        : idBlanco[n];
                         break;
                     }
@@ -518,7 +837,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         break;
                 }
             }
-            Acumulado& a = grupos[clave];
+            Acumulado& a = grupos.Buscar(clave);
             const bool hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
             if (!hayCantidad) continue;
             const long double cantidad = sqlite3_column_double(st, 1);
@@ -536,18 +855,134 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         }
         if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
     }
+    const std::vector<TablaGrupos::Entrada>& entradas = grupos.Entradas();
+    const bool rapida = EscrituraRapida().load();
+
+    // The texts each group stores: the month's, and each level value's, as UTF-8.
+    QHash<int, QByteArray> meses;
+    for (const auto& e : entradas)
+        if (!meses.contains(e.clave.mes)) meses.insert(e.clave.mes, TextoDeCodigoMes(e.clave.mes).toUtf8());
+    std::vector<QByteArray> valores[3];
+    for (int n = 0; n < 3; ++n) {
+        if (definicion.niveles[n].fuente == FuenteClave::Fecha) continue;  // stores the month
+        valores[n].resize(size_t(diccionarios[n].Cantidad()));
+        for (size_t id = 0; id < valores[n].size(); ++id)
+            valores[n][id] = diccionarios[n].Valor(int(id)).toUtf8();
+    }
+    auto textoNivel = [&](const ClaveGrupo& c, int n) -> const QByteArray& {
+        return valores[n].empty() ? *meses.constFind(c.mes) : valores[n][size_t(c.k[n])];
+    };
+
+    // Rows go in in the order of the table's key, so each insert lands next
+    // to the previous one in the key's index instead of anywhere in it: the
+    // month text's bytes, then each level under the collation.
+    std::vector<std::uint32_t> orden(entradas.size());
+    if (rapida) {
+        // Each distinct value gets its place once; the groups then sort by integers.
+        std::vector<std::uint32_t> rangos[3];
+        for (int n = 0; n < 3; ++n) {
+            const size_t cantidad = valores[n].size();
+            if (cantidad == 0) continue;
+            std::vector<std::string> claves(cantidad);
+            for (size_t id = 0; id < cantidad; ++id)
+                ClaveOrdenKV(valores[n][id].constData(), int(valores[n][id].size()), claves[id]);
+            std::vector<std::uint32_t> ids(cantidad);
+            for (size_t id = 0; id < cantidad; ++id) ids[id] = std::uint32_t(id);
+            std::sort(ids.begin(), ids.end(),
+                      [&](std::uint32_t a, std::uint32_t b) { return claves[a] < claves[b]; });
+            rangos[n].resize(cantidad);
+            std::uint32_t rango = 0;
+            for (size_t i = 0; i < cantidad; ++i) {
+                if (i > 0 && claves[ids[i]] != claves[ids[i - 1]]) ++rango;
+                rangos[n][ids[i]] = rango;
+            }
+        }
+        std::vector<std::pair<QByteArray, int>> porTexto;
+        for (auto it = meses.cbegin(); it != meses.cend(); ++it) porTexto.emplace_back(it.value(), it.key());
+        std::sort(porTexto.begin(), porTexto.end());
+        QHash<int, std::uint32_t> rangoMes;
+        for (size_t i = 0; i < porTexto.size(); ++i) rangoMes.insert(porTexto[i].second, std::uint32_t(i));
+        struct Posicion {
+            std::uint64_t alto, bajo;
+            std::uint32_t indice;
+        };
+        std::vector<Posicion> posiciones(entradas.size());
+        for (size_t i = 0; i < entradas.size(); ++i) {
+            const ClaveGrupo& c = entradas[i].clave;
+            std::uint64_t r[3];
+            for (int n = 0; n < 3; ++n) r[n] = rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])];
+            posiciones[i] = {(std::uint64_t(rangoMes.value(c.mes)) << 32) | r[0], (r[1] << 32) | r[2],
+                             std::uint32_t(i)};
+        }
+        std::sort(posiciones.begin(), posiciones.end(), [](const Posicion& a, const Posicion& b) {
+            if (a.alto != b.alto) return a.alto < b.alto;
+            if (a.bajo != b.bajo) return a.bajo < b.bajo;
+            return a.indice < b.indice;
+        });
+        for (size_t i = 0; i < posiciones.size(); ++i) orden[i] = posiciones[i].indice;
+    } else {
+        std::vector<std::string> claves[3];
+        for (int n = 0; n < 3; ++n) {
+            claves[n].resize(valores[n].size());
+            for (size_t id = 0; id < valores[n].size(); ++id)
+                ClaveOrdenKV(valores[n][id].constData(), int(valores[n][id].size()), claves[n][id]);
+        }
+        const std::string vacia;
+        auto claveNivel = [&](const ClaveGrupo& c, int n) -> const std::string& {
+            return claves[n].empty() ? vacia : claves[n][size_t(c.k[n])];
+        };
+        for (size_t i = 0; i < orden.size(); ++i) orden[i] = std::uint32_t(i);
+        std::sort(orden.begin(), orden.end(), [&](std::uint32_t ia, std::uint32_t ib) {
+            const ClaveGrupo& a = entradas[ia].clave;
+            const ClaveGrupo& b = entradas[ib].clave;
+            if (a.mes != b.mes) return *meses.constFind(a.mes) < *meses.constFind(b.mes);
+            for (int n = 0; n < 3; ++n) {
+                const int c = claveNivel(a, n).compare(claveNivel(b, n));
+                if (c != 0) return c < 0;
+            }
+            return false;
+        });
+    }
+
+    // Whether the table's own normalization would leave every row as bound.
+    bool sinNormalizar = false;
+    if (rapida) {
+        const NormalizacionTabla normalizacion = LeerNormalizacion(almacen, tabla);
+        sinNormalizar = normalizacion.omitible;
+        auto cabe = [&](int columna, const QByteArray& texto) {
+            const int limite = normalizacion.largoMaximo[columna];
+            return limite < 0 || CaracteresUtf8(texto) <= limite;
+        };
+        if (sinNormalizar) sinNormalizar = cabe(0, base.toUtf8());
+        for (auto it = meses.cbegin(); sinNormalizar && it != meses.cend(); ++it)
+            sinNormalizar = cabe(1, it.value());
+        for (int n = 0; n < 3 && sinNormalizar; ++n) {
+            if (valores[n].empty()) {
+                for (auto it = meses.cbegin(); sinNormalizar && it != meses.cend(); ++it)
+                    sinNormalizar = cabe(2 + n, it.value());
+                continue;
+            }
+            std::vector<char> usado(valores[n].size(), 0);
+            for (const auto& e : entradas) usado[size_t(e.clave.k[n])] = 1;
+            for (size_t id = 0; sinNormalizar && id < usado.size(); ++id)
+                if (usado[id]) sinNormalizar = cabe(2 + n, valores[n][id]);
+        }
+        for (size_t i = 0; sinNormalizar && i < entradas.size(); ++i) {
+            const Acumulado& a = entradas[i].acumulado;
+            if ((normalizacion.redondea[0] && a.hayConsumo && !RedondeadoACuatro(double(a.consumo))) ||
+                (normalizacion.redondea[1] && a.hayCosto && !RedondeadoACuatro(RedondearDinero(a.costo))) ||
+                (normalizacion.redondea[2] && a.hayVenta && !RedondeadoACuatro(RedondearDinero(a.venta))))
+                sinNormalizar = false;
+        }
+    }
 
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
+    resultado.filasBorradas = BorrarFilasEmpresa(almacen, tabla, base, rapida, &resultado.tablaVaciada);
     {
-        SentenciaSQLite borrar = Preparar(
-            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-            tabla);
-        EnlazarTexto(borrar.get(), 1, base);
-        if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
-        resultado.filasBorradas = sqlite3_changes(almacen);
-    }
-    {
+        std::optional<NormalizacionApagada> apagada;
+        if (sinNormalizar) apagada.emplace(almacen);  // when it cannot be turned off, it stays on
+        resultado.sinNormalizar = apagada && apagada->Activa();
         // Many rows per INSERT: the statement's fixed cost is paid once per batch.
         constexpr int kFilasPorLote = 64;
         const QString cabeza =
@@ -563,15 +998,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         SentenciaSQLite lote = Preparar(almacen, textoInsertar(kFilasPorLote), tabla);
         SentenciaSQLite suelta = Preparar(almacen, textoInsertar(1), tabla);
         // A larger page cache while the groups go in, the handle's own afterwards.
-        const int cacheAnterior = [&] {
-            sqlite3_stmt* c = nullptr;
-            int v = 0;
-            if (sqlite3_prepare_v2(almacen, "PRAGMA cache_size", -1, &c, nullptr) == SQLITE_OK &&
-                sqlite3_step(c) == SQLITE_ROW)
-                v = sqlite3_column_int(c, 0);
-            sqlite3_finalize(c);
-            return v;
-        }();
+        const int cacheAnterior = LeerPragmaEntero(almacen, "PRAGMA cache_size");
         struct RestaurarCache {
             sqlite3* db;
             int valor;
@@ -585,62 +1012,17 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             sqlite3_exec(almacen, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
 
         const QByteArray textoBase = base.toUtf8();
-        QHash<int, QByteArray> meses;
-        std::vector<QByteArray> valores[3];
         std::int64_t cuenta = 0;
-        for (const auto& g : grupos)
-            if (!meses.contains(g.first.mes))
-                meses.insert(g.first.mes, TextoDeCodigoMes(g.first.mes).toUtf8());
-        // Rows go in in the order of the table's key, so each insert lands next
-        // to the previous one in the key's index instead of anywhere in it. The
-        // order is the collation's: each value's sort key is worked out once.
-        std::vector<std::string> claves[3];
-        std::string vacia;
-        auto claveNivel = [&](const ClaveGrupo& c, int n) -> const std::string& {
-            if (definicion.niveles[n].fuente == FuenteClave::Fecha) return vacia;  // follows the month
-            auto& lista = claves[n];
-            const size_t id = size_t(c.k[n]);
-            if (lista.size() <= id) lista.resize(id + 1);
-            if (lista[id].empty()) {
-                const QByteArray v = diccionarios[n].Valor(c.k[n]).toUtf8();
-                ClaveOrdenKV(v.constData(), int(v.size()), lista[id]);
-            }
-            return lista[id];
-        };
-        for (const auto& g : grupos)
-            for (int n = 0; n < 3; ++n) claveNivel(g.first, n);
-        std::vector<const std::pair<const ClaveGrupo, Acumulado>*> orden;
-        orden.reserve(grupos.size());
-        for (const auto& g : grupos) orden.push_back(&g);
-        std::sort(orden.begin(), orden.end(), [&](const auto* a, const auto* b) {
-            if (a->first.mes != b->first.mes) {
-                const QByteArray& ma = *meses.constFind(a->first.mes);
-                const QByteArray& mb = *meses.constFind(b->first.mes);
-                return ma < mb;
-            }
-            for (int n = 0; n < 3; ++n) {
-                const int c = claveNivel(a->first, n).compare(claveNivel(b->first, n));
-                if (c != 0) return c < 0;
-            }
-            return false;
-        });
-        auto enlazar = [&](sqlite3_stmt* st, int primero,
-                           const std::pair<const ClaveGrupo, Acumulado>& entrada) {
-            const ClaveGrupo& clave = entrada.first;
-            const Acumulado& acumulado = entrada.second;
+        // The texts bound stay alive and in place until the last batch is written.
+        auto enlazar = [&](sqlite3_stmt* st, int primero, const TablaGrupos::Entrada& entrada) {
+            const ClaveGrupo& clave = entrada.clave;
+            const Acumulado& acumulado = entrada.acumulado;
             const QByteArray& mes = *meses.constFind(clave.mes);
             sqlite3_bind_text(st, primero, textoBase.constData(), int(textoBase.size()), SQLITE_STATIC);
             sqlite3_bind_text(st, primero + 1, mes.constData(), int(mes.size()), SQLITE_STATIC);
             for (int n = 0; n < 3; ++n) {
-                const QByteArray* texto = &mes;
-                if (definicion.niveles[n].fuente != FuenteClave::Fecha) {
-                    auto& cache = valores[n];
-                    const size_t id = size_t(clave.k[n]);
-                    if (cache[id].isNull()) cache[id] = diccionarios[n].Valor(clave.k[n]).toUtf8();
-                    texto = &cache[id];
-                }
-                // The cache keeps the text alive until the batch is written.
-                sqlite3_bind_text(st, primero + 2 + n, texto->constData(), int(texto->size()), SQLITE_STATIC);
+                const QByteArray& texto = textoNivel(clave, n);
+                sqlite3_bind_text(st, primero + 2 + n, texto.constData(), int(texto.size()), SQLITE_STATIC);
             }
             if (acumulado.hayConsumo)
                 sqlite3_bind_double(st, primero + 5, double(acumulado.consumo));
@@ -655,14 +1037,12 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             else
                 sqlite3_bind_null(st, primero + 7);
         };
-        // Sized before any text is bound: the texts must not move while bound.
-        for (int n = 0; n < 3; ++n) valores[n].resize(claves[n].size());
         size_t i = 0;
         while (i < orden.size()) {
             const bool completo = orden.size() - i >= size_t(kFilasPorLote);
             sqlite3_stmt* st = completo ? lote.get() : suelta.get();
             const int filas = completo ? kFilasPorLote : 1;
-            for (int f = 0; f < filas; ++f) enlazar(st, 1 + 8 * f, *orden[i + size_t(f)]);
+            for (int f = 0; f < filas; ++f) enlazar(st, 1 + 8 * f, entradas[orden[i + size_t(f)]]);
             if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
             sqlite3_reset(st);
             i += size_t(filas);
@@ -678,13 +1058,18 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     return resultado;
 }
 
+void ActivarEscrituraRapida(bool activa) { EscrituraRapida().store(activa); }
+
+bool EscrituraRapidaActiva() { return EscrituraRapida().load(); }
+
 std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringList& tablas) {
     std::int64_t borradas = 0;
     TransaccionEscritura transaccion(almacen, base);
     for (const QString& tabla : tablas) {
-        SentenciaSQLite borrar = Preparar(
-            almacen, QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-            tabla);
+        SentenciaSQLite borrar = Preparar(almacen,
+                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
+                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+                                          tabla);
         EnlazarTexto(borrar.get(), 1, base);
         if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
         borradas += sqlite3_changes(almacen);
@@ -698,14 +1083,15 @@ std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringL
 namespace {
 
 struct Estadistica {
-    QString tabla;   // as stored in CAB_ESTV
+    QString tabla;  // as stored in CAB_ESTV
     QString campos;
 };
 
 std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
     std::vector<Estadistica> lista;
-    SentenciaSQLite s = Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
-                           QStringLiteral("CAB_ESTV"));
+    SentenciaSQLite s =
+        Preparar(almacen, QStringLiteral("SELECT Tabla, Campos FROM CAB_ESTV ORDER BY Codigo"),
+                 QStringLiteral("CAB_ESTV"));
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
         Estadistica e{TextoColumna(s.get(), 0).trimmed(), TextoColumna(s.get(), 1)};
@@ -717,10 +1103,11 @@ std::vector<Estadistica> LeerDefiniciones(sqlite3* almacen) {
 
 // The table's name as the store has it, or empty when it has no such table.
 QString TablaExistente(sqlite3* almacen, const QString& tabla) {
-    SentenciaSQLite s = Preparar(almacen,
-                           QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
-                                          "COLLATE NOCASE"),
-                           tabla);
+    SentenciaSQLite s =
+        Preparar(almacen,
+                 QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                                "COLLATE NOCASE"),
+                 tabla);
     EnlazarTexto(s.get(), 1, tabla);
     if (sqlite3_step(s.get()) == SQLITE_ROW) return TextoColumna(s.get(), 0);
     return QString();
@@ -749,8 +1136,9 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     const QString accion = TextoArgumento(argumentos, 0, "@accion").trimmed();
     const QString pedida = TextoArgumento(argumentos, 1, "@tabla").trimmed();
     if (!accion.isEmpty() && accion != QLatin1String("*")) {
-        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.")
-                                       .arg(accion));
+        throw ErrorServidor(
+            50000,
+            QStringLiteral("KV_RECONS_ESTV: la acción '%1' no es válida; se admite '' o '*'.").arg(accion));
     }
     // Only statistic tables: the procedure writes the store with the server's
     // rights, so a name such as MA_EMPRESAS must never reach its DELETE.
@@ -764,9 +1152,10 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
     }
     const QString base = contexto.BaseActual();
     if (PlegarClave(base) == PlegarClave(QLatin1String(kBaseEstadisticas))) {
-        throw ErrorServidor(50000, QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
-                                                  "no en %1.")
-                                       .arg(QLatin1String(kBaseEstadisticas)));
+        throw ErrorServidor(50000,
+                            QStringLiteral("KV_RECONS_ESTV se ejecuta en la base de datos de una empresa, "
+                                           "no en %1.")
+                                .arg(QLatin1String(kBaseEstadisticas)));
     }
     sqlite3* almacen = contexto.Base(QLatin1String(kBaseEstadisticas));
     const std::vector<Estadistica> definiciones = LeerDefiniciones(almacen);
@@ -780,9 +1169,10 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
             if (PlegarClave(e.tabla) == PlegarClave(pedida)) elegidas.push_back(e);
         if (elegidas.empty()) {
             if (accion.isEmpty())
-                throw ErrorServidor(50000,
-                                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
-                                        .arg(pedida));
+                throw ErrorServidor(
+                    50000,
+                    QStringLiteral("KV_RECONS_ESTV: ninguna estadística de CAB_ESTV usa la tabla '%1'.")
+                        .arg(pedida));
             elegidas.push_back({pedida, QString()});
         }
     }
@@ -829,8 +1219,6 @@ void EjecutarReconsEstv(ContextoProcedimiento& contexto, const std::vector<Argum
                                        .arg(fallidas.join(QStringLiteral(", "))));
 }
 
-void RegistrarReconsEstv() {
-    RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv);
-}
+void RegistrarReconsEstv() { RegistrarProcedimiento(QLatin1String(kNombreReconsEstv), &EjecutarReconsEstv); }
 
 }  // namespace kv::local

@@ -59,6 +59,8 @@ struct ResultadoReconstruccion {
     std::int64_t lineasLeidas = 0;   // sale lines aggregated
     std::int64_t filasBorradas = 0;  // company rows removed from the table
     std::int64_t filasInsertadas = 0;
+    bool tablaVaciada = false;   // the table held only this company and was emptied at once
+    bool sinNormalizar = false;  // rows written without the table's per-row normalization
 };
 
 // Rebuilds the company's rows of one statistic table. `empresa` is the company
@@ -68,6 +70,14 @@ struct ResultadoReconstruccion {
 ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, const QString& base,
                                          const QString& tabla, const DefinicionAgrupacion& definicion,
                                          const std::function<bool()>& cancelado = {});
+
+// The rebuild's quick writer: the groups sorted by integer ranks, a table that
+// holds only this company emptied at once, and the rows written without the
+// table's own per-row normalization when it provably changes nothing. Off, the
+// rebuild writes exactly as the plain path does (the differential tests
+// compare both). Off also when KVESTV_RECONS_GENERAL is 1 at start.
+void ActivarEscrituraRapida(bool activa);
+bool EscrituraRapidaActiva();
 
 // Removes the company's rows from the given statistic tables in one transaction.
 std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringList& tablas);
