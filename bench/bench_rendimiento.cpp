@@ -1,7 +1,7 @@
 // The embedded server against plain SQLite without the collation, in one run
 // on the same data, for the work a user waits for:
 //   - the chart query and the grid query of a load (N rows, default 2 million,
-//     about 60,000 groups), on the general route and on the aggregation route;
+//     G groups, default 60,000), on the general route and on the aggregation route;
 //   - the same load repeated (the table's columnar form is kept in memory);
 //   - a whole `kv_estv --informe` process against that statistic;
 //   - the rebuild KV_RECONS_ESTV at low and high cardinality (L sale lines,
@@ -10,7 +10,7 @@
 // columns compare as bytes. Ratios are server / SQLite, from CPU time (the
 // machine is shared); wall times are printed too.
 //
-//   bench_rendimiento [filas] [lineas]
+//   bench_rendimiento [filas] [lineas] [grupos]
 
 #include <sqlite3.h>
 
@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 
 #include "ComunBench.h"
@@ -73,8 +74,10 @@ void Linea(const char* trabajo, const Medida& servidor, const Medida& sqlite) {
     std::fflush(stdout);
 }
 
-// Same rows as bench_carga: two companies, 24 months, 20,000 articles by 24 sellers.
-void Llenar(sqlite3* db, const QString& tabla, qint64 filas) {
+// Two companies, 24 months, grupos / 24 articles by 24 sellers: each month holds
+// one row per (article, seller) at most, as the rebuild leaves it.
+void Llenar(sqlite3* db, const QString& tabla, qint64 filas, qint64 grupos) {
+    const qint64 articulos = std::max<qint64>(1, grupos / 24);
     Sqlite(db, "PRAGMA cache_size = -262144");
     Sqlite(db, "BEGIN");
     Sqlite(db, ("DELETE FROM " + tabla.toUtf8()).constData());
@@ -92,8 +95,8 @@ void Llenar(sqlite3* db, const QString& tabla, qint64 filas) {
         for (int m = 0; m < 24 && escritas < filas; ++m) {
             const QByteArray mes = QByteArray::number((m % 12) + 1) + "/" + QByteArray::number(2025 + m / 12);
             for (qint64 i = 0; i < porMes && escritas < filas; ++i, ++escritas) {
-                const qint64 articulo = (i * 7919 + m * 31 + e) % 20000;
-                const qint64 vendedor = (i / 20000 + m) % 24;
+                const qint64 articulo = (i * 7919 + m * 31 + e) % articulos;
+                const qint64 vendedor = (i / articulos + m) % 24;
                 const QByteArray g1 = "ART" + QByteArray::number(articulo).rightJustified(5, '0');
                 const QByteArray g2 = "V" + QByteArray::number(vendedor + 1).rightJustified(2, '0');
                 const double cantidad = -double(1 + (i * 13 + m) % 40);
@@ -196,6 +199,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const qint64 filas = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 2000000;
     const qint64 lineas = argc > 2 ? QString::fromLocal8Bit(argv[2]).toLongLong() : 1200000;
+    const qint64 grupos = argc > 3 ? QString::fromLocal8Bit(argv[3]).toLongLong() : 60000;
     QTemporaryDir carpeta;
     const QString ruta = carpeta.path() + QLatin1Char('/');
     qputenv("KVESTV_DATOS", carpeta.path().toLocal8Bit());
@@ -233,7 +237,7 @@ int main(int argc, char** argv) {
                 .trimmed();
         QElapsedTimer t;
         t.start();
-        Llenar(almacen, tabla, filas);
+        Llenar(almacen, tabla, filas, grupos);
         std::printf("estadística \"%s\" (%s): %lld filas escritas en %.1f s\n", kEstadistica,
                     tabla.toUtf8().constData(), static_cast<long long>(filas),
                     double(t.nsecsElapsed()) / 1e9);
@@ -276,10 +280,10 @@ int main(int argc, char** argv) {
         // Warm the file cache for both sides.
         Directo(plano, graficoPlano);
         kv::local::rapida::ActivarRutaAgregacion(false);
-        const qint64 grupos = PorElServidor(c, grafico);
+        const qint64 leidos = PorElServidor(c, grafico);
 
         std::printf("\n%-34s %9s %9s %9s %9s %8s %8s\n",
-                    ("trabajo (grupos: " + QByteArray::number(grupos) + ")").constData(), "serv. s",
+                    ("trabajo (grupos: " + QByteArray::number(leidos) + ")").constData(), "serv. s",
                     "serv. CPU", "SQLite s", "SQL. CPU", "razón", "r. pared");
         Medida sqGrafico, sqGrilla;
         {

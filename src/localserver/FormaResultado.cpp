@@ -14,25 +14,6 @@ namespace kv::local {
 
 namespace {
 
-// Value of a result column as the client expects it for the declared type.
-QVariant Convertir(const QVariant& v, const QString& tipo) {
-    if (v.isNull()) return v;
-    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") ||
-        tipo == QLatin1String("date") || tipo == QLatin1String("datetime2")) {
-        QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (!d.isValid())
-            d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return d.isValid() ? QVariant(d) : v;
-    }
-    if (tipo == QLatin1String("bit")) return QVariant(v.toLongLong() != 0);
-    if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney"))
-        return QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
-    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
-        tipo == QLatin1String("numeric"))
-        return QVariant(v.toDouble());
-    return v;
-}
-
 int TipoDeValor(const QVariant& v) {
     using namespace kv::db::tipo;
     switch (v.typeId()) {
@@ -54,7 +35,7 @@ int TipoDeValor(const QVariant& v) {
 FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
                                const std::vector<QString>& tiposExpresiones) {
     const int columnas = sqlite3_column_count(st);
-    tipos_.resize(static_cast<size_t>(columnas));
+    conversiones_.assign(static_cast<size_t>(columnas), Conversion::Ninguna);
     declarada_.assign(static_cast<size_t>(columnas), false);
     QHash<QString, std::optional<DefinicionTabla>> definiciones;
     for (int i = 0; i < columnas; ++i) {
@@ -72,7 +53,7 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
                     if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
                         c.tipo = TipoADO(col.tipo);
                         c.tamano = TamanoADO(col);
-                        tipos_[static_cast<size_t>(i)] = col.tipo;
+                        conversiones_[static_cast<size_t>(i)] = ConversionDe(col.tipo);
                         declarada_[static_cast<size_t>(i)] = true;
                         break;
                     }
@@ -85,15 +66,53 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
             tipada.tipo = tiposExpresiones[static_cast<size_t>(i)];
             c.tipo = TipoADO(tipada.tipo);
             c.tamano = TamanoADO(tipada);
-            tipos_[static_cast<size_t>(i)] = tipada.tipo;
+            conversiones_[static_cast<size_t>(i)] = ConversionDe(tipada.tipo);
             declarada_[static_cast<size_t>(i)] = true;
         }
         columnas_.push_back(c);
     }
 }
 
-QVariant FormaResultado::Valor(int i, const QVariant& crudo) const {
-    return declarada_[static_cast<size_t>(i)] ? Convertir(crudo, tipos_[static_cast<size_t>(i)]) : crudo;
+FormaResultado::Conversion FormaResultado::ConversionDe(const QString& tipo) {
+    if (tipo == QLatin1String("datetime") || tipo == QLatin1String("smalldatetime") ||
+        tipo == QLatin1String("date") || tipo == QLatin1String("datetime2"))
+        return Conversion::Fecha;
+    if (tipo == QLatin1String("bit")) return Conversion::Bit;
+    if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney")) return Conversion::Dinero;
+    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
+        tipo == QLatin1String("numeric"))
+        return Conversion::Real;
+    return Conversion::Ninguna;
+}
+
+// The value as the client expects it for the column's declared type.
+void FormaResultado::Ajustar(int i, QVariant& v) const {
+    if (v.isNull()) return;
+    switch (conversiones_[static_cast<size_t>(i)]) {
+        case Conversion::Ninguna:
+            return;
+        case Conversion::Fecha: {
+            QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (!d.isValid())
+                d = QDateTime::fromString(FechaISO(v.toString()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (d.isValid()) v = QVariant(d);
+            return;
+        }
+        case Conversion::Bit:
+            v = QVariant(v.toLongLong() != 0);
+            return;
+        case Conversion::Dinero:
+            v = QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
+            return;
+        case Conversion::Real:
+            v = QVariant(v.toDouble());
+            return;
+    }
+}
+
+QVariant FormaResultado::Valor(int i, QVariant crudo) const {
+    Ajustar(i, crudo);
+    return crudo;
 }
 
 void FormaResultado::Completar(kv::db::ResultadoSentencia& r) const {

@@ -26,13 +26,18 @@ class FormaResultado {
 
     int Columnas() const { return int(columnas_.size()); }
     // A value of column `i` as the engine gave it, as the client gets it.
-    QVariant Valor(int i, const QVariant& crudo) const;
+    QVariant Valor(int i, QVariant crudo) const;
+    // The same, in place.
+    void Ajustar(int i, QVariant& valor) const;
     // Puts the columns in `r`, the types of expression columns taken from its rows.
     void Completar(kv::db::ResultadoSentencia& r) const;
 
   private:
     std::vector<kv::db::ColumnaResultado> columnas_;
-    std::vector<QString> tipos_;
+    // What a value of each column goes through, worked out once from its declared type.
+    enum class Conversion : unsigned char { Ninguna, Fecha, Bit, Dinero, Real };
+    static Conversion ConversionDe(const QString& tipo);
+    std::vector<Conversion> conversiones_;
     std::vector<bool> declarada_;
 };
 

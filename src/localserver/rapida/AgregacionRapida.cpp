@@ -377,7 +377,17 @@ class Motor {
         throw SinRespuesta{};
     }
 
-    Vector Fila(const Expresion& e) {
+    // Whether the expression reads no column: one value for every row.
+    static bool Constante(const Expresion& e) {
+        if (e.clase == Expresion::Clase::Columna) return false;
+        for (const Expresion& h : e.hijos)
+            if (!Constante(h)) return false;
+        return true;
+    }
+
+    // The row expression on the selected rows [inicio, fin). Sums walk the rows
+    // a block at a time, so these vectors stay small and in the cache.
+    Vector Fila(const Expresion& e, std::size_t inicio, std::size_t fin) {
         Vector r;
         switch (e.clase) {
             case Expresion::Clase::Numero:
@@ -386,18 +396,20 @@ class Motor {
             case Expresion::Clase::Columna: {
                 const int k = e.columna - kColumnasTexto;
                 r.escalar = false;
-                r.v.resize(seleccion_.size());
+                const std::uint32_t* filas = seleccion_.data() + inicio;
+                const std::size_t n = fin - inicio;
+                r.v.resize(n);
                 const double* fuente = t_.numeros[k].data();
-                for (std::size_t i = 0; i < seleccion_.size(); ++i) r.v[i] = fuente[seleccion_[i]];
+                for (std::size_t i = 0; i < n; ++i) r.v[i] = fuente[filas[i]];
                 if (!t_.nulos[k].empty()) {
-                    r.nulo.resize(seleccion_.size());
-                    for (std::size_t i = 0; i < seleccion_.size(); ++i)
-                        r.nulo[i] = t_.nulos[k][seleccion_[i]];
+                    const std::uint8_t* nulos = t_.nulos[k].data();
+                    r.nulo.resize(n);
+                    for (std::size_t i = 0; i < n; ++i) r.nulo[i] = nulos[filas[i]];
                 }
                 return r;
             }
             case Expresion::Clase::Negacion: {
-                r = Fila(e.hijos[0]);
+                r = Fila(e.hijos[0], inicio, fin);
                 if (r.escalar)
                     r.valor = Negar(r.valor);
                 else
@@ -407,7 +419,7 @@ class Motor {
             case Expresion::Clase::Redondeo:
             case Expresion::Clase::Flotante: {
                 const bool redondear = e.clase == Expresion::Clase::Redondeo;
-                r = Fila(e.hijos[0]);
+                r = Fila(e.hijos[0], inicio, fin);
                 if (r.escalar)
                     r.valor = AReal(r.valor, redondear);
                 else if (redondear)
@@ -415,7 +427,7 @@ class Motor {
                 return r;
             }
             case Expresion::Clase::Resultado: {
-                r = Fila(e.hijos[0]);
+                r = Fila(e.hijos[0], inicio, fin);
                 if (r.escalar) {
                     r.valor = Ajustar(r.valor, e.tipo);
                     return r;
@@ -425,13 +437,13 @@ class Motor {
                 for (std::size_t i = 0; i < r.v.size(); ++i) {
                     if (!r.nulo.empty() && r.nulo[i]) continue;
                     if (!(std::fabs(r.v[i]) <= kDineroMaximo)) throw SinRespuesta{};
-                    r.v[i] = std::round(r.v[i] * 10000.0) / 10000.0;
+                    r.v[i] = RedondearEntero(r.v[i] * 10000.0) / 10000.0;
                 }
                 return r;
             }
             case Expresion::Clase::Operacion: {
-                Vector a = Fila(e.hijos[0]);
-                Vector b = Fila(e.hijos[1]);
+                Vector a = Fila(e.hijos[0], inicio, fin);
+                Vector b = Fila(e.hijos[1], inicio, fin);
                 if (a.escalar && b.escalar) {
                     r.valor = Operar(e.op, a.valor, b.valor);
                     return r;
@@ -445,7 +457,7 @@ class Motor {
 
     // A row expression that reads a column is a number or NULL on each row.
     Vector OperarVectores(char op, Vector a, Vector b) {
-        const std::size_t n = seleccion_.size();
+        const std::size_t n = a.escalar ? b.v.size() : a.v.size();
         auto lado = [&](const Vector& x, std::size_t i, bool& nulo) -> double {
             if (x.escalar) {
                 if (x.valor.tipo == Valor::Nulo) nulo = true;
@@ -460,7 +472,39 @@ class Motor {
         const bool conNulos = !a.nulo.empty() || !b.nulo.empty() ||
                               (a.escalar && a.valor.tipo == Valor::Nulo) ||
                               (b.escalar && b.valor.tipo == Valor::Nulo);
-        if (conNulos) r.nulo.assign(n, 0);
+        if (!conNulos) {
+            if (op == '/') {
+                for (std::size_t i = 0; i < n; ++i)
+                    if ((b.escalar ? b.valor.Numero() : b.v[i]) == 0.0) throw SinRespuesta{};
+            }
+            const auto aplicar = [&](auto x, auto y) {
+                switch (op) {
+                    case '+':
+                        for (std::size_t i = 0; i < n; ++i) r.v[i] = x(i) + y(i);
+                        break;
+                    case '-':
+                        for (std::size_t i = 0; i < n; ++i) r.v[i] = x(i) - y(i);
+                        break;
+                    case '*':
+                        for (std::size_t i = 0; i < n; ++i) r.v[i] = x(i) * y(i);
+                        break;
+                    default:
+                        for (std::size_t i = 0; i < n; ++i) r.v[i] = x(i) / y(i);
+                }
+            };
+            const double* va = a.v.data();
+            const double* vb = b.v.data();
+            const double ea = a.escalar ? a.valor.Numero() : 0.0;
+            const double eb = b.escalar ? b.valor.Numero() : 0.0;
+            if (a.escalar)
+                aplicar([ea](std::size_t) { return ea; }, [vb](std::size_t i) { return vb[i]; });
+            else if (b.escalar)
+                aplicar([va](std::size_t i) { return va[i]; }, [eb](std::size_t) { return eb; });
+            else
+                aplicar([va](std::size_t i) { return va[i]; }, [vb](std::size_t i) { return vb[i]; });
+            return r;
+        }
+        r.nulo.assign(n, 0);
         for (std::size_t i = 0; i < n; ++i) {
             bool nulo = false;
             const double x = lado(a, i, nulo);
@@ -489,10 +533,11 @@ class Motor {
 
     void Sumar(const Expresion& s) {
         if (s.clase == Expresion::Clase::SumaDinero) return SumarDinero(s);
-        const Vector v = Fila(s.hijos[0]);
+        const Expresion& fila = s.hijos[0];
         const std::size_t grupos = claves_.size();
         std::vector<Valor> resultado(grupos);
-        if (v.escalar) {
+        if (Constante(fila)) {
+            const Vector v = Fila(fila, 0, 0);
             // SUM of a constant: an integer one counts exactly; a NULL one is
             // NULL. A floating one would depend on the order of additions.
             if (v.valor.tipo == Valor::Real) throw SinRespuesta{};
@@ -508,12 +553,14 @@ class Motor {
         } else {
             std::vector<long double> suma(grupos, 0.0L);
             std::vector<std::uint8_t> alguno(grupos, 0);
-            for (std::size_t i = 0; i < grupoDeFila_.size(); ++i) {
-                if (!v.nulo.empty() && v.nulo[i]) continue;
-                const auto g = std::size_t(grupoDeFila_[i]);
-                suma[g] += v.v[i];
-                alguno[g] = 1;
-            }
+            PorBloques(fila, [&](const Vector& v, const std::int32_t* grupo) {
+                for (std::size_t i = 0; i < v.v.size(); ++i) {
+                    if (!v.nulo.empty() && v.nulo[i]) continue;
+                    const auto g = std::size_t(grupo[i]);
+                    suma[g] += v.v[i];
+                    alguno[g] = 1;
+                }
+            });
             for (std::size_t g = 0; g < grupos; ++g) {
                 if (!alguno[g]) continue;
                 resultado[g].tipo = Valor::Real;
@@ -521,6 +568,16 @@ class Motor {
             }
         }
         valoresSuma_.push_back(std::move(resultado));
+    }
+
+    // The row expression block by block, with the group of each of its rows.
+    template <typename F>
+    void PorBloques(const Expresion& fila, F&& usar) {
+        constexpr std::size_t kBloque = 4096;
+        for (std::size_t inicio = 0; inicio < seleccion_.size(); inicio += kBloque) {
+            const std::size_t fin = std::min(seleccion_.size(), inicio + kBloque);
+            usar(Fila(fila, inicio, fin), grupoDeFila_.data() + inicio);
+        }
     }
 
     std::vector<std::int64_t> FilasPorGrupo() const {
@@ -532,17 +589,17 @@ class Motor {
     // kv_suma_dinero: whole ten-thousandths added exactly; the result is the
     // double nearest to the exact decimal.
     static std::int64_t Diezmilesimas(double x) {
-        const long double d = (long double)x * 10000.0L;
-        if (!(std::fabs(d) < 9.2e18L)) throw SinRespuesta{};
-        return std::llroundl(d);
+        if (!(std::fabs(x) < 9.2e14)) throw SinRespuesta{};
+        return DiezmilesimasDe(x);
     }
 
     void SumarDinero(const Expresion& s) {
-        const Vector v = Fila(s.hijos[0]);
+        const Expresion& fila = s.hijos[0];
         const std::size_t grupos = claves_.size();
         std::vector<__int128> total(grupos, 0);
         std::vector<std::uint8_t> alguno(grupos, 0);
-        if (v.escalar) {
+        if (Constante(fila)) {
+            const Vector v = Fila(fila, 0, 0);
             if (v.valor.tipo != Valor::Nulo) {
                 const __int128 paso = v.valor.tipo == Valor::Entero ? __int128(v.valor.i) * 10000
                                                                     : __int128(Diezmilesimas(v.valor.d));
@@ -553,12 +610,14 @@ class Motor {
                 }
             }
         } else {
-            for (std::size_t i = 0; i < grupoDeFila_.size(); ++i) {
-                if (!v.nulo.empty() && v.nulo[i]) continue;
-                const auto g = std::size_t(grupoDeFila_[i]);
-                total[g] += Diezmilesimas(v.v[i]);
-                alguno[g] = 1;
-            }
+            PorBloques(fila, [&](const Vector& v, const std::int32_t* grupo) {
+                for (std::size_t i = 0; i < v.v.size(); ++i) {
+                    if (!v.nulo.empty() && v.nulo[i]) continue;
+                    const auto g = std::size_t(grupo[i]);
+                    total[g] += Diezmilesimas(v.v[i]);
+                    alguno[g] = 1;
+                }
+            });
         }
         std::vector<Valor> resultado(grupos);
         const __int128 maximo = __int128(std::numeric_limits<std::int64_t>::max());
@@ -583,41 +642,75 @@ class Motor {
 
     // --- per group -----------------------------------------------------------------
 
-    Valor Evaluar(const Expresion& e, std::size_t g) {
+    // An expression over the groups `g`, one value each: each node is worked
+    // out for all of them at once. A CASE works out each branch only for the
+    // groups that take it, as row by row evaluation would.
+    std::vector<Valor> Evaluar(const Expresion& e, const std::vector<std::uint32_t>& g) {
+        std::vector<Valor> r;
         switch (e.clase) {
             case Expresion::Clase::Numero:
-                return DeNumero(e);
+                r.assign(g.size(), DeNumero(e));
+                return r;
             case Expresion::Clase::Suma:
-            case Expresion::Clase::SumaDinero:
-                return valoresSuma_[IndiceSuma(&e)][g];
+            case Expresion::Clase::SumaDinero: {
+                const std::vector<Valor>& suma = valoresSuma_[IndiceSuma(&e)];
+                r.reserve(g.size());
+                for (std::uint32_t k : g) r.push_back(suma[k]);
+                return r;
+            }
             case Expresion::Clase::Columna: {
-                Valor v;
-                for (std::size_t n = 0; n < c_.agrupacion.size(); ++n) {
-                    if (c_.agrupacion[n] != e.columna) continue;
-                    v.codigo = codigosGrupo_[n][g];
+                std::size_t n = 0;
+                while (n < c_.agrupacion.size() && c_.agrupacion[n] != e.columna) ++n;
+                if (n == c_.agrupacion.size()) throw SinRespuesta{};
+                const std::vector<std::int32_t>& clases = t_.diccionarios[e.columna].clase;
+                r.resize(g.size());
+                for (std::size_t i = 0; i < g.size(); ++i) {
+                    Valor& v = r[i];
+                    v.codigo = codigosGrupo_[n][g[i]];
+                    if (v.codigo == 0) continue;  // NULL
                     v.columna = e.columna;
-                    if (v.codigo == 0) return Valor{};
                     v.tipo = Valor::Texto;
-                    v.clase = t_.diccionarios[e.columna].clase[std::size_t(v.codigo)];
-                    return v;
+                    v.clase = clases[std::size_t(v.codigo)];
                 }
-                throw SinRespuesta{};
+                return r;
             }
             case Expresion::Clase::Negacion:
-                return Negar(Evaluar(e.hijos[0], g));
+                r = Evaluar(e.hijos[0], g);
+                for (Valor& v : r) v = Negar(v);
+                return r;
             case Expresion::Clase::Redondeo:
-            case Expresion::Clase::Flotante:
-                return AReal(Evaluar(e.hijos[0], g), e.clase == Expresion::Clase::Redondeo);
+            case Expresion::Clase::Flotante: {
+                const bool redondear = e.clase == Expresion::Clase::Redondeo;
+                r = Evaluar(e.hijos[0], g);
+                for (Valor& v : r) v = AReal(v, redondear);
+                return r;
+            }
             case Expresion::Clase::Resultado:
-                return Ajustar(Evaluar(e.hijos[0], g), e.tipo);
-            case Expresion::Clase::Operacion:
-                return Operar(e.op, Evaluar(e.hijos[0], g), Evaluar(e.hijos[1], g));
+                r = Evaluar(e.hijos[0], g);
+                for (Valor& v : r) v = Ajustar(v, e.tipo);
+                return r;
+            case Expresion::Clase::Operacion: {
+                r = Evaluar(e.hijos[0], g);
+                const std::vector<Valor> b = Evaluar(e.hijos[1], g);
+                for (std::size_t i = 0; i < r.size(); ++i) r[i] = Operar(e.op, r[i], b[i]);
+                return r;
+            }
             case Expresion::Clase::Caso: {
-                const Valor a = Evaluar(e.hijos[0], g);
-                const Valor b = Evaluar(e.hijos[1], g);
-                const bool cierto =
-                    a.tipo != Valor::Nulo && b.tipo != Valor::Nulo && CompararNumeros(a, b) == 0;
-                return Evaluar(e.hijos[cierto ? 2 : 3], g);
+                const std::vector<Valor> a = Evaluar(e.hijos[0], g);
+                const std::vector<Valor> b = Evaluar(e.hijos[1], g);
+                std::vector<std::uint32_t> si, no;
+                std::vector<std::uint8_t> cierto(g.size());
+                for (std::size_t i = 0; i < g.size(); ++i) {
+                    cierto[i] = a[i].tipo != Valor::Nulo && b[i].tipo != Valor::Nulo &&
+                                CompararNumeros(a[i], b[i]) == 0;
+                    (cierto[i] ? si : no).push_back(g[i]);
+                }
+                const std::vector<Valor> vSi = Evaluar(e.hijos[2], si);
+                const std::vector<Valor> vNo = Evaluar(e.hijos[3], no);
+                r.resize(g.size());
+                std::size_t iSi = 0, iNo = 0;
+                for (std::size_t i = 0; i < g.size(); ++i) r[i] = cierto[i] ? vSi[iSi++] : vNo[iNo++];
+                return r;
             }
         }
         throw SinRespuesta{};
@@ -648,30 +741,68 @@ class Motor {
         return QVariant();
     }
 
+    // When ORDER BY names only grouped columns, each group's terms packed in
+    // one number: their collation classes (NULL is class 0, first), turned
+    // round for a descending term.
+    std::optional<std::vector<std::uint64_t>> OrdenPorClases() const {
+        std::vector<std::pair<std::size_t, bool>> niveles;  // level, descending
+        std::uint64_t producto = 1;
+        for (const TerminoOrden& t : c_.orden) {
+            if (t.expresion.clase != Expresion::Clase::Columna) return std::nullopt;
+            std::size_t n = 0;
+            while (n < c_.agrupacion.size() && c_.agrupacion[n] != t.expresion.columna) ++n;
+            if (n == c_.agrupacion.size()) return std::nullopt;
+            const auto clases = std::uint64_t(t_.diccionarios[t.expresion.columna].Clases());
+            if (producto > (std::uint64_t(1) << 62) / clases) return std::nullopt;
+            producto *= clases;
+            niveles.emplace_back(n, t.descendente);
+        }
+        std::vector<std::uint64_t> k(claves_.size(), 0);
+        for (const auto& [n, descendente] : niveles) {
+            const Diccionario& d = t_.diccionarios[c_.agrupacion[n]];
+            const auto clases = std::uint64_t(d.Clases());
+            for (std::size_t g = 0; g < k.size(); ++g) {
+                const auto c = std::uint64_t(d.clase[std::size_t(codigosGrupo_[n][g])]);
+                k[g] = k[g] * clases + (descendente ? clases - 1 - c : c);
+            }
+        }
+        return k;
+    }
+
     FilasResultado Resultado() {
         const std::size_t grupos = claves_.size();
         const std::size_t terminos = c_.orden.size();
-        std::vector<Valor> orden(grupos * terminos);
-        for (std::size_t g = 0; g < grupos; ++g)
-            for (std::size_t k = 0; k < terminos; ++k)
-                orden[g * terminos + k] = Evaluar(c_.orden[k].expresion, g);
-        std::vector<std::uint32_t> indices(grupos);
-        std::iota(indices.begin(), indices.end(), 0u);
+        std::vector<std::uint32_t> todos(grupos);
+        std::iota(todos.begin(), todos.end(), 0u);
+        std::vector<std::vector<Valor>> columnas;
+        columnas.reserve(c_.columnas.size());
+        for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, todos));
+        std::vector<std::uint32_t> indices = std::move(todos);
         // The ORDER BY terms, then the group keys under the collation: the
         // packed class numbers of the groups already sort that way.
-        std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
-            for (std::size_t k = 0; k < terminos; ++k) {
-                int c = Comparar(orden[a * terminos + k], orden[b * terminos + k]);
-                if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
-            }
-            return claves_[a] < claves_[b];
-        });
+        if (const std::optional<std::vector<std::uint64_t>> clases = OrdenPorClases()) {
+            const std::vector<std::uint64_t>& k = *clases;
+            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return k[a] != k[b] ? k[a] < k[b] : claves_[a] < claves_[b];
+            });
+        } else {
+            std::vector<std::vector<Valor>> orden;
+            orden.reserve(terminos);
+            for (const TerminoOrden& t : c_.orden) orden.push_back(Evaluar(t.expresion, indices));
+            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
+                for (std::size_t k = 0; k < terminos; ++k) {
+                    int c = Comparar(orden[k][a], orden[k][b]);
+                    if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
+                }
+                return claves_[a] < claves_[b];
+            });
+        }
         FilasResultado filas;
         filas.reserve(grupos);
         for (std::uint32_t g : indices) {
             std::vector<QVariant> fila;
-            fila.reserve(c_.columnas.size());
-            for (const Expresion& e : c_.columnas) fila.push_back(AVariante(Evaluar(e, g)));
+            fila.reserve(columnas.size());
+            for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[g]));
             filas.push_back(std::move(fila));
         }
         return filas;

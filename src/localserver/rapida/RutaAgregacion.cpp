@@ -56,7 +56,7 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
     kv::db::ResultadoSentencia r;
     r.tieneFilas = true;
     for (auto& fila : *filas)
-        for (int i = 0; i < forma.Columnas(); ++i) fila[size_t(i)] = forma.Valor(i, fila[size_t(i)]);
+        for (int i = 0; i < forma.Columnas(); ++i) forma.Ajustar(i, fila[size_t(i)]);
     r.filas = std::move(*filas);
     forma.Completar(r);
     return r;

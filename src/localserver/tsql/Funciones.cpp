@@ -1008,12 +1008,12 @@ void PasoSumaDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (t == SQLITE_INTEGER) {
         s->total += static_cast<__int128>(sqlite3_value_int64(argv[0])) * 10000;
     } else {
-        const long double d = static_cast<long double>(sqlite3_value_double(argv[0])) * 10000.0L;
-        if (!(std::fabs(d) < 9.2e22L)) {
+        const double x = sqlite3_value_double(argv[0]);
+        if (!(std::fabs(static_cast<long double>(x) * 10000.0L) < 9.2e18L)) {
             s->desbordado = true;
             return;
         }
-        s->total += static_cast<__int128>(std::llroundl(d));
+        s->total += static_cast<__int128>(DiezmilesimasDe(x));
     }
 }
 

@@ -31,6 +31,7 @@
 
 #include <QString>
 #include <chrono>
+#include <cmath>
 #include <string>
 
 struct sqlite3;
@@ -68,6 +69,35 @@ int CompararKVUtf8(const char* a, int na, const char* b, int nb);
 // two texts the collation finds equal get the same key. Lets a text be
 // normalised once and then grouped, hashed and sorted as bytes.
 void ClaveOrdenKV(const char* texto, int largo, std::string& clave);
+
+// The whole ten-thousandths nearest x, halves away from zero: what llroundl
+// gives for x * 10000 worked out in long double, the way money sums stay
+// exact. Needs |x * 10000| < 9.2e18. Stored money is nearly always whole
+// ten-thousandths already; then the double product lies within a quarter of
+// its integer (its error is at most 1/16 below 1e15), which decides the
+// rounding without the long double work.
+inline long long DiezmilesimasDe(double x) {
+    const double y = x * 10000.0;
+    if (std::fabs(y) < 1e15) {
+        // Adding and taking away 1.5 * 2^52 leaves the nearest integer.
+        const double r = (y + 6755399441055744.0) - 6755399441055744.0;
+        if (std::fabs(y - r) < 0.25) return static_cast<long long>(r);
+    }
+    return std::llroundl(static_cast<long double>(x) * 10000.0L);
+}
+
+// std::round without the library call: the nearest whole number, halves away
+// from zero, the sign kept (-0.3 gives -0).
+inline double RedondearEntero(double y) {
+    if (!(std::fabs(y) < 4503599627370496.0)) return y;  // already whole
+    double t = static_cast<double>(static_cast<long long>(y));
+    const double resto = y - t;  // exact
+    if (resto >= 0.5)
+        t += 1.0;
+    else if (resto <= -0.5)
+        t -= 1.0;
+    return std::copysign(t, y);
+}
 
 // Text read as a date the way the server reads it: "dd/mm/yy[yy] [hh:mm[:ss]]"
 // (also with "-" or "."), ISO "yyyy-mm-dd[ hh:mm[:ss]]", "yyyymmdd", "hh:mm";
