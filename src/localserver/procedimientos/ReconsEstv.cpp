@@ -1,6 +1,7 @@
 #include "localserver/procedimientos/ReconsEstv.h"
 
 #include <sqlite3.h>
+#include <sys/mman.h>
 
 #include <QHash>
 #include <QRegularExpression>
@@ -8,8 +9,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -341,6 +344,42 @@ struct ArticuloNiveles {
     int k[3] = {0, 0, 0};
 };
 
+// Memory for the large arrays of a rebuild, visited out of order: in huge
+// pages where the system gives them, so each visit costs no page-table walk.
+template <typename T>
+struct MemoriaGrande {
+    using value_type = T;
+    static constexpr size_t kPagina = size_t(2) << 20;
+    MemoriaGrande() = default;
+    template <typename U>
+    MemoriaGrande(const MemoriaGrande<U>&) {}
+    static bool Grande(size_t n) { return n * sizeof(T) >= 2 * kPagina; }
+    T* allocate(size_t n) {
+        if (!Grande(n)) return std::allocator<T>{}.allocate(n);
+        const size_t bytes = (n * sizeof(T) + kPagina - 1) / kPagina * kPagina;
+        void* p = std::aligned_alloc(kPagina, bytes);
+        if (!p) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t n) {
+        if (!Grande(n))
+            std::allocator<T>{}.deallocate(p, n);
+        else
+            std::free(p);
+    }
+    template <typename U>
+    bool operator==(const MemoriaGrande<U>&) const {
+        return true;
+    }
+    template <typename U>
+    bool operator!=(const MemoriaGrande<U>&) const {
+        return false;
+    }
+};
+
 // The groups of a rebuild: an open-addressing table of indices into one vector
 // of entries, so hundreds of thousands of groups cost no allocation each.
 class TablaGrupos {
@@ -352,9 +391,16 @@ class TablaGrupos {
 
     TablaGrupos() : ranuras_(size_t(1) << 12, 0), mascara_((size_t(1) << 12) - 1) {}
 
-    Acumulado& Buscar(const ClaveGrupo& c) {
+    static std::uint64_t Hash(const ClaveGrupo& c) { return HashGrupo{}(c); }
+    // Hints for a lookup soon to come: the slot first, then the entry it holds.
+    void AnticiparRanura(std::uint64_t h) const { __builtin_prefetch(&ranuras_[size_t(h) & mascara_]); }
+    void AnticiparEntrada(std::uint64_t h) const {
+        const std::uint64_t r = ranuras_[size_t(h) & mascara_];
+        if (r != 0) __builtin_prefetch(&entradas_[size_t(std::uint32_t(r))]);
+    }
+
+    Acumulado& Buscar(const ClaveGrupo& c, std::uint64_t h) {
         if ((entradas_.size() + 1) * 2 > ranuras_.size()) Crecer();
-        const std::uint64_t h = HashGrupo{}(c);
         const std::uint64_t marca = (h >> 32) | 1u;  // a taken slot is never 0
         size_t i = size_t(h) & mascara_;
         for (;;) {
@@ -370,7 +416,9 @@ class TablaGrupos {
         entradas_.push_back({c, Acumulado{}});
         return entradas_.back().acumulado;
     }
-    const std::vector<Entrada>& Entradas() const { return entradas_; }
+    using Entradas_ = std::vector<Entrada, MemoriaGrande<Entrada>>;
+    const Entradas_& Entradas() const { return entradas_; }
+    Entradas_& Entradas() { return entradas_; }
 
   private:
     void Crecer() {
@@ -384,9 +432,9 @@ class TablaGrupos {
         }
     }
 
-    std::vector<std::uint64_t> ranuras_;  // mark in the high half, entry index in the low one
+    std::vector<std::uint64_t, MemoriaGrande<std::uint64_t>> ranuras_;  // mark high, entry index low
     size_t mascara_;
-    std::vector<Entrada> entradas_;
+    Entradas_ entradas_;
 };
 
 // Characters of UTF-8 text, as SQLite's length() counts them.
@@ -557,6 +605,10 @@ NormalizacionTabla LeerNormalizacion(sqlite3* almacen, const QString& tabla) {
 bool RedondeadoACuatro(double v) {
     return std::fabs(v) < 1e11 && double(std::llround(v * 10000.0L)) / 10000.0 == v;
 }
+
+// The same for a value RedondearDinero gave: already a whole number of
+// ten-thousandths, it only has to be inside that range.
+bool DentroDelRedondeo(double v) { return std::fabs(v) < 1e11; }
 
 // Triggers off and CHECKs ignored on the store handle while it lives; the
 // handle's own settings come back on every way out. Statements prepared while
@@ -784,6 +836,39 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                       QStringLiteral(" FROM MV_STOCK");
         SentenciaSQLite s = Preparar(empresa, sql, tabla);
         sqlite3_stmt* st = s.get();
+        // Lines are summed a few dozen at a time: their groups are asked of
+        // memory together, instead of one wait per line. Each group still
+        // adds its lines in the order they were read.
+        struct LineaLeida {
+            ClaveGrupo clave;
+            std::uint64_t hash;
+            double cantidad, costo, precio;
+            bool hayCantidad, hayCosto, hayPrecio;
+        };
+        constexpr int kLineasPorTanda = 32;
+        LineaLeida tanda[kLineasPorTanda];
+        int enTanda = 0;
+        auto sumarTanda = [&] {
+            for (int j = 0; j < enTanda; ++j) grupos.AnticiparEntrada(tanda[j].hash);
+            for (int j = 0; j < enTanda; ++j) {
+                const LineaLeida& l = tanda[j];
+                Acumulado& a = grupos.Buscar(l.clave, l.hash);
+                if (!l.hayCantidad) continue;
+                const long double cantidad = l.cantidad;
+                a.consumo += cantidad;
+                a.hayConsumo = true;
+                if (l.hayCosto) {
+                    a.costo += cantidad * (long double)l.costo;
+                    a.hayCosto = true;
+                }
+                if (l.hayPrecio) {
+                    a.venta += cantidad * (long double)l.precio;
+                    a.hayVenta = true;
+                }
+                ++resultado.lineasLeidas;
+            }
+            enTanda = 0;
+        };
         int rc;
         std::int64_t cuenta = 0;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -837,25 +922,27 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         break;
                 }
             }
-            Acumulado& a = grupos.Buscar(clave);
-            const bool hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
-            if (!hayCantidad) continue;
-            const long double cantidad = sqlite3_column_double(st, 1);
-            a.consumo += cantidad;
-            a.hayConsumo = true;
-            if (sqlite3_column_type(st, 2) != SQLITE_NULL) {
-                a.costo += cantidad * (long double)sqlite3_column_double(st, 2);
-                a.hayCosto = true;
-            }
-            if (sqlite3_column_type(st, 3) != SQLITE_NULL) {
-                a.venta += cantidad * (long double)sqlite3_column_double(st, 3);
-                a.hayVenta = true;
-            }
-            ++resultado.lineasLeidas;
+            LineaLeida& l = tanda[enTanda++];
+            l.clave = clave;
+            l.hash = TablaGrupos::Hash(clave);
+            grupos.AnticiparRanura(l.hash);
+            l.hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
+            l.hayCosto = l.hayCantidad && sqlite3_column_type(st, 2) != SQLITE_NULL;
+            l.hayPrecio = l.hayCantidad && sqlite3_column_type(st, 3) != SQLITE_NULL;
+            l.cantidad = l.hayCantidad ? sqlite3_column_double(st, 1) : 0;
+            l.costo = l.hayCosto ? sqlite3_column_double(st, 2) : 0;
+            l.precio = l.hayPrecio ? sqlite3_column_double(st, 3) : 0;
+            if (enTanda == kLineasPorTanda) sumarTanda();
         }
         if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
+        sumarTanda();
     }
-    const std::vector<TablaGrupos::Entrada>& entradas = grupos.Entradas();
+    // Money is stored to four decimals: each sum is rounded here once.
+    for (TablaGrupos::Entrada& e : grupos.Entradas()) {
+        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearDinero(e.acumulado.costo);
+        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearDinero(e.acumulado.venta);
+    }
+    const TablaGrupos::Entradas_& entradas = grupos.Entradas();
     const bool rapida = EscrituraRapida().load();
 
     // The texts each group stores: the month's, and each level value's, as UTF-8.
@@ -869,9 +956,6 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         for (size_t id = 0; id < valores[n].size(); ++id)
             valores[n][id] = diccionarios[n].Valor(int(id)).toUtf8();
     }
-    auto textoNivel = [&](const ClaveGrupo& c, int n) -> const QByteArray& {
-        return valores[n].empty() ? *meses.constFind(c.mes) : valores[n][size_t(c.k[n])];
-    };
 
     // Rows go in in the order of the table's key, so each insert lands next
     // to the previous one in the key's index instead of anywhere in it: the
@@ -970,8 +1054,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         for (size_t i = 0; sinNormalizar && i < entradas.size(); ++i) {
             const Acumulado& a = entradas[i].acumulado;
             if ((normalizacion.redondea[0] && a.hayConsumo && !RedondeadoACuatro(double(a.consumo))) ||
-                (normalizacion.redondea[1] && a.hayCosto && !RedondeadoACuatro(RedondearDinero(a.costo))) ||
-                (normalizacion.redondea[2] && a.hayVenta && !RedondeadoACuatro(RedondearDinero(a.venta))))
+                (normalizacion.redondea[1] && a.hayCosto && !DentroDelRedondeo(double(a.costo))) ||
+                (normalizacion.redondea[2] && a.hayVenta && !DentroDelRedondeo(double(a.venta))))
                 sinNormalizar = false;
         }
     }
@@ -1013,27 +1097,40 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
 
         const QByteArray textoBase = base.toUtf8();
         std::int64_t cuenta = 0;
-        // The texts bound stay alive and in place until the last batch is written.
-        auto enlazar = [&](sqlite3_stmt* st, int primero, const TablaGrupos::Entrada& entrada) {
+        // The texts bound stay alive and in place until the last batch is written,
+        // and a parameter keeps its value across batches: a text already bound
+        // in its place (the company, mostly the month) is not bound again.
+        std::vector<const char*> enLote(8 * kFilasPorLote, nullptr), enSuelta(8, nullptr);
+        int ultimoMes = -1;
+        const QByteArray* textoMes = nullptr;
+        auto enlazar = [&](sqlite3_stmt* st, const char** enlazados, int primero,
+                           const TablaGrupos::Entrada& entrada) {
             const ClaveGrupo& clave = entrada.clave;
             const Acumulado& acumulado = entrada.acumulado;
-            const QByteArray& mes = *meses.constFind(clave.mes);
-            sqlite3_bind_text(st, primero, textoBase.constData(), int(textoBase.size()), SQLITE_STATIC);
-            sqlite3_bind_text(st, primero + 1, mes.constData(), int(mes.size()), SQLITE_STATIC);
-            for (int n = 0; n < 3; ++n) {
-                const QByteArray& texto = textoNivel(clave, n);
-                sqlite3_bind_text(st, primero + 2 + n, texto.constData(), int(texto.size()), SQLITE_STATIC);
+            if (clave.mes != ultimoMes) {
+                ultimoMes = clave.mes;
+                textoMes = &*meses.constFind(clave.mes);
             }
+            auto texto = [&](int columna, const QByteArray& t) {
+                const char*& anterior = enlazados[primero - 1 + columna];
+                if (anterior == t.constData()) return;
+                sqlite3_bind_text(st, primero + columna, t.constData(), int(t.size()), SQLITE_STATIC);
+                anterior = t.constData();
+            };
+            texto(0, textoBase);
+            texto(1, *textoMes);
+            for (int n = 0; n < 3; ++n)
+                texto(2 + n, valores[n].empty() ? *textoMes : valores[n][size_t(clave.k[n])]);
             if (acumulado.hayConsumo)
                 sqlite3_bind_double(st, primero + 5, double(acumulado.consumo));
             else
                 sqlite3_bind_null(st, primero + 5);
             if (acumulado.hayCosto)
-                sqlite3_bind_double(st, primero + 6, RedondearDinero(acumulado.costo));
+                sqlite3_bind_double(st, primero + 6, double(acumulado.costo));
             else
                 sqlite3_bind_null(st, primero + 6);
             if (acumulado.hayVenta)
-                sqlite3_bind_double(st, primero + 7, RedondearDinero(acumulado.venta));
+                sqlite3_bind_double(st, primero + 7, double(acumulado.venta));
             else
                 sqlite3_bind_null(st, primero + 7);
         };
@@ -1042,7 +1139,18 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             const bool completo = orden.size() - i >= size_t(kFilasPorLote);
             sqlite3_stmt* st = completo ? lote.get() : suelta.get();
             const int filas = completo ? kFilasPorLote : 1;
-            for (int f = 0; f < filas; ++f) enlazar(st, 1 + 8 * f, entradas[orden[i + size_t(f)]]);
+            const char** enlazados = completo ? enLote.data() : enSuelta.data();
+            for (int f = 0; f < filas; ++f) {
+                // The groups are visited out of their memory order: ask for the
+                // ones a few rows ahead while this one is bound.
+                const size_t adelante = i + size_t(f) + 16;
+                if (adelante < orden.size()) {
+                    const char* p = reinterpret_cast<const char*>(&entradas[orden[adelante]]);
+                    __builtin_prefetch(p);
+                    __builtin_prefetch(p + sizeof(TablaGrupos::Entrada) - 1);
+                }
+                enlazar(st, enlazados, 1 + 8 * f, entradas[orden[i + size_t(f)]]);
+            }
             if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
             sqlite3_reset(st);
             i += size_t(filas);
