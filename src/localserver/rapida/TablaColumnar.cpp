@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string_view>
@@ -149,7 +150,12 @@ std::shared_ptr<const TablaColumnar> TablaColumnar::Leer(sqlite3* db, const QStr
         t->diccionarios[c] = constructores[c].Terminar();
         t->codigos[c].shrink_to_fit();
     }
-    for (int k = 0; k < kNumeros; ++k) t->numeros[k].shrink_to_fit();
+    for (int k = 0; k < kNumeros; ++k) {
+        t->numeros[k].shrink_to_fit();
+        t->exactas[k] = std::all_of(t->numeros[k].begin(), t->numeros[k].end(), [](double x) {
+            return std::fabs(x) < 1e9 && double(DiezmilesimasDe(x)) / 10000.0 == x;
+        });
+    }
     return t;
 }
 

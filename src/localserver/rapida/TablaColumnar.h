@@ -36,6 +36,9 @@ struct TablaColumnar {
     std::vector<double> numeros[kColumnasTabla - kColumnasTexto];
     // Per number column, 1 for a NULL row; empty when the column has none.
     std::vector<std::uint8_t> nulos[kColumnasTabla - kColumnasTexto];
+    // Per number column: every value is the double nearest a whole number of
+    // ten-thousandths, below 1e9 in magnitude (money as stored, quantities).
+    bool exactas[kColumnasTabla - kColumnasTexto] = {};
 
     std::size_t Bytes() const;
 
