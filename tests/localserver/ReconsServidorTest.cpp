@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <QMap>
 #include <QString>
 #include <cmath>
@@ -14,18 +16,21 @@
 #include "localserver/demo/DatosDemo.h"
 #include "localserver/erp/EsquemaERP.h"
 #include "localserver/procedimientos/ReconsEstv.h"
+#include "localserver/tsql/Funciones.h"
 #include "soporte/CarpetasTemporales.h"
 
 namespace {
 
 QString Cadena(const QString& base, const QString& usuario, const QString& clave) {
-    return QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =%1;UId=%2;Pwd=%3;").arg(base, usuario, clave);
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =%1;UId=%2;Pwd=%3;")
+        .arg(base, usuario, clave);
 }
 
 // Runs a batch and fails the test on any statement error.
 std::vector<kv::db::ResultadoSentencia> Lote(kv::db::Conexion& c, const QString& sql) {
     auto r = c.EjecutarLote(sql);
-    for (const auto& s : r) EXPECT_FALSE(s.error.has_value()) << sql.toStdString() << ": " << s.error->descripcion.toStdString();
+    for (const auto& s : r)
+        EXPECT_FALSE(s.error.has_value()) << sql.toStdString() << ": " << s.error->descripcion.toStdString();
     return r;
 }
 
@@ -37,15 +42,16 @@ struct Sumas {
 QMap<QString, Sumas> Leer(const kv::db::ResultadoSentencia& r) {
     QMap<QString, Sumas> m;
     for (const auto& f : r.filas) {
-        const QString clave = f[0].toString().toUpper() + QLatin1Char('|') + f[1].toString() + QLatin1Char('|') +
-                              f[2].toString().trimmed().toUpper() + QLatin1Char('|') + f[3].toString().trimmed().toUpper();
+        const QString clave = f[0].toString().toUpper() + QLatin1Char('|') + f[1].toString() +
+                              QLatin1Char('|') + f[2].toString().trimmed().toUpper() + QLatin1Char('|') +
+                              f[3].toString().trimmed().toUpper();
         m[clave] = Sumas{f[4].toDouble(), f[5].toDouble(), f[6].toDouble()};
     }
     return m;
 }
 
 class ReconsServidor : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         kv::local::RegistrarServidorEmbebido();
         kv::local::RegistrarReconsEstv();
@@ -60,34 +66,41 @@ protected:
             Lote(admin, QStringLiteral("EXEC sp_addlogin N'%1', '%1', '%1'").arg(e));
             Lote(admin, QStringLiteral("EXEC sp_grantdbaccess @loginame = '%1' , @name_in_db ='%1'").arg(e));
             Lote(admin, QStringLiteral("EXEC sp_addrolemember N'db_owner', N'%1'").arg(e));
-            Lote(admin, QStringLiteral("EXEC KV_DEMO_LLENAR 11, %1, %2, '6/2026'").arg(e == QLatin1String("NORTE") ? 3000 : 1000).arg(e == QLatin1String("NORTE") ? 0 : 1));
+            Lote(admin, QStringLiteral("EXEC KV_DEMO_LLENAR 11, %1, %2, '6/2026'")
+                            .arg(e == QLatin1String("NORTE") ? 3000 : 1000)
+                            .arg(e == QLatin1String("NORTE") ? 0 : 1));
         }
         Lote(admin, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
         Lote(admin, QStringLiteral("USE KV_ESTADISTICAS"));
-        Lote(admin, QStringLiteral("CREATE TABLE CAB_ESTV (Codigo int IDENTITY (1, 1) NOT NULL PRIMARY KEY, Nombre "
-                                   "nvarchar(50) NULL, Tabla nvarchar(50) NULL, Campos nvarchar(500) NULL, Orden "
-                                   "nvarchar(50) NULL, Totalizadores nvarchar(50) NULL, [TOP] int NULL, TopOtros "
-                                   "nvarchar(50) NULL)"));
+        Lote(admin,
+             QStringLiteral("CREATE TABLE CAB_ESTV (Codigo int IDENTITY (1, 1) NOT NULL PRIMARY KEY, Nombre "
+                            "nvarchar(50) NULL, Tabla nvarchar(50) NULL, Campos nvarchar(500) NULL, Orden "
+                            "nvarchar(50) NULL, Totalizadores nvarchar(50) NULL, [TOP] int NULL, TopOtros "
+                            "nvarchar(50) NULL)"));
         for (const char* tabla : {"DET_ESTV0000", "DET_ESTV0001"}) {
-            Lote(admin, QStringLiteral("CREATE TABLE %1 (Base nvarchar(50) NOT NULL, Fecha nvarchar(7) NOT NULL, "
-                                       "Grupo1 nvarchar(25) NOT NULL, Grupo2 nvarchar(25) NOT NULL, Grupo3 "
-                                       "nvarchar(25) NOT NULL, Consumo float NULL, ValorCosto money NULL, ValorVenta "
-                                       "money NULL, PRIMARY KEY (Base, Fecha, Grupo1, Grupo2, Grupo3))")
-                             .arg(QLatin1String(tabla)));
+            Lote(admin, QStringLiteral(
+                            "CREATE TABLE %1 (Base nvarchar(50) NOT NULL, Fecha nvarchar(7) NOT NULL, "
+                            "Grupo1 nvarchar(25) NOT NULL, Grupo2 nvarchar(25) NOT NULL, Grupo3 "
+                            "nvarchar(25) NOT NULL, Consumo float NULL, ValorCosto money NULL, ValorVenta "
+                            "money NULL, PRIMARY KEY (Base, Fecha, Grupo1, Grupo2, Grupo3))")
+                            .arg(QLatin1String(tabla)));
         }
-        Lote(admin, QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Ventas por Artículo', "
-                                   "'DET_ESTV0000', 'IdArticulo,'' '','' ''')"));
-        Lote(admin, QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Vendedores por Familia', "
-                                   "'DET_ESTV0001', 'IdVendedor,IdFamilia,'' ''')"));
+        Lote(admin,
+             QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Ventas por Artículo', "
+                            "'DET_ESTV0000', 'IdArticulo,'' '','' ''')"));
+        Lote(admin,
+             QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Vendedores por Familia', "
+                            "'DET_ESTV0001', 'IdVendedor,IdFamilia,'' ''')"));
     }
 
     // The sums straight from the sale lines, added up here line by line.
     QMap<QString, Sumas> Esperado(const QString& empresa, bool porFamilia) {
         kv::db::Conexion c;
         c.Open(Cadena(empresa, empresa, empresa));
-        const auto r = Lote(c, QStringLiteral("SELECT s.Fecha, s.IdArticulo, s.IdVendedor, a.IdFamilia, s.Cantidad, "
-                                              "s.CostoUnitario, s.PrecioUnitario FROM MV_STOCK s LEFT JOIN MA_ARTICULOS a "
-                                              "ON a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA'"));
+        const auto r = Lote(
+            c, QStringLiteral("SELECT s.Fecha, s.IdArticulo, s.IdVendedor, a.IdFamilia, s.Cantidad, "
+                              "s.CostoUnitario, s.PrecioUnitario FROM MV_STOCK s LEFT JOIN MA_ARTICULOS a "
+                              "ON a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA'"));
         QMap<QString, Sumas> m;
         if (r.empty()) return m;
         for (const auto& f : r.back().filas) {
@@ -106,9 +119,10 @@ protected:
 
     QMap<QString, Sumas> Guardado(const QString& tabla, const QString& empresa) {
         Lote(admin, QStringLiteral("USE KV_ESTADISTICAS"));
-        const auto r = Lote(admin, QStringLiteral("SELECT Base, Fecha, Grupo1, Grupo2, Consumo, ValorCosto, ValorVenta "
-                                                  "FROM %1 WHERE Base = '%2'")
-                                       .arg(tabla, empresa));
+        const auto r =
+            Lote(admin, QStringLiteral("SELECT Base, Fecha, Grupo1, Grupo2, Consumo, ValorCosto, ValorVenta "
+                                       "FROM %1 WHERE Base = '%2'")
+                            .arg(tabla, empresa));
         return r.empty() ? QMap<QString, Sumas>() : Leer(r.back());
     }
 
@@ -156,7 +170,8 @@ TEST_F(ReconsServidor, UnaTablaSolaYUnaTablaDesconocida) {
     c.Open(Cadena(QStringLiteral("SUR"), QStringLiteral("SUR"), QStringLiteral("SUR")));
     Lote(c, QStringLiteral("EXEC KV_RECONS_ESTV '','DET_ESTV0001'"));
     EXPECT_TRUE(Guardado(QStringLiteral("DET_ESTV0000"), QStringLiteral("SUR")).isEmpty());
-    Comparar(Esperado(QStringLiteral("SUR"), true), Guardado(QStringLiteral("DET_ESTV0001"), QStringLiteral("SUR")));
+    Comparar(Esperado(QStringLiteral("SUR"), true),
+             Guardado(QStringLiteral("DET_ESTV0001"), QStringLiteral("SUR")));
 
     const auto r = c.EjecutarLote(QStringLiteral("EXEC KV_RECONS_ESTV '','DET_ESTV0099'"));
     ASSERT_FALSE(r.empty());
@@ -190,6 +205,65 @@ TEST_F(ReconsServidor, LaTablaQueFallaSeNombraConSuCausa) {
     // The other two tables were rebuilt all the same.
     Comparar(Esperado(QStringLiteral("SUR"), false),
              Guardado(QStringLiteral("DET_ESTV0000"), QStringLiteral("SUR")));
+    Comparar(Esperado(QStringLiteral("SUR"), true),
+             Guardado(QStringLiteral("DET_ESTV0001"), QStringLiteral("SUR")));
+}
+
+// The statistic tables the server makes from the viewer's CREATE TABLE are of
+// the shape the quick writer knows: their rows go in without the per-row
+// normalization, a table holding one company is emptied at once, and what is
+// written is what the plain writer writes, row for row.
+TEST_F(ReconsServidor, LasTablasDelServidorVanPorLaEscrituraRapida) {
+    sqlite3* empresa = nullptr;
+    sqlite3* almacen = nullptr;
+    ASSERT_EQ(sqlite3_open((carpetas.datos() + QStringLiteral("SUR.db")).toUtf8().constData(), &empresa),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_open((carpetas.datos() + QStringLiteral("KV_ESTADISTICAS.db")).toUtf8().constData(),
+                           &almacen),
+              SQLITE_OK);
+    kv::local::RegistrarFuncionesTSQL(empresa);
+    kv::local::RegistrarFuncionesTSQL(almacen);
+    sqlite3_busy_timeout(almacen, 5000);
+    auto volcado = [&] {
+        QStringList filas;
+        sqlite3_stmt* s = nullptr;
+        EXPECT_EQ(
+            sqlite3_prepare_v2(almacen, "SELECT rowid, * FROM DET_ESTV0001 ORDER BY rowid", -1, &s, nullptr),
+            SQLITE_OK);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            QStringList f;
+            for (int i = 0; i < sqlite3_column_count(s); ++i)
+                f << QString::number(sqlite3_column_type(s, i)) + QLatin1Char(':') +
+                         QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+            filas << f.join(QLatin1Char('|'));
+        }
+        sqlite3_finalize(s);
+        return filas;
+    };
+    const auto definicion =
+        kv::local::DefinicionAgrupacion::DesdeCampos(QStringLiteral("IdVendedor,IdFamilia,' '"));
+    const auto primera = kv::local::ReconstruirTabla(empresa, almacen, QStringLiteral("SUR"),
+                                                     QStringLiteral("DET_ESTV0001"), definicion);
+    EXPECT_TRUE(primera.sinNormalizar);
+    EXPECT_GT(primera.filasInsertadas, 0);
+    const auto segunda = kv::local::ReconstruirTabla(empresa, almacen, QStringLiteral("SUR"),
+                                                     QStringLiteral("DET_ESTV0001"), definicion);
+    EXPECT_TRUE(segunda.sinNormalizar);
+    EXPECT_TRUE(segunda.tablaVaciada);
+    EXPECT_EQ(segunda.filasBorradas, primera.filasInsertadas);
+    const QStringList rapida = volcado();
+    kv::local::ActivarEscrituraRapida(false);
+    const auto general = kv::local::ReconstruirTabla(empresa, almacen, QStringLiteral("SUR"),
+                                                     QStringLiteral("DET_ESTV0001"), definicion);
+    kv::local::ActivarEscrituraRapida(true);
+    EXPECT_FALSE(general.sinNormalizar);
+    EXPECT_EQ(general.filasBorradas, primera.filasInsertadas);
+    const QStringList plana = volcado();
+    sqlite3_close(empresa);
+    sqlite3_close(almacen);
+    ASSERT_EQ(rapida.size(), primera.filasInsertadas);
+    EXPECT_EQ(rapida, plana);
+    // And the server reads what was written.
     Comparar(Esperado(QStringLiteral("SUR"), true),
              Guardado(QStringLiteral("DET_ESTV0001"), QStringLiteral("SUR")));
 }
