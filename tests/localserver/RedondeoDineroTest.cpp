@@ -3,6 +3,7 @@
 // money value, and values just off a half.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <random>
@@ -82,6 +83,33 @@ TEST(RedondeoDinero, EnteroComoStdRound) {
         ASSERT_EQ(std::signbit(obtenido), std::signbit(esperado)) << x;
     }
     EXPECT_TRUE(std::isnan(RedondearEntero(NAN)));
+}
+
+// A money sum with an amount too large for whole ten-thousandths in 64 bits
+// reports the overflow instead of adding what the rounding made of it.
+TEST(RedondeoDinero, SumaDeDineroDesbordadaAvisa) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    kv::local::RegistrarFuncionesTSQL(db);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t (x REAL); INSERT INTO t VALUES (1e16), (1);", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT kv_suma_dinero(x) FROM t", -1, &st, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_ERROR);
+    int numero = 0;
+    QString mensaje;
+    ASSERT_TRUE(kv::local::LeerErrorFuncion(QString::fromUtf8(sqlite3_errmsg(db)), &numero, &mensaje));
+    EXPECT_EQ(numero, 8115);
+    sqlite3_finalize(st);
+    // Inside the range the sum is exact.
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT kv_suma_dinero(x) FROM (SELECT 0.1 AS x UNION ALL SELECT 0.2)",
+                                 -1, &st, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_double(st, 0), 0.3);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
 }
 
 }  // namespace
