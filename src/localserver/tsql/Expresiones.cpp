@@ -7,6 +7,29 @@
 
 namespace kv::local::traduccion {
 
+namespace {
+
+QString Parentesis(const Expr& e) { return e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'); }
+
+// Terms joined by AND or OR; a long chain is nested in halves so that SQLite's
+// depth limit is not reached.
+Expr Encadenar(const QStringList& partes, const QString& conector) {
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    r.primario = false;
+    if (partes.size() == 1) {
+        r.sql = partes.front();
+    } else if (partes.size() > kCadenaMaxima) {
+        r.sql = Balancear(partes, conector, 0, static_cast<int>(partes.size()));
+        r.primario = true;
+    } else {
+        r.sql = partes.join(conector);
+    }
+    return r;
+}
+
+}  // namespace
+
 // ------------------------------------------------------------------ expressions
 
 Expr Traductor::Expresion() {
@@ -49,7 +72,7 @@ Expr Traductor::O() {
     for (int o : orden) {
         if (o < 0) {
             const Expr& e = terminos[-o - 1];
-            salida << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+            salida << Parentesis(e);
         } else if (valores[o].size() == 1) {
             salida << izquierdas[o] + QLatin1String(" = ") + valores[o].front();
         } else {
@@ -57,18 +80,7 @@ Expr Traductor::O() {
                           QLatin1Char(')');
         }
     }
-    Expr r;
-    r.tipo = TipoValor::Numero;
-    r.primario = false;
-    if (salida.size() == 1) {
-        r.sql = salida.front();
-    } else if (salida.size() > kCadenaMaxima) {
-        r.sql = Balancear(salida, QStringLiteral(" OR "), 0, static_cast<int>(salida.size()));
-        r.primario = true;
-    } else {
-        r.sql = salida.join(QLatin1String(" OR "));
-    }
-    return r;
+    return Encadenar(salida, QStringLiteral(" OR "));
 }
 
 Expr Traductor::Y() {
@@ -77,17 +89,8 @@ Expr Traductor::Y() {
     while (Tomar("AND")) terminos.push_back(No());
     if (terminos.size() == 1) return terminos.front();
     QStringList partes;
-    for (const Expr& e : terminos)
-        partes << (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
-    Expr r;
-    r.tipo = TipoValor::Numero;
-    if (partes.size() > kCadenaMaxima) {
-        r.sql = Balancear(partes, QStringLiteral(" AND "), 0, static_cast<int>(partes.size()));
-    } else {
-        r.sql = partes.join(QLatin1String(" AND "));
-        r.primario = false;
-    }
-    return r;
+    for (const Expr& e : terminos) partes << Parentesis(e);
+    return Encadenar(partes, QStringLiteral(" AND "));
 }
 
 Expr Traductor::No() {
@@ -98,7 +101,7 @@ Expr Traductor::No() {
         Expr r;
         r.tipo = TipoValor::Numero;
         r.primario = false;
-        r.sql = QLatin1String("NOT ") + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+        r.sql = QLatin1String("NOT ") + Parentesis(e);
         return r;
     }
     return Predicado();
@@ -148,29 +151,24 @@ Expr Traductor::Predicado() {
             if (sqlOp == QLatin1String("!>")) sqlOp = QStringLiteral("<=");
             Expr b = Aditiva();
             const bool colacion = NecesitaColacion(a, b);
-            const QString izq = colacion ? Colacionar(a) : a.sql;
-            const QString der = b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')');
-            r.sql = (a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')')) +
-                    QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + der;
+            const QString izq = colacion ? Colacionar(a) : Parentesis(a);
+            r.sql = izq + QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + Parentesis(b);
             if (sqlOp == QLatin1String("=")) {
                 if (b.literal && !a.literal) {
                     r.igualdad = true;
-                    r.igualIzquierda =
-                        a.primario || colacion ? izq : QLatin1Char('(') + izq + QLatin1Char(')');
+                    r.igualIzquierda = izq;
                     r.igualValor = b.sql;
                 } else if (a.literal && !b.literal) {
                     const bool col2 = NecesitaColacion(b, a);
                     r.igualdad = true;
-                    r.igualIzquierda =
-                        col2 ? Colacionar(b)
-                             : (b.primario ? b.sql : QLatin1Char('(') + b.sql + QLatin1Char(')'));
+                    r.igualIzquierda = col2 ? Colacionar(b) : Parentesis(b);
                     r.igualValor = a.sql;
                 }
             }
             return r;
         }
     }
-    const QString izqParen = a.primario ? a.sql : QLatin1Char('(') + a.sql + QLatin1Char(')');
+    const QString izqParen = Parentesis(a);
     if (Es("IS")) {
         ++p_;
         const bool no = Tomar("NOT");
@@ -192,8 +190,7 @@ Expr Traductor::Predicado() {
     }
     if (Tomar("LIKE")) {
         Expr patron = Aditiva();
-        r.sql = izqParen + negacion + QLatin1String(" LIKE ") +
-                (patron.primario ? patron.sql : QLatin1Char('(') + patron.sql + QLatin1Char(')'));
+        r.sql = izqParen + negacion + QLatin1String(" LIKE ") + Parentesis(patron);
         if (Tomar("ESCAPE")) r.sql += QLatin1String(" ESCAPE ") + Primaria().sql;
         return r;
     }
@@ -203,9 +200,7 @@ Expr Traductor::Predicado() {
         Expr alto = Aditiva();
         const bool colacion = NecesitaColacion(a, bajo) && NecesitaColacion(a, alto);
         r.sql = (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" BETWEEN ") +
-                (bajo.primario ? bajo.sql : QLatin1Char('(') + bajo.sql + QLatin1Char(')')) +
-                QLatin1String(" AND ") +
-                (alto.primario ? alto.sql : QLatin1Char('(') + alto.sql + QLatin1Char(')'));
+                Parentesis(bajo) + QLatin1String(" AND ") + Parentesis(alto);
         return r;
     }
     if (no) Fallar();
@@ -222,8 +217,6 @@ QString ANumero(const Expr& texto, const Expr& otro) {
     return QLatin1String("kv_a_numero(") + texto.sql + QLatin1String(", '") + tipo + QLatin1String("', '") +
            desde + QLatin1String("')");
 }
-
-QString Parentesis(const Expr& e) { return e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'); }
 
 }  // namespace
 
@@ -341,8 +334,7 @@ Expr Traductor::Unaria() {
         r.literal = e.literal;
         r.tipoSql = e.tipoSql;
         const QString op = menos % 2 ? QStringLiteral("-") : QStringLiteral("+");
-        r.sql = QLatin1Char('(') + op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')')) +
-                QLatin1Char(')');
+        r.sql = QLatin1Char('(') + op + Parentesis(e) + QLatin1Char(')');
         r.primario = true;
         return r;
     }
@@ -356,7 +348,7 @@ Expr Traductor::Unaria() {
         r.literal = e.literal;
         r.tipoSql = e.tipoSql;
         r.primario = false;
-        r.sql = op + (e.primario ? e.sql : QLatin1Char('(') + e.sql + QLatin1Char(')'));
+        r.sql = op + Parentesis(e);
         if (op == QLatin1String("-") || op == QLatin1String("+"))
             r.sql = QLatin1Char('(') + r.sql + QLatin1Char(')');
         r.primario = true;
