@@ -162,9 +162,7 @@ bool Traductor::DefinicionColumna(ColumnaDeclarada& c, Sentencia& s) {
 
 void Traductor::CrearTabla(Sentencia& s) {
     // CREATE TABLE taken.
-    QString simple;
-    NombreObjeto(&simple);
-    s.tabla = simple;
+    ObjetoDeSentencia(s);
     ExigirSimbolo("(");
     do {
         if (EsSimbolo(")")) break;  // a trailing comma is accepted, as SQL Server does
@@ -187,9 +185,7 @@ void Traductor::CrearTabla(Sentencia& s) {
 void Traductor::Alterar(Sentencia& s) {
     Exigir("ALTER");
     Exigir("TABLE");
-    QString simple;
-    const QString tabla = NombreObjeto(&simple);
-    s.tabla = simple;
+    const QString tabla = ObjetoDeSentencia(s);
     if (Es("WITH") && (Siguiente().Es("NOCHECK") || Siguiente().Es("CHECK"))) p_ += 2;
     if (Tomar("ADD")) {
         bool hayColumnas = false;
@@ -230,9 +226,7 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         // File placement and the like: nothing to keep.
         while (!Fin()) ++p_;
     } else if (Tomar("VIEW")) {
-        QString simple;
-        const QString vista = NombreObjeto(&simple);
-        s.tabla = simple;
+        const QString vista = ObjetoDeSentencia(s);
         QString columnas;
         if (EsSimbolo("(")) {
             ++p_;
@@ -265,9 +259,7 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         Exigir("INDEX");
         const QString indice = CitarNombre(Identificador());
         Exigir("ON");
-        QString simple;
-        const QString tabla = NombreObjeto(&simple);
-        s.tabla = simple;
+        const QString tabla = ObjetoDeSentencia(s);
         ExigirSimbolo("(");
         QStringList columnas;
         do {

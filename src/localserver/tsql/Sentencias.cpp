@@ -19,16 +19,26 @@ Sentencia Traductor::Nueva(int clase) const {
     return s;
 }
 
-void Traductor::Insertar(Sentencia& s) {
-    Exigir("INSERT");
-    Tomar("INTO");
+QString Traductor::ObjetoDeSentencia(Sentencia& s) {
     QString simple;
-    const QString tabla = NombreObjeto(&simple);
+    const QString nombre = NombreObjeto(&simple);
     s.tabla = simple;
+    return nombre;
+}
+
+QString Traductor::TablaEscrita(Sentencia& s) {
+    const QString tabla = ObjetoDeSentencia(s);
     if (Es("WITH") && Siguiente().EsSimbolo("(")) {
         ++p_;
         SaltarSugerencias();
     }
+    return tabla;
+}
+
+void Traductor::Insertar(Sentencia& s) {
+    Exigir("INSERT");
+    Tomar("INTO");
+    const QString tabla = TablaEscrita(s);
     QString sql = QLatin1String("INSERT INTO ") + tabla;
     if (EsSimbolo("(") && !Siguiente().Es("SELECT")) {
         ++p_;
@@ -70,14 +80,8 @@ void Traductor::Insertar(Sentencia& s) {
 
 void Traductor::Actualizar(Sentencia& s) {
     Exigir("UPDATE");
-    QString simple;
-    const QString tabla = NombreObjeto(&simple);
-    s.tabla = simple;
-    if (Es("WITH") && Siguiente().EsSimbolo("(")) {
-        ++p_;
-        SaltarSugerencias();
-    }
-    fuentes_.push_back({Fuente{simple.toLower(), simple}});
+    const QString tabla = TablaEscrita(s);
+    fuentes_.push_back({Fuente{s.tabla.toLower(), s.tabla}});
     struct QuitarFuentes {
         std::vector<std::vector<Fuente>>& pila;
         ~QuitarFuentes() { pila.pop_back(); }
@@ -126,13 +130,7 @@ void Traductor::Actualizar(Sentencia& s) {
 void Traductor::Borrar(Sentencia& s) {
     Exigir("DELETE");
     Tomar("FROM");
-    QString simple;
-    const QString tabla = NombreObjeto(&simple);
-    s.tabla = simple;
-    if (Es("WITH") && Siguiente().EsSimbolo("(")) {
-        ++p_;
-        SaltarSugerencias();
-    }
+    const QString tabla = TablaEscrita(s);
     QString sql = QLatin1String("DELETE FROM ") + tabla;
     if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
     s.sql = sql;
@@ -277,9 +275,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
     } else if (cabeza.Es("TRUNCATE")) {
         ++p_;
         Exigir("TABLE");
-        QString simple;
-        s.sql = QLatin1String("DELETE FROM ") + NombreObjeto(&simple);
-        s.tabla = simple;
+        s.sql = QLatin1String("DELETE FROM ") + ObjetoDeSentencia(s);
         s.clase = Clase::Modificacion;
     } else if (cabeza.Es("CREATE")) {
         Crear(salida, s);

@@ -265,6 +265,10 @@ class Traductor {
 
     // ---- statements ----
     Sentencia Nueva(int clase) const;
+    // The table or view a statement is about: its SQLite text, the last part kept in `s.tabla`.
+    QString ObjetoDeSentencia(Sentencia& s);
+    // The same for the table INSERT, UPDATE and DELETE write, past its WITH (...) hints.
+    QString TablaEscrita(Sentencia& s);
     void Insertar(Sentencia& s);
     void Actualizar(Sentencia& s);
     void Borrar(Sentencia& s);
