@@ -160,22 +160,29 @@ bool Traductor::DefinicionColumna(ColumnaDeclarada& c, Sentencia& s) {
     return true;
 }
 
+bool Traductor::ElementoTabla(Sentencia& s) {
+    if (Tomar("CONSTRAINT")) {
+        const QString nombre = Identificador();
+        RestriccionTabla(s, nombre);
+        return false;
+    }
+    if (Es("PRIMARY") || Es("UNIQUE") || Es("FOREIGN") || Es("CHECK")) {
+        RestriccionTabla(s, QString());
+        return false;
+    }
+    ColumnaDeclarada c;
+    DefinicionColumna(c, s);
+    s.columnas.push_back(c);
+    return true;
+}
+
 void Traductor::CrearTabla(Sentencia& s) {
     // CREATE TABLE taken.
     ObjetoDeSentencia(s);
     ExigirSimbolo("(");
     do {
         if (EsSimbolo(")")) break;  // a trailing comma is accepted, as SQL Server does
-        if (Tomar("CONSTRAINT")) {
-            const QString nombre = Identificador();
-            RestriccionTabla(s, nombre);
-        } else if (Es("PRIMARY") || Es("UNIQUE") || Es("FOREIGN") || Es("CHECK")) {
-            RestriccionTabla(s, QString());
-        } else {
-            ColumnaDeclarada c;
-            DefinicionColumna(c, s);
-            s.columnas.push_back(c);
-        }
+        ElementoTabla(s);
     } while (TomarSimbolo(","));
     ExigirSimbolo(")");
     SaltarOpcionesAlmacenamiento();
@@ -190,17 +197,7 @@ void Traductor::Alterar(Sentencia& s) {
     if (Tomar("ADD")) {
         bool hayColumnas = false;
         do {
-            if (Tomar("CONSTRAINT")) {
-                const QString nombre = Identificador();
-                RestriccionTabla(s, nombre);
-            } else if (Es("PRIMARY") || Es("UNIQUE") || Es("FOREIGN") || Es("CHECK")) {
-                RestriccionTabla(s, QString());
-            } else {
-                ColumnaDeclarada c;
-                DefinicionColumna(c, s);
-                s.columnas.push_back(c);
-                hayColumnas = true;
-            }
+            if (ElementoTabla(s)) hayColumnas = true;
         } while (TomarSimbolo(","));
         s.clase = hayColumnas ? Clase::AgregarColumna : Clase::AgregarRestricciones;
         return;

@@ -274,6 +274,8 @@ class Traductor {
     void Borrar(Sentencia& s);
     void Crear(std::vector<Sentencia>& salida, Sentencia s);
     void CrearTabla(Sentencia& s);
+    // One item of a table's body or of ALTER TABLE ADD: a constraint or a column. True for a column.
+    bool ElementoTabla(Sentencia& s);
     bool DefinicionColumna(ColumnaDeclarada& c, Sentencia& s);
     void RestriccionTabla(Sentencia& s, const QString& nombre);
     QStringList ListaColumnasClave();
