@@ -136,6 +136,20 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     }
 }
 
+using SentenciaPreparada = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+
+// "SELECT * FROM <object>" prepared and never stepped: its columns say what the
+// object shows and where each one comes from. Null when it does not prepare.
+SentenciaPreparada PrepararLecturaColumnas(BaseSqlite& b, const QString& objeto) {
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(objeto)).toUtf8();
+    if (sqlite3_prepare_v2(b.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    return SentenciaPreparada(st, &sqlite3_finalize);
+}
+
 // DML through a view over one table: INSTEAD OF triggers that do it on the table,
 // column by column (aliases resolved). Columns that are expressions are left out.
 // A view SQL Server cannot update keeps the number to refuse it with.
@@ -152,13 +166,9 @@ void PrepararDmlDeVista(BaseSqlite& b, const Sentencia& s) {
                           {s.tabla, s.vistaNoActualizable});
             return;
         }
-        sqlite3_stmt* st = nullptr;
-        const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(s.tabla)).toUtf8();
-        if (sqlite3_prepare_v2(b.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(st);
-            return;
-        }
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        const SentenciaPreparada guarda = PrepararLecturaColumnas(b, s.tabla);
+        if (!guarda) return;
+        sqlite3_stmt* st = guarda.get();
         QStringList vista, base, derivadas;
         for (int i = 0; i < sqlite3_column_count(st); ++i) {
             const char* t = sqlite3_column_table_name(st, i);
@@ -250,13 +260,9 @@ void GuardarTiposDeVista(BaseSqlite& b, const Sentencia& s) {
         b.Ejecutar(QStringLiteral("CREATE TABLE IF NOT EXISTS kv_sys_tipos_vista (vista TEXT NOT NULL COLLATE NOCASE, "
                                   "columna TEXT NOT NULL COLLATE NOCASE, tipo TEXT, PRIMARY KEY (vista, columna))"));
         b.Escalar(QStringLiteral("DELETE FROM kv_sys_tipos_vista WHERE vista = ?1"), {s.tabla});
-        sqlite3_stmt* st = nullptr;
-        const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(s.tabla)).toUtf8();
-        if (sqlite3_prepare_v2(b.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(st);
-            return;
-        }
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        const SentenciaPreparada guarda = PrepararLecturaColumnas(b, s.tabla);
+        if (!guarda) return;
+        sqlite3_stmt* st = guarda.get();
         const int n = sqlite3_column_count(st);
         if (n != static_cast<int>(s.tiposColumnas.size())) return;
         for (int i = 0; i < n; ++i) {
@@ -299,13 +305,9 @@ private:
                 for (const auto& f : base_.Filas(
                          QStringLiteral("SELECT columna, tipo FROM kv_sys_tipos_vista WHERE vista = ?1"), {tabla}))
                     tipos.insert(f[0].toString().toLower(), f[1].toString());
-            sqlite3_stmt* st = nullptr;
-            const QByteArray sql = (QStringLiteral("SELECT * FROM ") + Identificador(tabla)).toUtf8();
-            if (sqlite3_prepare_v2(base_.db(), sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
-                sqlite3_finalize(st);
-                return tipos;
-            }
-            std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+            const SentenciaPreparada guarda = PrepararLecturaColumnas(base_, tabla);
+            if (!guarda) return tipos;
+            sqlite3_stmt* st = guarda.get();
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 const char* t = sqlite3_column_table_name(st, i);
                 const char* o = sqlite3_column_origin_name(st, i);
