@@ -99,15 +99,22 @@ QString Causa(int codigo, const QString& mensaje) {
     return mensaje.isEmpty() ? causa : causa + QStringLiteral(" (") + mensaje + QLatin1Char(')');
 }
 
+[[noreturn]] void LanzarTiempoAgotado() {
+    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
+                        QString::fromLatin1(estado::TiempoAgotado));
+}
+
+ErrorServidor ErrorTablaInexistente(const QString& tabla) {
+    return ErrorServidor(208, QStringLiteral("El nombre de objeto '%1' no es válido.").arg(tabla),
+                         QString::fromLatin1(estado::TablaInexistente));
+}
+
 [[noreturn]] void LanzarErrorSQLite(sqlite3* db, const QString& objeto) {
     const char* texto = sqlite3_errmsg(db);
     const QString mensaje = QString::fromUtf8(texto ? texto : "");
     const int codigo = sqlite3_extended_errcode(db);
-    if (mensaje.startsWith(QLatin1String("no such table"))) {
-        const QString tabla = mensaje.section(QLatin1Char(':'), 1).trimmed();
-        throw ErrorServidor(208, QStringLiteral("El nombre de objeto '%1' no es válido.").arg(tabla),
-                            QString::fromLatin1(estado::TablaInexistente));
-    }
+    if (mensaje.startsWith(QLatin1String("no such table")))
+        throw ErrorTablaInexistente(mensaje.section(QLatin1Char(':'), 1).trimmed());
     if (mensaje.startsWith(QLatin1String("no such column"))) {
         const QString columna = mensaje.section(QLatin1Char(':'), 1).trimmed();
         throw ErrorServidor(207, QStringLiteral("El nombre de columna '%1' no es válido.").arg(columna),
@@ -143,10 +150,7 @@ QString Causa(int codigo, const QString& mensaje) {
         throw ErrorServidor(1222, QStringLiteral("Se superó el tiempo de espera de bloqueo de la solicitud."),
                             QString::fromLatin1(estado::TiempoAgotado));
     }
-    if ((codigo & 0xff) == SQLITE_INTERRUPT) {
-        throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
-                            QString::fromLatin1(estado::TiempoAgotado));
-    }
+    if ((codigo & 0xff) == SQLITE_INTERRUPT) LanzarTiempoAgotado();
     throw ErrorServidor(
         50000,
         QStringLiteral("No se pudo reconstruir la tabla '%1': %2.").arg(objeto, Causa(codigo, mensaje)));
@@ -210,11 +214,6 @@ class TransaccionEscritura {
     bool anidada_ = false;
     bool hecha_ = false;
 };
-
-[[noreturn]] void LanzarTiempoAgotado() {
-    throw ErrorServidor(-2, QStringLiteral("Tiempo de espera agotado"),
-                        QString::fromLatin1(estado::TiempoAgotado));
-}
 
 // --- Keys -----------------------------------------------------------------
 
@@ -1219,11 +1218,6 @@ QString TablaExistente(sqlite3* almacen, const QString& tabla) {
     EnlazarTexto(s.get(), 1, tabla);
     if (sqlite3_step(s.get()) == SQLITE_ROW) return TextoColumna(s.get(), 0);
     return QString();
-}
-
-ErrorServidor ErrorTablaInexistente(const QString& tabla) {
-    return ErrorServidor(208, QStringLiteral("El nombre de objeto '%1' no es válido.").arg(tabla),
-                         QString::fromLatin1(estado::TablaInexistente));
 }
 
 QString TextoArgumento(const std::vector<Argumento>& argumentos, int posicion, const char* nombre) {
