@@ -652,6 +652,17 @@ class NormalizacionApagada {
     bool activa_ = false;
 };
 
+// Row by row, the company's rows of one table; how many went.
+std::int64_t BorrarFilasDeBase(sqlite3* almacen, const QString& tabla, const QString& base) {
+    SentenciaSQLite borrar = Preparar(
+        almacen,
+        QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
+        tabla);
+    EnlazarTexto(borrar.get(), 1, base);
+    if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
+    return sqlite3_changes(almacen);
+}
+
 // The company's rows go. When the table holds no other company's rows (its
 // first and last Base under the collation are this one), the table is emptied
 // at once instead of row by row.
@@ -685,13 +696,7 @@ std::int64_t BorrarFilasEmpresa(sqlite3* almacen, const QString& tabla, const QS
             return sqlite3_changes(almacen);
         }
     }
-    SentenciaSQLite borrar = Preparar(
-        almacen,
-        QStringLiteral("DELETE FROM ") + Identificador(tabla) + QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-        tabla);
-    sqlite3_bind_text(borrar.get(), 1, b.constData(), int(b.size()), SQLITE_STATIC);
-    if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
-    return sqlite3_changes(almacen);
+    return BorrarFilasDeBase(almacen, tabla, base);
 }
 
 std::atomic<bool>& EscrituraRapida() {
@@ -1172,15 +1177,7 @@ bool EscrituraRapidaActiva() { return EscrituraRapida().load(); }
 std::int64_t QuitarEmpresa(sqlite3* almacen, const QString& base, const QStringList& tablas) {
     std::int64_t borradas = 0;
     TransaccionEscritura transaccion(almacen, base);
-    for (const QString& tabla : tablas) {
-        SentenciaSQLite borrar = Preparar(almacen,
-                                          QStringLiteral("DELETE FROM ") + Identificador(tabla) +
-                                              QStringLiteral(" WHERE Base = ?1 COLLATE KV"),
-                                          tabla);
-        EnlazarTexto(borrar.get(), 1, base);
-        if (sqlite3_step(borrar.get()) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
-        borradas += sqlite3_changes(almacen);
-    }
+    for (const QString& tabla : tablas) borradas += BorrarFilasDeBase(almacen, tabla, base);
     transaccion.Confirmar();
     return borradas;
 }
