@@ -180,6 +180,12 @@ QString TextoColumna(sqlite3_stmt* s, int i) {
     return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, i)) : QString();
 }
 
+// A text column as SQLite holds it, without leaving UTF-8; NULL reads as empty.
+std::string_view CrudoColumna(sqlite3_stmt* s, int i) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    return p ? std::string_view(p, size_t(sqlite3_column_bytes(s, i))) : std::string_view("", 0);
+}
+
 QString Identificador(const QString& nombre) {
     QString n = nombre;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -823,9 +829,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                 if (definicion.niveles[n].fuente != FuenteClave::Articulo) continue;
                 a.k[n] = diccionarios[n].IdDeValor(TextoColumna(s.get(), col++));
             }
-            const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
-            const std::string_view crudo(id ? id : "", id ? size_t(sqlite3_column_bytes(s.get(), 0)) : 0);
-            articulos.emplace(PlegarUtf8(crudo), a);
+            articulos.emplace(PlegarUtf8(CrudoColumna(s.get(), 0)), a);
         }
         if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
     }
@@ -892,9 +896,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             }
             const ArticuloNiveles* art = nullptr;
             if (columnaArticulo >= 0) {
-                const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(st, columnaArticulo));
-                const std::string_view crudo(id ? id : "",
-                                             id ? size_t(sqlite3_column_bytes(st, columnaArticulo)) : 0);
+                const std::string_view crudo = CrudoColumna(st, columnaArticulo);
                 auto it = articuloDeLinea.find(crudo);
                 if (it == articuloDeLinea.end()) {
                     auto ia = articulos.find(PlegarUtf8(crudo));
