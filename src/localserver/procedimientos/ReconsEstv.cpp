@@ -1127,18 +1127,15 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             texto(1, *textoMes);
             for (int n = 0; n < 3; ++n)
                 texto(2 + n, valores[n].empty() ? *textoMes : valores[n][size_t(clave.k[n])]);
-            if (acumulado.hayConsumo)
-                sqlite3_bind_double(st, primero + 5, double(acumulado.consumo));
-            else
-                sqlite3_bind_null(st, primero + 5);
-            if (acumulado.hayCosto)
-                sqlite3_bind_double(st, primero + 6, double(acumulado.costo));
-            else
-                sqlite3_bind_null(st, primero + 6);
-            if (acumulado.hayVenta)
-                sqlite3_bind_double(st, primero + 7, double(acumulado.venta));
-            else
-                sqlite3_bind_null(st, primero + 7);
+            auto suma = [&](int columna, bool hay, long double valor) {
+                if (hay)
+                    sqlite3_bind_double(st, primero + columna, double(valor));
+                else
+                    sqlite3_bind_null(st, primero + columna);
+            };
+            suma(5, acumulado.hayConsumo, acumulado.consumo);
+            suma(6, acumulado.hayCosto, acumulado.costo);
+            suma(7, acumulado.hayVenta, acumulado.venta);
         };
         size_t i = 0;
         while (i < orden.size()) {
