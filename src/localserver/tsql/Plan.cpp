@@ -68,6 +68,13 @@ class Estructura {
         traductor.Condicion(plan.sentencia);
     }
 
+    // The statement IF, ELSE or WHILE governs: the batch may not end before it.
+    void SentenciaGobernada() {
+        ++k_;
+        if (k_ >= tramos_.size()) FallarAlFinal();
+        Sentencia();
+    }
+
     void Sentencia() {
         const TramoSentencia tramo = tramos_[k_];
         const Token& cabeza = Cabeza(k_);
@@ -87,16 +94,12 @@ class Estructura {
         if (cabeza.Es("IF")) {
             const int si = Aqui();
             Condicion(tramo);
-            ++k_;
-            if (k_ >= tramos_.size()) FallarAlFinal();
-            Sentencia();
+            SentenciaGobernada();
             if (Sola(k_, "ELSE")) {
                 const int salto = Aqui();
                 Agregar(Clase::Saltar, tramos_[k_]);
                 planes_[si].sentencia.salto = Aqui();
-                ++k_;
-                if (k_ >= tramos_.size()) FallarAlFinal();
-                Sentencia();
+                SentenciaGobernada();
                 planes_[salto].sentencia.salto = Aqui();
             } else {
                 planes_[si].sentencia.salto = Aqui();
@@ -106,10 +109,8 @@ class Estructura {
         if (cabeza.Es("WHILE")) {
             const int inicio = Aqui();
             Condicion(tramo);
-            ++k_;
-            if (k_ >= tramos_.size()) FallarAlFinal();
             bucles_.push_back(Bucle{inicio, {}});
-            Sentencia();
+            SentenciaGobernada();
             Agregar(Clase::Saltar, tramo).sentencia.salto = inicio;
             const Bucle bucle = bucles_.back();
             bucles_.pop_back();
