@@ -240,16 +240,9 @@ void Lib_FrmCons3::Encolumnar() {
         etiqueta->setObjectName(QStringLiteral("lblFieldName"));
         etiqueta->setProperty("Index", c);
         etiqueta->setToolTip(etiqueta->text());
-        auto* caja = new QComboBox(picFields_);
-        caja->setObjectName(QStringLiteral("CmbSearch"));
-        caja->setProperty("Index", c);
+        QComboBox* caja = CrearCajaBusqueda(picFields_, c, this);
         caja->setProperty("Campo", campos[c]);
-        caja->setEditable(true);
-        caja->setInsertPolicy(QComboBox::NoInsert);
-        caja->setToolTip(QString::fromUtf8(kTooltipBusqueda));
         PintarCaja(caja, kColorBlanco);
-        caja->installEventFilter(this);
-        caja->lineEdit()->installEventFilter(this);
         connect(caja, &QComboBox::editTextChanged, this,
                 [this, c](const QString& texto) { BuscarLocal(c, texto); });
         etiqueta->show();

@@ -60,14 +60,7 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
     campos->setContentsMargins(0, 0, 0, 0);
     etiqueta_ = new QLabel(QStringLiteral("Código o descripción"), picFields_);
     etiqueta_->setObjectName(QStringLiteral("lblFieldName"));
-    caja_ = new QComboBox(picFields_);
-    caja_->setObjectName(QStringLiteral("CmbSearch"));
-    caja_->setProperty("Index", 0);
-    caja_->setEditable(true);
-    caja_->setInsertPolicy(QComboBox::NoInsert);
-    caja_->setToolTip(QString::fromUtf8(kTooltipBusqueda));
-    caja_->installEventFilter(this);
-    caja_->lineEdit()->installEventFilter(this);
+    caja_ = CrearCajaBusqueda(picFields_, 0, this);
     campos->addWidget(etiqueta_);
     campos->addWidget(caja_);
     disposicion->addWidget(picFields_);
