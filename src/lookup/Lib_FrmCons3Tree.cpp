@@ -75,12 +75,9 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
 
     QHBoxLayout* botones = nullptr;
     frame1_ = CrearMarcoBotones(this, botones);
-    const auto boton = [&](const char* nombre, const char* texto) {
-        return AgregarBoton(botones, nombre, texto);
-    };
-    aceptar_ = boton("CmdAceptar", "&Aceptar");
-    cancelar_ = boton("CmdCancelar", "&Cancelar");
-    nueva_ = boton("CmdNueva", "&Nueva Busqueda");
+    aceptar_ = AgregarBoton(botones, "CmdAceptar", "&Aceptar");
+    cancelar_ = AgregarBoton(botones, "CmdCancelar", "&Cancelar");
+    nueva_ = AgregarBoton(botones, "CmdNueva", "&Nueva Busqueda");
     botones->addStretch(1);
     disposicion->addWidget(frame1_);
 
