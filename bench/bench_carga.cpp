@@ -8,10 +8,10 @@
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 #include <cstdio>
 
@@ -34,49 +34,6 @@ using kv::bench::SegundosCPU;
 using kv::bench::Sqlite;
 
 constexpr int kArticulos = 20000;
-constexpr int kVendedores = 24;
-
-// Fills the statistic table with raw inserts: every (company, month) holds the
-// same number of distinct (article, seller) groups.
-void Llenar(sqlite3* db, qint64 filas) {
-    Sqlite(db, "PRAGMA cache_size = -262144");
-    Sqlite(db, "BEGIN");
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO DET_ESTV0000 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) "
-                       "VALUES (?1, ?2, ?3, ?4, ' ', ?5, ?6, ?7)",
-                       -1, &s, nullptr);
-    const char* empresas[] = {"NORTE", "SUR"};
-    const qint64 porMes = (filas + 47) / 48;
-    qint64 escritas = 0;
-    for (int e = 0; e < 2 && escritas < filas; ++e) {
-        for (int m = 0; m < 24 && escritas < filas; ++m) {
-            const QByteArray mes = QByteArray::number((m % 12) + 1) + "/" + QByteArray::number(2025 + m / 12);
-            for (qint64 i = 0; i < porMes && escritas < filas; ++i, ++escritas) {
-                const qint64 articulo = (i * 7919 + m * 31 + e) % kArticulos;
-                const qint64 vendedor = (i / kArticulos + m) % kVendedores;
-                const QByteArray g1 = "ART" + QByteArray::number(articulo).rightJustified(5, '0');
-                const QByteArray g2 = "V" + QByteArray::number(vendedor + 1).rightJustified(2, '0');
-                const double cantidad = -double(1 + (i * 13 + m) % 40);
-                const double costo = cantidad * double(100 + articulo % 900);
-                sqlite3_bind_text(s, 1, empresas[e], -1, SQLITE_STATIC);
-                sqlite3_bind_text(s, 2, mes.constData(), int(mes.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_text(s, 3, g1.constData(), int(g1.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_text(s, 4, g2.constData(), int(g2.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_double(s, 5, cantidad);
-                sqlite3_bind_double(s, 6, costo);
-                sqlite3_bind_double(s, 7, costo * 1.35);
-                if (sqlite3_step(s) != SQLITE_DONE) {
-                    std::fprintf(stderr, "SQLite: %s\n", sqlite3_errmsg(db));
-                    break;
-                }
-                sqlite3_reset(s);
-            }
-        }
-    }
-    sqlite3_finalize(s);
-    Sqlite(db, "COMMIT");
-}
 
 // Runs a query and reads every column of every row, as a client would.
 double CorrerDirecto(sqlite3* db, const QString& consultaTSQL, qint64& filas) {
@@ -121,7 +78,8 @@ int main(int argc, char** argv) {
         {
             kv::db::Conexion c;
             c.SetCommandTimeout(0);
-            c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
+            c.Open(QStringLiteral(
+                "PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
             for (const QString& s : kv::stats::SentenciasCreacionAlmacen()) Lote(c, s);
             Lote(c, QStringLiteral("USE KV_ESTADISTICAS"));
             Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QStringLiteral("DET_ESTV0000")));
@@ -132,7 +90,7 @@ int main(int argc, char** argv) {
         sqlite3_busy_timeout(db, 60000);
         QElapsedTimer t;
         t.start();
-        Llenar(db, filas);
+        kv::bench::LlenarEstadistica(db, QStringLiteral("DET_ESTV0000"), filas, kArticulos);
         std::printf("tabla de %lld filas escrita en %.1f s\n", static_cast<long long>(filas),
                     double(t.nsecsElapsed()) / 1e9);
 
@@ -151,7 +109,8 @@ int main(int argc, char** argv) {
 
         kv::stats::EntradaCarga entrada;
         entrada.tabla = QStringLiteral("DET_ESTV0000");
-        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"), kv::stats::TituloNivelVacio(2)};
+        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
+                           kv::stats::TituloNivelVacio(2)};
         entrada.top = QStringLiteral("10");
         entrada.topOtros = QStringLiteral("Otros");
         entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
@@ -161,14 +120,15 @@ int main(int argc, char** argv) {
         kv::stats::MarcarOrden(entrada.orden, kv::stats::IndiceOrden(QStringLiteral("Venta")), true);
         entrada.ascendente = true;
 
-        std::printf("%-7s %11s %10s %13s %11s %12s %10s\n", "vuelta", "completa s", "SQLite s", "completa CPU",
-                    "SQLite CPU", "razón (CPU)", "grupos");
+        std::printf("%-7s %11s %10s %13s %11s %12s %10s\n", "vuelta", "completa s", "SQLite s",
+                    "completa CPU", "SQLite CPU", "razón (CPU)", "grupos");
         for (int vuelta = 1; vuelta <= 2; ++vuelta) {
             kv::stats::ModeloGrafico grafico;
             kv::db::Recordset grilla;
             t.restart();
             double cpu = SegundosCPU();
-            const kv::stats::ResultadoCarga r = kv::stats::CargarEstadistica(almacen, entrada, grafico, grilla);
+            const kv::stats::ResultadoCarga r =
+                kv::stats::CargarEstadistica(almacen, entrada, grafico, grilla);
             const double completa = double(t.nsecsElapsed()) / 1e9;
             const double cpuCompleta = SegundosCPU() - cpu;
             if (r.rechazada || r.abandonada || r.sinDatos) {
@@ -180,8 +140,9 @@ int main(int argc, char** argv) {
             const double directo = CorrerDirecto(db, r.consultaGrafico, filasGrafico) +
                                    CorrerDirecto(db, r.consultaGrilla, filasGrilla);
             const double cpuDirecto = SegundosCPU() - cpu;
-            std::printf("%-7d %11.3f %10.3f %13.3f %11.3f %12.2f %10lld\n", vuelta, completa, directo, cpuCompleta,
-                        cpuDirecto, cpuCompleta / cpuDirecto, static_cast<long long>(filasGrafico));
+            std::printf("%-7d %11.3f %10.3f %13.3f %11.3f %12.2f %10lld\n", vuelta, completa, directo,
+                        cpuCompleta, cpuDirecto, cpuCompleta / cpuDirecto,
+                        static_cast<long long>(filasGrafico));
             std::fflush(stdout);
             if (vuelta == 1) {
                 std::printf("  gráfico: %s\n  grilla: %s\n", r.consultaGrafico.toUtf8().constData(),

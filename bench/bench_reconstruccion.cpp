@@ -7,10 +7,10 @@
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 #include <cstdio>
 
@@ -39,7 +39,8 @@ struct Caso {
 // Month text, keys cut to 25 and blank when empty, grouped under the collation.
 const Caso kCasos[] = {
     {"DET_ESTV0000", "IdArticulo,' ',' '",
-     "INSERT INTO almacen.DET_ESTV0000 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) "
+     "INSERT INTO almacen.DET_ESTV0000 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+     "ValorVenta) "
      "SELECT 'NORTE', mes, g1, ' ', ' ', sum(Cantidad), round(sum(Cantidad * CostoUnitario), 4), "
      "round(sum(Cantidad * PrecioUnitario), 4) FROM ("
      " SELECT CAST(CAST(substr(Fecha, 6, 2) AS INTEGER) AS TEXT) || '/' || substr(Fecha, 1, 4) AS mes,"
@@ -47,7 +48,8 @@ const Caso kCasos[] = {
      " Cantidad, CostoUnitario, PrecioUnitario FROM MV_STOCK WHERE TipoMovimiento = 'VTA')"
      " GROUP BY mes, g1 COLLATE KV"},
     {"DET_ESTV0001", "IdVendedor,IdFamilia,' '",
-     "INSERT INTO almacen.DET_ESTV0001 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) "
+     "INSERT INTO almacen.DET_ESTV0001 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+     "ValorVenta) "
      "SELECT 'NORTE', mes, g1, g2, ' ', sum(Cantidad), round(sum(Cantidad * CostoUnitario), 4), "
      "round(sum(Cantidad * PrecioUnitario), 4) FROM ("
      " SELECT CAST(CAST(substr(s.Fecha, 6, 2) AS INTEGER) AS TEXT) || '/' || substr(s.Fecha, 1, 4) AS mes,"
@@ -80,11 +82,7 @@ int main(int argc, char** argv) {
 
     try {
         kv::db::Conexion c;
-        c.SetCommandTimeout(0);
-        c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
-        Lote(c, QStringLiteral("CREATE DATABASE NORTE"));
-        Lote(c, QStringLiteral("USE NORTE"));
-        kv::local::CrearEsquemaERP(c);
+        kv::bench::CrearEmpresa(c, QStringLiteral("NORTE"));
         QElapsedTimer reloj;
         reloj.start();
         const double cpuDatos = SegundosCPU();
@@ -98,8 +96,8 @@ int main(int argc, char** argv) {
         for (const Caso& k : kCasos) {
             Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(k.tabla)));
             Lote(c, QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE, TABLA, CAMPOS) VALUES ('%1', '%1', '%2')")
-                        .arg(QLatin1String(k.tabla), QString::fromLatin1(k.campos).replace(QLatin1String("'"),
-                                                                                          QLatin1String("''"))));
+                        .arg(QLatin1String(k.tabla),
+                             QString::fromLatin1(k.campos).replace(QLatin1String("'"), QLatin1String("''"))));
         }
         Lote(c, QStringLiteral("USE NORTE"));
 
@@ -107,11 +105,12 @@ int main(int argc, char** argv) {
         sqlite3_open((carpeta.path() + QStringLiteral("/NORTE.db")).toUtf8().constData(), &db);
         kv::local::RegistrarFuncionesTSQL(db);
         sqlite3_busy_timeout(db, 60000);
-        Sqlite(db, ("ATTACH '" + (carpeta.path() + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8() + "' AS almacen")
+        Sqlite(db, ("ATTACH '" + (carpeta.path() + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8() +
+                    "' AS almacen")
                        .constData());
 
-        std::printf("%-14s %-26s %10s %10s %10s %10s %13s %13s %7s\n", "tabla", "campos", "serv. s", "SQLite s",
-                    "serv. CPU", "SQLite CPU", "serv. l/s", "SQLite l/s", "razón");
+        std::printf("%-14s %-26s %10s %10s %10s %10s %13s %13s %7s\n", "tabla", "campos", "serv. s",
+                    "SQLite s", "serv. CPU", "SQLite CPU", "serv. l/s", "SQLite l/s", "razón");
         for (const Caso& k : kCasos) {
             // Warm both paths once so neither pays for a cold file cache.
             Lote(c, QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla)));
@@ -134,9 +133,9 @@ int main(int argc, char** argv) {
             const double cpuDirecto = SegundosCPU() - cpu;
             const qint64 filasDirecto = Filas(db, QLatin1String(k.tabla));
             // Lines per second and the ratio from CPU time (wall time is shown too).
-            std::printf("%-14s %-26s %10.3f %10.3f %10.3f %10.3f %13.0f %13.0f %7.2f\n", k.tabla, k.campos, servidor,
-                        directo, cpuServidor, cpuDirecto, double(lineas) / cpuServidor, double(lineas) / cpuDirecto,
-                        cpuDirecto / cpuServidor);
+            std::printf("%-14s %-26s %10.3f %10.3f %10.3f %10.3f %13.0f %13.0f %7.2f\n", k.tabla, k.campos,
+                        servidor, directo, cpuServidor, cpuDirecto, double(lineas) / cpuServidor,
+                        double(lineas) / cpuDirecto, cpuDirecto / cpuServidor);
             if (filasServidor != filasDirecto)
                 std::printf("  ¡distinto número de filas! servidor %lld, SQLite %lld\n",
                             static_cast<long long>(filasServidor), static_cast<long long>(filasDirecto));

@@ -44,6 +44,7 @@
 namespace {
 
 using kv::bench::Lote;
+using kv::bench::Recorrer;
 using kv::bench::SegundosCPU;
 using kv::bench::Sqlite;
 
@@ -74,65 +75,12 @@ void Linea(const char* trabajo, const Medida& servidor, const Medida& sqlite) {
     std::fflush(stdout);
 }
 
-// Two companies, 24 months, grupos / 24 articles by 24 sellers: each month holds
-// one row per (article, seller) at most, as the rebuild leaves it.
-void Llenar(sqlite3* db, const QString& tabla, qint64 filas, qint64 grupos) {
-    const qint64 articulos = std::max<qint64>(1, grupos / 24);
-    Sqlite(db, "PRAGMA cache_size = -262144");
-    Sqlite(db, "BEGIN");
-    Sqlite(db, ("DELETE FROM " + tabla.toUtf8()).constData());
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db,
-                       ("INSERT INTO " + tabla.toUtf8() +
-                        " (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) "
-                        "VALUES (?1, ?2, ?3, ?4, ' ', ?5, ?6, ?7)")
-                           .constData(),
-                       -1, &s, nullptr);
-    const char* empresas[] = {"NORTE", "SUR"};
-    const qint64 porMes = (filas + 47) / 48;
-    qint64 escritas = 0;
-    for (int e = 0; e < 2 && escritas < filas; ++e) {
-        for (int m = 0; m < 24 && escritas < filas; ++m) {
-            const QByteArray mes = QByteArray::number((m % 12) + 1) + "/" + QByteArray::number(2025 + m / 12);
-            for (qint64 i = 0; i < porMes && escritas < filas; ++i, ++escritas) {
-                const qint64 articulo = (i * 7919 + m * 31 + e) % articulos;
-                const qint64 vendedor = (i / articulos + m) % 24;
-                const QByteArray g1 = "ART" + QByteArray::number(articulo).rightJustified(5, '0');
-                const QByteArray g2 = "V" + QByteArray::number(vendedor + 1).rightJustified(2, '0');
-                const double cantidad = -double(1 + (i * 13 + m) % 40);
-                const double costo = cantidad * double(100 + articulo % 900);
-                sqlite3_bind_text(s, 1, empresas[e], -1, SQLITE_STATIC);
-                sqlite3_bind_text(s, 2, mes.constData(), int(mes.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_text(s, 3, g1.constData(), int(g1.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_text(s, 4, g2.constData(), int(g2.size()), SQLITE_TRANSIENT);
-                sqlite3_bind_double(s, 5, cantidad);
-                sqlite3_bind_double(s, 6, costo);
-                sqlite3_bind_double(s, 7, costo * 1.35);
-                sqlite3_step(s);
-                sqlite3_reset(s);
-            }
-        }
-    }
-    sqlite3_finalize(s);
-    Sqlite(db, "COMMIT");
-}
-
-// A client's walk over every field of a recordset.
-qint64 PorElServidor(kv::db::Conexion& c, const QString& sql) {
-    kv::db::Recordset rs;
-    rs.Open(sql, &c, 0, 1);
-    qint64 n = 0;
-    double suma = 0;
-    while (!rs.EOF_()) {
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            const QVariant v = rs.Valor(i);
-            if (v.typeId() == QMetaType::Double) suma += v.toDouble();
-        }
-        ++n;
-        rs.MoveNext();
-    }
-    (void)suma;
-    return n;
+// A measure of `trabajo`, wall and CPU.
+template <typename F>
+Medida Medir(F&& trabajo) {
+    Reloj r;
+    trabajo();
+    return r.Fin();
 }
 
 // The statement as SQLite runs it for the server, on the plain copy.
@@ -237,7 +185,7 @@ int main(int argc, char** argv) {
                 .trimmed();
         QElapsedTimer t;
         t.start();
-        Llenar(almacen, tabla, filas, grupos);
+        kv::bench::LlenarEstadistica(almacen, tabla, filas, std::max<qint64>(1, grupos / 24));
         std::printf("estadística \"%s\" (%s): %lld filas escritas en %.1f s\n", kEstadistica,
                     tabla.toUtf8().constData(), static_cast<long long>(filas),
                     double(t.nsecsElapsed()) / 1e9);
@@ -280,54 +228,31 @@ int main(int argc, char** argv) {
         // Warm the file cache for both sides.
         Directo(plano, graficoPlano);
         kv::local::rapida::ActivarRutaAgregacion(false);
-        const qint64 leidos = PorElServidor(c, grafico);
+        const qint64 leidos = Recorrer(c, grafico);
 
         std::printf("\n%-34s %9s %9s %9s %9s %8s %8s\n",
                     ("trabajo (grupos: " + QByteArray::number(leidos) + ")").constData(), "serv. s",
                     "serv. CPU", "SQLite s", "SQL. CPU", "razón", "r. pared");
-        Medida sqGrafico, sqGrilla;
-        {
-            Reloj r;
-            Directo(plano, graficoPlano);
-            sqGrafico = r.Fin();
-        }
-        {
-            Reloj r;
-            Directo(plano, grillaPlana);
-            sqGrilla = r.Fin();
-        }
+        const Medida sqGrafico = Medir([&] { Directo(plano, graficoPlano); });
+        const Medida sqGrilla = Medir([&] { Directo(plano, grillaPlana); });
         const Medida sqAmbas{sqGrafico.pared + sqGrilla.pared, sqGrafico.cpu + sqGrilla.cpu};
-        Medida general;
-        {
-            Reloj r;
-            PorElServidor(c, grafico);
-            PorElServidor(c, grilla);
-            general = r.Fin();
-        }
+        const Medida general = Medir([&] {
+            Recorrer(c, grafico);
+            Recorrer(c, grilla);
+        });
         Linea("gráfico + grilla, ruta general", general, sqAmbas);
         kv::local::rapida::ActivarRutaAgregacion(true);
         kv::local::rapida::CacheColumnar::Global().Vaciar();
-        Medida grafico1, grilla1, repetida;
-        {
-            Reloj r;
-            PorElServidor(c, grafico);
-            grafico1 = r.Fin();
-        }
-        {
-            Reloj r;
-            PorElServidor(c, grilla);
-            grilla1 = r.Fin();
-        }
+        const Medida grafico1 = Medir([&] { Recorrer(c, grafico); });
+        const Medida grilla1 = Medir([&] { Recorrer(c, grilla); });
         Linea("consulta del gráfico, 1.ª carga", grafico1, sqGrafico);
         Linea("consulta de la grilla (tras él)", grilla1, sqGrilla);
         Linea("gráfico + grilla, 1.ª carga", {grafico1.pared + grilla1.pared, grafico1.cpu + grilla1.cpu},
               sqAmbas);
-        {
-            Reloj r;
-            PorElServidor(c, grafico);
-            PorElServidor(c, grilla);
-            repetida = r.Fin();
-        }
+        const Medida repetida = Medir([&] {
+            Recorrer(c, grafico);
+            Recorrer(c, grilla);
+        });
         Linea("gráfico + grilla, carga repetida", repetida, sqAmbas);
         c.Close();
 
@@ -374,9 +299,7 @@ int main(int argc, char** argv) {
                     QJsonDocument::fromJson(linea).object().value(QStringLiteral("sql")).toString();
                 if (!sql.contains(QStringLiteral("GROUP BY"))) continue;
                 const QByteArray plana = Plano(sql, tabla, QStringLiteral("DET"));
-                Reloj r;
-                Directo(plano, plana);
-                const Medida m = r.Fin();
+                const Medida m = Medir([&] { Directo(plano, plana); });
                 sqInforme.pared += m.pared;
                 sqInforme.cpu += m.cpu;
             }
@@ -385,11 +308,7 @@ int main(int argc, char** argv) {
 
         // The rebuild: a company with L sale lines, two statistics.
         kv::db::Conexion a;
-        a.SetCommandTimeout(0);
-        a.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
-        Lote(a, QStringLiteral("CREATE DATABASE BANCO"));
-        Lote(a, QStringLiteral("USE BANCO"));
-        kv::local::CrearEsquemaERP(a);
+        kv::bench::CrearEmpresa(a, QStringLiteral("BANCO"));
         Lote(a, QStringLiteral("EXEC KV_DEMO_LLENAR 7, %1, 0, '12/2026'").arg(lineas));
         const Reconstruccion casos[] = {
             {"DET_ESTV9001", "IdVendedor,IdFamilia,' '", {"s.IdVendedor", "a.IdFamilia", nullptr}},
@@ -430,26 +349,17 @@ int main(int argc, char** argv) {
                 "a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA') GROUP BY mes, g1, g2, g3";
             const QByteArray borrar = "DELETE FROM " + QByteArray(k.tabla);
             const QString exec = QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla));
-            // Once each to warm, then timed.
-            Lote(a, exec);
-            Sqlite(plano, "BEGIN");
-            Sqlite(plano, borrar.constData());
-            Sqlite(plano, insertar.constData());
-            Sqlite(plano, "COMMIT");
-            Medida servidor, sqlite;
-            {
-                Reloj r;
-                Lote(a, exec);
-                servidor = r.Fin();
-            }
-            {
-                Reloj r;
+            const auto enSqlite = [&] {
                 Sqlite(plano, "BEGIN");
                 Sqlite(plano, borrar.constData());
                 Sqlite(plano, insertar.constData());
                 Sqlite(plano, "COMMIT");
-                sqlite = r.Fin();
-            }
+            };
+            // Once each to warm, then timed.
+            Lote(a, exec);
+            enSqlite();
+            const Medida servidor = Medir([&] { Lote(a, exec); });
+            const Medida sqlite = Medir(enSqlite);
             const QString grupos =
                 Texto(almacen, ("SELECT count(*) FROM " + QByteArray(k.tabla)).constData());
             const QString gruposPlano =

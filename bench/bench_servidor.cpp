@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ComunBench.h"
 #include "db/Conexion.h"
 #include "db/Recordset.h"
 #include "localserver/ServidorEmbebido.h"
@@ -58,25 +59,30 @@ QString CrearTabla() {
 QString Donde() {
     QString w = QStringLiteral(" Where (BASE ='E1' OR BASE ='E2' ) ");
     for (int i = 0; i < kMeses; ++i)
-        w += (i == 0 ? QStringLiteral(" AND (FECHA ='") : QStringLiteral(" OR FECHA ='")) + Mes(i) + QStringLiteral("' ");
+        w += (i == 0 ? QStringLiteral(" AND (FECHA ='") : QStringLiteral(" OR FECHA ='")) + Mes(i) +
+             QStringLiteral("' ");
     return w + QStringLiteral(") ");
 }
 
 QString ConsultaGrafico() {
-    return QStringLiteral("SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
-                          "VALORVENTA,grupo1,grupo2,grupo3 FROM ") +
+    return QStringLiteral(
+               "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
+               "VALORVENTA,grupo1,grupo2,grupo3 FROM ") +
            QString::fromLatin1(kTabla) + QStringLiteral(" ") + Donde() +
            QStringLiteral(" GROUP BY GRUPO1, GRUPO2, GRUPO3 ") + QStringLiteral(" ORDER BY ValorVenta DESC");
 }
 
 QString ConsultaGrilla() {
     return QStringLiteral("SELECT BASE,grupo1 AS [Artículo] ,grupo2 AS [Grupo2],grupo3 AS [Grupo3],") +
-           QStringLiteral("SUM(convert(money,CONSUMO)*-1) AS CONSUMO, ") + QStringLiteral("SUM(VALORCOSTO*-1) AS VALORCOSTO, ") +
+           QStringLiteral("SUM(convert(money,CONSUMO)*-1) AS CONSUMO, ") +
+           QStringLiteral("SUM(VALORCOSTO*-1) AS VALORCOSTO, ") +
            QStringLiteral("SUM(VALORVENTA*-1) AS VALORVENTA ,") +
-           QStringLiteral("case when SUM(valorcosto)=0 then 100 else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/"
-                          "SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc, ") +
-           QStringLiteral("case when SUM(valorventa)=0 then 100 else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/"
-                          "SUM(VALORVENTA*-1))*100) end AS UTL_VENTAPorc, ") +
+           QStringLiteral(
+               "case when SUM(valorcosto)=0 then 100 else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/"
+               "SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc, ") +
+           QStringLiteral(
+               "case when SUM(valorventa)=0 then 100 else (((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/"
+               "SUM(VALORVENTA*-1))*100) end AS UTL_VENTAPorc, ") +
            QStringLiteral("SUM(((VALORVENTA*-1)-(VALORCOSTO*-1))) AS UTILIDAD") + QStringLiteral(" FROM ") +
            QString::fromLatin1(kTabla) + QStringLiteral(" ") + Donde() +
            QStringLiteral(" GROUP BY BASE, GRUPO1, GRUPO2, GRUPO3 ORDER BY  GRUPO1, GRUPO2,GRUPO3");
@@ -133,21 +139,7 @@ bool Llenar(const QString& ruta, qint64 filas, int articulos) {
 double PorLaPila(kv::db::Conexion& c, const QString& sql, qint64* filas) {
     QElapsedTimer reloj;
     reloj.start();
-    kv::db::Recordset rs;
-    rs.Open(sql, &c, 0, 1);
-    qint64 n = 0;
-    double suma = 0;
-    while (!rs.EOF_()) {
-        for (int i = 0; i < rs.FieldCount(); ++i) {
-            const QVariant v = rs.Valor(i);
-            if (v.typeId() == QMetaType::Double) suma += v.toDouble();
-        }
-        ++n;
-        rs.MoveNext();
-    }
-    rs.Close();
-    *filas = n;
-    (void)suma;
+    *filas = kv::bench::Recorrer(c, sql);
     return static_cast<double>(reloj.nsecsElapsed()) / 1e9;
 }
 
@@ -166,8 +158,10 @@ double Directo(sqlite3* db, const QString& sqlite, qint64* filas) {
     const int columnas = sqlite3_column_count(st);
     while (sqlite3_step(st) == SQLITE_ROW) {
         for (int i = 0; i < columnas; ++i) {
-            if (sqlite3_column_type(st, i) == SQLITE_FLOAT) suma += sqlite3_column_double(st, i);
-            else if (sqlite3_column_type(st, i) == SQLITE_TEXT) suma += sqlite3_column_bytes(st, i);
+            if (sqlite3_column_type(st, i) == SQLITE_FLOAT)
+                suma += sqlite3_column_double(st, i);
+            else if (sqlite3_column_type(st, i) == SQLITE_TEXT)
+                suma += sqlite3_column_bytes(st, i);
         }
         ++n;
     }
@@ -189,8 +183,9 @@ int Identidad(qint64 filas) {
     c.Execute(QStringLiteral("CREATE DATABASE MASIVA"));
     c.Execute(QStringLiteral("USE MASIVA"));
     c.Execute(QStringLiteral("CREATE TABLE D (N int NOT NULL)"));
-    c.Execute(QStringLiteral("CREATE TABLE L (Id int IDENTITY (1, 1) NOT NULL, N int NOT NULL, "
-                             "Texto nvarchar(20) NULL, CONSTRAINT PK_L PRIMARY KEY (Id))"));
+    c.Execute(
+        QStringLiteral("CREATE TABLE L (Id int IDENTITY (1, 1) NOT NULL, N int NOT NULL, "
+                       "Texto nvarchar(20) NULL, CONSTRAINT PK_L PRIMARY KEY (Id))"));
     // Ten digits crossed with themselves give the rows without a loop on the client.
     for (int i = 0; i < 10; ++i) c.Execute(QStringLiteral("INSERT INTO D (N) VALUES (%1)").arg(i));
     QStringList fuentes, condiciones;
@@ -217,10 +212,10 @@ int Identidad(qint64 filas) {
     const double unaAUna = reloj.elapsed() / 1000.0;
     kv::db::Recordset r;
     r.Open(QStringLiteral("SELECT count(*), max(Id) FROM L"), &c);
-    std::printf("INSERT ... SELECT de %lld filas con identidad: %.3f s (%.0f filas/s)\n", static_cast<long long>(filas),
-                masivo, filas / std::max(masivo, 1e-9));
-    std::printf("%lld INSERT de una fila con identidad: %.3f s (%.0f filas/s)\n", static_cast<long long>(sueltas),
-                unaAUna, sueltas / std::max(unaAUna, 1e-9));
+    std::printf("INSERT ... SELECT de %lld filas con identidad: %.3f s (%.0f filas/s)\n",
+                static_cast<long long>(filas), masivo, filas / std::max(masivo, 1e-9));
+    std::printf("%lld INSERT de una fila con identidad: %.3f s (%.0f filas/s)\n",
+                static_cast<long long>(sueltas), unaAUna, sueltas / std::max(unaAUna, 1e-9));
     std::printf("filas en la tabla %lld, identidad máxima %lld\n", r.Valor(0).toLongLong(),
                 r.Valor(1).toLongLong());
     return r.Valor(0).toLongLong() == filas + sueltas && r.Valor(1).toLongLong() == filas + sueltas ? 0 : 1;
@@ -243,7 +238,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "uso: bench_servidor [filas]\n");
         return 2;
     }
-    const int articulos = static_cast<int>(std::max<qint64>(20000, (filas + kEmpresas * kMeses - 1) / (kEmpresas * kMeses)));
+    const int articulos =
+        static_cast<int>(std::max<qint64>(20000, (filas + kEmpresas * kMeses - 1) / (kEmpresas * kMeses)));
     QTemporaryDir carpeta;
     qputenv("KVESTV_DATOS", carpeta.path().toUtf8());
     kv::local::RegistrarServidorEmbebido();
@@ -282,9 +278,11 @@ int main(int argc, char** argv) {
         }
         totalPila += mejorPila;
         totalDirecto += mejorDirecto;
-        std::printf("consulta %-8s filas %8lld | pila completa %7.3f s | sqlite3 directo %7.3f s | relación %.3f\n",
-                    caso.nombre, static_cast<long long>(nPila), mejorPila, mejorDirecto, mejorPila / mejorDirecto);
-        if (nPila != nDirecto) std::printf("  ¡distinto número de filas! directo %lld\n", static_cast<long long>(nDirecto));
+        std::printf(
+            "consulta %-8s filas %8lld | pila completa %7.3f s | sqlite3 directo %7.3f s | relación %.3f\n",
+            caso.nombre, static_cast<long long>(nPila), mejorPila, mejorDirecto, mejorPila / mejorDirecto);
+        if (nPila != nDirecto)
+            std::printf("  ¡distinto número de filas! directo %lld\n", static_cast<long long>(nDirecto));
     }
     std::printf("total: pila completa %.3f s, sqlite3 directo %.3f s, relación %.3f (%+.1f %%)\n", totalPila,
                 totalDirecto, totalPila / totalDirecto, (totalPila / totalDirecto - 1.0) * 100.0);

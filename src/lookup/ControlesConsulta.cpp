@@ -1,12 +1,28 @@
 #include "lookup/ControlesConsulta.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 
+#include "lookup/Lib_FrmCons3.h"
+
 namespace kv::lookup {
+
+QComboBox* CrearCajaBusqueda(QWidget* padre, int indice, QObject* filtro) {
+    auto* caja = new QComboBox(padre);
+    caja->setObjectName(QStringLiteral("CmbSearch"));
+    caja->setProperty("Index", indice);
+    caja->setEditable(true);
+    caja->setInsertPolicy(QComboBox::NoInsert);
+    caja->setToolTip(QString::fromUtf8(kTooltipBusqueda));
+    caja->installEventFilter(filtro);
+    caja->lineEdit()->installEventFilter(filtro);
+    return caja;
+}
 
 QFrame* CrearMarcoBotones(QWidget* padre, QHBoxLayout*& botones) {
     auto* marco = new QFrame(padre);

@@ -53,6 +53,13 @@ void AnchoOpciones(QWidget* ventana, const QString& titulo, const QStringList& f
 }
 
 QWidget* Padre() { return QApplication::activeWindow(); }
+
+// A window of fixed rows under `titulo`: there is no statement to search again.
+void PrepararFija(Lib_FrmCons3& lista, const QString& titulo) {
+    lista.setWindowTitle(titulo);
+    lista.findChild<QPushButton*>(QStringLiteral("CmdNueva"))->hide();
+    lista.TituloFilas = titulo;
+}
 }  // namespace
 
 QString MensajeArchivoInexistente(const QString& archivo) {
@@ -194,9 +201,7 @@ void Lib_ClsCons3::Terminar(QStringList* CmpsDevueltos) {
 void Lib_ClsCons3::Opciones(const QString& Titulo, QStringList* CmpsDevueltos, const QStringList& Opc,
                             bool marcas) {
     Lib_FrmCons3 lista(Padre());
-    lista.setWindowTitle(Titulo);
-    lista.findChild<QPushButton*>(QStringLiteral("CmdNueva"))->hide();
-    lista.TituloFilas = Titulo;
+    PrepararFija(lista, Titulo);
     lista.CheckBoxes = marcas;
     for (const QString& opcion : Opc) {
         lista.FilasFijas << (marcas ? opcion.mid(1) : opcion);
@@ -209,6 +214,10 @@ void Lib_ClsCons3::Opciones(const QString& Titulo, QStringList* CmpsDevueltos, c
     if (!lista.Cargada()) lista.Cargar();
     for (int f = 0; f < lista.FilasMarcadas.size(); ++f)
         if (lista.FilasMarcadas[f]) lista.Modelo()->Marcar(f, true);
+    ElegirFija(lista, CmpsDevueltos);
+}
+
+void Lib_ClsCons3::ElegirFija(Lib_FrmCons3& lista, QStringList* CmpsDevueltos) {
     Valores.clear();
     lista.exec();
     Valores = lista.Valores;
@@ -239,18 +248,11 @@ void Lib_ClsCons3::ConsultaDesdeArchivo(const QString& Titulo, const QString& Qu
     archivo.close();
 
     Lib_FrmCons3 lista(Padre());
-    lista.setWindowTitle(Titulo);
-    lista.findChild<QPushButton*>(QStringLiteral("CmdNueva"))->hide();
-    lista.TituloFilas = Titulo;
+    PrepararFija(lista, Titulo);
     lista.FilasFijas = lineas;
     lista.CampoDevuelto = Titulo;
     AnchoOpciones(&lista, Titulo, lineas);
-    Valores.clear();
-    lista.exec();
-    Valores = lista.Valores;
-    ValorDevuelto = lista.ValorDevuelto;
-    lista.Descargar();
-    Terminar(nullptr);
+    ElegirFija(lista, nullptr);
 }
 
 }  // namespace kv::lookup

@@ -10,6 +10,8 @@
 
 namespace kv::lookup {
 
+class Lib_FrmCons3;
+
 inline constexpr const char* kMensajeConfigurarConsulta = "Debe configurar la consulta para esta tabla";
 inline constexpr const char* kTituloAvisoOperador = "Aviso al operador";
 // Width of an options window per character of its longest text, in twips.
@@ -63,6 +65,8 @@ class Lib_ClsCons3 {
 
   private:
     void Opciones(const QString& Titulo, QStringList* CmpsDevueltos, const QStringList& Opc, bool marcas);
+    // Shows a window of fixed rows, takes what was picked and lets the window go.
+    void ElegirFija(Lib_FrmCons3& lista, QStringList* CmpsDevueltos);
     void Terminar(QStringList* CmpsDevueltos);
 };
 

@@ -120,14 +120,11 @@ Lib_FrmCons3::Lib_FrmCons3(QWidget* padre) : QDialog(padre) {
 
     QHBoxLayout* botones = nullptr;
     frame1_ = CrearMarcoBotones(this, botones);
-    const auto boton = [&](const char* nombre, const char* texto) {
-        return AgregarBoton(botones, nombre, texto);
-    };
-    aceptar_ = boton("CmdAceptar", "&Aceptar");
-    cancelar_ = boton("CmdCancelar", "&Cancelar");
-    nueva_ = boton("CmdNueva", "&Nueva Busqueda");
-    nuevo_ = boton("CmdNuevo", "N&uevo");
-    todos_ = boton("CmdTodos", "&Marcar");
+    aceptar_ = AgregarBoton(botones, "CmdAceptar", "&Aceptar");
+    cancelar_ = AgregarBoton(botones, "CmdCancelar", "&Cancelar");
+    nueva_ = AgregarBoton(botones, "CmdNueva", "&Nueva Busqueda");
+    nuevo_ = AgregarBoton(botones, "CmdNuevo", "N&uevo");
+    todos_ = AgregarBoton(botones, "CmdTodos", "&Marcar");
     botones->addStretch(1);
     disposicion->addWidget(frame1_);
 
@@ -240,16 +237,9 @@ void Lib_FrmCons3::Encolumnar() {
         etiqueta->setObjectName(QStringLiteral("lblFieldName"));
         etiqueta->setProperty("Index", c);
         etiqueta->setToolTip(etiqueta->text());
-        auto* caja = new QComboBox(picFields_);
-        caja->setObjectName(QStringLiteral("CmbSearch"));
-        caja->setProperty("Index", c);
+        QComboBox* caja = CrearCajaBusqueda(picFields_, c, this);
         caja->setProperty("Campo", campos[c]);
-        caja->setEditable(true);
-        caja->setInsertPolicy(QComboBox::NoInsert);
-        caja->setToolTip(QString::fromUtf8(kTooltipBusqueda));
         PintarCaja(caja, kColorBlanco);
-        caja->installEventFilter(this);
-        caja->lineEdit()->installEventFilter(this);
         connect(caja, &QComboBox::editTextChanged, this,
                 [this, c](const QString& texto) { BuscarLocal(c, texto); });
         etiqueta->show();

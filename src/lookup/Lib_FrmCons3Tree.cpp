@@ -45,6 +45,11 @@ std::vector<std::vector<QVariant>> Filas(const QString& sentencia) {
 QString Texto(const std::vector<QVariant>& fila, size_t c) {
     return c < fila.size() ? kv::UtilGeneral::SinNulo(fila[c]).trimmed() : QString();
 }
+
+// A node shows its code and its description.
+QString TextoNodo(const std::vector<QVariant>& fila) {
+    return Texto(fila, 0) + QStringLiteral(" - ") + Texto(fila, 1);
+}
 }  // namespace
 
 Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
@@ -60,14 +65,7 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
     campos->setContentsMargins(0, 0, 0, 0);
     etiqueta_ = new QLabel(QStringLiteral("Código o descripción"), picFields_);
     etiqueta_->setObjectName(QStringLiteral("lblFieldName"));
-    caja_ = new QComboBox(picFields_);
-    caja_->setObjectName(QStringLiteral("CmbSearch"));
-    caja_->setProperty("Index", 0);
-    caja_->setEditable(true);
-    caja_->setInsertPolicy(QComboBox::NoInsert);
-    caja_->setToolTip(QString::fromUtf8(kTooltipBusqueda));
-    caja_->installEventFilter(this);
-    caja_->lineEdit()->installEventFilter(this);
+    caja_ = CrearCajaBusqueda(picFields_, 0, this);
     campos->addWidget(etiqueta_);
     campos->addWidget(caja_);
     disposicion->addWidget(picFields_);
@@ -82,12 +80,9 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* padre) : QDialog(padre) {
 
     QHBoxLayout* botones = nullptr;
     frame1_ = CrearMarcoBotones(this, botones);
-    const auto boton = [&](const char* nombre, const char* texto) {
-        return AgregarBoton(botones, nombre, texto);
-    };
-    aceptar_ = boton("CmdAceptar", "&Aceptar");
-    cancelar_ = boton("CmdCancelar", "&Cancelar");
-    nueva_ = boton("CmdNueva", "&Nueva Busqueda");
+    aceptar_ = AgregarBoton(botones, "CmdAceptar", "&Aceptar");
+    cancelar_ = AgregarBoton(botones, "CmdCancelar", "&Cancelar");
+    nueva_ = AgregarBoton(botones, "CmdNueva", "&Nueva Busqueda");
     botones->addStretch(1);
     disposicion->addWidget(frame1_);
 
@@ -133,6 +128,11 @@ QTreeWidgetItem* Lib_FrmCons3Tree::Agregar(const QString& clavePadre, const QStr
     return nodo;
 }
 
+void Lib_FrmCons3Tree::AgregarRaiz() {
+    Agregar(QString(), QString::fromLatin1(kClaveRaiz), QString::fromUtf8(kCaptionConsulta))
+        ->setExpanded(true);
+}
+
 void Lib_FrmCons3Tree::Cargar() {
     cargada_ = true;
     Valores.clear();
@@ -149,36 +149,29 @@ void Lib_FrmCons3Tree::Armar() {
 
 void Lib_FrmCons3Tree::ArmarTreeVFamilias(const QString& filtro) {
     std::vector<std::vector<QVariant>> filas;
-    kv::EjecutarPasos(
-        {
-            [&] { Vaciar(); },
-            [&] {
-                Agregar(QString(), QString::fromLatin1(kClaveRaiz), QString::fromUtf8(kCaptionConsulta))
-                    ->setExpanded(true);
-            },
-            [&] { filas = Filas(SentenciaArbolFamilias(filtro)); },
-            [&] {
-                const QString raiz = QString::fromLatin1(kClaveRaiz);
-                for (const auto& fila : filas) {
-                    const QString codigo = Texto(fila, 0);
-                    const bool sinPadre = fila.size() < 3 || !fila[2].isValid() || fila[2].isNull();
-                    const QString padre = sinPadre ? raiz : raiz + Texto(fila, 2);
-                    Agregar(padre, raiz + codigo, codigo + QStringLiteral(" - ") + Texto(fila, 1));
-                }
-            },
-        },
-        kv::core::ManejadorRutina(QStringLiteral("ArmarTreeVFamilias")));
+    kv::EjecutarPasos({
+                          [&] { Vaciar(); },
+                          [&] { AgregarRaiz(); },
+                          [&] { filas = Filas(SentenciaArbolFamilias(filtro)); },
+                          [&] {
+                              const QString raiz = QString::fromLatin1(kClaveRaiz);
+                              for (const auto& fila : filas) {
+                                  const QString codigo = Texto(fila, 0);
+                                  const bool sinPadre =
+                                      fila.size() < 3 || !fila[2].isValid() || fila[2].isNull();
+                                  const QString padre = sinPadre ? raiz : raiz + Texto(fila, 2);
+                                  Agregar(padre, raiz + codigo, TextoNodo(fila));
+                              }
+                          },
+                      },
+                      kv::core::ManejadorRutina(QStringLiteral("ArmarTreeVFamilias")));
 }
 
 void Lib_FrmCons3Tree::ArmarTreeVAutomatico(const QString& sentencia) {
     std::vector<std::vector<QVariant>> filas;
     kv::EjecutarPasos({
                           [&] { Vaciar(); },
-                          [&] {
-                              Agregar(QString(), QString::fromLatin1(kClaveRaiz),
-                                      QString::fromUtf8(kCaptionConsulta))
-                                  ->setExpanded(true);
-                          },
+                          [&] { AgregarRaiz(); },
                           [&] { filas = Filas(sentencia); },
                           [&] {
                               const QString raiz = QString::fromLatin1(kClaveRaiz);
@@ -193,7 +186,7 @@ void Lib_FrmCons3Tree::ArmarTreeVAutomatico(const QString& sentencia) {
                                           padre = otra;
                                   if (nodos_.contains(clave))
                                       continue;  // a repeated code keeps its first node
-                                  Agregar(padre, clave, codigo + QStringLiteral(" - ") + Texto(fila, 1));
+                                  Agregar(padre, clave, TextoNodo(fila));
                                   claves << clave;
                               }
                           },

@@ -67,6 +67,8 @@ class Lib_FrmCons3Tree : public QDialog {
   private:
     void Vaciar();
     QTreeWidgetItem* Agregar(const QString& clavePadre, const QString& clave, const QString& texto);
+    // The root every tree starts from, open.
+    void AgregarRaiz();
     void Armar();
     bool Verificar(const QString& codigo);
     void CopiarMarca(QTreeWidgetItem* nodo);

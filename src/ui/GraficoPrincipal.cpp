@@ -162,6 +162,17 @@ bool GraficoPrincipal::Dibujar3D() {
     QStringList etiquetas;
     for (int c = 0; c < n; ++c)
         etiquetas << datos_.niveles.value(c, {datos_.etiquetas.value(c)}).join(QStringLiteral(" · "));
+    // A picked point or bar: its category's full text as the item label and the
+    // tooltip, and kept for a double click on the remainder.
+    const auto alElegir = [this](QAbstract3DSeries* serie) {
+        return [this, serie](const QPoint& p) {
+            if (p.x() < 0 || p.y() < 0) return;
+            const int c = p.y();
+            serie->setItemLabelFormat(TextoEtiqueta3D(datos_.Descripcion(c)));
+            QToolTip::showText(QCursor::pos(), datos_.Descripcion(c), this);
+            ultimaCategoria_ = c;
+        };
+    };
 
     for (Familia familia : familias) {
         std::vector<const SerieGrafico*> series;
@@ -208,13 +219,7 @@ bool GraficoPrincipal::Dibujar3D() {
                                                    : QSurface3DSeries::DrawSurfaceAndWireframe);
                 serie->setFlatShadingEnabled(tipo_ == Area3D);
                 serie->setItemLabelFormat(series[k]->nombre + QStringLiteral(": @yLabel"));
-                connect(serie, &QSurface3DSeries::selectedPointChanged, this, [this, serie](const QPoint& p) {
-                    if (p.x() < 0 || p.y() < 0) return;
-                    const int c = p.y();
-                    serie->setItemLabelFormat(TextoEtiqueta3D(datos_.Descripcion(c)));
-                    QToolTip::showText(QCursor::pos(), datos_.Descripcion(c), this);
-                    ultimaCategoria_ = c;
-                });
+                connect(serie, &QSurface3DSeries::selectedPointChanged, this, alElegir(serie));
                 superficie->addSeries(serie);
             }
             grafico = superficie;
@@ -255,13 +260,7 @@ bool GraficoPrincipal::Dibujar3D() {
                 serie->setMesh(pasos ? QAbstract3DSeries::MeshBar
                                      : (combinado && g > 0 ? QAbstract3DSeries::MeshCylinder
                                                            : QAbstract3DSeries::MeshBevelBar));
-                connect(serie, &QBar3DSeries::selectedBarChanged, this, [this, serie](const QPoint& p) {
-                    if (p.x() < 0 || p.y() < 0) return;
-                    const int c = p.y();
-                    serie->setItemLabelFormat(TextoEtiqueta3D(datos_.Descripcion(c)));
-                    QToolTip::showText(QCursor::pos(), datos_.Descripcion(c), this);
-                    ultimaCategoria_ = c;
-                });
+                connect(serie, &QBar3DSeries::selectedBarChanged, this, alElegir(serie));
                 barras->addSeries(serie);
             }
             if (porSerie) filas << QString();

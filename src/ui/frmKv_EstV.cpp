@@ -78,6 +78,18 @@ QLabel* Titulo(const QString& nombre, const QString& texto, QWidget* padre) {
     return l;
 }
 
+// A box of the order or totals list: its caption, its index among its
+// siblings, and the key and tag of the criterion it stands for.
+QCheckBox* Casilla(const kv::stats::DefinicionCasilla& definicion, const QString& nombre, int indice,
+                   QWidget* padre) {
+    auto* casilla = new QCheckBox(definicion.titulo, padre);
+    casilla->setObjectName(nombre);
+    casilla->setProperty("Index", indice);
+    UF::PonerClave(casilla, definicion.clave);
+    UF::PonerEtiqueta(casilla, definicion.etiqueta);
+    return casilla;
+}
+
 // The catalog rows carry their code after the blanks: the list shows the caption only.
 class DelegadoTitulo : public QStyledItemDelegate {
   public:
@@ -306,11 +318,8 @@ void frmKv_EstV::CrearPanelConfiguracion() {
     orden->setVerticalSpacing(1);
     const auto& casillas = kv::stats::CasillasOrden();
     for (int i = 0; i < kv::stats::kCasillasOrden; ++i) {
-        auto* casilla = new QCheckBox(casillas[static_cast<size_t>(i)].titulo, contenido);
-        casilla->setObjectName(QStringLiteral("chkOrden"));
-        casilla->setProperty("Index", i);
-        UF::PonerClave(casilla, casillas[static_cast<size_t>(i)].clave);
-        UF::PonerEtiqueta(casilla, casillas[static_cast<size_t>(i)].etiqueta);
+        QCheckBox* casilla =
+            Casilla(casillas[static_cast<size_t>(i)], QStringLiteral("chkOrden"), i, contenido);
         auto* posicion = new QLabel(QStringLiteral("x"), contenido);
         posicion->setObjectName(QStringLiteral("lblOrden"));
         posicion->setProperty("Index", i);
@@ -339,11 +348,7 @@ void frmKv_EstV::CrearPanelConfiguracion() {
     totales->setVerticalSpacing(1);
     const auto& sumas = kv::stats::CasillasTotal();
     for (int i = 0; i < kv::stats::kCasillasTotal; ++i) {
-        auto* casilla = new QCheckBox(sumas[static_cast<size_t>(i)].titulo, contenido);
-        casilla->setObjectName(QStringLiteral("chkSum"));
-        casilla->setProperty("Index", i);
-        UF::PonerClave(casilla, sumas[static_cast<size_t>(i)].clave);
-        UF::PonerEtiqueta(casilla, sumas[static_cast<size_t>(i)].etiqueta);
+        QCheckBox* casilla = Casilla(sumas[static_cast<size_t>(i)], QStringLiteral("chkSum"), i, contenido);
         chkSum.append(casilla);
         totales->addWidget(casilla, i % 3, i / 3);
     }

@@ -13,31 +13,6 @@ namespace {
 
 class KvsqlGuion : public ServidorPrueba {
   protected:
-    struct Salida {
-        int estado = -1;
-        QStringList lineas;
-        QStringList errores;
-    };
-
-    Salida Kvsql(const QStringList& argumentos) {
-        QProcess p;
-        p.start(CarpetaBinarios() + QStringLiteral("kvsql"), argumentos);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(120000));
-        Salida s;
-        s.estado = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        s.lineas = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
-        s.errores = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
-        if (!s.lineas.isEmpty() && s.lineas.back().isEmpty()) s.lineas.removeLast();
-        if (!s.errores.isEmpty() && s.errores.back().isEmpty()) s.errores.removeLast();
-        return s;
-    }
-
-    static QStringList Administrador() {
-        return {QStringLiteral("-S"),      QStringLiteral("EMBEBIDO"), QStringLiteral("-U"),
-                QStringLiteral("Korvane"), QStringLiteral("-P"),       QStringLiteral("pelumbo")};
-    }
-
     static QString Guion() {
         const QFileInfo fuente(QString::fromUtf8(__FILE__));
         const QString carpeta = fuente.isAbsolute() ? fuente.absolutePath()

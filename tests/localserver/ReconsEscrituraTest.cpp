@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "SqlitePrueba.h"
 #include "localserver/ErrorServidor.h"
 #include "localserver/Esquema.h"
 #include "localserver/procedimientos/ReconsEstv.h"
@@ -24,12 +25,7 @@ using namespace kv::local;
 
 namespace {
 
-void Ejecutar(sqlite3* db, const QString& sql) {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    ASSERT_EQ(rc, SQLITE_OK) << (error ? error : "") << "\n" << sql.toStdString();
-    sqlite3_free(error);
-}
+using kv::pruebas::Ejecutar;
 
 qint64 Entero(sqlite3* db, const QString& sql) {
     sqlite3_stmt* s = nullptr;

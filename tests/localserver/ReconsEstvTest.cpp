@@ -13,6 +13,7 @@
 #include <memory>
 #include <tuple>
 
+#include "SqlitePrueba.h"
 #include "localserver/ErrorServidor.h"
 #include "localserver/Procedimientos.h"
 #include "localserver/procedimientos/ReconsEstv.h"
@@ -23,17 +24,12 @@ using namespace kv::local;
 
 namespace {
 
-void Ejecutar(sqlite3* db, const QString& sql) {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    ASSERT_EQ(rc, SQLITE_OK) << (error ? error : "") << "\n" << sql.toStdString();
-    sqlite3_free(error);
-}
+using kv::pruebas::Ejecutar;
 
 // A context with a company database, a second company and the store, as files
 // in a temporary folder.
 class ContextoPrueba : public ContextoProcedimiento {
-public:
+  public:
     explicit ContextoPrueba(const QString& carpeta) : carpeta_(carpeta) {}
     ~ContextoPrueba() override {
         for (sqlite3* db : bases_) sqlite3_close(db);
@@ -44,10 +40,12 @@ public:
     sqlite3* Base(const QString& nombre) override {
         auto it = bases_.find(nombre.toUpper());
         if (it == bases_.end())
-            throw ErrorServidor(4060, QStringLiteral("No se puede abrir la base de datos \"%1\".").arg(nombre));
+            throw ErrorServidor(4060,
+                                QStringLiteral("No se puede abrir la base de datos \"%1\".").arg(nombre));
         return it.value();
     }
-    void DevolverFilas(const std::vector<kv::db::ColumnaResultado>&, std::vector<std::vector<QVariant>>) override {}
+    void DevolverFilas(const std::vector<kv::db::ColumnaResultado>&,
+                       std::vector<std::vector<QVariant>>) override {}
     void DevolverAfectadas(qint64 filas) override { afectadas.push_back(filas); }
     void DevolverError(const ErrorServidor& error) override { errores.push_back(error.numero()); }
     bool TiempoAgotado() const override { return agotado; }
@@ -67,24 +65,28 @@ public:
     std::vector<int> errores;
     bool agotado = false;
 
-private:
+  private:
     QString carpeta_;
     QMap<QString, sqlite3*> bases_;
 };
 
 const char* kEsquemaEmpresa =
     "CREATE TABLE MA_ARTICULOS (IdArticulo TEXT COLLATE KV NOT NULL PRIMARY KEY, Descripcion TEXT COLLATE KV,"
-    " CodigoBarra TEXT COLLATE KV, CodigoBarraDUN TEXT COLLATE KV, IdRubro TEXT COLLATE KV, IdTipo TEXT COLLATE KV,"
+    " CodigoBarra TEXT COLLATE KV, CodigoBarraDUN TEXT COLLATE KV, IdRubro TEXT COLLATE KV, IdTipo TEXT "
+    "COLLATE KV,"
     " IdFamilia TEXT COLLATE KV, IdCategoria TEXT COLLATE KV, CodigoArtProveedor TEXT COLLATE KV,"
     " CuentaProveedor TEXT COLLATE KV);"
-    "CREATE TABLE MV_STOCK (Id INTEGER PRIMARY KEY, Fecha TEXT NOT NULL, TipoMovimiento TEXT COLLATE KV NOT NULL,"
+    "CREATE TABLE MV_STOCK (Id INTEGER PRIMARY KEY, Fecha TEXT NOT NULL, TipoMovimiento TEXT COLLATE KV NOT "
+    "NULL,"
     " UNegocio TEXT COLLATE KV, IdArticulo TEXT COLLATE KV NOT NULL, IdVendedor TEXT COLLATE KV,"
     " Cuenta TEXT COLLATE KV, Cantidad REAL NOT NULL DEFAULT 0, CostoUnitario REAL, PrecioUnitario REAL);";
 
 QString EsquemaTablaEstadistica(const QString& tabla) {
     return QStringLiteral(
-               "CREATE TABLE %1 (Base TEXT COLLATE KV NOT NULL, Fecha TEXT COLLATE KV NOT NULL, Grupo1 TEXT COLLATE KV "
-               "NOT NULL, Grupo2 TEXT COLLATE KV NOT NULL, Grupo3 TEXT COLLATE KV NOT NULL, Consumo REAL, ValorCosto "
+               "CREATE TABLE %1 (Base TEXT COLLATE KV NOT NULL, Fecha TEXT COLLATE KV NOT NULL, Grupo1 TEXT "
+               "COLLATE KV "
+               "NOT NULL, Grupo2 TEXT COLLATE KV NOT NULL, Grupo3 TEXT COLLATE KV NOT NULL, Consumo REAL, "
+               "ValorCosto "
                "REAL, ValorVenta REAL, PRIMARY KEY (Base, Fecha, Grupo1, Grupo2, Grupo3));")
         .arg(tabla);
 }
@@ -95,7 +97,7 @@ struct Fila {
 };
 
 class ReconsEstv : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         contexto = std::make_unique<ContextoPrueba>(carpetas.datos());
         norte = contexto->Crear(QStringLiteral("NORTE"));
@@ -103,28 +105,33 @@ protected:
         almacen = contexto->Crear(QStringLiteral("KV_ESTADISTICAS"));
         Ejecutar(norte, QString::fromLatin1(kEsquemaEmpresa));
         Ejecutar(sur, QString::fromLatin1(kEsquemaEmpresa));
-        Ejecutar(almacen, QStringLiteral("CREATE TABLE CAB_ESTV (Codigo INTEGER PRIMARY KEY, Nombre TEXT COLLATE KV, "
-                                         "Tabla TEXT COLLATE KV, Campos TEXT COLLATE KV, Orden TEXT, Totalizadores "
-                                         "TEXT, [TOP] INTEGER, TopOtros TEXT);"));
+        Ejecutar(almacen,
+                 QStringLiteral("CREATE TABLE CAB_ESTV (Codigo INTEGER PRIMARY KEY, Nombre TEXT COLLATE KV, "
+                                "Tabla TEXT COLLATE KV, Campos TEXT COLLATE KV, Orden TEXT, Totalizadores "
+                                "TEXT, [TOP] INTEGER, TopOtros TEXT);"));
         Articulo(norte, "A1", "F01", "R1", "EAN1");
         Articulo(norte, "A2", "F01", "R2", "EAN2");
         Articulo(norte, "A3", "F02", "R2", "EAN3");
     }
 
     void Articulo(sqlite3* db, const char* id, const char* familia, const char* rubro, const char* ean) {
-        Ejecutar(db, QStringLiteral("INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, IdFamilia, IdRubro, "
-                                    "CodigoBarra, CuentaProveedor) VALUES ('%1', 'Artículo %1', '%2', '%3', '%4', "
-                                    "'P1')")
-                         .arg(QLatin1String(id), QLatin1String(familia), QLatin1String(rubro), QLatin1String(ean)));
+        Ejecutar(
+            db,
+            QStringLiteral("INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, IdFamilia, IdRubro, "
+                           "CodigoBarra, CuentaProveedor) VALUES ('%1', 'Artículo %1', '%2', '%3', '%4', "
+                           "'P1')")
+                .arg(QLatin1String(id), QLatin1String(familia), QLatin1String(rubro), QLatin1String(ean)));
     }
 
-    void Linea(sqlite3* db, const char* fecha, const char* tipo, const char* articulo, double cantidad, double costo,
-               double precio, const char* vendedor = "V1", const char* cuenta = "C1", const char* unidad = "0001") {
+    void Linea(sqlite3* db, const char* fecha, const char* tipo, const char* articulo, double cantidad,
+               double costo, double precio, const char* vendedor = "V1", const char* cuenta = "C1",
+               const char* unidad = "0001") {
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db,
-                           "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, Cuenta, "
-                           "Cantidad, CostoUnitario, PrecioUnitario) VALUES (?,?,?,?,?,?,?,?,?)",
-                           -1, &s, nullptr);
+        sqlite3_prepare_v2(
+            db,
+            "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, Cuenta, "
+            "Cantidad, CostoUnitario, PrecioUnitario) VALUES (?,?,?,?,?,?,?,?,?)",
+            -1, &s, nullptr);
         sqlite3_bind_text(s, 1, fecha, -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(s, 2, tipo, -1, SQLITE_TRANSIENT);
         unidad ? sqlite3_bind_text(s, 3, unidad, -1, SQLITE_TRANSIENT) : sqlite3_bind_null(s, 3);
@@ -140,8 +147,9 @@ protected:
 
     void Definir(const QString& tabla, const QString& campos) {
         Ejecutar(almacen, EsquemaTablaEstadistica(tabla));
-        Ejecutar(almacen, QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('%1', '%1', '%2')")
-                              .arg(tabla, QString(campos).replace(QLatin1String("'"), QLatin1String("''"))));
+        Ejecutar(almacen,
+                 QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('%1', '%1', '%2')")
+                     .arg(tabla, QString(campos).replace(QLatin1String("'"), QLatin1String("''"))));
     }
 
     void Llamar(const QString& accion, const QString& tabla) {
@@ -153,14 +161,23 @@ protected:
     std::map<std::tuple<QString, QString, QString, QString, QString>, Fila> Filas(const QString& tabla) {
         std::map<std::tuple<QString, QString, QString, QString, QString>, Fila> r;
         sqlite3_stmt* s = nullptr;
-        const QByteArray sql = QStringLiteral("SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
-                                              "ValorVenta FROM %1")
+        const QByteArray sql = QStringLiteral(
+                                   "SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+                                   "ValorVenta FROM %1")
                                    .arg(tabla)
                                    .toUtf8();
         EXPECT_EQ(sqlite3_prepare_v2(almacen, sql.constData(), -1, &s, nullptr), SQLITE_OK);
         while (sqlite3_step(s) == SQLITE_ROW) {
-            auto t = [&](int i) { return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i))); };
-            Fila f{t(0), t(1), t(2), t(3), t(4), sqlite3_column_double(s, 5), sqlite3_column_double(s, 6),
+            auto t = [&](int i) {
+                return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+            };
+            Fila f{t(0),
+                   t(1),
+                   t(2),
+                   t(3),
+                   t(4),
+                   sqlite3_column_double(s, 5),
+                   sqlite3_column_double(s, 6),
                    sqlite3_column_double(s, 7)};
             r[{f.base, f.fecha, f.g1, f.g2, f.g3}] = f;
         }
@@ -208,8 +225,8 @@ TEST_F(ReconsEstv, DineroRedondeadoACuatroDecimales) {
     Llamar(QString(), QStringLiteral("DET_ESTV0000"));
     const Fila& f = Filas(QStringLiteral("DET_ESTV0000")).at(Clave{"NORTE", "3/2024", "A1", B, B});
     EXPECT_DOUBLE_EQ(f.consumo, -0.333);
-    EXPECT_DOUBLE_EQ(f.costo, -0.4111);   // -0.4110885
-    EXPECT_DOUBLE_EQ(f.venta, -0.6660);   // -0.66601665
+    EXPECT_DOUBLE_EQ(f.costo, -0.4111);  // -0.4110885
+    EXPECT_DOUBLE_EQ(f.venta, -0.6660);  // -0.66601665
 }
 
 TEST_F(ReconsEstv, ClavesDeLaLineaYDelArticuloYFechaComoClave) {
@@ -228,10 +245,10 @@ TEST_F(ReconsEstv, ClavesDeLaLineaYDelArticuloYFechaComoClave) {
 
 TEST_F(ReconsEstv, UnBlancoParaLoQueFaltaYParaNivelesSinCampo) {
     Definir(QStringLiteral("DET_ESTV0002"), QStringLiteral("IdRubro,IdVendedor,' '"));
-    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -1, 1, 2, nullptr);    // no seller
-    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -2, 1, 2, "");         // empty seller
-    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -4, 1, 2, "   ");      // only blanks
-    Linea(norte, "2024-05-01 10:00:00", "VTA", "ZZ9", -8, 1, 2, "V1");      // article not in MA_ARTICULOS
+    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -1, 1, 2, nullptr);  // no seller
+    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -2, 1, 2, "");       // empty seller
+    Linea(norte, "2024-05-01 10:00:00", "VTA", "A1", -4, 1, 2, "   ");    // only blanks
+    Linea(norte, "2024-05-01 10:00:00", "VTA", "ZZ9", -8, 1, 2, "V1");    // article not in MA_ARTICULOS
     Llamar(QString(), QStringLiteral("DET_ESTV0002"));
     const auto filas = Filas(QStringLiteral("DET_ESTV0002"));
     ASSERT_EQ(filas.size(), 2u);
@@ -309,8 +326,11 @@ TEST_F(ReconsEstv, SoloLasLineasDeVentaCuentan) {
 
 TEST_F(ReconsEstv, SoloSeReemplazanLasFilasDeLaEmpresa) {
     Definir(QStringLiteral("DET_ESTV0000"), QStringLiteral("IdArticulo,' ',' '"));
-    Ejecutar(almacen, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('SUR', '1/2024', 'S1', ' ', ' ', -1, -2, -3)"));
-    Ejecutar(almacen, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('norte', '1/2020', 'VIEJO', ' ', ' ', -1, -2, -3)"));
+    Ejecutar(almacen,
+             QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('SUR', '1/2024', 'S1', ' ', ' ', -1, -2, -3)"));
+    Ejecutar(
+        almacen,
+        QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('norte', '1/2020', 'VIEJO', ' ', ' ', -1, -2, -3)"));
     Linea(norte, "2024-03-05 10:00:00", "VTA", "A1", -2, 10, 15);
     Linea(sur, "2024-03-05 10:00:00", "VTA", "A1", -9, 10, 15);
     Llamar(QString(), QStringLiteral("DET_ESTV0000"));
@@ -348,8 +368,9 @@ TEST_F(ReconsEstv, SinTablaReconstruyeTodasLasEstadisticas) {
 
 TEST_F(ReconsEstv, UnaDefinicionSinTablaNoImpideLasDemas) {
     Definir(QStringLiteral("DET_ESTV0000"), QStringLiteral("IdArticulo,' ',' '"));
-    Ejecutar(almacen, QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Rota', 'DET_ESTV0009', "
-                                     "'Cuenta,'' '','' ''')"));
+    Ejecutar(almacen,
+             QStringLiteral("INSERT INTO CAB_ESTV (Nombre, Tabla, Campos) VALUES ('Rota', 'DET_ESTV0009', "
+                            "'Cuenta,'' '','' ''')"));
     Linea(norte, "2024-03-05 10:00:00", "VTA", "A1", -2, 10, 15);
     Llamar(QString(), QString());
     EXPECT_EQ(Filas(QStringLiteral("DET_ESTV0000")).size(), 1u);
@@ -376,7 +397,8 @@ TEST_F(ReconsEstv, AsteriscoQuitaLaEmpresaDeTodasLasEstadisticas) {
 
 TEST_F(ReconsEstv, DefinicionDesconocidaOAccionInvalidaNoTocanNada) {
     Definir(QStringLiteral("DET_ESTV0000"), QStringLiteral("IdArticulo,' ',' '"));
-    Ejecutar(almacen, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('NORTE', '1/2020', 'X', ' ', ' ', 1, 2, 3)"));
+    Ejecutar(almacen,
+             QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('NORTE', '1/2020', 'X', ' ', ' ', 1, 2, 3)"));
     try {
         Llamar(QString(), QStringLiteral("DET_ESTV0042"));
         FAIL() << "debió fallar";
@@ -390,10 +412,12 @@ TEST_F(ReconsEstv, DefinicionDesconocidaOAccionInvalidaNoTocanNada) {
 
 TEST_F(ReconsEstv, TiempoAgotadoDejaLaTablaComoEstaba) {
     Definir(QStringLiteral("DET_ESTV0000"), QStringLiteral("IdArticulo,' ',' '"));
-    Ejecutar(almacen, QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('NORTE', '1/2020', 'X', ' ', ' ', 1, 2, 3)"));
-    Ejecutar(norte, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-                                   "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, IdArticulo, Cantidad) "
-                                   "SELECT '2024-01-01 00:00:00', 'VTA', 'A' || i, -1 FROM n"));
+    Ejecutar(almacen,
+             QStringLiteral("INSERT INTO DET_ESTV0000 VALUES ('NORTE', '1/2020', 'X', ' ', ' ', 1, 2, 3)"));
+    Ejecutar(norte,
+             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                            "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, IdArticulo, Cantidad) "
+                            "SELECT '2024-01-01 00:00:00', 'VTA', 'A' || i, -1 FROM n"));
     contexto->agotado = true;
     try {
         Llamar(QString(), QStringLiteral("DET_ESTV0000"));

@@ -9,48 +9,24 @@
 namespace kv::pruebas {
 namespace {
 
-class ProcesosTest : public ServidorPrueba {
-protected:
-    struct Salida {
-        int estado = -1;
-        QStringList lineas;
-        QStringList errores;
-    };
-
-    Salida Kvsql(const QStringList& argumentos) {
-        QProcess p;
-        p.start(CarpetaBinarios() + QStringLiteral("kvsql"), argumentos);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        Salida s;
-        s.estado = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        s.lineas = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
-        s.errores = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
-        if (!s.lineas.isEmpty() && s.lineas.back().isEmpty()) s.lineas.removeLast();
-        if (!s.errores.isEmpty() && s.errores.back().isEmpty()) s.errores.removeLast();
-        return s;
-    }
-
-    QStringList Administrador(const QString& base = QString()) {
-        QStringList a = {QStringLiteral("-S"), QStringLiteral("EMBEBIDO"), QStringLiteral("-U"), QStringLiteral("Korvane"),
-                         QStringLiteral("-P"), QStringLiteral("pelumbo")};
-        if (!base.isEmpty()) a << QStringLiteral("-d") << base;
-        return a;
-    }
-};
+class ProcesosTest : public ServidorPrueba {};
 
 TEST_F(ProcesosTest, DosProcesosEscribenALaVez) {
     {
         auto c = Conectar();
         Lote(*c, QStringLiteral("CREATE DATABASE COMPARTIDA"));
         Lote(*c, QStringLiteral("USE COMPARTIDA"));
-        Lote(*c, QStringLiteral("CREATE TABLE E (Id int IDENTITY (1, 1) NOT NULL, Quien nvarchar(10) NOT NULL, "
-                                "N int NOT NULL, CONSTRAINT PK_E PRIMARY KEY (Quien, N))"));
+        Lote(*c,
+             QStringLiteral("CREATE TABLE E (Id int IDENTITY (1, 1) NOT NULL, Quien nvarchar(10) NOT NULL, "
+                            "N int NOT NULL, CONSTRAINT PK_E PRIMARY KEY (Quien, N))"));
     }
     const int filas = 150;
     QProcess a, b;
     const QString programa = CarpetaBinarios() + QStringLiteral("servidor_escritor");
-    a.start(programa, {QStringLiteral("COMPARTIDA"), QStringLiteral("E"), QStringLiteral("uno"), QString::number(filas)});
-    b.start(programa, {QStringLiteral("COMPARTIDA"), QStringLiteral("E"), QStringLiteral("dos"), QString::number(filas)});
+    a.start(programa, {QStringLiteral("COMPARTIDA"), QStringLiteral("E"), QStringLiteral("uno"),
+                       QString::number(filas)});
+    b.start(programa, {QStringLiteral("COMPARTIDA"), QStringLiteral("E"), QStringLiteral("dos"),
+                       QString::number(filas)});
     ASSERT_TRUE(a.waitForFinished(120000));
     ASSERT_TRUE(b.waitForFinished(120000));
     EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().toStdString();
@@ -94,71 +70,84 @@ TEST_F(ProcesosTest, KvsqlTiempoDeComando) {
     QString diez = QStringLiteral("CREATE TABLE D (N int NOT NULL)");
     for (int i = 0; i < 10; ++i) diez += QStringLiteral("\nINSERT INTO D VALUES (%1)").arg(i);
     EXPECT_EQ(Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-Q") << diez).estado, 0);
-    const QString larga = QStringLiteral("SELECT count(*) FROM D a, D b, D c, D d, D e, D f, D g, D h, D i, D j");
-    const auto s = Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-t") << QStringLiteral("1")
-                                                           << QStringLiteral("-Q") << larga);
+    const QString larga =
+        QStringLiteral("SELECT count(*) FROM D a, D b, D c, D d, D e, D f, D g, D h, D i, D j");
+    const auto s = Kvsql(Administrador(QStringLiteral("K"))
+                         << QStringLiteral("-t") << QStringLiteral("1") << QStringLiteral("-Q") << larga);
     EXPECT_EQ(s.estado, 1);
-    EXPECT_TRUE(s.errores.contains(QStringLiteral("Tiempo de espera agotado"))) << s.errores.join('\n').toStdString();
-    const auto mal = Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-t") << QStringLiteral("diez")
-                                                             << QStringLiteral("-Q") << QStringLiteral("SELECT 1"));
+    EXPECT_TRUE(s.errores.contains(QStringLiteral("Tiempo de espera agotado")))
+        << s.errores.join('\n').toStdString();
+    const auto mal =
+        Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-t") << QStringLiteral("diez")
+                                                 << QStringLiteral("-Q") << QStringLiteral("SELECT 1"));
     EXPECT_EQ(mal.estado, 1);
     ASSERT_FALSE(mal.errores.isEmpty());
-    EXPECT_EQ(mal.errores.front(), QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
+    EXPECT_EQ(mal.errores.front(),
+              QStringLiteral("El valor de -t debe ser un número de segundos entre 0 y 65535."));
 }
 
 TEST_F(ProcesosTest, KvsqlMuestraFilasYAfectadas) {
     Kvsql(Administrador() << QStringLiteral("-Q") << QStringLiteral("CREATE DATABASE K"));
-    const auto s = Kvsql(Administrador(QStringLiteral("K"))
-                         << QStringLiteral("-Q")
-                         << QStringLiteral("CREATE TABLE A (cod nvarchar(10) NOT NULL, n int NULL, p money NULL)\n"
-                                           "INSERT INTO A VALUES ('uno', 1, 2.5)\n"
-                                           "INSERT INTO A VALUES ('dosdos', NULL, NULL)\n"
-                                           "SELECT cod, n, p FROM A ORDER BY cod DESC"));
+    const auto s =
+        Kvsql(Administrador(QStringLiteral("K"))
+              << QStringLiteral("-Q")
+              << QStringLiteral("CREATE TABLE A (cod nvarchar(10) NOT NULL, n int NULL, p money NULL)\n"
+                                "INSERT INTO A VALUES ('uno', 1, 2.5)\n"
+                                "INSERT INTO A VALUES ('dosdos', NULL, NULL)\n"
+                                "SELECT cod, n, p FROM A ORDER BY cod DESC"));
     EXPECT_EQ(s.estado, 0);
     EXPECT_TRUE(s.errores.isEmpty()) << s.errores.join('\n').toStdString();
-    EXPECT_EQ(s.lineas, (QStringList{QStringLiteral("(1 filas afectadas)"), QStringLiteral("(1 filas afectadas)"),
-                                     QStringLiteral("cod    n    p     "), QStringLiteral("------ ---- ------"),
-                                     QStringLiteral("uno    1    2.5000"), QStringLiteral("dosdos NULL NULL  "), QString(),
-                                     QStringLiteral("(2 filas afectadas)")}));
-    const auto w = Kvsql(Administrador(QStringLiteral("K")) << QStringLiteral("-W") << QStringLiteral("-s")
-                                                             << QStringLiteral(";") << QStringLiteral("-Q")
-                                                             << QStringLiteral("SELECT cod, n FROM A ORDER BY cod"));
+    EXPECT_EQ(s.lineas,
+              (QStringList{QStringLiteral("(1 filas afectadas)"), QStringLiteral("(1 filas afectadas)"),
+                           QStringLiteral("cod    n    p     "), QStringLiteral("------ ---- ------"),
+                           QStringLiteral("uno    1    2.5000"), QStringLiteral("dosdos NULL NULL  "),
+                           QString(), QStringLiteral("(2 filas afectadas)")}));
+    const auto w = Kvsql(Administrador(QStringLiteral("K"))
+                         << QStringLiteral("-W") << QStringLiteral("-s") << QStringLiteral(";")
+                         << QStringLiteral("-Q") << QStringLiteral("SELECT cod, n FROM A ORDER BY cod"));
     EXPECT_EQ(w.estado, 0);
-    EXPECT_EQ(w.lineas, (QStringList{QStringLiteral("cod;n"), QStringLiteral("---;-"), QStringLiteral("dosdos;NULL"),
-                                     QStringLiteral("uno;1"), QString(), QStringLiteral("(2 filas afectadas)")}));
+    EXPECT_EQ(w.lineas,
+              (QStringList{QStringLiteral("cod;n"), QStringLiteral("---;-"), QStringLiteral("dosdos;NULL"),
+                           QStringLiteral("uno;1"), QString(), QStringLiteral("(2 filas afectadas)")}));
     // -W also drops the blanks a value keeps at its end.
-    const auto b = Kvsql(Administrador(QStringLiteral("K"))
-                         << QStringLiteral("-W") << QStringLiteral("-s") << QStringLiteral(";") << QStringLiteral("-Q")
-                         << QStringLiteral("SELECT ' ' AS g, 'a  ' AS x, cod FROM A WHERE n = 1"));
+    const auto b =
+        Kvsql(Administrador(QStringLiteral("K"))
+              << QStringLiteral("-W") << QStringLiteral("-s") << QStringLiteral(";") << QStringLiteral("-Q")
+              << QStringLiteral("SELECT ' ' AS g, 'a  ' AS x, cod FROM A WHERE n = 1"));
     EXPECT_EQ(b.estado, 0);
-    EXPECT_EQ(b.lineas, (QStringList{QStringLiteral("g;x;cod"), QStringLiteral("-;-;---"), QStringLiteral(";a;uno"),
-                                     QString(), QStringLiteral("(1 filas afectadas)")}));
+    EXPECT_EQ(b.lineas,
+              (QStringList{QStringLiteral("g;x;cod"), QStringLiteral("-;-;---"), QStringLiteral(";a;uno"),
+                           QString(), QStringLiteral("(1 filas afectadas)")}));
 }
 
 TEST_F(ProcesosTest, KvsqlInformaErroresYSigueConElLoteSiguiente) {
     const QString guion = carpetas_.raiz() + QStringLiteral("guion.sql");
     QFile f(guion);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("CREATE DATABASE G\r\nGO\r\nUSE G\r\ngo\r\nCREATE TABLE T (a int NOT NULL)\r\n"
-            "INSERT INTO T VALUES (1)\r\n  GO  \r\nSELECT *\r\nFROM NOHAY\r\nGO\r\nINSERT INTO T VALUES (NULL)\r\n"
-            "SELECT count(*) AS n FROM T\r\nGO\r\n");
+    f.write(
+        "CREATE DATABASE G\r\nGO\r\nUSE G\r\ngo\r\nCREATE TABLE T (a int NOT NULL)\r\n"
+        "INSERT INTO T VALUES (1)\r\n  GO  \r\nSELECT *\r\nFROM NOHAY\r\nGO\r\nINSERT INTO T VALUES "
+        "(NULL)\r\n"
+        "SELECT count(*) AS n FROM T\r\nGO\r\n");
     f.close();
     const auto s = Kvsql(Administrador() << QStringLiteral("-W") << QStringLiteral("-i") << guion);
     EXPECT_EQ(s.estado, 1);
-    EXPECT_EQ(s.lineas, (QStringList{QStringLiteral("Se cambió el contexto de la base de datos a 'G'."),
-                                     QStringLiteral("(1 filas afectadas)"), QStringLiteral("n"), QStringLiteral("-"),
-                                     QStringLiteral("1"), QString(), QStringLiteral("(1 filas afectadas)")}));
-    EXPECT_EQ(s.errores,
-              (QStringList{QStringLiteral("Msg 208, Nivel 16, Estado 1, Línea 1"),
-                           QStringLiteral("El nombre de objeto 'NOHAY' no es válido."),
-                           QStringLiteral("Msg 515, Nivel 16, Estado 1, Línea 1"),
-                           QStringLiteral("No se puede insertar el valor NULL en la columna 'a', tabla 'G.dbo.T'. "
-                                          "La columna no admite valores NULL. Error de INSERT.")}));
+    EXPECT_EQ(s.lineas,
+              (QStringList{QStringLiteral("Se cambió el contexto de la base de datos a 'G'."),
+                           QStringLiteral("(1 filas afectadas)"), QStringLiteral("n"), QStringLiteral("-"),
+                           QStringLiteral("1"), QString(), QStringLiteral("(1 filas afectadas)")}));
+    EXPECT_EQ(
+        s.errores,
+        (QStringList{QStringLiteral("Msg 208, Nivel 16, Estado 1, Línea 1"),
+                     QStringLiteral("El nombre de objeto 'NOHAY' no es válido."),
+                     QStringLiteral("Msg 515, Nivel 16, Estado 1, Línea 1"),
+                     QStringLiteral("No se puede insertar el valor NULL en la columna 'a', tabla 'G.dbo.T'. "
+                                    "La columna no admite valores NULL. Error de INSERT.")}));
 }
 
 TEST_F(ProcesosTest, KvsqlConClaveIncorrectaOArgumentosMalos) {
-    const auto s = Kvsql({QStringLiteral("-U"), QStringLiteral("Korvane"), QStringLiteral("-P"), QStringLiteral("mala"),
-                          QStringLiteral("-Q"), QStringLiteral("SELECT 1")});
+    const auto s = Kvsql({QStringLiteral("-U"), QStringLiteral("Korvane"), QStringLiteral("-P"),
+                          QStringLiteral("mala"), QStringLiteral("-Q"), QStringLiteral("SELECT 1")});
     EXPECT_EQ(s.estado, 1);
     ASSERT_EQ(s.errores.size(), 2);
     EXPECT_EQ(s.errores[0], QStringLiteral("Msg 18456, Nivel 16, Estado 1, Línea 1"));
@@ -206,15 +195,16 @@ TEST_F(ProcesosTest, CreacionDelAlmacenConKvsqlYLecturaComoSuLogin) {
     const auto creacion = Kvsql(Administrador() << QStringLiteral("-i") << guion);
     EXPECT_EQ(creacion.estado, 0) << creacion.errores.join('\n').toStdString();
     EXPECT_TRUE(creacion.errores.isEmpty());
-    const auto lectura = Kvsql({QStringLiteral("-S"), QStringLiteral("EMBEBIDO"), QStringLiteral("-U"),
-                                QStringLiteral("KV_ESTADISTICAS"), QStringLiteral("-P"), QStringLiteral("QZ_TABLEROVENTA"),
-                                QStringLiteral("-W"), QStringLiteral("-s"), QStringLiteral("|"), QStringLiteral("-Q"),
-                                QStringLiteral("SELECT * FROM CAB_ESTV")});
+    const auto lectura =
+        Kvsql({QStringLiteral("-S"), QStringLiteral("EMBEBIDO"), QStringLiteral("-U"),
+               QStringLiteral("KV_ESTADISTICAS"), QStringLiteral("-P"), QStringLiteral("QZ_TABLEROVENTA"),
+               QStringLiteral("-W"), QStringLiteral("-s"), QStringLiteral("|"), QStringLiteral("-Q"),
+               QStringLiteral("SELECT * FROM CAB_ESTV")});
     EXPECT_EQ(lectura.estado, 0) << lectura.errores.join('\n').toStdString();
     EXPECT_EQ(lectura.lineas,
               (QStringList{QStringLiteral("Codigo|Nombre|Tabla|Campos|Orden|Totalizadores|TOP|TopOtros"),
-                           QStringLiteral("------|------|-----|------|-----|-------------|---|--------"), QString(),
-                           QStringLiteral("(0 filas afectadas)")}));
+                           QStringLiteral("------|------|-----|------|-----|-------------|---|--------"),
+                           QString(), QStringLiteral("(0 filas afectadas)")}));
     // Run again: every statement fails as SQL Server fails it, and the exit status says so.
     const auto segunda = Kvsql(Administrador() << QStringLiteral("-i") << guion);
     EXPECT_EQ(segunda.estado, 1);

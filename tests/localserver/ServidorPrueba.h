@@ -20,11 +20,12 @@ QStringList LotesCreacionAlmacen();
 
 inline QString CadenaEmbebido(const QString& base, const QString& usuario, const QString& clave,
                               const QString& servidor = QStringLiteral("EMBEBIDO")) {
-    return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;").arg(servidor, base, usuario, clave);
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
+        .arg(servidor, base, usuario, clave);
 }
 
 class ServidorPrueba : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { kv::local::RegistrarServidorEmbebido(); }
 
     std::unique_ptr<kv::db::Conexion> Conectar(const QString& base = QStringLiteral("master"),
@@ -80,6 +81,17 @@ protected:
         if (f.empty() || f[0].empty()) return {};
         return f[0][0];
     }
+
+    // What a run of the kvsql console left: its exit status and the lines it
+    // wrote to its output and to its errors (its input is closed).
+    struct Salida {
+        int estado = -1;
+        QStringList lineas;
+        QStringList errores;
+    };
+    static Salida Kvsql(const QStringList& argumentos);
+    // kvsql's options for the server's administrator, optionally in `base`.
+    static QStringList Administrador(const QString& base = QString());
 
     CarpetasTemporales carpetas_;
 };
