@@ -48,6 +48,16 @@ QStringList Traductor::ListaColumnasClave() {
     return columnas;
 }
 
+QString Traductor::ColumnasNombradas() {
+    ExigirSimbolo("(");
+    QStringList nombres;
+    do {
+        nombres << CitarNombre(Identificador());
+    } while (TomarSimbolo(","));
+    ExigirSimbolo(")");
+    return QLatin1String(" (") + nombres.join(QLatin1String(", ")) + QLatin1Char(')');
+}
+
 void Traductor::RestriccionTabla(Sentencia& s, const QString& nombre) {
     if (Tomar("PRIMARY")) {
         Exigir("KEY");
@@ -224,16 +234,7 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         while (!Fin()) ++p_;
     } else if (Tomar("VIEW")) {
         const QString vista = ObjetoDeSentencia(s);
-        QString columnas;
-        if (EsSimbolo("(")) {
-            ++p_;
-            QStringList nombres;
-            do {
-                nombres << CitarNombre(Identificador());
-            } while (TomarSimbolo(","));
-            ExigirSimbolo(")");
-            columnas = QLatin1String(" (") + nombres.join(QLatin1String(", ")) + QLatin1Char(')');
-        }
+        const QString columnas = EsSimbolo("(") ? ColumnasNombradas() : QString();
         Exigir("AS");
         s.clase = Clase::Modificacion;
         ++colacionarColumnas_;

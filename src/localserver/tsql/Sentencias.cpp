@@ -40,15 +40,7 @@ void Traductor::Insertar(Sentencia& s) {
     Tomar("INTO");
     const QString tabla = TablaEscrita(s);
     QString sql = QLatin1String("INSERT INTO ") + tabla;
-    if (EsSimbolo("(") && !Siguiente().Es("SELECT")) {
-        ++p_;
-        QStringList columnas;
-        do {
-            columnas << CitarNombre(Identificador());
-        } while (TomarSimbolo(","));
-        ExigirSimbolo(")");
-        sql += QLatin1String(" (") + columnas.join(QLatin1String(", ")) + QLatin1Char(')');
-    }
+    if (EsSimbolo("(") && !Siguiente().Es("SELECT")) sql += ColumnasNombradas();
     if (Tomar("VALUES")) {
         QStringList filas;
         do {

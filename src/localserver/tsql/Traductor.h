@@ -279,6 +279,8 @@ class Traductor {
     bool DefinicionColumna(ColumnaDeclarada& c, Sentencia& s);
     void RestriccionTabla(Sentencia& s, const QString& nombre);
     QStringList ListaColumnasClave();
+    // "(a, b)" naming columns, as the SQLite text " (a, b)" with each name quoted.
+    QString ColumnasNombradas();
     void Alterar(Sentencia& s);
     void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
     void Ejecutar(Sentencia& s);
