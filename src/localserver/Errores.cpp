@@ -63,6 +63,19 @@ QString IndiceExiste(const QString& indice, const QString& tabla) {
                           "tabla '%2'.")
         .arg(indice, tabla);
 }
+QString ColumnaNoEnDestino(const QString& columna) {
+    return QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.").arg(columna);
+}
+QString ColumnaRepetida(const QString& columna, const QString& tabla) {
+    return QStringLiteral(
+               "Los nombres de columna de cada tabla deben ser únicos. El nombre de columna '%1' de la "
+               "tabla '%2' se especificó más de una vez.")
+        .arg(columna, tabla);
+}
+QString TablaNoEncontrada(const QString& tabla) {
+    return QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene permisos.")
+        .arg(tabla);
+}
 QString NoSePuedeQuitarTabla(const QString& tabla) { return mensajes::TablaNoExisteParaQuitar(tabla); }
 QString NoSePuedeQuitarVista(const QString& vista) {
     return QStringLiteral("No se puede quitar la vista '%1' porque no existe o no tiene permiso.").arg(vista);

@@ -40,6 +40,9 @@ inline constexpr int BloqueoAgotado = 1222;
 inline constexpr int ClaveYaDefinida = 1779;
 inline constexpr int RestriccionNoCreada = 1750;
 inline constexpr int DefectoYaDefinido = 1781;
+inline constexpr int ColumnaNoEnDestino = 1911;
+inline constexpr int ColumnaRepetida = 2705;
+inline constexpr int TablaNoEncontrada = 4902;
 inline constexpr int IndiceExiste = 1913;
 inline constexpr int ClaveDuplicadaIndice = 1505;
 inline constexpr int IndiceUnicoDuplicado = 2601;
@@ -103,6 +106,10 @@ QString ClaveYaDefinida(const QString& tabla);
 QString RestriccionNoCreada();
 QString DefectoYaDefinido(const QString& columna, const QString& tabla);
 QString IndiceExiste(const QString& indice, const QString& tabla);
+QString ColumnaNoEnDestino(const QString& columna);
+QString ColumnaRepetida(const QString& columna, const QString& tabla);
+// 4902: ALTER TABLE on a table that is not there or not the caller's to change.
+QString TablaNoEncontrada(const QString& tabla);
 QString NoSePuedeQuitarTabla(const QString& tabla);
 QString NoSePuedeQuitarVista(const QString& vista);
 // 4403, 4405, 4406: DML through a view SQL Server cannot update.

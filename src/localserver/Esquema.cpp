@@ -334,10 +334,7 @@ void CrearTabla(BaseSqlite& base, const DefinicionTabla& definicion) {
     QSet<QString> vistos;
     for (const auto& c : def.columnas) {
         if (vistos.contains(c.nombre.toLower()))
-            throw ErrorServidor(2705,
-                                QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de "
-                                               "columna '%1' de la tabla '%2' se especificó más de una vez.")
-                                    .arg(c.nombre, def.nombre),
+            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(c.nombre, def.nombre),
                                 QString::fromLatin1(estado::Sintaxis));
         vistos.insert(c.nombre.toLower());
     }
@@ -348,9 +345,7 @@ void CrearTabla(BaseSqlite& base, const DefinicionTabla& definicion) {
         for (QString& k : def.clavePrimaria) {
             const ColumnaDeclarada* c = Buscar(def, k);
             if (!c)
-                throw ErrorServidor(1911,
-                                    QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
-                                        .arg(k.trimmed()),
+                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
                                     QString::fromLatin1(estado::ColumnaInexistente));
             k = c->nombre;
         }
@@ -380,9 +375,7 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
                           const QString& nombreClave, const std::vector<DefectoAgregado>& defectos) {
     const auto anterior = LeerDefinicion(base, tabla);
     if (!anterior)
-        throw ErrorServidor(4902,
-                            QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene permisos.")
-                                .arg(tabla),
+        throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(tabla),
                             QString::fromLatin1(estado::TablaInexistente));
     DefinicionTabla nueva = *anterior;
     QSet<QString> nombres;
@@ -395,9 +388,7 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
     for (const auto& d : defectos) {
         ColumnaDeclarada* c = Buscar(nueva, d.columna);
         if (!c)
-            throw ErrorServidor(1911,
-                                QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
-                                    .arg(d.columna.trimmed()),
+            throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(d.columna.trimmed()),
                                 QString::fromLatin1(estado::ColumnaInexistente));
         if (!c->defecto.isEmpty() || c->identidad)
             throw ErrorServidor(err::DefectoYaDefinido, msj::DefectoYaDefinido(c->nombre, nueva.nombre),
@@ -416,9 +407,7 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
         for (const QString& k : clavePrimaria) {
             ColumnaDeclarada* c = Buscar(nueva, k);
             if (!c)
-                throw ErrorServidor(1911,
-                                    QStringLiteral("El nombre de columna '%1' no existe en la tabla o vista de destino.")
-                                        .arg(k.trimmed()),
+                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
                                     QString::fromLatin1(estado::ColumnaInexistente));
             if (c->nulos)
                 throw ErrorServidor(8111,
@@ -437,15 +426,10 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
 void AgregarColumna(BaseSqlite& base, const QString& tabla, const ColumnaDeclarada& columna) {
     const auto anterior = LeerDefinicion(base, tabla);
     if (!anterior)
-        throw ErrorServidor(4902,
-                            QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene permisos.")
-                                .arg(tabla),
+        throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(tabla),
                             QString::fromLatin1(estado::TablaInexistente));
     if (Buscar(*anterior, columna.nombre))
-        throw ErrorServidor(2705,
-                            QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de "
-                                           "columna '%1' de la tabla '%2' se especificó más de una vez.")
-                                .arg(columna.nombre, anterior->nombre),
+        throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(columna.nombre, anterior->nombre),
                             QString::fromLatin1(estado::Sintaxis));
     if (!columna.nombreDefecto.isEmpty() &&
         (ExisteRestriccion(base, columna.nombreDefecto) || NombreObjeto(base, columna.nombreDefecto)))

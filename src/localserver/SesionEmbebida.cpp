@@ -551,10 +551,7 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::AgregarRestricciones: {
             BaseSqlite& b = Base(base_);
             if (!PermisosActuales().definir)
-                throw ErrorServidor(4902,
-                                    QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene "
-                                                   "permisos.")
-                                        .arg(s.tabla),
+                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
                                     QString::fromLatin1(estado::TablaInexistente));
             Unir(b);
             AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
@@ -563,10 +560,7 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::AgregarColumna: {
             BaseSqlite& b = Base(base_);
             if (!PermisosActuales().definir)
-                throw ErrorServidor(4902,
-                                    QStringLiteral("No se encuentra el objeto \"%1\" porque no existe o no tiene "
-                                                   "permisos.")
-                                        .arg(s.tabla),
+                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
                                     QString::fromLatin1(estado::TablaInexistente));
             if (s.columnas.empty()) throw ErrorServidor(err::Sintaxis, msj::Sintaxis(s.tabla), QString::fromLatin1(estado::Sintaxis));
             Unir(b);

@@ -131,6 +131,38 @@ TEST_F(ErroresTest, RestriccionesQueYaEstan) {
     EXPECT_EQ(Error(QStringLiteral("ALTER TABLE NOHAY ADD CONSTRAINT DF_X DEFAULT (1) FOR m")).errorNativo, 4902);
 }
 
+// Tables and columns that a definition names but that are not there, and a
+// column named twice: each with its own number, text and state.
+TEST_F(ErroresTest, DefinicionesQueNombranLoQueNoEsta) {
+    const auto tabla = Error(QStringLiteral("ALTER TABLE NOESTA ADD c int NULL"));
+    EXPECT_EQ(tabla.errorNativo, 4902);
+    EXPECT_EQ(tabla.estadoSQL, QStringLiteral("42S02"));
+    EXPECT_EQ(tabla.descripcion,
+              QStringLiteral("No se encuentra el objeto \"NOESTA\" porque no existe o no tiene permisos."));
+
+    const auto clave =
+        Error(QStringLiteral("CREATE TABLE U (a int NOT NULL, CONSTRAINT PK_U PRIMARY KEY (z))"));
+    EXPECT_EQ(clave.errorNativo, 1911);
+    EXPECT_EQ(clave.estadoSQL, QStringLiteral("42S22"));
+    EXPECT_EQ(clave.descripcion,
+              QStringLiteral("El nombre de columna 'z' no existe en la tabla o vista de destino."));
+
+    const auto repetida = Error(QStringLiteral("CREATE TABLE U (a int NULL, A int NULL)"));
+    EXPECT_EQ(repetida.errorNativo, 2705);
+    EXPECT_EQ(repetida.estadoSQL, QStringLiteral("42000"));
+    EXPECT_EQ(
+        repetida.descripcion,
+        QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de columna 'A' de "
+                       "la tabla 'U' se especificó más de una vez."));
+
+    const auto columna = Error(QStringLiteral("ALTER TABLE T ADD B nvarchar(5) NULL"));
+    EXPECT_EQ(columna.errorNativo, 2705);
+    EXPECT_EQ(
+        columna.descripcion,
+        QStringLiteral("Los nombres de columna de cada tabla deben ser únicos. El nombre de columna 'B' de "
+                       "la tabla 'T' se especificó más de una vez."));
+}
+
 TEST_F(ErroresTest, UnErrorDeSintaxisNoDejaCorrerNadaDelLote) {
     try {
         c_->EjecutarLote(QStringLiteral("INSERT INTO T (a) VALUES (7)\nSELECT FROM WHERE ,,"));
