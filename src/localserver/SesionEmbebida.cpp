@@ -1314,6 +1314,17 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Whether a schema rowset lists the object: never the server's own tables, and
+// only the one asked for when one is.
+bool ObjetoListado(const QString& nombre, const QString& pedido) {
+    return !EsTablaDelSistema(nombre) &&
+           (pedido.isEmpty() || nombre.compare(pedido, Qt::CaseInsensitive) == 0);
+}
+
+}  // namespace
+
 kv::db::ResultadoSentencia SesionEmbebida::EsquemaTablas(const QString& catalogo, const QString& tabla) {
     ResultadoSentencia r;
     r.tieneFilas = true;
@@ -1331,8 +1342,7 @@ kv::db::ResultadoSentencia SesionEmbebida::EsquemaTablas(const QString& catalogo
                                                   "ORDER BY CASE type WHEN 'table' THEN 0 ELSE 1 END, name"));
         for (const auto& f : filas) {
             const QString nombre = f[0].toString();
-            if (EsTablaDelSistema(nombre)) continue;
-            if (!tabla.isEmpty() && nombre.compare(tabla, Qt::CaseInsensitive) != 0) continue;
+            if (!ObjetoListado(nombre, tabla)) continue;
             r.filas.push_back({base_, QStringLiteral("dbo"), nombre,
                                f[1].toString() == QLatin1String("view") ? QStringLiteral("VIEW") : QStringLiteral("TABLE"),
                                QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
@@ -1369,8 +1379,7 @@ kv::db::ResultadoSentencia SesionEmbebida::EsquemaColumnas(const QString& catalo
                                                     "ORDER BY name"));
         for (const auto& o : objetos) {
             const QString nombre = o[0].toString();
-            if (EsTablaDelSistema(nombre)) continue;
-            if (!tabla.isEmpty() && nombre.compare(tabla, Qt::CaseInsensitive) != 0) continue;
+            if (!ObjetoListado(nombre, tabla)) continue;
             std::vector<ColumnaDeclarada> columnas;
             if (const auto def = LeerDefinicion(b, nombre)) {
                 columnas = def->columnas;
