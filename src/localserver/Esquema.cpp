@@ -423,32 +423,42 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
     Atomico(base, [&] { Reconstruir(base, *anterior, nueva); });
 }
 
-void AgregarColumna(BaseSqlite& base, const QString& tabla, const ColumnaDeclarada& columna) {
+void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<ColumnaDeclarada>& columnas) {
     const auto anterior = LeerDefinicion(base, tabla);
     if (!anterior)
         throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(tabla),
                             QString::fromLatin1(estado::TablaInexistente));
-    if (Buscar(*anterior, columna.nombre))
-        throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(columna.nombre, anterior->nombre),
-                            QString::fromLatin1(estado::Sintaxis));
-    if (!columna.nombreDefecto.isEmpty() &&
-        (ExisteRestriccion(base, columna.nombreDefecto) || NombreObjeto(base, columna.nombreDefecto)))
-        throw ErrorObjetoExiste(columna.nombreDefecto);
+    // Every column is checked against the table and the ones before it, so
+    // either all of them go in or none does.
     DefinicionTabla nueva = *anterior;
-    nueva.columnas.push_back(columna);
-    const bool tieneIdentidad = std::any_of(anterior->columnas.begin(), anterior->columnas.end(),
-                                            [](const ColumnaDeclarada& c) { return c.identidad; });
-    if (columna.identidad && tieneIdentidad)
-        throw ErrorServidor(2744,
-                            QStringLiteral("Se especificaron varias columnas de identidad para la tabla '%1'. Sólo se "
-                                           "permite una columna de identidad por tabla.")
-                                .arg(anterior->nombre),
-                            QString::fromLatin1(estado::Sintaxis));
+    QStringList nombresDefecto;
+    for (const ColumnaDeclarada& columna : columnas) {
+        if (Buscar(nueva, columna.nombre))
+            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(columna.nombre, anterior->nombre),
+                                QString::fromLatin1(estado::Sintaxis));
+        if (!columna.nombreDefecto.isEmpty() &&
+            (ExisteRestriccion(base, columna.nombreDefecto) || NombreObjeto(base, columna.nombreDefecto) ||
+             nombresDefecto.contains(columna.nombreDefecto, Qt::CaseInsensitive)))
+            throw ErrorObjetoExiste(columna.nombreDefecto);
+        if (!columna.nombreDefecto.isEmpty()) nombresDefecto << columna.nombreDefecto;
+        const bool tieneIdentidad = std::any_of(nueva.columnas.begin(), nueva.columnas.end(),
+                                                [](const ColumnaDeclarada& c) { return c.identidad; });
+        if (columna.identidad && tieneIdentidad)
+            throw ErrorServidor(
+                2744,
+                QStringLiteral("Se especificaron varias columnas de identidad para la tabla '%1'. "
+                               "Sólo se permite una columna de identidad por tabla.")
+                    .arg(anterior->nombre),
+                QString::fromLatin1(estado::Sintaxis));
+        nueva.columnas.push_back(columna);
+    }
     Atomico(base, [&] {
-        if (columna.identidad)
-            base.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_identidad (tabla, siguiente, incremento) "
-                                        "VALUES (?1, ?2, ?3)"),
-                         {anterior->nombre, columna.semilla, columna.incremento == 0 ? 1 : columna.incremento});
+        for (const ColumnaDeclarada& columna : columnas)
+            if (columna.identidad)
+                base.Escalar(
+                    QStringLiteral("INSERT OR REPLACE INTO kv_sys_identidad (tabla, siguiente, incremento) "
+                                   "VALUES (?1, ?2, ?3)"),
+                    {anterior->nombre, columna.semilla, columna.incremento == 0 ? 1 : columna.incremento});
         Reconstruir(base, *anterior, nueva);
     });
 }

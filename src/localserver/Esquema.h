@@ -42,7 +42,8 @@ std::optional<QString> NombreObjeto(BaseSqlite& base, const QString& nombre);
 void CrearTabla(BaseSqlite& base, const DefinicionTabla& def);
 void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringList& clavePrimaria,
                           const QString& nombreClave, const std::vector<DefectoAgregado>& defectos);
-void AgregarColumna(BaseSqlite& base, const QString& tabla, const ColumnaDeclarada& columna);
+// ALTER TABLE ... ADD of one or more columns: all of them, or none when one fails.
+void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<ColumnaDeclarada>& columnas);
 // Forgets catalog rows of tables that no longer exist (after DROP TABLE).
 void DepurarCatalogo(BaseSqlite& base);
 

@@ -564,7 +564,21 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
                                     QString::fromLatin1(estado::TablaInexistente));
             if (s.columnas.empty()) throw ErrorServidor(err::Sintaxis, msj::Sintaxis(s.tabla), QString::fromLatin1(estado::Sintaxis));
             Unir(b);
-            AgregarColumna(b, s.tabla, s.columnas.front());
+            if (s.clavePrimaria.isEmpty() && s.defectos.empty()) {
+                AgregarColumnas(b, s.tabla, s.columnas);
+                return;
+            }
+            // Columns and constraints in one ADD: one change of the table.
+            b.Ejecutar(QStringLiteral("SAVEPOINT kv_agregar"));
+            try {
+                AgregarColumnas(b, s.tabla, s.columnas);
+                AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
+                b.Ejecutar(QStringLiteral("RELEASE kv_agregar"));
+            } catch (...) {
+                sqlite3_exec(b.db(), "ROLLBACK TO kv_agregar; RELEASE kv_agregar;", nullptr, nullptr,
+                             nullptr);
+                throw;
+            }
             return;
         }
         case Clase::Usar: {

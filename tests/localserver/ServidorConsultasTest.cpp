@@ -267,6 +267,32 @@ TEST_F(ConsultasTest, AgregarColumnaYRestriccionesReconstruyeLaTabla) {
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("CREATE INDEX IX_R_b ON R (b)")), 1913);
 }
 
+// One ADD with several columns adds every one of them, or none when one of
+// them cannot go in; columns and a key in one ADD change the table together.
+TEST_F(ConsultasTest, AgregarVariasColumnasDeUnaVez) {
+    Lote(*c_, QStringLiteral("CREATE TABLE S (a int NOT NULL)"));
+    Lote(*c_, QStringLiteral("INSERT INTO S VALUES (1)"));
+    Lote(*c_, QStringLiteral("ALTER TABLE S ADD c1 int NULL, c2 nvarchar(5) NOT NULL DEFAULT ('x')"));
+    const auto f = Filas(*c_, QStringLiteral("SELECT a, c1, c2 FROM S"));
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_TRUE(f[0][1].isNull());
+    EXPECT_EQ(f[0][2].toString(), QStringLiteral("x"));
+    // The second column is already there: the first one does not stay behind.
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("ALTER TABLE S ADD c3 int NULL, c1 int NULL")), 2705);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT c3 FROM S")), 207);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("ALTER TABLE S ADD c4 int NULL, c4 int NULL")), 2705);
+    // A key that the rows break keeps the new column out as well.
+    Lote(*c_, QStringLiteral("INSERT INTO S (a, c2) VALUES (1, 'y')"));
+    EXPECT_EQ(
+        PrimerError(*c_, QStringLiteral("ALTER TABLE S ADD c5 int NULL, CONSTRAINT PK_S PRIMARY KEY (a)")),
+        1505);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT c5 FROM S")), 207);
+    Lote(*c_, QStringLiteral("DELETE FROM S WHERE c2 = 'y'"));
+    Lote(*c_, QStringLiteral("ALTER TABLE S ADD c5 int NULL, CONSTRAINT PK_S PRIMARY KEY (a)"));
+    EXPECT_EQ(c_->ClavePrimaria(QStringLiteral("S")), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(c5) FROM S")).toInt(), 0);
+}
+
 }  // namespace
 }  // namespace kv::pruebas
 
