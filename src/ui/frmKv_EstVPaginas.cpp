@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -19,6 +21,7 @@
 #include "db/Recordset.h"
 #include "stats/Catalogo.h"
 #include "stats/Empresas.h"
+#include "stats/Impresion.h"
 #include "ui/DatosGrilla.h"
 #include "ui/GraficoEmpresas.h"
 #include "ui/GraficoPrincipal.h"
@@ -129,17 +132,25 @@ void frmKv_EstV::RestablecerVistas() {
 void frmKv_EstV::MostrarCarga() {
     const QString titulo = estado_.nombre.trimmed();
     Chart1->Vincular(grafico_, titulo);
-    datosVistas_ = DatosGrilla::DesdeRecordset(*grilla_, ultimaCarga_.vistas, grafico_.decimales);
+    datosVistas_ = DatosGrilla::DesdeRecordset(*grilla_, ultimaCarga_.vistas, grafico_.decimales,
+                                               grafico_.nombres, estado_.titulos);
     MSFlexGrid1->Vincular(datosVistas_);
     ChartSpace1->Vincular(datosVistas_, titulo);
     PivotTable1->Vincular(datosVistas_);
 }
 
+QStringList frmKv_EstV::EncabezadoImpresion() const {
+    // What was loaded, not what the controls hold now.
+    return kv::stats::EncabezadoImpresion(estado_.nombre.trimmed().isEmpty() ? Campo(QStringLiteral("NOMBRE"))->text()
+                                                                             : estado_.nombre,
+                                          ultimaEntrada_, QDateTime::currentDateTime());
+}
+
 void frmKv_EstV::ImprimirGrafico(int pagina) {
     if (pagina == 0)
-        ImprimirGraficoPrincipal(*Chart1);
+        ImprimirGraficoPrincipal(*Chart1, EncabezadoImpresion());
     else if (pagina == 2)
-        ImprimirGraficoEmpresas(*ChartSpace1);
+        ImprimirGraficoEmpresas(*ChartSpace1, EncabezadoImpresion());
 }
 
 void frmKv_EstV::SSTab1_Click() {
