@@ -109,8 +109,10 @@ void NombresGrupos::Leer(kv::db::DB_Dll& erp, const std::array<QString, kNiveles
         if (codigos[nivel].isEmpty()) continue;
         // A few codes go in the statement; many read the master table whole,
         // which costs the server less than a long list.
-        QString sql = SentenciaNombres(
-            *fuente, codigos[nivel].size() <= kMaximoCodigosEnLista ? codigos[nivel] : QStringList());
+        // In code order, so the same result always sends the same statement.
+        QStringList lista = codigos[nivel];
+        lista.sort();
+        QString sql = SentenciaNombres(*fuente, lista.size() <= kMaximoCodigosEnLista ? lista : QStringList());
         sentencias_ << sql;
         kv::db::Recordset registros;
         erp.AbrirRecordset(sql, registros);

@@ -64,15 +64,15 @@ TEST(ExportacionTexto, BytesEnWindows1252ConTitulosAcentuadosYUnImporteNegativo)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     const QByteArray esperado =
-        "Empresa\tArt\xEDculo\tNombre Art\xEDculo\tGrupo2\tGrupo3\tConsumo\tValor Venta\tUtilidad s/Costo %\t"
+        "Empresa\tArt\xED" "culo\tNombre Art\xED" "culo\tGrupo2\tGrupo3\tConsumo\tValor Venta\tUtilidad s/Costo %\t"
         "Utilidad $\t\r\n"
-        "NORTE\tA01\t\xD1and\xFA caf\xE9 \x80\t \t \t12.345,50\t-1.234.567,89\t37,50 %\t-250,13\t\r\n"
+        "NORTE\tA01\t\xD1" "and\xFA caf\xE9 \x80\t \t \t12.345,50\t-1.234.567,89\t37,50 %\t-250,13\t\r\n"
         "SUR\tA02\t \t \t \t3,00\t20,00\t100,00 %\t0,00\t\r\n";
     EXPECT_EQ(bytes, esperado);
     // Read back in the code page, the accents are there.
     EXPECT_TRUE(DecodificarWindows1252(bytes).startsWith(QString::fromUtf8("Empresa\tArtículo\t")));
-    EXPECT_EQ(CodificarWindows1252(QString::fromUtf8("Ñandú café € – ✓")), QByteArray("\xD1and\xFA caf\xE9 \x80 \x96 ?"));
-    EXPECT_EQ(DecodificarWindows1252(QByteArray("\xD1and\xFA caf\xE9 \x80 \x96")), QString::fromUtf8("Ñandú café € –"));
+    EXPECT_EQ(CodificarWindows1252(QString::fromUtf8("Ñandú café € – ✓")), QByteArray("\xD1" "and\xFA caf\xE9 \x80 \x96 ?"));
+    EXPECT_EQ(DecodificarWindows1252(QByteArray("\xD1" "and\xFA caf\xE9 \x80 \x96")), QString::fromUtf8("Ñandú café € –"));
 }
 
 TEST(ExportacionTexto, SinLocaleLosNumerosLlevanMarcasEspanolas) {
@@ -99,9 +99,12 @@ print(json.dumps({"hoja": hoja.title, "celdas": celdas, "congelada": hoja.freeze
                   "filtro": hoja.auto_filter.ref}))
 )";
     QProcess python;
-    python.start("python3", {"-c", guion, archivo});
+    // Debian's interpreter, where python3-openpyxl is installed.
+    python.start(QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3", {"-c", guion, archivo});
     if (!python.waitForFinished(60000)) return {};
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const QJsonObject leido = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    if (leido.isEmpty()) ADD_FAILURE() << python.readAllStandardError().toStdString();
+    return leido;
 }
 
 }  // namespace

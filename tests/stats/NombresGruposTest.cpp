@@ -110,7 +110,7 @@ class NombresPrueba : public ::testing::Test {
 };
 
 const QString kSentenciaArticulos = QString::fromUtf8(
-    "SELECT IdArticulo, Descripcion FROM V_MA_ARTICULOS WHERE IdArticulo IN ('A01','A''2')");
+    "SELECT IdArticulo, Descripcion FROM V_MA_ARTICULOS WHERE IdArticulo IN ('A''2','A01')");
 const QString kSentenciaVendedores =
     "SELECT IdVendedor, Nombre FROM V_TA_VENDEDORES WHERE IdVendedor IN ('V01','V02','V03')";
 
@@ -120,10 +120,11 @@ TEST_F(NombresPrueba, UnaSentenciaPorNivelPorLaConexionDelErp) {
     ModeloGrafico modelo;
     const QStringList antes = SentenciasErp();
     const auto nombres = Cargar(modelo);
-    EXPECT_EQ(nombres->Sentencias(), (QStringList{kSentenciaArticulos, kSentenciaVendedores}));
+    EXPECT_EQ(nombres->Sentencias(), (QStringList{kSentenciaArticulos, kSentenciaVendedores}))
+        << nombres->Sentencias().join("\n").toStdString();
     // Sent on the ERP connection, once each, and nothing else there.
     const QStringList enviadas = SentenciasErp().mid(antes.size());
-    EXPECT_EQ(enviadas, (QStringList{kSentenciaArticulos, kSentenciaVendedores}));
+    EXPECT_EQ(enviadas, (QStringList{kSentenciaArticulos, kSentenciaVendedores})) << enviadas.join("\n").toStdString();
     // The load's own statements are those of a load without names.
     EXPECT_EQ(resultado_.consultaGrafico.left(32), "SELECT SUM(CONSUMO) AS CONSUMO, ");
     EXPECT_FALSE(resultado_.consultaGrafico.contains("V_TA_VENDEDORES"));
@@ -216,14 +217,14 @@ TEST(NombresGrupos, FuentesDelCatalogo) {
 
 TEST_F(NombresPrueba, MuchosCodigosLeenElMaestroEntero) {
     std::array<QStringList, kNiveles> codigos;
-    for (int i = 0; i <= kMaximoCodigosEnLista; ++i) codigos[1] << QStringLiteral("V%1").arg(i, 3, 10, QChar('0'));
+    for (int i = 0; i <= kMaximoCodigosEnLista; ++i) codigos[1] << QStringLiteral("V%1").arg(i, 2, 10, QChar('0'));
     NombresGrupos nombres;
     PuertoGuionado puerto;
     nombres.Leer(entorno_->Erp(), {QString::fromUtf8("Artículo"), "Vendedor", "Grupo3"}, codigos);
     EXPECT_EQ(nombres.Sentencias(), QStringList{"SELECT IdVendedor, Nombre FROM V_TA_VENDEDORES"});
-    EXPECT_EQ(nombres.Nombre(1, "V001"), "Natalia Molina");
-    EXPECT_EQ(nombres.Nombre(1, "V009"), "Sin ventas");
-    EXPECT_EQ(nombres.Nombre(1, "V003"), "");
+    EXPECT_EQ(nombres.Nombre(1, "V01"), "Natalia Molina");
+    EXPECT_EQ(nombres.Nombre(1, "V09"), "Sin ventas");
+    EXPECT_EQ(nombres.Nombre(1, "V03"), "");
 }
 
 TEST_F(NombresPrueba, ElInformeConNombresAgregaUnaColumnaPorNivel) {
