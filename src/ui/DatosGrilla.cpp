@@ -4,6 +4,12 @@
 
 namespace kv::ui {
 
+QString DatosGrilla::ClaveGrupo(const QStringList& codigos) {
+    QStringList partes;
+    for (const QString& c : codigos) partes << c.trimmed().toUpper();
+    return partes.join(QChar(0x1F));
+}
+
 int DatosGrilla::NivelDeColumna(const QString& nombre) const {
     for (int n = 0; n < kv::stats::kNiveles; ++n) {
         const QString& categoria = vistas.categorias[static_cast<size_t>(n)];

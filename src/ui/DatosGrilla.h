@@ -4,7 +4,9 @@
 // right of each named level's code column), so the views never read a
 // recordset that the next load is refilling.
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <vector>
@@ -23,6 +25,11 @@ namespace kv::ui {
 struct DatosGrilla : kv::stats::TablaGrilla {
     kv::stats::ConfiguracionVistas vistas;                // filter, category and value fields
     std::shared_ptr<const kv::stats::NombresGrupos> nombres;  // names of the codes (may be null)
+
+    // Position of each group (its level codes) in the load's chart order, the
+    // order of the definition's criteria; the second chart draws its groups so.
+    QHash<QString, int> ordenCarga;
+    static QString ClaveGrupo(const QStringList& codigos);
 
     // The level of a grouping column (0..2) by its name; -1 for any other column.
     int NivelDeColumna(const QString& nombre) const;

@@ -21,7 +21,8 @@ class TablaDinamica {
     enum class Medida { Consumo, Costo, Venta, Utilidad, PorcCosto, PorcVenta };
 
     struct Nodo {
-        QString etiqueta;               // trimmed value of its level ("Total general" for the root)
+        QString etiqueta;               // trimmed value of its level, with its name ("Total general" for the root)
+        QString codigo;                 // the trimmed value itself
         int nivel = -1;                 // 0.. for groups, -1 for the grand total
         int aparicion = 0;              // order of first appearance in the recordset
         std::array<qint64, 4> sumas{};  // Consumo, Costo, Venta, Utilidad in ten-thousandths

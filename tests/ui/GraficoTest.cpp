@@ -118,8 +118,10 @@ TEST_F(GraficoPrueba, EtiquetasCompletasYMarcasConMiles) {
     QChart* importes = grafico.Panel2D()->Vistas()[1]->chart();
     QBarCategoryAxis* categorias = EjeCategorias(importes);
     ASSERT_NE(categorias, nullptr);
-    ASSERT_EQ(categorias->count(), 5);
-    for (int i = 0; i < 5; ++i) {
+    // A remainder that dwarfs the top groups is written beside the chart instead.
+    const int dibujadas = grafico.Panel2D()->RestoAparte() ? 4 : 5;
+    ASSERT_EQ(categorias->count(), dibujadas);
+    for (int i = 0; i < dibujadas; ++i) {
         const QString mostrada = SinMarcas(categorias->at(i));
         EXPECT_FALSE(mostrada.contains(QChar(0x2026)));
         EXPECT_EQ(mostrada.simplified(), modelo_.etiquetas[i].simplified());

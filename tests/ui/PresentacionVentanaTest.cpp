@@ -3,6 +3,8 @@
 // by a load, the remainder's window.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -80,6 +82,17 @@ TEST_F(PresentacionVentana, ListaDeTiposYValorDelGrafico) {
     ASSERT_EQ(v.cboGraficos->count(), 12);
     EXPECT_EQ(v.cboGraficos->currentIndex(), 1);
     EXPECT_EQ(v.Chart1->chartType(), 1);
+    // The list shows only the captions, whole; the code stays in the row's data.
+    EXPECT_EQ(v.cboGraficos->itemText(0), QString::fromUtf8("Gráfico de Área 2D"));
+    EXPECT_EQ(v.cboGraficos->itemText(11), QString::fromUtf8("Gráfico de Pasos 3D"));
+    for (int i = 0; i < v.cboGraficos->count(); ++i) {
+        EXPECT_FALSE(v.cboGraficos->itemText(i).contains("VtChChartType")) << i;
+        EXPECT_TRUE(v.cboGraficos->itemData(i).toString().trimmed().endsWith(
+            v.cboGraficos->itemData(i).toString().mid(80).trimmed()));
+        EXPECT_GE(v.cboGraficos->view()->minimumWidth(),
+                  v.cboGraficos->fontMetrics().horizontalAdvance(v.cboGraficos->itemText(i)));
+    }
+    EXPECT_EQ(v.cboGraficos->itemData(4).toString().mid(80).trimmed(), "VtChChartType2dPie");
     const std::map<int, int> esperados{{0, 5},  {1, 1}, {2, 9}, {3, 3}, {4, 14}, {5, 7},
                                        {6, 16}, {7, 4}, {8, 0}, {9, 8}, {10, 2}, {11, 6}};
     for (const auto& [fila, valor] : esperados) {
