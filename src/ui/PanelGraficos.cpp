@@ -101,8 +101,9 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
                 const SerieGrafico* fuente_ = nullptr;
                 for (const SerieGrafico& s : datos.series)
                     if (s.nombre == puntos->name()) fuente_ = &s;
-                if (!fuente_ || qobject_cast<QLineSeries*>(serie) == nullptr && qobject_cast<QScatterSeries*>(serie) == nullptr)
-                    continue;
+                const bool conPuntos =
+                    qobject_cast<QLineSeries*>(serie) != nullptr || qobject_cast<QScatterSeries*>(serie) != nullptr;
+                if (!fuente_ || !conPuntos) continue;
                 const int n = static_cast<int>(fuente_->valores.size());
                 const double hueco = area.width() / std::max(1, n) * 1.8;
                 for (int c = 0; c < n; ++c) {
@@ -117,7 +118,7 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
 
 // The remainder is drawn apart when it is more than three times the largest
 // top group in an amount or quantity: at scale the top bars would not show.
-bool RestoAparte(const DatosGrafico& datos) {
+bool DibujarRestoAparte(const DatosGrafico& datos) {
     if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2) return false;
     for (const SerieGrafico& s : datos.series) {
         if (s.familia == Familia::Porcentajes) continue;
@@ -202,7 +203,7 @@ void PanelGraficos::Redibujar() {
     // its values, and the chart draws the top groups at their own scale. The
     // remainder is the last category, so the others keep their numbers.
     const DatosGrafico completos = datos_;
-    if (RestoAparte(datos_) && tipo_ != tipo_grafico::Torta2D) {
+    if (DibujarRestoAparte(datos_) && tipo_ != tipo_grafico::Torta2D) {
         const int r = datos_.filaResto;
         QStringList valores;
         for (const SerieGrafico& s : datos_.series)

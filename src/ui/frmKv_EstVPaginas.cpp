@@ -107,8 +107,6 @@ void frmKv_EstV::LlenarGraficos() {
         // The list shows the captions; each row keeps its text with the hidden
         // code as its data, and the code is read back from there.
         for (const QString& fila : FilasTiposGrafico()) cboGraficos->addItem(kv::stats::TituloDeEntrada(fila), fila);
-        cboGraficos->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        cboGraficos->setMinimumContentsLength(0);
         int ancho = 0;
         for (int i = 0; i < cboGraficos->count(); ++i)
             ancho = std::max(ancho, cboGraficos->fontMetrics().horizontalAdvance(cboGraficos->itemText(i)));

@@ -325,14 +325,20 @@ TEST(Editor, BorrarNuevoYCancelar) {
     EXPECT_FALSE(ExisteTabla(d.e, "DET_ESTV0000"));
     EXPECT_TRUE(v.Campo("NOMBRE")->isEnabled());
 
-    // New resets too, and the sheet command does nothing.
+    // New resets too, and the sheet command asks where to write the spreadsheet (cancelled here).
     EscribirNombre(v, "Otra");
     v.Campo("TOP")->setText("5");
     Orden(v, "nuevo");
     EXPECT_EQ(v.Campo("TOP")->text(), "10");
     EXPECT_FALSE(v.Nuevo());
-    Orden(v, "PLANILLA");  // nothing
+    puerto->ResponderArchivo(QString());
+    Orden(v, "PLANILLA");
     EXPECT_EQ(puerto->Mensajes().size(), 2);
+    const auto archivos = puerto->Llamadas(kv::InteraccionGuionada::Tipo::Archivo);
+    ASSERT_EQ(archivos.size(), 1);
+    EXPECT_EQ(archivos[0].titulo, "Guardar planilla");
+    EXPECT_EQ(archivos[0].texto, QString::fromUtf8("Planilla de cálculo|*.xlsx"));
+    EXPECT_TRUE(puerto->Llamadas(kv::InteraccionGuionada::Tipo::Documento).isEmpty());
 }
 
 TEST(Editor, CamposDeMesYConsultas) {

@@ -4,6 +4,7 @@
 // kind with its labels, the second chart in the load's order.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -140,7 +141,9 @@ TEST_F(Lectura, UnaTortaPorClaseConSusEtiquetas) {
                 ++tortas;
                 EXPECT_EQ(torta->count(), modelo.Filas());
                 for (QPieSlice* porcion : torta->slices())
-                    if (porcion->isLabelVisible()) EXPECT_TRUE(porcion->label().contains(": "));
+                    if (porcion->isLabelVisible()) {
+                        EXPECT_TRUE(porcion->label().contains(": "));
+                    }
             }
         EXPECT_EQ(tortas, 1);
     }

@@ -70,7 +70,8 @@ TEST(PaginasImpresas, CientoCincuentaGruposEnVariasPaginasConEncabezado) {
         for (const QString& linea : encabezado) EXPECT_TRUE(hojas[p].contains(linea)) << p << linea.toStdString();
         EXPECT_TRUE(hojas[p].contains(QString::fromUtf8("página %1 de %2").arg(p + 1).arg(paginas))) << p;
     }
-    // Every label whole (wrapped lines joined again) and every value, in locale marks.
+    // Every label whole (wrapped lines joined again, in reading order) and every value, in locale marks.
+    const QString lectura = Correr("pdftotext", {"-raw", pdf, "-"});
     const QString seguido = texto.simplified();
     for (int c = 0; c < datos.Categorias(); ++c) {
         for (const QString& nivel : datos.niveles[c]) {
@@ -78,7 +79,7 @@ TEST(PaginasImpresas, CientoCincuentaGruposEnVariasPaginasConEncabezado) {
             QString patron;
             for (const QString& palabra : nivel.split(' ', Qt::SkipEmptyParts))
                 patron += (patron.isEmpty() ? "" : "\\s+") + QRegularExpression::escape(palabra);
-            EXPECT_TRUE(QRegularExpression(patron).match(texto).hasMatch()) << nivel.toStdString();
+            EXPECT_TRUE(QRegularExpression(patron).match(lectura).hasMatch()) << nivel.toStdString();
         }
         for (const SerieGrafico& s : datos.series)
             EXPECT_TRUE(seguido.contains(datos.TextoValor(s, s.valores[static_cast<size_t>(c)])))

@@ -5,6 +5,8 @@
 
 #include <QAbstractItemView>
 
+#include "stats/NombresGrupos.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -252,7 +254,9 @@ TEST_F(PresentacionVentana, ReportePorPagina) {
     ASSERT_TRUE(archivo.open(QIODevice::ReadOnly));
     const QList<QByteArray> lineas = archivo.readAll().split('\n');
     EXPECT_EQ(lineas.size() - 1, v.MSFlexGrid1->model()->rowCount() + 1);  // the header row too
-    EXPECT_TRUE(lineas[0].startsWith("BASE\tVendedor\tGrupo2\tGrupo3\tCONSUMO\t"));
+    // The grid's captions, with the names of the sellers beside their codes.
+    EXPECT_TRUE(lineas[0].startsWith("Empresa\tVendedor\tNombre Vendedor\tGrupo2\tGrupo3\tConsumo\t"))
+        << lineas[0].toStdString();
     EXPECT_EQ(puerto->Llamadas(InteraccionGuionada::Tipo::Documento).size(), 1);
     EstablecerElectorImpresora(anterior);
 }
@@ -286,7 +290,10 @@ TEST_F(PresentacionVentana, RestoAbreSusGrupos) {
         partes += modelo->index(f, modelo->columnCount() - 1).data(kRolNumero).toDouble();
     EXPECT_NEAR(partes, 100.0, 1e-6);
     // In the order of the load: the first folded group is the load's fourth.
-    EXPECT_EQ(modelo->index(0, 0).data().toString(), grafico.plegados.front().grupos[0].trimmed());
+    // Each group reads with its code and its name.
+    const QString codigo = grafico.plegados.front().grupos[0].trimmed();
+    EXPECT_EQ(modelo->index(0, 0).data().toString(), grafico.nombres->Etiqueta(0, codigo));
+    EXPECT_TRUE(modelo->index(0, 0).data().toString().startsWith(codigo + QString::fromUtf8(" – ")));
     resto->Copiar();
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Vendedor\t"));
     resto->close();
