@@ -64,14 +64,18 @@ int main(int argc, char** argv) {
             // The master tables, with a name for every code the statistic holds.
             kv::db::Conexion c;
             c.SetCommandTimeout(0);
-            c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =NORTE;UId=Korvane;Pwd=pelumbo;"));
+            c.Open(
+                QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =NORTE;UId=Korvane;Pwd=pelumbo;"));
             QString lote = QStringLiteral("BEGIN TRAN\n");
             for (int a = 0; a < kArticulos; ++a)
-                lote += QStringLiteral("INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('ART%1', 'Artículo número %2')\n")
+                lote += QStringLiteral(
+                            "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('ART%1', 'Artículo "
+                            "número %2')\n")
                             .arg(a, 5, 10, QChar('0'))
                             .arg(a);
             for (int v = 1; v <= 24; ++v)
-                lote += QStringLiteral("INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V%1', 'Vendedor %2')\n")
+                lote += QStringLiteral(
+                            "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V%1', 'Vendedor %2')\n")
                             .arg(v, 2, 10, QChar('0'))
                             .arg(v);
             lote += QStringLiteral("COMMIT TRAN\n");
@@ -79,8 +83,8 @@ int main(int argc, char** argv) {
         }
 
         kv::db::DB_Dll almacen;
-        AbrirConexion(almacen, QLatin1String(kv::stats::kBaseAlmacen), QLatin1String(kv::stats::kUsuarioAlmacen),
-                      QLatin1String(kv::stats::kClaveAlmacen));
+        AbrirConexion(almacen, QLatin1String(kv::stats::kBaseAlmacen),
+                      QLatin1String(kv::stats::kUsuarioAlmacen), QLatin1String(kv::stats::kClaveAlmacen));
         kv::db::DB_Dll erp;
         AbrirConexion(erp, QStringLiteral("NORTE"), QStringLiteral("Korvane"), QStringLiteral("pelumbo"));
         if (!almacen.gOpenFlag || !erp.gOpenFlag) {
@@ -89,7 +93,8 @@ int main(int argc, char** argv) {
         }
         kv::stats::EntradaCarga entrada;
         entrada.tabla = QStringLiteral("DET_ESTV0000");
-        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"), kv::stats::TituloNivelVacio(2)};
+        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
+                           kv::stats::TituloNivelVacio(2)};
         entrada.top = QStringLiteral("10");
         entrada.topOtros = QStringLiteral("Otros");
         entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
@@ -111,12 +116,14 @@ int main(int argc, char** argv) {
             const double tiempo = double(t.nsecsElapsed()) / 1e9;
             const double cpu = kv::bench::SegundosCPU() - cpu0;
             const auto codigos = kv::stats::CodigosDeResultado(modelo, &grilla);
-            const qint64 grupos = static_cast<qint64>(modelo.plegados.size()) + modelo.Filas() - (modelo.filaResto >= 0);
+            const qint64 grupos =
+                static_cast<qint64>(modelo.plegados.size()) + modelo.Filas() - (modelo.filaResto >= 0);
             std::printf("%-7d %10.3f %12.3f %12.3f %8lld+%-5lld %10lld\n", vuelta, carga, tiempo, cpu,
                         static_cast<long long>(codigos[0].size()), static_cast<long long>(codigos[1].size()),
                         static_cast<long long>(grupos));
             if (vuelta == 1)
-                for (const QString& s : nombres->Sentencias()) std::printf("  %s\n", s.left(100).toUtf8().constData());
+                for (const QString& s : nombres->Sentencias())
+                    std::printf("  %s\n", s.left(100).toUtf8().constData());
             almacen.CierraRecordset(grilla);
         }
     } catch (const kv::KvExcepcion& e) {

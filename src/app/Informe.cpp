@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "app/Ordenes.h"
+#include "core/Arranque.h"
 #include "core/Inicio.h"
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/procedimientos/ReconsEstv.h"
-#include "core/Arranque.h"
 #include "stats/Informe.h"
 #include "ui/DatosGrafico.h"
 #include "ui/Idioma.h"

@@ -34,7 +34,8 @@ QString TextoCeldaGrilla(const QVariant& valor, int tipoADO) {
 int TablaGrilla::Columna(const QString& nombre) const {
     const QString buscado = nombre.trimmed();
     for (size_t i = 0; i < columnas.size(); ++i)
-        if (columnas[i].nombre.trimmed().compare(buscado, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+        if (columnas[i].nombre.trimmed().compare(buscado, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -82,7 +83,8 @@ TablaGrilla TablaDeGrilla(const kv::db::Recordset& registros, const std::array<Q
                          decimales);
 }
 
-TablaGrilla TablaDeGrilla(std::vector<kv::db::ColumnaResultado> columnas, std::vector<std::vector<QVariant>> filas,
+TablaGrilla TablaDeGrilla(std::vector<kv::db::ColumnaResultado> columnas,
+                          std::vector<std::vector<QVariant>> filas,
                           const std::array<QString, kNiveles>& titulos, const NombresGrupos* nombres,
                           int decimales) {
     TablaGrilla tabla;
@@ -227,7 +229,8 @@ bool GrabarGrillaTexto(const QString& archivo, const std::vector<QStringList>& f
     QFile salida(archivo);
     if (!salida.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     for (const QStringList& fila : filas) {
-        if (salida.write(CodificarWindows1252(LineaExportacion(fila) + QStringLiteral("\r\n"))) < 0) return false;
+        if (salida.write(CodificarWindows1252(LineaExportacion(fila) + QStringLiteral("\r\n"))) < 0)
+            return false;
     }
     return true;
 }

@@ -41,7 +41,8 @@ struct TablaGrilla {
 // with `nombres`, a name column right of each level bound to a catalog field.
 TablaGrilla TablaDeGrilla(const kv::db::Recordset& registros, const std::array<QString, kNiveles>& titulos,
                           const NombresGrupos* nombres, int decimales);
-TablaGrilla TablaDeGrilla(std::vector<kv::db::ColumnaResultado> columnas, std::vector<std::vector<QVariant>> filas,
+TablaGrilla TablaDeGrilla(std::vector<kv::db::ColumnaResultado> columnas,
+                          std::vector<std::vector<QVariant>> filas,
                           const std::array<QString, kNiveles>& titulos, const NombresGrupos* nombres,
                           int decimales);
 

@@ -10,13 +10,15 @@ QStringList EncabezadoImpresion(const QString& nombre, const EntradaCarga& entra
     QStringList lineas;
     lineas << QStringLiteral("Estadística: ") + nombre.trimmed();
     const QDate hoy = entrada.hoy.isValid() ? entrada.hoy : cuando.date();
-    const QString desde = entrada.mesDesde.trimmed().isEmpty() ? QStringLiteral("1/1990") : entrada.mesDesde.trimmed();
+    const QString desde =
+        entrada.mesDesde.trimmed().isEmpty() ? QStringLiteral("1/1990") : entrada.mesDesde.trimmed();
     const QString hasta = entrada.mesHasta.trimmed().isEmpty()
                               ? QStringLiteral("%1/%2").arg(hoy.month()).arg(hoy.year())
                               : entrada.mesHasta.trimmed();
     lineas << QStringLiteral("Meses: %1 a %2").arg(desde, hasta);
-    lineas << QStringLiteral("Empresas: ") +
-                  (entrada.empresas.isEmpty() ? QStringLiteral("ninguna") : entrada.empresas.join(QStringLiteral(", ")));
+    lineas << QStringLiteral("Empresas: ") + (entrada.empresas.isEmpty()
+                                                  ? QStringLiteral("ninguna")
+                                                  : entrada.empresas.join(QStringLiteral(", ")));
     QStringList filtros;
     for (int n = 0; n < kNiveles; ++n) {
         if (!NivelAsignado(entrada.titulos, n)) continue;
@@ -29,12 +31,15 @@ QStringList EncabezadoImpresion(const QString& nombre, const EntradaCarga& entra
             filtros << entrada.titulos[static_cast<size_t>(n)].trimmed() + QStringLiteral(": ") +
                            partes.join(QLatin1Char(' '));
     }
-    lineas << QStringLiteral("Filtros: ") + (filtros.isEmpty() ? QStringLiteral("ninguno") : filtros.join(QStringLiteral("; ")));
+    lineas << QStringLiteral("Filtros: ") +
+                  (filtros.isEmpty() ? QStringLiteral("ninguno") : filtros.join(QStringLiteral("; ")));
     lineas << QStringLiteral("Impreso el ") + cuando.toString(QStringLiteral("dd/MM/yyyy HH:mm"));
     return lineas;
 }
 
-QString PiePagina(int pagina, int paginas) { return QStringLiteral("página %1 de %2").arg(pagina).arg(paginas); }
+QString PiePagina(int pagina, int paginas) {
+    return QStringLiteral("página %1 de %2").arg(pagina).arg(paginas);
+}
 
 int CantidadPaginas(int filas, int porPagina) {
     if (porPagina <= 0 || filas <= 0) return 1;

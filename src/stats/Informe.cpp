@@ -205,7 +205,8 @@ QStringList LineasInforme(const ModeloGrafico& modelo) {
 QStringList LineasInforme(const ModeloGrafico& modelo, const std::array<QString, kNiveles>& titulos) {
     std::vector<int> niveles;
     for (int n = 0; n < kNiveles; ++n)
-        if (NivelAsignado(titulos, n) && modelo.nombres && modelo.nombres->NivelConNombres(n)) niveles.push_back(n);
+        if (NivelAsignado(titulos, n) && modelo.nombres && modelo.nombres->NivelConNombres(n))
+            niveles.push_back(n);
     QStringList cabecera{QStringLiteral("Grupo")};
     for (int n : niveles) cabecera << TituloColumnaNombre(titulos[static_cast<size_t>(n)]);
     QStringList lineas;
@@ -215,8 +216,10 @@ QStringList LineasInforme(const ModeloGrafico& modelo, const std::array<QString,
         const bool resto = fila == modelo.filaResto || static_cast<size_t>(fila) >= modelo.grupos.size();
         for (int n : niveles)
             celdas << (resto ? QString()
-                             : modelo.nombres->Nombre(n, modelo.grupos[static_cast<size_t>(fila)][static_cast<size_t>(n)]));
-        for (int columna = 0; columna < modelo.Columnas(); ++columna) celdas << modelo.TextoValor(fila, columna);
+                             : modelo.nombres->Nombre(
+                                   n, modelo.grupos[static_cast<size_t>(fila)][static_cast<size_t>(n)]));
+        for (int columna = 0; columna < modelo.Columnas(); ++columna)
+            celdas << modelo.TextoValor(fila, columna);
         lineas << celdas.join(QLatin1Char('\t'));
     }
     return lineas;
@@ -342,10 +345,11 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
 
     // Names only when something shows them: without, the statements sent and
     // the printed table are those of a report without names.
-    const bool conNombres = opciones.nombres || !opciones.grilla.isEmpty() || !opciones.xlsx.isEmpty() ||
-                            !opciones.pdf.isEmpty();
+    const bool conNombres =
+        opciones.nombres || !opciones.grilla.isEmpty() || !opciones.xlsx.isEmpty() || !opciones.pdf.isEmpty();
     if (conNombres) modelo.nombres = LeerNombres(principal, estado.titulos, modelo, &grilla);
-    const QStringList lineas = opciones.nombres ? LineasInforme(modelo, estado.titulos) : LineasInforme(modelo);
+    const QStringList lineas =
+        opciones.nombres ? LineasInforme(modelo, estado.titulos) : LineasInforme(modelo);
     for (const QString& linea : lineas) salida << linea << '\n';
     salida.flush();
 
@@ -368,8 +372,8 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
             errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
             estadoSalida = salida_informe::FalloCarga;
         } else if (!GrabarGrillaTexto(opciones.grilla, FilasVisibles(TablaDeGrilla(grilla, estado.titulos,
-                                                                                      modelo.nombres.get(),
-                                                                                      entrada.decimales)))) {
+                                                                                   modelo.nombres.get(),
+                                                                                   entrada.decimales)))) {
             errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.grilla);
             estadoSalida = salida_informe::FalloCarga;
         }
@@ -380,8 +384,8 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
             errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
             estadoSalida = salida_informe::FalloCarga;
         } else if (!GrabarPlanilla(opciones.xlsx,
-                                   PlanillaDeGrilla(TablaDeGrilla(grilla, estado.titulos, modelo.nombres.get(),
-                                                                  entrada.decimales)),
+                                   PlanillaDeGrilla(TablaDeGrilla(grilla, estado.titulos,
+                                                                  modelo.nombres.get(), entrada.decimales)),
                                    &error)) {
             errores << QStringLiteral("No se pudo escribir el archivo %1: %2\n").arg(opciones.xlsx, error);
             estadoSalida = salida_informe::FalloCarga;
@@ -389,8 +393,9 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
     }
     if (!opciones.pdf.isEmpty()) {
         const QString error =
-            Impresor() ? Impresor()(PaginasInforme{modelo, EncabezadoImpresion(opciones.nombre.trimmed(), entrada,
-                                                                             QDateTime::currentDateTime()),
+            Impresor() ? Impresor()(PaginasInforme{modelo,
+                                                   EncabezadoImpresion(opciones.nombre.trimmed(), entrada,
+                                                                       QDateTime::currentDateTime()),
                                                    opciones.pdf})
                        : QStringLiteral("este programa no dibuja páginas");
         if (!error.isEmpty()) {

@@ -14,7 +14,7 @@ namespace {
 
 QString Clave(const QString& codigo) { return codigo.trimmed().toUpper(); }
 
-const char* const kMeses[] = {"Enero", "Febrero", "Marzo",     "Abril",   "Mayo",      "Junio",
+const char* const kMeses[] = {"Enero", "Febrero", "Marzo",      "Abril",   "Mayo",      "Junio",
                               "Julio", "Agosto",  "Septiembre", "Octubre", "Noviembre", "Diciembre"};
 
 }  // namespace
@@ -112,7 +112,8 @@ void NombresGrupos::Leer(kv::db::DB_Dll& erp, const std::array<QString, kNiveles
         // In code order, so the same result always sends the same statement.
         QStringList lista = codigos[nivel];
         lista.sort();
-        QString sql = SentenciaNombres(*fuente, lista.size() <= kMaximoCodigosEnLista ? lista : QStringList());
+        QString sql =
+            SentenciaNombres(*fuente, lista.size() <= kMaximoCodigosEnLista ? lista : QStringList());
         sentencias_ << sql;
         kv::db::Recordset registros;
         erp.AbrirRecordset(sql, registros);
@@ -136,7 +137,7 @@ QString NombresGrupos::Etiqueta(int nivel, const QString& codigo) const {
 }
 
 std::array<QStringList, kNiveles> CodigosDeResultado(const ModeloGrafico& modelo,
-                                                      const kv::db::Recordset* grilla) {
+                                                     const kv::db::Recordset* grilla) {
     std::array<QStringList, kNiveles> codigos;
     std::array<QSet<QString>, kNiveles> vistos;
     const auto agregar = [&](int nivel, const QString& codigo) {
@@ -160,8 +161,10 @@ std::array<QStringList, kNiveles> CodigosDeResultado(const ModeloGrafico& modelo
     return codigos;
 }
 
-std::shared_ptr<const NombresGrupos> LeerNombres(kv::db::DB_Dll& erp, const std::array<QString, kNiveles>& titulos,
-                                                 const ModeloGrafico& modelo, const kv::db::Recordset* grilla) {
+std::shared_ptr<const NombresGrupos> LeerNombres(kv::db::DB_Dll& erp,
+                                                 const std::array<QString, kNiveles>& titulos,
+                                                 const ModeloGrafico& modelo,
+                                                 const kv::db::Recordset* grilla) {
     auto nombres = std::make_shared<NombresGrupos>();
     nombres->Leer(erp, titulos, CodigosDeResultado(modelo, grilla));
     return nombres;

@@ -80,12 +80,14 @@ class NombresGrupos {
 // The distinct codes of each level in a load's result: the chart's groups, the
 // folded ones and every row of the grid recordset (trimmed, first seen first).
 std::array<QStringList, kNiveles> CodigosDeResultado(const ModeloGrafico& modelo,
-                                                      const kv::db::Recordset* grilla);
+                                                     const kv::db::Recordset* grilla);
 
 // Reads the names of a load's result (the chart model and the grid recordset)
 // on the ERP connection.
-std::shared_ptr<const NombresGrupos> LeerNombres(kv::db::DB_Dll& erp, const std::array<QString, kNiveles>& titulos,
-                                                 const ModeloGrafico& modelo, const kv::db::Recordset* grilla);
+std::shared_ptr<const NombresGrupos> LeerNombres(kv::db::DB_Dll& erp,
+                                                 const std::array<QString, kNiveles>& titulos,
+                                                 const ModeloGrafico& modelo,
+                                                 const kv::db::Recordset* grilla);
 
 // The caption of a level's name column: "Nombre Vendedor"; "Nombre del mes" for "Fecha".
 QString TituloColumnaNombre(const QString& tituloNivel);

@@ -1,9 +1,9 @@
 #include "stats/Planilla.h"
 
+#include <xlsxwriter.h>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <xlsxwriter.h>
 
 #include "stats/Carga.h"
 #include "stats/Exportacion.h"
@@ -40,7 +40,8 @@ Planilla PlanillaDeGrilla(const TablaGrilla& tabla) {
 
 QString FormatoNumerico(Familia familia, int decimales) {
     decimales = std::clamp(decimales, 0, 10);
-    const QString fraccion = decimales > 0 ? QStringLiteral(".") + QString(decimales, QLatin1Char('0')) : QString();
+    const QString fraccion =
+        decimales > 0 ? QStringLiteral(".") + QString(decimales, QLatin1Char('0')) : QString();
     switch (familia) {
         case Familia::Porcentajes:
             return QStringLiteral("0") + fraccion + QStringLiteral("%");
@@ -93,8 +94,9 @@ bool GrabarPlanilla(const QString& archivo, const Planilla& planilla, QString* e
     for (int c = 0; c < columnas; ++c) {
         const QByteArray titulo = planilla.columnas[static_cast<size_t>(c)].titulo.toUtf8();
         worksheet_write_string(hoja, 0, static_cast<lxw_col_t>(c), titulo.constData(), cabecera);
-        anchos[static_cast<size_t>(c)] = std::max<int>(anchos[static_cast<size_t>(c)],
-                                                       static_cast<int>(planilla.columnas[static_cast<size_t>(c)].titulo.size()) + 2);
+        anchos[static_cast<size_t>(c)] =
+            std::max<int>(anchos[static_cast<size_t>(c)],
+                          static_cast<int>(planilla.columnas[static_cast<size_t>(c)].titulo.size()) + 2);
     }
     lxw_row_t fila = 1;
     for (const auto& celdas : planilla.filas) {
@@ -106,21 +108,22 @@ bool GrabarPlanilla(const QString& archivo, const Planilla& planilla, QString* e
                 double numero = valor.toDouble();
                 // A percentage cell holds the fraction; its format shows it times 100.
                 if (columna.familia == Familia::Porcentajes) numero /= 100.0;
-                worksheet_write_number(hoja, fila, static_cast<lxw_col_t>(c), numero, formatoDe(columna.familia));
+                worksheet_write_number(hoja, fila, static_cast<lxw_col_t>(c), numero,
+                                       formatoDe(columna.familia));
                 anchos[static_cast<size_t>(c)] = std::max(anchos[static_cast<size_t>(c)], 16);
             } else {
                 const QString texto = valor.toString();
                 const QByteArray bytes = texto.toUtf8();
                 worksheet_write_string(hoja, fila, static_cast<lxw_col_t>(c), bytes.constData(), nullptr);
-                anchos[static_cast<size_t>(c)] =
-                    std::min(60, std::max(anchos[static_cast<size_t>(c)], static_cast<int>(texto.size()) + 2));
+                anchos[static_cast<size_t>(c)] = std::min(
+                    60, std::max(anchos[static_cast<size_t>(c)], static_cast<int>(texto.size()) + 2));
             }
         }
         ++fila;
     }
     for (int c = 0; c < columnas; ++c)
-        worksheet_set_column(hoja, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), anchos[static_cast<size_t>(c)],
-                             nullptr);
+        worksheet_set_column(hoja, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                             anchos[static_cast<size_t>(c)], nullptr);
     worksheet_freeze_panes(hoja, 1, 0);
     if (columnas > 0) worksheet_autofilter(hoja, 0, 0, fila - 1, static_cast<lxw_col_t>(columnas - 1));
     const lxw_error resultado = workbook_close(libro);

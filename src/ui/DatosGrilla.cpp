@@ -26,7 +26,8 @@ QString DatosGrilla::EtiquetaDeValor(const QString& columna, const QString& valo
 
 std::shared_ptr<const DatosGrilla> DatosGrilla::DesdeRecordset(
     const kv::db::Recordset& registros, const kv::stats::ConfiguracionVistas& vistas, int decimales,
-    std::shared_ptr<const kv::stats::NombresGrupos> nombres, const std::array<QString, kv::stats::kNiveles>& titulos) {
+    std::shared_ptr<const kv::stats::NombresGrupos> nombres,
+    const std::array<QString, kv::stats::kNiveles>& titulos) {
     auto datos = std::make_shared<DatosGrilla>();
     static_cast<kv::stats::TablaGrilla&>(*datos) =
         kv::stats::TablaDeGrilla(registros, titulos, nombres.get(), decimales);

@@ -23,7 +23,7 @@ class Recordset;
 namespace kv::ui {
 
 struct DatosGrilla : kv::stats::TablaGrilla {
-    kv::stats::ConfiguracionVistas vistas;                // filter, category and value fields
+    kv::stats::ConfiguracionVistas vistas;                    // filter, category and value fields
     std::shared_ptr<const kv::stats::NombresGrupos> nombres;  // names of the codes (may be null)
 
     // Position of each group (its level codes) in the load's chart order, the

@@ -5,8 +5,8 @@
 
 #include "stats/Exportacion.h"
 #include "stats/Planilla.h"
-#include "ui/TablaDinamica.h"
 #include "ui/Grilla.h"
+#include "ui/TablaDinamica.h"
 #include "util/Interaccion.h"
 #include "util/UtilDialogo.h"
 #include "util/UtilSistema.h"
@@ -68,7 +68,8 @@ kv::stats::Planilla PlanillaDeTabla(const TablaDinamica& tabla) {
     const QStringList niveles = tabla.CamposFila();
     for (const QString& nivel : niveles) planilla.columnas.push_back({nivel, false, Familia::Importes});
     const QStringList datos = tabla.TitulosDatos();
-    for (int d = 0; d < tabla.CantidadDatos(); ++d) planilla.columnas.push_back({datos.value(d), true, tabla.FamiliaDato(d)});
+    for (int d = 0; d < tabla.CantidadDatos(); ++d)
+        planilla.columnas.push_back({datos.value(d), true, tabla.FamiliaDato(d)});
     const auto fila = [&](const TablaDinamica::Nodo& nodo) {
         std::vector<QVariant> celdas(planilla.columnas.size());
         if (nodo.nivel < 0) {
@@ -78,7 +79,8 @@ kv::stats::Planilla PlanillaDeTabla(const TablaDinamica& tabla) {
                 celdas[static_cast<size_t>(n->nivel)] = n->etiqueta;
         }
         for (int d = 0; d < tabla.CantidadDatos(); ++d)
-            celdas[static_cast<size_t>(niveles.size() + d)] = kv::stats::Redondear(tabla.Valor(nodo, d), planilla.decimales);
+            celdas[static_cast<size_t>(niveles.size() + d)] =
+                kv::stats::Redondear(tabla.Valor(nodo, d), planilla.decimales);
         planilla.filas.push_back(std::move(celdas));
     };
     if (tabla.Niveles() > 0)

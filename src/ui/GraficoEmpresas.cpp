@@ -1,6 +1,5 @@
 #include "ui/GraficoEmpresas.h"
 
-#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,6 +10,7 @@
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/PanelGraficos.h"
 #include "ui/TiposGrafico.h"
@@ -155,13 +155,15 @@ void GraficoEmpresas::Redibujar() {
             orden[i] = static_cast<int>(i);
         }
         if (static_cast<int>(hojas.size()) == completos_.Categorias()) {
-            std::stable_sort(orden.begin(), orden.end(), [&](int a, int b) { return posicion[a] < posicion[b]; });
+            std::stable_sort(orden.begin(), orden.end(),
+                             [&](int a, int b) { return posicion[a] < posicion[b]; });
             DatosGrafico ordenados = completos_;
             for (size_t i = 0; i < orden.size(); ++i) {
                 ordenados.etiquetas[static_cast<int>(i)] = completos_.etiquetas[orden[i]];
                 ordenados.niveles[static_cast<int>(i)] = completos_.niveles[orden[i]];
                 for (size_t s = 0; s < ordenados.series.size(); ++s)
-                    ordenados.series[s].valores[i] = completos_.series[s].valores[static_cast<size_t>(orden[i])];
+                    ordenados.series[s].valores[i] =
+                        completos_.series[s].valores[static_cast<size_t>(orden[i])];
             }
             completos_ = std::move(ordenados);
         }

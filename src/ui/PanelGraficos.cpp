@@ -10,8 +10,8 @@
 #include <QChartView>
 #include <QCursor>
 #include <QGraphicsSimpleTextItem>
-#include <QLabel>
 #include <QHorizontalBarSeries>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -86,29 +86,39 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
                     if (!fuente_) continue;
                     const int n = static_cast<int>(conjunto->count());
                     const double desplazamiento = (k - (m - 1) / 2.0) * barras->barWidth() / std::max(1, m);
-                    const double hueco = horizontal ? 0 : area.width() / std::max(1, n) * barras->barWidth() / std::max(1, m) * 1.9;
+                    const double hueco = horizontal ? 0
+                                                    : area.width() / std::max(1, n) * barras->barWidth() /
+                                                          std::max(1, m) * 1.9;
                     for (int i = 0; i < n; ++i) {
                         const double v = conjunto->at(i);
                         const QString texto = datos.TextoValor(*fuente_, v);
                         if (horizontal)
-                            escribir(texto, grafico->mapToPosition(QPointF(std::max(0.0, v), i + desplazamiento), serie), true,
-                                     area.right() - grafico->mapToPosition(QPointF(std::max(0.0, v), 0), serie).x() + 40);
+                            escribir(
+                                texto,
+                                grafico->mapToPosition(QPointF(std::max(0.0, v), i + desplazamiento), serie),
+                                true,
+                                area.right() -
+                                    grafico->mapToPosition(QPointF(std::max(0.0, v), 0), serie).x() + 40);
                         else
-                            escribir(texto, grafico->mapToPosition(QPointF(i + desplazamiento, std::max(0.0, v)), serie), false, hueco);
+                            escribir(
+                                texto,
+                                grafico->mapToPosition(QPointF(i + desplazamiento, std::max(0.0, v)), serie),
+                                false, hueco);
                     }
                 }
             } else if (auto* puntos = qobject_cast<QXYSeries*>(serie)) {
                 const SerieGrafico* fuente_ = nullptr;
                 for (const SerieGrafico& s : datos.series)
                     if (s.nombre == puntos->name()) fuente_ = &s;
-                const bool conPuntos =
-                    qobject_cast<QLineSeries*>(serie) != nullptr || qobject_cast<QScatterSeries*>(serie) != nullptr;
+                const bool conPuntos = qobject_cast<QLineSeries*>(serie) != nullptr ||
+                                       qobject_cast<QScatterSeries*>(serie) != nullptr;
                 if (!fuente_ || !conPuntos) continue;
                 const int n = static_cast<int>(fuente_->valores.size());
                 const double hueco = area.width() / std::max(1, n) * 1.8;
                 for (int c = 0; c < n; ++c) {
                     const double v = fuente_->valores[static_cast<size_t>(c)];
-                    escribir(datos.TextoValor(*fuente_, v), grafico->mapToPosition(QPointF(c, v), serie), false, hueco);
+                    escribir(datos.TextoValor(*fuente_, v), grafico->mapToPosition(QPointF(c, v), serie),
+                             false, hueco);
                 }
             }
         }
@@ -119,11 +129,13 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
 // The remainder is drawn apart when it is more than three times the largest
 // top group in an amount or quantity: at scale the top bars would not show.
 bool DibujarRestoAparte(const DatosGrafico& datos) {
-    if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2) return false;
+    if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2)
+        return false;
     for (const SerieGrafico& s : datos.series) {
         if (s.familia == Familia::Porcentajes) continue;
         double mayor = 0;
-        for (int c = 0; c < datos.filaResto; ++c) mayor = std::max(mayor, std::fabs(s.valores[static_cast<size_t>(c)]));
+        for (int c = 0; c < datos.filaResto; ++c)
+            mayor = std::max(mayor, std::fabs(s.valores[static_cast<size_t>(c)]));
         if (std::fabs(s.valores[static_cast<size_t>(datos.filaResto)]) > 3 * mayor) return true;
     }
     return false;
@@ -207,7 +219,8 @@ void PanelGraficos::Redibujar() {
         const int r = datos_.filaResto;
         QStringList valores;
         for (const SerieGrafico& s : datos_.series)
-            valores << s.nombre + QStringLiteral(": <b>") + Escapar(datos_.TextoValor(s, s.valores[static_cast<size_t>(r)])) +
+            valores << s.nombre + QStringLiteral(": <b>") +
+                           Escapar(datos_.TextoValor(s, s.valores[static_cast<size_t>(r)])) +
                            QStringLiteral("</b>");
         resto_ = new QLabel(this);
         resto_->setObjectName(QStringLiteral("restoAparte"));
@@ -217,7 +230,8 @@ void PanelGraficos::Redibujar() {
                         QStringLiteral("</b> (fuera de escala, doble clic para ver sus grupos) — ") +
                         valores.join(QStringLiteral(" · ")));
         resto_->setToolTip(datos_.Descripcion(r));
-        resto_->setStyleSheet(QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #c9a400; padding: 4px; }"));
+        resto_->setStyleSheet(
+            QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #c9a400; padding: 4px; }"));
         resto_->installEventFilter(this);
         capa_->addWidget(resto_, 0);
         datos_.etiquetas.removeLast();

@@ -186,8 +186,9 @@ void TablaDinamica::Construir() {
             if (!hijo) {
                 auto nuevo = std::make_unique<Nodo>();
                 // The code with its name, when the load read one.
-                nuevo->etiqueta = texto.isEmpty() ? QString::fromUtf8(kEtiquetaVacia)
-                                                  : datos_->EtiquetaDeValor(camposFila_[static_cast<int>(nivel)], texto);
+                nuevo->etiqueta = texto.isEmpty()
+                                      ? QString::fromUtf8(kEtiquetaVacia)
+                                      : datos_->EtiquetaDeValor(camposFila_[static_cast<int>(nivel)], texto);
                 nuevo->codigo = texto;
                 nuevo->nivel = static_cast<int>(nivel);
                 nuevo->aparicion = aparicion++;

@@ -13,12 +13,12 @@
 #include "stats/Exportacion.h"
 #include "stats/NombresGrupos.h"
 #include "stats/Planilla.h"
-#include "ui/VistaTablaDinamica.h"
 #include "stats/Reconstruccion.h"
 #include "ui/ExportacionGrilla.h"
 #include "ui/FrmEstCfgEmp.h"
 #include "ui/Grilla.h"
 #include "ui/UtilNet.h"
+#include "ui/VistaTablaDinamica.h"
 #include "ui/frmKv_EstV.h"
 #include "util/Interaccion.h"
 #include "util/UtilDialogo.h"
@@ -118,7 +118,8 @@ void frmKv_EstV::CargarEstadistica() {
     ultimaEntrada_ = entrada;
     // The names of this result's codes, read again at every load.
     grafico_.nombres.reset();
-    if (!ultimaCarga_.fallida) grafico_.nombres = kv::stats::LeerNombres(principal_, estado_.titulos, grafico_, grilla_.get());
+    if (!ultimaCarga_.fallida)
+        grafico_.nombres = kv::stats::LeerNombres(principal_, estado_.titulos, grafico_, grilla_.get());
     MostrarCarga();
 }
 
@@ -158,7 +159,8 @@ void frmKv_EstV::AbrirConfiguracionEmpresas() {
 
 QString frmKv_EstV::ExportarPlanilla() {
     try {
-        if (SSTab1->currentIndex() == 3) return kv::ui::ExportarPlanilla(PlanillaDeTabla(PivotTable1->Modelo()->Tabla()));
+        if (SSTab1->currentIndex() == 3)
+            return kv::ui::ExportarPlanilla(PlanillaDeTabla(PivotTable1->Modelo()->Tabla()));
         if (datosVistas_) return kv::ui::ExportarPlanilla(kv::stats::PlanillaDeGrilla(*datosVistas_));
         return kv::ui::ExportarPlanilla(kv::stats::PlanillaDeGrilla(kv::stats::TablaGrilla{}));
     } catch (...) {

@@ -2,16 +2,16 @@
 // chart (page 0), the grid (page 1), the second chart (page 2) and the pivot
 // (page 3); the chart types, the page switch, the full-screen toggle, the
 // chart printing of the report command and the remainder's window.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QLineEdit>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
@@ -106,7 +106,8 @@ void frmKv_EstV::LlenarGraficos() {
         cboGraficos->clear();
         // The list shows the captions; each row keeps its text with the hidden
         // code as its data, and the code is read back from there.
-        for (const QString& fila : FilasTiposGrafico()) cboGraficos->addItem(kv::stats::TituloDeEntrada(fila), fila);
+        for (const QString& fila : FilasTiposGrafico())
+            cboGraficos->addItem(kv::stats::TituloDeEntrada(fila), fila);
         int ancho = 0;
         for (int i = 0; i < cboGraficos->count(); ++i)
             ancho = std::max(ancho, cboGraficos->fontMetrics().horizontalAdvance(cboGraficos->itemText(i)));
@@ -164,9 +165,9 @@ void frmKv_EstV::MostrarCarga() {
 
 QStringList frmKv_EstV::EncabezadoImpresion() const {
     // What was loaded, not what the controls hold now.
-    return kv::stats::EncabezadoImpresion(estado_.nombre.trimmed().isEmpty() ? Campo(QStringLiteral("NOMBRE"))->text()
-                                                                             : estado_.nombre,
-                                          ultimaEntrada_, QDateTime::currentDateTime());
+    return kv::stats::EncabezadoImpresion(
+        estado_.nombre.trimmed().isEmpty() ? Campo(QStringLiteral("NOMBRE"))->text() : estado_.nombre,
+        ultimaEntrada_, QDateTime::currentDateTime());
 }
 
 void frmKv_EstV::ImprimirGrafico(int pagina) {
@@ -322,7 +323,8 @@ bool frmKv_EstV::CapturarPaginas(const QString& archivo) {
     SSTab1->setCurrentIndex(0);
     const int tipo = cboGraficos->currentIndex();
     for (int i = 0; i < cboGraficos->count(); ++i)
-        if (kv::stats::CodigoDeEntrada(cboGraficos->itemData(i).toString()) == QLatin1String("VtChChartType3dBar"))
+        if (kv::stats::CodigoDeEntrada(cboGraficos->itemData(i).toString()) ==
+            QLatin1String("VtChChartType3dBar"))
             cboGraficos->setCurrentIndex(i);
     for (int i = 0; i < 20; ++i) QApplication::processEvents();
     bien = Chart1->Imagen().save(QStringLiteral("%1-3d.%2").arg(base, extension)) && bien;
@@ -330,7 +332,8 @@ bool frmKv_EstV::CapturarPaginas(const QString& archivo) {
     if (!grafico_.plegados.empty()) {
         QStringList niveles;
         for (int n = 0; n < kv::stats::kNiveles; ++n)
-            if (kv::stats::NivelAsignado(estado_.titulos, n)) niveles << estado_.titulos[static_cast<size_t>(n)];
+            if (kv::stats::NivelAsignado(estado_.titulos, n))
+                niveles << estado_.titulos[static_cast<size_t>(n)];
         VentanaResto resto(grafico_, niveles, this);
         resto.resize(900, 500);
         resto.show();

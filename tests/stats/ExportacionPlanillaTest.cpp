@@ -25,7 +25,9 @@ namespace {
 // The locale the users have; restored after each test.
 class LocaleEspanol {
   public:
-    LocaleEspanol() : anterior_(QLocale()) { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina)); }
+    LocaleEspanol() : anterior_(QLocale()) {
+        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    }
     ~LocaleEspanol() { QLocale::setDefault(anterior_); }
 
   private:
@@ -64,15 +66,22 @@ TEST(ExportacionTexto, BytesEnWindows1252ConTitulosAcentuadosYUnImporteNegativo)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     const QByteArray esperado =
-        "Empresa\tArt\xED" "culo\tNombre Art\xED" "culo\tGrupo2\tGrupo3\tConsumo\tValor Venta\tUtilidad s/Costo %\t"
+        "Empresa\tArt\xED"
+        "culo\tNombre Art\xED"
+        "culo\tGrupo2\tGrupo3\tConsumo\tValor Venta\tUtilidad s/Costo %\t"
         "Utilidad $\t\r\n"
-        "NORTE\tA01\t\xD1" "and\xFA caf\xE9 \x80\t \t \t12.345,50\t-1.234.567,89\t37,50 %\t-250,13\t\r\n"
+        "NORTE\tA01\t\xD1"
+        "and\xFA caf\xE9 \x80\t \t \t12.345,50\t-1.234.567,89\t37,50 %\t-250,13\t\r\n"
         "SUR\tA02\t \t \t \t3,00\t20,00\t100,00 %\t0,00\t\r\n";
     EXPECT_EQ(bytes, esperado);
     // Read back in the code page, the accents are there.
     EXPECT_TRUE(DecodificarWindows1252(bytes).startsWith(QString::fromUtf8("Empresa\tArtículo\t")));
-    EXPECT_EQ(CodificarWindows1252(QString::fromUtf8("Ñandú café € – ✓")), QByteArray("\xD1" "and\xFA caf\xE9 \x80 \x96 ?"));
-    EXPECT_EQ(DecodificarWindows1252(QByteArray("\xD1" "and\xFA caf\xE9 \x80 \x96")), QString::fromUtf8("Ñandú café € –"));
+    EXPECT_EQ(CodificarWindows1252(QString::fromUtf8("Ñandú café € – ✓")),
+              QByteArray("\xD1"
+                         "and\xFA caf\xE9 \x80 \x96 ?"));
+    EXPECT_EQ(DecodificarWindows1252(QByteArray("\xD1"
+                                                "and\xFA caf\xE9 \x80 \x96")),
+              QString::fromUtf8("Ñandú café € –"));
 }
 
 TEST(ExportacionTexto, SinLocaleLosNumerosLlevanMarcasEspanolas) {
@@ -121,8 +130,9 @@ TEST(ExportacionPlanilla, ElXlsxLeidoTieneTiposValoresYFormatos) {
     const QJsonArray celdas = leido["celdas"].toArray();
     ASSERT_EQ(celdas.size(), 3);
     const QJsonArray cabecera = celdas[0].toArray();
-    const QStringList titulos = {"Empresa", QString::fromUtf8("Artículo"), "Grupo2", "Grupo3", "Consumo",
-                                 "Valor Venta", "Utilidad s/Costo %", "Utilidad $"};
+    const QStringList titulos = {
+        "Empresa",     QString::fromUtf8("Artículo"), "Grupo2",    "Grupo3", "Consumo",
+        "Valor Venta", "Utilidad s/Costo %",          "Utilidad $"};
     ASSERT_EQ(cabecera.size(), titulos.size());
     for (int c = 0; c < titulos.size(); ++c) {
         EXPECT_EQ(cabecera[c].toObject()["v"].toString(), titulos[c]);
@@ -146,6 +156,7 @@ TEST(ExportacionPlanilla, ElXlsxLeidoTieneTiposValoresYFormatos) {
 TEST(ExportacionPlanilla, UnArchivoQueNoSePuedeEscribirNoDejaNada) {
     kv::pruebas::CarpetasTemporales carpetas;
     QString error;
-    EXPECT_FALSE(GrabarPlanilla(carpetas.raiz() + "no/existe/p.xlsx", PlanillaDeGrilla(Tabla(nullptr)), &error));
+    EXPECT_FALSE(
+        GrabarPlanilla(carpetas.raiz() + "no/existe/p.xlsx", PlanillaDeGrilla(Tabla(nullptr)), &error));
     EXPECT_FALSE(error.isEmpty());
 }

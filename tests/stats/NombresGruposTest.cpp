@@ -31,7 +31,7 @@ class NombresPrueba : public ::testing::Test {
   protected:
     void SetUp() override {
         traza_ = std::make_unique<kv::pruebas::VariableEntorno>(kv::db::kVariableTrazaSQL,
-                                                                 carpetas_.raiz() + "traza.jsonl");
+                                                                carpetas_.raiz() + "traza.jsonl");
         entorno_ = std::make_unique<EntornoEstadisticas>();
         PuertoGuionado puerto;
         Definicion d;
@@ -42,12 +42,13 @@ class NombresPrueba : public ::testing::Test {
         estado.modo = ModoGrabacion::Nuevo;
         ASSERT_TRUE(GrabarEstadistica(entorno_->Almacen(), d, estado, [](const QString&) {}));
         tabla_ = estado.tabla;
-        entorno_->Ejecutar("NORTE",
-                           "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V01', 'Natalia Molina');"
-                           "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V02', 'Ramón Ortiz');"
-                           "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V09', 'Sin ventas');"
-                           "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('A01', 'Yerba 1 kg');"
-                           "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('A''2', 'Agua D''Alba 2 l')");
+        entorno_->Ejecutar(
+            "NORTE",
+            "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V01', 'Natalia Molina');"
+            "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V02', 'Ramón Ortiz');"
+            "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V09', 'Sin ventas');"
+            "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('A01', 'Yerba 1 kg');"
+            "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion) VALUES ('A''2', 'Agua D''Alba 2 l')");
         Insertar("1/2024", "A01", "V01", -10);
         Insertar("1/2024", "A'2", "V02", -20);
         Insertar("1/2024", "A01", "V03", -30);
@@ -56,12 +57,13 @@ class NombresPrueba : public ::testing::Test {
     void Insertar(const QString& mes, const QString& g1, const QString& g2, double venta) {
         QString a = g1;
         a.replace("'", "''");
-        entorno_->Ejecutar("KV_ESTADISTICAS",
-                           QStringLiteral("INSERT INTO %1 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
-                                          "ValorVenta) VALUES ('NORTE','%2','%3','%4',' ',-1,%5,%6)")
-                               .arg(tabla_, mes, a, g2)
-                               .arg(venta / 2)
-                               .arg(venta));
+        entorno_->Ejecutar(
+            "KV_ESTADISTICAS",
+            QStringLiteral("INSERT INTO %1 (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, "
+                           "ValorVenta) VALUES ('NORTE','%2','%3','%4',' ',-1,%5,%6)")
+                .arg(tabla_, mes, a, g2)
+                .arg(venta / 2)
+                .arg(venta));
     }
 
     EntradaCarga Entrada() const {
@@ -97,7 +99,8 @@ class NombresPrueba : public ::testing::Test {
         for (const QByteArray& linea : archivo.readAll().split('\n')) {
             if (linea.trimmed().isEmpty()) continue;
             const QJsonObject o = QJsonDocument::fromJson(linea).object();
-            if (o["base"].toString().compare("NORTE", Qt::CaseInsensitive) == 0) sentencias << o["sql"].toString();
+            if (o["base"].toString().compare("NORTE", Qt::CaseInsensitive) == 0)
+                sentencias << o["sql"].toString();
         }
         return sentencias;
     }
@@ -124,7 +127,8 @@ TEST_F(NombresPrueba, UnaSentenciaPorNivelPorLaConexionDelErp) {
         << nombres->Sentencias().join("\n").toStdString();
     // Sent on the ERP connection, once each, and nothing else there.
     const QStringList enviadas = SentenciasErp().mid(antes.size());
-    EXPECT_EQ(enviadas, (QStringList{kSentenciaArticulos, kSentenciaVendedores})) << enviadas.join("\n").toStdString();
+    EXPECT_EQ(enviadas, (QStringList{kSentenciaArticulos, kSentenciaVendedores}))
+        << enviadas.join("\n").toStdString();
     // The load's own statements are those of a load without names.
     EXPECT_EQ(resultado_.consultaGrafico.left(32), "SELECT SUM(CONSUMO) AS CONSUMO, ");
     EXPECT_FALSE(resultado_.consultaGrafico.contains("V_TA_VENDEDORES"));
@@ -138,7 +142,8 @@ TEST_F(NombresPrueba, CodigoSinNombreSeMuestraSolo) {
     EXPECT_EQ(nombres->Etiqueta(1, "V02 "), QString::fromUtf8("V02 – Ramón Ortiz"));
     EXPECT_EQ(nombres->Etiqueta(1, "V03"), "V03");
     EXPECT_EQ(nombres->Nombre(1, "V03"), "");
-    EXPECT_EQ(nombres->Etiqueta(1, "v01"), QString::fromUtf8("v01 – Natalia Molina"));  // the server ignores case
+    EXPECT_EQ(nombres->Etiqueta(1, "v01"),
+              QString::fromUtf8("v01 – Natalia Molina"));  // the server ignores case
 }
 
 TEST_F(NombresPrueba, ApostrofeEnElCodigoYEnElNombre) {
@@ -151,8 +156,9 @@ TEST_F(NombresPrueba, ApostrofeEnElCodigoYEnElNombre) {
 TEST_F(NombresPrueba, UnMaestroCambiadoSeVeEnLaCargaSiguiente) {
     ModeloGrafico modelo;
     EXPECT_EQ(Cargar(modelo)->Nombre(1, "V01"), "Natalia Molina");
-    entorno_->Ejecutar("NORTE", "UPDATE TA_VENDEDORES SET Nombre = 'Natalia Molina Paz' WHERE IdVendedor = 'V01';"
-                                "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V03', 'Luis Gómez')");
+    entorno_->Ejecutar("NORTE",
+                       "UPDATE TA_VENDEDORES SET Nombre = 'Natalia Molina Paz' WHERE IdVendedor = 'V01';"
+                       "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre) VALUES ('V03', 'Luis Gómez')");
     ModeloGrafico otra;
     const auto nombres = Cargar(otra);
     EXPECT_EQ(nombres->Nombre(1, "V01"), "Natalia Molina Paz");
@@ -169,9 +175,9 @@ TEST_F(NombresPrueba, LaGrillaLlevaUnaColumnaDeNombresJuntoACadaCodigo) {
     const TablaGrilla tabla = TablaDeGrilla(grilla, entrada.titulos, nombres.get(), 2);
     const auto filas = FilasVisibles(tabla);
     ASSERT_EQ(filas.size(), 4u);
-    EXPECT_EQ(filas[0].mid(0, 6), (QStringList{"Empresa", QString::fromUtf8("Artículo"),
-                                               QString::fromUtf8("Nombre Artículo"), "Vendedor",
-                                               "Nombre Vendedor", "Grupo3"}));
+    EXPECT_EQ(filas[0].mid(0, 6),
+              (QStringList{"Empresa", QString::fromUtf8("Artículo"), QString::fromUtf8("Nombre Artículo"),
+                           "Vendedor", "Nombre Vendedor", "Grupo3"}));
     EXPECT_EQ(filas[0].mid(6, 3), (QStringList{"Consumo", "Valor Costo", "Valor Venta"}));
     for (size_t f = 1; f < filas.size(); ++f) {
         const QString vendedor = filas[f][3];
@@ -217,7 +223,8 @@ TEST(NombresGrupos, FuentesDelCatalogo) {
 
 TEST_F(NombresPrueba, MuchosCodigosLeenElMaestroEntero) {
     std::array<QStringList, kNiveles> codigos;
-    for (int i = 0; i <= kMaximoCodigosEnLista; ++i) codigos[1] << QStringLiteral("V%1").arg(i, 2, 10, QChar('0'));
+    for (int i = 0; i <= kMaximoCodigosEnLista; ++i)
+        codigos[1] << QStringLiteral("V%1").arg(i, 2, 10, QChar('0'));
     NombresGrupos nombres;
     PuertoGuionado puerto;
     nombres.Leer(entorno_->Erp(), {QString::fromUtf8("Artículo"), "Vendedor", "Grupo3"}, codigos);
@@ -235,7 +242,8 @@ TEST_F(NombresPrueba, ElInformeConNombresAgregaUnaColumnaPorNivel) {
     const QStringList con = LineasInforme(modelo, titulos);
     ASSERT_EQ(sin.size(), con.size());
     EXPECT_EQ(sin[0], "Grupo\tConsumo\tValor Costo\tValor Venta");
-    EXPECT_EQ(con[0], QString::fromUtf8("Grupo\tNombre Artículo\tNombre Vendedor\tConsumo\tValor Costo\tValor Venta"));
+    EXPECT_EQ(con[0], QString::fromUtf8(
+                          "Grupo\tNombre Artículo\tNombre Vendedor\tConsumo\tValor Costo\tValor Venta"));
     for (int i = 1; i < con.size(); ++i) {
         QStringList c = con[i].split('\t');
         const QStringList s = sin[i].split('\t');

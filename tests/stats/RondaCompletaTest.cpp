@@ -197,7 +197,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     QFile grilla(archivo);
     ASSERT_TRUE(grilla.open(QIODevice::ReadOnly));
     // The grid as it shows itself, in the suite's code page, with a name column beside the codes.
-    const QStringList lineasGrilla = DecodificarWindows1252(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    const QStringList lineasGrilla =
+        DecodificarWindows1252(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_GT(lineasGrilla.size(), kTop);
     EXPECT_EQ(lineasGrilla[0],
               QString::fromUtf8("Empresa\tArtículo\tNombre Artículo\tGrupo2\tGrupo3\tConsumo\tValor Costo\t"
@@ -207,7 +208,9 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
         // The name beside each code is the article's description in the ERP.
         const QStringList celdas = lineasGrilla[1].split('\t');
         const QString descripcion =
-            entorno_->Valor("NORTE", "SELECT Descripcion FROM MA_ARTICULOS WHERE IdArticulo = '" + celdas[1] + "'")
+            entorno_
+                ->Valor("NORTE",
+                        "SELECT Descripcion FROM MA_ARTICULOS WHERE IdArticulo = '" + celdas[1] + "'")
                 .toString();
         EXPECT_FALSE(descripcion.isEmpty());
         EXPECT_EQ(celdas[2], descripcion.trimmed());
@@ -216,10 +219,13 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
 
     // --nombres adds the name column; without it the table is the same as before.
     QString conNombres;
-    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--nombres", conexion}, &conNombres), 0);
+    ASSERT_EQ(
+        correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--nombres", conexion}, &conNombres),
+        0);
     const QStringList lineasNombres = conNombres.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lineasNombres.size(), lineas.size());
-    EXPECT_EQ(lineasNombres[0], QString::fromUtf8("Grupo\tNombre Artículo\tConsumo\tValor Costo\tValor Venta"));
+    EXPECT_EQ(lineasNombres[0],
+              QString::fromUtf8("Grupo\tNombre Artículo\tConsumo\tValor Costo\tValor Venta"));
     for (int i = 1; i < lineas.size(); ++i) {
         QStringList c = lineasNombres[i].split('\t');
         ASSERT_EQ(c.size(), 5);
@@ -231,8 +237,8 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
     // --xlsx and --pdf: the spreadsheet and the printed pages, without a dialog.
     const QString planilla = entorno_->carpetas().raiz() + "ventas.xlsx";
     const QString pdf = entorno_->carpetas().raiz() + "ventas.pdf";
-    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--top", "150", "--xlsx", planilla, "--pdf",
-                      pdf, conexion},
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--top", "150", "--xlsx",
+                      planilla, "--pdf", pdf, conexion},
                      nullptr, &errores),
               0)
         << errores.toStdString();

@@ -362,7 +362,8 @@ TEST(Editor, CamposDeMesYConsultas) {
     // The focused field's colour.
     EXPECT_EQ(hasta->styleSheet(), "QLineEdit { background-color: rgb(0, 255, 255); }");
     EXPECT_EQ(desde->styleSheet(), "QLineEdit { background-color: rgb(255, 255, 255); }");
-    EXPECT_EQ(hasta->grab().toImage().pixelColor(hasta->width() - 4, hasta->height() / 2), QColor(0, 255, 255));
+    EXPECT_EQ(hasta->grab().toImage().pixelColor(hasta->width() - 4, hasta->height() / 2),
+              QColor(0, 255, 255));
 
     // Month lookup: the date picker, month and year taken from its fourth character.
     puerto->ResponderFecha("15/04/2024");

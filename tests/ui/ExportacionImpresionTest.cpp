@@ -72,8 +72,9 @@ QString TextoPdf(const QString& pdf) {
     return QString::fromUtf8(proceso.readAllStandardOutput());
 }
 
-const QStringList kEncabezado = {QString::fromUtf8("Estadística: Vendedores y rubros"), "Meses: 1/2024 a 6/2024",
-                                 "Empresas: NORTE, SUR", "Filtros: ninguno", "Impreso el 08/12/2026 10:30"};
+const QStringList kEncabezado = {QString::fromUtf8("Estadística: Vendedores y rubros"),
+                                 "Meses: 1/2024 a 6/2024", "Empresas: NORTE, SUR", "Filtros: ninguno",
+                                 "Impreso el 08/12/2026 10:30"};
 
 // Every category of the chart is on the pages, with the header and the page numbers.
 void EsperarPaginasCompletas(const QString& pdf, const DatosGrafico& datos) {
@@ -84,7 +85,8 @@ void EsperarPaginasCompletas(const QString& pdf, const DatosGrafico& datos) {
     ASSERT_GE(paginas.size(), 1);
     for (int p = 0; p < paginas.size(); ++p) {
         EXPECT_TRUE(paginas[p].contains(kEncabezado[0])) << p;
-        EXPECT_TRUE(paginas[p].contains(QString::fromUtf8("página %1 de %2").arg(p + 1).arg(paginas.size()))) << p;
+        EXPECT_TRUE(paginas[p].contains(QString::fromUtf8("página %1 de %2").arg(p + 1).arg(paginas.size())))
+            << p;
     }
     const QString seguido = QString(texto).simplified();
     for (int c = 0; c < datos.Categorias(); ++c)

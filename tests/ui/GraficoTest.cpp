@@ -5,15 +5,15 @@
 
 #include <QAbstractBarSeries>
 #include <QBarCategoryAxis>
-#include <QLabel>
-#include <QTest>
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "EntornoPresentacion.h"
 #include "stats/Catalogo.h"

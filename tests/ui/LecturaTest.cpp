@@ -18,8 +18,8 @@
 #include "soporte/PuertoGuionado.h"
 #include "stats/NombresGrupos.h"
 #include "ui/GraficoEmpresas.h"
-#include "ui/Idioma.h"
 #include "ui/GraficoPrincipal.h"
+#include "ui/Idioma.h"
 #include "ui/PanelGraficos.h"
 #include "ui/TiposGrafico.h"
 

@@ -34,7 +34,8 @@ DatosGrafico Datos150() {
     SerieGrafico venta{"Valor Venta", Familia::Importes, {}};
     SerieGrafico margen{"Utilidad s/Venta %", Familia::Porcentajes, {}};
     for (int i = 0; i < 150; ++i) {
-        const QString vendedor = QStringLiteral("V%1 – Vendedora número %1 de la zona norte").arg(i + 1, 3, 10, QChar('0'));
+        const QString vendedor =
+            QStringLiteral("V%1 – Vendedora número %1 de la zona norte").arg(i + 1, 3, 10, QChar('0'));
         const QString rubro = QStringLiteral("R%1 – Bebidas sin alcohol").arg(i % 7);
         datos.etiquetas << vendedor + " · " + rubro;
         datos.niveles << QStringList{vendedor, rubro};
@@ -57,8 +58,9 @@ TEST(PaginasImpresas, CientoCincuentaGruposEnVariasPaginasConEncabezado) {
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
     kv::pruebas::CarpetasTemporales carpetas;
     const QString pdf = carpetas.raiz() + "grafico.pdf";
-    const QStringList encabezado = {QString::fromUtf8("Estadística: Vendedores por rubro"), "Meses: 1/2024 a 6/2024",
-                                    "Empresas: NORTE", "Filtros: Vendedor: desde V001", "Impreso el 08/12/2026 10:30"};
+    const QStringList encabezado = {QString::fromUtf8("Estadística: Vendedores por rubro"),
+                                    "Meses: 1/2024 a 6/2024", "Empresas: NORTE",
+                                    "Filtros: Vendedor: desde V001", "Impreso el 08/12/2026 10:30"};
     const DatosGrafico datos = Datos150();
     ASSERT_EQ(GrabarPdf(pdf, datos, encabezado), QString());
     const int paginas = PaginasPdf(pdf);
@@ -67,7 +69,8 @@ TEST(PaginasImpresas, CientoCincuentaGruposEnVariasPaginasConEncabezado) {
     const QStringList hojas = texto.split('\f', Qt::SkipEmptyParts);
     ASSERT_EQ(hojas.size(), paginas);
     for (int p = 0; p < paginas; ++p) {
-        for (const QString& linea : encabezado) EXPECT_TRUE(hojas[p].contains(linea)) << p << linea.toStdString();
+        for (const QString& linea : encabezado)
+            EXPECT_TRUE(hojas[p].contains(linea)) << p << linea.toStdString();
         EXPECT_TRUE(hojas[p].contains(QString::fromUtf8("página %1 de %2").arg(p + 1).arg(paginas))) << p;
     }
     // Every label whole (wrapped lines joined again, in reading order) and every value, in locale marks.
