@@ -10,6 +10,8 @@ paquetes=(
     unixodbc unixodbc-dev libsqliteodbc tdsodbc
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     tango-icon-theme librsvg2-bin
+    libxlsxwriter-dev qt6-translations-l10n
+    python3-openpyxl poppler-utils
 )
 
 faltan=()

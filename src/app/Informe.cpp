@@ -2,16 +2,21 @@
 // the messages a window would show on standard error.
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
 
 #include "app/Ordenes.h"
+#include "core/Arranque.h"
 #include "core/Inicio.h"
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/procedimientos/ReconsEstv.h"
 #include "stats/Informe.h"
+#include "ui/DatosGrafico.h"
+#include "ui/Idioma.h"
+#include "ui/ImpresionPaginas.h"
 #include "util/Interaccion.h"
 #include "util/InteraccionConsola.h"
 
@@ -22,7 +27,25 @@ int OrdenInforme(const QStringList& argumentos) {
     static int argc = 1;
     static char nombre[] = "kv_estv";
     static char* argv[] = {nombre, nullptr};
-    if (!QCoreApplication::instance()) aplicacion = std::make_unique<QCoreApplication>(argc, argv);
+    // Pages are drawn with fonts, which need the graphical part of Qt; a PDF
+    // needs no display, so it is drawn off screen when there is none.
+    const bool dibuja = argumentos.contains(QStringLiteral("--pdf"));
+    if (!QCoreApplication::instance()) {
+        if (dibuja) {
+            if (!kv::core::HayPantalla()) qputenv("QT_QPA_PLATFORM", "offscreen");
+            aplicacion = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            aplicacion = std::make_unique<QCoreApplication>(argc, argv);
+        }
+    }
+    kv::ui::PrepararIdioma(*QCoreApplication::instance());
+    kv::stats::EstablecerImpresorInforme([](const kv::stats::PaginasInforme& paginas) {
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return QStringLiteral("no hay cómo dibujar las páginas");
+        return kv::ui::GrabarPdf(paginas.archivo,
+                                 kv::ui::DatosDeModelo(paginas.modelo, paginas.encabezado.value(0)),
+                                 paginas.encabezado);
+    });
 
     QTextStream salida(stdout);
     QTextStream errores(stderr);

@@ -14,9 +14,11 @@ namespace kv::app {
 int OrdenDemo(const QStringList& argumentos);
 
 // --informe "NOMBRE" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] [--grupoN V1,V2]
-// [--gNdesde X] [--gNhasta Y] [--top N] [--salida ARCHIVO] [--grilla ARCHIVO] followed by
+// [--gNdesde X] [--gNhasta Y] [--top N] [--nombres] [--salida ARCHIVO] [--grilla ARCHIVO]
+// [--xlsx ARCHIVO] [--pdf ARCHIVO] followed by
 // the connection in the suite's command-line form: prints the chart rows of a stored
-// statistic (--salida writes that same table, --grilla the grid export). Companies
+// statistic (--nombres adds a name column per level, --salida writes that same table,
+// --grilla the grid export, --xlsx the spreadsheet, --pdf the printed pages). Companies
 // outside the window's list, filters of levels the statistic lacks and arguments of
 // more are bad options.
 // `argumentos` are those after "--informe" (the name first). Exit status: 0 done

@@ -16,6 +16,7 @@
 #include "db/DB_Dll.h"
 #include "localserver/ServidorEmbebido.h"
 #include "stats/AlmacenEstadisticas.h"
+#include "ui/Idioma.h"
 #include "ui/frmKv_EstV.h"
 #include "util/InteraccionConsola.h"
 #include "util/InteraccionQt.h"
@@ -43,6 +44,7 @@ int Visor(int argc, char** argv) {
     const bool conPantalla = kv::core::HayPantalla();
     if (!conPantalla) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    kv::ui::PrepararIdioma(app);
     if (conPantalla)
         kv::EstablecerInteraccion(std::make_unique<kv::InteraccionQt>());
     else

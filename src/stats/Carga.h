@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "stats/ConsultaCarga.h"
@@ -19,6 +20,8 @@ namespace kv::stats {
 
 // A group folded into the remainder row, kept so the remainder can be opened
 // without another query.
+class NombresGrupos;
+
 struct GrupoPlegado {
     std::array<QString, kNiveles> grupos;  // as stored
     std::vector<double> valores;           // one per column, rounded to the model's decimals
@@ -35,6 +38,8 @@ struct ModeloGrafico {
     std::vector<std::array<QString, kNiveles>> grupos;
     std::vector<GrupoPlegado> plegados;  // in query order
     int filaResto = -1;                  // the remainder row, -1 when nothing was folded
+    // The names of the result's codes, read after the load (null: codes alone).
+    std::shared_ptr<const NombresGrupos> nombres;
 
     int Filas() const { return static_cast<int>(etiquetas.size()); }
     int Columnas() const { return static_cast<int>(columnas.size()); }

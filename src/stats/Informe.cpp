@@ -1,5 +1,6 @@
 #include "stats/Informe.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
@@ -11,6 +12,9 @@
 #include "stats/AlmacenEstadisticas.h"
 #include "stats/Empresas.h"
 #include "stats/Exportacion.h"
+#include "stats/Impresion.h"
+#include "stats/NombresGrupos.h"
+#include "stats/Planilla.h"
 
 namespace kv::stats {
 
@@ -32,7 +36,8 @@ QString UsoInforme() {
     return QStringLiteral(
         "Uso: kv_estv --informe \"NOMBRE\" [--desde M/AAAA] [--hasta M/AAAA] [--empresas A,B] "
         "[--grupo1 V1,V2] [--g1desde X] [--g1hasta Y] [--grupo2 ...] [--g2desde ...] [--g2hasta ...] "
-        "[--grupo3 ...] [--g3desde ...] [--g3hasta ...] [--top N] [--salida ARCHIVO] [--grilla ARCHIVO] "
+        "[--grupo3 ...] [--g3desde ...] [--g3hasta ...] [--top N] [--nombres] [--salida ARCHIVO] "
+        "[--grilla ARCHIVO] [--xlsx ARCHIVO] [--pdf ARCHIVO] "
         "\"@server=...; @dbname=...; @usuario=...; @Password=...;\"");
 }
 
@@ -52,6 +57,10 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             continue;
         }
         QString clave = argumento.mid(2).toLower();
+        if (clave == QLatin1String("nombres")) {  // a switch: takes no value
+            opciones.nombres = true;
+            continue;
+        }
         QString valor;
         const int igual = clave.indexOf(QLatin1Char('='));
         if (igual >= 0) {
@@ -81,10 +90,15 @@ QString AnalizarOpcionesInforme(const QStringList& argumentos, OpcionesInforme& 
             if (!entero.match(top).hasMatch() || top.toInt() > 32767)
                 return QString::fromUtf8(kMensajeTopInvalido);
             opciones.top = top;
-        } else if (clave == QLatin1String("salida") || clave == QLatin1String("grilla")) {
+        } else if (clave == QLatin1String("salida") || clave == QLatin1String("grilla") ||
+                   clave == QLatin1String("xlsx") || clave == QLatin1String("pdf")) {
             if (valor.trimmed().isEmpty())
                 return QStringLiteral("La opción --%1 necesita un nombre de archivo.").arg(clave);
-            (clave == QLatin1String("salida") ? opciones.salida : opciones.grilla) = valor;
+            QString& destino = clave == QLatin1String("salida")   ? opciones.salida
+                               : clave == QLatin1String("grilla") ? opciones.grilla
+                               : clave == QLatin1String("xlsx")   ? opciones.xlsx
+                                                                  : opciones.pdf;
+            destino = valor;
         } else {
             bool reconocida = false;
             for (int nivel = 1; nivel <= kNiveles && !reconocida; ++nivel) {
@@ -187,6 +201,38 @@ QStringList LineasInforme(const ModeloGrafico& modelo) {
     }
     return lineas;
 }
+
+QStringList LineasInforme(const ModeloGrafico& modelo, const std::array<QString, kNiveles>& titulos) {
+    std::vector<int> niveles;
+    for (int n = 0; n < kNiveles; ++n)
+        if (NivelAsignado(titulos, n) && modelo.nombres && modelo.nombres->NivelConNombres(n))
+            niveles.push_back(n);
+    QStringList cabecera{QStringLiteral("Grupo")};
+    for (int n : niveles) cabecera << TituloColumnaNombre(titulos[static_cast<size_t>(n)]);
+    QStringList lineas;
+    lineas << (cabecera + modelo.columnas).join(QLatin1Char('\t'));
+    for (int fila = 0; fila < modelo.Filas(); ++fila) {
+        QStringList celdas{modelo.etiquetas[fila]};
+        const bool resto = fila == modelo.filaResto || static_cast<size_t>(fila) >= modelo.grupos.size();
+        for (int n : niveles)
+            celdas << (resto ? QString()
+                             : modelo.nombres->Nombre(
+                                   n, modelo.grupos[static_cast<size_t>(fila)][static_cast<size_t>(n)]));
+        for (int columna = 0; columna < modelo.Columnas(); ++columna)
+            celdas << modelo.TextoValor(fila, columna);
+        lineas << celdas.join(QLatin1Char('\t'));
+    }
+    return lineas;
+}
+
+namespace {
+ImpresorInforme& Impresor() {
+    static ImpresorInforme impresor;
+    return impresor;
+}
+}  // namespace
+
+void EstablecerImpresorInforme(ImpresorInforme impresor) { Impresor() = std::move(impresor); }
 
 TerminacionInforme::TerminacionInforme() {
     DB_Dll::EstablecerTerminacion([] { throw InformeInterrumpido{}; });
@@ -297,7 +343,13 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
         return salida_informe::FalloCarga;
     }
 
-    const QStringList lineas = LineasInforme(modelo);
+    // Names only when something shows them: without, the statements sent and
+    // the printed table are those of a report without names.
+    const bool conNombres =
+        opciones.nombres || !opciones.grilla.isEmpty() || !opciones.xlsx.isEmpty() || !opciones.pdf.isEmpty();
+    if (conNombres) modelo.nombres = LeerNombres(principal, estado.titulos, modelo, &grilla);
+    const QStringList lineas =
+        opciones.nombres ? LineasInforme(modelo, estado.titulos) : LineasInforme(modelo);
     for (const QString& linea : lineas) salida << linea << '\n';
     salida.flush();
 
@@ -319,8 +371,35 @@ int EjecutarInformeConectado(const OpcionesInforme& opciones, QTextStream& salid
         if (grilla.State() == kv::db::ado::Cerrado) {
             errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
             estadoSalida = salida_informe::FalloCarga;
-        } else if (!GrabarGrillaTexto(opciones.grilla, FilasGrilla(grilla))) {
+        } else if (!GrabarGrillaTexto(opciones.grilla, FilasVisibles(TablaDeGrilla(grilla, estado.titulos,
+                                                                                   modelo.nombres.get(),
+                                                                                   entrada.decimales)))) {
             errores << QStringLiteral("No se pudo escribir el archivo %1.\n").arg(opciones.grilla);
+            estadoSalida = salida_informe::FalloCarga;
+        }
+    }
+    if (!opciones.xlsx.isEmpty()) {
+        QString error;
+        if (grilla.State() == kv::db::ado::Cerrado) {
+            errores << QString::fromUtf8(kMensajeGrillaFallida) << '\n';
+            estadoSalida = salida_informe::FalloCarga;
+        } else if (!GrabarPlanilla(opciones.xlsx,
+                                   PlanillaDeGrilla(TablaDeGrilla(grilla, estado.titulos,
+                                                                  modelo.nombres.get(), entrada.decimales)),
+                                   &error)) {
+            errores << QStringLiteral("No se pudo escribir el archivo %1: %2\n").arg(opciones.xlsx, error);
+            estadoSalida = salida_informe::FalloCarga;
+        }
+    }
+    if (!opciones.pdf.isEmpty()) {
+        const QString error =
+            Impresor() ? Impresor()(PaginasInforme{modelo,
+                                                   EncabezadoImpresion(opciones.nombre.trimmed(), entrada,
+                                                                       QDateTime::currentDateTime()),
+                                                   opciones.pdf})
+                       : QStringLiteral("este programa no dibuja páginas");
+        if (!error.isEmpty()) {
+            errores << QStringLiteral("No se pudo escribir el archivo %1: %2\n").arg(opciones.pdf, error);
             estadoSalida = salida_informe::FalloCarga;
         }
     }

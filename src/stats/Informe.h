@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "stats/AlmacenEstadisticas.h"
@@ -23,6 +24,9 @@ struct OpcionesInforme {
     std::optional<QString> top;
     QString salida;         // file that gets the printed table, empty for none
     QString grilla;         // grid export file (as the window's REPORTE writes it), empty for none
+    QString xlsx;           // spreadsheet of the grid (as the window's PLANILLA writes it), empty for none
+    QString pdf;            // the printed pages of the chart (as REPORTE prints them), empty for none
+    bool nombres = false;   // a name column per level in the printed table
     QString lineaComandos;  // the connection, in the suite's command-line form
 };
 
@@ -70,7 +74,21 @@ EntradaCarga EntradaDeInforme(const Definicion& definicion, const EstadoDefinici
                               int decimales);
 
 // The printed lines: "Grupo" and the captions, then one line per chart row.
+// With names, a column per level bound to a catalog field follows "Grupo"
+// ("Nombre Vendedor") with the name of the row's code (empty when it has none).
 QStringList LineasInforme(const ModeloGrafico& modelo);
+QStringList LineasInforme(const ModeloGrafico& modelo, const std::array<QString, kNiveles>& titulos);
+
+// What the printed pages of a report need besides the chart rows.
+struct PaginasInforme {
+    const ModeloGrafico& modelo;
+    QStringList encabezado;  // the header lines of every page
+    QString archivo;         // the PDF to write
+};
+// Draws the pages into a PDF file; the message when it cannot be written, or empty.
+// The program installs it (drawing needs the graphical part of the program).
+using ImpresorInforme = std::function<QString(const PaginasInforme&)>;
+void EstablecerImpresorInforme(ImpresorInforme impresor);
 
 inline constexpr const char* kMensajeConexionPerdida =
     "Se perdió la conexión con la base de datos: no se emitió el informe.";

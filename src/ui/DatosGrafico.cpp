@@ -1,5 +1,6 @@
 #include "ui/DatosGrafico.h"
 
+#include "stats/NombresGrupos.h"
 #include "ui/TablaDinamica.h"
 
 namespace kv::ui {
@@ -36,11 +37,20 @@ DatosGrafico DatosDeModelo(const kv::stats::ModeloGrafico& modelo, const QString
     datos.decimales = modelo.decimales;
     datos.filaResto = modelo.filaResto;
     for (int f = 0; f < modelo.Filas(); ++f) {
-        datos.etiquetas << modelo.etiquetas[f].trimmed();
         QStringList partes;
-        if (static_cast<size_t>(f) < modelo.grupos.size() && f != modelo.filaResto)
-            for (const QString& g : modelo.grupos[static_cast<size_t>(f)])
-                if (!g.trimmed().isEmpty()) partes << g.trimmed();
+        if (static_cast<size_t>(f) < modelo.grupos.size() && f != modelo.filaResto) {
+            const auto& grupos = modelo.grupos[static_cast<size_t>(f)];
+            for (int n = 0; n < kv::stats::kNiveles; ++n) {
+                const QString g = grupos[static_cast<size_t>(n)].trimmed();
+                if (g.isEmpty()) continue;
+                partes << (modelo.nombres ? modelo.nombres->Etiqueta(n, g) : g);
+            }
+        }
+        // With names, the label is each level's code and name; without, the row's own label.
+        if (modelo.nombres && !partes.isEmpty())
+            datos.etiquetas << partes.join(QStringLiteral(" · "));
+        else
+            datos.etiquetas << modelo.etiquetas[f].trimmed();
         if (partes.isEmpty()) partes << modelo.etiquetas[f].trimmed();
         datos.niveles << partes;
     }

@@ -4,60 +4,35 @@
 
 namespace kv::ui {
 
-int DatosGrilla::Columna(const QString& nombre) const {
-    const QString buscado = nombre.trimmed();
-    for (size_t i = 0; i < columnas.size(); ++i)
-        if (columnas[i].nombre.trimmed().compare(buscado, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
+QString DatosGrilla::ClaveGrupo(const QStringList& codigos) {
+    QStringList partes;
+    for (const QString& c : codigos) partes << c.trimmed().toUpper();
+    return partes.join(QChar(0x1F));
+}
+
+int DatosGrilla::NivelDeColumna(const QString& nombre) const {
+    for (int n = 0; n < kv::stats::kNiveles; ++n) {
+        const QString& categoria = vistas.categorias[static_cast<size_t>(n)];
+        if (!categoria.isEmpty() && categoria.compare(nombre.trimmed(), Qt::CaseInsensitive) == 0) return n;
+    }
     return -1;
 }
 
-bool DatosGrilla::EsNumerica(int columna) const {
-    if (columna < 0 || columna >= static_cast<int>(columnas.size())) return false;
-    using namespace kv::db::tipo;
-    switch (columnas[static_cast<size_t>(columna)].tipo) {
-        case SmallInt:
-        case Integer:
-        case Single:
-        case Double:
-        case Currency:
-        case TinyInt:
-        case BigInt:
-        case Numeric:
-            return true;
-        default:
-            break;
-    }
-    // A computed column may come untyped: numeric when every value is a number.
-    for (const auto& fila : filas) {
-        if (static_cast<size_t>(columna) >= fila.size()) continue;
-        const QVariant& v = fila[static_cast<size_t>(columna)];
-        if (v.isNull()) continue;
-        switch (v.typeId()) {
-            case QMetaType::Double:
-            case QMetaType::Float:
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::UInt:
-            case QMetaType::ULongLong:
-                return true;
-            default:
-                return false;
-        }
-    }
-    return false;
+QString DatosGrilla::EtiquetaDeValor(const QString& columna, const QString& valor) const {
+    const int nivel = NivelDeColumna(columna);
+    if (nivel < 0 || !nombres) return valor.trimmed();
+    return nombres->Etiqueta(nivel, valor);
 }
 
-std::shared_ptr<const DatosGrilla> DatosGrilla::DesdeRecordset(const kv::db::Recordset& registros,
-                                                               const kv::stats::ConfiguracionVistas& vistas,
-                                                               int decimales) {
+std::shared_ptr<const DatosGrilla> DatosGrilla::DesdeRecordset(
+    const kv::db::Recordset& registros, const kv::stats::ConfiguracionVistas& vistas, int decimales,
+    std::shared_ptr<const kv::stats::NombresGrupos> nombres,
+    const std::array<QString, kv::stats::kNiveles>& titulos) {
     auto datos = std::make_shared<DatosGrilla>();
+    static_cast<kv::stats::TablaGrilla&>(*datos) =
+        kv::stats::TablaDeGrilla(registros, titulos, nombres.get(), decimales);
     datos->vistas = vistas;
-    datos->decimales = decimales;
-    if (registros.State() != 0) {
-        datos->columnas = registros.Resultado().columnas;
-        datos->filas = registros.Resultado().filas;
-    }
+    datos->nombres = std::move(nombres);
     return datos;
 }
 

@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/PanelGraficos.h"
 #include "ui/TiposGrafico.h"
@@ -142,6 +143,31 @@ void GraficoEmpresas::Redibujar() {
         empresa.isEmpty() ? QStringLiteral("Todas las empresas") : QStringLiteral("Empresa ") + empresa;
     titulo = titulo.isEmpty() ? ambito : titulo + QStringLiteral(" — ") + ambito;
     completos_ = DatosDeTabla(tabla_, tabla_.Datos() ? titulo : QString());
+    if (tabla_.Datos() && !tabla_.Datos()->ordenCarga.isEmpty() && tabla_.Niveles() > 0) {
+        // The groups in the order the load sorted them (the definition's criteria).
+        const auto hojas = tabla_.Hojas();
+        std::vector<int> orden(hojas.size());
+        std::vector<int> posicion(hojas.size());
+        for (size_t i = 0; i < hojas.size(); ++i) {
+            QStringList codigos;
+            for (const auto* n = hojas[i]; n && n->nivel >= 0; n = n->padre) codigos.prepend(n->codigo);
+            posicion[i] = tabla_.Datos()->ordenCarga.value(DatosGrilla::ClaveGrupo(codigos), 1 << 30);
+            orden[i] = static_cast<int>(i);
+        }
+        if (static_cast<int>(hojas.size()) == completos_.Categorias()) {
+            std::stable_sort(orden.begin(), orden.end(),
+                             [&](int a, int b) { return posicion[a] < posicion[b]; });
+            DatosGrafico ordenados = completos_;
+            for (size_t i = 0; i < orden.size(); ++i) {
+                ordenados.etiquetas[static_cast<int>(i)] = completos_.etiquetas[orden[i]];
+                ordenados.niveles[static_cast<int>(i)] = completos_.niveles[orden[i]];
+                for (size_t s = 0; s < ordenados.series.size(); ++s)
+                    ordenados.series[s].valores[i] =
+                        completos_.series[s].valores[static_cast<size_t>(orden[i])];
+            }
+            completos_ = std::move(ordenados);
+        }
+    }
     const int total = completos_.Categorias();
     pagina_ = std::clamp(pagina_, 0, std::max(0, Paginas() - 1));
     const int desde = pagina_ * kCategoriasPorPagina;

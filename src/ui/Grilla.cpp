@@ -42,14 +42,7 @@ QVariant ModeloGrilla::data(const QModelIndex& indice, int rol) const {
     switch (rol) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            if (valor.isNull()) return QString();
-            if (numerica) {
-                const auto familia =
-                    FamiliaDeColumna(datos_->columnas[static_cast<size_t>(indice.column())].nombre);
-                if (familia == Familia::Porcentajes) return TextoNumero(valor.toDouble(), datos_->decimales);
-                return TextoImporte(Diezmilesimas(valor.toDouble()), datos_->decimales);
-            }
-            return valor.toString();
+            return kv::stats::TextoVisibleCelda(*datos_, indice.row(), indice.column());
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(numerica ? (Qt::AlignRight | Qt::AlignVCenter)
                                                 : (Qt::AlignLeft | Qt::AlignVCenter));
@@ -66,7 +59,10 @@ QVariant ModeloGrilla::data(const QModelIndex& indice, int rol) const {
 QVariant ModeloGrilla::headerData(int seccion, Qt::Orientation orientacion, int rol) const {
     if (orientacion == Qt::Horizontal && datos_ && seccion >= 0 &&
         seccion < static_cast<int>(datos_->columnas.size()) &&
-        (rol == Qt::DisplayRole || rol == Qt::ToolTipRole || rol == kRolTextoExportado))
+        (rol == Qt::DisplayRole || rol == Qt::ToolTipRole))
+        return kv::stats::TituloColumnaGrilla(datos_->columnas[static_cast<size_t>(seccion)].nombre);
+    if (orientacion == Qt::Horizontal && datos_ && seccion >= 0 &&
+        seccion < static_cast<int>(datos_->columnas.size()) && rol == kRolTextoExportado)
         return datos_->columnas[static_cast<size_t>(seccion)].nombre;
     if (orientacion == Qt::Vertical && rol == Qt::DisplayRole) return seccion + 1;
     return QAbstractTableModel::headerData(seccion, orientacion, rol);

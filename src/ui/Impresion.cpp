@@ -10,6 +10,7 @@
 #include "ui/ArchivoGif.h"
 #include "ui/GraficoEmpresas.h"
 #include "ui/GraficoPrincipal.h"
+#include "ui/ImpresionPaginas.h"
 #include "util/Interaccion.h"
 #include "util/UtilGeneral.h"
 #include "util/UtilSistema.h"
@@ -70,25 +71,24 @@ bool ImprimirImagen(const QImage& imagen, QPrinter& impresora, const QWidget* pa
     return pintor.end();
 }
 
-bool ImprimirGraficoPrincipal(GraficoPrincipal& grafico) {
+bool ImprimirGraficoPrincipal(GraficoPrincipal& grafico, const QStringList& encabezado) {
     if (!Preguntar()) return false;
     const QImage imagen = grafico.Imagen();
     QApplication::clipboard()->setImage(imagen);
     QPrinter impresora(QPrinter::HighResolution);
-    impresora.setDocName(QStringLiteral("Gráfico"));
+    impresora.setDocName(encabezado.value(0, QStringLiteral("Gráfico")));
     if (!ElegirImpresora(impresora)) return false;
-    const QImage delPortapapeles = QApplication::clipboard()->image();
-    if (!ImprimirImagen(delPortapapeles.isNull() ? imagen : delPortapapeles, impresora, &grafico)) {
+    if (DibujarPaginas(impresora, grafico.Datos(), encabezado) == 0) {
         Avisar(QStringLiteral("No se pudo imprimir el gráfico."));
         return false;
     }
     return true;
 }
 
-bool ImprimirGraficoEmpresas(GraficoEmpresas& grafico) {
+bool ImprimirGraficoEmpresas(GraficoEmpresas& grafico, const QStringList& encabezado) {
     if (!Preguntar()) return false;
     QPrinter impresora(QPrinter::HighResolution);
-    impresora.setDocName(QStringLiteral("Gráfico"));
+    impresora.setDocName(encabezado.value(0, QStringLiteral("Gráfico")));
     if (!ElegirImpresora(impresora)) return false;
     const QString archivo = ArchivoGraficoTemporal();
     QString error;
@@ -96,8 +96,7 @@ bool ImprimirGraficoEmpresas(GraficoEmpresas& grafico) {
         Avisar(QStringLiteral("No se pudo grabar \"%1\": %2").arg(QDir::toNativeSeparators(archivo), error));
         return false;
     }
-    const QImage imagen = LeerGif(archivo);
-    if (!ImprimirImagen(imagen, impresora, &grafico)) {
+    if (DibujarPaginas(impresora, grafico.DatosCompletos(), encabezado) == 0) {
         Avisar(QStringLiteral("No se pudo imprimir el gráfico."));
         return false;
     }

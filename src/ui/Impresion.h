@@ -1,11 +1,14 @@
 #pragma once
 // Printing a chart from the report command: the question, the printer chosen
-// with the print dialog, the picture drawn at the page's top-left corner at its
-// size on screen (shrunk to the page when larger). The second chart goes
-// through the file CHART.GIF in the TEMP folder, which stays there.
+// with the print dialog (where "Imprimir a PDF" writes a file), then every
+// category of the chart over as many pages as it takes, with the header of what
+// was printed and "página n de m". The first chart is also copied to the
+// clipboard as a picture; the second chart's picture is left in the file
+// CHART.GIF in the TEMP folder.
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QPrinter;
@@ -34,10 +37,10 @@ QString ArchivoGraficoTemporal();  // CarpetaTemp() + "CHART.GIF"
 // Draws the picture on one page; false when the printer cannot be started.
 bool ImprimirImagen(const QImage& imagen, QPrinter& impresora, const QWidget* pantalla = nullptr);
 
-// The report of page 0: asks, copies the chart to the clipboard, prints it.
-// True when a page was printed.
-bool ImprimirGraficoPrincipal(GraficoPrincipal& grafico);
-// The report of page 2: asks, writes CHART.GIF, prints the file's picture.
-bool ImprimirGraficoEmpresas(GraficoEmpresas& grafico);
+// The report of page 0: asks, copies the chart to the clipboard, prints every
+// category. True when the pages were printed.
+bool ImprimirGraficoPrincipal(GraficoPrincipal& grafico, const QStringList& encabezado);
+// The report of page 2: asks, writes CHART.GIF, prints every category.
+bool ImprimirGraficoEmpresas(GraficoEmpresas& grafico, const QStringList& encabezado);
 
 }  // namespace kv::ui

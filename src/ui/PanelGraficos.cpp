@@ -9,7 +9,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -47,6 +49,96 @@ int AnchoEjeValores(const QFontMetrics& m, const std::vector<double>& marcas, Fa
     int ancho = 0;
     for (double v : marcas) ancho = std::max(ancho, m.horizontalAdvance(TextoMarca(v, familia, paso)));
     return ancho + 24;
+}
+
+// Writes each bar's and point's value beside it, in the locale's marks, where
+// the text fits in the room of its bar; placed again whenever the plot moves.
+void PonerValores(QChart* grafico, const DatosGrafico& datos) {
+    std::vector<QGraphicsSimpleTextItem*> textos;
+    const auto colocar = [grafico, datos, textos]() mutable {
+        for (auto* t : textos) delete t;
+        textos.clear();
+        const QFont fuente = QApplication::font();
+        const QFontMetrics metricas(fuente);
+        const auto escribir = [&](const QString& texto, QPointF punto, bool derecha, double hueco) {
+            if (hueco > 0 && metricas.horizontalAdvance(texto) > hueco) return;
+            auto* item = new QGraphicsSimpleTextItem(texto, grafico);
+            item->setFont(fuente);
+            item->setZValue(10);
+            const QRectF caja = item->boundingRect();
+            if (derecha)
+                item->setPos(punto.x() + 4, punto.y() - caja.height() / 2);
+            else
+                item->setPos(punto.x() - caja.width() / 2, punto.y() - caja.height() - 2);
+            textos.push_back(item);
+        };
+        const QRectF area = grafico->plotArea();
+        for (QAbstractSeries* serie : grafico->series()) {
+            if (auto* barras = qobject_cast<QAbstractBarSeries*>(serie)) {
+                const bool horizontal = qobject_cast<QHorizontalBarSeries*>(barras) != nullptr;
+                const auto conjuntos = barras->barSets();
+                const int m = static_cast<int>(conjuntos.size());
+                for (int k = 0; k < m; ++k) {
+                    const QBarSet* conjunto = conjuntos[k];
+                    const SerieGrafico* fuente_ = nullptr;
+                    for (const SerieGrafico& s : datos.series)
+                        if (s.nombre == conjunto->label()) fuente_ = &s;
+                    if (!fuente_) continue;
+                    const int n = static_cast<int>(conjunto->count());
+                    const double desplazamiento = (k - (m - 1) / 2.0) * barras->barWidth() / std::max(1, m);
+                    const double hueco = horizontal ? 0
+                                                    : area.width() / std::max(1, n) * barras->barWidth() /
+                                                          std::max(1, m) * 1.9;
+                    for (int i = 0; i < n; ++i) {
+                        const double v = conjunto->at(i);
+                        const QString texto = datos.TextoValor(*fuente_, v);
+                        if (horizontal)
+                            escribir(
+                                texto,
+                                grafico->mapToPosition(QPointF(std::max(0.0, v), i + desplazamiento), serie),
+                                true,
+                                area.right() -
+                                    grafico->mapToPosition(QPointF(std::max(0.0, v), 0), serie).x() + 40);
+                        else
+                            escribir(
+                                texto,
+                                grafico->mapToPosition(QPointF(i + desplazamiento, std::max(0.0, v)), serie),
+                                false, hueco);
+                    }
+                }
+            } else if (auto* puntos = qobject_cast<QXYSeries*>(serie)) {
+                const SerieGrafico* fuente_ = nullptr;
+                for (const SerieGrafico& s : datos.series)
+                    if (s.nombre == puntos->name()) fuente_ = &s;
+                const bool conPuntos = qobject_cast<QLineSeries*>(serie) != nullptr ||
+                                       qobject_cast<QScatterSeries*>(serie) != nullptr;
+                if (!fuente_ || !conPuntos) continue;
+                const int n = static_cast<int>(fuente_->valores.size());
+                const double hueco = area.width() / std::max(1, n) * 1.8;
+                for (int c = 0; c < n; ++c) {
+                    const double v = fuente_->valores[static_cast<size_t>(c)];
+                    escribir(datos.TextoValor(*fuente_, v), grafico->mapToPosition(QPointF(c, v), serie),
+                             false, hueco);
+                }
+            }
+        }
+    };
+    QObject::connect(grafico, &QChart::plotAreaChanged, grafico, colocar);
+}
+
+// The remainder is drawn apart when it is more than three times the largest
+// top group in an amount or quantity: at scale the top bars would not show.
+bool DibujarRestoAparte(const DatosGrafico& datos) {
+    if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2)
+        return false;
+    for (const SerieGrafico& s : datos.series) {
+        if (s.familia == Familia::Porcentajes) continue;
+        double mayor = 0;
+        for (int c = 0; c < datos.filaResto; ++c)
+            mayor = std::max(mayor, std::fabs(s.valores[static_cast<size_t>(c)]));
+        if (std::fabs(s.valores[static_cast<size_t>(datos.filaResto)]) > 3 * mayor) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -114,9 +206,39 @@ void PanelGraficos::Redibujar() {
         delete vista;
     }
     vistas_.clear();
+    delete resto_;
+    resto_ = nullptr;
     mostradas_.clear();
     horizontal_ = false;
     std::vector<Familia> familias = datos_.Familias();
+    // A remainder that dwarfs the top groups is written beside the chart with
+    // its values, and the chart draws the top groups at their own scale. The
+    // remainder is the last category, so the others keep their numbers.
+    const DatosGrafico completos = datos_;
+    if (DibujarRestoAparte(datos_) && tipo_ != tipo_grafico::Torta2D) {
+        const int r = datos_.filaResto;
+        QStringList valores;
+        for (const SerieGrafico& s : datos_.series)
+            valores << s.nombre + QStringLiteral(": <b>") +
+                           Escapar(datos_.TextoValor(s, s.valores[static_cast<size_t>(r)])) +
+                           QStringLiteral("</b>");
+        resto_ = new QLabel(this);
+        resto_->setObjectName(QStringLiteral("restoAparte"));
+        resto_->setWordWrap(true);
+        resto_->setTextFormat(Qt::RichText);
+        resto_->setText(QStringLiteral("<b>") + Escapar(datos_.etiquetas.value(r)) +
+                        QStringLiteral("</b> (fuera de escala, doble clic para ver sus grupos) — ") +
+                        valores.join(QStringLiteral(" · ")));
+        resto_->setToolTip(datos_.Descripcion(r));
+        resto_->setStyleSheet(
+            QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #c9a400; padding: 4px; }"));
+        resto_->installEventFilter(this);
+        capa_->addWidget(resto_, 0);
+        datos_.etiquetas.removeLast();
+        datos_.niveles.removeLast();
+        for (SerieGrafico& s : datos_.series) s.valores.pop_back();
+        datos_.filaResto = -1;
+    }
     const int ancho = std::max(AnchoDisponible(), 200);
     anchoMinimo_ = 0;
     if (familias.empty()) {
@@ -140,6 +262,7 @@ void PanelGraficos::Redibujar() {
     for (size_t i = 0; i < familias.size(); ++i) {
         altoMinimo_ = 0;
         QChart* grafico = CrearGrafico(familias[i], ancho, i == 0);
+        if (tipo_ != tipo_grafico::Torta2D) PonerValores(grafico, datos_);
         auto* vista = new QChartView(grafico, this);
         vista->setMinimumHeight(altoMinimo_);
         vista->setRenderHint(QPainter::Antialiasing);
@@ -152,6 +275,7 @@ void PanelGraficos::Redibujar() {
     }
     setMinimumWidth(anchoMinimo_);
     anchoDibujado_ = ancho;
+    datos_ = completos;
 }
 
 int PanelGraficos::AnchoDisponible() const {
@@ -183,26 +307,30 @@ QChart* PanelGraficos::CrearGrafico(Familia familia, int ancho, bool conTitulo) 
     const int n = datos_.Categorias();
 
     if (tipo_ == Torta2D) {
-        const int m = static_cast<int>(series.size());
-        for (int k = 0; k < m; ++k) {
-            const SerieGrafico& s = *series[static_cast<size_t>(k)];
+        // One pie per kind (its first total), each slice labelled with its
+        // group and value; the others' totals are in the tooltips.
+        if (!series.empty()) {
+            const SerieGrafico& s = *series.front();
             auto* torta = new QPieSeries(grafico);
             torta->setName(s.nombre);
+            double total = 0;
+            for (double v : s.valores) total += std::fabs(v);
             for (int c = 0; c < n; ++c) {
-                auto* porcion =
-                    torta->append(datos_.etiquetas.value(c), std::fabs(s.valores[static_cast<size_t>(c)]));
+                const double v = s.valores[static_cast<size_t>(c)];
+                auto* porcion = torta->append(datos_.etiquetas.value(c), std::fabs(v));
+                porcion->setLabel(datos_.etiquetas.value(c) + QStringLiteral(": ") + datos_.TextoValor(s, v));
+                // Slices too thin for a label of their own keep it in the tooltip.
+                porcion->setLabelVisible(total > 0 && std::fabs(v) / total >= 0.02);
                 connect(porcion, &QPieSlice::hovered, this, [this, c, porcion](bool dentro) {
                     porcion->setExploded(dentro);
                     if (dentro) MostrarDescripcion(c);
                 });
                 connect(porcion, &QPieSlice::doubleClicked, this, [this, c] { emit DobleClicCategoria(c); });
             }
-            torta->setHorizontalPosition((k + 0.5) / m);
-            torta->setPieSize(std::min(0.8, 0.95 / m));
+            torta->setPieSize(0.6);
             grafico->addSeries(torta);
-            if (k > 0)
-                for (auto* marca : grafico->legend()->markers(torta)) marca->setVisible(false);
         }
+        grafico->legend()->setVisible(n <= 12);
         grafico->legend()->setAlignment(Qt::AlignRight);
         mostradas_ = datos_.etiquetas;
         return grafico;
@@ -430,6 +558,10 @@ void PanelGraficos::resizeEvent(QResizeEvent* evento) {
 }
 
 bool PanelGraficos::eventFilter(QObject* objeto, QEvent* evento) {
+    if (objeto == resto_ && evento->type() == QEvent::MouseButtonDblClick) {
+        emit DobleClicCategoria(datos_.filaResto);
+        return true;
+    }
     if (evento->type() == QEvent::MouseMove || evento->type() == QEvent::MouseButtonPress)
         emit ActividadRaton();
     return QWidget::eventFilter(objeto, evento);

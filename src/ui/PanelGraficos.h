@@ -16,6 +16,7 @@
 class QChartView;
 class QChart;
 class QVBoxLayout;
+class QLabel;
 
 namespace kv::ui {
 
@@ -37,6 +38,8 @@ class PanelGraficos : public QWidget {
     bool Horizontal() const { return horizontal_; }
     // The category labels as the axis shows them (with their line breaks).
     QStringList EtiquetasMostradas() const { return mostradas_; }
+    // The remainder written beside the chart when it dwarfs the top groups (null when drawn to scale).
+    QLabel* RestoAparte() const { return resto_; }
     QImage Imagen();
 
   signals:
@@ -62,6 +65,7 @@ class PanelGraficos : public QWidget {
     int altoMinimo_ = 0;
     bool forzarHorizontal_ = false;
     QVBoxLayout* capa_;
+    QLabel* resto_ = nullptr;
     std::vector<QChartView*> vistas_;
 };
 

@@ -185,7 +185,11 @@ void TablaDinamica::Construir() {
             Nodo*& hijo = indice[Clave(texto)];
             if (!hijo) {
                 auto nuevo = std::make_unique<Nodo>();
-                nuevo->etiqueta = texto.isEmpty() ? QString::fromUtf8(kEtiquetaVacia) : texto;
+                // The code with its name, when the load read one.
+                nuevo->etiqueta = texto.isEmpty()
+                                      ? QString::fromUtf8(kEtiquetaVacia)
+                                      : datos_->EtiquetaDeValor(camposFila_[static_cast<int>(nivel)], texto);
+                nuevo->codigo = texto;
                 nuevo->nivel = static_cast<int>(nivel);
                 nuevo->aparicion = aparicion++;
                 nuevo->padre = nodo;

@@ -21,9 +21,10 @@ class TablaDinamica {
     enum class Medida { Consumo, Costo, Venta, Utilidad, PorcCosto, PorcVenta };
 
     struct Nodo {
-        QString etiqueta;               // trimmed value of its level ("Total general" for the root)
-        int nivel = -1;                 // 0.. for groups, -1 for the grand total
-        int aparicion = 0;              // order of first appearance in the recordset
+        QString etiqueta;   // trimmed value of its level, with its name ("Total general" for the root)
+        QString codigo;     // the trimmed value itself
+        int nivel = -1;     // 0.. for groups, -1 for the grand total
+        int aparicion = 0;  // order of first appearance in the recordset
         std::array<qint64, 4> sumas{};  // Consumo, Costo, Venta, Utilidad in ten-thousandths
         qint64 filas = 0;               // recordset rows folded into the node
         std::vector<std::unique_ptr<Nodo>> hijos;

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "stats/NombresGrupos.h"
 #include "ui/ExportacionGrilla.h"
 #include "ui/Formatos.h"
 #include "ui/Grilla.h"
@@ -51,7 +52,8 @@ QStandardItemModel* ModeloResto(const kv::stats::ModeloGrafico& modelo, const QS
     for (const auto& grupo : modelo.plegados) {
         QList<QStandardItem*> fila;
         for (int n = 0; n < niveles; ++n) {
-            const QString texto = grupo.grupos[static_cast<size_t>(n)].trimmed();
+            const QString codigo = grupo.grupos[static_cast<size_t>(n)].trimmed();
+            const QString texto = modelo.nombres ? modelo.nombres->Etiqueta(n, codigo) : codigo;
             fila << Celda(texto, texto, 0, false);
         }
         for (int c = 0; c < modelo.Columnas(); ++c) {

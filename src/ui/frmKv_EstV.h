@@ -174,6 +174,11 @@ class frmKv_EstV : public QWidget {
     const kv::stats::EstadoDefinicion& Estado() const { return estado_; }
     const kv::stats::ModeloGrafico& Grafico() const { return grafico_; }
     const kv::stats::ResultadoCarga& UltimaCarga() const { return ultimaCarga_; }
+    // The header of a printed chart: the last load's statistic, months, companies, filters, now.
+    QStringList EncabezadoImpresion() const;
+    // The current view as a spreadsheet (the grid, or the pivot on page 3): the
+    // file asked, written and opened; the file written, empty when cancelled.
+    QString ExportarPlanilla();
     QAbstractItemModel* ModeloGrilla() const;
     QLineEdit* CampoActivo() const { return campoActivo_; }
     kv::db::DB_Dll& ConexionAlmacen() { return *almacen_; }
@@ -245,6 +250,7 @@ class frmKv_EstV : public QWidget {
     kv::stats::EstadoDefinicion estado_;
     kv::stats::ModeloGrafico grafico_;
     kv::stats::ResultadoCarga ultimaCarga_;
+    kv::stats::EntradaCarga ultimaEntrada_;
     std::shared_ptr<const DatosGrilla> datosVistas_;
     QString subtituloCarga_;
     bool pantallaCompleta_ = false;

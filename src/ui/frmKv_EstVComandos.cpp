@@ -12,12 +12,15 @@
 #include "db/Recordset.h"
 #include "stats/Empresas.h"
 #include "stats/Exportacion.h"
+#include "stats/NombresGrupos.h"
+#include "stats/Planilla.h"
 #include "stats/Reconstruccion.h"
 #include "stats/ResumenFiltros.h"
 #include "ui/ExportacionGrilla.h"
 #include "ui/FrmEstCfgEmp.h"
 #include "ui/Grilla.h"
 #include "ui/UtilNet.h"
+#include "ui/VistaTablaDinamica.h"
 #include "ui/frmKv_EstV.h"
 #include "util/Interaccion.h"
 #include "util/UtilDialogo.h"
@@ -54,7 +57,7 @@ void frmKv_EstV::Comando(const QString& clave) {
         GrabarEstadistica();
         if (!cancelar_) LimpiarVentana();
     } else if (orden == QLatin1String("PLANILLA")) {
-        // No spreadsheet command in this window.
+        ExportarPlanilla();
     } else if (orden == QLatin1String("REPORTE")) {
         const int pagina = SSTab1->currentIndex();
         if (pagina == 0 || pagina == 2)
@@ -136,6 +139,11 @@ void frmKv_EstV::CargarEstadistica() {
     ultimaCarga_ = kv::stats::CargarEstadistica(*almacen_, entrada, grafico_, *grilla_);
     if (ultimaCarga_.rechazada) return;
     subtituloCarga_ = SubtituloFiltros(kv::stats::FiltrosActivos(entrada, principal_.gDBName));
+    ultimaEntrada_ = entrada;
+    // The names of this result's codes, read again at every load.
+    grafico_.nombres.reset();
+    if (!ultimaCarga_.fallida)
+        grafico_.nombres = kv::stats::LeerNombres(principal_, estado_.titulos, grafico_, grilla_.get());
     MostrarCarga();
     // The load is seen first as its top groups with the remainder.
     SSTab1->setCurrentIndex(0);
@@ -174,6 +182,18 @@ void frmKv_EstV::AbrirConfiguracionEmpresas() {
         principal_, *almacen_, [this] { CargarEmpresas(); }, this);
     dialogo->setAttribute(Qt::WA_DeleteOnClose);
     dialogo->show();
+}
+
+QString frmKv_EstV::ExportarPlanilla() {
+    try {
+        if (SSTab1->currentIndex() == 3)
+            return kv::ui::ExportarPlanilla(PlanillaDeTabla(PivotTable1->Modelo()->Tabla()));
+        if (datosVistas_) return kv::ui::ExportarPlanilla(kv::stats::PlanillaDeGrilla(*datosVistas_));
+        return kv::ui::ExportarPlanilla(kv::stats::PlanillaDeGrilla(kv::stats::TablaGrilla{}));
+    } catch (...) {
+        // Like the text export, a failure never stops the window.
+    }
+    return QString();
 }
 
 void frmKv_EstV::ExportarGrilla() {

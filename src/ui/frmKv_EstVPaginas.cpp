@@ -2,13 +2,16 @@
 // chart (page 0), the grid (page 1), the second chart (page 2) and the pivot
 // (page 3); the chart types, the page switch, the full-screen toggle, the
 // chart printing of the report command and the remainder's window.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
@@ -19,6 +22,7 @@
 #include "db/Recordset.h"
 #include "stats/Catalogo.h"
 #include "stats/Empresas.h"
+#include "stats/Impresion.h"
 #include "ui/DatosGrilla.h"
 #include "ui/GraficoEmpresas.h"
 #include "ui/GraficoPrincipal.h"
@@ -100,7 +104,14 @@ void frmKv_EstV::LlenarGraficos() {
     {
         const QSignalBlocker bloqueo(cboGraficos);
         cboGraficos->clear();
-        for (const QString& fila : FilasTiposGrafico()) cboGraficos->addItem(fila);
+        // The list shows the captions; each row keeps its text with the hidden
+        // code as its data, and the code is read back from there.
+        for (const QString& fila : FilasTiposGrafico())
+            cboGraficos->addItem(kv::stats::TituloDeEntrada(fila), fila);
+        int ancho = 0;
+        for (int i = 0; i < cboGraficos->count(); ++i)
+            ancho = std::max(ancho, cboGraficos->fontMetrics().horizontalAdvance(cboGraficos->itemText(i)));
+        cboGraficos->view()->setMinimumWidth(ancho + 40);
         cboGraficos->setCurrentIndex(-1);
     }
     cboGraficos->setCurrentIndex(kFilaTipoInicial);  // runs cboGraficos_Click: 2D bars
@@ -108,7 +119,7 @@ void frmKv_EstV::LlenarGraficos() {
 
 void frmKv_EstV::cboGraficos_Click() {
     try {
-        const auto valor = ValorDeCodigo(kv::stats::CodigoDeEntrada(cboGraficos->currentText()));
+        const auto valor = ValorDeCodigo(kv::stats::CodigoDeEntrada(cboGraficos->currentData().toString()));
         if (valor) Chart1->setChartType(*valor);
         Chart1->Redibujar();
     } catch (...) {
@@ -130,17 +141,41 @@ void frmKv_EstV::RestablecerVistas() {
 void frmKv_EstV::MostrarCarga() {
     const QString titulo = estado_.nombre.trimmed();
     Chart1->Vincular(grafico_, titulo, subtituloCarga_);
-    datosVistas_ = DatosGrilla::DesdeRecordset(*grilla_, ultimaCarga_.vistas, grafico_.decimales);
+    {
+        auto datos = std::const_pointer_cast<DatosGrilla>(DatosGrilla::DesdeRecordset(
+            *grilla_, ultimaCarga_.vistas, grafico_.decimales, grafico_.nombres, estado_.titulos));
+        // The load's order of the groups: its top rows, then the folded ones.
+        int posicion = 0;
+        const auto agregar = [&](const std::array<QString, kv::stats::kNiveles>& grupos) {
+            QStringList codigos;
+            for (int n = 0; n < kv::stats::kNiveles; ++n)
+                if (kv::stats::NivelAsignado(estado_.titulos, n)) codigos << grupos[static_cast<size_t>(n)];
+            const QString clave = DatosGrilla::ClaveGrupo(codigos);
+            if (!datos->ordenCarga.contains(clave)) datos->ordenCarga.insert(clave, posicion++);
+        };
+        for (int f = 0; f < grafico_.Filas(); ++f)
+            if (f != grafico_.filaResto && static_cast<size_t>(f) < grafico_.grupos.size())
+                agregar(grafico_.grupos[static_cast<size_t>(f)]);
+        for (const auto& p : grafico_.plegados) agregar(p.grupos);
+        datosVistas_ = datos;
+    }
     MSFlexGrid1->Vincular(datosVistas_);
     ChartSpace1->Vincular(datosVistas_, titulo);
     PivotTable1->Vincular(datosVistas_);
 }
 
+QStringList frmKv_EstV::EncabezadoImpresion() const {
+    // What was loaded, not what the controls hold now.
+    return kv::stats::EncabezadoImpresion(
+        estado_.nombre.trimmed().isEmpty() ? Campo(QStringLiteral("NOMBRE"))->text() : estado_.nombre,
+        ultimaEntrada_, QDateTime::currentDateTime());
+}
+
 void frmKv_EstV::ImprimirGrafico(int pagina) {
     if (pagina == 0)
-        ImprimirGraficoPrincipal(*Chart1);
+        ImprimirGraficoPrincipal(*Chart1, EncabezadoImpresion());
     else if (pagina == 2)
-        ImprimirGraficoEmpresas(*ChartSpace1);
+        ImprimirGraficoEmpresas(*ChartSpace1, EncabezadoImpresion());
 }
 
 void frmKv_EstV::SSTab1_Click() {
@@ -287,6 +322,28 @@ bool frmKv_EstV::CapturarPaginas(const QString& archivo) {
         if (i == 3) PivotTable1->ExpandirHastaNivel(1);
         QApplication::processEvents();
         bien = Capturar(QStringLiteral("%1-pagina%2.%3").arg(base).arg(i).arg(extension)) && bien;
+    }
+    // Page 0 drawn as 3D bars, and the remainder's window, for the README.
+    SSTab1->setTabEnabled(0, true);
+    SSTab1->setCurrentIndex(0);
+    const int tipo = cboGraficos->currentIndex();
+    for (int i = 0; i < cboGraficos->count(); ++i)
+        if (kv::stats::CodigoDeEntrada(cboGraficos->itemData(i).toString()) ==
+            QLatin1String("VtChChartType3dBar"))
+            cboGraficos->setCurrentIndex(i);
+    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    bien = Chart1->Imagen().save(QStringLiteral("%1-3d.%2").arg(base, extension)) && bien;
+    cboGraficos->setCurrentIndex(tipo);
+    if (!grafico_.plegados.empty()) {
+        QStringList niveles;
+        for (int n = 0; n < kv::stats::kNiveles; ++n)
+            if (kv::stats::NivelAsignado(estado_.titulos, n))
+                niveles << estado_.titulos[static_cast<size_t>(n)];
+        VentanaResto resto(grafico_, niveles, this);
+        resto.resize(900, 500);
+        resto.show();
+        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        bien = resto.grab().save(QStringLiteral("%1-resto.%2").arg(base, extension)) && bien;
     }
     for (int i = 0; i < 4; ++i) SSTab1->setTabEnabled(i, habilitadas[static_cast<size_t>(i)]);
     SSTab1->setCurrentIndex(actual);

@@ -15,6 +15,7 @@
 #include "soporte/PuertoGuionado.h"
 #include "stats/AlmacenEstadisticas.h"
 #include "stats/Carga.h"
+#include "stats/Exportacion.h"
 #include "stats/Informe.h"
 #include "stats/Reconstruccion.h"
 
@@ -195,12 +196,62 @@ TEST_F(RondaCompleta, ElInformeImprimeLasMismasFilas) {
 
     QFile grilla(archivo);
     ASSERT_TRUE(grilla.open(QIODevice::ReadOnly));
-    const QStringList lineasGrilla = QString::fromUtf8(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    // The grid as it shows itself, in the suite's code page, with a name column beside the codes.
+    const QStringList lineasGrilla =
+        DecodificarWindows1252(grilla.readAll()).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_GT(lineasGrilla.size(), kTop);
     EXPECT_EQ(lineasGrilla[0],
-              QString::fromUtf8("BASE\tArtículo\tGrupo2\tGrupo3\tCONSUMO\tVALORCOSTO\tVALORVENTA\t"
-                                "UTL_COSTOPorc\tUTL_VENTAPorc\tUTILIDAD\t"));
+              QString::fromUtf8("Empresa\tArtículo\tNombre Artículo\tGrupo2\tGrupo3\tConsumo\tValor Costo\t"
+                                "Valor Venta\tUtilidad s/Costo %\tUtilidad s/Venta %\tUtilidad $\t"));
     EXPECT_TRUE(lineasGrilla[1].startsWith("NORTE\t"));
+    {
+        // The name beside each code is the article's description in the ERP.
+        const QStringList celdas = lineasGrilla[1].split('\t');
+        const QString descripcion =
+            entorno_
+                ->Valor("NORTE",
+                        "SELECT Descripcion FROM MA_ARTICULOS WHERE IdArticulo = '" + celdas[1] + "'")
+                .toString();
+        EXPECT_FALSE(descripcion.isEmpty());
+        EXPECT_EQ(celdas[2], descripcion.trimmed());
+        EXPECT_TRUE(celdas[7].contains(',')) << celdas[7].toStdString();
+    }
+
+    // --nombres adds the name column; without it the table is the same as before.
+    QString conNombres;
+    ASSERT_EQ(
+        correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--nombres", conexion}, &conNombres),
+        0);
+    const QStringList lineasNombres = conNombres.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lineasNombres.size(), lineas.size());
+    EXPECT_EQ(lineasNombres[0],
+              QString::fromUtf8("Grupo\tNombre Artículo\tConsumo\tValor Costo\tValor Venta"));
+    for (int i = 1; i < lineas.size(); ++i) {
+        QStringList c = lineasNombres[i].split('\t');
+        ASSERT_EQ(c.size(), 5);
+        c.removeAt(1);
+        EXPECT_EQ(c.join('\t'), lineas[i]);
+    }
+    EXPECT_FALSE(lineasNombres[1].split('\t')[1].isEmpty());
+
+    // --xlsx and --pdf: the spreadsheet and the printed pages, without a dialog.
+    const QString planilla = entorno_->carpetas().raiz() + "ventas.xlsx";
+    const QString pdf = entorno_->carpetas().raiz() + "ventas.pdf";
+    ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--top", "150", "--xlsx",
+                      planilla, "--pdf", pdf, conexion},
+                     nullptr, &errores),
+              0)
+        << errores.toStdString();
+    EXPECT_TRUE(QFile(planilla).size() > 0);
+    QProcess texto;
+    texto.start("pdftotext", {pdf, "-"});
+    ASSERT_TRUE(texto.waitForFinished(60000));
+    const QString paginas = QString::fromUtf8(texto.readAllStandardOutput());
+    const int hojas = paginas.split('\f', Qt::SkipEmptyParts).size();
+    EXPECT_GE(hojas, 1);
+    EXPECT_TRUE(paginas.contains(QString::fromUtf8("Estadística: Ventas por Artículo")));
+    EXPECT_TRUE(paginas.contains(QString::fromUtf8("página %1 de %1").arg(hojas)));
+    EXPECT_TRUE(paginas.contains("Empresas: NORTE"));
 
     // Other companies, a TOP of our own, and the exit statuses.
     ASSERT_EQ(correr({"--informe", QString::fromUtf8("Ventas por Artículo"), "--empresas", "SUR", "--top",

@@ -325,14 +325,20 @@ TEST(Editor, BorrarNuevoYCancelar) {
     EXPECT_FALSE(ExisteTabla(d.e, "DET_ESTV0000"));
     EXPECT_TRUE(v.Campo("NOMBRE")->isEnabled());
 
-    // New resets too, and the sheet command does nothing.
+    // New resets too, and the sheet command asks where to write the spreadsheet (cancelled here).
     EscribirNombre(v, "Otra");
     v.Campo("TOP")->setText("5");
     Orden(v, "nuevo");
     EXPECT_EQ(v.Campo("TOP")->text(), "10");
     EXPECT_FALSE(v.Nuevo());
-    Orden(v, "PLANILLA");  // nothing
+    puerto->ResponderArchivo(QString());
+    Orden(v, "PLANILLA");
     EXPECT_EQ(puerto->Mensajes().size(), 2);
+    const auto archivos = puerto->Llamadas(kv::InteraccionGuionada::Tipo::Archivo);
+    ASSERT_EQ(archivos.size(), 1);
+    EXPECT_EQ(archivos[0].titulo, "Guardar planilla");
+    EXPECT_EQ(archivos[0].texto, QString::fromUtf8("Planilla de cálculo|*.xlsx"));
+    EXPECT_TRUE(puerto->Llamadas(kv::InteraccionGuionada::Tipo::Documento).isEmpty());
 }
 
 TEST(Editor, CamposDeMesYConsultas) {
@@ -356,7 +362,8 @@ TEST(Editor, CamposDeMesYConsultas) {
     // The focused field's colour.
     EXPECT_EQ(hasta->styleSheet(), "QLineEdit { background-color: rgb(0, 255, 255); }");
     EXPECT_EQ(desde->styleSheet(), "QLineEdit { background-color: rgb(255, 255, 255); }");
-    EXPECT_EQ(hasta->grab().toImage().pixelColor(hasta->width() - 4, hasta->height() / 2), QColor(0, 255, 255));
+    EXPECT_EQ(hasta->grab().toImage().pixelColor(hasta->width() - 4, hasta->height() / 2),
+              QColor(0, 255, 255));
 
     // Month lookup: the date picker, month and year taken from its fourth character.
     puerto->ResponderFecha("15/04/2024");

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
 #include <QStandardItemModel>
 
 #include "EntornoPresentacion.h"
@@ -63,11 +64,34 @@ class ImpresoraPdf {
     int veces_ = 0;
 };
 
-void EsperarPaginaConImagen(const QString& pdf) {
+// The text of a PDF as poppler's pdftotext reads it (pages end with a form feed).
+QString TextoPdf(const QString& pdf) {
+    QProcess proceso;
+    proceso.start("pdftotext", {"-layout", pdf, "-"});
+    if (!proceso.waitForFinished(60000)) return QString();
+    return QString::fromUtf8(proceso.readAllStandardOutput());
+}
+
+const QStringList kEncabezado = {QString::fromUtf8("Estadística: Vendedores y rubros"),
+                                 "Meses: 1/2024 a 6/2024", "Empresas: NORTE, SUR", "Filtros: ninguno",
+                                 "Impreso el 08/12/2026 10:30"};
+
+// Every category of the chart is on the pages, with the header and the page numbers.
+void EsperarPaginasCompletas(const QString& pdf, const DatosGrafico& datos) {
     const QByteArray bytes = Leer(pdf);
     ASSERT_TRUE(bytes.startsWith("%PDF")) << pdf.toStdString();
-    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1);
-    EXPECT_TRUE(bytes.contains("/Subtype /Image"));
+    const QString texto = TextoPdf(pdf);
+    const QStringList paginas = texto.split('\f', Qt::SkipEmptyParts);
+    ASSERT_GE(paginas.size(), 1);
+    for (int p = 0; p < paginas.size(); ++p) {
+        EXPECT_TRUE(paginas[p].contains(kEncabezado[0])) << p;
+        EXPECT_TRUE(paginas[p].contains(QString::fromUtf8("página %1 de %2").arg(p + 1).arg(paginas.size())))
+            << p;
+    }
+    const QString seguido = QString(texto).simplified();
+    for (int c = 0; c < datos.Categorias(); ++c)
+        for (const QString& nivel : datos.niveles.value(c))
+            EXPECT_TRUE(seguido.contains(nivel.simplified())) << nivel.toStdString();
 }
 
 }  // namespace
@@ -83,6 +107,7 @@ TEST(Exportacion, NombreCortadoEnElPrimerPuntoDelNombre) {
 }
 
 TEST(Exportacion, BytesDeUnaGrillaDeTresFilasYDosColumnas) {
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
     CarpetasTemporales carpetas;
     const QString carpeta = carpetas.raiz() + "informes.2024/";
     ASSERT_TRUE(QDir().mkpath(carpeta));
@@ -92,8 +117,10 @@ TEST(Exportacion, BytesDeUnaGrillaDeTresFilasYDosColumnas) {
     puerto->ResponderArchivo(carpeta + "ventas.txt");
     const QString escrito = ExportarGrilla(*grilla.Modelo());
     EXPECT_EQ(escrito, carpeta + "ventas.xls");
+    // The grid's captions and texts, as a Spanish spreadsheet reads them.
     EXPECT_EQ(Leer(carpeta + "ventas.xls"),
-              QByteArray("BASE\tVALORVENTA\t\r\nNORTE\t1234.5\t\r\n \t0.3\t\r\n"));
+              QByteArray("Empresa\tValor Venta\t\r\nNORTE\t1.234,50\t\r\n \t0,30\t\r\n"));
+    QLocale::setDefault(QLocale::c());
     EXPECT_FALSE(QFile::exists(carpetas.raiz() + "informes.xls"));
     // The dialog's filter and title, asking for a name to save under.
     const auto archivos = puerto->Llamadas(InteraccionGuionada::Tipo::Archivo);
@@ -141,7 +168,8 @@ TEST(Grilla, SoloLecturaNumerosALaDerechaYAnchoDeColumna) {
     grilla.Vincular(datos);
     EXPECT_EQ(grilla.objectName(), "MSFlexGrid1");
     auto* modelo = grilla.Modelo();
-    EXPECT_EQ(modelo->headerData(1, Qt::Horizontal).toString(), "VALORVENTA");
+    EXPECT_EQ(modelo->headerData(1, Qt::Horizontal).toString(), "Valor Venta");
+    EXPECT_EQ(modelo->headerData(0, Qt::Horizontal).toString(), "Empresa");
     EXPECT_EQ(modelo->index(0, 1).data().toString(), "1.234,50");
     EXPECT_EQ(modelo->index(1, 1).data().toString(), "0,30");
     EXPECT_EQ(modelo->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
@@ -159,7 +187,7 @@ TEST(Impresion, PreguntaYSinSiNoImprime) {
     GraficoPrincipal grafico;
     PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::No);
-    EXPECT_FALSE(ImprimirGraficoPrincipal(grafico));
+    EXPECT_FALSE(ImprimirGraficoPrincipal(grafico, kEncabezado));
     ASSERT_EQ(puerto->Mensajes().size(), 1);
     EXPECT_EQ(puerto->Mensajes()[0].texto, QString::fromUtf8("¿Desea imprimir el gráfico?"));
     EXPECT_EQ(puerto->Mensajes()[0].titulo, QString::fromUtf8("Atención"));
@@ -185,9 +213,9 @@ TEST_F(ImpresionCargada, PaginaCeroImprimeElGraficoEnUnaPagina) {
     grafico.Vincular(modelo, "Vendedores y rubros");
     PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::Si);
-    ASSERT_TRUE(ImprimirGraficoPrincipal(grafico));
+    ASSERT_TRUE(ImprimirGraficoPrincipal(grafico, kEncabezado));
     EXPECT_EQ(pdf.veces(), 1);
-    EsperarPaginaConImagen(carpetas.raiz() + "grafico.pdf");
+    EsperarPaginasCompletas(carpetas.raiz() + "grafico.pdf", grafico.Datos());
     EXPECT_EQ(QApplication::clipboard()->image().size(), grafico.Imagen().size());
 }
 
@@ -206,8 +234,8 @@ TEST_F(ImpresionCargada, PaginaDosDejaChartGifEnTempEImprime) {
     grafico.Vincular(datos, "Vendedores y rubros");
     PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::Si);
-    ASSERT_TRUE(ImprimirGraficoEmpresas(grafico));
-    EsperarPaginaConImagen(carpetas.raiz() + "grafico2.pdf");
+    ASSERT_TRUE(ImprimirGraficoEmpresas(grafico, kEncabezado));
+    EsperarPaginasCompletas(carpetas.raiz() + "grafico2.pdf", grafico.DatosCompletos());
 
     // CHART.GIF stays in TEMP and decodes, with the chart's size and colours.
     const QString gif = temp + "/CHART.GIF";

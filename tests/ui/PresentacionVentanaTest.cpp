@@ -3,6 +3,10 @@
 // by a load, the remainder's window.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+
+#include "stats/NombresGrupos.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -80,6 +84,17 @@ TEST_F(PresentacionVentana, ListaDeTiposYValorDelGrafico) {
     ASSERT_EQ(v.cboGraficos->count(), 12);
     EXPECT_EQ(v.cboGraficos->currentIndex(), 1);
     EXPECT_EQ(v.Chart1->chartType(), 1);
+    // The list shows only the captions, whole; the code stays in the row's data.
+    EXPECT_EQ(v.cboGraficos->itemText(0), QString::fromUtf8("Gráfico de Área 2D"));
+    EXPECT_EQ(v.cboGraficos->itemText(11), QString::fromUtf8("Gráfico de Pasos 3D"));
+    for (int i = 0; i < v.cboGraficos->count(); ++i) {
+        EXPECT_FALSE(v.cboGraficos->itemText(i).contains("VtChChartType")) << i;
+        EXPECT_TRUE(v.cboGraficos->itemData(i).toString().trimmed().endsWith(
+            v.cboGraficos->itemData(i).toString().mid(80).trimmed()));
+        EXPECT_GE(v.cboGraficos->view()->minimumWidth(),
+                  v.cboGraficos->fontMetrics().horizontalAdvance(v.cboGraficos->itemText(i)));
+    }
+    EXPECT_EQ(v.cboGraficos->itemData(4).toString().mid(80).trimmed(), "VtChChartType2dPie");
     const std::map<int, int> esperados{{0, 5},  {1, 1}, {2, 9}, {3, 3}, {4, 14}, {5, 7},
                                        {6, 16}, {7, 4}, {8, 0}, {9, 8}, {10, 2}, {11, 6}};
     for (const auto& [fila, valor] : esperados) {
@@ -239,7 +254,9 @@ TEST_F(PresentacionVentana, ReportePorPagina) {
     ASSERT_TRUE(archivo.open(QIODevice::ReadOnly));
     const QList<QByteArray> lineas = archivo.readAll().split('\n');
     EXPECT_EQ(lineas.size() - 1, v.MSFlexGrid1->model()->rowCount() + 1);  // the header row too
-    EXPECT_TRUE(lineas[0].startsWith("BASE\tVendedor\tGrupo2\tGrupo3\tCONSUMO\t"));
+    // The grid's captions, with the names of the sellers beside their codes.
+    EXPECT_TRUE(lineas[0].startsWith("Empresa\tVendedor\tNombre Vendedor\tGrupo2\tGrupo3\tConsumo\t"))
+        << lineas[0].toStdString();
     EXPECT_EQ(puerto->Llamadas(InteraccionGuionada::Tipo::Documento).size(), 1);
     EstablecerElectorImpresora(anterior);
 }
@@ -273,7 +290,10 @@ TEST_F(PresentacionVentana, RestoAbreSusGrupos) {
         partes += modelo->index(f, modelo->columnCount() - 1).data(kRolNumero).toDouble();
     EXPECT_NEAR(partes, 100.0, 1e-6);
     // In the order of the load: the first folded group is the load's fourth.
-    EXPECT_EQ(modelo->index(0, 0).data().toString(), grafico.plegados.front().grupos[0].trimmed());
+    // Each group reads with its code and its name.
+    const QString codigo = grafico.plegados.front().grupos[0].trimmed();
+    EXPECT_EQ(modelo->index(0, 0).data().toString(), grafico.nombres->Etiqueta(0, codigo));
+    EXPECT_TRUE(modelo->index(0, 0).data().toString().startsWith(codigo + QString::fromUtf8(" – ")));
     resto->Copiar();
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Vendedor\t"));
     resto->close();

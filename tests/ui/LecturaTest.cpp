@@ -1,0 +1,186 @@
+// What a person reads on the charts: names beside codes in labels and
+// tooltips, whole labels, values written on the bars in the locale's marks, a
+// remainder that dwarfs the top groups written beside the chart, one pie per
+// kind with its labels, the second chart in the load's order.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBarCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsSimpleTextItem>
+#include <QLabel>
+#include <QLocale>
+#include <QPieSeries>
+#include <QPieSlice>
+
+#include "EntornoPresentacion.h"
+#include "soporte/PuertoGuionado.h"
+#include "stats/NombresGrupos.h"
+#include "ui/GraficoEmpresas.h"
+#include "ui/GraficoPrincipal.h"
+#include "ui/Idioma.h"
+#include "ui/PanelGraficos.h"
+#include "ui/TiposGrafico.h"
+
+using kv::pruebas::EntornoPresentacion;
+using kv::pruebas::PuertoGuionado;
+using namespace kv::ui;
+
+namespace {
+
+class Lectura : public ::testing::Test {
+  protected:
+    static void TearDownTestSuite() { EntornoPresentacion::Liberar(); }
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina)); }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+
+    // A load with its names read, as the window does it.
+    void Cargar(kv::stats::ModeloGrafico& modelo) {
+        auto& e = EntornoPresentacion::Comun();
+        e.Cargar(e.Entrada(), modelo);
+        PuertoGuionado puerto;
+        modelo.nombres = kv::stats::LeerNombres(e.Entorno().Erp(), e.Entrada().titulos, modelo, nullptr);
+    }
+
+    static QStringList TextosEscritos(QChart* grafico) {
+        QStringList textos;
+        for (QGraphicsItem* item : grafico->childItems())
+            if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item)) textos << t->text();
+        return textos;
+    }
+};
+
+QString SinMarcas(QString texto) {
+    texto.remove(QChar(0x200B));
+    texto.replace("<br>", " ");
+    texto.replace("&amp;", "&");
+    return texto.simplified();
+}
+
+}  // namespace
+
+TEST_F(Lectura, EtiquetasConNombreEnteras) {
+    kv::stats::ModeloGrafico modelo;
+    Cargar(modelo);
+    ASSERT_GT(modelo.Filas(), 1);
+    GraficoPrincipal grafico;
+    grafico.resize(1200, 800);
+    grafico.show();
+    grafico.Vincular(modelo, "Vendedores y rubros");
+    const DatosGrafico& datos = grafico.Datos();
+    // Each level shows its code and its name from the master table.
+    const QString vendedor = modelo.grupos[0][0].trimmed();
+    const QString nombre = modelo.nombres->Nombre(0, vendedor);
+    ASSERT_FALSE(nombre.isEmpty());
+    EXPECT_EQ(datos.niveles[0][0], vendedor + QString::fromUtf8(" – ") + nombre);
+    EXPECT_TRUE(datos.Descripcion(0).startsWith(vendedor + QString::fromUtf8(" – ") + nombre));
+    // The axis draws every label whole (wrapped, never cut).
+    const QStringList mostradas = grafico.Panel2D()->EtiquetasMostradas();
+    for (int i = 0; i < mostradas.size(); ++i) {
+        EXPECT_FALSE(mostradas[i].contains(QChar(0x2026)));
+        EXPECT_FALSE(mostradas[i].contains("..."));
+        EXPECT_EQ(SinMarcas(mostradas[i]), datos.niveles[i].join(' ').simplified());
+    }
+}
+
+TEST_F(Lectura, ValoresSobreLasBarrasYRestoAparte) {
+    DatosGrafico datos;
+    datos.decimales = 2;
+    datos.titulo = "Prueba";
+    SerieGrafico venta{"Valor Venta", Familia::Importes, {}};
+    for (int i = 0; i < 5; ++i) {
+        datos.etiquetas << QStringLiteral("V0%1 – Vendedor %1").arg(i + 1);
+        datos.niveles << QStringList{datos.etiquetas.back()};
+        venta.valores.push_back(18000000.0 - i * 1000000.5);
+    }
+    datos.etiquetas << "Otros";
+    datos.niveles << QStringList{"Otros"};
+    venta.valores.push_back(1247893470.68);
+    datos.filaResto = 5;
+    datos.series = {venta};
+    PanelGraficos panel;
+    panel.resize(1200, 700);
+    panel.show();
+    panel.Dibujar(datos, kv::ui::tipo_grafico::Barras2D);
+    QApplication::processEvents();
+    // The remainder is written beside the chart with its value; the five bars are drawn at their scale.
+    ASSERT_NE(panel.RestoAparte(), nullptr);
+    EXPECT_TRUE(panel.RestoAparte()->text().contains("1.247.893.470,68"));
+    EXPECT_TRUE(panel.RestoAparte()->text().contains("Otros"));
+    ASSERT_EQ(panel.Vistas().size(), 1u);
+    QChart* grafico = panel.Vistas()[0]->chart();
+    QBarCategoryAxis* eje = nullptr;
+    for (QAbstractAxis* a : grafico->axes())
+        if (auto* c = qobject_cast<QBarCategoryAxis*>(a)) eje = c;
+    ASSERT_NE(eje, nullptr);
+    EXPECT_EQ(eje->count(), 5);
+    // Each top group's value is written on its bar, in the locale's marks.
+    const QStringList escritos = TextosEscritos(grafico);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(escritos.contains(datos.TextoValor(venta, venta.valores[static_cast<size_t>(i)])))
+            << escritos.join(" | ").toStdString();
+    EXPECT_TRUE(escritos.contains("18.000.000,00"));
+    // The full data is still the panel's: the remainder opens with a double click.
+    EXPECT_EQ(panel.Datos().Categorias(), 6);
+}
+
+TEST_F(Lectura, UnaTortaPorClaseConSusEtiquetas) {
+    kv::stats::ModeloGrafico modelo;
+    Cargar(modelo);
+    GraficoPrincipal grafico;
+    grafico.resize(1200, 800);
+    grafico.show();
+    grafico.Vincular(modelo, "Vendedores y rubros");
+    grafico.setChartType(kv::ui::tipo_grafico::Torta2D);
+    grafico.Redibujar();
+    for (QChartView* vista : grafico.Panel2D()->Vistas()) {
+        int tortas = 0;
+        for (QAbstractSeries* s : vista->chart()->series())
+            if (auto* torta = qobject_cast<QPieSeries*>(s)) {
+                ++tortas;
+                EXPECT_EQ(torta->count(), modelo.Filas());
+                for (QPieSlice* porcion : torta->slices())
+                    if (porcion->isLabelVisible()) {
+                        EXPECT_TRUE(porcion->label().contains(": "));
+                    }
+            }
+        EXPECT_EQ(tortas, 1);
+    }
+}
+
+TEST_F(Lectura, ElSegundoGraficoSigueElOrdenDeLaCarga) {
+    auto& e = EntornoPresentacion::Comun();
+    kv::stats::ModeloGrafico modelo;
+    auto datos = std::const_pointer_cast<DatosGrilla>(e.Cargar(e.Entrada(), modelo));
+    int posicion = 0;
+    QStringList esperadas;
+    for (int f = 0; f < modelo.Filas(); ++f) {
+        if (f == modelo.filaResto) continue;
+        const auto& g = modelo.grupos[static_cast<size_t>(f)];
+        datos->ordenCarga.insert(DatosGrilla::ClaveGrupo({g[0], g[1]}), posicion++);
+        esperadas << g[0].trimmed() + " " + g[1].trimmed();
+    }
+    for (const auto& p : modelo.plegados) {
+        const QString clave = DatosGrilla::ClaveGrupo({p.grupos[0], p.grupos[1]});
+        if (!datos->ordenCarga.contains(clave)) datos->ordenCarga.insert(clave, posicion++);
+    }
+    GraficoEmpresas grafico;
+    grafico.resize(1200, 800);
+    grafico.Vincular(datos, "Vendedores y rubros");
+    const DatosGrafico& completos = grafico.DatosCompletos();
+    ASSERT_GE(completos.Categorias(), esperadas.size());
+    for (int i = 0; i < esperadas.size(); ++i) EXPECT_EQ(completos.etiquetas[i], esperadas[i]) << i;
+}
+
+TEST(Idioma, LosDialogosDeQtEnEspanolYMarcasEspanolasSinLocale) {
+    const QLocale anterior;
+    QLocale::setDefault(QLocale::c());
+    ASSERT_TRUE(PrepararIdioma(*QCoreApplication::instance()));
+    EXPECT_EQ(QLocale().language(), QLocale::Spanish);
+    EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), "Imprimir");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancelar");
+    EXPECT_EQ(TextoImporte(Diezmilesimas(1247893470.68), 2), "1.247.893.470,68");
+    EXPECT_EQ(QLocale().toString(QDate(2026, 12, 8), QLocale::ShortFormat).left(5), "8/12/");
+    QLocale::setDefault(anterior);
+}
