@@ -14,6 +14,7 @@
 #include "localserver/Esquema.h"
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
+#include "localserver/tsql/Traductor.h"
 
 namespace kv::local {
 
@@ -76,6 +77,9 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     };
     switch (accion) {
         case SQLITE_READ:
+            // SQLite's virtual tables under fixed names show the files, the schema and the engine.
+            if (traduccion::EsNombreInterno(objeto) && !objeto.startsWith(QLatin1String("sqlite_")) && !sistema)
+                return negar("SELECT");
             if (objeto.startsWith(QLatin1String("sqlite_"))) return SQLITE_OK;
             // The column catalog feeds the catalog views; user text can never name it.
             if (sistema && !p.administrador && objeto.compare(QLatin1String("kv_sys_columnas"), Qt::CaseInsensitive) != 0)
@@ -381,6 +385,7 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         // Never made anew here: a missing or emptied file is an error naming it.
         auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, false);
         AsegurarCatalogoBase(*b);
+        sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
         it = bases_.emplace(clave, std::move(b)).first;
     }
     it->second->FijarLimite(limite_, conLimite_);
@@ -390,6 +395,9 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
 void SesionEmbebida::AplicarLimite() {
     catalogo_->maestra().FijarLimite(limite_, conLimite_);
     for (auto& [nombre, b] : bases_) b->FijarLimite(limite_, conLimite_);
+    // No value a session builds outgrows its share of the session's memory (8152).
+    sqlite3_limit(catalogo_->maestra().db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
+    for (auto& [nombre, b] : bases_) sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
 }
 
 SesionEmbebida::Permisos SesionEmbebida::PermisosActuales() {
@@ -461,6 +469,7 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
     variables_.clear();
     filas_ = 0;
     error_ = 0;
+    memoria_.Reiniciar();
     size_t pc = 0;
     while (pc < sentencias.size()) {
         const PlanSentencia& plan = sentencias[pc];
@@ -468,6 +477,8 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
         size_t siguiente = pc + 1;
         const size_t antes = salida.size();
         try {
+            // The deadline also holds between statements: a loop of quick ones ends on time.
+            ComprobarPlazo(conLimite_, limite_);
             switch (s.clase) {
                 case Clase::Si: {
                     const auto filas = Consultar(s, parametros, siguienteParametro);
@@ -493,6 +504,10 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                     }
                     break;
             }
+            qint64 nuevos = 0;
+            for (size_t i = antes; i < salida.size(); ++i) nuevos += TamanoResultado(salida[i]);
+            memoria_.CerrarSentencia(nuevos);
+            if (s.clase == Clase::Asignar) memoria_.FijarVariables(TamanoVariables(variables_));
             error_ = 0;
         } catch (const ErrorServidor& e) {
             ResultadoSentencia r;
@@ -506,8 +521,23 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             filas_ = 0;
             // A condition that fails runs neither branch.
             if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
-            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
+            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run,
+            // nor past the session's memory.
             if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            if (e.numero() == mensajes::kMemoria) {
+                DescartarResultados(salida);
+                break;
+            }
+            try {
+                qint64 nuevos = 0;
+                for (size_t i = antes; i < salida.size(); ++i) nuevos += TamanoResultado(salida[i]);
+                memoria_.CerrarSentencia(nuevos);
+            } catch (const ErrorServidor& e701) {
+                // Errors of a loop pile up too: past the bound the batch ends with 701.
+                salida.back().error = e701.ComoErrorBD(Origen());
+                DescartarResultados(salida);
+                break;
+            }
             pc = siguiente;
             continue;
         } catch (const std::exception& e) {
@@ -615,6 +645,13 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::Elevar:
             Elevar(s, parametros, siguienteParametro, salida);
             return;
+        case Clase::Esperar: {
+            const auto filas = Consultar(s, parametros, siguienteParametro);
+            const QVariant hora = filas.empty() || filas.front().empty() ? QVariant() : filas.front().front();
+            // WAITFOR with a NULL time does not wait.
+            if (!hora.isNull()) Esperar(s.objeto, hora.toString(), conLimite_, limite_);
+            return;
+        }
         case Clase::Conceder:
         case Clase::Revocar:
             ConcederPermisos(s, s.clase == Clase::Conceder);
@@ -834,6 +871,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
                 std::vector<QVariant> fila;
                 fila.reserve(static_cast<size_t>(columnas));
                 for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
+                // The rows a batch holds count against the session's memory.
+                memoria_.SumarFila(TamanoFila(fila));
                 r.filas.push_back(std::move(fila));
             }
             if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
