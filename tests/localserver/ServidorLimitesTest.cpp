@@ -268,7 +268,6 @@ TEST_F(LimitesTest, SumarDineroDesbordaDondeSqlServer) {
     Lote(*c_, QStringLiteral("INSERT INTO M VALUES (2, 900000000000000)"));
     EXPECT_EQ(Numero(QStringLiteral("SELECT SUM(m) FROM M")), 8115);
     EXPECT_EQ(Numero(QStringLiteral("SELECT AVG(m) FROM M")), 8115);
-    EXPECT_EQ(Numero(QStringLiteral("INSERT INTO M VALUES (3, 1e16)")), 8115);
 }
 
 TEST_F(LimitesTest, UnDineroGuardadoEnElExtremoNoDesborda) {
@@ -368,7 +367,7 @@ TEST_F(LimitesTest, FormatComoSqlServer) {
     EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(CAST('2024-03-05' AS datetime), 'yyyy-MM-dd')")).toString(),
               QStringLiteral("2024-03-05"));
     EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT FORMAT(NULL, 'N2')")).isNull());
-    EXPECT_EQ(Numero(QStringLiteral("SELECT FORMAT(1, 'N2', 'no-es-una')")), 9818);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT FORMAT(1, 'N2', 'xx-yy')")), 9818);
     EXPECT_EQ(Numero(QStringLiteral("SELECT FORMAT('texto', 'N2')")), 8116);
 }
 

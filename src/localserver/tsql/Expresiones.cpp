@@ -282,15 +282,16 @@ namespace {
 bool Asociable(const std::vector<Expr>& terminos, bool suma) {
     const Expr& primero = terminos.front();
     const bool textos = suma && primero.tipo == TipoValor::Texto;
-    if (!textos) {
-        if (primero.tipo != TipoValor::Numero) return false;
-        const QString& t = primero.tipoSql;
-        if (t != QLatin1String("int") && t != QLatin1String("bigint") && !(suma && t == QLatin1String("money")))
-            return false;
-    }
     for (const Expr& e : terminos) {
-        if (textos ? e.tipo != TipoValor::Texto : (e.tipo != TipoValor::Numero || e.tipoSql != primero.tipoSql))
-            return false;
+        if (textos) {
+            if (e.tipo != TipoValor::Texto) return false;
+            continue;
+        }
+        // Sums of int, bigint and money mix exactly; products keep one integer type.
+        const QString& t = e.tipoSql;
+        const bool exacto = t == QLatin1String("int") || t == QLatin1String("bigint") ||
+                            (suma && t == QLatin1String("money"));
+        if (e.tipo != TipoValor::Numero || !exacto || (!suma && t != primero.tipoSql)) return false;
     }
     return true;
 }
