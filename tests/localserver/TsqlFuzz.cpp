@@ -267,7 +267,7 @@ TEST(TsqlFuzz, FormasLimiteNuncaRompenLaTraduccion) {
     // Long chains, deep parentheses, CASE and blocks, long IN lists: each stage
     // walks them without going deep into the stack, or refuses them with an error.
     std::mt19937 azar(20261208);
-    for (int ronda = 0; ronda < 400; ++ronda) Probar(kv::pruebas::generadores::Lote(azar, 30000));
+    for (int ronda = 0; ronda < 150; ++ronda) Probar(kv::pruebas::generadores::Lote(azar, 20000));
 }
 
 namespace {
