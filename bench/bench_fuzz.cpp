@@ -26,10 +26,10 @@
 namespace {
 
 constexpr int kLotesPorHijo = 40;
-constexpr int kPlazoLote = 60;      // seconds without an answer that make a hang
+constexpr int kPlazoLote = 120;     // seconds without an answer that make a hang (the machine may be busy)
 constexpr int kTiempoComando = 10;  // each batch's own time-out in the child
 
-int Hijo(quint32 semilla) {
+int Hijo(quint32 semilla, int cuantos) {
     QTemporaryDir carpeta;
     qputenv("KVESTV_DATOS", carpeta.path().toUtf8());
     kv::local::RegistrarServidorEmbebido();
@@ -44,8 +44,10 @@ int Hijo(quint32 semilla) {
     c.EjecutarLote(QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
     c.SetCommandTimeout(kTiempoComando);
     std::mt19937 azar(semilla);
-    for (int i = 0; i < kLotesPorHijo; ++i) {
+    for (int i = 0; i < cuantos; ++i) {
         const QString lote = kv::pruebas::generadores::Lote(azar, 1000000);
+        // What the parent shows of a batch that never answers.
+        std::fprintf(stderr, "%d: %s\n", i, lote.left(120).toUtf8().constData());
         try {
             c.EjecutarLote(lote);
         } catch (const std::exception&) {
@@ -62,7 +64,8 @@ int Hijo(quint32 semilla) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() > 2 && args[1] == QLatin1String("--hijo")) return Hijo(args[2].toUInt());
+    if (args.size() > 2 && args[1] == QLatin1String("--hijo"))
+        return Hijo(args[2].toUInt(), args.size() > 3 ? args[3].toInt() : kLotesPorHijo);
     const int segundos = args.size() > 1 ? args[1].toInt() : 60;
     quint32 semilla = args.size() > 2 ? args[2].toUInt() : 1;
     if (segundos <= 0) {
@@ -99,14 +102,17 @@ int main(int argc, char** argv) {
         while (p.canReadLine())
             if (p.readLine().startsWith("lote")) ++hechos;
         lotes += hechos;
+        const QList<QByteArray> empezados = p.readAllStandardError().split('\n');
+        const QByteArray ultimo = empezados.size() > 1 ? empezados[empezados.size() - 2] : QByteArray();
         if (colgado) {
             ++colgados;
             ++lotes;
-            std::printf("colgado: semilla %u, lote %d\n", semilla, hechos);
+            std::printf("colgado: semilla %u, lote %d: %s\n", semilla, hechos, ultimo.constData());
         } else if (p.exitStatus() == QProcess::CrashExit || p.exitCode() != 0) {
             ++caidas;
             ++lotes;
-            std::printf("caída: semilla %u, lote %d (estado %d)\n", semilla, hechos, p.exitCode());
+            std::printf("caída: semilla %u, lote %d (estado %d): %s\n", semilla, hechos, p.exitCode(),
+                        ultimo.constData());
         }
         std::fflush(stdout);
         ++semilla;

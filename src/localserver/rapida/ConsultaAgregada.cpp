@@ -23,6 +23,7 @@ struct FueraDeForma {};
 // checking it, evaluating it, freeing it) goes deep into the stack.
 constexpr int kProfundidadMaxima = 48;
 constexpr int kNodosMaximos = 512;
+constexpr qsizetype kLargoMaximoTexto = 64 * 1024;
 
 class Lector {
   public:
@@ -453,6 +454,8 @@ const char* NombreColumna(int columna) {
 }
 
 std::optional<ConsultaAgregada> Reconocer(const QString& texto) {
+    // The statistics' queries are short: a long text is not read at all.
+    if (texto.size() > kLargoMaximoTexto) return std::nullopt;
     try {
         Lector lector(texto);
         return lector.Leer();
