@@ -23,7 +23,7 @@ struct FueraDeForma {};
 // checking it, evaluating it, freeing it) goes deep into the stack.
 constexpr int kProfundidadMaxima = 48;
 constexpr int kNodosMaximos = 512;
-constexpr qsizetype kLargoMaximoTexto = 64 * 1024;
+constexpr qsizetype kLargoMaximoTexto = 1024 * 1024;
 
 class Lector {
   public:
