@@ -152,6 +152,10 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
                             QString::fromLatin1(estado::BaseInexistente));
     }
     sqlite3_extended_result_codes(b->db_, 1);
+    // A double-quoted name is always a name, as in T-SQL: one that names no
+    // column fails (207) instead of standing for a text.
+    sqlite3_db_config(b->db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(b->db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // No text or binary value grows past this, whatever a statement builds (SQLITE_TOOBIG, 8152).
     sqlite3_limit(b->db_, SQLITE_LIMIT_LENGTH, LargoMaximoValor);
     sqlite3_busy_handler(b->db_, &BaseSqlite::Ocupado, b.get());

@@ -88,6 +88,7 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         // Never made anew here: a missing or emptied file is an error naming it.
         auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, false);
         AsegurarCatalogoBase(*b);
+        sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
         it = bases_.emplace(clave, std::move(b)).first;
     }
     it->second->FijarLimite(limite_, conLimite_);
@@ -97,6 +98,9 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
 void SesionEmbebida::AplicarLimite() {
     catalogo_->maestra().FijarLimite(limite_, conLimite_);
     for (auto& [nombre, b] : bases_) b->FijarLimite(limite_, conLimite_);
+    // No value a session builds outgrows its share of the session's memory (8152).
+    sqlite3_limit(catalogo_->maestra().db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
+    for (auto& [nombre, b] : bases_) sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
 }
 
 void SesionEmbebida::Usar(const QString& nombre) {

@@ -12,6 +12,7 @@
 #include "db/Proveedor.h"
 #include "localserver/BaseSqlite.h"
 #include "localserver/Catalogo.h"
+#include "localserver/LimitesSesion.h"
 #include "localserver/tsql/Plan.h"
 
 namespace kv::local {
@@ -106,6 +107,7 @@ private:
     QHash<QString, QVariant> variables_;
     qint64 filas_ = 0;
     int error_ = 0;
+    MemoriaLote memoria_;
 
 public:
     // Read by the authorizer callback while a user statement is prepared.

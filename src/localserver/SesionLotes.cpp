@@ -18,6 +18,7 @@
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
+#include "localserver/tsql/Mensajes.h"
 
 namespace kv::local {
 
@@ -115,6 +116,7 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
     variables_.clear();
     filas_ = 0;
     error_ = 0;
+    memoria_.Reiniciar();
     size_t pc = 0;
     while (pc < sentencias.size()) {
         const PlanSentencia& plan = sentencias[pc];
@@ -122,6 +124,8 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
         size_t siguiente = pc + 1;
         const size_t antes = salida.size();
         try {
+            // The deadline also holds between statements: a loop of quick ones ends on time.
+            ComprobarPlazo(conLimite_, limite_);
             switch (s.clase) {
                 case Clase::Si: {
                     const auto filas = Consultar(s, parametros, siguienteParametro);
@@ -147,6 +151,10 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                     }
                     break;
             }
+            qint64 nuevos = 0;
+            for (size_t i = antes; i < salida.size(); ++i) nuevos += TamanoResultado(salida[i]);
+            memoria_.CerrarSentencia(nuevos);
+            if (s.clase == Clase::Asignar) memoria_.FijarVariables(TamanoVariables(variables_));
             error_ = 0;
         } catch (const ErrorServidor& e) {
             ResultadoSentencia r;
@@ -160,8 +168,23 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             filas_ = 0;
             // A condition that fails runs neither branch.
             if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
-            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
+            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run,
+            // nor past the session's memory.
             if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            if (e.numero() == mensajes::kMemoria) {
+                DescartarResultados(salida);
+                break;
+            }
+            try {
+                qint64 nuevos = 0;
+                for (size_t i = antes; i < salida.size(); ++i) nuevos += TamanoResultado(salida[i]);
+                memoria_.CerrarSentencia(nuevos);
+            } catch (const ErrorServidor& e701) {
+                // Errors of a loop pile up too: past the bound the batch ends with 701.
+                salida.back().error = e701.ComoErrorBD(Origen());
+                DescartarResultados(salida);
+                break;
+            }
             pc = siguiente;
             continue;
         } catch (const std::exception& e) {
@@ -269,6 +292,13 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::Elevar:
             Elevar(s, parametros, siguienteParametro, salida);
             return;
+        case Clase::Esperar: {
+            const auto filas = Consultar(s, parametros, siguienteParametro);
+            const QVariant hora = filas.empty() || filas.front().empty() ? QVariant() : filas.front().front();
+            // WAITFOR with a NULL time does not wait.
+            if (!hora.isNull()) Esperar(s.objeto, hora.toString(), conLimite_, limite_);
+            return;
+        }
         case Clase::Conceder:
         case Clase::Revocar:
             ConcederPermisos(s, s.clase == Clase::Conceder);
@@ -488,6 +518,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
                 std::vector<QVariant> fila;
                 fila.reserve(static_cast<size_t>(columnas));
                 for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
+                // The rows a batch holds count against the session's memory.
+                memoria_.SumarFila(TamanoFila(fila));
                 r.filas.push_back(std::move(fila));
             }
             if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);

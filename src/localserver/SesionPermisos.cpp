@@ -17,6 +17,7 @@
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
+#include "localserver/tsql/Traductor.h"
 
 namespace kv::local {
 
@@ -44,6 +45,9 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
     };
     switch (accion) {
         case SQLITE_READ:
+            // SQLite's virtual tables under fixed names show the files, the schema and the engine.
+            if (traduccion::EsNombreInterno(objeto) && !objeto.startsWith(QLatin1String("sqlite_")) && !sistema)
+                return negar("SELECT");
             if (objeto.startsWith(QLatin1String("sqlite_"))) return SQLITE_OK;
             // The column catalog feeds the catalog views; user text can never name it.
             if (sistema && !p.administrador && objeto.compare(QLatin1String("kv_sys_columnas"), Qt::CaseInsensitive) != 0)

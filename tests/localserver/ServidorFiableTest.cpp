@@ -287,7 +287,7 @@ TEST_F(FiableTest, SoloLasFuncionesDeTSQL) {
     for (const char* llamada :
          {"kv_identidad('ART')", "kv_identidad_generada(1)", "kv_fecha_iso('01/02/2026')", "printf('%d', 1)",
           "fts3_tokenizer('simple')", "sqlite_compileoption_get(0)", "sqlite_version()", "randomblob(10)",
-          "load_extension('x')", "zeroblob(10)", "hex('a')", "typeof(1)", "instr('ab', 'b')", "unicode('a')",
+          "load_extension('x')", "zeroblob(10)", "hex('a')", "typeof(1)", "instr('ab', 'b')", "unlikely(1)",
           "json('{}')", "quote('a')", "sqlite_source_id()", "total_changes()", "likelihood(1, 0.5)"}) {
         const QString nombre = QString::fromLatin1(llamada).section(QLatin1Char('('), 0, 0);
         const auto e = ErrorDe(*lector, QStringLiteral("SELECT %1").arg(QLatin1String(llamada)));

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <random>
 
+#include "GeneradoresLotes.h"
+#include "ServidorPrueba.h"
 #include "localserver/tsql/Division.h"
 #include "localserver/tsql/Funciones.h"
 #include "localserver/tsql/Lexico.h"
@@ -259,4 +261,44 @@ TEST(TsqlFuzz, FuncionesConValoresAlAzar) {
         }
     }
     sqlite3_close(bd);
+}
+
+TEST(TsqlFuzz, FormasLimiteNuncaRompenLaTraduccion) {
+    // Long chains, deep parentheses, CASE and blocks, long IN lists: each stage
+    // walks them without going deep into the stack, or refuses them with an error.
+    std::mt19937 azar(20261208);
+    for (int ronda = 0; ronda < 150; ++ronda) Probar(kv::pruebas::generadores::Lote(azar, 20000));
+}
+
+namespace {
+
+class FuzzSesion : public kv::pruebas::ServidorPrueba {};
+
+}  // namespace
+
+TEST_F(FuzzSesion, FormasLimitePorUnaSesionTerminanConRespuesta) {
+    // The same shapes run whole: the plan, both routes, SQLite and the session answer
+    // each batch with rows or errors, and the connection works on afterwards.
+    auto c = Conectar();
+    Lote(*c, QStringLiteral("CREATE DATABASE FUZZ"));
+    Lote(*c, QStringLiteral("USE FUZZ"));
+    Lote(*c, QStringLiteral("CREATE TABLE DET_ESTV0001 (Base nvarchar(50) NOT NULL, Fecha nvarchar(7) NOT NULL, "
+                            "Grupo1 nvarchar(25) NOT NULL, Grupo2 nvarchar(25) NOT NULL, Grupo3 nvarchar(25) NOT "
+                            "NULL, Consumo float NULL, ValorCosto money NULL, ValorVenta money NULL, CONSTRAINT "
+                            "PK_D PRIMARY KEY (Base, Fecha, Grupo1, Grupo2, Grupo3))"));
+    Lote(*c, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
+    c->SetCommandTimeout(20);
+    std::mt19937 azar(8122026);
+    int respondidos = 0;
+    for (int ronda = 0; ronda < 80; ++ronda) {
+        const QString lote = kv::pruebas::generadores::Lote(azar, 30000);
+        try {
+            c->EjecutarLote(lote);
+        } catch (const kv::KvExcepcion&) {
+            // A batch refused whole (syntax, nesting) is an answer too.
+        }
+        ++respondidos;
+    }
+    EXPECT_EQ(respondidos, 80);
+    EXPECT_EQ(Valor(*c, QStringLiteral("SELECT count(*) FROM DET_ESTV0001")).toInt(), 1);
 }

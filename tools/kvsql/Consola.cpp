@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include <termios.h>
@@ -195,6 +197,26 @@ std::vector<LoteGuion> DividirGuion(const QString& guion) {
     return lotes;
 }
 
+// Money with its four decimals: the whole ten-thousandths nearest the value,
+// within money's range (near its ends a double stands for several amounts, and
+// the one in range is the one the server kept).
+QString TextoDinero(double d) {
+    if (!std::isfinite(d)) return QString::number(d, 'f', 4);
+    constexpr long double kMaximo = 9223372036854775807.0L;
+    long double n = std::round(static_cast<long double>(d) * 10000.0L);
+    qint64 diezmilesimas;
+    if (n >= kMaximo)
+        diezmilesimas = std::numeric_limits<qint64>::max();
+    else if (n <= -kMaximo - 1)
+        diezmilesimas = std::numeric_limits<qint64>::min();
+    else
+        diezmilesimas = static_cast<qint64>(n);
+    const bool negativo = diezmilesimas < 0;
+    const quint64 absoluto = negativo ? 0 - static_cast<quint64>(diezmilesimas) : static_cast<quint64>(diezmilesimas);
+    return (negativo ? QStringLiteral("-") : QString()) + QString::number(absoluto / 10000) + QLatin1Char('.') +
+           QString::number(absoluto % 10000).rightJustified(4, QLatin1Char('0'));
+}
+
 QString TextoValor(const QVariant& valor, int tipoADO) {
     if (valor.isNull() || !valor.isValid()) return QStringLiteral("NULL");
     switch (valor.typeId()) {
@@ -206,7 +228,7 @@ QString TextoValor(const QVariant& valor, int tipoADO) {
             return valor.toBool() ? QStringLiteral("1") : QStringLiteral("0");
         case QMetaType::Double:
         case QMetaType::Float:
-            if (tipoADO == kv::db::tipo::Currency) return QString::number(valor.toDouble(), 'f', 4);
+            if (tipoADO == kv::db::tipo::Currency) return TextoDinero(valor.toDouble());
             return QString::number(valor.toDouble(), 'g', 15);
         default:
             return valor.toString();

@@ -18,6 +18,13 @@ int ColumnaPorNombre(const QString& nombre) {
 // Thrown inside the reader when the text leaves the shape.
 struct FueraDeForma {};
 
+// The statistics' shape is small: a text with more nesting or more terms than
+// this is left to the general route, so no walk of the tree (reading it,
+// checking it, evaluating it, freeing it) goes deep into the stack.
+constexpr int kProfundidadMaxima = 48;
+constexpr int kNodosMaximos = 512;
+constexpr qsizetype kLargoMaximoTexto = 1024 * 1024;
+
 class Lector {
   public:
     explicit Lector(const QString& texto) {
@@ -136,13 +143,28 @@ class Lector {
     Expresion ExpresionSuma() { return Cadena("+", "-", &Lector::Termino); }
     Expresion Termino() { return Cadena("*", "/", &Lector::Factor); }
 
+    // Counts a node of the tree and one level of nesting; both are bounded.
+    struct Nivel {
+        explicit Nivel(Lector& l) : l_(l) {
+            if (++l_.profundidad_ > kProfundidadMaxima || ++l_.nodos_ > kNodosMaximos) throw FueraDeForma{};
+        }
+        ~Nivel() { --l_.profundidad_; }
+        Nivel(const Nivel&) = delete;
+        Nivel& operator=(const Nivel&) = delete;
+        Lector& l_;
+    };
+
     // A left-associative chain of two operators of one precedence over the next level.
     Expresion Cadena(const char* op1, const char* op2, Expresion (Lector::*siguiente)()) {
+        const Nivel nivel(*this);
         Expresion izq = (this->*siguiente)();
+        int eslabones = 0;
         while (Hay() && Actual().tipo == TipoToken::Simbolo &&
                (Actual().EsSimbolo(op1) || Actual().EsSimbolo(op2))) {
             const char op = Actual().texto.at(0).toLatin1();
             ++i_;
+            // Each link makes the left-deep tree one level deeper.
+            if (++eslabones + profundidad_ > kProfundidadMaxima) throw FueraDeForma{};
             Expresion e;
             e.clase = Expresion::Clase::Operacion;
             e.op = op;
@@ -154,6 +176,7 @@ class Lector {
     }
 
     Expresion Factor() {
+        const Nivel nivel(*this);
         const Token& t = Actual();
         if (t.tipo == TipoToken::Simbolo) {
             // A unary plus changes nothing (the front end puts one before the
@@ -293,6 +316,7 @@ class Lector {
 
     // An OR chain of conditions, possibly in parentheses.
     std::vector<Condicion> Disyuncion() {
+        const Nivel nivel(*this);
         std::vector<Condicion> lista;
         do {
             if (Hay() && Actual().EsSimbolo("(") && !EsColumnaEntreParentesis()) {
@@ -419,6 +443,8 @@ class Lector {
     std::vector<Token> tokens_;
     size_t i_ = 0;
     std::vector<QString> alias_;
+    int profundidad_ = 0;
+    int nodos_ = 0;
 };
 
 }  // namespace
@@ -428,6 +454,8 @@ const char* NombreColumna(int columna) {
 }
 
 std::optional<ConsultaAgregada> Reconocer(const QString& texto) {
+    // The statistics' queries are short: a long text is not read at all.
+    if (texto.size() > kLargoMaximoTexto) return std::nullopt;
     try {
         Lector lector(texto);
         return lector.Leer();

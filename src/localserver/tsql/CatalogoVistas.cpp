@@ -60,8 +60,17 @@ const char* const kBases =
 }  // namespace
 
 bool EsNombreInterno(const QString& nombre) {
-    return nombre.startsWith(QLatin1String("kv_sys_"), Qt::CaseInsensitive) ||
-           nombre.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+    // SQLite's own tables and the virtual tables it offers under fixed names
+    // (pragma_*, dbstat, json_each...) are not T-SQL objects.
+    static const char* const kVirtuales[] = {"dbstat", "json_each", "json_tree", "fts3tokenize", "fts4aux",
+                                             "fts5vocab", "generate_series", "zipfile", "rtree", "rtree_i32"};
+    if (nombre.startsWith(QLatin1String("kv_sys_"), Qt::CaseInsensitive) ||
+        nombre.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
+        nombre.startsWith(QLatin1String("pragma_"), Qt::CaseInsensitive))
+        return true;
+    for (const char* v : kVirtuales)
+        if (nombre.compare(QLatin1String(v), Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 
 std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {

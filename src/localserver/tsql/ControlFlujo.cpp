@@ -159,6 +159,22 @@ void Traductor::Imprimir(Sentencia& s) {
     s.sql = QLatin1String("SELECT kv_texto(") + e.sql + QLatin1String(", -1)");
 }
 
+void Traductor::Esperar(Sentencia& s) {
+    Exigir("WAITFOR");
+    // WAITFOR DELAY 'hh:mm[:ss[.mmm]]' | WAITFOR TIME 'hh:mm[:ss[.mmm]]', a literal or a variable.
+    if (Tomar("DELAY")) {
+        s.objeto = QStringLiteral("DELAY");
+    } else if (Tomar("TIME")) {
+        s.objeto = QStringLiteral("TIME");
+    } else {
+        Fallar();
+    }
+    if (Fin() || (Actual().tipo != TipoToken::Cadena && Actual().tipo != TipoToken::Variable)) Fallar();
+    const Expr e = Primaria();
+    s.clase = Clase::Esperar;
+    s.sql = QLatin1String("SELECT kv_texto(") + e.sql + QLatin1String(", -1)");
+}
+
 void Traductor::Elevar(Sentencia& s) {
     Exigir("RAISERROR");
     // RAISERROR (mensaje, severidad, estado [, argumento]...) [WITH LOG | NOWAIT | SETERROR]

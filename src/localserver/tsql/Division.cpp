@@ -7,7 +7,7 @@ namespace {
 const char* const kInicios[] = {"SELECT",   "INSERT",  "UPDATE",  "DELETE", "CREATE",   "ALTER",    "DROP",
                                 "USE",      "EXEC",    "EXECUTE", "BEGIN",  "COMMIT",   "ROLLBACK", "SET",
                                 "TRUNCATE", "DECLARE", "PRINT",   "IF",     "WHILE",    "RETURN",   "GRANT",
-                                "REVOKE",   "SAVE",    "WITH",    "BREAK",  "CONTINUE", "RAISERROR"};
+                                "REVOKE",   "SAVE",    "WITH",    "BREAK",  "CONTINUE", "RAISERROR", "WAITFOR"};
 
 bool EsUna(const Token& t, std::initializer_list<const char*> palabras) {
     for (const char* p : palabras)

@@ -220,101 +220,172 @@ QString ANumero(const Expr& texto, const Expr& otro) {
 
 }  // namespace
 
-Expr Traductor::Aditiva() {
-    Expr a = Multiplicativa();
-    while (!Fin() && Actual().tipo == TipoToken::Simbolo &&
-           (EsSimbolo("+") || EsSimbolo("-") || EsSimbolo("&") || EsSimbolo("|") || EsSimbolo("^"))) {
-        const QString op = t_[p_++].texto;
-        Expr b = Multiplicativa();
-        Expr r;
-        r.primario = false;
-        QString sa = Parentesis(a);
-        QString sb = Parentesis(b);
-        const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
-        const bool texto = a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto;
-        const bool numero = a.tipo == TipoValor::Numero || b.tipo == TipoValor::Numero;
-        if (numero && texto && op != QLatin1String("&") && op != QLatin1String("|") &&
-            op != QLatin1String("^")) {
-            if (a.tipo == TipoValor::Texto) sa = ANumero(a, b);
-            if (b.tipo == TipoValor::Texto) sb = ANumero(b, a);
-        }
-        if (op == QLatin1String("+")) {
-            // "+" joins texts and adds numbers; which one depends on the operands.
-            if (texto && !numero) {
-                r.sql = sa + QLatin1String(" || ") + sb;
-                r.tipo = TipoValor::Texto;
-            } else if (numero) {
-                r.sql = sa + QLatin1String(" + ") + sb;
-                r.tipo = TipoValor::Numero;
-            } else if (a.tipo == TipoValor::Nulo || b.tipo == TipoValor::Nulo) {
-                r.sql = QStringLiteral("NULL");
-                r.tipo = TipoValor::Nulo;
-                r.literal = true;
-                r.primario = true;
-            } else {
-                r.sql = QLatin1String("kv_suma(") + a.sql + QLatin1String(", ") + b.sql + QLatin1Char(')');
-                r.primario = true;
-            }
-        } else if (op == QLatin1String("^")) {
-            r.sql = QLatin1String("((") + a.sql + QLatin1String(") | (") + b.sql + QLatin1String(")) - ((") +
-                    a.sql + QLatin1String(") & (") + b.sql + QLatin1String("))");
+// "a op b" for the additive and bitwise operators, with SQL Server's result type.
+Expr Traductor::Sumar(const Expr& a, const QString& op, const Expr& b) {
+    Expr r;
+    r.primario = false;
+    QString sa = Parentesis(a);
+    QString sb = Parentesis(b);
+    const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
+    const bool texto = a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto;
+    const bool numero = a.tipo == TipoValor::Numero || b.tipo == TipoValor::Numero;
+    if (numero && texto && op != QLatin1String("&") && op != QLatin1String("|") && op != QLatin1String("^")) {
+        if (a.tipo == TipoValor::Texto) sa = ANumero(a, b);
+        if (b.tipo == TipoValor::Texto) sb = ANumero(b, a);
+    }
+    if (op == QLatin1String("+")) {
+        // "+" joins texts and adds numbers; which one depends on the operands.
+        if (texto && !numero) {
+            r.sql = sa + QLatin1String(" || ") + sb;
+            r.tipo = TipoValor::Texto;
+        } else if (numero) {
+            r.sql = sa + QLatin1String(" + ") + sb;
             r.tipo = TipoValor::Numero;
+        } else if (a.tipo == TipoValor::Nulo || b.tipo == TipoValor::Nulo) {
+            r.sql = QStringLiteral("NULL");
+            r.tipo = TipoValor::Nulo;
+            r.literal = true;
             r.primario = true;
         } else {
-            r.sql = sa + QLatin1Char(' ') + op + QLatin1Char(' ') + sb;
-            r.tipo = TipoValor::Numero;
+            r.sql = QLatin1String("kv_suma(") + a.sql + QLatin1String(", ") + b.sql + QLatin1Char(')');
+            r.primario = true;
         }
-        if (r.tipo == TipoValor::Numero && !tipo.isEmpty() &&
-            (op == QLatin1String("+") || op == QLatin1String("-"))) {
-            r.tipoSql = tipo;
-            const QString ajustado = AjustarAlTipo(r.sql, tipo);
-            if (ajustado != r.sql) {
-                r.sql = ajustado;
-                r.primario = true;
-            }
-        } else if (r.tipo == TipoValor::Numero && !tipo.isEmpty()) {
-            r.tipoSql = EsTipoEntero(tipo) ? tipo : QString();
-        }
-        a = r;
+    } else if (op == QLatin1String("^")) {
+        r.sql = QLatin1String("((") + a.sql + QLatin1String(") | (") + b.sql + QLatin1String(")) - ((") + a.sql +
+                QLatin1String(") & (") + b.sql + QLatin1String("))");
+        r.tipo = TipoValor::Numero;
+        r.primario = true;
+    } else {
+        r.sql = sa + QLatin1Char(' ') + op + QLatin1Char(' ') + sb;
+        r.tipo = TipoValor::Numero;
     }
+    if (r.tipo == TipoValor::Numero && !tipo.isEmpty() && (op == QLatin1String("+") || op == QLatin1String("-"))) {
+        r.tipoSql = tipo;
+        const QString ajustado = AjustarAlTipo(r.sql, tipo);
+        if (ajustado != r.sql) {
+            r.sql = ajustado;
+            r.primario = true;
+        }
+    } else if (r.tipo == TipoValor::Numero && !tipo.isEmpty()) {
+        r.tipoSql = EsTipoEntero(tipo) ? tipo : QString();
+    }
+    return r;
+}
+
+namespace {
+
+// Whether a chain of one operator may be grouped in halves and give what the
+// left-to-right reading gives: texts joined, or whole numbers and money of one
+// type added or multiplied (exact, each partial result still checked). Floats
+// and decimals round at each step, and mixed types change type along the chain:
+// those keep their order.
+bool Asociable(const std::vector<Expr>& terminos, bool suma) {
+    const Expr& primero = terminos.front();
+    const bool textos = suma && primero.tipo == TipoValor::Texto;
+    for (const Expr& e : terminos) {
+        if (textos) {
+            if (e.tipo != TipoValor::Texto) return false;
+            continue;
+        }
+        // Sums of int, bigint and money mix exactly; products keep one integer type.
+        const QString& t = e.tipoSql;
+        const bool exacto = t == QLatin1String("int") || t == QLatin1String("bigint") ||
+                            (suma && t == QLatin1String("money"));
+        if (e.tipo != TipoValor::Numero || !exacto || (!suma && t != primero.tipoSql)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// A chain of one operator, grouped in halves: its SQLite text nests log2(n) deep.
+Expr Traductor::Agrupar(const std::vector<Expr>& terminos, const QString& op, size_t desde, size_t hasta) {
+    if (hasta - desde == 1) return terminos[desde];
+    const size_t medio = desde + (hasta - desde) / 2;
+    const Expr izquierda = Agrupar(terminos, op, desde, medio);
+    const Expr derecha = Agrupar(terminos, op, medio, hasta);
+    return op == QLatin1String("*") ? Multiplicar(izquierda, op, derecha) : Sumar(izquierda, op, derecha);
+}
+
+void Traductor::ContarTerminos(size_t terminos) const {
+    if (terminos > static_cast<size_t>(kTerminosMaximos))
+        throw ErrorTSQL(mensajes::kLimitePila, mensajes::LimitePila(), Actual().linea);
+}
+
+Expr Traductor::Aditiva() {
+    std::vector<Expr> terminos;
+    std::vector<QString> operadores;
+    terminos.push_back(Multiplicativa());
+    while (!Fin() && Actual().tipo == TipoToken::Simbolo &&
+           (EsSimbolo("+") || EsSimbolo("-") || EsSimbolo("&") || EsSimbolo("|") || EsSimbolo("^"))) {
+        operadores.push_back(t_[p_++].texto);
+        terminos.push_back(Multiplicativa());
+        ContarTerminos(terminos.size());
+    }
+    return EncadenarTerminos(terminos, operadores, false);
+}
+
+// Joins the terms of a chain read left to right: long chains of one operator
+// whose grouping does not change the result are grouped in halves; others nest
+// one level per operator, and past what SQLite reads they are refused (191).
+Expr Traductor::EncadenarTerminos(const std::vector<Expr>& terminos, const std::vector<QString>& operadores,
+                                  bool multiplicativa) {
+    if (operadores.empty()) return terminos.front();
+    const QString& op = operadores.front();
+    bool uno = op == (multiplicativa ? QLatin1String("*") : QLatin1String("+"));
+    for (const QString& o : operadores) uno = uno && o == op;
+    if (operadores.size() >= static_cast<size_t>(kCadenaMaxima) && uno && Asociable(terminos, !multiplicativa))
+        return Agrupar(terminos, op, 0, terminos.size());
+    if (operadores.size() > static_cast<size_t>(kCadenaAnidadaMaxima))
+        throw ErrorTSQL(mensajes::kAnidamiento, mensajes::Anidamiento(), Actual().linea);
+    Expr a = terminos.front();
+    for (size_t i = 0; i < operadores.size(); ++i)
+        a = multiplicativa ? Multiplicar(a, operadores[i], terminos[i + 1]) : Sumar(a, operadores[i], terminos[i + 1]);
     return a;
 }
 
 Expr Traductor::Multiplicativa() {
-    Expr a = Unaria();
+    std::vector<Expr> terminos;
+    std::vector<QString> operadores;
+    terminos.push_back(Unaria());
     while (EsSimbolo("*") || EsSimbolo("/") || EsSimbolo("%")) {
-        const QString op = t_[p_++].texto;
-        Expr b = Unaria();
-        Expr r;
-        r.tipo = TipoValor::Numero;
-        QString sa = Parentesis(a);
-        QString sb = Parentesis(b);
-        QString ca = a.sql;
-        QString cb = b.sql;
-        if (a.tipo == TipoValor::Texto && b.tipo != TipoValor::Texto) ca = sa = ANumero(a, b);
-        if (b.tipo == TipoValor::Texto && a.tipo != TipoValor::Texto) cb = sb = ANumero(b, a);
-        const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
-        if (op == QLatin1String("*")) {
-            r.sql = sa + QLatin1String(" * ") + sb;
-            r.primario = false;
-        } else {
-            // SQLite answers NULL to a division by zero; SQL Server fails (8134).
-            r.sql = (op == QLatin1String("/") ? QLatin1String("kv_div(") : QLatin1String("kv_mod(")) + ca +
-                    QLatin1String(", ") + cb + QLatin1Char(')');
-        }
-        if (!tipo.isEmpty() && op != QLatin1String("%")) {
-            r.tipoSql = tipo;
-            const QString ajustado = AjustarAlTipo(r.sql, tipo);
-            if (ajustado != r.sql) {
-                r.sql = ajustado;
-                r.primario = true;
-            }
-        } else if (!tipo.isEmpty() && EsTipoEntero(tipo)) {
-            r.tipoSql = tipo;
-        }
-        a = r;
+        operadores.push_back(t_[p_++].texto);
+        terminos.push_back(Unaria());
+        ContarTerminos(terminos.size());
     }
-    return a;
+    return EncadenarTerminos(terminos, operadores, true);
+}
+
+// "a op b" for *, / and %, with SQL Server's result type.
+Expr Traductor::Multiplicar(const Expr& a, const QString& op, const Expr& b) {
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    QString sa = Parentesis(a);
+    QString sb = Parentesis(b);
+    QString ca = a.sql;
+    QString cb = b.sql;
+    if (a.tipo == TipoValor::Texto && b.tipo != TipoValor::Texto) ca = sa = ANumero(a, b);
+    if (b.tipo == TipoValor::Texto && a.tipo != TipoValor::Texto) cb = sb = ANumero(b, a);
+    const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
+    if (op == QLatin1String("*")) {
+        r.sql = sa + QLatin1String(" * ") + sb;
+        r.primario = false;
+    } else {
+        // SQLite answers NULL to a division by zero; SQL Server fails (8134).
+        r.sql = (op == QLatin1String("/") ? QLatin1String("kv_div(") : QLatin1String("kv_mod(")) + ca +
+                QLatin1String(", ") + cb + QLatin1Char(')');
+    }
+    if (!tipo.isEmpty() && op != QLatin1String("%")) {
+        r.tipoSql = tipo;
+        const QString ajustado = AjustarAlTipo(r.sql, tipo);
+        if (ajustado != r.sql) {
+            r.sql = ajustado;
+            r.primario = true;
+        }
+    } else if (!tipo.isEmpty() && EsTipoEntero(tipo)) {
+        r.tipoSql = tipo;
+    }
+    return r;
 }
 
 Expr Traductor::Unaria() {

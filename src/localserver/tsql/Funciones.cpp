@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -992,6 +993,97 @@ void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, v);
 }
 
+// Money's range in whole ten-thousandths.
+constexpr qint64 kDiezmilesimasMaximas = std::numeric_limits<qint64>::max();
+constexpr qint64 kDiezmilesimasMinimas = std::numeric_limits<qint64>::min();
+
+// The ten-thousandths a double holding money stands for. Near the ends of the
+// range one double stands for several amounts (922337203685477.5807 is held as
+// ...477.625): the amount in range is the one kept. Nothing for a double out of range.
+std::optional<qint64> DiezmilesimasDeDinero(double x) {
+    if (!(std::fabs(x) <= kDineroMaximo)) return std::nullopt;
+    const long double n = std::round(static_cast<long double>(x) * 10000.0L);
+    if (n >= 9223372036854775807.0L) return kDiezmilesimasMaximas;
+    if (n <= -9223372036854775808.0L) return kDiezmilesimasMinimas;
+    return static_cast<qint64>(n);
+}
+
+// The double nearest an exact amount of ten-thousandths: whole and fraction
+// apart, so no rounding of a division shows as float noise.
+double DobleDeDiezmilesimas(qint64 n) {
+    const bool negativo = n < 0;
+    const quint64 a = negativo ? 0 - static_cast<quint64>(n) : static_cast<quint64>(n);
+    const QByteArray decimal = QByteArray(negativo ? "-" : "") + QByteArray::number(a / 10000) + '.' +
+                               QByteArray::number(a % 10000).rightJustified(4, '0');
+    return std::strtod(decimal.constData(), nullptr);
+}
+
+// A text read as money: digits with an optional sign, point, currency sign and
+// thousands commas, rounded to four decimals half away from zero, exactly.
+std::optional<qint64> LeerDinero(const QString& original, bool* desborda) {
+    QString s = original.trimmed();
+    *desborda = false;
+    bool negativo = false;
+    if (s.startsWith(QLatin1Char('$'))) s.remove(0, 1);
+    if (s.startsWith(QLatin1Char('-')) || s.startsWith(QLatin1Char('+'))) {
+        negativo = s.startsWith(QLatin1Char('-'));
+        s.remove(0, 1);
+    }
+    if (s.startsWith(QLatin1Char('$'))) s.remove(0, 1);
+    s.remove(QLatin1Char(','));
+    if (s.isEmpty()) return qint64{0};
+    if (s.contains(QLatin1Char('e'), Qt::CaseInsensitive)) return std::nullopt;
+    const qsizetype punto = s.indexOf(QLatin1Char('.'));
+    const QString entera = punto < 0 ? s : s.left(punto);
+    const QString fraccion = punto < 0 ? QString() : s.mid(punto + 1);
+    if (entera.isEmpty() && fraccion.isEmpty()) return std::nullopt;
+    __int128 n = 0;
+    for (QChar c : entera) {
+        if (!c.isDigit() || c.unicode() > 127) return std::nullopt;
+        n = n * 10 + (c.unicode() - '0');
+        if (n > static_cast<__int128>(kDiezmilesimasMaximas)) {
+            *desborda = true;
+            return std::nullopt;
+        }
+    }
+    n *= 10000;
+    for (qsizetype i = 0; i < fraccion.size(); ++i) {
+        const QChar c = fraccion[i];
+        if (!c.isDigit() || c.unicode() > 127) return std::nullopt;
+        const int d = c.unicode() - '0';
+        if (i < 4) {
+            static const int kPesos[4] = {1000, 100, 10, 1};
+            n += d * kPesos[i];
+        } else if (i == 4 && d >= 5) {
+            n += 1;
+        }
+    }
+    if (negativo) n = -n;
+    if (n > static_cast<__int128>(kDiezmilesimasMaximas) || n < static_cast<__int128>(kDiezmilesimasMinimas)) {
+        *desborda = true;
+        return std::nullopt;
+    }
+    return static_cast<qint64>(n);
+}
+
+// kv_dinero(x): CAST and CONVERT of a text to money, exact to the ten-thousandth
+// and checked against money's range (8115); a bad text fails with 235.
+void FnDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+        const auto n = DiezmilesimasDeDinero(sqlite3_value_double(argv[0]));
+        if (!n) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+        return sqlite3_result_double(ctx, DobleDeDiezmilesimas(*n));
+    }
+    const QString texto = Texto(argv[0]);
+    bool desborda = false;
+    const auto n = LeerDinero(texto, &desborda);
+    if (desborda) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+    if (!n) return Fallar(ctx, mensajes::kTextoADinero, mensajes::TextoADinero());
+    sqlite3_result_double(ctx, DobleDeDiezmilesimas(*n));
+}
+
 // kv_suma_dinero(x): SUM of money, in whole ten-thousandths so that it is exact.
 struct SumaDinero {
     __int128 total = 0;
@@ -1009,11 +1101,17 @@ void PasoSumaDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
         s->total += static_cast<__int128>(sqlite3_value_int64(argv[0])) * 10000;
     } else {
         const double x = sqlite3_value_double(argv[0]);
-        if (!(std::fabs(static_cast<long double>(x) * 10000.0L) < 9.2e18L)) {
+        if (std::fabs(x) < 9.0e14) {
+            s->total += static_cast<__int128>(DiezmilesimasDe(x));
+            return;
+        }
+        // Near the ends of the range: the amount in range that the double stands for.
+        const auto n = DiezmilesimasDeDinero(x);
+        if (!n) {
             s->desbordado = true;
             return;
         }
-        s->total += static_cast<__int128>(DiezmilesimasDe(x));
+        s->total += static_cast<__int128>(*n);
     }
 }
 
@@ -1023,15 +1121,7 @@ void FinSumaDinero(sqlite3_context* ctx) {
     const __int128 maximo = static_cast<__int128>(std::numeric_limits<qint64>::max());
     if (s->desbordado || s->total > maximo || s->total < -maximo - 1)
         return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
-    const qint64 diezmilesimas = static_cast<qint64>(s->total);
-    // The nearest double of the exact decimal: whole and fraction apart, so no
-    // rounding of the division shows as float noise.
-    const qint64 entero = diezmilesimas / 10000;
-    const qint64 fraccion = diezmilesimas % 10000;
-    const QByteArray decimal =
-        (QByteArray(diezmilesimas < 0 ? "-" : "") + QByteArray::number(std::llabs(entero)) + '.' +
-         QByteArray::number(std::llabs(fraccion)).rightJustified(4, '0'));
-    sqlite3_result_double(ctx, std::strtod(decimal.constData(), nullptr));
+    sqlite3_result_double(ctx, DobleDeDiezmilesimas(static_cast<qint64>(s->total)));
 }
 
 // kv_nombre_objeto('[base].[dbo].[tabla]'): the object's own name, the last part.
@@ -1106,6 +1196,7 @@ struct DefinicionFuncion {
 
 const DefinicionFuncion kFunciones[] = {
     {"kv_div", 2, true, &FnDiv},
+    {"kv_dinero", 1, true, &FnDinero},
     {"kv_mod", 2, true, &FnMod},
     {"kv_suma", 2, true, &FnSuma},
     {"kv_piso", 1, true, &FnPiso},
@@ -1213,7 +1304,7 @@ bool FuncionDelMotorPermitida(const QString& nombre) {
     const QByteArray n = nombre.toLower().toUtf8();
     for (const char* m : kDelMotor)
         if (n == m) return true;
-    if (n == "kv_suma_dinero") return true;
+    if (n == "kv_suma_dinero" || EsFuncionDeCaracteres(n)) return true;
     for (const DefinicionFuncion& f : kFunciones)
         if (n == f.nombre) return true;
     return false;
@@ -1234,7 +1325,7 @@ int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite) {
                                         nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
-    return SQLITE_OK;
+    return RegistrarFuncionesDeCaracteres(bd);
 }
 
 }  // namespace kv::local

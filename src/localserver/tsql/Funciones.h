@@ -61,6 +61,11 @@ int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite = nullptr);
 // RegistrarFuncionesTSQL, or a built-in to the translation, adds it here.
 bool FuncionDelMotorPermitida(const QString& nombre);
 
+// CHAR, NCHAR, UNICODE, ASCII and FORMAT (kv_char ... kv_format), installed by
+// RegistrarFuncionesTSQL (FuncionesCaracteres.cpp).
+int RegistrarFuncionesDeCaracteres(sqlite3* bd);
+bool EsFuncionDeCaracteres(const QByteArray& nombre);
+
 // The KV collation on two texts: <0, 0 or >0.
 int CompararKV(const QString& a, const QString& b);
 // The same on UTF-8 bytes.

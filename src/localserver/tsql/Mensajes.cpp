@@ -22,6 +22,40 @@ QString Anidamiento() {
         "Vuelva a escribir la consulta o divídala en consultas más pequeñas.");
 }
 
+QString LimitePila() {
+    return QStringLiteral(
+        "Error interno: se alcanzó el límite de pila del servidor. Busque un anidamiento potencialmente "
+        "profundo en la consulta e intente simplificarla.");
+}
+
+QString HoraWaitfor(const QString& hora) {
+    return QStringLiteral("Sintaxis de hora incorrecta en la cadena de hora '%1' usada con WAITFOR.").arg(hora);
+}
+
+QString CulturaFormat(const QString& cultura) {
+    return QStringLiteral("No se admite el parámetro de referencia cultural '%1' proporcionado en la llamada a la "
+                          "función.")
+        .arg(cultura);
+}
+
+QString ArgumentoFormat() {
+    return QStringLiteral(
+        "El tipo de datos de argumento varchar no es válido para el argumento 1 de la función format.");
+}
+
+QString ArgumentosConcat() {
+    return QStringLiteral("La función concat requiere entre 2 y 254 argumentos.");
+}
+
+QString TextoADinero() {
+    return QStringLiteral("No se puede convertir un valor char al tipo de datos money. Sintaxis incorrecta.");
+}
+
+QString Memoria() {
+    return QStringLiteral(
+        "No hay suficiente memoria del sistema en el grupo de recursos 'default' para ejecutar esta consulta.");
+}
+
 QString FuncionDesconocida(const QString& funcion) {
     return QStringLiteral("'%1' no es un nombre de función integrada reconocido.").arg(funcion);
 }

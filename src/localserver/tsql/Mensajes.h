@@ -19,6 +19,13 @@ inline constexpr int kCasoAnidado = 125;
 inline constexpr int kColumnasEnSubconsulta = 116;
 inline constexpr int kAsignacionMezclada = 141;
 inline constexpr int kAnidamiento = 191;
+inline constexpr int kLimitePila = 8631;
+inline constexpr int kMemoria = 701;
+inline constexpr int kHoraWaitfor = 148;
+inline constexpr int kCulturaFormat = 9818;
+inline constexpr int kArgumentoFormat = 8116;
+inline constexpr int kArgumentosConcat = 189;
+inline constexpr int kTextoADinero = 235;
 inline constexpr int kFuncionDesconocida = 195;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
@@ -69,6 +76,20 @@ QString ColumnasEnSubconsulta();
 QString AsignacionMezclada();
 // 191
 QString Anidamiento();
+// 8631
+QString LimitePila();
+// 701
+QString Memoria();
+// 148
+QString HoraWaitfor(const QString& hora);
+// 9818
+QString CulturaFormat(const QString& cultura);
+// 8116: FORMAT of a text
+QString ArgumentoFormat();
+// 189: CONCAT with fewer than two or more than 254 arguments
+QString ArgumentosConcat();
+// 235
+QString TextoADinero();
 // 195
 QString FuncionDesconocida(const QString& funcion);
 // 207

@@ -25,6 +25,11 @@ std::vector<std::shared_ptr<const RutaPlan>> RutasActuales() {
     return r.lista;
 }
 
+// Deepest nesting of BEGIN, IF, ELSE and WHILE a batch may have; deeper text is
+// refused (191) before the walk below, which follows the nesting, nears the
+// end of the stack.
+constexpr int kBloquesAnidadosMaximo = 256;
+
 // Puts the statements of a batch in order: IF, ELSE, WHILE, BEGIN ... END,
 // BREAK and CONTINUE become jumps between the statements of one flat list.
 class Estructura {
@@ -75,7 +80,22 @@ class Estructura {
         Sentencia();
     }
 
+    // One level deeper for as long as it lives.
+    struct Nivel {
+        explicit Nivel(Estructura& e) : e_(e) {
+            if (++e_.nivel_ > kBloquesAnidadosMaximo) {
+                const Token& tk = e_.Cabeza(e_.k_);
+                throw ErrorTSQL(mensajes::kAnidamiento, mensajes::Anidamiento(), tk.linea);
+            }
+        }
+        ~Nivel() { --e_.nivel_; }
+        Nivel(const Nivel&) = delete;
+        Nivel& operator=(const Nivel&) = delete;
+        Estructura& e_;
+    };
+
     void Sentencia() {
+        const Nivel nivel(*this);
         const TramoSentencia tramo = tramos_[k_];
         const Token& cabeza = Cabeza(k_);
         if (Sola(k_, "END") || Sola(k_, "ELSE")) FallarCerca(cabeza);
@@ -155,6 +175,7 @@ class Estructura {
     traduccion::ContextoLote& contexto_;
     std::vector<PlanSentencia>& planes_;
     size_t k_ = 0;
+    int nivel_ = 0;
     std::vector<Bucle> bucles_;
 };
 
@@ -174,6 +195,7 @@ void QuitarRuta(const std::shared_ptr<const RutaPlan>& ruta) {
 }
 
 std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* tipos) {
+    if (lote.size() > kLargoMaximoLote) throw ErrorTSQL(mensajes::kMemoria, mensajes::Memoria(), 1);
     FalloLexico fallo;
     const std::vector<Token> todos = Tokenizar(lote, &fallo);
     if (fallo.numero != 0) throw ErrorTSQL(fallo.numero, fallo.mensaje, fallo.linea);

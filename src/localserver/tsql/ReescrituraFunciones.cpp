@@ -263,6 +263,60 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.sql =
                 QLatin1String("kv_") + n + QLatin1Char('(') + s.join(QLatin1String(", ")) + QLatin1Char(')');
             r.tipo = n == QLatin1String("dateadd") ? TipoValor::Texto : TipoValor::Numero;
+        } else if (n == QLatin1String("char") || n == QLatin1String("nchar") || n == QLatin1String("unicode") ||
+                   n == QLatin1String("ascii")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("kv_") + n + QLatin1Char('(') + a[0].sql + QLatin1Char(')');
+            const bool numero = n == QLatin1String("unicode") || n == QLatin1String("ascii");
+            r.tipo = numero ? TipoValor::Numero : TipoValor::Texto;
+            if (numero) r.tipoSql = QStringLiteral("int");
+        } else if (n == QLatin1String("iif")) {
+            exigirCantidad(a, 3, 3);
+            r.sql = QLatin1String("(CASE WHEN ") + a[0].sql + QLatin1String(" THEN ") + a[1].sql +
+                    QLatin1String(" ELSE ") + a[2].sql + QLatin1String(" END)");
+            const Expr& tipado = a[1].tipo == TipoValor::Nulo ? a[2] : a[1];
+            r.tipo = tipado.tipo == TipoValor::Nulo ? TipoValor::Desconocido : tipado.tipo;
+            r.tipoSql = a[1].tipoSql == a[2].tipoSql || a[2].tipo == TipoValor::Nulo ? a[1].tipoSql
+                        : a[1].tipo == TipoValor::Nulo                             ? a[2].tipoSql
+                                                                                   : QString();
+        } else if (n == QLatin1String("choose")) {
+            if (a.size() < 2) Fallar();
+            QString sql = QLatin1String("(CASE kv_entero(") + a[0].sql + QLatin1Char(')');
+            for (size_t i = 1; i < a.size(); ++i)
+                sql += QLatin1String(" WHEN ") + QString::number(i) + QLatin1String(" THEN ") + a[i].sql;
+            r.sql = sql + QLatin1String(" END)");
+            r.tipo = a[1].tipo == TipoValor::Nulo ? TipoValor::Desconocido : a[1].tipo;
+            bool iguales = true;
+            for (size_t i = 2; i < a.size(); ++i) iguales = iguales && a[i].tipoSql == a[1].tipoSql;
+            if (iguales) r.tipoSql = a[1].tipoSql;
+        } else if (n == QLatin1String("concat")) {
+            // Each value as text, NULL as an empty text.
+            if (a.size() < 2 || a.size() > 254)
+                throw ErrorTSQL(mensajes::kArgumentosConcat, mensajes::ArgumentosConcat(), Actual().linea);
+            QStringList partes;
+            Tipo texto;
+            texto.nombre = QStringLiteral("nvarchar");
+            texto.longitud = -1;
+            for (const Expr& e : a) {
+                if (e.tipo == TipoValor::Nulo) continue;
+                const QString valor = e.tipo == TipoValor::Texto ? e.sql : ConvertirSinTipo(texto, e, QString()).sql;
+                partes << QLatin1String("ifnull(") + valor + QLatin1String(", '')");
+            }
+            r.sql = partes.isEmpty() ? QStringLiteral("''") : QLatin1Char('(') + partes.join(QLatin1String(" || ")) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+            r.tipoSql = QStringLiteral("nvarchar");
+        } else if (n == QLatin1String("format")) {
+            exigirCantidad(a, 2, 3);
+            const QString& t = a[0].tipoSql;
+            const bool fecha = t == QLatin1String("datetime") || t == QLatin1String("smalldatetime") ||
+                               t == QLatin1String("date") || t == QLatin1String("datetime2");
+            const QString clase = fecha ? QStringLiteral("'fecha'")
+                                  : (Rango(t) > 0 || a[0].tipo == TipoValor::Numero) ? QStringLiteral("'numero'")
+                                                                                      : QStringLiteral("''");
+            r.sql = QLatin1String("kv_format(") + a[0].sql + QLatin1String(", ") + a[1].sql + QLatin1String(", ") +
+                    (a.size() > 2 ? a[2].sql : QStringLiteral("NULL")) + QLatin1String(", ") + clase + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+            r.tipoSql = QStringLiteral("nvarchar");
         } else if (!FuncionDelSistema(n, a, r)) {
             // The branches above are the T-SQL functions the front end defines;
             // any other name, SQLite's own and the server's helpers included,

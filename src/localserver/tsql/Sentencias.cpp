@@ -312,6 +312,8 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         Imprimir(s);
     } else if (cabeza.Es("RAISERROR")) {
         Elevar(s);
+    } else if (cabeza.Es("WAITFOR")) {
+        Esperar(s);
     } else if (cabeza.Es("RETURN")) {
         Retornar(s);
     } else if (cabeza.Es("SET")) {

@@ -245,7 +245,11 @@ Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QStr
                 QLatin1String(") <> 0 THEN 1 ELSE 0 END)");
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("money") || n == QLatin1String("smallmoney")) {
-        r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String("), 4)");
+        // A text is read exactly to the ten-thousandth; a number rounds to four
+        // decimals. Either fails with 8115 past money's range.
+        const bool numero = valor.tipo == TipoValor::Numero || Rango(valor.tipoSql) > 0;
+        r.sql = numero ? QLatin1String("kv_resultado(round(kv_numero(") + valor.sql + QLatin1String("), 4), 'money')")
+                       : QLatin1String("kv_dinero(") + valor.sql + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("decimal") || n == QLatin1String("numeric")) {
         // The target type names itself in the conversion error.

@@ -46,6 +46,7 @@ enum class Clase {
                // (the last row, when it gives several; none leaves them as they are)
     Imprimir,  // PRINT: `sql` gives the text
     Elevar,    // RAISERROR: `sql` gives the message, severity, state and the arguments
+    Esperar,   // WAITFOR: `objeto` "DELAY" or "TIME", `sql` gives the time text
     Retornar,  // RETURN: the batch ends here
     IniciarTransaccion,
     ConfirmarTransaccion,
@@ -118,6 +119,10 @@ class ErrorTSQL : public std::exception {
     int linea_;
     std::string texto_;
 };
+
+// Longest batch the server reads, in characters: SQL Server's limit of 65,536
+// network packets of 4,096 bytes, in UTF-16. A longer one is refused whole (701).
+inline constexpr qsizetype kLargoMaximoLote = 65536LL * 4096 / 2;
 
 // Translates a whole batch; throws ErrorTSQL when any part of it is malformed.
 // The SQLite text uses the collation "KV" and the kv_* functions that

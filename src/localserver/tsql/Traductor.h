@@ -22,6 +22,11 @@ inline constexpr int kAnidamientoMaximo = 160;
 // OR and AND chains longer than this are grouped into a balanced tree so that
 // SQLite's expression depth limit is never reached.
 inline constexpr int kCadenaMaxima = 32;
+// Longer chains of operators that must keep their left-to-right order are
+// refused; SQLite's parser gives up far sooner anyway (191).
+inline constexpr int kCadenaAnidadaMaxima = 1000;
+// Most terms one chain of operators may have (8631 past it).
+inline constexpr int kTerminosMaximos = 262144;
 // SQL Server nests CASE expressions ten deep at most.
 inline constexpr int kCasosAnidadosMaximo = 10;
 
@@ -209,6 +214,12 @@ class Traductor {
     Expr Predicado();
     Expr Aditiva();
     Expr Multiplicativa();
+    Expr Sumar(const Expr& a, const QString& op, const Expr& b);
+    Expr Multiplicar(const Expr& a, const QString& op, const Expr& b);
+    Expr Agrupar(const std::vector<Expr>& terminos, const QString& op, size_t desde, size_t hasta);
+    Expr EncadenarTerminos(const std::vector<Expr>& terminos, const std::vector<QString>& operadores,
+                           bool multiplicativa);
+    void ContarTerminos(size_t terminos) const;
     Expr Unaria();
     Expr Primaria();
     Expr Funcion(const QString& nombre, const QString& nombreSalida);
@@ -295,6 +306,7 @@ class Traductor {
     bool AsignarConSet(Sentencia& s);
     void Imprimir(Sentencia& s);
     void Elevar(Sentencia& s);
+    void Esperar(Sentencia& s);
     void Retornar(Sentencia& s);
 };
 

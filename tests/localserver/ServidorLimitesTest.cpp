@@ -1,0 +1,377 @@
+// The batches that once ended the process, and the bounds that keep every
+// batch in hand: long chains, deep nesting, the time-out between statements
+// and in WAITFOR, the session's memory, money at the ends of its range, names
+// that are names, SQLite's own tables out of reach and the T-SQL functions on
+// characters and formats.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "ServidorPrueba.h"
+#include "localserver/rapida/RutaAgregacion.h"
+#include "localserver/tsql/Traduccion.h"
+
+namespace kv::pruebas {
+namespace {
+
+using kv::db::Conexion;
+
+// "SELECT 1 + 1 + ... + 1" with `n` terms, `entre` between each term and the next.
+QString Cadena(int n, const QString& entre = QStringLiteral(" + ")) {
+    QString s = QStringLiteral("SELECT 1");
+    s.reserve(n * (entre.size() + 1) + 8);
+    for (int i = 1; i < n; ++i) s += entre + QLatin1Char('1');
+    return s;
+}
+
+QString Repetir(const QString& pieza, int n) { return pieza.repeated(n); }
+
+const char* const kEstadistica =
+    "CREATE TABLE DET_ESTV0001 (Base nvarchar(50) NOT NULL, Fecha nvarchar(7) NOT NULL, Grupo1 nvarchar(25) "
+    "NOT NULL, Grupo2 nvarchar(25) NOT NULL, Grupo3 nvarchar(25) NOT NULL, Consumo float NULL, ValorCosto "
+    "money NULL, ValorVenta money NULL, CONSTRAINT PK_DET PRIMARY KEY (Base, Fecha, Grupo1, Grupo2, Grupo3))";
+
+class LimitesTest : public ServidorPrueba {
+  protected:
+    void SetUp() override {
+        ServidorPrueba::SetUp();
+        c_ = Conectar();
+        Lote(*c_, QStringLiteral("CREATE DATABASE PRUEBA"));
+        Lote(*c_, QStringLiteral("USE PRUEBA"));
+    }
+
+    std::optional<kv::db::ErrorBD> ErrorDe(const QString& sql) {
+        try {
+            for (const auto& r : c_->EjecutarLote(sql))
+                if (r.error) return r.error;
+        } catch (const kv::KvExcepcion&) {
+            if (c_->Errors().Count() > 0) return c_->Errors().Item(0);
+        }
+        return std::nullopt;
+    }
+    int Numero(const QString& sql) {
+        const auto e = ErrorDe(sql);
+        return e ? e->errorNativo : 0;
+    }
+    // The last row set's first value of a batch that may also hold errors.
+    QVariant Ultimo(const QString& sql) {
+        QVariant v;
+        try {
+            for (const auto& r : c_->EjecutarLote(sql))
+                if (r.tieneFilas && !r.filas.empty() && !r.filas[0].empty()) v = r.filas[0][0];
+        } catch (const kv::KvExcepcion& e) {
+            ADD_FAILURE() << e.what();
+        }
+        return v;
+    }
+    // kvsql reading the batch from a file (a long batch does not fit in one argument).
+    Salida KvsqlArchivo(const QString& lote, const QStringList& mas = {}) {
+        const QString ruta = QDir(carpetaLotes_.path()).filePath(QStringLiteral("lote.sql"));
+        QFile f(ruta);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(lote.toUtf8());
+        f.close();
+        return Kvsql(Administrador(QStringLiteral("PRUEBA")) << mas << QStringLiteral("-h") << QStringLiteral("-1")
+                                                           << QStringLiteral("-W") << QStringLiteral("-i") << ruta);
+    }
+
+    std::unique_ptr<Conexion> c_;
+    QTemporaryDir carpetaLotes_;
+};
+
+// --- chains and nesting ---------------------------------------------------------
+
+TEST_F(LimitesTest, UnaCadenaDeVeinteMilTerminosSeSuma) {
+    EXPECT_EQ(Valor(*c_, Cadena(20000)).toLongLong(), 20000);
+    EXPECT_EQ(Valor(*c_, Cadena(20000, QStringLiteral("/**/+/**/"))).toLongLong(), 20000);
+}
+
+TEST_F(LimitesTest, CadenasDeMilAOchoMilTerminosCorren) {
+    for (int n : {1000, 2500, 5000, 8000}) EXPECT_EQ(Valor(*c_, Cadena(n)).toLongLong(), n) << n;
+    // Texts joined and money added keep their order's result too.
+    QString textos = QStringLiteral("SELECT LEN('a'");
+    for (int i = 1; i < 3000; ++i) textos += QStringLiteral(" + 'a'");
+    EXPECT_EQ(Valor(*c_, textos + QLatin1Char(')')).toInt(), 3000);
+    QString dinero = QStringLiteral("SELECT CAST(0.0001 AS money)");
+    for (int i = 1; i < 3000; ++i) dinero += QStringLiteral(" + CAST(0.0001 AS money)");
+    EXPECT_DOUBLE_EQ(Valor(*c_, dinero).toDouble(), 0.3);
+}
+
+TEST_F(LimitesTest, UnaCadenaQueDesbordaInt8115) {
+    QString s = QStringLiteral("SELECT 2147483647");
+    for (int i = 1; i < 2000; ++i) s += QStringLiteral(" + 1");
+    EXPECT_EQ(Numero(s), 8115);
+}
+
+TEST_F(LimitesTest, LaCadenaLargaEnTransaccionYTrasErroresNoRompe) {
+    Lote(*c_, QStringLiteral("CREATE TABLE T (a int)"));
+    const auto r = c_->EjecutarLote(QStringLiteral("BEGIN TRAN INSERT INTO T VALUES (1) ") + Cadena(20000) +
+                                    QStringLiteral(" ROLLBACK"));
+    ASSERT_FALSE(r.empty());
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM T")).toInt(), 0);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT ROUND('x', -2483648); ") + Cadena(20000)).toLongLong(), 20000);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT DATEADD(quarter, -1, '0001-01-01') ") + Cadena(20000)).toLongLong(),
+              20000);
+}
+
+TEST_F(LimitesTest, LaCadenaLargaEnUnaConsultaAgrupadaPorAmbasRutas) {
+    Lote(*c_, QString::fromLatin1(kEstadistica));
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
+    QString s = QStringLiteral("SELECT Grupo1, SUM(ValorVenta)");
+    for (int i = 0; i < 10000; ++i) s += QStringLiteral(" + 1");
+    s += QStringLiteral(" AS v FROM DET_ESTV0001 GROUP BY Grupo1");
+    for (bool rapida : {true, false}) {
+        kv::local::rapida::ActivarRutaAgregacion(rapida);
+        const auto f = Filas(*c_, s);
+        ASSERT_EQ(f.size(), 1u);
+        EXPECT_DOUBLE_EQ(f[0][1].toDouble(), 10020.0);
+    }
+    kv::local::rapida::ActivarRutaAgregacion(true);
+}
+
+TEST_F(LimitesTest, LaCadenaLargaPorKvsqlConYSinLaRutaDeAgregacion) {
+    for (const char* general : {"0", "1"}) {
+        qputenv("KVESTV_RUTA_GENERAL", general);
+        const auto s = KvsqlArchivo(Cadena(20000));
+        EXPECT_EQ(s.estado, 0) << general;
+        EXPECT_TRUE(s.lineas.contains(QStringLiteral("20000"))) << s.lineas.join(QLatin1Char('|')).toStdString();
+    }
+    qunsetenv("KVESTV_RUTA_GENERAL");
+}
+
+TEST_F(LimitesTest, DoscientosMilTerminosYUnMillonDeParentesisTerminanSinRomper) {
+    EXPECT_EQ(Valor(*c_, Cadena(200000)).toLongLong(), 200000);
+    const QString parentesis = QStringLiteral("SELECT ") + Repetir(QStringLiteral("("), 1000000) +
+                               QStringLiteral("1") + Repetir(QStringLiteral(")"), 1000000);
+    EXPECT_EQ(Numero(parentesis), 191);
+    // Floats keep their left-to-right order: past what the engine reads, 191.
+    QString flotantes = QStringLiteral("SELECT 1e0");
+    for (int i = 1; i < 20000; ++i) flotantes += QStringLiteral(" + 1e0");
+    EXPECT_EQ(Numero(flotantes), 191);
+}
+
+TEST_F(LimitesTest, IfAnidadosEnVeinteMilNivelesDan191) {
+    EXPECT_EQ(Numero(Repetir(QStringLiteral("IF 1=1 "), 20000) + QStringLiteral("SELECT 1")), 191);
+    EXPECT_EQ(Numero(Repetir(QStringLiteral("BEGIN "), 20000) + QStringLiteral("SELECT 1") +
+                     Repetir(QStringLiteral(" END"), 20000)),
+              191);
+    EXPECT_EQ(Numero(Repetir(QStringLiteral("WHILE 1=0 "), 20000) + QStringLiteral("SELECT 1")), 191);
+    // Nesting a script really uses still runs.
+    EXPECT_EQ(Valor(*c_, Repetir(QStringLiteral("IF 1=1 BEGIN "), 50) + QStringLiteral("SELECT 7") +
+                             Repetir(QStringLiteral(" END"), 50))
+                  .toInt(),
+              7);
+}
+
+TEST_F(LimitesTest, CaseProfundoYListasInLargas) {
+    EXPECT_EQ(Numero(QStringLiteral("SELECT ") + Repetir(QStringLiteral("CASE WHEN 1=1 THEN "), 20000) +
+                     QStringLiteral("1") + Repetir(QStringLiteral(" END"), 20000)),
+              125);
+    QString lista = QStringLiteral("SELECT CASE WHEN 99999 IN (0");
+    for (int i = 1; i < 100000; ++i) lista += QLatin1Char(',') + QString::number(i);
+    EXPECT_EQ(Valor(*c_, lista + QStringLiteral(") THEN 1 ELSE 0 END")).toInt(), 1);
+    QString o = QStringLiteral("SELECT CASE WHEN 1 = 0");
+    for (int i = 0; i < 20000; ++i) o += QStringLiteral(" OR 1 = 0");
+    EXPECT_EQ(Valor(*c_, o + QStringLiteral(" OR 1 = 1 THEN 1 ELSE 0 END")).toInt(), 1);
+}
+
+TEST_F(LimitesTest, UnLoteMasLargoQueElLimiteNoSeLee) {
+    const QString largo(kv::local::kLargoMaximoLote + 1, QLatin1Char(' '));
+    try {
+        kv::local::TraducirLote(largo);
+        ADD_FAILURE() << "se leyó";
+    } catch (const kv::local::ErrorTSQL& e) {
+        EXPECT_EQ(e.numero(), 701);
+    }
+}
+
+// --- time-out and memory ------------------------------------------------------------
+
+TEST_F(LimitesTest, MenosTeTerminaUnBucleSinFin) {
+    const auto s = Kvsql(Administrador() << QStringLiteral("-t") << QStringLiteral("2") << QStringLiteral("-Q")
+                                         << QStringLiteral("WHILE 1=1 SELECT 1 AS a"));
+    EXPECT_NE(s.estado, 0);
+    EXPECT_TRUE(s.errores.join(QLatin1Char('\n')).contains(QStringLiteral("Tiempo de espera agotado")))
+        << s.errores.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(LimitesTest, ElTiempoDeLaConexionTerminaBuclesYEsperas) {
+    c_->SetCommandTimeout(1);
+    const auto bucle = ErrorDe(QStringLiteral("DECLARE @i int = 0 WHILE 1=1 SET @i = @i + 1"));
+    ASSERT_TRUE(bucle);
+    EXPECT_EQ(bucle->estadoSQL, QStringLiteral("HYT00"));
+    const auto espera = ErrorDe(QStringLiteral("WAITFOR DELAY '00:01:00' SELECT 1"));
+    ASSERT_TRUE(espera);
+    EXPECT_EQ(espera->estadoSQL, QStringLiteral("HYT00"));
+    c_->SetCommandTimeout(0);
+    // The connection works on afterwards.
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT 5")).toInt(), 5);
+}
+
+TEST_F(LimitesTest, WaitforEsperaYRechazaUnaHoraMalEscrita) {
+    EXPECT_EQ(Valor(*c_, QStringLiteral("WAITFOR DELAY '00:00:00.050' SELECT 3")).toInt(), 3);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("DECLARE @d varchar(12) = '00:00:00.01' WAITFOR DELAY @d SELECT 4")).toInt(),
+              4);
+    EXPECT_EQ(Numero(QStringLiteral("WAITFOR DELAY 'mañana'")), 148);
+    EXPECT_EQ(Numero(QStringLiteral("WAITFOR DELAY '25:00'")), 148);
+    EXPECT_EQ(Numero(QStringLiteral("WAITFOR 5")), 102);
+}
+
+TEST_F(LimitesTest, UnTextoQueSeDuplicaSeDetieneEn8152) {
+    c_->SetCommandTimeout(0);
+    const auto r = c_->EjecutarLote(QStringLiteral(
+        "DECLARE @s nvarchar(max) = 'x' DECLARE @i int = 0 "
+        "WHILE @i < 30 BEGIN SET @i += 1 SET @s = @s + @s END SELECT LEN(@s)"));
+    bool truncado = false;
+    qint64 largo = -1;
+    for (const auto& x : r) {
+        if (x.error && x.error->errorNativo == 8152) truncado = true;
+        if (x.error && x.error->errorNativo != 8152) ADD_FAILURE() << x.error->descripcion.toStdString();
+        if (x.tieneFilas && !x.filas.empty()) largo = x.filas[0][0].toLongLong();
+    }
+    EXPECT_TRUE(truncado);
+    EXPECT_GT(largo, 1000000);
+    EXPECT_LE(largo, 64LL * 1024 * 1024);
+}
+
+TEST_F(LimitesTest, LosResultadosDeUnLoteTienenLimiteDeMemoria) {
+    qputenv("KVESTV_MEMORIA_SESION_MB", "16");
+    const auto s = Kvsql(Administrador() << QStringLiteral("-Q")
+                                         << QStringLiteral("WHILE 1=1 SELECT REPLICATE('x', 8000) AS a"));
+    qunsetenv("KVESTV_MEMORIA_SESION_MB");
+    EXPECT_NE(s.estado, 0);
+    EXPECT_TRUE(s.errores.join(QLatin1Char('\n')).contains(QStringLiteral("memoria")))
+        << s.errores.join(QLatin1Char('|')).toStdString();
+}
+
+// --- money --------------------------------------------------------------------------
+
+TEST_F(LimitesTest, ElDineroLlegaExactoAlFinDeSuRango) {
+    const auto s = Kvsql(Administrador() << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W")
+                                         << QStringLiteral("-Q")
+                                         << QStringLiteral("SELECT CAST('922337203685477.5807' AS money) "
+                                                           "SELECT CAST('-922337203685477.5808' AS money) "
+                                                           "SELECT CAST('12.34567' AS money)"));
+    EXPECT_EQ(s.estado, 0);
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(s.lineas.value(3), QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(s.lineas.value(6), QStringLiteral("12.3457"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('922337203685477.5808' AS money)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('-922337203685477.5809' AS money)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST(1e16 AS money)")), 8115);
+}
+
+TEST_F(LimitesTest, SumarDineroDesbordaDondeSqlServer) {
+    EXPECT_EQ(Numero(QStringLiteral("DECLARE @a money = 900000000000000 SELECT @a + @a")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST(900000000000000 AS money) + CAST(900000000000000 AS money)")), 8115);
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 900000000000000)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (2, 900000000000000)"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT SUM(m) FROM M")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT AVG(m) FROM M")), 8115);
+}
+
+TEST_F(LimitesTest, UnDineroGuardadoEnElExtremoNoDesborda) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, -922337203685477.5807)"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT SUM(m) FROM M")), 0);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT AVG(m) FROM M")), 0);
+    const auto s = Kvsql(Administrador(QStringLiteral("PRUEBA"))
+                         << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W") << QStringLiteral("-Q")
+                         << QStringLiteral("SELECT SUM(m) FROM M"));
+    // Stored as a double, the amount is one of the two at the end of the range.
+    EXPECT_TRUE(s.lineas.value(0).startsWith(QStringLiteral("-922337203685477.580"))) << s.lineas.value(0).toStdString();
+}
+
+TEST_F(LimitesTest, LasDosRutasSumanElDineroIgualEnLosExtremos) {
+    Lote(*c_, QString::fromLatin1(kEstadistica));
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'A', ' ', ' ', 1, 900000000000000, "
+                             "-922337203685477.5807)"));
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'B', ' ', ' ', 1, 900000000000000, 1)"));
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '2/2025', 'B', ' ', ' ', 1, 900000000000000, 1)"));
+    const QString porGrupo = QStringLiteral(
+        "SELECT SUM(VALORVENTA) AS VALORVENTA, grupo1, grupo2, grupo3 FROM DET_ESTV0001 WHERE BASE = 'N' GROUP BY "
+        "GRUPO1, GRUPO2, GRUPO3 ORDER BY GRUPO1");
+    const QString desborda = QStringLiteral(
+        "SELECT SUM(VALORCOSTO) AS VALORCOSTO, grupo1, grupo2, grupo3 FROM DET_ESTV0001 WHERE BASE = 'N' GROUP BY "
+        "GRUPO1, GRUPO2, GRUPO3");
+    std::vector<std::vector<QVariant>> filas[2];
+    int errores[2];
+    for (int i = 0; i < 2; ++i) {
+        kv::local::rapida::ActivarRutaAgregacion(i == 0);
+        filas[i] = Filas(*c_, porGrupo);
+        errores[i] = Numero(desborda);
+    }
+    kv::local::rapida::ActivarRutaAgregacion(true);
+    EXPECT_EQ(filas[0], filas[1]);
+    EXPECT_EQ(errores[0], 8115);
+    EXPECT_EQ(errores[1], 8115);
+}
+
+// --- names and SQLite's own tables ------------------------------------------------------
+
+TEST_F(LimitesTest, UnNombreEntreCorchetesOComillasEsUnNombre) {
+    Lote(*c_, QStringLiteral("CREATE TABLE T9 (IdRubro nvarchar(10), Cantidad int)"));
+    Lote(*c_, QStringLiteral("INSERT INTO T9 VALUES ('B', 1)"));
+    Lote(*c_, QStringLiteral("INSERT INTO T9 VALUES ('C', 2)"));
+    EXPECT_EQ(Numero(QStringLiteral("DELETE FROM T9 WHERE [Id Rubro] <> 'A'")), 207);
+    EXPECT_EQ(Numero(QStringLiteral("DELETE FROM T9 WHERE \"Id Rubro\" <> 'A'")), 207);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT count(*) FROM T9")).toInt(), 2);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT TOP 2 [Cantidad ] FROM T9")), 207);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT \"Nada\" FROM T9")), 207);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT [IdRubro] FROM T9 WHERE \"Cantidad\" = 2")).toString(),
+              QStringLiteral("C"));
+}
+
+TEST_F(LimitesTest, LasTablasPropiasDeSqliteNoSeAlcanzan) {
+    for (const char* t : {"pragma_database_list", "pragma_compile_options", "pragma_function_list", "dbstat",
+                          "sqlite_master", "json_each('[1]')", "pragma_table_info('T')"}) {
+        EXPECT_EQ(Numero(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t))), 208) << t;
+        EXPECT_EQ(Numero(QStringLiteral("SELECT (SELECT count(*) FROM %1)").arg(QLatin1String(t))), 208) << t;
+    }
+}
+
+// --- functions ----------------------------------------------------------------------
+
+TEST_F(LimitesTest, FuncionesDeCaracteresComoSqlServer) {
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CHAR(65)")).toString(), QStringLiteral("A"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CHAR(128)")).toString(), QStringLiteral("€"));
+    EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT CHAR(256)")).isNull());
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT NCHAR(241)")).toString(), QStringLiteral("ñ"));
+    EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT NCHAR(-1)")).isNull());
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT UNICODE(N'ñandú')")).toInt(), 241);
+    EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT UNICODE('')")).isNull());
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT ASCII('€')")).toInt(), 128);
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CHAR(13) + CHAR(10)")).toString(), QStringLiteral("\r\n"));
+}
+
+TEST_F(LimitesTest, IifChooseYConcatComoSqlServer) {
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT IIF(2 > 1, 'si', 'no')")).toString(), QStringLiteral("si"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT IIF(NULL = 1, 'si', 'no')")).toString(), QStringLiteral("no"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CHOOSE(2, 'a', 'b', 'c')")).toString(), QStringLiteral("b"));
+    EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT CHOOSE(4, 'a', 'b', 'c')")).isNull());
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CONCAT('a', NULL, 'b', 1)")).toString(), QStringLiteral("ab1"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT CONCAT(NULL, NULL)")).toString(), QString());
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CONCAT('a')")), 189);
+}
+
+TEST_F(LimitesTest, FormatComoSqlServer) {
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(1234.5, 'N2', 'en-US')")).toString(),
+              QStringLiteral("1,234.50"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(1234.5, '#,##0.00', 'es-AR')")).toString(),
+              QStringLiteral("1.234,50"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(7, '000')")).toString(), QStringLiteral("007"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(255, 'X4')")).toString(), QStringLiteral("00FF"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(CAST('2024-03-05 14:07:09' AS datetime), 'dd/MM/yyyy HH:mm')"))
+                  .toString(),
+              QStringLiteral("05/03/2024 14:07"));
+    EXPECT_EQ(Valor(*c_, QStringLiteral("SELECT FORMAT(CAST('2024-03-05' AS datetime), 'yyyy-MM-dd')")).toString(),
+              QStringLiteral("2024-03-05"));
+    EXPECT_TRUE(Valor(*c_, QStringLiteral("SELECT FORMAT(NULL, 'N2')")).isNull());
+    EXPECT_EQ(Numero(QStringLiteral("SELECT FORMAT(1, 'N2', 'xx-yy')")), 9818);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT FORMAT('texto', 'N2')")), 8116);
+}
+
+}  // namespace
+}  // namespace kv::pruebas
