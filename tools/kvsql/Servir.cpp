@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "localserver/ServidorEmbebido.h"
+#include "localserver/demo/DatosDemo.h"
 #include "localserver/tds/ServidorTds.h"
 
 namespace kv::kvsql {
@@ -55,6 +56,9 @@ int Servir(const QStringList& argumentos, QTextStream& errores) {
         }
     }
     kv::local::RegistrarServidorEmbebido();
+    // The server procedures a direct connection finds are there for every client too
+    // (the demo's filling among them, so a demo can be made through the endpoint).
+    kv::local::demo::RegistrarProcedimientoDemo();
     try {
         kv::tds::ServidorTds servidor(o);
         servidor.Iniciar();

@@ -76,10 +76,11 @@ std::optional<std::int64_t> DineroDeTexto(const QString& texto) {
 }
 
 std::optional<std::int64_t> DineroDeReal(double v) {
-    if (!std::isfinite(v)) return std::nullopt;
-    const long double x = std::roundl(static_cast<long double>(v) * 10000.0L);
-    if (x > 9223372036854775807.0L || x < -9223372036854775808.0L) return std::nullopt;
-    return static_cast<std::int64_t>(x);
+    // Through the decimal text of the double, as the value was written: -1234.56785 is
+    // -1234.5679, not the -1234.5678 its binary neighbour would round to.
+    const auto d = DecimalDeReal(v, 4);
+    if (!d || *d > Entero128(INT64_MAX) || *d < Entero128(INT64_MIN)) return std::nullopt;
+    return static_cast<std::int64_t>(*d);
 }
 
 QString TextoDeDinero(std::int64_t diezmilesimas) { return TextoDeDecimal(diezmilesimas, 4); }
