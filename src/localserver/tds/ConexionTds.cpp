@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
@@ -52,6 +53,25 @@ QString NombreProcedimiento(const LlamadaRpc& c) {
         corto == QLatin1String("sp_unprepare"))
         return corto;
     return c.nombre;
+}
+
+// A value as a T-SQL constant.
+QString LiteralDe(const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return QStringLiteral("NULL");
+    switch (v.typeId()) {
+        case QMetaType::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        case QMetaType::Int:
+        case QMetaType::LongLong: return QString::number(v.toLongLong());
+        case QMetaType::Double: return QString::number(v.toDouble(), 'g', 17);
+        case QMetaType::QDateTime:
+            return u'\'' + v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
+        case QMetaType::QByteArray: return QStringLiteral("0x") + QString::fromLatin1(v.toByteArray().toHex());
+        default: {
+            QString t = v.toString();
+            t.replace(u'\'', QStringLiteral("''"));
+            return QStringLiteral("N'") + t + u'\'';
+        }
+    }
 }
 
 ColumnaTds TipoEntero() {
@@ -585,11 +605,12 @@ void ConexionTds::Rpc(const QByteArray& carga) {
                 if (!ps.empty()) preparadas_.erase(ps[0].valor.toInt());
                 ejecutar = false;
             } else {
-                // A procedure by name: EXEC with the values bound.
+                // A procedure by name: EXEC with each value written as a literal of its
+                // type (EXEC takes constants, not markers), quotes doubled.
                 QStringList argumentos;
                 for (const auto& p : ps) {
-                    argumentos << (p.nombre.isEmpty() ? QStringLiteral("?") : p.nombre + QStringLiteral(" = ?"));
-                    valores.push_back(p.valor);
+                    const QString literal = LiteralDe(p.valor);
+                    argumentos << (p.nombre.isEmpty() ? literal : p.nombre + QStringLiteral(" = ") + literal);
                 }
                 lote = QStringLiteral("EXEC ") + c.nombre + (argumentos.isEmpty() ? QString() : u' ' + argumentos.join(QStringLiteral(", ")));
                 primerValor = ps.size();
