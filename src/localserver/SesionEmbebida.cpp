@@ -1138,6 +1138,27 @@ bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Senten
                       .arg(Literal(tabla)));
         return true;
     }
+    if (nombre == QLatin1String("sp_pkeys")) {
+        // The primary key's columns of a table of the current database, one row each
+        // (what ODBC's SQLPrimaryKeys asks a SQL Server for).
+        bool dado = false;
+        const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
+        if (!dado)
+            throw ErrorServidor(201, msj::ArgumentoFaltante(nombre, QStringLiteral("@table_name")),
+                                QString::fromLatin1(estado::Sintaxis));
+        std::vector<std::vector<QVariant>> datos;
+        const auto def = LeerDefinicion(Base(base_), tabla);
+        if (def && !EsTablaDelSistema(def->nombre)) {
+            int orden = 0;
+            for (const QString& columna : def->clavePrimaria)
+                datos.push_back({base_, QStringLiteral("dbo"), def->nombre, columna, ++orden,
+                                 def->nombreClave.isEmpty() ? QVariant() : QVariant(def->nombreClave)});
+        }
+        filas({QStringLiteral("TABLE_QUALIFIER"), QStringLiteral("TABLE_OWNER"), QStringLiteral("TABLE_NAME"),
+               QStringLiteral("COLUMN_NAME"), QStringLiteral("KEY_SEQ"), QStringLiteral("PK_NAME")},
+              datos);
+        return true;
+    }
     if (nombre == QLatin1String("sp_help")) {
         bool dado = false;
         const QString objeto = TextoArgumento(args, 0, QStringLiteral("@objname"), &dado);
