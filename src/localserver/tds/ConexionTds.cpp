@@ -157,6 +157,11 @@ void Salida::Terminar(std::uint16_t estadoExtra) {
     numero_ = 1;
 }
 
+void Salida::TerminarPorAtencion() {
+    Terminar();
+    Terminar(fin::Atencion);
+}
+
 // ---------------------------------------------------------------- ConexionTds
 
 ConexionTds::ConexionTds(ServidorTds& servidor, int socket, QString cliente, bool clienteLocal, std::uint16_t spid)
@@ -223,6 +228,7 @@ void ConexionTds::EnviarErrorSuelto(std::int32_t numero, const QString& texto, s
 }
 
 void ConexionTds::EnviarAtencion() {
+    // No answer is in progress: the acknowledgement alone.
     Salida s(t_, tamanoPaquete_, spid_);
     s.Terminar(fin::Atencion);
 }
@@ -499,7 +505,7 @@ void ConexionTds::Lote(const QByteArray& carga) {
         resultados = Ejecutar(texto, {}, atencion);
     } catch (const kv::db::ErrorProveedor& e) {
         if (atencion) {
-            s.Terminar(fin::Atencion);
+            s.TerminarPorAtencion();
             return;
         }
         for (const auto& error : e.errores()) EmitirError(s, error);
@@ -510,12 +516,15 @@ void ConexionTds::Lote(const QByteArray& carga) {
     }
     if (atencion) {
         EmitirCambioTransaccion(s, nivelAntes, true);
-        s.Terminar(fin::Atencion);
+        s.TerminarPorAtencion();
         return;
     }
     EmitirResultados(s, resultados, token::Done, huboError);
     EmitirCambioTransaccion(s, nivelAntes, huboError);
-    s.Terminar(s.Atencion() ? fin::Atencion : 0);
+    if (s.Atencion())
+        s.TerminarPorAtencion();
+    else
+        s.Terminar();
 }
 
 void ConexionTds::Transaccion(const QByteArray& carga) {
@@ -651,17 +660,17 @@ void ConexionTds::Rpc(const QByteArray& carga) {
             try {
                 const auto resultados = Ejecutar(lote, valores, atencion);
                 if (atencion) {
-                    s.Terminar(fin::Atencion);
+                    s.TerminarPorAtencion();
                     return;
                 }
                 EmitirResultados(s, resultados, token::DoneInProc, huboError);
                 if (s.Atencion()) {
-                    s.Terminar(fin::Atencion);
+                    s.TerminarPorAtencion();
                     return;
                 }
             } catch (const kv::db::ErrorProveedor& e) {
                 if (atencion) {
-                    s.Terminar(fin::Atencion);
+                    s.TerminarPorAtencion();
                     return;
                 }
                 for (const auto& error : e.errores()) EmitirError(s, error);
@@ -677,7 +686,7 @@ void ConexionTds::Rpc(const QByteArray& carga) {
         s.Done(token::DoneProc, huboError ? fin::Error : fin::Final, 0);
         huboErrorLote = huboErrorLote || huboError;
         if (s.Enviar()) {
-            s.Terminar(fin::Atencion);
+            s.TerminarPorAtencion();
             return;
         }
     }

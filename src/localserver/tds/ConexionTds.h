@@ -37,6 +37,10 @@ public:
     bool Enviar();
     // Sends the rest, the held DONE as the last one (or a plain DONE when none was held).
     void Terminar(std::uint16_t estadoExtra = 0);
+    // After a client's attention: the answer in progress is ended, and the
+    // acknowledgement goes as a message of its own, as SQL Server sends it
+    // (clients read the rest of the interrupted answer first).
+    void TerminarPorAtencion();
     bool Atencion() const { return atencion_; }
     void AtencionRecibida() { atencion_ = true; }
 
