@@ -55,8 +55,10 @@ class ClientesTds : public ::testing::Test {
               "INSERT INTO VENTAS VALUES (1, N'ñu', 10.1234) INSERT INTO VENTAS VALUES (2, N'b', 20.0001) "
               "INSERT INTO VENTAS VALUES (3, N'c', 0.0005)",
               "CREATE TABLE N (x int)",
-              "INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) INSERT INTO N VALUES (3) "
-              "INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) INSERT INTO N VALUES (6) INSERT INTO N VALUES (7) "
+              "INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) INSERT INTO N "
+              "VALUES (3) "
+              "INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) INSERT INTO N VALUES (6) INSERT INTO N "
+              "VALUES (7) "
               "INSERT INTO N VALUES (8) INSERT INTO N VALUES (9)",
               "CREATE TABLE G (x int)",
               "INSERT INTO G SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x FROM N a, N b, N c, N d, N e"})
@@ -81,7 +83,8 @@ const QString kComun = QString::fromUtf8(
 }  // namespace
 
 TEST_F(ClientesTds, PyodbcSobreFreeTds) {
-    const Resultado r = Correr(QStringLiteral("/usr/bin/python3"), {Fuente(QStringLiteral("cliente_pyodbc.py")), Puerto()});
+    const Resultado r =
+        Correr(QStringLiteral("/usr/bin/python3"), {Fuente(QStringLiteral("cliente_pyodbc.py")), Puerto()});
     ASSERT_EQ(r.estado, 0) << r.errores.toStdString();
     EXPECT_EQ(r.salida.toStdString(),
               (kComun + QStringLiteral("cancelacion: tiempo agotado; despues: 1\n")).toStdString());
@@ -90,36 +93,42 @@ TEST_F(ClientesTds, PyodbcSobreFreeTds) {
 TEST_F(ClientesTds, Tedious) {
     const QString modulos = QStringLiteral(KV_FUENTES_RAIZ "/tools/clientes-node/node_modules");
     if (!QFile::exists(modulos + QStringLiteral("/tedious")))
-        GTEST_SKIP() << "falta tedious: scripts/instalar-dependencias.sh lo instala en " << modulos.toStdString();
+        GTEST_SKIP() << "falta tedious: scripts/instalar-dependencias.sh lo instala en "
+                     << modulos.toStdString();
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert(QStringLiteral("NODE_PATH"), modulos);
-    const Resultado r = Correr(QStringLiteral("node"), {Fuente(QStringLiteral("cliente_tedious.js")), Puerto()}, {}, e);
+    const Resultado r =
+        Correr(QStringLiteral("node"), {Fuente(QStringLiteral("cliente_tedious.js")), Puerto()}, {}, e);
     ASSERT_EQ(r.estado, 0) << r.salida.toStdString() << r.errores.toStdString();
-    EXPECT_EQ(r.salida.toStdString(),
-              (kComun + QStringLiteral("preparada: c\ncancelacion: tiempo agotado; despues: 1\n")).toStdString());
+    EXPECT_EQ(
+        r.salida.toStdString(),
+        (kComun + QStringLiteral("preparada: c\ncancelacion: tiempo agotado; despues: 1\n")).toStdString());
 }
 
 TEST_F(ClientesTds, TsqlDeFreeTds) {
     // tsql has no statement time-out of its own: the cancel is left to the other two.
-    const QByteArray guion = QString::fromUtf8(
-                                 "SELECT name FROM sys.tables ORDER BY name\ngo\n"
-                                 "SELECT SUM(importe) AS total FROM VENTAS\ngo\n"
-                                 "SELECT COUNT(*) AS n FROM VENTAS; SELECT articulo FROM VENTAS WHERE id = 1\ngo\n"
-                                 "SELECT * FROM NOEXISTE\ngo\n"
-                                 "BEGIN TRAN INSERT INTO VENTAS VALUES (4, N'd', 1) ROLLBACK\ngo\n"
-                                 "SELECT COUNT(*) AS n FROM VENTAS\ngo\n"
-                                 "SELECT importe FROM VENTAS WHERE id = 2\ngo\nexit\n")
-                                 .toUtf8();
-    const Resultado r = Correr(QStringLiteral("tsql"),
-                               {QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), Puerto(),
-                                QStringLiteral("-U"), QStringLiteral("Korvane"), QStringLiteral("-P"),
-                                QStringLiteral("pelumbo"), QStringLiteral("-D"), QStringLiteral("CLIENTES"),
-                                QStringLiteral("-o"), QStringLiteral("q")},
-                               guion);
-    EXPECT_EQ(r.salida.toStdString(), QString::fromUtf8("name\nG\nN\nVENTAS\ntotal\n30.1240\nn\n3\narticulo\nñu\n"
-                                                        "n\n3\nimporte\n20.0001\n")
-                                          .toStdString());
-    EXPECT_TRUE(r.errores.contains(QString::fromUtf8("Msg 208 (severity 16, state 1) from EMBEBIDO Line 1:\n"
-                                                     "\t\"El nombre de objeto 'NOEXISTE' no es válido.\"")))
+    const QByteArray guion =
+        QString::fromUtf8(
+            "SELECT name FROM sys.tables ORDER BY name\ngo\n"
+            "SELECT SUM(importe) AS total FROM VENTAS\ngo\n"
+            "SELECT COUNT(*) AS n FROM VENTAS; SELECT articulo FROM VENTAS WHERE id = 1\ngo\n"
+            "SELECT * FROM NOEXISTE\ngo\n"
+            "BEGIN TRAN INSERT INTO VENTAS VALUES (4, N'd', 1) ROLLBACK\ngo\n"
+            "SELECT COUNT(*) AS n FROM VENTAS\ngo\n"
+            "SELECT importe FROM VENTAS WHERE id = 2\ngo\nexit\n")
+            .toUtf8();
+    const Resultado r = Correr(
+        QStringLiteral("tsql"),
+        {QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), Puerto(),
+         QStringLiteral("-U"), QStringLiteral("Korvane"), QStringLiteral("-P"), QStringLiteral("pelumbo"),
+         QStringLiteral("-D"), QStringLiteral("CLIENTES"), QStringLiteral("-o"), QStringLiteral("q")},
+        guion);
+    EXPECT_EQ(r.salida.toStdString(),
+              QString::fromUtf8("name\nG\nN\nVENTAS\ntotal\n30.1240\nn\n3\narticulo\nñu\n"
+                                "n\n3\nimporte\n20.0001\n")
+                  .toStdString());
+    EXPECT_TRUE(
+        r.errores.contains(QString::fromUtf8("Msg 208 (severity 16, state 1) from EMBEBIDO Line 1:\n"
+                                             "\t\"El nombre de objeto 'NOEXISTE' no es válido.\"")))
         << r.errores.toStdString();
 }

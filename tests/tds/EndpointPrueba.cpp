@@ -38,8 +38,9 @@ EndpointHijo::EndpointHijo(const QString& carpetaDatos, const QStringList& extra
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert(QStringLiteral("KVESTV_DATOS"), carpetaDatos);
     proceso_.setProcessEnvironment(entorno);
-    proceso_.start(CarpetaBinarios() + QStringLiteral("kvsql"),
-                   QStringList{QStringLiteral("--servir"), QStringLiteral("--puerto"), QStringLiteral("0")} + extra);
+    proceso_.start(
+        CarpetaBinarios() + QStringLiteral("kvsql"),
+        QStringList{QStringLiteral("--servir"), QStringLiteral("--puerto"), QStringLiteral("0")} + extra);
     QElapsedTimer reloj;
     reloj.start();
     QByteArray salida;

@@ -34,7 +34,8 @@ const QString kAdmin = QStringLiteral("Korvane");
 const QString kClave = QStringLiteral("pelumbo");
 
 QString CadenaDirecta(const QString& base) {
-    return QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database=%1;UID=%2;PWD=%3;").arg(base, kAdmin, kClave);
+    return QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database=%1;UID=%2;PWD=%3;")
+        .arg(base, kAdmin, kClave);
 }
 
 // Runs a batch; fails the test on any error.
@@ -42,7 +43,9 @@ std::vector<kv::db::ResultadoSentencia> Lote(Conexion& c, const QString& sql) {
     try {
         auto r = c.EjecutarLote(sql);
         for (const auto& x : r)
-            if (x.error) ADD_FAILURE() << x.error->errorNativo << " " << x.error->descripcion.toStdString() << "\n" << sql.toStdString();
+            if (x.error)
+                ADD_FAILURE() << x.error->errorNativo << " " << x.error->descripcion.toStdString() << "\n"
+                              << sql.toStdString();
         return r;
     } catch (const kv::KvExcepcion& e) {
         ADD_FAILURE() << "el lote falló: " << e.what() << "\n" << sql.toStdString();
@@ -101,8 +104,8 @@ class EndpointTds : public ::testing::Test {
         admin_.Close();
         endpoint_.reset();
     }
-    std::unique_ptr<Conexion> PorTds(const QString& base = QStringLiteral("master"), const QString& usuario = kAdmin,
-                                     const QString& clave = kClave) {
+    std::unique_ptr<Conexion> PorTds(const QString& base = QStringLiteral("master"),
+                                     const QString& usuario = kAdmin, const QString& clave = kClave) {
         auto c = std::make_unique<Conexion>();
         c->Open(CadenaFreeTds(endpoint_->puerto(), base, usuario, clave));
         return c;
@@ -112,13 +115,15 @@ class EndpointTds : public ::testing::Test {
         Lote(admin_, QStringLiteral("CREATE DATABASE PRUEBA"));
         Lote(admin_, QStringLiteral("USE PRUEBA"));
         Lote(admin_, QStringLiteral("CREATE TABLE N (x int)"));
-        Lote(admin_, QStringLiteral("INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) "
-                                    "INSERT INTO N VALUES (3) INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) "
-                                    "INSERT INTO N VALUES (6) INSERT INTO N VALUES (7) INSERT INTO N VALUES (8) "
-                                    "INSERT INTO N VALUES (9)"));
+        Lote(admin_,
+             QStringLiteral("INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) "
+                            "INSERT INTO N VALUES (3) INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) "
+                            "INSERT INTO N VALUES (6) INSERT INTO N VALUES (7) INSERT INTO N VALUES (8) "
+                            "INSERT INTO N VALUES (9)"));
         Lote(admin_, QStringLiteral("CREATE TABLE G (x int, t nvarchar(20))"));
-        Lote(admin_, QStringLiteral("INSERT INTO G (x, t) SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x, N'fila' "
-                                    "FROM N a, N b, N c, N d, N e"));
+        Lote(admin_,
+             QStringLiteral("INSERT INTO G (x, t) SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x, N'fila' "
+                            "FROM N a, N b, N c, N d, N e"));
         Lote(admin_, QStringLiteral("CREATE TABLE L (x int)"));
     }
 
@@ -129,12 +134,14 @@ class EndpointTds : public ::testing::Test {
 
 TEST_F(EndpointTds, UnaClaveMalaDa18456YElRegistroNoGuardaClaves) {
     Conexion c;
-    EXPECT_THROW(c.Open(CadenaFreeTds(endpoint_->puerto(), QStringLiteral("master"), kAdmin, QStringLiteral("mala1"))),
-                 kv::KvExcepcion);
+    EXPECT_THROW(
+        c.Open(CadenaFreeTds(endpoint_->puerto(), QStringLiteral("master"), kAdmin, QStringLiteral("mala1"))),
+        kv::KvExcepcion);
     ASSERT_GT(c.Errors().Count(), 0);
     EXPECT_EQ(c.Errors().Item(0).errorNativo, 18456);
     EXPECT_EQ(c.Errors().Item(0).estadoSQL, QStringLiteral("28000"));
-    EXPECT_EQ(c.Errors().Item(0).descripcion, QStringLiteral("Error de inicio de sesión del usuario 'Korvane'."));
+    EXPECT_EQ(c.Errors().Item(0).descripcion,
+              QStringLiteral("Error de inicio de sesión del usuario 'Korvane'."));
     auto buena = PorTds();
     // The line of a session is written once its answer has gone.
     QStringList registro = endpoint_->Registro();
@@ -145,7 +152,8 @@ TEST_F(EndpointTds, UnaClaveMalaDa18456YElRegistroNoGuardaClaves) {
     bool fallido = false, sesion = false;
     for (const QString& l : registro) {
         EXPECT_FALSE(l.contains(QStringLiteral("mala1")) || l.contains(kClave)) << l.toStdString();
-        if (l.startsWith(QStringLiteral("Inicio de sesión fallido de 'Korvane' desde 127.0.0.1:"))) fallido = true;
+        if (l.startsWith(QStringLiteral("Inicio de sesión fallido de 'Korvane' desde 127.0.0.1:")))
+            fallido = true;
         if (l.startsWith(QStringLiteral("Sesión de 'Korvane' desde 127.0.0.1:"))) sesion = true;
     }
     EXPECT_TRUE(fallido) << registro.join(u'\n').toStdString();
@@ -167,18 +175,23 @@ TEST_F(EndpointTds, UnaBaseSinAccesoDa4060) {
 TEST_F(EndpointTds, CadaTipoLlegaConSusValoresExtremos) {
     Lote(admin_, QStringLiteral("CREATE DATABASE TIPOS"));
     Lote(admin_, QStringLiteral("USE TIPOS"));
-    Lote(admin_, QStringLiteral(
-                     "CREATE TABLE T (n int, i int, b bigint, s smallint, t tinyint, bt bit, m money, d decimal(10,4), "
-                     "f float, r real, nv nvarchar(50), v varchar(50), c char(5), dt datetime, vb varbinary(20))"));
-    Lote(admin_, QString::fromUtf8(
-                     "INSERT INTO T VALUES (1, -2147483648, -9223372036854775808, -32768, 0, 0, -922337203685.4775, "
-                     "-999999.9999, -1.7976931348623157E308, -3.4028234E38, N'ñandú € 中', 'año', 'ab', "
-                     "'1753-01-01 00:00:00', NULL)"));
-    Lote(admin_, QString::fromUtf8(
-                     "INSERT INTO T VALUES (2, 2147483647, 9223372036854775807, 32767, 255, 1, 922337203685.4775, "
-                     "999999.9999, 2.2250738585072014E-308, 3.4028234E38, N'', '', 'abcde', "
-                     "'9999-12-31 23:59:59.997', NULL)"));
-    admin_.EjecutarConParametros(QStringLiteral("UPDATE T SET vb = ? WHERE n = 1"), {QVariant(QByteArray("\x00", 1))});
+    Lote(admin_,
+         QStringLiteral(
+             "CREATE TABLE T (n int, i int, b bigint, s smallint, t tinyint, bt bit, m money, d "
+             "decimal(10,4), "
+             "f float, r real, nv nvarchar(50), v varchar(50), c char(5), dt datetime, vb varbinary(20))"));
+    Lote(admin_,
+         QString::fromUtf8(
+             "INSERT INTO T VALUES (1, -2147483648, -9223372036854775808, -32768, 0, 0, -922337203685.4775, "
+             "-999999.9999, -1.7976931348623157E308, -3.4028234E38, N'ñandú € 中', 'año', 'ab', "
+             "'1753-01-01 00:00:00', NULL)"));
+    Lote(admin_,
+         QString::fromUtf8(
+             "INSERT INTO T VALUES (2, 2147483647, 9223372036854775807, 32767, 255, 1, 922337203685.4775, "
+             "999999.9999, 2.2250738585072014E-308, 3.4028234E38, N'', '', 'abcde', "
+             "'9999-12-31 23:59:59.997', NULL)"));
+    admin_.EjecutarConParametros(QStringLiteral("UPDATE T SET vb = ? WHERE n = 1"),
+                                 {QVariant(QByteArray("\x00", 1))});
     admin_.EjecutarConParametros(QStringLiteral("UPDATE T SET vb = ? WHERE n = 2"),
                                  {QVariant(QByteArray::fromHex("00ff7f80"))});
     Lote(admin_, QStringLiteral("INSERT INTO T (n) VALUES (3)"));
@@ -194,7 +207,8 @@ TEST_F(EndpointTds, CadaTipoLlegaConSusValoresExtremos) {
         for (size_t i = 0; i < esperado.columnas.size(); ++i) {
             const QVariant& a = esperado.filas[f][i];
             const QVariant& b = leido.filas[f][i];
-            const std::string donde = esperado.columnas[i].nombre.toStdString() + " fila " + std::to_string(f);
+            const std::string donde =
+                esperado.columnas[i].nombre.toStdString() + " fila " + std::to_string(f);
             EXPECT_EQ(a.isNull(), b.isNull()) << donde;
             if (a.isNull()) continue;
             if (esperado.columnas[i].tipo == kv::db::tipo::Single)
@@ -205,14 +219,15 @@ TEST_F(EndpointTds, CadaTipoLlegaConSusValoresExtremos) {
             else if (a.typeId() == QMetaType::QDateTime)
                 EXPECT_EQ(b.toDateTime(), a.toDateTime()) << donde;
             else if (a.typeId() == QMetaType::QByteArray)
-                EXPECT_EQ(b.toByteArray().toHex().toStdString(), a.toByteArray().toHex().toStdString()) << donde;
+                EXPECT_EQ(b.toByteArray().toHex().toStdString(), a.toByteArray().toHex().toStdString())
+                    << donde;
             else
                 EXPECT_EQ(b.toString().toStdString(), a.toString().toStdString()) << donde;
         }
     // The types as SQL Server's own come through FreeTDS.
     using namespace kv::db::tipo;
-    const int tipos[] = {Integer, Integer, BigInt, SmallInt, TinyInt, Boolean, Numeric, Numeric, Double, Single,
-                         VarWChar, VarChar, Char, DBTimeStamp, VarBinary};
+    const int tipos[] = {Integer, Integer, BigInt,   SmallInt, TinyInt, Boolean,     Numeric,  Numeric,
+                         Double,  Single,  VarWChar, VarChar,  Char,    DBTimeStamp, VarBinary};
     for (size_t i = 0; i < std::size(tipos); ++i)
         EXPECT_EQ(leido.columnas[i].tipo, tipos[i]) << leido.columnas[i].nombre.toStdString();
 }
@@ -249,7 +264,8 @@ TEST_F(EndpointTds, DiezSesionesALaVezCadaUnaConSuBaseYSuTransaccion) {
                 c.Open(CadenaFreeTds(endpoint_->puerto(), QStringLiteral("B%1").arg(i), kAdmin, kClave));
                 for (int vuelta = 0; vuelta < 5; ++vuelta) {
                     c.EjecutarLote(QStringLiteral("BEGIN TRAN INSERT INTO T VALUES (%1)").arg(vuelta));
-                    const auto r = c.EjecutarLote(QStringLiteral("SELECT DB_NAME(), @@TRANCOUNT, COUNT(*) FROM T"));
+                    const auto r =
+                        c.EjecutarLote(QStringLiteral("SELECT DB_NAME(), @@TRANCOUNT, COUNT(*) FROM T"));
                     if (r.empty() || r.back().filas.empty() ||
                         r.back().filas[0][0].toString() != QStringLiteral("B%1").arg(i) ||
                         r.back().filas[0][1].toInt() != 1)
@@ -266,7 +282,8 @@ TEST_F(EndpointTds, DiezSesionesALaVezCadaUnaConSuBaseYSuTransaccion) {
     for (int i = 0; i < 10; ++i) {
         Conexion d;
         d.Open(CadenaDirecta(QStringLiteral("B%1").arg(i)));
-        EXPECT_EQ(Filas(d, QStringLiteral("SELECT COUNT(*) FROM T")).filas[0][0].toInt(), i % 2 == 0 ? 5 : 0) << i;
+        EXPECT_EQ(Filas(d, QStringLiteral("SELECT COUNT(*) FROM T")).filas[0][0].toInt(), i % 2 == 0 ? 5 : 0)
+            << i;
     }
 }
 
@@ -322,13 +339,14 @@ TEST_F(EndpointTds, UnClienteMuertoAMitadNoDejaBloqueos) {
     const QString guion = dir.path() + QStringLiteral("/muere.py");
     QFile f(guion);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("import pyodbc, sys\n"
-                           "c = pyodbc.connect('DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=PRUEBA;UID=Korvane;"
-                           "PWD=pelumbo', autocommit=False)\n"
-                           "k = c.cursor()\n"
-                           "k.execute('INSERT INTO L VALUES (9)')\n"
-                           "print('listo', flush=True)\n"
-                           "k.execute('SELECT COUNT(*) FROM G a, G b')\n")
+    f.write(QStringLiteral(
+                "import pyodbc, sys\n"
+                "c = pyodbc.connect('DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=PRUEBA;UID=Korvane;"
+                "PWD=pelumbo', autocommit=False)\n"
+                "k = c.cursor()\n"
+                "k.execute('INSERT INTO L VALUES (9)')\n"
+                "print('listo', flush=True)\n"
+                "k.execute('SELECT COUNT(*) FROM G a, G b')\n")
                 .arg(endpoint_->puerto())
                 .toUtf8());
     f.close();
@@ -371,12 +389,13 @@ TEST_F(EndpointTds, UnaPeticionDemasiadoGrandeDa701YLaConexionSigue) {
 TEST_F(EndpointTds, LaBasuraCierraSoloSuConexion) {
     auto abierta = PorTds();
     std::mt19937 azar(20261208);
-    const QByteArray prelogin =
-        kv::tds::ArmarMensaje(kv::tds::paquete::Prelogin, kv::tds::ArmarPreloginCliente(kv::tds::cifrado::NoAdmitido), 4096);
+    const QByteArray prelogin = kv::tds::ArmarMensaje(
+        kv::tds::paquete::Prelogin, kv::tds::ArmarPreloginCliente(kv::tds::cifrado::NoAdmitido), 4096);
     kv::tds::Login7 datos;
     datos.usuario = kAdmin;
     datos.clave = kClave;
-    const QByteArray login = kv::tds::ArmarMensaje(kv::tds::paquete::Login7, kv::tds::ArmarLogin7(datos), 4096);
+    const QByteArray login =
+        kv::tds::ArmarMensaje(kv::tds::paquete::Login7, kv::tds::ArmarLogin7(datos), 4096);
     QElapsedTimer reloj;
     reloj.start();
     int intentos = 0;
@@ -430,9 +449,10 @@ TEST_F(EndpointTds, ConCertificadoElInicioVaCifrado) {
     const QString clave = dir.path() + QStringLiteral("/servidor.key");
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                   QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=localhost"), QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
     ASSERT_TRUE(openssl.waitForFinished(60000));
     ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
     kv::tds::OpcionesServidor o;
@@ -441,11 +461,13 @@ TEST_F(EndpointTds, ConCertificadoElInicioVaCifrado) {
     EndpointEnProceso tls(o);
     for (const QString& modo : {QStringLiteral("require"), QStringLiteral("request")}) {
         Conexion c;
-        c.Open(QStringLiteral("DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=master;UID=Korvane;PWD=pelumbo;"
-                              "Encryption=%2;")
+        c.Open(QStringLiteral(
+                   "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=master;UID=Korvane;PWD=pelumbo;"
+                   "Encryption=%2;")
                    .arg(tls.puerto())
                    .arg(modo));
-        EXPECT_EQ(Filas(c, QString::fromUtf8("SELECT N'año'")).filas[0][0].toString(), QString::fromUtf8("año"));
+        EXPECT_EQ(Filas(c, QString::fromUtf8("SELECT N'año'")).filas[0][0].toString(),
+                  QString::fromUtf8("año"));
         c.Close();
     }
     bool cifrada = false;

@@ -27,7 +27,8 @@ struct Lado {
     Lado() {
         QDir().mkpath(datos());
         QDir().mkpath(app());
-        QFile::setPermissions(datos(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(datos(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };
 
@@ -142,13 +143,14 @@ TEST_F(RondaFreeTds, LaRondaPorFreeTdsDaLoMismoQueLaDirecta) {
 
     // Reports with filters over both companies, the grid export, and the trace of each.
     const QStringList informes[] = {
-        {QStringLiteral("--informe"), QString::fromUtf8("Vendedores por Familia"), QStringLiteral("--empresas"),
-         QStringLiteral("NORTE,SUR"), QStringLiteral("--grupo1"), QStringLiteral("V01,V02,V03"), QStringLiteral("--top"),
-         QStringLiteral("5")},
+        {QStringLiteral("--informe"), QString::fromUtf8("Vendedores por Familia"),
+         QStringLiteral("--empresas"), QStringLiteral("NORTE,SUR"), QStringLiteral("--grupo1"),
+         QStringLiteral("V01,V02,V03"), QStringLiteral("--top"), QStringLiteral("5")},
         {QStringLiteral("--informe"), QString::fromUtf8("Ventas por Artículo"), QStringLiteral("--empresas"),
-         QStringLiteral("NORTE,SUR"), QStringLiteral("--g1desde"), QStringLiteral("02"), QStringLiteral("--g1hasta"),
-         QStringLiteral("05")},
-        {QStringLiteral("--informe"), QStringLiteral("Clientes"), QStringLiteral("--empresas"), QStringLiteral("SUR")},
+         QStringLiteral("NORTE,SUR"), QStringLiteral("--g1desde"), QStringLiteral("02"),
+         QStringLiteral("--g1hasta"), QStringLiteral("05")},
+        {QStringLiteral("--informe"), QStringLiteral("Clientes"), QStringLiteral("--empresas"),
+         QStringLiteral("SUR")},
     };
     int n = 0;
     for (const QStringList& informe : informes) {
@@ -172,15 +174,17 @@ TEST_F(RondaFreeTds, LaRondaPorFreeTdsDaLoMismoQueLaDirecta) {
     }
 
     // A wrong password: the same exit status and message on both paths.
-    const Salida malaDirecta = Correr(
-        *directo_, {QStringLiteral("--informe"), QStringLiteral("Clientes"),
-                    QStringLiteral("@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;")},
-        QStringLiteral("traza-mala.txt"));
-    const Salida malaTds = Correr(*porTds_,
-                                  {QStringLiteral("--informe"), QStringLiteral("Clientes"),
-                                   QStringLiteral("@server=%1; @dbname= NORTE; @usuario= NORTE; @Password= mala;")
-                                       .arg(porTds_->servidor)},
-                                  QStringLiteral("traza-mala.txt"));
+    const Salida malaDirecta =
+        Correr(*directo_,
+               {QStringLiteral("--informe"), QStringLiteral("Clientes"),
+                QStringLiteral("@server=EMBEBIDO; @dbname= NORTE; @usuario= NORTE; @Password= mala;")},
+               QStringLiteral("traza-mala.txt"));
+    const Salida malaTds =
+        Correr(*porTds_,
+               {QStringLiteral("--informe"), QStringLiteral("Clientes"),
+                QStringLiteral("@server=%1; @dbname= NORTE; @usuario= NORTE; @Password= mala;")
+                    .arg(porTds_->servidor)},
+               QStringLiteral("traza-mala.txt"));
     EXPECT_NE(malaDirecta.estado, 0);
     EXPECT_EQ(malaTds.estado, malaDirecta.estado);
     // The messages name each side's server; the rest, SQL state and numbers included, is the same.

@@ -16,8 +16,9 @@ TEST(SeguridadTds, EnLaDireccionLocalEscuchaSinCertificado) {
 TEST(SeguridadTds, EnOtraDireccionHaceFaltaElCertificado) {
     const auto motivo = MotivoParaNoEscuchar(QHostAddress(QStringLiteral("0.0.0.0")), false);
     ASSERT_TRUE(motivo.has_value());
-    EXPECT_EQ(*motivo, QStringLiteral("Para escuchar en 0.0.0.0 hacen falta --certificado y --clave: fuera de esta "
-                                      "máquina los inicios de sesión viajan cifrados."));
+    EXPECT_EQ(*motivo,
+              QStringLiteral("Para escuchar en 0.0.0.0 hacen falta --certificado y --clave: fuera de esta "
+                             "máquina los inicios de sesión viajan cifrados."));
     EXPECT_TRUE(MotivoParaNoEscuchar(QHostAddress(QStringLiteral("192.168.1.10")), false).has_value());
     EXPECT_FALSE(MotivoParaNoEscuchar(QHostAddress(QStringLiteral("192.168.1.10")), true).has_value());
     EXPECT_TRUE(MotivoParaNoEscuchar(QHostAddress(QStringLiteral("no es una ip")), true).has_value());

@@ -232,9 +232,12 @@ TEST(TokensTds, DoneConCuentaDeOchoBytes) {
 }
 
 TEST(ParametrosTds, LosUsosDeUnParametroSeVuelvenMarcas) {
-    const auto m = Marcar(QStringLiteral("SELECT @P1, '@P1', [@P1], @p2 -- @P1\n/* @P2 /* @P1 */ */ + @P1 + @@ROWCOUNT + @otra"),
-                          {QStringLiteral("@P1"), QStringLiteral("@P2")});
-    EXPECT_EQ(m.texto, QStringLiteral("SELECT ?, '@P1', [@P1], ? -- @P1\n/* @P2 /* @P1 */ */ + ? + @@ROWCOUNT + @otra"));
+    const auto m =
+        Marcar(QStringLiteral(
+                   "SELECT @P1, '@P1', [@P1], @p2 -- @P1\n/* @P2 /* @P1 */ */ + @P1 + @@ROWCOUNT + @otra"),
+               {QStringLiteral("@P1"), QStringLiteral("@P2")});
+    EXPECT_EQ(m.texto, QStringLiteral(
+                           "SELECT ?, '@P1', [@P1], ? -- @P1\n/* @P2 /* @P1 */ */ + ? + @@ROWCOUNT + @otra"));
     EXPECT_EQ(m.orden, (std::vector<int>{0, 1, 0}));
     const auto n = Marcar(QStringLiteral("SELECT N'it''s @P1', @P10"), {QStringLiteral("@P1")});
     EXPECT_EQ(n.texto, QStringLiteral("SELECT N'it''s @P1', @P10"));
@@ -242,7 +245,8 @@ TEST(ParametrosTds, LosUsosDeUnParametroSeVuelvenMarcas) {
 }
 
 TEST(ParametrosTds, LaDeclaracionDaNombresTiposYSalidas) {
-    const auto d = LeerDeclaracion(QStringLiteral("@P1 int, @P2 decimal(10, 2) OUTPUT,@texto nvarchar(max) out"));
+    const auto d =
+        LeerDeclaracion(QStringLiteral("@P1 int, @P2 decimal(10, 2) OUTPUT,@texto nvarchar(max) out"));
     ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(d[0].nombre, QStringLiteral("@P1"));
     EXPECT_EQ(d[0].tipo, QStringLiteral("int"));

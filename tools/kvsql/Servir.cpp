@@ -49,8 +49,9 @@ int Servir(const QStringList& argumentos, QTextStream& errores) {
             o.clave = v;
         } else {
             errores << QStringLiteral("Argumento no reconocido o sin valor: %1").arg(a) << '\n'
-                    << QStringLiteral("Uso: kvsql --servir [--direccion 127.0.0.1] [--puerto 1433] "
-                                      "[--certificado servidor.pem --clave servidor.key]")
+                    << QStringLiteral(
+                           "Uso: kvsql --servir [--direccion 127.0.0.1] [--puerto 1433] "
+                           "[--certificado servidor.pem --clave servidor.key]")
                     << '\n';
             return 1;
         }

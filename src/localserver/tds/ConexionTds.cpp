@@ -36,13 +36,20 @@ QByteArray Descriptor(std::uint64_t id) {
 
 QString NombreProcedimiento(const LlamadaRpc& c) {
     switch (c.id) {
-        case procedimiento::ExecuteSql: return QStringLiteral("sp_executesql");
-        case procedimiento::Prepare: return QStringLiteral("sp_prepare");
-        case procedimiento::Execute: return QStringLiteral("sp_execute");
-        case procedimiento::PrepExec: return QStringLiteral("sp_prepexec");
-        case procedimiento::Unprepare: return QStringLiteral("sp_unprepare");
-        case 0: break;
-        default: return QStringLiteral("sp_%1").arg(c.id);
+        case procedimiento::ExecuteSql:
+            return QStringLiteral("sp_executesql");
+        case procedimiento::Prepare:
+            return QStringLiteral("sp_prepare");
+        case procedimiento::Execute:
+            return QStringLiteral("sp_execute");
+        case procedimiento::PrepExec:
+            return QStringLiteral("sp_prepexec");
+        case procedimiento::Unprepare:
+            return QStringLiteral("sp_unprepare");
+        case 0:
+            break;
+        default:
+            return QStringLiteral("sp_%1").arg(c.id);
     }
     // "master.dbo.sp_executesql", "[sys].[sp_prepare]" name the same procedures.
     QString n = c.nombre;
@@ -59,13 +66,17 @@ QString NombreProcedimiento(const LlamadaRpc& c) {
 QString LiteralDe(const QVariant& v) {
     if (v.isNull() || !v.isValid()) return QStringLiteral("NULL");
     switch (v.typeId()) {
-        case QMetaType::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
         case QMetaType::Int:
-        case QMetaType::LongLong: return QString::number(v.toLongLong());
-        case QMetaType::Double: return QString::number(v.toDouble(), 'g', 17);
+        case QMetaType::LongLong:
+            return QString::number(v.toLongLong());
+        case QMetaType::Double:
+            return QString::number(v.toDouble(), 'g', 17);
         case QMetaType::QDateTime:
             return u'\'' + v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
-        case QMetaType::QByteArray: return QStringLiteral("0x") + QString::fromLatin1(v.toByteArray().toHex());
+        case QMetaType::QByteArray:
+            return QStringLiteral("0x") + QString::fromLatin1(v.toByteArray().toHex());
         default: {
             QString t = v.toString();
             t.replace(u'\'', QStringLiteral("''"));
@@ -86,13 +97,27 @@ ColumnaTds TipoDeSalida(const ParametroRpc& p) {
     kv::db::ResultadoSentencia r;
     kv::db::ColumnaResultado c;
     switch (p.valor.typeId()) {
-        case QMetaType::Int: c.tipo = kv::db::tipo::Integer; break;
-        case QMetaType::LongLong: c.tipo = kv::db::tipo::BigInt; break;
-        case QMetaType::Double: c.tipo = kv::db::tipo::Double; break;
-        case QMetaType::Bool: c.tipo = kv::db::tipo::Boolean; break;
-        case QMetaType::QDateTime: c.tipo = kv::db::tipo::DBTimeStamp; break;
-        case QMetaType::QByteArray: c.tipo = kv::db::tipo::VarBinary; break;
-        default: c.tipo = kv::db::tipo::VarWChar; break;
+        case QMetaType::Int:
+            c.tipo = kv::db::tipo::Integer;
+            break;
+        case QMetaType::LongLong:
+            c.tipo = kv::db::tipo::BigInt;
+            break;
+        case QMetaType::Double:
+            c.tipo = kv::db::tipo::Double;
+            break;
+        case QMetaType::Bool:
+            c.tipo = kv::db::tipo::Boolean;
+            break;
+        case QMetaType::QDateTime:
+            c.tipo = kv::db::tipo::DBTimeStamp;
+            break;
+        case QMetaType::QByteArray:
+            c.tipo = kv::db::tipo::VarBinary;
+            break;
+        default:
+            c.tipo = kv::db::tipo::VarWChar;
+            break;
     }
     if (p.tipo == tipotds::IntN || p.tipo == tipotds::Int4) c.tipo = kv::db::tipo::Integer;
     if (p.tipo == tipotds::MoneyN || p.tipo == tipotds::Money) c.tipo = kv::db::tipo::Currency;
@@ -116,7 +141,8 @@ void Salida::Done(std::uint8_t tipo, std::uint16_t estado, std::uint64_t filas) 
 void Salida::SoltarDone(bool mas) {
     if (!hayDone_) return;
     hayDone_ = false;
-    EscribirDone(e_, tipoDone_, static_cast<std::uint16_t>(mas ? (estadoDone_ | fin::Mas) : (estadoDone_ & ~fin::Mas)),
+    EscribirDone(e_, tipoDone_,
+                 static_cast<std::uint16_t>(mas ? (estadoDone_ | fin::Mas) : (estadoDone_ & ~fin::Mas)),
                  filasDone_);
 }
 
@@ -150,7 +176,8 @@ void Salida::Terminar(std::uint16_t estadoExtra) {
     do {
         const int n = std::min<int>(cabida, int(d.size()) - desde);
         const bool ultimo = desde + n >= d.size();
-        t_.Escribir(ArmarPaquete(paquete::Respuesta, ultimo ? FinDeMensaje : 0, d.mid(desde, n), numero_++, spid_));
+        t_.Escribir(
+            ArmarPaquete(paquete::Respuesta, ultimo ? FinDeMensaje : 0, d.mid(desde, n), numero_++, spid_));
         desde += n;
     } while (desde < d.size());
     d.clear();
@@ -164,8 +191,13 @@ void Salida::TerminarPorAtencion() {
 
 // ---------------------------------------------------------------- ConexionTds
 
-ConexionTds::ConexionTds(ServidorTds& servidor, int socket, QString cliente, bool clienteLocal, std::uint16_t spid)
-    : servidor_(servidor), t_(socket), cliente_(std::move(cliente)), clienteLocal_(clienteLocal), spid_(spid) {}
+ConexionTds::ConexionTds(ServidorTds& servidor, int socket, QString cliente, bool clienteLocal,
+                         std::uint16_t spid)
+    : servidor_(servidor),
+      t_(socket),
+      cliente_(std::move(cliente)),
+      clienteLocal_(clienteLocal),
+      spid_(spid) {}
 
 ConexionTds::~ConexionTds() = default;
 
@@ -179,12 +211,14 @@ void ConexionTds::Atender() {
             Responder(p);
         }
     } catch (const ConexionCerrada&) {
-        if (sesion_) servidor_.Registrar(QStringLiteral("Fin de la sesión de '%1' desde %2.").arg(login_, cliente_));
+        if (sesion_)
+            servidor_.Registrar(QStringLiteral("Fin de la sesión de '%1' desde %2.").arg(login_, cliente_));
     } catch (const ErrorTrama& e) {
-        servidor_.Registrar(QStringLiteral("Conexión de %1 cerrada: %2.").arg(cliente_, QString::fromUtf8(e.what())));
-    } catch (const std::exception& e) {
         servidor_.Registrar(
-            QStringLiteral("Conexión de %1 cerrada por un error interno: %2.").arg(cliente_, QString::fromUtf8(e.what())));
+            QStringLiteral("Conexión de %1 cerrada: %2.").arg(cliente_, QString::fromUtf8(e.what())));
+    } catch (const std::exception& e) {
+        servidor_.Registrar(QStringLiteral("Conexión de %1 cerrada por un error interno: %2.")
+                                .arg(cliente_, QString::fromUtf8(e.what())));
     }
     // The session goes with the connection: an open transaction is rolled back.
     sesion_.reset();
@@ -201,7 +235,8 @@ bool ConexionTds::LeerMensaje(const Paquete& primero, QByteArray& carga) {
             EnviarAtencion();
             return false;
         }
-        if (p.cabecera.tipo != primero.cabecera.tipo) throw ErrorTrama("paquetes de un mensaje con tipos distintos");
+        if (p.cabecera.tipo != primero.cabecera.tipo)
+            throw ErrorTrama("paquetes de un mensaje con tipos distintos");
         if (!excedido && carga.size() + p.carga.size() > servidor_.opciones().maximoPeticion) {
             excedido = true;
             carga.clear();
@@ -212,10 +247,11 @@ bool ConexionTds::LeerMensaje(const Paquete& primero, QByteArray& carga) {
     }
     if (excedido) {
         servidor_.Registrar(QStringLiteral("Petición de %1 rechazada por su tamaño.").arg(cliente_));
-        EnviarErrorSuelto(kErrorMemoria,
-                          QStringLiteral("No hay suficiente memoria del sistema en el grupo de recursos 'default' "
-                                         "para ejecutar esta consulta."),
-                          17);
+        EnviarErrorSuelto(
+            kErrorMemoria,
+            QStringLiteral("No hay suficiente memoria del sistema en el grupo de recursos 'default' "
+                           "para ejecutar esta consulta."),
+            17);
         return false;
     }
     return true;
@@ -252,7 +288,8 @@ bool ConexionTds::IniciarSesion() {
             else if (pre.cifrado == cifrado::Todo || pre.cifrado == cifrado::Exigido)
                 respuesta = cifrado::Todo;
         }
-        t_.Escribir(ArmarMensaje(paquete::Respuesta, ArmarPrelogin(respuesta, VersionServidor), PaquetePorDefecto, spid_));
+        t_.Escribir(ArmarMensaje(paquete::Respuesta, ArmarPrelogin(respuesta, VersionServidor),
+                                 PaquetePorDefecto, spid_));
         if (respuesta != cifrado::NoAdmitido && pre.cifrado != cifrado::NoAdmitido) {
             t_.IniciarTls(servidor_.tls()->ctx());
             cifradoAcordado = true;
@@ -274,34 +311,37 @@ bool ConexionTds::IniciarSesion() {
     if (exigeCifrado && !cifradoAcordado) {
         // The password has come in clear from another machine: it is not even read.
         servidor_.Registrar(QStringLiteral("Inicio de sesión sin cifrar desde %1 rechazado.").arg(cliente_));
-        EnviarErrorSuelto(kv::local::err::InicioSesion,
-                          QStringLiteral("Error de inicio de sesión: este servidor solo admite conexiones cifradas "
-                                         "desde otros equipos."),
-                          ClaseDeError(kv::local::err::InicioSesion));
+        EnviarErrorSuelto(
+            kv::local::err::InicioSesion,
+            QStringLiteral("Error de inicio de sesión: este servidor solo admite conexiones cifradas "
+                           "desde otros equipos."),
+            ClaseDeError(kv::local::err::InicioSesion));
         return false;
     }
     const Login7 login = LeerLogin7(carga);
     version_ = login.versionTds;
     if (version_ < Tds72) {
-        EnviarErrorSuelto(kErrorProtocolo,
-                          QStringLiteral("La versión 0x%1 del protocolo TDS no se admite; use la 7.2 o posterior.")
-                              .arg(version_, 8, 16, QLatin1Char('0')),
-                          16);
+        EnviarErrorSuelto(
+            kErrorProtocolo,
+            QStringLiteral("La versión 0x%1 del protocolo TDS no se admite; use la 7.2 o posterior.")
+                .arg(version_, 8, 16, QLatin1Char('0')),
+            16);
         return false;
     }
     login_ = login.usuario;
     const auto espera = servidor_.freno().Espera(cliente_.section(u':', 0, -2));
     if (espera.count() > 0) std::this_thread::sleep_for(espera);
 
-    const QString cadena = QStringLiteral("Provider=SQLOLEDB;Server=%1;Database=%2;UID=%3;PWD=%4")
-                               .arg(QString::fromLatin1(kv::local::NombreServidorEmbebido),
-                                    kv::db::ValorCadenaConexion(login.base), kv::db::ValorCadenaConexion(login.usuario),
-                                    kv::db::ValorCadenaConexion(login.clave));
+    const QString cadena =
+        QStringLiteral("Provider=SQLOLEDB;Server=%1;Database=%2;UID=%3;PWD=%4")
+            .arg(QString::fromLatin1(kv::local::NombreServidorEmbebido),
+                 kv::db::ValorCadenaConexion(login.base), kv::db::ValorCadenaConexion(login.usuario),
+                 kv::db::ValorCadenaConexion(login.clave));
     try {
         if (login.sspi && login.usuario.isEmpty())
             throw kv::db::ErrorProveedor(kv::db::ErrorBD{0, kv::local::msj::InicioSesion(QString()),
-                                                         kv::local::err::InicioSesion, QStringLiteral("28000"),
-                                                         QString(), 0});
+                                                         kv::local::err::InicioSesion,
+                                                         QStringLiteral("28000"), QString(), 0});
         kv::local::ProveedorEmbebido proveedor;
         sesion_ = proveedor.Abrir(kv::db::ParametrosConexion::Analizar(cadena), 0);
     } catch (const kv::db::ErrorProveedor& e) {
@@ -309,26 +349,29 @@ bool ConexionTds::IniciarSesion() {
         QStringList numeros;
         Salida s(t_, PaquetePorDefecto, spid_);
         for (const auto& error : e.errores()) {
-            EscribirMensaje(s.e(), true, error.errorNativo, 1, ClaseDeError(error.errorNativo), error.descripcion,
-                            QString(), 0);
+            EscribirMensaje(s.e(), true, error.errorNativo, 1, ClaseDeError(error.errorNativo),
+                            error.descripcion, QString(), 0);
             numeros << QString::number(error.errorNativo);
         }
         s.Terminar(fin::Error);
-        servidor_.Registrar(QStringLiteral("Inicio de sesión fallido de '%1' desde %2 (%3), programa '%4', equipo '%5'.")
-                                .arg(login.usuario, cliente_, numeros.join(u'/'), login.programa, login.equipo));
+        servidor_.Registrar(
+            QStringLiteral("Inicio de sesión fallido de '%1' desde %2 (%3), programa '%4', equipo '%5'.")
+                .arg(login.usuario, cliente_, numeros.join(u'/'), login.programa, login.equipo));
         return false;
     }
     servidor_.freno().Exito(cliente_.section(u':', 0, -2));
     embebida_ = dynamic_cast<kv::local::SesionEmbebida*>(sesion_.get());
     base_ = sesion_->BaseActual();
     baseInicial_ = base_;
-    tamanoPaquete_ = login.tamanoPaquete == 0 ? PaquetePorDefecto
-                                              : std::clamp<int>(int(login.tamanoPaquete), PaqueteMinimo, PaqueteMaximo);
+    tamanoPaquete_ = login.tamanoPaquete == 0
+                         ? PaquetePorDefecto
+                         : std::clamp<int>(int(login.tamanoPaquete), PaqueteMinimo, PaqueteMaximo);
     Salida s(t_, PaquetePorDefecto, spid_);
     Escritor& e = s.e();
     EscribirEntornoTexto(e, entorno::Base, base_, QStringLiteral("master"));
     EscribirMensaje(e, false, kCambioBase, 1, 0, MensajeCambioBase(base_), QString(), 0);
-    EscribirEntornoBytes(e, entorno::Colacion, QByteArray(reinterpret_cast<const char*>(kColacion), 5), QByteArray());
+    EscribirEntornoBytes(e, entorno::Colacion, QByteArray(reinterpret_cast<const char*>(kColacion), 5),
+                         QByteArray());
     EscribirEntornoTexto(e, entorno::Idioma, QString::fromUtf8(Idioma), QString());
     EscribirMensaje(e, false, kCambioIdioma, 1, 0, MensajeCambioIdioma(), QString(), 0);
     const std::uint32_t respuesta = std::min(version_, Tds74);
@@ -343,8 +386,9 @@ bool ConexionTds::IniciarSesion() {
     s.Terminar();
     servidor_.Registrar(QStringLiteral("Sesión de '%1' desde %2 en %3, programa '%4', equipo '%5'%6.")
                             .arg(login_, cliente_, base_, login.programa, login.equipo,
-                                 t_.Cifrado() ? QStringLiteral(", cifrada")
-                                              : (cifradoAcordado ? QStringLiteral(", inicio cifrado") : QString())));
+                                 t_.Cifrado()
+                                     ? QStringLiteral(", cifrada")
+                                     : (cifradoAcordado ? QStringLiteral(", inicio cifrado") : QString())));
     return true;
 }
 
@@ -353,7 +397,8 @@ void ConexionTds::Reiniciar() {
     try {
         if (embebida_ && embebida_->NivelTransaccion() > 0) sesion_->DeshacerTransaccion();
         transaccion_ = 0;
-        if (sesion_->BaseActual().compare(baseInicial_, Qt::CaseInsensitive) != 0) sesion_->UsarBase(baseInicial_);
+        if (sesion_->BaseActual().compare(baseInicial_, Qt::CaseInsensitive) != 0)
+            sesion_->UsarBase(baseInicial_);
         base_ = sesion_->BaseActual();
         preparadas_.clear();
     } catch (const std::exception&) {
@@ -372,9 +417,12 @@ void ConexionTds::Responder(const Paquete& primero) {
     QByteArray carga;
     if (!LeerMensaje(primero, carga)) return;
     if (primero.cabecera.estado & (ReiniciarConexion | 0x10)) Reiniciar();
-    if (tipo == paquete::Lote) Lote(carga);
-    else if (tipo == paquete::Rpc) Rpc(carga);
-    else Transaccion(carga);
+    if (tipo == paquete::Lote)
+        Lote(carga);
+    else if (tipo == paquete::Rpc)
+        Rpc(carga);
+    else
+        Transaccion(carga);
 }
 
 std::vector<kv::db::ResultadoSentencia> ConexionTds::Ejecutar(const QString& lote,
@@ -436,7 +484,8 @@ void ConexionTds::EmitirError(Salida& s, const kv::db::ErrorBD& e) {
 
 void ConexionTds::EmitirResultados(Salida& s, const std::vector<kv::db::ResultadoSentencia>& resultados,
                                    std::uint8_t tipoDone, bool& huboError) {
-    static const QRegularExpression cambioBase(QStringLiteral("^Se cambió el contexto de la base de datos a '(.*)'\\.$"));
+    static const QRegularExpression cambioBase(
+        QStringLiteral("^Se cambió el contexto de la base de datos a '(.*)'\\.$"));
     for (const auto& r : resultados) {
         for (const QString& m : r.mensajes) {
             const auto cambio = cambioBase.match(m);
@@ -488,7 +537,8 @@ void ConexionTds::EmitirCambioTransaccion(Salida& s, int nivelAntes, bool huboEr
         transaccion_ = siguienteTransaccion_++;
         EscribirEntornoBytes(s.Crudo(), entorno::InicioTransaccion, Descriptor(transaccion_), QByteArray());
     } else if (nivelAntes > 0 && ahora == 0) {
-        EscribirEntornoBytes(s.Crudo(), huboError ? entorno::FinTransaccionDeshecha : entorno::FinTransaccionConfirmada,
+        EscribirEntornoBytes(s.Crudo(),
+                             huboError ? entorno::FinTransaccionDeshecha : entorno::FinTransaccionConfirmada,
                              QByteArray(), Descriptor(transaccion_));
         transaccion_ = 0;
     }
@@ -538,8 +588,10 @@ void ConexionTds::Transaccion(const QByteArray& carga) {
         } else if (p.tipo == tm::Confirmar || p.tipo == tm::Deshacer) {
             // Without a transaction there is nothing to end, and it is no error.
             if (nivel > 0) {
-                if (p.tipo == tm::Confirmar) sesion_->ConfirmarTransaccion();
-                else sesion_->DeshacerTransaccion();
+                if (p.tipo == tm::Confirmar)
+                    sesion_->ConfirmarTransaccion();
+                else
+                    sesion_->DeshacerTransaccion();
                 EmitirCambioTransaccion(s, nivel, p.tipo == tm::Deshacer);
             }
             if (p.iniciarOtra) {
@@ -601,7 +653,9 @@ void ConexionTds::Rpc(const QByteArray& carga) {
                 if (it == preparadas_.end()) {
                     kv::db::ErrorBD e;
                     e.errorNativo = kPreparadaInexistente;
-                    e.descripcion = QStringLiteral("No se encontró la instrucción preparada con el identificador %1.").arg(h);
+                    e.descripcion =
+                        QStringLiteral("No se encontró la instrucción preparada con el identificador %1.")
+                            .arg(h);
                     EmitirError(s, e);
                     huboError = true;
                     ejecutar = false;
@@ -621,7 +675,8 @@ void ConexionTds::Rpc(const QByteArray& carga) {
                     const QString literal = LiteralDe(p.valor);
                     argumentos << (p.nombre.isEmpty() ? literal : p.nombre + QStringLiteral(" = ") + literal);
                 }
-                lote = QStringLiteral("EXEC ") + c.nombre + (argumentos.isEmpty() ? QString() : u' ' + argumentos.join(QStringLiteral(", ")));
+                lote = QStringLiteral("EXEC ") + c.nombre +
+                       (argumentos.isEmpty() ? QString() : u' ' + argumentos.join(QStringLiteral(", ")));
                 primerValor = ps.size();
             }
             if (ejecutar && lote.isEmpty()) {
@@ -679,10 +734,12 @@ void ConexionTds::Rpc(const QByteArray& carga) {
         }
         EscribirReturnStatus(s.e(), huboError ? -6 : 0);
         if (manejador) {
-            EscribirReturnValue(s.e(), 0, ps.empty() ? QStringLiteral("@handle") : ps[0].nombre, TipoEntero(), *manejador);
+            EscribirReturnValue(s.e(), 0, ps.empty() ? QStringLiteral("@handle") : ps[0].nombre, TipoEntero(),
+                                *manejador);
         }
         // Output parameters keep the value sent: the statements of a call cannot set them.
-        for (const auto& [ordinal, p] : salidas) EscribirReturnValue(s.e(), ordinal, p->nombre, TipoDeSalida(*p), p->valor);
+        for (const auto& [ordinal, p] : salidas)
+            EscribirReturnValue(s.e(), ordinal, p->nombre, TipoDeSalida(*p), p->valor);
         s.Done(token::DoneProc, huboError ? fin::Error : fin::Final, 0);
         huboErrorLote = huboErrorLote || huboError;
         if (s.Enviar()) {

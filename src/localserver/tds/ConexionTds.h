@@ -24,8 +24,9 @@ class ServidorTds;
 // result never sits whole in memory. The last DONE is held back until it is
 // known whether more follow. Between packets it looks for a client's attention.
 class Salida {
-public:
-    Salida(Transporte& t, int tamanoPaquete, std::uint16_t spid) : t_(t), tamano_(tamanoPaquete), spid_(spid) {}
+  public:
+    Salida(Transporte& t, int tamanoPaquete, std::uint16_t spid)
+        : t_(t), tamano_(tamanoPaquete), spid_(spid) {}
     Escritor& e() {
         SoltarDone(true);
         return e_;
@@ -44,7 +45,7 @@ public:
     bool Atencion() const { return atencion_; }
     void AtencionRecibida() { atencion_ = true; }
 
-private:
+  private:
     void SoltarDone(bool mas);
     Transporte& t_;
     int tamano_;
@@ -59,12 +60,12 @@ private:
 };
 
 class ConexionTds {
-public:
+  public:
     ConexionTds(ServidorTds& servidor, int socket, QString cliente, bool clienteLocal, std::uint16_t spid);
     ~ConexionTds();
     void Atender();
 
-private:
+  private:
     bool IniciarSesion();
     void Responder(const Paquete& primero);
     // Reads the rest of a message whose first packet is `primero`; false when it was
@@ -76,8 +77,8 @@ private:
     void Reiniciar();
 
     // Runs a batch on the session while a watcher notices a client's attention.
-    std::vector<kv::db::ResultadoSentencia> Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
-                                                     bool& atencion);
+    std::vector<kv::db::ResultadoSentencia> Ejecutar(const QString& lote,
+                                                     const std::vector<QVariant>& parametros, bool& atencion);
     // What to do after a run that the watcher saw input during: true when it was an attention.
     bool LeerAtencion();
     void EmitirResultados(Salida& s, const std::vector<kv::db::ResultadoSentencia>& r, std::uint8_t tipoDone,

@@ -6,9 +6,7 @@ namespace kv::tds {
 
 namespace {
 
-bool EsDeNombre(QChar c) {
-    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
-}
+bool EsDeNombre(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; }
 
 }  // namespace
 
@@ -68,7 +66,7 @@ SentenciaConMarcas Marcar(const QString& s, const QStringList& nombres) {
     };
     while (i < n) {
         const QChar c = s[i];
-        if (c == u'\'' ) {
+        if (c == u'\'') {
             // A string, with '' for a quote inside.
             qsizetype j = i + 1;
             while (j < n) {

@@ -24,7 +24,8 @@ constexpr qint64 kValorMaximo = 64ll * 1024 * 1024;
 QByteArray LeerPlp(Lector& l) {
     const std::uint64_t total = l.U64();
     if (total == 0xFFFFFFFFFFFFFFFFull) return QByteArray();  // NULL; the caller tells it from empty
-    if (total != 0xFFFFFFFFFFFFFFFEull && total > std::uint64_t(kValorMaximo)) throw ErrorTrama("valor demasiado largo");
+    if (total != 0xFFFFFFFFFFFFFFFEull && total > std::uint64_t(kValorMaximo))
+        throw ErrorTrama("valor demasiado largo");
     QByteArray datos;
     for (;;) {
         const std::uint32_t trozo = l.U32();
@@ -109,7 +110,8 @@ Login7 LeerLogin7(const QByteArray& carga) {
     Lector l(carga);
     Login7 r;
     const std::uint32_t largo = l.U32();
-    if (largo > std::uint32_t(carga.size()) || largo < 94) throw ErrorTrama("registro de inicio de sesión truncado");
+    if (largo > std::uint32_t(carga.size()) || largo < 94)
+        throw ErrorTrama("registro de inicio de sesión truncado");
     r.versionTds = l.U32();
     r.tamanoPaquete = l.U32();
     l.U32();  // client program version
@@ -127,7 +129,8 @@ Login7 LeerLogin7(const QByteArray& carga) {
         const int desde = l.U16();
         const int caracteres = l.U16();
         if (caracteres == 0) return QString();
-        if (desde + qint64(caracteres) * 2 > qint64(largo)) throw ErrorTrama("campo de inicio de sesión fuera del registro");
+        if (desde + qint64(caracteres) * 2 > qint64(largo))
+            throw ErrorTrama("campo de inicio de sesión fuera del registro");
         const QByteArray bytes = carga.mid(desde, caracteres * 2);
         return clave ? DescifrarClave(bytes) : TextoUtf16(bytes);
     };
@@ -146,8 +149,8 @@ Login7 LeerLogin7(const QByteArray& carga) {
 }
 
 QByteArray ArmarLogin7(const Login7& l) {
-    const QString campos[] = {l.equipo, l.usuario, QString(), l.programa, l.servidor, QString(),
-                              l.bibliotecaCliente, l.idioma, l.base};
+    const QString campos[] = {l.equipo,  l.usuario,           QString(), l.programa, l.servidor,
+                              QString(), l.bibliotecaCliente, l.idioma,  l.base};
     const int fijo = 94;
     Escritor datos;
     Escritor cab;
@@ -186,7 +189,7 @@ QByteArray ArmarLogin7(const Login7& l) {
         cab.U16(static_cast<std::uint16_t>(p));
         cab.U16(static_cast<std::uint16_t>(n));
     }
-    cab.Bytes(QByteArray(6, '\0'));  // client id
+    cab.Bytes(QByteArray(6, '\0'));              // client id
     cab.U16(static_cast<std::uint16_t>(desde));  // SSPI
     cab.U16(0);
     cab.U16(static_cast<std::uint16_t>(desde));  // attached file
@@ -296,11 +299,16 @@ QVariant LeerValor(Lector& l, std::uint8_t tipo, int largoTipo, int escala, bool
     if (largo == 0) return QVariant();
     if (tipo == IntN) {
         switch (largo) {
-            case 1: return QVariant(int(l.U8()));
-            case 2: return QVariant(int(static_cast<std::int16_t>(l.U16())));
-            case 4: return QVariant(int(static_cast<std::int32_t>(l.U32())));
-            case 8: return QVariant(qlonglong(l.U64()));
-            default: throw ErrorTrama("entero de largo no válido");
+            case 1:
+                return QVariant(int(l.U8()));
+            case 2:
+                return QVariant(int(static_cast<std::int16_t>(l.U16())));
+            case 4:
+                return QVariant(int(static_cast<std::int32_t>(l.U32())));
+            case 8:
+                return QVariant(qlonglong(l.U64()));
+            default:
+                throw ErrorTrama("entero de largo no válido");
         }
     }
     if (tipo == BitN) {
@@ -365,8 +373,8 @@ QVariant LeerValor(Lector& l, std::uint8_t tipo, int largoTipo, int escala, bool
             if (invertir) std::reverse(parte.begin(), parte.end());
             return QString::fromLatin1(parte.toHex().toUpper());
         };
-        return QVariant(hex(0, 4, true) + u'-' + hex(4, 2, true) + u'-' + hex(6, 2, true) + u'-' + hex(8, 2, false) +
-                        u'-' + hex(10, 6, false));
+        return QVariant(hex(0, 4, true) + u'-' + hex(4, 2, true) + u'-' + hex(6, 2, true) + u'-' +
+                        hex(8, 2, false) + u'-' + hex(10, 6, false));
     }
     (void)largoTipo;
     throw ErrorTrama("tipo de parámetro no admitido");
@@ -387,13 +395,29 @@ InfoTipo LeerInfoTipo(Lector& l) {
     InfoTipo t;
     t.tipo = l.U8();
     switch (t.tipo) {
-        case Int1: case Int2: case Int4: case Int8: case Bit: case Flt4: case Flt8: case Money: case Money4:
-        case DateTime: case DateTim4: case Null:
+        case Int1:
+        case Int2:
+        case Int4:
+        case Int8:
+        case Bit:
+        case Flt4:
+        case Flt8:
+        case Money:
+        case Money4:
+        case DateTime:
+        case DateTim4:
+        case Null:
             return t;
-        case IntN: case BitN: case FltN: case MoneyN: case DateTimeN: case Guid:
+        case IntN:
+        case BitN:
+        case FltN:
+        case MoneyN:
+        case DateTimeN:
+        case Guid:
             t.largo = l.U8();
             return t;
-        case DecimalN: case NumericN:
+        case DecimalN:
+        case NumericN:
             t.largo = l.U8();
             l.U8();  // precision
             t.escala = l.U8();
@@ -401,20 +425,27 @@ InfoTipo LeerInfoTipo(Lector& l) {
             return t;
         case DateN:
             return t;
-        case TimeN: case DateTime2N: case DateTimeOffsetN:
+        case TimeN:
+        case DateTime2N:
+        case DateTimeOffsetN:
             t.escala = l.U8();
             if (t.escala > 7) throw ErrorTrama("escala no válida");
             return t;
-        case BigVarChar: case BigChar: case NVarChar: case NChar:
+        case BigVarChar:
+        case BigChar:
+        case NVarChar:
+        case NChar:
             t.largo = l.U16();
             l.Saltar(5);  // collation
             t.plp = t.largo == 0xFFFF;
             return t;
-        case BigVarBinary: case BigBinary:
+        case BigVarBinary:
+        case BigBinary:
             t.largo = l.U16();
             t.plp = t.largo == 0xFFFF;
             return t;
-        case Text: case NText:
+        case Text:
+        case NText:
             t.largo = int(l.U32());
             l.Saltar(5);
             return t;

@@ -53,7 +53,7 @@ struct Login7 {
     QString bibliotecaCliente;
     QString idioma;
     QString base;
-    bool sspi = false;        // integrated security asked for
+    bool sspi = false;         // integrated security asked for
     bool extensiones = false;  // the record carries feature extensions
 };
 Login7 LeerLogin7(const QByteArray& carga);
@@ -68,7 +68,7 @@ QString LeerLote(const QByteArray& carga);
 
 // One parameter of a remote procedure call.
 struct ParametroRpc {
-    QString nombre;  // with its "@", or empty when given by position
+    QString nombre;       // with its "@", or empty when given by position
     bool salida = false;  // OUTPUT
     std::uint8_t tipo = 0;
     QVariant valor;  // null QVariant for NULL

@@ -25,7 +25,8 @@ std::optional<QString> MotivoParaNoEscuchar(const QHostAddress& direccion, bool 
         return QStringLiteral("La dirección '%1' no es una dirección IP.").arg(direccion.toString());
     if (EsLocal(direccion) || hayCertificado) return std::nullopt;
     return QStringLiteral(
-               "Para escuchar en %1 hacen falta --certificado y --clave: fuera de esta máquina los inicios de "
+               "Para escuchar en %1 hacen falta --certificado y --clave: fuera de esta máquina los inicios "
+               "de "
                "sesión viajan cifrados.")
         .arg(direccion.toString());
 }
@@ -57,8 +58,9 @@ void FrenoInicios::Fallo(const QString& direccion, Reloj::time_point ahora) {
     // The table stays small whatever a client sends: addresses are few, and
     // the oldest is dropped past a bound.
     if (cuentas_.size() >= 10000 && !cuentas_.count(direccion)) {
-        auto viejo = std::min_element(cuentas_.begin(), cuentas_.end(),
-                                      [](const auto& a, const auto& b) { return a.second.ultimo < b.second.ultimo; });
+        auto viejo = std::min_element(cuentas_.begin(), cuentas_.end(), [](const auto& a, const auto& b) {
+            return a.second.ultimo < b.second.ultimo;
+        });
         cuentas_.erase(viejo);
     }
     Cuenta& c = cuentas_[direccion];

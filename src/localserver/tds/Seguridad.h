@@ -24,7 +24,7 @@ bool ExigeCifrado(const QHostAddress& cliente);
 // wait longer (a quarter of a second, doubling up to eight seconds); a
 // successful login, or a quarter of an hour without failures, forgets them.
 class FrenoInicios {
-public:
+  public:
     using Reloj = std::chrono::steady_clock;
     // How long to wait before answering a login from the address.
     std::chrono::milliseconds Espera(const QString& direccion, Reloj::time_point ahora = Reloj::now());
@@ -32,7 +32,7 @@ public:
     void Exito(const QString& direccion);
     int Fallos(const QString& direccion, Reloj::time_point ahora = Reloj::now());
 
-private:
+  private:
     struct Cuenta {
         int fallos = 0;
         Reloj::time_point ultimo{};

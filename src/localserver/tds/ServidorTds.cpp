@@ -48,7 +48,8 @@ void ServidorTds::Registrar(const QString& linea) const {
     }
     std::lock_guard<std::mutex> g(CerrojoRegistro());
     const QByteArray texto =
-        (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + linea + u'\n').toUtf8();
+        (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + linea + u'\n')
+            .toUtf8();
     std::fwrite(texto.constData(), 1, size_t(texto.size()), stderr);
     std::fflush(stderr);
 }
@@ -114,14 +115,17 @@ void ServidorTds::Atender() {
         const int fd = ::accept4(escucha_, reinterpret_cast<sockaddr*>(&origen), &largo, SOCK_CLOEXEC);
         if (fd < 0) continue;
         QHostAddress direccion(reinterpret_cast<sockaddr*>(&origen));
-        quint16 puerto = origen.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&origen)->sin6_port)
-                                                      : ntohs(reinterpret_cast<sockaddr_in*>(&origen)->sin_port);
-        const QString cliente = (direccion.protocol() == QAbstractSocket::IPv6Protocol
-                                     ? u'[' + direccion.toString() + u']'
-                                     : direccion.toString()) +
-                                u':' + QString::number(puerto);
+        quint16 puerto = origen.ss_family == AF_INET6
+                             ? ntohs(reinterpret_cast<sockaddr_in6*>(&origen)->sin6_port)
+                             : ntohs(reinterpret_cast<sockaddr_in*>(&origen)->sin_port);
+        const QString cliente =
+            (direccion.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + direccion.toString() + u']'
+                                                                   : direccion.toString()) +
+            u':' + QString::number(puerto);
         if (activas_.load() >= opciones_.maximoConexiones) {
-            Registrar(QStringLiteral("Conexión de %1 rechazada: hay %2 abiertas.").arg(cliente).arg(activas_.load()));
+            Registrar(QStringLiteral("Conexión de %1 rechazada: hay %2 abiertas.")
+                          .arg(cliente)
+                          .arg(activas_.load()));
             ::close(fd);
             continue;
         }
@@ -134,7 +138,8 @@ void ServidorTds::Atender() {
         }
         spid = static_cast<std::uint16_t>(spid >= 32000 ? 51 : spid + 1);
         Registrar(QStringLiteral("Conexión de %1.").arg(cliente));
-        std::thread(&ServidorTds::AtenderConexion, this, fd, cliente, !ExigeCifrado(direccion), spid).detach();
+        std::thread(&ServidorTds::AtenderConexion, this, fd, cliente, !ExigeCifrado(direccion), spid)
+            .detach();
     }
     // No new connections; those open are told to end and awaited.
     std::unique_lock<std::mutex> g(cerrojo_);

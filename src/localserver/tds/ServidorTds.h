@@ -33,7 +33,7 @@ struct OpcionesServidor {
 };
 
 class ServidorTds {
-public:
+  public:
     explicit ServidorTds(OpcionesServidor opciones);
     ~ServidorTds();
     ServidorTds(const ServidorTds&) = delete;
@@ -54,7 +54,7 @@ public:
     ContextoTls* tls() const { return tls_.get(); }
     const OpcionesServidor& opciones() const { return opciones_; }
 
-private:
+  private:
     void AtenderConexion(int socket, const QString& cliente, bool clienteLocal, std::uint16_t spid);
 
     OpcionesServidor opciones_;

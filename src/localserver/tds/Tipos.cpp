@@ -21,9 +21,11 @@ namespace {
 constexpr int kMaximoCorto = 8000;  // bytes of a value that is not (max)
 
 QString ComoTexto(const QVariant& v) {
-    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     if (v.typeId() == QMetaType::QDate) return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    if (v.typeId() == QMetaType::Double) return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
     if (v.typeId() == QMetaType::Bool) return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     return v.toString();
 }
@@ -53,7 +55,8 @@ std::optional<qint64> ComoEntero(const QVariant& v) {
 
 std::optional<double> ComoReal(const QVariant& v) {
     bool ok = false;
-    const double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+    const double d =
+        v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
     if (ok && std::isfinite(d)) return d;
     return std::nullopt;
 }
@@ -62,7 +65,8 @@ std::optional<QDateTime> ComoFecha(const QVariant& v) {
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
     if (v.typeId() == QMetaType::QDate) return v.toDate().startOfDay();
     const QString t = v.toString().trimmed();
-    for (const char* formato : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd"}) {
+    for (const char* formato :
+         {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd"}) {
         const QDateTime f = QDateTime::fromString(t, QString::fromLatin1(formato));
         if (f.isValid()) return f;
     }
@@ -71,7 +75,8 @@ std::optional<QDateTime> ComoFecha(const QVariant& v) {
 
 // Decimals a value needs in its shortest exact text.
 int DecimalesDe(const QVariant& v) {
-    QString t = v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'f', 10) : v.toString().trimmed();
+    QString t =
+        v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'f', 10) : v.toString().trimmed();
     const qsizetype punto = t.indexOf(u'.');
     if (punto < 0) return 0;
     while (t.endsWith(u'0')) t.chop(1);
@@ -162,7 +167,8 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
         case Currency: {
             bool cabe = true;
             valores([&](const QVariant& v) {
-                if (v.typeId() == QMetaType::QString ? !DineroDeTexto(v.toString()) : !DineroDeReal(v.toDouble()))
+                if (v.typeId() == QMetaType::QString ? !DineroDeTexto(v.toString())
+                                                     : !DineroDeReal(v.toDouble()))
                     cabe = false;
             });
             if (!cabe) return comoNvarchar();
@@ -180,13 +186,14 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
             c.escala = col.precision > 0 ? std::clamp(col.escala, 0, c.precision) : 0;
             if (col.precision <= 0) {
                 // An expression without a declared scale: as many decimals as its values show, at most 10.
-                valores([&](const QVariant& v) { c.escala = std::max(c.escala, std::min(DecimalesDe(v), 10)); });
+                valores(
+                    [&](const QVariant& v) { c.escala = std::max(c.escala, std::min(DecimalesDe(v), 10)); });
                 c.precision = 38;
             }
             bool textoLibre = false;
             valores([&](const QVariant& v) {
                 const auto d = v.typeId() == QMetaType::QString ? DecimalDeTexto(v.toString(), c.escala)
-                                                                 : DecimalDeReal(v.toDouble(), c.escala);
+                                                                : DecimalDeReal(v.toDouble(), c.escala);
                 if (!d) {
                     textoLibre = true;
                     return;
@@ -203,8 +210,10 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
             bool fueraDeRango = false, textoLibre = false;
             valores([&](const QVariant& v) {
                 const auto f = ComoFecha(v);
-                if (!f) textoLibre = true;
-                else if (!EnRangoDatetime(*f)) fueraDeRango = true;
+                if (!f)
+                    textoLibre = true;
+                else if (!EnRangoDatetime(*f))
+                    fueraDeRango = true;
             });
             if (textoLibre) return comoNvarchar();
             ColumnaTds c;
@@ -224,7 +233,8 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
         case Char:
         case VarChar:
         case LongVarChar: {
-            int bytes = col.tamano > 0 && col.tamano <= kMaximoCorto ? col.tamano : (col.tamano > 0 ? 0 : kMaximoCorto);
+            int bytes = col.tamano > 0 && col.tamano <= kMaximoCorto ? col.tamano
+                                                                     : (col.tamano > 0 ? 0 : kMaximoCorto);
             valores([&](const QVariant& v) {
                 const int n = int(A1252(ComoTexto(v)).size());
                 if (bytes > 0 && n > bytes) bytes = n > kMaximoCorto ? 0 : n;
@@ -238,7 +248,8 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
         }
         case VarBinary:
         case 205: {
-            int bytes = col.tamano > 0 && col.tamano <= kMaximoCorto ? col.tamano : (col.tamano > 0 ? 0 : kMaximoCorto);
+            int bytes = col.tamano > 0 && col.tamano <= kMaximoCorto ? col.tamano
+                                                                     : (col.tamano > 0 ? 0 : kMaximoCorto);
             valores([&](const QVariant& v) {
                 const int n = int(v.toByteArray().size());
                 if (bytes > 0 && n > bytes) bytes = n > kMaximoCorto ? 0 : n;
@@ -288,7 +299,8 @@ void EscribirTresBytes(Escritor& e, std::int32_t v) {
 std::vector<ColumnaTds> DescribirColumnas(const kv::db::ResultadoSentencia& r, std::uint32_t version) {
     std::vector<ColumnaTds> columnas;
     columnas.reserve(r.columnas.size());
-    for (size_t i = 0; i < r.columnas.size(); ++i) columnas.push_back(Describir(r.columnas[i], r, i, version));
+    for (size_t i = 0; i < r.columnas.size(); ++i)
+        columnas.push_back(Describir(r.columnas[i], r, i, version));
     return columnas;
 }
 
@@ -349,17 +361,22 @@ void EscribirValor(Escritor& e, const ColumnaTds& c, const QVariant& v) {
         case IntN: {
             const qint64 n = ComoEntero(v).value_or(0);
             e.U8(static_cast<std::uint8_t>(c.largo));
-            if (c.largo == 1) e.U8(static_cast<std::uint8_t>(n));
-            else if (c.largo == 2) e.U16(static_cast<std::uint16_t>(n));
-            else if (c.largo == 4) e.U32(static_cast<std::uint32_t>(n));
-            else e.U64(static_cast<std::uint64_t>(n));
+            if (c.largo == 1)
+                e.U8(static_cast<std::uint8_t>(n));
+            else if (c.largo == 2)
+                e.U16(static_cast<std::uint16_t>(n));
+            else if (c.largo == 4)
+                e.U32(static_cast<std::uint32_t>(n));
+            else
+                e.U64(static_cast<std::uint64_t>(n));
             return;
         }
         case BitN:
             e.U8(1);
-            e.U8(v.typeId() == QMetaType::QString ? (v.toString().trimmed() != QLatin1String("0") &&
-                                                     v.toString().compare(QLatin1String("false"), Qt::CaseInsensitive) != 0)
-                                                  : (ComoEntero(v).value_or(0) != 0 ? 1 : 0));
+            e.U8(v.typeId() == QMetaType::QString
+                     ? (v.toString().trimmed() != QLatin1String("0") &&
+                        v.toString().compare(QLatin1String("false"), Qt::CaseInsensitive) != 0)
+                     : (ComoEntero(v).value_or(0) != 0 ? 1 : 0));
             return;
         case FltN: {
             const double d = ComoReal(v).value_or(0);
@@ -377,9 +394,9 @@ void EscribirValor(Escritor& e, const ColumnaTds& c, const QVariant& v) {
             return;
         }
         case MoneyN: {
-            const std::int64_t n = (v.typeId() == QMetaType::QString ? DineroDeTexto(v.toString())
-                                                                      : DineroDeReal(v.toDouble()))
-                                       .value_or(0);
+            const std::int64_t n =
+                (v.typeId() == QMetaType::QString ? DineroDeTexto(v.toString()) : DineroDeReal(v.toDouble()))
+                    .value_or(0);
             e.U8(8);
             e.U32(static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) >> 32));
             e.U32(static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) & 0xffffffffu));
@@ -388,7 +405,7 @@ void EscribirValor(Escritor& e, const ColumnaTds& c, const QVariant& v) {
         case DecimalN:
         case NumericN: {
             const Entero128 d = (v.typeId() == QMetaType::QString ? DecimalDeTexto(v.toString(), c.escala)
-                                                                   : DecimalDeReal(v.toDouble(), c.escala))
+                                                                  : DecimalDeReal(v.toDouble(), c.escala))
                                     .value_or(0);
             const int bytes = BytesDecimal(c.precision);
             e.U8(static_cast<std::uint8_t>(1 + bytes));
@@ -401,7 +418,8 @@ void EscribirValor(Escritor& e, const ColumnaTds& c, const QVariant& v) {
             return;
         }
         case DateTimeN: {
-            const FechaHoraTds f = ADatetime(ComoFecha(v).value_or(QDateTime(QDate(1900, 1, 1), QTime(0, 0))));
+            const FechaHoraTds f =
+                ADatetime(ComoFecha(v).value_or(QDateTime(QDate(1900, 1, 1), QTime(0, 0))));
             e.U8(8);
             e.U32(static_cast<std::uint32_t>(f.dias));
             e.U32(f.tercios);
@@ -459,10 +477,12 @@ void EscribirFila(Escritor& e, const std::vector<ColumnaTds>& columnas, const st
     e.U8(0xD2);
     QByteArray mapa((int(columnas.size()) + 7) / 8, '\0');
     for (size_t i = 0; i < columnas.size(); ++i)
-        if (i >= fila.size() || fila[i].isNull() || !fila[i].isValid()) mapa[int(i / 8)] = char(mapa[int(i / 8)] | (1 << (i % 8)));
+        if (i >= fila.size() || fila[i].isNull() || !fila[i].isValid())
+            mapa[int(i / 8)] = char(mapa[int(i / 8)] | (1 << (i % 8)));
     e.Bytes(mapa);
     for (size_t i = 0; i < columnas.size(); ++i)
-        if (!(static_cast<unsigned char>(mapa[int(i / 8)]) & (1 << (i % 8)))) EscribirValor(e, columnas[i], fila[i]);
+        if (!(static_cast<unsigned char>(mapa[int(i / 8)]) & (1 << (i % 8))))
+            EscribirValor(e, columnas[i], fila[i]);
 }
 
 }  // namespace kv::tds

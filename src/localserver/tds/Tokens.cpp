@@ -2,7 +2,8 @@
 
 namespace kv::tds {
 
-void EscribirDone(Escritor& e, std::uint8_t tipo, std::uint16_t estado, std::uint64_t filas, std::uint16_t comando) {
+void EscribirDone(Escritor& e, std::uint8_t tipo, std::uint16_t estado, std::uint64_t filas,
+                  std::uint16_t comando) {
     e.U8(tipo);
     e.U16(estado);
     e.U16(comando);
@@ -35,7 +36,8 @@ void EscribirEntornoTexto(Escritor& e, std::uint8_t tipo, const QString& nuevo, 
     e.Poner16(inicio, static_cast<std::uint16_t>(e.Largo() - inicio - 2));
 }
 
-void EscribirEntornoBytes(Escritor& e, std::uint8_t tipo, const QByteArray& nuevo, const QByteArray& anterior) {
+void EscribirEntornoBytes(Escritor& e, std::uint8_t tipo, const QByteArray& nuevo,
+                          const QByteArray& anterior) {
     e.U8(token::EnvChange);
     const int inicio = e.Largo();
     e.U16(0);
@@ -111,6 +113,8 @@ QString MensajeCambioBase(const QString& base) {
     return QStringLiteral("Se cambió el contexto de la base de datos a '%1'.").arg(base);
 }
 
-QString MensajeCambioIdioma() { return QStringLiteral("Se cambió la configuración de idioma a %1.").arg(QString::fromUtf8(Idioma)); }
+QString MensajeCambioIdioma() {
+    return QStringLiteral("Se cambió la configuración de idioma a %1.").arg(QString::fromUtf8(Idioma));
+}
 
 }  // namespace kv::tds

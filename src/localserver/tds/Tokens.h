@@ -59,7 +59,8 @@ void EscribirDone(Escritor& e, std::uint8_t tipo, std::uint16_t estado, std::uin
 void EscribirMensaje(Escritor& e, bool esError, std::int32_t numero, std::uint8_t estado, std::uint8_t clase,
                      const QString& texto, const QString& procedimiento, std::int32_t linea);
 void EscribirEntornoTexto(Escritor& e, std::uint8_t tipo, const QString& nuevo, const QString& anterior);
-void EscribirEntornoBytes(Escritor& e, std::uint8_t tipo, const QByteArray& nuevo, const QByteArray& anterior);
+void EscribirEntornoBytes(Escritor& e, std::uint8_t tipo, const QByteArray& nuevo,
+                          const QByteArray& anterior);
 void EscribirLoginAck(Escritor& e, std::uint32_t versionTds);
 void EscribirReturnStatus(Escritor& e, std::int32_t estado);
 void EscribirReturnValue(Escritor& e, std::uint16_t ordinal, const QString& nombre, const ColumnaTds& tipo,

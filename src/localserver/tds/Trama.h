@@ -36,7 +36,7 @@ inline constexpr int PaquetePorDefecto = 4096;
 
 // The bytes of a message are not what the protocol allows: the connection ends.
 class ErrorTrama : public std::runtime_error {
-public:
+  public:
     explicit ErrorTrama(const char* que) : std::runtime_error(que) {}
 };
 
@@ -54,11 +54,12 @@ Cabecera LeerCabecera(const unsigned char* bytes, int maximo);
 QByteArray ArmarPaquete(std::uint8_t tipo, std::uint8_t estado, const QByteArray& carga, std::uint8_t numero,
                         std::uint16_t spid = 0);
 // A whole message cut into packets of at most `tamanoPaquete` bytes.
-QByteArray ArmarMensaje(std::uint8_t tipo, const QByteArray& carga, int tamanoPaquete, std::uint16_t spid = 0);
+QByteArray ArmarMensaje(std::uint8_t tipo, const QByteArray& carga, int tamanoPaquete,
+                        std::uint16_t spid = 0);
 
 // Reads a message body; every read past the end throws ErrorTrama.
 class Lector {
-public:
+  public:
     explicit Lector(const QByteArray& datos, int desde = 0) : d_(datos), p_(desde) {}
     int Posicion() const { return p_; }
     int Restante() const { return int(d_.size()) - p_; }
@@ -79,7 +80,7 @@ public:
     QString TextoUs();
     const QByteArray& Datos() const { return d_; }
 
-private:
+  private:
     void Exigir(qint64 n) const;
     const QByteArray& d_;
     int p_;
@@ -87,7 +88,7 @@ private:
 
 // Builds a message body.
 class Escritor {
-public:
+  public:
     void U8(std::uint8_t v) { d_.append(char(v)); }
     void U16(std::uint16_t v);
     void U16Be(std::uint16_t v);
@@ -95,8 +96,8 @@ public:
     void U32Be(std::uint32_t v);
     void U64(std::uint64_t v);
     void Bytes(const QByteArray& b) { d_.append(b); }
-    void Texto(const QString& t);  // UTF-16LE, no count
-    void TextoB(const QString& t);  // one-byte count of characters (at most 255 are written)
+    void Texto(const QString& t);    // UTF-16LE, no count
+    void TextoB(const QString& t);   // one-byte count of characters (at most 255 are written)
     void TextoUs(const QString& t);  // two-byte count (at most 65535)
     // Writes a 16-bit little-endian value at an earlier position (lengths known afterwards).
     void Poner16(int posicion, std::uint16_t v);
@@ -104,7 +105,7 @@ public:
     QByteArray& Datos() { return d_; }
     const QByteArray& Datos() const { return d_; }
 
-private:
+  private:
     QByteArray d_;
 };
 

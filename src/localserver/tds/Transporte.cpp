@@ -30,8 +30,10 @@ ContextoTls::ContextoTls(const QString& certificado, const QString& clave) {
     if (SSL_CTX_use_PrivateKey_file(ctx_, clave.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1 ||
         SSL_CTX_check_private_key(ctx_) != 1) {
         SSL_CTX_free(ctx_);
-        throw std::runtime_error(
-            QStringLiteral("No se puede usar la clave '%1' con ese certificado.").arg(clave).toUtf8().toStdString());
+        throw std::runtime_error(QStringLiteral("No se puede usar la clave '%1' con ese certificado.")
+                                     .arg(clave)
+                                     .toUtf8()
+                                     .toStdString());
     }
 }
 

@@ -18,7 +18,7 @@ namespace kv::tds {
 
 // The server's certificate and key, loaded once and shared by every connection.
 class ContextoTls {
-public:
+  public:
     // Throws std::runtime_error with a Spanish message when a file cannot be used.
     ContextoTls(const QString& certificado, const QString& clave);
     ~ContextoTls();
@@ -26,13 +26,13 @@ public:
     ContextoTls& operator=(const ContextoTls&) = delete;
     SSL_CTX* ctx() const { return ctx_; }
 
-private:
+  private:
     SSL_CTX* ctx_ = nullptr;
 };
 
 // The connection ended (the client went away, or a read timed out).
 class ConexionCerrada : public std::runtime_error {
-public:
+  public:
     ConexionCerrada() : std::runtime_error("conexión cerrada") {}
 };
 
@@ -42,7 +42,7 @@ struct Paquete {
 };
 
 class Transporte {
-public:
+  public:
     explicit Transporte(int socket);
     ~Transporte();
     Transporte(const Transporte&) = delete;
@@ -64,7 +64,7 @@ public:
     void TerminarTls();
     bool Cifrado() const { return ssl_ != nullptr && !enSaludo_; }
 
-private:
+  private:
     void LeerExacto(char* destino, int n);
     int LeerCrudo(char* destino, int n);
     void EscribirCrudo(const char* datos, int n);
