@@ -8,11 +8,17 @@ paquetes=(
     libgl1-mesa-dri xvfb xauth
     libsqlite3-dev sqlite3 libgif-dev
     unixodbc unixodbc-dev libsqliteodbc tdsodbc
+    libssl-dev openssl freetds-bin python3-pyodbc
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     tango-icon-theme librsvg2-bin
     libxlsxwriter-dev qt6-translations-l10n
     python3-openpyxl poppler-utils
 )
+
+# Node runs the tedious client tests; npm comes with Debian's nodejs packages, or
+# already with a nodejs of the machine's own.
+command -v node >/dev/null 2>&1 || paquetes+=(nodejs)
+command -v npm >/dev/null 2>&1 || paquetes+=(npm)
 
 faltan=()
 for p in "${paquetes[@]}"; do
@@ -36,4 +42,11 @@ fi
 if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
     printf '[FreeTDS]\nDescription=TDS driver (Sybase/MS SQL)\nDriver=libtdsodbc.so\nSetup=libtdsS.so\n' \
         | ${sudo_cmd:-} odbcinst -i -d -r >/dev/null
+fi
+
+# tedious, a SQL Server client of its own (not FreeTDS), for the endpoint's client
+# tests: into the folder tools/clientes-node owns, never system-wide.
+carpeta_node="$(dirname "$0")/../tools/clientes-node"
+if [ ! -d "$carpeta_node/node_modules/tedious" ]; then
+    (cd "$carpeta_node" && npm install --no-audit --no-fund --loglevel=error >/dev/null)
 fi

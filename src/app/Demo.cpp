@@ -34,7 +34,13 @@ namespace kv::app {
 
 namespace {
 
-constexpr const char* kServidor = "EMBEBIDO";
+constexpr const char* kServidorEmbebido = "EMBEBIDO";
+// The server the demo is made on: the embedded one, or any other a connection string
+// names (the embedded server through its TDS endpoint, a SQL Server).
+QString& Servidor() {
+    static QString servidor = QLatin1String(kServidorEmbebido);
+    return servidor;
+}
 constexpr const char* kAdministrador = "Korvane";
 constexpr const char* kClaveAdministrador = "pelumbo";
 constexpr const char* kVariableAdministrador = "KVESTV_ADMIN_USUARIO";
@@ -68,7 +74,7 @@ void Aviso(const QString& texto) {
 
 QString CadenaConexion(const QString& base, const QString& usuario, const QString& clave) {
     return QStringLiteral("PROVIDER=SQLOLEDB;Server=%1;Database =%2;UId=%3;Pwd=%4;")
-        .arg(QLatin1String(kServidor), kv::db::ValorCadenaConexion(base),
+        .arg(kv::db::ValorCadenaConexion(Servidor()), kv::db::ValorCadenaConexion(base),
              kv::db::ValorCadenaConexion(usuario), kv::db::ValorCadenaConexion(clave));
 }
 
@@ -118,11 +124,11 @@ void RegistrarConexiones() {
     for (const EmpresaDemo& e : kEmpresas) {
         const QString base = QLatin1String(e.nombre);
         kv::access::ConexionRegistrada c;
-        c.nombre = base.toUpper() + QStringLiteral(" / ") + QLatin1String(kServidor);
+        c.nombre = base.toUpper() + QStringLiteral(" / ") + Servidor();
         c.base = base;
         c.usuario = base;
         c.clave = kv::UtilGeneral::Codificar(base);
-        c.servidor = QLatin1String(kServidor);
+        c.servidor = Servidor();
         propias << c;
     }
     kv::access::ReemplazarConexiones(kv::access::RutaBases(), propias);
@@ -130,13 +136,13 @@ void RegistrarConexiones() {
 
 void Conectar(kv::db::DB_Dll& db, const QString& base, const QString& usuario, const QString& clave) {
     db.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
-    db.gServidor = QLatin1String(kServidor);
+    db.gServidor = Servidor();
     db.gDBName = base;
     db.gUsuario = usuario;
     db.gUserPassWord = clave;
     db.OpenServerADODB(false, 3, QString(), false, true);
     if (!db.gOpenFlag)
-        throw KvExcepcion(-1, QStringLiteral("No se pudo conectar con %1 en el servidor %2.").arg(base, QLatin1String(kServidor)),
+        throw KvExcepcion(-1, QStringLiteral("No se pudo conectar con %1 en el servidor %2.").arg(base, Servidor()),
                           QStringLiteral("Demo"));
 }
 
@@ -196,7 +202,8 @@ int OrdenDemo(const QStringList& argumentos) {
     if (!qEnvironmentVariableIsSet(kVariableClaveAdministrador))
         claveAdministrador = QLatin1String(kClaveAdministrador);
     const QString uso = QStringLiteral(
-        "\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO]");
+        "\nUso: kv_estv --demo [--lineas N] [--semilla S] [--admin USUARIO --clave CLAVE] [--captura ARCHIVO] "
+        "[--servidor NOMBRE]");
     for (int i = 0; i < argumentos.size(); ++i) {
         const QString& a = argumentos[i];
         const bool conValor = i + 1 < argumentos.size();
@@ -204,6 +211,8 @@ int OrdenDemo(const QStringList& argumentos) {
             ++i;
         } else if (a == QLatin1String("--semilla") && conValor && EsNumeroPositivo(argumentos[i + 1], 0, semilla)) {
             ++i;
+        } else if (a == QLatin1String("--servidor") && conValor && !argumentos[i + 1].trimmed().isEmpty()) {
+            Servidor() = argumentos[++i].trimmed();
         } else if (a == QLatin1String("--captura") && conValor) {
             captura = argumentos[++i];
         } else if ((a == QLatin1String("--admin") || a == QLatin1String("--clave")) && conValor) {
@@ -211,7 +220,8 @@ int OrdenDemo(const QStringList& argumentos) {
         } else {
             const bool conocida = a == QLatin1String("--lineas") || a == QLatin1String("--semilla");
             const bool conTexto =
-                a == QLatin1String("--admin") || a == QLatin1String("--clave") || a == QLatin1String("--captura");
+                a == QLatin1String("--admin") || a == QLatin1String("--clave") || a == QLatin1String("--captura") ||
+                a == QLatin1String("--servidor");
             Aviso((conocida   ? QStringLiteral("%1 necesita un número entero no negativo.").arg(a)
                    : conTexto ? QStringLiteral("%1 necesita un valor.").arg(a)
                               : QStringLiteral("Opción no válida: %1").arg(a)) +
@@ -235,7 +245,7 @@ int OrdenDemo(const QStringList& argumentos) {
             Aviso(QStringLiteral("No se pudo conectar con el servidor %1 como %2: %3\n"
                                  "Si cambió la contraseña del administrador, indíquela con --admin USUARIO "
                                  "--clave CLAVE o con las variables %4 y %5.")
-                      .arg(QLatin1String(kServidor), administrador, e.error().descripcion,
+                      .arg(Servidor(), administrador, e.error().descripcion,
                            QLatin1String(kVariableAdministrador),
                            QLatin1String(kVariableClaveAdministrador)));
             return 3;
@@ -284,7 +294,7 @@ int OrdenDemo(const QStringList& argumentos) {
 
     // The viewer, or its report, runs as the program would be started on NORTE.
     const QString conexion = QStringLiteral("@Server=%1;@DbName=%2;@Usuario=%2;@Password=%2;")
-                                 .arg(QLatin1String(kServidor), QLatin1String(kEmpresas[0].nombre));
+                                 .arg(Servidor(), QLatin1String(kEmpresas[0].nombre));
     QStringList orden;
     // The window opens with the first statistic loaded (and, asked for, saves its picture).
     if (HayPantalla()) {

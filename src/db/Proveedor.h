@@ -67,6 +67,9 @@ struct ColumnaResultado {
     int tipo = tipo::VarWChar;  // ADO type code
     int tamano = 0;             // defined size, 0 unknown
     QString tablaBase;          // base table when the provider knows it
+    int precision = 0;          // decimal(p, s) when the provider knows them, 0 unknown
+    int escala = 0;
+    QString tipoServidor{};     // the server's type name in lower case ("datetime", "date", "decimal"...), empty unknown
 };
 
 // What one statement of a batch produced.

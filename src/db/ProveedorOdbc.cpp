@@ -37,6 +37,25 @@ QString SinPrefijos(QString texto) {
     return texto.trimmed();
 }
 
+// FreeTDS gives a SQL Server error the SQL state of its severity class (42000 for a
+// failed login, for instance) where SQL Server's own providers give the state of the
+// error itself; the state decides the ADO number, so it is set as they set it.
+QString EstadoDeSqlServer(qint32 nativo, const QString& estado) {
+    switch (nativo) {
+        case 18456: return QStringLiteral("28000");
+        case 4060: return QStringLiteral("08004");
+        case 208: return QStringLiteral("42S02");
+        case 207: return QStringLiteral("42S22");
+        case 515:
+        case 547:
+        case 2601:
+        case 2627: return QStringLiteral("23000");
+        case 8134: return QStringLiteral("22012");
+        case 8152: return QStringLiteral("22001");
+        default: return estado;
+    }
+}
+
 std::vector<ErrorBD> Diagnosticos(SQLSMALLINT tipoHandle, SQLHANDLE handle, const QString& origen) {
     std::vector<ErrorBD> errores;
     if (!handle) return errores;
@@ -51,7 +70,10 @@ std::vector<ErrorBD> Diagnosticos(SQLSMALLINT tipoHandle, SQLHANDLE handle, cons
         ErrorBD e;
         e.estadoSQL = DesdeW(estado, 5);
         e.errorNativo = nativo;
-        e.descripcion = SinPrefijos(DesdeW(mensaje, std::min<qsizetype>(largo, std::size(mensaje) - 1)));
+        const QString texto = DesdeW(mensaje, std::min<qsizetype>(largo, std::size(mensaje) - 1));
+        e.descripcion = SinPrefijos(texto);
+        // A message the server sent (FreeTDS marks it "[SQL Server]"), not one of the driver's own.
+        if (texto.contains(QLatin1String("[SQL Server]"))) e.estadoSQL = EstadoDeSqlServer(nativo, e.estadoSQL);
         e.origen = origen;
         errores.push_back(e);
     }

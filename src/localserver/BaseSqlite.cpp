@@ -227,6 +227,10 @@ int BaseSqlite::Ocupado(void* yo, int intentos) {
     auto* b = static_cast<BaseSqlite*>(yo);
     const auto ahora = Reloj::now();
     if (intentos == 0) b->inicioEspera_ = ahora;
+    if (b->limite_.Cancelado()) {
+        b->limite_.vencido = true;
+        return 0;
+    }
     if (b->limite_.conLimite) {
         if (ahora >= b->limite_.limite) {
             b->limite_.vencido = true;

@@ -48,6 +48,8 @@ public:
     void FijarLimite(int segundos);
     void FijarLimite(std::chrono::steady_clock::time_point limite, bool conLimite);
     bool TiempoAgotado() const;
+    // The flag that cancels whatever this handle runs (owned by the session, read from any thread).
+    void FijarCancelacion(const std::atomic<bool>* cancelado) { limite_.cancelado = cancelado; }
     bool Vencido() const { return limite_.vencido; }
     // The identity value the last insert through this handle generated (@@IDENTITY).
     std::optional<qint64> UltimaIdentidad() const;

@@ -53,6 +53,9 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
                     if (col.nombre.compare(QString::fromUtf8(origen), Qt::CaseInsensitive) == 0) {
                         c.tipo = TipoADO(col.tipo);
                         c.tamano = TamanoADO(col);
+                        c.precision = col.precision;
+                        c.escala = col.escala;
+                        c.tipoServidor = col.tipo.toLower();
                         conversiones_[static_cast<size_t>(i)] = ConversionDe(col.tipo);
                         declarada_[static_cast<size_t>(i)] = true;
                         break;
@@ -66,6 +69,7 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
             tipada.tipo = tiposExpresiones[static_cast<size_t>(i)];
             c.tipo = TipoADO(tipada.tipo);
             c.tamano = TamanoADO(tipada);
+            c.tipoServidor = tipada.tipo.toLower();
             conversiones_[static_cast<size_t>(i)] = ConversionDe(tipada.tipo);
             declarada_[static_cast<size_t>(i)] = true;
         }

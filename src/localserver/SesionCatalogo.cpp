@@ -72,13 +72,46 @@ bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Senten
         if (!dado)
             throw ErrorServidor(201, msj::ArgumentoFaltante(nombre, QStringLiteral("@table_name")),
                                 QString::fromLatin1(estado::Sintaxis));
+        // SQL Server's columns, in its order: ODBC drivers read them by position
+        // (DATA_TYPE is the ODBC type code, ORDINAL_POSITION the 17th).
         consultar(QStringLiteral("SELECT TABLE_CATALOG AS TABLE_QUALIFIER, TABLE_SCHEMA AS TABLE_OWNER, TABLE_NAME, "
-                                 "COLUMN_NAME, DATA_TYPE AS TYPE_NAME, NUMERIC_PRECISION AS PRECISION, "
-                                 "CHARACTER_MAXIMUM_LENGTH AS LENGTH, NUMERIC_SCALE AS SCALE, CASE IS_NULLABLE "
-                                 "WHEN 'YES' THEN 1 ELSE 0 END AS NULLABLE, COLUMN_DEFAULT AS COLUMN_DEF, "
-                                 "ORDINAL_POSITION, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME "
-                                 "LIKE %1 ORDER BY TABLE_NAME, ORDINAL_POSITION")
+                                 "COLUMN_NAME, CASE DATA_TYPE WHEN 'int' THEN 4 WHEN 'smallint' THEN 5 WHEN "
+                                 "'tinyint' THEN -6 WHEN 'bigint' THEN -5 WHEN 'bit' THEN -7 WHEN 'money' THEN 3 "
+                                 "WHEN 'smallmoney' THEN 3 WHEN 'decimal' THEN 3 WHEN 'numeric' THEN 2 WHEN 'float' "
+                                 "THEN 6 WHEN 'real' THEN 7 WHEN 'datetime' THEN 11 WHEN 'smalldatetime' THEN 11 "
+                                 "WHEN 'date' THEN 9 WHEN 'nvarchar' THEN -9 WHEN 'nchar' THEN -8 WHEN 'ntext' THEN "
+                                 "-10 WHEN 'varchar' THEN 12 WHEN 'char' THEN 1 WHEN 'text' THEN -1 WHEN 'varbinary' "
+                                 "THEN -3 WHEN 'binary' THEN -2 WHEN 'image' THEN -4 ELSE -9 END AS DATA_TYPE, "
+                                 "DATA_TYPE AS TYPE_NAME, ISNULL(NUMERIC_PRECISION, CHARACTER_MAXIMUM_LENGTH) AS "
+                                 "PRECISION, CHARACTER_MAXIMUM_LENGTH AS LENGTH, NUMERIC_SCALE AS SCALE, CASE WHEN "
+                                 "NUMERIC_PRECISION IS NULL THEN NULL ELSE 10 END AS RADIX, CASE IS_NULLABLE "
+                                 "WHEN 'YES' THEN 1 ELSE 0 END AS NULLABLE, NULL AS REMARKS, COLUMN_DEFAULT AS "
+                                 "COLUMN_DEF, NULL AS SQL_DATA_TYPE, NULL AS SQL_DATETIME_SUB, "
+                                 "CHARACTER_MAXIMUM_LENGTH AS CHAR_OCTET_LENGTH, ORDINAL_POSITION, IS_NULLABLE "
+                                 "FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME LIKE %1 ORDER BY TABLE_NAME, "
+                                 "ORDINAL_POSITION")
                       .arg(Literal(tabla)));
+        return true;
+    }
+    if (nombre == QLatin1String("sp_pkeys")) {
+        // The primary key's columns of a table of the current database, one row each
+        // (what ODBC's SQLPrimaryKeys asks a SQL Server for).
+        bool dado = false;
+        const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
+        if (!dado)
+            throw ErrorServidor(201, msj::ArgumentoFaltante(nombre, QStringLiteral("@table_name")),
+                                QString::fromLatin1(estado::Sintaxis));
+        std::vector<std::vector<QVariant>> datos;
+        const auto def = LeerDefinicion(Base(base_), tabla);
+        if (def && !EsTablaDelSistema(def->nombre)) {
+            int orden = 0;
+            for (const QString& columna : def->clavePrimaria)
+                datos.push_back({base_, QStringLiteral("dbo"), def->nombre, columna, ++orden,
+                                 def->nombreClave.isEmpty() ? QVariant() : QVariant(def->nombreClave)});
+        }
+        filas({QStringLiteral("TABLE_QUALIFIER"), QStringLiteral("TABLE_OWNER"), QStringLiteral("TABLE_NAME"),
+               QStringLiteral("COLUMN_NAME"), QStringLiteral("KEY_SEQ"), QStringLiteral("PK_NAME")},
+              datos);
         return true;
     }
     if (nombre == QLatin1String("sp_help")) {

@@ -76,6 +76,7 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
     if (nombre.compare(QLatin1String(BaseMaestra), Qt::CaseInsensitive) == 0) {
         BaseSqlite& m = catalogo_->maestra();
         m.FijarLimite(limite_, conLimite_);
+        m.FijarCancelacion(&cancelado_);
         return m;
     }
     const QString clave = nombre.toUpper();
@@ -92,12 +93,17 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         it = bases_.emplace(clave, std::move(b)).first;
     }
     it->second->FijarLimite(limite_, conLimite_);
+    it->second->FijarCancelacion(&cancelado_);
     return *it->second;
 }
 
 void SesionEmbebida::AplicarLimite() {
     catalogo_->maestra().FijarLimite(limite_, conLimite_);
-    for (auto& [nombre, b] : bases_) b->FijarLimite(limite_, conLimite_);
+    catalogo_->maestra().FijarCancelacion(&cancelado_);
+    for (auto& [nombre, b] : bases_) {
+        b->FijarLimite(limite_, conLimite_);
+        b->FijarCancelacion(&cancelado_);
+    }
     // No value a session builds outgrows its share of the session's memory (8152).
     sqlite3_limit(catalogo_->maestra().db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
     for (auto& [nombre, b] : bases_) sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -40,6 +41,10 @@ public:
     // The handle of a database of the server (opened on first use), by any letter case.
     BaseSqlite& Base(const QString& nombre);
     int NivelTransaccion() const { return nivel_; }
+    // Stops the running batch as its time-out would (a client's cancel); safe from any thread.
+    // The flag stays up until Reanudar, so a cancel that comes just before a batch stops it too.
+    void Cancelar() { cancelado_.store(true); }
+    void Reanudar() { cancelado_.store(false); }
 
     // What the authorizer allows the statement being prepared.
     struct Permisos {
@@ -102,6 +107,7 @@ private:
     int nivel_ = 0;
     std::set<BaseSqlite*> enTransaccion_;
     bool conLimite_ = false;
+    std::atomic<bool> cancelado_{false};
     std::chrono::steady_clock::time_point limite_{};
     // The batch running: its variables by parameter ("@kv_v1"), @@ROWCOUNT and @@ERROR.
     QHash<QString, QVariant> variables_;

@@ -36,7 +36,10 @@ QString TextoUso() {
         "kvsql --recuperar-catalogo\n"
         "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases "
         "presentes en\n"
-        "  su carpeta; pide la nueva contraseña del administrador\n");
+        "  su carpeta; pide la nueva contraseña del administrador\n"
+        "kvsql --servir [--direccion 127.0.0.1] [--puerto 1433] [--certificado servidor.pem --clave servidor.key]\n"
+        "  ofrece el servidor embebido a los clientes de SQL Server (FreeTDS, ODBC...) por TDS; fuera de la\n"
+        "  dirección local hacen falta el certificado y su clave\n");
 }
 
 std::optional<QString> PedirClave() {

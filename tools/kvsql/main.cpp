@@ -10,6 +10,7 @@
 
 #include "Consola.h"
 #include "Recuperacion.h"
+#include "Servir.h"
 #include "localserver/ServidorEmbebido.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
     QTextStream errores(stderr);
     salida.setEncoding(QStringConverter::Utf8);
     errores.setEncoding(QStringConverter::Utf8);
+    if (kv::kvsql::PideServir(app.arguments().mid(1))) {
+        const int estado = kv::kvsql::Servir(app.arguments().mid(1), errores);
+        errores.flush();
+        return estado;
+    }
     QString error;
     const auto opciones = kv::kvsql::LeerArgumentos(app.arguments().mid(1), &error);
     if (!opciones) {

@@ -30,6 +30,7 @@
 // SQLite error text; LeerErrorFuncion takes it apart.
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -45,7 +46,10 @@ struct LimiteTiempo {
     bool conLimite = false;
     std::chrono::steady_clock::time_point limite{};
     bool vencido = false;  // set by whoever noticed the deadline had passed
-    bool Agotado() const { return conLimite && std::chrono::steady_clock::now() >= limite; }
+    // Set from another thread when the client cancels the running batch: it ends as at its deadline.
+    const std::atomic<bool>* cancelado = nullptr;
+    bool Cancelado() const { return cancelado && cancelado->load(std::memory_order_relaxed); }
+    bool Agotado() const { return Cancelado() || (conLimite && std::chrono::steady_clock::now() >= limite); }
 };
 
 // Installs the collation and the functions. Returns SQLITE_OK or the first

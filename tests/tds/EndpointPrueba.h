@@ -1,0 +1,53 @@
+#pragma once
+// What the endpoint's tests share: the endpoint on a free loopback port (in
+// this process, or as `kvsql --servir` in a child), and connection strings of
+// Debian's FreeTDS ODBC driver to it.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "localserver/tds/ServidorTds.h"
+
+namespace kv::pruebas {
+
+// The endpoint on 127.0.0.1 and a port the system picks, over $KVESTV_DATOS, in a thread of its own.
+class EndpointEnProceso {
+  public:
+    explicit EndpointEnProceso(kv::tds::OpcionesServidor opciones = {});
+    ~EndpointEnProceso();
+    quint16 puerto() const { return servidor_->Puerto(); }
+    // The log lines so far.
+    QStringList Registro() const;
+    kv::tds::ServidorTds& servidor() { return *servidor_; }
+
+  private:
+    mutable std::mutex cerrojo_;
+    QStringList lineas_;
+    std::unique_ptr<kv::tds::ServidorTds> servidor_;
+    std::thread hilo_;
+};
+
+// `kvsql --servir --puerto 0` as a child process over the given data folder.
+class EndpointHijo {
+  public:
+    explicit EndpointHijo(const QString& carpetaDatos, const QStringList& extra = {});
+    ~EndpointHijo();
+    quint16 puerto() const { return puerto_; }
+    QString errores();
+
+  private:
+    QProcess proceso_;
+    quint16 puerto_ = 0;
+};
+
+// A FreeTDS ODBC connection string to the endpoint.
+QString CadenaFreeTds(quint16 puerto, const QString& base, const QString& usuario, const QString& clave);
+
+// The suite's server name for the endpoint: "127.0.0.1,port".
+QString ServidorTcp(quint16 puerto);
+
+}  // namespace kv::pruebas
