@@ -158,11 +158,12 @@ void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
                                 QString::fromLatin1(estado::General));
     Catalogo& c = *catalogo_;
     // Not there and not the caller's to grant on answer alike.
-    if (!BuscarProcedimiento(s.objeto) ||
+    const bool escrito = TextoDeRutina(base_, s.objeto).has_value();
+    if ((!BuscarProcedimiento(s.objeto) && !escrito) ||
         !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
         throw ErrorServidor(err::LoginNoModificable, msj::ObjetoNoEncontrado(s.objeto),
                             QString::fromLatin1(estado::General));
-    const QString objeto = NombreProcedimiento(s.objeto);
+    const QString objeto = escrito ? TextoDeNombreRutina(base_, s.objeto) : NombreProcedimiento(s.objeto);
     QStringList usuarios;
     for (const Argumento& a : s.argumentos) {
         const QString usuario = a.valor.toString();

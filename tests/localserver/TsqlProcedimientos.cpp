@@ -4,6 +4,7 @@
 
 #include "ServidorPrueba.h"
 #include "localserver/SesionEmbebida.h"
+#include "localserver/procedimientos/ReconsEstv.h"
 
 using namespace kv::pruebas;
 
@@ -13,6 +14,7 @@ class Procedimientos : public ServidorPrueba {
   protected:
     void SetUp() override {
         ServidorPrueba::SetUp();
+        kv::local::RegistrarReconsEstv();
         c_ = Conectar();
         Lote(*c_, QStringLiteral("CREATE DATABASE PROCS"));
         Lote(*c_, QStringLiteral("USE PROCS"));
@@ -281,11 +283,11 @@ TEST_F(Procedimientos, ArgumentosSonValores) {
     // Every procedure takes a variable's value, never its name.
     Lote(*c_, QStringLiteral("DECLARE @l sysname = N'valor1', @c nvarchar(20) = N'ClaveVar10', @b sysname = N'PROCS'\n"
                              "EXEC sp_addlogin @l, @c, @b"));
-    EXPECT_NO_THROW(Conectar(QStringLiteral("PROCS"), QStringLiteral("valor1"), QStringLiteral("ClaveVar10")));
+    EXPECT_NO_THROW(Conectar(QStringLiteral("master"), QStringLiteral("valor1"), QStringLiteral("ClaveVar10")));
     Lote(*c_, QStringLiteral("DECLARE @c nvarchar(20) = N'ClaveVar11', @l sysname = N'valor1'\n"
                              "EXEC sp_password NULL, @c, @l"));
-    EXPECT_NO_THROW(Conectar(QStringLiteral("PROCS"), QStringLiteral("valor1"), QStringLiteral("ClaveVar11")));
-    EXPECT_THROW(Conectar(QStringLiteral("PROCS"), QStringLiteral("valor1"), QStringLiteral("@c")), kv::KvExcepcion);
+    EXPECT_NO_THROW(Conectar(QStringLiteral("master"), QStringLiteral("valor1"), QStringLiteral("ClaveVar11")));
+    EXPECT_THROW(Conectar(QStringLiteral("master"), QStringLiteral("valor1"), QStringLiteral("@c")), kv::KvExcepcion);
     Lote(*c_, QStringLiteral("DECLARE @l sysname = N'valor1', @u sysname = N'usuario1'\n"
                              "EXEC sp_grantdbaccess @loginame = @l, @name_in_db = @u"));
     EXPECT_EQ(Todo(QStringLiteral("DECLARE @r sysname = N'db_datareader', @u sysname = N'usuario1'\n"

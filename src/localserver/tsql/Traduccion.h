@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv::local {
@@ -67,6 +68,8 @@ enum class Clase {
 };
 
 struct Argumento {
+    Argumento() = default;
+    Argumento(QString nombreDado, QVariant valorDado) : nombre(std::move(nombreDado)), valor(std::move(valorDado)) {}
     QString nombre;  // "@loginame" for named arguments, empty otherwise
     QVariant valor;  // text for quoted and bare words, number for numbers, null for NULL
     // A variable given as the argument: the SQLite parameter that carries it
