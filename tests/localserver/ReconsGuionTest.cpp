@@ -123,7 +123,7 @@ class ReconsGuion : public ::testing::Test {
         Lote(admin, QStringLiteral(
                         "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, CodigoBarra, CodigoBarraDUN, IdRubro, IdTipo, "
                         "IdFamilia, IdCategoria, CodigoArtProveedor, CuentaProveedor) VALUES "
-                        "('DIF1', 'a', '', '   ', 'r1', 'T', 'Fam', NULL, 'CODIGO-DE-PROVEEDOR-LARGO-X', 'p1'), "
+                        "('DIF1', 'a', '', '   ', 'r1', 'T', 'Fam', NULL, 'CODIGO-DE-PROVEEDOR-LARGO', 'p1'), "
                         "('dif2', 'b', 'C2', 'D2', 'R1 ', 't', 'FAM ', 'c', 'x', 'P1')"));
         const char* const lineas[] = {
             "('2025-01-10', 'VTA', '01', 'dif1', 'ven', NULL, -3, 1.25, 2.5)",
@@ -132,7 +132,7 @@ class ReconsGuion : public ::testing::Test {
             "('2025-01-13', 'VTA', NULL, 'DIF2', NULL, 'C1 ', -2, NULL, 3.3333)",
             "('2025-02-01', 'VTA', '', 'NOEXISTE', '  ', 'c1', -7, 0.3333, 0.6667)",
             "('2025-02-02', 'CPA', '01', 'DIF1', 'ven', 'c1', 50, 1, 1)",
-            "('2025-12-31', 'VTA', '02', 'dif2', 'OTRO', 'c9', -0.5, 10.12345, 20.98765)"};
+            "('2025-12-31', 'VTA', '02', 'dif2', 'OTRO', 'c9', -0.5, 10.1234, 20.9876)"};
         for (const char* l : lineas)
             Lote(admin, QStringLiteral("INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, "
                                        "Cuenta, Cantidad, CostoUnitario, PrecioUnitario) VALUES ") +
