@@ -10,6 +10,8 @@
 #include <sys/resource.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -100,6 +102,15 @@ int main(int argc, char** argv) {
                              QString::fromLatin1(k.campos).replace(QLatin1String("'"), QLatin1String("''"))));
         }
         Lote(c, QStringLiteral("USE NORTE"));
+        // The T-SQL script, installed unchanged under another name; it runs with the
+        // company's rights in the store, as on a real SQL Server.
+        {
+            QFile f(QStringLiteral(KVESTV_FUENTES "/sql/KV_RECONS_ESTV.sql"));
+            if (!f.open(QIODevice::ReadOnly)) throw kv::KvExcepcion(-1, QStringLiteral("sin sql/KV_RECONS_ESTV.sql"), QString());
+            QString guion = QString::fromUtf8(f.readAll()).replace(QStringLiteral("KV_RECONS_ESTV"), QStringLiteral("KV_RECONS_ESTV_SQL"));
+            for (const QString& lote : guion.split(QRegularExpression(QStringLiteral("(?m)^\\s*GO\\s*$"))))
+                if (!lote.trimmed().isEmpty()) Lote(c, lote);
+        }
 
         sqlite3* db = nullptr;
         sqlite3_open((carpeta.path() + QStringLiteral("/NORTE.db")).toUtf8().constData(), &db);
@@ -139,6 +150,28 @@ int main(int argc, char** argv) {
             if (filasServidor != filasDirecto)
                 std::printf("  ¡distinto número de filas! servidor %lld, SQLite %lld\n",
                             static_cast<long long>(filasServidor), static_cast<long long>(filasDirecto));
+        }
+        // The same rebuilds by the T-SQL script: one INSERT ... SELECT ... GROUP BY per table.
+        std::printf("\n%-14s %-26s %10s %10s %10s %13s %9s\n", "tabla", "campos", "guion s", "guion CPU",
+                    "incorp. s", "guion l/s", "filas");
+        for (const Caso& k : kCasos) {
+            QElapsedTimer t;
+            t.start();
+            double cpu = SegundosCPU();
+            Lote(c, QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla)));
+            const double incorporado = double(t.nsecsElapsed()) / 1e9;
+            const qint64 filasIncorporado = Filas(db, QLatin1String(k.tabla));
+            t.restart();
+            cpu = SegundosCPU();
+            Lote(c, QStringLiteral("EXEC KV_RECONS_ESTV_SQL '', '%1'").arg(QLatin1String(k.tabla)));
+            const double guion = double(t.nsecsElapsed()) / 1e9;
+            const double cpuGuion = SegundosCPU() - cpu;
+            const qint64 filasGuion = Filas(db, QLatin1String(k.tabla));
+            std::printf("%-14s %-26s %10.3f %10.3f %10.3f %13.0f %9lld\n", k.tabla, k.campos, guion, cpuGuion,
+                        incorporado, double(lineas) / cpuGuion, static_cast<long long>(filasGuion));
+            if (filasGuion != filasIncorporado)
+                std::printf("  ¡distinto número de filas! guion %lld, incorporado %lld\n",
+                            static_cast<long long>(filasGuion), static_cast<long long>(filasIncorporado));
         }
         sqlite3_close(db);
     } catch (const kv::KvExcepcion& e) {

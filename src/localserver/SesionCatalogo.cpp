@@ -56,7 +56,41 @@ bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Senten
         r.filas = datos;
         salida.push_back(std::move(r));
     };
+    // The qualifier of the catalog procedures names a database: only the current
+    // one can be asked for, as on SQL Server (15250).
+    auto exigirCalificador = [&](int posicion) {
+        bool dado = false;
+        const QString calificador = TextoArgumento(args, posicion, QStringLiteral("@table_qualifier"), &dado);
+        if (dado && !calificador.isEmpty() && calificador.compare(base_, Qt::CaseInsensitive) != 0)
+            throw ErrorServidor(15250,
+                                QStringLiteral("El nombre de la base de datos de un calificador de objeto debe ser el "
+                                               "nombre de la base de datos actual."),
+                                QString::fromLatin1(estado::General));
+    };
+    if (nombre == QLatin1String("sp_helptext")) {
+        bool dado = false;
+        const QString objeto = TextoArgumento(args, 0, QStringLiteral("@objname"), &dado);
+        const auto texto = dado ? TextoDeRutina(base_, objeto) : std::nullopt;
+        if (!texto)
+            throw ErrorServidor(15009,
+                                QStringLiteral("El objeto '%1' no existe en la base de datos '%2' o no es válido "
+                                               "para esta operación.")
+                                    .arg(objeto, base_),
+                                QString::fromLatin1(estado::General));
+        // One row per line of the definition, each with its own line break.
+        std::vector<std::vector<QVariant>> lineas;
+        qsizetype inicio = 0;
+        while (inicio < texto->size()) {
+            qsizetype fin = texto->indexOf(QLatin1Char('\n'), inicio);
+            fin = fin < 0 ? texto->size() : fin + 1;
+            lineas.push_back({texto->mid(inicio, fin - inicio)});
+            inicio = fin;
+        }
+        filas({QStringLiteral("Text")}, lineas);
+        return true;
+    }
     if (nombre == QLatin1String("sp_tables")) {
+        exigirCalificador(2);
         bool dado = false;
         const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
         consultar(QStringLiteral("SELECT TABLE_CATALOG AS TABLE_QUALIFIER, TABLE_SCHEMA AS TABLE_OWNER, TABLE_NAME, "
@@ -67,6 +101,7 @@ bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Senten
         return true;
     }
     if (nombre == QLatin1String("sp_columns")) {
+        exigirCalificador(2);
         bool dado = false;
         const QString tabla = TextoArgumento(args, 0, QStringLiteral("@table_name"), &dado);
         if (!dado)

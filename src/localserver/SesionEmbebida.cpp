@@ -16,6 +16,7 @@
 #include "localserver/Esquema.h"
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
+#include "localserver/SesionInterna.h"
 
 namespace kv::local {
 
@@ -75,6 +76,10 @@ QString SesionEmbebida::Origen() const { return QString::fromLatin1(kOrigen); }
 BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
     if (nombre.compare(QLatin1String(BaseMaestra), Qt::CaseInsensitive) == 0) {
         BaseSqlite& m = catalogo_->maestra();
+        if (!rutinasEnMaestra_) {
+            sesion::AsegurarTablaRutinas(m);
+            rutinasEnMaestra_ = true;
+        }
         m.FijarLimite(limite_, conLimite_);
         m.FijarCancelacion(&cancelado_);
         return m;
@@ -90,6 +95,7 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         auto b = BaseSqlite::Abrir(RutaBase(catalogo_->carpeta(), *canonico), *canonico, false);
         AsegurarCatalogoBase(*b);
         sqlite3_limit(b->db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());
+        sesion::AsegurarTablaRutinas(*b);
         it = bases_.emplace(clave, std::move(b)).first;
     }
     it->second->FijarLimite(limite_, conLimite_);

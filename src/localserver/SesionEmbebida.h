@@ -8,6 +8,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "db/Proveedor.h"
@@ -56,9 +57,74 @@ public:
     struct Denegacion {
         QString permiso;
         QString objeto;
+        QString base;  // the other database the object is in; empty for the current one
+    };
+    struct PermisosExternos {
+        Permisos permisos;
+        QString base;
     };
 
+    // A procedure called by name, as a client's remote call: arguments by position
+    // or by name ("@tabla"), OUTPUT ones given back with their values, and the
+    // procedure's return status. Errors and rows come in `resultados`, as from Ejecutar.
+    struct ArgumentoLlamada {
+        QString nombre;  // "@tabla"; empty for a positional argument
+        QVariant valor;
+        bool salida = false;
+    };
+    struct ResultadoLlamada {
+        std::vector<kv::db::ResultadoSentencia> resultados;
+        int estado = 0;
+        std::vector<std::pair<QString, QVariant>> salidas;  // OUTPUT arguments: name (or position) and value
+    };
+    ResultadoLlamada LlamarProcedimiento(const QString& nombre, const std::vector<ArgumentoLlamada>& argumentos,
+                                         int tiempoEspera);
+
 private:
+    // One level of execution: the batch, a procedure's body or a text run by EXEC.
+    struct Marco {
+        QString rutina;                // the procedure; empty for the batch and dynamic SQL
+        QString base;                  // the database the procedure lives in
+        bool encadena = false;         // its owner's rights reach the objects of that database
+        std::vector<size_t> capturas;  // the CATCH blocks of the TRY blocks open, innermost last
+        size_t capturasEnCurso = 0;    // errors of this frame's CATCH blocks being run
+        std::optional<int> retorno;    // RETURN n
+    };
+    // Ends every frame of the batch at once: the time-out was reported.
+    struct TiempoDelLote {};
+
+    void EmpezarLote(int tiempoEspera);
+    void TerminarLote();
+    void EjecutarMarco(const std::vector<PlanSentencia>& planes, const std::vector<QVariant>& parametros,
+                       size_t& siguienteParametro, std::vector<kv::db::ResultadoSentencia>& salida, Marco& marco);
+    void EjecutarPlanes(const std::vector<PlanSentencia>& planes, const std::vector<QVariant>& parametros,
+                        size_t& siguienteParametro, std::vector<kv::db::ResultadoSentencia>& salida, Marco& marco);
+    // Errors that end the batch, not only their statement (217, THROW).
+    static bool AbortaLote(const ErrorServidor& e);
+    static int SeveridadDe(const ErrorServidor& e);
+    QString TextoConOtrasBases(const Sentencia& s, BaseSqlite& b);
+    void Adjuntar(BaseSqlite& b, const QString& base);
+    Permisos PermisosEn(const QString& base);
+    // Procedures written in T-SQL (SesionRutinas.cpp).
+    void CrearRutina(const Sentencia& s);
+    void BorrarRutinas(const Sentencia& s);
+    void EjecutarDinamico(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                          std::vector<kv::db::ResultadoSentencia>& salida);
+    void Lanzar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro);
+    // Runs a batch's text in a frame of its own (EXEC of a text, sp_executesql, a new procedure).
+    void EjecutarTextoEnMarco(const QString& texto, std::vector<kv::db::ResultadoSentencia>& salida);
+    // The procedure's text kept in `base`, when it has one of that name.
+    std::optional<QString> TextoDeRutina(const QString& base, const QString& nombre);
+    // Runs a T-SQL procedure; arguments already carry their values. Returns its status.
+    int LlamarRutina(const QString& base, const QString& nombre, const QString& texto, std::vector<Argumento>& args,
+                     std::vector<kv::db::ResultadoSentencia>& salida, bool paraEjecutarTexto = false);
+    void EntrarNivel();
+    // sp_executesql @stmt, @params, values...; returns its status.
+    int EjecutarSqlConParametros(std::vector<Argumento>& argumentos, std::vector<kv::db::ResultadoSentencia>& salida);
+    // OUTPUT arguments take back the values the procedure left in them.
+    void DevolverSalidas(const Sentencia& llamada, const std::vector<Argumento>& argumentos);
+    // The procedure's name as kept in `base`.
+    QString TextoDeNombreRutina(const QString& base, const QString& nombre);
     void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                            std::vector<kv::db::ResultadoSentencia>& salida);
     // Runs a statement a route of its own claimed while planning; false when the
@@ -114,10 +180,16 @@ private:
     qint64 filas_ = 0;
     int error_ = 0;
     MemoriaLote memoria_;
+    std::vector<Marco*> marcos_;             // the frames running, innermost last
+    int intentosAbiertos_ = 0;               // TRY blocks open in every frame
+    std::vector<ErrorServidor> capturados_;  // the errors of the CATCH blocks running
+    bool xactAbort_ = false;                 // SET XACT_ABORT
+    bool rutinasEnMaestra_ = false;
 
 public:
     // Read by the authorizer callback while a user statement is prepared.
     Permisos permisos_;
+    std::map<QString, PermisosExternos> permisosExternos_;  // schema of another database -> rights there
     std::optional<Denegacion> denegacion_;
 };
 

@@ -35,3 +35,21 @@ ErrorServidor SinPermiso();
 QString TextoArgumento(const std::vector<Argumento>& args, int posicion, const QString& nombre, bool* dado = nullptr);
 
 }  // namespace kv::local::sesion
+
+namespace kv::local::sesion {
+
+// An error that ends the batch, not only its statement (217, THROW): a TRY of
+// any frame still catches it.
+class ErrorDeLote : public ErrorServidor {
+public:
+    using ErrorServidor::ErrorServidor;
+    explicit ErrorDeLote(const ErrorServidor& e) : ErrorServidor(e) {}
+};
+
+// Where a database keeps its procedures written in T-SQL (made on first open).
+void AsegurarTablaRutinas(BaseSqlite& b);
+
+// Declared column types of a database for the translator.
+std::unique_ptr<TiposColumnas> TiposDe(BaseSqlite& b);
+
+}  // namespace kv::local::sesion

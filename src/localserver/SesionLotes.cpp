@@ -19,6 +19,7 @@
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/MensajesRutinas.h"
 
 namespace kv::local {
 
@@ -89,6 +90,12 @@ private:
 
 }  // namespace
 
+namespace sesion {
+
+std::unique_ptr<TiposColumnas> TiposDe(BaseSqlite& b) { return std::make_unique<TiposDeBase>(b); }
+
+}  // namespace sesion
+
 std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
                                                          int tiempoEspera) {
     std::vector<PlanSentencia> sentencias;
@@ -108,15 +115,62 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
         error.linea = e.linea();
         throw ErrorProveedor(error);
     }
+    EmpezarLote(tiempoEspera);
+    std::vector<ResultadoSentencia> salida;
+    size_t siguienteParametro = 0;
+    Marco marco;
+    EjecutarMarco(sentencias, parametros, siguienteParametro, salida, marco);
+    TerminarLote();
+    return salida;
+}
+
+void SesionEmbebida::EmpezarLote(int tiempoEspera) {
     conLimite_ = tiempoEspera > 0;
     limite_ = std::chrono::steady_clock::now() + std::chrono::seconds(tiempoEspera);
     AplicarLimite();
-    std::vector<ResultadoSentencia> salida;
-    size_t siguienteParametro = 0;
     variables_.clear();
     filas_ = 0;
     error_ = 0;
     memoria_.Reiniciar();
+    intentosAbiertos_ = 0;
+    capturados_.clear();
+    marcos_.clear();
+}
+
+void SesionEmbebida::TerminarLote() {
+    conLimite_ = false;
+    AplicarLimite();
+}
+
+void SesionEmbebida::EjecutarMarco(const std::vector<PlanSentencia>& planes, const std::vector<QVariant>& parametros,
+                                   size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida, Marco& marco) {
+    // The batch is the outermost frame: an error that ends the batch ends here.
+    try {
+        EjecutarPlanes(planes, parametros, siguienteParametro, salida, marco);
+    } catch (const TiempoDelLote&) {
+        // Already reported.
+    } catch (const ErrorServidor& e) {
+        ResultadoSentencia r;
+        r.error = e.ComoErrorBD(Origen());
+        salida.push_back(std::move(r));
+        error_ = e.numero();
+        RevisarTransaccion();
+    }
+}
+
+void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias,
+                                    const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                                    std::vector<ResultadoSentencia>& salida, Marco& marco) {
+    marcos_.push_back(&marco);
+    struct Salir {
+        SesionEmbebida& s;
+        Marco& m;
+        ~Salir() {
+            s.intentosAbiertos_ -= static_cast<int>(m.capturas.size());
+            s.capturados_.erase(s.capturados_.end() - static_cast<std::ptrdiff_t>(std::min(s.capturados_.size(), m.capturasEnCurso)), s.capturados_.end());
+            s.marcos_.pop_back();
+        }
+    } salir{*this, marco};
     size_t pc = 0;
     while (pc < sentencias.size()) {
         const PlanSentencia& plan = sentencias[pc];
@@ -137,12 +191,36 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                     siguiente = static_cast<size_t>(s.salto);
                     break;
                 case Clase::Retornar:
+                    if (!s.sql.isEmpty()) {
+                        const auto filas = Consultar(s, parametros, siguienteParametro);
+                        marco.retorno = filas.empty() || filas.front().empty() || filas.front().front().isNull()
+                                            ? 0
+                                            : filas.front().front().toInt();
+                    }
                     siguiente = sentencias.size();
+                    break;
+                case Clase::Intentar:
+                    marco.capturas.push_back(static_cast<size_t>(s.salto));
+                    ++intentosAbiertos_;
+                    break;
+                case Clase::FinIntento:
+                    if (!marco.capturas.empty()) {
+                        marco.capturas.pop_back();
+                        --intentosAbiertos_;
+                    }
+                    siguiente = static_cast<size_t>(s.salto);
+                    break;
+                case Clase::FinCaptura:
+                    if (marco.capturasEnCurso > 0) {
+                        --marco.capturasEnCurso;
+                        capturados_.pop_back();
+                    }
                     break;
                 default:
                     if (!plan.ruta || !EjecutarPorRuta(plan, parametros, siguienteParametro, salida))
                         EjecutarSentencia(s, parametros, siguienteParametro, salida);
-                    if (s.clase != Clase::Asignar) {
+                    if (s.clase != Clase::Asignar && s.clase != Clase::Ejecutar &&
+                        s.clase != Clase::EjecutarTexto) {
                         filas_ = 0;
                         for (size_t i = antes; i < salida.size(); ++i) {
                             if (salida[i].tieneFilas) filas_ += static_cast<qint64>(salida[i].filas.size());
@@ -157,23 +235,47 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
             if (s.clase == Clase::Asignar) memoria_.FijarVariables(TamanoVariables(variables_));
             error_ = 0;
         } catch (const ErrorServidor& e) {
-            ResultadoSentencia r;
             ErrorServidor conLinea = e;
-            conLinea.FijarLinea(s.linea);
-            r.error = conLinea.ComoErrorBD(Origen());
-            // Rows a procedure returned before it failed stay in front of the error.
-            salida.push_back(std::move(r));
+            // An error inside a called procedure keeps the line it has there.
+            const bool llamada = s.clase == Clase::Ejecutar || s.clase == Clase::EjecutarTexto;
+            if (!llamada || conLinea.linea() == 0) conLinea.FijarLinea(s.linea);
             RevisarTransaccion();
             error_ = e.numero();
             filas_ = 0;
+            if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) {
+                // Past the deadline (a long statement, a lock wait) nothing more of the batch runs.
+                ResultadoSentencia r;
+                r.error = conLinea.ComoErrorBD(Origen());
+                salida.push_back(std::move(r));
+                throw TiempoDelLote{};
+            }
+            if (xactAbort_ && nivel_ > 0 && e.estadoSQL() != QLatin1String(estado::TiempoAgotado)) {
+                // XACT_ABORT: a run-time error rolls the whole transaction back.
+                Deshacer();
+            }
+            if (!marco.capturas.empty()) {
+                // TRY ... CATCH: the error goes to the CATCH block, not to the client.
+                siguiente = marco.capturas.back();
+                marco.capturas.pop_back();
+                --intentosAbiertos_;
+                capturados_.push_back(conLinea);
+                ++marco.capturasEnCurso;
+                pc = siguiente;
+                continue;
+            }
+            // A TRY of a caller catches it there; an error that ends the batch ends it.
+            if (AbortaLote(e)) throw ErrorDeLote(conLinea);
+            if (intentosAbiertos_ > 0 || xactAbort_) throw conLinea;
+            ResultadoSentencia r;
+            r.error = conLinea.ComoErrorBD(Origen());
+            // Rows a procedure returned before it failed stay in front of the error.
+            salida.push_back(std::move(r));
             // A condition that fails runs neither branch.
             if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
-            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run,
-            // nor past the session's memory.
-            if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            // Past the session's memory the rest of the batch does not run, in any frame.
             if (e.numero() == mensajes::kMemoria) {
                 DescartarResultados(salida);
-                break;
+                throw TiempoDelLote{};
             }
             try {
                 qint64 nuevos = 0;
@@ -183,11 +285,11 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
                 // Errors of a loop pile up too: past the bound the batch ends with 701.
                 salida.back().error = e701.ComoErrorBD(Origen());
                 DescartarResultados(salida);
-                break;
+                throw TiempoDelLote{};
             }
             pc = siguiente;
             continue;
-        } catch (const std::exception& e) {
+        } catch (const std::exception&) {
             ResultadoSentencia r;
             ErrorServidor interno(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(estado::General), s.linea);
             r.error = interno.ComoErrorBD(Origen());
@@ -201,9 +303,6 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
         RevisarTransaccion();
         pc = siguiente;
     }
-    conLimite_ = false;
-    AplicarLimite();
-    return salida;
 }
 
 void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
@@ -303,9 +402,27 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::Revocar:
             ConcederPermisos(s, s.clase == Clase::Conceder);
             return;
+        case Clase::CrearProcedimiento:
+            CrearRutina(s);
+            return;
+        case Clase::BorrarProcedimiento:
+            BorrarRutinas(s);
+            return;
+        case Clase::EjecutarTexto:
+            EjecutarDinamico(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::Lanzar:
+            Lanzar(s, parametros, siguienteParametro);
+            return;
+        case Clase::Opcion:
+            if (s.objeto == QLatin1String("XACT_ABORT")) xactAbort_ = s.sql == QLatin1String("ON");
+            return;
         case Clase::Si:
         case Clase::Saltar:
         case Clase::Retornar:
+        case Clase::Intentar:
+        case Clase::FinIntento:
+        case Clase::FinCaptura:
         case Clase::Nada:
             return;
     }
@@ -393,6 +510,23 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
         return v ? QVariant(*v) : QVariant();
     }
     if (parametro == QLatin1String("@kv_base")) return base_;
+    if (parametro.startsWith(QLatin1String("@kv_error_"))) {
+        // What the innermost CATCH block running handles; NULL outside one.
+        if (capturados_.empty()) return QVariant();
+        const ErrorServidor& e = capturados_.back();
+        if (parametro == QLatin1String("@kv_error_numero")) return e.numero();
+        if (parametro == QLatin1String("@kv_error_mensaje")) return e.mensaje();
+        if (parametro == QLatin1String("@kv_error_severidad")) return SeveridadDe(e);
+        if (parametro == QLatin1String("@kv_error_estado")) return 1;
+        if (parametro == QLatin1String("@kv_error_linea")) return e.linea();
+        if (parametro == QLatin1String("@kv_error_procedimiento")) {
+            for (auto it = marcos_.rbegin(); it != marcos_.rend(); ++it)
+                if (!(*it)->rutina.isEmpty()) return (*it)->rutina;
+            return QVariant();
+        }
+        return QVariant();
+    }
+    if (parametro == QLatin1String("@kv_estado_transaccion")) return nivel_ > 0 ? 1 : 0;
     if (parametro == QLatin1String("@kv_login")) return login_;
     if (parametro == QLatin1String("@kv_usuario")) {
         if (catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"))) return QStringLiteral("dbo");
@@ -408,10 +542,56 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
     return variables_.value(parametro);
 }
 
+QString SesionEmbebida::TextoConOtrasBases(const Sentencia& s, BaseSqlite& b) {
+    QString sql = s.sql;
+    permisosExternos_.clear();
+    for (qsizetype i = 0; i < s.bases.size(); ++i) {
+        const QString& escrita = s.bases[i];
+        const auto canonica = catalogo_->Base(escrita);
+        if (!canonica) {
+            // A database that does not exist names no object (208, as SQL Server).
+            QString objeto = escrita;
+            for (const QString& o : s.objetosExternos)
+                if (o.section(QLatin1Char('.'), 0, 0).compare(escrita, Qt::CaseInsensitive) == 0) objeto = o;
+            throw ErrorServidor(mensajes::kObjetoInvalido, mensajes::ObjetoInvalido(objeto),
+                                QString::fromLatin1(estado::TablaInexistente));
+        }
+        const QString esquema = EsquemaDeBase(escrita) + QLatin1Char('.');
+        if (canonica->compare(b.nombre(), Qt::CaseInsensitive) == 0) {
+            sql.replace(esquema, QStringLiteral("main."));
+            continue;
+        }
+        // Somebody else's database: the caller's own access and rights there.
+        if (!catalogo_->PuedeUsar(login_, *canonica))
+            throw ErrorServidor(mensajes::kSinAccesoBase, mensajes::SinAccesoBase(login_, *canonica),
+                                QString::fromLatin1(estado::Sintaxis));
+        Adjuntar(b, *canonica);
+        permisosExternos_[(QStringLiteral("kv_db_") + escrita).toLower()] = {PermisosEn(*canonica), *canonica};
+    }
+    return sql;
+}
+
+void SesionEmbebida::Adjuntar(BaseSqlite& b, const QString& base) {
+    const QString alias = QStringLiteral("kv_db_") + base;
+    const QVariant ya = b.Escalar(QStringLiteral("SELECT count(*) FROM pragma_database_list WHERE name = ?1 COLLATE NOCASE"),
+                                  {alias});
+    if (ya.toInt() > 0) return;
+    if (b.EnTransaccion())
+        throw ErrorServidor(err::ErrorInterno,
+                            QStringLiteral("La base de datos '%1' se nombra por primera vez dentro de una transacción "
+                                           "que ya escribió en '%2'; nómbrela antes de la primera escritura.")
+                                .arg(base, b.nombre()),
+                            QString::fromLatin1(estado::General));
+    Base(base);  // a missing or damaged file shows here, by its name
+    b.Escalar(QStringLiteral("ATTACH DATABASE ?1 AS ") + EsquemaDeBase(base),
+              {RutaBase(catalogo_->carpeta(), base)});
+}
+
 bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
                                      size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
     const Sentencia& s = plan.sentencia;
     if (s.clase != Clase::Consulta && s.clase != Clase::Modificacion) return false;
+    if (!s.bases.isEmpty()) return false;
     BaseSqlite& b = Base(base_);
     // The rights are checked the general route's way: its text is prepared under the
     // authorizer. Any failure is left to the general route, which reports it as always.
@@ -444,7 +624,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
     const ContextoError contexto{verbo, s.tabla};
     permisos_ = PermisosActuales();
-    const QByteArray texto = s.sql.toUtf8();
+    // Other databases the statement names are reached through schemas of this handle.
+    const QByteArray texto = (s.bases.isEmpty() ? s.sql : TextoConOtrasBases(s, b)).toUtf8();
     const char* resto = texto.constData();
     const char* fin = resto + texto.size();
     bool alguno = false;
@@ -464,7 +645,8 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
                 return ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
                                      QString::fromLatin1(estado::Sintaxis));
             return ErrorServidor(err::PermisoObjeto,
-                                 msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto, b.nombre()),
+                                 msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto,
+                                                    denegacion_->base.isEmpty() ? b.nombre() : denegacion_->base),
                                  QString::fromLatin1(estado::Sintaxis));
         };
         if (rcPrep != SQLITE_OK) {

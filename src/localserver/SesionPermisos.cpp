@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <cmath>
+#include <cstring>
 
 #include "localserver/Errores.h"
 #include "localserver/Esquema.h"
@@ -31,16 +32,25 @@ using namespace sesion;
 namespace sesion {
 
 // The authorizer: only what the login's roles allow reaches SQLite.
-int Autorizar(void* datos, int accion, const char* a1, const char* a2, const char*, const char* disparador) {
+int Autorizar(void* datos, int accion, const char* a1, const char* a2, const char* esquema, const char* disparador) {
     auto* s = static_cast<SesionEmbebida*>(datos);
-    const SesionEmbebida::Permisos& p = s->permisos_;
+    // A table of another database is checked against the login's rights there.
+    const SesionEmbebida::PermisosExternos* externos = nullptr;
+    if (esquema && std::strncmp(esquema, "kv_db_", 6) == 0) {
+        const auto it = s->permisosExternos_.find(QString::fromUtf8(esquema).toLower());
+        if (it == s->permisosExternos_.end()) return SQLITE_DENY;
+        externos = &it->second;
+    }
+    const SesionEmbebida::Permisos& p = externos ? externos->permisos : s->permisos_;
     const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
     const bool sistema = EsTablaDelSistema(objeto) && !objeto.startsWith(QLatin1String("sqlite_"));
     // A view's triggers act for the user: the base table's rights still apply.
     const bool desdeServidor = disparador && QByteArray(disparador).startsWith("kv_sys_") &&
                                !QByteArray(disparador).startsWith(PrefijoDisparadorVista);
     auto negar = [&](const char* permiso) {
-        if (!s->denegacion_) s->denegacion_ = SesionEmbebida::Denegacion{QString::fromLatin1(permiso), objeto};
+        if (!s->denegacion_)
+            s->denegacion_ = SesionEmbebida::Denegacion{QString::fromLatin1(permiso), objeto,
+                                                        externos ? externos->base : QString()};
         return SQLITE_DENY;
     };
     switch (accion) {
@@ -50,7 +60,8 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
                 return negar("SELECT");
             if (objeto.startsWith(QLatin1String("sqlite_"))) return SQLITE_OK;
             // The column catalog feeds the catalog views; user text can never name it.
-            if (sistema && !p.administrador && objeto.compare(QLatin1String("kv_sys_columnas"), Qt::CaseInsensitive) != 0)
+            if (sistema && !p.administrador && objeto.compare(QLatin1String("kv_sys_columnas"), Qt::CaseInsensitive) != 0 &&
+                objeto.compare(QLatin1String("kv_sys_procedimientos"), Qt::CaseInsensitive) != 0)
                 return negar("SELECT");
             return p.leer || desdeServidor ? SQLITE_OK : negar("SELECT");
         case SQLITE_INSERT:
@@ -99,7 +110,7 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
                 funcion == QLatin1String("kv_fila_de_vista"))
                 return SQLITE_OK;
             if (!s->denegacion_)
-                s->denegacion_ = SesionEmbebida::Denegacion{QStringLiteral("FUNCION"), funcion};
+                s->denegacion_ = SesionEmbebida::Denegacion{QStringLiteral("FUNCION"), funcion, QString()};
             return SQLITE_DENY;
         }
         default:
@@ -115,15 +126,27 @@ ErrorServidor SinPermiso() {
 }  // namespace sesion
 
 SesionEmbebida::Permisos SesionEmbebida::PermisosActuales() {
+    Permisos p = PermisosEn(base_);
+    // Inside a procedure its owner's rights reach the objects of its own database
+    // (the owner, dbo, owns them all); dynamic SQL and DDL are checked against the caller.
+    if (!marcos_.empty() && marcos_.back()->encadena &&
+        marcos_.back()->base.compare(base_, Qt::CaseInsensitive) == 0) {
+        p.leer = true;
+        p.escribir = true;
+    }
+    return p;
+}
+
+SesionEmbebida::Permisos SesionEmbebida::PermisosEn(const QString& base) {
     Permisos p;
     p.administrador = catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"));
     if (p.administrador) {
         p.leer = p.escribir = p.definir = true;
         return p;
     }
-    p.leer = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_datareader"));
-    p.escribir = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_datawriter"));
-    p.definir = catalogo_->TienePermisoBase(login_, base_, QStringLiteral("db_ddladmin"));
+    p.leer = catalogo_->TienePermisoBase(login_, base, QStringLiteral("db_datareader"));
+    p.escribir = catalogo_->TienePermisoBase(login_, base, QStringLiteral("db_datawriter"));
+    p.definir = catalogo_->TienePermisoBase(login_, base, QStringLiteral("db_ddladmin"));
     return p;
 }
 
@@ -139,11 +162,12 @@ void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
                                 QString::fromLatin1(estado::General));
     Catalogo& c = *catalogo_;
     // Not there and not the caller's to grant on answer alike.
-    if (!BuscarProcedimiento(s.objeto) ||
+    const bool escrito = TextoDeRutina(base_, s.objeto).has_value();
+    if ((!BuscarProcedimiento(s.objeto) && !escrito) ||
         !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
         throw ErrorServidor(err::LoginNoModificable, msj::ObjetoNoEncontrado(s.objeto),
                             QString::fromLatin1(estado::General));
-    const QString objeto = NombreProcedimiento(s.objeto);
+    const QString objeto = escrito ? TextoDeNombreRutina(base_, s.objeto) : NombreProcedimiento(s.objeto);
     QStringList usuarios;
     for (const Argumento& a : s.argumentos) {
         const QString usuario = a.valor.toString();

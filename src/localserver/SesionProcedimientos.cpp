@@ -17,6 +17,7 @@
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
+#include "localserver/tsql/MensajesRutinas.h"
 
 namespace kv::local {
 
@@ -50,11 +51,45 @@ QString TextoArgumento(const std::vector<Argumento>& args, int posicion, const Q
 
 }  // namespace sesion
 
-void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<ResultadoSentencia>& salida) {
+void SesionEmbebida::EjecutarProcedimiento(const Sentencia& llamada, std::vector<ResultadoSentencia>& salida) {
+    // Arguments are values: a variable passes what it holds when the call runs.
+    Sentencia s = llamada;
+    for (Argumento& a : s.argumentos)
+        if (!a.variable.isEmpty()) a.valor = ValorVariable(a.variable);
     QString nombre = s.objeto.trimmed();
     if (nombre.startsWith(QLatin1String("dbo."), Qt::CaseInsensitive)) nombre = nombre.mid(4);
+    // base.dbo.procedimiento: the procedure of that database.
+    QString base = base_;
+    if (nombre.contains(QLatin1Char('.'))) {
+        const QString primera = nombre.section(QLatin1Char('.'), 0, 0);
+        if (const auto canonica = catalogo_->Base(primera)) {
+            base = *canonica;
+            nombre = nombre.section(QLatin1Char('.'), -1);
+        }
+    }
+    if (nombre.compare(QLatin1String("sp_executesql"), Qt::CaseInsensitive) == 0) {
+        const int estado = EjecutarSqlConParametros(s.argumentos, salida);
+        DevolverSalidas(llamada, s.argumentos);
+        if (!llamada.variables.isEmpty()) variables_.insert(llamada.variables.front(), estado);
+        return;
+    }
     if (nombre.startsWith(QLatin1String("sp_"), Qt::CaseInsensitive)) {
         EjecutarProcedimientoSistema(nombre.toLower(), s, salida);
+        if (!llamada.variables.isEmpty()) variables_.insert(llamada.variables.front(), 0);
+        return;
+    }
+    if (base.compare(base_, Qt::CaseInsensitive) != 0 && !catalogo_->PuedeUsar(login_, base))
+        throw ErrorServidor(mensajes::kSinAccesoBase, mensajes::SinAccesoBase(login_, base),
+                            QString::fromLatin1(estado::Sintaxis));
+    if (const auto texto = TextoDeRutina(base, nombre)) {
+        // A procedure written in T-SQL: running it is the EXECUTE right in its database.
+        const QString registrado = TextoDeNombreRutina(base, nombre);
+        if (!catalogo_->PuedeEjecutar(login_, base, registrado))
+            throw ErrorServidor(err::PermisoObjeto, msj::PermisoObjeto(QStringLiteral("EXECUTE"), registrado, base),
+                                QString::fromLatin1(estado::Sintaxis));
+        const int estado = LlamarRutina(base, registrado, *texto, s.argumentos, salida);
+        DevolverSalidas(llamada, s.argumentos);
+        if (!llamada.variables.isEmpty()) variables_.insert(llamada.variables.front(), estado);
         return;
     }
     const Procedimiento funcion = BuscarProcedimiento(nombre);
@@ -131,6 +166,17 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& s, std::vector<Resul
     }
     if (contexto.Vencido())
         throw ErrorServidor(err::TiempoAgotado, msj::TiempoAgotado(), QString::fromLatin1(estado::TiempoAgotado));
+    if (!llamada.variables.isEmpty()) variables_.insert(llamada.variables.front(), 0);
+}
+
+void SesionEmbebida::DevolverSalidas(const Sentencia& llamada, const std::vector<Argumento>& argumentos) {
+    for (size_t i = 0; i < llamada.argumentos.size() && i < argumentos.size(); ++i) {
+        const Argumento& a = llamada.argumentos[i];
+        if (a.salida && !a.variable.isEmpty() && !a.variable.startsWith(QLatin1String("@kv_filas")) &&
+            !a.variable.startsWith(QLatin1String("@kv_error")) && a.variable != QLatin1String("@kv_identidad") &&
+            a.variable != QLatin1String("@kv_transacciones"))
+            variables_.insert(a.variable, argumentos[i].valor);
+    }
 }
 
 void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const Sentencia& s,

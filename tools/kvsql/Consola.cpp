@@ -32,6 +32,8 @@ QString TextoUso() {
         "  -h  -1: los resultados sin cabecera\n"
         "  -o  fichero donde se escriben los resultados y los mensajes\n"
         "  -t  segundos que puede durar cada lote (por omisión 0: sin límite)\n"
+        "  -v  nombre=valor ...: variables del guion, como :setvar\n"
+        "  -b  termina en el primer lote con error (estado de salida 1)\n"
         "  -?  muestra este uso\n"
         "kvsql --recuperar-catalogo\n"
         "  reconstruye el catálogo (MASTER.db) perdido o dañado del servidor embebido con las bases "
@@ -78,6 +80,28 @@ std::optional<Opciones> LeerArgumentos(const QStringList& argumentos, QString* e
         }
         if (a == QLatin1String("-W")) {
             o.sinBlancos = true;
+            continue;
+        }
+        if (a == QLatin1String("-b")) {
+            o.pararAlError = true;
+            continue;
+        }
+        if (a == QLatin1String("-v")) {
+            // One or more nombre=valor after it.
+            bool alguna = false;
+            while (i + 1 < argumentos.size() && !argumentos[i + 1].startsWith(QLatin1Char('-')) &&
+                   argumentos[i + 1].contains(QLatin1Char('='))) {
+                const QString par = argumentos[++i];
+                const qsizetype igual = par.indexOf(QLatin1Char('='));
+                const QString nombre = par.left(igual).trimmed();
+                if (nombre.isEmpty()) return fallar(QStringLiteral("Falta el nombre de la variable en -v %1.").arg(par));
+                QString valor = par.mid(igual + 1);
+                if (valor.size() >= 2 && valor.startsWith(QLatin1Char('"')) && valor.endsWith(QLatin1Char('"')))
+                    valor = valor.mid(1, valor.size() - 2);
+                o.variables.append({nombre, valor});
+                alguna = true;
+            }
+            if (!alguna) return fallar(QStringLiteral("La opción -v necesita nombre=valor."));
             continue;
         }
         if (a == QLatin1String("-?")) {
@@ -220,6 +244,104 @@ QString TextoDinero(double d) {
            QString::number(absoluto % 10000).rightJustified(4, QLatin1Char('0'));
 }
 
+namespace {
+
+// Reads a script's lines into `lineas`, with its :setvar, $(...) and :r done.
+bool LeerLineas(const QString& guion, const QList<QPair<QString, QString>>& fijas,
+                QList<QPair<QString, QString>>& variables, QStringList& lineas, int nivel, QString* error) {
+    if (nivel > 16) {
+        if (error) *error = QStringLiteral("Demasiados :r anidados.");
+        return false;
+    }
+    static const QRegularExpression referencia(QStringLiteral("\\$\\(([A-Za-z_][A-Za-z0-9_]*)\\)"));
+    static const QRegularExpression setvar(QStringLiteral("^\\s*:setvar\\s+([A-Za-z_][A-Za-z0-9_]*)\\s*(.*)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression incluir(QStringLiteral("^\\s*:r\\s+(.+?)\\s*$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    auto valor = [&](const QString& nombre) -> std::optional<QString> {
+        for (const auto& f : fijas)
+            if (f.first.compare(nombre, Qt::CaseInsensitive) == 0) return f.second;
+        for (auto it = variables.crbegin(); it != variables.crend(); ++it)
+            if (it->first.compare(nombre, Qt::CaseInsensitive) == 0) return it->second;
+        return std::nullopt;
+    };
+    auto sustituir = [&](const QString& linea, bool* bien) {
+        QString r;
+        qsizetype desde = 0;
+        for (auto it = referencia.globalMatch(linea); it.hasNext();) {
+            const auto m = it.next();
+            const auto v = valor(m.captured(1));
+            if (!v) {
+                if (error) *error = QStringLiteral("La variable de guion '%1' no está definida.").arg(m.captured(1));
+                *bien = false;
+                return QString();
+            }
+            r += linea.mid(desde, m.capturedStart() - desde) + *v;
+            desde = m.capturedEnd();
+        }
+        return r + linea.mid(desde);
+    };
+    for (QString linea : guion.split(QLatin1Char('\n'))) {
+        bool bien = true;
+        const QString sola = linea.endsWith(QLatin1Char('\r')) ? linea.chopped(1) : linea;
+        if (const auto m = setvar.match(sola); m.hasMatch()) {
+            QString v = sustituir(m.captured(2).trimmed(), &bien);
+            if (!bien) return false;
+            if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
+            variables.append({m.captured(1), v});
+            continue;
+        }
+        if (const auto m = incluir.match(sola); m.hasMatch()) {
+            QString nombre = sustituir(m.captured(1), &bien);
+            if (!bien) return false;
+            if (nombre.size() >= 2 && nombre.startsWith(QLatin1Char('"')) && nombre.endsWith(QLatin1Char('"')))
+                nombre = nombre.mid(1, nombre.size() - 2);
+            QFile f(nombre);
+            if (!f.open(QIODevice::ReadOnly)) {
+                if (error) *error = QStringLiteral("No se puede abrir el fichero '%1'.").arg(nombre);
+                return false;
+            }
+            if (!LeerLineas(QString::fromUtf8(f.readAll()), fijas, variables, lineas, nivel + 1, error)) return false;
+            continue;
+        }
+        linea = sustituir(linea, &bien);
+        if (!bien) return false;
+        lineas << linea;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<LoteGuion>> PrepararGuion(const QString& guion, QList<QPair<QString, QString>> variables,
+                                                    QString* error) {
+    // The -v values come first and no :setvar changes them, as in sqlcmd.
+    QList<QPair<QString, QString>> definidas;
+    QStringList lineas;
+    if (!LeerLineas(guion, variables, definidas, lineas, 0, error)) return std::nullopt;
+    // GO n: the batch runs n times.
+    static const QRegularExpression separador(QStringLiteral("^\\s*[Gg][Oo](?:\\s+(\\d+))?\\s*$"));
+    std::vector<LoteGuion> lotes;
+    LoteGuion actual;
+    for (int i = 0; i < lineas.size(); ++i) {
+        QString sola = lineas[i];
+        if (sola.endsWith(QLatin1Char('\r'))) sola.chop(1);
+        const auto m = separador.match(sola);
+        if (m.hasMatch()) {
+            if (actual.texto.endsWith(QLatin1Char('\n'))) actual.texto.chop(1);
+            if (actual.texto.endsWith(QLatin1Char('\r'))) actual.texto.chop(1);
+            actual.veces = m.captured(1).isEmpty() ? 1 : m.captured(1).toInt();
+            if (!actual.texto.trimmed().isEmpty()) lotes.push_back(actual);
+            actual = LoteGuion{};
+            actual.primeraLinea = i + 2;
+            continue;
+        }
+        actual.texto += lineas[i] + (i + 1 < lineas.size() ? QStringLiteral("\n") : QString());
+    }
+    if (!actual.texto.trimmed().isEmpty()) lotes.push_back(actual);
+    return lotes;
+}
+
 QString TextoValor(const QVariant& valor, int tipoADO) {
     if (valor.isNull() || !valor.isValid()) return QStringLiteral("NULL");
     switch (valor.typeId()) {
@@ -332,15 +454,36 @@ bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTe
 
 int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
     std::vector<LoteGuion> lotes;
+    QString texto;
     if (o.fichero) {
         QFile f(*o.fichero);
         if (!f.open(QIODevice::ReadOnly)) {
             errores << QStringLiteral("No se puede abrir el fichero '%1'.").arg(*o.fichero) << '\n';
             return 1;
         }
-        lotes = DividirGuion(QString::fromUtf8(f.readAll()));
+        texto = QString::fromUtf8(f.readAll());
     } else {
-        lotes.push_back(LoteGuion{*o.consulta, 1});
+        texto = *o.consulta;
+    }
+    QString error;
+    if (o.fichero) {
+        const auto preparados = PrepararGuion(texto, o.variables, &error);
+        if (!preparados) {
+            errores << error << '\n';
+            errores.flush();
+            return 1;
+        }
+        lotes = *preparados;
+    } else {
+        // -Q is one batch; its $(...) take the -v values.
+        QList<QPair<QString, QString>> definidas;
+        QStringList lineas;
+        if (!LeerLineas(texto, o.variables, definidas, lineas, 0, &error)) {
+            errores << error << '\n';
+            errores.flush();
+            return 1;
+        }
+        lotes.push_back(LoteGuion{lineas.join(QLatin1Char('\n')), 1, 1});
     }
     kv::db::Conexion conexion;
     // A console waits for a long batch (a rebuild, a bulk load) unless told
@@ -360,7 +503,12 @@ int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
     }
     bool bien = true;
     for (const LoteGuion& l : lotes)
-        if (!CorrerLote(conexion, l.texto, o, salida, errores)) bien = false;
+        for (int vez = 0; vez < l.veces; ++vez)
+            if (!CorrerLote(conexion, l.texto, o, salida, errores)) {
+                bien = false;
+                // -b: nothing after the first batch that failed runs.
+                if (o.pararAlError) return 1;
+            }
     return bien ? 0 : 1;
 }
 

@@ -27,6 +27,8 @@ struct Opciones {
     std::optional<QString> archivoSalida;  // -o
     bool ayuda = false;                    // -?
     bool recuperarCatalogo = false;        // --recuperar-catalogo
+    bool pararAlError = false;             // -b: the first batch with an error ends the run (status 1)
+    QList<QPair<QString, QString>> variables;  // -v nombre=valor: scripting variables, as :setvar
 };
 
 // Reads the command line (without the program name). On a mistake returns
@@ -46,9 +48,16 @@ QString CadenaConexion(const Opciones& o);
 struct LoteGuion {
     QString texto;
     int primeraLinea = 1;
+    int veces = 1;  // GO n runs the batch n times
 };
 // Splits a script at lines that read only "GO" (any case, blanks around allowed).
 std::vector<LoteGuion> DividirGuion(const QString& guion);
+
+// A script as SQL Server's tools read it: ":setvar nombre valor" and $(nombre)
+// (with the -v values first), ":r archivo" in place of its line, "GO n". On a
+// mistake returns nothing and leaves the Spanish explanation in `error`.
+std::optional<std::vector<LoteGuion>> PrepararGuion(const QString& guion, QList<QPair<QString, QString>> variables,
+                                                    QString* error);
 
 // How a value is shown: NULL, dates as "yyyy-MM-dd hh:mm:ss.zzz", money with four decimals.
 QString TextoValor(const QVariant& valor, int tipoADO);

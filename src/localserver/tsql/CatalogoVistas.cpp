@@ -25,6 +25,11 @@ const char* const kColumnas =
     "substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', 'sqlite_')) o ON o.nombre = c.tabla COLLATE "
     "NOCASE)";
 
+// The procedures written in T-SQL kept in the database; their ids follow the tables'.
+const char* const kRutinas =
+    "(SELECT 1000000 + rowid AS id, nombre AS nombre, texto AS texto, creado AS creado, modificado AS "
+    "modificado FROM kv_sys_procedimientos)";
+
 // Size in bytes SQL Server gives a column of the type (max_length, LENGTH).
 const char* const kBytes =
     "CASE WHEN c.tipo IN ('nvarchar', 'nchar') THEN CASE WHEN c.longitud < 0 THEN -1 ELSE c.longitud * 2 END "
@@ -45,6 +50,7 @@ const char* const kPrecision =
 
 QString Sustituir(QString sql) {
     sql.replace(QLatin1String("{OBJETOS}"), QLatin1String(kObjetos));
+    sql.replace(QLatin1String("{RUTINAS}"), QLatin1String(kRutinas));
     sql.replace(QLatin1String("{COLUMNAS}"), QLatin1String(kColumnas));
     sql.replace(QLatin1String("{BYTES}"), QLatin1String(kBytes));
     sql.replace(QLatin1String("{PRECISION}"), QLatin1String(kPrecision));
@@ -74,8 +80,15 @@ bool EsNombreInterno(const QString& nombre) {
 }
 
 std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
+    // base.sys.tables, base.INFORMATION_SCHEMA.TABLES, base..sysobjects: that database's catalog.
+    QString base;
+    QStringList propias = partesEscritas;
+    if (propias.size() >= 3) {
+        base = propias[propias.size() - 3];
+        propias = propias.mid(propias.size() - 2);
+    }
     QStringList partes;
-    for (const QString& p : partesEscritas)
+    for (const QString& p : propias)
         if (!p.isEmpty()) partes << p.toLower();
     if (partes.isEmpty()) return std::nullopt;
     const QString ultima = partes.last();
@@ -92,6 +105,13 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
                 "nombre COLLATE KV AS TABLE_NAME, texto AS VIEW_DEFINITION, 'NONE' AS CHECK_OPTION, "
                 "'NO' AS IS_UPDATABLE FROM {OBJETOS} WHERE tipo = 'view'");
+        } else if (ultima == QLatin1String("routines")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS SPECIFIC_CATALOG, 'dbo' COLLATE KV AS SPECIFIC_SCHEMA, nombre "
+                "COLLATE KV AS SPECIFIC_NAME, @kv_base COLLATE KV AS ROUTINE_CATALOG, 'dbo' COLLATE KV AS "
+                "ROUTINE_SCHEMA, nombre COLLATE KV AS ROUTINE_NAME, 'PROCEDURE' COLLATE KV AS ROUTINE_TYPE, "
+                "substr(texto, 1, 4000) AS ROUTINE_DEFINITION, 'SQL' AS ROUTINE_BODY, creado AS CREATED, "
+                "modificado AS LAST_ALTERED FROM {RUTINAS}");
         } else if (ultima == QLatin1String("columns")) {
             sql = QStringLiteral(
                 "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
@@ -124,7 +144,15 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "THEN "
                 "'U' ELSE 'V' END COLLATE KV AS type, CASE tipo WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' "
                 "END "
-                "COLLATE KV AS type_desc FROM {OBJETOS}");
+                "COLLATE KV AS type_desc FROM {OBJETOS} UNION ALL SELECT nombre COLLATE KV, id, 1, 'P' COLLATE "
+                "KV, 'SQL_STORED_PROCEDURE' COLLATE KV FROM {RUTINAS}");
+        } else if (sys && ultima == QLatin1String("procedures")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS object_id, 1 AS schema_id, 'P' COLLATE KV AS type, "
+                "'SQL_STORED_PROCEDURE' COLLATE KV AS type_desc, creado AS create_date, modificado AS "
+                "modify_date FROM {RUTINAS}");
+        } else if (sys && ultima == QLatin1String("sql_modules")) {
+            sql = QStringLiteral("SELECT id AS object_id, texto AS definition FROM {RUTINAS}");
         } else if (sys && ultima == QLatin1String("columns")) {
             sql = QStringLiteral(
                 "SELECT c.id AS object_id, c.columna COLLATE KV AS name, c.orden AS column_id, {BYTES} AS "
@@ -157,7 +185,18 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
         }
     }
     if (sql.isEmpty()) return std::nullopt;
-    return QLatin1Char('(') + Sustituir(sql) + QLatin1Char(')');
+    sql = Sustituir(sql);
+    if (!base.isEmpty()) {
+        const QString esquema = EsquemaDeBase(base) + QLatin1Char('.');
+        sql.replace(QLatin1String("FROM sqlite_master"), QLatin1String("FROM ") + esquema + QLatin1String("sqlite_master"));
+        sql.replace(QLatin1String("FROM kv_sys_columnas"), QLatin1String("FROM ") + esquema + QLatin1String("kv_sys_columnas"));
+        sql.replace(QLatin1String("FROM kv_sys_procedimientos)"),
+                    QLatin1String("FROM ") + esquema + QLatin1String("kv_sys_procedimientos)"));
+        // The database's name as the server spells it.
+        sql.replace(QLatin1String("@kv_base"), QLatin1String("kv_db_name(@kv_bases, kv_db_id(@kv_bases, ") +
+                                                   LiteralTexto(base) + QLatin1String("))"));
+    }
+    return QLatin1Char('(') + sql + QLatin1Char(')');
 }
 
 }  // namespace kv::local::traduccion

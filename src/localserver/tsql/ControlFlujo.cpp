@@ -3,6 +3,7 @@
 // The statements of a batch are put in order by the plan step (Plan.cpp).
 
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/MensajesRutinas.h"
 #include "localserver/tsql/Traductor.h"
 
 namespace kv::local::traduccion {
@@ -196,9 +197,47 @@ void Traductor::Elevar(Sentencia& s) {
 
 void Traductor::Retornar(Sentencia& s) {
     Exigir("RETURN");
-    // A batch returns no value.
-    if (!Fin()) throw ErrorTSQL(mensajes::kRetornoConValor, mensajes::RetornoConValor(), Actual().linea);
     s.clase = Clase::Retornar;
+    if (Fin()) return;
+    // A batch returns no value; a procedure returns an int, its status.
+    if (!lote_.enRutina) throw ErrorTSQL(mensajes::kRetornoConValor, mensajes::RetornoConValor(), Actual().linea);
+    Tipo entero;
+    entero.nombre = QStringLiteral("int");
+    s.sql = QLatin1String("SELECT ") + Convertir(entero, Expresion(), QString()).sql;
+}
+
+void Traductor::Lanzar(Sentencia& s) {
+    Exigir("THROW");
+    s.clase = Clase::Lanzar;
+    if (Fin()) return;  // THROW; rethrows the error being handled
+    QStringList partes;
+    partes << Expresion().sql;
+    ExigirSimbolo(",");
+    partes << Expresion().sql;
+    ExigirSimbolo(",");
+    partes << Expresion().sql;
+    s.sql = QLatin1String("SELECT ") + partes.join(QLatin1String(", "));
+}
+
+void Traductor::OpcionDeSesion(Sentencia& s) {
+    // SET XACT_ABORT taken up to the option's name.
+    s.clase = Clase::Opcion;
+    s.objeto = QStringLiteral("XACT_ABORT");
+    if (Tomar("ON")) s.sql = QStringLiteral("ON");
+    else if (Tomar("OFF")) s.sql = QStringLiteral("OFF");
+    else Fallar();
+}
+
+QString Traductor::ParametroDeVariable(const Token& tk) const {
+    static const QHash<QString, QString> delServidor = {
+        {QStringLiteral("@@rowcount"), QStringLiteral("@kv_filas")},
+        {QStringLiteral("@@error"), QStringLiteral("@kv_error")},
+        {QStringLiteral("@@identity"), QStringLiteral("@kv_identidad")},
+        {QStringLiteral("@@trancount"), QStringLiteral("@kv_transacciones")},
+    };
+    const auto it = delServidor.find(tk.texto.toLower());
+    if (it != delServidor.end()) return it.value();
+    return VariableDeclarada(tk).parametro;
 }
 
 }  // namespace kv::local::traduccion

@@ -7,7 +7,8 @@ namespace {
 const char* const kInicios[] = {"SELECT",   "INSERT",  "UPDATE",  "DELETE", "CREATE",   "ALTER",    "DROP",
                                 "USE",      "EXEC",    "EXECUTE", "BEGIN",  "COMMIT",   "ROLLBACK", "SET",
                                 "TRUNCATE", "DECLARE", "PRINT",   "IF",     "WHILE",    "RETURN",   "GRANT",
-                                "REVOKE",   "SAVE",    "WITH",    "BREAK",  "CONTINUE", "RAISERROR", "WAITFOR"};
+                                "REVOKE",   "SAVE",    "WITH",    "BREAK",  "CONTINUE", "RAISERROR", "WAITFOR",
+                                "THROW"};
 
 bool EsUna(const Token& t, std::initializer_list<const char*> palabras) {
     for (const char* p : palabras)
@@ -50,7 +51,10 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
             if (nivel == 0) {
                 // The END of a BEGIN block and the ELSE of an IF stand alone.
                 cerrar(i);
-                tramos.push_back({i, i + 1});
+                // END TRY and END CATCH are one piece each.
+                const bool bloque = tk.Es("END") && i + 1 < n && (t[i + 1].Es("TRY") || t[i + 1].Es("CATCH"));
+                tramos.push_back({i, i + (bloque ? 2 : 1)});
+                if (bloque) ++i;
                 inicio = i + 1;
                 insertConFuente = updateConSet = false;
                 continue;

@@ -4,6 +4,8 @@
 
 #include "localserver/tsql/Division.h"
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/MensajesRutinas.h"
+#include "localserver/tsql/Rutinas.h"
 #include "localserver/tsql/Traductor.h"
 
 namespace kv::local {
@@ -70,7 +72,27 @@ class Estructura {
         PlanSentencia& plan = Agregar(Clase::Si, tramo);
         traduccion::Traductor traductor(t_, lote_, tramo.desde + 1, tramo.hasta, contexto_);
         if (tramo.hasta - tramo.desde < 2) FallarCerca(Cabeza(k_));
+        contexto_.bases.clear();
+        contexto_.objetosExternos.clear();
         traductor.Condicion(plan.sentencia);
+        plan.sentencia.bases = contexto_.bases;
+        plan.sentencia.objetosExternos = contexto_.objetosExternos;
+    }
+    // BEGIN TRY, END TRY, BEGIN CATCH, END CATCH: a piece of two words.
+    bool Par(size_t k, const char* primera, const char* segunda) const {
+        return k < tramos_.size() && tramos_[k].hasta - tramos_[k].desde == 2 && Cabeza(k).Es(primera) &&
+               t_[tramos_[k].desde + 1].Es(segunda);
+    }
+    // The statements up to the piece that closes a block.
+    void Bloque(const char* primera, const char* segunda) {
+        bool alguna = false;
+        while (!Par(k_, primera, segunda)) {
+            if (k_ >= tramos_.size()) FallarAlFinal();
+            Sentencia();
+            alguna = true;
+        }
+        if (!alguna) FallarCerca(Cabeza(k_));
+        ++k_;
     }
 
     // The statement IF, ELSE or WHILE governs: the batch may not end before it.
@@ -98,7 +120,36 @@ class Estructura {
         const Nivel nivel(*this);
         const TramoSentencia tramo = tramos_[k_];
         const Token& cabeza = Cabeza(k_);
-        if (Sola(k_, "END") || Sola(k_, "ELSE")) FallarCerca(cabeza);
+        if (Sola(k_, "END") || Sola(k_, "ELSE") || Par(k_, "END", "TRY") || Par(k_, "END", "CATCH") ||
+            Par(k_, "BEGIN", "CATCH"))
+            FallarCerca(cabeza);
+        if (Par(k_, "BEGIN", "TRY")) {
+            // TRY ... CATCH: an error inside the TRY goes on at the CATCH.
+            const int intento = Aqui();
+            Agregar(Clase::Intentar, tramo);
+            ++k_;
+            Bloque("END", "TRY");
+            const int fin = Aqui();
+            Agregar(Clase::FinIntento, tramos_[k_ - 1]);
+            if (!Par(k_, "BEGIN", "CATCH")) {
+                if (k_ >= tramos_.size()) FallarAlFinal();
+                FallarCerca(Cabeza(k_));
+            }
+            planes_[intento].sentencia.salto = Aqui();
+            ++k_;
+            // An empty CATCH block is allowed.
+            while (!Par(k_, "END", "CATCH")) {
+                if (k_ >= tramos_.size()) FallarAlFinal();
+                Sentencia();
+            }
+            Agregar(Clase::FinCaptura, tramos_[k_]);
+            ++k_;
+            planes_[fin].sentencia.salto = Aqui();
+            return;
+        }
+        if ((cabeza.Es("CREATE") || cabeza.Es("ALTER")) &&
+            EsDefinicionDeRutina(std::vector<Token>(t_.begin() + tramo.desde, t_.begin() + std::min(tramo.hasta, tramo.desde + 4))))
+            throw ErrorTSQL(mensajes::kRutinaNoPrimera, mensajes::RutinaNoPrimera(), cabeza.linea);
         if (Sola(k_, "BEGIN")) {
             ++k_;
             bool alguna = false;
@@ -155,8 +206,12 @@ class Estructura {
         }
         std::vector<kv::local::Sentencia> salida;
         traduccion::Traductor traductor(t_, lote_, tramo.desde, tramo.hasta, contexto_);
-        traductor.Traducir(salida, k_ == 0);
+        contexto_.bases.clear();
+        contexto_.objetosExternos.clear();
+        traductor.Traducir(salida, k_ == 0 && !contexto_.enRutina);
         for (kv::local::Sentencia& s : salida) {
+            s.bases = contexto_.bases;
+            s.objetosExternos = contexto_.objetosExternos;
             PlanSentencia plan;
             plan.sentencia = std::move(s);
             plan.tokens.assign(t_.begin() + tramo.desde, t_.begin() + tramo.hasta);
@@ -194,7 +249,9 @@ void QuitarRuta(const std::shared_ptr<const RutaPlan>& ruta) {
     std::erase(r.lista, ruta);
 }
 
-std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* tipos) {
+namespace {
+
+std::vector<Token> Significativos(const QString& lote) {
     if (lote.size() > kLargoMaximoLote) throw ErrorTSQL(mensajes::kMemoria, mensajes::Memoria(), 1);
     FalloLexico fallo;
     const std::vector<Token> todos = Tokenizar(lote, &fallo);
@@ -203,15 +260,11 @@ std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* ti
     significativos.reserve(todos.size());
     for (const Token& t : todos)
         if (t.Significativo()) significativos.push_back(t);
+    return significativos;
+}
 
-    // Parse every statement first: a batch with a syntax error runs not at all.
-    std::vector<PlanSentencia> planes;
-    traduccion::ContextoLote contexto;
-    contexto.tipos = tipos;
-    Estructura estructura(significativos, lote, DividirSentencias(significativos), contexto, planes);
-    estructura.Todo();
-
-    // The hook for routes of their own: each plan is offered to them in turn.
+// The hook for routes of their own: each plan is offered to them in turn.
+void OfrecerARutas(std::vector<PlanSentencia>& planes) {
     const auto rutas = RutasActuales();
     if (!rutas.empty()) {
         for (PlanSentencia& plan : planes) {
@@ -224,6 +277,60 @@ std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* ti
             }
         }
     }
+}
+
+}  // namespace
+
+RutinaPlanificada PlanificarRutina(const QString& texto, TiposColumnas* tipos) {
+    const std::vector<Token> significativos = Significativos(texto);
+    traduccion::ContextoLote contexto;
+    contexto.tipos = tipos;
+    contexto.enRutina = true;
+    RutinaPlanificada r;
+    std::vector<traduccion::Tipo> tiposParametros;
+    traduccion::Traductor cabecera(significativos, texto, 0, static_cast<int>(significativos.size()), contexto);
+    const int desde = cabecera.CabeceraRutina(r.definicion, tiposParametros);
+    // Each parameter takes the value of the call, converted to its type.
+    for (size_t i = 0; i < tiposParametros.size(); ++i) {
+        PlanSentencia plan;
+        plan.sentencia.clase = Clase::Asignar;
+        plan.sentencia.linea = significativos.front().linea;
+        plan.sentencia.sql = cabecera.ConversionDeParametro(tiposParametros[i], ParametroDeEntrada(i));
+        plan.sentencia.variables = QStringList{ParametroDeVariableRutina(i)};
+        r.cuerpo.push_back(std::move(plan));
+    }
+    const std::vector<Token> cuerpo(significativos.begin() + desde, significativos.end());
+    if (cuerpo.empty())
+        throw ErrorTSQL(mensajes::kSintaxis, mensajes::Sintaxis(significativos.back().texto),
+                        significativos.back().linea);
+    Estructura estructura(cuerpo, texto, DividirSentencias(cuerpo), contexto, r.cuerpo);
+    estructura.Todo();
+    OfrecerARutas(r.cuerpo);
+    return r;
+}
+
+std::vector<PlanSentencia> PlanificarLote(const QString& lote, TiposColumnas* tipos) {
+    const std::vector<Token> significativos = Significativos(lote);
+    std::vector<PlanSentencia> planes;
+    if (EsDefinicionDeRutina(significativos)) {
+        // The whole batch is the procedure; its body is checked now, as SQL Server parses it.
+        const RutinaPlanificada r = PlanificarRutina(lote, tipos);
+        PlanSentencia plan;
+        plan.sentencia.clase = Clase::CrearProcedimiento;
+        plan.sentencia.linea = significativos.front().linea;
+        plan.sentencia.objeto = r.definicion.nombre;
+        plan.sentencia.sql = r.definicion.verbo;
+        plan.sentencia.original = lote;
+        planes.push_back(std::move(plan));
+        return planes;
+    }
+
+    // Parse every statement first: a batch with a syntax error runs not at all.
+    traduccion::ContextoLote contexto;
+    contexto.tipos = tipos;
+    Estructura estructura(significativos, lote, DividirSentencias(significativos), contexto, planes);
+    estructura.Todo();
+    OfrecerARutas(planes);
     return planes;
 }
 

@@ -27,6 +27,15 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
                 tipos = QStringLiteral("'view'");
             else
                 tipos = QStringLiteral("''");
+            if (t == QLatin1String("'P'") || t == QLatin1String("N'P'")) {
+                // A procedure written in T-SQL, kept beside the tables.
+                r.sql = QLatin1String("(SELECT 1000000 + rowid FROM kv_sys_procedimientos WHERE nombre = "
+                                      "kv_nombre_objeto(") +
+                        a[0].sql + QLatin1String(") COLLATE NOCASE)");
+                r.tipo = TipoValor::Numero;
+                r.tipoSql = QStringLiteral("int");
+                return true;
+            }
         }
         r.sql = QLatin1String("(SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
                 QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
@@ -35,6 +44,25 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
                     "'sqlite_'))");
         r.tipo = TipoValor::Numero;
         r.tipoSql = QStringLiteral("int");
+        return true;
+    }
+    // What the CATCH block being run handles (NULL outside one).
+    static const QHash<QString, QPair<QString, bool>> delError = {
+        {QStringLiteral("error_number"), {QStringLiteral("@kv_error_numero"), true}},
+        {QStringLiteral("error_message"), {QStringLiteral("@kv_error_mensaje"), false}},
+        {QStringLiteral("error_severity"), {QStringLiteral("@kv_error_severidad"), true}},
+        {QStringLiteral("error_state"), {QStringLiteral("@kv_error_estado"), true}},
+        {QStringLiteral("error_line"), {QStringLiteral("@kv_error_linea"), true}},
+        {QStringLiteral("error_procedure"), {QStringLiteral("@kv_error_procedimiento"), false}},
+        {QStringLiteral("xact_state"), {QStringLiteral("@kv_estado_transaccion"), true}},
+    };
+    if (const auto it = delError.find(n); it != delError.end()) {
+        exigir(0, 0);
+        r.sql = it->first;
+        if (it->second) {
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("int");
+        }
         return true;
     }
     if (n == QLatin1String("db_id")) {

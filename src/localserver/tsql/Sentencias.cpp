@@ -6,6 +6,7 @@
 #include "localserver/tsql/Division.h"
 
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/MensajesRutinas.h"
 
 namespace kv::local::traduccion {
 
@@ -130,8 +131,19 @@ void Traductor::Borrar(Sentencia& s) {
 
 void Traductor::Ejecutar(Sentencia& s) {
     if (!Tomar("EXEC")) Tomar("EXECUTE");
-    if (EsSimbolo("(")) Fallar();  // dynamic SQL is not run
-    if (!Fin() && Actual().tipo == TipoToken::Variable && Siguiente().EsSimbolo("=")) p_ += 2;
+    if (TomarSimbolo("(")) {
+        // EXEC (N'...' + @x): the text is a batch of its own.
+        const Expr texto = Expresion();
+        ExigirSimbolo(")");
+        s.clase = Clase::EjecutarTexto;
+        s.sql = QLatin1String("SELECT kv_texto(") + texto.sql + QLatin1String(", -1)");
+        return;
+    }
+    if (!Fin() && Actual().tipo == TipoToken::Variable && Siguiente().EsSimbolo("=")) {
+        // EXEC @r = proc: the variable takes the return status.
+        s.variables = QStringList{ParametroDeVariable(Actual())};
+        p_ += 2;
+    }
     QString simple;
     QStringList partes;
     partes << Identificador();
@@ -183,14 +195,26 @@ void Traductor::Ejecutar(Sentencia& s) {
         } else if (v.Es("NULL")) {
             a.valor = QVariant();
             ++p_;
+        } else if (v.Es("DEFAULT") && v.tipo == TipoToken::Palabra) {
+            a.porDefecto = true;
+            ++p_;
+        } else if (v.tipo == TipoToken::Variable) {
+            // A variable passes its value when the statement runs, as SQL Server passes it.
+            a.variable = ParametroDeVariable(v);
+            a.valor = v.texto;
+            ++p_;
         } else if (v.tipo == TipoToken::Palabra || v.tipo == TipoToken::Corchete ||
-                   v.tipo == TipoToken::Comillas || v.tipo == TipoToken::Variable) {
+                   v.tipo == TipoToken::Comillas) {
             a.valor = v.Nombre();
             ++p_;
         } else {
             Fallar();
         }
-        if (!Tomar("OUTPUT")) Tomar("OUT");
+        if (Tomar("OUTPUT") || Tomar("OUT")) a.salida = true;
+        if (a.salida && a.variable.isEmpty() && !a.porDefecto && !v.Es("NULL")) {
+            // Only a variable can take a value back (SQL Server's 179).
+            throw ErrorTSQL(mensajes::kSalidaSinVariable, mensajes::SalidaSinVariable(), v.linea);
+        }
         s.argumentos.push_back(a);
     } while (TomarSimbolo(","));
 }
@@ -240,6 +264,25 @@ void Traductor::Conceder(Sentencia& s) {
     if (!concede) Tomar("CASCADE");
 }
 
+// DROP PROC[EDURE] [IF EXISTS] nombre[, ...]
+void Traductor::QuitarProcedimiento(Sentencia& s) {
+    Exigir("DROP");
+    if (!Tomar("PROC")) Exigir("PROCEDURE");
+    s.clase = Clase::BorrarProcedimiento;
+    if (Es("IF") && Siguiente().Es("EXISTS")) {
+        p_ += 2;
+        s.sql = QStringLiteral("IF EXISTS");
+    }
+    do {
+        QStringList partes;
+        partes << Identificador();
+        while (TomarSimbolo(".")) partes << Identificador();
+        Argumento a;
+        a.valor = partes.last();
+        s.argumentos.push_back(a);
+    } while (TomarSimbolo(","));
+}
+
 void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
     const Token& cabeza = Actual();
     Sentencia s = Nueva(static_cast<int>(Clase::Nada));
@@ -275,11 +318,14 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         return;
     } else if (cabeza.Es("ALTER")) {
         Alterar(s);
+    } else if (cabeza.Es("DROP") && (Siguiente().Es("PROCEDURE") || Siguiente().Es("PROC"))) {
+        QuitarProcedimiento(s);
     } else if (cabeza.Es("DROP")) {
         Quitar(salida, s);
         if (!Fin()) Fallar();
         return;
     } else if (cabeza.Es("USE")) {
+        if (lote_.enRutina) throw ErrorTSQL(mensajes::kUsarEnRutina, mensajes::UsarEnRutina(), cabeza.linea);
         ++p_;
         s.clase = Clase::Usar;
         s.objeto = Identificador();
@@ -316,6 +362,11 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         Esperar(s);
     } else if (cabeza.Es("RETURN")) {
         Retornar(s);
+    } else if (cabeza.Es("THROW")) {
+        Lanzar(s);
+    } else if (cabeza.Es("SET") && Siguiente().Es("XACT_ABORT")) {
+        p_ += 2;
+        OpcionDeSesion(s);
     } else if (cabeza.Es("SET")) {
         ++p_;
         // Session options (NOCOUNT, DATEFORMAT, ANSI_..., TRANSACTION ISOLATION LEVEL ...) change nothing

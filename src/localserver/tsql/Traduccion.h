@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv::local {
@@ -54,12 +55,30 @@ enum class Clase {
     Nada,      // SET NOCOUNT and the like
     Conceder,  // GRANT: `sql` the permissions ("EXECUTE", comma-separated), `objeto` the object,
                // `argumentos` the database users
-    Revocar    // REVOKE, as GRANT
+    Revocar,   // REVOKE, as GRANT
+    // CREATE / ALTER / CREATE OR ALTER PROCEDURE, the whole batch: `objeto` the name, `sql` the verb,
+    // `original` the definition as written
+    CrearProcedimiento,
+    BorrarProcedimiento,  // DROP PROCEDURE: `argumentos` the names; `sql` "IF EXISTS" when written
+    EjecutarTexto,        // EXEC (expression): `sql` gives the text of the batch to run
+    Intentar,             // BEGIN TRY: on an error the batch goes on at statement `salto` (the CATCH)
+    FinIntento,           // END TRY: the TRY is over; the batch goes on at `salto` (past END CATCH)
+    FinCaptura,           // END CATCH: the error caught is forgotten
+    Lanzar,               // THROW: `sql` gives number, message and state; empty rethrows the error caught
+    Opcion                // SET XACT_ABORT ON|OFF: `objeto` the option, `sql` "ON" or "OFF"
 };
 
 struct Argumento {
+    Argumento() = default;
+    Argumento(QString nombreDado, QVariant valorDado) : nombre(std::move(nombreDado)), valor(std::move(valorDado)) {}
     QString nombre;  // "@loginame" for named arguments, empty otherwise
     QVariant valor;  // text for quoted and bare words, number for numbers, null for NULL
+    // A variable given as the argument: the SQLite parameter that carries it
+    // ("@kv_v3", or "@kv_filas" for @@ROWCOUNT). The session puts its value in
+    // `valor` before the procedure runs; `valor` then holds the variable's name.
+    QString variable;
+    bool salida = false;      // written OUTPUT (or OUT)
+    bool porDefecto = false;  // the word DEFAULT: the parameter's own default
 };
 
 struct DefectoAgregado {
@@ -100,8 +119,19 @@ struct Sentencia {
     QString tablaVista;
     QString filtroVista;  // its WHERE: UPDATE and DELETE through it touch only the rows it shows
     int vistaNoActualizable = 0;
-    QStringList variables;  // Asignar: the SQLite parameters of the variables ("@kv_v1")
+    QStringList variables;  // Asignar: the SQLite parameters of the variables ("@kv_v1");
+                            // Ejecutar: the variable that takes the return status (EXEC @r = ...)
+    // Other databases the statement names (base.dbo.tabla, base..tabla), as written,
+    // and the objects it names in them ("base.dbo.tabla"). The SQLite text names
+    // their tables through the schema EsquemaDeBase(base).
+    QStringList bases;
+    QStringList objetosExternos;
 };
+
+// The SQLite schema through which a statement reaches a table of another
+// database; the session attaches the database under it, or reads it as the
+// connection's own when it is the current database.
+QString EsquemaDeBase(const QString& base);
 
 // A batch that cannot be translated: SQL Server's number (102 for syntax), its
 // Spanish message and the line; no statement of the batch runs.

@@ -120,7 +120,17 @@ QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
     }
     if (partesEscritas) *partesEscritas = partes;
     QString propio;
-    const QString sql = ParteSinEsquema(partes, &propio);
+    QString sql = ParteSinEsquema(partes, &propio);
+    if (partes.size() >= 3 && !partes[partes.size() - 3].isEmpty()) {
+        // base.esquema.objeto: the object of another database, through its schema.
+        const QString base = partes[partes.size() - 3];
+        if (!lote_.bases.contains(base)) lote_.bases << base;
+        QStringList escritas;
+        for (qsizetype i = partes.size() - 3; i < partes.size(); ++i) escritas << partes[i];
+        lote_.objetosExternos << escritas.join(QLatin1Char('.'));
+        propio = partes.last();
+        sql = EsquemaDeBase(base) + QLatin1Char('.') + CitarNombre(propio);
+    }
     if (EsNombreInterno(propio))
         throw ErrorTSQL(mensajes::kObjetoInvalido, mensajes::ObjetoInvalido(propio), primero.linea);
     if (simple) *simple = propio;
@@ -128,3 +138,12 @@ QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
 }
 
 }  // namespace kv::local::traduccion
+
+namespace kv::local {
+
+QString EsquemaDeBase(const QString& base) {
+    QString b = base;
+    return QLatin1String("\"kv_db_") + b.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+}  // namespace kv::local

@@ -14,6 +14,10 @@
 #include "localserver/tsql/Mensajes.h"
 #include "localserver/tsql/Traduccion.h"
 
+namespace kv::local {
+struct DefinicionRutina;
+}
+
 namespace kv::local::traduccion {
 
 // Deepest nesting of parentheses and subqueries a statement may have; deeper
@@ -67,6 +71,7 @@ QString Balancear(const QStringList& terminos, const QString& conector, int desd
 bool EsNombreInterno(const QString& nombre);
 // The query that stands for a catalog view named by its written parts
 // ("INFORMATION_SCHEMA", "TABLES"), in parentheses; nothing for other names.
+// With three parts ("NORTE", "sys", "tables") the view is that database's.
 std::optional<QString> VistaDelCatalogo(const QStringList& partes);
 
 // Result types (Tipos.cpp).
@@ -99,7 +104,12 @@ struct ContextoLote {
     TiposColumnas* tipos = nullptr;      // declared column types; null when unknown
     QHash<QString, Variable> variables;  // lower-case name ("@total") -> variable
     int bucles = 0;                      // WHILE loops open around the statement being read
+    bool enRutina = false;               // the body of a procedure: RETURN n is allowed, USE is not
+    // Other databases named by the statement being read (see Sentencia::bases).
+    QStringList bases;
+    QStringList objetosExternos;
 };
+
 
 class Traductor {
   public:
@@ -107,6 +117,12 @@ class Traductor {
         : t_(t), fuente_(fuente), p_(desde), desde_(desde), fin_(hasta), lote_(lote) {}
 
     void Traducir(std::vector<Sentencia>& salida, bool primeraDelLote);
+    // CREATE [OR ALTER] | ALTER PROCEDURE name [params] [WITH ...] AS: reads the header,
+    // declares the parameters as the batch's first variables and leaves the position
+    // at the first token of the body (Rutinas.cpp). `tipos` receives each parameter's type.
+    int CabeceraRutina(kv::local::DefinicionRutina& def, std::vector<Tipo>& tipos);
+    // "SELECT <value of `parametro` converted to the type>", for a parameter's incoming value.
+    QString ConversionDeParametro(const Tipo& tipo, const QString& parametro);
     // IF and WHILE: the condition after the keyword (ControlFlujo.cpp).
     void Condicion(Sentencia& s);
 
@@ -308,6 +324,12 @@ class Traductor {
     void Elevar(Sentencia& s);
     void Esperar(Sentencia& s);
     void Retornar(Sentencia& s);
+    void Lanzar(Sentencia& s);
+    void OpcionDeSesion(Sentencia& s);
+    // The SQLite parameter of a variable given to a procedure (137 when not declared).
+    QString ParametroDeVariable(const Token& tk) const;
+    void QuitarProcedimiento(Sentencia& s);
+    QVariant ConstanteDeParametro();
 };
 
 }  // namespace kv::local::traduccion
