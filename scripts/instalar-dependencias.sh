@@ -10,6 +10,7 @@ paquetes=(
     unixodbc unixodbc-dev libsqliteodbc tdsodbc
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     tango-icon-theme librsvg2-bin
+    xdotool python3 python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus
 )
 
 faltan=()
