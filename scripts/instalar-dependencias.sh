@@ -13,6 +13,7 @@ paquetes=(
     tango-icon-theme librsvg2-bin
     libxlsxwriter-dev qt6-translations-l10n
     python3-openpyxl poppler-utils
+    xdotool python3 python3-pyatspi gir1.2-atspi-2.0 at-spi2-core dbus
 )
 
 # Node runs the tedious client tests; npm comes with Debian's nodejs packages, or

@@ -210,24 +210,13 @@ QString ExpresionOrden(int indice) {
             "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
             "SUM(ValorCosto))/SUM(ValorVenta))*100) END)");
     }
-    // Quantities, costs and sales are stored as stock movements, negative for a
-    // sale. The user reads them with the sign turned (the grid's "*-1"), so these
-    // criteria sort on the turned sum: descending puts the biggest sellers first
-    // and a TOP keeps them, net returns last. The sums are written out: SQL Server
-    // takes a select-list alias in ORDER BY only on its own, not inside an expression.
-    switch (indice) {
-        case 1:
-            return QStringLiteral("(SUM(CONSUMO)*-1)");
-        case 2:
-            return QStringLiteral("(SUM(VALORCOSTO)*-1)");
-        case 3:
-            return QStringLiteral("(SUM(VALORVENTA)*-1)");
-        case 6:
-            return QStringLiteral("((SUM(ValorVenta) - SUM(ValorCosto))*-1)");
-        default:
-            break;
-    }
     return CasillasOrden()[static_cast<size_t>(indice)].etiqueta;
+}
+
+bool CriterioGuardadoNegativo(int indice) {
+    // Consumo, Valor Costo, Valor Venta and Utilidad $: sums of stock movements,
+    // a sale negative.
+    return indice == 1 || indice == 2 || indice == 3 || indice == 6;
 }
 
 QString ClausulaOrderBy(const EstadoOrden& orden, bool ascendente) {
@@ -237,7 +226,8 @@ QString ClausulaOrderBy(const EstadoOrden& orden, bool ascendente) {
             if (ValorPosicion(orden[static_cast<size_t>(i)].posicion) != k) continue;
             if (i != 0) {
                 texto += texto.isEmpty() ? QStringLiteral(" ORDER BY ") : QStringLiteral(", ");
-                texto += ExpresionOrden(i) + (ascendente ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+                const bool subiendo = CriterioGuardadoNegativo(i) ? !ascendente : ascendente;
+                texto += ExpresionOrden(i) + (subiendo ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
             }
             break;
         }

@@ -73,8 +73,17 @@ QString MesComoSeGuarda(const QString& texto);
 QString ClausulaWhere(const EntradaCarga& entrada, QString& error);
 
 // ORDER BY of the chart query (empty when nothing is ticked). The date criterion
-// is left out: the grouped query has no date to order by.
+// is left out: the grouped query has no date to order by. The amounts stored
+// negative (quantities, costs, sales and their profit are stock movements, a
+// sale below zero) are ordered as the user reads them, with the sign turned:
+// their direction is the other one, so "Descendente" puts the biggest sellers
+// first and a TOP keeps them. The sums are named as the select list names
+// them (SQL Server takes an alias in ORDER BY only on its own), so the order is
+// that of the exact money sums the chart shows.
 QString ClausulaOrderBy(const EstadoOrden& orden, bool ascendente);
+// Whether an ordering box sorts a sum stored negative (Consumo, Valor Costo,
+// Valor Venta, Utilidad $).
+bool CriterioGuardadoNegativo(int indice);
 // Ordering expression of a box in the chart query.
 QString ExpresionOrden(int indice);
 

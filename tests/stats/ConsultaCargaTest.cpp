@@ -86,9 +86,10 @@ TEST(OrderBy, PrioridadMayorPrimeroMismaDireccion) {
     EstadoOrden orden{};
     orden[7] = {true, "1"};  // Grupo1 first
     orden[3] = {true, "2"};  // Valor Venta second
-    // Sales are stored negative: the criterion sorts on the sum as the user reads it.
-    EXPECT_EQ(ClausulaOrderBy(orden, false), " ORDER BY (SUM(VALORVENTA)*-1) DESC, Grupo1 DESC");
-    EXPECT_EQ(ClausulaOrderBy(orden, true), " ORDER BY (SUM(VALORVENTA)*-1) ASC, Grupo1 ASC");
+    // Sales are stored negative: read with the sign turned, the biggest sale is
+    // the lowest sum, so "Descendente" sorts that criterion upwards.
+    EXPECT_EQ(ClausulaOrderBy(orden, false), " ORDER BY ValorVenta ASC, Grupo1 DESC");
+    EXPECT_EQ(ClausulaOrderBy(orden, true), " ORDER BY ValorVenta DESC, Grupo1 ASC");
     EXPECT_EQ(ClausulaOrderBy(EstadoOrden{}, true), "");
 }
 
@@ -100,7 +101,7 @@ TEST(OrderBy, FechaSeOmiteYLosPorcentajesNoDividenPorCero) {
     orden[5] = {true, "3"};
     orden[6] = {true, "4"};
     EXPECT_EQ(ClausulaOrderBy(orden, true),
-              " ORDER BY ((SUM(ValorVenta) - SUM(ValorCosto))*-1) ASC, "
+              " ORDER BY (SUM(ValorVenta) - SUM(ValorCosto)) DESC, "
               "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
               "SUM(ValorCosto))/SUM(ValorVenta))*100) END) ASC, "
               "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) "
@@ -187,4 +188,17 @@ TEST(WhereFecha, MesIlegibleORangoInvertidoNoCargan) {
               " Where BASE ='NORTE'  AND (FECHA ='1/2024'  OR FECHA ='2/2024'  OR FECHA ='3/2024'  OR FECHA "
               "='4/2024'  OR FECHA ='5/2024'  OR FECHA ='6/2024' )  and ltrim(GRUPO1) in ('2/2024','3/2024') ");
     EXPECT_TRUE(error.isEmpty());
+}
+
+TEST(OrderBy, LosImportesGuardadosNegativosSeOrdenanComoSeLeen) {
+    EstadoOrden orden{};
+    orden[1] = {true, "3"};  // Consumo
+    orden[2] = {true, "2"};  // Valor Costo
+    orden[9] = {true, "1"};  // Grupo3
+    EXPECT_EQ(ClausulaOrderBy(orden, false), " ORDER BY Consumo ASC, ValorCosto ASC, Grupo3 DESC");
+    EXPECT_EQ(ClausulaOrderBy(orden, true), " ORDER BY Consumo DESC, ValorCosto DESC, Grupo3 ASC");
+    // The percentages keep their direction.
+    EstadoOrden porcentaje{};
+    porcentaje[5] = {true, "1"};
+    EXPECT_TRUE(ClausulaOrderBy(porcentaje, false).endsWith(" END) DESC"));
 }

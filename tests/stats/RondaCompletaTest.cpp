@@ -55,6 +55,7 @@ class RondaCompleta : public ::testing::Test {
         Definicion d;
         d.grupos[static_cast<size_t>(IndiceCatalogo("IdArticulo"))] = true;
         MarcarOrden(d.orden, 3, true);
+        d.ascendente = false;  // Valor Venta, Descendente: the best sellers first
         d.top = QString::number(kTop);
         EstadoDefinicion estado;
         estado.nombre = QString::fromUtf8("Ventas por Artículo");
@@ -77,7 +78,8 @@ class RondaCompleta : public ::testing::Test {
                                              "SUM(Cantidad*PrecioUnitario) FROM MV_STOCK "
                                              "WHERE TipoMovimiento = 'VTA' GROUP BY IdArticulo"))
             sumas.push_back({f[0].toString().trimmed(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
-        // Valor Venta ascending: sales are negative, so the biggest come first.
+        // Valor Venta descending as the user reads it: sales are stored negative,
+        // so the lowest sums are the biggest sales.
         std::sort(sumas.begin(), sumas.end(), [](const Suma& a, const Suma& b) { return a.v < b.v; });
         return sumas;
     }

@@ -247,7 +247,8 @@ TEST(Editor, GrabarNuevaReconstruyeYSeCargaConF9) {
     EXPECT_EQ(v.Grafico().valores, esperado.valores);
     EXPECT_EQ(v.Grafico().etiquetas.last(), QString::fromUtf8("Los demás"));
     EXPECT_EQ(v.Grafico().columnas.size(), 4);
-    EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" ORDER BY ValorVenta DESC"));
+    // Descendente: sales are stored negative, the biggest is the lowest sum.
+    EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" ORDER BY ValorVenta ASC"));
 }
 
 TEST(Editor, CambiarLosGruposReconstruyeYUnGrabadoRechazadoConservaTodo) {

@@ -145,7 +145,8 @@ TEST(Recorrido, UnaEstadisticaDePrincipioAFinYSurEnLasEstadisticas) {
                 EXPECT_TRUE(etiqueta.contains(" " + vendedor)) << etiqueta.toStdString();
             }
         EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" and ltrim(GRUPO2) in ('" + vendedor + "') "));
-        EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" ORDER BY ValorVenta DESC"));
+        // Descendente: sales are stored negative, the biggest is the lowest sum.
+        EXPECT_TRUE(v.UltimaCarga().consultaGrafico.contains(" ORDER BY ValorVenta ASC"));
         // The mouse over the chart hides the panels again.
         QTest::mouseMove(v.ChartSpace1->Panel(), QPoint(400, 200));
         EXPECT_TRUE(v.Timer1->isActive());
