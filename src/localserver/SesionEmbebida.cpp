@@ -14,6 +14,7 @@
 #include "localserver/Esquema.h"
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
+#include "localserver/Seguridad.h"
 
 namespace kv::local {
 
@@ -619,6 +620,9 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::Revocar:
             ConcederPermisos(s, s.clase == Clase::Conceder);
             return;
+        case Clase::Seguridad:
+            EjecutarSeguridad(s, salida);
+            return;
         case Clase::Si:
         case Clase::Saltar:
         case Clase::Retornar:
@@ -714,6 +718,8 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
         if (catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"))) return QStringLiteral("dbo");
         return catalogo_->UsuarioDeLogin(base_, login_).value_or(QStringLiteral("guest"));
     }
+    if (parametro == QLatin1String("@kv_roles_servidor")) return ListaRolesServidor();
+    if (parametro == QLatin1String("@kv_roles_base")) return ListaRolesBase();
     if (parametro == QLatin1String("@kv_bases")) {
         // "id<TAB>name" lines, for DB_ID and DB_NAME.
         QStringList lineas;
@@ -1192,6 +1198,7 @@ void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
             throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso),
                                 QString::fromLatin1(estado::General));
     Catalogo& c = *catalogo_;
+    UnirCatalogo();
     // Not there and not the caller's to grant on answer alike.
     if (!BuscarProcedimiento(s.objeto) ||
         !c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin")))
@@ -1233,6 +1240,8 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
     auto falta = [&](const QString& parametro) {
         return ErrorServidor(201, msj::ArgumentoFaltante(nombre, parametro), QString::fromLatin1(estado::Sintaxis));
     };
+    // What these procedures change, an open transaction undoes.
+    UnirCatalogo();
     if (nombre == QLatin1String("sp_addlogin")) {
         bool dado = false;
         const QString login = TextoArgumento(args, 0, QStringLiteral("@loginame"), &dado);
@@ -1265,8 +1274,9 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         const bool administra = c.TieneRolServidor(login_, QStringLiteral("securityadmin"));
         const auto info = c.Login(login);
         const bool propio = info && info->nombre.compare(login_, Qt::CaseInsensitive) == 0;
-        // Administrators may set a password without the old one; everybody else must give it.
-        const bool pideAnterior = hayAnterior || !administra;
+        // Administrators may set a password without the old one (a sysadmin's only
+        // by a sysadmin); everybody else must give it.
+        const bool pideAnterior = hayAnterior || !info || !PuedeFijarClaveSinAnterior(c, login_, info->nombre);
         if (!info || (!propio && !administra)) {
             if (pideAnterior) c.Autenticar(QString(), anterior);  // the same work as a real check
             throw negado;
@@ -1315,7 +1325,9 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         if (!dado) throw falta(QStringLiteral("@membername"));
         if (!RolesBase().contains(rol))
             throw ErrorServidor(err::RolInexistente, msj::RolInexistente(rol), QString::fromLatin1(estado::General));
-        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin"))) throw SinPermiso();
+        // Every role here is a fixed one: only db_owner adds members to those, or a
+        // db_securityadmin could make itself db_owner.
+        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_owner"))) throw SinPermiso();
         if (!c.LoginDeUsuario(base_, miembro))
             throw ErrorServidor(err::UsuarioInexistente, msj::UsuarioInexistente(miembro),
                                 QString::fromLatin1(estado::General));

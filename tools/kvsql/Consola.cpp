@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "db/Conexion.h"
+#include "localserver/Seguridad.h"
 #include "util/KvError.h"
 
 namespace kv::kvsql {
@@ -303,6 +304,29 @@ bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTe
     return bien;
 }
 
+// An administrator who signs in with a password everybody knows is told so,
+// with the statement that changes it. Asked of the server, so it holds for
+// a SQL Server too.
+void AvisarClavePorOmision(kv::db::Conexion& conexion, const Opciones& o, QTextStream& errores) {
+    if (!kv::local::EsClavePorOmision(o.usuario, o.clave)) return;
+    bool administrador = false;
+    try {
+        for (const auto& r : conexion.EjecutarLote(
+                 QStringLiteral("SELECT IS_SRVROLEMEMBER('sysadmin'), IS_SRVROLEMEMBER('securityadmin')")))
+            if (r.tieneFilas && !r.filas.empty())
+                for (const QVariant& v : r.filas.front()) administrador = administrador || v.toInt() == 1;
+    } catch (const kv::KvExcepcion&) {
+        return;
+    }
+    if (!administrador) return;
+    errores << QStringLiteral("Aviso: el administrador %1 entró con la contraseña de omisión, que conoce "
+                              "cualquiera: con ella se toma el servidor entero. Cámbiela ya: ALTER LOGIN [%1] "
+                              "WITH PASSWORD = 'clave nueva'")
+                   .arg(o.usuario.trimmed())
+            << '\n';
+    errores.flush();
+}
+
 }  // namespace
 
 int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
@@ -333,6 +357,7 @@ int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
         errores.flush();
         return 1;
     }
+    AvisarClavePorOmision(conexion, o, errores);
     bool bien = true;
     for (const LoteGuion& l : lotes)
         if (!CorrerLote(conexion, l.texto, o, salida, errores)) bien = false;

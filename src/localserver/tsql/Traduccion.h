@@ -53,7 +53,10 @@ enum class Clase {
     Nada,      // SET NOCOUNT and the like
     Conceder,  // GRANT: `sql` the permissions ("EXECUTE", comma-separated), `objeto` the object,
                // `argumentos` the database users
-    Revocar    // REVOKE, as GRANT
+    Revocar,   // REVOKE, as GRANT
+    Seguridad  // CREATE/ALTER/DROP LOGIN, CREATE/DROP USER, ALTER [SERVER] ROLE: `sql` the statement's
+               // kind ("CREATE LOGIN", "ALTER SERVER ROLE"...), `objeto` the login, user or role it
+               // names, `argumentos` its options by name ("PASSWORD", "DEFAULT_DATABASE", "ADD"...)
 };
 
 struct Argumento {
