@@ -307,7 +307,9 @@ bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTe
 // An administrator who signs in with a password everybody knows is told so,
 // with the statement that changes it. Asked of the server, so it holds for
 // a SQL Server too.
-void AvisarClavePorOmision(kv::db::Conexion& conexion, const Opciones& o, QTextStream& errores) {
+// It goes to the terminal's error stream even with -o: it is for the person,
+// not part of the results.
+void AvisarClavePorOmision(kv::db::Conexion& conexion, const Opciones& o) {
     if (!kv::local::EsClavePorOmision(o.usuario, o.clave)) return;
     bool administrador = false;
     try {
@@ -319,6 +321,8 @@ void AvisarClavePorOmision(kv::db::Conexion& conexion, const Opciones& o, QTextS
         return;
     }
     if (!administrador) return;
+    QTextStream errores(stderr);
+    errores.setEncoding(QStringConverter::Utf8);
     errores << QStringLiteral("Aviso: el administrador %1 entró con la contraseña de omisión, que conoce "
                               "cualquiera: con ella se toma el servidor entero. Cámbiela ya: ALTER LOGIN [%1] "
                               "WITH PASSWORD = 'clave nueva'")
@@ -357,7 +361,7 @@ int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
         errores.flush();
         return 1;
     }
-    AvisarClavePorOmision(conexion, o, errores);
+    AvisarClavePorOmision(conexion, o);
     bool bien = true;
     for (const LoteGuion& l : lotes)
         if (!CorrerLote(conexion, l.texto, o, salida, errores)) bien = false;
