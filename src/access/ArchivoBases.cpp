@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
-#include <array>
 
 #include "util/ArchivoAcotado.h"
 #include "util/KvError.h"
+#include "util/PaginaCodigos.h"
 #include "util/UtilRutas.h"
 
 namespace kv::access {
@@ -17,21 +17,6 @@ namespace {
 // Error number of the old runtime for a file that cannot be reached.
 constexpr qint32 kErrorAccesoArchivo = 75;
 const QString kOrigen = QStringLiteral("BASES.TXT");
-
-// 0x80..0x9F of code page 1252; the five bytes it leaves undefined keep their
-// own C1 character so that they survive a round trip.
-constexpr std::array<char16_t, 32> kAlto = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char ByteDe(QChar c) {
-    const char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
-    for (size_t i = 0; i < kAlto.size(); ++i)
-        if (kAlto[i] == u) return static_cast<char>(0x80 + i);
-    return '?';
-}
 
 // A line of the file with the end it had ("\r\n", "\n" or nothing for the last one).
 struct LineaCruda {
@@ -97,26 +82,9 @@ constexpr QFile::Permissions kSoloDueno = QFile::ReadOwner | QFile::WriteOwner;
 
 QString RutaBases() { return kv::UtilRutas::Carpeta() + QString::fromLatin1(kArchivoBases); }
 
-QString DesdePaginaCodigos(const QByteArray& bytes) {
-    QString texto;
-    texto.reserve(bytes.size());
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        texto.append(u >= 0x80 && u < 0xA0 ? QChar(kAlto[u - 0x80]) : QChar(u));
-    }
-    return texto;
-}
+QString DesdePaginaCodigos(const QByteArray& bytes) { return kv::PaginaCodigos::Desde1252(bytes); }
 
-QByteArray APaginaCodigos(const QString& texto) {
-    QByteArray bytes;
-    bytes.reserve(texto.size());
-    for (qsizetype i = 0; i < texto.size(); ++i) {
-        // A character outside the basic plane is one "?", not two.
-        if (texto.at(i).isHighSurrogate() && i + 1 < texto.size() && texto.at(i + 1).isLowSurrogate()) ++i;
-        bytes.append(ByteDe(texto.at(i)));
-    }
-    return bytes;
-}
+QByteArray APaginaCodigos(const QString& texto) { return kv::PaginaCodigos::A1252(texto); }
 
 std::optional<QStringList> CamposDeLinea(const QString& linea) {
     QStringList campos;

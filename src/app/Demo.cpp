@@ -163,7 +163,7 @@ void GrabarEstadisticas(kv::db::DB_Dll& almacen) {
             if (i >= 0) definicion.grupos[size_t(i)] = true;
         }
         kv::stats::MarcarOrden(definicion.orden, kv::stats::IndiceOrden(QStringLiteral("Venta")), true);
-        definicion.ascendente = true;
+        definicion.ascendente = false;  // Descendente: the best sellers first
         definicion.top = QLatin1String(e.top);
 
         bool reconstruida = false;

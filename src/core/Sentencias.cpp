@@ -18,6 +18,7 @@
 #include "core/Utilidades.h"
 #include "db/DB_Dll.h"
 #include "util/Interaccion.h"
+#include "util/PaginaCodigos.h"
 
 namespace kv::core {
 
@@ -211,15 +212,11 @@ const std::vector<ConsultaBase>& ConsultasBase() {
 }
 
 namespace {
-// Text trimmed, in the system's 8-bit encoding, blank-padded to `largo` bytes;
-// never cut inside a character.
+// Text trimmed, in the suite's code page (1252, one byte a character),
+// blank-padded to `largo` bytes.
 QByteArray CampoFijo(const QString& texto, int largo) {
-    QByteArray bytes;
-    for (const QChar caracter : texto.trimmed()) {
-        const QByteArray uno = QString(caracter).toLocal8Bit();
-        if (bytes.size() + uno.size() > largo) break;
-        bytes += uno;
-    }
+    QByteArray bytes = kv::PaginaCodigos::A1252(texto.trimmed());
+    if (bytes.size() > largo) bytes.truncate(largo);
     bytes.append(largo - bytes.size(), ' ');
     return bytes;
 }

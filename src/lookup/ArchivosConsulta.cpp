@@ -9,6 +9,7 @@
 #include "core/Sentencias.h"
 #include "util/ArchivoAcotado.h"
 #include "util/KvError.h"
+#include "util/PaginaCodigos.h"
 #include "util/UtilGeneral.h"
 
 namespace kv::lookup {
@@ -20,7 +21,7 @@ QString CampoRegistro(const QByteArray& registro, int desde, int largo) {
     QByteArray bytes = registro.mid(desde, largo);
     bytes.replace('\0', QByteArray());
     bytes.replace('\xff', QByteArray());
-    return kv::UtilGeneral::LimpiarTexto(QString::fromLocal8Bit(bytes), 0, 255).trimmed();
+    return kv::UtilGeneral::LimpiarTexto(kv::PaginaCodigos::Desde1252(bytes), 0, 255).trimmed();
 }
 
 constexpr int kLargoDatos = kv::core::kLargoRegistroConsultas - 2;  // without CR LF
@@ -122,7 +123,7 @@ QList<double> LeerAnchos(const QString& carpeta, const QString& tabla) {
     }
     const QString buscada = TablaAnchos(tabla);
     for (const QByteArray& bytes : lectura.datos.split('\n')) {
-        const QString linea = QString::fromLocal8Bit(bytes);
+        const QString linea = kv::PaginaCodigos::Desde1252(bytes);
         QString nombre;
         QList<double> anchos;
         if (!LeerLineaAnchos(linea, nombre, anchos)) continue;
@@ -145,11 +146,11 @@ void GrabarAnchos(const QString& carpeta, const QString& tabla, const QList<doub
     for (const QByteArray& linea : viejo.datos.split('\n')) {
         QString otra;
         QList<double> otros;
-        if (!LeerLineaAnchos(QString::fromLocal8Bit(linea), otra, otros)) continue;
+        if (!LeerLineaAnchos(kv::PaginaCodigos::Desde1252(linea), otra, otros)) continue;
         if (otra.compare(nombre, Qt::CaseInsensitive) == 0) continue;
-        contenido += LineaAnchos(otra, otros).toLocal8Bit();
+        contenido += kv::PaginaCodigos::A1252(LineaAnchos(otra, otros));
     }
-    contenido += LineaAnchos(nombre, anchos).toLocal8Bit();
+    contenido += kv::PaginaCodigos::A1252(LineaAnchos(nombre, anchos));
 
     QFile aux(rutaAux);
     const auto fallar = [&](const QString& detalle) {

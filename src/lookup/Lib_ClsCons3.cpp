@@ -80,6 +80,9 @@ Lib_ClsCons3::Lib_ClsCons3() {
     gConnString = ajustes.gConnString;
     gRutaMascaraConsultas = ajustes.gRutaMascaraConsultas;
     gUsarMascarasConsultas = ajustes.gUsarMascarasConsultas;
+    // The ERP connection of start-up; the name lookup points the program-wide
+    // connection elsewhere for one search, and this keeps to the ERP.
+    if (gConnString.isEmpty()) gConnString = kv::db::DB_Dll::Principal().gConnString;
 }
 
 Lib_ClsCons3& Lib_ClsCons3::Compartida() {

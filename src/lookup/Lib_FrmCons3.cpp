@@ -264,11 +264,13 @@ void Lib_FrmCons3::Leer() {
                 if (valores.contains(modelo_->Texto(f, columna - 1).trimmed().toCaseFolded()))
                     modelo_->Marcar(f, true);
     }
-    // Stock levels of article lists.
+    // Stock levels of article lists, where the statement returns the stock: a
+    // list without that column says nothing about stock, so it is not painted.
     if (articulos_ && MuestraStock.trimmed().compare(QLatin1String("SI"), Qt::CaseInsensitive) == 0) {
         for (int f = 0; f < modelo_->Filas(); ++f) {
             const FilaConsulta& fila = modelo_->Fila(f);
-            const double punto = fila.puntoPedido.value_or(0), stock = fila.stock.value_or(0);
+            if (!fila.stock) continue;
+            const double punto = fila.puntoPedido.value_or(0), stock = *fila.stock;
             QVariant nivel;
             if (punto == 0 && stock > 0)
                 nivel = StkNivel1;
@@ -459,8 +461,9 @@ void Lib_FrmCons3::InformarFaltante() {
                                   QString::fromUtf8(kTituloFaltante));
     if (r != kv::respuesta::Si) return;
     kv::db::DB_Dll& base = kv::db::DB_Dll::Principal();
+    // The date as the server reads it whatever its date language: yyyymmdd.
     QString sentencia =
-        SentenciaFaltante(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), id,
+        SentenciaFaltante(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd HH:mm:ss")), id,
                           descripcion, base.gUsuario);
     qint32 afectados = 0;
     base.EjecutaConsultaSQL(sentencia, afectados);

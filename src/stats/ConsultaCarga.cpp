@@ -81,36 +81,120 @@ QString ClausulaMeses(const QStringList& meses) {
     return texto;
 }
 
+bool NivelFecha(const QString& titulo) {
+    return titulo.trimmed().compare(QLatin1String("Fecha"), Qt::CaseInsensitive) == 0;
+}
+
+QString MesComoSeGuarda(const QString& texto) {
+    const auto mes = LeerMes(texto);
+    return mes ? TextoMes(*mes) : texto.trimmed();
+}
+
+namespace {
+
+// The months of a Fecha level's range, in calendar order: from its lower bound
+// (or the load's first month) to its upper bound (or the load's last month).
+// Texts compare "10/2023" before "3/2023", so the range is sent as the list of
+// its months. A bound past the load's months leaves that bound alone in the
+// list, which no loaded row carries.
+QStringList MesesDelRango(const FiltroNivel& filtro, const QStringList& meses, QString& error) {
+    const bool conDesde = !filtro.desde.trimmed().isEmpty();
+    const bool conHasta = !filtro.hasta.trimmed().isEmpty();
+    std::optional<Mes> desde, hasta;
+    if (conDesde) {
+        desde = LeerMes(filtro.desde);
+        if (!desde) {
+            error = MensajeMesInvalido(filtro.desde.trimmed());
+            return {};
+        }
+    } else if (!meses.isEmpty()) {
+        desde = LeerMes(meses.first());
+    }
+    if (conHasta) {
+        hasta = LeerMes(filtro.hasta);
+        if (!hasta) {
+            error = MensajeMesInvalido(filtro.hasta.trimmed());
+            return {};
+        }
+    } else if (!meses.isEmpty()) {
+        hasta = LeerMes(meses.last());
+    }
+    if (!desde || !hasta) return {TextoMes(desde ? *desde : *hasta)};
+    const int primero = desde->anio * 12 + desde->mes - 1;
+    const int ultimo = hasta->anio * 12 + hasta->mes - 1;
+    if (primero > ultimo) {
+        if (conDesde && conHasta) {
+            error = MensajeRangoInvertido(TextoMes(*desde), TextoMes(*hasta));
+            return {};
+        }
+        return {TextoMes(conDesde ? *desde : *hasta)};
+    }
+    QStringList lista;
+    for (int m = primero; m <= ultimo; ++m) lista << TextoMes(Mes{m % 12 + 1, m / 12});
+    return lista;
+}
+
+QString ListaEnSQL(const QStringList& valores) {
+    QStringList citados;
+    for (const QString& v : valores) citados << QStringLiteral("'") + DuplicarApostrofes(v) + QStringLiteral("'");
+    return citados.join(QLatin1Char(','));
+}
+
+}  // namespace
+
 QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos,
-                        const std::array<FiltroNivel, kNiveles>& filtros) {
+                        const std::array<FiltroNivel, kNiveles>& filtros, const QStringList& meses,
+                        QString* error) {
     QString texto;
+    QString fallo;
     for (int nivel = 0; nivel < kNiveles; ++nivel) {
         if (!NivelAsignado(titulos, nivel)) continue;
         const FiltroNivel& filtro = filtros[static_cast<size_t>(nivel)];
         const QString columna = QStringLiteral("GRUPO%1").arg(nivel + 1);
+        const bool fecha = NivelFecha(titulos[static_cast<size_t>(nivel)]);
         if (!filtro.valores.trimmed().isEmpty()) {
-            QString lista = DuplicarApostrofes(filtro.valores);
-            lista.replace(QLatin1Char(','), QStringLiteral("','"));
-            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") in (") +
-                     QStringLiteral("'") + lista + QStringLiteral("'") + QStringLiteral(") ");
+            QString lista;
+            if (fecha) {
+                // A month typed or picked as "03/2024" is stored as "3/2024".
+                QStringList valores;
+                for (const QString& v : filtro.valores.split(QLatin1Char(','))) valores << MesComoSeGuarda(v);
+                lista = ListaEnSQL(valores);
+            } else {
+                lista = QStringLiteral("'") + DuplicarApostrofes(filtro.valores).replace(QLatin1Char(','),
+                                                                                         QStringLiteral("','")) +
+                        QStringLiteral("'");
+            }
+            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") in (") + lista +
+                     QStringLiteral(") ");
         }
-        if (!filtro.desde.trimmed().isEmpty()) {
+        const bool conDesde = !filtro.desde.trimmed().isEmpty();
+        const bool conHasta = !filtro.hasta.trimmed().isEmpty();
+        if (fecha && (conDesde || conHasta)) {
+            const QStringList rango = MesesDelRango(filtro, meses, fallo);
+            if (!fallo.isEmpty()) break;
+            texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") in (") + ListaEnSQL(rango) +
+                     QStringLiteral(") ");
+            continue;
+        }
+        if (conDesde) {
             texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") >='") +
                      DuplicarApostrofes(filtro.desde) + QStringLiteral("' ");
         }
-        if (!filtro.hasta.trimmed().isEmpty()) {
+        if (conHasta) {
             texto += QStringLiteral(" and ltrim(") + columna + QStringLiteral(") <='") +
                      DuplicarApostrofes(filtro.hasta) + QStringLiteral("' ");
         }
     }
-    return texto;
+    if (error) *error = fallo;
+    return fallo.isEmpty() ? texto : QString();
 }
 
 QString ClausulaWhere(const EntradaCarga& entrada, QString& error) {
     const QStringList meses = ListaMeses(entrada.mesDesde, entrada.mesHasta, entrada.hoy, error);
     if (!error.isEmpty()) return QString();
-    return ClausulaEmpresas(entrada.empresas) + ClausulaMeses(meses) +
-           ClausulaFiltros(entrada.titulos, entrada.filtros);
+    const QString filtros = ClausulaFiltros(entrada.titulos, entrada.filtros, meses, &error);
+    if (!error.isEmpty()) return QString();
+    return ClausulaEmpresas(entrada.empresas) + ClausulaMeses(meses) + filtros;
 }
 
 QString ExpresionOrden(int indice) {
@@ -125,6 +209,23 @@ QString ExpresionOrden(int indice) {
         return QStringLiteral(
             "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
             "SUM(ValorCosto))/SUM(ValorVenta))*100) END)");
+    }
+    // Quantities, costs and sales are stored as stock movements, negative for a
+    // sale. The user reads them with the sign turned (the grid's "*-1"), so these
+    // criteria sort on the turned sum: descending puts the biggest sellers first
+    // and a TOP keeps them, net returns last. The sums are written out: SQL Server
+    // takes a select-list alias in ORDER BY only on its own, not inside an expression.
+    switch (indice) {
+        case 1:
+            return QStringLiteral("(SUM(CONSUMO)*-1)");
+        case 2:
+            return QStringLiteral("(SUM(VALORCOSTO)*-1)");
+        case 3:
+            return QStringLiteral("(SUM(VALORVENTA)*-1)");
+        case 6:
+            return QStringLiteral("((SUM(ValorVenta) - SUM(ValorCosto))*-1)");
+        default:
+            break;
     }
     return CasillasOrden()[static_cast<size_t>(indice)].etiqueta;
 }

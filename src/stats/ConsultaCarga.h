@@ -57,8 +57,18 @@ QStringList ListaMeses(const QString& mesDesde, const QString& mesHasta, const Q
 
 QString ClausulaEmpresas(const QStringList& empresas);
 QString ClausulaMeses(const QStringList& meses);
+// A level grouped by Fecha holds month texts as the statistic tables store them
+// ("3/2024"): its values are sent in that form, and its Desde/Hasta range as the
+// list of the months between (calendar order, not text order); an open bound
+// takes the load's first or last month from `meses`. `error` gets the message
+// of a month that cannot be read or of a reversed range (the clause is then empty).
 QString ClausulaFiltros(const std::array<QString, kNiveles>& titulos,
-                        const std::array<FiltroNivel, kNiveles>& filtros);
+                        const std::array<FiltroNivel, kNiveles>& filtros, const QStringList& meses = {},
+                        QString* error = nullptr);
+// True for the caption of the Fecha catalog row.
+bool NivelFecha(const QString& titulo);
+// "03/2024" -> "3/2024"; a text that is no month comes back trimmed.
+QString MesComoSeGuarda(const QString& texto);
 // The whole WHERE clause; empty with `error` set when the months are refused.
 QString ClausulaWhere(const EntradaCarga& entrada, QString& error);
 

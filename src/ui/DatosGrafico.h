@@ -22,6 +22,7 @@ struct SerieGrafico {
 
 struct DatosGrafico {
     QString titulo;
+    QString subtitulo;  // the filters that shaped the load, when any
     QStringList etiquetas;       // full label of each category
     QList<QStringList> niveles;  // the level texts of each category (one line each)
     std::vector<SerieGrafico> series;

@@ -100,8 +100,11 @@ GraficoPrincipal::GraficoPrincipal(QWidget* padre)
 
 GraficoPrincipal::~GraficoPrincipal() = default;
 
-void GraficoPrincipal::Vincular(const kv::stats::ModeloGrafico& modelo, const QString& titulo) {
-    EstablecerDatos(DatosDeModelo(modelo, titulo));
+void GraficoPrincipal::Vincular(const kv::stats::ModeloGrafico& modelo, const QString& titulo,
+                                const QString& subtitulo) {
+    DatosGrafico datos = DatosDeModelo(modelo, titulo);
+    datos.subtitulo = subtitulo;
+    EstablecerDatos(datos);
 }
 
 void GraficoPrincipal::EstablecerDatos(const DatosGrafico& datos) {
@@ -272,7 +275,8 @@ bool GraficoPrincipal::Dibujar3D() {
         grafico->activeTheme()->setLabelBackgroundEnabled(true);
         grafico->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
         grafico->setSelectionMode(QAbstract3DGraph::SelectionItem);
-        grafico->setTitle(datos_.titulo);
+        grafico->setTitle(datos_.subtitulo.isEmpty() ? datos_.titulo
+                                                     : datos_.titulo + QStringLiteral(" — ") + datos_.subtitulo);
         grafico->installEventFilter(this);
         QWidget* contenedor = QWidget::createWindowContainer(grafico, pagina3D_);
         contenedor->setMinimumSize(200, 150);

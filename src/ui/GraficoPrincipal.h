@@ -26,7 +26,9 @@ class GraficoPrincipal : public QWidget {
     explicit GraficoPrincipal(QWidget* padre = nullptr);
     ~GraficoPrincipal() override;
 
-    void Vincular(const kv::stats::ModeloGrafico& modelo, const QString& titulo);
+    // `subtitulo`, under the title, names the filters the load applied.
+    void Vincular(const kv::stats::ModeloGrafico& modelo, const QString& titulo,
+                  const QString& subtitulo = QString());
     void EstablecerDatos(const DatosGrafico& datos);
     const DatosGrafico& Datos() const { return datos_; }
 

@@ -169,6 +169,8 @@ QChart* PanelGraficos::CrearGrafico(Familia familia, int ancho, bool conTitulo) 
     QString titulo;
     if (conTitulo && !datos_.titulo.isEmpty())
         titulo = QStringLiteral("<b>") + Escapar(datos_.titulo) + QStringLiteral("</b>");
+    if (conTitulo && !datos_.subtitulo.isEmpty())
+        titulo += (titulo.isEmpty() ? QString() : QStringLiteral("<br>")) + Escapar(datos_.subtitulo);
     if (conTitulo && !nota_.isEmpty())
         titulo += (titulo.isEmpty() ? QString() : QStringLiteral("<br>")) + QStringLiteral("<i>") +
                   Escapar(nota_) + QStringLiteral("</i>");

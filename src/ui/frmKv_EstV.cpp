@@ -1,5 +1,6 @@
 #include "ui/frmKv_EstV.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QChartView>
@@ -32,6 +33,7 @@
 #include "core/Inicio.h"
 #include "db/DB_Dll.h"
 #include "db/Recordset.h"
+#include "lookup/Lib_ClsCons3.h"
 #include "stats/Catalogo.h"
 #include "stats/Empresas.h"
 #include "ui/SuperficieDibujo.h"
@@ -51,15 +53,25 @@ struct CampoDiseno {
     const char* clave;
     const char* etiqueta;
     int largo;
+    const char* nombre;  // what a screen reader says of the field
 };
 
 // txtFields: index, key, tag and maximum length of the design.
 constexpr CampoDiseno kCampos[] = {
-    {0, "NOMBRE", "CAB_ESTV", 200}, {1, "FechaD", "MES", 7},   {2, "FechaH", "MES", 7},
-    {3, "Grupo1", " ", 1000},       {4, "G1Desde", " ", 50},   {5, "G1Hasta", " ", 50},
-    {6, "G2Hasta", " ", 50},        {7, "G2Desde", " ", 50},   {8, "Grupo2", " ", 1000},
-    {9, "G3Hasta", " ", 50},        {10, "G3Desde", " ", 50},  {11, "Grupo3", " ", 1000},
-    {12, "TOP", " ", 50},           {13, "TOPOtros", " ", 50},
+    {0, "NOMBRE", "CAB_ESTV", 200, "Estadistica"},
+    {1, "FechaD", "MES", 7, "Mes Desde"},
+    {2, "FechaH", "MES", 7, "Mes Hasta"},
+    {3, "Grupo1", " ", 1000, "Grupo 1 Selectivo"},
+    {4, "G1Desde", " ", 50, "Grupo 1 Desde"},
+    {5, "G1Hasta", " ", 50, "Grupo 1 Hasta"},
+    {6, "G2Hasta", " ", 50, "Grupo 2 Hasta"},
+    {7, "G2Desde", " ", 50, "Grupo 2 Desde"},
+    {8, "Grupo2", " ", 1000, "Grupo 2 Selectivo"},
+    {9, "G3Hasta", " ", 50, "Grupo 3 Hasta"},
+    {10, "G3Desde", " ", 50, "Grupo 3 Desde"},
+    {11, "Grupo3", " ", 1000, "Grupo 3 Selectivo"},
+    {12, "TOP", " ", 50, "TOP"},
+    {13, "TOPOtros", " ", 50, "Incluir restantes con el nombre de"},
 };
 
 QLabel* Etiqueta(const QString& nombre, const QString& texto, QWidget* padre) {
@@ -114,13 +126,12 @@ frmKv_EstV::frmKv_EstV(DB_Dll& principal, QWidget* padre)
     setWindowTitle(QString::fromUtf8(kTituloVentana));
     consultor_ = [this](const PeticionConsulta& p) { return ConsultorListas(p, this); };
     CrearControles();
+    CrearTeclas();
     resize(1180, 760);
-    qApp->installEventFilter(this);
     Form_Load();
 }
 
 frmKv_EstV::~frmKv_EstV() {
-    qApp->removeEventFilter(this);
     // Dialogs still around go first, while the window they report to is whole.
     for (QDialog* dialogo : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) delete dialogo;
     if (grilla_ && grilla_->State() != kv::db::ado::Cerrado) {
@@ -161,6 +172,9 @@ void frmKv_EstV::CrearControles() {
         UF::PonerClave(campo, QString::fromLatin1(d.clave));
         UF::PonerEtiqueta(campo, QString::fromLatin1(d.etiqueta));
         campo->setMaxLength(d.largo);
+        campo->setAccessibleName(QString::fromLatin1(d.nombre));
+        // The window handles its fields' focus, Enter, typed characters and right button.
+        campo->installEventFilter(this);
         txtFields.append(campo);
     }
 
@@ -198,7 +212,7 @@ void frmKv_EstV::CrearControles() {
     cmdCargar->setObjectName(QStringLiteral("cmdCargar"));
     cmdFiltrar = new QPushButton(QString::fromUtf8(kTextoBotonFiltrar), FrmFiltros);
     cmdFiltrar->setObjectName(QStringLiteral("cmdFiltrar"));
-    cmdFiltrar->setToolTip(QStringLiteral("Muestra u oculta los paneles de filtros y configuración"));
+    cmdFiltrar->setToolTip(QString::fromUtf8(kAyudaBotonFiltrar));
     connect(cmdCargar, &QPushButton::clicked, this, [this] { CargarEstadistica(); });
     connect(cmdFiltrar, &QPushButton::clicked, this, [this] { cmdFiltrar_Click(); });
 
@@ -232,13 +246,19 @@ void frmKv_EstV::CrearControles() {
     Timer1->setInterval(kIntervaloTimer);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 
-    // Keyboard order: name, months, chart type, load, filters, grouping; then the panels.
-    setTabOrder(txtFields[0], txtFields[1]);
-    setTabOrder(txtFields[1], txtFields[2]);
-    setTabOrder(txtFields[2], cboGraficos);
-    setTabOrder(cboGraficos, cmdCargar);
-    setTabOrder(cmdCargar, cmdFiltrar);
-    setTabOrder(cmdFiltrar, LstGrupos);
+    // Keyboard order, as the window reads: name, months, chart type, load,
+    // filters, grouping; then the filter panel level by level (selective, from,
+    // to) and the companies; then the configuration panel (ordering, direction,
+    // totals, TOP and the remainder's name). Tab and Enter follow it.
+    QList<QWidget*> orden = {txtFields[0], txtFields[1], txtFields[2], cboGraficos, cmdCargar, cmdFiltrar,
+                             LstGrupos};
+    for (int i : {3, 4, 5, 8, 7, 6, 11, 10, 9}) orden << txtFields[i];
+    orden << lstEmp;
+    for (QCheckBox* c : chkOrden) orden << c;
+    orden << optAsc << optDes;
+    for (QCheckBox* c : chkSum) orden << c;
+    orden << txtFields[12] << txtFields[13];
+    for (int i = 0; i + 1 < orden.size(); ++i) setTabOrder(orden[i], orden[i + 1]);
 }
 
 void frmKv_EstV::CrearPanelFiltros() {
@@ -283,14 +303,17 @@ void frmKv_EstV::CrearPanelFiltros() {
         QLineEdit* hasta = txtFields[indices[nivel][2]];
         hasta->setParent(marco);
         rejilla->addWidget(hasta, 3, 3);
-        for (QLineEdit* c : {selectivo, desde, hasta})
+        for (QLineEdit* c : {selectivo, desde, hasta}) {
             c->setToolTip(QStringLiteral("F5 o botón derecho: consultar los valores"));
+            connect(c, &QLineEdit::textChanged, this, [this] { ActualizarBotonFiltros(); });
+        }
         capa->addWidget(marco);
     }
     capa->addWidget(Titulo(QStringLiteral("lblEmpresas"), QStringLiteral(" Empresas"), contenido));
     lstEmp = new QListWidget(contenido);
     lstEmp->setObjectName(QStringLiteral("lstEmp"));
     lstEmp->setMinimumHeight(60);
+    connect(lstEmp, &QListWidget::itemChanged, this, [this] { ActualizarBotonFiltros(); });
     capa->addWidget(lstEmp, 1);
     desplazable->setWidget(contenido);
 }
@@ -371,6 +394,11 @@ void frmKv_EstV::CrearPanelConfiguracion() {
 
 void frmKv_EstV::Form_Load() {
     // The start-up itself (settings, command line, connections) ran before the window.
+    // The lookup request is made now, on the ERP connection as start-up left it:
+    // its settings (stock colours, LIKE searches) come from the ERP's configuration,
+    // whatever the first lookup of the session is.
+    kv::lookup::Lib_ClsCons3::DescartarCompartida();
+    kv::lookup::Lib_ClsCons3::Compartida();
     kv::core::AplicarEstilo(*this);
     // Whatever the skin, a control that is off looks off.
     setStyleSheet(styleSheet() + QStringLiteral("\nQWidget:disabled { color: #8c8c8c; }"));
@@ -380,9 +408,8 @@ void frmKv_EstV::Form_Load() {
     kv::UtilGeneral::PrepararVentana(this, false);
     kv::core::ConfigurarVentana(*this);
     LimpiarVentana();
-    // The user works with pages 2 and 3.
-    SSTab1->setTabEnabled(0, false);
-    SSTab1->setTabEnabled(1, false);
+    // Every page stays usable: the column chart and the grid of page 0 and 1 are
+    // where TOP, the remainder, the ordering and the chart type show.
     cargado_ = true;
     Form_Resize();
 }
@@ -419,44 +446,60 @@ void frmKv_EstV::closeEvent(QCloseEvent* evento) {
     QApplication::quit();
 }
 
-bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
-    if (evento->type() == QEvent::KeyPress && objeto->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(objeto);
-        // Each key once, where it arrives first; not again while it travels up to the parents.
-        // A later key may reuse the same event's address: one that reaches the same widget
-        // again is a new key, not the old one travelling up.
-        const bool propagada = evento == ultimaTecla_ && ultimoReceptor_ && w != ultimoReceptor_ &&
-                               w->isAncestorOf(ultimoReceptor_);
-        if (!propagada && w->window() == this) {
-            ultimaTecla_ = evento;
-            ultimoReceptor_ = w;
-            const auto* tecla = static_cast<QKeyEvent*>(evento);
-            if (TeclaVentana(objeto, CodigoTecla(tecla->key()))) return true;
-        }
+void frmKv_EstV::CrearTeclas() {
+    // The window's keys are actions of the window: Qt hands each press to one
+    // shortcut, which takes the key out of the event's way before the command
+    // runs, whatever widget has the focus; a dialog the command opens gets the
+    // keys that follow, not the same one again.
+    struct TeclaComando {
+        Qt::Key tecla;
+        const char* nombre;
+    };
+    constexpr TeclaComando kTeclas[] = {
+        {Qt::Key_Escape, "teclaEscape"}, {Qt::Key_F2, "teclaF2"}, {Qt::Key_F3, "teclaF3"},
+        {Qt::Key_F4, "teclaF4"},         {Qt::Key_F5, "teclaF5"}, {Qt::Key_F6, "teclaF6"},
+        {Qt::Key_F9, "teclaF9"},         {Qt::Key_F10, "teclaF10"},
+    };
+    for (const TeclaComando& t : kTeclas) {
+        auto* accion = new QAction(this);
+        accion->setObjectName(QString::fromLatin1(t.nombre));
+        accion->setShortcut(QKeySequence(t.tecla));
+        accion->setShortcutContext(Qt::WindowShortcut);
+        accion->setAutoRepeat(false);
+        const int codigo = CodigoTecla(t.tecla);
+        connect(accion, &QAction::triggered, this, [this, codigo] { TeclaVentana(codigo); });
+        addAction(accion);
     }
-    if (evento->type() == QEvent::KeyRelease) ultimaTecla_ = nullptr;
     // A field reached with the keyboard inside a hidden panel brings that panel in.
-    if (evento->type() == QEvent::FocusIn && objeto->isWidgetType() && FrmFil && FrmCfg) {
-        auto* w = static_cast<QWidget*>(objeto);
-        if (FrmFil->isAncestorOf(w) && !FiltrosVisibles(paneles_))
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* ahora) {
+        if (!ahora || !FrmFil || !FrmCfg || ahora->window() != this) return;
+        if (FrmFil->isAncestorOf(ahora) && !FiltrosVisibles(paneles_))
             ActivarPanel(false, true);
-        else if (FrmCfg->isAncestorOf(w) && !ConfigVisible(paneles_))
+        else if (FrmCfg->isAncestorOf(ahora) && !ConfigVisible(paneles_))
             ActivarPanel(false, false);
-    }
+    });
+}
+
+QAction* frmKv_EstV::AccionTecla(int codigo) const {
+    for (QAction* accion : actions())
+        if (!accion->shortcut().isEmpty() && CodigoTecla(accion->shortcut()[0].key()) == codigo) return accion;
+    return nullptr;
+}
+
+bool frmKv_EstV::eventFilter(QObject* objeto, QEvent* evento) {
     if (auto* campo = qobject_cast<QLineEdit*>(objeto); campo && txtFields.contains(campo))
         return EventoCampo(campo, evento);
     return QWidget::eventFilter(objeto, evento);
 }
 
-bool frmKv_EstV::TeclaVentana(QObject*, int codigo) {
+void frmKv_EstV::TeclaVentana(int codigo) {
     if (codigo == tecla::F9) {
         CargarEstadistica();
-        return true;
+        return;
     }
-    // F6 is swallowed, so the toolbar's F6 never fires here.
-    if (codigo == tecla::F6) return true;
+    // F6 is taken and does nothing, so the toolbar's F6 never fires here.
+    if (codigo == tecla::F6) return;
     if (codigo != 0) UtilNet1->KeyAnalisis(codigo);
-    return false;
 }
 
 bool frmKv_EstV::Capturar(const QString& archivo) {

@@ -31,6 +31,7 @@ class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
 class QAbstractItemModel;
+class QAction;
 class QTabWidget;
 class QTableView;
 class QTimer;
@@ -56,6 +57,7 @@ struct DatosGrilla;
 inline constexpr const char* kTituloVentana = "Gráficos Estadísticos de Ventas";
 inline constexpr const char* kTextoBotonCargar = " [F9]  Cargar  Estadísticas   ";
 inline constexpr const char* kTextoBotonFiltrar = "   Filtros                ";
+inline constexpr const char* kAyudaBotonFiltrar = "Muestra u oculta los paneles de filtros y configuración";
 inline constexpr const char* kCaptionFiltros = "                               FILTROS";
 inline constexpr const char* kCaptionConfiguracion = "                               CONFIGURACIÓN";
 inline constexpr const char* kMensajeTresGrupos =
@@ -183,6 +185,15 @@ class frmKv_EstV : public QWidget {
     // The definition and load input as the controls hold them.
     kv::stats::Definicion DefinicionDeControles() const;
     kv::stats::EntradaCarga EntradaDeControles() const;
+    // The level filters and companies the controls hold, and those that act on a
+    // load (what the "Filtros" button counts and the chart's subtitle names).
+    kv::stats::EntradaCarga EntradaFiltros() const;
+    QStringList FiltrosActivos() const;
+    // " Filtros (n)" with the list in its tooltip while any filter acts.
+    void ActualizarBotonFiltros();
+
+    // The window's action for a key code (Esc, F2 ... F10), the one route of that key.
+    QAction* AccionTecla(int codigo) const;
 
     // The lookup windows (the lookups plug theirs in here).
     void EstablecerConsultor(Consultor consultor) { consultor_ = std::move(consultor); }
@@ -214,7 +225,8 @@ class frmKv_EstV : public QWidget {
     void ImprimirGrafico(int pagina);
     void AplicarPantallaCompleta(bool completa);
     void Form_Load();
-    bool TeclaVentana(QObject* objeto, int codigo);
+    void CrearTeclas();
+    void TeclaVentana(int codigo);
     bool EventoCampo(QLineEdit* campo, QEvent* evento);
     void txtFields_GotFocus(QLineEdit* campo);
     void txtFields_LostFocus(QLineEdit* campo);
@@ -234,6 +246,7 @@ class frmKv_EstV : public QWidget {
     kv::stats::ModeloGrafico grafico_;
     kv::stats::ResultadoCarga ultimaCarga_;
     std::shared_ptr<const DatosGrilla> datosVistas_;
+    QString subtituloCarga_;
     bool pantallaCompleta_ = false;
     cLogo logo_;
     Paneles paneles_;
@@ -244,8 +257,6 @@ class frmKv_EstV : public QWidget {
     bool ordenBloqueado_ = false;
     bool gruposBloqueados_ = false;
     bool cargado_ = false;
-    const QEvent* ultimaTecla_ = nullptr;
-    QPointer<QWidget> ultimoReceptor_;
 };
 
 }  // namespace kv::ui

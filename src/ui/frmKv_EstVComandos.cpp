@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -12,6 +13,7 @@
 #include "stats/Empresas.h"
 #include "stats/Exportacion.h"
 #include "stats/Reconstruccion.h"
+#include "stats/ResumenFiltros.h"
 #include "ui/ExportacionGrilla.h"
 #include "ui/FrmEstCfgEmp.h"
 #include "ui/Grilla.h"
@@ -78,23 +80,44 @@ Definicion frmKv_EstV::DefinicionDeControles() const {
     return d;
 }
 
-EntradaCarga frmKv_EstV::EntradaDeControles() const {
-    const Definicion d = DefinicionDeControles();
+EntradaCarga frmKv_EstV::EntradaFiltros() const {
     EntradaCarga e;
-    e.tabla = estado_.tabla;
     e.titulos = estado_.titulos;
-    e.top = d.top;
-    e.topOtros = d.topOtros;
     for (int i = 0; i < lstEmp->count(); ++i)
         if (lstEmp->item(i)->checkState() == Qt::Checked) e.empresas << lstEmp->item(i)->text();
-    e.mesDesde = Campo(QStringLiteral("FechaD"))->text().trimmed();
-    e.mesHasta = Campo(QStringLiteral("FechaH"))->text().trimmed();
     for (int n = 0; n < kNiveles; ++n) {
         FiltroNivel& f = e.filtros[static_cast<size_t>(n)];
         f.valores = Campo(QStringLiteral("Grupo%1").arg(n + 1))->text();
         f.desde = Campo(QStringLiteral("g%1Desde").arg(n + 1))->text();
         f.hasta = Campo(QStringLiteral("g%1Hasta").arg(n + 1))->text();
     }
+    return e;
+}
+
+QStringList frmKv_EstV::FiltrosActivos() const {
+    return kv::stats::FiltrosActivos(EntradaFiltros(), principal_.gDBName);
+}
+
+void frmKv_EstV::ActualizarBotonFiltros() {
+    if (!cmdFiltrar || !lstEmp || txtFields.size() < 14) return;
+    const QStringList filtros = FiltrosActivos();
+    if (filtros.isEmpty()) {
+        cmdFiltrar->setText(QString::fromUtf8(kTextoBotonFiltrar));
+        cmdFiltrar->setToolTip(QString::fromUtf8(kAyudaBotonFiltrar));
+    } else {
+        cmdFiltrar->setText(QStringLiteral(" Filtros (%1)").arg(filtros.size()));
+        cmdFiltrar->setToolTip(QStringLiteral("Filtros activos:\n") + filtros.join(QLatin1Char('\n')));
+    }
+}
+
+EntradaCarga frmKv_EstV::EntradaDeControles() const {
+    const Definicion d = DefinicionDeControles();
+    EntradaCarga e = EntradaFiltros();
+    e.tabla = estado_.tabla;
+    e.top = d.top;
+    e.topOtros = d.topOtros;
+    e.mesDesde = Campo(QStringLiteral("FechaD"))->text().trimmed();
+    e.mesHasta = Campo(QStringLiteral("FechaH"))->text().trimmed();
     e.orden = d.orden;
     e.ascendente = d.ascendente;
     e.totales = d.totales;
@@ -112,7 +135,10 @@ void frmKv_EstV::CargarEstadistica() {
     const EntradaCarga entrada = EntradaDeControles();
     ultimaCarga_ = kv::stats::CargarEstadistica(*almacen_, entrada, grafico_, *grilla_);
     if (ultimaCarga_.rechazada) return;
+    subtituloCarga_ = SubtituloFiltros(kv::stats::FiltrosActivos(entrada, principal_.gDBName));
     MostrarCarga();
+    // The load is seen first as its top groups with the remainder.
+    SSTab1->setCurrentIndex(0);
 }
 
 void frmKv_EstV::GrabarEstadistica() {
@@ -139,6 +165,7 @@ void frmKv_EstV::CargarEmpresas() {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(empresa.marcada ? Qt::Checked : Qt::Unchecked);
     }
+    ActualizarBotonFiltros();
 }
 
 void frmKv_EstV::AbrirConfiguracionEmpresas() {

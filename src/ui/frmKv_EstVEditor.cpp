@@ -35,6 +35,19 @@ bool EsCampoFecha(const QLineEdit* campo) {
            etiqueta.compare(QLatin1String("FECHA"), Qt::CaseInsensitive) == 0;
 }
 
+// A key that types a character: printable text, without Ctrl (AltGr, which some
+// layouts send as Ctrl+Alt, still types).
+bool EsCaracterEscrito(const QKeyEvent& tecla) {
+    const QString texto = tecla.text();
+    if (texto.isEmpty()) return false;
+    for (const QChar c : texto)
+        if (!c.isPrint()) return false;
+    const Qt::KeyboardModifiers m = tecla.modifiers();
+    if (m & Qt::MetaModifier) return false;
+    if ((m & Qt::ControlModifier) && !(m & Qt::AltModifier)) return false;
+    return true;
+}
+
 bool EsCampoRango(const QLineEdit* campo) {
     const QString clave = UF::Clave(campo);
     return clave.contains(QLatin1String("DESDE"), Qt::CaseInsensitive) ||
@@ -199,6 +212,7 @@ void frmKv_EstV::CargarDefinicion() {
         AsignarGrupo(nivel, titulo);
         if (nivel <= kNiveles) estado_.titulos[static_cast<size_t>(nivel - 1)] = titulo;
     }
+    ActualizarBotonFiltros();
 }
 
 void frmKv_EstV::LimpiarVentana() {
@@ -238,6 +252,7 @@ void frmKv_EstV::LimpiarVentana() {
             Campo(QStringLiteral("TOPOtros"))->setText(QStringLiteral("Otros"));
         },
         [&] { RestablecerVistas(); },
+        [&] { ActualizarBotonFiltros(); },
         [&] { Campo(QStringLiteral("NOMBRE"))->setFocus(); },
     };
     EjecutarPasos(pasos, [](const KvError&) { return respuesta::Omitir; });
@@ -312,16 +327,16 @@ bool frmKv_EstV::EventoCampo(QLineEdit* campo, QEvent* evento) {
         case QEvent::KeyPress: {
             auto* tecla = static_cast<QKeyEvent*>(evento);
             const int codigo = CodigoTecla(tecla->key());
-            txtFields_KeyDown(campo, codigo);
-            if (codigo == tecla::Enter) return true;  // swallowed after the check
-            QString texto = tecla->text();
-            if (texto.isEmpty() || texto.at(0).unicode() < 32) {
-                if (!texto.isEmpty() && texto.at(0).unicode() != 8) {
-                    int c = texto.at(0).unicode();
-                    if (!UF::FiltrarTecla(campo, c)) return true;
-                }
-                return false;
+            if (codigo == tecla::Enter) {
+                // Taken here before the check runs: it runs once and the key goes no further.
+                evento->accept();
+                txtFields_KeyDown(campo, codigo);
+                return true;
             }
+            txtFields_KeyDown(campo, codigo);
+            // Tab, the arrows, Home, End and the clipboard keys are the field's own.
+            if (!EsCaracterEscrito(*tecla)) return false;
+            QString texto = tecla->text();
             const QString original = texto;
             if (txtFields_KeyPress(campo, texto)) return true;
             if (texto != original) {
@@ -333,6 +348,9 @@ bool frmKv_EstV::EventoCampo(QLineEdit* campo, QEvent* evento) {
         case QEvent::MouseButtonPress: {
             auto* raton = static_cast<QMouseEvent*>(evento);
             if (raton->button() == Qt::RightButton) {
+                raton->accept();
+                // A field that is off offers no lookup: a pick there would act unseen.
+                if (!campo->isEnabled()) return true;
                 campo->setFocus(Qt::MouseFocusReason);
                 campoActivo_ = campo;
                 ultimoIndice_ = campo->property("Index").toInt();
@@ -351,7 +369,9 @@ bool frmKv_EstV::EventoCampo(QLineEdit* campo, QEvent* evento) {
 
 void frmKv_EstV::ConsultarCampo() {
     QLineEdit* campo = campoActivo_;
-    if (!campo) return;
+    // A field that is off takes no pick (the name field of a loaded definition:
+    // a pick there would load another one).
+    if (!campo || !campo->isEnabled()) return;
     const QString etiqueta = UF::Etiqueta(campo).trimmed();
     if (etiqueta.isEmpty()) return;
     const bool multiple = !EsCampoRango(campo);

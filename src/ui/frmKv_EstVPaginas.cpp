@@ -117,6 +117,7 @@ void frmKv_EstV::cboGraficos_Click() {
 }
 
 void frmKv_EstV::RestablecerVistas() {
+    subtituloCarga_.clear();
     Chart1->Vincular(kv::stats::ModeloGrafico{}, QString());
     datosVistas_.reset();
     MSFlexGrid1->Vincular(nullptr);
@@ -128,7 +129,7 @@ void frmKv_EstV::RestablecerVistas() {
 
 void frmKv_EstV::MostrarCarga() {
     const QString titulo = estado_.nombre.trimmed();
-    Chart1->Vincular(grafico_, titulo);
+    Chart1->Vincular(grafico_, titulo, subtituloCarga_);
     datosVistas_ = DatosGrilla::DesdeRecordset(*grilla_, ultimaCarga_.vistas, grafico_.decimales);
     MSFlexGrid1->Vincular(datosVistas_);
     ChartSpace1->Vincular(datosVistas_, titulo);
@@ -159,6 +160,8 @@ void frmKv_EstV::SSTab1_Click() {
                 picpCompleta[1]->setVisible(false);
                 picpCompleta[2]->setVisible(false);
                 PivotTable1->setVisible(false);
+                // REPORTE prints this chart.
+                UtilNet1->ReporteEnabled(true);
             });
             break;
         case 1:
@@ -168,6 +171,8 @@ void frmKv_EstV::SSTab1_Click() {
                 picpCompleta[2]->setVisible(false);
                 FrmFil->setVisible(false);
                 FrmCfg->setVisible(false);
+                // REPORTE exports this grid.
+                UtilNet1->ReporteEnabled(true);
                 MSFlexGrid1->setFocus();
             });
             break;

@@ -61,8 +61,8 @@ class CargaPrueba : public ::testing::Test {
         e.empresas = {"NORTE"};
         e.mesDesde = "1/2024";
         e.mesHasta = "3/2024";
-        e.orden[3] = {true, "1"};  // Valor Venta ascending: the biggest sales first
-        e.ascendente = true;
+        e.orden[3] = {true, "1"};  // Valor Venta descending: the biggest sales first
+        e.ascendente = false;
         e.totales = {true, true, true, true, true, true};
         e.decimales = 2;
         return e;

@@ -86,8 +86,9 @@ TEST(OrderBy, PrioridadMayorPrimeroMismaDireccion) {
     EstadoOrden orden{};
     orden[7] = {true, "1"};  // Grupo1 first
     orden[3] = {true, "2"};  // Valor Venta second
-    EXPECT_EQ(ClausulaOrderBy(orden, false), " ORDER BY ValorVenta DESC, Grupo1 DESC");
-    EXPECT_EQ(ClausulaOrderBy(orden, true), " ORDER BY ValorVenta ASC, Grupo1 ASC");
+    // Sales are stored negative: the criterion sorts on the sum as the user reads it.
+    EXPECT_EQ(ClausulaOrderBy(orden, false), " ORDER BY (SUM(VALORVENTA)*-1) DESC, Grupo1 DESC");
+    EXPECT_EQ(ClausulaOrderBy(orden, true), " ORDER BY (SUM(VALORVENTA)*-1) ASC, Grupo1 ASC");
     EXPECT_EQ(ClausulaOrderBy(EstadoOrden{}, true), "");
 }
 
@@ -99,7 +100,7 @@ TEST(OrderBy, FechaSeOmiteYLosPorcentajesNoDividenPorCero) {
     orden[5] = {true, "3"};
     orden[6] = {true, "4"};
     EXPECT_EQ(ClausulaOrderBy(orden, true),
-              " ORDER BY (SUM(ValorVenta) - SUM(ValorCosto)) ASC, "
+              " ORDER BY ((SUM(ValorVenta) - SUM(ValorCosto))*-1) ASC, "
               "(CASE WHEN SUM(ValorVenta)=0 THEN 100 ELSE (((SUM(ValorVenta) - "
               "SUM(ValorCosto))/SUM(ValorVenta))*100) END) ASC, "
               "(CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE (((SUM(ValorVenta) "
@@ -133,4 +134,57 @@ TEST(Top, TextoACantidad) {
     EXPECT_EQ(CantidadTop("32767"), 32767);
     EXPECT_FALSE(CantidadTop("40000").has_value());
     EXPECT_FALSE(CantidadTop("-3").has_value());
+}
+
+TEST(WhereFecha, LosMesesSeEnvianComoSeGuardan) {
+    std::array<QString, kNiveles> titulos{"Fecha", QString::fromUtf8("Artículo"), "Grupo3"};
+    std::array<FiltroNivel, kNiveles> filtros{};
+    filtros[0].valores = "03/2024, 3/2023,12/2023";
+    filtros[1].valores = "03/2024";  // not a month level: as typed
+    EXPECT_EQ(ClausulaFiltros(titulos, filtros),
+              " and ltrim(GRUPO1) in ('3/2024','3/2023','12/2023')  and ltrim(GRUPO2) in ('03/2024') ");
+}
+
+TEST(WhereFecha, ElRangoSigueElOrdenDeLosMesesNoElDelTexto) {
+    std::array<QString, kNiveles> titulos{"Grupo1", "fecha", "Grupo3"};
+    std::array<FiltroNivel, kNiveles> filtros{};
+    filtros[1].desde = "10/2023";
+    filtros[1].hasta = "03/2024";
+    QString error;
+    EXPECT_EQ(ClausulaFiltros(titulos, filtros, {}, &error),
+              " and ltrim(GRUPO2) in ('10/2023','11/2023','12/2023','1/2024','2/2024','3/2024') ");
+    EXPECT_TRUE(error.isEmpty());
+
+    // An open bound takes the load's first or last month.
+    const QStringList meses = {"9/2023", "10/2023", "11/2023", "12/2023", "1/2024"};
+    filtros[1].hasta.clear();
+    EXPECT_EQ(ClausulaFiltros(titulos, filtros, meses, &error),
+              " and ltrim(GRUPO2) in ('10/2023','11/2023','12/2023','1/2024') ");
+    filtros[1].desde.clear();
+    filtros[1].hasta = "10/2023";
+    EXPECT_EQ(ClausulaFiltros(titulos, filtros, meses, &error), " and ltrim(GRUPO2) in ('9/2023','10/2023') ");
+}
+
+TEST(WhereFecha, MesIlegibleORangoInvertidoNoCargan) {
+    EntradaCarga entrada;
+    entrada.empresas = {"NORTE"};
+    entrada.mesDesde = "1/2024";
+    entrada.mesHasta = "6/2024";
+    entrada.titulos = {"Fecha", "Grupo2", "Grupo3"};
+    entrada.filtros[0].desde = "5/2024";
+    entrada.filtros[0].hasta = "2/2024";
+    QString error;
+    EXPECT_EQ(ClausulaWhere(entrada, error), "");
+    EXPECT_EQ(error, QString::fromUtf8(
+                         "El mes desde (5/2024) es posterior al mes hasta (2/2024): no se cargaron datos."));
+    entrada.filtros[0].desde = "13/2024";
+    EXPECT_EQ(ClausulaWhere(entrada, error), "");
+    EXPECT_EQ(error,
+              QString::fromUtf8("El mes \"13/2024\" no es válido: escríbalo como mes/año, por ejemplo 3/2024."));
+    entrada.filtros[0].desde = "02/2024";
+    entrada.filtros[0].hasta = "03/2024";
+    EXPECT_EQ(ClausulaWhere(entrada, error),
+              " Where BASE ='NORTE'  AND (FECHA ='1/2024'  OR FECHA ='2/2024'  OR FECHA ='3/2024'  OR FECHA "
+              "='4/2024'  OR FECHA ='5/2024'  OR FECHA ='6/2024' )  and ltrim(GRUPO1) in ('2/2024','3/2024') ");
+    EXPECT_TRUE(error.isEmpty());
 }

@@ -56,8 +56,8 @@ kv::stats::EntradaCarga EntornoPresentacion::Entrada() const {
     e.top = "4";
     e.topOtros = "Otros";
     e.empresas = {"NORTE", "SUR"};
-    e.orden[3] = {true, "1"};  // Valor Venta ascending: sales are negative, the biggest first
-    e.ascendente = true;
+    e.orden[3] = {true, "1"};  // Valor Venta descending: the biggest sales first
+    e.ascendente = false;
     e.totales = {true, true, true, true, true, true};
     e.decimales = 2;
     return e;

@@ -101,10 +101,9 @@ TEST(Ventana, ControlesConSusNombresYEstadoInicial) {
     EXPECT_FALSE(ventana.CasillaTotal("UtlPesos")->isChecked());
     EXPECT_EQ(ventana.lblGrupo[0]->text(), " Grupo 1 ()");
     EXPECT_EQ(ventana.CasillaOrden("grupo3")->text(), "Grupo3");
-    // Pages 0 and 1 are switched off; page 2 shows.
+    // Every page can be reached; page 2 shows until the first load.
     ASSERT_EQ(ventana.SSTab1->count(), 4);
-    EXPECT_FALSE(ventana.SSTab1->isTabEnabled(0));
-    EXPECT_FALSE(ventana.SSTab1->isTabEnabled(1));
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(ventana.SSTab1->isTabEnabled(i)) << i;
     EXPECT_EQ(ventana.SSTab1->currentIndex(), 2);
     EXPECT_EQ(ventana.SSTab1->tabText(2), QString::fromUtf8("Gráfico"));
     EXPECT_EQ(ventana.SSTab1->tabText(3), "Datos");
@@ -149,5 +148,8 @@ TEST(Ventana, F9CargaLasFilasDelMotor) {
     EXPECT_GT(ventana.ChartSpace1->Panel()->Datos().Categorias(), 0);
     EXPECT_GT(ventana.ModeloGrilla()->rowCount(), 3);
     EXPECT_EQ(ventana.ModeloGrilla()->headerData(1, Qt::Horizontal).toString(), "Vendedor");
+    // The load shows its top groups with the remainder: the column chart of page 0.
+    EXPECT_EQ(ventana.SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(ventana.paginas[0]->isVisible());
     EXPECT_TRUE(puerto->Mensajes().isEmpty());
 }

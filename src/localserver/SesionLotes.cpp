@@ -1,0 +1,526 @@
+// Batches: planning, the control flow between statements, variables, and running each
+// statement by its own route or through SQLite.
+
+#include "localserver/SesionEmbebida.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QRegularExpression>
+#include <cmath>
+
+#include "localserver/Errores.h"
+#include "localserver/Esquema.h"
+#include "localserver/FormaResultado.h"
+#include "localserver/Procedimientos.h"
+#include "localserver/SesionInterna.h"
+
+namespace kv::local {
+
+using kv::db::ColumnaResultado;
+using kv::db::ErrorBD;
+using kv::db::ErrorProveedor;
+using kv::db::ResultadoSentencia;
+
+using namespace sesion;
+
+namespace {
+
+QString PrimeraPalabra(const QString& texto) {
+    const QString t = texto.trimmed();
+    qsizetype i = 0;
+    while (i < t.size() && (t[i].isLetter() || t[i] == QLatin1Char('_'))) ++i;
+    return t.left(i).toUpper();
+}
+
+// Declared column types of the session's database for the translator, read once
+// per table in a batch.
+class TiposDeBase : public TiposColumnas {
+public:
+    explicit TiposDeBase(BaseSqlite& base) : base_(base) {}
+    QString Tipo(const QString& tabla, const QString& columna) override {
+        const QString clave = tabla.toLower();
+        auto it = tablas_.find(clave);
+        if (it == tablas_.end()) it = tablas_.insert(clave, Leer(tabla));
+        return it->value(columna.toLower());
+    }
+
+private:
+    QHash<QString, QString> Leer(const QString& tabla) {
+        QHash<QString, QString> tipos;
+        if (EsTablaDelSistema(tabla)) return tipos;
+        try {
+            const auto def = LeerDefinicion(base_, tabla);
+            if (def && !def->columnas.empty()) {
+                for (const auto& c : def->columnas) tipos.insert(c.nombre.toLower(), c.tipo);
+                return tipos;
+            }
+            // A view: the types kept when it was made, and the types of its columns
+            // that are columns of a table.
+            const QVariant hayTipos = base_.Escalar(QStringLiteral(
+                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_tipos_vista'"));
+            if (hayTipos.toInt() > 0)
+                for (const auto& f : base_.Filas(
+                         QStringLiteral("SELECT columna, tipo FROM kv_sys_tipos_vista WHERE vista = ?1"), {tabla}))
+                    tipos.insert(f[0].toString().toLower(), f[1].toString());
+            const SentenciaPreparada guarda = PrepararLecturaColumnas(base_, tabla);
+            if (!guarda) return tipos;
+            sqlite3_stmt* st = guarda.get();
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const char* t = sqlite3_column_table_name(st, i);
+                const char* o = sqlite3_column_origin_name(st, i);
+                if (!t || !o || QString::fromUtf8(t).compare(tabla, Qt::CaseInsensitive) == 0) continue;
+                const QString tipo = Tipo(QString::fromUtf8(t), QString::fromUtf8(o));
+                if (!tipo.isEmpty()) tipos.insert(QString::fromUtf8(sqlite3_column_name(st, i)).toLower(), tipo);
+            }
+        } catch (const ErrorServidor&) {
+        }
+        return tipos;
+    }
+
+    BaseSqlite& base_;
+    QHash<QString, QHash<QString, QString>> tablas_;
+};
+
+}  // namespace
+
+std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
+                                                         int tiempoEspera) {
+    std::vector<PlanSentencia> sentencias;
+    try {
+        std::optional<TiposDeBase> tipos;
+        try {
+            tipos.emplace(Base(base_));
+        } catch (const ErrorServidor&) {
+        }
+        sentencias = PlanificarLote(lote, tipos ? &*tipos : nullptr);
+    } catch (const ErrorTSQL& e) {
+        ErrorBD error;
+        error.errorNativo = e.numero();
+        error.descripcion = e.mensaje();
+        error.estadoSQL = QString::fromLatin1(estado::Sintaxis);
+        error.origen = Origen();
+        error.linea = e.linea();
+        throw ErrorProveedor(error);
+    }
+    conLimite_ = tiempoEspera > 0;
+    limite_ = std::chrono::steady_clock::now() + std::chrono::seconds(tiempoEspera);
+    AplicarLimite();
+    std::vector<ResultadoSentencia> salida;
+    size_t siguienteParametro = 0;
+    variables_.clear();
+    filas_ = 0;
+    error_ = 0;
+    size_t pc = 0;
+    while (pc < sentencias.size()) {
+        const PlanSentencia& plan = sentencias[pc];
+        const Sentencia& s = plan.sentencia;
+        size_t siguiente = pc + 1;
+        const size_t antes = salida.size();
+        try {
+            switch (s.clase) {
+                case Clase::Si: {
+                    const auto filas = Consultar(s, parametros, siguienteParametro);
+                    if (filas.empty() || filas.front().empty() || filas.front().front().toInt() == 0)
+                        siguiente = static_cast<size_t>(s.salto);
+                    break;
+                }
+                case Clase::Saltar:
+                    siguiente = static_cast<size_t>(s.salto);
+                    break;
+                case Clase::Retornar:
+                    siguiente = sentencias.size();
+                    break;
+                default:
+                    if (!plan.ruta || !EjecutarPorRuta(plan, parametros, siguienteParametro, salida))
+                        EjecutarSentencia(s, parametros, siguienteParametro, salida);
+                    if (s.clase != Clase::Asignar) {
+                        filas_ = 0;
+                        for (size_t i = antes; i < salida.size(); ++i) {
+                            if (salida[i].tieneFilas) filas_ += static_cast<qint64>(salida[i].filas.size());
+                            else if (salida[i].filasAfectadas > 0) filas_ += salida[i].filasAfectadas;
+                        }
+                    }
+                    break;
+            }
+            error_ = 0;
+        } catch (const ErrorServidor& e) {
+            ResultadoSentencia r;
+            ErrorServidor conLinea = e;
+            conLinea.FijarLinea(s.linea);
+            r.error = conLinea.ComoErrorBD(Origen());
+            // Rows a procedure returned before it failed stay in front of the error.
+            salida.push_back(std::move(r));
+            RevisarTransaccion();
+            error_ = e.numero();
+            filas_ = 0;
+            // A condition that fails runs neither branch.
+            if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
+            // Past the deadline (a long statement, a lock wait) the rest of the batch does not run.
+            if (e.estadoSQL() == QLatin1String(estado::TiempoAgotado)) break;
+            pc = siguiente;
+            continue;
+        } catch (const std::exception& e) {
+            ResultadoSentencia r;
+            ErrorServidor interno(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(estado::General), s.linea);
+            r.error = interno.ComoErrorBD(Origen());
+            salida.push_back(std::move(r));
+            RevisarTransaccion();
+            error_ = err::ErrorInterno;
+            if (s.clase == Clase::Si) siguiente = static_cast<size_t>(s.salto);
+            pc = siguiente;
+            continue;
+        }
+        RevisarTransaccion();
+        pc = siguiente;
+    }
+    conLimite_ = false;
+    AplicarLimite();
+    return salida;
+}
+
+void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                       size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    switch (s.clase) {
+        case Clase::Consulta:
+        case Clase::Modificacion:
+            EjecutarSql(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::CrearTabla: {
+            ExigirDefinir(QStringLiteral("CREATE TABLE"));
+            BaseSqlite& b = Base(base_);
+            Unir(b);
+            DefinicionTabla def;
+            def.nombre = s.tabla;
+            def.columnas = s.columnas;
+            def.clavePrimaria = s.clavePrimaria;
+            def.nombreClave = s.nombreClave;
+            CrearTabla(b, def);
+            return;
+        }
+        case Clase::AgregarRestricciones: {
+            BaseSqlite& b = Base(base_);
+            if (!PermisosActuales().definir)
+                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
+                                    QString::fromLatin1(estado::TablaInexistente));
+            Unir(b);
+            AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
+            return;
+        }
+        case Clase::AgregarColumna: {
+            BaseSqlite& b = Base(base_);
+            if (!PermisosActuales().definir)
+                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
+                                    QString::fromLatin1(estado::TablaInexistente));
+            if (s.columnas.empty()) throw ErrorServidor(err::Sintaxis, msj::Sintaxis(s.tabla), QString::fromLatin1(estado::Sintaxis));
+            Unir(b);
+            if (s.clavePrimaria.isEmpty() && s.defectos.empty()) {
+                AgregarColumnas(b, s.tabla, s.columnas);
+                return;
+            }
+            // Columns and constraints in one ADD: one change of the table.
+            b.Ejecutar(QStringLiteral("SAVEPOINT kv_agregar"));
+            try {
+                AgregarColumnas(b, s.tabla, s.columnas);
+                AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
+                b.Ejecutar(QStringLiteral("RELEASE kv_agregar"));
+            } catch (...) {
+                sqlite3_exec(b.db(), "ROLLBACK TO kv_agregar; RELEASE kv_agregar;", nullptr, nullptr,
+                             nullptr);
+                throw;
+            }
+            return;
+        }
+        case Clase::Usar: {
+            Usar(s.objeto);
+            ResultadoSentencia r;
+            r.mensajes << QStringLiteral("Se cambió el contexto de la base de datos a '%1'.").arg(base_);
+            salida.push_back(std::move(r));
+            return;
+        }
+        case Clase::CrearBase:
+            CrearBase(s.objeto);
+            return;
+        case Clase::BorrarBase:
+            BorrarBase(s.objeto);
+            return;
+        case Clase::Ejecutar:
+            EjecutarProcedimiento(s, salida);
+            return;
+        case Clase::IniciarTransaccion:
+            Iniciar();
+            return;
+        case Clase::ConfirmarTransaccion:
+            Confirmar();
+            return;
+        case Clase::DeshacerTransaccion:
+            Deshacer();
+            return;
+        case Clase::Asignar:
+            Asignar(s, parametros, siguienteParametro);
+            return;
+        case Clase::Imprimir:
+            Imprimir(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::Elevar:
+            Elevar(s, parametros, siguienteParametro, salida);
+            return;
+        case Clase::Conceder:
+        case Clase::Revocar:
+            ConcederPermisos(s, s.clase == Clase::Conceder);
+            return;
+        case Clase::Seguridad:
+            EjecutarSeguridad(s, salida);
+            return;
+        case Clase::Si:
+        case Clase::Saltar:
+        case Clase::Retornar:
+        case Clase::Nada:
+            return;
+    }
+}
+
+std::vector<std::vector<QVariant>> SesionEmbebida::Consultar(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                                             size_t& siguienteParametro) {
+    Sentencia consulta = s;
+    consulta.clase = Clase::Consulta;
+    std::vector<ResultadoSentencia> resultado;
+    EjecutarSql(consulta, parametros, siguienteParametro, resultado);
+    for (auto& r : resultado)
+        if (r.tieneFilas) return std::move(r.filas);
+    return {};
+}
+
+void SesionEmbebida::Asignar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    filas_ = static_cast<qint64>(filas.size());
+    // The last row gives the values; no row leaves the variables as they were.
+    if (filas.empty()) return;
+    const auto& fila = filas.back();
+    for (int i = 0; i < s.variables.size() && i < static_cast<int>(fila.size()); ++i)
+        variables_.insert(s.variables[i], fila[static_cast<size_t>(i)]);
+}
+
+void SesionEmbebida::Imprimir(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                              std::vector<ResultadoSentencia>& salida) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    ResultadoSentencia r;
+    r.mensajes << (filas.empty() || filas.front().empty() ? QString() : filas.front().front().toString());
+    salida.push_back(std::move(r));
+    filas_ = 0;
+}
+
+void SesionEmbebida::Elevar(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                            std::vector<ResultadoSentencia>& salida) {
+    const auto filas = Consultar(s, parametros, siguienteParametro);
+    if (filas.empty() || filas.front().size() < 3) return;
+    const auto& f = filas.front();
+    int numero = 50000;
+    QString formato;
+    if (f[0].typeId() == QMetaType::LongLong || f[0].typeId() == QMetaType::Int) numero = f[0].toInt();
+    else formato = f[0].toString();
+    // printf-style arguments: %s, %d, %i, %u (with flags and width), %% for a percent sign.
+    QString mensaje;
+    size_t argumento = 3;
+    for (qsizetype i = 0; i < formato.size(); ++i) {
+        if (formato[i] != QLatin1Char('%') || i + 1 >= formato.size()) {
+            mensaje += formato[i];
+            continue;
+        }
+        qsizetype j = i + 1;
+        if (formato[j] == QLatin1Char('%')) {
+            mensaje += QLatin1Char('%');
+            i = j;
+            continue;
+        }
+        while (j < formato.size() && QStringLiteral("-+ #0123456789.lhI").contains(formato[j])) ++j;
+        if (j < formato.size() && QStringLiteral("sdiuoxX").contains(formato[j])) {
+            const QVariant v = argumento < f.size() ? f[argumento++] : QVariant();
+            mensaje += v.isNull() ? QStringLiteral("(null)") : v.toString();
+            i = j;
+        } else {
+            mensaje += formato[i];
+        }
+    }
+    const int severidad = f[1].toInt();
+    if (severidad > 10) {
+        ErrorServidor e(numero, mensaje, QString::fromLatin1(estado::General));
+        throw e;
+    }
+    ResultadoSentencia r;
+    r.mensajes << mensaje;
+    salida.push_back(std::move(r));
+    filas_ = 0;
+}
+
+QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
+    if (parametro == QLatin1String("@kv_filas")) return filas_;
+    if (parametro == QLatin1String("@kv_error")) return error_;
+    if (parametro == QLatin1String("@kv_transacciones")) return nivel_;
+    if (parametro == QLatin1String("@kv_identidad")) {
+        const auto v = Base(base_).UltimaIdentidad();
+        return v ? QVariant(*v) : QVariant();
+    }
+    if (parametro == QLatin1String("@kv_base")) return base_;
+    if (parametro == QLatin1String("@kv_login")) return login_;
+    if (parametro == QLatin1String("@kv_usuario")) {
+        if (catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"))) return QStringLiteral("dbo");
+        return catalogo_->UsuarioDeLogin(base_, login_).value_or(QStringLiteral("guest"));
+    }
+    if (parametro == QLatin1String("@kv_roles_servidor")) return ListaRolesServidor();
+    if (parametro == QLatin1String("@kv_roles_base")) return ListaRolesBase();
+    if (parametro == QLatin1String("@kv_bases")) {
+        // "id<TAB>name" lines, for DB_ID and DB_NAME.
+        QStringList lineas;
+        for (const auto& f : catalogo_->maestra().Filas(QStringLiteral("SELECT rowid, nombre FROM kv_sys_bases")))
+            lineas << f[0].toString() + QLatin1Char('\t') + f[1].toString();
+        return lineas.join(QLatin1Char('\n'));
+    }
+    return variables_.value(parametro);
+}
+
+bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
+                                     size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    const Sentencia& s = plan.sentencia;
+    if (s.clase != Clase::Consulta && s.clase != Clase::Modificacion) return false;
+    BaseSqlite& b = Base(base_);
+    // The rights are checked the general route's way: its text is prepared under the
+    // authorizer. Any failure is left to the general route, which reports it as always.
+    permisos_ = PermisosActuales();
+    denegacion_.reset();
+    const QByteArray texto = s.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_set_authorizer(b.db(), &Autorizar, this);
+    const int rc = sqlite3_prepare_v2(b.db(), texto.constData(), static_cast<int>(texto.size()), &st, nullptr);
+    sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+    const bool escribe = rc == SQLITE_OK && st && !sqlite3_stmt_readonly(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK || denegacion_) return false;
+    // As on the general route, only a write joins the open transaction.
+    if (escribe) Unir(b);
+    const size_t antes = siguienteParametro;
+    EntornoRuta entorno{b, parametros, siguienteParametro};
+    std::optional<ResultadoSentencia> r = plan.ruta->Ejecutar(plan, entorno);
+    if (!r) {
+        siguienteParametro = antes;
+        return false;
+    }
+    salida.push_back(std::move(*r));
+    return true;
+}
+
+void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                 size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    BaseSqlite& b = Base(base_);
+    const QString verbo = PrimeraPalabra(s.original.isEmpty() ? s.sql : s.original);
+    const ContextoError contexto{verbo, s.tabla};
+    permisos_ = PermisosActuales();
+    const QByteArray texto = s.sql.toUtf8();
+    const char* resto = texto.constData();
+    const char* fin = resto + texto.size();
+    bool alguno = false;
+    while (resto < fin) {
+        sqlite3_stmt* st = nullptr;
+        const char* siguiente = nullptr;
+        denegacion_.reset();
+        sqlite3_set_authorizer(b.db(), &Autorizar, this);
+        const int rcPrep = sqlite3_prepare_v2(b.db(), resto, static_cast<int>(fin - resto), &st, &siguiente);
+        sqlite3_set_authorizer(b.db(), nullptr, nullptr);
+        // What the authorizer refused, named as SQL Server names it.
+        auto denegado = [&]() -> ErrorServidor {
+            if (denegacion_->permiso == QLatin1String("FUNCION"))
+                return ErrorServidor(err::FuncionDesconocida, msj::FuncionDesconocida(denegacion_->objeto),
+                                     QString::fromLatin1(estado::Sintaxis));
+            if (denegacion_->permiso.startsWith(QLatin1String("CREATE")))
+                return ErrorServidor(err::PermisoBase, msj::PermisoBase(denegacion_->permiso, b.nombre()),
+                                     QString::fromLatin1(estado::Sintaxis));
+            return ErrorServidor(err::PermisoObjeto,
+                                 msj::PermisoObjeto(denegacion_->permiso, denegacion_->objeto, b.nombre()),
+                                 QString::fromLatin1(estado::Sintaxis));
+        };
+        if (rcPrep != SQLITE_OK) {
+            if (denegacion_) throw denegado();
+            if (auto e = VistaNoActualizable(b)) throw *e;
+            throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+        }
+        resto = siguiente;
+        if (!st) continue;
+        alguno = true;
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guarda(st, &sqlite3_finalize);
+        // Only a statement that writes joins the open transaction (and takes the lock).
+        if (!sqlite3_stmt_readonly(st)) Unir(b);
+        const int nParam = sqlite3_bind_parameter_count(st);
+        for (int i = 1; i <= nParam; ++i) {
+            QVariant v;
+            const char* nombre = sqlite3_bind_parameter_name(st, i);
+            if (nombre && nombre[0] == '@') v = ValorVariable(QString::fromUtf8(nombre));
+            else if (siguienteParametro < parametros.size()) v = parametros[siguienteParametro++];
+            // Bound through the same rules as every other value.
+            if (v.isNull() || !v.isValid()) {
+                sqlite3_bind_null(st, i);
+            } else if (v.typeId() == QMetaType::Bool) {
+                sqlite3_bind_int(st, i, v.toBool() ? 1 : 0);
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+                       v.typeId() == QMetaType::UInt || v.typeId() == QMetaType::Short ||
+                       v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::Long) {
+                sqlite3_bind_int64(st, i, v.toLongLong());
+            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+                sqlite3_bind_double(st, i, v.toDouble());
+            } else if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
+                const QByteArray t = (v.typeId() == QMetaType::QDate ? v.toDate().startOfDay() : v.toDateTime())
+                                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                         .toUtf8();
+                sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            } else if (v.typeId() == QMetaType::QByteArray) {
+                const QByteArray t = v.toByteArray();
+                sqlite3_bind_blob(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            } else {
+                const QByteArray t = v.toString().toUtf8();
+                sqlite3_bind_text(st, i, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            }
+        }
+        const int columnas = sqlite3_column_count(st);
+        ResultadoSentencia r;
+        if (columnas > 0) {
+            r.tieneFilas = true;
+            const FormaResultado forma(b, st, s.tiposColumnas);
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                std::vector<QVariant> fila;
+                fila.reserve(static_cast<size_t>(columnas));
+                for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
+                r.filas.push_back(std::move(fila));
+            }
+            if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            forma.Completar(r);
+        } else {
+            const std::int64_t filasVista = b.filasDeVista();
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            const QString v = PrimeraPalabra(QString::fromUtf8(sqlite3_sql(st)));
+            if (v == QLatin1String("INSERT") || v == QLatin1String("UPDATE") || v == QLatin1String("DELETE") ||
+                v == QLatin1String("REPLACE"))
+                r.filasAfectadas = sqlite3_changes64(b.db()) + (b.filasDeVista() - filasVista);
+        }
+        salida.push_back(std::move(r));
+    }
+    if (verbo == QLatin1String("DROP")) DepurarCatalogo(b);
+    if (verbo == QLatin1String("CREATE") && s.clase == Clase::Modificacion && !s.tiposColumnas.empty())
+        GuardarTiposDeVista(b, s);
+    if (verbo == QLatin1String("CREATE") && s.clase == Clase::Modificacion &&
+        (!s.tablaVista.isEmpty() || s.vistaNoActualizable != 0))
+        PrepararDmlDeVista(b, s);
+    if (!alguno && s.clase == Clase::Consulta) {
+        ResultadoSentencia r;
+        r.tieneFilas = true;
+        salida.push_back(std::move(r));
+    }
+}
+
+}  // namespace kv::local
