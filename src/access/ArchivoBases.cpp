@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include "util/ArchivoAcotado.h"
 #include "util/KvError.h"
 #include "util/PaginaCodigos.h"
 #include "util/UtilRutas.h"
@@ -61,13 +62,13 @@ std::optional<ConexionRegistrada> ConexionDeLinea(const QByteArray& bytes) {
 }
 
 QByteArray LeerTodo(const QString& ruta, bool& existe) {
-    QFile archivo(ruta);
-    existe = archivo.exists();
+    // Only a regular file of a sensible size: a link to a device or a FIFO in its
+    // place is refused with a message instead of filling the memory or hanging.
+    const kv::util::LecturaAcotada lectura = kv::util::LeerArchivoAcotado(ruta);
+    existe = lectura.existe;
     if (!existe) return QByteArray();
-    if (!archivo.open(QIODevice::ReadOnly))
-        throw KvExcepcion(kErrorAccesoArchivo,
-                          QStringLiteral("No se pudo leer %1: %2").arg(ruta, archivo.errorString()), kOrigen);
-    return archivo.readAll();
+    if (!lectura.leido) throw KvExcepcion(kErrorAccesoArchivo, lectura.error, kOrigen);
+    return lectura.datos;
 }
 
 [[noreturn]] void FalloEscritura(const QString& ruta, const QString& motivo) {

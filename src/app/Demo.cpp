@@ -6,8 +6,11 @@
 #include <QElapsedTimer>
 #include <QCoreApplication>
 #include <algorithm>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
@@ -18,6 +21,7 @@
 #include "core/Inicio.h"
 #include "db/Conexion.h"
 #include "db/DB_Dll.h"
+#include "localserver/Catalogo.h"
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/demo/DatosDemo.h"
 #include "localserver/erp/EsquemaERP.h"
@@ -26,6 +30,7 @@
 #include "stats/Catalogo.h"
 #include "stats/Definicion.h"
 #include "stats/Reconstruccion.h"
+#include "util/ArchivoAcotado.h"
 #include "util/KvError.h"
 #include "util/UtilGeneral.h"
 #include "util/UtilRutas.h"
@@ -180,6 +185,35 @@ void GrabarEstadisticas(kv::db::DB_Dll& almacen) {
     }
 }
 
+// A folder the demo writes into: made when it is missing, and it must be a
+// folder this user can write in. Empty when it is fine, the reason otherwise.
+QString ComprobarCarpeta(const QString& carpeta, const QString& que) {
+    const QFileInfo info(carpeta);
+    if (!info.exists() && !QDir().mkpath(carpeta))
+        return QStringLiteral("No se pudo crear la carpeta %1 \"%2\".").arg(que, carpeta);
+    const QFileInfo creada(carpeta);
+    if (!creada.isDir()) return QStringLiteral("La carpeta %1 \"%2\" no es una carpeta.").arg(que, carpeta);
+    // Asked of the file system itself: a test file made and removed.
+    QTemporaryFile prueba(QDir(carpeta).filePath(QStringLiteral(".kv_estv-prueba-XXXXXX")));
+    if (!prueba.open())
+        return QStringLiteral("No se puede escribir en la carpeta %1 \"%2\".").arg(que, carpeta);
+    return QString();
+}
+
+// What the demo writes at its end is checked before it starts: the folders,
+// and the registered-connection list, which must be a regular file it can
+// read and rewrite (a FIFO or a device in its place would hang or fill the memory).
+QString ComprobarAntesDeEmpezar() {
+    QString motivo = ComprobarCarpeta(kv::UtilRutas::Carpeta(), QStringLiteral("de la aplicación"));
+    if (!motivo.isEmpty()) return motivo;
+    const QString bases = kv::access::RutaBases();
+    const kv::util::LecturaAcotada lectura = kv::util::LeerArchivoAcotado(bases);
+    if (lectura.existe && !lectura.leido) return lectura.error;
+    if (lectura.existe && !QFileInfo(bases).isWritable())
+        return QStringLiteral("No se puede escribir el archivo \"%1\".").arg(bases);
+    return ComprobarCarpeta(kv::local::CarpetaServidor(), QStringLiteral("de datos"));
+}
+
 // The demo runs before any window exists, so the display is judged from the
 // environment the viewer would start in.
 bool HayPantalla() {
@@ -228,6 +262,11 @@ int OrdenDemo(const QStringList& argumentos) {
                   uso);
             return 2;
         }
+    }
+
+    if (const QString motivo = ComprobarAntesDeEmpezar(); !motivo.isEmpty()) {
+        Aviso(QStringLiteral("No se pudo preparar la demostración: %1 No se ha creado nada.").arg(motivo));
+        return 1;
     }
 
     kv::local::RegistrarServidorEmbebido();

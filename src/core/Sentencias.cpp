@@ -233,6 +233,14 @@ QByteArray RegistroConsulta(const QString& titulo, const QString& tabla, const Q
 void GrabarConsultasBase(const QString& ruta) {
     const QString destino = ruta.isEmpty() ? AjustesConsultas().gRutaMascaraConsultas : ruta;
     if (destino.isEmpty()) return;
+    // Only a regular file takes the records: writing into a FIFO or a device in
+    // its place would block or go nowhere.
+    const QFileInfo info(destino);
+    if ((info.exists() || info.isSymLink()) && !info.isFile())
+        throw KvExcepcion(75,
+                          QStringLiteral("\"%1\" no es un archivo común: no se escriben en él las consultas.")
+                              .arg(destino),
+                          QString::fromLatin1(kOrigenPrograma));
     QFile archivo(destino);
     if (!archivo.open(QIODevice::ReadWrite)) {
         throw KvExcepcion(75, QStringLiteral("Error de acceso a la ruta o el archivo: ") + destino,

@@ -16,16 +16,20 @@ struct EntradaTraza {
     QString operacion;  // "Execute", "EjecutarLote", "EjecutarConParametros", "Open"
     QString servidor;
     QString base;
-    QString sql;  // as sent, with its password literals masked
+    QString sql;  // as sent; written with its values masked when it touches passwords
     double ms = 0;
     std::optional<qint64> filas;    // rows returned or affected; none when unknown
     std::optional<qint32> error;    // native number of the first error
     std::optional<qint32> numero;   // its ADO number
 };
 
-// The statement with its password literals replaced by '***': the password
-// arguments of sp_addlogin and sp_password, any "@...pass...=" argument and the
-// literal after PASSWORD = or OLD_PASSWORD =. Everything else stays as sent.
+// Whether a batch creates or changes a login or a password: sp_addlogin,
+// sp_password, CREATE or ALTER LOGIN, PASSWORD = or a "@...pass... =" argument,
+// also inside the text of dynamic SQL it carries.
+bool TocaClaves(const QString& sql);
+// A batch that touches logins or passwords with all its values masked: every
+// literal ('***', also N'...'), number (***), comment, and every word, [name]
+// or "name" given as a procedure argument. Any other batch stays as sent.
 QString OcultarClaves(const QString& sql);
 
 class TrazaSQL {

@@ -138,7 +138,24 @@ Catalogo::Catalogo(const QString& carpeta) : carpeta_(carpeta) {
         throw ErrorServidor(err::BaseSinArchivos, msj::CatalogoAusente(ruta),
                             QString::fromLatin1(estado::ConexionPerdida));
     maestra_ = BaseSqlite::Abrir(ruta, QString::fromLatin1(BaseMaestra), true);
+    if (!vacia) ComprobarIntegridad();
     Inicializar();
+}
+
+void Catalogo::ComprobarIntegridad() {
+    // A damaged index answers "no such login" for a login that is there: the
+    // catalog is small, so it is checked whole before anybody is answered.
+    const QString ruta = RutaBase(carpeta_, QString::fromLatin1(BaseMaestra));
+    QVariant resultado;
+    try {
+        resultado = maestra_->Escalar(QStringLiteral("PRAGMA integrity_check(1)"));
+    } catch (const ErrorServidor&) {
+        throw ErrorServidor(err::ErrorCoherencia, msj::ErrorCoherencia(QString::fromLatin1(BaseMaestra), ruta),
+                            QString::fromLatin1(estado::ConexionPerdida));
+    }
+    if (resultado.toString() != QLatin1String("ok"))
+        throw ErrorServidor(err::ErrorCoherencia, msj::ErrorCoherencia(QString::fromLatin1(BaseMaestra), ruta),
+                            QString::fromLatin1(estado::ConexionPerdida));
 }
 
 namespace {
@@ -296,6 +313,48 @@ void Catalogo::AgregarRolServidor(const QString& login, const QString& rol) {
                       {login, rol.toLower()});
 }
 
+void Catalogo::QuitarRolServidor(const QString& login, const QString& rol) {
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_roles_servidor WHERE login = ?1 AND rol = ?2"), {login, rol});
+}
+
+bool Catalogo::MiembroRolServidor(const QString& login, const QString& rol) {
+    return maestra_
+               ->Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_roles_servidor WHERE login = ?1 AND rol = ?2"),
+                         {login, rol})
+               .toInt() > 0;
+}
+
+void Catalogo::CambiarBaseDefecto(const QString& login, const QString& base) {
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_logins SET base_defecto = ?2 WHERE nombre = ?1"), {login, base});
+}
+
+void Catalogo::RenombrarLogin(const QString& login, const QString& nuevo) {
+    ValidarNombre(nuevo);
+    if (Login(nuevo) && nuevo.compare(login, Qt::CaseInsensitive) != 0)
+        throw ErrorServidor(err::LoginExiste, msj::LoginExiste(nuevo), QString::fromLatin1(estado::General));
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_logins SET nombre = ?2 WHERE nombre = ?1"), {login, nuevo});
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_roles_servidor SET login = ?2 WHERE login = ?1"), {login, nuevo});
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_usuarios SET login = ?2 WHERE login = ?1"), {login, nuevo});
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_bases SET propietario = ?2 WHERE propietario = ?1"),
+                      {login, nuevo});
+}
+
+void Catalogo::QuitarLogin(const QString& login) {
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_roles_servidor WHERE login = ?1"), {login});
+    // As on SQL Server the database users stay, without a login; a new login of
+    // the same name does not take them over.
+    maestra_->Escalar(QStringLiteral("UPDATE kv_sys_usuarios SET login = NULL WHERE login = ?1"), {login});
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_logins WHERE nombre = ?1"), {login});
+}
+
+QStringList Catalogo::BasesDe(const QString& login) {
+    QStringList l;
+    for (const auto& f : maestra_->Filas(
+             QStringLiteral("SELECT nombre FROM kv_sys_bases WHERE propietario = ?1 ORDER BY nombre"), {login}))
+        l << f[0].toString();
+    return l;
+}
+
 std::optional<QString> Catalogo::Base(const QString& nombre) {
     const QVariant v = maestra_->Escalar(QStringLiteral("SELECT nombre FROM kv_sys_bases WHERE nombre = ?1"), {nombre});
     if (v.isNull()) return std::nullopt;
@@ -355,6 +414,19 @@ void Catalogo::AgregarRolBase(const QString& base, const QString& usuario, const
     maestra_->Escalar(
         QStringLiteral("INSERT OR IGNORE INTO kv_sys_roles_base (base, usuario, rol) VALUES (?1, ?2, ?3)"),
         {base, usuario, rol.toLower()});
+}
+
+void Catalogo::QuitarRolBase(const QString& base, const QString& usuario, const QString& rol) {
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_roles_base WHERE base = ?1 AND usuario = ?2 AND rol = ?3"),
+                      {base, usuario, rol});
+}
+
+void Catalogo::QuitarUsuario(const QString& base, const QString& usuario) {
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_permisos WHERE base = ?1 AND usuario = ?2"), {base, usuario});
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_roles_base WHERE base = ?1 AND usuario = ?2"),
+                      {base, usuario});
+    maestra_->Escalar(QStringLiteral("DELETE FROM kv_sys_usuarios WHERE base = ?1 AND usuario = ?2"),
+                      {base, usuario});
 }
 
 bool Catalogo::PuedeUsar(const QString& login, const QString& base) {

@@ -46,7 +46,8 @@ class Catalogo {
   public:
     // Opens the catalog of the folder, creating a fresh server in a folder
     // without databases. A folder with databases and no usable catalog is
-    // refused (945, naming the file and the recovery); a damaged catalog gives 824.
+    // refused (945, naming the file and the recovery); a damaged catalog, also one
+    // whose damage only SQLite's integrity check finds, gives 824.
     explicit Catalogo(const QString& carpeta);
 
     const QString& carpeta() const { return carpeta_; }
@@ -60,6 +61,16 @@ class Catalogo {
     // sysadmin holds every server role.
     bool TieneRolServidor(const QString& login, const QString& rol);
     void AgregarRolServidor(const QString& login, const QString& rol);
+    void QuitarRolServidor(const QString& login, const QString& rol);
+    // Whether the login holds the role itself (sysadmin not counted for the others).
+    bool MiembroRolServidor(const QString& login, const QString& rol);
+    void CambiarBaseDefecto(const QString& login, const QString& base);
+    // The login and everything of it the server keeps, renamed.
+    void RenombrarLogin(const QString& login, const QString& nuevo);
+    // Removes the login and its server roles; the users mapped to it stay, orphaned.
+    void QuitarLogin(const QString& login);
+    // Databases the login owns.
+    QStringList BasesDe(const QString& login);
 
     // Databases. The name as created, or nothing.
     std::optional<QString> Base(const QString& nombre);
@@ -73,6 +84,9 @@ class Catalogo {
     void AgregarUsuario(const QString& base, const QString& usuario, const QString& login);
     bool TieneRolBase(const QString& base, const QString& usuario, const QString& rol);
     void AgregarRolBase(const QString& base, const QString& usuario, const QString& rol);
+    void QuitarRolBase(const QString& base, const QString& usuario, const QString& rol);
+    // Removes the user with its roles and rights in that database.
+    void QuitarUsuario(const QString& base, const QString& usuario);
 
     // Whether the login may work in the database (master is open to everyone).
     bool PuedeUsar(const QString& login, const QString& base);
@@ -92,6 +106,7 @@ class Catalogo {
 
   private:
     void Inicializar();
+    void ComprobarIntegridad();
     QString carpeta_;
     std::unique_ptr<BaseSqlite> maestra_;
 };

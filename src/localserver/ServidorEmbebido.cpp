@@ -4,6 +4,7 @@
 
 #include "localserver/Catalogo.h"
 #include "localserver/Errores.h"
+#include "localserver/Seguridad.h"
 #include "localserver/SesionEmbebida.h"
 #include "localserver/procedimientos/ReconsEstv.h"
 #include "localserver/rapida/RutaAgregacion.h"
@@ -32,8 +33,18 @@ bool ProveedorEmbebido::Atiende(const kv::db::ParametrosConexion& parametros) co
 }
 
 std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::ParametrosConexion& parametros, int) {
-    const QString login = parametros.Usuario();
-    const QString clave = parametros.Clave();
+    // A connection made in this process comes from this machine.
+    SolicitudInicio solicitud;
+    solicitud.login = parametros.Usuario();
+    solicitud.clave = parametros.Clave();
+    solicitud.base = parametros.Base();
+    solicitud.remota = false;
+    return AbrirSesionEmbebida(solicitud);
+}
+
+std::unique_ptr<kv::db::Sesion> AbrirSesionEmbebida(const SolicitudInicio& solicitud) {
+    const QString& login = solicitud.login;
+    const QString& clave = solicitud.clave;
     std::unique_ptr<Catalogo> catalogo;
     try {
         catalogo = std::make_unique<Catalogo>(CarpetaServidor());
@@ -50,8 +61,10 @@ std::unique_ptr<kv::db::Sesion> ProveedorEmbebido::Abrir(const kv::db::Parametro
         throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
     }
     if (!info) throw kv::db::ErrorProveedor(ErrorInicio(err::InicioSesion, msj::InicioSesion(login), estado::InicioSesion));
+    if (const auto rechazo = RechazoDeInicio(solicitud))
+        throw kv::db::ErrorProveedor(ErrorInicio(rechazo->numero(), rechazo->mensaje(), estado::InicioSesion));
 
-    QString base = parametros.Base().trimmed();
+    QString base = solicitud.base.trimmed();
     if (base.isEmpty()) base = info->baseDefecto;
     std::optional<QString> canonica;
     try {

@@ -19,6 +19,14 @@ public:
                                           int tiempoEsperaConexion) override;
 };
 
+struct SolicitudInicio;
+
+// The server's login path, for every way in: checks the login and its password
+// (18456), what is decided on the request itself (a default password from
+// another machine, 18488) and the database (4060). Failures come as
+// kv::db::ErrorProveedor.
+std::unique_ptr<kv::db::Sesion> AbrirSesionEmbebida(const SolicitudInicio& solicitud);
+
 // Registers the embedded server with the client layer; later calls do nothing.
 void RegistrarServidorEmbebido();
 

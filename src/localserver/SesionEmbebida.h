@@ -151,6 +151,14 @@ private:
     bool ProcedimientoDeCatalogo(const QString& nombre, const Sentencia& s,
                                  std::vector<kv::db::ResultadoSentencia>& salida);
     void ConcederPermisos(const Sentencia& s, bool concede);
+    // CREATE/ALTER/DROP LOGIN, CREATE/DROP USER, ALTER [SERVER] ROLE (SeguridadEmbebida.cpp).
+    void EjecutarSeguridad(const Sentencia& s, std::vector<kv::db::ResultadoSentencia>& salida);
+    // Before the catalog changes (logins, passwords, users, roles, rights): an open
+    // transaction takes them in, so that its ROLLBACK undoes them.
+    void UnirCatalogo();
+    // "principal<TAB>role" lines for IS_SRVROLEMEMBER and IS_MEMBER.
+    QString ListaRolesServidor();
+    QString ListaRolesBase();
     void Usar(const QString& base);
     void CrearBase(const QString& nombre);
     void BorrarBase(const QString& nombre);

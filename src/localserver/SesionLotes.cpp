@@ -417,6 +417,9 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
         case Clase::Opcion:
             if (s.objeto == QLatin1String("XACT_ABORT")) xactAbort_ = s.sql == QLatin1String("ON");
             return;
+        case Clase::Seguridad:
+            EjecutarSeguridad(s, salida);
+            return;
         case Clase::Si:
         case Clase::Saltar:
         case Clase::Retornar:
@@ -532,6 +535,8 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
         if (catalogo_->TieneRolServidor(login_, QStringLiteral("sysadmin"))) return QStringLiteral("dbo");
         return catalogo_->UsuarioDeLogin(base_, login_).value_or(QStringLiteral("guest"));
     }
+    if (parametro == QLatin1String("@kv_roles_servidor")) return ListaRolesServidor();
+    if (parametro == QLatin1String("@kv_roles_base")) return ListaRolesBase();
     if (parametro == QLatin1String("@kv_bases")) {
         // "id<TAB>name" lines, for DB_ID and DB_NAME.
         QStringList lineas;

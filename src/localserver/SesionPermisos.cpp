@@ -161,6 +161,7 @@ void SesionEmbebida::ConcederPermisos(const Sentencia& s, bool concede) {
             throw ErrorServidor(err::ErrorInterno, msj::PermisoNoAdmitido(permiso),
                                 QString::fromLatin1(estado::General));
     Catalogo& c = *catalogo_;
+    UnirCatalogo();
     // Not there and not the caller's to grant on answer alike.
     const bool escrito = TextoDeRutina(base_, s.objeto).has_value();
     if ((!BuscarProcedimiento(s.objeto) && !escrito) ||

@@ -1,6 +1,7 @@
 // Procedures: the server's procedures written in C++ and the system procedures (sp_*).
 
 #include "localserver/SesionEmbebida.h"
+#include "localserver/Seguridad.h"
 
 #include <sqlite3.h>
 
@@ -198,6 +199,8 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
     auto falta = [&](const QString& parametro) {
         return ErrorServidor(201, msj::ArgumentoFaltante(nombre, parametro), QString::fromLatin1(estado::Sintaxis));
     };
+    // What these procedures change, an open transaction undoes.
+    UnirCatalogo();
     if (nombre == QLatin1String("sp_addlogin")) {
         bool dado = false;
         const QString login = TextoArgumento(args, 0, QStringLiteral("@loginame"), &dado);
@@ -230,8 +233,9 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         const bool administra = c.TieneRolServidor(login_, QStringLiteral("securityadmin"));
         const auto info = c.Login(login);
         const bool propio = info && info->nombre.compare(login_, Qt::CaseInsensitive) == 0;
-        // Administrators may set a password without the old one; everybody else must give it.
-        const bool pideAnterior = hayAnterior || !administra;
+        // Administrators may set a password without the old one (a sysadmin's only
+        // by a sysadmin); everybody else must give it.
+        const bool pideAnterior = hayAnterior || !info || !PuedeFijarClaveSinAnterior(c, login_, info->nombre);
         if (!info || (!propio && !administra)) {
             if (pideAnterior) c.Autenticar(QString(), anterior);  // the same work as a real check
             throw negado;
@@ -280,7 +284,9 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
         if (!dado) throw falta(QStringLiteral("@membername"));
         if (!RolesBase().contains(rol))
             throw ErrorServidor(err::RolInexistente, msj::RolInexistente(rol), QString::fromLatin1(estado::General));
-        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_securityadmin"))) throw SinPermiso();
+        // Every role here is a fixed one: only db_owner adds members to those, or a
+        // db_securityadmin could make itself db_owner.
+        if (!c.TienePermisoBase(login_, base_, QStringLiteral("db_owner"))) throw SinPermiso();
         if (!c.LoginDeUsuario(base_, miembro))
             throw ErrorServidor(err::UsuarioInexistente, msj::UsuarioInexistente(miembro),
                                 QString::fromLatin1(estado::General));

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/Sentencias.h"
+#include "util/ArchivoAcotado.h"
 #include "util/KvError.h"
 #include "util/PaginaCodigos.h"
 #include "util/UtilGeneral.h"
@@ -28,9 +29,13 @@ constexpr int kLargoDatos = kv::core::kLargoRegistroConsultas - 2;  // without C
 
 std::vector<DefinicionConsulta> LeerDefiniciones(const QString& ruta) {
     std::vector<DefinicionConsulta> definiciones;
-    QFile archivo(ruta);
-    if (ruta.isEmpty() || !archivo.open(QIODevice::ReadOnly)) return definiciones;
-    const QByteArray contenido = archivo.readAll();
+    const kv::util::LecturaAcotada lectura = kv::util::LeerArchivoAcotado(ruta);
+    if (!lectura.leido) {
+        kv::util::AvisarArchivoIlegible(lectura, ruta,
+                                        QStringLiteral("Las consultas muestran las columnas de cada tabla."));
+        return definiciones;
+    }
+    const QByteArray& contenido = lectura.datos;
     // Records end in CR LF; reading by lines instead of by fixed blocks keeps a
     // record cut short or padded wrongly from shifting every record after it.
     qsizetype inicio = 0;
@@ -109,11 +114,16 @@ QString TablaAnchos(const QString& tabla) {
 }
 
 QList<double> LeerAnchos(const QString& carpeta, const QString& tabla) {
-    QFile archivo(QDir(carpeta).filePath(QString::fromLatin1(kArchivoAnchos)));
-    if (!archivo.open(QIODevice::ReadOnly)) return {};
+    const QString ruta = QDir(carpeta).filePath(QString::fromLatin1(kArchivoAnchos));
+    const kv::util::LecturaAcotada lectura = kv::util::LeerArchivoAcotado(ruta);
+    if (!lectura.leido) {
+        kv::util::AvisarArchivoIlegible(lectura, ruta,
+                                        QStringLiteral("Las columnas toman su ancho por omisión."));
+        return {};
+    }
     const QString buscada = TablaAnchos(tabla);
-    while (!archivo.atEnd()) {
-        const QString linea = kv::PaginaCodigos::Desde1252(archivo.readLine());
+    for (const QByteArray& bytes : lectura.datos.split('\n')) {
+        const QString linea = kv::PaginaCodigos::Desde1252(bytes);
         QString nombre;
         QList<double> anchos;
         if (!LeerLineaAnchos(linea, nombre, anchos)) continue;
@@ -128,17 +138,17 @@ void GrabarAnchos(const QString& carpeta, const QString& tabla, const QList<doub
     const QString rutaAux = dir.filePath(QString::fromLatin1(kArchivoAnchosAux));
     const QString nombre = TablaAnchos(tabla);
     QByteArray contenido;
-    QFile viejo(ruta);
-    if (viejo.open(QIODevice::ReadOnly)) {
-        while (!viejo.atEnd()) {
-            const QByteArray linea = viejo.readLine();
-            QString otra;
-            QList<double> otros;
-            if (!LeerLineaAnchos(kv::PaginaCodigos::Desde1252(linea), otra, otros)) continue;
-            if (otra.compare(nombre, Qt::CaseInsensitive) == 0) continue;
-            contenido += kv::PaginaCodigos::A1252(LineaAnchos(otra, otros));
-        }
-        viejo.close();
+    // The records of other tables are kept; a file in its place that is no
+    // regular file, or far too big, is not read and not replaced.
+    const kv::util::LecturaAcotada viejo = kv::util::LeerArchivoAcotado(ruta);
+    if (viejo.existe && !viejo.leido)
+        throw KvExcepcion(75, viejo.error, QStringLiteral("KV_ESTV"));
+    for (const QByteArray& linea : viejo.datos.split('\n')) {
+        QString otra;
+        QList<double> otros;
+        if (!LeerLineaAnchos(kv::PaginaCodigos::Desde1252(linea), otra, otros)) continue;
+        if (otra.compare(nombre, Qt::CaseInsensitive) == 0) continue;
+        contenido += kv::PaginaCodigos::A1252(LineaAnchos(otra, otros));
     }
     contenido += kv::PaginaCodigos::A1252(LineaAnchos(nombre, anchos));
 

@@ -38,13 +38,9 @@ QStringList SentenciasCreacionAlmacen(const QString& clave) {
     s << QStringLiteral("Create Database KV_ESTADISTICAS") << QStringLiteral("USE KV_ESTADISTICAS")
       << QStringLiteral("EXEC sp_addlogin N'KV_ESTADISTICAS', '") + kv::db::DuplicarApostrofes(claveLogin) +
              QStringLiteral("', 'KV_ESTADISTICAS'")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', sysadmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', securityadmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', serveradmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS',  setupadmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', processadmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', diskadmin")
-      << QStringLiteral("EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', dbcreator")
+      // The store's login gets no server role: its password is the same default
+      // on every installation, and a server role would open every company's
+      // database to whoever knows it. It owns its store through the roles below.
       << QStringLiteral(
              "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'")
       << QStringLiteral("EXEC sp_addrolemember N'db_accessadmin', N'KV_ESTADISTICAS'")

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include "util/ArchivoAcotado.h"
 #include "util/UtilGeneral.h"
 #include "util/UtilRutas.h"
 
@@ -16,8 +17,10 @@ namespace {
 QString EnCarpeta(const QString& carpeta, const QString& nombre) {
     const QDir dir(carpeta);
     if (carpeta.isEmpty() || !dir.exists()) return QString();
-    if (QFileInfo(dir.filePath(nombre)).isFile()) return dir.filePath(nombre);
-    const QStringList archivos = dir.entryList(QDir::Files | QDir::Hidden);
+    // Devices, FIFOs and broken links are found too, so that reading them says what is wrong.
+    const QFileInfo exacto(dir.filePath(nombre));
+    if (exacto.exists() || exacto.isSymLink()) return dir.filePath(nombre);
+    const QStringList archivos = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& a : archivos)
         if (a.compare(nombre, Qt::CaseInsensitive) == 0) return dir.filePath(a);
     return QString();
@@ -41,9 +44,12 @@ QString LeerIniDeArchivo(const QString& ruta, const QString& seccion, const QStr
     const QString seccionBuscada = seccion.trimmed();
     const QString claveBuscada = clave.trimmed();
     if (ruta.isEmpty() || seccionBuscada.isEmpty() || claveBuscada.isEmpty()) return defecto;
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly)) return defecto;
-    const QString texto = TextoDelArchivo(archivo.readAll());
+    const util::LecturaAcotada lectura = util::LeerArchivoAcotado(ruta);
+    if (!lectura.leido) {
+        util::AvisarArchivoIlegible(lectura, ruta, QStringLiteral("Se usan los valores por omisión."));
+        return defecto;
+    }
+    const QString texto = TextoDelArchivo(lectura.datos);
 
     bool dentro = false, vista = false;
     for (QStringView linea : QStringView(texto).split(QLatin1Char('\n'))) {

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #include "access/ArchivoBases.h"
 #include "soporte/CarpetasTemporales.h"
@@ -188,6 +189,34 @@ TEST(ArchivoBases, ArchivoQueNoSePuedeEscribirEsUnErrorConSuRuta) {
         EXPECT_EQ(e.error().numero, 75);
         EXPECT_TRUE(e.error().descripcion.startsWith("No se pudo escribir " + ruta));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A FIFO or a link to a device in the list's place is refused with a message,
+// neither read for ever nor waited on, and never written over.
+TEST(ArchivoBases, UnaTuberiaOUnDispositivoNoSeLeen) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString cero = carpetas.aplicacion() + "BASES.TXT";
+    ASSERT_TRUE(QFile::link("/dev/zero", cero));
+    try {
+        kv::access::LeerBases(cero);
+        ADD_FAILURE() << "se leyó /dev/zero";
+    } catch (const kv::KvExcepcion& e) {
+        EXPECT_EQ(e.error().numero, 75);
+        EXPECT_TRUE(e.error().descripcion.contains("no es un archivo común")) << e.error().descripcion.toStdString();
+    }
+    QFile::remove(cero);
+    const QString fifo = carpetas.aplicacion() + "BASES.TXT";
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(kv::access::LeerBases(fifo), kv::KvExcepcion);
+    EXPECT_THROW(kv::access::ReemplazarConexiones(fifo, {Conexion("NORTE / EMBEBIDO", "NORTE", "EMBEBIDO")}),
+                 kv::KvExcepcion);
+    EXPECT_THROW(kv::access::AgregarConexion(fifo, Conexion("NORTE / EMBEBIDO", "NORTE", "EMBEBIDO")),
+                 kv::KvExcepcion);
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(Registro, UnFalloAlGrabarSeMuestraYSeCierraIgual) {
     ASSERT_EQ(mensajes.size(), 3);
     EXPECT_TRUE(mensajes[0].titulo.contains("FormLoad"));
     EXPECT_TRUE(mensajes[1].texto.startsWith(
-        "SQL Server start failed.  \rSQL-DMO error:  75 No se pudo leer " + App() + "BASES.TXT"))
+        "SQL Server start failed.  \rSQL-DMO error:  75 \"" + App() + "BASES.TXT\" no es un archivo común"))
         << mensajes[1].texto.toStdString();
     EXPECT_EQ(mensajes[1].titulo, "");
     EXPECT_EQ(mensajes[1].estilo, 0);

@@ -1,11 +1,13 @@
 // The viewer started as a process, as a user or another program of the suite starts it.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <sys/stat.h>
 
 #include "ServidorPrueba.h"
 #include "core/Arranque.h"
@@ -21,7 +23,9 @@ struct Salida {
     QString errores;
 };
 
-Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& argumentos) {
+// `encima`: variables that replace the test's own (its folders among them).
+Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& argumentos,
+                const QMap<QString, QString>& encima = {}) {
     QProcess proceso;
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.remove("DISPLAY");
@@ -32,6 +36,7 @@ Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& 
     entorno.insert("TEMP", servidor.carpetas().raiz());
     entorno.insert("HOME", servidor.carpetas().raiz());
     entorno.insert("XDG_CONFIG_HOME", servidor.carpetas().raiz() + "config");
+    for (auto it = encima.begin(); it != encima.end(); ++it) entorno.insert(it.key(), it.value());
     proceso.setProcessEnvironment(entorno);
     proceso.start(kv::pruebas::CarpetaBinarios() + "kv_estv", argumentos);
     Salida s;
@@ -176,10 +181,46 @@ TEST(Programa, AlmacenUnaVezYTrazaSinClaves) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray contenido = f.readAll();
     EXPECT_EQ(contenido.count("Create Database KV_ESTADISTICAS"), 1);
-    EXPECT_EQ(contenido.count("EXEC sp_addlogin N'KV_ESTADISTICAS', '***', 'KV_ESTADISTICAS'"), 1);
+    // A batch that creates a login keeps none of its values.
+    EXPECT_EQ(contenido.count("EXEC sp_addlogin '***', '***', '***'"), 1);
     EXPECT_FALSE(contenido.contains("QZ_TABLEROVENTA"));
     EXPECT_EQ(QFile::permissions(traza) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
               QFileDevice::Permissions());
+}
+
+// The demo makes a missing application folder before anything else, and one
+// it cannot write into, or a BASES.TXT that is no regular file, stops it at
+// once with nothing built.
+TEST(Programa, DemoCompruebaLasCarpetasAntesDeEmpezar) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    const QString nueva = servidor.carpetas().raiz() + "no/existia/todavia/";
+    const Salida s = Ejecutar(servidor, {"--demo", "--lineas", "200"}, {{"KVESTV_CARPETA", nueva}});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+    EXPECT_TRUE(QFileInfo(nueva + "BASES.TXT").isFile());
+
+    const QString datos = servidor.carpetas().raiz() + "datos-nuevos/";
+    const QString tuberia = servidor.carpetas().raiz() + "con-tuberia/";
+    ASSERT_TRUE(QDir().mkpath(tuberia));
+    ASSERT_EQ(mkfifo(QFile::encodeName(tuberia + "BASES.TXT").constData(), 0600), 0);
+    const Salida t =
+        Ejecutar(servidor, {"--demo", "--lineas", "200"}, {{"KVESTV_CARPETA", tuberia}, {"KVESTV_DATOS", datos}});
+    EXPECT_EQ(t.estado, 1) << t.errores.toStdString();
+    EXPECT_TRUE(t.errores.contains("No se pudo preparar la demostración: \"" + tuberia + "BASES.TXT\" no es un "
+                                   "archivo común"))
+        << t.errores.toStdString();
+    EXPECT_TRUE(t.errores.contains("No se ha creado nada."));
+    EXPECT_FALSE(QFile::exists(datos + "NORTE.db"));
+
+    const QString archivo = servidor.carpetas().raiz() + "soy-un-archivo";
+    {
+        QFile f(archivo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const Salida u =
+        Ejecutar(servidor, {"--demo", "--lineas", "200"}, {{"KVESTV_CARPETA", archivo}, {"KVESTV_DATOS", datos}});
+    EXPECT_EQ(u.estado, 1) << u.errores.toStdString();
+    EXPECT_TRUE(u.errores.contains("carpeta de la aplicación \"" + archivo)) << u.errores.toStdString();
+    EXPECT_FALSE(QFile::exists(datos + "NORTE.db"));
 }
 
 }  // namespace

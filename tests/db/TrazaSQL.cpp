@@ -141,26 +141,57 @@ TEST(TrazaSQL, UnArchivoQueNoSePuedeEscribirNoDetieneLaSentencia) {
     EXPECT_EQ(afectados, 1);
 }
 
-// Password literals never reach the trace; everything else stays as sent.
+// A batch that touches logins or passwords reaches the trace with none of its
+// values; every other batch stays as sent.
 TEST(TrazaSQL, LasClavesSeOcultan) {
     const QList<QPair<QString, QString>> casos = {
         {"EXEC sp_addlogin N'KV_ESTADISTICAS', 'QZ_TABLEROVENTA', 'KV_ESTADISTICAS'",
-         "EXEC sp_addlogin N'KV_ESTADISTICAS', '***', 'KV_ESTADISTICAS'"},
-        {"EXEC sp_password 'vieja', 'nu''eva', 'Korvane'", "EXEC sp_password '***', '***', 'Korvane'"},
+         "EXEC sp_addlogin '***', '***', '***'"},
+        {"EXEC sp_password 'vieja', 'nu''eva', 'Korvane'", "EXEC sp_password '***', '***', '***'"},
         {"exec SP_PASSWORD @old = NULL, @new = N'x;y', @loginame = 'U'",
-         "exec SP_PASSWORD @old = NULL, @new = '***', @loginame = 'U'"},
+         "exec SP_PASSWORD @old = NULL, @new = '***', @loginame = '***'"},
         {"EXEC sp_addlogin @loginame = 'A', @passwd = 'secreto'",
-         "EXEC sp_addlogin @loginame = 'A', @passwd = '***'"},
+         "EXEC sp_addlogin @loginame = '***', @passwd = '***'"},
         {"CREATE LOGIN A WITH PASSWORD = 'p1', DEFAULT_DATABASE = X",
          "CREATE LOGIN A WITH PASSWORD = '***', DEFAULT_DATABASE = X"},
         {"ALTER LOGIN A WITH PASSWORD = N'n' OLD_PASSWORD = 'v'",
          "ALTER LOGIN A WITH PASSWORD = '***' OLD_PASSWORD = '***'"},
         {"USE KV\r\nEXEC sp_addlogin 'B', 'b'\r\nSELECT 'sp_addlogin x'",
-         "USE KV\r\nEXEC sp_addlogin 'B', '***'\r\nSELECT 'sp_addlogin x'"},
+         "USE KV\r\nEXEC sp_addlogin '***', '***'\r\nSELECT '***'"},
         {"SELECT 'password' AS A, Pass FROM T", "SELECT 'password' AS A, Pass FROM T"},
         {"INSERT INTO T VALUES ('a')", "INSERT INTO T VALUES ('a')"},
+        {"EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', sysadmin",
+         "EXEC sp_addsrvrolemember N'KV_ESTADISTICAS', sysadmin"},
     };
     for (const auto& [sql, esperado] : casos) EXPECT_EQ(OcultarClaves(sql), esperado) << sql.toStdString();
+}
+
+// A password given through a variable, written as a bracketed, quoted or bare
+// word, or carried by dynamic SQL never reaches the trace either.
+TEST(TrazaSQL, NingunaFormaDeClaveLlegaALaTraza) {
+    const QList<QPair<QString, QString>> casos = {
+        {"DECLARE @c nvarchar(20) SET @c = 'ClaveVar10' EXEC sp_password NULL, @c, 'PIPO'",
+         "DECLARE @c nvarchar(***) SET @c = '***' EXEC sp_password NULL, @c, '***'"},
+        {"DECLARE @c nvarchar(20) = N'ClaveVar11'\nEXEC sp_addlogin 'x', @c",
+         "DECLARE @c nvarchar(***) = '***'\nEXEC sp_addlogin '***', @c"},
+        {"EXEC sp_addlogin N'A', [Secreto12]", "EXEC sp_addlogin '***', [***]"},
+        {"EXEC sp_addlogin N'A', \"Secreto13\"", "EXEC sp_addlogin '***', \"***\""},
+        {"EXEC sp_addlogin N'A', Secreto14, master", "EXEC sp_addlogin '***', ***, ***"},
+        {"EXEC('EXEC sp_password NULL, ''Secreto15'', ''Korvane''')", "EXEC('***')"},
+        {"DECLARE @s nvarchar(200) = 'EXEC sp_addlogin ''b'', ''Secreto16'''\nEXEC(@s)",
+         "DECLARE @s nvarchar(***) = '***'\nEXEC(@s)"},
+        {"CREATE LOGIN [Pepe] WITH PASSWORD = 'Secreto17' -- Secreto17\nSELECT 1",
+         "CREATE LOGIN [Pepe] WITH PASSWORD = '***' --***\nSELECT ***"},
+        {"ALTER LOGIN Pepe WITH PASSWORD = 0x0200AB /* Secreto18 */ HASHED",
+         "ALTER LOGIN Pepe WITH PASSWORD = *** /***/ HASHED"},
+        {"DECLARE @n int = 12345678 EXEC sp_password NULL, @n", "DECLARE @n int = *** EXEC sp_password NULL, @n"},
+    };
+    for (const auto& [sql, esperado] : casos) {
+        EXPECT_EQ(OcultarClaves(sql), esperado) << sql.toStdString();
+        EXPECT_TRUE(TocaClaves(sql)) << sql.toStdString();
+    }
+    EXPECT_FALSE(TocaClaves("SELECT Login, Password FROM MA_USUARIOS"));
+    EXPECT_FALSE(TocaClaves("UPDATE T SET A = 'CREATE TABLE'"));
 }
 
 // The trace file names servers, logins and statements: only its owner reads it,

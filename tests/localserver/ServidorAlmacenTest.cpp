@@ -69,10 +69,11 @@ TEST_F(AlmacenTest, PrimeraCreacionSinErroresYSegundaConLosNumerosDelServidor) {
     const QString antes = Foto(carpetas_.datos());
     const std::vector<int> segunda = CorrerCreacion(*c);
     EXPECT_EQ(Foto(carpetas_.datos()), antes);
-    EXPECT_TRUE(antes.contains(QStringLiteral("KV_ESTADISTICASsysadmin")));
+    // The store's login owns its store and holds no server role.
+    EXPECT_FALSE(antes.contains(QStringLiteral("KV_ESTADISTICASsysadmin")));
     EXPECT_TRUE(antes.contains(QStringLiteral("KV_ESTADISTICASKV_ESTADISTICASdb_owner")));
     // Database, login and user exist; role memberships are no-ops; tables exist.
-    const std::vector<int> esperado = {1801, 0, 15025, 0, 0, 0, 0, 0, 0, 0, 15023, 0, 0, 0, 0, 0, 0, 0, 2714, 2714, 2714};
+    const std::vector<int> esperado = {1801, 0, 15025, 15023, 0, 0, 0, 0, 0, 0, 0, 2714, 2714, 2714};
     EXPECT_EQ(segunda, esperado);
 
     EXPECT_EQ(Valor(*c, QStringLiteral("SELECT count(*) FROM MA_EMPRESAS")).toInt(), 1);

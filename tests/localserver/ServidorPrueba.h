@@ -88,6 +88,7 @@ class ServidorPrueba : public ::testing::Test {
         int estado = -1;
         QStringList lineas;
         QStringList errores;
+        QStringList avisos;  // the default-password warning, when kvsql gave it
     };
     static Salida Kvsql(const QStringList& argumentos);
     // kvsql's options for the server's administrator, optionally in `base`.

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
 
 #include "EntornoConsultas.h"
 #include "core/Sentencias.h"
 #include "lookup/ArchivosConsulta.h"
 #include "lookup/SentenciasConsulta.h"
 #include "soporte/CarpetasTemporales.h"
+#include "soporte/PuertoGuionado.h"
+#include "util/KvError.h"
 
 using namespace kv::lookup;
 
@@ -134,4 +138,29 @@ TEST(ArchivosConsulta, LineasDeAnchos) {
     GrabarAnchos(carpetas.aplicacion(), "Stk_ma_articulos", {100, 200});
     EXPECT_EQ(LeerAnchos(carpetas.aplicacion(), "VT_MA_ARTICULOS"), (QList<double>{100, 200}));
     EXPECT_TRUE(LeerAnchos(carpetas.aplicacion(), "OTRA").isEmpty());
+}
+
+// The lookup files as a link to /dev/zero or a FIFO: nothing is read, one
+// message says why, and the widths file in its place is not replaced.
+TEST(ArchivosConsulta, ArchivosQueNoSonArchivosNoSeLeen) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString consultas = carpetas.aplicacion() + "consultas.krv";
+    ASSERT_TRUE(QFile::link("/dev/zero", consultas));
+    const QString anchos = carpetas.aplicacion() + "CONSULTASLEN.KRV";
+    ASSERT_EQ(mkfifo(QFile::encodeName(anchos).constData(), 0600), 0);
+    kv::pruebas::PuertoGuionado puerto;
+    puerto->ResponderMensaje(kv::respuesta::Aceptar).ResponderMensaje(kv::respuesta::Aceptar);
+    EXPECT_TRUE(LeerDefiniciones(consultas).empty());
+    EXPECT_FALSE(BuscarDefinicion(consultas, "MA_VENDEDORES"));
+    EXPECT_TRUE(LeerAnchos(carpetas.aplicacion(), "MA_VENDEDORES").isEmpty());
+    ASSERT_EQ(puerto->Mensajes().size(), 2);
+    EXPECT_EQ(puerto->Mensajes().at(0).texto,
+              QString("\"%1\" no es un archivo común (es un dispositivo, una tubería o una carpeta): no se lee. "
+                      "Reemplácelo por el archivo verdadero. Las consultas muestran las columnas de cada tabla.")
+                  .arg(consultas));
+    EXPECT_TRUE(puerto->Mensajes().at(1).texto.endsWith("Las columnas toman su ancho por omisión."));
+    EXPECT_THROW(GrabarAnchos(carpetas.aplicacion(), "MA_VENDEDORES", {100}), kv::KvExcepcion);
+    EXPECT_FALSE(QFileInfo(anchos).isFile());
+    // The default definitions are not written into a link to a device either.
+    EXPECT_THROW(kv::core::GrabarConsultasBase(consultas), kv::KvExcepcion);
 }

@@ -42,14 +42,15 @@ TEST(Almacen, NombreDeTablaNuevaDesdeElEsquema) {
 
 TEST(Almacen, SentenciasDeCreacionExactas) {
     const QStringList s = SentenciasCreacionAlmacen();
-    ASSERT_EQ(s.size(), 21);
+    // No server role for the store's login: it owns its store and nothing else.
+    ASSERT_EQ(s.size(), 14);
+    for (const QString& sentencia : s) EXPECT_FALSE(sentencia.contains("sp_addsrvrolemember")) << sentencia.toStdString();
     EXPECT_EQ(s[0], "Create Database KV_ESTADISTICAS");
     EXPECT_EQ(s[1], "USE KV_ESTADISTICAS");
-    EXPECT_EQ(s[6], "EXEC sp_addsrvrolemember N'KV_ESTADISTICAS',  setupadmin");
-    EXPECT_EQ(s[10], "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'");
-    EXPECT_EQ(s[17], "EXEC sp_addrolemember N'db_securityadmin', N'KV_ESTADISTICAS'");
+    EXPECT_EQ(s[3], "EXEC sp_grantdbaccess @loginame = 'KV_ESTADISTICAS' , @name_in_db ='KV_ESTADISTICAS'");
+    EXPECT_EQ(s[10], "EXEC sp_addrolemember N'db_securityadmin', N'KV_ESTADISTICAS'");
     EXPECT_EQ(
-        s[18],
+        s[11],
         "CREATE TABLE [dbo].[CAB_ESTV] (\r\n [Codigo] [int] IDENTITY (1, 1) NOT NULL , \r\n [Nombre] "
         "[nvarchar] "
         "(50) NULL , \r\n [Tabla] [nvarchar] (50) NULL ,\r\n [Campos] [nvarchar] (500) NULL,\r\n [Orden] "
@@ -57,11 +58,11 @@ TEST(Almacen, SentenciasDeCreacionExactas) {
         "[TopOtros] "
         "[nvarchar] (50) NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[CAB_ESTV] WITH NOCHECK ADD\r\n "
         "CONSTRAINT [PK_CAB_ESTV] PRIMARY KEY  NONCLUSTERED\r\n (\r\n [CODIGO]\r\n )  ON [PRIMARY]");
-    EXPECT_TRUE(s[19].contains(
+    EXPECT_TRUE(s[12].contains(
         " ) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]\r\n  \r\n ALTER TABLE [dbo].[TA_CONFIGURACION]"));
-    EXPECT_TRUE(s[19].endsWith(" [GRUPO],\r\n [Clave]\r\n ) WITH  FILLFACTOR = 90  ON [PRIMARY]"));
+    EXPECT_TRUE(s[12].endsWith(" [GRUPO],\r\n [Clave]\r\n ) WITH  FILLFACTOR = 90  ON [PRIMARY]"));
     EXPECT_EQ(
-        s[20],
+        s[13],
         "CREATE TABLE [dbo].[MA_EMPRESAS] (\r\n [Base] [nvarchar] (50) NOT NULL ,\r\n [Compartida] [bit] "
         "NULL\r\n ) ON [PRIMARY]\r\n \r\n ALTER TABLE [dbo].[MA_EMPRESAS] WITH NOCHECK ADD\r\n CONSTRAINT "
         "[DF_MA_EMPRESAS_Compartida] DEFAULT (0) FOR [Compartida],\r\n CONSTRAINT [PK_MA_EMPRESAS] PRIMARY "

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "db/Conexion.h"
+#include "localserver/Seguridad.h"
 #include "util/KvError.h"
 
 namespace kv::kvsql {
@@ -450,6 +451,33 @@ bool CorrerLote(kv::db::Conexion& c, const QString& lote, const Opciones& o, QTe
     return bien;
 }
 
+// An administrator who signs in with a password everybody knows is told so,
+// with the statement that changes it. Asked of the server, so it holds for
+// a SQL Server too.
+// It goes to the terminal's error stream even with -o: it is for the person,
+// not part of the results.
+void AvisarClavePorOmision(kv::db::Conexion& conexion, const Opciones& o) {
+    if (!kv::local::EsClavePorOmision(o.usuario, o.clave)) return;
+    bool administrador = false;
+    try {
+        for (const auto& r : conexion.EjecutarLote(
+                 QStringLiteral("SELECT IS_SRVROLEMEMBER('sysadmin'), IS_SRVROLEMEMBER('securityadmin')")))
+            if (r.tieneFilas && !r.filas.empty())
+                for (const QVariant& v : r.filas.front()) administrador = administrador || v.toInt() == 1;
+    } catch (const kv::KvExcepcion&) {
+        return;
+    }
+    if (!administrador) return;
+    QTextStream errores(stderr);
+    errores.setEncoding(QStringConverter::Utf8);
+    errores << QStringLiteral("Aviso: el administrador %1 entró con la contraseña de omisión, que conoce "
+                              "cualquiera: con ella se toma el servidor entero. Cámbiela ya: ALTER LOGIN [%1] "
+                              "WITH PASSWORD = 'clave nueva'")
+                   .arg(o.usuario.trimmed())
+            << '\n';
+    errores.flush();
+}
+
 }  // namespace
 
 int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
@@ -501,6 +529,7 @@ int Ejecutar(const Opciones& o, QTextStream& salida, QTextStream& errores) {
         errores.flush();
         return 1;
     }
+    AvisarClavePorOmision(conexion, o);
     bool bien = true;
     for (const LoteGuion& l : lotes)
         for (int vez = 0; vez < l.veces; ++vez)

@@ -99,7 +99,8 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
         } else if (tk.Es("DELETE") || tk.Es("UPDATE")) {
             continua = previo.Es("ON");
         } else if (tk.Es("ALTER") || tk.Es("DROP")) {
-            continua = cabeza.Es("ALTER") && i + 1 < n && EsUna(t[i + 1], {"COLUMN", "CONSTRAINT"});
+            // ALTER TABLE ... DROP COLUMN / CONSTRAINT, ALTER ROLE ... DROP MEMBER.
+            continua = cabeza.Es("ALTER") && i + 1 < n && EsUna(t[i + 1], {"COLUMN", "CONSTRAINT", "MEMBER"});
         } else if (tk.Es("WITH")) {
             // Table hints, WITH NOCHECK, WITH FILLFACTOR, WITH TIES: a common table
             // expression only starts a statement as "WITH name AS (" or "WITH name (".
@@ -108,7 +109,7 @@ std::vector<TramoSentencia> DividirSentencias(const std::vector<Token>& t) {
                   (t[i + 2].Es("AS") || t[i + 2].EsSimbolo("(")) && !EsUna(t[i + 1], {"NOCHECK", "CHECK"}));
         } else if (tk.Es("IF")) {
             continua =
-                EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE"});  // DROP ... IF EXISTS
+                EsUna(previo, {"TABLE", "VIEW", "INDEX", "DATABASE", "PROCEDURE", "USER"});  // DROP ... IF EXISTS
         }
         // GRANT EXECUTE, SELECT ON ...; REVOKE GRANT OPTION FOR ...; ... WITH GRANT OPTION.
         if (EsUna(cabeza, {"GRANT", "REVOKE"}) &&

@@ -1187,6 +1187,30 @@ void FnParte(sqlite3_context* ctx, int, sqlite3_value** argv) {
     DevolverTexto(ctx, campos[campo - 1]);
 }
 
+// kv_es_miembro(lista, rol, principal) over "principal<TAB>rol" lines: 1 when the
+// principal holds the role, 0 when it does not, NULL when the role or the
+// principal is unknown. A line with an empty principal names a role that
+// exists; one with an empty role, a principal that exists.
+void FnEsMiembro(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const QString rol = Texto(argv[1]).trimmed();
+    const QString principal = Texto(argv[2]).trimmed();
+    bool hayRol = false, hayPrincipal = false, miembro = false;
+    for (const QString& linea : Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype tab = linea.indexOf(QLatin1Char('\t'));
+        if (tab < 0) continue;
+        const QStringView p = QStringView(linea).left(tab), r = QStringView(linea).mid(tab + 1);
+        const bool esteRol = r.compare(rol, Qt::CaseInsensitive) == 0;
+        const bool estePrincipal = p.compare(principal, Qt::CaseInsensitive) == 0;
+        if (p.isEmpty() && esteRol) hayRol = true;
+        if (r.isEmpty() && estePrincipal) hayPrincipal = true;
+        if (esteRol && estePrincipal) miembro = true;
+    }
+    if (!hayRol || !hayPrincipal) return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, miembro ? 1 : 0);
+}
+
 struct DefinicionFuncion {
     const char* nombre;
     int argumentos;
@@ -1211,6 +1235,7 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_db_name", 2, true, &FnDbName},
     {"kv_lineas", 1, true, &FnLineas},
     {"kv_parte", 3, true, &FnParte},
+    {"kv_es_miembro", 3, true, &FnEsMiembro},
     {"kv_len", 1, true, &FnLen},
     {"kv_charindex", 2, true, &FnCharindex},
     {"kv_charindex", 3, true, &FnCharindex},

@@ -9,7 +9,8 @@ namespace kv::local::traduccion {
 
 bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, Expr& r) {
     // What the server knows of itself: the session gives @kv_base, @kv_login,
-    // @kv_usuario, @kv_identidad and the list of databases (@kv_bases).
+    // @kv_usuario, @kv_identidad, the list of databases (@kv_bases) and of the
+    // roles and their members (@kv_roles_servidor, @kv_roles_base).
     auto exigir = [&](size_t minimo, size_t maximo) {
         if (a.size() < minimo || a.size() > maximo) Fallar();
     };
@@ -88,6 +89,19 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
     if (n == QLatin1String("user_name")) {
         exigir(0, 0);
         r.sql = QStringLiteral("@kv_usuario");
+        return true;
+    }
+    // Role membership, from the session's lists of roles and their members.
+    if (n == QLatin1String("is_srvrolemember") || n == QLatin1String("is_member") ||
+        n == QLatin1String("is_rolemember")) {
+        const bool servidor = n == QLatin1String("is_srvrolemember");
+        exigir(1, n == QLatin1String("is_member") ? 1 : 2);
+        const QString quien = a.size() == 2 ? a[1].sql : servidor ? QStringLiteral("@kv_login") : QStringLiteral("@kv_usuario");
+        r.sql = QLatin1String("kv_es_miembro(") +
+                (servidor ? QStringLiteral("@kv_roles_servidor") : QStringLiteral("@kv_roles_base")) +
+                QLatin1String(", ") + a[0].sql + QLatin1String(", ") + quien + QLatin1Char(')');
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("int");
         return true;
     }
     if (n == QLatin1String("scope_identity") || n == QLatin1String("ident_current")) {

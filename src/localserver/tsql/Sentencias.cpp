@@ -312,6 +312,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         Exigir("TABLE");
         s.sql = QLatin1String("DELETE FROM ") + ObjetoDeSentencia(s);
         s.clase = Clase::Modificacion;
+    } else if (Seguridad(s)) {
     } else if (cabeza.Es("CREATE")) {
         Crear(salida, s);
         if (!Fin()) Fallar();

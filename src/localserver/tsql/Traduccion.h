@@ -65,7 +65,10 @@ enum class Clase {
     FinIntento,           // END TRY: the TRY is over; the batch goes on at `salto` (past END CATCH)
     FinCaptura,           // END CATCH: the error caught is forgotten
     Lanzar,               // THROW: `sql` gives number, message and state; empty rethrows the error caught
-    Opcion                // SET XACT_ABORT ON|OFF: `objeto` the option, `sql` "ON" or "OFF"
+    Opcion,               // SET XACT_ABORT ON|OFF: `objeto` the option, `sql` "ON" or "OFF"
+    Seguridad  // CREATE/ALTER/DROP LOGIN, CREATE/DROP USER, ALTER [SERVER] ROLE: `sql` the statement's
+               // kind ("CREATE LOGIN", "ALTER SERVER ROLE"...), `objeto` the login, user or role it
+               // names, `argumentos` its options by name ("PASSWORD", "DEFAULT_DATABASE", "ADD"...)
 };
 
 struct Argumento {

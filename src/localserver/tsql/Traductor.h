@@ -312,6 +312,9 @@ class Traductor {
     void Quitar(std::vector<Sentencia>& salida, const Sentencia& base);
     void Ejecutar(Sentencia& s);
     void Conceder(Sentencia& s);
+    // CREATE/ALTER/DROP LOGIN, CREATE/DROP USER, ALTER [SERVER] ROLE (Seguridad.cpp);
+    // false when the statement is none of them.
+    bool Seguridad(Sentencia& s);
     void SaltarOpcionesAlmacenamiento();
 
     // ---- control flow and variables (ControlFlujo.cpp) ----
