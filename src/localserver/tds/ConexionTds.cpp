@@ -1,5 +1,7 @@
 #include "localserver/tds/ConexionTds.h"
 
+#include "localserver/Seguridad.h"
+
 #include <poll.h>
 
 #include <QDateTime>
@@ -332,18 +334,18 @@ bool ConexionTds::IniciarSesion() {
     const auto espera = servidor_.freno().Espera(cliente_.section(u':', 0, -2));
     if (espera.count() > 0) std::this_thread::sleep_for(espera);
 
-    const QString cadena =
-        QStringLiteral("Provider=SQLOLEDB;Server=%1;Database=%2;UID=%3;PWD=%4")
-            .arg(QString::fromLatin1(kv::local::NombreServidorEmbebido),
-                 kv::db::ValorCadenaConexion(login.base), kv::db::ValorCadenaConexion(login.usuario),
-                 kv::db::ValorCadenaConexion(login.clave));
     try {
         if (login.sspi && login.usuario.isEmpty())
             throw kv::db::ErrorProveedor(kv::db::ErrorBD{0, kv::local::msj::InicioSesion(QString()),
                                                          kv::local::err::InicioSesion,
                                                          QStringLiteral("28000"), QString(), 0});
-        kv::local::ProveedorEmbebido proveedor;
-        sesion_ = proveedor.Abrir(kv::db::ParametrosConexion::Analizar(cadena), 0);
+        // A client off the loopback may not sign in with a default password.
+        kv::local::SolicitudInicio solicitud;
+        solicitud.login = login.usuario;
+        solicitud.clave = login.clave;
+        solicitud.base = login.base;
+        solicitud.remota = !clienteLocal_;
+        sesion_ = kv::local::AbrirSesionEmbebida(solicitud);
     } catch (const kv::db::ErrorProveedor& e) {
         servidor_.freno().Fallo(cliente_.section(u':', 0, -2));
         QStringList numeros;
