@@ -358,8 +358,8 @@ def ronda(r):
     if os.path.exists(archivo):
         with open(archivo, "rb") as f:
             filas = f.read().split(b"\n")
-        comprobar("con la cabecera y filas de la carga", filas[0].startswith(b"BASE\tVendedor\tFamilia\t") and
-                  len(filas) > 3 and (elegido.encode() in filas[1]), repr(filas[:2]))
+        comprobar("con la cabecera y filas de la carga", filas[0].startswith(b"Empresa\tVendedor\tNombre Vendedor\tFamilia\t") and
+                  len(filas) > 3 and (elegido.encode("cp1252") in filas[1]), repr(filas[:2]))
     r.clic_en(r.buscar("page tab", "Gráfico")[0])
 
     # Esc, "No": asked once. Esc, "Sí": the window resets and the program goes on.
