@@ -222,11 +222,16 @@ TEST(AjustesConsulta, F12MandaLaFechaComoLiteralSinAmbiguedad) {
 // the records the program writes are those same bytes.
 TEST(AjustesConsulta, LasDefinicionesSeLeenYEscribenEnWindows1252) {
     EntornoConsultas e;
-    e.Ejecutar(QString::fromUtf8("INSERT INTO TA_VENDEDORES (IdVendedor, Nombre, Dada_De_Baja) "
-                                 "VALUES ('V950', 'Íñigo Peña €', 0)"));
+    e.Ejecutar(
+        QString::fromUtf8("INSERT INTO TA_VENDEDORES (IdVendedor, Nombre, Dada_De_Baja) "
+                          "VALUES ('V950', 'Íñigo Peña €', 0)"));
     const QByteArray registro = Campo("VENDEDORES A\xD1O \x80", 100) + Campo("V_TA_VENDEDORES", 100) +
                                 Campo("|NOMBRE|IDVENDEDOR|", 500) +
-                                Campo("Nombre = '\xCD\xF1igo Pe\xF1" "a \x80'", 500) + "\r\n";
+                                Campo(
+                                    "Nombre = '\xCD\xF1igo Pe\xF1"
+                                    "a \x80'",
+                                    500) +
+                                "\r\n";
     const QString ruta = e.carpetas().aplicacion() + "consultas.krv";
     Grabar(ruta, registro);
 
@@ -263,7 +268,6 @@ TEST(AjustesConsulta, LosAnchosSeLeenYEscribenEnWindows1252) {
     kv::lookup::GrabarAnchos(carpetas.aplicacion(), QString::fromUtf8("V_TA_AÑOS"), {2000, 1000});
     EXPECT_EQ(Leer(ruta), previo + "\"V_TA_A\xD1OS\",\" 2000| 1000|\"\r\n");
     kv::lookup::GrabarAnchos(carpetas.aplicacion(), QString::fromUtf8("VT_CAMIÓN_€"), {900});
-    EXPECT_EQ(Leer(ruta),
-              QByteArray("\"V_TA_VENDEDORES\",\" 10|\"\r\n\"V_TA_A\xD1OS\",\" 2000| 1000|\"\r\n"
-                         "\"VT_CAMI\xD3N_\x80\",\" 900|\"\r\n"));
+    EXPECT_EQ(Leer(ruta), QByteArray("\"V_TA_VENDEDORES\",\" 10|\"\r\n\"V_TA_A\xD1OS\",\" 2000| 1000|\"\r\n"
+                                     "\"VT_CAMI\xD3N_\x80\",\" 900|\"\r\n"));
 }
