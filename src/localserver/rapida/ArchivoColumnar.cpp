@@ -347,12 +347,12 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(const QString& archivo
         std::vector<std::uint64_t> finales(codigos + 1);
         std::memcpy(finales.data(), en(s + 1), largoDe(s + 1));
         if (finales[0] != 0 || finales[1] != 0 || finales[codigos] != largoDe(s + 2)) return nullptr;
+        for (std::size_t i = 0; i < codigos; ++i)
+            if (finales[i + 1] < finales[i]) return nullptr;
         d.textos.resize(codigos);
         const auto* textos = reinterpret_cast<const char*>(en(s + 2));
-        for (std::size_t i = 0; i < codigos; ++i) {
-            if (finales[i + 1] < finales[i]) return nullptr;
+        for (std::size_t i = 0; i < codigos; ++i)
             d.textos[i].assign(textos + finales[i], finales[i + 1] - finales[i]);
-        }
         d.clase.resize(codigos);
         std::memcpy(d.clase.data(), en(s + 3), largoDe(s + 3));
         d.formas.resize(clases);
