@@ -50,6 +50,7 @@
 #include "localserver/ServidorEmbebido.h"
 #include "localserver/demo/DatosDemo.h"
 #include "localserver/erp/EsquemaERP.h"
+#include "localserver/procedimientos/ReconsEstv.h"
 #include "localserver/rapida/ArchivoColumnar.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
@@ -334,6 +335,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     kv::local::RegistrarServidorEmbebido();
     kv::local::demo::RegistrarProcedimientoDemo();
+    kv::local::RegistrarReconsEstv();
     const QString programa = QCoreApplication::applicationDirPath() + QStringLiteral("/kv_estv");
     const QString scriptDuckDB = QStringLiteral(KVESTV_FUENTES "/bench/duckdb-node");
 
