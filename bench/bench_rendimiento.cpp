@@ -74,13 +74,6 @@ const char* const kEstadistica = "Vendedores por Familia";
 const char* const kEstadisticaDemo = "Artículos por Vendedor";
 const char* const kTablaDemo = "DET_ESTV9101";
 
-double CPUHijos() {
-    rusage r{};
-    getrusage(RUSAGE_CHILDREN, &r);
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
-           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
-
 struct Medida {
     double pared = 0;
     double cpu = 0;

@@ -257,6 +257,8 @@ TEST(ArchivoColumnarSinRegistro, ElArchivoDeLaBaseNombraElEstado) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(ruta.constData(), &db), SQLITE_OK);
         kv::local::RegistrarFuncionesTSQL(db);
+        // The server reads the schema on opening, which sets up the log's index.
+        ASSERT_EQ(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr), SQLITE_OK);
         CacheColumnar cache(std::size_t(64) << 20);
         uso = cache.Obtener(db, 1, base, QStringLiteral("DET"));
         sqlite3_close(db);
