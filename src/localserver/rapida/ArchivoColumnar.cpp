@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <thread>
 
@@ -187,9 +186,9 @@ std::optional<EstadoBase> LeerEstadoBase(const QString& archivo) {
     e.tamano = std::uint64_t(st.st_size);
     e.modificado = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     e.cambiado = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    timespec ahora {};
-    ::clock_gettime(CLOCK_REALTIME, &ahora);
-    const std::int64_t ahoraNs = std::int64_t(ahora.tv_sec) * 1000000000 + ahora.tv_nsec;
+    const std::int64_t ahoraNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
     constexpr std::int64_t kMargenNs = 100 * 1000000;
     if (ahoraNs - std::max(e.modificado, e.cambiado) < kMargenNs) return std::nullopt;
     unsigned char cabecera[100];
