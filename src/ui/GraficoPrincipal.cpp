@@ -84,6 +84,7 @@ GraficoPrincipal::GraficoPrincipal(QWidget* padre)
       pagina3D_(new QWidget(this)),
       capa3D_(new QVBoxLayout(pagina3D_)) {
     setObjectName(QStringLiteral("Chart1"));
+    setAccessibleName(QString::fromUtf8("Gráfico de la carga"));
     desplazamiento_->setWidgetResizable(true);
     desplazamiento_->setFrameShape(QFrame::NoFrame);
     desplazamiento_->setWidget(panel_);
@@ -147,12 +148,15 @@ void GraficoPrincipal::Limpiar3D() {
 
 void GraficoPrincipal::Redibujar() {
     Limpiar3D();
+    // Screen readers (and the walk with real input) read the type drawn.
     if (EsTipo3D(tipo_) && Hay3D() && Dibujar3D()) {
+        setAccessibleDescription(TituloDeTipo(tipo_));
         pila_->setCurrentWidget(pagina3D_);
         return;
     }
     panel_->PonerNota(EsTipo3D(tipo_) ? QString::fromUtf8(kNotaSin3D) : QString());
     panel_->Dibujar(datos_, Equivalente2D(tipo_));
+    setAccessibleDescription(TituloDeTipo(Equivalente2D(tipo_)));
     pila_->setCurrentWidget(desplazamiento_);
 }
 

@@ -37,6 +37,12 @@ std::optional<int> ValorDeCodigo(const QString& codigo) {
     return std::nullopt;
 }
 
+QString TituloDeTipo(int valor) {
+    for (const TipoGrafico& tipo : TiposGrafico())
+        if (tipo.valor == valor) return QString::fromUtf8(tipo.titulo);
+    return QString();
+}
+
 bool EsTipo3D(int valor) {
     using namespace tipo_grafico;
     return valor == Barras3D || valor == Lineas3D || valor == Area3D || valor == Pasos3D ||

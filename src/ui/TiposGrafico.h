@@ -40,6 +40,8 @@ QStringList FilasTiposGrafico();
 // Type number of a code (the row's text from position 80 on, trimmed); nullopt when unknown.
 std::optional<int> ValorDeCodigo(const QString& codigo);
 bool EsTipo3D(int valor);
+// Caption of a type number ("Gráfico de Barras 2D"); empty when unknown.
+QString TituloDeTipo(int valor);
 // The 2D type drawn for a 3D type where there is no OpenGL (a 2D type gives itself).
 int Equivalente2D(int valor);
 // Row selected after the list is filled: "Gráfico de Barras 2D".

@@ -129,7 +129,7 @@ class Ronda:
         return None
 
     def buscar(self, rol, nombre, raiz=None):
-        """Every accessible whose role name and name match (the name as a regular expression)."""
+        """Every accessible whose role name (any, for None) and name match (the name as a regular expression)."""
         raiz = raiz or self.aplicacion()
         hallados = []
         if raiz is None:
@@ -138,7 +138,7 @@ class Ronda:
         def recorrer(o, nivel):
             try:
                 papel = o.getRoleName()
-                if papel == rol and re.fullmatch(nombre, o.name or ""):
+                if (rol is None or papel == rol) and re.fullmatch(nombre, o.name or ""):
                     hallados.append(o)
                 # What is not on screen, and the cells of the grid and pivot, are not walked:
                 # a load puts thousands of them on the bus.
@@ -275,6 +275,17 @@ def ronda(r):
     comprobar("tras F9 se ve la pagina 0 (Grafico de columnas)",
               len(pestanas) == 4 and r.estado(pestanas[0], at.STATE_FOCUSED) and
               not r.estado(pestanas[2], at.STATE_FOCUSED))
+
+    # The chart-type list redraws page 0 as the picked type.
+    grafico = r.uno(None, "Gráfico de la carga")
+    comprobar("la pagina 0 dibuja barras 2D", grafico.description == "Gráfico de Barras 2D", grafico.description)
+    r.clic_en(r.uno("combo box", "Tipo de gráfico"))
+    time.sleep(0.8)
+    r.teclas("Down", "Down", "Return")
+    comprobar("la lista de graficos cambia la pagina 0 a lineas 2D",
+              bool(esperar(lambda: grafico.description == "Gráfico de Líneas 2D", 5)), grafico.description)
+    for _ in r.ventanas("^Consulta"):
+        r.teclas("Escape")
 
     # The right button on the name field, which is off: no lookup.
     r.clic_en(r.campo("Estadistica"), boton=3)
@@ -461,9 +472,85 @@ def ronda(r):
                                                "%@"], env=r.env, capture_output=True, text=True).stdout)
 
 
+def ronda_meses(r):
+    """A statistic grouped by month: months typed as the date field shapes them reach the load as stored."""
+    at = r.atspi
+    r.clic_en(r.campo("Estadistica"))
+    r.teclas("ctrl+a")
+    r.escribir("Ronda Meses")
+    r.teclas("Return")
+    time.sleep(0.8)
+    fecha = r.uno("list item", r"Fecha\s+Fecha")
+    x, y, w, h = r.caja(fecha)
+    r.clic(x + 8, y + h // 2)
+    r.xdo("mousemove", "1160", "600")
+    time.sleep(1.2)
+    r.clic_en(r.campo("Mes Desde"))
+    r.teclas("F2")
+    grabada = esperar(lambda: r.kvsql("KV_ESTADISTICAS", "KV_ESTADISTICAS", "QZ_TABLEROVENTA",
+                                      "SELECT COUNT(*) FROM CAB_ESTV WHERE Nombre = 'Ronda Meses'") == ["1"], 30, 0.5)
+    comprobar("F2 graba la estadistica por Fecha", bool(grabada))
+    esperar(lambda: r.estado(r.campo("Estadistica"), at.STATE_ENABLED), 30)
+    time.sleep(1.0)
+    r.clic_en(r.campo("Estadistica"))
+    r.teclas("ctrl+a")
+    r.escribir("Ronda Meses")
+    r.teclas("Return")
+    esperar(lambda: not r.estado(r.campo("Estadistica"), at.STATE_ENABLED), 8)
+    meses = r.kvsql("NORTE", "NORTE", "NORTE",
+                    "SELECT DISTINCT CONVERT(varchar(2), MONTH(Fecha)) + '/' + CONVERT(varchar(4), YEAR(Fecha)) "
+                    "FROM MV_STOCK WHERE TipoMovimiento = 'VTA'")
+    meses = sorted({m.strip() for m in meses}, key=lambda m: (int(m.split("/")[1]), int(m.split("/")[0])))
+    # A month before October, typed as its two digits: the field shows "03/2026", the load asks for "3/2026".
+    uno = next((m for m in meses if int(m.split("/")[0]) < 10), None)
+    comprobar("la demostracion tiene ventas en un mes de una cifra", uno is not None, str(meses))
+    if uno is None:
+        return
+    mes, anio = uno.split("/")
+    r.xdo("mousemove", "10", "450")
+    time.sleep(1.0)
+    r.clic_en(r.campo("Grupo 1 Selectivo"))
+    r.teclas("ctrl+a", "BackSpace")
+    r.escribir("%02d%s" % (int(mes), anio))
+    escrito = (r.texto(r.campo("Grupo 1 Selectivo")) or "").strip()
+    comprobar("el campo de mes muestra el mes con dos cifras", escrito == "%02d/%s" % (int(mes), anio), repr(escrito))
+    antes = len(r.consultas_grafico())
+    r.teclas("F9")
+    esperar(lambda: len(r.consultas_grafico()) > antes, 15)
+    ultima = (r.consultas_grafico() or [""])[-1]
+    comprobar("el mes escrito llega como lo guarda la tabla", ("'%s'" % uno) in ultima and ("'0%s'" % uno) not in ultima,
+              ultima[-300:])
+    filas = r.kvsql("KV_ESTADISTICAS", "KV_ESTADISTICAS", "QZ_TABLEROVENTA", ultima) if ultima else []
+    grupos = {f.split("|")[3].strip() for f in filas if len(f.split("|")) > 3}
+    comprobar("y trae las ventas de ese mes", grupos == {uno}, str(grupos))
+
+    # A range across a new year selects by month order, not by text.
+    anio = lambda m: int(m.split("/")[1])
+    cruces = [i for i in range(len(meses) - 3) if anio(meses[i]) != anio(meses[i + 3])]
+    comprobar("la demostracion tiene ventas a ambos lados de un fin de anio", bool(cruces), str(meses))
+    if cruces:
+        desde, hasta = meses[cruces[0]], meses[cruces[0] + 3]
+        r.clic_en(r.campo("Grupo 1 Selectivo"))
+        r.teclas("ctrl+a", "BackSpace")
+        for campo, valor in (("Grupo 1 Desde", desde), ("Grupo 1 Hasta", hasta)):
+            r.clic_en(r.campo(campo))
+            r.teclas("ctrl+a", "BackSpace")
+            m, a = valor.split("/")
+            r.escribir("%02d%s" % (int(m), a))
+        antes = len(r.consultas_grafico())
+        r.clic_en(r.campo("Mes Desde"))
+        r.teclas("F9")
+        esperar(lambda: len(r.consultas_grafico()) > antes, 15)
+        ultima = (r.consultas_grafico() or [""])[-1]
+        filas = r.kvsql("KV_ESTADISTICAS", "KV_ESTADISTICAS", "QZ_TABLEROVENTA", ultima) if ultima else []
+        grupos = {f.split("|")[3].strip() for f in filas if len(f.split("|")) > 3}
+        comprobar("Desde y Hasta por Fecha eligen los meses en orden de calendario", grupos == set(meses[cruces[0]:cruces[0] + 4]),
+                  "%s de %s a %s" % (sorted(grupos), desde, hasta))
+
+
 def main():
     import faulthandler
-    faulthandler.dump_traceback_later(150, exit=True)
+    faulthandler.dump_traceback_later(240, exit=True)
     argumentos = argparse.ArgumentParser()
     argumentos.add_argument("--bin", required=True)
     opciones = argumentos.parse_args()
@@ -481,6 +568,7 @@ def main():
             return 1
         try:
             ronda(r)
+            ronda_meses(r)
         except AssertionError as e:
             comprobar("la ronda sigue hasta el final", False, str(e))
     finally:
