@@ -40,7 +40,8 @@ TEST_F(TablasTemporales, DeLaSesionConSusSentencias) {
     Lote(*c_, QStringLiteral("CREATE TABLE #pedido (cod nvarchar(10) PRIMARY KEY, cantidad int, total money)"));
     Lote(*c_, QStringLiteral("INSERT INTO #pedido (cod, cantidad) VALUES ('A1', 4), ('B1', 10)"));
     // Another batch of the session sees it, joined with a table of the database.
-    Lote(*c_, QStringLiteral("UPDATE p SET total = p.cantidad * a.precio FROM #pedido p JOIN Articulos a ON a.cod = p.cod"));
+    Lote(*c_, QStringLiteral("UPDATE #pedido SET total = cantidad * (SELECT a.precio FROM Articulos a WHERE a.cod = "
+                             "#pedido.cod)"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT a.nombre, p.total FROM #pedido p INNER JOIN Articulos a ON a.cod = p.cod "
                                   "ORDER BY p.cod")),
               (QStringList{QStringLiteral("Tornillo|5"), QStringLiteral("Arandela|1")}));
