@@ -24,8 +24,8 @@ namespace {
 
 // The declared column a SELECT ... INTO makes of a result column: its declared or
 // computed type, or else the kind of the values it gives.
-ColumnaDeclarada ColumnaDeResultado(const kv::db::ColumnaResultado& r, const std::vector<std::vector<QVariant>>& filas,
-                                    size_t i) {
+ColumnaDeclarada ColumnaDeResultado(const kv::db::ColumnaResultado& r,
+                                    const std::vector<std::vector<QVariant>>& filas, size_t i) {
     ColumnaDeclarada c;
     c.nombre = r.nombre;
     c.tipo = r.tipoServidor.toLower();
@@ -78,9 +78,8 @@ ColumnaDeclarada ColumnaDeResultado(const kv::db::ColumnaResultado& r, const std
 }  // namespace
 
 bool SesionEmbebida::EsCreacionDeSesion(const Sentencia& s) {
-    return s.clase == Clase::CrearTabla &&
-           (EsNombreTemporal(s.tabla) || !s.sql.isEmpty() ||
-            (s.tabla.startsWith(QLatin1Char('@')) && !s.variables.isEmpty()));
+    return s.clase == Clase::CrearTabla && (EsNombreTemporal(s.tabla) || !s.sql.isEmpty() ||
+                                            (s.tabla.startsWith(QLatin1Char('@')) && !s.variables.isEmpty()));
 }
 
 void SesionEmbebida::CrearTablaEnSesion(const Sentencia& s, const std::vector<QVariant>& parametros,
@@ -121,16 +120,18 @@ void SesionEmbebida::CrearTablaEnSesion(const Sentencia& s, const std::vector<QV
     for (const auto& r : forma)
         if (r.tieneFilas) columnas = &r;
     if (!columnas || columnas->columnas.empty())
-        throw ErrorServidor(err::Sintaxis, msj::Sintaxis(QStringLiteral("INTO")), QString::fromLatin1(estado::Sintaxis));
+        throw ErrorServidor(err::Sintaxis, msj::Sintaxis(QStringLiteral("INTO")),
+                            QString::fromLatin1(estado::Sintaxis));
     QStringList nombres;
     for (size_t i = 0; i < columnas->columnas.size(); ++i) {
         const ColumnaDeclarada c = ColumnaDeResultado(columnas->columnas[i], columnas->filas, i);
         if (c.nombre.trimmed().isEmpty())
-            throw ErrorServidor(1038,
-                                QStringLiteral("Un nombre de objeto o de columna falta o está vacío. En las "
-                                               "instrucciones SELECT INTO, compruebe que cada columna tiene un "
-                                               "nombre."),
-                                QString::fromLatin1(estado::Sintaxis));
+            throw ErrorServidor(
+                1038,
+                QStringLiteral("Un nombre de objeto o de columna falta o está vacío. En las "
+                               "instrucciones SELECT INTO, compruebe que cada columna tiene un "
+                               "nombre."),
+                QString::fromLatin1(estado::Sintaxis));
         def.columnas.push_back(c);
         nombres << traduccion::CitarNombre(c.nombre);
     }
@@ -143,9 +144,9 @@ void SesionEmbebida::CrearTablaEnSesion(const Sentencia& s, const std::vector<QV
     }
     Sentencia insercion = s;
     insercion.clase = Clase::Modificacion;
-    insercion.sql = QLatin1String("INSERT INTO ") + traduccion::CitarNombre(def.nombre) + QLatin1String(" (") +
-                    nombres.join(QLatin1String(", ")) + QLatin1String(") SELECT * FROM (") + s.sql +
-                    QLatin1Char(')');
+    insercion.sql = QLatin1String("INSERT INTO ") + traduccion::CitarNombre(def.nombre) +
+                    QLatin1String(" (") + nombres.join(QLatin1String(", ")) +
+                    QLatin1String(") SELECT * FROM (") + s.sql + QLatin1Char(')');
     EjecutarSql(insercion, parametros, siguienteParametro, salida);
 }
 
@@ -156,16 +157,19 @@ QString SesionEmbebida::ConTablasVariables(QString sql, const QStringList& tabla
     for (const QString& parametro : tablas) {
         const auto it = propias.constFind(parametro);
         if (it == propias.constEnd())
-            throw ErrorServidor(mensajes::kVariableDeTablaNoDeclarada, mensajes::VariableDeTablaNoDeclarada(parametro),
+            throw ErrorServidor(mensajes::kVariableDeTablaNoDeclarada,
+                                mensajes::VariableDeTablaNoDeclarada(parametro),
                                 QString::fromLatin1(estado::Sintaxis));
-        sql.replace(traduccion::CitarNombre(NombreVariableDeTabla(parametro)), traduccion::CitarNombre(it->second));
+        sql.replace(traduccion::CitarNombre(NombreVariableDeTabla(parametro)),
+                    traduccion::CitarNombre(it->second));
     }
     return sql;
 }
 
 void SesionEmbebida::CerrarAmbito(Marco& marco) {
     auto quitar = [](BaseSqlite* b, const QString& tabla) {
-        const QByteArray sql = (QLatin1String("DROP TABLE IF EXISTS temp.") + traduccion::CitarNombre(tabla)).toUtf8();
+        const QByteArray sql =
+            (QLatin1String("DROP TABLE IF EXISTS temp.") + traduccion::CitarNombre(tabla)).toUtf8();
         sqlite3_exec(b->db(), sql.constData(), nullptr, nullptr, nullptr);
         b->tablasDeSesion().remove(tabla.toLower());
     };
@@ -204,7 +208,8 @@ void SesionEmbebida::InsertarEjecucion(const Sentencia& s, const std::vector<QVa
         Sentencia insercion = s;
         insercion.clase = Clase::Modificacion;
         insercion.insercion.clear();
-        insercion.sql = s.insercion + QLatin1String(" VALUES (") + marcas.join(QLatin1String(", ")) + QLatin1Char(')');
+        insercion.sql =
+            s.insercion + QLatin1String(" VALUES (") + marcas.join(QLatin1String(", ")) + QLatin1Char(')');
         for (const auto& fila : r.filas) {
             std::vector<ResultadoSentencia> hecho;
             size_t k = 0;
@@ -259,8 +264,8 @@ void SesionEmbebida::RestaurarTablasVariables(const std::vector<CopiaTablaVariab
                                                          QStringLiteral("_identidad")));
             QStringList marcas;
             for (size_t i = 0; i < d.columnas.size(); ++i) marcas << QStringLiteral("?%1").arg(i + 1);
-            const QString insertar =
-                QLatin1String("INSERT INTO temp.") + tabla + QLatin1String(" VALUES (") + marcas.join(QLatin1String(", ")) + QLatin1Char(')');
+            const QString insertar = QLatin1String("INSERT INTO temp.") + tabla + QLatin1String(" VALUES (") +
+                                     marcas.join(QLatin1String(", ")) + QLatin1Char(')');
             for (const auto& fila : c.filas) c.base->Escalar(insertar, fila);
             if (identidad) c.base->Ejecutar(SqlDisparadores(d).front());
         } catch (const ErrorServidor&) {

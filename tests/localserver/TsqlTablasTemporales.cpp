@@ -17,8 +17,9 @@ class TablasTemporales : public ServidorPrueba {
         Lote(*c_, QStringLiteral("USE TEMPO"));
         Lote(*c_, QStringLiteral("CREATE TABLE Articulos (cod nvarchar(10) PRIMARY KEY, nombre nvarchar(40), "
                                  "precio money)"));
-        Lote(*c_, QStringLiteral("INSERT INTO Articulos VALUES ('A1', N'Tornillo', 1.25), ('A2', N'Tuerca', 0.5), "
-                                 "('B1', N'Arandela', 0.1)"));
+        Lote(*c_,
+             QStringLiteral("INSERT INTO Articulos VALUES ('A1', N'Tornillo', 1.25), ('A2', N'Tuerca', 0.5), "
+                            "('B1', N'Arandela', 0.1)"));
     }
     QStringList Todo(kv::db::Conexion& c, const QString& sql) {
         QStringList s;
@@ -37,14 +38,17 @@ class TablasTemporales : public ServidorPrueba {
 }  // namespace
 
 TEST_F(TablasTemporales, DeLaSesionConSusSentencias) {
-    Lote(*c_, QStringLiteral("CREATE TABLE #pedido (cod nvarchar(10) PRIMARY KEY, cantidad int, total money)"));
+    Lote(*c_,
+         QStringLiteral("CREATE TABLE #pedido (cod nvarchar(10) PRIMARY KEY, cantidad int, total money)"));
     Lote(*c_, QStringLiteral("INSERT INTO #pedido (cod, cantidad) VALUES ('A1', 4), ('B1', 10)"));
     // Another batch of the session sees it, joined with a table of the database.
-    Lote(*c_, QStringLiteral("UPDATE #pedido SET total = cantidad * (SELECT a.precio FROM Articulos a WHERE a.cod = "
-                             "#pedido.cod)"));
-    EXPECT_EQ(Todo(QStringLiteral("SELECT a.nombre, p.total FROM #pedido p INNER JOIN Articulos a ON a.cod = p.cod "
-                                  "ORDER BY p.cod")),
-              (QStringList{QStringLiteral("Tornillo|5"), QStringLiteral("Arandela|1")}));
+    Lote(*c_, QStringLiteral(
+                  "UPDATE #pedido SET total = cantidad * (SELECT a.precio FROM Articulos a WHERE a.cod = "
+                  "#pedido.cod)"));
+    EXPECT_EQ(
+        Todo(QStringLiteral("SELECT a.nombre, p.total FROM #pedido p INNER JOIN Articulos a ON a.cod = p.cod "
+                            "ORDER BY p.cod")),
+        (QStringList{QStringLiteral("Tornillo|5"), QStringLiteral("Arandela|1")}));
     Lote(*c_, QStringLiteral("DELETE FROM #pedido WHERE cod = 'B1'"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #pedido")), QStringList{QStringLiteral("1")});
     // The key holds as on any table.
@@ -56,16 +60,18 @@ TEST_F(TablasTemporales, DeLaSesionConSusSentencias) {
     EXPECT_EQ(r[0].columnas[0].tipoServidor, QStringLiteral("money"));
     // It already exists (2714); the usual idiom drops it; then it is not there (208).
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("CREATE TABLE #pedido (x int)")), 2714);
-    EXPECT_EQ(Todo(QStringLiteral("SELECT CASE WHEN OBJECT_ID('tempdb..#pedido') IS NOT NULL THEN 1 ELSE 0 END")),
-              QStringList{QStringLiteral("1")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("SELECT CASE WHEN OBJECT_ID('tempdb..#pedido') IS NOT NULL THEN 1 ELSE 0 END")),
+        QStringList{QStringLiteral("1")});
     Lote(*c_, QStringLiteral("IF OBJECT_ID('tempdb..#pedido') IS NOT NULL DROP TABLE #pedido"));
     Lote(*c_, QStringLiteral("IF OBJECT_ID('tempdb..#pedido') IS NOT NULL DROP TABLE #pedido"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT CASE WHEN OBJECT_ID('tempdb..#pedido') IS NULL THEN 1 ELSE 0 END")),
               QStringList{QStringLiteral("1")});
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM #pedido")), 208);
     // Not one of the database's objects.
-    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME LIKE '#%'")),
-              QStringList{QStringLiteral("0")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("SELECT count(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME LIKE '#%'")),
+        QStringList{QStringLiteral("0")});
 }
 
 TEST_F(TablasTemporales, CadaSesionLaSuyaYSeVaConElla) {
@@ -125,13 +131,15 @@ TEST_F(TablasTemporales, IdentidadYRollback) {
     EXPECT_EQ(Todo(QStringLiteral("SELECT id, v FROM #n ORDER BY id")),
               (QStringList{QStringLiteral("1|a"), QStringLiteral("2|b")}));
     // A temporary table is in the transaction: ROLLBACK undoes its rows and its making.
-    Lote(*c_, QStringLiteral("BEGIN TRAN INSERT INTO #n (v) VALUES ('c') CREATE TABLE #efimera (k int) ROLLBACK"));
+    Lote(*c_,
+         QStringLiteral("BEGIN TRAN INSERT INTO #n (v) VALUES ('c') CREATE TABLE #efimera (k int) ROLLBACK"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #n")), QStringList{QStringLiteral("2")});
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM #efimera")), 208);
 }
 
 TEST_F(TablasTemporales, SeleccionarEnUnaTablaNueva) {
-    Lote(*c_, QStringLiteral("SELECT cod, precio, precio * 2 AS doble INTO #caros FROM Articulos WHERE precio > 0.2"));
+    Lote(*c_, QStringLiteral(
+                  "SELECT cod, precio, precio * 2 AS doble INTO #caros FROM Articulos WHERE precio > 0.2"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT cod, precio, doble FROM #caros ORDER BY cod")),
               (QStringList{QStringLiteral("A1|1.25|2.5"), QStringLiteral("A2|0.5|1")}));
     const auto r = Lote(*c_, QStringLiteral("SELECT precio, cod FROM #caros"));
@@ -143,52 +151,61 @@ TEST_F(TablasTemporales, SeleccionarEnUnaTablaNueva) {
     // Into a table of the database, with the right to make one.
     Lote(*c_, QStringLiteral("SELECT cod, nombre INTO Copia FROM Articulos"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM Copia")), QStringList{QStringLiteral("3")});
-    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'Copia'")),
-              QStringList{QStringLiteral("1")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("SELECT count(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'Copia'")),
+        QStringList{QStringLiteral("1")});
 }
 
 TEST_F(TablasTemporales, VariablesDeTabla) {
-    EXPECT_EQ(Todo(QStringLiteral("DECLARE @t TABLE (cod nvarchar(10) PRIMARY KEY, importe money)\n"
-                                  "INSERT INTO @t VALUES ('X', 2.5)\n"
-                                  "INSERT @t (cod, importe) SELECT cod, precio FROM Articulos WHERE cod <> 'B1'\n"
-                                  "UPDATE @t SET importe = importe * 2 WHERE cod = 'A1'\n"
-                                  "DELETE FROM @t WHERE cod = 'A2'\n"
-                                  "SELECT t.cod, t.importe, a.nombre FROM @t t LEFT JOIN Articulos a ON a.cod = t.cod "
-                                  "ORDER BY t.cod")),
+    EXPECT_EQ(Todo(QStringLiteral(
+                  "DECLARE @t TABLE (cod nvarchar(10) PRIMARY KEY, importe money)\n"
+                  "INSERT INTO @t VALUES ('X', 2.5)\n"
+                  "INSERT @t (cod, importe) SELECT cod, precio FROM Articulos WHERE cod <> 'B1'\n"
+                  "UPDATE @t SET importe = importe * 2 WHERE cod = 'A1'\n"
+                  "DELETE FROM @t WHERE cod = 'A2'\n"
+                  "SELECT t.cod, t.importe, a.nombre FROM @t t LEFT JOIN Articulos a ON a.cod = t.cod "
+                  "ORDER BY t.cod")),
               (QStringList{QStringLiteral("A1|2.5|Tornillo"), QStringLiteral("X|2.5|NULL")}));
-    EXPECT_EQ(PrimerError(*c_, QStringLiteral("DECLARE @t TABLE (k int PRIMARY KEY) INSERT INTO @t VALUES (1), (1)")),
+    EXPECT_EQ(PrimerError(
+                  *c_, QStringLiteral("DECLARE @t TABLE (k int PRIMARY KEY) INSERT INTO @t VALUES (1), (1)")),
               2627);
     // The batch's own: the next batch does not have it (1087), nor may it stand for a value (137).
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM @t")), 1087);
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("DECLARE @t TABLE (k int) SELECT @t")), 137);
     // A ROLLBACK leaves its rows, also when it was declared inside the transaction.
-    EXPECT_EQ(Todo(QStringLiteral("DECLARE @a TABLE (k int)\nBEGIN TRAN\nINSERT INTO @a VALUES (1)\n"
-                                  "DECLARE @b TABLE (k int IDENTITY(10, 1), v int)\nINSERT INTO @b (v) VALUES (5)\n"
-                                  "INSERT INTO Articulos (cod) VALUES ('Z9')\nROLLBACK\n"
-                                  "SELECT (SELECT count(*) FROM @a), (SELECT k FROM @b), "
-                                  "(SELECT count(*) FROM Articulos WHERE cod = 'Z9')")),
-              QStringList{QStringLiteral("1|10|0")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("DECLARE @a TABLE (k int)\nBEGIN TRAN\nINSERT INTO @a VALUES (1)\n"
+                            "DECLARE @b TABLE (k int IDENTITY(10, 1), v int)\nINSERT INTO @b (v) VALUES (5)\n"
+                            "INSERT INTO Articulos (cod) VALUES ('Z9')\nROLLBACK\n"
+                            "SELECT (SELECT count(*) FROM @a), (SELECT k FROM @b), "
+                            "(SELECT count(*) FROM Articulos WHERE cod = 'Z9')")),
+        QStringList{QStringLiteral("1|10|0")});
     // In a loop the declaration keeps the table and its rows.
-    EXPECT_EQ(Todo(QStringLiteral("DECLARE @i int = 0\nWHILE @i < 3\nBEGIN\n  DECLARE @l TABLE (k int)\n"
-                                  "  INSERT INTO @l VALUES (@i)\n  SET @i = @i + 1\nEND\nSELECT count(*) FROM @l")),
-              QStringList{QStringLiteral("3")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("DECLARE @i int = 0\nWHILE @i < 3\nBEGIN\n  DECLARE @l TABLE (k int)\n"
+                            "  INSERT INTO @l VALUES (@i)\n  SET @i = @i + 1\nEND\nSELECT count(*) FROM @l")),
+        QStringList{QStringLiteral("3")});
 }
 
 TEST_F(TablasTemporales, VariablesDeTablaPorMarco) {
     // A procedure has its own, even of the same name, and recursion gives each call one.
-    Lote(*c_, QStringLiteral("CREATE PROCEDURE Cuenta @n int AS\nBEGIN\n  DECLARE @t TABLE (k int)\n"
-                             "  INSERT INTO @t VALUES (@n)\n  IF @n > 0 BEGIN DECLARE @m int = @n - 1 EXEC Cuenta @m END\n"
-                             "  SELECT count(*), max(k) FROM @t\nEND"));
-    EXPECT_EQ(Todo(QStringLiteral("DECLARE @t TABLE (k int) INSERT INTO @t VALUES (1), (2), (3)\nEXEC Cuenta 1\n"
-                                  "SELECT count(*) FROM @t")),
-              (QStringList{QStringLiteral("1|0"), QStringLiteral("1|1"), QStringLiteral("3")}));
+    Lote(*c_,
+         QStringLiteral(
+             "CREATE PROCEDURE Cuenta @n int AS\nBEGIN\n  DECLARE @t TABLE (k int)\n"
+             "  INSERT INTO @t VALUES (@n)\n  IF @n > 0 BEGIN DECLARE @m int = @n - 1 EXEC Cuenta @m END\n"
+             "  SELECT count(*), max(k) FROM @t\nEND"));
+    EXPECT_EQ(
+        Todo(QStringLiteral("DECLARE @t TABLE (k int) INSERT INTO @t VALUES (1), (2), (3)\nEXEC Cuenta 1\n"
+                            "SELECT count(*) FROM @t")),
+        (QStringList{QStringLiteral("1|0"), QStringLiteral("1|1"), QStringLiteral("3")}));
     // Dynamic SQL does not see the caller's.
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("DECLARE @t TABLE (k int) EXEC (N'SELECT * FROM @t')")), 1087);
 }
 
 TEST_F(TablasTemporales, InsertarLoQueDevuelveUnProcedimiento) {
-    Lote(*c_, QStringLiteral("CREATE PROCEDURE Baratos @tope money AS SELECT cod, precio FROM Articulos WHERE precio < "
-                             "@tope ORDER BY cod"));
+    Lote(*c_, QStringLiteral(
+                  "CREATE PROCEDURE Baratos @tope money AS SELECT cod, precio FROM Articulos WHERE precio < "
+                  "@tope ORDER BY cod"));
     EXPECT_EQ(Todo(QStringLiteral("DECLARE @t TABLE (cod nvarchar(10), precio money)\n"
                                   "INSERT INTO @t EXEC Baratos 1\nSELECT cod, precio FROM @t ORDER BY cod")),
               (QStringList{QStringLiteral("A2|0.5"), QStringLiteral("B1|0.1")}));
@@ -212,6 +229,7 @@ TEST_F(TablasTemporales, ProcedimientoDelError) {
               QStringList{QStringLiteral("Falla|8134")});
     EXPECT_EQ(Todo(QStringLiteral("EXEC Recoge")), QStringList{QStringLiteral("Recoge|3")});
     // NULL for an error of the batch itself.
-    EXPECT_EQ(Todo(QStringLiteral("BEGIN TRY SELECT 1 / 0 END TRY BEGIN CATCH SELECT ERROR_PROCEDURE() END CATCH")),
-              QStringList{QStringLiteral("NULL")});
+    EXPECT_EQ(
+        Todo(QStringLiteral("BEGIN TRY SELECT 1 / 0 END TRY BEGIN CATCH SELECT ERROR_PROCEDURE() END CATCH")),
+        QStringList{QStringLiteral("NULL")});
 }
