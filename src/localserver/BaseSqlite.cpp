@@ -10,6 +10,7 @@
 #include <atomic>
 #include <limits>
 #include <thread>
+#include <cstring>
 
 #include "localserver/Errores.h"
 #include "localserver/tsql/Funciones.h"
@@ -35,6 +36,10 @@ struct EstadoFunciones {
 const char* const kSiguienteIdentidad =
     "UPDATE kv_sys_identidad SET siguiente = siguiente + incremento WHERE tabla = ?1 "
     "RETURNING siguiente - incremento";
+// The session's own tables (#t, table variables) keep their counters in the TEMP schema.
+const char* const kSiguienteIdentidadSesion =
+    "UPDATE temp.kv_sys_identidad_sesion SET siguiente = siguiente + incremento WHERE tabla = ?1 "
+    "RETURNING siguiente - incremento";
 
 void ErrorCodificado(sqlite3_context* ctx, int numero, const QString& mensaje) {
     const QByteArray t = TextoErrorCodificado(numero, mensaje).toUtf8();
@@ -49,14 +54,17 @@ void FuncionIdentidad(sqlite3_context* ctx, int, sqlite3_value** argv) {
     // The cached statement is used unless it is somehow still running (a call
     // nested inside its own step); then a one-off statement does the work.
     sqlite3_stmt* propia = nullptr;
-    sqlite3_stmt* st = estado->siguienteIdentidad;
+    const char* tabla = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const bool deSesion = tabla && (tabla[0] == '#' || std::strncmp(tabla, "kv_tv:", 6) == 0);
+    sqlite3_stmt* st = deSesion ? nullptr : estado->siguienteIdentidad;
     if (!st || sqlite3_stmt_busy(st)) {
-        if (sqlite3_prepare_v3(db, kSiguienteIdentidad, -1, SQLITE_PREPARE_PERSISTENT, &propia, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v3(db, deSesion ? kSiguienteIdentidadSesion : kSiguienteIdentidad, -1,
+                               SQLITE_PREPARE_PERSISTENT, &propia, nullptr) != SQLITE_OK) {
             sqlite3_result_error(ctx, sqlite3_errmsg(db), -1);
             return;
         }
         st = propia;
-        if (!estado->siguienteIdentidad) {
+        if (!deSesion && !estado->siguienteIdentidad) {
             estado->siguienteIdentidad = propia;
             propia = nullptr;
         }

@@ -14,6 +14,10 @@
 
 #include "localserver/ErrorServidor.h"
 #include "localserver/tsql/Funciones.h"
+#include "localserver/tsql/Traduccion.h"
+
+#include <QHash>
+#include <QStringList>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -64,6 +68,15 @@ public:
 
     bool EnTransaccion() const;
 
+    // The declared columns of the session's own tables on this handle (temporary
+    // tables and table variables, in its TEMP schema), by lower-case name.
+    struct TablaDeSesion {
+        std::vector<ColumnaDeclarada> columnas;
+        QStringList clavePrimaria;
+        QString nombreClave;
+    };
+    QHash<QString, TablaDeSesion>& tablasDeSesion() { return tablasDeSesion_; }
+
 private:
     BaseSqlite() = default;
     static int Ocupado(void* yo, int intentos);
@@ -79,6 +92,7 @@ private:
     // Read by the busy and progress handlers and by LIKE.
     LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};
+    QHash<QString, TablaDeSesion> tablasDeSesion_;
 };
 
 // A prepared statement, finalized on destruction.

@@ -34,6 +34,9 @@ public:
     const QString& estadoSQL() const { return estadoSQL_; }
     int linea() const { return linea_; }
     void FijarLinea(int linea) { linea_ = linea; }
+    // The procedure whose statement failed; empty for the batch and dynamic SQL.
+    const QString& procedimiento() const { return procedimiento_; }
+    void FijarProcedimiento(const QString& procedimiento) { procedimiento_ = procedimiento; }
     const char* what() const noexcept override { return texto_.c_str(); }
 
     // As the provider seam carries it (the ADO number is left to the client).
@@ -44,6 +47,7 @@ private:
     QString mensaje_;
     QString estadoSQL_;
     int linea_;
+    QString procedimiento_;
     std::string texto_;
 };
 

@@ -291,7 +291,80 @@ std::optional<QString> NombreObjeto(BaseSqlite& base, const QString& nombre) {
     return v.toString();
 }
 
+bool EsTablaDeSesion(const QString& nombre) {
+    return EsNombreTemporal(nombre) || nombre.startsWith(QLatin1String("kv_tv:"));
+}
+
+namespace {
+
+std::optional<QString> NombreDeSesion(BaseSqlite& base, const QString& nombre) {
+    const QVariant v = base.Escalar(
+        QStringLiteral("SELECT name FROM sqlite_temp_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"),
+        {nombre});
+    if (v.isNull()) return std::nullopt;
+    return v.toString();
+}
+
+}  // namespace
+
+void CrearTablaDeSesion(BaseSqlite& base, const DefinicionTabla& definicion) {
+    DefinicionTabla def = definicion;
+    if (NombreDeSesion(base, def.nombre)) throw ErrorObjetoExiste(def.nombre);
+    QSet<QString> vistos;
+    for (const auto& c : def.columnas) {
+        if (vistos.contains(c.nombre.toLower()))
+            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(c.nombre, def.nombre),
+                                QString::fromLatin1(estado::Sintaxis));
+        vistos.insert(c.nombre.toLower());
+    }
+    if (!def.clavePrimaria.isEmpty()) {
+        if (def.nombreClave.isEmpty()) def.nombreClave = QStringLiteral("PK_") + def.nombre;
+        for (QString& k : def.clavePrimaria) {
+            const ColumnaDeclarada* c = Buscar(def, k);
+            if (!c)
+                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
+                                    QString::fromLatin1(estado::ColumnaInexistente));
+            k = c->nombre;
+        }
+        for (auto& c : def.columnas)
+            if (def.clavePrimaria.contains(c.nombre)) c.nulos = false;
+    }
+    QString sql = SqlCrearTabla(def, def.nombre);
+    sql.replace(0, int(qstrlen("CREATE TABLE ")), QStringLiteral("CREATE TEMP TABLE "));
+    Atomico(base, [&] {
+        base.Ejecutar(sql);
+        // Their triggers go to the TEMP schema with them.
+        CrearDisparadores(base, def);
+        for (const auto& c : def.columnas)
+            if (c.identidad) {
+                base.Ejecutar(QStringLiteral(
+                    "CREATE TEMP TABLE IF NOT EXISTS kv_sys_identidad_sesion (tabla TEXT NOT NULL COLLATE NOCASE "
+                    "PRIMARY KEY, siguiente INTEGER NOT NULL, incremento INTEGER NOT NULL)"));
+                base.Escalar(QStringLiteral("INSERT OR REPLACE INTO temp.kv_sys_identidad_sesion (tabla, siguiente, "
+                                            "incremento) VALUES (?1, ?2, ?3)"),
+                             {def.nombre, c.semilla, c.incremento == 0 ? 1 : c.incremento});
+                break;
+            }
+    });
+    BaseSqlite::TablaDeSesion t;
+    t.columnas = def.columnas;
+    t.clavePrimaria = def.clavePrimaria;
+    t.nombreClave = def.nombreClave;
+    base.tablasDeSesion().insert(def.nombre.toLower(), t);
+}
+
 std::optional<DefinicionTabla> LeerDefinicion(BaseSqlite& base, const QString& tabla) {
+    if (EsTablaDeSesion(tabla)) {
+        const auto nombre = NombreDeSesion(base, tabla);
+        const auto it = base.tablasDeSesion().constFind(tabla.toLower());
+        if (!nombre || it == base.tablasDeSesion().constEnd()) return std::nullopt;
+        DefinicionTabla def;
+        def.nombre = *nombre;
+        def.columnas = it->columnas;
+        def.clavePrimaria = it->clavePrimaria;
+        def.nombreClave = it->nombreClave;
+        return def;
+    }
     AsegurarCatalogoBase(base);
     const auto nombre = NombreObjeto(base, tabla);
     if (!nombre) return std::nullopt;

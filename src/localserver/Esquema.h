@@ -44,6 +44,13 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
                           const QString& nombreClave, const std::vector<DefectoAgregado>& defectos);
 // ALTER TABLE ... ADD of one or more columns: all of them, or none when one fails.
 void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<ColumnaDeclarada>& columnas);
+// Tables of the session, not of the database: temporary tables (#t) and table
+// variables. They live in the handle's TEMP schema, which no other connection
+// sees and which goes with the handle; the handle keeps their declared columns.
+bool EsTablaDeSesion(const QString& nombre);
+// Creates one (2714 when the session already has a table of that name); any user may.
+void CrearTablaDeSesion(BaseSqlite& base, const DefinicionTabla& def);
+
 // Forgets catalog rows of tables that no longer exist (after DROP TABLE).
 void DepurarCatalogo(BaseSqlite& base);
 

@@ -89,6 +89,9 @@ private:
         std::vector<size_t> capturas;  // the CATCH blocks of the TRY blocks open, innermost last
         size_t capturasEnCurso = 0;    // errors of this frame's CATCH blocks being run
         std::optional<int> retorno;    // RETURN n
+        bool sesion = false;           // the client's batch: the #t it makes belong to the session
+        std::vector<std::pair<BaseSqlite*, QString>> temporales;  // #t made by this frame, dropped when it ends
+        QHash<QString, std::pair<BaseSqlite*, QString>> tablasVariables;  // its table variables: parameter -> table
     };
     // Ends every frame of the batch at once: the time-out was reported.
     struct TiempoDelLote {};
@@ -127,6 +130,25 @@ private:
     QString TextoDeNombreRutina(const QString& base, const QString& nombre);
     void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                            std::vector<kv::db::ResultadoSentencia>& salida);
+    // Temporary tables, table variables and SELECT ... INTO (SesionTemporales.cpp).
+    static bool EsCreacionDeSesion(const Sentencia& s);
+    void CrearTablaEnSesion(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                            std::vector<kv::db::ResultadoSentencia>& salida);
+    // The SQLite text with the running frame's table in the place of each table variable.
+    QString ConTablasVariables(QString sql, const QStringList& tablas);
+    // Drops what a frame made that ends with it; never throws.
+    void CerrarAmbito(Marco& marco);
+    // INSERT ... EXEC: the rows of the call's results go into the table.
+    void InsertarEjecucion(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                           std::vector<kv::db::ResultadoSentencia>& salida);
+    // A ROLLBACK leaves table variables as they are: their rows are kept around it.
+    struct CopiaTablaVariable {
+        BaseSqlite* base;
+        QString tabla;
+        std::vector<std::vector<QVariant>> filas;
+    };
+    std::vector<CopiaTablaVariable> CopiarTablasVariables();
+    void RestaurarTablasVariables(const std::vector<CopiaTablaVariable>& copias);
     // Runs a statement a route of its own claimed while planning; false when the
     // route declines and the general route is to run it.
     bool EjecutarPorRuta(const PlanSentencia& plan, const std::vector<QVariant>& parametros,
@@ -193,6 +215,8 @@ private:
     std::vector<ErrorServidor> capturados_;  // the errors of the CATCH blocks running
     bool xactAbort_ = false;                 // SET XACT_ABORT
     bool rutinasEnMaestra_ = false;
+    quint64 serieTablas_ = 0;     // names each table variable's table
+    int insertandoEjecucion_ = 0;  // INSERT ... EXEC running (they do not nest)
 
 public:
     // Read by the authorizer callback while a user statement is prepared.

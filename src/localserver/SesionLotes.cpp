@@ -119,6 +119,7 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
     std::vector<ResultadoSentencia> salida;
     size_t siguienteParametro = 0;
     Marco marco;
+    marco.sesion = true;
     EjecutarMarco(sentencias, parametros, siguienteParametro, salida, marco);
     TerminarLote();
     return salida;
@@ -166,6 +167,7 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
         SesionEmbebida& s;
         Marco& m;
         ~Salir() {
+            s.CerrarAmbito(m);
             s.intentosAbiertos_ -= static_cast<int>(m.capturas.size());
             s.capturados_.erase(s.capturados_.end() - static_cast<std::ptrdiff_t>(std::min(s.capturados_.size(), m.capturasEnCurso)), s.capturados_.end());
             s.marcos_.pop_back();
@@ -238,7 +240,10 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
             ErrorServidor conLinea = e;
             // An error inside a called procedure keeps the line it has there.
             const bool llamada = s.clase == Clase::Ejecutar || s.clase == Clase::EjecutarTexto;
-            if (!llamada || conLinea.linea() == 0) conLinea.FijarLinea(s.linea);
+            if (!llamada || conLinea.linea() == 0) {
+                conLinea.FijarLinea(s.linea);
+                conLinea.FijarProcedimiento(marco.rutina);
+            }
             RevisarTransaccion();
             error_ = e.numero();
             filas_ = 0;
@@ -307,6 +312,8 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
 
 void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
                                        size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    if (EsCreacionDeSesion(s)) return CrearTablaEnSesion(s, parametros, siguienteParametro, salida);
+    if (!s.insercion.isEmpty()) return InsertarEjecucion(s, parametros, siguienteParametro, salida);
     switch (s.clase) {
         case Clase::Consulta:
         case Clase::Modificacion:
@@ -522,11 +529,8 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
         if (parametro == QLatin1String("@kv_error_severidad")) return SeveridadDe(e);
         if (parametro == QLatin1String("@kv_error_estado")) return 1;
         if (parametro == QLatin1String("@kv_error_linea")) return e.linea();
-        if (parametro == QLatin1String("@kv_error_procedimiento")) {
-            for (auto it = marcos_.rbegin(); it != marcos_.rend(); ++it)
-                if (!(*it)->rutina.isEmpty()) return (*it)->rutina;
-            return QVariant();
-        }
+        if (parametro == QLatin1String("@kv_error_procedimiento"))
+            return e.procedimiento().isEmpty() ? QVariant() : QVariant(e.procedimiento());
         return QVariant();
     }
     if (parametro == QLatin1String("@kv_estado_transaccion")) return nivel_ > 0 ? 1 : 0;
@@ -597,6 +601,8 @@ bool SesionEmbebida::EjecutarPorRuta(const PlanSentencia& plan, const std::vecto
     const Sentencia& s = plan.sentencia;
     if (s.clase != Clase::Consulta && s.clase != Clase::Modificacion) return false;
     if (!s.bases.isEmpty()) return false;
+    // The session's own tables take the general route.
+    if (!s.tablasVariables.isEmpty() || s.sql.contains(QLatin1String("\"#"))) return false;
     BaseSqlite& b = Base(base_);
     // The rights are checked the general route's way: its text is prepared under the
     // authorizer. Any failure is left to the general route, which reports it as always.
@@ -630,7 +636,9 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
     const ContextoError contexto{verbo, s.tabla};
     permisos_ = PermisosActuales();
     // Other databases the statement names are reached through schemas of this handle.
-    const QByteArray texto = (s.bases.isEmpty() ? s.sql : TextoConOtrasBases(s, b)).toUtf8();
+    QString sql = s.bases.isEmpty() ? s.sql : TextoConOtrasBases(s, b);
+    if (!s.tablasVariables.isEmpty()) sql = ConTablasVariables(sql, s.tablasVariables);
+    const QByteArray texto = sql.toUtf8();
     const char* resto = texto.constData();
     const char* fin = resto + texto.size();
     bool alguno = false;

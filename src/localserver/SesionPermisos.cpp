@@ -42,6 +42,11 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
         externos = &it->second;
     }
     const SesionEmbebida::Permisos& p = externos ? externos->permisos : s->permisos_;
+    // The TEMP schema holds only the session's own tables (#t, table variables): any
+    // user reads and writes them, as SQL Server's tempdb lets every login.
+    if (esquema && std::strcmp(esquema, "temp") == 0 &&
+        (accion == SQLITE_READ || accion == SQLITE_INSERT || accion == SQLITE_UPDATE || accion == SQLITE_DELETE))
+        return SQLITE_OK;
     const QString objeto = a1 ? QString::fromUtf8(a1) : QString();
     const bool sistema = EsTablaDelSistema(objeto) && !objeto.startsWith(QLatin1String("sqlite_"));
     // A view's triggers act for the user: the base table's rights still apply.

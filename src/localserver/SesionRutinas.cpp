@@ -330,6 +330,7 @@ SesionEmbebida::ResultadoLlamada SesionEmbebida::LlamarProcedimiento(const QStri
     PlanSentencia plan;
     plan.sentencia = s;
     Marco marco;
+    marco.sesion = true;
     size_t ninguno = 0;
     EjecutarMarco({plan}, {}, ninguno, resultado.resultados, marco);
     resultado.estado = variables_.value(QStringLiteral("@kv_llamada_estado")).toInt();

@@ -79,10 +79,13 @@ void SesionEmbebida::Deshacer() {
     RevisarTransaccion();
     if (nivel_ == 0)
         throw ErrorServidor(err::RollbackSinBegin, msj::RollbackSinBegin(), QStringLiteral("25000"));
+    // Table variables are outside transactions: their rows stay as they are.
+    const auto copias = CopiarTablasVariables();
     for (BaseSqlite* b : enTransaccion_)
         if (b->EnTransaccion()) sqlite3_exec(b->db(), "ROLLBACK", nullptr, nullptr, nullptr);
     enTransaccion_.clear();
     nivel_ = 0;
+    RestaurarTablasVariables(copias);
 }
 
 void SesionEmbebida::IniciarTransaccion() {

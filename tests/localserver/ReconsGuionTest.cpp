@@ -132,7 +132,9 @@ class ReconsGuion : public ::testing::Test {
             "('2025-01-13', 'VTA', NULL, 'DIF2', NULL, 'C1 ', -2, NULL, 3.3333)",
             "('2025-02-01', 'VTA', '', 'NOEXISTE', '  ', 'c1', -7, 0.3333, 0.6667)",
             "('2025-02-02', 'CPA', '01', 'DIF1', 'ven', 'c1', 50, 1, 1)",
-            "('2025-12-31', 'VTA', '02', 'dif2', 'OTRO', 'c9', -0.5, 10.1234, 20.9876)"};
+            "('2025-12-31', 'VTA', '02', 'dif2', 'OTRO', 'c9', -0.5, 10.1234, 20.9876)",
+            // Half a ten-thousandth: -2.00005 and -3.00015, whose doubles lie just inside the half.
+            "('2025-11-30', 'VTA', '03', 'DIF1', 'MEDIO', 'c7', -0.5, 4.0001, 6.0003)"};
         for (const char* l : lineas)
             Lote(admin, QStringLiteral("INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, "
                                        "Cuenta, Cantidad, CostoUnitario, PrecioUnitario) VALUES ") +
@@ -202,6 +204,30 @@ TEST_F(ReconsGuion, ElGuionDejaLasMismasTablasConLaDemo) { TodoIgual(QStringLite
 TEST_F(ReconsGuion, ElGuionDejaLasMismasTablasConDatosDificiles) {
     DatosDificiles(QStringLiteral("SUR"));
     TodoIgual(QStringLiteral("SUR"));
+}
+
+TEST_F(ReconsGuion, ElMedioRedondeaLejosDelCeroEnAmbos) {
+    // ROUND(x, 4) on the decimal value: -2.00005 is -2.0001, not the -2.0000 its double would give.
+    DatosDificiles(QStringLiteral("SUR"));
+    auto medio = [&] {
+        const auto r = Lote(admin, QStringLiteral("SELECT ValorCosto, ValorVenta FROM KV_ESTADISTICAS.dbo.DET_ESTV0000 "
+                                                  "WHERE Base = 'SUR' AND Grupo1 = '03' AND Grupo2 = '11/2025' AND Grupo3 = 'DIF1'"));
+        EXPECT_FALSE(r.empty());
+        EXPECT_EQ(r.back().filas.size(), 1u);
+        if (r.empty() || r.back().filas.empty()) return std::make_pair(0.0, 0.0);
+        return std::make_pair(r.back().filas[0][0].toDouble(), r.back().filas[0][1].toDouble());
+    };
+    Llamar(QStringLiteral("SUR"), QStringLiteral("KV_RECONS_ESTV"), QString(), QStringLiteral("DET_ESTV0000"));
+    EXPECT_EQ(medio(), std::make_pair(-2.0001, -3.0002));
+    Llamar(QStringLiteral("SUR"), QStringLiteral("KV_RECONS_ESTV_SQL"), QString(), QStringLiteral("DET_ESTV0000"));
+    EXPECT_EQ(medio(), std::make_pair(-2.0001, -3.0002));
+    // The server's ROUND says the same of the decimal values.
+    const auto r = Lote(admin, QStringLiteral("SELECT ROUND(-2.00005, 4), ROUND(3.00015, 4), ROUND(0.5 * 4.0001, 4)"));
+    ASSERT_FALSE(r.empty());
+    ASSERT_EQ(r.back().filas.size(), 1u);
+    EXPECT_EQ(r.back().filas[0][0].toDouble(), -2.0001);
+    EXPECT_EQ(r.back().filas[0][1].toDouble(), 3.0002);
+    EXPECT_EQ(r.back().filas[0][2].toDouble(), 2.0001);
 }
 
 TEST_F(ReconsGuion, UnaTablaYQuitarLaEmpresaComoElIncorporado) {

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -342,7 +343,26 @@ struct Acumulado {
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
 
-double RedondearDinero(long double v) { return double(std::llround(v * 10000.0L)) / 10000.0; }
+// A sum to four decimals as ROUND(x, 4) gives it: halves away from zero, on the
+// decimal value the sum stands for (the shortest decimal text that reads back as
+// it), not on its binary neighbour. 0.5 * 4.0001 is 2.00005 and gives 2.0001,
+// though the double just below the half would round down.
+double RedondearDinero(long double v) {
+    const double d = double(v);
+    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
+    char texto[64];
+    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
+    const char* c = texto;
+    const bool negativo = *c == '-';
+    if (negativo) ++c;
+    long long diezmilesimas = 0;
+    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
+    if (c < fin) ++c;  // the point
+    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
+    if (c < fin && *c >= '5') ++diezmilesimas;
+    const double r = double(diezmilesimas) / 10000.0;
+    return negativo && r != 0 ? -r : r;  // no negative zero
+}
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {

@@ -304,7 +304,17 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         items << item;
     } while (TomarSimbolo(","));
     sql += items.join(QLatin1String(", "));
-    if (Es("INTO")) Fallar();
+    if (Es("INTO")) {
+        // SELECT ... INTO t: only the statement's own SELECT makes a table.
+        if (!destinoInto_ || !destinoInto_->isEmpty()) Fallar();
+        ++p_;
+        const int antes = static_cast<int>(lote_.bases.size());
+        QString destino;
+        NombreObjeto(&destino);
+        if (static_cast<int>(lote_.bases.size()) != antes || destino.startsWith(QLatin1Char('@'))) Fallar();
+        *destinoInto_ = destino;
+        destinoInto_ = nullptr;
+    }
     if (Tomar("FROM")) sql += QLatin1String(" FROM ") + ListaFrom(info);
     if (Tomar("WHERE")) {
         const QString filtro = Expresion().sql;

@@ -45,7 +45,8 @@ Expr Traductor::LeerVariable() {
         return r;
     }
     const auto it = lote_.variables.constFind(nombre);
-    if (it == lote_.variables.constEnd())
+    // A table variable is no value: as a scalar it is not declared.
+    if (it == lote_.variables.constEnd() || it->tipo.nombre == QLatin1String("table"))
         throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto), tk.linea);
     ++p_;
     r.sql = it->parametro;
@@ -59,7 +60,7 @@ Expr Traductor::LeerVariable() {
 
 const Variable& Traductor::VariableDeclarada(const Token& tk) const {
     const auto it = lote_.variables.constFind(tk.texto.toLower());
-    if (it == lote_.variables.constEnd())
+    if (it == lote_.variables.constEnd() || it->tipo.nombre == QLatin1String("table"))
         throw ErrorTSQL(mensajes::kVariableNoDeclarada, mensajes::VariableNoDeclarada(tk.texto), tk.linea);
     return *it;
 }
@@ -101,9 +102,33 @@ void Traductor::Declarar(std::vector<Sentencia>& salida, const Sentencia& base) 
         const Token& tk = Actual();
         ++p_;
         Tomar("AS");
-        if (Es("TABLE") || Es("CURSOR")) Fallar();  // table variables and cursors are not kept
-        const Tipo tipo = LeerTipo();
+        if (Es("CURSOR")) Fallar();  // cursors are not kept
         const QString nombre = tk.texto.toLower();
+        if (Tomar("TABLE")) {
+            // A table variable: a table of the frame that runs the declaration.
+            if (lote_.variables.contains(nombre))
+                throw ErrorTSQL(mensajes::kVariableRepetida, mensajes::VariableRepetida(tk.texto), tk.linea);
+            Sentencia s = base;
+            s.clase = Clase::CrearTabla;
+            s.tabla = tk.texto;
+            ExigirSimbolo("(");
+            do {
+                if (EsSimbolo(")")) break;
+                ElementoTabla(s);
+            } while (TomarSimbolo(","));
+            ExigirSimbolo(")");
+            if (s.columnas.empty()) Fallar();
+            Variable v;
+            v.parametro = QStringLiteral("@kv_v%1").arg(lote_.variables.size() + 1);
+            v.tipo.nombre = QStringLiteral("table");
+            lote_.variables.insert(nombre, v);
+            s.variables = QStringList{v.parametro};
+            s.tablasVariables = QStringList{v.parametro};
+            salida.push_back(s);
+            alguna = true;
+            continue;
+        }
+        const Tipo tipo = LeerTipo();
         if (lote_.variables.contains(nombre))
             throw ErrorTSQL(mensajes::kVariableRepetida, mensajes::VariableRepetida(tk.texto), tk.linea);
         Variable v;

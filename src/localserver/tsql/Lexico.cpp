@@ -167,6 +167,12 @@ std::vector<Token> Tokenizar(const QString& texto, FalloLexico* fallo) {
         } else if (c == QLatin1Char('@')) {
             t.tipo = TipoToken::Variable;
             while (fin < n && EsParteDePalabra(texto[fin])) ++fin;
+        } else if (c == QLatin1Char('#') && i + 1 < n &&
+                   (EsInicioPalabra(texto[i + 1]) || EsDigito(texto[i + 1]) || texto[i + 1] == QLatin1Char('#'))) {
+            // A temporary table: #t, or ##t for a global one.
+            t.tipo = TipoToken::Palabra;
+            while (fin < n && texto[fin] == QLatin1Char('#')) ++fin;
+            while (fin < n && EsParteDePalabra(texto[fin]) && texto[fin] != QLatin1Char('#')) ++fin;
         } else if (EsInicioPalabra(c)) {
             t.tipo = TipoToken::Palabra;
             while (fin < n && EsParteDePalabra(texto[fin]) && texto[fin] != QLatin1Char('#')) ++fin;

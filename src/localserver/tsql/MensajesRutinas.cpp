@@ -84,4 +84,12 @@ QString ObjetoRepetido(const QString& nombre) {
     return QStringLiteral("Ya hay un objeto con el nombre '%1' en la base de datos.").arg(nombre);
 }
 
+QString VariableDeTablaNoDeclarada(const QString& variable) {
+    return QStringLiteral("Debe declarar la variable de tabla \"%1\".").arg(variable);
+}
+
+QString InsertarEjecutarAnidado() {
+    return QStringLiteral("Una instrucción INSERT EXEC no se puede anidar.");
+}
+
 }  // namespace kv::local::mensajes

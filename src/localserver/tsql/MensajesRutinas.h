@@ -21,6 +21,8 @@ inline constexpr int kNoEsDeSalida = 8162;
 inline constexpr int kRelanzarFueraDeCatch = 10704;
 inline constexpr int kNumeroThrow = 35100;
 inline constexpr int kObjetoRepetido = 2714;
+inline constexpr int kVariableDeTablaNoDeclarada = 1087;
+inline constexpr int kInsertarEjecutarAnidado = 8164;
 // Deepest nesting of procedure calls and dynamic SQL.
 inline constexpr int kNivelMaximoRutinas = 32;
 
@@ -38,6 +40,8 @@ QString NoEsParametro(const QString& parametro, const QString& procedimiento);
 QString NoEsDeSalida(const QString& parametro);
 QString RelanzarFueraDeCatch();
 QString NumeroThrow(qint64 numero);
+QString VariableDeTablaNoDeclarada(const QString& variable);
+QString InsertarEjecutarAnidado();
 QString ObjetoRepetido(const QString& nombre);
 
 }  // namespace kv::local::mensajes

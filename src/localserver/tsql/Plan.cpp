@@ -74,9 +74,11 @@ class Estructura {
         if (tramo.hasta - tramo.desde < 2) FallarCerca(Cabeza(k_));
         contexto_.bases.clear();
         contexto_.objetosExternos.clear();
+        contexto_.tablasVariables.clear();
         traductor.Condicion(plan.sentencia);
         plan.sentencia.bases = contexto_.bases;
         plan.sentencia.objetosExternos = contexto_.objetosExternos;
+        plan.sentencia.tablasVariables = contexto_.tablasVariables;
     }
     // BEGIN TRY, END TRY, BEGIN CATCH, END CATCH: a piece of two words.
     bool Par(size_t k, const char* primera, const char* segunda) const {
@@ -208,10 +210,13 @@ class Estructura {
         traduccion::Traductor traductor(t_, lote_, tramo.desde, tramo.hasta, contexto_);
         contexto_.bases.clear();
         contexto_.objetosExternos.clear();
+        contexto_.tablasVariables.clear();
         traductor.Traducir(salida, k_ == 0 && !contexto_.enRutina);
         for (kv::local::Sentencia& s : salida) {
             s.bases = contexto_.bases;
             s.objetosExternos = contexto_.objetosExternos;
+            for (const QString& t : contexto_.tablasVariables)
+                if (!s.tablasVariables.contains(t)) s.tablasVariables << t;
             PlanSentencia plan;
             plan.sentencia = std::move(s);
             plan.tokens.assign(t_.begin() + tramo.desde, t_.begin() + tramo.hasta);

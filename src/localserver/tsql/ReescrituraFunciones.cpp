@@ -38,11 +38,15 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
                 return true;
             }
         }
-        r.sql = QLatin1String("(SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
+        // A temporary table (tempdb..#t) is the session's: negative ids, as tempdb's.
+        r.sql = QLatin1String("(SELECT CASE WHEN substr(kv_nombre_objeto(") + a[0].sql +
+                QLatin1String("), 1, 1) = '#' THEN (SELECT -rowid FROM sqlite_temp_master WHERE type IN (") + tipos +
+                QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
+                QLatin1String(") COLLATE NOCASE) ELSE (SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
                 QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
                 QLatin1String(
                     ") COLLATE NOCASE AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', "
-                    "'sqlite_'))");
+                    "'sqlite_')) END)");
         r.tipo = TipoValor::Numero;
         r.tipoSql = QStringLiteral("int");
         return true;

@@ -42,6 +42,14 @@ void Traductor::Insertar(Sentencia& s) {
     const QString tabla = TablaEscrita(s);
     QString sql = QLatin1String("INSERT INTO ") + tabla;
     if (EsSimbolo("(") && !Siguiente().Es("SELECT")) sql += ColumnasNombradas();
+    if (Es("EXEC") || Es("EXECUTE")) {
+        // INSERT ... EXEC: the rows the call returns.
+        const QString destino = s.tabla;
+        Ejecutar(s);
+        s.insercion = sql;
+        s.tabla = destino;
+        return;
+    }
     if (Tomar("VALUES")) {
         QStringList filas;
         do {
@@ -288,16 +296,25 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
     Sentencia s = Nueva(static_cast<int>(Clase::Nada));
     if (cabeza.Es("SELECT") || (cabeza.EsSimbolo("(") && Siguiente().Es("SELECT"))) {
         InfoConsulta info;
+        QString destino;
+        destinoInto_ = cabeza.Es("SELECT") ? &destino : nullptr;
         if (TomarSimbolo("(")) {
             s.sql = Consulta(&info, true);
             ExigirSimbolo(")");
         } else {
             s.sql = Consulta(&info, true);
         }
+        destinoInto_ = nullptr;
         s.clase = info.asignaciones.isEmpty() ? Clase::Consulta : Clase::Asignar;
         s.variables = info.asignaciones;
         s.tabla = info.tablaUnica;
         if (!info.asterisco) s.tiposColumnas = info.tipos;
+        if (!destino.isEmpty()) {
+            // SELECT ... INTO t: a new table with the query's columns and rows.
+            if (!info.asignaciones.isEmpty()) Fallar();
+            s.clase = Clase::CrearTabla;
+            s.tabla = destino;
+        }
     } else if (cabeza.Es("INSERT")) {
         s.clase = Clase::Modificacion;
         Insertar(s);

@@ -129,7 +129,20 @@ struct Sentencia {
     // their tables through the schema EsquemaDeBase(base).
     QStringList bases;
     QStringList objetosExternos;
+    // Table variables the statement names, by their SQLite parameter ("@kv_v2"). The
+    // SQLite text names each as NombreVariableDeTabla(parameter); the session puts the
+    // table of the running frame in its place.
+    QStringList tablasVariables;
+    // INSERT ... EXEC: the call (Ejecutar or EjecutarTexto) whose result rows go into the
+    // table through this text, "INSERT INTO t [(columns)]", with one value per column.
+    QString insercion;
 };
+
+// How the SQLite text of a statement names a table variable before the session
+// gives it the table of the running frame.
+QString NombreVariableDeTabla(const QString& parametro);
+// A temporary table's name (#t, ##t): it lives in the session, not in a database.
+bool EsNombreTemporal(const QString& nombre);
 
 // The SQLite schema through which a statement reaches a table of another
 // database; the session attaches the database under it, or reads it as the

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/MensajesRutinas.h"
 
 namespace kv::local::traduccion {
 
@@ -109,6 +110,18 @@ QString Traductor::ParteSinEsquema(const QStringList& partes, QString* simple) {
 QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
     QStringList partes;
     const Token& primero = Actual();
+    if (!Fin() && primero.tipo == TipoToken::Variable && !primero.texto.startsWith(QLatin1String("@@"))) {
+        // A table variable: the session gives the text the running frame's table.
+        const auto it = lote_.variables.constFind(primero.texto.toLower());
+        if (it == lote_.variables.constEnd() || it->tipo.nombre != QLatin1String("table"))
+            throw ErrorTSQL(mensajes::kVariableDeTablaNoDeclarada, mensajes::VariableDeTablaNoDeclarada(primero.texto),
+                            primero.linea);
+        ++p_;
+        if (!lote_.tablasVariables.contains(it->parametro)) lote_.tablasVariables << it->parametro;
+        if (partesEscritas) *partesEscritas = QStringList{primero.texto};
+        if (simple) *simple = primero.texto;
+        return CitarNombre(NombreVariableDeTabla(it->parametro));
+    }
     partes << Identificador();
     while (EsSimbolo(".")) {
         ++p_;
@@ -121,6 +134,11 @@ QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
     if (partesEscritas) *partesEscritas = partes;
     QString propio;
     QString sql = ParteSinEsquema(partes, &propio);
+    if (EsNombreTemporal(partes.last())) {
+        // tempdb..#t or #t: the session's own table, whatever database is written.
+        if (simple) *simple = partes.last();
+        return CitarNombre(partes.last());
+    }
     if (partes.size() >= 3 && !partes[partes.size() - 3].isEmpty()) {
         // base.esquema.objeto: the object of another database, through its schema.
         const QString base = partes[partes.size() - 3];
@@ -140,6 +158,12 @@ QString Traductor::NombreObjeto(QString* simple, QStringList* partesEscritas) {
 }  // namespace kv::local::traduccion
 
 namespace kv::local {
+
+QString NombreVariableDeTabla(const QString& parametro) { return QStringLiteral("kv_tv:") + parametro; }
+
+bool EsNombreTemporal(const QString& nombre) {
+    return nombre.size() > 1 && nombre[0] == QLatin1Char('#');
+}
 
 QString EsquemaDeBase(const QString& base) {
     QString b = base;

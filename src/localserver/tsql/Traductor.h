@@ -108,6 +108,7 @@ struct ContextoLote {
     // Other databases named by the statement being read (see Sentencia::bases).
     QStringList bases;
     QStringList objetosExternos;
+    QStringList tablasVariables;  // table variables named by the statement being read
 };
 
 
@@ -149,6 +150,9 @@ class Traductor {
         std::vector<Referencia>* destino = nullptr;
     };
     std::vector<Ambito> ambitos_;
+    // SELECT ... INTO: where the statement's own SELECT puts the target's name; null
+    // where INTO is not allowed.
+    QString* destinoInto_ = nullptr;
     void AnotarColumna(const QStringList& partes) {
         if (ambitos_.empty()) return;
         Ambito& a = ambitos_.back();
