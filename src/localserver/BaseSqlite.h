@@ -51,6 +51,9 @@ public:
     // The flag that cancels whatever this handle runs (owned by the session, read from any thread).
     void FijarCancelacion(const std::atomic<bool>* cancelado) { limite_.cancelado = cancelado; }
     bool Vencido() const { return limite_.vencido; }
+    // Longest wait for another connection's lock, in milliseconds (SET LOCK_TIMEOUT):
+    // -1 waits as long as the statement may, 0 not at all. A wait that ends so fails with 1222.
+    void FijarEsperaBloqueo(int ms) { esperaBloqueoMs_ = ms; }
     // The identity value the last insert through this handle generated (@@IDENTITY).
     std::optional<qint64> UltimaIdentidad() const;
     void LimpiarVencido() { limite_.vencido = false; }
@@ -79,6 +82,7 @@ private:
     // Read by the busy and progress handlers and by LIKE.
     LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};
+    int esperaBloqueoMs_ = -1;
 };
 
 // A prepared statement, finalized on destruction.
