@@ -84,6 +84,19 @@ QByteArray Recibir(int fd) {
     return r;
 }
 
+// A self-signed certificate and its key for a day; what openssl said when it failed, empty otherwise.
+QString CrearCertificado(const QString& cert, const QString& clave) {
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
+    if (!openssl.waitForFinished(60000)) return QStringLiteral("openssl no terminó");
+    if (openssl.exitCode() != 0) return QString::fromUtf8(openssl.readAllStandardError());
+    return {};
+}
+
 class EndpointTds : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -435,14 +448,8 @@ TEST_F(EndpointTds, ConCertificadoElInicioVaCifrado) {
     QTemporaryDir dir;
     const QString cert = dir.path() + QStringLiteral("/servidor.pem");
     const QString clave = dir.path() + QStringLiteral("/servidor.key");
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
-                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
-    ASSERT_TRUE(openssl.waitForFinished(60000));
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    const QString fallo = CrearCertificado(cert, clave);
+    ASSERT_TRUE(fallo.isEmpty()) << fallo.toStdString();
     kv::tds::OpcionesServidor o;
     o.certificado = cert;
     o.clave = clave;
@@ -668,14 +675,8 @@ TEST_F(EndpointTds, FueraDelLoopbackUnInicioSinCifrarSeRechaza) {
     QTemporaryDir dir;
     const QString cert = dir.path() + QStringLiteral("/servidor.pem");
     const QString clave = dir.path() + QStringLiteral("/servidor.key");
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
-                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
-    ASSERT_TRUE(openssl.waitForFinished(60000));
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    const QString fallo = CrearCertificado(cert, clave);
+    ASSERT_TRUE(fallo.isEmpty()) << fallo.toStdString();
     kv::tds::OpcionesServidor o;
     o.certificado = cert;
     o.clave = clave;
