@@ -239,6 +239,9 @@ int BaseSqlite::Ocupado(void* yo, int intentos) {
         b->limite_.vencido = true;
         return 0;
     }
+    // The session's own bound on lock waits ends the wait before the statement's deadline does.
+    if (b->esperaBloqueoMs_ >= 0 && ahora - b->inicioEspera_ >= std::chrono::milliseconds(b->esperaBloqueoMs_))
+        return 0;
     if (b->limite_.conLimite) {
         if (ahora >= b->limite_.limite) {
             b->limite_.vencido = true;

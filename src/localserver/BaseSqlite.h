@@ -55,6 +55,9 @@ public:
     // The flag that cancels whatever this handle runs (owned by the session, read from any thread).
     void FijarCancelacion(const std::atomic<bool>* cancelado) { limite_.cancelado = cancelado; }
     bool Vencido() const { return limite_.vencido; }
+    // Longest wait for another connection's lock, in milliseconds (SET LOCK_TIMEOUT):
+    // -1 waits as long as the statement may, 0 not at all. A wait that ends so fails with 1222.
+    void FijarEsperaBloqueo(int ms) { esperaBloqueoMs_ = ms; }
     // The identity value the last insert through this handle generated (@@IDENTITY).
     std::optional<qint64> UltimaIdentidad() const;
     void LimpiarVencido() { limite_.vencido = false; }
@@ -93,6 +96,7 @@ private:
     LimiteTiempo limite_;
     std::chrono::steady_clock::time_point inicioEspera_{};
     QHash<QString, TablaDeSesion> tablasDeSesion_;
+    int esperaBloqueoMs_ = -1;
 };
 
 // A prepared statement, finalized on destruction.

@@ -251,6 +251,11 @@ QStringList SqlDisparadores(const DefinicionTabla& def) {
             condiciones << QStringLiteral("NEW.%1 IS NOT kv_fecha_iso(NEW.%1)").arg(col);
             asignaciones << QStringLiteral("%1 = kv_fecha_iso(%1)").arg(col);
             columnas << col;
+        } else if (tipo == QLatin1String("real")) {
+            // real keeps 4 bytes: what is stored is the value rounded to single precision.
+            condiciones << QStringLiteral("NEW.%1 <> kv_real(NEW.%1)").arg(col);
+            asignaciones << QStringLiteral("%1 = kv_real(%1)").arg(col);
+            columnas << col;
         } else if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney")) {
             condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, 4)").arg(col);
             asignaciones << QStringLiteral("%1 = round(%1, 4)").arg(col);

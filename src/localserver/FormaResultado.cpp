@@ -83,7 +83,8 @@ FormaResultado::Conversion FormaResultado::ConversionDe(const QString& tipo) {
         return Conversion::Fecha;
     if (tipo == QLatin1String("bit")) return Conversion::Bit;
     if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney")) return Conversion::Dinero;
-    if (tipo == QLatin1String("float") || tipo == QLatin1String("real") || tipo == QLatin1String("decimal") ||
+    if (tipo == QLatin1String("real")) return Conversion::Real4;
+    if (tipo == QLatin1String("float") || tipo == QLatin1String("decimal") ||
         tipo == QLatin1String("numeric"))
         return Conversion::Real;
     return Conversion::Ninguna;
@@ -110,6 +111,10 @@ void FormaResultado::Ajustar(int i, QVariant& v) const {
             return;
         case Conversion::Real:
             v = QVariant(v.toDouble());
+            return;
+        case Conversion::Real4:
+            // 4 bytes, as the type keeps it, whatever the engine computed.
+            v = QVariant(static_cast<double>(static_cast<float>(v.toDouble())));
             return;
     }
 }

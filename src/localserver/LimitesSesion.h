@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -44,6 +45,10 @@ class MemoriaLote {
     void SumarFila(qint64 bytes);
     void CerrarSentencia(qint64 bytesResultados);
     void FijarVariables(qint64 bytes);
+    // The rows read so far went to the client: the batch no longer holds them.
+    void SoltarFilas() { enCurso_ = 0; }
+    // Results the batch counted went to the client.
+    void SoltarResultados(qint64 bytes) { resultados_ = std::max<qint64>(0, resultados_ - bytes); }
     qint64 Usada() const { return resultados_ + enCurso_ + variables_; }
 
   private:

@@ -83,6 +83,7 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
         }
         m.FijarLimite(limite_, conLimite_);
         m.FijarCancelacion(&cancelado_);
+        m.FijarEsperaBloqueo(esperaBloqueoMs_);
         return m;
     }
     const QString clave = nombre.toUpper();
@@ -101,15 +102,18 @@ BaseSqlite& SesionEmbebida::Base(const QString& nombre) {
     }
     it->second->FijarLimite(limite_, conLimite_);
     it->second->FijarCancelacion(&cancelado_);
+    it->second->FijarEsperaBloqueo(esperaBloqueoMs_);
     return *it->second;
 }
 
 void SesionEmbebida::AplicarLimite() {
     catalogo_->maestra().FijarLimite(limite_, conLimite_);
     catalogo_->maestra().FijarCancelacion(&cancelado_);
+    catalogo_->maestra().FijarEsperaBloqueo(esperaBloqueoMs_);
     for (auto& [nombre, b] : bases_) {
         b->FijarLimite(limite_, conLimite_);
         b->FijarCancelacion(&cancelado_);
+        b->FijarEsperaBloqueo(esperaBloqueoMs_);
     }
     // No value a session builds outgrows its share of the session's memory (8152).
     sqlite3_limit(catalogo_->maestra().db(), SQLITE_LIMIT_LENGTH, LargoMaximoValorSesion());

@@ -6,10 +6,12 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "db/Proveedor.h"
 #include "localserver/BaseSqlite.h"
@@ -19,6 +21,24 @@
 
 namespace kv::local {
 
+// Takes a batch's results as they are made instead of at the batch's end, so
+// that the rows of a long query are never held whole: the TDS endpoint sends
+// them on while the query still runs.
+class ReceptorResultados {
+public:
+    virtual ~ReceptorResultados() = default;
+    // A finished result, in the batch's order.
+    virtual void Resultado(kv::db::ResultadoSentencia&& r) = 0;
+    // A query's rows start to go one by one: its columns, with the first rows
+    // (those read to learn the types of its expression columns).
+    virtual void EmpezarFilas(const kv::db::ResultadoSentencia& primeras) = 0;
+    // One more row. Throws ErrorServidor when the row cannot go as the columns
+    // were described (the query then fails there, as a statement error).
+    virtual void Fila(const std::vector<QVariant>& fila) = 0;
+    // The query's rows ended (also when it failed half-way): how many went.
+    virtual void TerminarFilas(std::uint64_t filas) = 0;
+};
+
 class SesionEmbebida : public kv::db::Sesion {
 public:
     // `base` must exist and be open to the login (the provider checks both).
@@ -27,6 +47,10 @@ public:
 
     std::vector<kv::db::ResultadoSentencia> Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
                                                      int tiempoEspera) override;
+    // Runs a batch as Ejecutar does, handing each result to `receptor` as soon as
+    // it is made; a query of more rows than a few hundred goes row by row.
+    void EjecutarHacia(const QString& lote, const std::vector<QVariant>& parametros, int tiempoEspera,
+                       ReceptorResultados& receptor);
     QString BaseActual() override { return base_; }
     void UsarBase(const QString& base) override;
     void IniciarTransaccion() override;
@@ -96,6 +120,14 @@ private:
     // Ends every frame of the batch at once: the time-out was reported.
     struct TiempoDelLote {};
 
+    void EjecutarEn(const QString& lote, const std::vector<QVariant>& parametros, int tiempoEspera,
+                    std::vector<kv::db::ResultadoSentencia>& salida);
+    // Whether the rows of `salida` go to the receptor as they are read: only those of the batch itself.
+    bool Enviando(const std::vector<kv::db::ResultadoSentencia>& salida) const {
+        return receptor_ && &salida == salidaLote_;
+    }
+    // Hands the receptor the batch's finished results it has not had yet.
+    void EntregarHechos();
     void EmpezarLote(int tiempoEspera);
     void TerminarLote();
     void EjecutarMarco(const std::vector<PlanSentencia>& planes, const std::vector<QVariant>& parametros,
@@ -217,6 +249,11 @@ private:
     bool rutinasEnMaestra_ = false;
     quint64 serieTablas_ = 0;     // names each table variable's table
     int insertandoEjecucion_ = 0;  // INSERT ... EXEC running (they do not nest)
+    int esperaBloqueoMs_ = -1;  // SET LOCK_TIMEOUT: -1 waits as long as the batch may
+    // The batch's results while they go to a receptor: what it has had stays as an empty shell.
+    ReceptorResultados* receptor_ = nullptr;
+    std::vector<kv::db::ResultadoSentencia>* salidaLote_ = nullptr;
+    size_t entregados_ = 0;
 
 public:
     // Read by the authorizer callback while a user statement is prepared.

@@ -32,6 +32,10 @@ using namespace sesion;
 
 namespace {
 
+// Rows of a query held before the rest go to a receptor one by one: enough to
+// learn the types of its expression columns, few enough to weigh nothing.
+constexpr size_t kFilasAntesDeEnviar = 500;
+
 QString PrimeraPalabra(const QString& texto) {
     const QString t = texto.trimmed();
     qsizetype i = 0;
@@ -98,6 +102,44 @@ std::unique_ptr<TiposColumnas> TiposDe(BaseSqlite& b) { return std::make_unique<
 
 std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, const std::vector<QVariant>& parametros,
                                                          int tiempoEspera) {
+    std::vector<ResultadoSentencia> salida;
+    EjecutarEn(lote, parametros, tiempoEspera, salida);
+    return salida;
+}
+
+void SesionEmbebida::EjecutarHacia(const QString& lote, const std::vector<QVariant>& parametros, int tiempoEspera,
+                                   ReceptorResultados& receptor) {
+    std::vector<ResultadoSentencia> salida;
+    struct Quitar {
+        SesionEmbebida& s;
+        ~Quitar() {
+            s.receptor_ = nullptr;
+            s.salidaLote_ = nullptr;
+            s.entregados_ = 0;
+        }
+    } quitar{*this};
+    receptor_ = &receptor;
+    salidaLote_ = &salida;
+    entregados_ = 0;
+    EjecutarEn(lote, parametros, tiempoEspera, salida);
+    EntregarHechos();
+}
+
+void SesionEmbebida::EntregarHechos() {
+    if (!receptor_ || !salidaLote_) return;
+    std::vector<ResultadoSentencia>& salida = *salidaLote_;
+    // Counted before the call: the receptor may send, and a send may fail.
+    while (entregados_ < salida.size()) {
+        ResultadoSentencia r = std::move(salida[entregados_]);
+        salida[entregados_] = ResultadoSentencia{};
+        salida[entregados_].filasAfectadas = r.tieneFilas ? static_cast<qint64>(r.filas.size()) : r.filasAfectadas;
+        ++entregados_;
+        receptor_->Resultado(std::move(r));
+    }
+}
+
+void SesionEmbebida::EjecutarEn(const QString& lote, const std::vector<QVariant>& parametros, int tiempoEspera,
+                                std::vector<ResultadoSentencia>& salida) {
     std::vector<PlanSentencia> sentencias;
     try {
         std::optional<TiposDeBase> tipos;
@@ -116,13 +158,11 @@ std::vector<ResultadoSentencia> SesionEmbebida::Ejecutar(const QString& lote, co
         throw ErrorProveedor(error);
     }
     EmpezarLote(tiempoEspera);
-    std::vector<ResultadoSentencia> salida;
     size_t siguienteParametro = 0;
     Marco marco;
     marco.sesion = true;
     EjecutarMarco(sentencias, parametros, siguienteParametro, salida, marco);
     TerminarLote();
-    return salida;
 }
 
 void SesionEmbebida::EmpezarLote(int tiempoEspera) {
@@ -236,6 +276,11 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
             memoria_.CerrarSentencia(nuevos);
             if (s.clase == Clase::Asignar) memoria_.FijarVariables(TamanoVariables(variables_));
             error_ = 0;
+            // A statement of the batch itself is over: its results go now, and stop counting.
+            if (Enviando(salida) && marcos_.size() == 1) {
+                EntregarHechos();
+                memoria_.SoltarResultados(nuevos);
+            }
         } catch (const ErrorServidor& e) {
             ErrorServidor conLinea = e;
             // An error inside a called procedure keeps the line it has there.
@@ -280,6 +325,7 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
             // Past the session's memory the rest of the batch does not run, in any frame.
             if (e.numero() == mensajes::kMemoria) {
                 DescartarResultados(salida);
+                if (Enviando(salida)) entregados_ = 0;
                 throw TiempoDelLote{};
             }
             try {
@@ -290,6 +336,7 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
                 // Errors of a loop pile up too: past the bound the batch ends with 701.
                 salida.back().error = e701.ComoErrorBD(Origen());
                 DescartarResultados(salida);
+                if (Enviando(salida)) entregados_ = 0;
                 throw TiempoDelLote{};
             }
             pc = siguiente;
@@ -423,6 +470,10 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
             return;
         case Clase::Opcion:
             if (s.objeto == QLatin1String("XACT_ABORT")) xactAbort_ = s.sql == QLatin1String("ON");
+            if (s.objeto == QLatin1String("LOCK_TIMEOUT")) {
+                esperaBloqueoMs_ = s.sql.toInt();
+                AplicarLimite();
+            }
             return;
         case Clase::Seguridad:
             EjecutarSeguridad(s, salida);
@@ -708,16 +759,49 @@ void SesionEmbebida::EjecutarSql(const Sentencia& s, const std::vector<QVariant>
         if (columnas > 0) {
             r.tieneFilas = true;
             const FormaResultado forma(b, st, s.tiposColumnas);
+            // With a receptor, past the first rows the rest go one by one and none is held.
+            const bool puedeEnviar = Enviando(salida);
+            bool enviando = false;
+            std::uint64_t enviadas = 0;
             int rc;
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                std::vector<QVariant> fila;
-                fila.reserve(static_cast<size_t>(columnas));
-                for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
-                // The rows a batch holds count against the session's memory.
-                memoria_.SumarFila(TamanoFila(fila));
-                r.filas.push_back(std::move(fila));
+            try {
+                while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                    std::vector<QVariant> fila;
+                    fila.reserve(static_cast<size_t>(columnas));
+                    for (int i = 0; i < columnas; ++i) fila.push_back(forma.Valor(i, ValorColumna(st, i)));
+                    if (enviando) {
+                        receptor_->Fila(fila);
+                        ++enviadas;
+                        continue;
+                    }
+                    // The rows a batch holds count against the session's memory.
+                    memoria_.SumarFila(TamanoFila(fila));
+                    r.filas.push_back(std::move(fila));
+                    if (puedeEnviar && r.filas.size() >= kFilasAntesDeEnviar) {
+                        forma.Completar(r);
+                        EntregarHechos();
+                        enviando = true;
+                        receptor_->EmpezarFilas(r);
+                        enviadas = r.filas.size();
+                        r.filas.clear();
+                        r.filas.shrink_to_fit();
+                        memoria_.SoltarFilas();
+                    }
+                }
+                if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            } catch (...) {
+                if (enviando) receptor_->TerminarFilas(enviadas);
+                throw;
             }
-            if (rc != SQLITE_DONE) throw ErrorDeSqlite(b, sqlite3_extended_errcode(b.db()), contexto);
+            if (enviando) {
+                receptor_->TerminarFilas(enviadas);
+                // What stays of it is its count, for @@ROWCOUNT.
+                ResultadoSentencia hecho;
+                hecho.filasAfectadas = static_cast<qint64>(enviadas);
+                salida.push_back(std::move(hecho));
+                entregados_ = salida.size();
+                continue;
+            }
             forma.Completar(r);
         } else {
             const std::int64_t filasVista = b.filasDeVista();

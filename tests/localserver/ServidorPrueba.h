@@ -12,6 +12,7 @@
 #include "db/Recordset.h"
 #include "localserver/ServidorEmbebido.h"
 #include "soporte/CarpetasTemporales.h"
+#include "soporte/LotesPrueba.h"
 
 namespace kv::pruebas {
 
@@ -38,17 +39,7 @@ class ServidorPrueba : public ::testing::Test {
 
     // Runs a batch and returns its results; fails the test on any error.
     std::vector<kv::db::ResultadoSentencia> Lote(kv::db::Conexion& c, const QString& sql) {
-        try {
-            auto r = c.EjecutarLote(sql);
-            for (const auto& x : r)
-                if (x.error)
-                    ADD_FAILURE() << x.error->errorNativo << " " << x.error->descripcion.toStdString() << "\n"
-                                  << sql.toStdString();
-            return r;
-        } catch (const kv::KvExcepcion& e) {
-            ADD_FAILURE() << "el lote falló entero: " << e.what() << "\n" << sql.toStdString();
-            return {};
-        }
+        return LoteSinErrores(c, sql);
     }
 
     // Native number of the first error of a batch, 0 when none.

@@ -11,6 +11,7 @@
 #include "EndpointPrueba.h"
 #include "db/Conexion.h"
 #include "soporte/CarpetasTemporales.h"
+#include "soporte/LotesPrueba.h"
 
 using namespace kv::pruebas;
 
@@ -49,21 +50,19 @@ class ClientesTds : public ::testing::Test {
         endpoint_ = std::make_unique<EndpointEnProceso>();
         kv::db::Conexion c;
         c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database=master;UID=Korvane;PWD=pelumbo;"));
-        for (const char* sql :
-             {"CREATE DATABASE CLIENTES", "USE CLIENTES",
-              "CREATE TABLE VENTAS (id int, articulo nvarchar(20), importe money)",
-              "INSERT INTO VENTAS VALUES (1, N'ñu', 10.1234) INSERT INTO VENTAS VALUES (2, N'b', 20.0001) "
-              "INSERT INTO VENTAS VALUES (3, N'c', 0.0005)",
-              "CREATE TABLE N (x int)",
-              "INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) INSERT INTO N "
-              "VALUES (3) "
-              "INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) INSERT INTO N VALUES (6) INSERT INTO N "
-              "VALUES (7) "
-              "INSERT INTO N VALUES (8) INSERT INTO N VALUES (9)",
-              "CREATE TABLE G (x int)",
-              "INSERT INTO G SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x FROM N a, N b, N c, N d, N e"})
-            for (const auto& r : c.EjecutarLote(QString::fromUtf8(sql)))
-                if (r.error) ADD_FAILURE() << r.error->descripcion.toStdString();
+        const QStringList lotes = {
+            QStringLiteral("CREATE DATABASE CLIENTES"), QStringLiteral("USE CLIENTES"),
+            QStringLiteral("CREATE TABLE VENTAS (id int, articulo nvarchar(20), importe money)"),
+            QStringLiteral("INSERT INTO VENTAS VALUES (1, N'ñu', 10.1234) INSERT INTO VENTAS VALUES (2, N'b', "
+                           "20.0001) INSERT INTO VENTAS VALUES (3, N'c', 0.0005)"),
+            QStringLiteral("CREATE TABLE N (x int)"), LoteDiezDigitos(),
+            QStringLiteral("CREATE PROCEDURE dbo.ARTICULO_Y_TOTAL @id int, @articulo nvarchar(20) OUTPUT, @total "
+                           "money OUTPUT AS BEGIN SELECT @articulo = articulo FROM VENTAS WHERE id = @id "
+                           "SELECT @total = SUM(importe) FROM VENTAS SELECT COUNT(*) AS n FROM VENTAS RETURN 7 END"),
+            QStringLiteral("CREATE TABLE G (x int)"),
+            QStringLiteral("INSERT INTO G SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x FROM N a, N b, N c, N d, "
+                           "N e")};
+        for (const QString& sql : lotes) LoteSinErrores(c, sql);
     }
     QString Puerto() const { return QString::number(endpoint_->puerto()); }
 
@@ -78,7 +77,8 @@ const QString kComun = QString::fromUtf8(
     "lote: 3 | ñu\n"
     "error: 208 El nombre de objeto 'NOEXISTE' no es válido.\n"
     "transaccion: 3\n"
-    "parametro: 20.0001\n");
+    "parametro: 20.0001\n"
+    "procedimiento: 3 | ñu | 30.1240 | 7\n");
 
 }  // namespace
 
@@ -115,7 +115,9 @@ TEST_F(ClientesTds, TsqlDeFreeTds) {
             "SELECT * FROM NOEXISTE\ngo\n"
             "BEGIN TRAN INSERT INTO VENTAS VALUES (4, N'd', 1) ROLLBACK\ngo\n"
             "SELECT COUNT(*) AS n FROM VENTAS\ngo\n"
-            "SELECT importe FROM VENTAS WHERE id = 2\ngo\nexit\n")
+            "SELECT importe FROM VENTAS WHERE id = 2\ngo\n"
+            "DECLARE @a nvarchar(20), @t money, @r int EXEC @r = ARTICULO_Y_TOTAL 1, @a OUTPUT, @t OUTPUT "
+            "SELECT @a AS a, @t AS t, @r AS r\ngo\nexit\n")
             .toUtf8();
     const Resultado r = Correr(
         QStringLiteral("tsql"),
@@ -125,7 +127,7 @@ TEST_F(ClientesTds, TsqlDeFreeTds) {
         guion);
     EXPECT_EQ(r.salida.toStdString(),
               QString::fromUtf8("name\nG\nN\nVENTAS\ntotal\n30.1240\nn\n3\narticulo\nñu\n"
-                                "n\n3\nimporte\n20.0001\n")
+                                "n\n3\nimporte\n20.0001\nn\n3\na\tt\tr\nñu\t30.1240\t7\n")
                   .toStdString());
     EXPECT_TRUE(
         r.errores.contains(QString::fromUtf8("Msg 208 (severity 16, state 1) from EMBEBIDO Line 1:\n"

@@ -10,9 +10,9 @@
 
 namespace kv::pruebas {
 
-EndpointEnProceso::EndpointEnProceso(kv::tds::OpcionesServidor opciones) {
+EndpointEnProceso::EndpointEnProceso(kv::tds::OpcionesServidor opciones, const QString& direccion) {
     kv::local::RegistrarServidorEmbebido();
-    opciones.direccion = QStringLiteral("127.0.0.1");
+    opciones.direccion = direccion;
     opciones.puerto = 0;
     if (!opciones.registro)
         opciones.registro = [this](const QString& linea) {

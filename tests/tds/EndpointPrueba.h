@@ -17,7 +17,9 @@ namespace kv::pruebas {
 // The endpoint on 127.0.0.1 and a port the system picks, over $KVESTV_DATOS, in a thread of its own.
 class EndpointEnProceso {
   public:
-    explicit EndpointEnProceso(kv::tds::OpcionesServidor opciones = {});
+    // On 127.0.0.1, or on `direccion` (a test of what the endpoint does off the loopback).
+    explicit EndpointEnProceso(kv::tds::OpcionesServidor opciones = {},
+                               const QString& direccion = QStringLiteral("127.0.0.1"));
     ~EndpointEnProceso();
     quint16 puerto() const { return servidor_->Puerto(); }
     // The log lines so far.
@@ -37,6 +39,7 @@ class EndpointHijo {
     explicit EndpointHijo(const QString& carpetaDatos, const QStringList& extra = {});
     ~EndpointHijo();
     quint16 puerto() const { return puerto_; }
+    qint64 pid() const { return proceso_.processId(); }
     QString errores();
 
   private:

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +17,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cstring>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -23,6 +27,7 @@
 #include "localserver/tds/Peticiones.h"
 #include "localserver/tds/Trama.h"
 #include "soporte/CarpetasTemporales.h"
+#include "soporte/LotesPrueba.h"
 #include "util/KvError.h"
 
 using namespace kv::pruebas;
@@ -38,20 +43,7 @@ QString CadenaDirecta(const QString& base) {
         .arg(base, kAdmin, kClave);
 }
 
-// Runs a batch; fails the test on any error.
-std::vector<kv::db::ResultadoSentencia> Lote(Conexion& c, const QString& sql) {
-    try {
-        auto r = c.EjecutarLote(sql);
-        for (const auto& x : r)
-            if (x.error)
-                ADD_FAILURE() << x.error->errorNativo << " " << x.error->descripcion.toStdString() << "\n"
-                              << sql.toStdString();
-        return r;
-    } catch (const kv::KvExcepcion& e) {
-        ADD_FAILURE() << "el lote falló: " << e.what() << "\n" << sql.toStdString();
-        return {};
-    }
-}
+std::vector<kv::db::ResultadoSentencia> Lote(Conexion& c, const QString& sql) { return LoteSinErrores(c, sql); }
 
 // The first row-returning result of a batch.
 kv::db::ResultadoSentencia Filas(Conexion& c, const QString& sql) {
@@ -92,6 +84,19 @@ QByteArray Recibir(int fd) {
     return r;
 }
 
+// A self-signed certificate and its key for a day; what openssl said when it failed, empty otherwise.
+QString CrearCertificado(const QString& cert, const QString& clave) {
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
+    if (!openssl.waitForFinished(60000)) return QStringLiteral("openssl no terminó");
+    if (openssl.exitCode() != 0) return QString::fromUtf8(openssl.readAllStandardError());
+    return {};
+}
+
 class EndpointTds : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -115,11 +120,7 @@ class EndpointTds : public ::testing::Test {
         Lote(admin_, QStringLiteral("CREATE DATABASE PRUEBA"));
         Lote(admin_, QStringLiteral("USE PRUEBA"));
         Lote(admin_, QStringLiteral("CREATE TABLE N (x int)"));
-        Lote(admin_,
-             QStringLiteral("INSERT INTO N VALUES (0) INSERT INTO N VALUES (1) INSERT INTO N VALUES (2) "
-                            "INSERT INTO N VALUES (3) INSERT INTO N VALUES (4) INSERT INTO N VALUES (5) "
-                            "INSERT INTO N VALUES (6) INSERT INTO N VALUES (7) INSERT INTO N VALUES (8) "
-                            "INSERT INTO N VALUES (9)"));
+        Lote(admin_, LoteDiezDigitos());
         Lote(admin_, QStringLiteral("CREATE TABLE G (x int, t nvarchar(20))"));
         Lote(admin_,
              QStringLiteral("INSERT INTO G (x, t) SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x, N'fila' "
@@ -447,14 +448,8 @@ TEST_F(EndpointTds, ConCertificadoElInicioVaCifrado) {
     QTemporaryDir dir;
     const QString cert = dir.path() + QStringLiteral("/servidor.pem");
     const QString clave = dir.path() + QStringLiteral("/servidor.key");
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
-                   QStringLiteral("-keyout"), clave, QStringLiteral("-out"), cert});
-    ASSERT_TRUE(openssl.waitForFinished(60000));
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    const QString fallo = CrearCertificado(cert, clave);
+    ASSERT_TRUE(fallo.isEmpty()) << fallo.toStdString();
     kv::tds::OpcionesServidor o;
     o.certificado = cert;
     o.clave = clave;
@@ -476,3 +471,237 @@ TEST_F(EndpointTds, ConCertificadoElInicioVaCifrado) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a Python script (pyodbc over FreeTDS) and returns what it printed; fails the test when it fails.
+QString Python(const QString& guion, int esperaMs = 240000) {
+    QTemporaryDir dir;
+    const QString ruta = dir.path() + QStringLiteral("/cliente.py");
+    QFile f(ruta);
+    if (!f.open(QIODevice::WriteOnly)) return {};
+    f.write(guion.toUtf8());
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {ruta});
+    if (!p.waitForStarted(10000)) return {};
+    if (!p.waitForFinished(esperaMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        ADD_FAILURE() << "el cliente no terminó";
+    }
+    if (p.exitCode() != 0) ADD_FAILURE() << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A line of /proc/<pid>/status in kilobytes ("VmRSS", "VmHWM").
+long long MemoriaKb(qint64 pid, const char* campo) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& l : f.readAll().split('\n'))
+        if (l.startsWith(campo)) return l.mid(qsizetype(std::strlen(campo)) + 1).trimmed().split(' ')[0].toLongLong();
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(EndpointTds, ConLockTimeoutUnaEsperaDeBloqueoDa1222) {
+    CrearGrande();
+    auto a = PorTds(QStringLiteral("PRUEBA"));
+    Lote(*a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
+    auto b = PorTds(QStringLiteral("PRUEBA"));
+    Lote(*b, QStringLiteral("SET LOCK_TIMEOUT 300"));
+    QElapsedTimer reloj;
+    reloj.start();
+    std::optional<kv::db::ErrorBD> error;
+    std::vector<kv::db::ResultadoSentencia> r;
+    try {
+        r = b->EjecutarLote(QStringLiteral("INSERT INTO L VALUES (2) SELECT @@ERROR"));
+    } catch (const kv::KvExcepcion&) {
+    }
+    for (const auto& x : r)
+        if (x.error && !error) error = x.error;
+    if (!error && b->Errors().Count() > 0) error = b->Errors().Item(0);
+    const qint64 ms = reloj.elapsed();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->errorNativo, 1222);
+    EXPECT_EQ(error->descripcion, QStringLiteral("Se superó el tiempo de espera de la solicitud de bloqueo."));
+    EXPECT_GE(ms, 250);
+    std::printf("1222 por FreeTDS tras %lld ms\n", static_cast<long long>(ms));
+    // The lock stays the first session's; once it lets go the second writes.
+    Lote(*a, QStringLiteral("ROLLBACK"));
+    b->Errors().Clear();
+    Lote(*b, QStringLiteral("INSERT INTO L VALUES (3)"));
+    EXPECT_EQ(Filas(*b, QStringLiteral("SELECT SUM(x) FROM L")).filas[0][0].toInt(), 3);
+}
+
+TEST_F(EndpointTds, UnCancelAMitadDeLasFilasLasDetieneYLaConexionSigue) {
+    CrearGrande();
+    // Ten thousand million rows: only a result that goes as it is read has its first ones at once.
+    const QString salida = Python(QStringLiteral(
+        "import pyodbc, time\n"
+        "c = pyodbc.connect('DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=PRUEBA;UID=Korvane;"
+        "PWD=pelumbo', autocommit=True)\n"
+        "k = c.cursor()\n"
+        "t = time.time()\n"
+        "k.execute('SELECT a.x, b.t FROM G a, G b')\n"
+        "n = len(k.fetchmany(5000))\n"
+        "primeras = time.time() - t\n"
+        "k.cancel()\n"
+        "k2 = c.cursor()\n"
+        "k2.execute('SELECT 7')\n"
+        "print('filas %d despues %d' % (n, k2.fetchone()[0]))\n"
+        "print('primeras 5000 filas en %.3f s' % primeras)\n")
+                                        .arg(endpoint_->puerto()));
+    EXPECT_TRUE(salida.startsWith(QStringLiteral("filas 5000 despues 7\n"))) << salida.toStdString();
+    std::printf("%s", salida.toUtf8().constData());
+}
+
+// Benchmark: a million rows through the endpoint with a session bound of 16 MB,
+// which a result held whole would pass (701). Prints the server's resident memory.
+TEST_F(EndpointTds, UnMillonDeFilasVanSinRetenerseEnMemoria) {
+    CrearGrande();
+    Lote(admin_, QStringLiteral("CREATE TABLE M (x int, t nvarchar(20))"));
+    Lote(admin_, QStringLiteral("INSERT INTO M (x, t) SELECT a.x*10 + b.x, N'una fila más' FROM G a, N b"));
+    qputenv("KVESTV_MEMORIA_SESION_MB", "16");
+    EndpointHijo hijo(qEnvironmentVariable("KVESTV_DATOS"));
+    qunsetenv("KVESTV_MEMORIA_SESION_MB");
+    ASSERT_NE(hijo.puerto(), 0);
+    const long long antes = MemoriaKb(hijo.pid(), "VmRSS:");
+    const QString salida = Python(QStringLiteral(
+        "import pyodbc, time\n"
+        "c = pyodbc.connect('DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;DATABASE=PRUEBA;UID=Korvane;"
+        "PWD=pelumbo', autocommit=True)\n"
+        "k = c.cursor()\n"
+        "t = time.time()\n"
+        "k.execute('SELECT x, t FROM M ORDER BY x')\n"
+        "primera = None\n"
+        "n = s = 0\n"
+        "while True:\n"
+        "    filas = k.fetchmany(10000)\n"
+        "    if not filas: break\n"
+        "    if primera is None: primera = time.time() - t\n"
+        "    n += len(filas)\n"
+        "    s += sum(f[0] for f in filas)\n"
+        "print('filas %d suma %d' % (n, s))\n"
+        "print('primera fila en %.3f s, todas en %.3f s' % (primera, time.time() - t))\n")
+                                        .arg(hijo.puerto()));
+    const long long pico = MemoriaKb(hijo.pid(), "VmHWM:");
+    EXPECT_TRUE(salida.startsWith(QStringLiteral("filas 1000000 suma 499999500000\n"))) << salida.toStdString();
+    std::printf("%sservidor: %lld kB residentes antes, pico %lld kB\n", salida.toUtf8().constData(), antes, pico);
+}
+
+namespace {
+
+// The first IPv4 address of this machine that is not a loopback one; empty when it has none.
+QString DireccionNoLocal() {
+    ifaddrs* lista = nullptr;
+    if (getifaddrs(&lista) != 0) return {};
+    QString hallada;
+    for (ifaddrs* i = lista; i && hallada.isEmpty(); i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || (i->ifa_flags & IFF_LOOPBACK)) continue;
+        if (!(i->ifa_flags & IFF_UP)) continue;
+        char texto[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, texto, sizeof(texto));
+        hallada = QString::fromLatin1(texto);
+    }
+    freeifaddrs(lista);
+    return hallada;
+}
+
+int SocketA(const QString& direccion, quint16 puerto) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(puerto);
+    inet_pton(AF_INET, direccion.toLatin1().constData(), &a.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    timeval t{};
+    t.tv_sec = 5;
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof(t));
+    return fd;
+}
+
+// One whole message of the endpoint (its packets up to the last one); empty when the connection ends first.
+QByteArray LeerMensajeCrudo(int fd) {
+    QByteArray mensaje;
+    for (;;) {
+        char cabecera[8];
+        size_t leidos = 0;
+        while (leidos < 8) {
+            const ssize_t n = ::recv(fd, cabecera + leidos, 8 - leidos, 0);
+            if (n <= 0) return mensaje;
+            leidos += size_t(n);
+        }
+        const int largo = (static_cast<unsigned char>(cabecera[2]) << 8) | static_cast<unsigned char>(cabecera[3]);
+        QByteArray carga(largo - 8, '\0');
+        leidos = 0;
+        while (leidos < size_t(carga.size())) {
+            const ssize_t n = ::recv(fd, carga.data() + leidos, size_t(carga.size()) - leidos, 0);
+            if (n <= 0) return mensaje;
+            leidos += size_t(n);
+        }
+        mensaje.append(carga);
+        if (cabecera[1] & kv::tds::FinDeMensaje) return mensaje;
+    }
+}
+
+}  // namespace
+
+TEST_F(EndpointTds, FueraDelLoopbackSinCertificadoNoEscucha) {
+    const QString direccion = DireccionNoLocal();
+    if (direccion.isEmpty()) GTEST_SKIP() << "esta máquina no tiene ninguna dirección IPv4 fuera del loopback";
+    QProcess kvsql;
+    kvsql.start(CarpetaBinarios() + QStringLiteral("kvsql"),
+                {QStringLiteral("--servir"), QStringLiteral("--direccion"), direccion, QStringLiteral("--puerto"),
+                 QStringLiteral("0")});
+    ASSERT_TRUE(kvsql.waitForStarted(10000));
+    if (!kvsql.waitForFinished(20000)) {
+        kvsql.kill();
+        kvsql.waitForFinished(5000);
+        FAIL() << "kvsql escucha en " << direccion.toStdString() << " sin certificado";
+    }
+    EXPECT_NE(kvsql.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(kvsql.readAllStandardError())
+                    .contains(QStringLiteral("Para escuchar en %1 hacen falta --certificado y --clave").arg(direccion)));
+}
+
+TEST_F(EndpointTds, FueraDelLoopbackUnInicioSinCifrarSeRechaza) {
+    const QString direccion = DireccionNoLocal();
+    if (direccion.isEmpty()) GTEST_SKIP() << "esta máquina no tiene ninguna dirección IPv4 fuera del loopback";
+    QTemporaryDir dir;
+    const QString cert = dir.path() + QStringLiteral("/servidor.pem");
+    const QString clave = dir.path() + QStringLiteral("/servidor.key");
+    const QString fallo = CrearCertificado(cert, clave);
+    ASSERT_TRUE(fallo.isEmpty()) << fallo.toStdString();
+    kv::tds::OpcionesServidor o;
+    o.certificado = cert;
+    o.clave = clave;
+    EndpointEnProceso remoto(o, direccion);
+    // A client on that address (the connection comes from it, not from the loopback) that does not encrypt.
+    const int fd = SocketA(direccion, remoto.puerto());
+    ASSERT_GE(fd, 0);
+    Enviar(fd, kv::tds::ArmarMensaje(kv::tds::paquete::Prelogin,
+                                     kv::tds::ArmarPreloginCliente(kv::tds::cifrado::NoAdmitido), 4096));
+    const kv::tds::Prelogin respuesta = kv::tds::LeerPrelogin(LeerMensajeCrudo(fd));
+    EXPECT_EQ(respuesta.cifrado, kv::tds::cifrado::Exigido);
+    kv::tds::Login7 datos;
+    datos.usuario = kAdmin;
+    datos.clave = kClave;
+    Enviar(fd, kv::tds::ArmarMensaje(kv::tds::paquete::Login7, kv::tds::ArmarLogin7(datos), 4096));
+    const QByteArray rechazo = LeerMensajeCrudo(fd);
+    ::close(fd);
+    const QString texto = QStringLiteral(
+        "Error de inicio de sesión: este servidor solo admite conexiones cifradas desde otros equipos.");
+    EXPECT_TRUE(rechazo.contains(QByteArray(reinterpret_cast<const char*>(texto.utf16()), texto.size() * 2)));
+    // The answer is the error alone (no LOGINACK), and the connection ends.
+    ASSERT_FALSE(rechazo.isEmpty());
+    EXPECT_EQ(static_cast<unsigned char>(rechazo[0]), 0xAA);
+    bool registrado = false;
+    for (const QString& l : remoto.Registro())
+        registrado = registrado || l.startsWith(QStringLiteral("Inicio de sesión sin cifrar desde %1").arg(direccion));
+    EXPECT_TRUE(registrado) << remoto.Registro().join(u'\n').toStdString();
+}

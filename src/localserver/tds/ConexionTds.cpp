@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "localserver/Errores.h"
@@ -98,29 +100,14 @@ ColumnaTds TipoEntero() {
 ColumnaTds TipoDeSalida(const ParametroRpc& p) {
     kv::db::ResultadoSentencia r;
     kv::db::ColumnaResultado c;
-    switch (p.valor.typeId()) {
-        case QMetaType::Int:
-            c.tipo = kv::db::tipo::Integer;
-            break;
-        case QMetaType::LongLong:
-            c.tipo = kv::db::tipo::BigInt;
-            break;
-        case QMetaType::Double:
-            c.tipo = kv::db::tipo::Double;
-            break;
-        case QMetaType::Bool:
-            c.tipo = kv::db::tipo::Boolean;
-            break;
-        case QMetaType::QDateTime:
-            c.tipo = kv::db::tipo::DBTimeStamp;
-            break;
-        case QMetaType::QByteArray:
-            c.tipo = kv::db::tipo::VarBinary;
-            break;
-        default:
-            c.tipo = kv::db::tipo::VarWChar;
-            break;
-    }
+    // The value's own type, text for any other.
+    static const std::pair<int, int> kPorTipoDeValor[] = {
+        {QMetaType::Int, kv::db::tipo::Integer},       {QMetaType::LongLong, kv::db::tipo::BigInt},
+        {QMetaType::Double, kv::db::tipo::Double},     {QMetaType::Bool, kv::db::tipo::Boolean},
+        {QMetaType::QDateTime, kv::db::tipo::DBTimeStamp}, {QMetaType::QByteArray, kv::db::tipo::VarBinary}};
+    c.tipo = kv::db::tipo::VarWChar;
+    for (const auto& [tipoValor, tipoColumna] : kPorTipoDeValor)
+        if (p.valor.typeId() == tipoValor) c.tipo = tipoColumna;
     if (p.tipo == tipotds::IntN || p.tipo == tipotds::Int4) c.tipo = kv::db::tipo::Integer;
     if (p.tipo == tipotds::MoneyN || p.tipo == tipotds::Money) c.tipo = kv::db::tipo::Currency;
     r.columnas.push_back(c);
@@ -427,11 +414,121 @@ void ConexionTds::Responder(const Paquete& primero) {
         Transaccion(carga);
 }
 
-std::vector<kv::db::ResultadoSentencia> ConexionTds::Ejecutar(const QString& lote,
-                                                              const std::vector<QVariant>& parametros,
-                                                              bool& atencion) {
-    atencion = false;
-    if (!embebida_) return sesion_->Ejecutar(lote, parametros, 0);
+// The results of a batch as the session makes them, onto the wire. A long
+// query's rows go as they are read; between packets the client may ask to stop.
+// Nothing thrown here may end inside the session (it would take a broken
+// connection for a statement's error): a failure of the connection is kept,
+// the batch is stopped, and the failure is thrown again once the session is back.
+class EmisorTds final : public kv::local::ReceptorResultados {
+  public:
+    EmisorTds(ConexionTds& c, Salida& s, std::uint8_t tipoDone, bool& huboError, const std::atomic<bool>& visto)
+        : c_(c), s_(s), tipoDone_(tipoDone), huboError_(huboError), visto_(visto) {}
+
+    void Resultado(kv::db::ResultadoSentencia&& r) override {
+        Enviar([&] { c_.EmitirResultado(s_, r, tipoDone_, huboError_); });
+    }
+    void EmpezarFilas(const kv::db::ResultadoSentencia& primeras) override {
+        Enviar([&] {
+            columnas_ = DescribirColumnas(primeras, c_.version_);
+            EscribirColmetadata(s_.e(), columnas_);
+            for (const auto& fila : primeras.filas) {
+                EscribirFila(s_.e(), columnas_, fila);
+                if (++desdeVistazo_ >= kFilasPorVistazo) {
+                    desdeVistazo_ = 0;
+                    if (s_.Enviar()) return;
+                }
+            }
+        });
+    }
+    void Fila(const std::vector<QVariant>& fila) override {
+        if (Parado()) return;
+        for (size_t i = 0; i < columnas_.size() && i < fila.size(); ++i)
+            if (!CabeValor(columnas_[i], fila[i])) throw NoCabe(columnas_[i]);
+        Enviar([&] {
+            EscribirFila(s_.e(), columnas_, fila);
+            if (++desdeVistazo_ >= kFilasPorVistazo) {
+                desdeVistazo_ = 0;
+                s_.Enviar();
+            }
+        });
+    }
+    void TerminarFilas(std::uint64_t filas) override {
+        Enviar([&] { s_.Done(tipoDone_, fin::Cuenta, filas); });
+    }
+    // Throws again what broke the connection during the batch.
+    void Revisar() const {
+        if (fallo_) std::rethrow_exception(fallo_);
+    }
+
+  private:
+    // After an attention (read, or seen by the watcher) or a broken connection nothing more goes.
+    bool Parado() const { return fallo_ || s_.Atencion() || visto_.load(); }
+    template <typename F>
+    void Enviar(F&& f) {
+        if (Parado()) return;
+        try {
+            f();
+            if (!s_.Atencion()) s_.Enviar();
+        } catch (...) {
+            fallo_ = std::current_exception();
+        }
+        if (Parado() && c_.embebida_) c_.embebida_->Cancelar();
+    }
+    // A row the first rows did not foresee (a longer text, a larger number): the
+    // query fails there as SQL Server's would for a value its column cannot hold.
+    static kv::local::ErrorServidor NoCabe(const ColumnaTds& c) {
+        if (c.texto() || c.tipo == tipotds::BigVarBinary || c.tipo == tipotds::BigBinary)
+            return kv::local::ErrorServidor(kv::local::err::Truncado, kv::local::msj::Truncado(),
+                                            QString::fromLatin1(kv::local::estado::Truncado));
+        return kv::local::ErrorServidor(kv::local::err::Desbordamiento, kv::local::msj::Desbordamiento(NombreTipo(c)),
+                                        QStringLiteral("22003"));
+    }
+    static QString NombreTipo(const ColumnaTds& c) {
+        switch (c.tipo) {
+            case tipotds::IntN:
+                return c.largo == 1   ? QStringLiteral("tinyint")
+                       : c.largo == 2 ? QStringLiteral("smallint")
+                       : c.largo == 4 ? QStringLiteral("int")
+                                      : QStringLiteral("bigint");
+            case tipotds::MoneyN:
+                return QStringLiteral("money");
+            case tipotds::DecimalN:
+            case tipotds::NumericN:
+                return QStringLiteral("numeric");
+            case tipotds::DateTimeN:
+            case tipotds::DateN:
+            case tipotds::DateTime2N:
+                return QStringLiteral("datetime");
+            default:
+                return QStringLiteral("float");
+        }
+    }
+
+    ConexionTds& c_;
+    Salida& s_;
+    std::uint8_t tipoDone_;
+    bool& huboError_;
+    const std::atomic<bool>& visto_;
+    std::vector<ColumnaTds> columnas_;
+    int desdeVistazo_ = 0;
+    std::exception_ptr fallo_;
+};
+
+bool ConexionTds::Ejecutar(Salida& s, const QString& lote, const std::vector<QVariant>& parametros,
+                           std::uint8_t tipoDone, bool& huboError) {
+    if (!embebida_) {
+        for (const auto& r : sesion_->Ejecutar(lote, parametros, 0)) {
+            EmitirResultado(s, r, tipoDone, huboError);
+            if (s.Enviar()) return true;
+        }
+        return false;
+    }
+    return Vigilado(s, tipoDone, huboError,
+                    [&](EmisorTds& emisor) { embebida_->EjecutarHacia(lote, parametros, 0, emisor); });
+}
+
+bool ConexionTds::Vigilado(Salida& s, std::uint8_t tipoDone, bool& huboError,
+                           const std::function<void(EmisorTds&)>& trabajo) {
     embebida_->Reanudar();
     std::atomic<bool> terminado{false};
     std::atomic<bool> visto{false};
@@ -450,27 +547,26 @@ std::vector<kv::db::ResultadoSentencia> ConexionTds::Ejecutar(const QString& lot
             }
         }
     });
-    std::vector<kv::db::ResultadoSentencia> r;
-    try {
-        r = sesion_->Ejecutar(lote, parametros, 0);
-    } catch (...) {
+    EmisorTds emisor(*this, s, tipoDone, huboError, visto);
+    auto terminar = [&] {
         terminado.store(true);
         vigia.join();
         embebida_->Reanudar();
-        if (visto.load() && LeerAtencion()) {
-            atencion = true;
-            return {};
-        }
+    };
+    try {
+        trabajo(emisor);
+    } catch (...) {
+        terminar();
+        emisor.Revisar();
+        if (s.Atencion() || (visto.load() && LeerAtencion())) return true;
         throw;
     }
-    terminado.store(true);
-    vigia.join();
-    embebida_->Reanudar();
-    if (visto.load() && LeerAtencion()) {
-        atencion = true;
-        return {};
-    }
-    return r;
+    terminar();
+    emisor.Revisar();
+    // The attention was read while rows went, or it is still waiting to be read.
+    if (s.Atencion()) return true;
+    if (visto.load() && LeerAtencion()) return true;
+    return false;
 }
 
 bool ConexionTds::LeerAtencion() {
@@ -484,51 +580,48 @@ void ConexionTds::EmitirError(Salida& s, const kv::db::ErrorBD& e) {
     EscribirMensaje(s.e(), true, numero, 1, ClaseDeError(numero), e.descripcion, QString(), e.linea);
 }
 
-void ConexionTds::EmitirResultados(Salida& s, const std::vector<kv::db::ResultadoSentencia>& resultados,
-                                   std::uint8_t tipoDone, bool& huboError) {
+void ConexionTds::EmitirResultado(Salida& s, const kv::db::ResultadoSentencia& r, std::uint8_t tipoDone,
+                                  bool& huboError) {
     static const QRegularExpression cambioBase(
         QStringLiteral("^Se cambió el contexto de la base de datos a '(.*)'\\.$"));
-    for (const auto& r : resultados) {
-        for (const QString& m : r.mensajes) {
-            const auto cambio = cambioBase.match(m);
-            if (cambio.hasMatch()) {
-                EscribirEntornoTexto(s.e(), entorno::Base, cambio.captured(1), base_);
-                base_ = cambio.captured(1);
-                EscribirMensaje(s.e(), false, kCambioBase, 1, 0, m, QString(), 0);
-            } else {
-                EscribirMensaje(s.e(), false, 0, 1, 0, m, QString(), 0);
+    for (const QString& m : r.mensajes) {
+        const auto cambio = cambioBase.match(m);
+        if (cambio.hasMatch()) {
+            EscribirEntornoTexto(s.e(), entorno::Base, cambio.captured(1), base_);
+            base_ = cambio.captured(1);
+            EscribirMensaje(s.e(), false, kCambioBase, 1, 0, m, QString(), 0);
+        } else {
+            EscribirMensaje(s.e(), false, 0, 1, 0, m, QString(), 0);
+        }
+    }
+    if (r.tieneFilas && !r.columnas.empty()) {
+        const std::vector<ColumnaTds> columnas = DescribirColumnas(r, version_);
+        EscribirColmetadata(s.e(), columnas);
+        int desdeVistazo = 0;
+        std::uint64_t enviadas = 0;
+        for (const auto& fila : r.filas) {
+            EscribirFila(s.e(), columnas, fila);
+            ++enviadas;
+            if (++desdeVistazo >= kFilasPorVistazo) {
+                desdeVistazo = 0;
+                if (s.Enviar()) return;
             }
         }
-        if (r.tieneFilas && !r.columnas.empty()) {
-            const std::vector<ColumnaTds> columnas = DescribirColumnas(r, version_);
-            EscribirColmetadata(s.e(), columnas);
-            int desdeVistazo = 0;
-            std::uint64_t enviadas = 0;
-            for (const auto& fila : r.filas) {
-                EscribirFila(s.e(), columnas, fila);
-                ++enviadas;
-                if (++desdeVistazo >= kFilasPorVistazo) {
-                    desdeVistazo = 0;
-                    if (s.Enviar()) return;
-                }
-            }
-            if (r.error) {
-                EmitirError(s, *r.error);
-                huboError = true;
-                s.Done(tipoDone, fin::Cuenta | fin::Error, enviadas);
-            } else {
-                s.Done(tipoDone, fin::Cuenta, enviadas);
-            }
-        } else if (r.error) {
+        if (r.error) {
             EmitirError(s, *r.error);
             huboError = true;
-            s.Done(tipoDone, fin::Error, 0);
-        } else if (r.filasAfectadas >= 0) {
-            s.Done(tipoDone, fin::Cuenta, std::uint64_t(r.filasAfectadas));
-        } else if (!r.mensajes.isEmpty() || r.tieneFilas) {
-            s.Done(tipoDone, fin::Final, 0);
+            s.Done(tipoDone, fin::Cuenta | fin::Error, enviadas);
+        } else {
+            s.Done(tipoDone, fin::Cuenta, enviadas);
         }
-        if (s.Enviar()) return;
+    } else if (r.error) {
+        EmitirError(s, *r.error);
+        huboError = true;
+        s.Done(tipoDone, fin::Error, 0);
+    } else if (r.filasAfectadas >= 0) {
+        s.Done(tipoDone, fin::Cuenta, std::uint64_t(r.filasAfectadas));
+    } else if (!r.mensajes.isEmpty() || r.tieneFilas) {
+        s.Done(tipoDone, fin::Final, 0);
     }
 }
 
@@ -552,14 +645,9 @@ void ConexionTds::Lote(const QByteArray& carga) {
     Salida s(t_, tamanoPaquete_, spid_);
     bool atencion = false;
     bool huboError = false;
-    std::vector<kv::db::ResultadoSentencia> resultados;
     try {
-        resultados = Ejecutar(texto, {}, atencion);
+        atencion = Ejecutar(s, texto, {}, token::Done, huboError);
     } catch (const kv::db::ErrorProveedor& e) {
-        if (atencion) {
-            s.TerminarPorAtencion();
-            return;
-        }
         for (const auto& error : e.errores()) EmitirError(s, error);
         s.Done(token::Done, fin::Error, 0);
         EmitirCambioTransaccion(s, nivelAntes, true);
@@ -571,7 +659,6 @@ void ConexionTds::Lote(const QByteArray& carga) {
         s.TerminarPorAtencion();
         return;
     }
-    EmitirResultados(s, resultados, token::Done, huboError);
     EmitirCambioTransaccion(s, nivelAntes, huboError);
     if (s.Atencion())
         s.TerminarPorAtencion();
@@ -635,6 +722,9 @@ void ConexionTds::Rpc(const QByteArray& carga) {
         bool ejecutar = true;
         QString lote;
         std::vector<QVariant> valores;
+        bool porNombre = false;
+        std::optional<int> estado;  // the procedure's return status
+        std::vector<std::pair<std::uint16_t, QVariant>> devueltos;  // OUTPUT values, by ordinal
         try {
             if (nombre == QLatin1String("sp_executesql")) {
                 sentencia = valorTexto(0);
@@ -669,6 +759,10 @@ void ConexionTds::Rpc(const QByteArray& carga) {
             } else if (nombre == QLatin1String("sp_unprepare")) {
                 if (!ps.empty()) preparadas_.erase(ps[0].valor.toInt());
                 ejecutar = false;
+            } else if (embebida_) {
+                // A procedure by name: its OUTPUT parameters come back with the values it left.
+                porNombre = true;
+                primerValor = ps.size();
             } else {
                 // A procedure by name: EXEC with each value written as a literal of its
                 // type (EXEC takes constants, not markers), quotes doubled.
@@ -712,34 +806,49 @@ void ConexionTds::Rpc(const QByteArray& carga) {
             huboError = true;
             ejecutar = false;
         }
-        if (ejecutar && !lote.isEmpty()) {
-            bool atencion = false;
-            try {
-                const auto resultados = Ejecutar(lote, valores, atencion);
-                if (atencion) {
-                    s.TerminarPorAtencion();
-                    return;
+        if (ejecutar && porNombre) {
+            std::vector<kv::local::SesionEmbebida::ArgumentoLlamada> argumentos;
+            for (const auto& p : ps) argumentos.push_back({p.nombre, p.valor, p.salida});
+            const bool atencion = Vigilado(s, token::DoneInProc, huboError, [&](EmisorTds& emisor) {
+                auto llamada = embebida_->LlamarProcedimiento(c.nombre, argumentos, 0);
+                for (auto& r : llamada.resultados) emisor.Resultado(std::move(r));
+                estado = llamada.estado;
+                for (size_t i = 0; i < ps.size(); ++i) {
+                    if (!ps[i].salida) continue;
+                    const QString clave = ps[i].nombre.isEmpty() ? QString::number(i + 1) : ps[i].nombre;
+                    for (const auto& [nombreSalida, valor] : llamada.salidas)
+                        if (nombreSalida.compare(clave, Qt::CaseInsensitive) == 0)
+                            devueltos.emplace_back(static_cast<std::uint16_t>(i), valor);
                 }
-                EmitirResultados(s, resultados, token::DoneInProc, huboError);
-                if (s.Atencion()) {
+            });
+            if (atencion) {
+                s.TerminarPorAtencion();
+                return;
+            }
+        }
+        if (ejecutar && !lote.isEmpty()) {
+            try {
+                if (Ejecutar(s, lote, valores, token::DoneInProc, huboError)) {
                     s.TerminarPorAtencion();
                     return;
                 }
             } catch (const kv::db::ErrorProveedor& e) {
-                if (atencion) {
-                    s.TerminarPorAtencion();
-                    return;
-                }
                 for (const auto& error : e.errores()) EmitirError(s, error);
                 huboError = true;
             }
         }
-        EscribirReturnStatus(s.e(), huboError ? -6 : 0);
+        EscribirReturnStatus(s.e(), estado ? *estado : (huboError ? -6 : 0));
         if (manejador) {
             EscribirReturnValue(s.e(), 0, ps.empty() ? QStringLiteral("@handle") : ps[0].nombre, TipoEntero(),
                                 *manejador);
         }
-        // Output parameters keep the value sent: the statements of a call cannot set them.
+        // A procedure's OUTPUT parameters carry what it left in them, with the type the client gave;
+        // those of the system procedures keep the value sent (their statements cannot set them).
+        for (const auto& [ordinal, valor] : devueltos) {
+            ParametroRpc p = ps[ordinal];
+            if (!valor.isNull()) p.valor = valor;
+            EscribirReturnValue(s.e(), ordinal, p.nombre, TipoDeSalida(p), valor);
+        }
         for (const auto& [ordinal, p] : salidas)
             EscribirReturnValue(s.e(), ordinal, p->nombre, TipoDeSalida(*p), p->valor);
         s.Done(token::DoneProc, huboError ? fin::Error : fin::Final, 0);

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -19,6 +20,7 @@ class SesionEmbebida;
 namespace kv::tds {
 
 class ServidorTds;
+class EmisorTds;
 
 // The tokens of one answer, sent a packet at a time as they are made, so a long
 // result never sits whole in memory. The last DONE is held back until it is
@@ -76,13 +78,20 @@ class ConexionTds {
     void Transaccion(const QByteArray& carga);
     void Reiniciar();
 
-    // Runs a batch on the session while a watcher notices a client's attention.
-    std::vector<kv::db::ResultadoSentencia> Ejecutar(const QString& lote,
-                                                     const std::vector<QVariant>& parametros, bool& atencion);
+    // Runs a batch on the session, its results going to the client as they are
+    // made, while a watcher notices a client's attention. True when the client
+    // asked to stop (the answer is then ended by the attention's acknowledgement).
+    // Errors that keep the batch from starting come as ErrorProveedor.
+    bool Ejecutar(Salida& s, const QString& lote, const std::vector<QVariant>& parametros, std::uint8_t tipoDone,
+                  bool& huboError);
+    // Runs `trabajo` on the session while a watcher notices a client's attention; the
+    // results go through the emitter it is given. True when the client asked to stop.
+    bool Vigilado(Salida& s, std::uint8_t tipoDone, bool& huboError,
+                  const std::function<void(EmisorTds&)>& trabajo);
     // What to do after a run that the watcher saw input during: true when it was an attention.
     bool LeerAtencion();
-    void EmitirResultados(Salida& s, const std::vector<kv::db::ResultadoSentencia>& r, std::uint8_t tipoDone,
-                          bool& huboError);
+    void EmitirResultado(Salida& s, const kv::db::ResultadoSentencia& r, std::uint8_t tipoDone, bool& huboError);
+    friend class EmisorTds;
     void EmitirError(Salida& s, const kv::db::ErrorBD& e);
     void EmitirCambioTransaccion(Salida& s, int nivelAntes, bool huboError);
     void EnviarAtencion();

@@ -185,6 +185,7 @@ ColumnaTds Describir(const kv::db::ColumnaResultado& col, const kv::db::Resultad
             c.precision = col.precision > 0 ? std::min(col.precision, 38) : 0;
             c.escala = col.precision > 0 ? std::clamp(col.escala, 0, c.precision) : 0;
             if (col.precision <= 0) {
+                c.escalaDeValores = true;
                 // An expression without a declared scale: as many decimals as its values show, at most 10.
                 valores(
                     [&](const QVariant& v) { c.escala = std::max(c.escala, std::min(DecimalesDe(v), 10)); });
@@ -302,6 +303,52 @@ std::vector<ColumnaTds> DescribirColumnas(const kv::db::ResultadoSentencia& r, s
     for (size_t i = 0; i < r.columnas.size(); ++i)
         columnas.push_back(Describir(r.columnas[i], r, i, version));
     return columnas;
+}
+
+bool CabeValor(const ColumnaTds& c, const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return true;
+    switch (c.tipo) {
+        case IntN: {
+            const auto n = ComoEntero(v);
+            if (!n) return false;
+            if (c.largo == 1) return *n >= 0 && *n <= 255;
+            if (c.largo == 2) return *n >= -32768 && *n <= 32767;
+            if (c.largo == 4) return *n >= INT32_MIN && *n <= INT32_MAX;
+            return true;
+        }
+        case BitN:
+            return true;
+        case FltN:
+            return ComoReal(v).has_value();
+        case MoneyN:
+            return v.typeId() == QMetaType::QString ? DineroDeTexto(v.toString()).has_value()
+                                                    : DineroDeReal(v.toDouble()).has_value();
+        case DecimalN:
+        case NumericN: {
+            if (c.escalaDeValores && DecimalesDe(v) > c.escala) return false;
+            const auto d = v.typeId() == QMetaType::QString ? DecimalDeTexto(v.toString(), c.escala)
+                                                            : DecimalDeReal(v.toDouble(), c.escala);
+            return d && Digitos(*d) <= c.precision;
+        }
+        case DateTimeN: {
+            const auto f = ComoFecha(v);
+            return f && EnRangoDatetime(*f);
+        }
+        case DateN:
+        case DateTime2N:
+            return ComoFecha(v).has_value();
+        case NVarChar:
+        case NChar:
+            return c.plp() || int(ComoTexto(v).size()) * 2 <= c.largo;
+        case BigVarChar:
+        case BigChar:
+            return c.plp() || int(A1252(ComoTexto(v)).size()) <= c.largo;
+        case BigVarBinary:
+        case BigBinary:
+            return c.plp() || int(v.toByteArray().size()) <= c.largo;
+        default:
+            return true;
+    }
 }
 
 void EscribirInfoTipo(Escritor& e, const ColumnaTds& c) {

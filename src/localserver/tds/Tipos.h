@@ -57,6 +57,7 @@ struct ColumnaTds {
     int largo = 0;  // the TYPE_INFO length (bytes), 0xFFFF for the (max) types
     int precision = 0;
     int escala = 0;
+    bool escalaDeValores = false;  // a decimal whose scale came from the values seen, not a declaration
     bool texto() const;
     bool plp() const { return largo == 0xFFFF; }
 };
@@ -66,6 +67,10 @@ struct ColumnaTds {
 // past 32 bits, a text longer than its declared length), from the values.
 // `version` is the client's TDS version (date goes as datetime before 7.3).
 std::vector<ColumnaTds> DescribirColumnas(const kv::db::ResultadoSentencia& r, std::uint32_t version);
+
+// Whether a value can go in a column described before it was seen (the rows of a
+// long result that follow the first ones) without losing anything.
+bool CabeValor(const ColumnaTds& c, const QVariant& v);
 
 void EscribirColmetadata(Escritor& e, const std::vector<ColumnaTds>& columnas);
 // A row as ROW, or as NBCROW (null bitmap) when it has nulls.

@@ -245,8 +245,20 @@ void Traductor::Lanzar(Sentencia& s) {
 }
 
 void Traductor::OpcionDeSesion(Sentencia& s) {
-    // SET XACT_ABORT taken up to the option's name.
+    // SET XACT_ABORT or SET LOCK_TIMEOUT, taken up to the option's name.
     s.clase = Clase::Opcion;
+    if (t_[p_ - 1].Es("LOCK_TIMEOUT")) {
+        // Milliseconds to wait for another session's lock: -1 waits, 0 does not.
+        s.objeto = QStringLiteral("LOCK_TIMEOUT");
+        const bool negativo = TomarSimbolo("-");
+        if (Fin() || Actual().tipo != TipoToken::Numero) Fallar();
+        bool ok = false;
+        const qint64 n = Actual().texto.toLongLong(&ok);
+        if (!ok || n > 2147483647LL || (negativo && n != 1)) Fallar();
+        ++p_;
+        s.sql = QString::number(negativo ? -n : n);
+        return;
+    }
     s.objeto = QStringLiteral("XACT_ABORT");
     if (Tomar("ON")) s.sql = QStringLiteral("ON");
     else if (Tomar("OFF")) s.sql = QStringLiteral("OFF");

@@ -477,6 +477,15 @@ Expr Traductor::Primaria() {
             return r;
         case TipoToken::Numero:
             ++p_;
+            if (tk.texto.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+                // A binary constant is bytes, not a number: an odd count of digits gets a leading zero.
+                QString digitos = tk.texto.mid(2);
+                if (digitos.size() % 2) digitos.prepend(QLatin1Char('0'));
+                r.sql = QLatin1String("X'") + digitos + QLatin1Char('\'');
+                r.tipoSql = QStringLiteral("varbinary");
+                r.literal = true;
+                return r;
+            }
             r.sql = tk.texto;
             if (r.sql.startsWith(QLatin1Char('.'))) r.sql.prepend(QLatin1Char('0'));
             if (r.sql.endsWith(QLatin1Char('.'))) r.sql.append(QLatin1Char('0'));
@@ -571,6 +580,7 @@ Expr Traductor::Primaria() {
         ++p_;
         r.sql = QStringLiteral("kv_getdate()");
         r.tipo = TipoValor::Texto;
+        r.tipoSql = QStringLiteral("datetime");
         return r;
     }
     if (!EsIdentificador(tk)) {

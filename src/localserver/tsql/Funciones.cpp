@@ -338,6 +338,12 @@ void FnNumero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_double(ctx, a.d);
 }
 
+// kv_real(x): a number as real keeps it, 4 bytes: rounded to single precision.
+void FnReal(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    sqlite3_result_double(ctx, static_cast<double>(static_cast<float>(sqlite3_value_double(argv[0]))));
+}
+
 // ------------------------------------------------------------------ text
 
 void FnLen(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -1228,6 +1234,7 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_entero", 1, true, &FnEntero},
     {"kv_numero", 1, true, &FnNumero},
     {"kv_numero", 2, true, &FnNumero},
+    {"kv_real", 1, true, &FnReal},
     {"kv_a_numero", 3, true, &FnANumero},
     {"kv_resultado", 2, true, &FnResultado},
     {"kv_nombre_objeto", 1, true, &FnNombreObjeto},

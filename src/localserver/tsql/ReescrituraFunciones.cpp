@@ -209,6 +209,7 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         args(true).size() == 0 ? void() : Fallar();
         r.sql = QStringLiteral("kv_getdate()");
         r.tipo = TipoValor::Texto;
+        r.tipoSql = QStringLiteral("datetime");
     } else {
         const std::vector<Expr> a = args(true);
         if (n == QLatin1String("len")) {

@@ -382,7 +382,7 @@ void Traductor::Traducir(std::vector<Sentencia>& salida, bool primeraDelLote) {
         Retornar(s);
     } else if (cabeza.Es("THROW")) {
         Lanzar(s);
-    } else if (cabeza.Es("SET") && Siguiente().Es("XACT_ABORT")) {
+    } else if (cabeza.Es("SET") && (Siguiente().Es("XACT_ABORT") || Siguiente().Es("LOCK_TIMEOUT"))) {
         p_ += 2;
         OpcionDeSesion(s);
     } else if (cabeza.Es("SET")) {

@@ -256,8 +256,11 @@ Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QStr
         r.sql = QLatin1String("round(kv_numero(") + valor.sql + QLatin1String(", '") + n +
                 QLatin1String("'), ") + QString::number(tipo.escala) + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
-    } else if (n == QLatin1String("float") || n == QLatin1String("real")) {
+    } else if (n == QLatin1String("float")) {
         r.sql = QLatin1String("kv_numero(") + valor.sql + QLatin1Char(')');
+        r.tipo = TipoValor::Numero;
+    } else if (n == QLatin1String("real")) {
+        r.sql = QLatin1String("kv_real(kv_numero(") + valor.sql + QLatin1String("))");
         r.tipo = TipoValor::Numero;
     } else {
         r.sql = valor.sql;

@@ -38,6 +38,15 @@ print("transaccion: %s" % c.fetchone()[0])
 c.execute("SELECT importe FROM VENTAS WHERE id = ?", 2)
 print("parametro: %s" % c.fetchone()[0])
 
+# A procedure with OUTPUT parameters and a return status, called from a batch
+# (pyodbc binds input parameters only).
+c.execute("DECLARE @a nvarchar(20), @t money, @r int "
+          "EXEC @r = ARTICULO_Y_TOTAL 1, @a OUTPUT, @t OUTPUT SELECT @a, @t, @r")
+n = c.fetchall()[0][0]
+c.nextset()
+a, t, r = c.fetchone()
+print("procedimiento: %s | %s | %s | %s" % (n, a, t, r))
+
 # The time-out applies to the statements of cursors made after it is set.
 cn.timeout = 1
 c = cn.cursor()

@@ -45,6 +45,21 @@ async function principal() {
   console.log('transaccion: ' + r[0][0][0]);
   r = await lote('SELECT importe FROM VENTAS WHERE id = @id', [['id', TYPES.Int, 2]]);
   console.log('parametro: ' + r[0][0][0].toFixed(4));
+  // A procedure by name (an RPC) with OUTPUT parameters: their values and the
+  // return status come back in RETURNVALUE and RETURNSTATUS tokens.
+  const llamada = await new Promise((resolver, rechazar) => {
+    const salida = { filas: [], valores: {}, estado: null };
+    const p = new Request('ARTICULO_Y_TOTAL', (err) => (err ? rechazar(err) : resolver(salida)));
+    p.addParameter('id', TYPES.Int, 1);
+    p.addOutputParameter('articulo', TYPES.NVarChar, null, { length: 20 });
+    p.addOutputParameter('total', TYPES.Money, null);
+    p.on('row', (c) => salida.filas.push(c[0].value));
+    p.on('returnValue', (nombre, valor) => { salida.valores[nombre.replace(/^@/, '')] = valor; });
+    p.on('doneProc', (filas, mas, estado) => { salida.estado = estado; });
+    conexion.callProcedure(p);
+  });
+  console.log('procedimiento: ' + llamada.filas[0] + ' | ' + llamada.valores.articulo + ' | ' +
+              Number(llamada.valores.total).toFixed(4) + ' | ' + llamada.estado);
   // sp_prepare and sp_execute.
   const preparada = await new Promise((resolver, rechazar) => {
     const p = new Request('SELECT articulo FROM VENTAS WHERE id = @id', (err) => err && rechazar(err));
