@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>

@@ -86,7 +86,9 @@ TEST_F(Grafico3D, LosCincoTiposSeDibujanEnTresDimensiones) {
         EXPECT_EQ(grafico.Graficos3D().size(), 3u);
         QTest::qWait(50);
         const QImage imagen = grafico.Imagen();
-        EXPECT_EQ(imagen.size(), grafico.size());
+        // The picture holds every graph whole, each at the height where it reads.
+        EXPECT_GE(imagen.width(), grafico.width() - 30);
+        EXPECT_GE(imagen.height(), 3 * 340);
         EXPECT_GT(Colores(imagen), 20);
         const QString carpeta = qEnvironmentVariable("KVESTV_CAPTURAS_PRUEBA");
         if (!carpeta.isEmpty()) imagen.save(carpeta + QStringLiteral("/tipo3d-%1.png").arg(tipo));
