@@ -205,6 +205,7 @@ bool GraficoPrincipal::Dibujar3D() {
         resto3D_ = CrearRestoAparte(datos_, pagina3D_);
         resto3D_->installEventFilter(this);
         capa3D_->addWidget(resto3D_, 0);
+        resto3D_->show();
     }
     QStringList etiquetas;
     for (int c = 0; c < n; ++c)
