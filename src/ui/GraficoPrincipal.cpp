@@ -96,7 +96,7 @@ QCustom3DLabel* EtiquetaValor3D(const QString& texto, const QVector3D& posicion)
     etiqueta->setBackgroundColor(QColor(255, 255, 255, 220));
     etiqueta->setBorderEnabled(false);
     etiqueta->setTextColor(Qt::black);
-    etiqueta->setScaling(QVector3D(0.5f, 0.5f, 0.5f));
+    etiqueta->setScaling(QVector3D(1.0f, 1.0f, 1.0f));
     return etiqueta;
 }
 
@@ -344,7 +344,7 @@ bool GraficoPrincipal::Dibujar3D() {
         grafico->activeTheme()->setLabelBackgroundEnabled(true);
         grafico->activeTheme()->setBackgroundEnabled(false);
         // Seen from the front and a little above: the labels and values read level.
-        grafico->scene()->activeCamera()->setCameraPosition(-12.0f, 14.0f, 120.0f);
+        grafico->scene()->activeCamera()->setCameraPosition(-12.0f, 14.0f, 95.0f);
         for (QCustom3DLabel* etiqueta : valores) grafico->addCustomItem(etiqueta);
         grafico->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
         grafico->setSelectionMode(QAbstract3DGraph::SelectionItem);
