@@ -1,5 +1,9 @@
 #include "ui/DatosGrafico.h"
 
+#include <QLabel>
+#include <algorithm>
+#include <cmath>
+
 #include "stats/NombresGrupos.h"
 #include "ui/TablaDinamica.h"
 
@@ -29,6 +33,52 @@ QString DatosGrafico::Descripcion(int categoria) const {
             texto += QStringLiteral("\n") + s.nombre + QStringLiteral(": ") +
                      TextoValor(s, s.valores[static_cast<size_t>(categoria)]);
     return texto;
+}
+
+bool RestoFueraDeEscala(const DatosGrafico& datos) {
+    if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2)
+        return false;
+    for (const SerieGrafico& s : datos.series) {
+        if (s.familia == Familia::Porcentajes) continue;
+        if (s.valores.size() <= static_cast<size_t>(datos.filaResto)) continue;
+        double mayor = 0;
+        for (int c = 0; c < datos.filaResto; ++c)
+            mayor = std::max(mayor, std::fabs(s.valores[static_cast<size_t>(c)]));
+        if (std::fabs(s.valores[static_cast<size_t>(datos.filaResto)]) > 3 * mayor) return true;
+    }
+    return false;
+}
+
+DatosGrafico SinResto(const DatosGrafico& datos) {
+    DatosGrafico sin = datos;
+    if (sin.filaResto < 0 || sin.filaResto != sin.Categorias() - 1) return sin;
+    sin.etiquetas.removeLast();
+    if (sin.niveles.size() > sin.etiquetas.size()) sin.niveles.removeLast();
+    for (SerieGrafico& s : sin.series)
+        if (s.valores.size() > static_cast<size_t>(sin.etiquetas.size())) s.valores.pop_back();
+    sin.filaResto = -1;
+    return sin;
+}
+
+QLabel* CrearRestoAparte(const DatosGrafico& datos, QWidget* padre) {
+    const int r = datos.filaResto;
+    QStringList valores;
+    for (const SerieGrafico& s : datos.series)
+        if (r >= 0 && static_cast<size_t>(r) < s.valores.size())
+            valores << s.nombre.toHtmlEscaped() + QStringLiteral(": <b>") +
+                           datos.TextoValor(s, s.valores[static_cast<size_t>(r)]).toHtmlEscaped() +
+                           QStringLiteral("</b>");
+    auto* resto = new QLabel(padre);
+    resto->setObjectName(QStringLiteral("restoAparte"));
+    resto->setWordWrap(true);
+    resto->setTextFormat(Qt::RichText);
+    resto->setText(QStringLiteral("<b>") + datos.etiquetas.value(r).toHtmlEscaped() +
+                   QStringLiteral("</b> (fuera de escala, doble clic para ver sus grupos) — ") +
+                   valores.join(QStringLiteral(" · ")));
+    resto->setToolTip(datos.Descripcion(r));
+    resto->setStyleSheet(
+        QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #c9a400; padding: 4px; }"));
+    return resto;
 }
 
 DatosGrafico DatosDeModelo(const kv::stats::ModeloGrafico& modelo, const QString& titulo) {

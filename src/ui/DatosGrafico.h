@@ -10,6 +10,9 @@
 #include "stats/Carga.h"
 #include "ui/Formatos.h"
 
+class QLabel;
+class QWidget;
+
 namespace kv::ui {
 
 class TablaDinamica;
@@ -36,6 +39,16 @@ struct DatosGrafico {
     QString Descripcion(int categoria) const;
     QString TextoValor(const SerieGrafico& serie, double valor) const;
 };
+
+// Whether the remainder row is drawn apart: it is the last category and more
+// than three times the largest top group in an amount or quantity, so at scale
+// the top groups' bars would not show.
+bool RestoFueraDeEscala(const DatosGrafico& datos);
+// The same data without its remainder row (the top groups keep their numbers).
+DatosGrafico SinResto(const DatosGrafico& datos);
+// The strip written above a chart for a remainder drawn apart: its label and
+// every value in the locale's marks; a double click opens its groups.
+QLabel* CrearRestoAparte(const DatosGrafico& datos, QWidget* padre);
 
 DatosGrafico DatosDeModelo(const kv::stats::ModeloGrafico& modelo, const QString& titulo = QString());
 // The deepest groups of the pivot as it is filtered and sorted.

@@ -2,7 +2,9 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPainter>
@@ -17,6 +19,9 @@
 
 #ifdef KV_CON_3D
 #include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/Q3DCamera>
+#include <QtDataVisualization/Q3DScene>
+#include <QtDataVisualization/QCustom3DLabel>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/Q3DTheme>
 #include <QtDataVisualization/QBar3DSeries>
@@ -73,6 +78,28 @@ QString TextoEtiqueta3D(const QString& texto) {
         .replace(QLatin1Char('@'), QStringLiteral("(at)"));
 }
 
+// Bars and points get their value written above them while the graph stays
+// readable; beyond this many the values are read by picking a bar.
+constexpr int kMaxValores3D = 60;
+
+// The value written above a bar or point, always turned to the camera.
+QCustom3DLabel* EtiquetaValor3D(const QString& texto, const QVector3D& posicion) {
+    auto* etiqueta = new QCustom3DLabel;
+    etiqueta->setText(TextoEtiqueta3D(texto));
+    QFont fuente = QApplication::font();
+    fuente.setPointSize(28);
+    fuente.setBold(true);
+    etiqueta->setFont(fuente);
+    etiqueta->setPosition(posicion);
+    etiqueta->setFacingCamera(true);
+    etiqueta->setBackgroundEnabled(true);
+    etiqueta->setBackgroundColor(QColor(255, 255, 255, 220));
+    etiqueta->setBorderEnabled(false);
+    etiqueta->setTextColor(Qt::black);
+    etiqueta->setScaling(QVector3D(1.0f, 1.0f, 1.0f));
+    return etiqueta;
+}
+
 }  // namespace
 #endif
 
@@ -81,7 +108,8 @@ GraficoPrincipal::GraficoPrincipal(QWidget* padre)
       pila_(new QStackedLayout(this)),
       desplazamiento_(new QScrollArea(this)),
       panel_(new PanelGraficos),
-      pagina3D_(new QWidget(this)),
+      desplazamiento3D_(new QScrollArea(this)),
+      pagina3D_(new QWidget),
       capa3D_(new QVBoxLayout(pagina3D_)) {
     setObjectName(QStringLiteral("Chart1"));
     setAccessibleName(QString::fromUtf8("Gráfico de la carga"));
@@ -90,8 +118,12 @@ GraficoPrincipal::GraficoPrincipal(QWidget* padre)
     desplazamiento_->setWidget(panel_);
     capa3D_->setContentsMargins(0, 0, 0, 0);
     capa3D_->setSpacing(2);
+    // Each 3D graph keeps a height where its labels read; several scroll.
+    desplazamiento3D_->setWidgetResizable(true);
+    desplazamiento3D_->setFrameShape(QFrame::NoFrame);
+    desplazamiento3D_->setWidget(pagina3D_);
     pila_->addWidget(desplazamiento_);
-    pila_->addWidget(pagina3D_);
+    pila_->addWidget(desplazamiento3D_);
     connect(panel_, &PanelGraficos::ActividadRaton, this, &GraficoPrincipal::ActividadRaton);
     connect(panel_, &PanelGraficos::DobleClicCategoria, this, [this](int categoria) {
         if (categoria >= 0 && categoria == datos_.filaResto) emit DobleClicResto();
@@ -144,6 +176,8 @@ void GraficoPrincipal::Limpiar3D() {
     }
     contenedores3D_.clear();
     graficos3D_.clear();
+    delete resto3D_;
+    resto3D_ = nullptr;
 }
 
 void GraficoPrincipal::Redibujar() {
@@ -151,7 +185,7 @@ void GraficoPrincipal::Redibujar() {
     // Screen readers (and the walk with real input) read the type drawn.
     if (EsTipo3D(tipo_) && Hay3D() && Dibujar3D()) {
         setAccessibleDescription(TituloDeTipo(tipo_));
-        pila_->setCurrentWidget(pagina3D_);
+        pila_->setCurrentWidget(desplazamiento3D_);
         return;
     }
     panel_->PonerNota(EsTipo3D(tipo_) ? QString::fromUtf8(kNotaSin3D) : QString());
@@ -165,10 +199,21 @@ bool GraficoPrincipal::Dibujar3D() {
     using namespace tipo_grafico;
     const std::vector<Familia> familias = datos_.Familias();
     if (familias.empty() || datos_.Categorias() == 0) return false;
-    const int n = datos_.Categorias();
+    // A remainder that dwarfs the top groups is written above the graphs, as in
+    // 2D, and the graphs draw the top groups at their own scale. The remainder
+    // is the last category, so the others keep their numbers.
+    const bool restoAparte = RestoFueraDeEscala(datos_);
+    const DatosGrafico dibujados = restoAparte ? SinResto(datos_) : datos_;
+    const int n = dibujados.Categorias();
+    if (restoAparte) {
+        resto3D_ = CrearRestoAparte(datos_, pagina3D_);
+        resto3D_->installEventFilter(this);
+        capa3D_->addWidget(resto3D_, 0);
+        resto3D_->show();
+    }
     QStringList etiquetas;
     for (int c = 0; c < n; ++c)
-        etiquetas << datos_.niveles.value(c, {datos_.etiquetas.value(c)}).join(QStringLiteral(" · "));
+        etiquetas << dibujados.niveles.value(c, {dibujados.etiquetas.value(c)}).join(QStringLiteral(" · "));
     // A picked point or bar: its category's full text as the item label and the
     // tooltip, and kept for a double click on the remainder.
     const auto alElegir = [this](QAbstract3DSeries* serie) {
@@ -183,8 +228,10 @@ bool GraficoPrincipal::Dibujar3D() {
 
     for (Familia familia : familias) {
         std::vector<const SerieGrafico*> series;
-        for (const SerieGrafico& s : datos_.series)
+        for (const SerieGrafico& s : dibujados.series)
             if (s.familia == familia) series.push_back(&s);
+        const bool conValores = static_cast<int>(series.size()) * n <= kMaxValores3D;
+        std::vector<QCustom3DLabel*> valores;
         QAbstract3DGraph* grafico = nullptr;
         QValue3DAxis* ejeValores = new QValue3DAxis;
         ejeValores->setFormatter(new FormatoEje3D(familia));
@@ -228,6 +275,14 @@ bool GraficoPrincipal::Dibujar3D() {
                 serie->setItemLabelFormat(series[k]->nombre + QStringLiteral(": @yLabel"));
                 connect(serie, &QSurface3DSeries::selectedPointChanged, this, alElegir(serie));
                 superficie->addSeries(serie);
+                if (conValores)
+                    for (int c = 0; c < n; ++c) {
+                        const double v = series[k]->valores[static_cast<size_t>(c)];
+                        valores.push_back(EtiquetaValor3D(
+                            dibujados.TextoValor(*series[k], v),
+                            QVector3D(static_cast<float>(c), static_cast<float>(v),
+                                      static_cast<float>(static_cast<double>(k) + 0.1 + ancho / 2))));
+                    }
             }
             grafico = superficie;
         } else {
@@ -261,6 +316,20 @@ bool GraficoPrincipal::Dibujar3D() {
                         (*fila)[c].setValue(static_cast<float>(series[k]->valores[static_cast<size_t>(c)]));
                     arreglo->append(fila);
                     if (!porSerie) filas << series[k]->nombre;
+                    if (!conValores) continue;
+                    // Side by side totals share a column: each value over its own bar.
+                    const double lado =
+                        porSerie ? (static_cast<double>(g) - (static_cast<double>(grupos) - 1) / 2) /
+                                       static_cast<double>(grupos) * 0.8
+                                 : 0;
+                    const float filaZ = porSerie ? 0.0f : static_cast<float>(k);
+                    for (int c = 0; c < n; ++c) {
+                        const double v = series[k]->valores[static_cast<size_t>(c)];
+                        valores.push_back(
+                            EtiquetaValor3D(dibujados.TextoValor(*series[k], v),
+                                            QVector3D(static_cast<float>(c + lado),
+                                                      static_cast<float>(std::max(0.0, v)), filaZ)));
+                    }
                 }
                 serie->dataProxy()->resetArray(arreglo);
                 serie->setName(series[desde]->nombre);
@@ -275,15 +344,19 @@ bool GraficoPrincipal::Dibujar3D() {
             barras->setMultiSeriesUniform(porSerie);
             grafico = barras;
         }
-        grafico->activeTheme()->setType(Q3DTheme::ThemePrimaryColors);
+        grafico->activeTheme()->setType(Q3DTheme::ThemeQt);
         grafico->activeTheme()->setLabelBackgroundEnabled(true);
+        grafico->activeTheme()->setBackgroundEnabled(false);
+        // Seen from the front and a little above: the labels and values read level.
+        grafico->scene()->activeCamera()->setCameraPosition(-12.0f, 14.0f, 95.0f);
+        for (QCustom3DLabel* etiqueta : valores) grafico->addCustomItem(etiqueta);
         grafico->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
         grafico->setSelectionMode(QAbstract3DGraph::SelectionItem);
         grafico->setTitle(datos_.subtitulo.isEmpty() ? datos_.titulo
                                                      : datos_.titulo + QStringLiteral(" — ") + datos_.subtitulo);
         grafico->installEventFilter(this);
         QWidget* contenedor = QWidget::createWindowContainer(grafico, pagina3D_);
-        contenedor->setMinimumSize(200, 150);
+        contenedor->setMinimumSize(200, 340);
         contenedor->setToolTip(datos_.titulo.isEmpty()
                                    ? NombreFamilia(familia)
                                    : datos_.titulo + QStringLiteral(" — ") + NombreFamilia(familia));
@@ -305,6 +378,7 @@ QImage GraficoPrincipal::Imagen() {
         QImage imagen(pagina3D_->size(), QImage::Format_RGB32);
         imagen.fill(Qt::white);
         QPainter pintor(&imagen);
+        if (resto3D_) pintor.drawPixmap(resto3D_->geometry().topLeft(), resto3D_->grab());
         for (size_t i = 0; i < graficos3D_.size(); ++i) {
             auto* grafico = static_cast<QAbstract3DGraph*>(graficos3D_[i]);
             const QRect zona = contenedores3D_[i]->geometry();
@@ -317,6 +391,10 @@ QImage GraficoPrincipal::Imagen() {
 }
 
 bool GraficoPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
+    if (objeto == resto3D_ && evento->type() == QEvent::MouseButtonDblClick) {
+        emit DobleClicResto();
+        return true;
+    }
     switch (evento->type()) {
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress:

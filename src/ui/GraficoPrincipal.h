@@ -9,6 +9,7 @@
 
 #include "ui/DatosGrafico.h"
 
+class QLabel;
 class QScrollArea;
 class QStackedLayout;
 class QVBoxLayout;
@@ -43,6 +44,8 @@ class GraficoPrincipal : public QWidget {
     PanelGraficos* Panel2D() const { return panel_; }
     // The 3D graphs shown (QWindow objects), empty in 2D.
     std::vector<QWindow*> Graficos3D() const { return graficos3D_; }
+    // The remainder written above the 3D graphs when it dwarfs the top groups (null otherwise).
+    QLabel* RestoAparte3D() const { return resto3D_; }
 
     // The chart as a picture, for the clipboard, printing and screenshots.
     QImage Imagen();
@@ -64,10 +67,12 @@ class GraficoPrincipal : public QWidget {
     QStackedLayout* pila_;
     QScrollArea* desplazamiento_;
     PanelGraficos* panel_;
+    QScrollArea* desplazamiento3D_;
     QWidget* pagina3D_;
     QVBoxLayout* capa3D_;
     std::vector<QWindow*> graficos3D_;
     std::vector<QWidget*> contenedores3D_;
+    QLabel* resto3D_ = nullptr;
     int ultimaCategoria_ = -1;  // selected in 3D
 };
 

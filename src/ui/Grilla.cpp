@@ -103,10 +103,15 @@ QString VistaGrilla::TextoSeleccion() const {
             col1 = std::max(col1, i.column());
         }
     }
-    QString texto;
+    // As the export writes them: the captions of the columns copied, then each
+    // cell's text as the grid shows it, so a spreadsheet reads what the user saw.
+    QStringList titulos;
+    for (int c = col0; c <= col1; ++c)
+        titulos << modelo_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    QString texto = titulos.join(QLatin1Char('\t')) + QLatin1Char('\n');
     for (int f = fila0; f <= fila1; ++f) {
         QStringList celdas;
-        for (int c = col0; c <= col1; ++c) celdas << modelo_->index(f, c).data(kRolTextoExportado).toString();
+        for (int c = col0; c <= col1; ++c) celdas << modelo_->index(f, c).data(Qt::DisplayRole).toString();
         texto += celdas.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return texto;

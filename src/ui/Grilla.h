@@ -1,8 +1,8 @@
 #pragma once
 // The data grid: a read-only table over the grid recordset. The header row holds
 // the recordset's column names; numbers are right-aligned with the configured
-// decimals and the user's locale marks. Each cell also gives the plain text the
-// export writes ("." as decimal mark, no grouping, exact to the money's four decimals).
+// decimals and the user's locale marks. Each cell also gives its plain value
+// text ("." as decimal mark, no grouping, exact to the money's four decimals).
 
 #include <QAbstractTableModel>
 #include <QTableView>
@@ -44,7 +44,8 @@ class VistaGrilla : public QTableView {
     ModeloGrilla* Modelo() const { return modelo_; }
     // Binds the data and sets every column to 1500 twips.
     void Vincular(std::shared_ptr<const DatosGrilla> datos);
-    // The selected cells as tab-separated lines (the whole grid when nothing is selected).
+    // The selected cells as tab-separated lines under their columns' captions,
+    // each cell's text as shown (the whole grid when nothing is selected).
     QString TextoSeleccion() const;
 
   protected:

@@ -106,12 +106,14 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
                                 false, hueco);
                     }
                 }
-            } else if (auto* puntos = qobject_cast<QXYSeries*>(serie)) {
+            } else if (qobject_cast<QXYSeries*>(serie) || qobject_cast<QAreaSeries*>(serie)) {
+                // Lines and points at each point; an area at the top of its edge.
                 const SerieGrafico* fuente_ = nullptr;
                 for (const SerieGrafico& s : datos.series)
-                    if (s.nombre == puntos->name()) fuente_ = &s;
+                    if (s.nombre == serie->name()) fuente_ = &s;
                 const bool conPuntos = qobject_cast<QLineSeries*>(serie) != nullptr ||
-                                       qobject_cast<QScatterSeries*>(serie) != nullptr;
+                                       qobject_cast<QScatterSeries*>(serie) != nullptr ||
+                                       qobject_cast<QAreaSeries*>(serie) != nullptr;
                 if (!fuente_ || !conPuntos) continue;
                 const int n = static_cast<int>(fuente_->valores.size());
                 const double hueco = area.width() / std::max(1, n) * 1.8;
@@ -124,21 +126,6 @@ void PonerValores(QChart* grafico, const DatosGrafico& datos) {
         }
     };
     QObject::connect(grafico, &QChart::plotAreaChanged, grafico, colocar);
-}
-
-// The remainder is drawn apart when it is more than three times the largest
-// top group in an amount or quantity: at scale the top bars would not show.
-bool DibujarRestoAparte(const DatosGrafico& datos) {
-    if (datos.filaResto < 0 || datos.filaResto != datos.Categorias() - 1 || datos.Categorias() < 2)
-        return false;
-    for (const SerieGrafico& s : datos.series) {
-        if (s.familia == Familia::Porcentajes) continue;
-        double mayor = 0;
-        for (int c = 0; c < datos.filaResto; ++c)
-            mayor = std::max(mayor, std::fabs(s.valores[static_cast<size_t>(c)]));
-        if (std::fabs(s.valores[static_cast<size_t>(datos.filaResto)]) > 3 * mayor) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -215,29 +202,11 @@ void PanelGraficos::Redibujar() {
     // its values, and the chart draws the top groups at their own scale. The
     // remainder is the last category, so the others keep their numbers.
     const DatosGrafico completos = datos_;
-    if (DibujarRestoAparte(datos_) && tipo_ != tipo_grafico::Torta2D) {
-        const int r = datos_.filaResto;
-        QStringList valores;
-        for (const SerieGrafico& s : datos_.series)
-            valores << s.nombre + QStringLiteral(": <b>") +
-                           Escapar(datos_.TextoValor(s, s.valores[static_cast<size_t>(r)])) +
-                           QStringLiteral("</b>");
-        resto_ = new QLabel(this);
-        resto_->setObjectName(QStringLiteral("restoAparte"));
-        resto_->setWordWrap(true);
-        resto_->setTextFormat(Qt::RichText);
-        resto_->setText(QStringLiteral("<b>") + Escapar(datos_.etiquetas.value(r)) +
-                        QStringLiteral("</b> (fuera de escala, doble clic para ver sus grupos) — ") +
-                        valores.join(QStringLiteral(" · ")));
-        resto_->setToolTip(datos_.Descripcion(r));
-        resto_->setStyleSheet(
-            QStringLiteral("QLabel { background: #fff6d5; border: 1px solid #c9a400; padding: 4px; }"));
+    if (RestoFueraDeEscala(datos_) && tipo_ != tipo_grafico::Torta2D) {
+        resto_ = CrearRestoAparte(datos_, this);
         resto_->installEventFilter(this);
         capa_->addWidget(resto_, 0);
-        datos_.etiquetas.removeLast();
-        datos_.niveles.removeLast();
-        for (SerieGrafico& s : datos_.series) s.valores.pop_back();
-        datos_.filaResto = -1;
+        datos_ = SinResto(datos_);
     }
     const int ancho = std::max(AnchoDisponible(), 200);
     anchoMinimo_ = 0;

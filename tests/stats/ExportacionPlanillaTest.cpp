@@ -1,7 +1,8 @@
 // What the exports write: the grid's text file in Windows-1252 with the grid's
 // captions and cell texts (accented headers, a negative amount), and the .xlsx
 // read back with Debian's openpyxl (cell types, values, formats, the bold
-// frozen header and the autofilter).
+// frozen header and the autofilter), and its XML parts read as they are
+// (shared strings in UTF-8, cell types, number formats).
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
+#include <QXmlStreamReader>
+#include <map>
 
 #include "soporte/CarpetasTemporales.h"
 #include "stats/Exportacion.h"
@@ -159,4 +162,124 @@ TEST(ExportacionPlanilla, UnArchivoQueNoSePuedeEscribirNoDejaNada) {
     EXPECT_FALSE(
         GrabarPlanilla(carpetas.raiz() + "no/existe/p.xlsx", PlanillaDeGrilla(Tabla(nullptr)), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+namespace {
+
+// One part of the .xlsx package as it is stored (unzip, from Debian).
+QByteArray ParteXlsx(const QString& archivo, const QString& parte) {
+    QProcess unzip;
+    unzip.start("unzip", {"-p", archivo, parte});
+    if (!unzip.waitForFinished(30000)) return {};
+    return unzip.readAllStandardOutput();
+}
+
+struct CeldaXml {
+    QString tipo;  // the "t" attribute: "s" shared string, empty for a number
+    int estilo = 0;
+    QString valor;
+};
+
+std::map<QString, CeldaXml> CeldasXml(const QByteArray& hoja) {
+    std::map<QString, CeldaXml> celdas;
+    QXmlStreamReader xml(hoja);
+    QString ref;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
+            ref = xml.attributes().value("r").toString();
+            celdas[ref] = {xml.attributes().value("t").toString(), xml.attributes().value("s").toInt(), {}};
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("v")) {
+            celdas[ref].valor = xml.readElementText();
+        }
+    }
+    return celdas;
+}
+
+QStringList CadenasCompartidas(const QByteArray& parte) {
+    QStringList cadenas;
+    QXmlStreamReader xml(parte);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("si")) cadenas << QString();
+        if (xml.isStartElement() && xml.name() == QLatin1String("t")) cadenas.last() += xml.readElementText();
+    }
+    return cadenas;
+}
+
+// The number format code of each cell style (built-in 0 is "General").
+std::vector<QString> FormatosDeEstilo(const QByteArray& estilos) {
+    std::map<int, QString> codigos{{0, "General"}};
+    std::vector<QString> formatos;
+    QXmlStreamReader xml(estilos);
+    bool enXfs = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("numFmt"))
+            codigos[xml.attributes().value("numFmtId").toInt()] = xml.attributes().value("formatCode").toString();
+        if (xml.name() == QLatin1String("cellXfs")) enXfs = xml.isStartElement();
+        if (enXfs && xml.isStartElement() && xml.name() == QLatin1String("xf"))
+            formatos.push_back(codigos[xml.attributes().value("numFmtId").toInt()]);
+    }
+    return formatos;
+}
+
+}  // namespace
+
+TEST(ExportacionPlanilla, LasPartesXmlDelXlsxTienenCadenasTiposYFormatos) {
+    kv::pruebas::CarpetasTemporales carpetas;
+    const QString archivo = carpetas.raiz() + "planilla.xlsx";
+    const NombresGrupos nombres = Nombres();
+    QString error;
+    ASSERT_TRUE(GrabarPlanilla(archivo, PlanillaDeGrilla(Tabla(&nombres)), &error)) << error.toStdString();
+    const QByteArray hoja = ParteXlsx(archivo, "xl/worksheets/sheet1.xml");
+    const QByteArray compartidas = ParteXlsx(archivo, "xl/sharedStrings.xml");
+    const QByteArray estilos = ParteXlsx(archivo, "xl/styles.xml");
+    ASSERT_FALSE(hoja.isEmpty());
+    ASSERT_FALSE(compartidas.isEmpty());
+    ASSERT_FALSE(estilos.isEmpty());
+
+    // The texts are stored once each, in UTF-8, accents and all.
+    EXPECT_TRUE(compartidas.contains("<t>Art\xC3\xAD"
+                                     "culo</t>"));
+    EXPECT_TRUE(compartidas.contains("\xC3\x91"
+                                     "and\xC3\xBA caf\xC3\xA9 \xE2\x82\xAC"));
+    const QStringList cadenas = CadenasCompartidas(compartidas);
+    EXPECT_EQ(cadenas.count(QString::fromUtf8("Artículo")), 1);
+
+    const auto celdas = CeldasXml(hoja);
+    const std::vector<QString> formatos = FormatosDeEstilo(estilos);
+    const auto texto = [&](const QString& ref) {
+        const CeldaXml& c = celdas.at(ref);
+        return c.tipo == "s" ? cadenas.value(c.valor.toInt()) : QString("(no es texto)");
+    };
+    const auto formato = [&](const QString& ref) {
+        const size_t estilo = static_cast<size_t>(celdas.at(ref).estilo);
+        return estilo < formatos.size() ? formatos[estilo] : QString("(sin estilo)");
+    };
+    const QStringList titulos = {"Empresa",     QString::fromUtf8("Artículo"), QString::fromUtf8("Nombre Artículo"),
+                                 "Grupo2",      "Grupo3",                      "Consumo",
+                                 "Valor Venta", "Utilidad s/Costo %",          "Utilidad $"};
+    for (int c = 0; c < titulos.size(); ++c) {
+        const QString ref = QString(QChar('A' + c)) + "1";
+        ASSERT_TRUE(celdas.count(ref)) << ref.toStdString();
+        EXPECT_EQ(texto(ref), titulos[c]) << ref.toStdString();
+    }
+    EXPECT_EQ(texto("A2"), "NORTE");
+    EXPECT_EQ(texto("B2"), "A01");
+    EXPECT_EQ(texto("C2"), QString::fromUtf8("Ñandú café €"));
+    // Numbers are stored as numbers (no type attribute), with their kind's format.
+    for (const char* ref : {"F2", "G2", "H2", "I2"}) {
+        SCOPED_TRACE(ref);
+        ASSERT_TRUE(celdas.count(ref));
+        EXPECT_TRUE(celdas.at(ref).tipo.isEmpty() || celdas.at(ref).tipo == "n");
+    }
+    EXPECT_EQ(celdas.at("F2").valor, "12345.5");
+    EXPECT_EQ(formato("F2"), "#,##0.00");
+    EXPECT_EQ(celdas.at("G2").valor, "-1234567.89");
+    EXPECT_EQ(formato("G2"), "\"$\" #,##0.00;-\"$\" #,##0.00");
+    EXPECT_EQ(celdas.at("H2").valor, "0.375");
+    EXPECT_EQ(formato("H2"), "0.00%");
+    EXPECT_EQ(celdas.at("I2").valor, "-250.13");
+    EXPECT_EQ(formato("I2"), "\"$\" #,##0.00;-\"$\" #,##0.00");
 }

@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardItemModel>
+#include <QTest>
 
 #include "EntornoPresentacion.h"
 #include "soporte/CarpetasTemporales.h"
@@ -177,7 +178,44 @@ TEST(Grilla, SoloLecturaNumerosALaDerechaYAnchoDeColumna) {
     EXPECT_FALSE(modelo->flags(modelo->index(0, 1)) & Qt::ItemIsEditable);
     EXPECT_EQ(grilla.editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(grilla.columnWidth(0), TwipsAPixeles(1500, &grilla));
-    EXPECT_EQ(grilla.TextoSeleccion(), "NORTE\t1234.5\n  \t0.3\n");
+    EXPECT_EQ(grilla.TextoSeleccion(), "Empresa\tValor Venta\nNORTE\t1.234,50\n  \t0,30\n");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(Grilla, CtrlCCopiaLosTextosQueMuestraConLosTitulos) {
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    auto datos = std::make_shared<DatosGrilla>();
+    datos->columnas = {{"BASE", kv::db::tipo::VarWChar, 0, {}},
+                       {"Artículo", kv::db::tipo::VarWChar, 0, {}},
+                       {"VALORVENTA", kv::db::tipo::Currency, 0, {}},
+                       {"UTL_COSTOPorc", kv::db::tipo::Double, 0, {}}};
+    datos->filas = {{QString("NORTE"), QString::fromUtf8("Agua mineral 1,5 l"), 1247893470.68, 37.5},
+                    {QString("SUR"), QString::fromUtf8("Jugo d'uva"), -12345.6789, 100.0 / 3},
+                    {QString("OESTE"), QVariant(), 0.1 + 0.2, QVariant()}};
+    datos->decimales = 2;
+    VistaGrilla grilla;
+    grilla.Vincular(datos);
+    grilla.resize(800, 300);
+    grilla.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grilla));
+    grilla.setFocus();
+    QApplication::clipboard()->clear();
+
+    // Nothing selected: the whole grid, under its captions, as it reads on screen.
+    grilla.clearSelection();
+    QTest::keyClick(&grilla, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QString::fromUtf8("Empresa\tArtículo\tValor Venta\tUtilidad s/Costo %\n"
+                                "NORTE\tAgua mineral 1,5 l\t1.247.893.470,68\t37,50 %\n"
+                                "SUR\tJugo d'uva\t-12.345,68\t33,33 %\n"
+                                "OESTE\t\t0,30\t\n"));
+
+    // A block of cells: only its columns' captions and its cells.
+    grilla.selectionModel()->select(QItemSelection(grilla.Modelo()->index(1, 2), grilla.Modelo()->index(2, 3)),
+                                    QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(&grilla, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QString::fromUtf8("Valor Venta\tUtilidad s/Costo %\n-12.345,68\t33,33 %\n0,30\t\n"));
     QLocale::setDefault(QLocale::c());
 }
 

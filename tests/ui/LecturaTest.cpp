@@ -125,6 +125,44 @@ TEST_F(Lectura, ValoresSobreLasBarrasYRestoAparte) {
     EXPECT_EQ(panel.Datos().Categorias(), 6);
 }
 
+TEST_F(Lectura, ValoresSobreLasAreasComoSobreLineasYBarras) {
+    DatosGrafico datos;
+    datos.decimales = 2;
+    datos.titulo = "Prueba";
+    SerieGrafico venta{"Valor Venta", Familia::Importes, {}};
+    SerieGrafico utilidad{"Utilidad s/Venta %", Familia::Porcentajes, {}};
+    for (int i = 0; i < 6; ++i) {
+        datos.etiquetas << QStringLiteral("V0%1 – Vendedor %1").arg(i + 1);
+        datos.niveles << QStringList{datos.etiquetas.back()};
+        venta.valores.push_back(1234567.89 - i * 100000.25);
+        utilidad.valores.push_back(37.5 - i * 2.125);
+    }
+    datos.series = {venta, utilidad};
+    for (int tipo : {kv::ui::tipo_grafico::Area2D, kv::ui::tipo_grafico::Lineas2D, kv::ui::tipo_grafico::Barras2D}) {
+        SCOPED_TRACE(tipo);
+        PanelGraficos panel;
+        panel.resize(1200, 900);
+        panel.show();
+        panel.Dibujar(datos, tipo);
+        QApplication::processEvents();
+        ASSERT_EQ(panel.Vistas().size(), 2u);  // money and percentages apart
+        // Each point of each area carries its value in the locale's marks.
+        const QStringList importes = TextosEscritos(panel.Vistas()[0]->chart());
+        const QStringList porcentajes = TextosEscritos(panel.Vistas()[1]->chart());
+        EXPECT_EQ(importes.size(), 6) << importes.join(" | ").toStdString();
+        EXPECT_EQ(porcentajes.size(), 6) << porcentajes.join(" | ").toStdString();
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_TRUE(importes.contains(datos.TextoValor(venta, venta.valores[static_cast<size_t>(i)])))
+                << importes.join(" | ").toStdString();
+            EXPECT_TRUE(porcentajes.contains(datos.TextoValor(utilidad, utilidad.valores[static_cast<size_t>(i)])))
+                << porcentajes.join(" | ").toStdString();
+        }
+        EXPECT_TRUE(importes.contains("1.234.567,89"));
+        EXPECT_TRUE(porcentajes.contains("37,50 %"));
+        EXPECT_TRUE(porcentajes.contains("26,88 %"));
+    }
+}
+
 TEST_F(Lectura, UnaTortaPorClaseConSusEtiquetas) {
     kv::stats::ModeloGrafico modelo;
     Cargar(modelo);

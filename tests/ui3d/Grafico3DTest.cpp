@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QtDataVisualization/QAbstract3DGraph>
+#include <QtDataVisualization/QBar3DSeries>
+#include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/QCustom3DLabel>
 #include <QTest>
 #include <QWindow>
 
@@ -20,6 +25,35 @@ class Grafico3D : public ::testing::Test {
   protected:
     static void TearDownTestSuite() { EntornoPresentacion::Liberar(); }
 };
+
+// Five top groups and a remainder seventy times the largest, in money and percentages.
+DatosGrafico DatosConRestoEnorme() {
+    DatosGrafico datos;
+    datos.decimales = 2;
+    datos.titulo = "Prueba";
+    SerieGrafico venta{"Valor Venta", Familia::Importes, {}};
+    SerieGrafico utilidad{"Utilidad s/Venta %", Familia::Porcentajes, {}};
+    for (int i = 0; i < 5; ++i) {
+        datos.etiquetas << QStringLiteral("V0%1 – Vendedor %1").arg(i + 1);
+        datos.niveles << QStringList{datos.etiquetas.back()};
+        venta.valores.push_back(18000000.0 - i * 1000000.5);
+        utilidad.valores.push_back(37.5 - i);
+    }
+    datos.etiquetas << "Otros";
+    datos.niveles << QStringList{"Otros"};
+    venta.valores.push_back(1247893470.68);
+    utilidad.valores.push_back(12.25);
+    datos.filaResto = 5;
+    datos.series = {venta, utilidad};
+    return datos;
+}
+
+QStringList TextosEscritos(QWindow* ventana) {
+    QStringList textos;
+    for (QCustom3DItem* item : static_cast<QAbstract3DGraph*>(ventana)->customItems())
+        if (auto* etiqueta = qobject_cast<QCustom3DLabel*>(item)) textos << etiqueta->text();
+    return textos;
+}
 
 // How many distinct colours a picture has (a blank or failed drawing has one or two).
 int Colores(const QImage& imagen) {
@@ -52,7 +86,9 @@ TEST_F(Grafico3D, LosCincoTiposSeDibujanEnTresDimensiones) {
         EXPECT_EQ(grafico.Graficos3D().size(), 3u);
         QTest::qWait(50);
         const QImage imagen = grafico.Imagen();
-        EXPECT_EQ(imagen.size(), grafico.size());
+        // The picture holds every graph whole, each at the height where it reads.
+        EXPECT_GE(imagen.width(), grafico.width() - 30);
+        EXPECT_GE(imagen.height(), 3 * 340);
         EXPECT_GT(Colores(imagen), 20);
         const QString carpeta = qEnvironmentVariable("KVESTV_CAPTURAS_PRUEBA");
         if (!carpeta.isEmpty()) imagen.save(carpeta + QStringLiteral("/tipo3d-%1.png").arg(tipo));
@@ -73,4 +109,59 @@ TEST_F(Grafico3D, SinDatosNoFalla) {
     grafico.EstablecerDatos(DatosGrafico{});
     EXPECT_FALSE(grafico.Mostrando3D());  // nothing to draw in 3D: the flat, empty chart
     EXPECT_FALSE(grafico.Imagen().isNull());
+}
+
+TEST_F(Grafico3D, ValoresEscritosYRestoAparteComoEn2D) {
+    ASSERT_TRUE(GraficoPrincipal::Hay3D());
+    const DatosGrafico datos = DatosConRestoEnorme();
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    GraficoPrincipal grafico;
+    grafico.resize(1000, 900);
+    grafico.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grafico));
+    grafico.EstablecerDatos(datos);
+    for (int tipo : {tipo_grafico::Barras3D, tipo_grafico::Lineas3D, tipo_grafico::Area3D, tipo_grafico::Pasos3D,
+                     tipo_grafico::Combinado3D}) {
+        SCOPED_TRACE(tipo);
+        grafico.setChartType(tipo);
+        grafico.Redibujar();
+        ASSERT_TRUE(grafico.Mostrando3D());
+        // The remainder is written above the graphs with its values, in the locale's marks.
+        ASSERT_NE(grafico.RestoAparte3D(), nullptr);
+        EXPECT_TRUE(grafico.RestoAparte3D()->isVisible());
+        EXPECT_TRUE(grafico.RestoAparte3D()->text().contains("1.247.893.470,68"));
+        EXPECT_TRUE(grafico.RestoAparte3D()->text().contains("12,25 %"));
+        EXPECT_TRUE(grafico.RestoAparte3D()->text().contains("Otros"));
+        // Each top group's value over its bar or point; the remainder is not drawn to scale.
+        ASSERT_EQ(grafico.Graficos3D().size(), 2u);
+        const QStringList importes = TextosEscritos(grafico.Graficos3D()[0]);
+        const QStringList porcentajes = TextosEscritos(grafico.Graficos3D()[1]);
+        EXPECT_EQ(importes.size(), 5) << importes.join(" | ").toStdString();
+        EXPECT_EQ(porcentajes.size(), 5) << porcentajes.join(" | ").toStdString();
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_TRUE(importes.contains(datos.TextoValor(datos.series[0], datos.series[0].valores[i])));
+            EXPECT_TRUE(porcentajes.contains(datos.TextoValor(datos.series[1], datos.series[1].valores[i])));
+        }
+        EXPECT_TRUE(importes.contains("18.000.000,00"));
+        EXPECT_TRUE(porcentajes.contains("37,50 %"));
+        EXPECT_FALSE(importes.contains("1.247.893.470,68"));
+        if (tipo == tipo_grafico::Barras3D) {
+            // A picked bar shows its full label and every value.
+            auto* barras = static_cast<Q3DBars*>(grafico.Graficos3D()[0]);
+            ASSERT_EQ(barras->seriesList().size(), 1);
+            QBar3DSeries* serie = barras->seriesList()[0];
+            serie->setSelectedBar(QPoint(0, 2));
+            EXPECT_EQ(serie->itemLabelFormat().toStdString(),
+                      "V03 – Vendedor 3 · Valor Venta: 15.999.999,00 · Utilidad s/Venta %: 35,50 %");
+        }
+    }
+    // A remainder at scale is drawn with the others, nothing apart.
+    DatosGrafico parejos = datos;
+    parejos.series[0].valores[5] = 20000000;
+    grafico.setChartType(tipo_grafico::Barras3D);
+    grafico.EstablecerDatos(parejos);
+    EXPECT_EQ(grafico.RestoAparte3D(), nullptr);
+    EXPECT_EQ(TextosEscritos(grafico.Graficos3D()[0]).size(), 6);
+    EXPECT_TRUE(TextosEscritos(grafico.Graficos3D()[0]).contains("20.000.000,00"));
+    QLocale::setDefault(QLocale::c());
 }
