@@ -18,17 +18,6 @@ using kv::db::Conexion;
 
 class SeguridadTest : public ServidorPrueba {
   protected:
-    int ErrorAlAbrir(const QString& base, const QString& usuario, const QString& clave, QString* texto = nullptr) {
-        Conexion c;
-        try {
-            c.Open(CadenaEmbebido(base, usuario, clave));
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() == 0) return -1;
-            if (texto) *texto = c.Errors().Item(0).descripcion;
-            return c.Errors().Item(0).errorNativo;
-        }
-        return 0;
-    }
     // The store as the viewer creates it, on the administrator's connection.
     void CrearAlmacen(Conexion& adm) {
         for (const QString& lote : LotesCreacionAlmacen()) adm.EjecutarLote(lote);

@@ -166,7 +166,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         if (!distinto) Tomar("ALL");
         Expr e = Expresion();
         const QString distintoSql = distinto ? QStringLiteral("DISTINCT ") : QString();
-        if (n == QLatin1String("min") || n == QLatin1String("max")) {
+        if ((n == QLatin1String("min") || n == QLatin1String("max")) && EsTipoDinero(e.tipoSql)) {
+            // Money compares exactly, also beyond what a double holds.
+            r.sql = QLatin1String("kv_") + n + QLatin1String("_dinero(") + distintoSql + e.sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = e.tipoSql;
+        } else if (n == QLatin1String("min") || n == QLatin1String("max")) {
             const bool colacion = !e.columna && e.tipo != TipoValor::Numero;
             r.sql = n + QLatin1Char('(') + (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
             r.tipo = e.tipo;
