@@ -1181,6 +1181,34 @@ void FnDbName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
 }
 
+// kv_sid(id) and kv_id_de_sid(sid): a login's security id. The initial
+// administrator, principal 1, has 0x01 as SQL Server's sa has; every other
+// login, sixteen bytes that end in its principal id.
+void FnSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const qint64 id = sqlite3_value_int64(argv[0]);
+    if (id == 1) {
+        const unsigned char uno = 1;
+        return sqlite3_result_blob(ctx, &uno, 1, SQLITE_TRANSIENT);
+    }
+    unsigned char sid[16] = {};
+    for (int i = 0; i < 8; ++i) sid[15 - i] = static_cast<unsigned char>((static_cast<quint64>(id) >> (8 * i)) & 0xff);
+    sqlite3_result_blob(ctx, sid, 16, SQLITE_TRANSIENT);
+}
+
+void FnIdDeSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) != SQLITE_BLOB) return sqlite3_result_null(ctx);
+    const auto* b = static_cast<const unsigned char*>(sqlite3_value_blob(argv[0]));
+    const int largo = sqlite3_value_bytes(argv[0]);
+    if (largo == 1 && b[0] == 1) return sqlite3_result_int64(ctx, 1);
+    if (largo != 16) return sqlite3_result_null(ctx);
+    for (int i = 0; i < 8; ++i)
+        if (b[i] != 0) return sqlite3_result_null(ctx);
+    quint64 id = 0;
+    for (int i = 8; i < 16; ++i) id = (id << 8) | b[i];
+    sqlite3_result_int64(ctx, static_cast<qint64>(id));
+}
+
 // kv_lineas(lista) and kv_parte(lista, linea, campo) over "a<TAB>b" lines (1-based).
 void FnLineas(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, Texto(argv[0]).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
@@ -1244,6 +1272,8 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_nombre_objeto", 1, true, &FnNombreObjeto},
     {"kv_db_id", 2, true, &FnDbId},
     {"kv_db_name", 2, true, &FnDbName},
+    {"kv_sid", 1, true, &FnSid},
+    {"kv_id_de_sid", 1, true, &FnIdDeSid},
     {"kv_lineas", 1, true, &FnLineas},
     {"kv_parte", 3, true, &FnParte},
     {"kv_es_miembro", 3, true, &FnEsMiembro},
