@@ -57,7 +57,7 @@ QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c)
         case Almacen::Real: s += QStringLiteral("REAL"); break;
         case Almacen::Fecha: s += QStringLiteral("TEXT"); break;
         case Almacen::Binario: s += QStringLiteral("BLOB"); break;
-        case Almacen::Dinero:
+        case Almacen::Dinero: s += QStringLiteral("ANY"); break;  // keeps the REAL or the text as given
         case Almacen::Ninguno: break;
     }
     if (!c.nulos) s += QStringLiteral(" NOT NULL");

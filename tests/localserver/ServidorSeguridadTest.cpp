@@ -438,7 +438,7 @@ TEST_F(SeguridadTest, UnLoginDeshabilitadoNoEntra) {
     sur.reset();
     Lote(*adm, QStringLiteral("DROP LOGIN SUR"));
     Lote(*adm, QStringLiteral("CREATE LOGIN SUR WITH PASSWORD = 'SUR', DEFAULT_DATABASE = SUR"));
-    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("SUR"), QStringLiteral("SUR"), QStringLiteral("SUR")), 0);
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("master"), QStringLiteral("SUR"), QStringLiteral("SUR")), 0);
 }
 
 }  // namespace

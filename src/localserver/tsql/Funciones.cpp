@@ -1197,9 +1197,22 @@ void FnSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void FnIdDeSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) != SQLITE_BLOB) return sqlite3_result_null(ctx);
-    const auto* b = static_cast<const unsigned char*>(sqlite3_value_blob(argv[0]));
-    const int largo = sqlite3_value_bytes(argv[0]);
+    const int tipo = sqlite3_value_type(argv[0]);
+    // A short binary literal reaches SQLite as a hexadecimal integer (0x01 is 1).
+    if (tipo == SQLITE_INTEGER) return sqlite3_value_int64(argv[0]) == 1 ? sqlite3_result_int64(ctx, 1)
+                                                                          : sqlite3_result_null(ctx);
+    if (tipo != SQLITE_BLOB && tipo != SQLITE_TEXT) return sqlite3_result_null(ctx);
+    // A binary literal may come as its text ("0x01").
+    QByteArray bytes = tipo == SQLITE_BLOB ? QByteArray(static_cast<const char*>(sqlite3_value_blob(argv[0])),
+                                                        sqlite3_value_bytes(argv[0]))
+                                           : QByteArray();
+    if (tipo == SQLITE_TEXT) {
+        const QString t = Texto(argv[0]).trimmed();
+        if (!t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) return sqlite3_result_null(ctx);
+        bytes = QByteArray::fromHex(t.mid(2).toLatin1());
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const int largo = static_cast<int>(bytes.size());
     if (largo == 1 && b[0] == 1) return sqlite3_result_int64(ctx, 1);
     if (largo != 16) return sqlite3_result_null(ctx);
     for (int i = 0; i < 8; ++i)
