@@ -9,9 +9,15 @@
 #include <QVariant>
 #include <cstdio>
 
+#include <QElapsedTimer>
+
 #include "db/Conexion.h"
+#include "db/DB_Dll.h"
 #include "db/Recordset.h"
 #include "localserver/erp/EsquemaERP.h"
+#include "localserver/tsql/Funciones.h"
+#include "stats/AlmacenEstadisticas.h"
+#include "stats/ConsultaCarga.h"
 
 namespace kv::bench {
 
@@ -115,6 +121,55 @@ inline void CrearEmpresa(kv::db::Conexion& c, const QString& base) {
     Lote(c, QStringLiteral("CREATE DATABASE ") + base);
     Lote(c, QStringLiteral("USE ") + base);
     kv::local::CrearEsquemaERP(c);
+}
+
+// Articles of the load's statistic (by 24 sellers).
+inline constexpr int kArticulosCarga = 20000;
+inline const char* const kTablaCarga = "DET_ESTV0000";
+
+// The statistics store with one statistic table by article and seller of
+// `filas` rows, made through the administrator's connection `c` (left in the
+// store) and written straight into the file in `carpeta`.
+inline void CrearAlmacenConEstadistica(kv::db::Conexion& c, const QString& carpeta, qint64 filas) {
+    for (const QString& s : kv::stats::SentenciasCreacionAlmacen()) Lote(c, s);
+    Lote(c, QStringLiteral("USE KV_ESTADISTICAS"));
+    Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(kTablaCarga)));
+    sqlite3* db = nullptr;
+    sqlite3_open((carpeta + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8().constData(), &db);
+    kv::local::RegistrarFuncionesTSQL(db);
+    sqlite3_busy_timeout(db, 60000);
+    QElapsedTimer t;
+    t.start();
+    LlenarEstadistica(db, QLatin1String(kTablaCarga), filas, kArticulosCarga);
+    std::printf("tabla de %lld filas escrita en %.1f s\n", static_cast<long long>(filas),
+                double(t.nsecsElapsed()) / 1e9);
+    sqlite3_close(db);
+}
+
+// A DB_Dll connection to the embedded server, without a time-out.
+inline void AbrirConexion(kv::db::DB_Dll& d, const QString& base, const QString& usuario, const QString& clave) {
+    d.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
+    d.gServidor = QStringLiteral("EMBEBIDO");
+    d.gDBName = base;
+    d.gUsuario = usuario;
+    d.gUserPassWord = clave;
+    d.OpenServerADODB(false, 3, QString(), false, true);
+    d.gCnn.SetCommandTimeout(0);
+}
+
+// The load of that statistic as the main window asks for it: both companies,
+// two years, TOP 10 with the rest as "Otros".
+inline kv::stats::EntradaCarga EntradaDeCarga() {
+    kv::stats::EntradaCarga entrada;
+    entrada.tabla = QLatin1String(kTablaCarga);
+    entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"), kv::stats::TituloNivelVacio(2)};
+    entrada.top = QStringLiteral("10");
+    entrada.topOtros = QStringLiteral("Otros");
+    entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
+    entrada.mesDesde = QStringLiteral("1/2025");
+    entrada.mesHasta = QStringLiteral("12/2026");
+    entrada.hoy = QDate(2026, 12, 15);
+    return entrada;
 }
 
 }  // namespace kv::bench

@@ -33,8 +33,6 @@ using kv::bench::Lote;
 using kv::bench::SegundosCPU;
 using kv::bench::Sqlite;
 
-constexpr int kArticulos = 20000;
-
 // Runs a query and reads every column of every row, as a client would.
 double CorrerDirecto(sqlite3* db, const QString& consultaTSQL, qint64& filas) {
     const auto sentencias = kv::local::TraducirLote(consultaTSQL);
@@ -80,43 +78,24 @@ int main(int argc, char** argv) {
             c.SetCommandTimeout(0);
             c.Open(QStringLiteral(
                 "PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
-            for (const QString& s : kv::stats::SentenciasCreacionAlmacen()) Lote(c, s);
-            Lote(c, QStringLiteral("USE KV_ESTADISTICAS"));
-            Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QStringLiteral("DET_ESTV0000")));
+            kv::bench::CrearAlmacenConEstadistica(c, carpeta.path(), filas);
         }
+        // The same file, for the same two queries run straight on SQLite.
         sqlite3* db = nullptr;
         sqlite3_open((carpeta.path() + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8().constData(), &db);
         kv::local::RegistrarFuncionesTSQL(db);
         sqlite3_busy_timeout(db, 60000);
         QElapsedTimer t;
-        t.start();
-        kv::bench::LlenarEstadistica(db, QStringLiteral("DET_ESTV0000"), filas, kArticulos);
-        std::printf("tabla de %lld filas escrita en %.1f s\n", static_cast<long long>(filas),
-                    double(t.nsecsElapsed()) / 1e9);
 
         kv::db::DB_Dll almacen;
-        almacen.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
-        almacen.gServidor = QStringLiteral("EMBEBIDO");
-        almacen.gDBName = QLatin1String(kv::stats::kBaseAlmacen);
-        almacen.gUsuario = QLatin1String(kv::stats::kUsuarioAlmacen);
-        almacen.gUserPassWord = QLatin1String(kv::stats::kClaveAlmacen);
-        almacen.OpenServerADODB(false, 3, QString(), false, true);
+        kv::bench::AbrirConexion(almacen, QLatin1String(kv::stats::kBaseAlmacen),
+                                 QLatin1String(kv::stats::kUsuarioAlmacen), QLatin1String(kv::stats::kClaveAlmacen));
         if (!almacen.gOpenFlag) {
             std::fprintf(stderr, "no se pudo abrir el almacén\n");
             return 1;
         }
-        almacen.gCnn.SetCommandTimeout(0);
 
-        kv::stats::EntradaCarga entrada;
-        entrada.tabla = QStringLiteral("DET_ESTV0000");
-        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
-                           kv::stats::TituloNivelVacio(2)};
-        entrada.top = QStringLiteral("10");
-        entrada.topOtros = QStringLiteral("Otros");
-        entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
-        entrada.mesDesde = QStringLiteral("1/2025");
-        entrada.mesHasta = QStringLiteral("12/2026");
-        entrada.hoy = QDate(2026, 12, 15);
+        kv::stats::EntradaCarga entrada = kv::bench::EntradaDeCarga();
         kv::stats::MarcarOrden(entrada.orden, kv::stats::IndiceOrden(QStringLiteral("Venta")), true);
         entrada.ascendente = true;
 

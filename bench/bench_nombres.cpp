@@ -26,17 +26,8 @@
 
 namespace {
 
-constexpr int kArticulos = 20000;
-
-void AbrirConexion(kv::db::DB_Dll& d, const QString& base, const QString& usuario, const QString& clave) {
-    d.gProveedor = kv::db::DB_Dll::pSQLOLEDB();
-    d.gServidor = QStringLiteral("EMBEBIDO");
-    d.gDBName = base;
-    d.gUsuario = usuario;
-    d.gUserPassWord = clave;
-    d.OpenServerADODB(false, 3, QString(), false, true);
-    d.gCnn.SetCommandTimeout(0);
-}
+constexpr int kArticulos = kv::bench::kArticulosCarga;
+using kv::bench::AbrirConexion;
 
 }  // namespace
 
@@ -51,15 +42,8 @@ int main(int argc, char** argv) {
         {
             kv::db::Conexion c;
             kv::bench::CrearEmpresa(c, QStringLiteral("NORTE"));
-            for (const QString& s : kv::stats::SentenciasCreacionAlmacen()) kv::bench::Lote(c, s);
-            kv::bench::Lote(c, QStringLiteral("USE KV_ESTADISTICAS"));
-            kv::bench::Lote(c, kv::stats::SentenciaCrearTablaEstadistica(QStringLiteral("DET_ESTV0000")));
+            kv::bench::CrearAlmacenConEstadistica(c, carpeta.path(), filas);
         }
-        sqlite3* db = nullptr;
-        sqlite3_open((carpeta.path() + QStringLiteral("/KV_ESTADISTICAS.db")).toUtf8().constData(), &db);
-        kv::local::RegistrarFuncionesTSQL(db);
-        kv::bench::LlenarEstadistica(db, QStringLiteral("DET_ESTV0000"), filas, kArticulos);
-        sqlite3_close(db);
         {
             // The master tables, with a name for every code the statistic holds.
             kv::db::Conexion c;
@@ -91,16 +75,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no se pudieron abrir las conexiones\n");
             return 1;
         }
-        kv::stats::EntradaCarga entrada;
-        entrada.tabla = QStringLiteral("DET_ESTV0000");
-        entrada.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
-                           kv::stats::TituloNivelVacio(2)};
-        entrada.top = QStringLiteral("10");
-        entrada.topOtros = QStringLiteral("Otros");
-        entrada.empresas = {QStringLiteral("NORTE"), QStringLiteral("SUR")};
-        entrada.mesDesde = QStringLiteral("1/2025");
-        entrada.mesHasta = QStringLiteral("12/2026");
-        entrada.hoy = QDate(2026, 12, 15);
+        const kv::stats::EntradaCarga entrada = kv::bench::EntradaDeCarga();
         std::printf("%-7s %10s %12s %12s %14s %10s\n", "vuelta", "carga s", "nombres s", "nombres CPU",
                     "códigos (1+2)", "grupos");
         for (int vuelta = 1; vuelta <= 3; ++vuelta) {

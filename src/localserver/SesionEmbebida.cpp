@@ -17,6 +17,7 @@
 #include "localserver/FormaResultado.h"
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
+#include "localserver/rapida/ArchivoColumnar.h"
 
 namespace kv::local {
 
@@ -177,6 +178,8 @@ void SesionEmbebida::BorrarBase(const QString& nombre) {
     QFile::remove(ruta + QStringLiteral("-wal"));
     QFile::remove(ruta + QStringLiteral("-shm"));
     QFile::remove(ruta);
+    // The columnar files of its tables go with it.
+    QDir(rapida::CarpetaColumnas(ruta)).removeRecursively();
 }
 
 // ---------------------------------------------------------------------------

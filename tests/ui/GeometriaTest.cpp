@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "EntornoEstadisticas.h"
@@ -137,7 +138,11 @@ TEST(Geometria, LaVentanaOcultaLosPanelesAlCambiarDeTamanoYLosAbreConElTimer) {
     kv::pruebas::PuertoGuionado puerto;
     frmKv_EstV v(e.Erp());
     kv::pruebas::Mostrar(v);
+    // Focus reaches a field only in the active window; on a busy machine the
+    // window manager may take its time.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.isActiveWindow(); }, 20000));
     v.resize(1100, 700);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.width() == 1100 && v.height() == 700; }, 20000));
     QApplication::processEvents();
     const Paneles& p = v.EstadoPaneles();
     EXPECT_EQ(p.anchoSSTab, v.Twips(v.width()));
@@ -166,7 +171,11 @@ TEST(Geometria, LaVentanaOcultaLosPanelesAlCambiarDeTamanoYLosAbreConElTimer) {
     emit v.PicCfg->ratonMovido();
     v.Timer1_Timer();
     EXPECT_LT(p.izquierdaFrmCfg, v.Twips(v.width()) - 330 - 100);
+    // The slide is held while the window waits for its new size: a tick of
+    // the running timer after the resize would move the panel on again.
+    v.Timer1->stop();
     v.resize(1200, 760);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.width() == 1200 && v.height() == 760; }, 20000));
     QApplication::processEvents();
     EXPECT_EQ(p.izquierdaFrmFil, 330 - 4600);
     EXPECT_EQ(p.izquierdaFrmCfg, v.Twips(1200) - 330 - 100);
@@ -175,12 +184,12 @@ TEST(Geometria, LaVentanaOcultaLosPanelesAlCambiarDeTamanoYLosAbreConElTimer) {
     v.Timer1->stop();
     v.Campo("TOP")->setEnabled(true);
     v.Campo("TOP")->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(v.Timer1->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v.Timer1->isActive(); }, 5000));
     EXPECT_FALSE(p.retraer);
     EXPECT_FALSE(p.filtrosPedidos);
     v.Timer1->stop();
     v.Campo("G1Desde")->setEnabled(true);
     v.Campo("G1Desde")->setFocus(Qt::TabFocusReason);
-    EXPECT_TRUE(v.Timer1->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v.Timer1->isActive(); }, 5000));
     EXPECT_TRUE(p.filtrosPedidos);
 }

@@ -9,11 +9,23 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "localserver/rapida/Paralelo.h"
 #include "localserver/tsql/Funciones.h"
 
 namespace kv::local::rapida {
 
+bool DosHilos() {
+    static const bool dos =
+        std::thread::hardware_concurrency() > 1 && qEnvironmentVariableIntValue("KVESTV_HILOS_COLUMNAS") != 1;
+    return dos;
+}
+
 namespace {
+
+// Rows below which one thread does the whole scan.
+constexpr std::size_t kMinimoFilas = 1 << 16;
+// Groups below which one thread builds the whole result.
+constexpr std::size_t kMinimoGrupos = 1 << 13;
 
 // Thrown when the answer would differ from the general path's (or the
 // general path would fail): the caller then runs the general path.
@@ -261,17 +273,25 @@ class Motor {
         std::vector<int> filtradas;
         for (int c = 0; c < kColumnasTexto; ++c)
             if (!mascaras[c].empty()) filtradas.push_back(c);
-        seleccion_.reserve(t_.filas);
-        for (std::size_t r = 0; r < t_.filas; ++r) {
-            bool pasa = true;
-            for (int c : filtradas) {
-                if (!mascaras[c][std::size_t(t_.codigos[c][r])]) {
-                    pasa = false;
-                    break;
+        // Each half of the rows in order, the second half's after the first's:
+        // the rows selected in the order one pass would select them.
+        std::vector<std::uint32_t> partes[2];
+        EnDosMitades(t_.filas, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int parte) {
+            std::vector<std::uint32_t>& seleccion = partes[parte];
+            seleccion.reserve(fin - inicio);
+            for (std::size_t r = inicio; r < fin; ++r) {
+                bool pasa = true;
+                for (int c : filtradas) {
+                    if (!mascaras[c][std::size_t(t_.codigos[c][r])]) {
+                        pasa = false;
+                        break;
+                    }
                 }
+                if (pasa) seleccion.push_back(std::uint32_t(r));
             }
-            if (pasa) seleccion_.push_back(std::uint32_t(r));
-        }
+        });
+        seleccion_ = std::move(partes[0]);
+        seleccion_.insert(seleccion_.end(), partes[1].begin(), partes[1].end());
     }
 
     // --- GROUP BY ------------------------------------------------------------------
@@ -327,12 +347,17 @@ class Motor {
                     throw SinRespuesta{};
             }
         };
+        // The rows' keys on both cores; the groups numbered in one pass after.
+        std::vector<std::uint64_t> claveDe(seleccion_.size());
+        EnDosMitades(seleccion_.size(), kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int) {
+            for (std::size_t i = inicio; i < fin; ++i) claveDe[i] = clave(seleccion_[i]);
+        });
         constexpr std::uint64_t kDirecto = std::uint64_t(1) << 23;
         if (producto <= kDirecto) {
             std::vector<std::int32_t> tabla(producto, -1);
             for (std::size_t i = 0; i < seleccion_.size(); ++i) {
                 const std::uint32_t fila = seleccion_[i];
-                std::int32_t& g = tabla[clave(fila)];
+                std::int32_t& g = tabla[claveDe[i]];
                 if (g < 0)
                     g = nuevo(fila);
                 else if (variasFormas)
@@ -343,7 +368,7 @@ class Motor {
             std::unordered_map<std::uint64_t, std::int32_t> tabla;
             for (std::size_t i = 0; i < seleccion_.size(); ++i) {
                 const std::uint32_t fila = seleccion_[i];
-                auto [it, nuevoGrupo] = tabla.try_emplace(clave(fila), 0);
+                auto [it, nuevoGrupo] = tabla.try_emplace(claveDe[i], 0);
                 if (nuevoGrupo)
                     it->second = nuevo(fila);
                 else if (variasFormas)
@@ -658,10 +683,22 @@ class Motor {
     const std::vector<__int128>& SumaColumna(int k) {
         std::vector<__int128>& s = sumaColumna_[k];
         if (s.empty()) {
+            const std::size_t n = seleccion_.size();
             s.assign(claves_.size(), 0);
             const double* x = t_.numeros[k].data();
-            for (std::size_t i = 0; i < seleccion_.size(); ++i)
-                s[std::size_t(grupoDeFila_[i])] += DiezmilesimasDe(x[seleccion_[i]]);
+            // Whole numbers, so adding the halves' totals is exact in any order.
+            std::vector<__int128> primera;
+            EnDosMitades(n, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int parte) {
+                std::vector<__int128>* destino = &s;
+                if (fin - inicio < n && parte == 0) {
+                    primera.assign(claves_.size(), 0);
+                    destino = &primera;
+                }
+                __int128* d = destino->data();
+                for (std::size_t i = inicio; i < fin; ++i)
+                    d[std::size_t(grupoDeFila_[i])] += DiezmilesimasDe(x[seleccion_[i]]);
+            });
+            for (std::size_t g = 0; g < primera.size(); ++g) s[g] += primera[g];
         }
         return s;
     }
@@ -797,7 +834,21 @@ class Motor {
         throw SinRespuesta{};
     }
 
-    QVariant AVariante(const Valor& v) {
+    // The text of a value in the shared cache of texts, made once: done for
+    // every value before the rows are built on two threads, which only read it.
+    void PrepararTexto(const Valor& v) {
+        if (v.tipo != Valor::Texto) return;
+        auto& cache = textos_[v.columna];
+        const auto& d = t_.diccionarios[v.columna];
+        if (cache.empty()) cache.resize(d.textos.size());
+        QString& s = cache[std::size_t(v.codigo)];
+        if (s.isNull()) {
+            const std::string& b = d.textos[std::size_t(v.codigo)];
+            s = QString::fromUtf8(b.data(), qsizetype(b.size()));
+        }
+    }
+
+    QVariant AVariante(const Valor& v) const {
         switch (v.tipo) {
             case Valor::Nulo:
                 return QVariant();
@@ -807,17 +858,8 @@ class Motor {
                 return QVariant(qlonglong(v.i));
             case Valor::Real:
                 return QVariant(v.d);
-            case Valor::Texto: {
-                auto& cache = textos_[v.columna];
-                const auto& d = t_.diccionarios[v.columna];
-                if (cache.empty()) cache.resize(d.textos.size());
-                QString& s = cache[std::size_t(v.codigo)];
-                if (s.isNull()) {
-                    const std::string& b = d.textos[std::size_t(v.codigo)];
-                    s = QString::fromUtf8(b.data(), qsizetype(b.size()));
-                }
-                return QVariant(s);
-            }
+            case Valor::Texto:
+                return QVariant(textos_[v.columna][std::size_t(v.codigo)]);
         }
         return QVariant();
     }
@@ -878,14 +920,17 @@ class Motor {
                 return claves_[a] < claves_[b];
             });
         }
-        FilasResultado filas;
-        filas.reserve(grupos);
-        for (std::uint32_t g : indices) {
-            std::vector<QVariant> fila;
-            fila.reserve(columnas.size());
-            for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[g]));
-            filas.push_back(std::move(fila));
-        }
+        for (const std::vector<Valor>& columna : columnas)
+            for (const Valor& v : columna) PrepararTexto(v);
+        FilasResultado filas(grupos);
+        EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
+            for (std::size_t k = inicio; k < fin; ++k) {
+                const std::uint32_t g = indices[k];
+                std::vector<QVariant>& fila = filas[k];
+                fila.reserve(columnas.size());
+                for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[g]));
+            }
+        });
         return filas;
     }
 

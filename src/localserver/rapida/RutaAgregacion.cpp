@@ -10,6 +10,7 @@
 #include "localserver/FormaResultado.h"
 #include "localserver/rapida/AgregacionRapida.h"
 #include "localserver/rapida/ConsultaAgregada.h"
+#include "localserver/rapida/Paralelo.h"
 #include "localserver/rapida/TablaColumnar.h"
 
 namespace kv::local::rapida {
@@ -55,8 +56,10 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
 
     kv::db::ResultadoSentencia r;
     r.tieneFilas = true;
-    for (auto& fila : *filas)
-        for (int i = 0; i < forma.Columnas(); ++i) forma.Ajustar(i, fila[size_t(i)]);
+    EnDosMitades(filas->size(), std::size_t(1) << 13, [&](std::size_t inicio, std::size_t fin, int) {
+        for (std::size_t f = inicio; f < fin; ++f)
+            for (int i = 0; i < forma.Columnas(); ++i) forma.Ajustar(i, (*filas)[f][size_t(i)]);
+    });
     r.filas = std::move(*filas);
     forma.Completar(r);
     return r;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "localserver/rapida/ArchivoColumnar.h"
 #include "localserver/tsql/Funciones.h"
 
 namespace kv::local::rapida {
@@ -87,10 +88,10 @@ QString Citar(const QString& nombre) {
 }  // namespace
 
 std::size_t TablaColumnar::Bytes() const {
-    std::size_t b = sizeof(*this);
-    for (const auto& c : codigos) b += c.capacity() * sizeof(std::int32_t);
-    for (const auto& c : numeros) b += c.capacity() * sizeof(double);
-    for (const auto& c : nulos) b += c.capacity();
+    std::size_t b = sizeof(*this) + bytesMapa;
+    for (const auto& c : codigos) b += c.BytesPropios();
+    for (const auto& c : numeros) b += c.BytesPropios();
+    for (const auto& c : nulos) b += c.BytesPropios();
     for (const auto& d : diccionarios) {
         for (const auto& t : d.textos) b += sizeof(std::string) + (t.size() > 15 ? t.capacity() : 0);
         b += (d.clase.capacity() + d.formas.capacity() + d.primero.capacity()) * sizeof(std::int32_t);
@@ -114,6 +115,9 @@ std::shared_ptr<const TablaColumnar> TablaColumnar::Leer(sqlite3* db, const QStr
     Constructor constructores[kColumnasTexto];
     constexpr int kNumeros = kColumnasTabla - kColumnasTexto;
     bool hayNulos[kNumeros] = {};
+    std::vector<std::int32_t> codigos[kColumnasTexto];
+    std::vector<double> numeros[kNumeros];
+    std::vector<std::uint8_t> nulos[kNumeros];
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < kColumnasTexto; ++c) {
@@ -125,20 +129,20 @@ std::shared_ptr<const TablaColumnar> TablaColumnar::Leer(sqlite3* db, const QStr
             } else if (tipo != SQLITE_NULL) {
                 return nullptr;
             }
-            t->codigos[c].push_back(codigo);
+            codigos[c].push_back(codigo);
         }
         for (int k = 0; k < kNumeros; ++k) {
             const int tipo = sqlite3_column_type(st, kColumnasTexto + k);
             if (tipo == SQLITE_FLOAT) {
-                t->numeros[k].push_back(sqlite3_column_double(st, kColumnasTexto + k));
-                if (hayNulos[k]) t->nulos[k].push_back(0);
+                numeros[k].push_back(sqlite3_column_double(st, kColumnasTexto + k));
+                if (hayNulos[k]) nulos[k].push_back(0);
             } else if (tipo == SQLITE_NULL) {
                 if (!hayNulos[k]) {
                     hayNulos[k] = true;
-                    t->nulos[k].assign(t->numeros[k].size(), 0);
+                    nulos[k].assign(numeros[k].size(), 0);
                 }
-                t->numeros[k].push_back(0.0);
-                t->nulos[k].push_back(1);
+                numeros[k].push_back(0.0);
+                nulos[k].push_back(1);
             } else {
                 return nullptr;
             }
@@ -148,13 +152,16 @@ std::shared_ptr<const TablaColumnar> TablaColumnar::Leer(sqlite3* db, const QStr
     if (rc != SQLITE_DONE) return nullptr;
     for (int c = 0; c < kColumnasTexto; ++c) {
         t->diccionarios[c] = constructores[c].Terminar();
-        t->codigos[c].shrink_to_fit();
+        codigos[c].shrink_to_fit();
+        t->codigos[c] = Columna<std::int32_t>(std::move(codigos[c]));
     }
     for (int k = 0; k < kNumeros; ++k) {
-        t->numeros[k].shrink_to_fit();
-        t->exactas[k] = std::all_of(t->numeros[k].begin(), t->numeros[k].end(), [](double x) {
+        numeros[k].shrink_to_fit();
+        t->exactas[k] = std::all_of(numeros[k].begin(), numeros[k].end(), [](double x) {
             return std::fabs(x) < 1e9 && double(DiezmilesimasDe(x)) / 10000.0 == x;
         });
+        t->numeros[k] = Columna<double>(std::move(numeros[k]));
+        t->nulos[k] = Columna<std::uint8_t>(std::move(nulos[k]));
     }
     return t;
 }
@@ -218,11 +225,20 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
     Uso uso;
     if (!sqlite3_get_autocommit(db)) {
         uso.tabla = TablaColumnar::Leer(db, tabla);
+        ++cuentas_.deFilas;
         return uso;
     }
     const QString clave = tabla.toCaseFolded();
+    const char* nombreArchivo = sqlite3_db_filename(db, "main");
+    const QString archivo = nombreArchivo ? QString::fromUtf8(nombreArchivo) : QString();
+    const bool conArchivo = ArchivosColumnaresActivos() && !archivo.isEmpty();
+    // The state of the file just before the read transaction starts and just
+    // after: when both are the same, the transaction sees exactly that state.
+    std::optional<EstadoBase> antes;
+    if (conArchivo) antes = LeerEstadoBase(archivo);
     // One read transaction: the version seen is the version of the rows read.
-    if (sqlite3_exec(db, "BEGIN; PRAGMA data_version;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db, "BEGIN; PRAGMA schema_version; PRAGMA data_version;", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
         if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return uso;
     }
@@ -241,12 +257,31 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
                 entradas_.splice(entradas_.begin(), entradas_, it);
                 uso.tabla = entradas_.front().datos;
                 uso.deMemoria = true;
+                ++cuentas_.deMemoria;
                 return uso;
             }
         }
     }
-    uso.tabla = TablaColumnar::Leer(db, tabla);
-    if (!uso.tabla || !conVersion) return uso;
+    std::optional<EstadoBase> estado;
+    if (antes) {
+        const std::optional<EstadoBase> despues = LeerEstadoBase(archivo);
+        if (despues && *despues == *antes) estado = antes;
+    }
+    if (estado) uso.tabla = AbrirArchivoColumnar(archivo, tabla, *estado);
+    if (uso.tabla) {
+        uso.deArchivo = true;
+        ++cuentas_.deArchivo;
+    } else {
+        uso.tabla = TablaColumnar::Leer(db, tabla);
+        ++cuentas_.deFilas;
+        if (!uso.tabla) return uso;
+        // The rows are those of `estado`: no commit came between its two readings.
+        if (estado && EscribirArchivoColumnar(archivo, tabla, *estado, *uso.tabla)) {
+            uso.archivoEscrito = true;
+            ++cuentas_.archivosEscritos;
+        }
+    }
+    if (!conVersion) return uso;
     const std::size_t bytes = uso.tabla->Bytes();
     std::lock_guard<std::mutex> g(cerrojo_);
     // The handle's older form of the same table is stale now.
@@ -263,6 +298,15 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
     enUso_ += bytes;
     Recortar();
     return uso;
+}
+
+CacheColumnar::Cuentas CacheColumnar::Contadas() const {
+    Cuentas c;
+    c.deMemoria = cuentas_.deMemoria;
+    c.deArchivo = cuentas_.deArchivo;
+    c.deFilas = cuentas_.deFilas;
+    c.archivosEscritos = cuentas_.archivosEscritos;
+    return c;
 }
 
 }  // namespace kv::local::rapida

@@ -1,0 +1,388 @@
+#include "localserver/rapida/ArchivoColumnar.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace kv::local::rapida {
+
+namespace {
+
+constexpr int kNumeros = kColumnasTabla - kColumnasTexto;
+// The table's name, six arrays per text column, two per number column.
+constexpr int kPorTexto = 6;
+constexpr int kSecciones = 1 + kColumnasTexto * kPorTexto + kNumeros * 2;
+constexpr char kMagia[8] = {'K', 'V', 'C', 'O', 'L', 'U', 'M', '\1'};
+constexpr std::uint32_t kVersion = 1;
+
+struct Seccion {
+    std::uint64_t inicio;
+    std::uint64_t largo;
+    std::uint64_t suma;
+};
+
+struct Cabecera {
+    char magia[8];
+    std::uint32_t version;
+    std::uint32_t secciones;
+    EstadoBase estado;
+    std::uint64_t filas;
+    std::uint32_t exactas;  // one bit per number column
+    std::uint32_t relleno;
+    Seccion seccion[kSecciones];
+    std::uint64_t suma;  // of everything above
+};
+static_assert(sizeof(EstadoBase) == 88);
+static_assert(sizeof(Cabecera) % 8 == 0);
+
+std::atomic<bool>& Activos() {
+    static std::atomic<bool> activos{qEnvironmentVariableIntValue("KVESTV_COLUMNAS_EN_ARCHIVO") != 0 ||
+                                     !qEnvironmentVariableIsSet("KVESTV_COLUMNAS_EN_ARCHIVO")};
+    return activos;
+}
+
+inline std::uint64_t Rotar(std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+
+// A 64-bit checksum of the bytes: catches a damaged or cut file, not an attack.
+std::uint64_t Suma(const void* datos, std::size_t n, std::uint64_t semilla) {
+    constexpr std::uint64_t P1 = 0x9E3779B185EBCA87ULL, P2 = 0xC2B2AE3D27D4EB4FULL, P3 = 0x165667B19E3779F9ULL;
+    const auto* p = static_cast<const unsigned char*>(datos);
+    std::uint64_t v[4] = {semilla + P1 + P2, semilla + P2, semilla, semilla - P1};
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        for (int l = 0; l < 4; ++l) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i + 8 * l, 8);
+            v[l] = Rotar(v[l] + w * P2, 31) * P1;
+        }
+    }
+    std::uint64_t h = Rotar(v[0], 1) + Rotar(v[1], 7) + Rotar(v[2], 12) + Rotar(v[3], 18) + n;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h ^= Rotar(w * P2, 31) * P1;
+        h = Rotar(h, 27) * P1 + P3;
+    }
+    for (; i < n; ++i) {
+        h ^= p[i] * P1;
+        h = Rotar(h, 11) * P2;
+    }
+    h ^= h >> 33;
+    h *= P2;
+    h ^= h >> 29;
+    h *= P3;
+    h ^= h >> 32;
+    return h;
+}
+
+QByteArray NombreArchivo(const QString& tabla) {
+    const QByteArray t = tabla.toCaseFolded().toUtf8();
+    QByteArray n;
+    for (char ch : t) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')
+            n += ch;
+        else
+            n += '%' + QByteArray::number(c, 16).rightJustified(2, '0');
+    }
+    return n;
+}
+
+// Writes all of `n` bytes; false on any failure.
+bool Escribir(int fd, const void* datos, std::size_t n) {
+    const auto* p = static_cast<const char*>(datos);
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= std::size_t(w);
+    }
+    return true;
+}
+
+// Temporary files of writers that are gone (stopped while writing).
+void QuitarRestos(const QByteArray& carpeta) {
+    DIR* d = ::opendir(carpeta.constData());
+    if (!d) return;
+    while (dirent* e = ::readdir(d)) {
+        const QByteArray nombre(e->d_name);
+        if (!nombre.endsWith(".tmp")) continue;
+        const QList<QByteArray> partes = nombre.split('.');
+        // <tabla>.col.<pid>.<n>.tmp
+        if (partes.size() < 5) continue;
+        bool ok = false;
+        const int pid = partes[partes.size() - 3].toInt(&ok);
+        if (!ok || pid <= 0) continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlink((carpeta + '/' + nombre).constData());
+    }
+    ::closedir(d);
+}
+
+}  // namespace
+
+bool EstadoBase::operator==(const EstadoBase& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
+
+std::optional<EstadoBase> LeerEstadoBase(const QString& archivo) {
+    if (archivo.isEmpty()) return std::nullopt;
+    const QByteArray indice = QFile::encodeName(archivo + QStringLiteral("-shm"));
+    const int fd = ::open(indice.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::optional<EstadoBase> estado;
+    // Two copies of the header, written one after the other by each commit:
+    // equal copies with a right checksum are a whole header.
+    for (int intento = 0; intento < 5 && !estado; ++intento) {
+        unsigned char b[96];
+        if (::pread(fd, b, sizeof b, 0) != ssize_t(sizeof b)) break;
+        std::uint32_t w[12];
+        std::memcpy(w, b, 48);
+        const bool iguales = std::memcmp(b, b + 48, 48) == 0;
+        std::uint32_t s1 = 0, s2 = 0;
+        for (int i = 0; i < 10; i += 2) {
+            s1 += w[i] + s2;
+            s2 += w[i + 1] + s1;
+        }
+        if (!iguales || w[0] != 3007000 || b[12] != 1 || s1 != w[10] || s2 != w[11]) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        EstadoBase e;
+        e.tamPagina = std::uint32_t(b[14]) | std::uint32_t(b[15]) << 8;
+        e.marcos = w[4];
+        e.paginas = w[5];
+        e.suma[0] = w[6];
+        e.suma[1] = w[7];
+        e.sal[0] = w[8];
+        e.sal[1] = w[9];
+        estado = e;
+    }
+    ::close(fd);
+    if (!estado) return std::nullopt;
+    struct stat st {};
+    const QByteArray ruta = QFile::encodeName(archivo);
+    if (::stat(ruta.constData(), &st) != 0) return std::nullopt;
+    estado->dispositivo = std::uint64_t(st.st_dev);
+    estado->nodo = std::uint64_t(st.st_ino);
+    if (estado->marcos > 0) return estado;
+    // An empty log: the file holds everything, and names its state.
+    EstadoBase e;
+    e.dispositivo = estado->dispositivo;
+    e.nodo = estado->nodo;
+    e.tamano = std::uint64_t(st.st_size);
+    e.modificado = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    e.cambiado = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    const std::int64_t ahoraNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+    constexpr std::int64_t kMargenNs = 100 * 1000000;
+    if (ahoraNs - std::max(e.modificado, e.cambiado) < kMargenNs) return std::nullopt;
+    unsigned char cabecera[100];
+    const int db = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC);
+    if (db < 0) return std::nullopt;
+    const bool leida = ::pread(db, cabecera, sizeof cabecera, 0) == ssize_t(sizeof cabecera);
+    ::close(db);
+    if (!leida) return std::nullopt;
+    std::memcpy(e.cabecera, cabecera + 24, 8);
+    std::memcpy(e.cabecera + 8, cabecera + 40, 4);
+    std::memcpy(e.cabecera + 12, cabecera + 92, 4);
+    return e;
+}
+
+QString CarpetaColumnas(const QString& archivo) { return archivo + QStringLiteral(".columnas"); }
+
+QString ArchivoDeTabla(const QString& archivo, const QString& tabla) {
+    return CarpetaColumnas(archivo) + QLatin1Char('/') + QString::fromLatin1(NombreArchivo(tabla)) +
+           QStringLiteral(".col");
+}
+
+bool EscribirArchivoColumnar(const QString& archivo, const QString& tabla, const EstadoBase& estado,
+                             const TablaColumnar& datos) {
+    const QByteArray carpeta = QFile::encodeName(CarpetaColumnas(archivo));
+    if (::mkdir(carpeta.constData(), 0700) != 0 && errno != EEXIST) return false;
+    QuitarRestos(carpeta);
+    static std::atomic<unsigned> serie{0};
+    const QByteArray final = QFile::encodeName(ArchivoDeTabla(archivo, tabla));
+    const QByteArray temporal =
+        final + '.' + QByteArray::number(::getpid()) + '.' + QByteArray::number(++serie) + ".tmp";
+    const int fd = ::open(temporal.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+
+    Cabecera c{};
+    std::memcpy(c.magia, kMagia, sizeof kMagia);
+    c.version = kVersion;
+    c.secciones = kSecciones;
+    c.estado = estado;
+    c.filas = datos.filas;
+    for (int k = 0; k < kNumeros; ++k)
+        if (datos.exactas[k]) c.exactas |= 1u << k;
+
+    // The texts of each dictionary, end to end, and where each one ends.
+    std::vector<std::uint64_t> finales[kColumnasTexto];
+    std::string textos[kColumnasTexto];
+    for (int t = 0; t < kColumnasTexto; ++t) {
+        const Diccionario& d = datos.diccionarios[t];
+        finales[t].reserve(d.textos.size() + 1);
+        finales[t].push_back(0);
+        for (const std::string& s : d.textos) {
+            textos[t] += s;
+            finales[t].push_back(textos[t].size());
+        }
+    }
+    const QByteArray nombre = tabla.toCaseFolded().toUtf8();
+    struct Parte {
+        const void* p;
+        std::size_t n;
+    };
+    Parte partes[kSecciones];
+    int i = 0;
+    partes[i++] = {nombre.constData(), std::size_t(nombre.size())};
+    for (int t = 0; t < kColumnasTexto; ++t) {
+        const Diccionario& d = datos.diccionarios[t];
+        partes[i++] = {datos.codigos[t].data(), datos.codigos[t].size() * sizeof(std::int32_t)};
+        partes[i++] = {finales[t].data(), finales[t].size() * sizeof(std::uint64_t)};
+        partes[i++] = {textos[t].data(), textos[t].size()};
+        partes[i++] = {d.clase.data(), d.clase.size() * sizeof(std::int32_t)};
+        partes[i++] = {d.formas.data(), d.formas.size() * sizeof(std::int32_t)};
+        partes[i++] = {d.primero.data(), d.primero.size() * sizeof(std::int32_t)};
+    }
+    for (int k = 0; k < kNumeros; ++k) {
+        partes[i++] = {datos.numeros[k].data(), datos.numeros[k].size() * sizeof(double)};
+        partes[i++] = {datos.nulos[k].data(), datos.nulos[k].size()};
+    }
+
+    bool ok = Escribir(fd, &c, sizeof c);  // the header goes in last, once everything is there
+    std::uint64_t posicion = sizeof c;
+    const char ceros[8] = {};
+    const int pausaMs = qEnvironmentVariableIntValue("KVESTV_COLUMNAS_PAUSA_MS");
+    for (int s = 0; s < kSecciones && ok; ++s) {
+        const std::size_t relleno = (8 - posicion % 8) % 8;
+        ok = Escribir(fd, ceros, relleno);
+        posicion += relleno;
+        c.seccion[s] = {posicion, partes[s].n, Suma(partes[s].p, partes[s].n, std::uint64_t(s))};
+        ok = ok && Escribir(fd, partes[s].p, partes[s].n);
+        posicion += partes[s].n;
+        // A pause midway, for the tests that stop a writer while it writes.
+        if (pausaMs > 0 && s == kSecciones / 2) std::this_thread::sleep_for(std::chrono::milliseconds(pausaMs));
+    }
+    c.suma = Suma(&c, offsetof(Cabecera, suma), 0xC0C0);
+    ok = ok && ::pwrite(fd, &c, sizeof c, 0) == ssize_t(sizeof c);
+    ok = (::close(fd) == 0) && ok;
+    // The rename puts the whole file under its name at once; a reader still
+    // holding the old one keeps it until it lets it go.
+    if (ok) ok = ::rename(temporal.constData(), final.constData()) == 0;
+    if (!ok) ::unlink(temporal.constData());
+    return ok;
+}
+
+std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(const QString& archivo, const QString& tabla,
+                                                          const EstadoBase& estado) {
+    const QByteArray ruta = QFile::encodeName(ArchivoDeTabla(archivo, tabla));
+    const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < sizeof(Cabecera)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const auto largo = std::size_t(st.st_size);
+    // The header first, to leave at once a file of another state.
+    Cabecera c{};
+    if (::pread(fd, &c, sizeof c, 0) != ssize_t(sizeof c) || std::memcmp(c.magia, kMagia, sizeof kMagia) != 0 ||
+        c.version != kVersion || c.secciones != kSecciones || c.estado != estado ||
+        c.suma != Suma(&c, offsetof(Cabecera, suma), 0xC0C0)) {
+        ::close(fd);
+        return nullptr;
+    }
+    void* p = ::mmap(nullptr, largo, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    ::close(fd);
+    if (p == MAP_FAILED) return nullptr;
+    std::shared_ptr<const void> mapa(p, [largo](const void* q) { ::munmap(const_cast<void*>(q), largo); });
+    const auto* base = static_cast<const unsigned char*>(p);
+
+    for (const Seccion& s : c.seccion) {
+        if (s.inicio % 8 != 0 || s.inicio < sizeof c || s.inicio > largo || s.largo > largo - s.inicio)
+            return nullptr;
+    }
+    for (int s = 0; s < kSecciones; ++s)
+        if (Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) != c.seccion[s].suma)
+            return nullptr;
+    const auto en = [&](int s) { return base + c.seccion[s].inicio; };
+    const auto largoDe = [&](int s) { return c.seccion[s].largo; };
+
+    const QByteArray nombre = tabla.toCaseFolded().toUtf8();
+    if (largoDe(0) != std::uint64_t(nombre.size()) || std::memcmp(en(0), nombre.constData(), largoDe(0)) != 0)
+        return nullptr;
+    if (c.filas > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+    const std::size_t filas = c.filas;
+
+    auto t = std::make_shared<TablaColumnar>();
+    t->filas = filas;
+    int s = 1;
+    for (int k = 0; k < kColumnasTexto; ++k, s += kPorTexto) {
+        // Codes, text ends, texts, class of each code, size and first code of each class.
+        if (largoDe(s) != filas * sizeof(std::int32_t) || largoDe(s + 1) % 8 != 0 ||
+            largoDe(s + 1) < 2 * sizeof(std::uint64_t) || largoDe(s + 3) % 4 != 0 || largoDe(s + 4) % 4 != 0 ||
+            largoDe(s + 4) != largoDe(s + 5) || largoDe(s + 4) == 0)
+            return nullptr;
+        const std::size_t codigos = largoDe(s + 1) / 8 - 1;
+        const std::size_t clases = largoDe(s + 4) / 4;
+        if (largoDe(s + 3) != codigos * 4 || clases > codigos) return nullptr;
+        Diccionario& d = t->diccionarios[k];
+        std::vector<std::uint64_t> finales(codigos + 1);
+        std::memcpy(finales.data(), en(s + 1), largoDe(s + 1));
+        if (finales[0] != 0 || finales[1] != 0 || finales[codigos] != largoDe(s + 2)) return nullptr;
+        for (std::size_t i = 0; i < codigos; ++i)
+            if (finales[i + 1] < finales[i]) return nullptr;
+        d.textos.resize(codigos);
+        const auto* textos = reinterpret_cast<const char*>(en(s + 2));
+        for (std::size_t i = 0; i < codigos; ++i)
+            d.textos[i].assign(textos + finales[i], finales[i + 1] - finales[i]);
+        d.clase.resize(codigos);
+        std::memcpy(d.clase.data(), en(s + 3), largoDe(s + 3));
+        d.formas.resize(clases);
+        std::memcpy(d.formas.data(), en(s + 4), largoDe(s + 4));
+        d.primero.resize(clases);
+        std::memcpy(d.primero.data(), en(s + 5), largoDe(s + 5));
+        // Every index in range, so a file that lies is refused, never followed.
+        if (d.clase[0] != 0) return nullptr;
+        for (std::int32_t x : d.clase)
+            if (x < 0 || std::size_t(x) >= clases) return nullptr;
+        for (std::size_t i = 0; i < clases; ++i)
+            if (d.formas[i] < 1 || d.primero[i] < 0 || std::size_t(d.primero[i]) >= codigos) return nullptr;
+        const auto* cod = reinterpret_cast<const std::int32_t*>(en(s));
+        std::uint32_t fuera = 0;
+        for (std::size_t r = 0; r < filas; ++r) fuera |= std::uint32_t(cod[r]) >= codigos;
+        if (fuera) return nullptr;
+        t->codigos[k] = Columna<std::int32_t>(cod, filas);
+    }
+    for (int k = 0; k < kNumeros; ++k, s += 2) {
+        if (largoDe(s) != filas * sizeof(double) || (largoDe(s + 1) != 0 && largoDe(s + 1) != filas))
+            return nullptr;
+        t->numeros[k] = Columna<double>(reinterpret_cast<const double*>(en(s)), filas);
+        t->nulos[k] = Columna<std::uint8_t>(en(s + 1), std::size_t(largoDe(s + 1)));
+        t->exactas[k] = (c.exactas >> k) & 1u;
+    }
+    t->mapa = std::move(mapa);
+    t->bytesMapa = largo;
+    return t;
+}
+
+void ActivarArchivosColumnares(bool activos) { Activos() = activos; }
+bool ArchivosColumnaresActivos() { return Activos(); }
+
+}  // namespace kv::local::rapida
