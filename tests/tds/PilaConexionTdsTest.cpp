@@ -11,6 +11,7 @@
 
 #include "EndpointPrueba.h"
 #include "db/Conexion.h"
+#include "localserver/ServidorEmbebido.h"
 #include "soporte/CarpetasTemporales.h"
 #include "util/KvError.h"
 
@@ -54,6 +55,7 @@ class PilaConexionTds : public ::testing::Test {
   protected:
     void SetUp() override {
         // The catalog and the administrator, made by the embedded server itself.
+        kv::local::RegistrarServidorEmbebido();
         Conexion directa;
         directa.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database=master;UID=%1;PWD=%2;")
                          .arg(kAdmin, kClave));
@@ -62,7 +64,9 @@ class PilaConexionTds : public ::testing::Test {
         ASSERT_NE(endpoint_->puerto(), 0);
         c_.Open(CadenaFreeTds(endpoint_->puerto(), QStringLiteral("master"), kAdmin, kClave));
     }
-    void TearDown() override { c_.Close(); }
+    void TearDown() override {
+        if (c_.State() == kv::db::ado::Abierto) c_.Close();
+    }
 
     // The connection still answers after the batch.
     void SigueViva(const QString& que) {
