@@ -11,19 +11,23 @@ namespace kv::local {
 
 namespace {
 
-enum class Almacen { Texto, Entero, Real, Fecha, Binario, Ninguno };
+// Money has no SQLite affinity: a cell keeps the REAL of an amount a double
+// holds exactly, or the exact text of one it does not (see Dinero.h).
+enum class Almacen { Texto, Entero, Real, Dinero, Fecha, Binario, Ninguno };
 
 Almacen AlmacenDe(const QString& tipo) {
     static const QSet<QString> texto = {"nvarchar", "varchar", "nchar", "char", "ntext", "text", "sysname",
                                         "uniqueidentifier", "xml"};
     static const QSet<QString> entero = {"int", "smallint", "tinyint", "bigint", "bit"};
-    static const QSet<QString> real = {"money", "smallmoney", "float", "real", "decimal", "numeric"};
+    static const QSet<QString> real = {"float", "real", "decimal", "numeric"};
+    static const QSet<QString> dinero = {"money", "smallmoney"};
     static const QSet<QString> fecha = {"datetime", "smalldatetime", "date", "datetime2"};
     static const QSet<QString> binario = {"image", "varbinary", "binary", "timestamp", "rowversion"};
     const QString t = tipo.toLower();
     if (texto.contains(t)) return Almacen::Texto;
     if (entero.contains(t)) return Almacen::Entero;
     if (real.contains(t)) return Almacen::Real;
+    if (dinero.contains(t)) return Almacen::Dinero;
     if (fecha.contains(t)) return Almacen::Fecha;
     if (binario.contains(t)) return Almacen::Binario;
     return Almacen::Ninguno;
@@ -53,6 +57,7 @@ QString DefinicionColumna(const DefinicionTabla& def, const ColumnaDeclarada& c)
         case Almacen::Real: s += QStringLiteral("REAL"); break;
         case Almacen::Fecha: s += QStringLiteral("TEXT"); break;
         case Almacen::Binario: s += QStringLiteral("BLOB"); break;
+        case Almacen::Dinero: s += QStringLiteral("ANY"); break;  // keeps the REAL or the text as given
         case Almacen::Ninguno: break;
     }
     if (!c.nulos) s += QStringLiteral(" NOT NULL");
@@ -257,8 +262,13 @@ QStringList SqlDisparadores(const DefinicionTabla& def) {
             asignaciones << QStringLiteral("%1 = kv_real(%1)").arg(col);
             columnas << col;
         } else if (tipo == QLatin1String("money") || tipo == QLatin1String("smallmoney")) {
-            condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, 4)").arg(col);
-            asignaciones << QStringLiteral("%1 = round(%1, 4)").arg(col);
+            // A REAL of four decimals that a double holds exactly stays as it is; anything
+            // else (whole numbers, texts, amounts near the ends) is made money, 8115 past the range.
+            const bool pequeno = tipo == QLatin1String("smallmoney");
+            condiciones << QStringLiteral("(typeof(NEW.%1) NOT IN ('real', 'null') OR NEW.%1 <> round(NEW.%1, 4) OR "
+                                          "abs(NEW.%1) > %2)")
+                               .arg(col, pequeno ? QStringLiteral("214748.3647") : QStringLiteral("450359962737.0496"));
+            asignaciones << QStringLiteral("%1 = kv_dinero(%1, '%2')").arg(col, tipo);
             columnas << col;
         } else if ((tipo == QLatin1String("decimal") || tipo == QLatin1String("numeric"))) {
             condiciones << QStringLiteral("NEW.%1 <> round(NEW.%1, %2)").arg(col).arg(c.escala);

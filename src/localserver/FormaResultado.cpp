@@ -9,6 +9,7 @@
 
 #include "localserver/BaseSqlite.h"
 #include "localserver/Esquema.h"
+#include "localserver/tsql/Dinero.h"
 
 namespace kv::local {
 
@@ -106,9 +107,16 @@ void FormaResultado::Ajustar(int i, QVariant& v) const {
         case Conversion::Bit:
             v = QVariant(v.toLongLong() != 0);
             return;
-        case Conversion::Dinero:
-            v = QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
+        case Conversion::Dinero: {
+            if (v.typeId() == QMetaType::Double && std::fabs(v.toDouble()) < 4.5e11) {
+                v = QVariant(std::round(v.toDouble() * 10000.0) / 10000.0);
+                return;
+            }
+            // Beyond what a double holds, the exact amount travels as its text.
+            qint64 n = 0;
+            if (dinero::LeerValor(v, n) == dinero::Lectura::Bien) v = dinero::Valor(n);
             return;
+        }
         case Conversion::Real:
             v = QVariant(v.toDouble());
             return;

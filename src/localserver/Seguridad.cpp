@@ -33,4 +33,38 @@ std::optional<ErrorServidor> RechazoDeInicio(const SolicitudInicio& solicitud) {
         QString::fromLatin1(estado::InicioSesion));
 }
 
+QString MensajeLoginDeshabilitado(const QString& login) {
+    return QStringLiteral("Error de inicio de sesión del usuario '%1'. Motivo: la cuenta está deshabilitada.")
+        .arg(login);
+}
+
+namespace {
+
+bool HayTablaDeshabilitados(BaseSqlite& m) {
+    return m.Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                    "name = 'kv_sys_logins_deshabilitados'"))
+               .toInt() > 0;
+}
+
+}  // namespace
+
+bool LoginDeshabilitado(Catalogo& c, const QString& login) {
+    BaseSqlite& m = c.maestra();
+    if (!HayTablaDeshabilitados(m)) return false;
+    return m.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_logins_deshabilitados WHERE login = ?1"), {login})
+               .toInt() > 0;
+}
+
+void HabilitarLogin(Catalogo& c, const QString& login, bool habilitado) {
+    BaseSqlite& m = c.maestra();
+    if (habilitado) {
+        if (HayTablaDeshabilitados(m))
+            m.Escalar(QStringLiteral("DELETE FROM kv_sys_logins_deshabilitados WHERE login = ?1"), {login});
+        return;
+    }
+    m.Ejecutar(QStringLiteral("CREATE TABLE IF NOT EXISTS kv_sys_logins_deshabilitados (login TEXT NOT NULL "
+                              "COLLATE NOCASE PRIMARY KEY)"));
+    m.Escalar(QStringLiteral("INSERT OR IGNORE INTO kv_sys_logins_deshabilitados (login) VALUES (?1)"), {login});
+}
+
 }  // namespace kv::local

@@ -22,6 +22,14 @@ bool EsClavePorOmision(const QString& login, const QString& clave);
 // securityadmin may, but only a sysadmin resets a sysadmin's password.
 bool PuedeFijarClaveSinAnterior(Catalogo& c, const QString& actor, const QString& objetivo);
 
+// Disabled logins (ALTER LOGIN ... DISABLE): their password still checks, but
+// the login is refused with 18470. Kept in a catalog table of their own, made
+// the first time a login is disabled.
+inline constexpr int LoginDeshabilitadoNumero = 18470;
+QString MensajeLoginDeshabilitado(const QString& login);
+bool LoginDeshabilitado(Catalogo& c, const QString& login);
+void HabilitarLogin(Catalogo& c, const QString& login, bool habilitado);
+
 // A login request as the server receives it.
 struct SolicitudInicio {
     QString login;

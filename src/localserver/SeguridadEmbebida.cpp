@@ -139,8 +139,21 @@ void SesionEmbebida::EjecutarSeguridad(const Sentencia& s, std::vector<Resultado
         const auto info = c.Login(nombre);
         const bool propio = info && info->nombre.compare(login_, Qt::CaseInsensitive) == 0;
         if (!info || (!propio && !administra)) throw negado;
-        if (Opcion(s, "ENABLE") || Opcion(s, "DISABLE"))
-            throw NoAdmitida(Opcion(s, "ENABLE") ? QStringLiteral("ENABLE") : QStringLiteral("DISABLE"));
+        if (Opcion(s, "ENABLE") || Opcion(s, "DISABLE")) {
+            // Enabling and disabling a login is the administrator's, and the initial
+            // administrator cannot be locked out.
+            if (!administra) throw negado;
+            const bool habilitar = Opcion(s, "ENABLE") != nullptr;
+            if (!habilitar && info->nombre.compare(QLatin1String(AdministradorInicial), Qt::CaseInsensitive) == 0)
+                throw PrincipalEspecial(info->nombre);
+            if (!habilitar && c.TieneRolServidor(info->nombre, QStringLiteral("sysadmin")) &&
+                !c.TieneRolServidor(login_, QStringLiteral("sysadmin")))
+                throw negado;
+            Cambio cambio(c.maestra());
+            HabilitarLogin(c, info->nombre, habilitar);
+            cambio.Confirmar();
+            return;
+        }
         if (Opcion(s, "MUST_CHANGE")) throw NoAdmitida(QStringLiteral("MUST_CHANGE"));
         ExigirSiNo(s, "CHECK_POLICY");
         ExigirSiNo(s, "CHECK_EXPIRATION");
@@ -179,7 +192,14 @@ void SesionEmbebida::EjecutarSeguridad(const Sentencia& s, std::vector<Resultado
         Cambio cambio(c.maestra());
         if (clave) c.CambiarClave(info->nombre, clave->valor.toString());
         if (base) c.CambiarBaseDefecto(info->nombre, *base);
-        if (!nuevo.isEmpty()) c.RenombrarLogin(info->nombre, nuevo);
+        if (!nuevo.isEmpty()) {
+            const bool deshabilitado = LoginDeshabilitado(c, info->nombre);
+            c.RenombrarLogin(info->nombre, nuevo);
+            if (deshabilitado) {
+                HabilitarLogin(c, info->nombre, true);
+                HabilitarLogin(c, nuevo, false);
+            }
+        }
         cambio.Confirmar();
         if (!nuevo.isEmpty() && propio) login_ = nuevo;
         return;
@@ -205,6 +225,7 @@ void SesionEmbebida::EjecutarSeguridad(const Sentencia& s, std::vector<Resultado
                                    .arg(info->nombre));
         Cambio cambio(c.maestra());
         c.QuitarLogin(info->nombre);
+        HabilitarLogin(c, info->nombre, true);
         cambio.Confirmar();
         return;
     }

@@ -61,6 +61,15 @@ std::unique_ptr<kv::db::Sesion> AbrirSesionEmbebida(const SolicitudInicio& solic
         throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
     }
     if (!info) throw kv::db::ErrorProveedor(ErrorInicio(err::InicioSesion, msj::InicioSesion(login), estado::InicioSesion));
+    bool deshabilitado = false;
+    try {
+        deshabilitado = LoginDeshabilitado(*catalogo, info->nombre);
+    } catch (const ErrorServidor& e) {
+        throw kv::db::ErrorProveedor(ErrorInicio(e.numero(), e.mensaje(), estado::ConexionPerdida));
+    }
+    if (deshabilitado)
+        throw kv::db::ErrorProveedor(
+            ErrorInicio(LoginDeshabilitadoNumero, MensajeLoginDeshabilitado(info->nombre), estado::InicioSesion));
     if (const auto rechazo = RechazoDeInicio(solicitud))
         throw kv::db::ErrorProveedor(ErrorInicio(rechazo->numero(), rechazo->mensaje(), estado::InicioSesion));
 

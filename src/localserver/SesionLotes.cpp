@@ -592,6 +592,44 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
     }
     if (parametro == QLatin1String("@kv_roles_servidor")) return ListaRolesServidor();
     if (parametro == QLatin1String("@kv_roles_base")) return ListaRolesBase();
+    if (parametro == QLatin1String("@kv_principales_servidor")) {
+        // "id<TAB>name" lines: the fixed server roles under SQL Server's ids, then the
+        // logins; the initial administrator, the first login, is principal 1 as sa is.
+        QStringList lineas = {QStringLiteral("2\tpublic"),       QStringLiteral("3\tsysadmin"),
+                              QStringLiteral("4\tsecurityadmin"), QStringLiteral("5\tserveradmin"),
+                              QStringLiteral("6\tsetupadmin"),    QStringLiteral("7\tprocessadmin"),
+                              QStringLiteral("8\tdiskadmin"),     QStringLiteral("9\tdbcreator"),
+                              QStringLiteral("10\tbulkadmin")};
+        for (const auto& f :
+             catalogo_->maestra().Filas(QStringLiteral("SELECT rowid, nombre FROM kv_sys_logins ORDER BY rowid"))) {
+            const qint64 fila = f[0].toLongLong();
+            lineas << QString::number(fila == 1 ? 1 : 255 + fila) + QLatin1Char('\t') + f[1].toString();
+        }
+        return lineas.join(QLatin1Char('\n'));
+    }
+    if (parametro == QLatin1String("@kv_principales_base")) {
+        // The current database's principals: the fixed users and roles under SQL
+        // Server's ids, then the users made in it.
+        QStringList lineas = {QStringLiteral("0\tpublic"),
+                              QStringLiteral("1\tdbo"),
+                              QStringLiteral("2\tguest"),
+                              QStringLiteral("3\tINFORMATION_SCHEMA"),
+                              QStringLiteral("4\tsys"),
+                              QStringLiteral("16384\tdb_owner"),
+                              QStringLiteral("16385\tdb_accessadmin"),
+                              QStringLiteral("16386\tdb_securityadmin"),
+                              QStringLiteral("16387\tdb_ddladmin"),
+                              QStringLiteral("16389\tdb_backupoperator"),
+                              QStringLiteral("16390\tdb_datareader"),
+                              QStringLiteral("16391\tdb_datawriter"),
+                              QStringLiteral("16392\tdb_denydatareader"),
+                              QStringLiteral("16393\tdb_denydatawriter")};
+        for (const auto& f : catalogo_->maestra().Filas(
+                 QStringLiteral("SELECT rowid, usuario FROM kv_sys_usuarios WHERE base = ?1 ORDER BY rowid"),
+                 {base_}))
+            lineas << QString::number(4 + f[0].toLongLong()) + QLatin1Char('\t') + f[1].toString();
+        return lineas.join(QLatin1Char('\n'));
+    }
     if (parametro == QLatin1String("@kv_bases")) {
         // "id<TAB>name" lines, for DB_ID and DB_NAME.
         QStringList lineas;

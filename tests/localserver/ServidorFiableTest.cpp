@@ -21,31 +21,6 @@ using kv::db::Conexion;
 
 class FiableTest : public ServidorPrueba {
   protected:
-    // The error of a failed open: its native number and text.
-    int ErrorAlAbrir(const QString& base, const QString& usuario, const QString& clave,
-                     QString* texto = nullptr) {
-        Conexion c;
-        try {
-            c.Open(CadenaEmbebido(base, usuario, clave));
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() == 0) return -1;
-            if (texto) *texto = c.Errors().Item(0).descripcion;
-            return c.Errors().Item(0).errorNativo;
-        }
-        return 0;
-    }
-
-    // First error of a batch with its text.
-    std::optional<kv::db::ErrorBD> ErrorDe(Conexion& c, const QString& sql) {
-        try {
-            for (const auto& r : c.EjecutarLote(sql))
-                if (r.error) return r.error;
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() > 0) return c.Errors().Item(0);
-        }
-        return std::nullopt;
-    }
-
     // NORTE with a table, and a login that may only read it.
     void PrepararNorte(Conexion& adm) {
         Lote(adm, QStringLiteral("CREATE DATABASE NORTE"));

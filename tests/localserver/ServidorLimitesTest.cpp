@@ -41,15 +41,7 @@ class LimitesTest : public ServidorPrueba {
         Lote(*c_, QStringLiteral("USE PRUEBA"));
     }
 
-    std::optional<kv::db::ErrorBD> ErrorDe(const QString& sql) {
-        try {
-            for (const auto& r : c_->EjecutarLote(sql))
-                if (r.error) return r.error;
-        } catch (const kv::KvExcepcion&) {
-            if (c_->Errors().Count() > 0) return c_->Errors().Item(0);
-        }
-        return std::nullopt;
-    }
+    std::optional<kv::db::ErrorBD> ErrorDe(const QString& sql) { return ServidorPrueba::ErrorDe(*c_, sql); }
     int Numero(const QString& sql) {
         const auto e = ErrorDe(sql);
         return e ? e->errorNativo : 0;
@@ -280,8 +272,118 @@ TEST_F(LimitesTest, UnDineroGuardadoEnElExtremoNoDesborda) {
     const auto s = Kvsql(Administrador(QStringLiteral("PRUEBA"))
                          << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W") << QStringLiteral("-Q")
                          << QStringLiteral("SELECT SUM(m) FROM M"));
-    // Stored as a double, the amount is one of the two at the end of the range.
-    EXPECT_TRUE(s.lineas.value(0).startsWith(QStringLiteral("-922337203685477.580"))) << s.lineas.value(0).toStdString();
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("-922337203685477.5807"));
+}
+
+// A money value as the client receives it, written out as kvsql writes it.
+QString TextoDinero(const QVariant& v) {
+    if (v.typeId() == QMetaType::Double) return QString::number(v.toDouble(), 'f', 4);
+    return v.toString();
+}
+
+TEST_F(LimitesTest, ElDineroDeUnaTablaVuelveExactoEnLosExtremos) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (3, -922337203685477.5808)\n"
+                             "INSERT INTO M VALUES (4, CAST('922337203685477.5807' AS money))\n"
+                             "INSERT INTO M (id, m) SELECT 5, CAST('-922337203685477.5807' AS money)\n"
+                             "INSERT INTO M VALUES (6, 12.34)\n"
+                             "INSERT INTO M VALUES (7, 0)\n"
+                             "UPDATE M SET m = 900719925474.0993 WHERE id = 7"));
+    const auto filas = Filas(*c_, QStringLiteral("SELECT id, m FROM M ORDER BY id"));
+    ASSERT_EQ(filas.size(), 7u);
+    const QStringList esperados = {QStringLiteral("922337203685477.5807"), QStringLiteral("-922337203685477.5807"),
+                                   QStringLiteral("-922337203685477.5808"), QStringLiteral("922337203685477.5807"),
+                                   QStringLiteral("-922337203685477.5807"), QStringLiteral("12.3400"),
+                                   QStringLiteral("900719925474.0993")};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(TextoDinero(filas[size_t(i)][1]), esperados[i]) << i;
+    // Within what a double holds the client gets a double, as before.
+    EXPECT_EQ(filas[5][1].typeId(), QMetaType::Double);
+    EXPECT_EQ(filas[5][1].toDouble(), 12.34);
+    // One past the end fails and leaves the table as it was.
+    EXPECT_EQ(Numero(QStringLiteral("INSERT INTO M VALUES (8, 922337203685477.5808)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("INSERT INTO M VALUES (8, '-922337203685477.5809')")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("UPDATE M SET m = 1e19 WHERE id = 6")), 8115);
+    EXPECT_EQ(Filas(*c_, QStringLiteral("SELECT COUNT(*) FROM M"))[0][0].toInt(), 7);
+    EXPECT_EQ(TextoDinero(Filas(*c_, QStringLiteral("SELECT m FROM M WHERE id = 6"))[0][0]), QStringLiteral("12.3400"));
+    // MIN and MAX compare the exact amounts.
+    const auto extremos = Filas(*c_, QStringLiteral("SELECT MIN(m), MAX(m) FROM M"));
+    EXPECT_EQ(TextoDinero(extremos[0][0]), QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(TextoDinero(extremos[0][1]), QStringLiteral("922337203685477.5807"));
+}
+
+TEST_F(LimitesTest, ElDineroDeUnaVariableVuelveExacto) {
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("DECLARE @m money = -922337203685477.5807 SELECT @m"))),
+              QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("DECLARE @m money SET @m = '922337203685477.5807' SELECT @m"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("DECLARE @m money = CAST('922337203685477.5806' AS money) "
+                                                "SET @m = @m + CAST('0.0001' AS money) SELECT @m"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("DECLARE @m money = CAST('-922337203685477.5808' AS money) SELECT @m"))),
+              QStringLiteral("-922337203685477.5808"));
+}
+
+TEST_F(LimitesTest, LaAritmeticaDelDineroEsExactaHastaElExtremo) {
+    EXPECT_EQ(TextoDinero(Ultimo(
+                  QStringLiteral("SELECT CAST('922337203685477.5806' AS money) + CAST('0.0001' AS money)"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(Ultimo(
+                  QStringLiteral("SELECT CAST('-922337203685477.5807' AS money) - CAST('0.0001' AS money)"))),
+              QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT -CAST('922337203685477.5807' AS money)"))),
+              QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('-922337203685477.5808' AS money) - CAST('0.0001' AS money)")),
+              8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('922337203685477.5807' AS money) + 1")), 8115);
+    // The lowest amount has no opposite in money.
+    EXPECT_EQ(Numero(QStringLiteral("SELECT -CAST('-922337203685477.5808' AS money)")), 8115);
+}
+
+TEST_F(LimitesTest, LaSumaDeDineroEsExactaHastaElExtremo) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 461168601842738.7903)\n"
+                             "INSERT INTO M VALUES (2, 461168601842738.7904)\n"
+                             "INSERT INTO M VALUES (3, 0.0001)\n"
+                             "INSERT INTO M VALUES (4, -922337203685477.5807)"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT SUM(m) FROM M WHERE id <= 2"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT SUM(m) FROM M WHERE id <= 3")), 8115);
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT SUM(m) FROM M WHERE id = 4"))),
+              QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT SUM(m) FROM M WHERE id >= 3"))),
+              QStringLiteral("-922337203685477.5806"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT SUM(m) FROM M"))), QStringLiteral("0.0001"));
+}
+
+TEST_F(LimitesTest, SmallmoneyTieneSuPropioRango) {
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT CAST(214748.3647 AS smallmoney)"))),
+              QStringLiteral("214748.3647"));
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT CAST('-214748.3648' AS smallmoney)"))),
+              QStringLiteral("-214748.3648"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST(214748.3648 AS smallmoney)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('-214748.3649' AS smallmoney)")), 8115);
+    Lote(*c_, QStringLiteral("CREATE TABLE P (id int, p smallmoney)"));
+    Lote(*c_, QStringLiteral("INSERT INTO P VALUES (1, 214748.3647)"));
+    const auto e = ErrorDe(QStringLiteral("INSERT INTO P VALUES (2, 214748.3648)"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->errorNativo, 8115);
+    EXPECT_EQ(e->descripcion,
+              QStringLiteral("Error de desbordamiento aritmético al convertir expression al tipo de datos smallmoney."));
+    EXPECT_EQ(Filas(*c_, QStringLiteral("SELECT COUNT(*) FROM P"))[0][0].toInt(), 1);
+}
+
+TEST_F(LimitesTest, KvsqlEscribeElDineroGuardadoEnLosExtremos) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, 922337203685477.5807)"));
+    const auto s = Kvsql(Administrador(QStringLiteral("PRUEBA"))
+                         << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W") << QStringLiteral("-Q")
+                         << QStringLiteral("SET NOCOUNT ON SELECT m FROM M ORDER BY id"));
+    EXPECT_EQ(s.estado, 0);
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(s.lineas.value(1), QStringLiteral("922337203685477.5807"));
 }
 
 TEST_F(LimitesTest, LasDosRutasSumanElDineroIgualEnLosExtremos) {

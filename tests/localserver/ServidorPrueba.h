@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "db/Conexion.h"
 #include "db/Recordset.h"
@@ -52,6 +53,31 @@ class ServidorPrueba : public ::testing::Test {
             return -1;
         }
         return 0;
+    }
+
+    // The native number of a failed open (0 when it opened, -1 when it failed
+    // without an error of the server), and its text.
+    int ErrorAlAbrir(const QString& base, const QString& usuario, const QString& clave, QString* texto = nullptr) {
+        kv::db::Conexion c;
+        try {
+            c.Open(CadenaEmbebido(base, usuario, clave));
+        } catch (const kv::KvExcepcion&) {
+            if (c.Errors().Count() == 0) return -1;
+            if (texto) *texto = c.Errors().Item(0).descripcion;
+            return c.Errors().Item(0).errorNativo;
+        }
+        return 0;
+    }
+
+    // The first error of a batch with its text.
+    std::optional<kv::db::ErrorBD> ErrorDe(kv::db::Conexion& c, const QString& sql) {
+        try {
+            for (const auto& r : c.EjecutarLote(sql))
+                if (r.error) return r.error;
+        } catch (const kv::KvExcepcion&) {
+            if (c.Errors().Count() > 0) return c.Errors().Item(0);
+        }
+        return std::nullopt;
     }
 
     // The rows of the first row set of a batch.

@@ -18,17 +18,6 @@ using kv::db::Conexion;
 
 class SeguridadTest : public ServidorPrueba {
   protected:
-    int ErrorAlAbrir(const QString& base, const QString& usuario, const QString& clave, QString* texto = nullptr) {
-        Conexion c;
-        try {
-            c.Open(CadenaEmbebido(base, usuario, clave));
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() == 0) return -1;
-            if (texto) *texto = c.Errors().Item(0).descripcion;
-            return c.Errors().Item(0).errorNativo;
-        }
-        return 0;
-    }
     // The store as the viewer creates it, on the administrator's connection.
     void CrearAlmacen(Conexion& adm) {
         for (const QString& lote : LotesCreacionAlmacen()) adm.EjecutarLote(lote);
@@ -390,6 +379,66 @@ TEST_F(SeguridadTest, CatalogoDanadoEsDanoYSeRecupera) {
     EXPECT_FALSE(r.catalogoAnterior.isEmpty());
     EXPECT_TRUE(r.bases.contains(QStringLiteral("EMPRESA")));
     EXPECT_EQ(ErrorAlAbrir(QStringLiteral("EMPRESA"), QStringLiteral("Korvane"), QStringLiteral("recuperada")), 0);
+}
+
+// Principals by id, name and sid, as SQL Server numbers them.
+TEST_F(SeguridadTest, UsuariosYLoginsPorIdNombreYSid) {
+    auto adm = Conectar();
+    CrearEmpresa(*adm, QStringLiteral("NORTE"));
+    Lote(*adm, QStringLiteral("USE NORTE"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_NAME(1)")).toString(), QStringLiteral("dbo"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_NAME(2)")).toString(), QStringLiteral("guest"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_ID('dbo')")).toInt(), 1);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_ID('db_owner')")).toInt(), 16384);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_NAME(16390)")).toString(), QStringLiteral("db_datareader"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_NAME(USER_ID('NORTE'))")).toString(), QStringLiteral("NORTE"));
+    EXPECT_GT(Valor(*adm, QStringLiteral("SELECT USER_ID('NORTE')")).toInt(), 4);
+    EXPECT_TRUE(Valor(*adm, QStringLiteral("SELECT USER_ID('nadie')")).isNull());
+    EXPECT_TRUE(Valor(*adm, QStringLiteral("SELECT USER_NAME(999999)")).isNull());
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT USER_ID()")).toInt(), 1);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_ID('Korvane')")).toInt(), 1);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_NAME(1)")).toString(), QStringLiteral("Korvane"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_ID('sysadmin')")).toInt(), 3);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_ID()")).toInt(), 1);
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_SNAME(0x01)")).toString(), QStringLiteral("Korvane"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_SID('Korvane')")).toByteArray(), QByteArray("\x01", 1));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_SNAME(SUSER_SID('NORTE'))")).toString(), QStringLiteral("NORTE"));
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_NAME(SUSER_ID('NORTE'))")).toString(), QStringLiteral("NORTE"));
+    EXPECT_GE(Valor(*adm, QStringLiteral("SELECT SUSER_ID('NORTE')")).toInt(), 256);
+    EXPECT_TRUE(Valor(*adm, QStringLiteral("SELECT SUSER_SNAME(0x02)")).isNull());
+    EXPECT_EQ(Valor(*adm, QStringLiteral("SELECT SUSER_SNAME()")).toString(), QStringLiteral("Korvane"));
+    // In the company's own session its user is not dbo.
+    auto norte = Conectar(QStringLiteral("NORTE"), QStringLiteral("NORTE"), QStringLiteral("NORTE"));
+    EXPECT_EQ(Valor(*norte, QStringLiteral("SELECT USER_NAME(USER_ID())")).toString(), QStringLiteral("NORTE"));
+    EXPECT_EQ(Valor(*norte, QStringLiteral("SELECT SUSER_SNAME()")).toString(), QStringLiteral("NORTE"));
+}
+
+TEST_F(SeguridadTest, UnLoginDeshabilitadoNoEntra) {
+    auto adm = Conectar();
+    CrearEmpresa(*adm, QStringLiteral("NORTE"));
+    CrearEmpresa(*adm, QStringLiteral("SUR"));
+    Lote(*adm, QStringLiteral("ALTER LOGIN NORTE DISABLE"));
+    QString texto;
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("NORTE"), QStringLiteral("NORTE"), &texto), 18470);
+    EXPECT_EQ(texto, QStringLiteral("Error de inicio de sesión del usuario 'NORTE'. Motivo: la cuenta está deshabilitada."));
+    // A wrong password is still only a wrong password.
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("NORTE"), QStringLiteral("mala")), 18456);
+    // Only an administrator enables and disables; the initial administrator stays enabled.
+    auto sur = Conectar(QStringLiteral("SUR"), QStringLiteral("SUR"), QStringLiteral("SUR"));
+    EXPECT_EQ(PrimerError(*sur, QStringLiteral("ALTER LOGIN NORTE ENABLE")), 15151);
+    EXPECT_EQ(PrimerError(*sur, QStringLiteral("ALTER LOGIN SUR DISABLE")), 15151);
+    EXPECT_EQ(PrimerError(*adm, QStringLiteral("ALTER LOGIN Korvane DISABLE")), 15405);
+    // Undone by ROLLBACK like every other change of a login.
+    Lote(*adm, QStringLiteral("BEGIN TRAN ALTER LOGIN NORTE ENABLE ROLLBACK"));
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("NORTE"), QStringLiteral("NORTE")), 18470);
+    Lote(*adm, QStringLiteral("ALTER LOGIN NORTE ENABLE"));
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("NORTE"), QStringLiteral("NORTE"), QStringLiteral("NORTE")), 0);
+    // A login dropped and made again starts enabled.
+    Lote(*adm, QStringLiteral("ALTER LOGIN SUR DISABLE"));
+    sur.reset();
+    Lote(*adm, QStringLiteral("DROP LOGIN SUR"));
+    Lote(*adm, QStringLiteral("CREATE LOGIN SUR WITH PASSWORD = 'SUR', DEFAULT_DATABASE = SUR"));
+    EXPECT_EQ(ErrorAlAbrir(QStringLiteral("master"), QStringLiteral("SUR"), QStringLiteral("SUR")), 0);
 }
 
 }  // namespace

@@ -11,20 +11,7 @@ namespace {
 
 using kv::db::Conexion;
 
-class SesionesTest : public ServidorPrueba {
-protected:
-    int ErrorAlAbrir(const QString& base, const QString& usuario, const QString& clave, QString* texto = nullptr) {
-        Conexion c;
-        try {
-            c.Open(CadenaEmbebido(base, usuario, clave));
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() == 0) return -1;
-            if (texto) *texto = c.Errors().Item(0).descripcion;
-            return c.Errors().Item(0).errorNativo;
-        }
-        return 0;
-    }
-};
+class SesionesTest : public ServidorPrueba {};
 
 TEST_F(SesionesTest, AdministradorInicialYClaveIncorrecta) {
     EXPECT_EQ(ErrorAlAbrir(QStringLiteral("master"), QStringLiteral("Korvane"), QStringLiteral("pelumbo")), 0);

@@ -601,7 +601,15 @@ NormalizacionTabla LeerNormalizacion(sqlite3* almacen, const QString& tabla) {
                 m.captured(2).compare(tabla, Qt::CaseInsensitive) ||
                 m.captured(4).compare(tabla, Qt::CaseInsensitive))
                 return r;
-            for (const QString& condicion : m.captured(3).split(QStringLiteral(" OR "))) {
+            // Money's condition as tables are made now: besides rounding, it makes money of
+            // what is no REAL and of amounts beyond what a double holds; bound rows are
+            // REALs rounded well inside that, so for them it is the rounding alone.
+            static const QRegularExpression condicionDineroExacto(QStringLiteral(
+                "\\(typeof\\(NEW\\.(\"[^\"]+\")\\) NOT IN \\('real', 'null'\\) OR NEW\\.\\1 <> "
+                "round\\(NEW\\.\\1, 4\\) OR abs\\(NEW\\.\\1\\) > 450359962737\\.0496\\)"));
+            QString condiciones = m.captured(3);
+            condiciones.replace(condicionDineroExacto, QStringLiteral("NEW.\\1 <> round(NEW.\\1, 4)"));
+            for (const QString& condicion : condiciones.split(QStringLiteral(" OR "))) {
                 if (const auto l = condicionLargo.match(condicion); l.hasMatch()) {
                     const int c = ColumnaEscrita(l.captured(1));
                     bool ok = false;

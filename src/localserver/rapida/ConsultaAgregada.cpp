@@ -242,6 +242,26 @@ class Lector {
                 e.hijos.push_back(ExpresionSuma());
                 ExigirSimbolo(",");
                 e.hijos.push_back(ExpresionSuma());
+            } else if (t.Es("kv_dinero_op")) {
+                // Money + and - as the front end writes them: the operation made money.
+                const QString op = Literal();
+                if (op != QLatin1String("+") && op != QLatin1String("-")) throw FueraDeForma{};
+                ExigirSimbolo(",");
+                Expresion a = ExpresionSuma();
+                ExigirSimbolo(",");
+                Expresion b = ExpresionSuma();
+                Expresion operacion;
+                if (op == QLatin1String("-") && a.clase == Expresion::Clase::Numero && a.numero == 0.0) {
+                    operacion.clase = Expresion::Clase::Negacion;
+                } else {
+                    operacion.clase = Expresion::Clase::Operacion;
+                    operacion.op = op.at(0).toLatin1();
+                    operacion.hijos.push_back(std::move(a));
+                }
+                operacion.hijos.push_back(std::move(b));
+                e.clase = Expresion::Clase::Resultado;
+                e.tipo = QStringLiteral("money");
+                e.hijos.push_back(std::move(operacion));
             } else if (t.Es("kv_resultado")) {
                 e.clase = Expresion::Clase::Resultado;
                 e.hijos.push_back(ExpresionSuma());

@@ -253,7 +253,11 @@ QVariant LeerValor(Lector& l, std::uint8_t tipo, int largoTipo, int escala, bool
         case Money: {
             const std::int64_t alto = static_cast<std::int32_t>(l.U32());
             const std::int64_t bajo = l.U32();
-            return QVariant(double((alto << 32) | bajo) / 10000.0);
+            const std::int64_t n = (alto << 32) | bajo;
+            // Beyond what a double holds, the exact amount goes on as its text.
+            constexpr std::int64_t kExactoEnReal = std::int64_t{1} << 52;
+            if (n > kExactoEnReal || n < -kExactoEnReal) return QVariant(TextoDeDinero(n));
+            return QVariant(double(n) / 10000.0);
         }
         case Money4:
             return QVariant(double(static_cast<std::int32_t>(l.U32())) / 10000.0);

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "localserver/tds/ConexionTds.h"
@@ -29,6 +33,36 @@ std::mutex& CerrojoRegistro() {
 }
 
 std::runtime_error Fallo(const QString& texto) { return std::runtime_error(texto.toUtf8().toStdString()); }
+
+// Runs `tarea` on a detached thread of `bytes` of stack. The default stack of a
+// new thread follows the process's stack limit, which may be small; the front
+// end's bounds on nesting are measured against this one. False when the
+// thread could not be made.
+bool LanzarConPila(std::function<void()> tarea, std::size_t bytes) {
+    auto* propia = new std::function<void()>(std::move(tarea));
+    pthread_attr_t atributos;
+    if (pthread_attr_init(&atributos) != 0) {
+        delete propia;
+        return false;
+    }
+    pthread_attr_setstacksize(&atributos, bytes);
+    pthread_attr_setdetachstate(&atributos, PTHREAD_CREATE_DETACHED);
+    pthread_t hilo;
+    const int rc = pthread_create(
+        &hilo, &atributos,
+        [](void* datos) -> void* {
+            std::unique_ptr<std::function<void()>> f(static_cast<std::function<void()>*>(datos));
+            (*f)();
+            return nullptr;
+        },
+        propia);
+    pthread_attr_destroy(&atributos);
+    if (rc != 0) {
+        delete propia;
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -138,8 +172,16 @@ void ServidorTds::Atender() {
         }
         spid = static_cast<std::uint16_t>(spid >= 32000 ? 51 : spid + 1);
         Registrar(QStringLiteral("Conexión de %1.").arg(cliente));
-        std::thread(&ServidorTds::AtenderConexion, this, fd, cliente, !ExigeCifrado(direccion), spid)
-            .detach();
+        const bool local = !ExigeCifrado(direccion);
+        if (!LanzarConPila([this, fd, cliente, local, spid] { AtenderConexion(fd, cliente, local, spid); },
+                           kPilaConexion)) {
+            Registrar(QStringLiteral("Conexión de %1 rechazada: no se pudo crear su hilo.").arg(cliente));
+            std::lock_guard<std::mutex> g(cerrojo_);
+            sockets_.erase(fd);
+            --activas_;
+            ::close(fd);
+            terminadas_.notify_all();
+        }
     }
     // No new connections; those open are told to end and awaited.
     std::unique_lock<std::mutex> g(cerrojo_);

@@ -47,6 +47,9 @@ class ServidorTds {
     // From any thread or a signal's watcher: stops accepting and ends the connections.
     void Detener();
     int ConexionesActivas() const { return activas_.load(); }
+    // Stack of each connection's thread: the front end walks the deepest batch
+    // it accepts within a few megabytes; this leaves room to spare.
+    static constexpr std::size_t kPilaConexion = std::size_t{16} << 20;
 
     // Used by each connection.
     void Registrar(const QString& linea) const;

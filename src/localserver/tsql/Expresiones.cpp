@@ -259,7 +259,14 @@ Expr Traductor::Sumar(const Expr& a, const QString& op, const Expr& b) {
         r.sql = sa + QLatin1Char(' ') + op + QLatin1Char(' ') + sb;
         r.tipo = TipoValor::Numero;
     }
-    if (r.tipo == TipoValor::Numero && !tipo.isEmpty() && (op == QLatin1String("+") || op == QLatin1String("-"))) {
+    if (r.tipo == TipoValor::Numero && tipo == QLatin1String("money") &&
+        (op == QLatin1String("+") || op == QLatin1String("-"))) {
+        // Money adds in whole ten-thousandths: exact to the ends of its range.
+        r.tipoSql = tipo;
+        r.sql = QLatin1String("kv_dinero_op('") + op + QLatin1String("', ") + sa + QLatin1String(", ") + sb +
+                QLatin1Char(')');
+        r.primario = true;
+    } else if (r.tipo == TipoValor::Numero && !tipo.isEmpty() && (op == QLatin1String("+") || op == QLatin1String("-"))) {
         r.tipoSql = tipo;
         const QString ajustado = AjustarAlTipo(r.sql, tipo);
         if (ajustado != r.sql) {
@@ -405,7 +412,13 @@ Expr Traductor::Unaria() {
         r.literal = e.literal;
         r.tipoSql = e.tipoSql;
         const QString op = menos % 2 ? QStringLiteral("-") : QStringLiteral("+");
-        r.sql = QLatin1Char('(') + op + Parentesis(e) + QLatin1Char(')');
+        if (menos % 2 && EsTipoDinero(e.tipoSql)) {
+            // -money is exact too, and fails past the range (the lowest amount has no opposite).
+            r.tipoSql = QStringLiteral("money");
+            r.sql = QLatin1String("kv_dinero_op('-', 0, ") + e.sql + QLatin1Char(')');
+        } else {
+            r.sql = QLatin1Char('(') + op + Parentesis(e) + QLatin1Char(')');
+        }
         r.primario = true;
         return r;
     }

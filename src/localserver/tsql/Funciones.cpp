@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "localserver/tsql/Dinero.h"
 #include "localserver/tsql/Mensajes.h"
 
 namespace kv::local {
@@ -943,7 +944,6 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ------------------------------------------------------------------ result types
 
-constexpr double kDineroMaximo = 922337203685477.5807;
 
 // kv_a_numero(x, tipo, tipoTexto): a text operand of arithmetic read as the other operand's type.
 void FnANumero(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -973,6 +973,48 @@ void FnANumero(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, d);
 }
 
+// Reads a money operand: an INTEGER is whole units, a REAL is rounded to the
+// ten-thousandth, a text is read exactly. Fails with 8115 past the type's
+// range and 235 for a text that is no amount.
+bool DiezmilesimasDeArgumento(sqlite3_context* ctx, sqlite3_value* v, qint64& n,
+                              const QString& tipo = QStringLiteral("money")) {
+    dinero::Lectura l;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER: {
+            const __int128 x = static_cast<__int128>(sqlite3_value_int64(v)) * 10000;
+            l = x > static_cast<__int128>(dinero::kMaximo) || x < static_cast<__int128>(dinero::kMinimo)
+                    ? dinero::Lectura::Desborda
+                    : dinero::Lectura::Bien;
+            if (l == dinero::Lectura::Bien) n = static_cast<qint64>(x);
+            break;
+        }
+        case SQLITE_FLOAT:
+            l = dinero::LeerReal(sqlite3_value_double(v), n);
+            break;
+        default:
+            l = dinero::LeerTexto(Texto(v), n);
+            break;
+    }
+    if (l == dinero::Lectura::Bien && tipo == QLatin1String("smallmoney") &&
+        (n > dinero::kMaximoPequeno || n < dinero::kMinimoPequeno))
+        l = dinero::Lectura::Desborda;
+    if (l == dinero::Lectura::Desborda) {
+        Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(tipo));
+        return false;
+    }
+    if (l == dinero::Lectura::MalTexto) {
+        Fallar(ctx, mensajes::kTextoADinero, mensajes::TextoADinero());
+        return false;
+    }
+    return true;
+}
+
+// A money result: a REAL while a double holds it exactly, the exact text beyond.
+void DevolverDinero(sqlite3_context* ctx, qint64 n) {
+    if (n <= dinero::kExactoEnReal && n >= -dinero::kExactoEnReal) return sqlite3_result_double(ctx, dinero::Real(n));
+    DevolverTexto(ctx, dinero::Texto(n));
+}
+
 // kv_resultado(x, tipo): an arithmetic result as its SQL Server type holds it.
 // SQLite turns an integer overflow into a real; int and bigint fail instead.
 void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -980,10 +1022,9 @@ void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
     const QString tipo = Texto(argv[1]);
     if (tipo == QLatin1String("money")) {
-        const double d = sqlite3_value_double(argv[0]);
-        if (!(std::fabs(d) <= kDineroMaximo))
-            return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(tipo));
-        return sqlite3_result_double(ctx, std::round(d * 10000.0) / 10000.0);
+        qint64 n = 0;
+        if (!DiezmilesimasDeArgumento(ctx, argv[0], n, tipo)) return;
+        return DevolverDinero(ctx, n);
     }
     if (t == SQLITE_FLOAT) {
         const double d = sqlite3_value_double(argv[0]);
@@ -999,95 +1040,29 @@ void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, v);
 }
 
-// Money's range in whole ten-thousandths.
-constexpr qint64 kDiezmilesimasMaximas = std::numeric_limits<qint64>::max();
-constexpr qint64 kDiezmilesimasMinimas = std::numeric_limits<qint64>::min();
-
-// The ten-thousandths a double holding money stands for. Near the ends of the
-// range one double stands for several amounts (922337203685477.5807 is held as
-// ...477.625): the amount in range is the one kept. Nothing for a double out of range.
-std::optional<qint64> DiezmilesimasDeDinero(double x) {
-    if (!(std::fabs(x) <= kDineroMaximo)) return std::nullopt;
-    const long double n = std::round(static_cast<long double>(x) * 10000.0L);
-    if (n >= 9223372036854775807.0L) return kDiezmilesimasMaximas;
-    if (n <= -9223372036854775808.0L) return kDiezmilesimasMinimas;
-    return static_cast<qint64>(n);
+// kv_dinero(x [, tipo]): CAST and CONVERT to money or smallmoney, and what a
+// money column keeps: a text exact to the ten-thousandth, a number rounded to
+// four decimals, 8115 past the type's range, 235 for a text that is no amount.
+void FnDinero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const QString tipo = argc > 1 ? Texto(argv[1]) : QStringLiteral("money");
+    qint64 n = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[0], n, tipo)) return;
+    DevolverDinero(ctx, n);
 }
 
-// The double nearest an exact amount of ten-thousandths: whole and fraction
-// apart, so no rounding of a division shows as float noise.
-double DobleDeDiezmilesimas(qint64 n) {
-    const bool negativo = n < 0;
-    const quint64 a = negativo ? 0 - static_cast<quint64>(n) : static_cast<quint64>(n);
-    const QByteArray decimal = QByteArray(negativo ? "-" : "") + QByteArray::number(a / 10000) + '.' +
-                               QByteArray::number(a % 10000).rightJustified(4, '0');
-    return std::strtod(decimal.constData(), nullptr);
-}
-
-// A text read as money: digits with an optional sign, point, currency sign and
-// thousands commas, rounded to four decimals half away from zero, exactly.
-std::optional<qint64> LeerDinero(const QString& original, bool* desborda) {
-    QString s = original.trimmed();
-    *desborda = false;
-    bool negativo = false;
-    if (s.startsWith(QLatin1Char('$'))) s.remove(0, 1);
-    if (s.startsWith(QLatin1Char('-')) || s.startsWith(QLatin1Char('+'))) {
-        negativo = s.startsWith(QLatin1Char('-'));
-        s.remove(0, 1);
-    }
-    if (s.startsWith(QLatin1Char('$'))) s.remove(0, 1);
-    s.remove(QLatin1Char(','));
-    if (s.isEmpty()) return qint64{0};
-    if (s.contains(QLatin1Char('e'), Qt::CaseInsensitive)) return std::nullopt;
-    const qsizetype punto = s.indexOf(QLatin1Char('.'));
-    const QString entera = punto < 0 ? s : s.left(punto);
-    const QString fraccion = punto < 0 ? QString() : s.mid(punto + 1);
-    if (entera.isEmpty() && fraccion.isEmpty()) return std::nullopt;
-    __int128 n = 0;
-    for (QChar c : entera) {
-        if (!c.isDigit() || c.unicode() > 127) return std::nullopt;
-        n = n * 10 + (c.unicode() - '0');
-        if (n > static_cast<__int128>(kDiezmilesimasMaximas)) {
-            *desborda = true;
-            return std::nullopt;
-        }
-    }
-    n *= 10000;
-    for (qsizetype i = 0; i < fraccion.size(); ++i) {
-        const QChar c = fraccion[i];
-        if (!c.isDigit() || c.unicode() > 127) return std::nullopt;
-        const int d = c.unicode() - '0';
-        if (i < 4) {
-            static const int kPesos[4] = {1000, 100, 10, 1};
-            n += d * kPesos[i];
-        } else if (i == 4 && d >= 5) {
-            n += 1;
-        }
-    }
-    if (negativo) n = -n;
-    if (n > static_cast<__int128>(kDiezmilesimasMaximas) || n < static_cast<__int128>(kDiezmilesimasMinimas)) {
-        *desborda = true;
-        return std::nullopt;
-    }
-    return static_cast<qint64>(n);
-}
-
-// kv_dinero(x): CAST and CONVERT of a text to money, exact to the ten-thousandth
-// and checked against money's range (8115); a bad text fails with 235.
-void FnDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const int t = sqlite3_value_type(argv[0]);
-    if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
-    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-        const auto n = DiezmilesimasDeDinero(sqlite3_value_double(argv[0]));
-        if (!n) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
-        return sqlite3_result_double(ctx, DobleDeDiezmilesimas(*n));
-    }
-    const QString texto = Texto(argv[0]);
-    bool desborda = false;
-    const auto n = LeerDinero(texto, &desborda);
-    if (desborda) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
-    if (!n) return Fallar(ctx, mensajes::kTextoADinero, mensajes::TextoADinero());
-    sqlite3_result_double(ctx, DobleDeDiezmilesimas(*n));
+// kv_dinero_op(op, a, b): a + b and a - b of money, exact in ten-thousandths;
+// 8115 when the result leaves money's range.
+void FnDineroOperacion(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    qint64 a = 0, b = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[1], a) || !DiezmilesimasDeArgumento(ctx, argv[2], b)) return;
+    const QString op = Texto(argv[0]);
+    const __int128 r = op == QLatin1String("-") ? static_cast<__int128>(a) - b : static_cast<__int128>(a) + b;
+    if (r > static_cast<__int128>(dinero::kMaximo) || r < static_cast<__int128>(dinero::kMinimo))
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+    DevolverDinero(ctx, static_cast<qint64>(r));
 }
 
 // kv_suma_dinero(x): SUM of money, in whole ten-thousandths so that it is exact.
@@ -1095,6 +1070,7 @@ struct SumaDinero {
     __int128 total = 0;
     bool alguno = false;
     bool desbordado = false;
+    bool malTexto = false;
 };
 
 void PasoSumaDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -1105,29 +1081,62 @@ void PasoSumaDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
     s->alguno = true;
     if (t == SQLITE_INTEGER) {
         s->total += static_cast<__int128>(sqlite3_value_int64(argv[0])) * 10000;
-    } else {
+        return;
+    }
+    qint64 n = 0;
+    dinero::Lectura l;
+    if (t == SQLITE_FLOAT) {
         const double x = sqlite3_value_double(argv[0]);
         if (std::fabs(x) < 9.0e14) {
             s->total += static_cast<__int128>(DiezmilesimasDe(x));
             return;
         }
-        // Near the ends of the range: the amount in range that the double stands for.
-        const auto n = DiezmilesimasDeDinero(x);
-        if (!n) {
-            s->desbordado = true;
-            return;
-        }
-        s->total += static_cast<__int128>(*n);
+        l = dinero::LeerReal(x, n);
+    } else {
+        // Beyond what a double holds, money travels as its exact text.
+        l = dinero::LeerTexto(Texto(argv[0]), n);
     }
+    if (l == dinero::Lectura::Desborda) s->desbordado = true;
+    if (l == dinero::Lectura::MalTexto) s->malTexto = true;
+    if (l == dinero::Lectura::Bien) s->total += static_cast<__int128>(n);
 }
 
 void FinSumaDinero(sqlite3_context* ctx) {
     auto* s = static_cast<SumaDinero*>(sqlite3_aggregate_context(ctx, 0));
     if (!s || !s->alguno) return sqlite3_result_null(ctx);
-    const __int128 maximo = static_cast<__int128>(std::numeric_limits<qint64>::max());
-    if (s->desbordado || s->total > maximo || s->total < -maximo - 1)
+    if (s->malTexto) return Fallar(ctx, mensajes::kTextoADinero, mensajes::TextoADinero());
+    if (s->desbordado || s->total > static_cast<__int128>(dinero::kMaximo) ||
+        s->total < static_cast<__int128>(dinero::kMinimo))
         return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
-    sqlite3_result_double(ctx, DobleDeDiezmilesimas(static_cast<qint64>(s->total)));
+    DevolverDinero(ctx, static_cast<qint64>(s->total));
+}
+
+// kv_min_dinero(x), kv_max_dinero(x): MIN and MAX of money, compared exactly
+// (a REAL and an exact text alike).
+struct ExtremoDinero {
+    qint64 valor = 0;
+    bool alguno = false;
+    bool fallo = false;
+};
+
+template <bool Maximo>
+void PasoExtremoDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<ExtremoDinero*>(sqlite3_aggregate_context(ctx, sizeof(ExtremoDinero)));
+    if (!s) return sqlite3_result_error_nomem(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || s->fallo) return;
+    qint64 n = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[0], n)) {
+        s->fallo = true;
+        return;
+    }
+    if (!s->alguno || (Maximo ? n > s->valor : n < s->valor)) s->valor = n;
+    s->alguno = true;
+}
+
+void FinExtremoDinero(sqlite3_context* ctx) {
+    auto* s = static_cast<ExtremoDinero*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->alguno || s->fallo) return sqlite3_result_null(ctx);
+    DevolverDinero(ctx, s->valor);
 }
 
 // kv_nombre_objeto('[base].[dbo].[tabla]'): the object's own name, the last part.
@@ -1176,6 +1185,47 @@ void FnDbName(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (partes.size() == 2 && partes[0].toLongLong() == id) return DevolverTexto(ctx, partes[1]);
     }
     sqlite3_result_null(ctx);
+}
+
+// kv_sid(id) and kv_id_de_sid(sid): a login's security id. The initial
+// administrator, principal 1, has 0x01 as SQL Server's sa has; every other
+// login, sixteen bytes that end in its principal id.
+void FnSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const qint64 id = sqlite3_value_int64(argv[0]);
+    if (id == 1) {
+        const unsigned char uno = 1;
+        return sqlite3_result_blob(ctx, &uno, 1, SQLITE_TRANSIENT);
+    }
+    unsigned char sid[16] = {};
+    for (int i = 0; i < 8; ++i) sid[15 - i] = static_cast<unsigned char>((static_cast<quint64>(id) >> (8 * i)) & 0xff);
+    sqlite3_result_blob(ctx, sid, 16, SQLITE_TRANSIENT);
+}
+
+void FnIdDeSid(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const int tipo = sqlite3_value_type(argv[0]);
+    // A short binary literal reaches SQLite as a hexadecimal integer (0x01 is 1).
+    if (tipo == SQLITE_INTEGER) return sqlite3_value_int64(argv[0]) == 1 ? sqlite3_result_int64(ctx, 1)
+                                                                          : sqlite3_result_null(ctx);
+    if (tipo != SQLITE_BLOB && tipo != SQLITE_TEXT) return sqlite3_result_null(ctx);
+    // A binary literal may come as its text ("0x01").
+    QByteArray bytes = tipo == SQLITE_BLOB ? QByteArray(static_cast<const char*>(sqlite3_value_blob(argv[0])),
+                                                        sqlite3_value_bytes(argv[0]))
+                                           : QByteArray();
+    if (tipo == SQLITE_TEXT) {
+        const QString t = Texto(argv[0]).trimmed();
+        if (!t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) return sqlite3_result_null(ctx);
+        bytes = QByteArray::fromHex(t.mid(2).toLatin1());
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const int largo = static_cast<int>(bytes.size());
+    if (largo == 1 && b[0] == 1) return sqlite3_result_int64(ctx, 1);
+    if (largo != 16) return sqlite3_result_null(ctx);
+    for (int i = 0; i < 8; ++i)
+        if (b[i] != 0) return sqlite3_result_null(ctx);
+    quint64 id = 0;
+    for (int i = 8; i < 16; ++i) id = (id << 8) | b[i];
+    sqlite3_result_int64(ctx, static_cast<qint64>(id));
 }
 
 // kv_lineas(lista) and kv_parte(lista, linea, campo) over "a<TAB>b" lines (1-based).
@@ -1227,6 +1277,8 @@ struct DefinicionFuncion {
 const DefinicionFuncion kFunciones[] = {
     {"kv_div", 2, true, &FnDiv},
     {"kv_dinero", 1, true, &FnDinero},
+    {"kv_dinero", 2, true, &FnDinero},
+    {"kv_dinero_op", 3, true, &FnDineroOperacion},
     {"kv_mod", 2, true, &FnMod},
     {"kv_suma", 2, true, &FnSuma},
     {"kv_piso", 1, true, &FnPiso},
@@ -1240,6 +1292,8 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_nombre_objeto", 1, true, &FnNombreObjeto},
     {"kv_db_id", 2, true, &FnDbId},
     {"kv_db_name", 2, true, &FnDbName},
+    {"kv_sid", 1, true, &FnSid},
+    {"kv_id_de_sid", 1, true, &FnIdDeSid},
     {"kv_lineas", 1, true, &FnLineas},
     {"kv_parte", 3, true, &FnParte},
     {"kv_es_miembro", 3, true, &FnEsMiembro},
@@ -1336,7 +1390,8 @@ bool FuncionDelMotorPermitida(const QString& nombre) {
     const QByteArray n = nombre.toLower().toUtf8();
     for (const char* m : kDelMotor)
         if (n == m) return true;
-    if (n == "kv_suma_dinero" || EsFuncionDeCaracteres(n)) return true;
+    if (n == "kv_suma_dinero" || n == "kv_min_dinero" || n == "kv_max_dinero" || EsFuncionDeCaracteres(n))
+        return true;
     for (const DefinicionFuncion& f : kFunciones)
         if (n == f.nombre) return true;
     return false;
@@ -1348,6 +1403,12 @@ int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite) {
     if (rc != SQLITE_OK) return rc;
     rc = sqlite3_create_function_v2(bd, "kv_suma_dinero", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                     nullptr, &PasoSumaDinero, &FinSumaDinero, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_create_function_v2(bd, "kv_min_dinero", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                                    &PasoExtremoDinero<false>, &FinExtremoDinero, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_create_function_v2(bd, "kv_max_dinero", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                                    &PasoExtremoDinero<true>, &FinExtremoDinero, nullptr);
     if (rc != SQLITE_OK) return rc;
     for (const DefinicionFuncion& f : kFunciones) {
         const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);

@@ -21,6 +21,9 @@
 //   kv_resultado(x, tipo)        an arithmetic result as int, bigint (8115 beyond their range) or money
 //                                (four decimals)
 //   kv_suma_dinero(x)            aggregate: SUM of money, exact to four decimals (8115 beyond money)
+//   kv_min_dinero(x), kv_max_dinero(x)  aggregates: MIN and MAX of money, compared exactly
+//   kv_dinero(x [, tipo])        CAST to money or smallmoney, exact (8115 beyond the range, 235)
+//   kv_dinero_op(op, a, b)       money + and -, exact in ten-thousandths (8115)
 //   kv_getdate()                 local date and time now
 //   kv_mayusculas, kv_minusculas, kv_reemplazar (ignores case), kv_replicar, kv_piso, kv_techo
 //   kv_dateadd(parte, n, fecha), kv_datediff(parte, a, b), kv_datepart(parte, fecha)

@@ -84,15 +84,42 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
                           : QLatin1String("kv_db_name(@kv_bases, ") + a[0].sql + QLatin1Char(')');
         return true;
     }
-    if (n == QLatin1String("suser_sname") || n == QLatin1String("suser_name") ||
-        n == QLatin1String("original_login")) {
+    // Principals by name, id and sid, from the session's "id<TAB>name" lists of
+    // the server's logins and roles and of the current database's principals.
+    if (n == QLatin1String("original_login")) {
         exigir(0, 0);
         r.sql = QStringLiteral("@kv_login");
         return true;
     }
-    if (n == QLatin1String("user_name")) {
-        exigir(0, 0);
-        r.sql = QStringLiteral("@kv_usuario");
+    if (n == QLatin1String("suser_sname") || n == QLatin1String("suser_name") || n == QLatin1String("user_name")) {
+        exigir(0, 1);
+        const bool usuario = n == QLatin1String("user_name");
+        if (a.empty()) {
+            r.sql = usuario ? QStringLiteral("@kv_usuario") : QStringLiteral("@kv_login");
+            return true;
+        }
+        const QString id = n == QLatin1String("suser_sname") ? QLatin1String("kv_id_de_sid(") + a[0].sql + QLatin1Char(')')
+                                                            : a[0].sql;
+        r.sql = QLatin1String("kv_db_name(") +
+                (usuario ? QStringLiteral("@kv_principales_base") : QStringLiteral("@kv_principales_servidor")) +
+                QLatin1String(", ") + id + QLatin1Char(')');
+        return true;
+    }
+    if (n == QLatin1String("suser_id") || n == QLatin1String("user_id") || n == QLatin1String("suser_sid")) {
+        exigir(0, 1);
+        const bool usuario = n == QLatin1String("user_id");
+        const QString quien =
+            a.empty() ? (usuario ? QStringLiteral("@kv_usuario") : QStringLiteral("@kv_login")) : a[0].sql;
+        r.sql = QLatin1String("kv_db_id(") +
+                (usuario ? QStringLiteral("@kv_principales_base") : QStringLiteral("@kv_principales_servidor")) +
+                QLatin1String(", ") + quien + QLatin1Char(')');
+        if (n == QLatin1String("suser_sid")) {
+            r.sql = QLatin1String("kv_sid(") + r.sql + QLatin1Char(')');
+            r.tipoSql = QStringLiteral("varbinary");
+        } else {
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("int");
+        }
         return true;
     }
     // Role membership, from the session's lists of roles and their members.
@@ -170,7 +197,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
         if (!distinto) Tomar("ALL");
         Expr e = Expresion();
         const QString distintoSql = distinto ? QStringLiteral("DISTINCT ") : QString();
-        if (n == QLatin1String("min") || n == QLatin1String("max")) {
+        if ((n == QLatin1String("min") || n == QLatin1String("max")) && EsTipoDinero(e.tipoSql)) {
+            // Money compares exactly, also beyond what a double holds.
+            r.sql = QLatin1String("kv_") + n + QLatin1String("_dinero(") + distintoSql + e.sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = e.tipoSql;
+        } else if (n == QLatin1String("min") || n == QLatin1String("max")) {
             const bool colacion = !e.columna && e.tipo != TipoValor::Numero;
             r.sql = n + QLatin1Char('(') + (colacion ? Colacionar(e) : e.sql) + QLatin1Char(')');
             r.tipo = e.tipo;

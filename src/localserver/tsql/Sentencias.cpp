@@ -57,7 +57,7 @@ void Traductor::Insertar(Sentencia& s) {
             QStringList valores;
             do {
                 if (Tomar("DEFAULT")) Fallar();
-                valores << Expresion().sql;
+                valores << LiteralExacto(Expresion().sql);
             } while (TomarSimbolo(","));
             ExigirSimbolo(")");
             filas << QLatin1Char('(') + valores.join(QLatin1String(", ")) + QLatin1Char(')');
@@ -101,7 +101,7 @@ void Traductor::Actualizar(Sentencia& s) {
                                                QStringLiteral("%=")};
         if (op == QLatin1String("=")) {
             ++p_;
-            asignaciones << columna + QLatin1String(" = ") + Expresion().sql;
+            asignaciones << columna + QLatin1String(" = ") + LiteralExacto(Expresion().sql);
         } else if (compuestos.contains(op)) {
             ++p_;
             Expr e = Expresion();

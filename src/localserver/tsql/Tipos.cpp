@@ -106,6 +106,42 @@ QString AjustarAlTipo(const QString& sql, const QString& tipo) {
     return sql;
 }
 
+QString NumeroEscrito(const QString& sql) {
+    // "12.5", "(-12.5)" or "(+(-12.5))": what the expression pass makes of a signed literal.
+    QString s = sql;
+    QString signo;
+    for (;;) {
+        if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
+            s = s.mid(1, s.size() - 2);
+        } else if (s.startsWith(QLatin1Char('-')) || s.startsWith(QLatin1Char('+'))) {
+            if (s[0] == QLatin1Char('-')) signo = signo.isEmpty() ? QStringLiteral("-") : QString();
+            s.remove(0, 1);
+        } else {
+            break;
+        }
+    }
+    if (s.isEmpty()) return QString();
+    bool punto = false;
+    for (QChar c : s) {
+        if (c == QLatin1Char('.') && !punto) {
+            punto = true;
+        } else if (c.unicode() < '0' || c.unicode() > '9') {
+            return QString();
+        }
+    }
+    return signo + s;
+}
+
+QString LiteralExacto(const QString& sql) {
+    const QString n = NumeroEscrito(sql);
+    int cifras = 0;
+    for (QChar c : n)
+        if (c.isDigit()) ++cifras;
+    // Up to fifteen digits a REAL gives the literal back.
+    if (cifras <= 15) return sql;
+    return QLatin1Char('\'') + n + QLatin1Char('\'');
+}
+
 QString TipoDeLiteral(const QString& texto) {
     if (texto.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) return QStringLiteral("varbinary");
     if (texto.contains(QLatin1Char('e'), Qt::CaseInsensitive)) return QStringLiteral("float");
@@ -247,9 +283,20 @@ Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QStr
     } else if (n == QLatin1String("money") || n == QLatin1String("smallmoney")) {
         // A text is read exactly to the ten-thousandth; a number rounds to four
         // decimals. Either fails with 8115 past money's range.
-        const bool numero = valor.tipo == TipoValor::Numero || Rango(valor.tipoSql) > 0;
-        r.sql = numero ? QLatin1String("kv_resultado(round(kv_numero(") + valor.sql + QLatin1String("), 4), 'money')")
-                       : QLatin1String("kv_dinero(") + valor.sql + QLatin1Char(')');
+        // Money itself, a text and anything smallmoney are read in whole ten-thousandths.
+        const bool numero = (valor.tipo == TipoValor::Numero || Rango(valor.tipoSql) > 0) &&
+                            !EsTipoDinero(valor.tipoSql) && n == QLatin1String("money");
+        // A number written in the batch is read as written, digit by digit.
+        const QString escrito = NumeroEscrito(valor.sql);
+        if (!escrito.isEmpty())
+            r.sql = QLatin1String("kv_dinero('") + escrito +
+                    (n == QLatin1String("smallmoney") ? QLatin1String("', 'smallmoney')") : QLatin1String("')"));
+        else if (numero)
+            r.sql = QLatin1String("kv_resultado(round(kv_numero(") + valor.sql + QLatin1String("), 4), 'money')");
+        else if (n == QLatin1String("smallmoney"))
+            r.sql = QLatin1String("kv_dinero(") + valor.sql + QLatin1String(", 'smallmoney')");
+        else
+            r.sql = QLatin1String("kv_dinero(") + valor.sql + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
     } else if (n == QLatin1String("decimal") || n == QLatin1String("numeric")) {
         // The target type names itself in the conversion error.

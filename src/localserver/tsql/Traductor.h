@@ -85,6 +85,12 @@ QString TipoDeOperacion(const QString& a, const QString& b);
 // overflow fail with 8115, money keeps four decimals).
 QString AjustarAlTipo(const QString& sql, const QString& tipo);
 QString TipoDeLiteral(const QString& textoNumero);
+// The number a translated literal writes ("-12.5" for "(-12.5)"); empty when the
+// expression is no plain number.
+QString NumeroEscrito(const QString& sql);
+// A literal of more digits than a REAL keeps, written as its text so that the
+// column it goes into reads it exactly; any other expression as it is.
+QString LiteralExacto(const QString& sql);
 
 struct Tipo {
     QString nombre;  // lower case
