@@ -72,7 +72,9 @@ class DialogosReales : public ::testing::Test {
 }  // namespace
 
 TEST_F(DialogosReales, ElDialogoDeImpresionEnCastellano) {
-    if (qgetenv("LANG").startsWith("es_AR")) EXPECT_EQ(QLocale::system().name(), "es_AR");
+    if (qgetenv("LANG").startsWith("es_AR")) {
+        EXPECT_EQ(QLocale::system().name(), "es_AR");
+    }
     // The real dialog, not the tests' PDF chooser; nothing goes through the message port.
     const ElectorImpresora anterior = EstablecerElectorImpresora({});
     kv::pruebas::PuertoGuionado puerto;

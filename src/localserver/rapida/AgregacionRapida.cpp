@@ -10,9 +10,12 @@
 #include <unordered_map>
 
 #include "localserver/rapida/Paralelo.h"
+#include "localserver/tsql/Dinero.h"
 #include "localserver/tsql/Funciones.h"
 
 namespace kv::local::rapida {
+
+namespace dinero = kv::local::dinero;
 
 bool DosHilos() {
     static const bool dos =
@@ -131,7 +134,19 @@ Valor AReal(const Valor& a, bool dinero) {
     return r;
 }
 
-constexpr double kDineroMaximo = 922337203685477.5807;
+// An exact money amount leaves the server as a double only up to 2^52
+// ten-thousandths; past that it is its exact text, which only the general
+// route computes.
+constexpr std::int64_t kDineroEnRealDiezmilesimas = dinero::kExactoEnReal;
+
+// kv_resultado(x, 'money') of an amount computed in doubles: rounded to four
+// decimals, past money's range no answer here (the general route fails it).
+double DineroDeReal(double d) {
+    qint64 n = 0;
+    if (dinero::LeerReal(d, n) != dinero::Lectura::Bien) throw SinRespuesta{};
+    if (n <= kDineroEnRealDiezmilesimas && n >= -kDineroEnRealDiezmilesimas) return double(n) / 10000.0;
+    return dinero::Real(n);
+}
 
 // kv_resultado: money rounded to four decimals; int and bigint whole and in range.
 Valor Ajustar(const Valor& a, const QString& tipo) {
@@ -140,9 +155,8 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
     Valor r;
     if (tipo == QLatin1String("money")) {
         const double d = a.Numero();
-        if (!(std::fabs(d) <= kDineroMaximo)) throw SinRespuesta{};
         r.tipo = Valor::Real;
-        r.d = std::round(d * 10000.0) / 10000.0;
+        r.d = DineroDeReal(d);
         return r;
     }
     const bool esInt = tipo == QLatin1String("int");
@@ -464,8 +478,7 @@ class Motor {
                 if (e.tipo != QLatin1String("money")) throw SinRespuesta{};
                 for (std::size_t i = 0; i < r.v.size(); ++i) {
                     if (!r.nulo.empty() && r.nulo[i]) continue;
-                    if (!(std::fabs(r.v[i]) <= kDineroMaximo)) throw SinRespuesta{};
-                    r.v[i] = RedondearEntero(r.v[i] * 10000.0) / 10000.0;
+                    r.v[i] = DineroDeReal(r.v[i]);
                 }
                 return r;
             }
@@ -744,16 +757,11 @@ class Motor {
             if (total[g] > maximo || total[g] < -maximo - 1) throw SinRespuesta{};
             const auto n = std::int64_t(total[g]);
             resultado[g].tipo = Valor::Real;
-            if (n > -(std::int64_t(1) << 53) && n < (std::int64_t(1) << 53)) {
-                // Both exact, so the division rounds once: to the nearest double.
-                resultado[g].d = double(n) / 10000.0;
-            } else {
-                const std::int64_t entero = n / 10000, fraccion = n % 10000;
-                const QByteArray texto = QByteArray(n < 0 ? "-" : "") +
-                                         QByteArray::number(std::llabs(entero)) + '.' +
-                                         QByteArray::number(std::llabs(fraccion)).rightJustified(4, '0');
-                resultado[g].d = std::strtod(texto.constData(), nullptr);
-            }
+            // Past 2^52 ten-thousandths the server answers money as its exact
+            // text, which the general route gives.
+            if (n > kDineroEnRealDiezmilesimas || n < -kDineroEnRealDiezmilesimas) throw SinRespuesta{};
+            // Both exact, so the division rounds once: to the nearest double.
+            resultado[g].d = double(n) / 10000.0;
         }
         valoresSuma_.push_back(std::move(resultado));
     }

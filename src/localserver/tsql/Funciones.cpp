@@ -1024,6 +1024,9 @@ void FnResultado(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (tipo == QLatin1String("money")) {
         qint64 n = 0;
         if (!DiezmilesimasDeArgumento(ctx, argv[0], n, tipo)) return;
+        // An amount computed in doubles (a product, a quotient) is no more exact
+        // than its double: it stays a number, so it orders and compares as one.
+        if (t == SQLITE_FLOAT) return sqlite3_result_double(ctx, dinero::Real(n));
         return DevolverDinero(ctx, n);
     }
     if (t == SQLITE_FLOAT) {
