@@ -196,7 +196,6 @@ void frmKv_EstV::CrearControles() {
     principal->addWidget(txtFields[2], 1, 3);
     cboGraficos = new QComboBox(FrmPrincipal);
     cboGraficos->setObjectName(QStringLiteral("cboGraficos"));
-    cboGraficos->setAccessibleName(QString::fromUtf8("Tipo de gráfico"));
     principal->addWidget(
         Etiqueta(QStringLiteral("Label4"), QString::fromUtf8("Gráfico..............:"), FrmPrincipal), 2, 0);
     principal->addWidget(cboGraficos, 2, 1, 1, 3);
