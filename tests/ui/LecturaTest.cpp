@@ -13,9 +13,14 @@
 #include <QLocale>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <clocale>
+#include <cstdlib>
+#include <langinfo.h>
+#include <string>
 
 #include "EntornoPresentacion.h"
 #include "soporte/PuertoGuionado.h"
+#include "soporte/VariableEntorno.h"
 #include "stats/NombresGrupos.h"
 #include "ui/GraficoEmpresas.h"
 #include "ui/GraficoPrincipal.h"
@@ -209,6 +214,30 @@ TEST_F(Lectura, ElSegundoGraficoSigueElOrdenDeLaCarga) {
     const DatosGrafico& completos = grafico.DatosCompletos();
     ASSERT_GE(completos.Categorias(), esperadas.size());
     for (int i = 0; i < esperadas.size(); ++i) EXPECT_EQ(completos.etiquetas[i], esperadas[i]) << i;
+}
+
+// A LANG naming a locale the machine never generated (as on many users' machines):
+// the C library falls back to a UTF-8 locale instead of staying in ASCII "C", where
+// X takes the window titles' bytes as Latin-1. A locale that exists is taken as is.
+TEST(Idioma, UnLocaleNoGeneradoCaeAUtf8) {
+    const std::string anterior = std::setlocale(LC_ALL, nullptr);
+    {
+        kv::pruebas::VariableEntorno todo("LC_ALL");
+        kv::pruebas::VariableEntorno tipo("LC_CTYPE");
+        kv::pruebas::VariableEntorno numeros("LC_NUMERIC");
+        kv::pruebas::VariableEntorno lengua("LANG", "es_ZZ.UTF-8");
+        std::setlocale(LC_ALL, "C");
+        EXPECT_FALSE(PrepararLocaleC());
+        EXPECT_STREQ(nl_langinfo(CODESET), "UTF-8");
+        // "á" in UTF-8 reads as one character.
+        EXPECT_EQ(std::mbstowcs(nullptr, "\xc3\xa1", 0), 1u);
+
+        kv::pruebas::VariableEntorno existente("LANG", "C.UTF-8");
+        std::setlocale(LC_ALL, "C");
+        EXPECT_TRUE(PrepararLocaleC());
+        EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C.UTF-8");
+    }
+    std::setlocale(LC_ALL, anterior.c_str());
 }
 
 TEST(Idioma, LosDialogosDeQtEnEspanolYMarcasEspanolasSinLocale) {
