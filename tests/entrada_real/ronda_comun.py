@@ -117,6 +117,11 @@ class Ronda:
         self.programa = None
         self.campos = {}
 
+    def herramientas(self):
+        """The environment of the round's own tools (xdotool, kvsql): the program runs in the user's
+        LANG, which this machine may not have generated; the tools read and type UTF-8 whatever it is."""
+        return dict(self.env, LC_ALL="C.UTF-8")
+
     def vivo(self):
         return self.programa is not None and self.programa.poll() is None
 
@@ -124,7 +129,7 @@ class Ronda:
 
     def ventanas(self, titulo):
         """Visible windows whose title matches the regular expression."""
-        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", titulo], env=self.env,
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", titulo], env=self.herramientas(),
                            capture_output=True, text=True)
         return [linea for linea in r.stdout.split() if linea.strip()]
 
@@ -187,7 +192,7 @@ class Ronda:
     # --- real input ----------------------------------------------------------------
 
     def xdo(self, *argumentos):
-        subprocess.run(["xdotool"] + list(argumentos), env=self.env, check=True)
+        subprocess.run(["xdotool"] + list(argumentos), env=self.herramientas(), check=True)
 
     def clic(self, x, y, boton=1, veces=1):
         self.xdo("mousemove", str(int(x)), str(int(y)))
@@ -258,7 +263,7 @@ class Ronda:
 
     def kvsql(self, base, usuario, clave, sql):
         r = subprocess.run([os.path.join(self.bin, "kvsql"), "-S", "EMBEBIDO", "-d", base, "-U", usuario, "-P",
-                            clave, "-h", "-1", "-W", "-s", "|", "-Q", sql], env=self.env, capture_output=True,
+                            clave, "-h", "-1", "-W", "-s", "|", "-Q", sql], env=self.herramientas(), capture_output=True,
                            text=True, timeout=60)
         return [l for l in r.stdout.splitlines() if l.strip() and not l.startswith("(")]
 

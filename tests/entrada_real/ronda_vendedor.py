@@ -306,7 +306,7 @@ def ronda(r):
     borrada = esperar(lambda: r.kvsql(*ALMACEN, "SELECT COUNT(*) FROM CAB_ESTV WHERE Nombre = 'Ronda Vendedores'") == ["0"], 15)
     comprobar("F10 borra la definicion una vez", bool(borrada) and r.vivo(),
               "ventanas: %s" % subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname",
-                                               "%@"], env=r.env, capture_output=True, text=True).stdout)
+                                               "%@"], env=r.herramientas(), capture_output=True, text=True).stdout)
 
 
 def ronda_meses(r):
