@@ -103,6 +103,7 @@ int Visor(int argc, char** argv) {
 }
 
 int Ejecutar(int argc, char** argv) {
+    kv::ui::PrepararLocaleC();
     if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
         Imprimir(kv::access::TextoUso());
         return 0;

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +14,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/PanelGraficos.h"
 #include "ui/TiposGrafico.h"
@@ -34,6 +37,28 @@
 #endif
 
 namespace kv::ui {
+
+std::vector<std::optional<double>> ColocarSinSolaparse(const std::vector<QRectF>& cajas, double techo,
+                                                       const std::vector<QRectF>& fijas) {
+    std::vector<std::optional<double>> alzas(cajas.size());
+    std::vector<QRectF> puestas = fijas;
+    for (size_t i = 0; i < cajas.size(); ++i) {
+        QRectF caja = cajas[i];
+        // Raised just above whatever it covers, until it covers nothing.
+        for (bool movida = true; movida && caja.bottom() <= techo;) {
+            movida = false;
+            for (const QRectF& otra : puestas)
+                if (caja.intersects(otra)) {
+                    caja.moveTop(otra.bottom());
+                    movida = true;
+                }
+        }
+        if (caja.bottom() > techo) continue;
+        alzas[i] = caja.top() - cajas[i].top();
+        puestas.push_back(caja);
+    }
+    return alzas;
+}
 
 #ifdef KV_CON_3D
 namespace {
@@ -82,14 +107,33 @@ QString TextoEtiqueta3D(const QString& texto) {
 // readable; beyond this many the values are read by picking a bar.
 constexpr int kMaxValores3D = 60;
 
+QFont FuenteValor3D() {
+    QFont fuente = QApplication::font();
+    fuente.setPointSize(28);
+    fuente.setBold(true);
+    return fuente;
+}
+
+// With the camera the graphs use, a value label stands this high on screen for
+// a graph whose row of bars is one unit wide (measured: 17 pixels over 312 for
+// the default font), with a margin; the value axis's range stands 0.54 units high.
+constexpr double kAltoEtiquetaFrente = 0.062;
+constexpr double kAltoRangoFrente = 0.54;
+// Room left above the tallest bar, in label heights, for the values raised.
+constexpr double kFilasSobreBarras = 2.2;
+
+// A label's width over its height on screen: the text's own proportion, of
+// which the label shows 0.65 (measured), with a margin.
+double ProporcionEtiqueta3D(const QString& texto) {
+    const QFontMetricsF m(FuenteValor3D());
+    return m.horizontalAdvance(texto) / m.height() * 0.7;
+}
+
 // The value written above a bar or point, always turned to the camera.
 QCustom3DLabel* EtiquetaValor3D(const QString& texto, const QVector3D& posicion) {
     auto* etiqueta = new QCustom3DLabel;
     etiqueta->setText(TextoEtiqueta3D(texto));
-    QFont fuente = QApplication::font();
-    fuente.setPointSize(28);
-    fuente.setBold(true);
-    etiqueta->setFont(fuente);
+    etiqueta->setFont(FuenteValor3D());
     etiqueta->setPosition(posicion);
     etiqueta->setFacingCamera(true);
     etiqueta->setBackgroundEnabled(true);
@@ -304,6 +348,20 @@ bool GraficoPrincipal::Dibujar3D() {
                 barras->setBarSpacing(QSizeF(0.0, 0.3));
             }
             const size_t grupos = porSerie ? series.size() : 1;
+            // The value axis leaves room above the bars for the values raised
+            // so that none covers its neighbour's.
+            double menor = 0, mayor = 0;
+            for (const SerieGrafico* s : series)
+                for (double v : s->valores) {
+                    menor = std::min(menor, v);
+                    mayor = std::max(mayor, v);
+                }
+            if (mayor <= menor) mayor = menor + 1;
+            const double rango = (mayor - menor) / (1 - kFilasSobreBarras * kAltoEtiquetaFrente / kAltoRangoFrente);
+            ejeValores->setRange(static_cast<float>(menor), static_cast<float>(menor + rango));
+            const double altoEtiqueta = kAltoEtiquetaFrente / kAltoRangoFrente * rango;
+            std::vector<QRectF> cajas, barrasDibujadas;
+            std::vector<std::pair<QString, QVector3D>> escritos;
             QStringList filas;
             for (size_t g = 0; g < grupos; ++g) {
                 auto* serie = new QBar3DSeries;
@@ -325,10 +383,16 @@ bool GraficoPrincipal::Dibujar3D() {
                     const float filaZ = porSerie ? 0.0f : static_cast<float>(k);
                     for (int c = 0; c < n; ++c) {
                         const double v = series[k]->valores[static_cast<size_t>(c)];
-                        valores.push_back(
-                            EtiquetaValor3D(dibujados.TextoValor(*series[k], v),
-                                            QVector3D(static_cast<float>(c + lado),
-                                                      static_cast<float>(std::max(0.0, v)), filaZ)));
+                        const QString texto = dibujados.TextoValor(*series[k], v);
+                        // One column is 1/n of the row's width. A label past the first or
+                        // last column is outside the axis and would not be drawn.
+                        const double ancho = kAltoEtiquetaFrente * ProporcionEtiqueta3D(texto) * n;
+                        const double x = std::clamp(c + lado, 0.0, static_cast<double>(n - 1));
+                        cajas.emplace_back(x - ancho / 2, std::max(0.0, v), ancho, altoEtiqueta);
+                        // The bar itself: a value written behind a taller bar would be hidden by it.
+                        const double grueso = porSerie ? 0.8 / static_cast<double>(grupos) : 0.8;
+                        barrasDibujadas.emplace_back(c + lado - grueso / 2, std::min(0.0, v), grueso, std::fabs(v));
+                        escritos.emplace_back(texto, QVector3D(static_cast<float>(x), 0.0f, filaZ));
                     }
                 }
                 serie->dataProxy()->resetArray(arreglo);
@@ -338,6 +402,22 @@ bool GraficoPrincipal::Dibujar3D() {
                                                            : QAbstract3DSeries::MeshBevelBar));
                 connect(serie, &QBar3DSeries::selectedBarChanged, this, alElegir(serie));
                 barras->addSeries(serie);
+            }
+            // Where none covers another or hides behind a bar, the tallest bars' values
+            // first; a value with no room is read by picking its bar.
+            std::vector<size_t> orden(cajas.size());
+            for (size_t i = 0; i < orden.size(); ++i) orden[i] = i;
+            std::stable_sort(orden.begin(), orden.end(),
+                             [&](size_t a, size_t b) { return cajas[a].top() > cajas[b].top(); });
+            std::vector<QRectF> ordenadas;
+            for (size_t i : orden) ordenadas.push_back(cajas[i]);
+            const std::vector<std::optional<double>> alzas =
+                ColocarSinSolaparse(ordenadas, menor + rango, barrasDibujadas);
+            for (size_t k = 0; k < orden.size(); ++k) {
+                if (!alzas[k]) continue;
+                QVector3D posicion = escritos[orden[k]].second;
+                posicion.setY(static_cast<float>(ordenadas[k].center().y() + *alzas[k]));
+                valores.push_back(EtiquetaValor3D(escritos[orden[k]].first, posicion));
             }
             if (porSerie) filas << QString();
             ejeFilas->setLabels(filas);

@@ -4,7 +4,9 @@
 // OpenGL context can be made; otherwise, and under the offscreen platform, the
 // same type is drawn flat, with a note saying so. Nothing here can fail a load.
 
+#include <QRectF>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "ui/DatosGrafico.h"
@@ -20,6 +22,16 @@ namespace kv::ui {
 class PanelGraficos;
 
 inline constexpr const char* kNotaSin3D = "Vista 2D: este equipo no ofrece OpenGL para el gráfico 3D";
+
+// Where the values written over 3D bars go so that none covers another. Each
+// label is a box on the graph's front face: x in columns, y in the value axis's
+// units, its bottom at the top of its bar. In order, each one keeps its place
+// or is raised until it covers neither a label placed before it nor any of
+// `fijas` (the bars); one that would pass `techo` finds no room and gets
+// nullopt (its value stays in the picked bar's label). The answer is how much
+// each one is raised.
+std::vector<std::optional<double>> ColocarSinSolaparse(const std::vector<QRectF>& cajas, double techo,
+                                                       const std::vector<QRectF>& fijas = {});
 
 class GraficoPrincipal : public QWidget {
     Q_OBJECT

@@ -4,8 +4,16 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <clocale>
 
 namespace kv::ui {
+
+bool PrepararLocaleC() {
+    if (std::setlocale(LC_ALL, "") != nullptr) return true;
+    // A UTF-8 locale every C library carries (glibc builds C.UTF-8 in).
+    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "C");
+    return false;
+}
 
 bool PrepararIdioma(QCoreApplication& aplicacion) {
     QLocale locale;

@@ -1,5 +1,6 @@
 #include "ui/VentanaResto.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -93,6 +94,13 @@ VentanaResto::VentanaResto(const kv::stats::ModeloGrafico& modelo, const QString
     connect(copiar, &QPushButton::clicked, this, [this] { Copiar(); });
     connect(exportar, &QPushButton::clicked, this, [this] { Exportar(); });
     connect(botones, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Esc closes the window from wherever its focus is, the list included.
+    auto* cerrar = new QAction(QStringLiteral("Cerrar"), this);
+    cerrar->setObjectName(QStringLiteral("accionCerrarResto"));
+    cerrar->setShortcut(QKeySequence(Qt::Key_Escape));
+    cerrar->setShortcutContext(Qt::WindowShortcut);
+    connect(cerrar, &QAction::triggered, this, &QWidget::close);
+    addAction(cerrar);
     auto* capa = new QVBoxLayout(this);
     capa->addWidget(
         new QLabel(QStringLiteral("%1 grupos, en el orden de la carga.").arg(modelo_->rowCount()), this));

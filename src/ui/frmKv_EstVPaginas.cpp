@@ -306,6 +306,11 @@ void frmKv_EstV::AbrirResto() {
     ventana->setAttribute(Qt::WA_DeleteOnClose);
     ventana->setWindowFlag(Qt::Window);
     ventana->show();
+    // The window opened by the double click is where the user reads next: it takes the
+    // keyboard, so Esc closes it, also where no window manager hands the focus over.
+    ventana->raise();
+    ventana->activateWindow();
+    ventana->Tabla()->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 bool frmKv_EstV::CapturarPaginas(const QString& archivo) {

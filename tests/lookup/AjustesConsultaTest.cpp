@@ -175,23 +175,10 @@ TEST(AjustesConsulta, F12MandaLaFechaComoLiteralSinAmbiguedad) {
     const QString traza = otra.raiz() + "traza.jsonl";
     kv::pruebas::VariableEntorno variable(kv::db::kVariableTrazaSQL, traza);
     EntornoConsultas e;
-    const QString id =
-        e.Valor("SELECT TOP 1 IdArticulo FROM MA_ARTICULOS WHERE Suspendido = 0 ORDER BY Descripcion")
-            .toString()
-            .trimmed();
-    e.Ejecutar("UPDATE MA_ARTICULOS SET Descripcion = '0 Ñandú' WHERE IdArticulo = '" + id + "'");
     PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::Si);
     const QDateTime antes = QDateTime::currentDateTime().addSecs(-1);
-    AlAbrir<Lib_FrmCons3>([&](Lib_FrmCons3* v) {
-        const int fila = v->Busqueda(1, id);
-        ASSERT_GE(fila, 0);
-        v->Lista()->setCurrentIndex(v->Modelo()->index(fila, 0));
-        v->Lista()->setFocus();
-        QTest::keyClick(v->Lista(), Qt::Key_F12);
-        v->findChild<QPushButton*>("CmdCancelar")->click();
-    });
-    Lib_ClsCons3::Compartida().ConsultaSearch("V_MA_ARTICULOS");
+    const QString id = e.InformarFaltanteConF12(QString::fromUtf8("0 Ñandú"));
     const QDateTime despues = QDateTime::currentDateTime().addSecs(1);
 
     QStringList inserciones;

@@ -1,6 +1,10 @@
 #include "EntornoConsultas.h"
 
 #include <QDate>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
 
 #include "core/Ajustes.h"
 #include "core/Sentencias.h"
@@ -10,6 +14,8 @@
 #include "localserver/demo/DatosDemo.h"
 #include "localserver/erp/EsquemaERP.h"
 #include "lookup/Lib_ClsCons3.h"
+#include "lookup/Lib_FrmCons3.h"
+#include "lookup/ModeloConsulta.h"
 #include "util/UtilRutas.h"
 
 namespace kv::pruebas {
@@ -81,6 +87,26 @@ std::vector<std::vector<QVariant>> EntornoConsultas::Filas(const QString& sql) c
 void EntornoConsultas::Configurar(const QString& clave, const QString& valor) const {
     Ejecutar("DELETE FROM TA_CONFIGURACION WHERE Clave = '" + clave + "'");
     Ejecutar("INSERT INTO TA_CONFIGURACION (Clave, Valor) VALUES ('" + clave + "', '" + valor + "')");
+}
+
+QString EntornoConsultas::InformarFaltanteConF12(const QString& descripcion) const {
+    const QString id =
+        Valor("SELECT TOP 1 IdArticulo FROM MA_ARTICULOS WHERE Suspendido = 0 ORDER BY Descripcion")
+            .toString()
+            .trimmed();
+    QString literal = descripcion;
+    Ejecutar("UPDATE MA_ARTICULOS SET Descripcion = '" + literal.replace("'", "''") + "' WHERE IdArticulo = '" +
+             id + "'");
+    AlAbrir<kv::lookup::Lib_FrmCons3>([&](kv::lookup::Lib_FrmCons3* v) {
+        const int fila = v->Busqueda(1, id);
+        ASSERT_GE(fila, 0);
+        v->Lista()->setCurrentIndex(v->Modelo()->index(fila, 0));
+        v->Lista()->setFocus();
+        QTest::keyClick(v->Lista(), Qt::Key_F12);
+        v->findChild<QPushButton*>("CmdCancelar")->click();
+    });
+    kv::lookup::Lib_ClsCons3::Compartida().ConsultaSearch("V_MA_ARTICULOS");
+    return id;
 }
 
 }  // namespace kv::pruebas

@@ -35,6 +35,11 @@ class EntornoConsultas {
 
     const CarpetasTemporales& carpetas() const { return carpetas_; }
 
+    // The first active article by description is renamed `descripcion`; the default
+    // article lookup opens, that article is picked, F12 is pressed on the list and
+    // the lookup is cancelled. The article's id.
+    QString InformarFaltanteConF12(const QString& descripcion) const;
+
   private:
     CarpetasTemporales carpetas_;
     std::unique_ptr<kv::db::Conexion> administrador_;

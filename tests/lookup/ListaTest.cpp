@@ -253,23 +253,10 @@ TEST(Lista, LosAnchosSeGuardanEnUnPasoYSeLeenAlAbrir) {
 
 TEST(Lista, F12InformaElFaltanteDelArticuloElegido) {
     EntornoConsultas e;
-    const QString id =
-        e.Valor("SELECT TOP 1 IdArticulo FROM MA_ARTICULOS WHERE Suspendido = 0 ORDER BY Descripcion")
-            .toString()
-            .trimmed();
-    // First in the list, with an apostrophe in its description.
-    e.Ejecutar("UPDATE MA_ARTICULOS SET Descripcion = '0 Té D''Alba' WHERE IdArticulo = '" + id + "'");
     PuertoGuionado puerto;
     puerto->ResponderMensaje(kv::respuesta::Si);
-    AlAbrir<Lib_FrmCons3>([&](Lib_FrmCons3* v) {
-        const int fila = v->Busqueda(1, id);
-        ASSERT_GE(fila, 0);
-        v->Lista()->setCurrentIndex(v->Modelo()->index(fila, 0));
-        v->Lista()->setFocus();
-        QTest::keyClick(v->Lista(), Qt::Key_F12);
-        v->findChild<QPushButton*>("CmdCancelar")->click();
-    });
-    Lib_ClsCons3::Compartida().ConsultaSearch("V_MA_ARTICULOS");
+    // First in the list, with an apostrophe in its description.
+    const QString id = e.InformarFaltanteConF12(QString::fromUtf8("0 Té D'Alba"));
     const auto mensajes = puerto->Mensajes();
     ASSERT_EQ(mensajes.size(), 1);
     EXPECT_EQ(mensajes[0].texto, "Desea informar el articulo " + id +

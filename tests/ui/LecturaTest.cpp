@@ -13,9 +13,14 @@
 #include <QLocale>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <clocale>
+#include <cstdlib>
+#include <langinfo.h>
+#include <string>
 
 #include "EntornoPresentacion.h"
 #include "soporte/PuertoGuionado.h"
+#include "soporte/VariableEntorno.h"
 #include "stats/NombresGrupos.h"
 #include "ui/GraficoEmpresas.h"
 #include "ui/GraficoPrincipal.h"
@@ -211,6 +216,30 @@ TEST_F(Lectura, ElSegundoGraficoSigueElOrdenDeLaCarga) {
     for (int i = 0; i < esperadas.size(); ++i) EXPECT_EQ(completos.etiquetas[i], esperadas[i]) << i;
 }
 
+// A LANG naming a locale the machine never generated (as on many users' machines):
+// the C library falls back to a UTF-8 locale instead of staying in ASCII "C", where
+// X takes the window titles' bytes as Latin-1. A locale that exists is taken as is.
+TEST(Idioma, UnLocaleNoGeneradoCaeAUtf8) {
+    const std::string anterior = std::setlocale(LC_ALL, nullptr);
+    {
+        kv::pruebas::VariableEntorno todo("LC_ALL");
+        kv::pruebas::VariableEntorno tipo("LC_CTYPE");
+        kv::pruebas::VariableEntorno numeros("LC_NUMERIC");
+        kv::pruebas::VariableEntorno lengua("LANG", "es_ZZ.UTF-8");
+        std::setlocale(LC_ALL, "C");
+        EXPECT_FALSE(PrepararLocaleC());
+        EXPECT_STREQ(nl_langinfo(CODESET), "UTF-8");
+        // "á" in UTF-8 reads as one character.
+        EXPECT_EQ(std::mbstowcs(nullptr, "\xc3\xa1", 0), 1u);
+
+        kv::pruebas::VariableEntorno existente("LANG", "C.UTF-8");
+        std::setlocale(LC_ALL, "C");
+        EXPECT_TRUE(PrepararLocaleC());
+        EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C.UTF-8");
+    }
+    std::setlocale(LC_ALL, anterior.c_str());
+}
+
 TEST(Idioma, LosDialogosDeQtEnEspanolYMarcasEspanolasSinLocale) {
     const QLocale anterior;
     QLocale::setDefault(QLocale::c());
@@ -221,4 +250,33 @@ TEST(Idioma, LosDialogosDeQtEnEspanolYMarcasEspanolasSinLocale) {
     EXPECT_EQ(TextoImporte(Diezmilesimas(1247893470.68), 2), "1.247.893.470,68");
     EXPECT_EQ(QLocale().toString(QDate(2026, 12, 8), QLocale::ShortFormat).left(5), "8/12/");
     QLocale::setDefault(anterior);
+}
+
+// The values over 3D bars: a label that covers one placed before it, or a bar,
+// goes just above it; one with no room left under the ceiling is not written.
+TEST(Valores3D, SeAlzanHastaNoTaparseNiQuedarTrasUnaBarra) {
+    const std::vector<QRectF> cajas = {
+        {0.0, 10.0, 1.5, 2.0},   // placed where it stands
+        {1.0, 9.0, 1.5, 2.0},    // covers the first: raised to its top
+        {2.0, 8.0, 1.0, 2.0},    // beside the first, below the second once raised: stays
+        {0.5, 11.0, 1.0, 2.0},   // covers the first and, once raised, the second: no room under 15
+        {5.0, 1.0, 1.0, 1.0},    // behind a taller bar: raised above it
+    };
+    const std::vector<QRectF> barras = {{5.2, 0.0, 0.4, 6.0}};
+    const auto alzas = ColocarSinSolaparse(cajas, 15.0, barras);
+    ASSERT_EQ(alzas.size(), cajas.size());
+    ASSERT_TRUE(alzas[0] && alzas[1] && alzas[2] && alzas[4]);
+    EXPECT_DOUBLE_EQ(*alzas[0], 0.0);
+    EXPECT_DOUBLE_EQ(*alzas[1], 3.0);  // 9 + 3 = 12, the first's top
+    EXPECT_DOUBLE_EQ(*alzas[2], 0.0);
+    EXPECT_FALSE(alzas[3].has_value());
+    EXPECT_DOUBLE_EQ(*alzas[4], 5.0);  // 1 + 5 = 6, the bar's top
+    // No two written boxes, nor a box and the bar, share any area.
+    std::vector<QRectF> puestas;
+    for (size_t i = 0; i < cajas.size(); ++i)
+        if (alzas[i]) puestas.push_back(cajas[i].translated(0, *alzas[i]));
+    for (size_t i = 0; i < puestas.size(); ++i) {
+        EXPECT_FALSE(puestas[i].intersects(barras[0])) << i;
+        for (size_t j = i + 1; j < puestas.size(); ++j) EXPECT_FALSE(puestas[i].intersects(puestas[j])) << i << "," << j;
+    }
 }

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -296,5 +297,13 @@ TEST_F(PresentacionVentana, RestoAbreSusGrupos) {
     EXPECT_TRUE(modelo->index(0, 0).data().toString().startsWith(codigo + QString::fromUtf8(" – ")));
     resto->Copiar();
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Vendedor\t"));
-    resto->close();
+    // It opens with the keyboard, so Esc closes it and not the main window's load.
+    QPointer<VentanaResto> abierta(resto);
+    QTRY_VERIFY(resto->isActiveWindow());
+    EXPECT_EQ(QApplication::focusWidget(), resto->Tabla());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(abierta.isNull() || !abierta->isVisible());
+    EXPECT_TRUE(v.isVisible());
+    EXPECT_TRUE(puerto->Mensajes().empty());  // no question of the main window came
+    if (abierta) abierta->close();
 }

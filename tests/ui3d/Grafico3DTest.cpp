@@ -165,3 +165,95 @@ TEST_F(Grafico3D, ValoresEscritosYRestoAparteComoEn2D) {
     EXPECT_TRUE(TextosEscritos(grafico.Graficos3D()[0]).contains("20.000.000,00"));
     QLocale::setDefault(QLocale::c());
 }
+
+namespace {
+
+// Where each value label lands on the picture: the graph is drawn once with no
+// label and once with each label alone; the pixels that change are that label.
+std::vector<QRect> RectangulosDibujados(QAbstract3DGraph* grafico, const QSize& tamano,
+                                        std::vector<QCustom3DLabel*>& dibujadas) {
+    std::vector<QCustom3DLabel*> etiquetas;
+    for (QCustom3DItem* item : grafico->customItems())
+        if (auto* e = qobject_cast<QCustom3DLabel*>(item)) etiquetas.push_back(e);
+    std::vector<bool> visibles;
+    for (QCustom3DLabel* e : etiquetas) visibles.push_back(e->isVisible());
+    for (QCustom3DLabel* e : etiquetas) e->setVisible(false);
+    grafico->renderToImage(0, tamano);
+    const QImage base = grafico->renderToImage(0, tamano);
+    std::vector<QRect> rectangulos;
+    for (size_t i = 0; i < etiquetas.size(); ++i) {
+        if (!visibles[i]) continue;
+        etiquetas[i]->setVisible(true);
+        // The first frame after a change may still show the one before.
+        grafico->renderToImage(0, tamano);
+        const QImage sola = grafico->renderToImage(0, tamano);
+        etiquetas[i]->setVisible(false);
+        QRect r;
+        for (int y = 0; y < base.height(); ++y)
+            for (int x = 0; x < base.width(); ++x)
+                if (base.pixel(x, y) != sola.pixel(x, y)) r |= QRect(x, y, 1, 1);
+        rectangulos.push_back(r);
+        dibujadas.push_back(etiquetas[i]);
+    }
+    for (size_t i = 0; i < etiquetas.size(); ++i) etiquetas[i]->setVisible(visibles[i]);
+    return rectangulos;
+}
+
+}  // namespace
+
+// Two totals of one kind stand side by side in each column: their values are
+// written where neither covers the other, and a value that finds no room is
+// left to the tooltip of its bar.
+TEST_F(Grafico3D, LosValoresDeTotalesLadoALadoNoSeTapan) {
+    ASSERT_TRUE(GraficoPrincipal::Hay3D());
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    DatosGrafico datos;
+    datos.decimales = 2;
+    datos.titulo = "Lado a lado";
+    SerieGrafico costo{"Valor Costo", Familia::Importes, {}};
+    SerieGrafico venta{"Valor Venta", Familia::Importes, {}};
+    for (int i = 0; i < 6; ++i) {
+        datos.etiquetas << QStringLiteral("V0%1 – Vendedor %1").arg(i + 1);
+        datos.niveles << QStringList{datos.etiquetas.back()};
+        costo.valores.push_back(12345678.91 - i * 800000.0);
+        venta.valores.push_back(13456789.12 - i * 750000.0);
+    }
+    datos.series = {costo, venta};
+    GraficoPrincipal grafico;
+    grafico.resize(1000, 500);
+    grafico.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grafico));
+    grafico.EstablecerDatos(datos);
+    for (int tipo : {tipo_grafico::Barras3D, tipo_grafico::Combinado3D}) {
+        SCOPED_TRACE(tipo);
+        grafico.setChartType(tipo);
+        grafico.Redibujar();
+        ASSERT_TRUE(grafico.Mostrando3D());
+        ASSERT_EQ(grafico.Graficos3D().size(), 1u);
+        auto* g = static_cast<QAbstract3DGraph*>(grafico.Graficos3D()[0]);
+        QTest::qWait(50);
+        std::vector<QCustom3DLabel*> dibujadas;
+        const std::vector<QRect> r = RectangulosDibujados(g, QSize(1000, 420), dibujadas);
+        ASSERT_FALSE(r.empty());
+        const QString carpeta = qEnvironmentVariable("KVESTV_CAPTURAS_PRUEBA");
+        if (!carpeta.isEmpty()) g->renderToImage(0, QSize(1000, 420)).save(carpeta + QStringLiteral("/lado-%1.png").arg(tipo));
+        for (size_t i = 0; i < r.size(); ++i) {
+            EXPECT_FALSE(r[i].isEmpty()) << dibujadas[i]->text().toStdString();
+            for (size_t j = i + 1; j < r.size(); ++j)
+                EXPECT_FALSE(r[i].intersects(r[j]))
+                    << dibujadas[i]->text().toStdString() << " (" << r[i].x() << "," << r[i].y() << " "
+                    << r[i].width() << "x" << r[i].height() << ") and " << dibujadas[j]->text().toStdString()
+                    << " (" << r[j].x() << "," << r[j].y() << " " << r[j].width() << "x" << r[j].height() << ")";
+        }
+        // Every value is read somewhere: written, or in the picked bar's label.
+        auto* barras = static_cast<Q3DBars*>(g);
+        for (int s = 0; s < barras->seriesList().size(); ++s) {
+            QBar3DSeries* serie = barras->seriesList()[s];
+            serie->setSelectedBar(QPoint(0, 3));
+            for (const SerieGrafico& total : datos.series)
+                EXPECT_TRUE(serie->itemLabelFormat().contains(datos.TextoValor(total, total.valores[3])))
+                    << serie->itemLabelFormat().toStdString();
+        }
+    }
+    QLocale::setDefault(QLocale::c());
+}
