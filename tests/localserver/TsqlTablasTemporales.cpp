@@ -233,3 +233,43 @@ TEST_F(TablasTemporales, ProcedimientoDelError) {
         Todo(QStringLiteral("BEGIN TRY SELECT 1 / 0 END TRY BEGIN CATCH SELECT ERROR_PROCEDURE() END CATCH")),
         QStringList{QStringLiteral("NULL")});
 }
+
+TEST_F(TablasTemporales, UnProcedimientoTapaLaDelLlamadorConLaSuya) {
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Tapa AS\nBEGIN\n"
+                             "  INSERT INTO #t (id, v) VALUES (100, 'del llamador')\n"
+                             "  CREATE TABLE #t (id int IDENTITY(50, 1), otra nvarchar(20))\n"
+                             "  INSERT INTO #t (otra) VALUES ('propia'), ('propia')\n"
+                             "  SELECT id, otra FROM #t ORDER BY id\nEND"));
+    Lote(*c_, QStringLiteral("CREATE TABLE #t (n int IDENTITY(1, 1), id int, v nvarchar(20))"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (id, v) VALUES (1, 'uno')"));
+    // Before its CREATE the procedure writes to the caller's; after it, to its own.
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Tapa")), (QStringList{QStringLiteral("50|propia"), QStringLiteral("51|propia")}));
+    // Its own is gone; the caller's is intact, rows, columns and identity.
+    Lote(*c_, QStringLiteral("INSERT INTO #t (id, v) VALUES (2, 'dos')"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT n, id, v FROM #t ORDER BY n")),
+              (QStringList{QStringLiteral("1|1|uno"), QStringLiteral("2|100|del llamador"),
+                           QStringLiteral("3|2|dos")}));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO #t (n, id) VALUES (9, 9)")), 544);
+    // Twice in a row, and from a text run by EXEC, the same.
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Tapa")), (QStringList{QStringLiteral("50|propia"), QStringLiteral("51|propia")}));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC (N'CREATE TABLE #t (k int) INSERT INTO #t VALUES (7) SELECT k FROM #t')")),
+              QStringList{QStringLiteral("7")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #t")), QStringList{QStringLiteral("4")});
+    // Its own made twice is still 2714.
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Doble AS\nBEGIN\n  CREATE TABLE #t (k int)\n  CREATE TABLE #t (k int)\nEND"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC Doble")), 2714);
+    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #t")), QStringList{QStringLiteral("4")});
+}
+
+TEST_F(TablasTemporales, DeclaradaEnUnaRamaQueNoCorre) {
+    // Declarations hold for the whole text: one in a branch not taken is declared, empty.
+    EXPECT_EQ(Todo(QStringLiteral("IF 1 = 0\nBEGIN\n  DECLARE @t TABLE (k int)\n  INSERT INTO @t VALUES (1)\nEND\n"
+                                  "INSERT INTO @t VALUES (5)\nSELECT count(*), max(k) FROM @t")),
+              QStringList{QStringLiteral("1|5")});
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Rama @si bit AS\nBEGIN\n  IF @si = 1\n"
+                             "    DECLARE @r TABLE (k int PRIMARY KEY)\n  SELECT count(*) FROM @r\nEND"));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Rama 0")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Rama 1")), QStringList{QStringLiteral("0")});
+    // Used before the text declares it, it is still 1087.
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM @x\nDECLARE @x TABLE (k int)")), 1087);
+}
