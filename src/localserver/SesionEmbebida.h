@@ -182,6 +182,8 @@ private:
     // Sets a caller's #t aside while the running procedure has its own of that name.
     void OcultarTemporal(BaseSqlite& b, const QString& nombre, Marco& marco);
     void RestaurarOcultas(Marco& marco);
+    // USE: the session's own tables go with it to the handle of the new database.
+    void MoverTablasDeSesion(BaseSqlite& de, BaseSqlite& a);
     // Drops what a frame made that ends with it; never throws.
     void CerrarAmbito(Marco& marco);
     // INSERT ... EXEC: the rows of the call's results go into the table.

@@ -352,4 +352,64 @@ void SesionEmbebida::RestaurarTablasVariables(const std::vector<CopiaTablaVariab
     }
 }
 
+void SesionEmbebida::MoverTablasDeSesion(BaseSqlite& de, BaseSqlite& a) {
+    const auto nombres = de.Filas(QStringLiteral(
+        "SELECT name FROM sqlite_temp_master WHERE type = 'table' AND (substr(name, 1, 1) = '#' OR "
+        "substr(name, 1, 6) = 'kv_tv:') ORDER BY rowid"));
+    if (nombres.empty()) return;
+    const bool conIdentidad =
+        !de.Escalar(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE name = 'kv_sys_identidad_sesion'")).isNull();
+    for (const auto& n : nombres) {
+        const QString tabla = n[0].toString();
+        const BaseSqlite::TablaDeSesion t = de.tablasDeSesion().value(tabla.toLower());
+        if (t.columnas.empty()) continue;
+        DefinicionTabla d;
+        d.nombre = tabla;
+        d.columnas = t.columnas;
+        d.clavePrimaria = t.clavePrimaria;
+        d.nombreClave = t.nombreClave;
+        const QString citada = traduccion::CitarNombre(tabla);
+        CrearTablaDeSesion(a, d);
+        const bool identidad = std::any_of(d.columnas.begin(), d.columnas.end(),
+                                           [](const ColumnaDeclarada& c) { return c.identidad; });
+        // The rows keep their identity values: the trigger that refuses given ones is set aside.
+        const QString disparador = traduccion::CitarNombre(QStringLiteral("kv_sys_trg_") + tabla + QStringLiteral("_identidad"));
+        if (identidad) a.Ejecutar(QLatin1String("DROP TRIGGER IF EXISTS temp.") + disparador);
+        QStringList marcas;
+        for (size_t i = 0; i < d.columnas.size(); ++i) marcas << QStringLiteral("?%1").arg(i + 1);
+        Preparada insertar(a, QLatin1String("INSERT INTO temp.") + citada + QLatin1String(" VALUES (") +
+                                  marcas.join(QLatin1String(", ")) + QLatin1Char(')'));
+        for (const auto& fila : de.Filas(QLatin1String("SELECT * FROM temp.") + citada)) {
+            insertar.Reiniciar();
+            insertar.Enlazar(fila);
+            if (insertar.Paso() != SQLITE_DONE)
+                throw ErrorServidor(err::ErrorInterno, QString::fromUtf8(sqlite3_errmsg(a.db())),
+                                    QString::fromLatin1(estado::General));
+        }
+        if (identidad) {
+            a.Ejecutar(SqlDisparadores(d).front());
+            if (conIdentidad) {
+                const auto filas = de.Filas(QStringLiteral("SELECT siguiente, incremento FROM temp.kv_sys_identidad_sesion "
+                                                           "WHERE tabla = ?1"),
+                                            {tabla});
+                if (!filas.empty())
+                    a.Escalar(QStringLiteral("INSERT OR REPLACE INTO temp.kv_sys_identidad_sesion (tabla, siguiente, "
+                                             "incremento) VALUES (?1, ?2, ?3)"),
+                              {tabla, filas[0][0], filas[0][1]});
+            }
+        }
+        de.Ejecutar(QLatin1String("DROP TABLE temp.") + citada);
+        de.tablasDeSesion().remove(tabla.toLower());
+    }
+    // What the frames keep of them now names the new handle.
+    for (Marco* m : marcos_) {
+        for (auto& [b, tabla] : m->temporales)
+            if (b == &de) b = &a;
+        for (auto& [b, tabla] : m->tablasVariables)
+            if (b == &de) b = &a;
+        for (auto& o : m->ocultas)
+            if (o.base == &de) o.base = &a;
+    }
+}
+
 }  // namespace kv::local

@@ -273,3 +273,28 @@ TEST_F(TablasTemporales, DeclaradaEnUnaRamaQueNoCorre) {
     // Used before the text declares it, it is still 1087.
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM @x\nDECLARE @x TABLE (k int)")), 1087);
 }
+
+TEST_F(TablasTemporales, SiguenTrasUsarOtraBase) {
+    Lote(*c_, QStringLiteral("CREATE DATABASE OTRA"));
+    Lote(*c_, QStringLiteral("CREATE TABLE #t (id int IDENTITY(1, 1) PRIMARY KEY, cod nvarchar(10), precio money, "
+                             "alta datetime)"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (cod, precio, alta) SELECT cod, precio, '20240131' FROM Articulos"));
+    // The session's table is the same table in whatever database the session uses.
+    EXPECT_EQ(Todo(QStringLiteral("DECLARE @v TABLE (k int) INSERT INTO @v VALUES (4)\nUSE OTRA\n"
+                                  "INSERT INTO #t (cod, precio) VALUES ('O1', 9.99)\n"
+                                  "SELECT DB_NAME(), count(*), (SELECT k FROM @v) FROM #t")),
+              QStringList{QStringLiteral("OTRA|4|4")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT id, cod, precio, CONVERT(varchar(10), alta, 112) FROM #t ORDER BY id")),
+              (QStringList{QStringLiteral("1|A1|1.25|20240131"), QStringLiteral("2|A2|0.5|20240131"),
+                           QStringLiteral("3|B1|0.1|20240131"), QStringLiteral("4|O1|9.99|NULL")}));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO #t (id, cod) VALUES (1, 'X')")), 544);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("CREATE TABLE #t (k int)")), 2714);
+    // Back in the first database it is still there, and its identity goes on.
+    Lote(*c_, QStringLiteral("USE TEMPO"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (cod) VALUES ('T1')"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT max(id), count(*) FROM #t")), QStringList{QStringLiteral("5|5")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT CASE WHEN OBJECT_ID('tempdb..#t') IS NULL THEN 0 ELSE 1 END")),
+              QStringList{QStringLiteral("1")});
+    Lote(*c_, QStringLiteral("DROP TABLE #t"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM #t")), 208);
+}
