@@ -2,37 +2,23 @@
 // SQL Server's scopes: the session, the procedure that made them, the batch.
 #include <QString>
 
-#include "ServidorPrueba.h"
+#include "SesionEnBase.h"
 
 using namespace kv::pruebas;
 
 namespace {
 
-class TablasTemporales : public ServidorPrueba {
+class TablasTemporales : public SesionEnBase {
   protected:
     void SetUp() override {
-        ServidorPrueba::SetUp();
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE TEMPO"));
-        Lote(*c_, QStringLiteral("USE TEMPO"));
+        SesionEnBase::SetUp();
+        AbrirEn(QStringLiteral("TEMPO"));
         Lote(*c_, QStringLiteral("CREATE TABLE Articulos (cod nvarchar(10) PRIMARY KEY, nombre nvarchar(40), "
                                  "precio money)"));
         Lote(*c_,
              QStringLiteral("INSERT INTO Articulos VALUES ('A1', N'Tornillo', 1.25), ('A2', N'Tuerca', 0.5), "
                             "('B1', N'Arandela', 0.1)"));
     }
-    QStringList Todo(kv::db::Conexion& c, const QString& sql) {
-        QStringList s;
-        for (const auto& r : Lote(c, sql))
-            for (const auto& f : r.filas) {
-                QStringList col;
-                for (const auto& v : f) col << (v.isNull() ? QStringLiteral("NULL") : v.toString());
-                s << col.join(QLatin1Char('|'));
-            }
-        return s;
-    }
-    QStringList Todo(const QString& sql) { return Todo(*c_, sql); }
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 }  // namespace
