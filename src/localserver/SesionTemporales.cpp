@@ -369,6 +369,9 @@ void SesionEmbebida::MoverTablasDeSesion(BaseSqlite& de, BaseSqlite& a) {
         d.clavePrimaria = t.clavePrimaria;
         d.nombreClave = t.nombreClave;
         const QString citada = traduccion::CitarNombre(tabla);
+        // One left on the new handle by a ROLLBACK since the last move is an old copy: the live one wins.
+        a.Ejecutar(QLatin1String("DROP TABLE IF EXISTS temp.") + citada);
+        a.tablasDeSesion().remove(tabla.toLower());
         CrearTablaDeSesion(a, d);
         const bool identidad = std::any_of(d.columnas.begin(), d.columnas.end(),
                                            [](const ColumnaDeclarada& c) { return c.identidad; });

@@ -283,4 +283,13 @@ TEST_F(TablasTemporales, SiguenTrasUsarOtraBase) {
               QStringList{QStringLiteral("1")});
     Lote(*c_, QStringLiteral("DROP TABLE #t"));
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM #t")), 208);
+    // A transaction undone across a USE leaves the session able to go back and on.
+    Lote(*c_, QStringLiteral("CREATE TABLE #u (k int) INSERT INTO #u VALUES (1)"));
+    Lote(*c_, QStringLiteral("BEGIN TRAN INSERT INTO #u VALUES (2)"));
+    Lote(*c_, QStringLiteral("USE OTRA"));
+    Lote(*c_, QStringLiteral("ROLLBACK"));
+    Lote(*c_, QStringLiteral("USE TEMPO"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT min(k) FROM #u")), QStringList{QStringLiteral("1")});
+    Lote(*c_, QStringLiteral("USE OTRA"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT min(k) FROM #u")), QStringList{QStringLiteral("1")});
 }
