@@ -128,7 +128,9 @@ void SesionEmbebida::Usar(const QString& nombre) {
     if (!catalogo_->PuedeUsar(login_, *canonico))
         throw ErrorServidor(err::SinAccesoBase, msj::SinAccesoBase(login_, *canonico),
                             QString::fromLatin1(estado::Sintaxis));
-    Base(*canonico);  // opens it now, so a broken file shows here
+    BaseSqlite& nueva = Base(*canonico);  // opens it now, so a broken file shows here
+    BaseSqlite& anterior = Base(base_);
+    if (&nueva != &anterior) MoverTablasDeSesion(anterior, nueva);
     MarcarUso(catalogo_->carpeta(), *canonico, +1);
     MarcarUso(catalogo_->carpeta(), base_, -1);
     base_ = *canonico;

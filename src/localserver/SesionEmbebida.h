@@ -116,6 +116,15 @@ private:
         bool sesion = false;           // the client's batch: the #t it makes belong to the session
         std::vector<std::pair<BaseSqlite*, QString>> temporales;  // #t made by this frame, dropped when it ends
         QHash<QString, std::pair<BaseSqlite*, QString>> tablasVariables;  // its table variables: parameter -> table
+        // A caller's #t this frame's own #t of the same name hides until the frame ends:
+        // the handle, the name and the name it is kept under meanwhile.
+        struct Oculta {
+            BaseSqlite* base;
+            QString nombre;
+            QString guardada;
+        };
+        std::vector<Oculta> ocultas;
+        const std::vector<PlanSentencia>* planes = nullptr;  // the frame's statements (its declarations)
     };
     // Ends every frame of the batch at once: the time-out was reported.
     struct TiempoDelLote {};
@@ -168,6 +177,13 @@ private:
                             std::vector<kv::db::ResultadoSentencia>& salida);
     // The SQLite text with the running frame's table in the place of each table variable.
     QString ConTablasVariables(QString sql, const QStringList& tablas);
+    // DECLARE @t TABLE: the frame's table for it, made once.
+    void DeclararTablaVariable(const Sentencia& s, Marco& marco);
+    // Sets a caller's #t aside while the running procedure has its own of that name.
+    void OcultarTemporal(BaseSqlite& b, const QString& nombre, Marco& marco);
+    void RestaurarOcultas(Marco& marco);
+    // USE: the session's own tables go with it to the handle of the new database.
+    void MoverTablasDeSesion(BaseSqlite& de, BaseSqlite& a);
     // Drops what a frame made that ends with it; never throws.
     void CerrarAmbito(Marco& marco);
     // INSERT ... EXEC: the rows of the call's results go into the table.

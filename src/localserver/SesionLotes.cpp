@@ -203,6 +203,7 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
                                     const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                                     std::vector<ResultadoSentencia>& salida, Marco& marco) {
     marcos_.push_back(&marco);
+    if (!marco.planes) marco.planes = &sentencias;
     struct Salir {
         SesionEmbebida& s;
         Marco& m;

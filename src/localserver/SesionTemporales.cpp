@@ -82,25 +82,89 @@ bool SesionEmbebida::EsCreacionDeSesion(const Sentencia& s) {
                                             (s.tabla.startsWith(QLatin1Char('@')) && !s.variables.isEmpty()));
 }
 
+void SesionEmbebida::DeclararTablaVariable(const Sentencia& s, Marco& marco) {
+    // Run again (in a loop) it keeps its table and rows.
+    const QString& parametro = s.variables.front();
+    if (marco.tablasVariables.contains(parametro)) return;
+    BaseSqlite& b = Base(base_);
+    DefinicionTabla def;
+    def.nombre = NombreVariableDeTabla(parametro) + QLatin1Char(':') + QString::number(++serieTablas_);
+    def.columnas = s.columnas;
+    def.clavePrimaria = s.clavePrimaria;
+    def.nombreClave = s.nombreClave;
+    CrearTablaDeSesion(b, def);
+    marco.tablasVariables.insert(parametro, {&b, def.nombre});
+}
+
+void SesionEmbebida::OcultarTemporal(BaseSqlite& b, const QString& nombre, Marco& marco) {
+    for (const auto& [base, tabla] : marco.temporales)
+        if (base == &b && tabla.compare(nombre, Qt::CaseInsensitive) == 0) return;  // its own: 2714 follows
+    const QVariant fisico = b.Escalar(
+        QStringLiteral("SELECT name FROM sqlite_temp_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"),
+        {nombre});
+    if (fisico.isNull()) return;
+    const QString actual = fisico.toString();
+    const QString guardada = actual + QStringLiteral(":oculta:") + QString::number(++serieTablas_);
+    // Its triggers carry its name: they go, and are made again when it comes back.
+    for (const auto& f : b.Filas(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE type = 'trigger' AND "
+                                                "tbl_name = ?1 COLLATE NOCASE"),
+                                 {actual}))
+        b.Ejecutar(QLatin1String("DROP TRIGGER temp.") + traduccion::CitarNombre(f[0].toString()));
+    b.Ejecutar(QLatin1String("ALTER TABLE temp.") + traduccion::CitarNombre(actual) + QLatin1String(" RENAME TO ") +
+               traduccion::CitarNombre(guardada));
+    if (!b.Escalar(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE name = 'kv_sys_identidad_sesion'")).isNull())
+        b.Escalar(QStringLiteral("UPDATE temp.kv_sys_identidad_sesion SET tabla = ?2 WHERE tabla = ?1"), {actual, guardada});
+    auto& tablas = b.tablasDeSesion();
+    tablas.insert(guardada.toLower(), tablas.take(actual.toLower()));
+    marco.ocultas.push_back({&b, actual, guardada});
+}
+
+void SesionEmbebida::RestaurarOcultas(Marco& marco) {
+    for (auto it = marco.ocultas.rbegin(); it != marco.ocultas.rend(); ++it) {
+        BaseSqlite& b = *it->base;
+        try {
+            // The frame's own of that name is already gone with the frame.
+            b.Ejecutar(QLatin1String("DROP TABLE IF EXISTS temp.") + traduccion::CitarNombre(it->nombre));
+            b.Ejecutar(QLatin1String("ALTER TABLE temp.") + traduccion::CitarNombre(it->guardada) +
+                       QLatin1String(" RENAME TO ") + traduccion::CitarNombre(it->nombre));
+            if (!b.Escalar(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE name = 'kv_sys_identidad_sesion'"))
+                     .isNull()) {
+                b.Escalar(QStringLiteral("DELETE FROM temp.kv_sys_identidad_sesion WHERE tabla = ?1"), {it->nombre});
+                b.Escalar(QStringLiteral("UPDATE temp.kv_sys_identidad_sesion SET tabla = ?2 WHERE tabla = ?1"),
+                          {it->guardada, it->nombre});
+            }
+            auto& tablas = b.tablasDeSesion();
+            const BaseSqlite::TablaDeSesion t = tablas.take(it->guardada.toLower());
+            tablas.insert(it->nombre.toLower(), t);
+            DefinicionTabla def;
+            def.nombre = it->nombre;
+            def.columnas = t.columnas;
+            def.clavePrimaria = t.clavePrimaria;
+            def.nombreClave = t.nombreClave;
+            for (const QString& sql : SqlDisparadores(def)) b.Ejecutar(sql);
+        } catch (const ErrorServidor&) {
+            // Never throws: what cannot be put back stays under the name it was kept under.
+        }
+    }
+    marco.ocultas.clear();
+}
+
 void SesionEmbebida::CrearTablaEnSesion(const Sentencia& s, const std::vector<QVariant>& parametros,
                                         size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
     BaseSqlite& b = Base(base_);
     Marco& marco = *marcos_.back();
+    if (s.sql.isEmpty() && s.tabla.startsWith(QLatin1Char('@'))) {
+        DeclararTablaVariable(s, marco);
+        return;
+    }
     DefinicionTabla def;
     def.nombre = s.tabla;
     def.columnas = s.columnas;
     def.clavePrimaria = s.clavePrimaria;
     def.nombreClave = s.nombreClave;
-    if (s.sql.isEmpty() && s.tabla.startsWith(QLatin1Char('@'))) {
-        // DECLARE @t TABLE (...): run again (in a loop) it keeps its table and rows.
-        const QString& parametro = s.variables.front();
-        if (marco.tablasVariables.contains(parametro)) return;
-        def.nombre = NombreVariableDeTabla(parametro) + QLatin1Char(':') + QString::number(++serieTablas_);
-        CrearTablaDeSesion(b, def);
-        marco.tablasVariables.insert(parametro, {&b, def.nombre});
-        return;
-    }
     const bool temporal = EsNombreTemporal(s.tabla);
+    // A procedure's (or an EXEC'd text's) own #t hides a caller's of the same name until it ends.
+    if (temporal && !marco.sesion) OcultarTemporal(b, s.tabla, marco);
     if (s.sql.isEmpty()) {
         // CREATE TABLE #t: no right is needed; an open transaction takes it in.
         Unir(b);
@@ -155,7 +219,20 @@ QString SesionEmbebida::ConTablasVariables(QString sql, const QStringList& tabla
     static const QHash<QString, std::pair<BaseSqlite*, QString>> ninguna;
     const auto& propias = marcos_.empty() ? ninguna : marcos_.back()->tablasVariables;
     for (const QString& parametro : tablas) {
-        const auto it = propias.constFind(parametro);
+        auto it = propias.constFind(parametro);
+        if (it == propias.constEnd() && !marcos_.empty() && marcos_.back()->planes) {
+            // Declared in the frame's text but not run (a branch not taken): it is declared
+            // all the same, empty, as declarations hold for the whole text.
+            for (const PlanSentencia& p : *marcos_.back()->planes) {
+                const Sentencia& d = p.sentencia;
+                if (d.clase == Clase::CrearTabla && d.sql.isEmpty() && d.tabla.startsWith(QLatin1Char('@')) &&
+                    !d.variables.isEmpty() && d.variables.front() == parametro) {
+                    DeclararTablaVariable(d, *marcos_.back());
+                    it = propias.constFind(parametro);
+                    break;
+                }
+            }
+        }
         if (it == propias.constEnd())
             throw ErrorServidor(mensajes::kVariableDeTablaNoDeclarada,
                                 mensajes::VariableDeTablaNoDeclarada(parametro),
@@ -177,6 +254,7 @@ void SesionEmbebida::CerrarAmbito(Marco& marco) {
     for (const auto& [b, tabla] : marco.tablasVariables) quitar(b, tabla);
     marco.temporales.clear();
     marco.tablasVariables.clear();
+    RestaurarOcultas(marco);
 }
 
 void SesionEmbebida::InsertarEjecucion(const Sentencia& s, const std::vector<QVariant>& parametros,
@@ -271,6 +349,69 @@ void SesionEmbebida::RestaurarTablasVariables(const std::vector<CopiaTablaVariab
         } catch (const ErrorServidor&) {
             // What cannot be put back is lost with the transaction, as a table's rows would be.
         }
+    }
+}
+
+void SesionEmbebida::MoverTablasDeSesion(BaseSqlite& de, BaseSqlite& a) {
+    const auto nombres = de.Filas(QStringLiteral(
+        "SELECT name FROM sqlite_temp_master WHERE type = 'table' AND (substr(name, 1, 1) = '#' OR "
+        "substr(name, 1, 6) = 'kv_tv:') ORDER BY rowid"));
+    if (nombres.empty()) return;
+    const bool conIdentidad =
+        !de.Escalar(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE name = 'kv_sys_identidad_sesion'")).isNull();
+    for (const auto& n : nombres) {
+        const QString tabla = n[0].toString();
+        const BaseSqlite::TablaDeSesion t = de.tablasDeSesion().value(tabla.toLower());
+        if (t.columnas.empty()) continue;
+        DefinicionTabla d;
+        d.nombre = tabla;
+        d.columnas = t.columnas;
+        d.clavePrimaria = t.clavePrimaria;
+        d.nombreClave = t.nombreClave;
+        const QString citada = traduccion::CitarNombre(tabla);
+        // One left on the new handle by a ROLLBACK since the last move is an old copy: the live one wins.
+        a.Ejecutar(QLatin1String("DROP TABLE IF EXISTS temp.") + citada);
+        a.tablasDeSesion().remove(tabla.toLower());
+        CrearTablaDeSesion(a, d);
+        const bool identidad = std::any_of(d.columnas.begin(), d.columnas.end(),
+                                           [](const ColumnaDeclarada& c) { return c.identidad; });
+        // The rows keep their identity values: the trigger that refuses given ones is set aside.
+        const QString disparador = traduccion::CitarNombre(QStringLiteral("kv_sys_trg_") + tabla + QStringLiteral("_identidad"));
+        if (identidad) a.Ejecutar(QLatin1String("DROP TRIGGER IF EXISTS temp.") + disparador);
+        QStringList marcas;
+        for (size_t i = 0; i < d.columnas.size(); ++i) marcas << QStringLiteral("?%1").arg(i + 1);
+        Preparada insertar(a, QLatin1String("INSERT INTO temp.") + citada + QLatin1String(" VALUES (") +
+                                  marcas.join(QLatin1String(", ")) + QLatin1Char(')'));
+        for (const auto& fila : de.Filas(QLatin1String("SELECT * FROM temp.") + citada)) {
+            insertar.Reiniciar();
+            insertar.Enlazar(fila);
+            if (insertar.Paso() != SQLITE_DONE)
+                throw ErrorServidor(err::ErrorInterno, QString::fromUtf8(sqlite3_errmsg(a.db())),
+                                    QString::fromLatin1(estado::General));
+        }
+        if (identidad) {
+            a.Ejecutar(SqlDisparadores(d).front());
+            if (conIdentidad) {
+                const auto filas = de.Filas(QStringLiteral("SELECT siguiente, incremento FROM temp.kv_sys_identidad_sesion "
+                                                           "WHERE tabla = ?1"),
+                                            {tabla});
+                if (!filas.empty())
+                    a.Escalar(QStringLiteral("INSERT OR REPLACE INTO temp.kv_sys_identidad_sesion (tabla, siguiente, "
+                                             "incremento) VALUES (?1, ?2, ?3)"),
+                              {tabla, filas[0][0], filas[0][1]});
+            }
+        }
+        de.Ejecutar(QLatin1String("DROP TABLE temp.") + citada);
+        de.tablasDeSesion().remove(tabla.toLower());
+    }
+    // What the frames keep of them now names the new handle.
+    for (Marco* m : marcos_) {
+        for (auto& [b, tabla] : m->temporales)
+            if (b == &de) b = &a;
+        for (auto& [b, tabla] : m->tablasVariables)
+            if (b == &de) b = &a;
+        for (auto& o : m->ocultas)
+            if (o.base == &de) o.base = &a;
     }
 }
 

@@ -2,7 +2,7 @@
 // databases and the rights they run with, as SQL Server gives them.
 #include <QString>
 
-#include "ServidorPrueba.h"
+#include "SesionEnBase.h"
 #include "localserver/SesionEmbebida.h"
 #include "localserver/procedimientos/ReconsEstv.h"
 
@@ -10,39 +10,13 @@ using namespace kv::pruebas;
 
 namespace {
 
-class Procedimientos : public ServidorPrueba {
+class Procedimientos : public SesionEnBase {
   protected:
     void SetUp() override {
-        ServidorPrueba::SetUp();
+        SesionEnBase::SetUp();
         kv::local::RegistrarReconsEstv();
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE PROCS"));
-        Lote(*c_, QStringLiteral("USE PROCS"));
+        AbrirEn(QStringLiteral("PROCS"));
     }
-    // Every row of every row set of a batch, its columns joined by '|'.
-    QStringList Todo(kv::db::Conexion& c, const QString& sql) {
-        QStringList s;
-        for (const auto& r : Lote(c, sql))
-            for (const auto& f : r.filas) {
-                QStringList col;
-                for (const auto& v : f) col << (v.isNull() ? QStringLiteral("NULL") : v.toString());
-                s << col.join(QLatin1Char('|'));
-            }
-        return s;
-    }
-    QStringList Todo(const QString& sql) { return Todo(*c_, sql); }
-    // The native numbers of every error of a batch, in order.
-    std::vector<int> Errores(kv::db::Conexion& c, const QString& sql) {
-        std::vector<int> n;
-        try {
-            for (const auto& r : c.EjecutarLote(sql))
-                if (r.error) n.push_back(r.error->errorNativo);
-        } catch (const kv::KvExcepcion&) {
-            if (c.Errors().Count() > 0) n.push_back(c.Errors().Item(0).errorNativo);
-        }
-        return n;
-    }
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 }  // namespace

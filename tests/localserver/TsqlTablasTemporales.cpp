@@ -2,37 +2,23 @@
 // SQL Server's scopes: the session, the procedure that made them, the batch.
 #include <QString>
 
-#include "ServidorPrueba.h"
+#include "SesionEnBase.h"
 
 using namespace kv::pruebas;
 
 namespace {
 
-class TablasTemporales : public ServidorPrueba {
+class TablasTemporales : public SesionEnBase {
   protected:
     void SetUp() override {
-        ServidorPrueba::SetUp();
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE TEMPO"));
-        Lote(*c_, QStringLiteral("USE TEMPO"));
+        SesionEnBase::SetUp();
+        AbrirEn(QStringLiteral("TEMPO"));
         Lote(*c_, QStringLiteral("CREATE TABLE Articulos (cod nvarchar(10) PRIMARY KEY, nombre nvarchar(40), "
                                  "precio money)"));
         Lote(*c_,
              QStringLiteral("INSERT INTO Articulos VALUES ('A1', N'Tornillo', 1.25), ('A2', N'Tuerca', 0.5), "
                             "('B1', N'Arandela', 0.1)"));
     }
-    QStringList Todo(kv::db::Conexion& c, const QString& sql) {
-        QStringList s;
-        for (const auto& r : Lote(c, sql))
-            for (const auto& f : r.filas) {
-                QStringList col;
-                for (const auto& v : f) col << (v.isNull() ? QStringLiteral("NULL") : v.toString());
-                s << col.join(QLatin1Char('|'));
-            }
-        return s;
-    }
-    QStringList Todo(const QString& sql) { return Todo(*c_, sql); }
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 }  // namespace
@@ -232,4 +218,78 @@ TEST_F(TablasTemporales, ProcedimientoDelError) {
     EXPECT_EQ(
         Todo(QStringLiteral("BEGIN TRY SELECT 1 / 0 END TRY BEGIN CATCH SELECT ERROR_PROCEDURE() END CATCH")),
         QStringList{QStringLiteral("NULL")});
+}
+
+TEST_F(TablasTemporales, UnProcedimientoTapaLaDelLlamadorConLaSuya) {
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Tapa AS\nBEGIN\n"
+                             "  INSERT INTO #t (id, v) VALUES (100, 'del llamador')\n"
+                             "  CREATE TABLE #t (id int IDENTITY(50, 1), otra nvarchar(20))\n"
+                             "  INSERT INTO #t (otra) VALUES ('propia'), ('propia')\n"
+                             "  SELECT id, otra FROM #t ORDER BY id\nEND"));
+    Lote(*c_, QStringLiteral("CREATE TABLE #t (n int IDENTITY(1, 1), id int, v nvarchar(20))"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (id, v) VALUES (1, 'uno')"));
+    // Before its CREATE the procedure writes to the caller's; after it, to its own.
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Tapa")), (QStringList{QStringLiteral("50|propia"), QStringLiteral("51|propia")}));
+    // Its own is gone; the caller's is intact, rows, columns and identity.
+    Lote(*c_, QStringLiteral("INSERT INTO #t (id, v) VALUES (2, 'dos')"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT n, id, v FROM #t ORDER BY n")),
+              (QStringList{QStringLiteral("1|1|uno"), QStringLiteral("2|100|del llamador"),
+                           QStringLiteral("3|2|dos")}));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO #t (n, id) VALUES (9, 9)")), 544);
+    // Twice in a row, and from a text run by EXEC, the same.
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Tapa")), (QStringList{QStringLiteral("50|propia"), QStringLiteral("51|propia")}));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC (N'CREATE TABLE #t (k int) INSERT INTO #t VALUES (7) SELECT k FROM #t')")),
+              QStringList{QStringLiteral("7")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #t")), QStringList{QStringLiteral("4")});
+    // Its own made twice is still 2714.
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Doble AS\nBEGIN\n  CREATE TABLE #t (k int)\n  CREATE TABLE #t (k int)\nEND"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC Doble")), 2714);
+    EXPECT_EQ(Todo(QStringLiteral("SELECT count(*) FROM #t")), QStringList{QStringLiteral("4")});
+}
+
+TEST_F(TablasTemporales, DeclaradaEnUnaRamaQueNoCorre) {
+    // Declarations hold for the whole text: one in a branch not taken is declared, empty.
+    EXPECT_EQ(Todo(QStringLiteral("IF 1 = 0\nBEGIN\n  DECLARE @t TABLE (k int)\n  INSERT INTO @t VALUES (1)\nEND\n"
+                                  "INSERT INTO @t VALUES (5)\nSELECT count(*), max(k) FROM @t")),
+              QStringList{QStringLiteral("1|5")});
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Rama @si bit AS\nBEGIN\n  IF @si = 1\n"
+                             "    DECLARE @r TABLE (k int PRIMARY KEY)\n  SELECT count(*) FROM @r\nEND"));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Rama 0")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Rama 1")), QStringList{QStringLiteral("0")});
+    // Used before the text declares it, it is still 1087.
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM @x\nDECLARE @x TABLE (k int)")), 1087);
+}
+
+TEST_F(TablasTemporales, SiguenTrasUsarOtraBase) {
+    Lote(*c_, QStringLiteral("CREATE DATABASE OTRA"));
+    Lote(*c_, QStringLiteral("CREATE TABLE #t (id int IDENTITY(1, 1) PRIMARY KEY, cod nvarchar(10), precio money, "
+                             "alta datetime)"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (cod, precio, alta) SELECT cod, precio, '20240131' FROM Articulos"));
+    // The session's table is the same table in whatever database the session uses.
+    EXPECT_EQ(Todo(QStringLiteral("DECLARE @v TABLE (k int) INSERT INTO @v VALUES (4)\nUSE OTRA\n"
+                                  "INSERT INTO #t (cod, precio) VALUES ('O1', 9.99)\n"
+                                  "SELECT DB_NAME(), count(*), (SELECT k FROM @v) FROM #t")),
+              QStringList{QStringLiteral("OTRA|4|4")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT id, cod, precio, CONVERT(varchar(10), alta, 112) FROM #t ORDER BY id")),
+              (QStringList{QStringLiteral("1|A1|1.25|20240131"), QStringLiteral("2|A2|0.5|20240131"),
+                           QStringLiteral("3|B1|0.1|20240131"), QStringLiteral("4|O1|9.99|NULL")}));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO #t (id, cod) VALUES (1, 'X')")), 544);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("CREATE TABLE #t (k int)")), 2714);
+    // Back in the first database it is still there, and its identity goes on.
+    Lote(*c_, QStringLiteral("USE TEMPO"));
+    Lote(*c_, QStringLiteral("INSERT INTO #t (cod) VALUES ('T1')"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT max(id), count(*) FROM #t")), QStringList{QStringLiteral("5|5")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT CASE WHEN OBJECT_ID('tempdb..#t') IS NULL THEN 0 ELSE 1 END")),
+              QStringList{QStringLiteral("1")});
+    Lote(*c_, QStringLiteral("DROP TABLE #t"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT * FROM #t")), 208);
+    // A transaction undone across a USE leaves the session able to go back and on.
+    Lote(*c_, QStringLiteral("CREATE TABLE #u (k int) INSERT INTO #u VALUES (1)"));
+    Lote(*c_, QStringLiteral("BEGIN TRAN INSERT INTO #u VALUES (2)"));
+    Lote(*c_, QStringLiteral("USE OTRA"));
+    Lote(*c_, QStringLiteral("ROLLBACK"));
+    Lote(*c_, QStringLiteral("USE TEMPO"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT min(k) FROM #u")), QStringList{QStringLiteral("1")});
+    Lote(*c_, QStringLiteral("USE OTRA"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT min(k) FROM #u")), QStringList{QStringLiteral("1")});
 }

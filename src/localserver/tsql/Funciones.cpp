@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QDateTime>
+#include <cstdio>
 #include <QRegularExpression>
 #include <QStringList>
 #include <array>
@@ -484,6 +485,12 @@ int AnioDeDosCifras(int anio, int digitos) {
 }
 
 QString FormatoISO(const QDate& fecha, const QTime& hora) {
+    if (fecha.year() >= 0 && fecha.year() <= 9999 && hora.isValid()) {
+        char texto[24];
+        const int n = std::snprintf(texto, sizeof texto, "%04d-%02d-%02d %02d:%02d:%02d", fecha.year(), fecha.month(),
+                                    fecha.day(), hora.hour(), hora.minute(), hora.second());
+        return QString::fromLatin1(texto, n);
+    }
     return QStringLiteral("%1-%2-%3 %4:%5:%6")
         .arg(fecha.year(), 4, 10, QLatin1Char('0'))
         .arg(fecha.month(), 2, 10, QLatin1Char('0'))
@@ -497,7 +504,7 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
     const QString s = original.trimmed();
     QTime hora(0, 0, 0);
     if (s.isEmpty()) {
-        resultado = QDateTime(QDate(1900, 1, 1), hora);
+        resultado = QDateTime(QDate(1900, 1, 1), hora, Qt::UTC);
         return true;
     }
     int i = 0;
@@ -505,7 +512,7 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
     if (!LeerEntero(s, i, 8, a, &da)) return false;
     if (i < s.size() && s[i] == QLatin1Char(':') && da <= 2) {
         if (!LeerHora(s, 0, hora)) return false;
-        resultado = QDateTime(QDate(1900, 1, 1), hora);
+        resultado = QDateTime(QDate(1900, 1, 1), hora, Qt::UTC);
         return true;
     }
     QDate fecha;
@@ -543,7 +550,7 @@ bool LeerFechaHora(const QString& original, int estilo, QDateTime& resultado) {
             return false;
         if (!LeerHora(s, i, hora)) return false;
     }
-    resultado = QDateTime(fecha, hora);
+    resultado = QDateTime(fecha, hora, Qt::UTC);
     return true;
 }
 
@@ -555,15 +562,35 @@ bool ValorAFecha(sqlite3_value* v, int estilo, QDateTime& resultado) {
         if (!(dias > -53690 && dias < 2958464)) return false;
         const double entero = std::floor(dias);
         const qint64 segundos = static_cast<qint64>(std::llround((dias - entero) * 86400.0));
-        resultado = QDateTime(QDate(1900, 1, 1).addDays(static_cast<qint64>(entero)), QTime(0, 0, 0))
+        resultado = QDateTime(QDate(1900, 1, 1).addDays(static_cast<qint64>(entero)), QTime(0, 0, 0), Qt::UTC)
                         .addSecs(segundos);
         return true;
     }
     return LeerFechaHora(Texto(v), estilo, resultado);
 }
 
+// "YYYY-MM-DD HH:MM:SS" of a real date and time: the form dates are kept in, which
+// reading and writing again would give back unchanged.
+bool EsFormaGuardada(const unsigned char* t, int n) {
+    if (!t || n != 19) return false;
+    static const char patron[] = "dddd-dd-dd dd:dd:dd";
+    for (int i = 0; i < 19; ++i) {
+        if (patron[i] == 'd' ? (t[i] < '0' || t[i] > '9') : t[i] != static_cast<unsigned char>(patron[i]))
+            return false;
+    }
+    const auto num = [t](int i, int k) {
+        int v = 0;
+        for (int j = i; j < i + k; ++j) v = v * 10 + (t[j] - '0');
+        return v;
+    };
+    return QDate::isValid(num(0, 4), num(5, 2), num(8, 2)) && num(11, 2) < 24 && num(14, 2) < 60 && num(17, 2) < 60;
+}
+
 void FnFecha(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT &&
+        EsFormaGuardada(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0])))
+        return sqlite3_result_value(ctx, argv[0]);
     const int estilo = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
     QDateTime fecha;
     if (!ValorAFecha(argv[0], estilo, fecha))
