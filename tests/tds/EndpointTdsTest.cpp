@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <random>
 #include <thread>
@@ -126,6 +127,43 @@ class EndpointTds : public ::testing::Test {
              QStringLiteral("INSERT INTO G (x, t) SELECT a.x*10000+b.x*1000+c.x*100+d.x*10+e.x, N'fila' "
                             "FROM N a, N b, N c, N d, N e"));
         Lote(admin_, QStringLiteral("CREATE TABLE L (x int)"));
+    }
+
+    // A lock wait: session `a` holds a new row of L in an open transaction, and
+    // session `b`, readied by `preparar`, runs `sql`, which has to wait for it.
+    struct EsperaBloqueo {
+        std::unique_ptr<Conexion> a, b;
+        bool fallo = false;                     // an error came back, or the statement threw
+        std::optional<kv::db::ErrorBD> error;  // the first error of the results, or of the connection
+        qint64 ms = 0;
+    };
+    EsperaBloqueo EsperarBloqueo(const std::function<void(Conexion&)>& preparar, const QString& sql) {
+        CrearGrande();
+        EsperaBloqueo e;
+        e.a = PorTds(QStringLiteral("PRUEBA"));
+        Lote(*e.a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
+        e.b = PorTds(QStringLiteral("PRUEBA"));
+        preparar(*e.b);
+        QElapsedTimer reloj;
+        reloj.start();
+        std::vector<kv::db::ResultadoSentencia> r;
+        try {
+            r = e.b->EjecutarLote(sql);
+        } catch (const kv::KvExcepcion&) {
+            e.fallo = true;
+        }
+        e.ms = reloj.elapsed();
+        for (const auto& x : r)
+            if (x.error && !e.error) e.error = x.error;
+        if (e.error) e.fallo = true;
+        if (!e.error && e.b->Errors().Count() > 0) e.error = e.b->Errors().Item(0);
+        return e;
+    }
+    // The holder undoes its transaction; the waiting session then writes the row 3.
+    void SoltarYEscribir(EsperaBloqueo& e) {
+        Lote(*e.a, QStringLiteral("ROLLBACK"));
+        e.b->Errors().Clear();
+        Lote(*e.b, QStringLiteral("INSERT INTO L VALUES (3)"));
     }
 
     CarpetasTemporales carpetas_;
@@ -289,29 +327,15 @@ TEST_F(EndpointTds, DiezSesionesALaVezCadaUnaConSuBaseYSuTransaccion) {
 }
 
 TEST_F(EndpointTds, UnaEsperaDeBloqueoTerminaAlAgotarseElTiempo) {
-    CrearGrande();
-    auto a = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
-    auto b = PorTds(QStringLiteral("PRUEBA"));
-    b->SetCommandTimeout(2);
-    QElapsedTimer reloj;
-    reloj.start();
-    bool fallo = false;
-    try {
-        for (const auto& r : b->EjecutarLote(QStringLiteral("INSERT INTO L VALUES (2)")))
-            if (r.error) fallo = true;
-    } catch (const kv::KvExcepcion&) {
-        fallo = true;
-    }
-    EXPECT_TRUE(fallo);
-    EXPECT_LT(reloj.elapsed(), 15000);
-    ASSERT_GT(b->Errors().Count(), 0);
-    EXPECT_EQ(b->Errors().Item(0).estadoSQL, QStringLiteral("HYT00"));
+    EsperaBloqueo espera = EsperarBloqueo([](Conexion& b) { b.SetCommandTimeout(2); },
+                                          QStringLiteral("INSERT INTO L VALUES (2)"));
+    EXPECT_TRUE(espera.fallo);
+    EXPECT_LT(espera.ms, 15000);
+    ASSERT_GT(espera.b->Errors().Count(), 0);
+    EXPECT_EQ(espera.b->Errors().Item(0).estadoSQL, QStringLiteral("HYT00"));
     // The lock is still the first session's; once it lets go the second writes.
-    Lote(*a, QStringLiteral("ROLLBACK"));
-    b->Errors().Clear();
-    Lote(*b, QStringLiteral("INSERT INTO L VALUES (3)"));
-    EXPECT_EQ(Filas(*b, QStringLiteral("SELECT COUNT(*) FROM L")).filas[0][0].toInt(), 1);
+    SoltarYEscribir(espera);
+    EXPECT_EQ(Filas(*espera.b, QStringLiteral("SELECT COUNT(*) FROM L")).filas[0][0].toInt(), 1);
 }
 
 TEST_F(EndpointTds, UnCancelDetieneLaSentenciaYLaConexionSigue) {
@@ -506,33 +530,17 @@ long long MemoriaKb(qint64 pid, const char* campo) {
 }  // namespace
 
 TEST_F(EndpointTds, ConLockTimeoutUnaEsperaDeBloqueoDa1222) {
-    CrearGrande();
-    auto a = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
-    auto b = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*b, QStringLiteral("SET LOCK_TIMEOUT 300"));
-    QElapsedTimer reloj;
-    reloj.start();
-    std::optional<kv::db::ErrorBD> error;
-    std::vector<kv::db::ResultadoSentencia> r;
-    try {
-        r = b->EjecutarLote(QStringLiteral("INSERT INTO L VALUES (2) SELECT @@ERROR"));
-    } catch (const kv::KvExcepcion&) {
-    }
-    for (const auto& x : r)
-        if (x.error && !error) error = x.error;
-    if (!error && b->Errors().Count() > 0) error = b->Errors().Item(0);
-    const qint64 ms = reloj.elapsed();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->errorNativo, 1222);
-    EXPECT_EQ(error->descripcion, QStringLiteral("Se superó el tiempo de espera de la solicitud de bloqueo."));
-    EXPECT_GE(ms, 250);
-    std::printf("1222 por FreeTDS tras %lld ms\n", static_cast<long long>(ms));
+    EsperaBloqueo espera =
+        EsperarBloqueo([this](Conexion& b) { Lote(b, QStringLiteral("SET LOCK_TIMEOUT 300")); },
+                       QStringLiteral("INSERT INTO L VALUES (2) SELECT @@ERROR"));
+    ASSERT_TRUE(espera.error.has_value());
+    EXPECT_EQ(espera.error->errorNativo, 1222);
+    EXPECT_EQ(espera.error->descripcion, QStringLiteral("Se superó el tiempo de espera de la solicitud de bloqueo."));
+    EXPECT_GE(espera.ms, 250);
+    std::printf("1222 por FreeTDS tras %lld ms\n", static_cast<long long>(espera.ms));
     // The lock stays the first session's; once it lets go the second writes.
-    Lote(*a, QStringLiteral("ROLLBACK"));
-    b->Errors().Clear();
-    Lote(*b, QStringLiteral("INSERT INTO L VALUES (3)"));
-    EXPECT_EQ(Filas(*b, QStringLiteral("SELECT SUM(x) FROM L")).filas[0][0].toInt(), 3);
+    SoltarYEscribir(espera);
+    EXPECT_EQ(Filas(*espera.b, QStringLiteral("SELECT SUM(x) FROM L")).filas[0][0].toInt(), 3);
 }
 
 TEST_F(EndpointTds, UnCancelAMitadDeLasFilasLasDetieneYLaConexionSigue) {
