@@ -89,8 +89,8 @@ QString Almacen(EntornoEstadisticas& e) {
     for (const auto& fila :
          e.Filas("KV_ESTADISTICAS", "SELECT BASE, COMPARTIDA FROM MA_EMPRESAS ORDER BY BASE"))
         partes << fila[0].toString().trimmed() + u'=' + fila[1].toString();
-    for (const auto& fila : e.Filas("KV_ESTADISTICAS",
-                                    "SELECT Base, COUNT(*) FROM DET_ESTV0000 GROUP BY Base ORDER BY Base"))
+    for (const auto& fila :
+         e.Filas("KV_ESTADISTICAS", "SELECT Base, COUNT(*) FROM DET_ESTV0000 GROUP BY Base ORDER BY Base"))
         partes << fila[0].toString().trimmed() + u':' + fila[1].toString();
     return QStringLiteral("almacen: ") + partes.join(u' ');
 }
@@ -101,7 +101,8 @@ QStringList Progreso(PuertoGuionado& puerto) {
         lineas << QStringLiteral("progreso: %1 estilo %2").arg(l.titulo).arg(l.estilo);
     for (const auto& l : puerto->Llamadas(InteraccionGuionada::Tipo::ProgresoActualizar))
         lineas << QStringLiteral("avance: %1 | %2").arg(l.mensaje, l.progreso);
-    for (const auto& m : puerto->Mensajes()) lineas << QStringLiteral("mensaje: %1 | %2").arg(m.titulo, m.texto);
+    for (const auto& m : puerto->Mensajes())
+        lineas << QStringLiteral("mensaje: %1 | %2").arg(m.titulo, m.texto);
     puerto->Olvidar();
     return lineas;
 }
@@ -189,7 +190,8 @@ QStringList Lista(Lib_FrmCons3* v) {
     QStringList encabezados;
     for (int c = 0; c < modelo->columnCount(); ++c)
         encabezados << modelo->headerData(c, Qt::Horizontal).toString();
-    lineas << QStringLiteral("ventana: ") + v->windowTitle() << QStringLiteral("sentencia: ") + v->SentenciaActual()
+    lineas << QStringLiteral("ventana: ") + v->windowTitle()
+           << QStringLiteral("sentencia: ") + v->SentenciaActual()
            << QStringLiteral("columnas: ") + encabezados.join(u'|')
            << QStringLiteral("filas: %1").arg(modelo->Filas());
     for (int f = 0; f < modelo->Filas(); ++f) lineas << Fila(modelo, f);
@@ -211,17 +213,19 @@ Recorrido RondaConsultas(const QString& servidor) {
     QStringList codigos;
     for (size_t i = 0; i < ids.size() && i < 5; ++i) {
         codigos << ids[i][0].toString().trimmed();
-        e.Ejecutar(QStringLiteral("UPDATE MA_ARTICULOS SET PuntoPedido = %1, Stock = %2 WHERE IdArticulo = '%3'")
-                       .arg(punto[i])
-                       .arg(QString::fromLatin1(stock[i]), codigos.back()));
+        e.Ejecutar(
+            QStringLiteral("UPDATE MA_ARTICULOS SET PuntoPedido = %1, Stock = %2 WHERE IdArticulo = '%3'")
+                .arg(punto[i])
+                .arg(QString::fromLatin1(stock[i]), codigos.back()));
     }
     e.Configurar("MostrarStockenConsultas", "SI");
     e.Configurar("Stk_Nivel1", "255");
     e.Configurar("Stk_Nivel2", "65280");
     e.Configurar("Stk_Nivel3", "16711680");
     e.Configurar("Stk_Nivel4", "33023");
-    e.Ejecutar(QString::fromUtf8(
-        "INSERT INTO TA_VENDEDORES (IdVendedor, Nombre, Dada_De_Baja) VALUES ('V900', N'Zoilo Zapata Ñandú', 0)"));
+    e.Ejecutar(
+        QString::fromUtf8("INSERT INTO TA_VENDEDORES (IdVendedor, Nombre, Dada_De_Baja) VALUES ('V900', "
+                          "N'Zoilo Zapata Ñandú', 0)"));
     Lib_ClsCons3::DescartarCompartida();
 
     PuertoGuionado puerto;
@@ -245,8 +249,9 @@ Recorrido RondaConsultas(const QString& servidor) {
         });
         consulta.CampoDevuelto = QString::fromLatin1(devuelto);
         consulta.ConsultaSearch(QString::fromLatin1(fuente));
-        r.vistas << QStringLiteral("fuente: %1 %2").arg(QString::fromLatin1(fuente), QString::fromLatin1(devuelto))
-                 << vista << QStringLiteral("devuelto: ") + consulta.ValorDevuelto;
+        r.vistas
+            << QStringLiteral("fuente: %1 %2").arg(QString::fromLatin1(fuente), QString::fromLatin1(devuelto))
+            << vista << QStringLiteral("devuelto: ") + consulta.ValorDevuelto;
     }
 
     // The stock columns: each row in its level's colour.
@@ -272,8 +277,8 @@ Recorrido RondaConsultas(const QString& servidor) {
     });
     consulta.CampoDevuelto = QStringLiteral("IDVENDEDOR");
     consulta.ConsultaSearch(QStringLiteral("V_TA_VENDEDORES"));
-    r.vistas << QStringLiteral("fuente: busqueda") << vista << QStringLiteral("devuelto: ") + consulta.ValorDevuelto
-             << Progreso(puerto);
+    r.vistas << QStringLiteral("fuente: busqueda") << vista
+             << QStringLiteral("devuelto: ") + consulta.ValorDevuelto << Progreso(puerto);
     Lib_ClsCons3::DescartarCompartida();
     r.traza = kv::pruebas::TrazaComparable(traza);
     return r;
@@ -304,28 +309,33 @@ TEST(RondaFreeTdsVentanas, LaConfiguracionDeEmpresasAgregaYQuitaIgualQueLaDirect
     EndpointEnProceso endpoint;
     ASSERT_NE(endpoint.puerto(), 0);
     const Recorrido porTds = RondaEmpresas(kv::pruebas::ServidorTcp(endpoint.puerto()));
-    // The viewer (on SUR, whose procedure the dialog runs), its store and NORTE's rebuild went through FreeTDS.
+    // The viewer (on SUR, whose procedure the dialog runs), its store and NORTE's rebuild went through
+    // FreeTDS.
     EXPECT_EQ(Sesiones(endpoint), (QStringList{"KV_ESTADISTICAS", "Korvane", "NORTE"}));
 
     // What the direct path does is what the window must do.
     ASSERT_EQ(directo.vistas.size(), 17) << directo.vistas.join(u'\n').toStdString();
     EXPECT_EQ(directo.vistas[1], "empresas: NORTE");
     EXPECT_EQ(directo.vistas[2],
-              QString::fromUtf8("dialogo: Configuración de Empresas | Su empresa aún no forma parte de las "
-                                "estadísticas\r\nHaga click sobre agregar para incluirla | &Agregar | quitar 0 | 0"));
+              QString::fromUtf8(
+                  "dialogo: Configuración de Empresas | Su empresa aún no forma parte de las "
+                  "estadísticas\r\nHaga click sobre agregar para incluirla | &Agregar | quitar 0 | 0"));
     EXPECT_TRUE(directo.vistas.contains(QString::fromUtf8("progreso: Actualizando Estadísticas estilo 0")));
-    EXPECT_TRUE(directo.vistas.contains("avance: Este proceso puede tardar varios minutos | Por favor espere"));
+    EXPECT_TRUE(
+        directo.vistas.contains("avance: Este proceso puede tardar varios minutos | Por favor espere"));
     EXPECT_TRUE(directo.vistas.contains("empresas: NORTE,SUR*"));
     EXPECT_TRUE(directo.vistas.contains("espera: 720"));
     EXPECT_TRUE(directo.vistas.contains(QString::fromUtf8("progreso: Quitando Estadísticas estilo 0")));
     // SUR's rows come with Agregar, the flag changes with Modificar, and both go with Quitar.
     const QRegularExpression antes(QStringLiteral("^almacen: NORTE=true NORTE:[1-9][0-9]*$"));
     EXPECT_TRUE(antes.match(directo.vistas[0]).hasMatch()) << directo.vistas[0].toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^almacen: NORTE=true SUR=true NORTE:[1-9][0-9]* SUR:[1-9][0-9]*$"))
-                    .match(directo.vistas[4])
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^almacen: NORTE=true SUR=true NORTE:[1-9][0-9]* SUR:[1-9][0-9]*$"))
+            .match(directo.vistas[4])
+            .hasMatch())
         << directo.vistas[4].toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^almacen: NORTE=true SUR=false NORTE:[1-9][0-9]* SUR:[1-9][0-9]*$"))
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^almacen: NORTE=true SUR=false NORTE:[1-9][0-9]* SUR:[1-9][0-9]*$"))
                     .match(directo.vistas[10])
                     .hasMatch())
         << directo.vistas[10].toStdString();
@@ -350,13 +360,15 @@ TEST(RondaFreeTdsVentanas, LasConsultasMuestranLoMismoQueLaDirecta) {
     ASSERT_GE(d.size(), 30) << d.join(u'\n').toStdString();
     EXPECT_EQ(d[0], "fuente: V_TA_VENDEDORES IDVENDEDOR");
     EXPECT_EQ(d[1], QString::fromUtf8("ventana: Consulta..."));
-    EXPECT_EQ(d[2].toStdString(),
-              "sentencia: SELECT TOP 1000 NOMBRE,IDVENDEDOR FROM V_TA_VENDEDORES  with(nolock)  ORDER BY NOMBRE ");
+    EXPECT_EQ(
+        d[2].toStdString(),
+        "sentencia: SELECT TOP 1000 NOMBRE,IDVENDEDOR FROM V_TA_VENDEDORES  with(nolock)  ORDER BY NOMBRE ");
     EXPECT_EQ(d[3], "columnas: NOMBRE|IDVENDEDOR");
     EXPECT_TRUE(d.contains(QString::fromUtf8("Zoilo Zapata Ñandú|V900")));
-    EXPECT_TRUE(d.contains(
-        "sentencia: SELECT TOP 1000 DESCRIPCION,IDARTICULO,CODIGOBARRA FROM VT_MA_ARTICULOS  with(nolock)  WHERE "
-        "SUSPENDIDO = 0 ORDER BY DESCRIPCION "));
+    EXPECT_TRUE(
+        d.contains("sentencia: SELECT TOP 1000 DESCRIPCION,IDARTICULO,CODIGOBARRA FROM VT_MA_ARTICULOS  "
+                   "with(nolock)  WHERE "
+                   "SUSPENDIDO = 0 ORDER BY DESCRIPCION "));
     EXPECT_TRUE(d.contains("columnas: IdArticulo|Descripcion|PuntoPedido|Stock"));
     // Reorder point 0 and stock; above the point; below it; equal to it; none at all.
     const qsizetype stock = d.indexOf("fuente: stock");
@@ -369,9 +381,10 @@ TEST(RondaFreeTdsVentanas, LasConsultasMuestranLoMismoQueLaDirecta) {
         << d.value(stock + 6).toStdString();
     const qsizetype busqueda = d.indexOf("fuente: busqueda");
     ASSERT_GE(busqueda, 0);
-    EXPECT_EQ(d.value(busqueda + 2),
-              QString::fromUtf8("sentencia: SELECT TOP 1000 NOMBRE,IDVENDEDOR FROM V_TA_VENDEDORES  with(nolock)   "
-                                "where NOMBRE like 'zoilo zapata ñ%' ORDER BY NOMBRE "));
+    EXPECT_EQ(
+        d.value(busqueda + 2),
+        QString::fromUtf8("sentencia: SELECT TOP 1000 NOMBRE,IDVENDEDOR FROM V_TA_VENDEDORES  with(nolock)   "
+                          "where NOMBRE like 'zoilo zapata ñ%' ORDER BY NOMBRE "));
     EXPECT_EQ(d.value(busqueda + 4), "filas: 1");
     EXPECT_EQ(d.value(busqueda + 6), "devuelto: V900");
     for (const QString& l : d) EXPECT_FALSE(l.startsWith("mensaje:")) << l.toStdString();
