@@ -265,7 +265,7 @@ TEST_F(EndpointTds, CadaTipoLlegaConSusValoresExtremos) {
         }
     // The types as SQL Server's own come through FreeTDS.
     using namespace kv::db::tipo;
-    const int tipos[] = {Integer, Integer, BigInt,   SmallInt, TinyInt, Boolean,     Numeric,  Numeric,
+    const int tipos[] = {Integer, Integer, BigInt,   SmallInt, TinyInt, Boolean,     Currency, Numeric,
                          Double,  Single,  VarWChar, VarChar,  Char,    DBTimeStamp, VarBinary};
     for (size_t i = 0; i < std::size(tipos); ++i)
         EXPECT_EQ(leido.columnas[i].tipo, tipos[i]) << leido.columnas[i].nombre.toStdString();
@@ -712,4 +712,53 @@ TEST_F(EndpointTds, FueraDelLoopbackUnInicioSinCifrarSeRechaza) {
     for (const QString& l : remoto.Registro())
         registrado = registrado || l.startsWith(QStringLiteral("Inicio de sesión sin cifrar desde %1").arg(direccion));
     EXPECT_TRUE(registrado) << remoto.Registro().join(u'\n').toStdString();
+}
+
+// Money over FreeTDS as on the direct path: typed currency, and exact over its
+// whole range (a double while it holds the amount, the exact text beyond), in
+// columns, sums and quotients alike; decimals as the nearest double to their digits.
+TEST_F(EndpointTds, ElDineroLlegaExactoYComoDineroEnTodoSuRango) {
+    Lote(admin_, QStringLiteral("CREATE DATABASE DINERO"));
+    Lote(admin_, QStringLiteral("USE DINERO"));
+    Lote(admin_, QStringLiteral("CREATE TABLE M (n int, m money, s smallmoney, d decimal(19,4), e decimal(38,10))"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807, 214748.3647, 922337203685477.5807, "
+                                "12345678901234567890.0123456789)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (2, -922337203685477.5808, -214748.3648, 123456789012.3456, "
+                                "0.1)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (3, 450359962737.0497, 0.0001, 0.0001, -1.5)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (4, 450359962737.0496, -0.01, NULL, NULL)"));
+    Conexion directa;
+    directa.Open(CadenaDirecta(QStringLiteral("DINERO")));
+    auto c = PorTds(QStringLiteral("DINERO"));
+    for (const QString& consulta :
+         {QStringLiteral("SELECT n, m, s, d, e FROM M ORDER BY n"),
+          QStringLiteral("SELECT SUM(m) AS t, SUM(d) AS u, CAST(1 AS money) / 3 AS q FROM M WHERE n >= 2")}) {
+        SCOPED_TRACE(consulta.toStdString());
+        const auto esperado = Filas(directa, consulta);
+        const auto leido = Filas(*c, consulta);
+        ASSERT_EQ(leido.columnas.size(), esperado.columnas.size());
+        for (size_t i = 0; i < esperado.columnas.size(); ++i)
+            EXPECT_EQ(leido.columnas[i].tipo, esperado.columnas[i].tipo) << esperado.columnas[i].nombre.toStdString();
+        ASSERT_EQ(leido.filas.size(), esperado.filas.size());
+        for (size_t f = 0; f < esperado.filas.size(); ++f)
+            for (size_t i = 0; i < esperado.columnas.size(); ++i) {
+                const QVariant& a = esperado.filas[f][i];
+                const QVariant& b = leido.filas[f][i];
+                const std::string donde = esperado.columnas[i].nombre.toStdString() + " fila " + std::to_string(f);
+                EXPECT_EQ(b.typeId(), a.typeId()) << donde;
+                if (a.typeId() == QMetaType::Double)
+                    EXPECT_EQ(b.toDouble(), a.toDouble()) << donde;
+                else
+                    EXPECT_EQ(b.toString().toStdString(), a.toString().toStdString()) << donde;
+            }
+    }
+    // What the users' money must read as, to the last ten-thousandth.
+    const auto filas = Filas(*c, QStringLiteral("SELECT m FROM M ORDER BY n")).filas;
+    ASSERT_EQ(filas.size(), 4u);
+    EXPECT_EQ(filas[0][0], QVariant(QStringLiteral("922337203685477.5807")));
+    EXPECT_EQ(filas[1][0], QVariant(QStringLiteral("-922337203685477.5808")));
+    EXPECT_EQ(filas[2][0], QVariant(QStringLiteral("450359962737.0497")));  // 2^52 + 1 ten-thousandths
+    EXPECT_EQ(filas[3][0], QVariant(450359962737.0496));                   // 2^52: a double holds it
+    EXPECT_EQ(Filas(*c, QStringLiteral("SELECT SUM(m) FROM M WHERE n >= 2")).filas[0][0],
+              QVariant(QStringLiteral("-921436483760003.4815")));
 }
