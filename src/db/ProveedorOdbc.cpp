@@ -153,10 +153,37 @@ int TipoADOEsquema(SQLSMALLINT tipoSQL, const QString& nombreTipo) {
     }
 }
 
+// A money amount as SQL Server's drivers give it in text ("-922337203685477.5808"),
+// as the embedded server hands it over: a double while that holds the count of
+// ten-thousandths exactly (up to 2^52), the exact text with four decimals beyond,
+// where a double would move it by up to six hundredths. Invalid when it is not such an amount.
+QVariant DineroDesdeTexto(const QString& original) {
+    QString texto = original.trimmed();
+    const bool negativo = texto.startsWith(u'-');
+    if (negativo || texto.startsWith(u'+')) texto.remove(0, 1);
+    const qsizetype punto = texto.indexOf(u'.');
+    const QString entero = punto < 0 ? texto : texto.left(punto);
+    QString fraccion = punto < 0 ? QString() : texto.mid(punto + 1);
+    if (fraccion.size() > 4 || entero.size() > 15 || (entero.isEmpty() && fraccion.isEmpty())) return {};
+    for (const QChar ch : entero + fraccion)
+        if (!ch.isDigit() || ch.unicode() > 127) return {};
+    fraccion = fraccion.leftJustified(4, u'0');
+    // The magnitude, unsigned: -922337203685477.5808 has no positive twin in 64 bits.
+    const quint64 unidades = entero.isEmpty() ? 0 : entero.toULongLong();
+    const quint64 diezmilesimas = unidades * 10000 + fraccion.toULongLong();
+    const QString canonico = (negativo && diezmilesimas != 0 ? QStringLiteral("-") : QString()) +
+                             QString::number(unidades) + u'.' + fraccion;
+    if (diezmilesimas <= (quint64{1} << 52)) return QVariant(canonico.toDouble());
+    return QVariant(canonico);
+}
+
 bool EsTexto(SQLSMALLINT t) {
     return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR || t == SQL_WVARCHAR ||
            t == SQL_WLONGVARCHAR;
 }
+
+// The column type LeerValor is told for money (not an ODBC type code).
+constexpr SQLSMALLINT kTipoDinero = -32000;
 
 // One statement handle, freed on every way out.
 class Sentencia {
@@ -475,12 +502,27 @@ private:
             col.nombre = DesdeW(nombre, std::min<qsizetype>(largo, std::size(nombre) - 1));
             col.tipo = TipoADO(tipoSQL);
             col.tamano = tamano > 0x7fffffff ? 0 : static_cast<int>(tamano);
+            // SQL Server's drivers give money as a decimal of scale 4; its type name tells it apart,
+            // and ADO's SQL Server providers type it as currency.
+            SQLWCHAR nombreTipo[128] = {};
+            SQLSMALLINT largoTipo = 0;
+            if (SQL_SUCCEEDED(SQLColAttributeW(s, static_cast<SQLUSMALLINT>(c), SQL_DESC_TYPE_NAME, nombreTipo,
+                                               sizeof(nombreTipo), &largoTipo, nullptr)))
+                col.tipoServidor =
+                    DesdeW(nombreTipo, std::min<qsizetype>(largoTipo / 2, std::size(nombreTipo) - 1)).toLower();
+            const bool dinero =
+                col.tipoServidor == QLatin1String("money") || col.tipoServidor == QLatin1String("smallmoney");
+            if (dinero) col.tipo = tipo::Currency;
+            if (tipoSQL == SQL_DECIMAL || tipoSQL == SQL_NUMERIC) {
+                col.precision = col.tamano;
+                col.escala = decimales;
+            }
             SQLWCHAR tabla[512] = {};
             SQLSMALLINT largoTabla = 0;
             if (SQL_SUCCEEDED(SQLColAttributeW(s, static_cast<SQLUSMALLINT>(c), SQL_DESC_BASE_TABLE_NAME, tabla,
                                                sizeof(tabla), &largoTabla, nullptr)))
                 col.tablaBase = DesdeW(tabla, std::min<qsizetype>(largoTabla / 2, std::size(tabla) - 1));
-            tiposSQL[static_cast<size_t>(c - 1)] = tipoSQL;
+            tiposSQL[static_cast<size_t>(c - 1)] = dinero ? kTipoDinero : tipoSQL;
             r.columnas.push_back(col);
         }
         std::vector<SQLWCHAR> bufTexto(4096);
@@ -517,11 +559,27 @@ private:
                 if (tipoSQL != SQL_BIGINT && v >= INT_MIN && v <= INT_MAX) return QVariant(static_cast<int>(v));
                 return QVariant(static_cast<qlonglong>(v));
             }
-            case SQL_REAL:
-            case SQL_FLOAT:
-            case SQL_DOUBLE:
+            case kTipoDinero:
             case SQL_DECIMAL:
             case SQL_NUMERIC: {
+                // By their digits: the driver's own conversion to a double is not always the
+                // nearest one, and money beyond 2^52 ten-thousandths has none that holds it.
+                SQLWCHAR digitos[80] = {};
+                fallo(SQLGetData(s, c, SQL_C_WCHAR, digitos, sizeof(digitos), &ind));
+                if (ind == SQL_NULL_DATA) return QVariant();
+                const qsizetype largo = ind < 0 ? 0 : std::min<qsizetype>(ind / 2, std::size(digitos) - 1);
+                const QString texto = DesdeW(digitos, largo);
+                if (tipoSQL == kTipoDinero) {
+                    const QVariant dinero = DineroDesdeTexto(texto);
+                    if (dinero.isValid()) return dinero;
+                }
+                bool bien = false;
+                const double v = texto.toDouble(&bien);
+                return bien ? QVariant(v) : QVariant(texto);
+            }
+            case SQL_REAL:
+            case SQL_FLOAT:
+            case SQL_DOUBLE: {
                 double v = 0;
                 fallo(SQLGetData(s, c, SQL_C_DOUBLE, &v, sizeof(v), &ind));
                 if (ind == SQL_NULL_DATA) return QVariant();

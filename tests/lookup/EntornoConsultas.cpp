@@ -26,7 +26,7 @@ QString Cadena(const QString& base, const QString& usuario, const QString& clave
 }
 }  // namespace
 
-EntornoConsultas::EntornoConsultas(int lineasVenta) {
+EntornoConsultas::EntornoConsultas(int lineasVenta, const QString& servidor) {
     kv::local::RegistrarServidorEmbebido();
     kv::local::demo::RegistrarProcedimientoDemo();
     kv::db::DB_Dll::DescartarPrincipal();
@@ -42,7 +42,7 @@ EntornoConsultas::EntornoConsultas(int lineasVenta) {
                                 .arg(hoy.year()));
 
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
-    erp.gServidor = "EMBEBIDO";
+    erp.gServidor = servidor;
     erp.gDBName = "NORTE";
     erp.gUsuario = "Korvane";
     erp.gUserPassWord = "pelumbo";

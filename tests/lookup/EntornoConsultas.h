@@ -24,7 +24,9 @@ namespace kv::pruebas {
 
 class EntornoConsultas {
   public:
-    explicit EntornoConsultas(int lineasVenta = 20);
+    // The ERP connection goes to `servidor` (the embedded server, or its TDS
+    // endpoint as "127.0.0.1,port"); the administrator's always goes direct.
+    explicit EntornoConsultas(int lineasVenta = 20, const QString& servidor = QStringLiteral("EMBEBIDO"));
     ~EntornoConsultas();
 
     void Ejecutar(const QString& sql) const;

@@ -13,7 +13,8 @@ QString EntornoEstadisticas::Cadena(const QString& base, const QString& usuario,
     return "PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =" + base + ";UId=" + usuario + ";Pwd=" + clave + ";";
 }
 
-EntornoEstadisticas::EntornoEstadisticas(const QStringList& empresas) : empresas_(empresas) {
+EntornoEstadisticas::EntornoEstadisticas(const QStringList& empresas, const QString& servidor)
+    : empresas_(empresas), servidor_(servidor) {
     kv::local::RegistrarServidorEmbebido();
     kv::local::RegistrarReconsEstv();
     kv::local::demo::RegistrarProcedimientoDemo();
@@ -62,7 +63,7 @@ std::vector<std::vector<QVariant>> EntornoEstadisticas::Filas(const QString& bas
 kv::db::DB_Dll& EntornoEstadisticas::Erp() {
     kv::db::DB_Dll& erp = kv::db::DB_Dll::Principal();
     if (!erp.gOpenFlag) {
-        erp.gServidor = "EMBEBIDO";
+        erp.gServidor = servidor_;
         erp.gDBName = empresas_.value(0);
         erp.gUsuario = "Korvane";
         erp.gUserPassWord = "pelumbo";

@@ -17,7 +17,10 @@ namespace kv::pruebas {
 
 class EntornoEstadisticas {
   public:
-    explicit EntornoEstadisticas(const QStringList& empresas = {"NORTE"});
+    // The viewer's connections go to `servidor` (the embedded server, or its TDS
+    // endpoint as "127.0.0.1,port"); the administrator's always go direct.
+    explicit EntornoEstadisticas(const QStringList& empresas = {"NORTE"},
+                                 const QString& servidor = QStringLiteral("EMBEBIDO"));
     ~EntornoEstadisticas();
 
     static QString Cadena(const QString& base, const QString& usuario, const QString& clave);
@@ -46,6 +49,7 @@ class EntornoEstadisticas {
     std::unique_ptr<kv::db::Conexion> administrador_;
     std::unique_ptr<kv::db::DB_Dll> almacen_;
     QStringList empresas_;
+    QString servidor_;
 };
 
 }  // namespace kv::pruebas

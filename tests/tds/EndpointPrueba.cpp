@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 
 #include "db/Proveedor.h"
 #include "localserver/ServidorEmbebido.h"
@@ -74,5 +76,15 @@ QString CadenaFreeTds(quint16 puerto, const QString& base, const QString& usuari
 }
 
 QString ServidorTcp(quint16 puerto) { return QStringLiteral("127.0.0.1,%1").arg(puerto); }
+
+QString TrazaComparable(const QString& ruta) {
+    static const QRegularExpression variable(
+        QStringLiteral("\"hora\":\"[^\"]*\",|\"ms\":[0-9.]+,|\"servidor\":\"[^\"]*\","));
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<no existe %1>").arg(ruta);
+    QString t = QString::fromUtf8(f.readAll());
+    t.remove(variable);
+    return t;
+}
 
 }  // namespace kv::pruebas

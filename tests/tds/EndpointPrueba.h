@@ -53,4 +53,8 @@ QString CadenaFreeTds(quint16 puerto, const QString& base, const QString& usuari
 // The suite's server name for the endpoint: "127.0.0.1,port".
 QString ServidorTcp(quint16 puerto);
 
+// An SQL trace file without what differs by nature between two runs: the time of
+// each statement, how long it took and the server's name.
+QString TrazaComparable(const QString& ruta);
+
 }  // namespace kv::pruebas

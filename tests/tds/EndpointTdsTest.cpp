@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <random>
 #include <thread>
@@ -128,6 +129,43 @@ class EndpointTds : public ::testing::Test {
         Lote(admin_, QStringLiteral("CREATE TABLE L (x int)"));
     }
 
+    // A lock wait: session `a` holds a new row of L in an open transaction, and
+    // session `b`, readied by `preparar`, runs `sql`, which has to wait for it.
+    struct EsperaBloqueo {
+        std::unique_ptr<Conexion> a, b;
+        bool fallo = false;                     // an error came back, or the statement threw
+        std::optional<kv::db::ErrorBD> error;  // the first error of the results, or of the connection
+        qint64 ms = 0;
+    };
+    EsperaBloqueo EsperarBloqueo(const std::function<void(Conexion&)>& preparar, const QString& sql) {
+        CrearGrande();
+        EsperaBloqueo e;
+        e.a = PorTds(QStringLiteral("PRUEBA"));
+        Lote(*e.a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
+        e.b = PorTds(QStringLiteral("PRUEBA"));
+        preparar(*e.b);
+        QElapsedTimer reloj;
+        reloj.start();
+        std::vector<kv::db::ResultadoSentencia> r;
+        try {
+            r = e.b->EjecutarLote(sql);
+        } catch (const kv::KvExcepcion&) {
+            e.fallo = true;
+        }
+        e.ms = reloj.elapsed();
+        for (const auto& x : r)
+            if (x.error && !e.error) e.error = x.error;
+        if (e.error) e.fallo = true;
+        if (!e.error && e.b->Errors().Count() > 0) e.error = e.b->Errors().Item(0);
+        return e;
+    }
+    // The holder undoes its transaction; the waiting session then writes the row 3.
+    void SoltarYEscribir(EsperaBloqueo& e) {
+        Lote(*e.a, QStringLiteral("ROLLBACK"));
+        e.b->Errors().Clear();
+        Lote(*e.b, QStringLiteral("INSERT INTO L VALUES (3)"));
+    }
+
     CarpetasTemporales carpetas_;
     std::unique_ptr<EndpointEnProceso> endpoint_;
     Conexion admin_;
@@ -227,7 +265,7 @@ TEST_F(EndpointTds, CadaTipoLlegaConSusValoresExtremos) {
         }
     // The types as SQL Server's own come through FreeTDS.
     using namespace kv::db::tipo;
-    const int tipos[] = {Integer, Integer, BigInt,   SmallInt, TinyInt, Boolean,     Numeric,  Numeric,
+    const int tipos[] = {Integer, Integer, BigInt,   SmallInt, TinyInt, Boolean,     Currency, Numeric,
                          Double,  Single,  VarWChar, VarChar,  Char,    DBTimeStamp, VarBinary};
     for (size_t i = 0; i < std::size(tipos); ++i)
         EXPECT_EQ(leido.columnas[i].tipo, tipos[i]) << leido.columnas[i].nombre.toStdString();
@@ -289,29 +327,15 @@ TEST_F(EndpointTds, DiezSesionesALaVezCadaUnaConSuBaseYSuTransaccion) {
 }
 
 TEST_F(EndpointTds, UnaEsperaDeBloqueoTerminaAlAgotarseElTiempo) {
-    CrearGrande();
-    auto a = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
-    auto b = PorTds(QStringLiteral("PRUEBA"));
-    b->SetCommandTimeout(2);
-    QElapsedTimer reloj;
-    reloj.start();
-    bool fallo = false;
-    try {
-        for (const auto& r : b->EjecutarLote(QStringLiteral("INSERT INTO L VALUES (2)")))
-            if (r.error) fallo = true;
-    } catch (const kv::KvExcepcion&) {
-        fallo = true;
-    }
-    EXPECT_TRUE(fallo);
-    EXPECT_LT(reloj.elapsed(), 15000);
-    ASSERT_GT(b->Errors().Count(), 0);
-    EXPECT_EQ(b->Errors().Item(0).estadoSQL, QStringLiteral("HYT00"));
+    EsperaBloqueo espera = EsperarBloqueo([](Conexion& b) { b.SetCommandTimeout(2); },
+                                          QStringLiteral("INSERT INTO L VALUES (2)"));
+    EXPECT_TRUE(espera.fallo);
+    EXPECT_LT(espera.ms, 15000);
+    ASSERT_GT(espera.b->Errors().Count(), 0);
+    EXPECT_EQ(espera.b->Errors().Item(0).estadoSQL, QStringLiteral("HYT00"));
     // The lock is still the first session's; once it lets go the second writes.
-    Lote(*a, QStringLiteral("ROLLBACK"));
-    b->Errors().Clear();
-    Lote(*b, QStringLiteral("INSERT INTO L VALUES (3)"));
-    EXPECT_EQ(Filas(*b, QStringLiteral("SELECT COUNT(*) FROM L")).filas[0][0].toInt(), 1);
+    SoltarYEscribir(espera);
+    EXPECT_EQ(Filas(*espera.b, QStringLiteral("SELECT COUNT(*) FROM L")).filas[0][0].toInt(), 1);
 }
 
 TEST_F(EndpointTds, UnCancelDetieneLaSentenciaYLaConexionSigue) {
@@ -506,33 +530,17 @@ long long MemoriaKb(qint64 pid, const char* campo) {
 }  // namespace
 
 TEST_F(EndpointTds, ConLockTimeoutUnaEsperaDeBloqueoDa1222) {
-    CrearGrande();
-    auto a = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*a, QStringLiteral("BEGIN TRAN INSERT INTO L VALUES (1)"));
-    auto b = PorTds(QStringLiteral("PRUEBA"));
-    Lote(*b, QStringLiteral("SET LOCK_TIMEOUT 300"));
-    QElapsedTimer reloj;
-    reloj.start();
-    std::optional<kv::db::ErrorBD> error;
-    std::vector<kv::db::ResultadoSentencia> r;
-    try {
-        r = b->EjecutarLote(QStringLiteral("INSERT INTO L VALUES (2) SELECT @@ERROR"));
-    } catch (const kv::KvExcepcion&) {
-    }
-    for (const auto& x : r)
-        if (x.error && !error) error = x.error;
-    if (!error && b->Errors().Count() > 0) error = b->Errors().Item(0);
-    const qint64 ms = reloj.elapsed();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->errorNativo, 1222);
-    EXPECT_EQ(error->descripcion, QStringLiteral("Se superó el tiempo de espera de la solicitud de bloqueo."));
-    EXPECT_GE(ms, 250);
-    std::printf("1222 por FreeTDS tras %lld ms\n", static_cast<long long>(ms));
+    EsperaBloqueo espera =
+        EsperarBloqueo([this](Conexion& b) { Lote(b, QStringLiteral("SET LOCK_TIMEOUT 300")); },
+                       QStringLiteral("INSERT INTO L VALUES (2) SELECT @@ERROR"));
+    ASSERT_TRUE(espera.error.has_value());
+    EXPECT_EQ(espera.error->errorNativo, 1222);
+    EXPECT_EQ(espera.error->descripcion, QStringLiteral("Se superó el tiempo de espera de la solicitud de bloqueo."));
+    EXPECT_GE(espera.ms, 250);
+    std::printf("1222 por FreeTDS tras %lld ms\n", static_cast<long long>(espera.ms));
     // The lock stays the first session's; once it lets go the second writes.
-    Lote(*a, QStringLiteral("ROLLBACK"));
-    b->Errors().Clear();
-    Lote(*b, QStringLiteral("INSERT INTO L VALUES (3)"));
-    EXPECT_EQ(Filas(*b, QStringLiteral("SELECT SUM(x) FROM L")).filas[0][0].toInt(), 3);
+    SoltarYEscribir(espera);
+    EXPECT_EQ(Filas(*espera.b, QStringLiteral("SELECT SUM(x) FROM L")).filas[0][0].toInt(), 3);
 }
 
 TEST_F(EndpointTds, UnCancelAMitadDeLasFilasLasDetieneYLaConexionSigue) {
@@ -704,4 +712,53 @@ TEST_F(EndpointTds, FueraDelLoopbackUnInicioSinCifrarSeRechaza) {
     for (const QString& l : remoto.Registro())
         registrado = registrado || l.startsWith(QStringLiteral("Inicio de sesión sin cifrar desde %1").arg(direccion));
     EXPECT_TRUE(registrado) << remoto.Registro().join(u'\n').toStdString();
+}
+
+// Money over FreeTDS as on the direct path: typed currency, and exact over its
+// whole range (a double while it holds the amount, the exact text beyond), in
+// columns, sums and quotients alike; decimals as the nearest double to their digits.
+TEST_F(EndpointTds, ElDineroLlegaExactoYComoDineroEnTodoSuRango) {
+    Lote(admin_, QStringLiteral("CREATE DATABASE DINERO"));
+    Lote(admin_, QStringLiteral("USE DINERO"));
+    Lote(admin_, QStringLiteral("CREATE TABLE M (n int, m money, s smallmoney, d decimal(19,4), e decimal(38,10))"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807, 214748.3647, 922337203685477.5807, "
+                                "12345678901234567890.0123456789)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (2, -922337203685477.5808, -214748.3648, 123456789012.3456, "
+                                "0.1)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (3, 450359962737.0497, 0.0001, 0.0001, -1.5)"));
+    Lote(admin_, QStringLiteral("INSERT INTO M VALUES (4, 450359962737.0496, -0.01, NULL, NULL)"));
+    Conexion directa;
+    directa.Open(CadenaDirecta(QStringLiteral("DINERO")));
+    auto c = PorTds(QStringLiteral("DINERO"));
+    for (const QString& consulta :
+         {QStringLiteral("SELECT n, m, s, d, e FROM M ORDER BY n"),
+          QStringLiteral("SELECT SUM(m) AS t, SUM(d) AS u, CAST(1 AS money) / 3 AS q FROM M WHERE n >= 2")}) {
+        SCOPED_TRACE(consulta.toStdString());
+        const auto esperado = Filas(directa, consulta);
+        const auto leido = Filas(*c, consulta);
+        ASSERT_EQ(leido.columnas.size(), esperado.columnas.size());
+        for (size_t i = 0; i < esperado.columnas.size(); ++i)
+            EXPECT_EQ(leido.columnas[i].tipo, esperado.columnas[i].tipo) << esperado.columnas[i].nombre.toStdString();
+        ASSERT_EQ(leido.filas.size(), esperado.filas.size());
+        for (size_t f = 0; f < esperado.filas.size(); ++f)
+            for (size_t i = 0; i < esperado.columnas.size(); ++i) {
+                const QVariant& a = esperado.filas[f][i];
+                const QVariant& b = leido.filas[f][i];
+                const std::string donde = esperado.columnas[i].nombre.toStdString() + " fila " + std::to_string(f);
+                EXPECT_EQ(b.typeId(), a.typeId()) << donde;
+                if (a.typeId() == QMetaType::Double)
+                    EXPECT_EQ(b.toDouble(), a.toDouble()) << donde;
+                else
+                    EXPECT_EQ(b.toString().toStdString(), a.toString().toStdString()) << donde;
+            }
+    }
+    // What the users' money must read as, to the last ten-thousandth.
+    const auto filas = Filas(*c, QStringLiteral("SELECT m FROM M ORDER BY n")).filas;
+    ASSERT_EQ(filas.size(), 4u);
+    EXPECT_EQ(filas[0][0], QVariant(QStringLiteral("922337203685477.5807")));
+    EXPECT_EQ(filas[1][0], QVariant(QStringLiteral("-922337203685477.5808")));
+    EXPECT_EQ(filas[2][0], QVariant(QStringLiteral("450359962737.0497")));  // 2^52 + 1 ten-thousandths
+    EXPECT_EQ(filas[3][0], QVariant(450359962737.0496));                   // 2^52: a double holds it
+    EXPECT_EQ(Filas(*c, QStringLiteral("SELECT SUM(m) FROM M WHERE n >= 2")).filas[0][0],
+              QVariant(QStringLiteral("-921436483760003.4815")));
 }

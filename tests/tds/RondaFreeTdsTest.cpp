@@ -14,6 +14,7 @@
 
 using kv::pruebas::CarpetaBinarios;
 using kv::pruebas::EndpointHijo;
+using kv::pruebas::TrazaComparable;
 
 namespace {
 
@@ -66,16 +67,6 @@ QString Leer(const QString& ruta) {
     QFile f(ruta);
     if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<no existe %1>").arg(ruta);
     return QString::fromUtf8(f.readAll());
-}
-
-// The trace without what differs by nature between two runs: the time of each
-// statement, how long it took and the server's name.
-QString TrazaComparable(const QString& ruta) {
-    static const QRegularExpression variable(
-        QStringLiteral("\"hora\":\"[^\"]*\",|\"ms\":[0-9.]+,|\"servidor\":\"[^\"]*\","));
-    QString t = Leer(ruta);
-    t.remove(variable);
-    return t;
 }
 
 // Messages of the demo with their durations, which differ from run to run.
