@@ -312,6 +312,33 @@ bool EsTablaDeSesion(const QString& nombre) {
 
 namespace {
 
+// A column named by a key, or 1911 when the table has none of that name.
+ColumnaDeclarada& ColumnaDeClave(DefinicionTabla& def, const QString& nombre) {
+    ColumnaDeclarada* c = Buscar(def, nombre);
+    if (!c)
+        throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(nombre.trimmed()),
+                            QString::fromLatin1(estado::ColumnaInexistente));
+    return *c;
+}
+
+// A new table: no column declared twice.
+void ComprobarColumnasUnicas(const DefinicionTabla& def) {
+    QSet<QString> vistos;
+    for (const auto& c : def.columnas) {
+        if (vistos.contains(c.nombre.toLower()))
+            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(c.nombre, def.nombre),
+                                QString::fromLatin1(estado::Sintaxis));
+        vistos.insert(c.nombre.toLower());
+    }
+}
+
+// A new table's key: its columns as declared, and never NULL.
+void ResolverClavePrimaria(DefinicionTabla& def) {
+    for (QString& k : def.clavePrimaria) k = ColumnaDeClave(def, k).nombre;
+    for (auto& c : def.columnas)
+        if (def.clavePrimaria.contains(c.nombre)) c.nulos = false;
+}
+
 std::optional<QString> NombreDeSesion(BaseSqlite& base, const QString& nombre) {
     const QVariant v = base.Escalar(
         QStringLiteral("SELECT name FROM sqlite_temp_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"),
@@ -325,24 +352,10 @@ std::optional<QString> NombreDeSesion(BaseSqlite& base, const QString& nombre) {
 void CrearTablaDeSesion(BaseSqlite& base, const DefinicionTabla& definicion) {
     DefinicionTabla def = definicion;
     if (NombreDeSesion(base, def.nombre)) throw ErrorObjetoExiste(def.nombre);
-    QSet<QString> vistos;
-    for (const auto& c : def.columnas) {
-        if (vistos.contains(c.nombre.toLower()))
-            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(c.nombre, def.nombre),
-                                QString::fromLatin1(estado::Sintaxis));
-        vistos.insert(c.nombre.toLower());
-    }
+    ComprobarColumnasUnicas(def);
     if (!def.clavePrimaria.isEmpty()) {
         if (def.nombreClave.isEmpty()) def.nombreClave = QStringLiteral("PK_") + def.nombre;
-        for (QString& k : def.clavePrimaria) {
-            const ColumnaDeclarada* c = Buscar(def, k);
-            if (!c)
-                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
-                                    QString::fromLatin1(estado::ColumnaInexistente));
-            k = c->nombre;
-        }
-        for (auto& c : def.columnas)
-            if (def.clavePrimaria.contains(c.nombre)) c.nulos = false;
+        ResolverClavePrimaria(def);
     }
     QString sql = SqlCrearTabla(def, def.nombre);
     sql.replace(0, int(qstrlen("CREATE TABLE ")), QStringLiteral("CREATE TEMP TABLE "));
@@ -419,27 +432,12 @@ void CrearTabla(BaseSqlite& base, const DefinicionTabla& definicion) {
     AsegurarCatalogoBase(base);
     DefinicionTabla def = definicion;
     if (NombreObjeto(base, def.nombre) || ExisteRestriccion(base, def.nombre)) throw ErrorObjetoExiste(def.nombre);
-    QSet<QString> vistos;
-    for (const auto& c : def.columnas) {
-        if (vistos.contains(c.nombre.toLower()))
-            throw ErrorServidor(err::ColumnaRepetida, msj::ColumnaRepetida(c.nombre, def.nombre),
-                                QString::fromLatin1(estado::Sintaxis));
-        vistos.insert(c.nombre.toLower());
-    }
+    ComprobarColumnasUnicas(def);
     if (!def.clavePrimaria.isEmpty()) {
         if (def.nombreClave.isEmpty()) def.nombreClave = QStringLiteral("PK_") + def.nombre;
         if (ExisteRestriccion(base, def.nombreClave) || NombreObjeto(base, def.nombreClave))
             throw ErrorObjetoExiste(def.nombreClave);
-        for (QString& k : def.clavePrimaria) {
-            const ColumnaDeclarada* c = Buscar(def, k);
-            if (!c)
-                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
-                                    QString::fromLatin1(estado::ColumnaInexistente));
-            k = c->nombre;
-        }
-        // Key columns never hold NULL.
-        for (auto& c : def.columnas)
-            if (def.clavePrimaria.contains(c.nombre)) c.nulos = false;
+        ResolverClavePrimaria(def);
     }
     for (const auto& c : def.columnas)
         if (!c.nombreDefecto.isEmpty() && (ExisteRestriccion(base, c.nombreDefecto) || NombreObjeto(base, c.nombreDefecto)))
@@ -493,10 +491,7 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
         comprobarNombre(nombre);
         QStringList cols;
         for (const QString& k : clavePrimaria) {
-            ColumnaDeclarada* c = Buscar(nueva, k);
-            if (!c)
-                throw ErrorServidor(err::ColumnaNoEnDestino, msj::ColumnaNoEnDestino(k.trimmed()),
-                                    QString::fromLatin1(estado::ColumnaInexistente));
+            const ColumnaDeclarada* c = &ColumnaDeClave(nueva, k);
             if (c->nulos)
                 throw ErrorServidor(8111,
                                     QStringLiteral("No se puede definir una restricción PRIMARY KEY en una columna "

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
+#include "localserver/tsql/Dinero.h"
 #include "localserver/tsql/Funciones.h"
 
 namespace {
@@ -110,6 +113,58 @@ TEST(RedondeoDinero, SumaDeDineroDesbordadaAvisa) {
     EXPECT_EQ(sqlite3_column_double(st, 0), 0.3);
     sqlite3_finalize(st);
     sqlite3_close(db);
+}
+
+// The key money compares by orders byte by byte as the amounts do: signs,
+// the ends of the range, and neighbours that one double would not tell apart.
+TEST(RedondeoDinero, LaClaveDelDineroOrdenaComoLosImportes) {
+    namespace dinero = kv::local::dinero;
+    std::vector<qint64> importes = {dinero::kMinimo, dinero::kMinimo + 1, -dinero::kExactoEnReal - 1,
+                                    -dinero::kExactoEnReal, -10000, -1, 0, 1, 10000, dinero::kExactoEnReal,
+                                    dinero::kExactoEnReal + 1, dinero::kMaximo - 1, dinero::kMaximo};
+    std::mt19937_64 azar(24);
+    for (int i = 0; i < 2000; ++i) importes.push_back(static_cast<qint64>(azar()));
+    std::sort(importes.begin(), importes.end());
+    for (size_t i = 1; i < importes.size(); ++i) {
+        const QByteArray a = dinero::Clave(importes[i - 1]);
+        const QByteArray b = dinero::Clave(importes[i]);
+        ASSERT_EQ(a.size(), 8);
+        const int orden = std::memcmp(a.constData(), b.constData(), 8);
+        if (importes[i - 1] == importes[i])
+            EXPECT_EQ(orden, 0);
+        else
+            EXPECT_LT(orden, 0) << importes[i - 1] << " " << importes[i];
+    }
+}
+
+// Money's products round half away from zero and its quotients cut toward
+// zero, in whole ten-thousandths, over the whole range.
+TEST(RedondeoDinero, ProductoYCocienteDelDinero) {
+    namespace dinero = kv::local::dinero;
+    qint64 r = 0;
+    EXPECT_EQ(dinero::Operar('*', 3, 5000, r), dinero::Lectura::Bien);  // 0.0003 * 0.5
+    EXPECT_EQ(r, 2);
+    EXPECT_EQ(dinero::Operar('*', -3, 5000, r), dinero::Lectura::Bien);
+    EXPECT_EQ(r, -2);
+    EXPECT_EQ(dinero::Operar('*', dinero::kMaximo, -10000, r), dinero::Lectura::Bien);
+    EXPECT_EQ(r, -dinero::kMaximo);
+    EXPECT_EQ(dinero::Operar('*', dinero::kMinimo, -10000, r), dinero::Lectura::Desborda);
+    EXPECT_EQ(dinero::Operar('*', dinero::kMaximo, dinero::kMaximo, r), dinero::Lectura::Desborda);
+    EXPECT_EQ(dinero::Operar('/', 10000, 30000, r), dinero::Lectura::Bien);  // 1 / 3
+    EXPECT_EQ(r, 3333);
+    EXPECT_EQ(dinero::Operar('/', -20000, 30000, r), dinero::Lectura::Bien);
+    EXPECT_EQ(r, -6666);
+    EXPECT_EQ(dinero::Operar('/', dinero::kMinimo, 20000, r), dinero::Lectura::Bien);
+    EXPECT_EQ(r, dinero::kMinimo / 2);
+    EXPECT_EQ(dinero::Operar('/', dinero::kMinimo, -10000, r), dinero::Lectura::Desborda);
+    EXPECT_EQ(dinero::Operar('/', 1, 0, r), dinero::Lectura::Desborda);
+    EXPECT_EQ(dinero::TextoConEstilo(dinero::kMinimo, 1), QStringLiteral("-922,337,203,685,477.58"));
+    EXPECT_EQ(dinero::TextoConEstilo(dinero::kMaximo, 0), QStringLiteral("922337203685477.58"));
+    EXPECT_EQ(dinero::TextoConEstilo(-50, 0), QStringLiteral("-0.01"));
+    EXPECT_EQ(dinero::TextoConEstilo(49, 0), QStringLiteral("0.00"));
+    EXPECT_EQ(dinero::TextoConEstilo(12345678, 1), QStringLiteral("1,234.57"));
+    EXPECT_EQ(dinero::TextoConEstilo(12345678, 126), QStringLiteral("1234.5678"));
+    EXPECT_TRUE(dinero::TextoConEstilo(1, 3).isNull());
 }
 
 }  // namespace

@@ -411,6 +411,207 @@ TEST_F(LimitesTest, LasDosRutasSumanElDineroIgualEnLosExtremos) {
     EXPECT_EQ(errores[1], 8115);
 }
 
+TEST_F(LimitesTest, ElProductoYElCocienteDelDineroSonExactosHastaElExtremo) {
+    const auto texto = [&](const char* sql) { return TextoDinero(Ultimo(QString::fromLatin1(sql))); };
+    EXPECT_EQ(texto("SELECT CAST('922337203685477.5807' AS money) * 1"), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CAST('-922337203685477.5807' AS money) * CAST(1 AS money)"),
+              QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CAST('922337203685477.5807' AS money) * -1"), QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CAST('461168601842738.7903' AS money) * 2"), QStringLiteral("922337203685477.5806"));
+    EXPECT_EQ(texto("SELECT CAST('922337203685477.5807' AS money) / 1"), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CAST('-922337203685477.5807' AS money) / CAST(-1 AS money)"),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CAST('-922337203685477.5808' AS money) / 2"), QStringLiteral("-461168601842738.7904"));
+    EXPECT_EQ(texto("SELECT CAST('922337203685477.5807' AS money) / CAST('922337203685477.5807' AS money)"),
+              QStringLiteral("1.0000"));
+    EXPECT_EQ(texto("DECLARE @m money = '922337203685477.5807' SELECT @m / 3 * 3"),
+              QStringLiteral("922337203685477.5806"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('922337203685477.5807' AS money) * 2")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('-922337203685477.5808' AS money) * -1")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('-922337203685477.5808' AS money) / -1")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('922337203685477.5807' AS money) / CAST(0.0001 AS money)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST('922337203685477.5807' AS money) / 0")), 8134);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST(1 AS money) / CAST(0 AS money)")), 8134);
+}
+
+TEST_F(LimitesTest, ElDineroRedondeaElProductoYCortaElCociente) {
+    const auto texto = [&](const char* sql) { return TextoDinero(Ultimo(QString::fromLatin1(sql))); };
+    // A product rounds to the ten-thousandth, halves away from zero.
+    EXPECT_EQ(texto("SELECT CAST(18.4172 AS money) * CAST(1.1562 AS money)"), QStringLiteral("21.2940"));
+    EXPECT_EQ(texto("SELECT CAST(0.0003 AS money) * CAST(0.5 AS money)"), QStringLiteral("0.0002"));
+    EXPECT_EQ(texto("SELECT CAST(-0.0003 AS money) * CAST(0.5 AS money)"), QStringLiteral("-0.0002"));
+    EXPECT_EQ(texto("SELECT CAST(0.0001 AS money) * CAST(0.4999 AS money)"), QStringLiteral("0.0000"));
+    // A quotient is cut, as SQL Server divides money.
+    EXPECT_EQ(texto("SELECT CAST(1 AS money) / CAST(18.4172 AS money)"), QStringLiteral("0.0542"));
+    EXPECT_EQ(texto("SELECT CAST(100 AS money) / CAST(339 AS money) * 10000"), QStringLiteral("2949.0000"));
+    EXPECT_EQ(texto("SELECT CAST(-2 AS money) / 3"), QStringLiteral("-0.6666"));
+    // The result is money: it orders and compares as an amount.
+    EXPECT_EQ(Filas(*c_, QStringLiteral("SELECT CASE WHEN CAST(10 AS money) / 4 = 2.5 THEN 1 ELSE 0 END"))[0][0].toInt(),
+              1);
+}
+
+TEST_F(LimitesTest, ElPromedioDelDineroEsDineroExacto) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, -1)\n"
+                             "INSERT INTO M VALUES (3, -1)\n"
+                             "INSERT INTO M VALUES (4, NULL)\n"
+                             "INSERT INTO M VALUES (5, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (6, 0.0001)\n"
+                             "INSERT INTO M VALUES (7, 0.0002)"));
+    const auto texto = [&](const char* sql) { return TextoDinero(Ultimo(QString::fromLatin1(sql))); };
+    EXPECT_EQ(texto("SELECT AVG(m) FROM M WHERE id = 1"), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT AVG(m) FROM M WHERE id = 5"), QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT AVG(m) FROM M WHERE id <= 4"), QStringLiteral("307445734561825.1935"));
+    EXPECT_EQ(texto("SELECT AVG(m) FROM M WHERE id IN (1, 4, 5)"), QStringLiteral("0.0000"));
+    EXPECT_EQ(texto("SELECT AVG(m) FROM M WHERE id >= 6"), QStringLiteral("0.0001"));
+    EXPECT_EQ(texto("SELECT AVG(DISTINCT m) FROM M WHERE id IN (2, 3, 6)"), QStringLiteral("-0.4999"));
+    EXPECT_TRUE(Ultimo(QStringLiteral("SELECT AVG(m) FROM M WHERE id = 4")).isNull());
+}
+
+// Amounts past what a double holds are kept as their exact text: they compare,
+// order and group by value, among REAL amounts and NULLs.
+TEST_F(LimitesTest, ElDineroGuardadoComoTextoSeComparaYOrdenaPorValor) {
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (3, 1000000000000)\n"
+                             "INSERT INTO M VALUES (4, 900000000000)\n"
+                             "INSERT INTO M VALUES (5, 12.34)\n"
+                             "INSERT INTO M VALUES (6, NULL)\n"
+                             "INSERT INTO M VALUES (7, -500000000000)\n"
+                             "INSERT INTO M VALUES (8, 1000000000000)\n"
+                             "INSERT INTO M VALUES (9, -922337203685477.5808)"));
+    const auto ids = [&](const QString& sql) {
+        QList<int> r;
+        for (const auto& f : Filas(*c_, sql)) r << f[0].toInt();
+        return r;
+    };
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M ORDER BY m, id")), (QList<int>{6, 9, 2, 7, 5, 4, 3, 8, 1}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M ORDER BY m DESC, id")), (QList<int>{1, 3, 8, 4, 5, 7, 2, 9, 6}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id, m FROM M WHERE m IS NOT NULL AND id <> 9 ORDER BY m * -1, id")),
+              (QList<int>{1, 3, 8, 4, 5, 7, 2}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m > 950000000000 ORDER BY id")), (QList<int>{1, 3, 8}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m < 0 ORDER BY id")), (QList<int>{2, 7, 9}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m >= -922337203685477.5807 AND m <= 12.34 ORDER BY id")),
+              (QList<int>{2, 5, 7}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m = 922337203685477.5807")), (QList<int>{1}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m = '-922337203685477.5808'")), (QList<int>{9}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m = 1000000000000 OR m = 12.34 ORDER BY id")),
+              (QList<int>{3, 5, 8}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m BETWEEN -500000000000 AND 1000000000000 ORDER BY id")),
+              (QList<int>{3, 4, 5, 7, 8}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m NOT BETWEEN -500000000000 AND 1000000000000 ORDER BY id")),
+              (QList<int>{1, 2, 9}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m <> 1000000000000 ORDER BY id")),
+              (QList<int>{1, 2, 4, 5, 7, 9}));
+    EXPECT_EQ(ids(QStringLiteral("SELECT id FROM M WHERE m > CAST(999999999999.9999 AS money) ORDER BY id")),
+              (QList<int>{1, 3, 8}));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT id FROM M WHERE m > 'x'")), 235);
+    // Grouped, each amount is one group, and the groups order by value.
+    const auto grupos = Filas(*c_, QStringLiteral("SELECT m, COUNT(*) FROM M GROUP BY m ORDER BY m"));
+    ASSERT_EQ(grupos.size(), 8u);
+    EXPECT_FALSE(grupos[0][0].isValid());
+    EXPECT_EQ(TextoDinero(grupos[1][0]), QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(TextoDinero(grupos[6][0]), QStringLiteral("1000000000000.0000"));
+    EXPECT_EQ(grupos[6][1].toInt(), 2);
+    EXPECT_EQ(TextoDinero(grupos[7][0]), QStringLiteral("922337203685477.5807"));
+    // An alias that names another item orders by that item, as SQL Server does.
+    const auto alias = Filas(*c_, QStringLiteral("SELECT id, -m AS m FROM M WHERE id IN (3, 4, 5) ORDER BY m"));
+    ASSERT_EQ(alias.size(), 3u);
+    EXPECT_EQ(alias[0][0].toInt(), 3);
+    EXPECT_EQ(alias[2][0].toInt(), 5);
+}
+
+TEST_F(LimitesTest, RoundYConvertDelDineroSonExactosHastaElExtremo) {
+    const auto texto = [&](const char* sql) { return Ultimo(QString::fromLatin1(sql)).toString(); };
+    const auto dinero = [&](const char* sql) { return TextoDinero(Ultimo(QString::fromLatin1(sql))); };
+    EXPECT_EQ(dinero("SELECT ROUND(CAST('922337203685477.5807' AS money), 2)"), QStringLiteral("922337203685477.5800"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST('-922337203685477.5807' AS money), 4)"),
+              QStringLiteral("-922337203685477.5807"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST('-922337203685477.5807' AS money), 0, 1)"),
+              QStringLiteral("-922337203685477.0000"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST('922337203685477.5807' AS money), -3)"),
+              QStringLiteral("922337203685000.0000"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST(12.345 AS money), 2)"), QStringLiteral("12.3500"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST(-12.345 AS money), 2)"), QStringLiteral("-12.3500"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST(1234.5678 AS money), -2)"), QStringLiteral("1200.0000"));
+    EXPECT_EQ(dinero("SELECT ROUND(CAST(1234.5678 AS money), -20)"), QStringLiteral("0.0000"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT ROUND(CAST('922337203685477.5807' AS money), 0)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT ROUND(CAST('-922337203685477.5807' AS money), 3)")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT ROUND(CAST('922337203685477.5807' AS money), -15)")), 8115);
+
+    EXPECT_EQ(texto("SELECT CONVERT(varchar(30), CAST('922337203685477.5807' AS money))"),
+              QStringLiteral("922337203685477.58"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar(30), CAST('922337203685477.5807' AS money), 1)"),
+              QStringLiteral("922,337,203,685,477.58"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar(30), CAST('922337203685477.5807' AS money), 2)"),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar(30), CAST('-922337203685477.5807' AS money), 0)"),
+              QStringLiteral("-922337203685477.58"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar(30), CAST('-922337203685477.5807' AS money), 1)"),
+              QStringLiteral("-922,337,203,685,477.58"));
+    EXPECT_EQ(texto("SELECT CONVERT(nvarchar(30), CAST('-922337203685477.5808' AS money), 2)"),
+              QStringLiteral("-922337203685477.5808"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar, CAST(4235.9819 AS money))"), QStringLiteral("4235.98"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar, CAST(3510.925 AS money), 1)"), QStringLiteral("3,510.93"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar, CAST(-0.005 AS money), 0)"), QStringLiteral("-0.01"));
+    EXPECT_EQ(texto("SELECT CONVERT(varchar, CAST(999.9 AS money), 1)"), QStringLiteral("999.90"));
+    EXPECT_EQ(texto("SELECT CAST(CAST(1.5 AS money) AS varchar(10))"), QStringLiteral("1.50"));
+    EXPECT_EQ(texto("SELECT 'Total: ' + CONVERT(varchar(20), CAST(12 AS money), 2)"), QStringLiteral("Total: 12.0000"));
+    const auto corto = ErrorDe(QStringLiteral("SELECT CAST(CAST('922337203685477.5807' AS money) AS varchar(10))"));
+    ASSERT_TRUE(corto.has_value());
+    EXPECT_EQ(corto->errorNativo, 234);
+    EXPECT_EQ(corto->descripcion,
+              QStringLiteral("No hay espacio suficiente en el resultado para convertir un valor money a varchar."));
+    const auto estilo = ErrorDe(QStringLiteral("SELECT CONVERT(varchar, CAST(1 AS money), 3)"));
+    ASSERT_TRUE(estilo.has_value());
+    EXPECT_EQ(estilo->errorNativo, 281);
+    EXPECT_EQ(estilo->descripcion,
+              QStringLiteral("3 no es un número de estilo válido al convertir de money a una cadena de caracteres."));
+}
+
+// The load's grid: money times -1, differences and percentages of money sums.
+TEST_F(LimitesTest, LasDosRutasMultiplicanYDividenElDineroIgual) {
+    Lote(*c_, QString::fromLatin1(kEstadistica));
+    Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'A', ' ', ' ', 1, -3, -4)\n"
+                             "INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'B', ' ', ' ', 1, 0.0003, 0.0005)\n"
+                             "INSERT INTO DET_ESTV0001 VALUES ('N', '2/2025', 'B', ' ', ' ', 1, 18.4172, 19.5734)\n"
+                             "INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'C', ' ', ' ', 1, 0, 7.77)\n"
+                             "INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'D', ' ', ' ', 1, NULL, 1)\n"
+                             "INSERT INTO DET_ESTV0001 VALUES ('N', '1/2025', 'E', ' ', ' ', 1, 1234567.1234, "
+                             "-987654.9876)"));
+    const QString grilla = QStringLiteral(
+        "SELECT BASE, grupo1 AS [G1], SUM(VALORCOSTO*-1) AS VALORCOSTO, SUM(VALORVENTA*-1) AS VALORVENTA, "
+        "case when SUM(valorcosto)=0 then 100 else "
+        "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc, "
+        "SUM(VALORVENTA * 3) AS TRIPLE, SUM(VALORVENTA / 3) AS TERCIO, SUM(VALORVENTA * VALORCOSTO) AS PRODUCTO "
+        "FROM DET_ESTV0001 WHERE BASE = 'N' GROUP BY BASE, GRUPO1, GRUPO2, GRUPO3 ORDER BY GRUPO1");
+    const QString grafico = QStringLiteral(
+        "SELECT SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS VALORVENTA, grupo1, grupo2, grupo3 FROM "
+        "DET_ESTV0001 GROUP BY GRUPO1, GRUPO2, GRUPO3 ORDER BY (CASE WHEN SUM(ValorCosto)=0 THEN 100 ELSE "
+        "(((SUM(ValorVenta)-SUM(ValorCosto))/SUM(ValorCosto))*100) END) DESC");
+    std::vector<std::vector<QVariant>> filas[2], orden[2];
+    for (int i = 0; i < 2; ++i) {
+        kv::local::rapida::ActivarRutaAgregacion(i == 0);
+        filas[i] = Filas(*c_, grilla);
+        orden[i] = Filas(*c_, grafico);
+    }
+    kv::local::rapida::ActivarRutaAgregacion(true);
+    EXPECT_EQ(filas[0], filas[1]);
+    EXPECT_EQ(orden[0], orden[1]);
+    ASSERT_EQ(filas[0].size(), 5u);
+    // (-(-4) - -(-3)) / -(-3) is 0.3333 in money, then times 100.
+    EXPECT_EQ(TextoDinero(filas[0][0][4]), QStringLiteral("33.3300"));
+    EXPECT_EQ(TextoDinero(filas[0][0][6]), QStringLiteral("-1.3333"));
+    // 0.0005 * 0.0003 rounds to 0; 19.5734 * 18.4172 to 360.4872.
+    EXPECT_EQ(TextoDinero(filas[0][1][7]), QStringLiteral("360.4872"));
+    EXPECT_EQ(TextoDinero(filas[0][1][5]), QStringLiteral("58.7217"));
+    // A costless group sorts as 100, the others by their percentage, numerically.
+    ASSERT_EQ(orden[0].size(), 5u);
+    EXPECT_EQ(orden[0][0][2].toString(), QStringLiteral("C"));
+}
+
 // --- names and SQLite's own tables ------------------------------------------------------
 
 TEST_F(LimitesTest, UnNombreEntreCorchetesOComillasEsUnNombre) {

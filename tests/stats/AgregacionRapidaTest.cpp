@@ -5,6 +5,8 @@
 // accents ("á"), 25-character keys and empty results.
 
 #include <gtest/gtest.h>
+
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 #include <QStringList>
@@ -398,9 +400,25 @@ TEST_F(AgregacionRapida, SumasDeDineroExactoIgualesAlBit) {
             const QString orderBy = kv::stats::ClausulaOrderBy(e.orden, e.ascendente);
             for (const QString& sql : {kv::stats::ConsultaGrafico(e.tabla, where, orderBy),
                                        kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
-                ASSERT_TRUE(Agregar(*Reconocer(Traducida(sql)), *tabla).has_value()) << sql.toStdString();
                 kv::local::rapida::ActivarRutaAgregacion(false);
                 const kv::db::ResultadoSentencia general = Resultado(sql);
+                // A money result past 2^52 ten-thousandths (a percentage over a
+                // tiny cost) leaves the server as its exact text, which only the
+                // general route gives; otherwise the fast route answers.
+                static const QRegularExpression kImporte(QStringLiteral("^-?[0-9]+\\.[0-9]{4}$"));
+                bool exactoEnTexto = false;
+                for (const auto& fila : general.filas)
+                    for (const QVariant& v : fila)
+                        exactoEnTexto = exactoEnTexto || (v.typeId() == QMetaType::QString &&
+                                                          kImporte.match(v.toString()).hasMatch());
+                // Ordered by a percentage, such an amount is not in the rows; the
+                // fast route may leave that order to the general one.
+                const qsizetype orden = sql.indexOf(QLatin1String("ORDER BY"));
+                const bool ordenPorcentaje = orden >= 0 && sql.mid(orden).contains(QLatin1String("(CASE"));
+                if (!ordenPorcentaje || Agregar(*Reconocer(Traducida(sql)), *tabla).has_value()) {
+                    EXPECT_EQ(Agregar(*Reconocer(Traducida(sql)), *tabla).has_value(), !exactoEnTexto)
+                        << sql.toStdString();
+                }
                 kv::local::rapida::ActivarRutaAgregacion(true);
                 const kv::db::ResultadoSentencia rapida = Resultado(sql);
                 Comparar(general.filas, rapida.filas, sql);

@@ -148,6 +148,41 @@ double DineroDeReal(double d) {
     return dinero::Real(n);
 }
 
+// A money operand in whole ten-thousandths, as the general route reads it: an
+// integer is whole units, a double rounds to the ten-thousandth. Near the
+// ends of the range the general route answers.
+std::int64_t DiezmilesimasDeOperando(double x) {
+    if (!(std::fabs(x) < 9.2e14)) throw SinRespuesta{};
+    return DiezmilesimasDe(x);
+}
+
+std::int64_t DiezmilesimasDeOperando(const Valor& v) {
+    if (v.tipo == Valor::Entero) {
+        if (v.i > 92233720368547LL || v.i < -92233720368547LL) throw SinRespuesta{};
+        return v.i * 10000;
+    }
+    if (v.tipo != Valor::Real) throw SinRespuesta{};
+    return DiezmilesimasDeOperando(v.d);
+}
+
+// kv_dinero_op('*' or '/', a, b) on two amounts: exact, as the general route
+// works it; a result past 2^52 ten-thousandths (an exact text there), an
+// overflow or a zero divisor is left to it.
+double OperarDinero(char op, std::int64_t a, std::int64_t b) {
+    qint64 n = 0;
+    if ((op == '/' && b == 0) || dinero::Operar(op, a, b, n) != dinero::Lectura::Bien) throw SinRespuesta{};
+    if (n > kDineroEnRealDiezmilesimas || n < -kDineroEnRealDiezmilesimas) throw SinRespuesta{};
+    return double(n) / 10000.0;
+}
+
+Valor OperarDinero(char op, const Valor& a, const Valor& b) {
+    Valor r;
+    if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return r;
+    r.tipo = Valor::Real;
+    r.d = OperarDinero(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b));
+    return r;
+}
+
 // kv_resultado: money rounded to four decimals; int and bigint whole and in range.
 Valor Ajustar(const Valor& a, const QString& tipo) {
     if (a.tipo == Valor::Nulo) return a;
@@ -202,6 +237,7 @@ void Canonica(const Expresion& e, std::string& t) {
             t += std::to_string(e.numero);
             break;
         case Expresion::Clase::Operacion:
+        case Expresion::Clase::OperacionDinero:
             t += e.op;
             break;
         case Expresion::Clase::Resultado:
@@ -491,9 +527,43 @@ class Motor {
                 }
                 return OperarVectores(e.op, std::move(a), std::move(b));
             }
+            case Expresion::Clase::OperacionDinero: {
+                Vector a = Fila(e.hijos[0], inicio, fin);
+                Vector b = Fila(e.hijos[1], inicio, fin);
+                if (a.escalar && b.escalar) {
+                    r.valor = OperarDinero(e.op, a.valor, b.valor);
+                    return r;
+                }
+                return OperarVectoresDinero(e.op, a, b);
+            }
             default:
                 throw SinRespuesta{};
         }
+    }
+
+    // Money's * and / row by row, each exact in whole ten-thousandths.
+    static Vector OperarVectoresDinero(char op, const Vector& a, const Vector& b) {
+        const std::size_t n = a.escalar ? b.v.size() : a.v.size();
+        Vector r;
+        r.escalar = false;
+        r.v.resize(n);
+        const bool nuloA = a.escalar && a.valor.tipo == Valor::Nulo;
+        const bool nuloB = b.escalar && b.valor.tipo == Valor::Nulo;
+        if (nuloA || nuloB || !a.nulo.empty() || !b.nulo.empty()) r.nulo.assign(n, 0);
+        const std::int64_t ea = a.escalar && !nuloA ? DiezmilesimasDeOperando(a.valor) : 0;
+        const std::int64_t eb = b.escalar && !nuloB ? DiezmilesimasDeOperando(b.valor) : 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const bool nulo = nuloA || nuloB || (!a.escalar && !a.nulo.empty() && a.nulo[i]) ||
+                              (!b.escalar && !b.nulo.empty() && b.nulo[i]);
+            if (nulo) {
+                r.nulo[i] = 1;
+                continue;
+            }
+            const std::int64_t x = a.escalar ? ea : DiezmilesimasDeOperando(a.v[i]);
+            const std::int64_t y = b.escalar ? eb : DiezmilesimasDeOperando(b.v[i]);
+            r.v[i] = OperarDinero(op, x, y);
+        }
+        return r;
     }
 
     // A row expression that reads a column is a number or NULL on each row.
@@ -670,6 +740,12 @@ class Motor {
                 return Reducir(e.hijos[0], signo, false, t);
             case Expresion::Clase::Resultado:
                 return e.tipo == QLatin1String("money") && Reducir(e.hijos[0], signo, suma, t);
+            case Expresion::Clase::OperacionDinero:
+                // An amount times -1 is exactly its opposite.
+                if (e.op != '*') return false;
+                if (EsMenosUno(e.hijos[1])) return Reducir(e.hijos[0], -signo, suma, t);
+                if (EsMenosUno(e.hijos[0])) return Reducir(e.hijos[1], -signo, suma, t);
+                return false;
             case Expresion::Clase::Operacion:
                 if (e.op == '*') {
                     if (EsMenosUno(e.hijos[1])) return Reducir(e.hijos[0], -signo, suma, t);
@@ -819,6 +895,12 @@ class Motor {
                 r = Evaluar(e.hijos[0], g);
                 const std::vector<Valor> b = Evaluar(e.hijos[1], g);
                 for (std::size_t i = 0; i < r.size(); ++i) r[i] = Operar(e.op, r[i], b[i]);
+                return r;
+            }
+            case Expresion::Clase::OperacionDinero: {
+                r = Evaluar(e.hijos[0], g);
+                const std::vector<Valor> b = Evaluar(e.hijos[1], g);
+                for (std::size_t i = 0; i < r.size(); ++i) r[i] = OperarDinero(e.op, r[i], b[i]);
                 return r;
             }
             case Expresion::Clase::Caso: {

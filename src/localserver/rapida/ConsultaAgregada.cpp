@@ -243,13 +243,24 @@ class Lector {
                 ExigirSimbolo(",");
                 e.hijos.push_back(ExpresionSuma());
             } else if (t.Es("kv_dinero_op")) {
-                // Money + and - as the front end writes them: the operation made money.
+                // Money's arithmetic as the front end writes it: + and - made
+                // money, * and / worked in whole ten-thousandths.
                 const QString op = Literal();
-                if (op != QLatin1String("+") && op != QLatin1String("-")) throw FueraDeForma{};
+                if (op != QLatin1String("+") && op != QLatin1String("-") && op != QLatin1String("*") &&
+                    op != QLatin1String("/"))
+                    throw FueraDeForma{};
                 ExigirSimbolo(",");
                 Expresion a = ExpresionSuma();
                 ExigirSimbolo(",");
                 Expresion b = ExpresionSuma();
+                if (op == QLatin1String("*") || op == QLatin1String("/")) {
+                    e.clase = Expresion::Clase::OperacionDinero;
+                    e.op = op.at(0).toLatin1();
+                    e.hijos.push_back(std::move(a));
+                    e.hijos.push_back(std::move(b));
+                    ExigirSimbolo(")");
+                    return e;
+                }
                 Expresion operacion;
                 if (op == QLatin1String("-") && a.clase == Expresion::Clase::Numero && a.numero == 0.0) {
                     operacion.clase = Expresion::Clase::Negacion;
@@ -262,6 +273,9 @@ class Lector {
                 e.clase = Expresion::Clase::Resultado;
                 e.tipo = QStringLiteral("money");
                 e.hijos.push_back(std::move(operacion));
+            } else if (t.Es("kv_dinero_clave")) {
+                // The order of amounts: on the doubles read here, their own.
+                e = ExpresionSuma();
             } else if (t.Es("kv_resultado")) {
                 e.clase = Expresion::Clase::Resultado;
                 e.hijos.push_back(ExpresionSuma());

@@ -33,6 +33,7 @@ struct Expresion {
         Redondeo,    // round(hijos[0], 4)
         Flotante,    // kv_numero(hijos[0])
         Resultado,   // kv_resultado(hijos[0], 'tipo'): money rounded to 4 decimals, int and bigint checked
+        OperacionDinero,  // kv_dinero_op('*' or '/', hijos[0], hijos[1]): exact in ten-thousandths
     };
     Clase clase = Clase::Numero;
     int columna = -1;

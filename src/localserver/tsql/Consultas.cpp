@@ -144,6 +144,12 @@ void Traductor::ComprobarAgrupado(const Agrupacion& g, const QString& sql,
 }
 
 QString Traductor::OrdenarPor(const Agrupacion* agrupacion) {
+    // ORDER BY reads the columns of the query's own FROM list.
+    fuentes_.push_back(agrupacion ? agrupacion->fuentes : std::vector<Fuente>{});
+    struct QuitarFuentes {
+        std::vector<std::vector<Fuente>>& pila;
+        ~QuitarFuentes() { pila.pop_back(); }
+    } quitarFuentes{fuentes_};
     QStringList items;
     do {
         std::vector<Referencia> refs;
@@ -152,6 +158,23 @@ QString Traductor::OrdenarPor(const Agrupacion* agrupacion) {
         ambitos_.pop_back();
         if (agrupacion) ComprobarAgrupado(*agrupacion, e.sql, refs, Clausula::Orden);
         QString item = e.columna || e.tipo == TipoValor::Numero ? e.sql : Colacionar(e);
+        // Amounts order as numbers, an exact text past a double's reach too. A
+        // bare name that is the alias of another select item is left to the
+        // engine, which takes the alias for it.
+        // A bare name that is the alias of a money item orders by that item
+        // (the engine would read a column of that name inside a function).
+        if (agrupacion) {
+            const QString nombre = e.columna && refs.size() == 1 ? refs.front().nombre : e.sql.toLower();
+            const bool alias = (e.columna || refs.empty()) && agrupacion->alias.contains(nombre) &&
+                               !agrupacion->propios.contains(nombre);
+            if (alias && agrupacion->dinero.contains(nombre)) {
+                Expr elemento;
+                elemento.sql = agrupacion->dinero.value(nombre);
+                item = ClaveDinero(elemento);
+            } else if (!alias && EsTipoDinero(e.tipoSql)) {
+                item = ClaveDinero(e);
+            }
+        }
         if (Tomar("DESC")) {
             item += QLatin1String(" DESC");
         } else if (Tomar("ASC")) {
@@ -176,6 +199,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
     } quitarFuentes{fuentes_};
     Agrupacion propia;
     Agrupacion& g = agrupacion ? *agrupacion : propia;
+    g.fuentes = fuentes_.back();
     std::vector<std::vector<Referencia>> referencias;
     QStringList sqlItems;
     bool hayAsterisco = false;
@@ -300,6 +324,9 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         }
         if (conAlias) item += QLatin1String(" AS ") + CitarNombre(alias);
         g.alias.insert(alias.toLower());
+        if (e.columna && alias.compare(t_[finExpr - 1].Nombre(), Qt::CaseInsensitive) == 0)
+            g.propios.insert(alias.toLower());
+        if (EsTipoDinero(e.tipoSql)) g.dinero.insert(alias.toLower(), e.sql);
         Q_UNUSED(inicio);
         items << item;
     } while (TomarSimbolo(","));

@@ -99,4 +99,80 @@ Lectura LeerValor(const QVariant& v, qint64& n) {
     }
 }
 
+namespace {
+
+Lectura EnRango(__int128 r, qint64& resultado) {
+    if (r > static_cast<__int128>(kMaximo) || r < static_cast<__int128>(kMinimo)) return Lectura::Desborda;
+    resultado = static_cast<qint64>(r);
+    return Lectura::Bien;
+}
+
+// q / d rounded half away from zero (d > 0).
+__int128 DividirRedondeando(__int128 q, __int128 d) {
+    __int128 c = q / d;
+    const __int128 resto = q % d;
+    const __int128 absoluto = resto < 0 ? -resto : resto;
+    if (absoluto * 2 >= d) c += q < 0 ? -1 : 1;
+    return c;
+}
+
+}  // namespace
+
+Lectura Operar(char op, qint64 a, qint64 b, qint64& resultado) {
+    const __int128 x = a;
+    const __int128 y = b;
+    switch (op) {
+        case '+':
+            return EnRango(x + y, resultado);
+        case '-':
+            return EnRango(x - y, resultado);
+        case '*':
+            // Both in ten-thousandths: the product is in hundred-millionths.
+            return EnRango(DividirRedondeando(x * y, 10000), resultado);
+        case '/':
+            if (b == 0) return Lectura::Desborda;
+            return EnRango(x * 10000 / y, resultado);
+        default:
+            return Lectura::MalTexto;
+    }
+}
+
+Lectura Redondear(qint64 x, qint64 lugares, bool cortar, qint64& resultado) {
+    if (lugares >= 4) {
+        resultado = x;
+        return Lectura::Bien;
+    }
+    // Past 10^20 ten-thousandths every amount rounds to 0.
+    if (4 - lugares > 20) {
+        resultado = 0;
+        return Lectura::Bien;
+    }
+    __int128 unidad = 1;
+    for (qint64 i = 0; i < 4 - lugares; ++i) unidad *= 10;
+    const __int128 q = cortar ? static_cast<__int128>(x) / unidad : DividirRedondeando(x, unidad);
+    return EnRango(q * unidad, resultado);
+}
+
+QString TextoConEstilo(qint64 x, int estilo) {
+    if (estilo == 2 || estilo == 126) return Texto(x);
+    if (estilo != 0 && estilo != 1) return QString();
+    // Two decimals, halves away from zero: the hundredths fit in 128 bits.
+    const __int128 centesimas = DividirRedondeando(x, 100);
+    const bool negativo = centesimas < 0;
+    const unsigned __int128 a = negativo ? static_cast<unsigned __int128>(-centesimas)
+                                         : static_cast<unsigned __int128>(centesimas);
+    QString entera = QString::number(static_cast<quint64>(a / 100));
+    if (estilo == 1)
+        for (qsizetype i = entera.size() - 3; i > 0; i -= 3) entera.insert(i, QLatin1Char(','));
+    return (negativo ? QStringLiteral("-") : QString()) + entera + QLatin1Char('.') +
+           QString::number(static_cast<quint64>(a % 100)).rightJustified(2, QLatin1Char('0'));
+}
+
+QByteArray Clave(qint64 x) {
+    const quint64 u = static_cast<quint64>(x) ^ (quint64{1} << 63);
+    QByteArray b(8, Qt::Uninitialized);
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<char>((u >> (8 * (7 - i))) & 0xFF);
+    return b;
+}
+
 }  // namespace kv::local::dinero

@@ -8,6 +8,7 @@
 // the range. Money columns of new tables keep either form as it is given.
 
 #include <QString>
+#include <QByteArray>
 #include <QVariant>
 #include <limits>
 
@@ -46,5 +47,24 @@ QVariant Valor(qint64 diezmilesimas);
 // A value the server holds for a money column or expression (REAL, INTEGER
 // whole units or the exact text), as ten-thousandths.
 Lectura LeerValor(const QVariant& v, qint64& diezmilesimas);
+
+// a op b on amounts, as SQL Server works money: + and - exact; a product
+// rounded half away from zero to the ten-thousandth; a quotient cut toward
+// zero to the ten-thousandth (SQL Server does not round money's division).
+// Desborda past money's range. The caller refuses b = 0 for '/'.
+Lectura Operar(char op, qint64 a, qint64 b, qint64& resultado);
+
+// ROUND(x, lugares[, cortar]) of money: to `lugares` decimals (negative:
+// tens, hundreds...), halves away from zero, or cut toward zero. Desborda
+// when the rounded amount leaves money's range.
+Lectura Redondear(qint64 x, qint64 lugares, bool cortar, qint64& resultado);
+
+// CONVERT(varchar, money, estilo): 0 two decimals, 1 thousands commas and
+// two decimals, 2 (and 126) four decimals. Empty for any other style.
+QString TextoConEstilo(qint64 x, int estilo);
+
+// Eight bytes that order as the amounts do (byte by byte): big-endian with
+// the sign bit flipped.
+QByteArray Clave(qint64 x);
 
 }  // namespace kv::local::dinero

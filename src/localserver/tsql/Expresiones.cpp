@@ -3,6 +3,8 @@
 
 #include "localserver/tsql/Traductor.h"
 
+#include <QRegularExpression>
+
 #include "localserver/tsql/Mensajes.h"
 
 namespace kv::local::traduccion {
@@ -150,6 +152,18 @@ Expr Traductor::Predicado() {
             if (sqlOp == QLatin1String("!<")) sqlOp = QStringLiteral(">=");
             if (sqlOp == QLatin1String("!>")) sqlOp = QStringLiteral("<=");
             Expr b = Aditiva();
+            if (ComparaComoDinero(a, b)) {
+                // Amounts compare by value, an exact text past a double's reach too.
+                const QString izq = ClaveDinero(a);
+                const QString der = ClaveDinero(b);
+                r.sql = izq + QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + der;
+                if (sqlOp == QLatin1String("=") && b.literal != a.literal) {
+                    r.igualdad = true;
+                    r.igualIzquierda = b.literal ? izq : der;
+                    r.igualValor = b.literal ? der : izq;
+                }
+                return r;
+            }
             const bool colacion = NecesitaColacion(a, b);
             const QString izq = colacion ? Colacionar(a) : Parentesis(a);
             r.sql = izq + QLatin1Char(' ') + sqlOp + QLatin1Char(' ') + Parentesis(b);
@@ -198,6 +212,11 @@ Expr Traductor::Predicado() {
         Expr bajo = Aditiva();
         Exigir("AND");
         Expr alto = Aditiva();
+        if (ComparaComoDinero(a, bajo) && ComparaComoDinero(a, alto)) {
+            r.sql = ClaveDinero(a) + negacion + QLatin1String(" BETWEEN ") + ClaveDinero(bajo) +
+                    QLatin1String(" AND ") + ClaveDinero(alto);
+            return r;
+        }
         const bool colacion = NecesitaColacion(a, bajo) && NecesitaColacion(a, alto);
         r.sql = (colacion ? Colacionar(a) : izqParen) + negacion + QLatin1String(" BETWEEN ") +
                 Parentesis(bajo) + QLatin1String(" AND ") + Parentesis(alto);
@@ -219,6 +238,59 @@ QString ANumero(const Expr& texto, const Expr& otro) {
 }
 
 }  // namespace
+
+// Whether a comparison of a and b is one of amounts: money with money, with
+// an integer, with a text (read as money) or with a number written with four
+// decimals at most. Against a float or a finer decimal, SQL Server compares
+// in that type instead.
+bool Traductor::ComparaComoDinero(const Expr& a, const Expr& b) {
+    const auto comoDinero = [](const Expr& otro) {
+        if (EsTipoDinero(otro.tipoSql) || EsTipoEntero(otro.tipoSql)) return true;
+        if (otro.tipo == TipoValor::Texto) return true;
+        if (otro.tipoSql == QLatin1String("decimal") && otro.literal) {
+            const QString escrito = NumeroEscrito(otro.sql);
+            const qsizetype punto = escrito.indexOf(QLatin1Char('.'));
+            return !escrito.isEmpty() && (punto < 0 || escrito.size() - punto - 1 <= 4);
+        }
+        return false;
+    };
+    if (a.tipo == TipoValor::Nulo || b.tipo == TipoValor::Nulo) return false;
+    return (EsTipoDinero(a.tipoSql) && comoDinero(b)) || (EsTipoDinero(b.tipoSql) && comoDinero(a));
+}
+
+// The value that orders an amount as a number (NULL stays NULL).
+QString Traductor::ClaveDinero(const Expr& e) {
+    // A number written in the batch is read as written, digit by digit: past
+    // fifteen digits no double holds it. A literal that travels as its exact
+    // text takes the signs written before it into the text.
+    if (e.literal) {
+        const QString escrito = NumeroEscrito(e.sql);
+        int cifras = 0;
+        for (QChar c : escrito)
+            if (c.isDigit()) ++cifras;
+        if (cifras > 15) return QLatin1String("kv_dinero_clave('") + escrito + QLatin1String("')");
+        QString s = e.sql;
+        bool negativo = false;
+        for (;;) {
+            if (s.size() > 1 && s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
+                s = s.mid(1, s.size() - 2);
+            } else if (s.startsWith(QLatin1Char('-')) || s.startsWith(QLatin1Char('+'))) {
+                negativo = negativo != (s[0] == QLatin1Char('-'));
+                s.remove(0, 1);
+            } else {
+                break;
+            }
+        }
+        if (s != e.sql && s.size() > 2 && s.startsWith(QLatin1Char('\'')) && s.endsWith(QLatin1Char('\''))) {
+            const QString numero = s.mid(1, s.size() - 2);
+            static const QRegularExpression kNumero(QStringLiteral("^[0-9]+(\\.[0-9]*)?$"));
+            if (kNumero.match(numero).hasMatch())
+                return QLatin1String("kv_dinero_clave('") + (negativo ? QLatin1String("-") : QLatin1String("")) +
+                       numero + QLatin1String("')");
+        }
+    }
+    return QLatin1String("kv_dinero_clave(") + e.sql + QLatin1Char(')');
+}
 
 // "a op b" for the additive and bitwise operators, with SQL Server's result type.
 Expr Traductor::Sumar(const Expr& a, const QString& op, const Expr& b) {
@@ -374,6 +446,15 @@ Expr Traductor::Multiplicar(const Expr& a, const QString& op, const Expr& b) {
     if (a.tipo == TipoValor::Texto && b.tipo != TipoValor::Texto) ca = sa = ANumero(a, b);
     if (b.tipo == TipoValor::Texto && a.tipo != TipoValor::Texto) cb = sb = ANumero(b, a);
     const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
+    if (tipo == QLatin1String("money") && (op == QLatin1String("*") || op == QLatin1String("/"))) {
+        // Money multiplies and divides in whole ten-thousandths, exact to the
+        // ends of its range: the result is money again.
+        r.sql = QLatin1String("kv_dinero_op('") + op + QLatin1String("', ") + ca + QLatin1String(", ") + cb +
+                QLatin1Char(')');
+        r.tipoSql = tipo;
+        r.primario = true;
+        return r;
+    }
     if (op == QLatin1String("*")) {
         r.sql = sa + QLatin1String(" * ") + sb;
         r.primario = false;

@@ -1081,18 +1081,63 @@ void FnDinero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     DevolverDinero(ctx, n);
 }
 
-// kv_dinero_op(op, a, b): a + b and a - b of money, exact in ten-thousandths;
-// 8115 when the result leaves money's range.
+// kv_dinero_op(op, a, b): a + b, a - b, a * b and a / b of money, worked in
+// whole ten-thousandths (a product rounded to four decimals, a quotient cut
+// to four, as SQL Server does); 8115 when the result leaves money's range,
+// 8134 for a division by zero.
 void FnDineroOperacion(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
     qint64 a = 0, b = 0;
     if (!DiezmilesimasDeArgumento(ctx, argv[1], a) || !DiezmilesimasDeArgumento(ctx, argv[2], b)) return;
     const QString op = Texto(argv[0]);
-    const __int128 r = op == QLatin1String("-") ? static_cast<__int128>(a) - b : static_cast<__int128>(a) + b;
-    if (r > static_cast<__int128>(dinero::kMaximo) || r < static_cast<__int128>(dinero::kMinimo))
+    if (op.size() != 1) return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+    const char c = op.at(0).toLatin1();
+    if (c == '/' && b == 0) return Fallar(ctx, mensajes::kDivisionCero, mensajes::DivisionCero());
+    qint64 r = 0;
+    if (dinero::Operar(c, a, b, r) != dinero::Lectura::Bien)
         return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
-    DevolverDinero(ctx, static_cast<qint64>(r));
+    DevolverDinero(ctx, r);
+}
+
+// kv_dinero_clave(x): what money compares and orders by. A REAL and an exact
+// text alike become eight bytes that order as the amounts do; NULL stays NULL.
+void FnDineroClave(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    qint64 n = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[0], n)) return;
+    const QByteArray clave = dinero::Clave(n);
+    sqlite3_result_blob(ctx, clave.constData(), static_cast<int>(clave.size()), SQLITE_TRANSIENT);
+}
+
+// kv_redondear_dinero(x, lugares [, cortar]): ROUND of money, exact; the
+// result is money, 8115 when rounding leaves the range.
+void FnRedondearDinero(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    qint64 n = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[0], n)) return;
+    const qint64 lugares = sqlite3_value_int64(argv[1]);
+    const bool cortar = argc > 2 && sqlite3_value_int64(argv[2]) != 0;
+    qint64 r = 0;
+    if (dinero::Redondear(n, lugares, cortar, r) != dinero::Lectura::Bien)
+        return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("money")));
+    DevolverDinero(ctx, r);
+}
+
+// kv_texto_dinero(x, largo, estilo, tipo): CONVERT of money to a text, exact:
+// style 0 (or NULL) two decimals, 1 with thousands commas, 2 and 126 four
+// decimals; 234 when the text does not fit, 281 for another style.
+void FnTextoDinero(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    qint64 n = 0;
+    if (!DiezmilesimasDeArgumento(ctx, argv[0], n)) return;
+    const qint64 largo = sqlite3_value_int64(argv[1]);
+    const int estilo = sqlite3_value_type(argv[2]) != SQLITE_NULL ? sqlite3_value_int(argv[2]) : 0;
+    QString s = dinero::TextoConEstilo(n, estilo);
+    if (s.isNull()) return Fallar(ctx, mensajes::kEstiloNoValido, mensajes::EstiloNoValido(estilo));
+    if (largo > 0 && s.size() > largo) return Fallar(ctx, mensajes::kEspacioInsuficiente, mensajes::EspacioInsuficiente(Texto(argv[3])));
+    DevolverTexto(ctx, s);
 }
 
 // kv_suma_dinero(x): SUM of money, in whole ten-thousandths so that it is exact.
@@ -1309,6 +1354,10 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_dinero", 1, true, &FnDinero},
     {"kv_dinero", 2, true, &FnDinero},
     {"kv_dinero_op", 3, true, &FnDineroOperacion},
+    {"kv_dinero_clave", 1, true, &FnDineroClave},
+    {"kv_redondear_dinero", 2, true, &FnRedondearDinero},
+    {"kv_redondear_dinero", 3, true, &FnRedondearDinero},
+    {"kv_texto_dinero", 4, true, &FnTextoDinero},
     {"kv_mod", 2, true, &FnMod},
     {"kv_suma", 2, true, &FnSuma},
     {"kv_piso", 1, true, &FnPiso},

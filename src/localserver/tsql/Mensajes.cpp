@@ -149,6 +149,15 @@ QString Desbordamiento(const QString& tipo) {
         .arg(tipo);
 }
 
+QString EspacioInsuficiente(const QString& tipo) {
+    return QStringLiteral("No hay espacio suficiente en el resultado para convertir un valor money a %1.").arg(tipo);
+}
+
+QString EstiloNoValido(int estilo) {
+    return QStringLiteral("%1 no es un número de estilo válido al convertir de money a una cadena de caracteres.")
+        .arg(estilo);
+}
+
 QString DivisionCero() { return QStringLiteral("Error de división entre cero."); }
 
 QString NoAgrupadaSeleccion(const QString& columna) {

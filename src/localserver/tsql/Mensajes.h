@@ -26,6 +26,8 @@ inline constexpr int kCulturaFormat = 9818;
 inline constexpr int kArgumentoFormat = 8116;
 inline constexpr int kArgumentosConcat = 189;
 inline constexpr int kTextoADinero = 235;
+inline constexpr int kEspacioInsuficiente = 234;
+inline constexpr int kEstiloNoValido = 281;
 inline constexpr int kFuncionDesconocida = 195;
 inline constexpr int kColumnaInvalida = 207;
 inline constexpr int kObjetoInvalido = 208;
@@ -90,6 +92,10 @@ QString ArgumentoFormat();
 QString ArgumentosConcat();
 // 235
 QString TextoADinero();
+// 234: a money value converted to a text too short for it.
+QString EspacioInsuficiente(const QString& tipo);
+// 281: a style money does not convert to a text with.
+QString EstiloNoValido(int estilo);
 // 195
 QString FuncionDesconocida(const QString& funcion);
 // 207

@@ -211,8 +211,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             // Money adds exactly, to four decimals; its average is money too.
             r.sql = QLatin1String("kv_suma_dinero(") + distintoSql + e.sql + QLatin1Char(')');
             if (n == QLatin1String("avg"))
-                r.sql = QLatin1String("kv_resultado(kv_div(") + r.sql + QLatin1String(", count(") +
-                        distintoSql + e.sql + QLatin1String(")), 'money')");
+                r.sql = QLatin1String("kv_dinero_op('/', ") + r.sql + QLatin1String(", count(") + distintoSql +
+                        e.sql + QLatin1String("))");
             r.tipo = TipoValor::Numero;
             r.tipoSql = QStringLiteral("money");
         } else if (EsTipoEntero(e.tipoSql)) {
@@ -314,6 +314,12 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.sql = QLatin1String("CAST(strftime('") + QLatin1String(formato) +
                     QLatin1String("', kv_fecha(") + a[0].sql + QLatin1String(")) AS INTEGER)");
             r.tipo = TipoValor::Numero;
+        } else if (n == QLatin1String("round") && a.size() >= 2 && EsTipoDinero(a[0].tipoSql)) {
+            // ROUND of money is money, rounded (or cut) exactly.
+            exigirCantidad(a, 2, 3);
+            r.sql = QLatin1String("kv_redondear_dinero(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("money");
         } else if (n == QLatin1String("abs") || n == QLatin1String("round") || n == QLatin1String("sign")) {
             exigirCantidad(a, 1, 3);
             const size_t usados = n == QLatin1String("round") ? std::min<size_t>(a.size(), 2) : 1;

@@ -268,6 +268,14 @@ Expr Traductor::ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QStr
                n == QLatin1String("ntext") || n == QLatin1String("sysname")) {
         int largo = tipo.longitud;
         if (largo == 0 && n != QLatin1String("text") && n != QLatin1String("ntext")) largo = 30;
+        if (EsTipoDinero(valor.tipoSql)) {
+            // Money writes its own digits, exactly, in the style asked for.
+            r.sql = QLatin1String("kv_texto_dinero(") + valor.sql + QLatin1String(", ") + QString::number(largo) +
+                    QLatin1String(", ") + (estilo.isEmpty() ? QStringLiteral("NULL") : estilo) + QLatin1String(", '") +
+                    n + QLatin1String("')");
+            r.tipo = TipoValor::Texto;
+            return r;
+        }
         r.sql = QLatin1String("kv_texto(") + valor.sql + QLatin1String(", ") + QString::number(largo) +
                 (estilo.isEmpty() ? QString() : QLatin1String(", ") + estilo) + QLatin1Char(')');
         r.tipo = TipoValor::Texto;

@@ -242,6 +242,8 @@ class Traductor {
     Expr Multiplicativa();
     Expr Sumar(const Expr& a, const QString& op, const Expr& b);
     Expr Multiplicar(const Expr& a, const QString& op, const Expr& b);
+    static bool ComparaComoDinero(const Expr& a, const Expr& b);
+    static QString ClaveDinero(const Expr& e);
     Expr Agrupar(const std::vector<Expr>& terminos, const QString& op, size_t desde, size_t hasta);
     Expr EncadenarTerminos(const std::vector<Expr>& terminos, const std::vector<QString>& operadores,
                            bool multiplicativa);
@@ -285,6 +287,9 @@ class Traductor {
         QStringList expresiones;  // GROUP BY expressions, lower case
         QSet<QString> columnas;   // grouped bare columns, lower case
         QSet<QString> alias;      // select list names, lower case
+        QSet<QString> propios;    // those that name a bare column by its own name
+        QHash<QString, QString> dinero;  // names of money items, lower case: the item as translated
+        std::vector<Fuente> fuentes;     // the FROM list, for the types of ORDER BY's columns
         QString tabla;            // the only table, for messages
         QStringList desempate;    // GROUP BY expressions as translated, to order equal rows by
     };
