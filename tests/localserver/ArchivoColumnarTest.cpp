@@ -15,7 +15,7 @@
 #include <QProcess>
 #include <QThread>
 
-#include "ServidorPrueba.h"
+#include "TablaEstadisticaPrueba.h"
 #include "localserver/rapida/ArchivoColumnar.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
@@ -26,33 +26,11 @@ namespace {
 
 using kv::local::rapida::CacheColumnar;
 
-const char* const kCrear =
-    "CREATE TABLE [dbo].[DET_ESTV0001] ( [Base] [nvarchar] (50) NOT NULL , [Fecha] [nvarchar] (7) NOT NULL ,"
-    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT "
-    "NULL ,"
-    " [Consumo] [float] NULL , [ValorCosto] [money] NULL , [ValorVenta] [money] NULL, "
-    " CONSTRAINT [PK_DET_ESTV0001] PRIMARY KEY NONCLUSTERED ([Base], [Fecha], [Grupo1], [Grupo2], [Grupo3]))";
-
-const char* const kGrafico =
-    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
-    "VALORVENTA,grupo1,grupo2,"
-    "grupo3 FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025' ) GROUP BY GRUPO1, GRUPO2, GRUPO3  "
-    "ORDER BY ValorVenta DESC";
-
-class ArchivoColumnarTest : public ServidorPrueba {
+class ArchivoColumnarTest : public TablaEstadisticaPrueba {
   protected:
     void SetUp() override {
-        ServidorPrueba::SetUp();
-        CacheColumnar::Global().Vaciar();
         kv::local::rapida::ActivarArchivosColumnares(true);
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
-        Lote(*c_, QStringLiteral("USE KV_ESTADISTICAS"));
-        Lote(*c_, QString::fromLatin1(kCrear));
-        Lote(*c_,
-             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
-        Lote(*c_,
-             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
+        TablaEstadisticaPrueba::SetUp();
         QString otras;
         for (int i = 0; i < 200; ++i)
             otras += QStringLiteral(
@@ -63,7 +41,6 @@ class ArchivoColumnarTest : public ServidorPrueba {
                          .arg(i);
         Lote(*c_, otras);
     }
-    void TearDown() override { CacheColumnar::Global().Vaciar(); }
 
     QString Base() const { return carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db"); }
     QString Archivo() const {
@@ -73,27 +50,25 @@ class ArchivoColumnarTest : public ServidorPrueba {
     // The chart's rows as the general route gives them.
     std::vector<std::vector<QVariant>> General() {
         kv::local::rapida::ActivarRutaAgregacion(false);
-        auto f = Filas(*c_, QString::fromLatin1(kGrafico));
+        auto f = Filas(*c_, QString::fromLatin1(kGraficoEstadistica));
         kv::local::rapida::ActivarRutaAgregacion(true);
         return f;
     }
     // The chart's rows on the fast route, with nothing in memory (as a new process).
     std::vector<std::vector<QVariant>> Rapida() {
         CacheColumnar::Global().Vaciar();
-        return Filas(*c_, QString::fromLatin1(kGrafico));
+        return Filas(*c_, QString::fromLatin1(kGraficoEstadistica));
     }
     // The chart query run by another process (kvsql).
     void OtroProceso(const QString& sql) {
         const Salida s = Kvsql(Administrador(QStringLiteral("KV_ESTADISTICAS")) + QStringList{"-Q", sql});
         ASSERT_EQ(s.estado, 0) << s.errores.join('\n').toStdString();
     }
-
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 TEST_F(ArchivoColumnarTest, HechoPorUnProcesoLoUsaOtro) {
     ASSERT_FALSE(QFile::exists(Archivo()));
-    OtroProceso(QString::fromLatin1(kGrafico));
+    OtroProceso(QString::fromLatin1(kGraficoEstadistica));
     ASSERT_TRUE(QFile::exists(Archivo()));
     const auto antes = CacheColumnar::Global().Contadas();
     const auto filas = Rapida();
@@ -196,9 +171,9 @@ TEST_F(ArchivoColumnarTest, ElEscritorMuertoAMitadNoDejaNadaQueSeUse) {
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert(QStringLiteral("KVESTV_COLUMNAS_PAUSA_MS"), QStringLiteral("60000"));
     p.setProcessEnvironment(entorno);
-    p.start(
-        CarpetaBinarios() + QStringLiteral("kvsql"),
-        Administrador(QStringLiteral("KV_ESTADISTICAS")) + QStringList{"-Q", QString::fromLatin1(kGrafico)});
+    p.start(CarpetaBinarios() + QStringLiteral("kvsql"),
+            Administrador(QStringLiteral("KV_ESTADISTICAS")) +
+                QStringList{"-Q", QString::fromLatin1(kGraficoEstadistica)});
     ASSERT_TRUE(p.waitForStarted());
     const QDir carpeta(kv::local::rapida::CarpetaColumnas(Base()));
     QStringList temporales;
