@@ -1,7 +1,7 @@
 // The columnar cache of statistic tables: a repeated load is served from
-// memory, and any change to the file in between (by the same connection, by
-// another one, by another process, inside an open transaction) is seen.
-// Memory stays within its bound.
+// memory (the same statement on the same rows from the result kept), and any change to the file in between
+// (by the same connection, by another one, by another process, inside an open transaction) is seen. Memory
+// stays within its bound.
 
 #include <sqlite3.h>
 
@@ -75,6 +75,35 @@ TEST_F(CacheColumnarTest, UnCambioDeOtroProcesoSeVe) {
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), venta));
     }
+}
+
+TEST_F(CacheColumnarTest, LaMismaConsultaRepetidaDaLasMismasFilasHastaQueCambianLosDatos) {
+    const QString grafico = QString::fromLatin1(kGraficoEstadistica);
+    QString ascendente = grafico;
+    ascendente.replace(QStringLiteral("ValorVenta DESC"), QStringLiteral("ValorVenta ASC"));
+    const auto general = [&](const QString& sql) {
+        kv::local::rapida::ActivarRutaAgregacion(false);
+        auto f = Filas(*c_, sql);
+        kv::local::rapida::ActivarRutaAgregacion(true);
+        return f;
+    };
+    const auto primera = Filas(*c_, grafico);
+    ASSERT_EQ(primera.size(), 2u);
+    EXPECT_EQ(primera, general(grafico));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
+    // Another order is another statement: its own rows, not the first one's.
+    const auto otra = Filas(*c_, ascendente);
+    EXPECT_EQ(otra, general(ascendente));
+    ASSERT_EQ(otra.size(), 2u);
+    EXPECT_EQ(otra[0][3].toString(), QStringLiteral("A"));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
+    // A change by another connection, then by this one: each is seen by the next load.
+    auto otraConexion = Conectar(QStringLiteral("KV_ESTADISTICAS"));
+    Lote(*otraConexion, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 77 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 77.0));
+    EXPECT_EQ(Filas(*c_, grafico), general(grafico));
+    Lote(*c_, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 20 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
 }
 
 TEST_F(CacheColumnarTest, DentroDeUnaTransaccionSeVeLoPropioYAlDeshacerLoDeAntes) {
