@@ -22,7 +22,10 @@
 // in the folder of --carpeta for later runs; without it, a table of `filas`
 // rows in `grupos` groups written directly.
 //
-//   bench_rendimiento [--demo N] [--carpeta CARPETA] [--sin-duckdb] [filas] [lineas] [grupos]
+// With --solo-rapida only the aggregation route's loads are timed (the first
+// from the table's file, then five repeated ones), for profiling them.
+//
+//   bench_rendimiento [--demo N] [--carpeta CARPETA] [--sin-duckdb] [--solo-rapida] [filas] [lineas] [grupos]
 
 #include <sqlite3.h>
 
@@ -158,7 +161,6 @@ struct Reconstruccion {
     const char* claves[3];  // plain SQLite's expressions for the three levels
 };
 
-
 // A child process run to its end, with its own peak of resident memory.
 struct Proceso {
     Medida medida;
@@ -207,8 +209,9 @@ QString ParaColumnas(QString sql, const QString& tabla) {
     sql.replace(QRegularExpression(QStringLiteral("convert\\(money,\\s*([A-Za-z_]+)\\)"),
                                    QRegularExpression::CaseInsensitiveOption),
                 QStringLiteral("CAST(\\1 AS DECIMAL(19,4))"));
-    sql.replace(QRegularExpression(QStringLiteral("\\b") + QRegularExpression::escape(tabla) + QStringLiteral("\\b")),
-                QStringLiteral("DET"));
+    sql.replace(
+        QRegularExpression(QStringLiteral("\\b") + QRegularExpression::escape(tabla) + QStringLiteral("\\b")),
+        QStringLiteral("DET"));
     return sql;
 }
 
@@ -217,7 +220,8 @@ bool ExportarTabla(sqlite3* plano, const QString& ruta) {
     QFile f(ruta);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(plano, "SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta FROM DET",
+    sqlite3_prepare_v2(plano,
+                       "SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta FROM DET",
                        -1, &st, nullptr);
     QByteArray linea;
     char numero[64];
@@ -259,13 +263,14 @@ Referencia DuckDB(const QString& carpetaScript, const QString& tsv, const QStrin
                                           QStringLiteral("--no-fund"), QStringLiteral("--loglevel=error")});
         if (!npm.waitForFinished(600000) || npm.exitCode() != 0) {
             r.motivo = QStringLiteral("npm no pudo instalar @duckdb/node-api en %1 (%2)")
-                           .arg(carpetaScript, QString::fromLocal8Bit(npm.readAllStandardError()).trimmed().left(200));
+                           .arg(carpetaScript,
+                                QString::fromLocal8Bit(npm.readAllStandardError()).trimmed().left(200));
             return r;
         }
     }
     QProcess node;
-    node.start(QStringLiteral("node"), {carpetaScript + QStringLiteral("/consultas.mjs"), tsv, grafico, grilla,
-                                        QString::number(hilos), QStringLiteral("5")});
+    node.start(QStringLiteral("node"), {carpetaScript + QStringLiteral("/consultas.mjs"), tsv, grafico,
+                                        grilla, QString::number(hilos), QStringLiteral("5")});
     if (!node.waitForFinished(600000) || node.exitCode() != 0) {
         r.motivo = QStringLiteral("node no respondió: ") +
                    QString::fromLocal8Bit(node.readAllStandardError()).trimmed().left(400);
@@ -280,7 +285,8 @@ Referencia DuckDB(const QString& carpetaScript, const QString& tsv, const QStrin
     r.mejor = 1e9;
     for (int i = 0; i < medidas.size(); ++i) {
         const QJsonObject m = medidas[i].toObject();
-        const double t = m.value(QStringLiteral("grafico")).toDouble() + m.value(QStringLiteral("grilla")).toDouble();
+        const double t =
+            m.value(QStringLiteral("grafico")).toDouble() + m.value(QStringLiteral("grilla")).toDouble();
         if (i == 0) r.primera = t;
         r.mejor = std::min(r.mejor, t);
     }
@@ -304,6 +310,7 @@ int main(int argc, char** argv) {
     qint64 lineasDemo = 0;
     QString carpetaDemo;
     bool conDuckDB = true;
+    bool soloRapida = false;
     QStringList posicionales;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -313,6 +320,8 @@ int main(int argc, char** argv) {
             carpetaDemo = args[++i];
         else if (args[i] == QLatin1String("--sin-duckdb"))
             conDuckDB = false;
+        else if (args[i] == QLatin1String("--solo-rapida"))
+            soloRapida = true;
         else
             posicionales << args[i];
     }
@@ -364,7 +373,8 @@ int main(int argc, char** argv) {
             a.Open(QStringLiteral(
                 "PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =KV_ESTADISTICAS;UId=Korvane;Pwd=pelumbo;"));
             kv::db::Recordset rs;
-            rs.Open(QStringLiteral("SELECT TABLA FROM CAB_ESTV WHERE NOMBRE = '%1'").arg(estadistica), &a, 0, 1);
+            rs.Open(QStringLiteral("SELECT TABLA FROM CAB_ESTV WHERE NOMBRE = '%1'").arg(estadistica), &a, 0,
+                    1);
             const bool existe = !rs.EOF_();
             rs.Close();
             if (!existe) {
@@ -372,9 +382,10 @@ int main(int argc, char** argv) {
                 QElapsedTimer t;
                 t.start();
                 Lote(a, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(kTablaDemo)));
-                Lote(a, QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) "
-                                       "SELECT '%1', '%2', 'IdArticulo,IdVendedor,'' ''', ORDEN, TOTALIZADORES, "
-                                       "[TOP], TOPOTROS FROM CAB_ESTV WHERE NOMBRE = 'Ventas por Artículo'")
+                Lote(a, QStringLiteral(
+                            "INSERT INTO CAB_ESTV (NOMBRE,TABLA,CAMPOS,ORDEN,TOTALIZADORES,[TOP],TOPOTROS) "
+                            "SELECT '%1', '%2', 'IdArticulo,IdVendedor,'' ''', ORDEN, TOTALIZADORES, "
+                            "[TOP], TOPOTROS FROM CAB_ESTV WHERE NOMBRE = 'Ventas por Artículo'")
                             .arg(estadistica, QLatin1String(kTablaDemo)));
                 for (const char* empresa : {"NORTE", "SUR"}) {
                     Lote(a, QStringLiteral("USE %1").arg(QLatin1String(empresa)));
@@ -384,7 +395,8 @@ int main(int argc, char** argv) {
                             double(t.nsecsElapsed()) / 1e9);
             }
             a.Close();
-            titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"), kv::stats::TituloNivelVacio(2)};
+            titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
+                       kv::stats::TituloNivelVacio(2)};
         }
 
         sqlite3* almacen = nullptr;
@@ -392,7 +404,8 @@ int main(int argc, char** argv) {
         kv::local::RegistrarFuncionesTSQL(almacen);
         sqlite3_busy_timeout(almacen, 60000);
         const QString tabla =
-            Texto(almacen, ("SELECT Tabla FROM CAB_ESTV WHERE Nombre = '" + estadistica.toUtf8() + "'").constData())
+            Texto(almacen,
+                  ("SELECT Tabla FROM CAB_ESTV WHERE Nombre = '" + estadistica.toUtf8() + "'").constData())
                 .trimmed();
         if (demo) {
             // The last twelve months of the table.
@@ -415,20 +428,23 @@ int main(int argc, char** argv) {
             const auto& primero = meses[meses.size() > 12 ? meses.size() - 12 : 0];
             mesDesde = QStringLiteral("%1/%2").arg(primero.second).arg(primero.first);
             mesHasta = QStringLiteral("%1/%2").arg(ultimo.second).arg(ultimo.first);
-            std::printf("estadística \"%s\" (%s): %s filas, meses %s a %s\n", estadistica.toUtf8().constData(),
-                        tabla.toUtf8().constData(),
-                        Texto(almacen, ("SELECT count(*) FROM " + tabla.toUtf8()).constData()).toUtf8().constData(),
-                        mesDesde.toUtf8().constData(), mesHasta.toUtf8().constData());
+            std::printf(
+                "estadística \"%s\" (%s): %s filas, meses %s a %s\n", estadistica.toUtf8().constData(),
+                tabla.toUtf8().constData(),
+                Texto(almacen, ("SELECT count(*) FROM " + tabla.toUtf8()).constData()).toUtf8().constData(),
+                mesDesde.toUtf8().constData(), mesHasta.toUtf8().constData());
         } else {
             QElapsedTimer t;
             t.start();
             kv::bench::LlenarEstadistica(almacen, tabla, filas, std::max<qint64>(1, grupos / 24));
             std::printf("estadística \"%s\" (%s): %lld filas escritas en %.1f s\n", kEstadistica,
-                        tabla.toUtf8().constData(), static_cast<long long>(filas), double(t.nsecsElapsed()) / 1e9);
+                        tabla.toUtf8().constData(), static_cast<long long>(filas),
+                        double(t.nsecsElapsed()) / 1e9);
         }
 
         // The plain copy: same rows, text compared as bytes.
-        for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(ruta + QStringLiteral("plano.db") + sufijo);
+        for (const char* sufijo : {"", "-wal", "-shm"})
+            QFile::remove(ruta + QStringLiteral("plano.db") + sufijo);
         sqlite3* plano = nullptr;
         sqlite3_open((ruta + QStringLiteral("plano.db")).toUtf8().constData(), &plano);
         kv::local::RegistrarFuncionesTSQL(plano);  // kv_div and friends; the copy's columns have no collation
@@ -462,6 +478,28 @@ int main(int argc, char** argv) {
         c.SetCommandTimeout(0);
         c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =KV_ESTADISTICAS;UId=%1;Pwd=%2;")
                    .arg(QLatin1String(kv::stats::kUsuarioAlmacen), QLatin1String(kv::stats::kClaveAlmacen)));
+        if (soloRapida) {
+            auto& cache = kv::local::rapida::CacheColumnar::Global();
+            cache.Vaciar();
+            const auto medir = [&] {
+                const Medida g = Medir([&] { Recorrer(c, grafico); });
+                const Medida r = Medir([&] { Recorrer(c, grilla); });
+                return std::make_pair(g, r);
+            };
+            const auto primera = medir();
+            std::printf("1.ª carga (%s): gráfico %.3f s (CPU %.3f), grilla %.3f s (CPU %.3f)\n",
+                        cache.Contadas().deArchivo > 0 ? "desde su archivo" : "desde las filas",
+                        primera.first.pared, primera.first.cpu, primera.second.pared, primera.second.cpu);
+            for (int vuelta = 0; vuelta < 5; ++vuelta) {
+                const auto m = medir();
+                std::printf("carga repetida: gráfico %.3f s (CPU %.3f), grilla %.3f s (CPU %.3f)\n",
+                            m.first.pared, m.first.cpu, m.second.pared, m.second.cpu);
+            }
+            c.Close();
+            sqlite3_close(plano);
+            sqlite3_close(almacen);
+            return 0;
+        }
         // Warm the file cache for both sides.
         Directo(plano, graficoPlano);
         kv::local::rapida::ActivarRutaAgregacion(false);
@@ -561,7 +599,8 @@ int main(int argc, char** argv) {
                 sqInforme.cpu += m.cpu;
             }
             Linea("proceso --informe entero", informe.medida, sqInforme);
-            std::printf("  (memoria residente máxima del proceso: %.0f MB)\n", double(informe.memoriaKB) / 1024.0);
+            std::printf("  (memoria residente máxima del proceso: %.0f MB)\n",
+                        double(informe.memoriaKB) / 1024.0);
         }
 
         // The column store on the same rows and the same two queries.
@@ -581,10 +620,11 @@ int main(int argc, char** argv) {
             if (!dos.hay) {
                 std::printf("\nDuckDB: se omite (%s)\n", dos.motivo.toUtf8().constData());
             } else {
-                std::printf("\nDuckDB (tabla en memoria, filas entregadas al programa), gráfico + grilla: %.3f s "
-                            "la 1.ª vuelta y %.3f s la mejor con 2 hilos; %.3f y %.3f con 1 (filas: %lld y %lld)\n",
-                            dos.primera, dos.mejor, uno.primera, uno.mejor, static_cast<long long>(dos.filas[0]),
-                            static_cast<long long>(dos.filas[1]));
+                std::printf(
+                    "\nDuckDB (tabla en memoria, filas entregadas al programa), gráfico + grilla: %.3f s "
+                    "la 1.ª vuelta y %.3f s la mejor con 2 hilos; %.3f y %.3f con 1 (filas: %lld y %lld)\n",
+                    dos.primera, dos.mejor, uno.primera, uno.mejor, static_cast<long long>(dos.filas[0]),
+                    static_cast<long long>(dos.filas[1]));
                 const double ref = dos.mejor;
                 std::printf("\n%-40s %9s %9s %8s   %s\n", "frente a DuckDB, 2 hilos (pared, s)", "servidor",
                             "DuckDB", "razón", "meta");
@@ -604,14 +644,17 @@ int main(int argc, char** argv) {
             Lote(a, QStringLiteral("EXEC KV_DEMO_LLENAR 7, %1, 0, '12/2026'").arg(lineas));
             const Reconstruccion casos[] = {
                 {"DET_ESTV9001", "IdVendedor,IdFamilia,' '", {"s.IdVendedor", "a.IdFamilia", nullptr}},
-                {"DET_ESTV9002", "IdArticulo,Cuenta,IdVendedor", {"s.IdArticulo", "s.Cuenta", "s.IdVendedor"}},
+                {"DET_ESTV9002",
+                 "IdArticulo,Cuenta,IdVendedor",
+                 {"s.IdArticulo", "s.Cuenta", "s.IdVendedor"}},
             };
             Lote(a, QStringLiteral("USE KV_ESTADISTICAS"));
             for (const Reconstruccion& k : casos) {
                 Lote(a, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(k.tabla)));
-                Lote(a, QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE, TABLA, CAMPOS) VALUES ('%1', '%1', '%2')")
-                            .arg(QLatin1String(k.tabla),
-                                 QString::fromLatin1(k.campos).replace(QLatin1String("'"), QLatin1String("''"))));
+                Lote(a,
+                     QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE, TABLA, CAMPOS) VALUES ('%1', '%1', '%2')")
+                         .arg(QLatin1String(k.tabla), QString::fromLatin1(k.campos).replace(
+                                                          QLatin1String("'"), QLatin1String("''"))));
             }
             Lote(a, QStringLiteral("USE BANCO"));
             // Plain copies of the sale lines and articles.
@@ -625,14 +668,17 @@ int main(int argc, char** argv) {
             Sqlite(plano, "DETACH banco");
             std::printf("\nreconstrucción de %lld líneas de venta\n", static_cast<long long>(lineas));
             for (const Reconstruccion& k : casos) {
-                Sqlite(plano, QString::fromLatin1(kCrearPlano).arg(QLatin1String(k.tabla)).toUtf8().constData());
+                Sqlite(plano,
+                       QString::fromLatin1(kCrearPlano).arg(QLatin1String(k.tabla)).toUtf8().constData());
                 QByteArray niveles[3];
                 for (int n = 0; n < 3; ++n)
                     niveles[n] = k.claves[n] ? ClavePlana(k.claves[n]) : QByteArray("' '");
                 const QByteArray insertar =
                     "INSERT INTO " + QByteArray(k.tabla) +
-                    " SELECT 'BANCO', mes, g1, g2, g3, sum(Cantidad), round(sum(Cantidad * CostoUnitario), 4), "
-                    "round(sum(Cantidad * PrecioUnitario), 4) FROM (SELECT CAST(CAST(substr(s.Fecha, 6, 2) AS "
+                    " SELECT 'BANCO', mes, g1, g2, g3, sum(Cantidad), round(sum(Cantidad * CostoUnitario), "
+                    "4), "
+                    "round(sum(Cantidad * PrecioUnitario), 4) FROM (SELECT CAST(CAST(substr(s.Fecha, 6, 2) "
+                    "AS "
                     "INTEGER) AS "
                     "TEXT) || '/' || substr(s.Fecha, 1, 4) AS mes, " +
                     niveles[0] + " AS g1, " + niveles[1] + " AS g2, " + niveles[2] +
@@ -640,7 +686,8 @@ int main(int argc, char** argv) {
                     "MA_ARTICULOS a ON "
                     "a.IdArticulo = s.IdArticulo WHERE s.TipoMovimiento = 'VTA') GROUP BY mes, g1, g2, g3";
                 const QByteArray borrar = "DELETE FROM " + QByteArray(k.tabla);
-                const QString exec = QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla));
+                const QString exec =
+                    QStringLiteral("EXEC KV_RECONS_ESTV '', '%1'").arg(QLatin1String(k.tabla));
                 const auto enSqlite = [&] {
                     Sqlite(plano, "BEGIN");
                     Sqlite(plano, borrar.constData());
@@ -660,7 +707,8 @@ int main(int argc, char** argv) {
                 Linea(titulo.constData(), servidor, sqlite);
                 if (grupos != gruposPlano)
                     std::printf(
-                        "  (SQLite escribe %s grupos: sin la colación, claves que ella iguala son distintas)\n",
+                        "  (SQLite escribe %s grupos: sin la colación, claves que ella iguala son "
+                        "distintas)\n",
                         gruposPlano.toUtf8().constData());
             }
         }

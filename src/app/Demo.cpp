@@ -291,6 +291,14 @@ int OrdenDemo(const QStringList& argumentos) {
         }
         const QDate hoy = QDate::currentDate();
         const auto reparto = kv::local::demo::RepartirLineas(lineas);
+        // Filled here, on the embedded server in this process: each tenth of a long company's
+        // lines is told (a short one takes seconds, and says what any other server says).
+        kv::local::demo::EstablecerAvanceDemo([](std::int64_t escritas, std::int64_t total) {
+            if (total >= 100000) Aviso(QStringLiteral("  %1 de %2 líneas de venta escritas").arg(escritas).arg(total));
+        });
+        struct SinAvance {
+            ~SinAvance() { kv::local::demo::EstablecerAvanceDemo({}); }
+        } sinAvance;
         const qint64 porEmpresa[] = {reparto.norte, reparto.sur};
         for (int i = 0; i < 2; ++i) {
             Aviso(QStringLiteral("Creando la empresa %1 con %2 líneas de venta...")

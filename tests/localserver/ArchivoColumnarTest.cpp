@@ -1,6 +1,7 @@
 // The columnar form of a statistic table kept in a file beside its database:
-// made by one process and used by another; never used once the database has
-// changed, whoever changed it (another process through the server, a program
+// made by one process and used by another; still used after commits to other
+// tables of the same database; never used once the table has changed, whoever
+// changed it (another process through the server, a program
 // of its own on the file) and also when the writer of a newer form was killed
 // halfway; a damaged or cut file is passed over and made again. Every answer
 // is checked against the general route's.
@@ -14,7 +15,7 @@
 #include <QProcess>
 #include <QThread>
 
-#include "ServidorPrueba.h"
+#include "TablaEstadisticaPrueba.h"
 #include "localserver/rapida/ArchivoColumnar.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
@@ -25,69 +26,49 @@ namespace {
 
 using kv::local::rapida::CacheColumnar;
 
-const char* const kCrear =
-    "CREATE TABLE [dbo].[DET_ESTV0001] ( [Base] [nvarchar] (50) NOT NULL , [Fecha] [nvarchar] (7) NOT NULL ,"
-    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT "
-    "NULL ,"
-    " [Consumo] [float] NULL , [ValorCosto] [money] NULL , [ValorVenta] [money] NULL, "
-    " CONSTRAINT [PK_DET_ESTV0001] PRIMARY KEY NONCLUSTERED ([Base], [Fecha], [Grupo1], [Grupo2], [Grupo3]))";
-
-const char* const kGrafico =
-    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
-    "VALORVENTA,grupo1,grupo2,"
-    "grupo3 FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025' ) GROUP BY GRUPO1, GRUPO2, GRUPO3  "
-    "ORDER BY ValorVenta DESC";
-
-class ArchivoColumnarTest : public ServidorPrueba {
+class ArchivoColumnarTest : public TablaEstadisticaPrueba {
   protected:
     void SetUp() override {
-        ServidorPrueba::SetUp();
-        CacheColumnar::Global().Vaciar();
         kv::local::rapida::ActivarArchivosColumnares(true);
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
-        Lote(*c_, QStringLiteral("USE KV_ESTADISTICAS"));
-        Lote(*c_, QString::fromLatin1(kCrear));
-        Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
-        Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
+        TablaEstadisticaPrueba::SetUp();
         QString otras;
         for (int i = 0; i < 200; ++i)
-            otras += QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'C%1', 'V%2', ' ', %3, "
-                                    "0.25, 0.5)\n")
+            otras += QStringLiteral(
+                         "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'C%1', 'V%2', ' ', %3, "
+                         "0.25, 0.5)\n")
                          .arg(i, 3, 10, QLatin1Char('0'))
                          .arg(i % 7)
                          .arg(i);
         Lote(*c_, otras);
     }
-    void TearDown() override { CacheColumnar::Global().Vaciar(); }
 
     QString Base() const { return carpetas_.datos() + QStringLiteral("KV_ESTADISTICAS.db"); }
-    QString Archivo() const { return kv::local::rapida::ArchivoDeTabla(Base(), QStringLiteral("DET_ESTV0001")); }
+    QString Archivo() const {
+        return kv::local::rapida::ArchivoDeTabla(Base(), QStringLiteral("DET_ESTV0001"));
+    }
 
     // The chart's rows as the general route gives them.
     std::vector<std::vector<QVariant>> General() {
         kv::local::rapida::ActivarRutaAgregacion(false);
-        auto f = Filas(*c_, QString::fromLatin1(kGrafico));
+        auto f = Filas(*c_, QString::fromLatin1(kGraficoEstadistica));
         kv::local::rapida::ActivarRutaAgregacion(true);
         return f;
     }
     // The chart's rows on the fast route, with nothing in memory (as a new process).
     std::vector<std::vector<QVariant>> Rapida() {
         CacheColumnar::Global().Vaciar();
-        return Filas(*c_, QString::fromLatin1(kGrafico));
+        return Filas(*c_, QString::fromLatin1(kGraficoEstadistica));
     }
     // The chart query run by another process (kvsql).
     void OtroProceso(const QString& sql) {
         const Salida s = Kvsql(Administrador(QStringLiteral("KV_ESTADISTICAS")) + QStringList{"-Q", sql});
         ASSERT_EQ(s.estado, 0) << s.errores.join('\n').toStdString();
     }
-
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 TEST_F(ArchivoColumnarTest, HechoPorUnProcesoLoUsaOtro) {
     ASSERT_FALSE(QFile::exists(Archivo()));
-    OtroProceso(QString::fromLatin1(kGrafico));
+    OtroProceso(QString::fromLatin1(kGraficoEstadistica));
     ASSERT_TRUE(QFile::exists(Archivo()));
     const auto antes = CacheColumnar::Global().Contadas();
     const auto filas = Rapida();
@@ -128,8 +109,8 @@ TEST_F(ArchivoColumnarTest, UnCambioDeUnProgramaPropioSobreElArchivoSeVe) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(Base().toUtf8().constData(), &db), SQLITE_OK);
     kv::local::RegistrarFuncionesTSQL(db);
-    ASSERT_EQ(sqlite3_exec(db, "UPDATE DET_ESTV0001 SET ValorVenta = 700 WHERE Grupo1 = 'B'", nullptr, nullptr,
-                           nullptr),
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE DET_ESTV0001 SET ValorVenta = 700 WHERE Grupo1 = 'B'", nullptr,
+                           nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     const auto antes = CacheColumnar::Global().Contadas();
@@ -139,6 +120,41 @@ TEST_F(ArchivoColumnarTest, UnCambioDeUnProgramaPropioSobreElArchivoSeVe) {
     EXPECT_EQ(filas[0][3].toString(), QStringLiteral("B"));
     EXPECT_EQ(filas[0][2].toDouble(), 700.0);
     EXPECT_EQ(filas, General());
+}
+
+TEST_F(ArchivoColumnarTest, UnCambioEnOtraTablaDeLaMismaBaseNoLoDescarta) {
+    const auto esperadas = General();
+    Rapida();
+    ASSERT_TRUE(QFile::exists(Archivo()));
+    // Another table of the store, made and written by this and by another process.
+    Lote(*c_, QStringLiteral("CREATE TABLE OTRA (Clave nvarchar(20), Valor nvarchar(20))"));
+    OtroProceso(QStringLiteral("INSERT INTO OTRA VALUES ('TimeOut', '0')"));
+    Lote(*c_, QStringLiteral("UPDATE OTRA SET Valor = '0' WHERE Clave = 'TimeOut'"));
+    for (int vuelta = 0; vuelta < 2; ++vuelta) {
+        SCOPED_TRACE(vuelta);
+        const auto antes = CacheColumnar::Global().Contadas();
+        EXPECT_EQ(Rapida(), esperadas);
+        const auto despues = CacheColumnar::Global().Contadas();
+        EXPECT_EQ(despues.deArchivo, antes.deArchivo + 1);
+        EXPECT_EQ(despues.deFilas, antes.deFilas);
+        OtroProceso(QStringLiteral("INSERT INTO OTRA VALUES ('Otra', 'x')"));
+    }
+    // The table itself changed, the other one too: the file is not used.
+    OtroProceso(
+        QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 45 WHERE Grupo1 = 'A'; "
+                       "INSERT INTO OTRA VALUES ('Otra', 'y')"));
+    const auto antes = CacheColumnar::Global().Contadas();
+    const auto filas = Rapida();
+    EXPECT_EQ(CacheColumnar::Global().Contadas().deArchivo, antes.deArchivo);
+    ASSERT_FALSE(filas.empty());
+    EXPECT_EQ(filas[0][3].toString(), QStringLiteral("A"));
+    EXPECT_EQ(filas[0][2].toDouble(), 45.0);
+    EXPECT_EQ(filas, General());
+    // A column added to the table: its definition differs, the file is made again.
+    Lote(*c_, QStringLiteral("ALTER TABLE DET_ESTV0001 ADD Nota nvarchar(10) NULL"));
+    const auto antesAlterar = CacheColumnar::Global().Contadas();
+    EXPECT_EQ(Rapida(), General());
+    EXPECT_EQ(CacheColumnar::Global().Contadas().deArchivo, antesAlterar.deArchivo);
 }
 
 TEST_F(ArchivoColumnarTest, ElEscritorMuertoAMitadNoDejaNadaQueSeUse) {
@@ -156,7 +172,8 @@ TEST_F(ArchivoColumnarTest, ElEscritorMuertoAMitadNoDejaNadaQueSeUse) {
     entorno.insert(QStringLiteral("KVESTV_COLUMNAS_PAUSA_MS"), QStringLiteral("60000"));
     p.setProcessEnvironment(entorno);
     p.start(CarpetaBinarios() + QStringLiteral("kvsql"),
-            Administrador(QStringLiteral("KV_ESTADISTICAS")) + QStringList{"-Q", QString::fromLatin1(kGrafico)});
+            Administrador(QStringLiteral("KV_ESTADISTICAS")) +
+                QStringList{"-Q", QString::fromLatin1(kGraficoEstadistica)});
     ASSERT_TRUE(p.waitForStarted());
     const QDir carpeta(kv::local::rapida::CarpetaColumnas(Base()));
     QStringList temporales;
@@ -248,8 +265,10 @@ TEST(ArchivoColumnarSinRegistro, ElArchivoDeLaBaseNombraElEstado) {
         sqlite3_close(db);
     };
     ejecutar(
-        "PRAGMA journal_mode=WAL; CREATE TABLE DET (Base TEXT, Fecha TEXT, Grupo1 TEXT, Grupo2 TEXT, Grupo3 TEXT, "
-        "Consumo REAL, ValorCosto REAL, ValorVenta REAL); INSERT INTO DET VALUES ('N', '1/2025', 'A', ' ', ' ', "
+        "PRAGMA journal_mode=WAL; CREATE TABLE DET (Base TEXT, Fecha TEXT, Grupo1 TEXT, Grupo2 TEXT, Grupo3 "
+        "TEXT, "
+        "Consumo REAL, ValorCosto REAL, ValorVenta REAL); INSERT INTO DET VALUES ('N', '1/2025', 'A', ' ', ' "
+        "', "
         "1.0, 2.0, 3.0)");
     ASSERT_FALSE(QFile::exists(base + QStringLiteral("-wal")));
     kv::local::rapida::ActivarArchivosColumnares(true);
@@ -258,7 +277,8 @@ TEST(ArchivoColumnarSinRegistro, ElArchivoDeLaBaseNombraElEstado) {
         ASSERT_EQ(sqlite3_open(ruta.constData(), &db), SQLITE_OK);
         kv::local::RegistrarFuncionesTSQL(db);
         // The server reads the schema on opening, which sets up the log's index.
-        ASSERT_EQ(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
         CacheColumnar cache(std::size_t(64) << 20);
         uso = cache.Obtener(db, 1, base, QStringLiteral("DET"));
         sqlite3_close(db);
@@ -286,6 +306,16 @@ TEST(ArchivoColumnarSinRegistro, ElArchivoDeLaBaseNombraElEstado) {
     leer(uso);
     EXPECT_FALSE(uso.deArchivo);
     EXPECT_TRUE(uso.archivoEscrito);
+    EXPECT_EQ(uso.tabla->numeros[2][0], 4.0);
+    // Another table written, the log written back into the file and gone, as
+    // each program leaves it on closing: the table's pages are unchanged.
+    ejecutar("CREATE TABLE CFG (Clave TEXT, Valor TEXT); INSERT INTO CFG VALUES ('TimeOut', '0')");
+    ejecutar("UPDATE CFG SET Valor = '0'");
+    ASSERT_FALSE(QFile::exists(base + QStringLiteral("-wal")));
+    QThread::msleep(150);
+    leer(uso);
+    EXPECT_TRUE(uso.deArchivo);
+    ASSERT_TRUE(uso.tabla);
     EXPECT_EQ(uso.tabla->numeros[2][0], 4.0);
 }
 

@@ -1,13 +1,13 @@
 // The columnar cache of statistic tables: a repeated load is served from
-// memory, and any change to the file in between (by the same connection, by
-// another one, by another process, inside an open transaction) is seen.
-// Memory stays within its bound.
+// memory (the same statement on the same rows from the result kept), and any change to the file in between
+// (by the same connection, by another one, by another process, inside an open transaction) is seen. Memory
+// stays within its bound.
 
 #include <sqlite3.h>
 
 #include <QProcess>
 
-#include "ServidorPrueba.h"
+#include "TablaEstadisticaPrueba.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
 #include "localserver/tsql/Funciones.h"
@@ -17,43 +17,14 @@ namespace {
 
 using kv::local::rapida::CacheColumnar;
 
-const char* const kCrear =
-    "CREATE TABLE [dbo].[DET_ESTV0001] ( [Base] [nvarchar] (50) NOT NULL , [Fecha] [nvarchar] (7) NOT NULL ,"
-    " [Grupo1] [nvarchar] (25) NOT NULL , [Grupo2] [nvarchar] (25) NOT NULL , [Grupo3] [nvarchar] (25) NOT "
-    "NULL ,"
-    " [Consumo] [float] NULL , [ValorCosto] [money] NULL , [ValorVenta] [money] NULL, "
-    " CONSTRAINT [PK_DET_ESTV0001] PRIMARY KEY NONCLUSTERED ([Base], [Fecha], [Grupo1], [Grupo2], [Grupo3]))";
-
-const char* const kGrafico =
-    "SELECT SUM(CONSUMO) AS CONSUMO, SUM(VALORCOSTO) AS VALORCOSTO, SUM(VALORVENTA) AS "
-    "VALORVENTA,grupo1,grupo2,"
-    "grupo3 FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025' ) GROUP BY GRUPO1, GRUPO2, GRUPO3  "
-    "ORDER BY ValorVenta DESC";
-
-class CacheColumnarTest : public ServidorPrueba {
+class CacheColumnarTest : public TablaEstadisticaPrueba {
   protected:
-    void SetUp() override {
-        ServidorPrueba::SetUp();
-        CacheColumnar::Global().Vaciar();
-        c_ = Conectar();
-        Lote(*c_, QStringLiteral("CREATE DATABASE KV_ESTADISTICAS"));
-        Lote(*c_, QStringLiteral("USE KV_ESTADISTICAS"));
-        Lote(*c_, QString::fromLatin1(kCrear));
-        Lote(*c_,
-             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'A', ' ', ' ', 1, 10, 20)"));
-        Lote(*c_,
-             QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'B', ' ', ' ', 2, 30, 40)"));
-    }
-    void TearDown() override { CacheColumnar::Global().Vaciar(); }
-
     // Group 1 and its sale value, first row of the chart query.
     std::pair<QString, double> Primero(kv::db::Conexion& c) {
-        const auto f = Filas(c, QString::fromLatin1(kGrafico));
+        const auto f = Filas(c, QString::fromLatin1(kGraficoEstadistica));
         if (f.empty()) return {};
         return {f[0][3].toString(), f[0][2].toDouble()};
     }
-
-    std::unique_ptr<kv::db::Conexion> c_;
 };
 
 TEST_F(CacheColumnarTest, LaSegundaCargaSaleDeMemoria) {
@@ -106,6 +77,35 @@ TEST_F(CacheColumnarTest, UnCambioDeOtroProcesoSeVe) {
     }
 }
 
+TEST_F(CacheColumnarTest, LaMismaConsultaRepetidaDaLasMismasFilasHastaQueCambianLosDatos) {
+    const QString grafico = QString::fromLatin1(kGraficoEstadistica);
+    QString ascendente = grafico;
+    ascendente.replace(QStringLiteral("ValorVenta DESC"), QStringLiteral("ValorVenta ASC"));
+    const auto general = [&](const QString& sql) {
+        kv::local::rapida::ActivarRutaAgregacion(false);
+        auto f = Filas(*c_, sql);
+        kv::local::rapida::ActivarRutaAgregacion(true);
+        return f;
+    };
+    const auto primera = Filas(*c_, grafico);
+    ASSERT_EQ(primera.size(), 2u);
+    EXPECT_EQ(primera, general(grafico));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
+    // Another order is another statement: its own rows, not the first one's.
+    const auto otra = Filas(*c_, ascendente);
+    EXPECT_EQ(otra, general(ascendente));
+    ASSERT_EQ(otra.size(), 2u);
+    EXPECT_EQ(otra[0][3].toString(), QStringLiteral("A"));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
+    // A change by another connection, then by this one: each is seen by the next load.
+    auto otraConexion = Conectar(QStringLiteral("KV_ESTADISTICAS"));
+    Lote(*otraConexion, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 77 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Primero(*c_), std::make_pair(QStringLiteral("A"), 77.0));
+    EXPECT_EQ(Filas(*c_, grafico), general(grafico));
+    Lote(*c_, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 20 WHERE Grupo1 = 'A'"));
+    EXPECT_EQ(Filas(*c_, grafico), primera);
+}
+
 TEST_F(CacheColumnarTest, DentroDeUnaTransaccionSeVeLoPropioYAlDeshacerLoDeAntes) {
     EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
     Lote(*c_, QStringLiteral("BEGIN TRANSACTION"));
@@ -121,7 +121,7 @@ TEST_F(CacheColumnarTest, DentroDeUnaTransaccionSeVeLoPropioYAlDeshacerLoDeAntes
 TEST_F(CacheColumnarTest, LaTablaRehechaConOtraFormaVaPorLaRutaGeneral) {
     EXPECT_EQ(Primero(*c_).first, QStringLiteral("B"));
     Lote(*c_, QStringLiteral("DROP TABLE DET_ESTV0001"));
-    EXPECT_EQ(PrimerError(*c_, QString::fromLatin1(kGrafico)), 208);
+    EXPECT_EQ(PrimerError(*c_, QString::fromLatin1(kGraficoEstadistica)), 208);
 }
 
 TEST_F(CacheColumnarTest, LaMemoriaNoPasaDelLimite) {

@@ -178,7 +178,14 @@ TEST(DemoDatos, LlenaUnaEmpresaIgualCadaVez) {
     kv::local::RegistrarFuncionesTSQL(db);
     ASSERT_EQ(sqlite3_exec(db, kTablas, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
 
+    // Progress at every tenth of the sale lines, the last at the total.
+    std::vector<std::pair<std::int64_t, std::int64_t>> avances;
+    EstablecerAvanceDemo([&](std::int64_t escritas, std::int64_t total) { avances.emplace_back(escritas, total); });
     const ResumenDemo r = LlenarEmpresaDemo(db, 5, 0, 3000, 2026, 12, QStringLiteral("NORTE"));
+    EstablecerAvanceDemo({});
+    ASSERT_EQ(avances.size(), 10u);
+    for (std::size_t i = 0; i < avances.size(); ++i)
+        EXPECT_EQ(avances[i], std::make_pair(std::int64_t(300 * (i + 1)), std::int64_t(3000)));
     EXPECT_EQ(r.lineasVenta, 3000);
     EXPECT_GT(r.movimientos, 3000);
     const char* consultaStock =

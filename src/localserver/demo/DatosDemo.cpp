@@ -473,7 +473,20 @@ void Cuentas(sqlite3* db, sqlite3_stmt* s, const std::vector<ClienteDemo>& cuent
     }
 }
 
+AvanceDemo& Avance() {
+    static AvanceDemo avance;
+    return avance;
+}
+
+// The next count of sale lines at which progress is reported (every tenth).
+std::int64_t SiguienteAviso(std::int64_t hechas, std::int64_t total) {
+    const std::int64_t decimo = total / 10;
+    return decimo <= 0 ? -1 : (hechas / decimo + 1) * decimo;
+}
+
 }  // namespace
+
+void EstablecerAvanceDemo(AvanceDemo avance) { Avance() = std::move(avance); }
 
 ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpresa, std::int64_t lineasVenta,
                               int anio, int mes, const QString& usuario) {
@@ -562,6 +575,8 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
         for (const auto& v : c.vendedores) vendedores.push_back(v.codigo.toUtf8());
         for (const auto& k : c.clientes) clientes.push_back(k.codigo.toUtf8());
         GeneradorMovimientos generador(c, semilla, indiceEmpresa, lineasVenta, anio, mes);
+        const AvanceDemo& avance = Avance();
+        std::int64_t aviso = avance ? SiguienteAviso(0, lineasVenta) : -1;
         MovimientoDemo m;
         auto enlazar = [st](int i, const QByteArray& b) {
             sqlite3_bind_text(st, i, b.constData(), int(b.size()), SQLITE_STATIC);
@@ -580,6 +595,10 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
             Paso(db, st, "MV_STOCK");
             ++resumen.movimientos;
             if (m.tipo[0] == 'V') ++resumen.lineasVenta;
+            if (resumen.lineasVenta == aviso) {
+                avance(resumen.lineasVenta, lineasVenta);
+                aviso = aviso < lineasVenta ? std::min(SiguienteAviso(aviso, lineasVenta), lineasVenta) : -1;
+            }
         }
     }
     {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -133,6 +134,13 @@ struct ResumenDemo {
 // kv::local::ErrorServidor when the database refuses a row.
 ResumenDemo LlenarEmpresaDemo(sqlite3* base, std::uint64_t semilla, int indiceEmpresa, std::int64_t lineasVenta,
                               int anio, int mes, const QString& usuario);
+
+// Progress of the sale lines being written, for a program that fills the demo
+// in its own process: called with the lines written so far and the total of
+// the company, at every tenth of it and at its end (not at all for fewer than
+// ten lines). Set before any filling starts; empty, nothing is reported.
+using AvanceDemo = std::function<void(std::int64_t escritas, std::int64_t total)>;
+void EstablecerAvanceDemo(AvanceDemo avance);
 
 // Server procedure KV_DEMO_LLENAR semilla, lineas, indice, 'M/AAAA': fills the
 // calling connection's database (the demo command runs it as administrator).

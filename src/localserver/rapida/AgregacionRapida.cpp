@@ -985,12 +985,8 @@ class Motor {
     FilasResultado Resultado() {
         const std::size_t grupos = claves_.size();
         const std::size_t terminos = c_.orden.size();
-        std::vector<std::uint32_t> todos(grupos);
-        std::iota(todos.begin(), todos.end(), 0u);
-        std::vector<std::vector<Valor>> columnas;
-        columnas.reserve(c_.columnas.size());
-        for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, todos));
-        std::vector<std::uint32_t> indices = std::move(todos);
+        std::vector<std::uint32_t> indices(grupos);
+        std::iota(indices.begin(), indices.end(), 0u);
         // The ORDER BY terms, then the group keys under the collation: the
         // packed class numbers of the groups already sort that way.
         if (const std::optional<std::vector<std::uint64_t>> clases = OrdenPorClases()) {
@@ -1010,15 +1006,19 @@ class Motor {
                 return claves_[a] < claves_[b];
             });
         }
+        // The select list evaluated in the order of the rows, so that the rows
+        // are built reading each column straight through.
+        std::vector<std::vector<Valor>> columnas;
+        columnas.reserve(c_.columnas.size());
+        for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, indices));
         for (const std::vector<Valor>& columna : columnas)
             for (const Valor& v : columna) PrepararTexto(v);
         FilasResultado filas(grupos);
         EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
             for (std::size_t k = inicio; k < fin; ++k) {
-                const std::uint32_t g = indices[k];
                 std::vector<QVariant>& fila = filas[k];
                 fila.reserve(columnas.size());
-                for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[g]));
+                for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[k]));
             }
         });
         return filas;

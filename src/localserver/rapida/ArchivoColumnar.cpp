@@ -7,15 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sqlite3.h>
+
 #include <QFile>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 namespace kv::local::rapida {
 
@@ -26,7 +30,7 @@ constexpr int kNumeros = kColumnasTabla - kColumnasTexto;
 constexpr int kPorTexto = 6;
 constexpr int kSecciones = 1 + kColumnasTexto * kPorTexto + kNumeros * 2;
 constexpr char kMagia[8] = {'K', 'V', 'C', 'O', 'L', 'U', 'M', '\1'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 
 struct Seccion {
     std::uint64_t inicio;
@@ -39,6 +43,7 @@ struct Cabecera {
     std::uint32_t version;
     std::uint32_t secciones;
     EstadoBase estado;
+    FirmaTabla firma;
     std::uint64_t filas;
     std::uint32_t exactas;  // one bit per number column
     std::uint32_t relleno;
@@ -46,6 +51,7 @@ struct Cabecera {
     std::uint64_t suma;  // of everything above
 };
 static_assert(sizeof(EstadoBase) == 88);
+static_assert(sizeof(FirmaTabla) == 32);
 static_assert(sizeof(Cabecera) % 8 == 0);
 
 std::atomic<bool>& Activos() {
@@ -58,7 +64,8 @@ inline std::uint64_t Rotar(std::uint64_t x, int r) { return (x << r) | (x >> (64
 
 // A 64-bit checksum of the bytes: catches a damaged or cut file, not an attack.
 std::uint64_t Suma(const void* datos, std::size_t n, std::uint64_t semilla) {
-    constexpr std::uint64_t P1 = 0x9E3779B185EBCA87ULL, P2 = 0xC2B2AE3D27D4EB4FULL, P3 = 0x165667B19E3779F9ULL;
+    constexpr std::uint64_t P1 = 0x9E3779B185EBCA87ULL, P2 = 0xC2B2AE3D27D4EB4FULL,
+                            P3 = 0x165667B19E3779F9ULL;
     const auto* p = static_cast<const unsigned char*>(datos);
     std::uint64_t v[4] = {semilla + P1 + P2, semilla + P2, semilla, semilla - P1};
     std::size_t i = 0;
@@ -134,21 +141,198 @@ void QuitarRestos(const QByteArray& carpeta) {
     ::closedir(d);
 }
 
+// The handles SQLite keeps on a connection's database file and on its log.
+// Those files are read only through them, never through a descriptor of our
+// own: closing any descriptor of a file lets go of every lock the process
+// holds on it, SQLite's included (its readers' marks among them).
+struct Archivos {
+    sqlite3_file* base = nullptr;
+    sqlite3_file* registro = nullptr;  // the write-ahead log, when in that mode
+    bool Leer(sqlite3_file* f, void* destino, std::size_t n, std::uint64_t posicion) const {
+        return f && f->pMethods &&
+               f->pMethods->xRead(f, destino, int(n), sqlite3_int64(posicion)) == SQLITE_OK;
+    }
+};
+
+Archivos ArchivosDe(sqlite3* db) {
+    Archivos a;
+    sqlite3_file* f = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &f) == SQLITE_OK && f && f->pMethods)
+        a.base = f;
+    f = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &f) == SQLITE_OK && f && f->pMethods)
+        a.registro = f;
+    return a;
+}
+
+// The identity of the database file: node, size, times of change and the
+// counters of its header (change counter, pages, schema cookie,
+// version-valid-for).
+bool IdentidadArchivo(const Archivos& archivos, const struct stat& st, EstadoBase& e) {
+    e.dispositivo = std::uint64_t(st.st_dev);
+    e.nodo = std::uint64_t(st.st_ino);
+    e.tamano = std::uint64_t(st.st_size);
+    e.modificado = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    e.cambiado = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    unsigned char cabecera[100];
+    if (!archivos.Leer(archivos.base, cabecera, sizeof cabecera, 0)) return false;
+    std::memcpy(e.cabecera, cabecera + 24, 8);
+    std::memcpy(e.cabecera + 8, cabecera + 40, 4);
+    std::memcpy(e.cabecera + 12, cabecera + 92, 4);
+    return true;
+}
+
+std::uint32_t Grande(const unsigned char* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
+           std::uint32_t(p[3]);
+}
+
+// Pages of a database as a read transaction that sees the state `estado`
+// reads them: the last frame of the page in the log up to the state's last
+// commit, else the page in the file. Within that transaction no checkpoint
+// writes over a page it reads and the log is not started again.
+class LectorPaginas {
+  public:
+    LectorPaginas(const Archivos& archivos, const EstadoBase& estado) : archivos_(archivos) {
+        unsigned char cabecera[100];
+        if (!archivos_.Leer(archivos_.base, cabecera, sizeof cabecera, 0)) return;
+        const std::uint32_t tam = std::uint32_t(cabecera[16]) << 8 | cabecera[17];
+        pagina_ = tam == 1 ? 65536 : tam;
+        if (pagina_ < 512 || (pagina_ & (pagina_ - 1)) != 0 || cabecera[20] >= pagina_ - 480) return;
+        util_ = pagina_ - cabecera[20];
+        sqlite3_int64 largo = 0;
+        if (archivos_.base->pMethods->xFileSize(archivos_.base, &largo) != SQLITE_OK || largo < 0) return;
+        limite_ = std::uint64_t(largo) / pagina_ + estado.marcos + 1;
+        if (estado.marcos > 0) {
+            const std::uint32_t enIndice = estado.tamPagina == 1 ? 65536 : estado.tamPagina;
+            if (enIndice != pagina_) return;
+            unsigned char w[32];
+            if (!archivos_.Leer(archivos_.registro, w, sizeof w, 0) || Grande(w + 8) != pagina_ ||
+                std::memcmp(w + 16, estado.sal, 8) != 0)
+                return;
+            unsigned char m[24] = {};
+            for (std::uint32_t i = 1; i <= estado.marcos; ++i) {
+                if (!archivos_.Leer(archivos_.registro, m, sizeof m, Posicion(i)) ||
+                    std::memcmp(m + 8, estado.sal, 8) != 0)
+                    return;
+                enRegistro_[Grande(m)] = i;  // a later frame of the page replaces an earlier one
+            }
+            // The last frame read is the commit the index names.
+            if (Grande(m + 16) != estado.suma[0] || Grande(m + 20) != estado.suma[1]) return;
+        }
+        bien_ = true;
+    }
+
+    bool Bien() const { return bien_; }
+    std::uint32_t Tamano() const { return pagina_; }
+    std::uint32_t Util() const { return util_; }
+    std::uint64_t Limite() const { return limite_; }
+
+    bool Leer(std::uint32_t numero, unsigned char* destino) const {
+        if (!bien_ || numero == 0) return false;
+        const auto it = enRegistro_.find(numero);
+        if (it != enRegistro_.end())
+            return archivos_.Leer(archivos_.registro, destino, pagina_, Posicion(it->second) + 24);
+        return archivos_.Leer(archivos_.base, destino, pagina_, std::uint64_t(numero - 1) * pagina_);
+    }
+
+  private:
+    std::uint64_t Posicion(std::uint32_t marco) const {
+        return 32 + std::uint64_t(marco - 1) * (24 + pagina_);
+    }
+
+    Archivos archivos_;
+    bool bien_ = false;
+    std::uint32_t pagina_ = 0, util_ = 0;
+    std::uint64_t limite_ = 0;
+    std::unordered_map<std::uint32_t, std::uint32_t> enRegistro_;  // page -> its last frame
+};
+
+// Reads a SQLite varint at `p` (at most `n` bytes there); 0 bytes when cut.
+int Variable(const unsigned char* p, std::size_t n, std::uint64_t& valor) {
+    valor = 0;
+    for (int i = 0; i < 9 && std::size_t(i) < n; ++i) {
+        if (i == 8) {
+            valor = (valor << 8) | p[i];
+            return 9;
+        }
+        valor = (valor << 7) | (p[i] & 0x7F);
+        if (!(p[i] & 0x80)) return i + 1;
+    }
+    return 0;
+}
+
+// The checksum of a table's tree from its first page, in tree order. False for
+// a page that is not a page of a table's tree or a row that does not fit in
+// its page (kept partly in overflow pages, which are not followed).
+bool HuellaArbol(const LectorPaginas& lector, std::uint32_t raiz, FirmaTabla& firma) {
+    const std::uint32_t tam = lector.Tamano();
+    const std::uint64_t maximoLocal = lector.Util() - 35;
+    std::vector<unsigned char> pagina(tam);
+    std::vector<std::uint32_t> pendientes{raiz};
+    std::uint64_t h0 = 0x243F6A8885A308D3ULL, h1 = 0x13198A2E03707344ULL;
+    std::uint64_t vistas = 0;
+    while (!pendientes.empty()) {
+        const std::uint32_t numero = pendientes.back();
+        pendientes.pop_back();
+        if (++vistas > lector.Limite() || !lector.Leer(numero, pagina.data())) return false;
+        h0 = Rotar(h0, 7) ^ Suma(pagina.data(), tam, numero);
+        h1 = Rotar(h1, 13) + Suma(pagina.data(), tam, ~std::uint64_t(numero));
+        const std::size_t h = numero == 1 ? 100 : 0;
+        const unsigned char tipo = pagina[h];
+        const std::uint32_t celdas = std::uint32_t(pagina[h + 3]) << 8 | pagina[h + 4];
+        const std::size_t punteros = h + (tipo == 0x05 ? 12 : 8);
+        if ((tipo != 0x05 && tipo != 0x0D) || punteros + 2 * std::size_t(celdas) > tam) return false;
+        const std::size_t primero = pendientes.size();
+        for (std::uint32_t c = 0; c < celdas; ++c) {
+            const std::size_t celda =
+                std::size_t(pagina[punteros + 2 * c]) << 8 | pagina[punteros + 2 * c + 1];
+            if (celda < punteros || celda + 4 > tam) return false;
+            std::uint64_t largo = 0;
+            if (tipo == 0x05) {
+                pendientes.push_back(Grande(&pagina[celda]));
+            } else if (Variable(&pagina[celda], tam - celda, largo) == 0 || largo > maximoLocal) {
+                return false;
+            }
+        }
+        if (tipo == 0x05) {
+            pendientes.push_back(Grande(&pagina[h + 8]));
+            // Taken off the stack from the end: the leftmost child goes first.
+            std::reverse(pendientes.begin() + std::ptrdiff_t(primero), pendientes.end());
+        }
+    }
+    firma.paginas = std::uint32_t(std::min<std::uint64_t>(vistas, std::numeric_limits<std::uint32_t>::max()));
+    firma.huella[0] = h0;
+    firma.huella[1] = h1;
+    return true;
+}
+
+// A 64-bit checksum of a text, for the table's definition.
+std::uint64_t SumaTexto(const unsigned char* t, int n) { return t ? Suma(t, std::size_t(n), 0x5E5E) : 0; }
 }  // namespace
 
 bool EstadoBase::operator==(const EstadoBase& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
 
-std::optional<EstadoBase> LeerEstadoBase(const QString& archivo) {
+std::optional<EstadoBase> LeerEstadoBase(sqlite3* db, const QString& archivo) {
     if (archivo.isEmpty()) return std::nullopt;
-    const QByteArray indice = QFile::encodeName(archivo + QStringLiteral("-shm"));
-    const int fd = ::open(indice.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    const Archivos archivos = ArchivosDe(db);
+    // A database in write-ahead-log mode says so in its header (versions 2 and 2);
+    // only then is the log's index asked for (it would be made otherwise).
+    unsigned char cabecera[100];
+    if (!archivos.Leer(archivos.base, cabecera, sizeof cabecera, 0) || cabecera[18] != 2 ||
+        cabecera[19] != 2 || archivos.base->pMethods->iVersion < 2)
+        return std::nullopt;
+    volatile void* region = nullptr;
+    if (archivos.base->pMethods->xShmMap(archivos.base, 0, 32768, 0, &region) != SQLITE_OK || !region)
+        return std::nullopt;
+    const volatile unsigned char* indice = static_cast<const volatile unsigned char*>(region);
     std::optional<EstadoBase> estado;
     // Two copies of the header, written one after the other by each commit:
     // equal copies with a right checksum are a whole header.
     for (int intento = 0; intento < 5 && !estado; ++intento) {
         unsigned char b[96];
-        if (::pread(fd, b, sizeof b, 0) != ssize_t(sizeof b)) break;
+        std::atomic_thread_fence(std::memory_order_acquire);
+        for (std::size_t i = 0; i < sizeof b; ++i) b[i] = indice[i];
         std::uint32_t w[12];
         std::memcpy(w, b, 48);
         const bool iguales = std::memcmp(b, b + 48, 48) == 0;
@@ -171,7 +355,6 @@ std::optional<EstadoBase> LeerEstadoBase(const QString& archivo) {
         e.sal[1] = w[9];
         estado = e;
     }
-    ::close(fd);
     if (!estado) return std::nullopt;
     struct stat st {};
     const QByteArray ruta = QFile::encodeName(archivo);
@@ -181,26 +364,47 @@ std::optional<EstadoBase> LeerEstadoBase(const QString& archivo) {
     if (estado->marcos > 0) return estado;
     // An empty log: the file holds everything, and names its state.
     EstadoBase e;
-    e.dispositivo = estado->dispositivo;
-    e.nodo = estado->nodo;
-    e.tamano = std::uint64_t(st.st_size);
-    e.modificado = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    e.cambiado = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    if (!IdentidadArchivo(archivos, st, e)) return std::nullopt;
     const std::int64_t ahoraNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::system_clock::now().time_since_epoch())
                                      .count();
     constexpr std::int64_t kMargenNs = 100 * 1000000;
     if (ahoraNs - std::max(e.modificado, e.cambiado) < kMargenNs) return std::nullopt;
-    unsigned char cabecera[100];
-    const int db = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC);
-    if (db < 0) return std::nullopt;
-    const bool leida = ::pread(db, cabecera, sizeof cabecera, 0) == ssize_t(sizeof cabecera);
-    ::close(db);
-    if (!leida) return std::nullopt;
-    std::memcpy(e.cabecera, cabecera + 24, 8);
-    std::memcpy(e.cabecera + 8, cabecera + 40, 4);
-    std::memcpy(e.cabecera + 12, cabecera + 92, 4);
     return e;
+}
+
+bool FirmaTabla::operator==(const FirmaTabla& o) const {
+    return raiz == o.raiz && paginas == o.paginas && definicion == o.definicion && huella[0] == o.huella[0] &&
+           huella[1] == o.huella[1];
+}
+
+std::optional<FirmaTabla> LeerFirmaTabla(sqlite3* db, const EstadoBase& estado, const QString& tabla) {
+    const QByteArray t = tabla.toUtf8();
+    const auto una = [&](const char* sql, const auto& leer) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return -1;
+        }
+        sqlite3_bind_text(st, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        const int paso = sqlite3_step(st);
+        if (paso == SQLITE_ROW) leer(st);
+        sqlite3_finalize(st);
+        return paso == SQLITE_ROW ? 1 : paso == SQLITE_DONE ? 0 : -1;
+    };
+    if (una("SELECT 1 FROM temp.sqlite_schema WHERE name = ?1 COLLATE NOCASE", [](sqlite3_stmt*) {}) != 0)
+        return std::nullopt;
+    FirmaTabla firma;
+    const int hay =
+        una("SELECT rootpage, sql FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+            [&](sqlite3_stmt* st) {
+                firma.raiz = std::uint32_t(sqlite3_column_int64(st, 0));
+                firma.definicion = SumaTexto(sqlite3_column_text(st, 1), sqlite3_column_bytes(st, 1));
+            });
+    if (hay != 1 || firma.raiz == 0) return std::nullopt;
+    const LectorPaginas lector(ArchivosDe(db), estado);
+    if (!lector.Bien() || !HuellaArbol(lector, firma.raiz, firma)) return std::nullopt;
+    return firma;
 }
 
 QString CarpetaColumnas(const QString& archivo) { return archivo + QStringLiteral(".columnas"); }
@@ -211,7 +415,7 @@ QString ArchivoDeTabla(const QString& archivo, const QString& tabla) {
 }
 
 bool EscribirArchivoColumnar(const QString& archivo, const QString& tabla, const EstadoBase& estado,
-                             const TablaColumnar& datos) {
+                             const FirmaTabla& firma, const TablaColumnar& datos) {
     const QByteArray carpeta = QFile::encodeName(CarpetaColumnas(archivo));
     if (::mkdir(carpeta.constData(), 0700) != 0 && errno != EEXIST) return false;
     QuitarRestos(carpeta);
@@ -227,6 +431,7 @@ bool EscribirArchivoColumnar(const QString& archivo, const QString& tabla, const
     c.version = kVersion;
     c.secciones = kSecciones;
     c.estado = estado;
+    c.firma = firma;
     c.filas = datos.filas;
     for (int k = 0; k < kNumeros; ++k)
         if (datos.exactas[k]) c.exactas |= 1u << k;
@@ -277,7 +482,8 @@ bool EscribirArchivoColumnar(const QString& archivo, const QString& tabla, const
         ok = ok && Escribir(fd, partes[s].p, partes[s].n);
         posicion += partes[s].n;
         // A pause midway, for the tests that stop a writer while it writes.
-        if (pausaMs > 0 && s == kSecciones / 2) std::this_thread::sleep_for(std::chrono::milliseconds(pausaMs));
+        if (pausaMs > 0 && s == kSecciones / 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pausaMs));
     }
     c.suma = Suma(&c, offsetof(Cabecera, suma), 0xC0C0);
     ok = ok && ::pwrite(fd, &c, sizeof c, 0) == ssize_t(sizeof c);
@@ -289,8 +495,9 @@ bool EscribirArchivoColumnar(const QString& archivo, const QString& tabla, const
     return ok;
 }
 
-std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(const QString& archivo, const QString& tabla,
-                                                          const EstadoBase& estado) {
+std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
+    const QString& archivo, const QString& tabla, const EstadoBase& estado,
+    const std::function<std::optional<FirmaTabla>()>& firmaAhora) {
     const QByteArray ruta = QFile::encodeName(ArchivoDeTabla(archivo, tabla));
     const int fd = ::open(ruta.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -302,11 +509,20 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(const QString& archivo
     const auto largo = std::size_t(st.st_size);
     // The header first, to leave at once a file of another state.
     Cabecera c{};
-    if (::pread(fd, &c, sizeof c, 0) != ssize_t(sizeof c) || std::memcmp(c.magia, kMagia, sizeof kMagia) != 0 ||
-        c.version != kVersion || c.secciones != kSecciones || c.estado != estado ||
-        c.suma != Suma(&c, offsetof(Cabecera, suma), 0xC0C0)) {
+    if (::pread(fd, &c, sizeof c, 0) != ssize_t(sizeof c) ||
+        std::memcmp(c.magia, kMagia, sizeof kMagia) != 0 || c.version != kVersion ||
+        c.secciones != kSecciones || c.suma != Suma(&c, offsetof(Cabecera, suma), 0xC0C0)) {
         ::close(fd);
         return nullptr;
+    }
+    // Made for another state of the database: used only when the table's own
+    // pages are still the ones it was made from.
+    if (c.estado != estado) {
+        const std::optional<FirmaTabla> ahora = firmaAhora ? firmaAhora() : std::nullopt;
+        if (!ahora || *ahora != c.firma) {
+            ::close(fd);
+            return nullptr;
+        }
     }
     void* p = ::mmap(nullptr, largo, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     ::close(fd);
@@ -336,8 +552,8 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(const QString& archivo
     for (int k = 0; k < kColumnasTexto; ++k, s += kPorTexto) {
         // Codes, text ends, texts, class of each code, size and first code of each class.
         if (largoDe(s) != filas * sizeof(std::int32_t) || largoDe(s + 1) % 8 != 0 ||
-            largoDe(s + 1) < 2 * sizeof(std::uint64_t) || largoDe(s + 3) % 4 != 0 || largoDe(s + 4) % 4 != 0 ||
-            largoDe(s + 4) != largoDe(s + 5) || largoDe(s + 4) == 0)
+            largoDe(s + 1) < 2 * sizeof(std::uint64_t) || largoDe(s + 3) % 4 != 0 ||
+            largoDe(s + 4) % 4 != 0 || largoDe(s + 4) != largoDe(s + 5) || largoDe(s + 4) == 0)
             return nullptr;
         const std::size_t codigos = largoDe(s + 1) / 8 - 1;
         const std::size_t clases = largoDe(s + 4) / 4;

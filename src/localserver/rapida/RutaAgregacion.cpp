@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <list>
 #include <mutex>
 
 #include "localserver/BaseSqlite.h"
@@ -20,6 +21,82 @@ namespace {
 std::atomic<bool>& Activa() {
     static std::atomic<bool> activa{qEnvironmentVariableIntValue("KVESTV_RUTA_GENERAL") != 1};
     return activa;
+}
+
+// The last results of the route, for a load repeated on the same rows: a
+// result is kept with the very columnar form it was computed from (held
+// weakly, so it goes when that form goes: at any commit to the database, by
+// anybody, the form is read again) and the statement's text and column
+// types, and is handed out as a copy. Bounded to a quarter of the columnar
+// cache's memory; the least recently used result goes first.
+class ResultadosRecientes {
+  public:
+    std::optional<kv::db::ResultadoSentencia> Buscar(const std::shared_ptr<const TablaColumnar>& tabla,
+                                                     const QString& sql, const QString& tipos) {
+        std::lock_guard<std::mutex> g(cerrojo_);
+        Purgar();
+        for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
+            if (it->tabla.lock() == tabla && it->sql == sql && it->tipos == tipos) {
+                entradas_.splice(entradas_.begin(), entradas_, it);
+                return *entradas_.front().resultado;
+            }
+        }
+        return std::nullopt;
+    }
+
+    void Guardar(const std::shared_ptr<const TablaColumnar>& tabla, const QString& sql, const QString& tipos,
+                 const kv::db::ResultadoSentencia& r) {
+        const std::size_t columnas = r.columnas.size();
+        const std::size_t bytes =
+            r.filas.size() * (columnas * sizeof(QVariant) + sizeof(std::vector<QVariant>) + 16) + 256;
+        const std::size_t limite = CacheColumnar::Global().Limite() / 4;
+        if (bytes > limite) return;
+        auto copia = std::make_shared<const kv::db::ResultadoSentencia>(r);
+        std::lock_guard<std::mutex> g(cerrojo_);
+        Purgar();
+        for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
+            if (it->sql == sql && it->tipos == tipos && it->tabla.lock() == tabla) {
+                enUso_ -= it->bytes;
+                entradas_.erase(it);
+                break;
+            }
+        }
+        entradas_.push_front(Entrada{tabla, sql, tipos, std::move(copia), bytes});
+        enUso_ += bytes;
+        while (enUso_ > limite && !entradas_.empty()) {
+            enUso_ -= entradas_.back().bytes;
+            entradas_.pop_back();
+        }
+    }
+
+  private:
+    struct Entrada {
+        std::weak_ptr<const TablaColumnar> tabla;
+        QString sql;
+        QString tipos;
+        std::shared_ptr<const kv::db::ResultadoSentencia> resultado;
+        std::size_t bytes = 0;
+    };
+    // Results of forms that are gone.
+    void Purgar() {
+        for (auto it = entradas_.begin(); it != entradas_.end();) {
+            if (it->tabla.expired()) {
+                enUso_ -= it->bytes;
+                it = entradas_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    std::mutex cerrojo_;
+    std::list<Entrada> entradas_;  // most recently used first
+    std::size_t enUso_ = 0;
+};
+
+ResultadosRecientes& Resultados() {
+    static ResultadosRecientes& r = *new ResultadosRecientes;  // sessions may outlive the statics
+    return r;
 }
 
 }  // namespace
@@ -51,6 +128,16 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
     const CacheColumnar::Uso uso =
         CacheColumnar::Global().Obtener(base.db(), base.serie(), base.ruta(), consulta.tabla);
     if (!uso.tabla) return std::nullopt;
+    // Only a form the cache keeps can be met again (inside a transaction it is read afresh).
+    const bool guardable = sqlite3_get_autocommit(base.db()) != 0;
+    const QString tipos =
+        QStringList(plan.sentencia.tiposColumnas.begin(), plan.sentencia.tiposColumnas.end())
+            .join(QLatin1Char('\n'));
+    if (guardable) {
+        if (std::optional<kv::db::ResultadoSentencia> r =
+                Resultados().Buscar(uso.tabla, plan.sentencia.sql, tipos))
+            return r;
+    }
     std::optional<FilasResultado> filas = Agregar(consulta, *uso.tabla);
     if (!filas) return std::nullopt;
 
@@ -62,6 +149,7 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
     });
     r.filas = std::move(*filas);
     forma.Completar(r);
+    if (guardable) Resultados().Guardar(uso.tabla, plan.sentencia.sql, tipos, r);
     return r;
 }
 

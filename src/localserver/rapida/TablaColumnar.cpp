@@ -235,7 +235,7 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
     // The state of the file just before the read transaction starts and just
     // after: when both are the same, the transaction sees exactly that state.
     std::optional<EstadoBase> antes;
-    if (conArchivo) antes = LeerEstadoBase(archivo);
+    if (conArchivo) antes = LeerEstadoBase(db, archivo);
     // One read transaction: the version seen is the version of the rows read.
     if (sqlite3_exec(db, "BEGIN; PRAGMA schema_version; PRAGMA data_version;", nullptr, nullptr, nullptr) !=
         SQLITE_OK) {
@@ -264,10 +264,17 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
     }
     std::optional<EstadoBase> estado;
     if (antes) {
-        const std::optional<EstadoBase> despues = LeerEstadoBase(archivo);
+        const std::optional<EstadoBase> despues = LeerEstadoBase(db, archivo);
         if (despues && *despues == *antes) estado = antes;
     }
-    if (estado) uso.tabla = AbrirArchivoColumnar(archivo, tabla, *estado);
+    // The table's signature, read at most once: to use a file made for another
+    // state of the database, and to write a new one.
+    std::optional<std::optional<FirmaTabla>> firma;
+    const auto firmaAhora = [&] {
+        if (!firma) firma = LeerFirmaTabla(db, *estado, tabla);
+        return *firma;
+    };
+    if (estado) uso.tabla = AbrirArchivoColumnar(archivo, tabla, *estado, firmaAhora);
     if (uso.tabla) {
         uso.deArchivo = true;
         ++cuentas_.deArchivo;
@@ -276,7 +283,8 @@ CacheColumnar::Uso CacheColumnar::Obtener(sqlite3* db, std::uint64_t serie, cons
         ++cuentas_.deFilas;
         if (!uso.tabla) return uso;
         // The rows are those of `estado`: no commit came between its two readings.
-        if (estado && EscribirArchivoColumnar(archivo, tabla, *estado, *uso.tabla)) {
+        const std::optional<FirmaTabla> actual = estado ? firmaAhora() : std::nullopt;
+        if (actual && EscribirArchivoColumnar(archivo, tabla, *estado, *actual, *uso.tabla)) {
             uso.archivoEscrito = true;
             ++cuentas_.archivosEscritos;
         }
