@@ -130,7 +130,7 @@ TEST_F(RondaFreeTds, LaRondaPorFreeTdsDaLoMismoQueLaDirecta) {
     EXPECT_EQ(SinDuraciones(demoTds.errores).toStdString(), SinDuraciones(demoDirecta.errores).toStdString());
     const QString trazaDemo = TrazaComparable(directo_->Ruta(QStringLiteral("traza-demo.txt")));
     EXPECT_GT(trazaDemo.count(u'\n'), 20);
-    EXPECT_EQ(TrazaComparable(porTds_->Ruta(QStringLiteral("traza-demo.txt"))), trazaDemo);
+    EXPECT_EQ(TrazaComparable(porTds_->Ruta(QStringLiteral("traza-demo.txt"))).toStdString(), trazaDemo.toStdString());
 
     // Reports with filters over both companies, the grid export, and the trace of each.
     const QStringList informes[] = {
@@ -161,7 +161,7 @@ TEST_F(RondaFreeTds, LaRondaPorFreeTdsDaLoMismoQueLaDirecta) {
         EXPECT_EQ(b.errores.toStdString(), a.errores.toStdString());
         EXPECT_EQ(Leer(porTds_->Ruta(QStringLiteral("grilla%1.xls").arg(n))),
                   Leer(directo_->Ruta(QStringLiteral("grilla%1.xls").arg(n))));
-        EXPECT_EQ(TrazaComparable(porTds_->Ruta(traza)), TrazaComparable(directo_->Ruta(traza)));
+        EXPECT_EQ(TrazaComparable(porTds_->Ruta(traza)).toStdString(), TrazaComparable(directo_->Ruta(traza)).toStdString());
     }
 
     // A wrong password: the same exit status and message on both paths.
