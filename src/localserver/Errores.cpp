@@ -6,6 +6,7 @@
 
 #include "localserver/BaseSqlite.h"
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/Traduccion.h"
 
 namespace kv::local {
 
@@ -182,6 +183,18 @@ QString PermisoNoAdmitido(const QString& permiso) {
 QString ProcedimientoInexistente(const QString& nombre) { return mensajes::ProcedimientoInexistente(nombre); }
 QString CommitSinBegin() { return mensajes::CommitSinBegin(); }
 QString RollbackSinBegin() { return mensajes::RollbackSinBegin(); }
+QString UnicaColumna(const QString& columna, const QString& tabla) {
+    return QStringLiteral("Error de ALTER TABLE DROP COLUMN porque '%1' es la única columna de datos de la tabla "
+                          "'%2'. Una tabla debe tener al menos una columna de datos.")
+        .arg(columna, tabla);
+}
+QString ColumnaAQuitarInexistente(const QString& columna, const QString& tabla) {
+    return QStringLiteral("Error de ALTER TABLE DROP COLUMN porque la columna '%1' no existe en la tabla '%2'.")
+        .arg(columna, tabla);
+}
+QString ObjetoDependiente(const QString& objeto, const QString& columna) {
+    return QStringLiteral("El objeto '%1' depende de la columna '%2'.").arg(objeto, columna);
+}
 QString ColumnaSinNulosNiDefecto(const QString& columna, const QString& tabla) {
     return QStringLiteral("ALTER TABLE sólo permite agregar columnas que admitan valores NULL o que tengan una "
                           "definición DEFAULT. No se puede agregar la columna '%1' a la tabla '%2' porque no "
@@ -328,7 +341,8 @@ ErrorServidor ErrorDeSqlite(BaseSqlite& base, int codigo, const ContextoError& c
                 }();
                 if (codigo == SQLITE_CONSTRAINT_UNIQUE && !indice.isNull())
                     return ErrorServidor(err::IndiceUnicoDuplicado,
-                                         msj::IndiceUnicoDuplicado(tabla, indice.toString()),
+                                         msj::IndiceUnicoDuplicado(
+                                             tabla, IndiceComoSeEscribio(indice.toString(), tabla)),
                                          QString::fromLatin1(Integridad));
             }
             return ErrorServidor(err::ClaveDuplicada, msj::ClaveDuplicada(NombreClave(base, tabla), tabla),

@@ -150,8 +150,10 @@ void Reconstruir(BaseSqlite& base, const DefinicionTabla& anterior, const Defini
                                                    "tbl_name = ?1 AND sql IS NOT NULL"),
                                     {anterior.nombre}))
         indices << f[0].toString();
+    // The columns both shapes have keep their values.
     QStringList columnas;
-    for (const auto& c : anterior.columnas) columnas << Identificador(c.nombre);
+    for (const auto& c : nueva.columnas)
+        if (Buscar(anterior, c.nombre)) columnas << Identificador(c.nombre);
     base.Ejecutar(QStringLiteral("PRAGMA legacy_alter_table=ON"));
     base.Ejecutar(QStringLiteral("DROP TABLE IF EXISTS ") + Identificador(temporal));
     base.Ejecutar(SqlCrearTabla(nueva, temporal));
@@ -542,6 +544,41 @@ void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<C
                     QStringLiteral("INSERT OR REPLACE INTO kv_sys_identidad (tabla, siguiente, incremento) "
                                    "VALUES (?1, ?2, ?3)"),
                     {anterior->nombre, columna.semilla, columna.incremento == 0 ? 1 : columna.incremento});
+        Reconstruir(base, *anterior, nueva);
+    });
+}
+
+void QuitarColumna(BaseSqlite& base, const QString& tabla, const QString& columna) {
+    const auto anterior = LeerDefinicion(base, tabla);
+    if (!anterior)
+        throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(tabla),
+                            QString::fromLatin1(estado::TablaInexistente));
+    const ColumnaDeclarada* c = Buscar(*anterior, columna);
+    if (!c)
+        throw ErrorServidor(err::ColumnaAQuitarInexistente, msj::ColumnaAQuitarInexistente(columna, anterior->nombre),
+                            QString::fromLatin1(estado::General));
+    if (anterior->columnas.size() == 1)
+        throw ErrorServidor(err::UnicaColumna, msj::UnicaColumna(c->nombre, anterior->nombre),
+                            QString::fromLatin1(estado::General));
+    QString dependiente = c->nombreDefecto;
+    if (dependiente.isEmpty() && anterior->clavePrimaria.contains(c->nombre, Qt::CaseInsensitive))
+        dependiente = anterior->nombreClave;
+    if (dependiente.isEmpty())
+        for (const auto& f : base.Filas(QStringLiteral("SELECT m.name FROM sqlite_master m, pragma_index_info(m.name) i "
+                                                       "WHERE m.type = 'index' AND m.tbl_name = ?1 AND m.sql IS NOT "
+                                                       "NULL AND i.name = ?2 COLLATE NOCASE"),
+                                        {anterior->nombre, c->nombre})) {
+            dependiente = IndiceComoSeEscribio(f[0].toString(), anterior->nombre);
+            break;
+        }
+    if (!dependiente.isEmpty())
+        throw ErrorServidor(err::ObjetoDependiente, msj::ObjetoDependiente(dependiente, c->nombre),
+                            QString::fromLatin1(estado::General));
+    DefinicionTabla nueva = *anterior;
+    nueva.columnas.erase(nueva.columnas.begin() + (c - anterior->columnas.data()));
+    Atomico(base, [&] {
+        if (c->identidad)
+            base.Escalar(QStringLiteral("DELETE FROM kv_sys_identidad WHERE tabla = ?1"), {anterior->nombre});
         Reconstruir(base, *anterior, nueva);
     });
 }

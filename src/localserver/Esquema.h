@@ -44,6 +44,9 @@ void AgregarRestricciones(BaseSqlite& base, const QString& tabla, const QStringL
                           const QString& nombreClave, const std::vector<DefectoAgregado>& defectos);
 // ALTER TABLE ... ADD of one or more columns: all of them, or none when one fails.
 void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<ColumnaDeclarada>& columnas);
+// ALTER TABLE ... DROP COLUMN: refused while a default, the primary key or an index
+// depends on the column, or when it is the table's only column.
+void QuitarColumna(BaseSqlite& base, const QString& tabla, const QString& columna);
 // Tables of the session, not of the database: temporary tables (#t) and table
 // variables. They live in the handle's TEMP schema, which no other connection
 // sees and which goes with the handle; the handle keeps their declared columns.

@@ -171,6 +171,12 @@ private:
     QString TextoDeNombreRutina(const QString& base, const QString& nombre);
     void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                            std::vector<kv::db::ResultadoSentencia>& salida);
+    // A definition of base.dbo.t, run in that database (SesionDefiniciones.cpp).
+    void EjecutarEnBaseDelObjeto(const Sentencia& s, const std::vector<QVariant>& parametros,
+                                 size_t& siguienteParametro, std::vector<kv::db::ResultadoSentencia>& salida);
+    // CREATE INDEX and DROP INDEX with the index named within its table.
+    void EjecutarIndice(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
+                        std::vector<kv::db::ResultadoSentencia>& salida);
     // Temporary tables, table variables and SELECT ... INTO (SesionTemporales.cpp).
     static bool EsCreacionDeSesion(const Sentencia& s);
     void CrearTablaEnSesion(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,

@@ -360,6 +360,8 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
 
 void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
                                        size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
+    if (!s.baseObjeto.isEmpty()) return EjecutarEnBaseDelObjeto(s, parametros, siguienteParametro, salida);
+    if (!s.indice.isEmpty()) return EjecutarIndice(s, parametros, siguienteParametro, salida);
     if (EsCreacionDeSesion(s)) return CrearTablaEnSesion(s, parametros, siguienteParametro, salida);
     if (!s.insercion.isEmpty()) return InsertarEjecucion(s, parametros, siguienteParametro, salida);
     switch (s.clase) {
@@ -410,6 +412,15 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
                              nullptr);
                 throw;
             }
+            return;
+        }
+        case Clase::QuitarColumna: {
+            BaseSqlite& b = Base(base_);
+            if (!PermisosActuales().definir)
+                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
+                                    QString::fromLatin1(estado::TablaInexistente));
+            Unir(b);
+            QuitarColumna(b, s.tabla, s.objeto);
             return;
         }
         case Clase::Usar: {

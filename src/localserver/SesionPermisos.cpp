@@ -111,6 +111,10 @@ int Autorizar(void* datos, int accion, const char* a1, const char* a2, const cha
             // Only what T-SQL offers; the server's triggers use its own helpers.
             const QString funcion = a2 ? QString::fromUtf8(a2) : QString();
             if (desdeServidor || FuncionDelMotorPermitida(funcion)) return SQLITE_OK;
+            // SQLite's own helpers of ALTER TABLE ... DROP COLUMN: internal functions, which
+            // only the statements SQLite runs for the change can call.
+            if (funcion.startsWith(QLatin1String("sqlite_rename_")) || funcion == QLatin1String("sqlite_drop_column"))
+                return SQLITE_OK;
             if (disparador && QByteArray(disparador).startsWith(PrefijoDisparadorVista) &&
                 funcion == QLatin1String("kv_fila_de_vista"))
                 return SQLITE_OK;

@@ -188,7 +188,7 @@ bool Traductor::ElementoTabla(Sentencia& s) {
 
 void Traductor::CrearTabla(Sentencia& s) {
     // CREATE TABLE taken.
-    ObjetoDeSentencia(s);
+    ObjetoDefinido(s);
     ExigirSimbolo("(");
     do {
         if (EsSimbolo(")")) break;  // a trailing comma is accepted, as SQL Server does
@@ -202,7 +202,7 @@ void Traductor::CrearTabla(Sentencia& s) {
 void Traductor::Alterar(Sentencia& s) {
     Exigir("ALTER");
     Exigir("TABLE");
-    const QString tabla = ObjetoDeSentencia(s);
+    const QString tabla = ObjetoDefinido(s);
     if (Es("WITH") && (Siguiente().Es("NOCHECK") || Siguiente().Es("CHECK"))) p_ += 2;
     if (Tomar("ADD")) {
         bool hayColumnas = false;
@@ -214,9 +214,8 @@ void Traductor::Alterar(Sentencia& s) {
     }
     if (Tomar("DROP")) {
         Exigir("COLUMN");
-        const QString columna = Identificador();
-        s.clase = Clase::Modificacion;
-        s.sql = QLatin1String("ALTER TABLE ") + tabla + QLatin1String(" DROP COLUMN ") + CitarNombre(columna);
+        s.objeto = Identificador();
+        s.clase = Clase::QuitarColumna;
         return;
     }
     Fallar();
@@ -233,7 +232,9 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         // File placement and the like: nothing to keep.
         while (!Fin()) ++p_;
     } else if (Tomar("VIEW")) {
-        const QString vista = ObjetoDeSentencia(s);
+        const QString vista = ObjetoDefinido(s);
+        if (!s.baseObjeto.isEmpty())
+            throw ErrorTSQL(mensajes::kPrefijoDeBase, mensajes::PrefijoDeBase(QStringLiteral("CREATE VIEW")), s.linea);
         const QString columnas = EsSimbolo("(") ? ColumnasNombradas() : QString();
         Exigir("AS");
         s.clase = Clase::Modificacion;
@@ -255,9 +256,10 @@ void Traductor::Crear(std::vector<Sentencia>& salida, Sentencia s) {
         const bool unico = Tomar("UNIQUE");
         if (!Tomar("CLUSTERED")) Tomar("NONCLUSTERED");
         Exigir("INDEX");
-        const QString indice = CitarNombre(Identificador());
+        s.indice = Identificador();
+        const QString indice = CitarNombre(s.indice);
         Exigir("ON");
-        const QString tabla = ObjetoDeSentencia(s);
+        const QString tabla = ObjetoDefinido(s);
         ExigirSimbolo("(");
         QStringList columnas;
         do {
@@ -309,18 +311,31 @@ void Traductor::Quitar(std::vector<Sentencia>& salida, const Sentencia& base) {
     do {
         Sentencia s = base;
         s.clase = Clase::Modificacion;
-        QString simple;
-        QString nombre = NombreObjeto(&simple);
+        QString nombre;
         if (clase == QLatin1String("INDEX")) {
-            // DROP INDEX tabla.indice or DROP INDEX indice ON tabla.
-            nombre = CitarNombre(simple);
+            // DROP INDEX indice ON [base.dbo.]tabla, or the older [base.dbo.]tabla.indice.
+            const int linea = Actual().linea;
+            QStringList partes{Identificador()};
+            while (TomarSimbolo(".")) partes << (EsSimbolo(".") ? QString() : Identificador());
+            if (partes.last().isEmpty()) Fallar();
+            s.indice = partes.last();
             if (Tomar("ON")) {
-                QString tabla;
-                NombreObjeto(&tabla);
-                s.tabla = tabla;
+                if (partes.size() > 1) Fallar();
+                ObjetoDefinido(s);
+            } else {
+                if (partes.size() < 2 || partes.size() > 4 || partes[partes.size() - 2].isEmpty())
+                    throw ErrorTSQL(mensajes::kIndiceSinTabla, mensajes::IndiceSinTabla(), linea);
+                s.tabla = partes[partes.size() - 2];
+                if (partes.size() == 4) s.baseObjeto = partes[0];
+                if (EsNombreInterno(s.tabla))
+                    throw ErrorTSQL(mensajes::kObjetoInvalido, mensajes::ObjetoInvalido(s.tabla), linea);
             }
+            nombre = CitarNombre(s.indice);
         } else {
-            s.tabla = simple;
+            nombre = ObjetoDefinido(s);
+            if (clase == QLatin1String("VIEW") && !s.baseObjeto.isEmpty())
+                throw ErrorTSQL(mensajes::kPrefijoDeBase, mensajes::PrefijoDeBase(QStringLiteral("DROP VIEW")),
+                                s.linea);
         }
         s.sql = QLatin1String("DROP ") + clase +
                 (siExiste ? QLatin1String(" IF EXISTS ") : QLatin1String(" ")) + nombre;

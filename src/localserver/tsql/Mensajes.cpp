@@ -129,6 +129,21 @@ QString TablaNoExisteParaQuitar(const QString& tabla) {
     return QStringLiteral("No se puede quitar la tabla '%1' porque no existe o no tiene permiso.").arg(tabla);
 }
 
+QString IndiceSinTabla() {
+    return QStringLiteral("Debe especificar el nombre de la tabla y el nombre del índice para la instrucción DROP "
+                          "INDEX.");
+}
+
+QString PrefijoDeBase(const QString& instruccion) {
+    return QStringLiteral("'%1' no permite especificar el nombre de la base de datos como prefijo del nombre del "
+                          "objeto.")
+        .arg(instruccion);
+}
+
+QString BaseNoExisteDefinir(const QString& base) {
+    return QStringLiteral("La base de datos '%1' no existe.").arg(base);
+}
+
 QString CommitSinBegin() {
     return QStringLiteral("La solicitud COMMIT TRANSACTION no tiene la correspondiente BEGIN TRANSACTION.");
 }

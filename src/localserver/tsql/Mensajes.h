@@ -43,6 +43,9 @@ inline constexpr int kProcedimientoInexistente = 2812;
 inline constexpr int kClaveDuplicada = 2627;
 inline constexpr int kObjetoYaExiste = 2714;
 inline constexpr int kTablaNoExisteParaQuitar = 3701;
+inline constexpr int kIndiceSinTabla = 159;
+inline constexpr int kPrefijoDeBase = 166;
+inline constexpr int kBaseNoExisteDefinir = 2702;
 inline constexpr int kCommitSinBegin = 3902;
 inline constexpr int kRollbackSinBegin = 3903;
 inline constexpr int kBaseNoAbre = 4060;
@@ -128,6 +131,12 @@ QString ClaveDuplicada(const QString& tipo, const QString& restriccion, const QS
 QString ObjetoYaExiste(const QString& objeto);
 // 3701
 QString TablaNoExisteParaQuitar(const QString& tabla);
+// 159
+QString IndiceSinTabla();
+// 166: CREATE VIEW, DROP VIEW
+QString PrefijoDeBase(const QString& instruccion);
+// 2702
+QString BaseNoExisteDefinir(const QString& base);
 // 3902, 3903
 QString CommitSinBegin();
 QString RollbackSinBegin();

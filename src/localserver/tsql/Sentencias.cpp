@@ -27,6 +27,18 @@ QString Traductor::ObjetoDeSentencia(Sentencia& s) {
     return nombre;
 }
 
+QString Traductor::ObjetoDefinido(Sentencia& s) {
+    const qsizetype bases = lote_.bases.size();
+    const qsizetype externos = lote_.objetosExternos.size();
+    QStringList partes;
+    const QString nombre = NombreObjeto(&s.tabla, &partes);
+    if (lote_.objetosExternos.size() == externos) return nombre;
+    lote_.objetosExternos.removeLast();
+    if (lote_.bases.size() > bases) lote_.bases.removeLast();
+    s.baseObjeto = partes[partes.size() - 3];
+    return CitarNombre(s.tabla);
+}
+
 QString Traductor::TablaEscrita(Sentencia& s) {
     const QString tabla = ObjetoDeSentencia(s);
     if (Es("WITH") && Siguiente().EsSimbolo("(")) {

@@ -37,6 +37,7 @@ enum class Clase {
     AgregarRestricciones,  // ALTER TABLE t [WITH NOCHECK] ADD CONSTRAINT ...: `tabla`, `clavePrimaria`,
                            // `defectos`
     AgregarColumna,        // ALTER TABLE t ADD col type ...: `tabla`, `columnas` (one)
+    QuitarColumna,         // ALTER TABLE t DROP COLUMN c: `tabla`, `objeto` the column
     Usar,                  // USE `objeto`
     CrearBase,             // CREATE DATABASE `objeto`
     BorrarBase,            // DROP DATABASE `objeto`
@@ -111,6 +112,13 @@ struct Sentencia {
     std::vector<QStringList> clavesUnicas;  // UNIQUE constraints of CREATE TABLE / ALTER TABLE ... ADD
     std::vector<DefectoAgregado> defectos;
     QString objeto;
+    // CREATE/ALTER/DROP TABLE and CREATE/DROP INDEX written base.dbo.t: the database the
+    // object lives in, where the session runs the statement; empty for the current one.
+    QString baseObjeto;
+    // CREATE INDEX and DROP INDEX: the index as written. SQL Server names an index
+    // within its table and SQLite within the whole file, so the session picks the
+    // SQLite name (see NombreIndiceDeTabla) and puts it in the text in this one's place.
+    QString indice;
     std::vector<Argumento> argumentos;
     // Consulta: SQL Server type of each result column when the translator knows it
     // (expressions over typed columns), empty otherwise.
@@ -143,6 +151,12 @@ struct Sentencia {
 QString NombreVariableDeTabla(const QString& parametro);
 // A temporary table's name (#t, ##t): it lives in the session, not in a database.
 bool EsNombreTemporal(const QString& nombre);
+
+// The SQLite name of index `indice` of `tabla` when the index's own name is taken
+// in the file (by another table's index or by any other object), and back: the
+// name as written from a SQLite name of an index of `tabla`.
+QString NombreIndiceDeTabla(const QString& tabla, const QString& indice);
+QString IndiceComoSeEscribio(const QString& fisico, const QString& tabla);
 
 // The SQLite schema through which a statement reaches a table of another
 // database; the session attaches the database under it, or reads it as the

@@ -165,6 +165,15 @@ bool EsNombreTemporal(const QString& nombre) {
     return nombre.size() > 1 && nombre[0] == QLatin1Char('#');
 }
 
+QString NombreIndiceDeTabla(const QString& tabla, const QString& indice) {
+    return tabla + QLatin1Char('$') + indice;
+}
+
+QString IndiceComoSeEscribio(const QString& fisico, const QString& tabla) {
+    const QString prefijo = tabla + QLatin1Char('$');
+    return fisico.startsWith(prefijo, Qt::CaseInsensitive) ? fisico.mid(prefijo.size()) : fisico;
+}
+
 QString EsquemaDeBase(const QString& base) {
     QString b = base;
     return QLatin1String("\"kv_db_") + b.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');

@@ -309,6 +309,10 @@ class Traductor {
     Sentencia Nueva(int clase) const;
     // The table or view a statement is about: its SQLite text, the last part kept in `s.tabla`.
     QString ObjetoDeSentencia(Sentencia& s);
+    // The table a definition makes, changes or drops. Written base.dbo.t, it lives in
+    // that database: `s.baseObjeto` keeps its name and the text names the table as
+    // that database's own, since the session runs the statement there.
+    QString ObjetoDefinido(Sentencia& s);
     // The same for the table INSERT, UPDATE and DELETE write, past its WITH (...) hints.
     QString TablaEscrita(Sentencia& s);
     void Insertar(Sentencia& s);

@@ -1,0 +1,146 @@
+// Definitions that name another database (base.dbo.t) and indexes named within
+// their table, as SQL Server takes them.
+#include <QString>
+
+#include "SesionEnBase.h"
+
+using namespace kv::pruebas;
+
+namespace {
+
+class Definiciones : public SesionEnBase {
+  protected:
+    void SetUp() override {
+        SesionEnBase::SetUp();
+        AbrirEn(QStringLiteral("DEFS"));
+        Lote(*c_, QStringLiteral("CREATE DATABASE OTRA"));
+    }
+    QString Mensaje(const QString& sql) {
+        const auto e = ErrorDe(*c_, sql);
+        return e ? QString::number(e->errorNativo) + QLatin1Char(' ') + e->descripcion : QStringLiteral("sin error");
+    }
+};
+
+}  // namespace
+
+// CREATE, ALTER and DROP of OTRA.dbo.t change OTRA's table and never one of the
+// current database with that name.
+TEST_F(Definiciones, TablasDeOtraBaseSeDefinenAlli) {
+    Lote(*c_, QStringLiteral("CREATE TABLE T (k int)"));
+    Lote(*c_, QStringLiteral("INSERT INTO T VALUES (1)"));
+    Lote(*c_, QStringLiteral("CREATE TABLE OTRA.dbo.T (k int, t nvarchar(5))"));
+    Lote(*c_, QStringLiteral("ALTER TABLE OTRA.dbo.T ADD n int NULL"));
+    Lote(*c_, QStringLiteral("ALTER TABLE otra..T ADD CONSTRAINT DF_T_n DEFAULT (7) FOR n"));
+    Lote(*c_, QStringLiteral("INSERT INTO OTRA.dbo.T (k, t) VALUES (2, 'b')"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT k, t, n FROM OTRA.dbo.T")), QStringList{QStringLiteral("2|b|7")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'T'")),
+              QStringList{QStringLiteral("k")});
+    Lote(*c_, QStringLiteral("ALTER TABLE OTRA.dbo.T DROP COLUMN t"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COLUMN_NAME FROM OTRA.INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'T'")),
+              (QStringList{QStringLiteral("k"), QStringLiteral("n")}));
+    // The batch stays in its own database.
+    EXPECT_EQ(Todo(QStringLiteral("DROP TABLE OTRA.dbo.T SELECT DB_NAME(), k FROM T")),
+              QStringList{QStringLiteral("DEFS|1")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM OTRA.sys.tables")), QStringList{});
+    EXPECT_EQ(Mensaje(QStringLiteral("DROP TABLE OTRA.dbo.T")),
+              QStringLiteral("3701 No se puede quitar la tabla 'T' porque no existe o no tiene permiso."));
+    // The current database written in full is the current one.
+    Lote(*c_, QStringLiteral("CREATE TABLE DEFS.dbo.Propia (k int)"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.tables WHERE name = 'Propia'")),
+              QStringList{QStringLiteral("Propia")});
+    EXPECT_EQ(Mensaje(QStringLiteral("CREATE TABLE NOHAY.dbo.X (k int)")),
+              QStringLiteral("2702 La base de datos 'NOHAY' no existe."));
+    // A view names no database (166).
+    EXPECT_EQ(Mensaje(QStringLiteral("CREATE VIEW OTRA.dbo.V AS SELECT 1 AS a")),
+              QStringLiteral("166 'CREATE VIEW' no permite especificar el nombre de la base de datos como prefijo "
+                             "del nombre del objeto."));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("DROP VIEW OTRA.dbo.V")), 166);
+}
+
+// The login's own access and rights in the database named.
+TEST_F(Definiciones, OtraBaseConLosDerechosDelLoginAlli) {
+    Lote(*c_, QStringLiteral("EXEC sp_addlogin 'disenia', 'Clave1', 'DEFS'"));
+    Lote(*c_, QStringLiteral("EXEC sp_grantdbaccess 'disenia'"));
+    Lote(*c_, QStringLiteral("EXEC sp_addrolemember 'db_owner', 'disenia'"));
+    auto disenia = Conectar(QStringLiteral("DEFS"), QStringLiteral("disenia"), QStringLiteral("Clave1"));
+    EXPECT_EQ(PrimerError(*disenia, QStringLiteral("CREATE TABLE OTRA.dbo.Suya (k int)")), 916);
+    Lote(*c_, QStringLiteral("USE OTRA EXEC sp_grantdbaccess 'disenia'"));
+    EXPECT_EQ(PrimerError(*disenia, QStringLiteral("CREATE TABLE OTRA.dbo.Suya (k int)")), 262);
+    Lote(*c_, QStringLiteral("USE OTRA EXEC sp_addrolemember 'db_ddladmin', 'disenia'"));
+    EXPECT_EQ(PrimerError(*disenia, QStringLiteral("CREATE TABLE OTRA.dbo.Suya (k int)")), 0);
+    Lote(*c_, QStringLiteral("USE OTRA"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.tables")), QStringList{QStringLiteral("Suya")});
+}
+
+// SQL Server names an index within its table: two tables may each have an "ix", and
+// DROP INDEX names the table's own.
+TEST_F(Definiciones, IndicesConNombreDentroDeSuTabla) {
+    Lote(*c_, QStringLiteral("CREATE TABLE A (x int) CREATE TABLE B (x int)"));
+    Lote(*c_, QStringLiteral("CREATE INDEX ix ON A (x)"));
+    Lote(*c_, QStringLiteral("CREATE INDEX ix ON B (x)"));
+    // An index may be named as a table.
+    Lote(*c_, QStringLiteral("CREATE INDEX A ON A (x DESC)"));
+    EXPECT_EQ(Mensaje(QStringLiteral("CREATE INDEX ix ON B (x)")),
+              QStringLiteral("1913 La operación no se pudo realizar porque ya existe un índice con el nombre 'ix' "
+                             "en la tabla 'B'."));
+    // B.ix is B's: A keeps its own.
+    Lote(*c_, QStringLiteral("DROP INDEX B.ix"));
+    EXPECT_EQ(Mensaje(QStringLiteral("DROP INDEX ix ON B")),
+              QStringLiteral("3701 No se puede quitar el índice 'B.ix' porque no existe o no tiene permiso."));
+    EXPECT_EQ(Mensaje(QStringLiteral("CREATE INDEX ix ON A (x)")),
+              QStringLiteral("1913 La operación no se pudo realizar porque ya existe un índice con el nombre 'ix' "
+                             "en la tabla 'A'."));
+    Lote(*c_, QStringLiteral("DROP INDEX IF EXISTS ix ON B"));
+    Lote(*c_, QStringLiteral("DROP INDEX ix ON A, A.A"));
+    Lote(*c_, QStringLiteral("CREATE INDEX ix ON B (x) DROP INDEX dbo.B.ix"));
+    EXPECT_EQ(Mensaje(QStringLiteral("DROP INDEX ix")),
+              QStringLiteral("159 Debe especificar el nombre de la tabla y el nombre del índice para la instrucción "
+                             "DROP INDEX."));
+    // A unique index named as another table's reports its own name.
+    Lote(*c_, QStringLiteral("CREATE INDEX ux ON A (x) CREATE UNIQUE INDEX ux ON B (x) INSERT INTO B VALUES (1)"));
+    EXPECT_EQ(Mensaje(QStringLiteral("INSERT INTO B VALUES (1)")),
+              QStringLiteral("2601 No se puede insertar una fila de clave duplicada en el objeto 'dbo.B' con índice "
+                             "único 'ux'."));
+    // In another database, and on the session's own tables, which a called
+    // procedure may make again under the caller's names.
+    Lote(*c_, QStringLiteral("CREATE TABLE OTRA.dbo.A (x int) CREATE INDEX ix ON OTRA.dbo.A (x)"));
+    Lote(*c_, QStringLiteral("DROP INDEX OTRA.dbo.A.ix"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("DROP INDEX ix ON OTRA.dbo.A")), 3701);
+    Lote(*c_, QStringLiteral("CREATE TABLE #t (x int) CREATE INDEX ix ON #t (x)"));
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE Propia AS BEGIN CREATE TABLE #t (x int) CREATE INDEX ix ON #t (x) "
+                             "INSERT INTO #t VALUES (5) SELECT x FROM #t DROP INDEX #t.ix END"));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC Propia")), QStringList{QStringLiteral("5")});
+    EXPECT_EQ(Mensaje(QStringLiteral("CREATE INDEX ix ON #t (x)")),
+              QStringLiteral("1913 La operación no se pudo realizar porque ya existe un índice con el nombre 'ix' "
+                             "en la tabla '#t'."));
+}
+
+// DROP COLUMN takes the column out of the table and out of what the server tells of
+// it, keeps the other columns' values and checks, and refuses while something
+// depends on it.
+TEST_F(Definiciones, QuitarColumna) {
+    Lote(*c_, QStringLiteral("CREATE TABLE Q (k int NOT NULL, t nvarchar(3) NULL, n int NULL, "
+                             "CONSTRAINT PK_Q PRIMARY KEY (k))"));
+    Lote(*c_, QStringLiteral("ALTER TABLE Q ADD CONSTRAINT DF_Q_n DEFAULT (4) FOR n"));
+    Lote(*c_, QStringLiteral("CREATE TABLE U (u nvarchar(2) NULL, v int NULL) CREATE INDEX ix_v ON U (v)"));
+    Lote(*c_, QStringLiteral("INSERT INTO Q (k, t) VALUES (1, 'abc')"));
+    Lote(*c_, QStringLiteral("ALTER TABLE Q DROP COLUMN t"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT * FROM Q")), QStringList{QStringLiteral("1|4")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'Q'")),
+              (QStringList{QStringLiteral("k"), QStringLiteral("n")}));
+    EXPECT_EQ(Mensaje(QStringLiteral("ALTER TABLE Q DROP COLUMN n")),
+              QStringLiteral("5074 El objeto 'DF_Q_n' depende de la columna 'n'."));
+    EXPECT_EQ(Mensaje(QStringLiteral("ALTER TABLE Q DROP COLUMN k")),
+              QStringLiteral("5074 El objeto 'PK_Q' depende de la columna 'k'."));
+    EXPECT_EQ(Mensaje(QStringLiteral("ALTER TABLE Q DROP COLUMN nada")),
+              QStringLiteral("4924 Error de ALTER TABLE DROP COLUMN porque la columna 'nada' no existe en la tabla "
+                             "'Q'."));
+    EXPECT_EQ(Mensaje(QStringLiteral("ALTER TABLE U DROP COLUMN v")),
+              QStringLiteral("5074 El objeto 'ix_v' depende de la columna 'v'."));
+    // Without the index it goes; the length check of the column left stays.
+    Lote(*c_, QStringLiteral("DROP INDEX U.ix_v ALTER TABLE U DROP COLUMN v"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO U VALUES ('abc')")), 8152);
+    EXPECT_EQ(Mensaje(QStringLiteral("ALTER TABLE U DROP COLUMN u")),
+              QStringLiteral("4923 Error de ALTER TABLE DROP COLUMN porque 'u' es la única columna de datos de la "
+                             "tabla 'U'. Una tabla debe tener al menos una columna de datos."));
+}
