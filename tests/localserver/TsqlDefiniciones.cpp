@@ -144,3 +144,26 @@ TEST_F(Definiciones, QuitarColumna) {
               QStringLiteral("4923 Error de ALTER TABLE DROP COLUMN porque 'u' es la única columna de datos de la "
                              "tabla 'U'. Una tabla debe tener al menos una columna de datos."));
 }
+
+// sys.indexes lists every table's primary key or heap and its own indexes by the
+// names they were written with, also of another database; install scripts ask it
+// before they make an index.
+TEST_F(Definiciones, SysIndexesConLosNombresEscritos) {
+    Lote(*c_, QStringLiteral("CREATE TABLE A (k int NOT NULL, x int, CONSTRAINT PK_A PRIMARY KEY (k)) "
+                             "CREATE TABLE B (x int) CREATE INDEX ix ON A (x) CREATE UNIQUE INDEX ix ON B (x) "
+                             "CREATE INDEX iy ON A (x DESC)"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT t.name, i.index_id, i.name, i.type_desc, i.is_unique, i.is_primary_key "
+                                  "FROM sys.indexes i JOIN sys.tables t ON t.object_id = i.object_id "
+                                  "ORDER BY t.name, i.index_id")),
+              (QStringList{QStringLiteral("A|1|PK_A|CLUSTERED|1|1"), QStringLiteral("A|2|ix|NONCLUSTERED|0|0"),
+                           QStringLiteral("A|3|iy|NONCLUSTERED|0|0"), QStringLiteral("B|0|NULL|HEAP|0|0"),
+                           QStringLiteral("B|2|ix|NONCLUSTERED|1|0")}));
+    EXPECT_EQ(Todo(QStringLiteral("IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = 'ix' AND object_id = "
+                                  "OBJECT_ID('B')) CREATE INDEX ix ON B (x) ELSE SELECT 'ya esta'")),
+              QStringList{QStringLiteral("ya esta")});
+    Lote(*c_, QStringLiteral("CREATE TABLE OTRA.dbo.C (x int) CREATE INDEX ic ON OTRA.dbo.C (x)"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM OTRA.sys.indexes WHERE index_id > 1")),
+              QStringList{QStringLiteral("ic")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.schemas WHERE schema_id = 1")),
+              QStringList{QStringLiteral("dbo")});
+}

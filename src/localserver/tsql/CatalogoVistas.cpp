@@ -30,6 +30,22 @@ const char* const kRutinas =
     "(SELECT 1000000 + rowid AS id, nombre AS nombre, texto AS texto, creado AS creado, modificado AS "
     "modificado FROM kv_sys_procedimientos)";
 
+// The indexes of the user's tables as SQL Server lists them: the primary key as the
+// clustered index 1 (or the heap, 0, of a table without one), then the table's own
+// indexes from 2 on under the names they were written with.
+const char* const kIndices =
+    "SELECT o.id AS object_id, r.nombre COLLATE KV AS name, 1 AS index_id, 1 AS type, 'CLUSTERED' COLLATE KV "
+    "AS type_desc, 1 AS is_unique, 1 AS is_primary_key FROM {OBJETOS} o JOIN (SELECT tabla, nombre FROM "
+    "kv_sys_restricciones WHERE tipo = 'PK') r ON r.tabla = o.nombre COLLATE NOCASE WHERE o.tipo = 'table' "
+    "UNION ALL SELECT o.id, NULL, 0, 0, 'HEAP' COLLATE KV, 0, 0 FROM {OBJETOS} o WHERE o.tipo = 'table' AND "
+    "o.nombre COLLATE NOCASE NOT IN (SELECT tabla FROM kv_sys_restricciones WHERE tipo = 'PK') "
+    "UNION ALL SELECT o.id, CASE WHEN substr(m.name, 1, length(m.tbl_name) + 1) = m.tbl_name || '$' COLLATE "
+    "NOCASE THEN substr(m.name, length(m.tbl_name) + 2) ELSE m.name END COLLATE KV, 1 + (SELECT count(*) FROM "
+    "sqlite_master m2 WHERE m2.type = 'index' AND m2.tbl_name = m.tbl_name AND m2.sql IS NOT NULL AND "
+    "m2.rowid <= m.rowid), 2, 'NONCLUSTERED' COLLATE KV, CASE WHEN m.sql LIKE 'CREATE UNIQUE%' THEN 1 ELSE 0 "
+    "END, 0 FROM sqlite_master m JOIN {OBJETOS} o ON o.nombre = m.tbl_name COLLATE NOCASE WHERE m.type = "
+    "'index' AND m.sql IS NOT NULL";
+
 // Size in bytes SQL Server gives a column of the type (max_length, LENGTH).
 const char* const kBytes =
     "CASE WHEN c.tipo IN ('nvarchar', 'nchar') THEN CASE WHEN c.longitud < 0 THEN -1 ELSE c.longitud * 2 END "
@@ -162,6 +178,12 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "THEN 1 "
                 "ELSE 0 END AS is_nullable, CASE WHEN c.identidad <> 0 THEN 1 ELSE 0 END AS is_identity "
                 "FROM {COLUMNAS} c");
+        } else if (sys && ultima == QLatin1String("indexes")) {
+            sql = QLatin1String(kIndices);
+        } else if (sys && ultima == QLatin1String("schemas")) {
+            sql = QStringLiteral(
+                "SELECT 'dbo' COLLATE KV AS name, 1 AS schema_id, 1 AS principal_id UNION ALL SELECT 'guest', 2, "
+                "2 UNION ALL SELECT 'INFORMATION_SCHEMA', 3, 3 UNION ALL SELECT 'sys', 4, 4");
         } else if (sys && ultima == QLatin1String("databases")) {
             sql = QStringLiteral(
                       "SELECT nombre COLLATE KV AS name, id AS database_id, 'ONLINE' AS state_desc, "
@@ -190,6 +212,8 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
         const QString esquema = EsquemaDeBase(base) + QLatin1Char('.');
         sql.replace(QLatin1String("FROM sqlite_master"), QLatin1String("FROM ") + esquema + QLatin1String("sqlite_master"));
         sql.replace(QLatin1String("FROM kv_sys_columnas"), QLatin1String("FROM ") + esquema + QLatin1String("kv_sys_columnas"));
+        sql.replace(QLatin1String("FROM kv_sys_restricciones"),
+                    QLatin1String("FROM ") + esquema + QLatin1String("kv_sys_restricciones"));
         sql.replace(QLatin1String("FROM kv_sys_procedimientos)"),
                     QLatin1String("FROM ") + esquema + QLatin1String("kv_sys_procedimientos)"));
         // The database's name as the server spells it.
