@@ -167,3 +167,29 @@ TEST_F(Definiciones, SysIndexesConLosNombresEscritos) {
     EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.schemas WHERE schema_id = 1")),
               QStringList{QStringLiteral("dbo")});
 }
+
+// OBJECT_NAME, COL_LENGTH, OBJECTPROPERTY and COLUMNPROPERTY answer from the catalog.
+TEST_F(Definiciones, FuncionesDelCatalogo) {
+    Lote(*c_, QStringLiteral("CREATE TABLE F (k int IDENTITY(1,1) NOT NULL, t nvarchar(12) NULL, "
+                             "d decimal(9,2) NULL) CREATE VIEW VF AS SELECT k FROM F"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT OBJECT_NAME(OBJECT_ID('F')), OBJECT_NAME(OBJECT_ID('VF')), "
+                                  "OBJECT_NAME(-5)")),
+              QStringList{QStringLiteral("F|VF|NULL")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COL_LENGTH('F', 't'), COL_LENGTH('F', 'K'), COL_LENGTH('F', 'nada'), "
+                                  "COL_LENGTH('NOHAY', 't')")),
+              QStringList{QStringLiteral("24|4|NULL|NULL")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('F'), 'IsUserTable'), "
+                                  "OBJECTPROPERTY(OBJECT_ID('VF'), N'IsUserTable'), "
+                                  "OBJECTPROPERTY(OBJECT_ID('VF'), 'IsView'), OBJECTPROPERTY(OBJECT_ID('F'), 'Otra')")),
+              QStringList{QStringLiteral("1|0|1|NULL")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COLUMNPROPERTY(OBJECT_ID('F'), 'k', 'AllowsNull'), "
+                                  "COLUMNPROPERTY(OBJECT_ID('F'), 't', 'AllowsNull'), "
+                                  "COLUMNPROPERTY(OBJECT_ID('F'), 'k', 'IsIdentity'), "
+                                  "COLUMNPROPERTY(OBJECT_ID('F'), 'd', 'Precision'), "
+                                  "COLUMNPROPERTY(OBJECT_ID('F'), 'd', 'Scale')")),
+              QStringList{QStringLiteral("0|1|1|9|2")});
+    // The usual guard of an install script.
+    Lote(*c_, QStringLiteral("IF COL_LENGTH('F', 'nueva') IS NULL ALTER TABLE F ADD nueva int NULL"));
+    Lote(*c_, QStringLiteral("IF COL_LENGTH('F', 'nueva') IS NULL ALTER TABLE F ADD nueva int NULL"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COL_LENGTH('F', 'nueva')")), QStringList{QStringLiteral("4")});
+}

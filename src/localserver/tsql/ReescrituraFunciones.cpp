@@ -70,6 +70,62 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
         }
         return true;
     }
+    // The catalog functions install scripts ask before they change a table: answers
+    // of the catalog views of the current database.
+    auto catalogo = [](const char* vista) {
+        return *VistaDelCatalogo({QStringLiteral("sys"), QString::fromLatin1(vista)});
+    };
+    auto propiedad = [&](const Expr& e, std::initializer_list<std::pair<const char*, const char*>> conocidas) {
+        const QString nombre = e.sql.startsWith(QLatin1Char('N')) ? e.sql.mid(1).toLower() : e.sql.toLower();
+        for (const auto& [clave, columna] : conocidas)
+            if (nombre == QLatin1Char('\'') + QLatin1String(clave) + QLatin1Char('\''))
+                return QString::fromLatin1(columna);
+        return QString();
+    };
+    if (n == QLatin1String("object_name")) {
+        exigir(1, 1);
+        r.sql = QLatin1String("(SELECT name FROM ") + catalogo("objects") + QLatin1String(" WHERE object_id = ") +
+                a[0].sql + QLatin1Char(')');
+        return true;
+    }
+    if (n == QLatin1String("col_length")) {
+        exigir(2, 2);
+        Expr id;
+        FuncionDelSistema(QStringLiteral("object_id"), {a[0]}, id);
+        r.sql = QLatin1String("(SELECT max_length FROM ") + catalogo("columns") + QLatin1String(" WHERE object_id = ") +
+                id.sql + QLatin1String(" AND name = ") + a[1].sql + QLatin1String(" COLLATE NOCASE)");
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("smallint");
+        return true;
+    }
+    if (n == QLatin1String("objectproperty")) {
+        exigir(2, 2);
+        const QString cuenta = propiedad(a[1], {{"isusertable", "type = 'U'"},
+                                                {"istable", "type = 'U'"},
+                                                {"isview", "type = 'V'"},
+                                                {"isprocedure", "type = 'P'"}});
+        r.sql = cuenta.isEmpty() ? QStringLiteral("NULL")
+                                 : QLatin1String("(SELECT CASE WHEN ") + cuenta +
+                                       QLatin1String(" THEN 1 ELSE 0 END FROM ") + catalogo("objects") +
+                                       QLatin1String(" WHERE object_id = ") + a[0].sql + QLatin1Char(')');
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("int");
+        return true;
+    }
+    if (n == QLatin1String("columnproperty")) {
+        exigir(3, 3);
+        const QString columna = propiedad(a[2], {{"allowsnull", "is_nullable"},
+                                                 {"isidentity", "is_identity"},
+                                                 {"precision", "precision"},
+                                                 {"scale", "scale"}});
+        r.sql = columna.isEmpty() ? QStringLiteral("NULL")
+                                  : QLatin1String("(SELECT ") + columna + QLatin1String(" FROM ") +
+                                        catalogo("columns") + QLatin1String(" WHERE object_id = ") + a[0].sql +
+                                        QLatin1String(" AND name = ") + a[1].sql + QLatin1String(" COLLATE NOCASE)");
+        r.tipo = TipoValor::Numero;
+        r.tipoSql = QStringLiteral("int");
+        return true;
+    }
     if (n == QLatin1String("db_id")) {
         exigir(0, 1);
         r.sql = QLatin1String("kv_db_id(@kv_bases, ") + (a.empty() ? QStringLiteral("@kv_base") : a[0].sql) +
