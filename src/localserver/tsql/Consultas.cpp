@@ -4,6 +4,7 @@
 #include "localserver/tsql/Traductor.h"
 
 #include <QRegularExpression>
+#include <utility>
 
 #include "localserver/tsql/Mensajes.h"
 
@@ -55,12 +56,11 @@ QString Traductor::FuenteTabla(int* fuentes, QString* unica) {
         sql = *vista;
         if (unica) unica->clear();
     }
-    if (Tomar("AS")) {
-        sql += QLatin1Char(' ') + CitarNombre(Identificador());
-    } else if (!Fin() && EsIdentificador(Actual()) && Actual().tipo != TipoToken::Palabra) {
-        sql += QLatin1Char(' ') + CitarNombre(Identificador());
-    } else if (!Fin() && EsIdentificador(Actual())) {
-        sql += QLatin1Char(' ') + CitarNombre(Identificador());
+    if (fuentesEscritas_ && !vista) fuentesEscritas_->push_back({sql, simple, QString()});
+    if (Tomar("AS") || (!Fin() && EsIdentificador(Actual()))) {
+        const QString alias = Identificador();
+        if (fuentesEscritas_ && !vista) fuentesEscritas_->back().alias = alias;
+        sql += QLatin1Char(' ') + CitarNombre(alias);
     } else if (vista) {
         sql += QLatin1Char(' ') + CitarNombre(simple);  // columns may be named after the view
     }
@@ -389,6 +389,12 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
 }
 
 QString Traductor::Consulta(InfoConsulta* info, bool principal) {
+    // The tables of a query inside an UPDATE's or DELETE's FROM are not its own.
+    struct SinFuentesEscritas {
+        std::vector<FuenteEscrita>*& fuentes;
+        std::vector<FuenteEscrita>* guardadas;
+        ~SinFuentesEscritas() { fuentes = guardadas; }
+    } sinFuentesEscritas{fuentesEscritas_, std::exchange(fuentesEscritas_, nullptr)};
     QString limite;
     InfoConsulta propia;
     Agrupacion agrupacion;

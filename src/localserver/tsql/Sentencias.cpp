@@ -91,9 +91,17 @@ void Traductor::Insertar(Sentencia& s) {
     s.sql = sql;
 }
 
+const Traductor::FuenteEscrita* Traductor::FuenteDelDestino(const std::vector<FuenteEscrita>& fuentes,
+                                                            const QString& destino) const {
+    for (const FuenteEscrita& f : fuentes)
+        if ((f.alias.isEmpty() ? f.nombre : f.alias).compare(destino, Qt::CaseInsensitive) == 0) return &f;
+    return nullptr;
+}
+
 void Traductor::Actualizar(Sentencia& s) {
     Exigir("UPDATE");
     const QString tabla = TablaEscrita(s);
+    const QString destino = s.tabla;  // a table, or the alias its FROM gives one
     fuentes_.push_back({Fuente{s.tabla.toLower(), s.tabla}});
     struct QuitarFuentes {
         std::vector<std::vector<Fuente>>& pila;
@@ -101,6 +109,8 @@ void Traductor::Actualizar(Sentencia& s) {
     } quitarFuentes{fuentes_};
     Exigir("SET");
     QStringList asignaciones;
+    QStringList columnas;  // each assignment's column, and the value it takes
+    QStringList valores;   // with the target's own columns named through it
     do {
         QStringList partes;
         partes << Identificador();
@@ -111,42 +121,87 @@ void Traductor::Actualizar(Sentencia& s) {
         static const QStringList compuestos = {QStringLiteral("+="), QStringLiteral("-="),
                                                QStringLiteral("*="), QStringLiteral("/="),
                                                QStringLiteral("%=")};
+        columnas << columna;
+        const QString propia = CitarNombre(destino) + QLatin1Char('.') + columna;
         if (op == QLatin1String("=")) {
             ++p_;
-            asignaciones << columna + QLatin1String(" = ") + LiteralExacto(Expresion().sql);
+            valores << LiteralExacto(Expresion().sql);
+            asignaciones << columna + QLatin1String(" = ") + valores.last();
         } else if (compuestos.contains(op)) {
             ++p_;
             Expr e = Expresion();
-            QString valor;
             const QChar o = op[0];
-            if (o == QLatin1Char('/')) {
-                valor = QLatin1String("kv_div(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
-            } else if (o == QLatin1Char('%')) {
-                valor = QLatin1String("kv_mod(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
-            } else if (o == QLatin1Char('+') && e.tipo != TipoValor::Numero) {
-                valor = QLatin1String("kv_suma(") + columna + QLatin1String(", ") + e.sql + QLatin1Char(')');
-            } else {
-                valor = columna + QLatin1Char(' ') + o + QLatin1String(" (") + e.sql + QLatin1Char(')');
-            }
-            asignaciones << columna + QLatin1String(" = ") + valor;
+            auto valor = [&](const QString& c) -> QString {
+                if (o == QLatin1Char('/')) return QLatin1String("kv_div(") + c + QLatin1String(", ") + e.sql + QLatin1Char(')');
+                if (o == QLatin1Char('%')) return QLatin1String("kv_mod(") + c + QLatin1String(", ") + e.sql + QLatin1Char(')');
+                if (o == QLatin1Char('+') && e.tipo != TipoValor::Numero)
+                    return QLatin1String("kv_suma(") + c + QLatin1String(", ") + e.sql + QLatin1Char(')');
+                return c + QLatin1Char(' ') + o + QLatin1String(" (") + e.sql + QLatin1Char(')');
+            };
+            asignaciones << columna + QLatin1String(" = ") + valor(columna);
+            valores << valor(propia);
         } else {
             Fallar();
         }
     } while (TomarSimbolo(","));
-    QString sql =
-        QLatin1String("UPDATE ") + tabla + QLatin1String(" SET ") + asignaciones.join(QLatin1String(", "));
-    if (Tomar("FROM")) sql += QLatin1String(" FROM ") + ListaFrom(nullptr);
-    if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
-    s.sql = sql;
+    std::vector<FuenteEscrita> escritas;
+    QString desde;
+    if (Tomar("FROM")) {
+        fuentesEscritas_ = &escritas;
+        desde = ListaFrom(nullptr);
+        fuentesEscritas_ = nullptr;
+    }
+    const QString filtro = Tomar("WHERE") ? Expresion().sql : QString();
+    const FuenteEscrita* propia = FuenteDelDestino(escritas, destino);
+    if (!propia) {
+        // Without a FROM, or with one that does not name the target: the target's
+        // rows that the WHERE, over both, keeps.
+        s.sql = QLatin1String("UPDATE ") + tabla + QLatin1String(" SET ") + asignaciones.join(QLatin1String(", ")) +
+                (desde.isEmpty() ? QString() : QLatin1String(" FROM ") + desde) +
+                (filtro.isEmpty() ? QString() : QLatin1String(" WHERE ") + filtro);
+        return;
+    }
+    // UPDATE a SET ... FROM t a JOIN ...: each row of t the FROM finds takes the values
+    // worked out on the row the FROM pairs it with.
+    s.tabla = propia->nombre;
+    QStringList elegidos{CitarNombre(destino) + QLatin1String(".rowid AS kv_fila")};
+    QStringList puestas;
+    for (qsizetype i = 0; i < columnas.size(); ++i) {
+        elegidos << valores[i] + QLatin1String(" AS kv_valor") + QString::number(i);
+        puestas << columnas[i] + QLatin1String(" = kv_nuevos.kv_valor") + QString::number(i);
+    }
+    s.sql = QLatin1String("UPDATE ") + propia->sql + QLatin1String(" AS kv_destino SET ") +
+            puestas.join(QLatin1String(", ")) + QLatin1String(" FROM (SELECT ") + elegidos.join(QLatin1String(", ")) +
+            QLatin1String(" FROM ") + desde + (filtro.isEmpty() ? QString() : QLatin1String(" WHERE ") + filtro) +
+            QLatin1String(") AS kv_nuevos WHERE kv_destino.rowid = kv_nuevos.kv_fila");
 }
 
 void Traductor::Borrar(Sentencia& s) {
     Exigir("DELETE");
     Tomar("FROM");
     const QString tabla = TablaEscrita(s);
-    QString sql = QLatin1String("DELETE FROM ") + tabla;
-    if (Tomar("WHERE")) sql += QLatin1String(" WHERE ") + Expresion().sql;
-    s.sql = sql;
+    const QString destino = s.tabla;
+    std::vector<FuenteEscrita> escritas;
+    QString desde;
+    if (Tomar("FROM")) {
+        fuentesEscritas_ = &escritas;
+        desde = ListaFrom(nullptr);
+        fuentesEscritas_ = nullptr;
+    }
+    const QString filtro = Tomar("WHERE") ? Expresion().sql : QString();
+    if (desde.isEmpty()) {
+        s.sql = QLatin1String("DELETE FROM ") + tabla +
+                (filtro.isEmpty() ? QString() : QLatin1String(" WHERE ") + filtro);
+        return;
+    }
+    // DELETE [FROM] a FROM t a JOIN ...: the rows of t the FROM finds; a target the
+    // FROM does not name joins it as itself.
+    const FuenteEscrita* propia = FuenteDelDestino(escritas, destino);
+    if (propia) s.tabla = propia->nombre;
+    else desde = tabla + QLatin1String(", ") + desde;
+    s.sql = QLatin1String("DELETE FROM ") + (propia ? propia->sql : tabla) +
+            QLatin1String(" WHERE rowid IN (SELECT ") + CitarNombre(destino) + QLatin1String(".rowid FROM ") + desde +
+            (filtro.isEmpty() ? QString() : QLatin1String(" WHERE ") + filtro) + QLatin1Char(')');
 }
 
 void Traductor::Ejecutar(Sentencia& s) {

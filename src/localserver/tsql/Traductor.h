@@ -264,6 +264,16 @@ class Traductor {
         QString tabla;  // empty for a derived table
     };
     std::vector<std::vector<Fuente>> fuentes_;
+    // The tables the FROM of an UPDATE or DELETE names at its own level, with the
+    // alias each was written with: where the statement's target is one of them, the
+    // statement changes that table's rows its FROM finds.
+    struct FuenteEscrita {
+        QString sql;     // SQLite text of the table
+        QString nombre;  // its last part
+        QString alias;   // as written; empty without one
+    };
+    std::vector<FuenteEscrita>* fuentesEscritas_ = nullptr;
+    const FuenteEscrita* FuenteDelDestino(const std::vector<FuenteEscrita>& fuentes, const QString& destino) const;
     std::vector<Fuente> LeerFuentesAdelante() const;
     QString TipoDeColumna(const QStringList& partes) const;
     Tipo LeerTipo();
