@@ -17,7 +17,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -257,30 +256,11 @@ struct HashTexto {
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
   public:
-    // Asked once per line and level, so it is kept cheap: the previous line's
-    // text is tried first (lines often repeat a value), then a table of the raw
-    // texts seen, their bytes side by side in one buffer.
     int IdDeCrudo(std::string_view crudo) {
-        if (ultimo_ >= 0 && Crudo(crudos_[size_t(ultimo_)]) == crudo) return crudos_[size_t(ultimo_)].id;
-        const std::uint64_t h = HashCrudo(crudo);
-        const std::uint32_t marca = std::uint32_t(h >> 32);
-        if ((crudos_.size() + 1) * 2 > ranurasCrudo_.size()) CrecerCrudos();
-        size_t i = size_t(h) & (ranurasCrudo_.size() - 1);
-        for (;;) {
-            const std::uint32_t r = ranurasCrudo_[i];
-            if (r == 0) break;
-            const Crudo_& c = crudos_[r - 1];
-            if (c.marca == marca && Crudo(c) == crudo) {
-                ultimo_ = int(r - 1);
-                return c.id;
-            }
-            i = (i + 1) & (ranurasCrudo_.size() - 1);
-        }
+        auto it = porCrudo_.find(crudo);
+        if (it != porCrudo_.end()) return it->second;
         const int id = IdDeValor(QString::fromUtf8(crudo.data(), qsizetype(crudo.size())));
-        crudos_.push_back({texto_.size(), std::uint32_t(crudo.size()), marca, id});
-        texto_.append(crudo);
-        ranurasCrudo_[i] = std::uint32_t(crudos_.size());
-        ultimo_ = int(crudos_.size() - 1);
+        porCrudo_.emplace(std::string(crudo), id);
         return id;
     }
     int IdDeValor(const QString& texto) {
@@ -300,44 +280,7 @@ class DiccionarioNivel {
     int Cantidad() const { return int(valores_.size()); }
 
   private:
-    struct Crudo_ {
-        size_t inicio;
-        std::uint32_t largo;
-        std::uint32_t marca;  // the hash's high half
-        int id;
-    };
-    std::string_view Crudo(const Crudo_& c) const { return std::string_view(texto_.data() + c.inicio, c.largo); }
-    // A word at a time; short codes take one or two rounds.
-    static std::uint64_t HashCrudo(std::string_view t) {
-        std::uint64_t h = 0x243F6A8885A308D3ull ^ (std::uint64_t(t.size()) * 0x9E3779B97F4A7C15ull);
-        size_t i = 0;
-        for (; i + 8 <= t.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, t.data() + i, 8);
-            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
-            h ^= h >> 31;
-        }
-        std::uint64_t w = 0;
-        std::memcpy(&w, t.data() + i, t.size() - i);
-        h = (h ^ w) * 0x94D049BB133111EBull;
-        h ^= h >> 29;
-        h *= 0xBF58476D1CE4E5B9ull;
-        return h ^ (h >> 32);
-    }
-    void CrecerCrudos() {
-        ranurasCrudo_.assign(std::max<size_t>(64, ranurasCrudo_.size() * 2), 0);
-        const size_t mascara = ranurasCrudo_.size() - 1;
-        for (size_t e = 0; e < crudos_.size(); ++e) {
-            size_t i = size_t(HashCrudo(Crudo(crudos_[e]))) & mascara;
-            while (ranurasCrudo_[i] != 0) i = (i + 1) & mascara;
-            ranurasCrudo_[i] = std::uint32_t(e + 1);
-        }
-    }
-
-    std::vector<std::uint32_t> ranurasCrudo_;  // 1 + index into crudos_, 0 when free
-    std::vector<Crudo_> crudos_;
-    std::string texto_;
-    int ultimo_ = -1;
+    std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
     std::vector<std::string> plegados_;
@@ -394,10 +337,7 @@ struct HashGrupo {
     }
 };
 
-// Packed: the three extended sums take their ten bytes each instead of sixteen,
-// so a group is 52 bytes instead of 80 and far more of them stay in cache. The
-// values and the arithmetic on them are the same.
-struct __attribute__((packed)) Acumulado {
+struct Acumulado {
     long double consumo = 0, costo = 0, venta = 0;
     // A sum over nothing but NULLs stays NULL, as SUM does.
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
@@ -465,40 +405,7 @@ struct MemoriaGrande {
     }
 };
 
-// A growing array in fixed blocks: appending never moves what is already in it,
-// so a large one is neither copied nor held twice while it grows.
-template <typename T>
-class Bloques {
-  public:
-    static constexpr size_t kBits = 17;
-    static constexpr size_t kPorBloque = size_t(1) << kBits;
-    Bloques() = default;
-    Bloques(const Bloques&) = delete;
-    Bloques& operator=(const Bloques&) = delete;
-    ~Bloques() {
-        for (T* b : bloques_) MemoriaGrande<T>{}.deallocate(b, kPorBloque);
-    }
-    size_t size() const { return n_; }
-    T& operator[](size_t i) { return bloques_[i >> kBits][i & (kPorBloque - 1)]; }
-    const T& operator[](size_t i) const { return bloques_[i >> kBits][i & (kPorBloque - 1)]; }
-    T& push_back(const T& v) {
-        if ((n_ & (kPorBloque - 1)) == 0 && (n_ >> kBits) == bloques_.size()) {
-            bloques_.reserve(bloques_.size() + 1);
-            bloques_.push_back(MemoriaGrande<T>{}.allocate(kPorBloque));
-        }
-        T* p = &bloques_[n_ >> kBits][n_ & (kPorBloque - 1)];
-        new (p) T(v);
-        ++n_;
-        return *p;
-    }
-
-  private:
-    static_assert(std::is_trivially_destructible_v<T>);
-    std::vector<T*> bloques_;
-    size_t n_ = 0;
-};
-
-// The groups of a rebuild: an open-addressing table of indices into one array
+// The groups of a rebuild: an open-addressing table of indices into one vector
 // of entries, so hundreds of thousands of groups cost no allocation each.
 class TablaGrupos {
   public:
@@ -531,9 +438,10 @@ class TablaGrupos {
             i = (i + 1) & mascara_;
         }
         ranuras_[i] = (marca << 32) | std::uint64_t(entradas_.size());
-        return entradas_.push_back({c, Acumulado{}}).acumulado;
+        entradas_.push_back({c, Acumulado{}});
+        return entradas_.back().acumulado;
     }
-    using Entradas_ = Bloques<Entrada>;
+    using Entradas_ = std::vector<Entrada, MemoriaGrande<Entrada>>;
     const Entradas_& Entradas() const { return entradas_; }
     Entradas_& Entradas() { return entradas_; }
 
@@ -1064,22 +972,17 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         sumarTanda();
     }
     // Money is stored to four decimals: each sum is rounded here once.
-    for (size_t i = 0; i < grupos.Entradas().size(); ++i) {
-        Acumulado& a = grupos.Entradas()[i].acumulado;
-        if (a.hayCosto) a.costo = RedondearDinero(a.costo);
-        if (a.hayVenta) a.venta = RedondearDinero(a.venta);
+    for (TablaGrupos::Entrada& e : grupos.Entradas()) {
+        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearDinero(e.acumulado.costo);
+        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearDinero(e.acumulado.venta);
     }
     const TablaGrupos::Entradas_& entradas = grupos.Entradas();
     const bool rapida = EscrituraRapida().load();
 
     // The texts each group stores: the month's, and each level value's, as UTF-8.
     QHash<int, QByteArray> meses;
-    for (size_t i = 0, mesAnterior = size_t(-1); i < entradas.size(); ++i) {
-        const int mes = entradas[i].clave.mes;
-        if (size_t(mes) == mesAnterior) continue;
-        mesAnterior = size_t(mes);
-        if (!meses.contains(mes)) meses.insert(mes, TextoDeCodigoMes(mes).toUtf8());
-    }
+    for (const auto& e : entradas)
+        if (!meses.contains(e.clave.mes)) meses.insert(e.clave.mes, TextoDeCodigoMes(e.clave.mes).toUtf8());
     std::vector<QByteArray> valores[3];
     for (int n = 0; n < 3; ++n) {
         if (definicion.niveles[n].fuente == FuenteClave::Fecha) continue;  // stores the month
@@ -1178,7 +1081,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                 continue;
             }
             std::vector<char> usado(valores[n].size(), 0);
-            for (size_t i = 0; i < entradas.size(); ++i) usado[size_t(entradas[i].clave.k[n])] = 1;
+            for (const auto& e : entradas) usado[size_t(e.clave.k[n])] = 1;
             for (size_t id = 0; sinNormalizar && id < usado.size(); ++id)
                 if (usado[id]) sinNormalizar = cabe(2 + n, valores[n][id]);
         }
