@@ -303,9 +303,9 @@ TEST_F(ReconsEstv, ValoresIgualesSegunLaIntercalacionVanAUnaFila) {
     EXPECT_DOUBLE_EQ(acentuado, -8);
 }
 
-// More groups than fit in one block of the group store, and raw texts that
-// repeat line after line, literally or only under the collation: each group
-// keeps its first spelling and sums every line that belongs to it.
+// Many groups, and raw texts that repeat line after line, literally or only
+// under the collation: each group keeps its first spelling and sums every line
+// that belongs to it.
 TEST_F(ReconsEstv, MuchosGruposConTextosRepetidosSeguidosOSoloIgualesSegunLaIntercalacion) {
     Definir(QStringLiteral("DET_ESTV0009"), QStringLiteral("IdArticulo,IdVendedor,' '"));
     constexpr int kArticulos = 140000;
