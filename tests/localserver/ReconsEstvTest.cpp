@@ -9,8 +9,10 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <map>
 #include <memory>
+#include <string>
 #include <tuple>
 
 #include "SqlitePrueba.h"
@@ -299,6 +301,56 @@ TEST_F(ReconsEstv, ValoresIgualesSegunLaIntercalacionVanAUnaFila) {
     }
     EXPECT_DOUBLE_EQ(abc, -7);
     EXPECT_DOUBLE_EQ(acentuado, -8);
+}
+
+// Many groups, and raw texts that repeat line after line, literally or only
+// under the collation: each group keeps its first spelling and sums every line
+// that belongs to it.
+TEST_F(ReconsEstv, MuchosGruposConTextosRepetidosSeguidosOSoloIgualesSegunLaIntercalacion) {
+    Definir(QStringLiteral("DET_ESTV0009"), QStringLiteral("IdArticulo,IdVendedor,' '"));
+    constexpr int kArticulos = 140000;
+    Ejecutar(norte, QStringLiteral("BEGIN"));
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(norte,
+                                 "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, IdArticulo, IdVendedor, Cantidad, "
+                                 "CostoUnitario, PrecioUnitario) VALUES ('2024-05-01 10:00:00', 'VTA', ?, ?, ?, "
+                                 "1, 2)",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    auto linea = [&](const std::string& articulo, const std::string& vendedor, double cantidad) {
+        sqlite3_bind_text(s, 1, articulo.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 2, vendedor.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(s, 3, cantidad);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
+        sqlite3_reset(s);
+    };
+    char texto[32];
+    for (int i = 0; i < kArticulos; ++i) {
+        std::snprintf(texto, sizeof texto, "X%06d", i);
+        const std::string articulo = texto, vendedor = "V" + std::to_string(i % 3);
+        linea(articulo, vendedor, -1);
+        if (i % 7 == 0) {
+            std::snprintf(texto, sizeof texto, "x%06d ", i);  // the same article under the collation
+            linea(texto, "v" + std::to_string(i % 3), -2);
+        }
+        if (i % 11 == 0) linea(articulo, vendedor, -4);  // the same text again
+    }
+    sqlite3_finalize(s);
+    Ejecutar(norte, QStringLiteral("COMMIT"));
+
+    Llamar(QString(), QStringLiteral("DET_ESTV0009"));
+    const auto filas = Filas(QStringLiteral("DET_ESTV0009"));
+    ASSERT_EQ(filas.size(), size_t(kArticulos));
+    for (int i = 0; i < kArticulos; ++i) {
+        std::snprintf(texto, sizeof texto, "X%06d", i);
+        const auto it = filas.find(Clave{QStringLiteral("NORTE"), QStringLiteral("5/2024"), QLatin1String(texto),
+                                         QStringLiteral("V%1").arg(i % 3), B});
+        ASSERT_NE(it, filas.end()) << texto;
+        const double consumo = -1 - (i % 7 == 0 ? 2 : 0) - (i % 11 == 0 ? 4 : 0);
+        ASSERT_DOUBLE_EQ(it->second.consumo, consumo) << texto;
+        ASSERT_DOUBLE_EQ(it->second.costo, consumo) << texto;
+        ASSERT_DOUBLE_EQ(it->second.venta, 2 * consumo) << texto;
+    }
 }
 
 TEST_F(ReconsEstv, ClaveDelArticuloSeBuscaSegunLaIntercalacion) {
