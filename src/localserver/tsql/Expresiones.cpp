@@ -524,34 +524,28 @@ Expr Traductor::Unaria() {
 
 Expr Traductor::Caso() {
     // CASE already taken.
-    Expr r;
     QString sql = QStringLiteral("CASE");
     if (!Es("WHEN")) {
         Expr operando = Expresion();
         const bool colacion = !operando.columna && operando.tipo != TipoValor::Numero;
         sql += QLatin1Char(' ') + (colacion ? Colacionar(operando) : operando.sql);
     }
-    bool primero = true;
     if (!Es("WHEN")) Fallar();
+    QStringList condiciones;
+    std::vector<Expr> ramas;
     while (Tomar("WHEN")) {
-        sql += QLatin1String(" WHEN ") + Expresion().sql;
+        condiciones << Expresion().sql;
         Exigir("THEN");
-        Expr valor = Expresion();
-        if (primero) {
-            r.tipo = valor.tipo;
-            r.tipoSql = valor.tipoSql;
-        }
-        primero = false;
-        sql += QLatin1String(" THEN ") + valor.sql;
+        ramas.push_back(Expresion());
     }
-    if (Tomar("ELSE")) {
-        Expr valor = Expresion();
-        if (r.tipo == TipoValor::Nulo) r.tipo = valor.tipo;
-        sql += QLatin1String(" ELSE ") + valor.sql;
-    }
+    const bool otra = Tomar("ELSE");
+    if (otra) ramas.push_back(Expresion());
     Exigir("END");
+    Expr r = TipoDeRamas(ramas);
+    for (qsizetype i = 0; i < condiciones.size(); ++i)
+        sql += QLatin1String(" WHEN ") + condiciones[i] + QLatin1String(" THEN ") + ramas[size_t(i)].sql;
+    if (otra) sql += QLatin1String(" ELSE ") + ramas.back().sql;
     r.sql = sql + QLatin1String(" END");
-    if (r.tipo == TipoValor::Nulo) r.tipo = TipoValor::Desconocido;
     return r;
 }
 

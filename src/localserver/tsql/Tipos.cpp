@@ -100,6 +100,52 @@ QString TipoDeOperacion(const QString& a, const QString& b) {
     return t;
 }
 
+int Precedencia(const QString& tipo) {
+    static const QHash<QString, int> orden = {
+        {QStringLiteral("binary"), 1},         {QStringLiteral("varbinary"), 2},
+        {QStringLiteral("char"), 3},           {QStringLiteral("varchar"), 4},
+        {QStringLiteral("nchar"), 5},          {QStringLiteral("nvarchar"), 6},
+        {QStringLiteral("sysname"), 6},        {QStringLiteral("uniqueidentifier"), 7},
+        {QStringLiteral("timestamp"), 8},      {QStringLiteral("image"), 9},
+        {QStringLiteral("text"), 10},          {QStringLiteral("ntext"), 11},
+        {QStringLiteral("bit"), 12},           {QStringLiteral("tinyint"), 13},
+        {QStringLiteral("smallint"), 14},      {QStringLiteral("int"), 15},
+        {QStringLiteral("bigint"), 16},        {QStringLiteral("smallmoney"), 17},
+        {QStringLiteral("money"), 18},         {QStringLiteral("decimal"), 19},
+        {QStringLiteral("numeric"), 19},       {QStringLiteral("real"), 20},
+        {QStringLiteral("float"), 21},         {QStringLiteral("time"), 22},
+        {QStringLiteral("date"), 23},          {QStringLiteral("smalldatetime"), 24},
+        {QStringLiteral("datetime"), 25},      {QStringLiteral("datetime2"), 26},
+        {QStringLiteral("datetimeoffset"), 27}, {QStringLiteral("xml"), 28},
+        {QStringLiteral("sql_variant"), 29},
+    };
+    return orden.value(tipo, 0);
+}
+
+Expr Traductor::TipoDeRamas(std::vector<Expr>& ramas) {
+    Expr r;
+    r.tipo = TipoValor::Nulo;
+    for (const Expr& e : ramas) {
+        if (e.tipo == TipoValor::Nulo) continue;
+        if (r.tipo == TipoValor::Nulo) r.tipo = e.tipo;
+        if (Precedencia(e.tipoSql) > Precedencia(r.tipoSql)) r.tipoSql = e.tipoSql;
+    }
+    if (r.tipoSql == QLatin1String("numeric")) r.tipoSql = QStringLiteral("decimal");
+    if (Rango(r.tipoSql) > 0) {
+        r.tipo = TipoValor::Numero;
+        // Money and whole numbers are read as amounts by the money functions; a
+        // text becomes money as CAST would make it (8115, 235 as SQL Server).
+        if (EsTipoDinero(r.tipoSql))
+            for (Expr& e : ramas)
+                if (e.tipo == TipoValor::Texto)
+                    e.sql = QLatin1String("kv_dinero(") + e.sql +
+                            (r.tipoSql == QLatin1String("smallmoney") ? QLatin1String(", 'smallmoney')")
+                                                                      : QLatin1String(")"));
+    }
+    if (r.tipo == TipoValor::Nulo) r.tipo = TipoValor::Desconocido;
+    return r;
+}
+
 QString AjustarAlTipo(const QString& sql, const QString& tipo) {
     if (tipo == QLatin1String("int") || tipo == QLatin1String("bigint") || tipo == QLatin1String("money"))
         return QLatin1String("kv_resultado(") + sql + QLatin1String(", '") + tipo + QLatin1String("')");

@@ -81,6 +81,9 @@ bool EsTipoEntero(const QString& tipo);
 bool EsTipoDinero(const QString& tipo);
 // Type of "a op b" for two numeric types; empty when either is unknown.
 QString TipoDeOperacion(const QString& a, const QString& b);
+// Place of a type in SQL Server's data type precedence (higher wins when two
+// types meet); 0 for an unknown type.
+int Precedencia(const QString& tipo);
 // An arithmetic result checked and rounded as its type requires (int and bigint
 // overflow fail with 8115, money keeps four decimals).
 QString AjustarAlTipo(const QString& sql, const QString& tipo);
@@ -254,6 +257,9 @@ class Traductor {
     // OBJECT_ID, DB_ID, DB_NAME, SUSER_SNAME, USER_NAME, SCOPE_IDENTITY: false for other names.
     bool FuncionDelSistema(const QString& n, const std::vector<Expr>& argumentos, Expr& r);
     Expr Caso();
+    // The values a CASE, COALESCE, IIF or CHOOSE may give: the result takes the
+    // type of highest precedence among them, and a text under money is read as money.
+    static Expr TipoDeRamas(std::vector<Expr>& ramas);
     Expr Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo);
     Expr ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QString& estilo);
 
