@@ -450,6 +450,63 @@ TEST_F(LimitesTest, ElDineroRedondeaElProductoYCortaElCociente) {
               1);
 }
 
+// CASE, COALESCE, IIF and CHOOSE give the type of highest precedence among
+// their values (ISNULL its first argument's): int with money is money, which
+// orders as an amount and travels exactly; money with a decimal is decimal.
+TEST_F(LimitesTest, LasRamasDanElTipoDeMayorPrecedencia) {
+    const auto columna = [&](const QString& sql) {
+        const auto r = c_->EjecutarLote(sql);
+        EXPECT_EQ(r.size(), 1u) << sql.toStdString();
+        EXPECT_FALSE(r.empty() || r[0].error) << sql.toStdString();
+        return r.empty() || r[0].columnas.empty() ? kv::db::ColumnaResultado{} : r[0].columnas[0];
+    };
+    for (const char* sql : {"SELECT CASE WHEN 1 = 1 THEN 100 ELSE CAST(1 AS money) END",
+                            "SELECT CASE WHEN 1 = 0 THEN NULL WHEN 1 = 1 THEN 100 ELSE CAST(1 AS money) END",
+                            "SELECT COALESCE(NULL, 100, CAST(1 AS money))", "SELECT IIF(1 = 1, 100, CAST(1 AS money))",
+                            "SELECT CHOOSE(1, 100, CAST(1 AS money))", "SELECT ISNULL(CAST(NULL AS money), 100)"}) {
+        const kv::db::ColumnaResultado c = columna(QString::fromLatin1(sql));
+        EXPECT_EQ(c.tipo, kv::db::tipo::Currency) << sql;
+        EXPECT_EQ(c.tipoServidor, QStringLiteral("money")) << sql;
+        EXPECT_EQ(Valor(*c_, QString::fromLatin1(sql)), QVariant(100.0)) << sql;
+    }
+    EXPECT_EQ(columna(QStringLiteral("SELECT CASE WHEN 1 = 1 THEN CAST(1 AS money) ELSE 2.5 END")).tipoServidor,
+              QStringLiteral("decimal"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT CASE WHEN 1 = 1 THEN 1 ELSE CAST(2 AS bigint) END")).tipoServidor,
+              QStringLiteral("bigint"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT COALESCE(CAST(1 AS money), 1e0)")).tipoServidor, QStringLiteral("float"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT ISNULL(1, CAST(2 AS money))")).tipoServidor, QStringLiteral("int"));
+    // A text under money is read as money, to the end of its range.
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral(
+                  "SELECT CASE WHEN 1 = 0 THEN CAST(1 AS money) ELSE '922337203685477.5807' END"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CASE WHEN 1 = 0 THEN CAST(1 AS money) ELSE '922337203685477.5808' END")),
+              8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT IIF(1 = 0, CAST(1 AS money), '-922337203685477.5809')")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT COALESCE(NULL, 'x', CAST(1 AS money))")),
+              Numero(QStringLiteral("SELECT CAST('x' AS money)")));
+    // Ordered by such a CASE, amounts past a double sort by value among the small ones.
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (3, 99999999999999.9999)\n"
+                             "INSERT INTO M VALUES (4, 5)\n"
+                             "INSERT INTO M VALUES (5, -922337203685477.5808)\n"
+                             "INSERT INTO M VALUES (6, NULL)"));
+    const auto filas = Filas(*c_, QStringLiteral("SELECT id, CASE WHEN m IS NULL THEN 0 ELSE m END AS v FROM M "
+                                                 "ORDER BY CASE WHEN m IS NULL THEN 0 ELSE m END DESC"));
+    QList<int> orden;
+    for (const auto& f : filas) orden << f[0].toInt();
+    EXPECT_EQ(orden, (QList<int>{1, 3, 4, 6, 2, 5}));
+    ASSERT_EQ(filas.size(), 6u);
+    EXPECT_EQ(TextoDinero(filas[0][1]), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(filas[5][1]), QStringLiteral("-922337203685477.5808"));
+    const auto s = Kvsql(Administrador(QStringLiteral("PRUEBA"))
+                         << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W") << QStringLiteral("-Q")
+                         << QStringLiteral("SELECT COALESCE(m, 0) FROM M WHERE id IN (1, 5) ORDER BY id"));
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(s.lineas.value(1), QStringLiteral("-922337203685477.5808"));
+}
+
 TEST_F(LimitesTest, ElPromedioDelDineroEsDineroExacto) {
     Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
     Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
