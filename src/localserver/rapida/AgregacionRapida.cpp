@@ -93,9 +93,9 @@ Valor Operar(char op, const Valor& a, const Valor& b, bool dinero = false) {
     Valor r;
     if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return r;
     if (a.tipo == Valor::Texto || b.tipo == Valor::Texto) throw SinRespuesta{};
-    if (dinero && (a.tipo == Valor::Dinero || b.tipo == Valor::Dinero)) {
+    if (dinero) {
         // Money's + and - in whole ten-thousandths, as the general route adds
-        // them; past the range it fails there (8115).
+        // them (a result past 2^52 stays exact); past the range it fails there (8115).
         qint64 n = 0;
         if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) != dinero::Lectura::Bien)
             throw SinRespuesta{};
@@ -245,10 +245,17 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
     if (a.tipo == Valor::Texto) throw SinRespuesta{};
     Valor r;
     if (tipo == QLatin1String("money")) {
+        // An exact amount stays exact, and so does a whole number; a double
+        // rounds to the ten-thousandth and stays a double, as the general
+        // route's kv_resultado keeps it.
         if (a.tipo == Valor::Dinero) return a;
-        qint64 n = 0;
-        if (dinero::LeerReal(a.Numero(), n) != dinero::Lectura::Bien) throw SinRespuesta{};
-        return DeDiezmilesimas(n);
+        if (a.tipo == Valor::Entero) {
+            if (a.i > dinero::kMaximo / 10000 || a.i < dinero::kMinimo / 10000) throw SinRespuesta{};
+            return DeDiezmilesimas(a.i * 10000);
+        }
+        r.tipo = Valor::Real;
+        r.d = DineroDeReal(a.d);
+        return r;
     }
     if (a.tipo == Valor::Dinero) throw SinRespuesta{};
     const bool esInt = tipo == QLatin1String("int");
