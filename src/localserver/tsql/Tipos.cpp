@@ -4,6 +4,9 @@
 
 #include "localserver/tsql/Traductor.h"
 
+#include <algorithm>
+
+#include "localserver/tsql/Decimal.h"
 #include "localserver/tsql/Mensajes.h"
 
 namespace kv::local::traduccion {
@@ -198,6 +201,69 @@ QString TipoDeLiteral(const QString& texto) {
     return QStringLiteral("decimal");
 }
 
+namespace {
+
+// decimal(p, s) of an operand of exact decimal arithmetic and the SQL that
+// gives its value (a literal as its written digits); false when not known.
+bool OperandoDecimal(const Expr& e, decimal::Tipo& t, QString& sql) {
+    sql = e.sql;
+    const QString escrito = e.literal ? NumeroEscrito(e.sql) : QString();
+    if (!escrito.isEmpty() && (e.tipoSql == QLatin1String("decimal") || e.tipoSql == QLatin1String("int"))) {
+        t = decimal::TipoDeLiteral(escrito);
+        sql = QLatin1Char('\'') + escrito + QLatin1Char('\'');
+        return true;
+    }
+    static const QHash<QString, decimal::Tipo> fijos = {
+        {QStringLiteral("money"), {19, 4}},   {QStringLiteral("smallmoney"), {10, 4}},
+        {QStringLiteral("bigint"), {19, 0}},  {QStringLiteral("int"), {10, 0}},
+        {QStringLiteral("smallint"), {5, 0}}, {QStringLiteral("tinyint"), {3, 0}},
+        {QStringLiteral("bit"), {1, 0}},
+    };
+    if (const auto it = fijos.constFind(e.tipoSql); it != fijos.constEnd()) {
+        t = *it;
+        return true;
+    }
+    if (e.tipoSql == QLatin1String("decimal") && e.precision > 0) {
+        t = {e.precision, e.escala};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<Expr> OperacionDecimal(const Expr& a, const QString& op, const Expr& b) {
+    if (op.size() != 1 || !QStringLiteral("+-*/").contains(op)) return std::nullopt;
+    if (a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto) return std::nullopt;
+    if (TipoDeOperacion(a.tipoSql, b.tipoSql) != QLatin1String("decimal")) return std::nullopt;
+    decimal::Tipo ta, tb;
+    QString sa, sb;
+    if (!OperandoDecimal(a, ta, sa) || !OperandoDecimal(b, tb, sb)) return std::nullopt;
+    const decimal::Tipo t = decimal::TipoDeOperacion(op.at(0).toLatin1(), ta, tb);
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    r.tipoSql = QStringLiteral("decimal");
+    r.precision = t.precision;
+    r.escala = t.escala;
+    r.primario = true;
+    r.sql = QLatin1String("kv_decimal_op('") + op + QLatin1String("', ") + sa + QLatin1String(", ") +
+            QString::number(ta.escala) + QLatin1String(", ") + sb + QLatin1String(", ") + QString::number(tb.escala) +
+            QLatin1String(", ") + QString::number(t.precision) + QLatin1String(", ") + QString::number(t.escala) +
+            QLatin1Char(')');
+    return r;
+}
+
+QString TipoAnunciado(const Expr& e) {
+    if (e.tipoSql == QLatin1String("decimal") && e.precision > 0)
+        return QStringLiteral("decimal(%1,%2)").arg(e.precision).arg(e.escala);
+    return e.tipoSql;
+}
+
+QString TipoBase(const QString& anunciado) {
+    const qsizetype parentesis = anunciado.indexOf(QLatin1Char('('));
+    return parentesis < 0 ? anunciado : anunciado.left(parentesis);
+}
+
 std::vector<Traductor::Fuente> Traductor::LeerFuentesAdelante() const {
     std::vector<Fuente> fuentes;
     if (!lote_.tipos) return fuentes;
@@ -296,8 +362,35 @@ QString Traductor::TipoDeColumna(const QStringList& partes) const {
 }
 
 Expr Traductor::Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo) {
+    const bool haciaDecimal = tipo.nombre == QLatin1String("numeric") || tipo.nombre == QLatin1String("decimal");
+    decimal::Tipo origen;
+    QString operando;
+    if ((haciaDecimal || EsTipoDinero(tipo.nombre)) && valor.tipo != TipoValor::Texto &&
+        OperandoDecimal(valor, origen, operando) && !(EsTipoDinero(valor.tipoSql) && EsTipoDinero(tipo.nombre))) {
+        // An exact number (money, a whole number, a written or exact decimal)
+        // rescaled exactly: rounded half away from zero, 8115 past the type.
+        decimal::Tipo destino = {decimal::kPrecisionMaxima, 4};
+        if (haciaDecimal) {
+            destino.precision = tipo.precision > 0 ? std::min(tipo.precision, decimal::kPrecisionMaxima) : 18;
+            destino.escala = std::clamp(tipo.escala, 0, destino.precision);
+        }
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        r.sql = QLatin1String("kv_decimal_op('+', ") + operando + QLatin1String(", ") +
+                QString::number(origen.escala) + QLatin1String(", 0, 0, ") + QString::number(destino.precision) +
+                QLatin1String(", ") + QString::number(destino.escala) + QLatin1Char(')');
+        if (haciaDecimal) {
+            r.tipoSql = QStringLiteral("decimal");
+            r.precision = destino.precision;
+            r.escala = destino.escala;
+        } else {
+            r.tipoSql = tipo.nombre;
+            r.sql = QLatin1String("kv_dinero(") + r.sql + QLatin1String(", '") + tipo.nombre + QLatin1String("')");
+        }
+        return r;
+    }
     Expr r = ConvertirSinTipo(tipo, valor, estilo);
-    r.tipoSql = tipo.nombre == QLatin1String("numeric") ? QStringLiteral("decimal") : tipo.nombre;
+    r.tipoSql = haciaDecimal ? QStringLiteral("decimal") : tipo.nombre;
     return r;
 }
 

@@ -58,6 +58,9 @@ struct Expr {
     QString igualIzquierda;
     QString igualValor;
     QString tipoSql;  // SQL Server type of the value when known ("int", "money", "float"...), lower case
+    // An exact decimal (tipoSql "decimal"): its decimal(precision, escala); 0 when not known.
+    int precision = 0;
+    int escala = 0;
 };
 
 QString Colacionar(const Expr& e);
@@ -88,6 +91,14 @@ int Precedencia(const QString& tipo);
 // overflow fail with 8115, money keeps four decimals).
 QString AjustarAlTipo(const QString& sql, const QString& tipo);
 QString TipoDeLiteral(const QString& textoNumero);
+// "a op b" (+ - * /) worked as exact decimals when both have a known
+// decimal(p, s) (money is decimal(19, 4), a literal its own digits) and the
+// result is decimal; nothing otherwise.
+std::optional<Expr> OperacionDecimal(const Expr& a, const QString& op, const Expr& b);
+// The type a select item announces: "decimal(p,s)" for an exact decimal.
+QString TipoAnunciado(const Expr& e);
+// The type name of an announced type ("decimal" for "decimal(22,5)").
+QString TipoBase(const QString& anunciado);
 // The number a translated literal writes ("-12.5" for "(-12.5)"); empty when the
 // expression is no plain number.
 QString NumeroEscrito(const QString& sql);
