@@ -131,9 +131,16 @@ void FormaResultado::Ajustar(int i, QVariant& v) const {
         case Conversion::Real:
             v = QVariant(v.toDouble());
             return;
-        case Conversion::Decimal:
-            if (v.typeId() != QMetaType::QString) v = QVariant(v.toDouble());
+        case Conversion::Decimal: {
+            // Digits no double gives back stay the exact text; a double stays one.
+            if (v.typeId() == QMetaType::QString) {
+                const QVariant decimal = kv::db::ValorDecimal(v.toString());
+                v = decimal.isValid() ? decimal : QVariant(v.toDouble());
+                return;
+            }
+            v = QVariant(v.toDouble());
             return;
+        }
         case Conversion::Real4:
             // 4 bytes, as the type keeps it, whatever the engine computed.
             v = QVariant(static_cast<double>(static_cast<float>(v.toDouble())));

@@ -98,6 +98,11 @@ Lectura LeerReal(double x, int escala, Entero& n) {
     return LeerTexto(QString::fromLatin1(texto), escala, n);
 }
 
+bool CabeEnReal(Entero n) {
+    static const Entero kQuince = Potencia(15);
+    return n < kQuince && n > -kQuince;
+}
+
 QString Texto(Entero n, int escala) {
     const bool negativo = n < 0;
     unsigned __int128 a = negativo ? static_cast<unsigned __int128>(-(n + 1)) + 1 : static_cast<unsigned __int128>(n);

@@ -37,6 +37,10 @@ Lectura LeerTexto(const QString& texto, int escala, Entero& n);
 // A double as a count of 10^-escala, rounded half away from zero.
 Lectura LeerReal(double x, int escala, Entero& n);
 
+// Whether a double gives every digit of the count back: fifteen digits at
+// most, whatever its scale.
+bool CabeEnReal(Entero n);
+
 // The exact text: sign, whole part, and `escala` decimals after a point.
 QString Texto(Entero n, int escala);
 

@@ -1131,7 +1131,7 @@ bool DecimalDeArgumento(sqlite3_context* ctx, sqlite3_value* v, int escala, deci
 // of exact decimals (money among them, as decimal(19, 4)) worked in 128-bit
 // counts, the result of decimal(precision, escala); 8115 past its whole
 // digits, 8134 for a division by zero. A REAL while it has at most fifteen
-// digits, its exact text beyond.
+// significant digits, its exact text beyond.
 void FnDecimalOperacion(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[3]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
@@ -1149,8 +1149,7 @@ void FnDecimalOperacion(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (l != decimal::Lectura::Bien)
         return Fallar(ctx, mensajes::kDesbordamiento, mensajes::Desbordamiento(QStringLiteral("numeric")));
     const QString texto = decimal::Texto(n, r.escala);
-    static const decimal::Entero kQuince = decimal::Potencia(15);
-    if (n < kQuince && n > -kQuince) return sqlite3_result_double(ctx, std::strtod(texto.toLatin1().constData(), nullptr));
+    if (decimal::CabeEnReal(n)) return sqlite3_result_double(ctx, std::strtod(texto.toLatin1().constData(), nullptr));
     DevolverTexto(ctx, texto);
 }
 
