@@ -1,5 +1,7 @@
 #include "db/Proveedor.h"
 
+#include <cmath>
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
@@ -180,6 +182,39 @@ std::shared_ptr<Proveedor> ElegirProveedor(const ParametrosConexion& parametros)
     e.descripcion = MensajeProveedorDesconocido(proveedor);
     e.origen = QStringLiteral("ADODB.Connection");
     throw ErrorProveedor(e);
+}
+
+QVariant ValorDecimal(const QString& digitos) {
+    // Sign, the digits without leading zeros, and the count of decimals.
+    const auto forma = [](const QString& t, int& decimales) {
+        QString cifras;
+        bool negativo = false;
+        decimales = -1;
+        for (QChar c : t.trimmed()) {
+            if (c == QLatin1Char('-')) {
+                negativo = true;
+            } else if (c == QLatin1Char('.')) {
+                decimales = 0;
+            } else if (c.unicode() >= '0' && c.unicode() <= '9') {
+                if (decimales >= 0) ++decimales;
+                if (!cifras.isEmpty() || c != QLatin1Char('0')) cifras += c;
+            } else if (c != QLatin1Char('+')) {
+                return QString();
+            }
+        }
+        if (decimales < 0) decimales = 0;
+        if (cifras.isEmpty()) return QStringLiteral("0");
+        return (negativo ? QStringLiteral("-") : QString()) + cifras;
+    };
+    int decimales = 0;
+    const QString propia = forma(digitos, decimales);
+    bool bien = false;
+    const double d = digitos.trimmed().toDouble(&bien);
+    if (propia.isEmpty() || !bien || !std::isfinite(d)) return QVariant();
+    int otros = 0;
+    const QString deReal = forma(QString::number(d, 'f', decimales), otros);
+    if (deReal == propia || (propia == QLatin1String("0") && deReal == QLatin1String("-0"))) return QVariant(d);
+    return QVariant(digitos.trimmed());
 }
 
 }  // namespace kv::db

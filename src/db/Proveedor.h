@@ -82,6 +82,11 @@ struct ResultadoSentencia {
     QStringList mensajes;  // informational messages of the statement (PRINT and the like), in order
 };
 
+// A decimal read by its digits ("-123.4500"): a double when that double,
+// written with as many decimals, gives the same digits back; the text itself
+// otherwise, so that no digit is lost. Not a number: an invalid value.
+QVariant ValorDecimal(const QString& digitos);
+
 // Connection string split into its keywords: upper-cased, trimmed keys (blanks
 // inside a key folded, so "Database =" gives "DATABASE"), values trimmed.
 struct ParametrosConexion {

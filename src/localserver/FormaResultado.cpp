@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QRegularExpression>
 #include <cmath>
 #include <optional>
 
@@ -67,12 +68,22 @@ FormaResultado::FormaResultado(BaseSqlite& b, sqlite3_stmt* st,
         if (!declarada_[static_cast<size_t>(i)] && int(tiposExpresiones.size()) == columnas &&
             !tiposExpresiones[static_cast<size_t>(i)].isEmpty()) {
             ColumnaDeclarada tipada;
-            tipada.tipo = tiposExpresiones[static_cast<size_t>(i)];
+            const QString& anunciado = tiposExpresiones[static_cast<size_t>(i)];
+            tipada.tipo = anunciado.section(QLatin1Char('('), 0, 0);
             c.tipo = TipoADO(tipada.tipo);
             c.tamano = TamanoADO(tipada);
             c.tipoServidor = tipada.tipo.toLower();
             conversiones_[static_cast<size_t>(i)] = ConversionDe(tipada.tipo);
             declarada_[static_cast<size_t>(i)] = true;
+            // An exact decimal, "decimal(22,5)": its digits travel as the server
+            // computed them (a double while it holds them, the exact text beyond).
+            static const QRegularExpression kDecimal(QStringLiteral("^decimal\\((\\d+),(\\d+)\\)$"));
+            const QRegularExpressionMatch m = kDecimal.match(anunciado);
+            if (m.hasMatch()) {
+                c.precision = m.captured(1).toInt();
+                c.escala = m.captured(2).toInt();
+                conversiones_[static_cast<size_t>(i)] = Conversion::Decimal;
+            }
         }
         columnas_.push_back(c);
     }
@@ -120,6 +131,16 @@ void FormaResultado::Ajustar(int i, QVariant& v) const {
         case Conversion::Real:
             v = QVariant(v.toDouble());
             return;
+        case Conversion::Decimal: {
+            // Digits no double gives back stay the exact text; a double stays one.
+            if (v.typeId() == QMetaType::QString) {
+                const QVariant decimal = kv::db::ValorDecimal(v.toString());
+                v = decimal.isValid() ? decimal : QVariant(v.toDouble());
+                return;
+            }
+            v = QVariant(v.toDouble());
+            return;
+        }
         case Conversion::Real4:
             // 4 bytes, as the type keeps it, whatever the engine computed.
             v = QVariant(static_cast<double>(static_cast<float>(v.toDouble())));

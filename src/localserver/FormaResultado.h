@@ -35,7 +35,7 @@ class FormaResultado {
   private:
     std::vector<kv::db::ColumnaResultado> columnas_;
     // What a value of each column goes through, worked out once from its declared type.
-    enum class Conversion : unsigned char { Ninguna, Fecha, Bit, Dinero, Real, Real4 };
+    enum class Conversion : unsigned char { Ninguna, Fecha, Bit, Dinero, Real, Real4, Decimal };
     static Conversion ConversionDe(const QString& tipo);
     std::vector<Conversion> conversiones_;
     std::vector<bool> declarada_;

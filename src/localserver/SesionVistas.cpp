@@ -160,7 +160,9 @@ void GuardarTiposDeVista(BaseSqlite& b, const Sentencia& s) {
         for (int i = 0; i < n; ++i) {
             if (s.tiposColumnas[static_cast<size_t>(i)].isEmpty()) continue;
             b.Escalar(QStringLiteral("INSERT OR REPLACE INTO kv_sys_tipos_vista (vista, columna, tipo) VALUES (?1, ?2, ?3)"),
-                      {s.tabla, QString::fromUtf8(sqlite3_column_name(st, i)), s.tiposColumnas[static_cast<size_t>(i)]});
+                      {s.tabla, QString::fromUtf8(sqlite3_column_name(st, i)),
+                       // "decimal(22,5)" is kept as its type name
+                       s.tiposColumnas[static_cast<size_t>(i)].section(QLatin1Char('('), 0, 0)});
         }
     } catch (const ErrorServidor&) {
         // Without them the view still works; its expressions come back untyped.

@@ -450,6 +450,123 @@ TEST_F(LimitesTest, ElDineroRedondeaElProductoYCortaElCociente) {
               1);
 }
 
+// CASE, COALESCE, IIF and CHOOSE give the type of highest precedence among
+// their values (ISNULL its first argument's): int with money is money, which
+// orders as an amount and travels exactly; money with a decimal is decimal.
+TEST_F(LimitesTest, LasRamasDanElTipoDeMayorPrecedencia) {
+    const auto columna = [&](const QString& sql) {
+        const auto r = c_->EjecutarLote(sql);
+        EXPECT_EQ(r.size(), 1u) << sql.toStdString();
+        EXPECT_FALSE(r.empty() || r[0].error) << sql.toStdString();
+        return r.empty() || r[0].columnas.empty() ? kv::db::ColumnaResultado{} : r[0].columnas[0];
+    };
+    for (const char* sql : {"SELECT CASE WHEN 1 = 1 THEN 100 ELSE CAST(1 AS money) END",
+                            "SELECT CASE WHEN 1 = 0 THEN NULL WHEN 1 = 1 THEN 100 ELSE CAST(1 AS money) END",
+                            "SELECT COALESCE(NULL, 100, CAST(1 AS money))", "SELECT IIF(1 = 1, 100, CAST(1 AS money))",
+                            "SELECT CHOOSE(1, 100, CAST(1 AS money))", "SELECT ISNULL(CAST(NULL AS money), 100)"}) {
+        const kv::db::ColumnaResultado c = columna(QString::fromLatin1(sql));
+        EXPECT_EQ(c.tipo, kv::db::tipo::Currency) << sql;
+        EXPECT_EQ(c.tipoServidor, QStringLiteral("money")) << sql;
+        EXPECT_EQ(Valor(*c_, QString::fromLatin1(sql)), QVariant(100.0)) << sql;
+    }
+    EXPECT_EQ(columna(QStringLiteral("SELECT CASE WHEN 1 = 1 THEN CAST(1 AS money) ELSE 2.5 END")).tipoServidor,
+              QStringLiteral("decimal"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT CASE WHEN 1 = 1 THEN 1 ELSE CAST(2 AS bigint) END")).tipoServidor,
+              QStringLiteral("bigint"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT COALESCE(CAST(1 AS money), 1e0)")).tipoServidor, QStringLiteral("float"));
+    EXPECT_EQ(columna(QStringLiteral("SELECT ISNULL(1, CAST(2 AS money))")).tipoServidor, QStringLiteral("int"));
+    // A text under money is read as money, to the end of its range.
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral(
+                  "SELECT CASE WHEN 1 = 0 THEN CAST(1 AS money) ELSE '922337203685477.5807' END"))),
+              QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CASE WHEN 1 = 0 THEN CAST(1 AS money) ELSE '922337203685477.5808' END")),
+              8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT IIF(1 = 0, CAST(1 AS money), '-922337203685477.5809')")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT COALESCE(NULL, 'x', CAST(1 AS money))")),
+              Numero(QStringLiteral("SELECT CAST('x' AS money)")));
+    // Ordered by such a CASE, amounts past a double sort by value among the small ones.
+    Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
+    Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (2, -922337203685477.5807)\n"
+                             "INSERT INTO M VALUES (3, 99999999999999.9999)\n"
+                             "INSERT INTO M VALUES (4, 5)\n"
+                             "INSERT INTO M VALUES (5, -922337203685477.5808)\n"
+                             "INSERT INTO M VALUES (6, NULL)"));
+    const auto filas = Filas(*c_, QStringLiteral("SELECT id, CASE WHEN m IS NULL THEN 0 ELSE m END AS v FROM M "
+                                                 "ORDER BY CASE WHEN m IS NULL THEN 0 ELSE m END DESC"));
+    QList<int> orden;
+    for (const auto& f : filas) orden << f[0].toInt();
+    EXPECT_EQ(orden, (QList<int>{1, 3, 4, 6, 2, 5}));
+    ASSERT_EQ(filas.size(), 6u);
+    EXPECT_EQ(TextoDinero(filas[0][1]), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(TextoDinero(filas[5][1]), QStringLiteral("-922337203685477.5808"));
+    const auto s = Kvsql(Administrador(QStringLiteral("PRUEBA"))
+                         << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W") << QStringLiteral("-Q")
+                         << QStringLiteral("SELECT COALESCE(m, 0) FROM M WHERE id IN (1, 5) ORDER BY id"));
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("922337203685477.5807"));
+    EXPECT_EQ(s.lineas.value(1), QStringLiteral("-922337203685477.5808"));
+}
+
+// Money with a decimal is decimal (money is decimal(19, 4) there), with the
+// precision and scale of SQL Server's rules, and exact over money's whole
+// range: products and sums rounded where the scale is given up, quotients cut.
+TEST_F(LimitesTest, ElDineroConUnDecimalEsUnDecimalExacto) {
+    const auto texto = [&](const char* sql) {
+        const QVariant v = Ultimo(QString::fromLatin1(sql));
+        return v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17) : v.toString();
+    };
+    const char* const kMaximo = "CAST('922337203685477.5807' AS money)";
+    const char* const kMinimo = "CAST('-922337203685477.5808' AS money)";
+    const auto con = [](const char* dinero, const char* resto) { return QStringLiteral("SELECT %1%2").arg(dinero, resto); };
+    const auto de = [&](const QString& sql) { return texto(sql.toLatin1().constData()); };
+    EXPECT_EQ(de(con(kMaximo, " * 1.5")), QStringLiteral("1383505805528216.37105"));
+    EXPECT_EQ(de(con(kMinimo, " * 1.5")), QStringLiteral("-1383505805528216.37120"));
+    EXPECT_EQ(de(con(kMaximo, " / 2.5")), QStringLiteral("368934881474191.0322800"));
+    EXPECT_EQ(de(con(kMinimo, " / -2.5")), QStringLiteral("368934881474191.0323200"));
+    EXPECT_EQ(de(con(kMaximo, " + 0.25")), QStringLiteral("922337203685477.8307"));
+    EXPECT_EQ(de(con(kMinimo, " - 0.25")), QStringLiteral("-922337203685477.8308"));
+    EXPECT_EQ(de(QStringLiteral("SELECT 1.5 * ") + QLatin1String(kMaximo)), QStringLiteral("1383505805528216.37105"));
+    EXPECT_EQ(de(QStringLiteral("SELECT -(") + QLatin1String(kMaximo) + QStringLiteral(" * 1.5)")),
+              QStringLiteral("-1383505805528216.37105"));
+    // A quotient is cut to its scale; within fifteen digits the value is a double.
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT CAST(1 AS money) / 3.0")).toDouble(), 0.3333333);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT CAST(2 AS money) / 3.0")).toDouble(), 0.6666666);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT CAST(10.0001 AS money) * 1.5")).toDouble(), 15.00015);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT CAST(0.0001 AS money) * 0.5")).toDouble(), 0.00005);
+    // Decimal literals alone follow the same rules: 2.0 / 3 is decimal(7, 6).
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT 2.0 / 3")).toDouble(), 0.666666);
+    EXPECT_EQ(Ultimo(QStringLiteral("SELECT 1.0 / 3")).toDouble(), 0.333333);
+    // The announced type is the rule's decimal(p, s).
+    const auto columna = [&](const char* sql) {
+        const auto r = c_->EjecutarLote(QString::fromLatin1(sql));
+        return r.empty() || r[0].columnas.empty() ? kv::db::ColumnaResultado{} : r[0].columnas[0];
+    };
+    for (const auto& [sql, p, e] : std::vector<std::tuple<const char*, int, int>>{
+             {"SELECT CAST(1 AS money) * 1.5", 22, 5},
+             {"SELECT CAST(1 AS money) / 2.5", 23, 7},
+             {"SELECT CAST(1 AS money) + 0.25", 20, 4},
+             {"SELECT CAST(1 AS money) * 12345678901234567890.5", 38, 5},
+             {"SELECT CAST(1 AS money) / 0.0000000000000000000000000001", 38, 6}}) {
+        const kv::db::ColumnaResultado c = columna(sql);
+        EXPECT_EQ(c.tipo, kv::db::tipo::Numeric) << sql;
+        EXPECT_EQ(c.precision, p) << sql;
+        EXPECT_EQ(c.escala, e) << sql;
+    }
+    // 8115 where the decimal has no room, or where money is asked for again; 8134 for a zero divisor.
+    EXPECT_EQ(Numero(con(kMaximo, " * 12345678901234567890.5")), 8115);
+    EXPECT_EQ(Numero(QStringLiteral("SELECT CAST(CAST('614891469123651.7205' AS money) * 1.5 AS money)")), 8115);
+    EXPECT_EQ(TextoDinero(Ultimo(QStringLiteral("SELECT CAST(CAST('614891469123651.7204' AS money) * 1.5 AS money)"))),
+              QStringLiteral("922337203685477.5806"));
+    EXPECT_EQ(Numero(con(kMaximo, " / 0.0")), 8134);
+    EXPECT_TRUE(Ultimo(QStringLiteral("SELECT CAST(NULL AS money) * 1.5")).isNull());
+    // kvsql writes the exact digits.
+    const auto s = Kvsql(Administrador() << QStringLiteral("-h") << QStringLiteral("-1") << QStringLiteral("-W")
+                                         << QStringLiteral("-Q") << con(kMaximo, " * 1.5") + QLatin1Char(' ') +
+                                                                        con(kMinimo, " / 2.5"));
+    EXPECT_EQ(s.lineas.value(0), QStringLiteral("1383505805528216.37105"));
+    EXPECT_EQ(s.lineas.value(3), QStringLiteral("-368934881474191.0323200"));
+}
+
 TEST_F(LimitesTest, ElPromedioDelDineroEsDineroExacto) {
     Lote(*c_, QStringLiteral("CREATE TABLE M (id int, m money)"));
     Lote(*c_, QStringLiteral("INSERT INTO M VALUES (1, 922337203685477.5807)\n"

@@ -350,6 +350,8 @@ TEST_F(AgregacionRapida, OrdenPorColumnasDelGrupoComoLaRutaGeneral) {
 // a larger one leaves its column to the row by row sums, with the same answers.
 TEST_F(AgregacionRapida, SumasDeDineroExactoIgualesAlBit) {
     const QStringList textos = {"a", "b", "ñu", "nu", "zeta", "10", "9", " "};
+    int conTextoExacto = 0;
+    int porPorcentaje = 0;
     for (int caso = 0; caso < 4; ++caso) {
         std::mt19937_64 azar(8100u + unsigned(caso));
         sqlite3_exec(db_, "BEGIN; DELETE FROM DET_ESTV0001;", nullptr, nullptr, nullptr);
@@ -403,21 +405,23 @@ TEST_F(AgregacionRapida, SumasDeDineroExactoIgualesAlBit) {
                 kv::local::rapida::ActivarRutaAgregacion(false);
                 const kv::db::ResultadoSentencia general = Resultado(sql);
                 // A money result past 2^52 ten-thousandths (a percentage over a
-                // tiny cost) leaves the server as its exact text, which only the
-                // general route gives; otherwise the fast route answers.
+                // tiny cost) leaves the server as its exact text; the fast route
+                // gives it too, and orders by it as an amount.
                 static const QRegularExpression kImporte(QStringLiteral("^-?[0-9]+\\.[0-9]{4}$"));
                 bool exactoEnTexto = false;
                 for (const auto& fila : general.filas)
                     for (const QVariant& v : fila)
                         exactoEnTexto = exactoEnTexto || (v.typeId() == QMetaType::QString &&
                                                           kImporte.match(v.toString()).hasMatch());
-                // Ordered by a percentage, such an amount is not in the rows; the
-                // fast route may leave that order to the general one.
+                if (exactoEnTexto) ++conTextoExacto;
                 const qsizetype orden = sql.indexOf(QLatin1String("ORDER BY"));
-                const bool ordenPorcentaje = orden >= 0 && sql.mid(orden).contains(QLatin1String("(CASE"));
-                if (!ordenPorcentaje || Agregar(*Reconocer(Traducida(sql)), *tabla).has_value()) {
-                    EXPECT_EQ(Agregar(*Reconocer(Traducida(sql)), *tabla).has_value(), !exactoEnTexto)
-                        << sql.toStdString();
+                if (orden >= 0 && sql.mid(orden).contains(QLatin1String("(CASE"))) ++porPorcentaje;
+                EXPECT_TRUE(Agregar(*Reconocer(Traducida(sql)), *tabla).has_value()) << sql.toStdString();
+                // The percentages are money, as SQL Server types a CASE of int and money.
+                for (size_t c = 0; c < general.columnas.size(); ++c) {
+                    if (general.columnas[c].nombre.endsWith(QLatin1String("Porc"))) {
+                        EXPECT_EQ(general.columnas[c].tipo, kv::db::tipo::Currency) << sql.toStdString();
+                    }
                 }
                 kv::local::rapida::ActivarRutaAgregacion(true);
                 const kv::db::ResultadoSentencia rapida = Resultado(sql);
@@ -433,6 +437,62 @@ TEST_F(AgregacionRapida, SumasDeDineroExactoIgualesAlBit) {
             }
         }
     }
+    EXPECT_GT(conTextoExacto, 0);
+    EXPECT_GT(porPorcentaje, 0);
+}
+
+// The load's percentage is money (a CASE of int and money): ordered by it,
+// percentages past 450 billion sort as amounts among the small ones, and the
+// fast route answers with the general route's rows and bits.
+TEST_F(AgregacionRapida, OrdenPorPorcentajeComoImporteMasAllaDelDoble) {
+    // Cost 0.0001 and sale 50,000,000: ((V - C) / C) * 100 = 49,999,999,999,900, far past 2^52 ten-thousandths.
+    sqlite3_exec(db_,
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'enorme', ' ', ' ', 1, -0.0001, -50000000);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'grande', ' ', ' ', 1, -0.0001, -40000000);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'chico', ' ', ' ', 1, -100, -150);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'cero', ' ', ' ', 1, 0, -10);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'perdida', ' ', ' ', 1, -100, -20);"
+                 "INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'devuelto', ' ', ' ', 1, -0.0001, 50000000);",
+                 nullptr, nullptr, nullptr);
+    const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
+    ASSERT_TRUE(tabla);
+    for (const char* sentido : {" ASC", " DESC"}) {
+        const QString sql = kv::stats::ConsultaGrafico(
+            QLatin1String(kTabla), QString(), QLatin1String(" ORDER BY ") + kv::stats::ExpresionOrden(4) + sentido);
+        ASSERT_TRUE(Agregar(*Reconocer(Traducida(sql)), *tabla).has_value()) << sql.toStdString();
+        kv::local::rapida::ActivarRutaAgregacion(false);
+        const kv::db::ResultadoSentencia general = Resultado(sql);
+        kv::local::rapida::ActivarRutaAgregacion(true);
+        const kv::db::ResultadoSentencia rapida = Resultado(sql);
+        ASSERT_EQ(general.filas.size(), 6u);
+        QStringList orden;
+        for (const auto& fila : general.filas) orden << fila[3].toString();
+        // Past a double's reach at both ends, and -80 %, 50 %, 100 % (no cost) between.
+        const QStringList esperado = {"devuelto", "perdida", "chico", "cero", "grande", "enorme"};
+        QStringList invertido(esperado.rbegin(), esperado.rend());
+        EXPECT_EQ(orden, QString(sentido) == " ASC" ? esperado : invertido);
+        ASSERT_EQ(general.filas.size(), rapida.filas.size());
+        for (size_t f = 0; f < general.filas.size(); ++f)
+            for (size_t c = 0; c < general.filas[f].size(); ++c)
+                EXPECT_EQ(general.filas[f][c], rapida.filas[f][c]) << f << " " << c;
+    }
+    // The percentages themselves, in the grid: exact past the double, and the same by both routes.
+    std::array<QString, kv::stats::kNiveles> titulos = {QStringLiteral("A"), QStringLiteral("B"),
+                                                         QStringLiteral("C")};
+    const QString grilla = kv::stats::ConsultaGrilla(QLatin1String(kTabla), titulos, QString());
+    ASSERT_TRUE(Agregar(*Reconocer(Traducida(grilla)), *tabla).has_value());
+    kv::local::rapida::ActivarRutaAgregacion(false);
+    const kv::db::ResultadoSentencia general = Resultado(grilla);
+    kv::local::rapida::ActivarRutaAgregacion(true);
+    const kv::db::ResultadoSentencia rapida = Resultado(grilla);
+    ASSERT_EQ(general.filas.size(), 6u);
+    EXPECT_EQ(general.filas, rapida.filas);
+    // Rows in group order: cero, chico, devuelto, enorme, grande, perdida.
+    EXPECT_EQ(general.filas[3][1].toString(), QStringLiteral("enorme"));
+    EXPECT_EQ(general.filas[3][7], QVariant(QStringLiteral("49999999999900.0000")));
+    EXPECT_EQ(general.filas[2][7], QVariant(QStringLiteral("-50000000000100.0000")));
+    EXPECT_EQ(general.filas[0][7], QVariant(100.0));
+    EXPECT_EQ(general.filas[1][7], QVariant(50.0));
 }
 
 // A group with two spellings of one key ("a" and "A ") is left to the general path.

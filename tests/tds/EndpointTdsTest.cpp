@@ -762,3 +762,34 @@ TEST_F(EndpointTds, ElDineroLlegaExactoYComoDineroEnTodoSuRango) {
     EXPECT_EQ(Filas(*c, QStringLiteral("SELECT SUM(m) FROM M WHERE n >= 2")).filas[0][0],
               QVariant(QStringLiteral("-921436483760003.4815")));
 }
+
+// Money with a decimal is an exact decimal of SQL Server's precision and scale,
+// to the ends of money's range, announced alike on both paths.
+TEST_F(EndpointTds, ElDineroConUnDecimalLlegaExactoPorAmbosCaminos) {
+    Lote(admin_, QStringLiteral("CREATE DATABASE DECIMALES"));
+    Conexion directa;
+    directa.Open(CadenaDirecta(QStringLiteral("DECIMALES")));
+    auto c = PorTds(QStringLiteral("DECIMALES"));
+    const QString consulta = QStringLiteral(
+        "SELECT CAST('922337203685477.5807' AS money) * 1.5 AS a, CAST('-922337203685477.5808' AS money) / 2.5 AS b, "
+        "CAST('922337203685477.5807' AS money) + 0.25 AS c, CAST(10.0001 AS money) * 1.5 AS d, 2.0 / 3 AS e, "
+        "CAST('922337203685477.5807' AS money) * CAST(2 AS decimal(10, 2)) AS f");
+    const auto esperado = Filas(directa, consulta);
+    const auto leido = Filas(*c, consulta);
+    ASSERT_EQ(esperado.filas.size(), 1u);
+    ASSERT_EQ(leido.filas.size(), 1u);
+    const QList<QVariant> valores = {QStringLiteral("1383505805528216.37105"), QStringLiteral("-368934881474191.0323200"),
+                                     QStringLiteral("922337203685477.8307"), 15.00015, 0.666666,
+                                     QStringLiteral("1844674407370955.161400")};
+    const QList<QPair<int, int>> tipos = {{22, 5}, {23, 7}, {20, 4}, {22, 5}, {7, 6}, {30, 6}};
+    for (int i = 0; i < valores.size(); ++i) {
+        SCOPED_TRACE(esperado.columnas[size_t(i)].nombre.toStdString());
+        EXPECT_EQ(esperado.filas[0][size_t(i)], valores[i]);
+        // The endpoint sends every digit; the ODBC provider reads a decimal as its double.
+        EXPECT_EQ(leido.filas[0][size_t(i)], QVariant(valores[i].toDouble()));
+        EXPECT_EQ(esperado.columnas[size_t(i)].tipo, kv::db::tipo::Numeric);
+        EXPECT_EQ(leido.columnas[size_t(i)].tipo, kv::db::tipo::Numeric);
+        EXPECT_EQ(esperado.columnas[size_t(i)].precision, tipos[i].first);
+        EXPECT_EQ(esperado.columnas[size_t(i)].escala, tipos[i].second);
+    }
+}

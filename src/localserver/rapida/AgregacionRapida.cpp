@@ -34,16 +34,32 @@ constexpr std::size_t kMinimoGrupos = 1 << 13;
 // general path would fail): the caller then runs the general path.
 struct SinRespuesta {};
 
-// A value as the engine underneath has it.
+// A value as the engine underneath has it. An amount of money past what a
+// double holds exactly (2^52 ten-thousandths) is `Dinero`: its ten-thousandths
+// in `i`, as the general route carries it in its exact text.
 struct Valor {
-    enum Tipo { Nulo, Entero, Real, Texto } tipo = Nulo;
+    enum Tipo { Nulo, Entero, Real, Texto, Dinero } tipo = Nulo;
     std::int64_t i = 0;
     double d = 0;
     std::int32_t clase = 0;   // Texto: collation class (its order)
     std::int32_t codigo = 0;  // Texto: the stored text
     int columna = -1;         // Texto: the column it comes from
-    double Numero() const { return tipo == Entero ? double(i) : d; }
+    // As a number; the exact text of an amount reads as its nearest double.
+    double Numero() const { return tipo == Entero ? double(i) : tipo == Dinero ? dinero::Real(i) : d; }
 };
+
+// An amount in ten-thousandths as this route keeps it: a double while exact.
+Valor DeDiezmilesimas(std::int64_t n) {
+    Valor v;
+    if (n > dinero::kExactoEnReal || n < -dinero::kExactoEnReal) {
+        v.tipo = Valor::Dinero;
+        v.i = n;
+    } else {
+        v.tipo = Valor::Real;
+        v.d = double(n) / 10000.0;
+    }
+    return v;
+}
 
 Valor DeNumero(const Expresion& e) {
     Valor v;
@@ -71,10 +87,20 @@ double RedondearCuatro(double x) {
 
 // Arithmetic with the engine's rules: NULL in, NULL out; integers stay
 // integers unless they overflow, which moves the operation to floating point.
-Valor Operar(char op, const Valor& a, const Valor& b) {
+std::int64_t DiezmilesimasDeOperando(const Valor& v);
+
+Valor Operar(char op, const Valor& a, const Valor& b, bool dinero = false) {
     Valor r;
     if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return r;
     if (a.tipo == Valor::Texto || b.tipo == Valor::Texto) throw SinRespuesta{};
+    if (dinero) {
+        // Money's + and - in whole ten-thousandths, as the general route adds
+        // them (a result past 2^52 stays exact); past the range it fails there (8115).
+        qint64 n = 0;
+        if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) != dinero::Lectura::Bien)
+            throw SinRespuesta{};
+        return DeDiezmilesimas(n);
+    }
     if (op == '/') {
         // The division of the front end: a zero divisor fails (8134), two
         // integers divide as integers.
@@ -109,7 +135,11 @@ Valor Operar(char op, const Valor& a, const Valor& b) {
 
 Valor Negar(const Valor& a) {
     Valor r = a;
-    if (a.tipo == Valor::Entero) {
+    if (a.tipo == Valor::Dinero) {
+        // The lowest amount has no opposite in money.
+        if (a.i == dinero::kMinimo) throw SinRespuesta{};
+        r.i = -a.i;
+    } else if (a.tipo == Valor::Entero) {
         if (a.i == std::numeric_limits<std::int64_t>::min()) {
             r.tipo = Valor::Real;
             r.d = -double(a.i);
@@ -126,6 +156,8 @@ Valor Negar(const Valor& a) {
 
 Valor AReal(const Valor& a, bool dinero) {
     if (a.tipo == Valor::Nulo) return a;
+    // round(x, 4) of an exact amount past a double gives its text back.
+    if (a.tipo == Valor::Dinero && dinero) return a;
     if (a.tipo == Valor::Texto) throw SinRespuesta{};
     Valor r;
     r.tipo = Valor::Real;
@@ -157,6 +189,7 @@ std::int64_t DiezmilesimasDeOperando(double x) {
 }
 
 std::int64_t DiezmilesimasDeOperando(const Valor& v) {
+    if (v.tipo == Valor::Dinero) return v.i;
     if (v.tipo == Valor::Entero) {
         if (v.i > 92233720368547LL || v.i < -92233720368547LL) throw SinRespuesta{};
         return v.i * 10000;
@@ -166,20 +199,43 @@ std::int64_t DiezmilesimasDeOperando(const Valor& v) {
 }
 
 // kv_dinero_op('*' or '/', a, b) on two amounts: exact, as the general route
-// works it; a result past 2^52 ten-thousandths (an exact text there), an
-// overflow or a zero divisor is left to it.
-double OperarDinero(char op, std::int64_t a, std::int64_t b) {
+// works it; an overflow or a zero divisor is left to it.
+qint64 DiezmilesimasDeOperacion(char op, std::int64_t a, std::int64_t b) {
     qint64 n = 0;
     if ((op == '/' && b == 0) || dinero::Operar(op, a, b, n) != dinero::Lectura::Bien) throw SinRespuesta{};
+    return n;
+}
+
+// The same row by row, where a result past 2^52 ten-thousandths (an exact
+// text there) is also left to the general route.
+double OperarDinero(char op, std::int64_t a, std::int64_t b) {
+    const qint64 n = DiezmilesimasDeOperacion(op, a, b);
     if (n > kDineroEnRealDiezmilesimas || n < -kDineroEnRealDiezmilesimas) throw SinRespuesta{};
     return double(n) / 10000.0;
 }
 
 Valor OperarDinero(char op, const Valor& a, const Valor& b) {
+    if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return Valor{};
+    return DeDiezmilesimas(DiezmilesimasDeOperacion(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b)));
+}
+
+// kv_dinero_clave: any amount as its exact ten-thousandths, which compare
+// as the amounts do.
+Valor ClaveDinero(const Valor& a) {
+    if (a.tipo == Valor::Nulo) return a;
+    if (a.tipo == Valor::Texto) throw SinRespuesta{};
     Valor r;
-    if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return r;
-    r.tipo = Valor::Real;
-    r.d = OperarDinero(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b));
+    r.tipo = Valor::Dinero;
+    if (a.tipo == Valor::Dinero) {
+        r.i = a.i;
+    } else if (a.tipo == Valor::Entero) {
+        if (a.i > dinero::kMaximo / 10000 || a.i < dinero::kMinimo / 10000) throw SinRespuesta{};
+        r.i = a.i * 10000;
+    } else {
+        qint64 n = 0;
+        if (dinero::LeerReal(a.d, n) != dinero::Lectura::Bien) throw SinRespuesta{};
+        r.i = n;
+    }
     return r;
 }
 
@@ -189,11 +245,19 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
     if (a.tipo == Valor::Texto) throw SinRespuesta{};
     Valor r;
     if (tipo == QLatin1String("money")) {
-        const double d = a.Numero();
+        // An exact amount stays exact, and so does a whole number; a double
+        // rounds to the ten-thousandth and stays a double, as the general
+        // route's kv_resultado keeps it.
+        if (a.tipo == Valor::Dinero) return a;
+        if (a.tipo == Valor::Entero) {
+            if (a.i > dinero::kMaximo / 10000 || a.i < dinero::kMinimo / 10000) throw SinRespuesta{};
+            return DeDiezmilesimas(a.i * 10000);
+        }
         r.tipo = Valor::Real;
-        r.d = DineroDeReal(d);
+        r.d = DineroDeReal(a.d);
         return r;
     }
+    if (a.tipo == Valor::Dinero) throw SinRespuesta{};
     const bool esInt = tipo == QLatin1String("int");
     r.tipo = Valor::Entero;
     if (a.tipo == Valor::Real) {
@@ -209,7 +273,10 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
 
 // Numbers compare by value whatever their kind.
 int CompararNumeros(const Valor& a, const Valor& b) {
-    if (a.tipo == Valor::Entero && b.tipo == Valor::Entero) return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+    if ((a.tipo == Valor::Entero && b.tipo == Valor::Entero) || (a.tipo == Valor::Dinero && b.tipo == Valor::Dinero))
+        return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+    // An exact text against a number: the engine would not compare them as amounts.
+    if (a.tipo == Valor::Dinero || b.tipo == Valor::Dinero) throw SinRespuesta{};
     const long double x = a.tipo == Valor::Entero ? (long double)a.i : (long double)a.d;
     const long double y = b.tipo == Valor::Entero ? (long double)b.i : (long double)b.d;
     return x < y ? -1 : (x > y ? 1 : 0);
@@ -831,13 +898,9 @@ class Motor {
         for (std::size_t g = 0; g < grupos; ++g) {
             if (!alguno[g]) continue;
             if (total[g] > maximo || total[g] < -maximo - 1) throw SinRespuesta{};
-            const auto n = std::int64_t(total[g]);
-            resultado[g].tipo = Valor::Real;
-            // Past 2^52 ten-thousandths the server answers money as its exact
-            // text, which the general route gives.
-            if (n > kDineroEnRealDiezmilesimas || n < -kDineroEnRealDiezmilesimas) throw SinRespuesta{};
-            // Both exact, so the division rounds once: to the nearest double.
-            resultado[g].d = double(n) / 10000.0;
+            // Within 2^52 ten-thousandths both are exact, so the division rounds
+            // once: to the nearest double. Past it the amount stays exact.
+            resultado[g] = DeDiezmilesimas(std::int64_t(total[g]));
         }
         valoresSuma_.push_back(std::move(resultado));
     }
@@ -894,7 +957,8 @@ class Motor {
             case Expresion::Clase::Operacion: {
                 r = Evaluar(e.hijos[0], g);
                 const std::vector<Valor> b = Evaluar(e.hijos[1], g);
-                for (std::size_t i = 0; i < r.size(); ++i) r[i] = Operar(e.op, r[i], b[i]);
+                const bool dinero = e.tipo == QLatin1String("money");
+                for (std::size_t i = 0; i < r.size(); ++i) r[i] = Operar(e.op, r[i], b[i], dinero);
                 return r;
             }
             case Expresion::Clase::OperacionDinero: {
@@ -903,6 +967,10 @@ class Motor {
                 for (std::size_t i = 0; i < r.size(); ++i) r[i] = OperarDinero(e.op, r[i], b[i]);
                 return r;
             }
+            case Expresion::Clase::ClaveDinero:
+                r = Evaluar(e.hijos[0], g);
+                for (Valor& v : r) v = ClaveDinero(v);
+                return r;
             case Expresion::Clase::Caso: {
                 const std::vector<Valor> a = Evaluar(e.hijos[0], g);
                 const std::vector<Valor> b = Evaluar(e.hijos[1], g);
@@ -950,6 +1018,8 @@ class Motor {
                 return QVariant(v.d);
             case Valor::Texto:
                 return QVariant(textos_[v.columna][std::size_t(v.codigo)]);
+            case Valor::Dinero:
+                return dinero::Valor(v.i);
         }
         return QVariant();
     }

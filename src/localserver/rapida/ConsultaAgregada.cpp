@@ -266,6 +266,7 @@ class Lector {
                     operacion.clase = Expresion::Clase::Negacion;
                 } else {
                     operacion.clase = Expresion::Clase::Operacion;
+                    operacion.tipo = QStringLiteral("money");
                     operacion.op = op.at(0).toLatin1();
                     operacion.hijos.push_back(std::move(a));
                 }
@@ -274,8 +275,9 @@ class Lector {
                 e.tipo = QStringLiteral("money");
                 e.hijos.push_back(std::move(operacion));
             } else if (t.Es("kv_dinero_clave")) {
-                // The order of amounts: on the doubles read here, their own.
-                e = ExpresionSuma();
+                // The order of amounts, exact also past what a double holds.
+                e.clase = Expresion::Clase::ClaveDinero;
+                e.hijos.push_back(ExpresionSuma());
             } else if (t.Es("kv_resultado")) {
                 e.clase = Expresion::Clase::Resultado;
                 e.hijos.push_back(ExpresionSuma());

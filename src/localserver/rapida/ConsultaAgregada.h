@@ -34,13 +34,14 @@ struct Expresion {
         Flotante,    // kv_numero(hijos[0])
         Resultado,   // kv_resultado(hijos[0], 'tipo'): money rounded to 4 decimals, int and bigint checked
         OperacionDinero,  // kv_dinero_op('*' or '/', hijos[0], hijos[1]): exact in ten-thousandths
+        ClaveDinero,      // kv_dinero_clave(hijos[0]): compared as exact amounts
     };
     Clase clase = Clase::Numero;
     int columna = -1;
     double numero = 0;
     bool entero = false;
     char op = 0;
-    QString tipo;  // Resultado: "money", "int" or "bigint"
+    QString tipo;  // Resultado: "money", "int" or "bigint"; Operacion: "money" for money's + and -
     std::vector<Expresion> hijos;
 };
 

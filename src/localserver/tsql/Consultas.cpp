@@ -290,7 +290,7 @@ QString Traductor::NucleoSelect(InfoConsulta* info, QString* limite, Agrupacion*
         Expr e = Expresion();
         ambitos_.back().destino = nullptr;
         sqlItems << e.sql;
-        if (info) info->tipos.push_back(e.tipoSql);
+        if (info) info->tipos.push_back(TipoAnunciado(e));
         const int finExpr = p_;
         if (!conAlias) {
             if (Tomar("AS")) {

@@ -294,6 +294,7 @@ QString Traductor::ClaveDinero(const Expr& e) {
 
 // "a op b" for the additive and bitwise operators, with SQL Server's result type.
 Expr Traductor::Sumar(const Expr& a, const QString& op, const Expr& b) {
+    if (std::optional<Expr> exacta = OperacionDecimal(a, op, b)) return *exacta;
     Expr r;
     r.primario = false;
     QString sa = Parentesis(a);
@@ -446,6 +447,7 @@ Expr Traductor::Multiplicar(const Expr& a, const QString& op, const Expr& b) {
     if (a.tipo == TipoValor::Texto && b.tipo != TipoValor::Texto) ca = sa = ANumero(a, b);
     if (b.tipo == TipoValor::Texto && a.tipo != TipoValor::Texto) cb = sb = ANumero(b, a);
     const QString tipo = TipoDeOperacion(a.tipoSql, b.tipoSql);
+    if (std::optional<Expr> exacta = OperacionDecimal(a, op, b)) return *exacta;
     if (tipo == QLatin1String("money") && (op == QLatin1String("*") || op == QLatin1String("/"))) {
         // Money multiplies and divides in whole ten-thousandths, exact to the
         // ends of its range: the result is money again.
@@ -497,6 +499,13 @@ Expr Traductor::Unaria() {
             // -money is exact too, and fails past the range (the lowest amount has no opposite).
             r.tipoSql = QStringLiteral("money");
             r.sql = QLatin1String("kv_dinero_op('-', 0, ") + e.sql + QLatin1Char(')');
+        } else if (menos % 2 && !e.literal && e.tipoSql == QLatin1String("decimal") && e.precision > 0) {
+            // An exact decimal keeps its digits and its type.
+            r.precision = e.precision;
+            r.escala = e.escala;
+            r.sql = QLatin1String("kv_decimal_op('-', 0, 0, ") + e.sql + QLatin1String(", ") +
+                    QString::number(e.escala) + QLatin1String(", ") + QString::number(e.precision) +
+                    QLatin1String(", ") + QString::number(e.escala) + QLatin1Char(')');
         } else {
             r.sql = QLatin1Char('(') + op + Parentesis(e) + QLatin1Char(')');
         }
@@ -524,34 +533,28 @@ Expr Traductor::Unaria() {
 
 Expr Traductor::Caso() {
     // CASE already taken.
-    Expr r;
     QString sql = QStringLiteral("CASE");
     if (!Es("WHEN")) {
         Expr operando = Expresion();
         const bool colacion = !operando.columna && operando.tipo != TipoValor::Numero;
         sql += QLatin1Char(' ') + (colacion ? Colacionar(operando) : operando.sql);
     }
-    bool primero = true;
     if (!Es("WHEN")) Fallar();
+    QStringList condiciones;
+    std::vector<Expr> ramas;
     while (Tomar("WHEN")) {
-        sql += QLatin1String(" WHEN ") + Expresion().sql;
+        condiciones << Expresion().sql;
         Exigir("THEN");
-        Expr valor = Expresion();
-        if (primero) {
-            r.tipo = valor.tipo;
-            r.tipoSql = valor.tipoSql;
-        }
-        primero = false;
-        sql += QLatin1String(" THEN ") + valor.sql;
+        ramas.push_back(Expresion());
     }
-    if (Tomar("ELSE")) {
-        Expr valor = Expresion();
-        if (r.tipo == TipoValor::Nulo) r.tipo = valor.tipo;
-        sql += QLatin1String(" ELSE ") + valor.sql;
-    }
+    const bool otra = Tomar("ELSE");
+    if (otra) ramas.push_back(Expresion());
     Exigir("END");
+    Expr r = TipoDeRamas(ramas);
+    for (qsizetype i = 0; i < condiciones.size(); ++i)
+        sql += QLatin1String(" WHEN ") + condiciones[i] + QLatin1String(" THEN ") + ramas[size_t(i)].sql;
+    if (otra) sql += QLatin1String(" ELSE ") + ramas.back().sql;
     r.sql = sql + QLatin1String(" END");
-    if (r.tipo == TipoValor::Nulo) r.tipo = TipoValor::Desconocido;
     return r;
 }
 
@@ -603,7 +606,7 @@ Expr Traductor::Primaria() {
                 if (Es("SELECT")) {
                     InfoConsulta info;
                     r.sql = QLatin1Char('(') + Consulta(&info) + QLatin1Char(')');
-                    if (!info.asterisco && info.tipos.size() == 1) r.tipoSql = info.tipos.front();
+                    if (!info.asterisco && info.tipos.size() == 1) r.tipoSql = TipoBase(info.tipos.front());
                     if (Rango(r.tipoSql) > 0) r.tipo = TipoValor::Numero;
                 } else {
                     Expr dentro = Expresion();

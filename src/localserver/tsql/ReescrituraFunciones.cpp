@@ -332,9 +332,11 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             r.tipoSql = a[0].tipoSql.isEmpty() ? a[1].tipoSql : a[0].tipoSql;
         } else if (n == QLatin1String("coalesce")) {
             if (a.size() < 2) Fallar();
-            r.sql = QLatin1String("coalesce(") + unir(a) + QLatin1Char(')');
-            r.tipo = a[0].tipo;
-            r.tipoSql = a[0].tipoSql;
+            std::vector<Expr> ramas = a;
+            const Expr tipo = TipoDeRamas(ramas);
+            r.sql = QLatin1String("coalesce(") + unir(ramas) + QLatin1Char(')');
+            r.tipo = tipo.tipo;
+            r.tipoSql = tipo.tipoSql;
         } else if (n == QLatin1String("nullif")) {
             exigirCantidad(a, 2, 2);
             const bool colacion = NecesitaColacion(a[0], a[1]);
@@ -413,23 +415,22 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             if (numero) r.tipoSql = QStringLiteral("int");
         } else if (n == QLatin1String("iif")) {
             exigirCantidad(a, 3, 3);
-            r.sql = QLatin1String("(CASE WHEN ") + a[0].sql + QLatin1String(" THEN ") + a[1].sql +
-                    QLatin1String(" ELSE ") + a[2].sql + QLatin1String(" END)");
-            const Expr& tipado = a[1].tipo == TipoValor::Nulo ? a[2] : a[1];
-            r.tipo = tipado.tipo == TipoValor::Nulo ? TipoValor::Desconocido : tipado.tipo;
-            r.tipoSql = a[1].tipoSql == a[2].tipoSql || a[2].tipo == TipoValor::Nulo ? a[1].tipoSql
-                        : a[1].tipo == TipoValor::Nulo                             ? a[2].tipoSql
-                                                                                   : QString();
+            std::vector<Expr> ramas = {a[1], a[2]};
+            const Expr tipo = TipoDeRamas(ramas);
+            r.sql = QLatin1String("(CASE WHEN ") + a[0].sql + QLatin1String(" THEN ") + ramas[0].sql +
+                    QLatin1String(" ELSE ") + ramas[1].sql + QLatin1String(" END)");
+            r.tipo = tipo.tipo;
+            r.tipoSql = tipo.tipoSql;
         } else if (n == QLatin1String("choose")) {
             if (a.size() < 2) Fallar();
+            std::vector<Expr> ramas(a.begin() + 1, a.end());
+            const Expr tipo = TipoDeRamas(ramas);
             QString sql = QLatin1String("(CASE kv_entero(") + a[0].sql + QLatin1Char(')');
-            for (size_t i = 1; i < a.size(); ++i)
-                sql += QLatin1String(" WHEN ") + QString::number(i) + QLatin1String(" THEN ") + a[i].sql;
+            for (size_t i = 0; i < ramas.size(); ++i)
+                sql += QLatin1String(" WHEN ") + QString::number(i + 1) + QLatin1String(" THEN ") + ramas[i].sql;
             r.sql = sql + QLatin1String(" END)");
-            r.tipo = a[1].tipo == TipoValor::Nulo ? TipoValor::Desconocido : a[1].tipo;
-            bool iguales = true;
-            for (size_t i = 2; i < a.size(); ++i) iguales = iguales && a[i].tipoSql == a[1].tipoSql;
-            if (iguales) r.tipoSql = a[1].tipoSql;
+            r.tipo = tipo.tipo;
+            r.tipoSql = tipo.tipoSql;
         } else if (n == QLatin1String("concat")) {
             // Each value as text, NULL as an empty text.
             if (a.size() < 2 || a.size() > 254)

@@ -4,6 +4,9 @@
 
 #include "localserver/tsql/Traductor.h"
 
+#include <algorithm>
+
+#include "localserver/tsql/Decimal.h"
 #include "localserver/tsql/Mensajes.h"
 
 namespace kv::local::traduccion {
@@ -100,6 +103,52 @@ QString TipoDeOperacion(const QString& a, const QString& b) {
     return t;
 }
 
+int Precedencia(const QString& tipo) {
+    static const QHash<QString, int> orden = {
+        {QStringLiteral("binary"), 1},         {QStringLiteral("varbinary"), 2},
+        {QStringLiteral("char"), 3},           {QStringLiteral("varchar"), 4},
+        {QStringLiteral("nchar"), 5},          {QStringLiteral("nvarchar"), 6},
+        {QStringLiteral("sysname"), 6},        {QStringLiteral("uniqueidentifier"), 7},
+        {QStringLiteral("timestamp"), 8},      {QStringLiteral("image"), 9},
+        {QStringLiteral("text"), 10},          {QStringLiteral("ntext"), 11},
+        {QStringLiteral("bit"), 12},           {QStringLiteral("tinyint"), 13},
+        {QStringLiteral("smallint"), 14},      {QStringLiteral("int"), 15},
+        {QStringLiteral("bigint"), 16},        {QStringLiteral("smallmoney"), 17},
+        {QStringLiteral("money"), 18},         {QStringLiteral("decimal"), 19},
+        {QStringLiteral("numeric"), 19},       {QStringLiteral("real"), 20},
+        {QStringLiteral("float"), 21},         {QStringLiteral("time"), 22},
+        {QStringLiteral("date"), 23},          {QStringLiteral("smalldatetime"), 24},
+        {QStringLiteral("datetime"), 25},      {QStringLiteral("datetime2"), 26},
+        {QStringLiteral("datetimeoffset"), 27}, {QStringLiteral("xml"), 28},
+        {QStringLiteral("sql_variant"), 29},
+    };
+    return orden.value(tipo, 0);
+}
+
+Expr Traductor::TipoDeRamas(std::vector<Expr>& ramas) {
+    Expr r;
+    r.tipo = TipoValor::Nulo;
+    for (const Expr& e : ramas) {
+        if (e.tipo == TipoValor::Nulo) continue;
+        if (r.tipo == TipoValor::Nulo) r.tipo = e.tipo;
+        if (Precedencia(e.tipoSql) > Precedencia(r.tipoSql)) r.tipoSql = e.tipoSql;
+    }
+    if (r.tipoSql == QLatin1String("numeric")) r.tipoSql = QStringLiteral("decimal");
+    if (Rango(r.tipoSql) > 0) {
+        r.tipo = TipoValor::Numero;
+        // Money and whole numbers are read as amounts by the money functions; a
+        // text becomes money as CAST would make it (8115, 235 as SQL Server).
+        if (EsTipoDinero(r.tipoSql))
+            for (Expr& e : ramas)
+                if (e.tipo == TipoValor::Texto)
+                    e.sql = QLatin1String("kv_dinero(") + e.sql +
+                            (r.tipoSql == QLatin1String("smallmoney") ? QLatin1String(", 'smallmoney')")
+                                                                      : QLatin1String(")"));
+    }
+    if (r.tipo == TipoValor::Nulo) r.tipo = TipoValor::Desconocido;
+    return r;
+}
+
 QString AjustarAlTipo(const QString& sql, const QString& tipo) {
     if (tipo == QLatin1String("int") || tipo == QLatin1String("bigint") || tipo == QLatin1String("money"))
         return QLatin1String("kv_resultado(") + sql + QLatin1String(", '") + tipo + QLatin1String("')");
@@ -150,6 +199,69 @@ QString TipoDeLiteral(const QString& texto) {
     const qint64 v = texto.toLongLong(&ok);
     if (ok && v <= 2147483647LL) return QStringLiteral("int");
     return QStringLiteral("decimal");
+}
+
+namespace {
+
+// decimal(p, s) of an operand of exact decimal arithmetic and the SQL that
+// gives its value (a literal as its written digits); false when not known.
+bool OperandoDecimal(const Expr& e, decimal::Tipo& t, QString& sql) {
+    sql = e.sql;
+    const QString escrito = e.literal ? NumeroEscrito(e.sql) : QString();
+    if (!escrito.isEmpty() && (e.tipoSql == QLatin1String("decimal") || e.tipoSql == QLatin1String("int"))) {
+        t = decimal::TipoDeLiteral(escrito);
+        sql = QLatin1Char('\'') + escrito + QLatin1Char('\'');
+        return true;
+    }
+    static const QHash<QString, decimal::Tipo> fijos = {
+        {QStringLiteral("money"), {19, 4}},   {QStringLiteral("smallmoney"), {10, 4}},
+        {QStringLiteral("bigint"), {19, 0}},  {QStringLiteral("int"), {10, 0}},
+        {QStringLiteral("smallint"), {5, 0}}, {QStringLiteral("tinyint"), {3, 0}},
+        {QStringLiteral("bit"), {1, 0}},
+    };
+    if (const auto it = fijos.constFind(e.tipoSql); it != fijos.constEnd()) {
+        t = *it;
+        return true;
+    }
+    if (e.tipoSql == QLatin1String("decimal") && e.precision > 0) {
+        t = {e.precision, e.escala};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<Expr> OperacionDecimal(const Expr& a, const QString& op, const Expr& b) {
+    if (op.size() != 1 || !QStringLiteral("+-*/").contains(op)) return std::nullopt;
+    if (a.tipo == TipoValor::Texto || b.tipo == TipoValor::Texto) return std::nullopt;
+    if (TipoDeOperacion(a.tipoSql, b.tipoSql) != QLatin1String("decimal")) return std::nullopt;
+    decimal::Tipo ta, tb;
+    QString sa, sb;
+    if (!OperandoDecimal(a, ta, sa) || !OperandoDecimal(b, tb, sb)) return std::nullopt;
+    const decimal::Tipo t = decimal::TipoDeOperacion(op.at(0).toLatin1(), ta, tb);
+    Expr r;
+    r.tipo = TipoValor::Numero;
+    r.tipoSql = QStringLiteral("decimal");
+    r.precision = t.precision;
+    r.escala = t.escala;
+    r.primario = true;
+    r.sql = QLatin1String("kv_decimal_op('") + op + QLatin1String("', ") + sa + QLatin1String(", ") +
+            QString::number(ta.escala) + QLatin1String(", ") + sb + QLatin1String(", ") + QString::number(tb.escala) +
+            QLatin1String(", ") + QString::number(t.precision) + QLatin1String(", ") + QString::number(t.escala) +
+            QLatin1Char(')');
+    return r;
+}
+
+QString TipoAnunciado(const Expr& e) {
+    if (e.tipoSql == QLatin1String("decimal") && e.precision > 0)
+        return QStringLiteral("decimal(%1,%2)").arg(e.precision).arg(e.escala);
+    return e.tipoSql;
+}
+
+QString TipoBase(const QString& anunciado) {
+    const qsizetype parentesis = anunciado.indexOf(QLatin1Char('('));
+    return parentesis < 0 ? anunciado : anunciado.left(parentesis);
 }
 
 std::vector<Traductor::Fuente> Traductor::LeerFuentesAdelante() const {
@@ -250,8 +362,35 @@ QString Traductor::TipoDeColumna(const QStringList& partes) const {
 }
 
 Expr Traductor::Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo) {
+    const bool haciaDecimal = tipo.nombre == QLatin1String("numeric") || tipo.nombre == QLatin1String("decimal");
+    decimal::Tipo origen;
+    QString operando;
+    if ((haciaDecimal || EsTipoDinero(tipo.nombre)) && valor.tipo != TipoValor::Texto &&
+        OperandoDecimal(valor, origen, operando) && !(EsTipoDinero(valor.tipoSql) && EsTipoDinero(tipo.nombre))) {
+        // An exact number (money, a whole number, a written or exact decimal)
+        // rescaled exactly: rounded half away from zero, 8115 past the type.
+        decimal::Tipo destino = {decimal::kPrecisionMaxima, 4};
+        if (haciaDecimal) {
+            destino.precision = tipo.precision > 0 ? std::min(tipo.precision, decimal::kPrecisionMaxima) : 18;
+            destino.escala = std::clamp(tipo.escala, 0, destino.precision);
+        }
+        Expr r;
+        r.tipo = TipoValor::Numero;
+        r.sql = QLatin1String("kv_decimal_op('+', ") + operando + QLatin1String(", ") +
+                QString::number(origen.escala) + QLatin1String(", 0, 0, ") + QString::number(destino.precision) +
+                QLatin1String(", ") + QString::number(destino.escala) + QLatin1Char(')');
+        if (haciaDecimal) {
+            r.tipoSql = QStringLiteral("decimal");
+            r.precision = destino.precision;
+            r.escala = destino.escala;
+        } else {
+            r.tipoSql = tipo.nombre;
+            r.sql = QLatin1String("kv_dinero(") + r.sql + QLatin1String(", '") + tipo.nombre + QLatin1String("')");
+        }
+        return r;
+    }
     Expr r = ConvertirSinTipo(tipo, valor, estilo);
-    r.tipoSql = tipo.nombre == QLatin1String("numeric") ? QStringLiteral("decimal") : tipo.nombre;
+    r.tipoSql = haciaDecimal ? QStringLiteral("decimal") : tipo.nombre;
     return r;
 }
 

@@ -58,6 +58,9 @@ struct Expr {
     QString igualIzquierda;
     QString igualValor;
     QString tipoSql;  // SQL Server type of the value when known ("int", "money", "float"...), lower case
+    // An exact decimal (tipoSql "decimal"): its decimal(precision, escala); 0 when not known.
+    int precision = 0;
+    int escala = 0;
 };
 
 QString Colacionar(const Expr& e);
@@ -81,10 +84,21 @@ bool EsTipoEntero(const QString& tipo);
 bool EsTipoDinero(const QString& tipo);
 // Type of "a op b" for two numeric types; empty when either is unknown.
 QString TipoDeOperacion(const QString& a, const QString& b);
+// Place of a type in SQL Server's data type precedence (higher wins when two
+// types meet); 0 for an unknown type.
+int Precedencia(const QString& tipo);
 // An arithmetic result checked and rounded as its type requires (int and bigint
 // overflow fail with 8115, money keeps four decimals).
 QString AjustarAlTipo(const QString& sql, const QString& tipo);
 QString TipoDeLiteral(const QString& textoNumero);
+// "a op b" (+ - * /) worked as exact decimals when both have a known
+// decimal(p, s) (money is decimal(19, 4), a literal its own digits) and the
+// result is decimal; nothing otherwise.
+std::optional<Expr> OperacionDecimal(const Expr& a, const QString& op, const Expr& b);
+// The type a select item announces: "decimal(p,s)" for an exact decimal.
+QString TipoAnunciado(const Expr& e);
+// The type name of an announced type ("decimal" for "decimal(22,5)").
+QString TipoBase(const QString& anunciado);
 // The number a translated literal writes ("-12.5" for "(-12.5)"); empty when the
 // expression is no plain number.
 QString NumeroEscrito(const QString& sql);
@@ -254,6 +268,9 @@ class Traductor {
     // OBJECT_ID, DB_ID, DB_NAME, SUSER_SNAME, USER_NAME, SCOPE_IDENTITY: false for other names.
     bool FuncionDelSistema(const QString& n, const std::vector<Expr>& argumentos, Expr& r);
     Expr Caso();
+    // The values a CASE, COALESCE, IIF or CHOOSE may give: the result takes the
+    // type of highest precedence among them, and a text under money is read as money.
+    static Expr TipoDeRamas(std::vector<Expr>& ramas);
     Expr Convertir(const Tipo& tipo, const Expr& valor, const QString& estilo);
     Expr ConvertirSinTipo(const Tipo& tipo, const Expr& valor, const QString& estilo);
 
