@@ -7,8 +7,6 @@
 #include <cmath>
 #include <memory>
 #include <limits>
-#include <ctime>
-#include <cstdio>
 #include <optional>
 #include <thread>
 
@@ -564,7 +562,7 @@ public:
                                                .arg(QString::fromLatin1(tabla_), QString::fromUtf8(codigo),
                                                     QLatin1String(columna)));
     }
-    ~CargaMasiva() { RestaurarDisparadores(); }
+    ~CargaMasiva() { Restaurar(); }
     CargaMasiva(const CargaMasiva&) = delete;
     CargaMasiva& operator=(const CargaMasiva&) = delete;
 
@@ -576,9 +574,9 @@ public:
         return v;
     }
 
-    // Once every row is in: the triggers back, the counter moved, the indexes made.
+    // Once every row is in: the triggers and checks back, the counter moved, the indexes made.
     void Terminar() {
-        RestaurarDisparadores();
+        Restaurar();
         if (identidad_) {
             // The int column's own check, made once for the last value handed out.
             const std::int64_t ultima = siguiente_ - incremento_;
@@ -604,7 +602,7 @@ public:
     }
 
 private:
-    void RestaurarDisparadores() {
+    void Restaurar() {
         if (controles_ >= 0)
             sqlite3_exec(db_, controles_ ? "PRAGMA ignore_check_constraints = ON" : "PRAGMA ignore_check_constraints = OFF",
                          nullptr, nullptr, nullptr);
