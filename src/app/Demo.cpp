@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
+#include <exception>
+#include <thread>
 
 #include "access/ArchivoBases.h"
 #include "app/Ordenes.h"
@@ -99,9 +101,8 @@ bool EsNumeroPositivo(const QString& texto, qint64 minimo, qint64& valor) {
     return true;
 }
 
-// Creates or refreshes one company: database, ERP schema, its login, and the data.
-void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int indice, qint64 lineas,
-                     quint64 semilla, const QDate& hoy) {
+// Creates or refreshes one company: database, ERP schema and its login (the data comes after).
+void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa) {
     const QString nombre = QLatin1String(empresa.nombre);
     Lote(admin, QStringLiteral("CREATE DATABASE ") + nombre);  // already there on a refresh
     const QStringList uso = Lote(admin, QStringLiteral("USE ") + nombre);
@@ -112,14 +113,21 @@ void PrepararEmpresa(kv::db::Conexion& admin, const EmpresaDemo& empresa, int in
     Lote(admin, QStringLiteral("EXEC sp_addlogin N'%1', '%1', '%1'").arg(nombre));
     Lote(admin, QStringLiteral("EXEC sp_grantdbaccess @loginame = '%1' , @name_in_db ='%1'").arg(nombre));
     Lote(admin, QStringLiteral("EXEC sp_addrolemember N'db_owner', N'%1'").arg(nombre));
+}
+
+// Fills one company's data on a connection of its own (the two companies are filled at once).
+void LlenarEmpresa(kv::db::Conexion& conexion, const EmpresaDemo& empresa, int indice, qint64 lineas,
+                   quint64 semilla, const QDate& hoy) {
+    const QStringList uso = Lote(conexion, QStringLiteral("USE ") + QLatin1String(empresa.nombre));
+    if (!uso.isEmpty()) throw KvExcepcion(-1, uso.first(), QStringLiteral("Demo"));
     const QStringList llenado =
-        Lote(admin, QStringLiteral("EXEC %1 %2, %3, %4, '%5/%6'")
-                        .arg(QLatin1String(kv::local::demo::kNombreProcedimientoDemo))
-                        .arg(semilla)
-                        .arg(lineas)
-                        .arg(indice)
-                        .arg(hoy.month())
-                        .arg(hoy.year()));
+        Lote(conexion, QStringLiteral("EXEC %1 %2, %3, %4, '%5/%6'")
+                           .arg(QLatin1String(kv::local::demo::kNombreProcedimientoDemo))
+                           .arg(semilla)
+                           .arg(lineas)
+                           .arg(indice)
+                           .arg(hoy.month())
+                           .arg(hoy.year()));
     if (!llenado.isEmpty()) throw KvExcepcion(-1, llenado.first(), QStringLiteral("Demo"));
 }
 
@@ -293,8 +301,9 @@ int OrdenDemo(const QStringList& argumentos) {
         const auto reparto = kv::local::demo::RepartirLineas(lineas);
         // Filled here, on the embedded server in this process: each tenth of a long company's
         // lines is told (a short one takes seconds, and says what any other server says).
-        kv::local::demo::EstablecerAvanceDemo([](std::int64_t escritas, std::int64_t total) {
-            if (total >= 100000) Aviso(QStringLiteral("  %1 de %2 líneas de venta escritas").arg(escritas).arg(total));
+        kv::local::demo::EstablecerAvanceDemo([](const QString& empresa, std::int64_t escritas, std::int64_t total) {
+            if (total >= 100000)
+                Aviso(QStringLiteral("  %1: %2 de %3 líneas de venta escritas").arg(empresa).arg(escritas).arg(total));
         });
         struct SinAvance {
             ~SinAvance() { kv::local::demo::EstablecerAvanceDemo({}); }
@@ -304,8 +313,31 @@ int OrdenDemo(const QStringList& argumentos) {
             Aviso(QStringLiteral("Creando la empresa %1 con %2 líneas de venta...")
                       .arg(QLatin1String(kEmpresas[i].nombre))
                       .arg(porEmpresa[i]));
-            PrepararEmpresa(admin, kEmpresas[i], i, porEmpresa[i], quint64(semilla), hoy);
+            PrepararEmpresa(admin, kEmpresas[i]);
         }
+        // The two companies are two databases: each is filled on its own connection and
+        // thread, so a large demo keeps both cores busy.
+        kv::db::Conexion segunda;
+        segunda.SetCommandTimeout(0);
+        segunda.Open(CadenaConexion(QStringLiteral("master"), administrador, claveAdministrador));
+        std::exception_ptr falloSegunda;
+        std::thread hilo([&] {
+            try {
+                LlenarEmpresa(segunda, kEmpresas[1], 1, porEmpresa[1], quint64(semilla), hoy);
+            } catch (...) {
+                falloSegunda = std::current_exception();
+            }
+        });
+        std::exception_ptr falloPrimera;
+        try {
+            LlenarEmpresa(admin, kEmpresas[0], 0, porEmpresa[0], quint64(semilla), hoy);
+        } catch (...) {
+            falloPrimera = std::current_exception();
+        }
+        hilo.join();
+        segunda.Close();
+        if (falloPrimera) std::rethrow_exception(falloPrimera);
+        if (falloSegunda) std::rethrow_exception(falloSegunda);
         admin.Close();
 
         // The store, created on the ERP connection as the viewer does at start-up;

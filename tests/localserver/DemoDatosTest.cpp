@@ -82,7 +82,7 @@ TEST(DemoDatos, MovimientosDeterministasEnVeinticuatroMeses) {
         std::map<int, int> porArticulo;
         while (g.Siguiente(m)) {
             hash.addData(QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8")
-                             .arg(m.fecha, QLatin1String(m.tipo))
+                             .arg(m.Fecha(), QLatin1String(m.tipo))
                              .arg(m.articulo)
                              .arg(m.cliente)
                              .arg(m.vendedor)
@@ -98,7 +98,7 @@ TEST(DemoDatos, MovimientosDeterministasEnVeinticuatroMeses) {
             } else {
                 ++otros;
             }
-            ++meses[m.fecha.left(7)];
+            ++meses[m.Fecha().left(7)];
         }
         EXPECT_EQ(ventas + devoluciones, 20000);
         EXPECT_GT(devoluciones, 0);
@@ -180,7 +180,10 @@ TEST(DemoDatos, LlenaUnaEmpresaIgualCadaVez) {
 
     // Progress at every tenth of the sale lines, the last at the total.
     std::vector<std::pair<std::int64_t, std::int64_t>> avances;
-    EstablecerAvanceDemo([&](std::int64_t escritas, std::int64_t total) { avances.emplace_back(escritas, total); });
+    EstablecerAvanceDemo([&](const QString& empresa, std::int64_t escritas, std::int64_t total) {
+        EXPECT_EQ(empresa, QStringLiteral("NORTE"));
+        avances.emplace_back(escritas, total);
+    });
     const ResumenDemo r = LlenarEmpresaDemo(db, 5, 0, 3000, 2026, 12, QStringLiteral("NORTE"));
     EstablecerAvanceDemo({});
     ASSERT_EQ(avances.size(), 10u);

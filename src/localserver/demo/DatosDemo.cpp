@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <limits>
+#include <optional>
+#include <thread>
 
 #include "localserver/ErrorServidor.h"
 #include "localserver/Procedimientos.h"
@@ -271,6 +274,32 @@ CatalogoDemo CrearCatalogoDemo(std::uint64_t semilla) {
 
 // --- Movements ----------------------------------------------------------------
 
+namespace {
+
+// Writes `valor` as `ancho` decimal digits, zero-padded (the value fits).
+char* Cifras(char* p, int valor, int ancho) {
+    for (int i = ancho - 1; i >= 0; --i, valor /= 10) p[i] = char('0' + valor % 10);
+    return p + ancho;
+}
+
+// "YYYY-MM-DD HH:MM:SS", the stored form of a datetime, without building a string per row.
+void EscribirFecha(char (&fecha)[20], int anio, int mes, int dia, int hora, int minuto, int segundo) {
+    char* p = Cifras(fecha, anio, 4);
+    *p++ = '-';
+    p = Cifras(p, mes, 2);
+    *p++ = '-';
+    p = Cifras(p, dia, 2);
+    *p++ = ' ';
+    p = Cifras(p, hora, 2);
+    *p++ = ':';
+    p = Cifras(p, minuto, 2);
+    *p++ = ':';
+    p = Cifras(p, segundo, 2);
+    *p = '\0';
+}
+
+}  // namespace
+
 GeneradorMovimientos::GeneradorMovimientos(const CatalogoDemo& catalogo, std::uint64_t semilla, int indiceEmpresa,
                                            std::int64_t lineasVenta, int anio, int mes)
     : catalogo_(catalogo),
@@ -314,13 +343,7 @@ bool GeneradorMovimientos::Siguiente(MovimientoDemo& m) {
     const int hora = 8 + int(azar_.Entero(13));
     const int minuto = int(azar_.Entero(60));
     const int segundo = int(azar_.Entero(60));
-    m.fecha = QStringLiteral("%1-%2-%3 %4:%5:%6")
-                  .arg(anio, 4, 10, QLatin1Char('0'))
-                  .arg(mes, 2, 10, QLatin1Char('0'))
-                  .arg(dia, 2, 10, QLatin1Char('0'))
-                  .arg(hora, 2, 10, QLatin1Char('0'))
-                  .arg(minuto, 2, 10, QLatin1Char('0'))
-                  .arg(segundo, 2, 10, QLatin1Char('0'));
+    EscribirFecha(m.fecha, anio, mes, dia, hora, minuto, segundo);
     m.articulo = ordenArticulos_[Elegir(acumArticulos_, azar_.Real())];
     const ArticuloDemo& art = catalogo_.articulos[size_t(m.articulo)];
     // Prices rise about 2% a month up to the last month's list.
@@ -444,7 +467,7 @@ public:
         if (sqlite3_prepare_v2(db_, "PRAGMA cache_size", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
             anterior_ = sqlite3_column_int64(s, 0);
         sqlite3_finalize(s);
-        sqlite3_exec(db_, "PRAGMA cache_size = -262144", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
     }
     ~CacheAmplia() {
         const QByteArray sql = "PRAGMA cache_size = " + QByteArray::number(anterior_);
@@ -473,6 +496,131 @@ void Cuentas(sqlite3* db, sqlite3_stmt* s, const std::vector<ClienteDemo>& cuent
     }
 }
 
+// One text column of the first row of a query, or null when there is none.
+std::optional<QByteArray> Primera(sqlite3* db, const char* sql, int columna = 0) {
+    Preparada s = Preparar(db, sql);
+    if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), columna));
+    return t ? QByteArray(t) : QByteArray();
+}
+
+// Writing the movements' table in bulk, inside the caller's transaction:
+// - its own indexes are dropped first and made again at the end: one sort per
+//   index instead of a walk down a tree for every row, with the sorter's helper
+//   threads on the other cores;
+// - the identity values are handed out here, in the order the table's counter
+//   would hand them out, and the counter is moved once at the end;
+// - the table's triggers are off for the statement that inserts: the rows come
+//   in the very form the normalizing trigger stores (ISO dates, money in whole
+//   cents, codes within their lengths), and the identity trigger only guards
+//   the counter this load keeps itself.
+// A failure rolls all of it back with the transaction.
+class CargaMasiva {
+public:
+    CargaMasiva(sqlite3* db, const char* tabla) : db_(db), tabla_(tabla) {
+        {
+            const QByteArray sql = "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL "
+                                   "AND tbl_name = '" + tabla_ + "' COLLATE NOCASE ORDER BY rowid";
+            Preparada s = Preparar(db_, sql.constData());
+            while (sqlite3_step(s.get()) == SQLITE_ROW) {
+                nombresIndices_.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)));
+                indices_.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1)));
+            }
+        }
+        for (const QByteArray& nombre : nombresIndices_)
+            Ejecutar(db_, ("DROP INDEX \"" + QByteArray(nombre).replace('"', "\"\"") + "\"").constData());
+        if (Primera(db_, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_identidad'")) {
+            const QByteArray sql =
+                "SELECT siguiente, incremento FROM kv_sys_identidad WHERE tabla = '" + tabla_ + "'";
+            Preparada s = Preparar(db_, sql.constData());
+            if (sqlite3_step(s.get()) == SQLITE_ROW) {
+                identidad_ = true;
+                siguiente_ = sqlite3_column_int64(s.get(), 0);
+                incremento_ = sqlite3_column_int64(s.get(), 1);
+            }
+        }
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, -1, &disparadores_);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+        // The length checks of the code columns cost more than the rest of an insert; every
+        // code the rows carry is checked once against its column instead (ComprobarLargo).
+        controles_ = Primera(db_, "PRAGMA ignore_check_constraints").value_or("0") == "1" ? 1 : 0;
+        Ejecutar(db_, "PRAGMA ignore_check_constraints = ON");
+    }
+    // Every one of `codigos` fits the column's declared length (the check the table would make).
+    void ComprobarLargo(const char* columna, const std::vector<QByteArray>& codigos) {
+        if (!Primera(db_, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_columnas'")) return;
+        Preparada s = Preparar(db_, "SELECT longitud FROM kv_sys_columnas WHERE tabla = ?1 AND columna = ?2");
+        sqlite3_bind_text(s.get(), 1, tabla_.constData(), int(tabla_.size()), SQLITE_STATIC);
+        sqlite3_bind_text(s.get(), 2, columna, -1, SQLITE_STATIC);
+        if (sqlite3_step(s.get()) != SQLITE_ROW) return;
+        const qint64 largo = sqlite3_column_int64(s.get(), 0);
+        if (largo <= 0) return;
+        for (const QByteArray& codigo : codigos)
+            if (QString::fromUtf8(codigo).size() > largo)
+                throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración (%1): "
+                                                          "el código \"%2\" no cabe en la columna %3.")
+                                               .arg(QString::fromLatin1(tabla_), QString::fromUtf8(codigo),
+                                                    QLatin1String(columna)));
+    }
+    ~CargaMasiva() { Restaurar(); }
+    CargaMasiva(const CargaMasiva&) = delete;
+    CargaMasiva& operator=(const CargaMasiva&) = delete;
+
+    bool ConIdentidad() const { return identidad_; }
+    // The identity value of the next row (and moves past it).
+    std::int64_t SiguienteIdentidad() {
+        const std::int64_t v = siguiente_;
+        siguiente_ += incremento_;
+        return v;
+    }
+
+    // Once every row is in: the triggers and checks back, the counter moved, the indexes made.
+    void Terminar() {
+        Restaurar();
+        if (identidad_) {
+            // The int column's own check, made once for the last value handed out.
+            const std::int64_t ultima = siguiente_ - incremento_;
+            if (ultima > std::numeric_limits<std::int32_t>::max() || ultima < std::numeric_limits<std::int32_t>::min())
+                throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración (%1): "
+                                                          "la identidad pasa del tipo int.")
+                                               .arg(QString::fromLatin1(tabla_)));
+            Preparada s = Preparar(db_, "UPDATE kv_sys_identidad SET siguiente = ?1 WHERE tabla = ?2");
+            sqlite3_bind_int64(s.get(), 1, siguiente_);
+            sqlite3_bind_text(s.get(), 2, tabla_.constData(), int(tabla_.size()), SQLITE_STATIC);
+            Paso(db_, s.get(), "kv_sys_identidad");
+        }
+        const std::optional<QByteArray> hilos = Primera(db_, "PRAGMA threads");
+        const unsigned nucleos = std::max(1u, std::thread::hardware_concurrency());
+        Ejecutar(db_, ("PRAGMA threads = " + QByteArray::number(std::min(nucleos, 4u) - 1)).constData());
+        try {
+            for (const QByteArray& indice : indices_) Ejecutar(db_, indice.constData());
+        } catch (...) {
+            sqlite3_exec(db_, ("PRAGMA threads = " + hilos.value_or("0")).constData(), nullptr, nullptr, nullptr);
+            throw;
+        }
+        Ejecutar(db_, ("PRAGMA threads = " + hilos.value_or("0")).constData());
+    }
+
+private:
+    void Restaurar() {
+        if (controles_ >= 0)
+            sqlite3_exec(db_, controles_ ? "PRAGMA ignore_check_constraints = ON" : "PRAGMA ignore_check_constraints = OFF",
+                         nullptr, nullptr, nullptr);
+        controles_ = -1;
+        if (disparadores_ < 0) return;
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, disparadores_, nullptr);
+        disparadores_ = -1;
+    }
+
+    sqlite3* db_;
+    QByteArray tabla_;
+    std::vector<QByteArray> nombresIndices_, indices_;
+    bool identidad_ = false;
+    std::int64_t siguiente_ = 1, incremento_ = 1;
+    int disparadores_ = -1;
+    int controles_ = -1;
+};
+
 AvanceDemo& Avance() {
     static AvanceDemo avance;
     return avance;
@@ -492,8 +640,9 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
                               int anio, int mes, const QString& usuario) {
     const CatalogoDemo c = CrearCatalogoDemo(semilla);
     ResumenDemo resumen;
-    // A million rows with two indexes do not fit the default page cache: pages
-    // would spill to the log again and again. A large cache for this load only.
+    // A large page cache for this load only: the index sorts keep their runs in
+    // it, and the rows' pages go to the log in long runs instead of one by one.
+    // Bounded, as the two companies may be filled at once.
     CacheAmplia cache(db);
     Transaccion transaccion(db);
     Ejecutar(db,
@@ -564,9 +713,14 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
         resumen.articulos = std::int64_t(c.articulos.size());
     }
     {
-        Preparada s = Preparar(db,
-                               "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, Cuenta, "
-                               "Cantidad, CostoUnitario, PrecioUnitario) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        CargaMasiva carga(db, "MV_STOCK");
+        Preparada s = Preparar(db, carga.ConIdentidad()
+                                       ? "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, "
+                                         "Cuenta, Cantidad, CostoUnitario, PrecioUnitario, Id) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
+                                       : "INSERT INTO MV_STOCK (Fecha, TipoMovimiento, UNegocio, IdArticulo, IdVendedor, "
+                                         "Cuenta, Cantidad, CostoUnitario, PrecioUnitario) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         sqlite3_stmt* st = s.get();
         // Codes as UTF-8 once; the loop below binds them without copying.
         std::vector<QByteArray> unidades, articulos, vendedores, clientes;
@@ -574,6 +728,11 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
         for (const auto& a : c.articulos) articulos.push_back(a.idArticulo.toUtf8());
         for (const auto& v : c.vendedores) vendedores.push_back(v.codigo.toUtf8());
         for (const auto& k : c.clientes) clientes.push_back(k.codigo.toUtf8());
+        carga.ComprobarLargo("UNegocio", unidades);
+        carga.ComprobarLargo("IdArticulo", articulos);
+        carga.ComprobarLargo("IdVendedor", vendedores);
+        carga.ComprobarLargo("Cuenta", clientes);
+        carga.ComprobarLargo("TipoMovimiento", {"VTA", "CMP", "AJU"});
         GeneradorMovimientos generador(c, semilla, indiceEmpresa, lineasVenta, anio, mes);
         const AvanceDemo& avance = Avance();
         std::int64_t aviso = avance ? SiguienteAviso(0, lineasVenta) : -1;
@@ -582,8 +741,7 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
             sqlite3_bind_text(st, i, b.constData(), int(b.size()), SQLITE_STATIC);
         };
         while (generador.Siguiente(m)) {
-            const QByteArray fecha = m.fecha.toLatin1();
-            sqlite3_bind_text(st, 1, fecha.constData(), int(fecha.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 1, m.fecha, 19, SQLITE_STATIC);
             sqlite3_bind_text(st, 2, m.tipo, 3, SQLITE_STATIC);
             enlazar(3, unidades[size_t(m.unidad)]);
             enlazar(4, articulos[size_t(m.articulo)]);
@@ -592,14 +750,17 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
             sqlite3_bind_double(st, 7, m.cantidad);
             sqlite3_bind_double(st, 8, m.costoUnitario);
             sqlite3_bind_double(st, 9, m.precioUnitario);
+            if (carga.ConIdentidad()) sqlite3_bind_int64(st, 10, carga.SiguienteIdentidad());
             Paso(db, st, "MV_STOCK");
             ++resumen.movimientos;
             if (m.tipo[0] == 'V') ++resumen.lineasVenta;
             if (resumen.lineasVenta == aviso) {
-                avance(resumen.lineasVenta, lineasVenta);
+                avance(usuario, resumen.lineasVenta, lineasVenta);
                 aviso = aviso < lineasVenta ? std::min(SiguienteAviso(aviso, lineasVenta), lineasVenta) : -1;
             }
         }
+        s.reset();
+        carga.Terminar();
     }
     {
         Preparada s = Preparar(db, "DELETE FROM TA_CONFIGURACION WHERE Clave = 'CantidadDecimales' COLLATE KV");

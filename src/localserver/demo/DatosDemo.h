@@ -79,7 +79,7 @@ CatalogoDemo CrearCatalogoDemo(std::uint64_t semilla);
 
 // One stock movement.
 struct MovimientoDemo {
-    QString fecha;           // "YYYY-MM-DD HH:MM:SS"
+    char fecha[20] = {};     // "YYYY-MM-DD HH:MM:SS", NUL-terminated
     const char* tipo = "VTA";  // VTA sale (negative) or return (positive); CMP purchase; AJU adjustment
     int unidad = 0;          // indices into the catalog
     int articulo = 0;
@@ -88,6 +88,7 @@ struct MovimientoDemo {
     double cantidad = 0;
     double costoUnitario = 0;
     double precioUnitario = 0;
+    QString Fecha() const { return QString::fromLatin1(fecha, 19); }
 };
 
 // Generates the movements of one company: `lineasVenta` sale lines (TipoMovimiento
@@ -139,7 +140,9 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* base, std::uint64_t semilla, int indiceEm
 // in its own process: called with the lines written so far and the total of
 // the company, at every tenth of it and at its end (not at all for fewer than
 // ten lines). Set before any filling starts; empty, nothing is reported.
-using AvanceDemo = std::function<void(std::int64_t escritas, std::int64_t total)>;
+// The company is named by its database. The two companies may be filled at once, from two
+// threads: the function is called from the thread that fills.
+using AvanceDemo = std::function<void(const QString& empresa, std::int64_t escritas, std::int64_t total)>;
 void EstablecerAvanceDemo(AvanceDemo avance);
 
 // Server procedure KV_DEMO_LLENAR semilla, lineas, indice, 'M/AAAA': fills the
