@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <thread>
 
+#include <unistd.h>
+
 #include "localserver/BaseSqlite.h"
 #include "localserver/ErrorServidor.h"
 #include "localserver/Errores.h"
@@ -15,7 +17,17 @@ namespace kv::local {
 namespace {
 
 constexpr qint64 kMegabyte = 1024 * 1024;
-constexpr qint64 kMemoriaPorOmisionMb = 256;
+constexpr qint64 kMemoriaMinimaMb = 256;
+
+// A quarter of the machine's memory, and never less than 256 MB: a load's whole
+// result (a grid of a million groups holds some 450 MB) fits, and a batch that
+// runs away still stops long before the machine does.
+qint64 MemoriaPorOmisionMb() {
+    const long paginas = sysconf(_SC_PHYS_PAGES);
+    const long tamano = sysconf(_SC_PAGE_SIZE);
+    if (paginas <= 0 || tamano <= 0) return kMemoriaMinimaMb;
+    return std::max<qint64>(kMemoriaMinimaMb, static_cast<qint64>(paginas) * tamano / 4 / kMegabyte);
+}
 
 }  // namespace
 
@@ -23,7 +35,7 @@ qint64 MemoriaMaximaSesion() {
     static const qint64 maxima = [] {
         bool ok = false;
         const qint64 mb = qEnvironmentVariable("KVESTV_MEMORIA_SESION_MB").toLongLong(&ok);
-        return (ok && mb >= 16 && mb <= 64 * 1024 ? mb : kMemoriaPorOmisionMb) * kMegabyte;
+        return (ok && mb >= 16 && mb <= 64 * 1024 ? mb : MemoriaPorOmisionMb()) * kMegabyte;
     }();
     return maxima;
 }

@@ -15,7 +15,8 @@
 namespace kv::local {
 
 // Most memory one session's batch may hold in variables and results, in bytes:
-// KVESTV_MEMORIA_SESION_MB megabytes, 256 by default.
+// KVESTV_MEMORIA_SESION_MB megabytes; by default a quarter of the machine's
+// memory, at least 256 MB.
 qint64 MemoriaMaximaSesion();
 
 // Longest text or binary value a session's statement may build: an eighth of
