@@ -171,6 +171,9 @@ private:
     QString TextoDeNombreRutina(const QString& base, const QString& nombre);
     void EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros, size_t& siguienteParametro,
                            std::vector<kv::db::ResultadoSentencia>& salida);
+    // The current database for ALTER TABLE of `tabla`: to a login without the right to
+    // define, the table is not there (4902), as SQL Server answers.
+    BaseSqlite& BaseParaAlterar(const QString& tabla);
     // A definition of base.dbo.t, run in that database (SesionDefiniciones.cpp).
     void EjecutarEnBaseDelObjeto(const Sentencia& s, const std::vector<QVariant>& parametros,
                                  size_t& siguienteParametro, std::vector<kv::db::ResultadoSentencia>& salida);

@@ -358,6 +358,14 @@ void SesionEmbebida::EjecutarPlanes(const std::vector<PlanSentencia>& sentencias
     }
 }
 
+BaseSqlite& SesionEmbebida::BaseParaAlterar(const QString& tabla) {
+    BaseSqlite& b = Base(base_);
+    if (!PermisosActuales().definir)
+        throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(tabla),
+                            QString::fromLatin1(estado::TablaInexistente));
+    return b;
+}
+
 void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVariant>& parametros,
                                        size_t& siguienteParametro, std::vector<ResultadoSentencia>& salida) {
     if (!s.baseObjeto.isEmpty()) return EjecutarEnBaseDelObjeto(s, parametros, siguienteParametro, salida);
@@ -382,19 +390,13 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
             return;
         }
         case Clase::AgregarRestricciones: {
-            BaseSqlite& b = Base(base_);
-            if (!PermisosActuales().definir)
-                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
-                                    QString::fromLatin1(estado::TablaInexistente));
+            BaseSqlite& b = BaseParaAlterar(s.tabla);
             Unir(b);
             AgregarRestricciones(b, s.tabla, s.clavePrimaria, s.nombreClave, s.defectos);
             return;
         }
         case Clase::AgregarColumna: {
-            BaseSqlite& b = Base(base_);
-            if (!PermisosActuales().definir)
-                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
-                                    QString::fromLatin1(estado::TablaInexistente));
+            BaseSqlite& b = BaseParaAlterar(s.tabla);
             if (s.columnas.empty()) throw ErrorServidor(err::Sintaxis, msj::Sintaxis(s.tabla), QString::fromLatin1(estado::Sintaxis));
             Unir(b);
             if (s.clavePrimaria.isEmpty() && s.defectos.empty()) {
@@ -415,10 +417,7 @@ void SesionEmbebida::EjecutarSentencia(const Sentencia& s, const std::vector<QVa
             return;
         }
         case Clase::QuitarColumna: {
-            BaseSqlite& b = Base(base_);
-            if (!PermisosActuales().definir)
-                throw ErrorServidor(err::TablaNoEncontrada, msj::TablaNoEncontrada(s.tabla),
-                                    QString::fromLatin1(estado::TablaInexistente));
+            BaseSqlite& b = BaseParaAlterar(s.tabla);
             Unir(b);
             QuitarColumna(b, s.tabla, s.objeto);
             return;

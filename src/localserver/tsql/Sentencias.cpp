@@ -98,6 +98,16 @@ const Traductor::FuenteEscrita* Traductor::FuenteDelDestino(const std::vector<Fu
     return nullptr;
 }
 
+QString Traductor::FromDeEscritura(std::vector<FuenteEscrita>& escritas) {
+    if (!Tomar("FROM")) return QString();
+    fuentesEscritas_ = &escritas;
+    struct Recoger {
+        std::vector<FuenteEscrita>*& fuentes;
+        ~Recoger() { fuentes = nullptr; }
+    } recoger{fuentesEscritas_};
+    return ListaFrom(nullptr);
+}
+
 void Traductor::Actualizar(Sentencia& s) {
     Exigir("UPDATE");
     const QString tabla = TablaEscrita(s);
@@ -145,12 +155,7 @@ void Traductor::Actualizar(Sentencia& s) {
         }
     } while (TomarSimbolo(","));
     std::vector<FuenteEscrita> escritas;
-    QString desde;
-    if (Tomar("FROM")) {
-        fuentesEscritas_ = &escritas;
-        desde = ListaFrom(nullptr);
-        fuentesEscritas_ = nullptr;
-    }
+    const QString desde = FromDeEscritura(escritas);
     const QString filtro = Tomar("WHERE") ? Expresion().sql : QString();
     const FuenteEscrita* propia = FuenteDelDestino(escritas, destino);
     if (!propia) {
@@ -182,12 +187,7 @@ void Traductor::Borrar(Sentencia& s) {
     const QString tabla = TablaEscrita(s);
     const QString destino = s.tabla;
     std::vector<FuenteEscrita> escritas;
-    QString desde;
-    if (Tomar("FROM")) {
-        fuentesEscritas_ = &escritas;
-        desde = ListaFrom(nullptr);
-        fuentesEscritas_ = nullptr;
-    }
+    QString desde = FromDeEscritura(escritas);
     const QString filtro = Tomar("WHERE") ? Expresion().sql : QString();
     if (desde.isEmpty()) {
         s.sql = QLatin1String("DELETE FROM ") + tabla +

@@ -291,6 +291,8 @@ class Traductor {
     };
     std::vector<FuenteEscrita>* fuentesEscritas_ = nullptr;
     const FuenteEscrita* FuenteDelDestino(const std::vector<FuenteEscrita>& fuentes, const QString& destino) const;
+    // UPDATE's or DELETE's own FROM (empty without one), and the tables it names.
+    QString FromDeEscritura(std::vector<FuenteEscrita>& escritas);
     std::vector<Fuente> LeerFuentesAdelante() const;
     QString TipoDeColumna(const QStringList& partes) const;
     Tipo LeerTipo();
