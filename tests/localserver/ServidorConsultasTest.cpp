@@ -320,6 +320,15 @@ TEST_F(ConsultasTest, ColumnaSinAgruparRechazaElLoteEntero) {
     // An aggregate without GROUP BY groups the whole table: a bare column is refused too.
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) FROM DET_ESTV0000")), 8120);
     EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT Grupo1, SUM(Consumo) FROM DET_ESTV0000 GROUP BY Grupo1")), 0);
+    // The date part of DATEADD is no column: the error names the column that is one.
+    const auto fecha = ErrorDe(*c_, QStringLiteral("SELECT DATEADD(day, 1, E.Fecha) FROM DET_ESTV0000 E GROUP BY E.Base"));
+    ASSERT_TRUE(fecha.has_value());
+    EXPECT_EQ(fecha->descripcion, QStringLiteral("La columna 'E.Fecha' de la lista de selección no es válida, porque "
+                                                 "no está contenida en una función de agregado ni en la cláusula "
+                                                 "GROUP BY."));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT DATEDIFF(dd, MIN(Fecha), MAX(Fecha)), DATEPART(yy, '20240105') "
+                                              "FROM DET_ESTV0000 GROUP BY Base")),
+              0);
 }
 
 // HAVING filters groups by grouped columns and aggregates; a bare column is refused.

@@ -207,6 +207,8 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
     Entrar();
     const QString n = nombre.toLower();
     Expr r;
+    const bool conParteDeFecha =
+        n == QLatin1String("dateadd") || n == QLatin1String("datediff") || n == QLatin1String("datepart");
     auto args = [&](bool permitirVacio) {
         std::vector<Expr> lista;
         if (EsSimbolo(")")) {
@@ -214,6 +216,13 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
             return lista;
         }
         do {
+            // The date part (day, month, yy...) is a word of the function's own, never a column.
+            if (conParteDeFecha && lista.empty() && EsIdentificador(Actual()) && Siguiente().EsSimbolo(",")) {
+                Expr parte;
+                parte.sql = Identificador();
+                lista.push_back(parte);
+                continue;
+            }
             lista.push_back(Expresion());
         } while (TomarSimbolo(","));
         return lista;
