@@ -86,8 +86,12 @@ VistaGrilla::VistaGrilla(QWidget* padre) : QTableView(padre), modelo_(new Modelo
 
 void VistaGrilla::Vincular(std::shared_ptr<const DatosGrilla> datos) {
     modelo_->Vincular(std::move(datos));
+    // 1500 twips each, and wider where the caption or a cell would not fit, so no
+    // text is cut (the widths look at the first rows only, as the header's own
+    // sizing does; every cell gives its whole text in its tooltip).
     const int ancho = TwipsAPixeles(kAnchoColumnaGrilla, this);
-    for (int c = 0; c < modelo_->columnCount(); ++c) setColumnWidth(c, ancho);
+    for (int c = 0; c < modelo_->columnCount(); ++c)
+        setColumnWidth(c, std::max({ancho, horizontalHeader()->sectionSizeHint(c), sizeHintForColumn(c)}));
 }
 
 QString VistaGrilla::TextoSeleccion() const {

@@ -42,7 +42,8 @@ class VistaGrilla : public QTableView {
   public:
     explicit VistaGrilla(QWidget* padre = nullptr);
     ModeloGrilla* Modelo() const { return modelo_; }
-    // Binds the data and sets every column to 1500 twips.
+    // Binds the data and sets every column to 1500 twips, or to what its caption
+    // and its cells need where that is more.
     void Vincular(std::shared_ptr<const DatosGrilla> datos);
     // The selected cells as tab-separated lines under their columns' captions,
     // each cell's text as shown (the whole grid when nothing is selected).

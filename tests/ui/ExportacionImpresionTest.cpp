@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
@@ -179,6 +181,30 @@ TEST(Grilla, SoloLecturaNumerosALaDerechaYAnchoDeColumna) {
     EXPECT_EQ(grilla.editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(grilla.columnWidth(0), TwipsAPixeles(1500, &grilla));
     EXPECT_EQ(grilla.TextoSeleccion(), "Empresa\tValor Venta\nNORTE\t1.234,50\n  \t0,30\n");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(Grilla, UnaColumnaSeEnsanchaHastaSuTituloYSuTextoMasLargo) {
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    auto datos = std::make_shared<DatosGrilla>();
+    datos->columnas = {{"BASE", kv::db::tipo::VarWChar, 0, {}},
+                       {"Nombre Artículo", kv::db::tipo::VarWChar, 0, {}},
+                       {"UTL_COSTOPorc", kv::db::tipo::Currency, 0, {}}};
+    const QString largo = QString::fromUtf8("Arroz largo fino doble carolina 1 kg, caja de 10 unidades");
+    datos->filas = {{QString("NORTE"), QString("Sal"), 28.11}, {QString("SUR"), largo, 100.0}};
+    datos->decimales = 2;
+    VistaGrilla grilla;
+    grilla.Vincular(datos);
+    const QFontMetrics metricas(grilla.font());
+    const int base = TwipsAPixeles(1500, &grilla);
+    EXPECT_EQ(grilla.columnWidth(0), base);
+    // The cell's whole text fits, the caption's too: neither is cut.
+    EXPECT_GT(grilla.columnWidth(1), base);
+    EXPECT_GE(grilla.columnWidth(1), metricas.horizontalAdvance(largo));
+    const QString titulo = grilla.Modelo()->headerData(2, Qt::Horizontal).toString();
+    EXPECT_EQ(titulo, "Utilidad s/Costo %");
+    EXPECT_GE(grilla.columnWidth(2), QFontMetrics(grilla.horizontalHeader()->font()).horizontalAdvance(titulo));
+    EXPECT_EQ(grilla.Modelo()->index(1, 1).data(Qt::ToolTipRole).toString(), largo);
     QLocale::setDefault(QLocale::c());
 }
 
