@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QSysInfo>
 #include <QMutex>
 #include <QRegularExpression>
 #include <cmath>
@@ -208,7 +209,7 @@ bool SesionEmbebida::ProcedimientoDeCatalogo(const QString& nombre, const Senten
         filas({QStringLiteral("spid"), QStringLiteral("ecid"), QStringLiteral("status"), QStringLiteral("loginame"),
                QStringLiteral("hostname"), QStringLiteral("blk"), QStringLiteral("dbname"), QStringLiteral("cmd"),
                QStringLiteral("request_id")},
-              {{51, 0, QStringLiteral("runnable"), login_, QString(), QStringLiteral("0"), base_,
+              {{id_, 0, QStringLiteral("runnable"), login_, QSysInfo::machineHostName(), QStringLiteral("0"), base_,
                 QStringLiteral("SELECT"), 0}});
         return true;
     }

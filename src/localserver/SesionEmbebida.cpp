@@ -60,8 +60,19 @@ int Usos(const QString& carpeta, const QString& base) {
 
 }  // namespace
 
+namespace {
+
+int NuevoId() {
+    static std::atomic<int> siguiente{51};
+    const int id = siguiente.fetch_add(1);
+    // smallint, as @@SPID is: after 32767 the count starts again at 51.
+    return 51 + (id - 51) % (32767 - 50);
+}
+
+}  // namespace
+
 SesionEmbebida::SesionEmbebida(std::unique_ptr<Catalogo> catalogo, QString login, QString base)
-    : catalogo_(std::move(catalogo)), login_(std::move(login)), base_(std::move(base)) {
+    : catalogo_(std::move(catalogo)), login_(std::move(login)), base_(std::move(base)), id_(NuevoId()) {
     MarcarUso(catalogo_->carpeta(), base_, +1);
 }
 

@@ -256,6 +256,7 @@ private:
     std::unique_ptr<Catalogo> catalogo_;
     QString login_;
     QString base_;
+    int id_;  // @@SPID: the process's sessions count from 51, as user sessions do on SQL Server
     std::map<QString, std::unique_ptr<BaseSqlite>> bases_;  // upper-case name -> handle (master is the catalog's)
     int nivel_ = 0;
     std::set<BaseSqlite*> enTransaccion_;

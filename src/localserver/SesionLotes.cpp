@@ -577,6 +577,7 @@ QVariant SesionEmbebida::ValorVariable(const QString& parametro) {
     if (parametro == QLatin1String("@kv_filas")) return filas_;
     if (parametro == QLatin1String("@kv_error")) return error_;
     if (parametro == QLatin1String("@kv_transacciones")) return nivel_;
+    if (parametro == QLatin1String("@kv_sesion")) return id_;
     if (parametro == QLatin1String("@kv_identidad")) {
         const auto v = Base(base_).UltimaIdentidad();
         return v ? QVariant(*v) : QVariant();

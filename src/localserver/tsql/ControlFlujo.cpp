@@ -35,6 +35,26 @@ Expr Traductor::LeerVariable() {
         if (nombre == QLatin1String("@@identity")) r.tipoSql = QStringLiteral("decimal");
         return r;
     }
+    // The server speaks Spanish: its language and the first day of its weeks.
+    if (nombre == QLatin1String("@@language")) {
+        ++p_;
+        r.sql = LiteralTexto(QStringLiteral("Español"));
+        r.tipo = TipoValor::Texto;
+        r.tipoSql = QStringLiteral("nvarchar");
+        return r;
+    }
+    if (nombre == QLatin1String("@@datefirst")) {
+        ++p_;
+        r.sql = QStringLiteral("1");
+        r.tipoSql = QStringLiteral("tinyint");
+        return r;
+    }
+    if (nombre == QLatin1String("@@spid")) {
+        ++p_;
+        r.sql = QStringLiteral("@kv_sesion");
+        r.tipoSql = QStringLiteral("smallint");
+        return r;
+    }
     if (nombre == QLatin1String("@@version") || nombre == QLatin1String("@@servername") ||
         nombre == QLatin1String("@@servicename")) {
         ++p_;

@@ -664,7 +664,7 @@ Expr Traductor::Primaria() {
         Salir();
         return Convertir(tipo, valor, estilo);
     }
-    if ((tk.Es("SYSTEM_USER") || tk.Es("CURRENT_USER") || tk.Es("SESSION_USER")) &&
+    if ((tk.Es("SYSTEM_USER") || tk.Es("CURRENT_USER") || tk.Es("SESSION_USER") || tk.Es("USER")) &&
         !Siguiente().EsSimbolo("(") && !Siguiente().EsSimbolo(".")) {
         ++p_;
         r.sql = tk.Es("SYSTEM_USER") ? QStringLiteral("@kv_login") : QStringLiteral("@kv_usuario");

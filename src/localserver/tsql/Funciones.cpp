@@ -604,6 +604,18 @@ void FnGetdate(sqlite3_context* ctx, int, sqlite3_value**) {
     DevolverTexto(ctx, FormatoISO(ahora.date(), ahora.time()));
 }
 
+void FnGetutcdate(sqlite3_context* ctx, int, sqlite3_value**) {
+    const QDateTime ahora = QDateTime::currentDateTimeUtc();
+    DevolverTexto(ctx, FormatoISO(ahora.date(), ahora.time()));
+}
+
+// ISDATE(x): 1 when the text (or number) reads as a date as CONVERT reads it.
+void FnIsdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_int(ctx, 0);
+    QDateTime f;
+    sqlite3_result_int(ctx, ValorAFecha(argv[0], 0, f) ? 1 : 0);
+}
+
 QString TextoDeValor(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_FLOAT) {
         QString s = QString::number(sqlite3_value_double(v), 'g', 15);
@@ -667,6 +679,12 @@ void FnTexto(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (largo > 0 && s.size() > largo) s.truncate(static_cast<qsizetype>(largo));
     DevolverTexto(ctx, s);
 }
+
+// The server speaks Spanish (Español): weeks start on Monday, @@DATEFIRST 1.
+constexpr int kPrimerDiaSemana = 1;
+
+// The day of the week counted from the week's first day, 1 to 7.
+int DiaDeSemana(const QDate& d) { return (d.dayOfWeek() - kPrimerDiaSemana + 7) % 7 + 1; }
 
 enum class Parte { Anio, Trimestre, Mes, DiaDelAnio, Dia, Semana, DiaSemana, Hora, Minuto, Segundo, Ninguna };
 
@@ -815,14 +833,13 @@ void FnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         case Parte::Dia:
             r = d.day();
             break;
-        case Parte::Semana: {
-            const QDate primero(d.year(), 1, 1);
-            r = (d.dayOfYear() - 1 + primero.dayOfWeek() % 7) / 7 + 1;
+        case Parte::Semana:
+            // January 1 is in week 1; a week begins on the week's first day.
+            r = (d.dayOfYear() - 1 + DiaDeSemana(QDate(d.year(), 1, 1)) - 1) / 7 + 1;
             break;
-        }
         case Parte::DiaSemana:
-            r = d.dayOfWeek() % 7 + 1;
-            break;  // Sunday is 1
+            r = DiaDeSemana(d);
+            break;
         case Parte::Hora:
             r = f.time().hour();
             break;
@@ -836,6 +853,25 @@ void FnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             return Fallar(ctx, mensajes::kSintaxis, mensajes::Sintaxis(Texto(argv[0])));
     }
     sqlite3_result_int64(ctx, r);
+}
+
+// DATENAME(parte, fecha): the month and the weekday by their Spanish names, any
+// other part as the text of its number.
+void FnDatename(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    static const char* const kMeses[] = {"Enero", "Febrero", "Marzo",     "Abril",   "Mayo",      "Junio",
+                                         "Julio", "Agosto",  "Septiembre", "Octubre", "Noviembre", "Diciembre"};
+    static const char* const kDias[] = {"Lunes", "Martes", "Miércoles", "Jueves", "Viernes", "Sábado", "Domingo"};
+    const Parte parte = LeerParte(Texto(argv[0]));
+    if (parte == Parte::Mes || parte == Parte::DiaSemana) {
+        QDateTime f;
+        if (!ValorAFecha(argv[1], 0, f))
+            return Fallar(ctx, mensajes::kConversionFecha, mensajes::ConversionFecha());
+        const QDate d = f.date();
+        return DevolverTexto(ctx, QString::fromUtf8(parte == Parte::Mes ? kMeses[d.month() - 1]
+                                                                         : kDias[d.dayOfWeek() - 1]));
+    }
+    FnDatepart(ctx, argc, argv);
 }
 
 // ------------------------------------------------------------------ LIKE
@@ -968,6 +1004,33 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const bool parecido = Parecido(CompilarPatron(patron, escape, hayEscape), texto, limite, &vencido);
     if (vencido) return sqlite3_result_error_code(ctx, SQLITE_INTERRUPT);
     sqlite3_result_int(ctx, parecido ? 1 : 0);
+}
+
+// PATINDEX(patron, texto): where the pattern first matches, from 1; 0 when it
+// does not. Without a leading % the pattern must match from the first character.
+void FnPatindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (HayNulo(argc, argv)) return sqlite3_result_null(ctx);
+    const QString texto = Texto(argv[1]);
+    std::vector<ElementoPatron> patron = CompilarPatron(Texto(argv[0]), QChar(), false);
+    auto* limite = static_cast<LimiteTiempo*>(sqlite3_user_data(ctx));
+    bool vencido = false;
+    qsizetype posicion = 0;
+    if (patron.empty() || patron.front().tipo != ElementoPatron::Varios) {
+        posicion = !patron.empty() && Parecido(patron, texto, limite, &vencido) ? 1 : 0;
+    } else {
+        auto primero = patron.begin();
+        while (primero != patron.end() && primero->tipo == ElementoPatron::Varios) ++primero;
+        patron.erase(patron.begin(), primero);
+        if (patron.empty()) posicion = texto.isEmpty() ? 0 : 1;  // '%' alone
+        for (qsizetype i = 0; posicion == 0 && i < texto.size() && !vencido; ++i) {
+            if (Parecido(patron, texto.mid(i), limite, &vencido)) {
+                posicion = i + 1;
+                break;
+            }
+        }
+    }
+    if (vencido) return sqlite3_result_error_code(ctx, SQLITE_INTERRUPT);
+    sqlite3_result_int64(ctx, posicion);
 }
 
 // ------------------------------------------------------------------ result types
@@ -1444,6 +1507,10 @@ const DefinicionFuncion kFunciones[] = {
     {"kv_texto", 2, true, &FnTexto},
     {"kv_texto", 3, true, &FnTexto},
     {"kv_getdate", 0, false, &FnGetdate},
+    {"kv_getutcdate", 0, false, &FnGetutcdate},
+    {"kv_isdate", 1, true, &FnIsdate},
+    {"kv_datename", 2, true, &FnDatename},
+    {"kv_patindex", 2, true, &FnPatindex},
     {"kv_dateadd", 3, true, &FnDateadd},
     {"kv_datediff", 3, true, &FnDatediff},
     {"kv_datepart", 2, true, &FnDatepart},
@@ -1523,7 +1590,8 @@ bool FuncionDelMotorPermitida(const QString& nombre) {
     const QByteArray n = nombre.toLower().toUtf8();
     for (const char* m : kDelMotor)
         if (n == m) return true;
-    if (n == "kv_suma_dinero" || n == "kv_min_dinero" || n == "kv_max_dinero" || EsFuncionDeCaracteres(n))
+    if (n == "kv_suma_dinero" || n == "kv_min_dinero" || n == "kv_max_dinero" || EsFuncionDeCaracteres(n) ||
+        EsFuncionEscalar(n))
         return true;
     for (const DefinicionFuncion& f : kFunciones)
         if (n == f.nombre) return true;
@@ -1545,13 +1613,14 @@ int RegistrarFuncionesTSQL(sqlite3* bd, LimiteTiempo* limite) {
     if (rc != SQLITE_OK) return rc;
     for (const DefinicionFuncion& f : kFunciones) {
         const int banderas = SQLITE_UTF8 | (f.determinista ? SQLITE_DETERMINISTIC : 0);
-        // Only LIKE looks at the deadline.
-        void* datos = f.funcion == &FnLike ? static_cast<void*>(limite) : nullptr;
+        // Only LIKE and PATINDEX look at the deadline.
+        void* datos = f.funcion == &FnLike || f.funcion == &FnPatindex ? static_cast<void*>(limite) : nullptr;
         rc = sqlite3_create_function_v2(bd, f.nombre, f.argumentos, banderas, datos, f.funcion, nullptr,
                                         nullptr, nullptr);
         if (rc != SQLITE_OK) return rc;
     }
-    return RegistrarFuncionesDeCaracteres(bd);
+    rc = RegistrarFuncionesDeCaracteres(bd);
+    return rc != SQLITE_OK ? rc : RegistrarFuncionesEscalares(bd);
 }
 
 }  // namespace kv::local

@@ -73,6 +73,12 @@ bool FuncionDelMotorPermitida(const QString& nombre);
 int RegistrarFuncionesDeCaracteres(sqlite3* bd);
 bool EsFuncionDeCaracteres(const QByteArray& nombre);
 
+// STUFF, REVERSE, QUOTENAME, STR, ISNUMERIC, PARSENAME, POWER (kv_potencia),
+// SQUARE, SQRT, EXP, LOG, LOG10, RAND and NEWID (kv_stuff ... kv_newid),
+// installed by RegistrarFuncionesTSQL (FuncionesEscalares.cpp).
+int RegistrarFuncionesEscalares(sqlite3* bd);
+bool EsFuncionEscalar(const QByteArray& nombre);
+
 // The KV collation on two texts: <0, 0 or >0.
 int CompararKV(const QString& a, const QString& b);
 // The same on UTF-8 bytes.

@@ -86,6 +86,8 @@ QString ConversionTipo(const QString& desde, const QString& hacia) {
     return QStringLiteral("Error al convertir el tipo de datos %1 a %2.").arg(desde, hacia);
 }
 
+QString PuntoFlotanteNoValido() { return QStringLiteral("Se produjo una operación de punto flotante no válida."); }
+
 QString NuloNoAdmitido(const QString& columna, const QString& tabla, const QString& operacion) {
     return QStringLiteral(
                "No se puede insertar el valor NULL en la columna '%1', tabla '%2'. "

@@ -51,6 +51,7 @@ inline constexpr int kRollbackSinBegin = 3903;
 inline constexpr int kBaseNoAbre = 4060;
 inline constexpr int kDesbordamiento = 8115;
 inline constexpr int kDivisionCero = 8134;
+inline constexpr int kPuntoFlotante = 3623;
 inline constexpr int kNoAgrupadaSeleccion = 8120;
 inline constexpr int kNoAgrupadaOrden = 8127;
 inline constexpr int kNoAgrupadaHaving = 8121;
@@ -115,6 +116,8 @@ QString ConversionValor(const QString& valor, const QString& tipo,
 QString LongitudNoValida(const QString& funcion);
 // 8114
 QString ConversionTipo(const QString& desde, const QString& hacia);
+// 3623: SQRT of a negative, LOG of zero.
+QString PuntoFlotanteNoValido();
 // 515: tabla as SQL Server names it, "base.dbo.tabla"; operacion "INSERT" or "UPDATE".
 QString NuloNoAdmitido(const QString& columna, const QString& tabla, const QString& operacion);
 // 547: operacion "INSERT", "UPDATE" or "DELETE"; tipo "FOREIGN KEY", "REFERENCE" or "CHECK".

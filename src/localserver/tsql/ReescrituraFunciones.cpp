@@ -3,6 +3,8 @@
 
 #include "localserver/tsql/Traductor.h"
 
+#include <QSysInfo>
+
 #include "localserver/tsql/Mensajes.h"
 
 namespace kv::local::traduccion {
@@ -189,6 +191,35 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
                 QLatin1String(", ") + a[0].sql + QLatin1String(", ") + quien + QLatin1Char(')');
         r.tipo = TipoValor::Numero;
         r.tipoSql = QStringLiteral("int");
+        return true;
+    }
+    if (n == QLatin1String("host_name")) {
+        exigir(0, 0);
+        r.sql = LiteralTexto(QSysInfo::machineHostName());
+        return true;
+    }
+    if (n == QLatin1String("serverproperty")) {
+        // What install scripts ask of the server, in agreement with @@VERSION,
+        // @@SERVERNAME and the databases' collation; NULL for any other property.
+        exigir(1, 1);
+        const QString texto = propiedad(a[0], {{"productversion", "8.00.2039"},
+                                               {"productlevel", "SP4"},
+                                               {"edition", "Embebido"},
+                                               {"servername", "EMBEBIDO"},
+                                               {"machinename", "EMBEBIDO"},
+                                               {"collation", "Modern_Spanish_CI_AS"}});
+        const QString numero = propiedad(a[0], {{"engineedition", "4"},
+                                                {"isintegratedsecurityonly", "0"},
+                                                {"isclustered", "0"},
+                                                {"isfulltextinstalled", "0"},
+                                                {"issingleuser", "0"}});
+        if (!numero.isEmpty()) {
+            r.sql = numero;
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("int");
+        } else {
+            r.sql = texto.isEmpty() ? QStringLiteral("NULL") : LiteralTexto(texto);
+        }
         return true;
     }
     if (n == QLatin1String("scope_identity") || n == QLatin1String("ident_current")) {
@@ -468,6 +499,64 @@ Expr Traductor::Funcion(const QString& nombre, const QString& nombreSalida) {
                     (a.size() > 2 ? a[2].sql : QStringLiteral("NULL")) + QLatin1String(", ") + clase + QLatin1Char(')');
             r.tipo = TipoValor::Texto;
             r.tipoSql = QStringLiteral("nvarchar");
+        } else if (n == QLatin1String("stuff")) {
+            exigirCantidad(a, 4, 4);
+            r.sql = QLatin1String("kv_stuff(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Texto;
+            r.tipoSql = a[0].tipoSql.isEmpty() ? QStringLiteral("nvarchar") : a[0].tipoSql;
+        } else if (n == QLatin1String("reverse") || n == QLatin1String("quotename") || n == QLatin1String("str") ||
+                   n == QLatin1String("parsename") || n == QLatin1String("patindex") ||
+                   n == QLatin1String("datename")) {
+            const bool unoODos = n == QLatin1String("reverse") || n == QLatin1String("quotename");
+            exigirCantidad(a, n == QLatin1String("str") || unoODos ? 1 : 2,
+                           n == QLatin1String("reverse") ? 1 : n == QLatin1String("str") ? 3 : 2);
+            std::vector<Expr> lista = a;
+            if (n == QLatin1String("datename")) lista[0].sql = LiteralTexto(a[0].sql.toLower());
+            r.sql = QLatin1String("kv_") + n + QLatin1Char('(') + unir(lista) + QLatin1Char(')');
+            r.tipo = n == QLatin1String("patindex") ? TipoValor::Numero : TipoValor::Texto;
+            r.tipoSql = n == QLatin1String("patindex")                             ? QStringLiteral("int")
+                        : n == QLatin1String("str")                                ? QStringLiteral("varchar")
+                        : n == QLatin1String("reverse") && !a[0].tipoSql.isEmpty() ? a[0].tipoSql
+                                                                                   : QStringLiteral("nvarchar");
+        } else if (n == QLatin1String("isnumeric") || n == QLatin1String("isdate")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("kv_") + n + QLatin1Char('(') + a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("int");
+        } else if (n == QLatin1String("power")) {
+            // Of the base's type: integers stay integers, money money, the rest float.
+            exigirCantidad(a, 2, 2);
+            const QString tipo = EsTipoEntero(a[0].tipoSql)
+                                     ? (a[0].tipoSql == QLatin1String("bigint") ? QStringLiteral("bigint")
+                                                                                : QStringLiteral("int"))
+                                 : EsTipoDinero(a[0].tipoSql) || a[0].tipoSql == QLatin1String("decimal")
+                                     ? a[0].tipoSql
+                                     : QStringLiteral("float");
+            r.sql = QLatin1String("kv_potencia(") + unir(a) + QLatin1String(", '") + tipo + QLatin1String("')");
+            if (EsTipoDinero(tipo)) r.sql = QLatin1String("kv_dinero(") + r.sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = tipo;
+        } else if (n == QLatin1String("square") || n == QLatin1String("sqrt") || n == QLatin1String("exp") ||
+                   n == QLatin1String("log") || n == QLatin1String("log10")) {
+            exigirCantidad(a, 1, 1);
+            r.sql = QLatin1String("kv_") + n + QLatin1Char('(') + a[0].sql + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("float");
+        } else if (n == QLatin1String("pi")) {
+            exigirCantidad(a, 0, 0);
+            r.sql = QStringLiteral("3.141592653589793");
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("float");
+        } else if (n == QLatin1String("rand")) {
+            exigirCantidad(a, 0, 1);
+            r.sql = QLatin1String("kv_rand(") + unir(a) + QLatin1Char(')');
+            r.tipo = TipoValor::Numero;
+            r.tipoSql = QStringLiteral("float");
+        } else if (n == QLatin1String("newid") || n == QLatin1String("getutcdate")) {
+            exigirCantidad(a, 0, 0);
+            r.sql = QLatin1String("kv_") + n + QLatin1String("()");
+            r.tipo = TipoValor::Texto;
+            r.tipoSql = n == QLatin1String("newid") ? QStringLiteral("uniqueidentifier") : QStringLiteral("datetime");
         } else if (!FuncionDelSistema(n, a, r)) {
             // The branches above are the T-SQL functions the front end defines;
             // any other name, SQLite's own and the server's helpers included,
