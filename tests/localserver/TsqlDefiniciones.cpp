@@ -193,3 +193,44 @@ TEST_F(Definiciones, FuncionesDelCatalogo) {
     Lote(*c_, QStringLiteral("IF COL_LENGTH('F', 'nueva') IS NULL ALTER TABLE F ADD nueva int NULL"));
     EXPECT_EQ(Todo(QStringLiteral("SELECT COL_LENGTH('F', 'nueva')")), QStringList{QStringLiteral("4")});
 }
+
+// The catalog shows the keys and defaults of the tables, and the types, as the
+// checks of install scripts read them.
+TEST_F(Definiciones, RestriccionesYTiposEnElCatalogo) {
+    Lote(*c_, QStringLiteral("CREATE TABLE T (a int NOT NULL, b nvarchar(10) NOT NULL, n money CONSTRAINT DF_T_n "
+                             "DEFAULT (0), CONSTRAINT PK_T PRIMARY KEY (a, b))"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT CONSTRAINT_NAME, TABLE_NAME, CONSTRAINT_TYPE FROM "
+                                  "INFORMATION_SCHEMA.TABLE_CONSTRAINTS")),
+              QStringList{QStringLiteral("PK_T|T|PRIMARY KEY")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION FROM "
+                                  "INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_NAME = 't'")),
+              (QStringList{QStringLiteral("PK_T|a|1"), QStringLiteral("PK_T|b|2")}));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name, type, type_desc FROM sys.objects ORDER BY name")),
+              (QStringList{QStringLiteral("DF_T_n|D|DEFAULT_CONSTRAINT"), QStringLiteral("PK_T|PK|PRIMARY_KEY_CONSTRAINT"),
+                           QStringLiteral("T|U|USER_TABLE")}));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT d.name, d.parent_column_id, d.definition FROM sys.default_constraints d "
+                                  "WHERE d.parent_object_id = OBJECT_ID('T')")),
+              QStringList{QStringLiteral("DF_T_n|3|(0)")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.key_constraints WHERE parent_object_id = OBJECT_ID('T')")),
+              QStringList{QStringLiteral("PK_T")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name, xtype FROM sysobjects WHERE xtype IN ('PK', 'D') ORDER BY name")),
+              (QStringList{QStringLiteral("DF_T_n|D"), QStringLiteral("PK_T|PK")}));
+    // Columns joined to their types, as SQL Server numbers them.
+    EXPECT_EQ(Todo(QStringLiteral("SELECT c.name, t.name, t.system_type_id, c.max_length FROM sys.columns c JOIN "
+                                  "sys.types t ON t.user_type_id = c.user_type_id WHERE c.object_id = OBJECT_ID('T') "
+                                  "ORDER BY c.column_id")),
+              (QStringList{QStringLiteral("a|int|56|4"), QStringLiteral("b|nvarchar|231|20"),
+                           QStringLiteral("n|money|60|8")}));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM systypes WHERE xusertype = 256")), QStringList{"sysname"});
+    // OBJECT_ID finds keys, defaults and procedures too, with or without their type.
+    EXPECT_EQ(Todo(QStringLiteral("SELECT OBJECT_NAME(OBJECT_ID('PK_T')), OBJECT_NAME(OBJECT_ID('DF_T_n', 'D')), "
+                                  "OBJECT_ID('PK_T', 'U'), OBJECT_ID('T', 'P')")),
+              QStringList{QStringLiteral("PK_T|DF_T_n|NULL|NULL")});
+    for (int vez = 0; vez < 2; ++vez) {  // a second run drops what the first made
+        Lote(*c_, QStringLiteral("IF OBJECT_ID('dbo.P_VERSION') IS NOT NULL DROP PROCEDURE dbo.P_VERSION"));
+        Lote(*c_, QStringLiteral("CREATE PROCEDURE P_VERSION AS SELECT 7 AS v"));
+    }
+    EXPECT_EQ(Todo(QStringLiteral("EXEC P_VERSION")), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(Todo(QStringLiteral("SELECT type FROM sys.objects WHERE object_id = OBJECT_ID('P_VERSION')")),
+              QStringList{QStringLiteral("P")});
+}

@@ -64,7 +64,71 @@ const char* const kPrecision =
     "WHEN 'numeric' THEN CASE WHEN c.precision_ > 0 THEN c.precision_ ELSE 18 END "
     "WHEN 'datetime' THEN 23 WHEN 'smalldatetime' THEN 16 ELSE 0 END";
 
+// SQL Server's system types: name, system_type_id, user_type_id, max_length,
+// precision, scale.
+struct TipoSistema {
+    const char* nombre;
+    int id, idUsuario, bytes, precision, escala;
+};
+const TipoSistema kTiposSistema[] = {
+    {"image", 34, 34, 16, 0, 0},           {"text", 35, 35, 16, 0, 0},
+    {"uniqueidentifier", 36, 36, 16, 0, 0}, {"tinyint", 48, 48, 1, 3, 0},
+    {"smallint", 52, 52, 2, 5, 0},          {"int", 56, 56, 4, 10, 0},
+    {"smalldatetime", 58, 58, 4, 16, 0},    {"real", 59, 59, 4, 24, 0},
+    {"money", 60, 60, 8, 19, 4},            {"datetime", 61, 61, 8, 23, 3},
+    {"float", 62, 62, 8, 53, 0},            {"sql_variant", 98, 98, 8016, 0, 0},
+    {"ntext", 99, 99, 16, 0, 0},            {"bit", 104, 104, 1, 1, 0},
+    {"decimal", 106, 106, 17, 38, 38},      {"numeric", 108, 108, 17, 38, 38},
+    {"smallmoney", 122, 122, 4, 10, 4},     {"bigint", 127, 127, 8, 19, 0},
+    {"varbinary", 165, 165, 8000, 0, 0},    {"varchar", 167, 167, 8000, 0, 0},
+    {"binary", 173, 173, 8000, 0, 0},       {"char", 175, 175, 8000, 0, 0},
+    {"timestamp", 189, 189, 8, 0, 0},       {"nvarchar", 231, 231, 8000, 0, 0},
+    {"nchar", 239, 239, 8000, 0, 0},        {"sysname", 231, 256, 256, 0, 0},
+};
+
+QString TablaDeTipos() {
+    QStringList filas;
+    for (const TipoSistema& t : kTiposSistema)
+        filas << QStringLiteral("SELECT '%1' COLLATE KV AS name, %2 AS system_type_id, %3 AS user_type_id, %4 AS "
+                                "max_length, %5 AS precision, %6 AS scale")
+                     .arg(QLatin1String(t.nombre))
+                     .arg(t.id)
+                     .arg(t.idUsuario)
+                     .arg(t.bytes)
+                     .arg(t.precision)
+                     .arg(t.escala);
+    return QLatin1Char('(') + filas.join(QLatin1String(" UNION ALL ")) + QLatin1Char(')');
+}
+
+// The system type id of a column's type (c.tipo).
+QString IdDeTipo() {
+    QString sql = QStringLiteral("CASE c.tipo");
+    for (const TipoSistema& t : kTiposSistema)
+        if (t.id == t.idUsuario)
+            sql += QStringLiteral(" WHEN '%1' THEN %2").arg(QLatin1String(t.nombre)).arg(t.id);
+    return sql + QStringLiteral(" WHEN 'sysname' THEN 231 END");
+}
+
+// The constraints kept for the user's tables (primary keys 'PK', defaults 'DF'),
+// with ids after the procedures'.
+const char* const kRestricciones =
+    "(SELECT 2000000 + r.rowid AS id, r.nombre AS nombre, r.tipo AS tipo, r.columnas AS columnas, o.id AS tabla_id, "
+    "o.nombre AS tabla FROM kv_sys_restricciones r JOIN (SELECT rowid AS id, name AS nombre FROM sqlite_master "
+    "WHERE type = 'table' AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', 'sqlite_')) o ON o.nombre = "
+    "r.tabla COLLATE NOCASE)";
+
+// Each column of each primary key, in the key's order (the kept list is "a,b").
+const char* const kColumnasDeClave =
+    "(WITH RECURSIVE n(id, lista, i) AS (SELECT id, kv_reemplazar(columnas, ',', '\n'), 1 FROM "
+    "{RESTRICCIONES} WHERE tipo = 'PK' UNION ALL SELECT id, lista, i + 1 FROM n WHERE i < kv_lineas(lista)) "
+    "SELECT n.id AS id, k.nombre AS nombre, k.tabla AS tabla, kv_parte(n.lista, n.i, 1) AS columna, n.i AS orden "
+    "FROM n JOIN {RESTRICCIONES} k ON k.id = n.id)";
+
 QString Sustituir(QString sql) {
+    sql.replace(QLatin1String("{CLAVES}"), QLatin1String(kColumnasDeClave));
+    sql.replace(QLatin1String("{RESTRICCIONES}"), QLatin1String(kRestricciones));
+    sql.replace(QLatin1String("{TIPOS}"), TablaDeTipos());
+    sql.replace(QLatin1String("{ID_TIPO}"), IdDeTipo());
     sql.replace(QLatin1String("{OBJETOS}"), QLatin1String(kObjetos));
     sql.replace(QLatin1String("{RUTINAS}"), QLatin1String(kRutinas));
     sql.replace(QLatin1String("{COLUMNAS}"), QLatin1String(kColumnas));
@@ -128,6 +192,18 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "ROUTINE_SCHEMA, nombre COLLATE KV AS ROUTINE_NAME, 'PROCEDURE' COLLATE KV AS ROUTINE_TYPE, "
                 "substr(texto, 1, 4000) AS ROUTINE_DEFINITION, 'SQL' AS ROUTINE_BODY, creado AS CREATED, "
                 "modificado AS LAST_ALTERED FROM {RUTINAS}");
+        } else if (ultima == QLatin1String("table_constraints")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS CONSTRAINT_CATALOG, 'dbo' COLLATE KV AS CONSTRAINT_SCHEMA, nombre "
+                "COLLATE KV AS CONSTRAINT_NAME, @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS "
+                "TABLE_SCHEMA, tabla COLLATE KV AS TABLE_NAME, 'PRIMARY KEY' COLLATE KV AS CONSTRAINT_TYPE, 'NO' "
+                "AS IS_DEFERRABLE, 'NO' AS INITIALLY_DEFERRED FROM {RESTRICCIONES} WHERE tipo = 'PK'");
+        } else if (ultima == QLatin1String("key_column_usage")) {
+            sql = QStringLiteral(
+                "SELECT @kv_base COLLATE KV AS CONSTRAINT_CATALOG, 'dbo' COLLATE KV AS CONSTRAINT_SCHEMA, nombre "
+                "COLLATE KV AS CONSTRAINT_NAME, @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS "
+                "TABLE_SCHEMA, tabla COLLATE KV AS TABLE_NAME, columna COLLATE KV AS COLUMN_NAME, orden AS "
+                "ORDINAL_POSITION FROM {CLAVES}");
         } else if (ultima == QLatin1String("columns")) {
             sql = QStringLiteral(
                 "SELECT @kv_base COLLATE KV AS TABLE_CATALOG, 'dbo' COLLATE KV AS TABLE_SCHEMA, "
@@ -161,7 +237,24 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "'U' ELSE 'V' END COLLATE KV AS type, CASE tipo WHEN 'table' THEN 'USER_TABLE' ELSE 'VIEW' "
                 "END "
                 "COLLATE KV AS type_desc FROM {OBJETOS} UNION ALL SELECT nombre COLLATE KV, id, 1, 'P' COLLATE "
-                "KV, 'SQL_STORED_PROCEDURE' COLLATE KV FROM {RUTINAS}");
+                "KV, 'SQL_STORED_PROCEDURE' COLLATE KV FROM {RUTINAS} UNION ALL SELECT nombre COLLATE KV, id, 1, "
+                "CASE tipo WHEN 'PK' THEN 'PK' ELSE 'D' END COLLATE KV, CASE tipo WHEN 'PK' THEN "
+                "'PRIMARY_KEY_CONSTRAINT' ELSE 'DEFAULT_CONSTRAINT' END COLLATE KV FROM {RESTRICCIONES}");
+        } else if (sys && ultima == QLatin1String("key_constraints")) {
+            sql = QStringLiteral(
+                "SELECT nombre COLLATE KV AS name, id AS object_id, tabla_id AS parent_object_id, 1 AS schema_id, "
+                "'PK' COLLATE KV AS type, 'PRIMARY_KEY_CONSTRAINT' COLLATE KV AS type_desc, 1 AS unique_index_id "
+                "FROM {RESTRICCIONES} WHERE tipo = 'PK'");
+        } else if (sys && ultima == QLatin1String("default_constraints")) {
+            sql = QStringLiteral(
+                "SELECT r.nombre COLLATE KV AS name, r.id AS object_id, r.tabla_id AS parent_object_id, 1 AS "
+                "schema_id, 'D' COLLATE KV AS type, 'DEFAULT_CONSTRAINT' COLLATE KV AS type_desc, c.orden AS "
+                "parent_column_id, c.defecto AS definition FROM {RESTRICCIONES} r JOIN {COLUMNAS} c ON c.id = "
+                "r.tabla_id AND c.columna = r.columnas COLLATE NOCASE WHERE r.tipo = 'DF'");
+        } else if (sys && ultima == QLatin1String("types")) {
+            sql = QStringLiteral(
+                "SELECT name, system_type_id, user_type_id, 4 AS schema_id, max_length, precision, scale, 1 AS "
+                "is_nullable, CASE WHEN user_type_id > 255 THEN 1 ELSE 0 END AS is_user_defined FROM {TIPOS}");
         } else if (sys && ultima == QLatin1String("procedures")) {
             sql = QStringLiteral(
                 "SELECT nombre COLLATE KV AS name, id AS object_id, 1 AS schema_id, 'P' COLLATE KV AS type, "
@@ -171,8 +264,8 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
             sql = QStringLiteral("SELECT id AS object_id, texto AS definition FROM {RUTINAS}");
         } else if (sys && ultima == QLatin1String("columns")) {
             sql = QStringLiteral(
-                "SELECT c.id AS object_id, c.columna COLLATE KV AS name, c.orden AS column_id, {BYTES} AS "
-                "max_length, {PRECISION} AS precision, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN "
+                "SELECT c.id AS object_id, c.columna COLLATE KV AS name, c.orden AS column_id, {ID_TIPO} AS "
+                "system_type_id, {ID_TIPO} AS user_type_id, {BYTES} AS max_length, {PRECISION} AS precision, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN "
                 "c.escala "
                 "WHEN c.tipo IN ('money', 'smallmoney') THEN 4 ELSE 0 END AS scale, CASE WHEN c.nulos <> 0 "
                 "THEN 1 "
@@ -194,13 +287,21 @@ std::optional<QString> VistaDelCatalogo(const QStringList& partesEscritas) {
                 "SELECT nombre COLLATE KV AS name, id AS id, CASE tipo WHEN 'table' THEN 'U' ELSE 'V' END "
                 "COLLATE KV "
                 "AS xtype, CASE tipo WHEN 'table' THEN 'U' ELSE 'V' END COLLATE KV AS type, 1 AS uid, 0 AS "
-                "parent_obj FROM {OBJETOS}");
+                "parent_obj FROM {OBJETOS} UNION ALL SELECT nombre COLLATE KV, id, 'P' COLLATE KV, 'P' COLLATE KV, "
+                "1, 0 FROM {RUTINAS} UNION ALL SELECT nombre COLLATE KV, id, CASE tipo WHEN 'PK' THEN 'PK' ELSE "
+                "'D' END COLLATE KV, CASE tipo WHEN 'PK' THEN 'K' ELSE 'D' END COLLATE KV, 1, tabla_id FROM "
+                "{RESTRICCIONES}");
         } else if (ultima == QLatin1String("syscolumns")) {
             sql = QStringLiteral(
-                "SELECT c.columna COLLATE KV AS name, c.id AS id, c.orden AS colid, {BYTES} AS length, "
+                "SELECT c.columna COLLATE KV AS name, c.id AS id, c.orden AS colid, {ID_TIPO} AS xtype, {BYTES} AS "
+                "length, "
                 "{PRECISION} AS prec, CASE WHEN c.tipo IN ('decimal', 'numeric') THEN c.escala ELSE 0 END AS "
                 "scale, "
                 "CASE WHEN c.nulos <> 0 THEN 1 ELSE 0 END AS isnullable FROM {COLUMNAS} c");
+        } else if (ultima == QLatin1String("systypes")) {
+            sql = QStringLiteral(
+                "SELECT name, system_type_id AS xtype, user_type_id AS xusertype, max_length AS length, precision "
+                "AS prec, scale FROM {TIPOS}");
         } else if (ultima == QLatin1String("sysdatabases")) {
             sql =
                 QStringLiteral("SELECT nombre COLLATE KV AS name, id AS dbid FROM ") + QLatin1String(kBases);

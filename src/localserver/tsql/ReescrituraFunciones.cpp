@@ -21,36 +21,47 @@ bool Traductor::FuncionDelSistema(const QString& n, const std::vector<Expr>& a, 
     r.primario = true;
     if (n == QLatin1String("object_id")) {
         exigir(1, 2);
-        QString tipos = QStringLiteral("'table', 'view'");
-        if (a.size() == 2) {
-            const QString t = a[1].sql.toUpper();
-            if (t == QLatin1String("'U'") || t == QLatin1String("N'U'"))
-                tipos = QStringLiteral("'table'");
-            else if (t == QLatin1String("'V'") || t == QLatin1String("N'V'"))
-                tipos = QStringLiteral("'view'");
-            else
-                tipos = QStringLiteral("''");
-            if (t == QLatin1String("'P'") || t == QLatin1String("N'P'")) {
-                // A procedure written in T-SQL, kept beside the tables.
-                r.sql = QLatin1String("(SELECT 1000000 + rowid FROM kv_sys_procedimientos WHERE nombre = "
-                                      "kv_nombre_objeto(") +
-                        a[0].sql + QLatin1String(") COLLATE NOCASE)");
-                r.tipo = TipoValor::Numero;
-                r.tipoSql = QStringLiteral("int");
-                return true;
-            }
-        }
-        // A temporary table (tempdb..#t) is the session's: negative ids, as tempdb's.
-        r.sql = QLatin1String("(SELECT CASE WHEN substr(kv_nombre_objeto(") + a[0].sql +
-                QLatin1String("), 1, 1) = '#' THEN (SELECT -rowid FROM sqlite_temp_master WHERE type IN (") + tipos +
-                QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
-                QLatin1String(") COLLATE NOCASE) ELSE (SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
-                QLatin1String(") AND name = kv_nombre_objeto(") + a[0].sql +
-                QLatin1String(
-                    ") COLLATE NOCASE AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', "
-                    "'sqlite_')) END)");
+        const QString nombre = QLatin1String("kv_nombre_objeto(") + a[0].sql + QLatin1Char(')');
+        auto tablas = [&](const QString& tipos) {
+            // A temporary table (tempdb..#t) is the session's: negative ids, as tempdb's.
+            return QLatin1String("(SELECT CASE WHEN substr(") + nombre +
+                   QLatin1String(", 1, 1) = '#' THEN (SELECT -rowid FROM sqlite_temp_master WHERE type IN (") + tipos +
+                   QLatin1String(") AND name = ") + nombre +
+                   QLatin1String(" COLLATE NOCASE) ELSE (SELECT rowid FROM sqlite_master WHERE type IN (") + tipos +
+                   QLatin1String(") AND name = ") + nombre +
+                   QLatin1String(" COLLATE NOCASE AND substr(name, 1, 7) COLLATE NOCASE NOT IN ('kv_sys_', "
+                                 "'sqlite_')) END)");
+        };
+        // A procedure written in T-SQL, kept beside the tables; a primary key or a default.
+        const QString procedimiento = QLatin1String("(SELECT 1000000 + rowid FROM kv_sys_procedimientos WHERE nombre = ") +
+                                      nombre + QLatin1String(" COLLATE NOCASE)");
+        auto restriccion = [&](const char* tipo) {
+            return QLatin1String("(SELECT object_id FROM ") + *VistaDelCatalogo({QStringLiteral("sys"), QStringLiteral("objects")}) +
+                   QLatin1String(" WHERE type = '") + QLatin1String(tipo) + QLatin1String("' AND name = ") + nombre +
+                   QLatin1Char(')');
+        };
         r.tipo = TipoValor::Numero;
         r.tipoSql = QStringLiteral("int");
+        if (a.size() == 1) {
+            r.sql = QLatin1String("coalesce(") + tablas(QStringLiteral("'table', 'view'")) + QLatin1String(", ") +
+                    procedimiento + QLatin1String(", ") + restriccion("PK") + QLatin1String(", ") + restriccion("D") +
+                    QLatin1Char(')');
+            return true;
+        }
+        QString t = a[1].sql.toUpper();
+        if (t.startsWith(QLatin1Char('N'))) t.remove(0, 1);
+        if (t == QLatin1String("'U'"))
+            r.sql = tablas(QStringLiteral("'table'"));
+        else if (t == QLatin1String("'V'"))
+            r.sql = tablas(QStringLiteral("'view'"));
+        else if (t == QLatin1String("'P'"))
+            r.sql = procedimiento;
+        else if (t == QLatin1String("'PK'"))
+            r.sql = restriccion("PK");
+        else if (t == QLatin1String("'D'"))
+            r.sql = restriccion("D");
+        else
+            r.sql = QStringLiteral("NULL");
         return true;
     }
     // What the CATCH block being run handles (NULL outside one).
