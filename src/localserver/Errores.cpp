@@ -192,6 +192,21 @@ QString ColumnaAQuitarInexistente(const QString& columna, const QString& tabla) 
     return QStringLiteral("Error de ALTER TABLE DROP COLUMN porque la columna '%1' no existe en la tabla '%2'.")
         .arg(columna, tabla);
 }
+QString RenombrarAmbiguo(const QString& tipo) {
+    return QStringLiteral("El parámetro @objname es ambiguo o el @objtype (%1) reclamado es incorrecto.").arg(tipo);
+}
+QString RenombrarTipoDesconocido(const QString& tipo) {
+    return QStringLiteral("Error: no se reconoce el @objtype explícito '%1'.").arg(tipo);
+}
+QString RenombrarDuplicado(const QString& nombre, const QString& tipo) {
+    return QStringLiteral("Error: el nuevo nombre '%1' ya se está usando como nombre de %2 y provocaría un duplicado "
+                          "no permitido.")
+        .arg(nombre, tipo);
+}
+QString PrecaucionRenombrar() {
+    return QStringLiteral("Precaución: al cambiar cualquier parte del nombre de un objeto, pueden dejar de ser "
+                          "válidos los scripts y los procedimientos almacenados.");
+}
 QString ObjetoDependiente(const QString& objeto, const QString& columna) {
     return QStringLiteral("El objeto '%1' depende de la columna '%2'.").arg(objeto, columna);
 }

@@ -68,6 +68,10 @@ inline constexpr int Desbordamiento = 8115;
 inline constexpr int DivisionPorCero = 8134;
 inline constexpr int Truncado = 8152;
 inline constexpr int NombreNoValido = 15006;
+inline constexpr int RenombrarAmbiguo = 15248;
+inline constexpr int RenombrarTipoDesconocido = 15249;
+inline constexpr int RenombrarDuplicado = 15335;
+inline constexpr int PrecaucionRenombrar = 15477;
 inline constexpr int LoginInexistente = 15007;
 inline constexpr int LoginNoModificable = 15151;
 inline constexpr int BaseNoExiste = 15010;
@@ -152,6 +156,12 @@ QString UnicaColumna(const QString& columna, const QString& tabla);
 QString ColumnaAQuitarInexistente(const QString& columna, const QString& tabla);
 QString ObjetoDependiente(const QString& objeto, const QString& columna);
 QString NombreNoValido(const QString& nombre);
+// sp_rename: the object is not there (or not of the type given), the type is
+// none sp_rename knows, the new name is taken; and its warning on success.
+QString RenombrarAmbiguo(const QString& tipo);
+QString RenombrarTipoDesconocido(const QString& tipo);
+QString RenombrarDuplicado(const QString& nombre, const QString& tipo);
+QString PrecaucionRenombrar();
 QString LoginInexistente(const QString& login);
 QString BaseNoExiste(const QString& base);
 QString RolInexistente(const QString& rol);

@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 #include "db/Proveedor.h"
 #include "localserver/Errores.h"
@@ -644,6 +646,191 @@ int PrecisionADO(const ColumnaDeclarada& c) {
     if (t == QLatin1String("decimal") || t == QLatin1String("numeric")) return c.precision > 0 ? c.precision : 18;
     if (AlmacenDe(t) == Almacen::Fecha) return 23;
     return 0;
+}
+
+}  // namespace kv::local
+
+namespace kv::local {
+
+namespace {
+
+// The parts of a name as sp_rename takes it ("dbo.T.c", "[T].[c c]"), without
+// brackets or quotes; nothing for a name that is no name.
+std::optional<QStringList> PartesDeNombre(const QString& s) {
+    QStringList partes{QString()};
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('.')) {
+            partes << QString();
+        } else if ((c == QLatin1Char('[') || c == QLatin1Char('"')) && partes.back().isEmpty()) {
+            const QChar cierra = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
+            bool cerrado = false;
+            for (++i; i < s.size(); ++i) {
+                if (s[i] != cierra) {
+                    partes.back() += s[i];
+                } else if (i + 1 < s.size() && s[i + 1] == cierra) {
+                    partes.back() += s[++i];
+                } else {
+                    cerrado = true;
+                    break;
+                }
+            }
+            if (!cerrado) return std::nullopt;
+        } else {
+            partes.back() += c;
+        }
+    }
+    for (QString& p : partes) p = p.trimmed();
+    return partes;
+}
+
+void QuitarDisparadores(BaseSqlite& base, const QString& tabla) {
+    for (const auto& f : base.Filas(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' AND "
+                                                   "tbl_name = ?1 COLLATE NOCASE AND name LIKE 'kv\\_sys\\_trg\\_%' "
+                                                   "ESCAPE '\\'"),
+                                    {tabla}))
+        base.Ejecutar(QStringLiteral("DROP TRIGGER ") + Identificador(f[0].toString()));
+}
+
+// An index made again under another SQLite name, from its own definition.
+void RecrearIndice(BaseSqlite& base, const QString& fisico, const QString& nuevoFisico) {
+    const QString sql = base.Escalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?1"),
+                                     {fisico})
+                            .toString();
+    static const QRegularExpression cabeza(
+        QStringLiteral("^(\\s*CREATE\\s+(UNIQUE\\s+)?INDEX\\s+)(\"(?:[^\"]|\"\")*\"|\\[[^\\]]*\\]|`[^`]*`|\\S+)(\\s+ON\\s)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = cabeza.match(sql);
+    if (!m.hasMatch()) throw ErrorServidor(err::RenombrarAmbiguo, msj::RenombrarAmbiguo(QStringLiteral("INDEX")),
+                                           QString::fromLatin1(estado::General));
+    base.Ejecutar(QStringLiteral("DROP INDEX ") + Identificador(fisico));
+    base.Ejecutar(m.captured(1) + Identificador(nuevoFisico) + sql.mid(m.capturedStart(4)));
+}
+
+bool NombreTomado(BaseSqlite& base, const QString& nombre) {
+    return base.Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"), {nombre})
+               .toInt() > 0;
+}
+
+bool HayProcedimiento(BaseSqlite& base, const QString& nombre) {
+    const QVariant hay = base.Escalar(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'kv_sys_procedimientos'"));
+    return hay.toInt() > 0 &&
+           base.Escalar(QStringLiteral("SELECT count(*) FROM kv_sys_procedimientos WHERE nombre = ?1"), {nombre}).toInt() > 0;
+}
+
+}  // namespace
+
+void Renombrar(BaseSqlite& base, const QString& objeto, const QString& nuevoDado, const QString& tipoDado) {
+    const QString tipo = tipoDado.trimmed().toUpper();
+    if (!tipo.isEmpty() && tipo != QLatin1String("OBJECT") && tipo != QLatin1String("COLUMN") &&
+        tipo != QLatin1String("INDEX"))
+        throw ErrorServidor(err::RenombrarTipoDesconocido, msj::RenombrarTipoDesconocido(tipoDado.trimmed()),
+                            QString::fromLatin1(estado::General));
+    const QString tipoMostrado = tipo.isEmpty() ? QStringLiteral("OBJECT") : tipo;
+    const ErrorServidor ambiguo(err::RenombrarAmbiguo, msj::RenombrarAmbiguo(tipoMostrado),
+                                QString::fromLatin1(estado::General));
+    const QString nuevo = nuevoDado.trimmed();
+    const auto partes = PartesDeNombre(objeto);
+    const bool deTabla = tipo == QLatin1String("COLUMN") || tipo == QLatin1String("INDEX");
+    // The schema, when written, is dbo; the last part is the one renamed.
+    if (!partes || partes->size() > (deTabla ? 3 : 2) || partes->size() < (deTabla ? 2 : 1) ||
+        partes->contains(QString()) ||
+        (partes->size() == (deTabla ? 3 : 2) && partes->front().compare(QLatin1String("dbo"), Qt::CaseInsensitive) != 0))
+        throw ambiguo;
+    if (nuevo.isEmpty() || nuevo.size() > 128)
+        throw ErrorServidor(err::NombreNoValido, msj::NombreNoValido(nuevo), QString::fromLatin1(estado::General));
+    const QString tabla = deTabla ? partes->at(partes->size() - 2) : partes->back();
+    const auto def = LeerDefinicion(base, tabla);
+    auto duplicado = [&](const QString& clase) {
+        return ErrorServidor(err::RenombrarDuplicado, msj::RenombrarDuplicado(nuevo, clase),
+                             QString::fromLatin1(estado::General));
+    };
+
+    if (!deTabla && !def) {
+        // A procedure written in T-SQL.
+        if (!HayProcedimiento(base, tabla)) throw ambiguo;
+        if (NombreTomado(base, nuevo) || (HayProcedimiento(base, nuevo) && nuevo.compare(tabla, Qt::CaseInsensitive) != 0))
+            throw duplicado(QStringLiteral("objeto"));
+        base.Escalar(QStringLiteral("UPDATE kv_sys_procedimientos SET nombre = ?1 WHERE nombre = ?2"), {nuevo, tabla});
+        return;
+    }
+    if (!def) throw ambiguo;
+
+    if (tipo == QLatin1String("COLUMN")) {
+        ColumnaDeclarada* c = nullptr;
+        DefinicionTabla nueva = *def;
+        for (auto& col : nueva.columnas)
+            if (col.nombre.compare(partes->back(), Qt::CaseInsensitive) == 0) c = &col;
+        if (!c) throw ambiguo;
+        for (const auto& col : nueva.columnas)
+            if (&col != c && col.nombre.compare(nuevo, Qt::CaseInsensitive) == 0) throw duplicado(QStringLiteral("COLUMN"));
+        const QString anterior = c->nombre;
+        for (QString& k : nueva.clavePrimaria)
+            if (k.trimmed().compare(anterior, Qt::CaseInsensitive) == 0) k = nuevo;
+        c->nombre = nuevo;
+        Atomico(base, [&] {
+            QuitarDisparadores(base, def->nombre);
+            base.Ejecutar(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO %3")
+                              .arg(Identificador(def->nombre), Identificador(anterior), Identificador(nuevo)));
+            CrearDisparadores(base, nueva);
+            GuardarCatalogo(base, nueva);
+        });
+        return;
+    }
+
+    if (tipo == QLatin1String("INDEX")) {
+        QString fisico;
+        for (const auto& f : base.Filas(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                                       "tbl_name = ?1 AND sql IS NOT NULL"),
+                                        {def->nombre})) {
+            const QString escrito = IndiceComoSeEscribio(f[0].toString(), def->nombre);
+            if (escrito.compare(partes->back(), Qt::CaseInsensitive) == 0) fisico = f[0].toString();
+            else if (escrito.compare(nuevo, Qt::CaseInsensitive) == 0) throw duplicado(QStringLiteral("INDEX"));
+        }
+        if (fisico.isEmpty()) throw ambiguo;
+        const QString nuevoFisico = NombreTomado(base, nuevo) && fisico.compare(nuevo, Qt::CaseInsensitive) != 0
+                                        ? NombreIndiceDeTabla(def->nombre, nuevo)
+                                        : nuevo;
+        Atomico(base, [&] { RecrearIndice(base, fisico, nuevoFisico); });
+        return;
+    }
+
+    // The table itself.
+    if ((NombreTomado(base, nuevo) || HayProcedimiento(base, nuevo)) && def->nombre.compare(nuevo, Qt::CaseInsensitive) != 0)
+        throw duplicado(QStringLiteral("objeto"));
+    DefinicionTabla nueva = *def;
+    nueva.nombre = nuevo;
+    Atomico(base, [&] {
+        QuitarDisparadores(base, def->nombre);
+        base.Ejecutar(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(Identificador(def->nombre), Identificador(nuevo)));
+        // Indexes named after the table ("tabla$indice") take the new name.
+        for (const auto& f : base.Filas(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                                       "tbl_name = ?1 AND sql IS NOT NULL"),
+                                        {nuevo})) {
+            const QString fisico = f[0].toString();
+            const QString escrito = IndiceComoSeEscribio(fisico, def->nombre);
+            if (escrito != fisico) {
+                const QString libre = NombreTomado(base, escrito) ? NombreIndiceDeTabla(nuevo, escrito) : escrito;
+                RecrearIndice(base, fisico, libre);
+            }
+        }
+        base.Escalar(QStringLiteral("DELETE FROM kv_sys_columnas WHERE tabla = ?1"), {def->nombre});
+        base.Escalar(QStringLiteral("DELETE FROM kv_sys_restricciones WHERE tabla = ?1"), {def->nombre});
+        base.Escalar(QStringLiteral("UPDATE kv_sys_identidad SET tabla = ?1 WHERE tabla = ?2"), {nuevo, def->nombre});
+        const bool conIdentidad = std::any_of(def->columnas.begin(), def->columnas.end(),
+                                              [](const ColumnaDeclarada& c) { return c.identidad; });
+        if (conIdentidad) {
+            // The identity column's default names its table: the table is made
+            // again under the new name, with its rows.
+            DefinicionTabla renombrada = *def;
+            renombrada.nombre = nuevo;
+            Reconstruir(base, renombrada, nueva);
+        } else {
+            CrearDisparadores(base, nueva);
+            GuardarCatalogo(base, nueva);
+        }
+    });
 }
 
 }  // namespace kv::local

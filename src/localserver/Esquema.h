@@ -47,6 +47,10 @@ void AgregarColumnas(BaseSqlite& base, const QString& tabla, const std::vector<C
 // ALTER TABLE ... DROP COLUMN: refused while a default, the primary key or an index
 // depends on the column, or when it is the table's only column.
 void QuitarColumna(BaseSqlite& base, const QString& tabla, const QString& columna);
+// sp_rename in this database: a table or a procedure ("tabla", tipo OBJECT or
+// none), a column ("tabla.columna", COLUMN) or an index ("tabla.indice", INDEX).
+// The indexes, triggers and views that name a renamed table or column follow it.
+void Renombrar(BaseSqlite& base, const QString& objeto, const QString& nuevo, const QString& tipo);
 // Tables of the session, not of the database: temporary tables (#t) and table
 // variables. They live in the handle's TEMP schema, which no other connection
 // sees and which goes with the handle; the handle keeps their declared columns.

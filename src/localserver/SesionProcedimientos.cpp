@@ -199,6 +199,19 @@ void SesionEmbebida::EjecutarProcedimientoSistema(const QString& nombre, const S
     auto falta = [&](const QString& parametro) {
         return ErrorServidor(201, msj::ArgumentoFaltante(nombre, parametro), QString::fromLatin1(estado::Sintaxis));
     };
+    if (nombre == QLatin1String("sp_rename")) {
+        bool hayObjeto = false, hayNuevo = false;
+        const QString objeto = TextoArgumento(args, 0, QStringLiteral("@objname"), &hayObjeto);
+        const QString nuevo = TextoArgumento(args, 1, QStringLiteral("@newname"), &hayNuevo);
+        const QString tipo = TextoArgumento(args, 2, QStringLiteral("@objtype"));
+        if (!hayObjeto) throw falta(QStringLiteral("@objname"));
+        if (!hayNuevo) throw falta(QStringLiteral("@newname"));
+        BaseSqlite& b = BaseParaAlterar(objeto);
+        Unir(b);
+        Renombrar(b, objeto, nuevo, tipo);
+        informar(msj::PrecaucionRenombrar());
+        return;
+    }
     // What these procedures change, an open transaction undoes.
     UnirCatalogo();
     if (nombre == QLatin1String("sp_addlogin")) {

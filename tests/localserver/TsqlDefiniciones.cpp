@@ -234,3 +234,54 @@ TEST_F(Definiciones, RestriccionesYTiposEnElCatalogo) {
     EXPECT_EQ(Todo(QStringLiteral("SELECT type FROM sys.objects WHERE object_id = OBJECT_ID('P_VERSION')")),
               QStringList{QStringLiteral("P")});
 }
+
+// sp_rename of a column, a table, an index and a procedure: the rows, the
+// identity, the length checks, the key and the indexes follow the new name.
+TEST_F(Definiciones, SpRenameDeColumnaTablaIndiceYProcedimiento) {
+    Lote(*c_, QStringLiteral("CREATE TABLE R1 (id int IDENTITY(1,1) NOT NULL, cod varchar(5) NOT NULL, n money "
+                             "CONSTRAINT DF_R1_n DEFAULT (1), CONSTRAINT PK_R1 PRIMARY KEY (id, cod))"));
+    Lote(*c_, QStringLiteral("CREATE INDEX ix ON R1 (cod)"));
+    Lote(*c_, QStringLiteral("INSERT INTO R1 (cod) VALUES ('ab')"));
+    const auto avisos = Lote(*c_, QStringLiteral("EXEC sp_rename 'R1.cod', 'codigo', 'COLUMN'"));
+    ASSERT_FALSE(avisos.empty());
+    EXPECT_EQ(avisos.back().mensajes,
+              QStringList{QStringLiteral("Precaución: al cambiar cualquier parte del nombre de un objeto, pueden dejar "
+                                         "de ser válidos los scripts y los procedimientos almacenados.")});
+    Lote(*c_, QStringLiteral("INSERT INTO R1 (codigo) VALUES ('cd')"));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO R1 (codigo) VALUES ('largo!')")), 8152);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("SELECT cod FROM R1")), 207);
+    EXPECT_EQ(Todo(QStringLiteral("SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_NAME = "
+                                  "'R1' ORDER BY ORDINAL_POSITION")),
+              (QStringList{QStringLiteral("id"), QStringLiteral("codigo")}));
+
+    Lote(*c_, QStringLiteral("EXEC sp_rename @objname = 'dbo.R1', @newname = 'R2'"));
+    Lote(*c_, QStringLiteral("INSERT INTO R2 (codigo) VALUES ('ef')"));  // the identity goes on
+    EXPECT_EQ(Todo(QStringLiteral("SELECT id, codigo, n FROM R2 ORDER BY id")),
+              (QStringList{QStringLiteral("1|ab|1"), QStringLiteral("2|cd|1"), QStringLiteral("3|ef|1")}));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT OBJECT_ID('R1'), OBJECT_NAME(OBJECT_ID('PK_R1'))")),
+              QStringList{QStringLiteral("NULL|PK_R1")});
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("INSERT INTO R2 (id, codigo) VALUES (9, 'x')")), 544);
+
+    Lote(*c_, QStringLiteral("EXEC sp_rename 'R2.ix', 'ix_codigo', 'INDEX'"));
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.indexes WHERE object_id = OBJECT_ID('R2') ORDER BY index_id")),
+              (QStringList{QStringLiteral("PK_R1"), QStringLiteral("ix_codigo")}));
+    Lote(*c_, QStringLiteral("DROP INDEX R2.ix_codigo"));
+
+    Lote(*c_, QStringLiteral("CREATE PROCEDURE P_VIEJO AS SELECT 1 AS v"));
+    Lote(*c_, QStringLiteral("EXEC sp_rename 'P_VIEJO', 'P_NUEVO'"));
+    EXPECT_EQ(Todo(QStringLiteral("EXEC P_NUEVO")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC P_VIEJO")), 2812);
+
+    // Errors as SQL Server gives them; nothing changes.
+    EXPECT_EQ(Mensaje(QStringLiteral("EXEC sp_rename 'R2.nada', 'x', 'COLUMN'")),
+              QStringLiteral("15248 El parámetro @objname es ambiguo o el @objtype (COLUMN) reclamado es incorrecto."));
+    EXPECT_EQ(Mensaje(QStringLiteral("EXEC sp_rename 'R2.n', 'ID', 'COLUMN'")),
+              QStringLiteral("15335 Error: el nuevo nombre 'ID' ya se está usando como nombre de COLUMN y provocaría "
+                             "un duplicado no permitido."));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC sp_rename 'R2', 'P_NUEVO'")), 15335);
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC sp_rename 'NOHAY', 'X'")), 15248);
+    EXPECT_EQ(Mensaje(QStringLiteral("EXEC sp_rename 'R2', 'X', 'TABLA'")),
+              QStringLiteral("15249 Error: no se reconoce el @objtype explícito 'TABLA'."));
+    EXPECT_EQ(PrimerError(*c_, QStringLiteral("EXEC sp_rename 'R2'")), 201);
+    EXPECT_EQ(Todo(QStringLiteral("SELECT name FROM sys.tables")), QStringList{QStringLiteral("R2")});
+}
