@@ -654,36 +654,6 @@ namespace kv::local {
 
 namespace {
 
-// The parts of a name as sp_rename takes it ("dbo.T.c", "[T].[c c]"), without
-// brackets or quotes; nothing for a name that is no name.
-std::optional<QStringList> PartesDeNombre(const QString& s) {
-    QStringList partes{QString()};
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('.')) {
-            partes << QString();
-        } else if ((c == QLatin1Char('[') || c == QLatin1Char('"')) && partes.back().isEmpty()) {
-            const QChar cierra = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
-            bool cerrado = false;
-            for (++i; i < s.size(); ++i) {
-                if (s[i] != cierra) {
-                    partes.back() += s[i];
-                } else if (i + 1 < s.size() && s[i + 1] == cierra) {
-                    partes.back() += s[++i];
-                } else {
-                    cerrado = true;
-                    break;
-                }
-            }
-            if (!cerrado) return std::nullopt;
-        } else {
-            partes.back() += c;
-        }
-    }
-    for (QString& p : partes) p = p.trimmed();
-    return partes;
-}
-
 void QuitarDisparadores(BaseSqlite& base, const QString& tabla) {
     for (const auto& f : base.Filas(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' AND "
                                                    "tbl_name = ?1 COLLATE NOCASE AND name LIKE 'kv\\_sys\\_trg\\_%' "
@@ -731,7 +701,9 @@ void Renombrar(BaseSqlite& base, const QString& objeto, const QString& nuevoDado
     const ErrorServidor ambiguo(err::RenombrarAmbiguo, msj::RenombrarAmbiguo(tipoMostrado),
                                 QString::fromLatin1(estado::General));
     const QString nuevo = nuevoDado.trimmed();
-    const auto partes = PartesDeNombre(objeto);
+    auto partes = PartesDeNombre(objeto.trimmed());
+    if (partes)
+        for (QString& p : *partes) p = p.trimmed();
     const bool deTabla = tipo == QLatin1String("COLUMN") || tipo == QLatin1String("INDEX");
     // The schema, when written, is dbo; the last part is the one renamed.
     if (!partes || partes->size() > (deTabla ? 3 : 2) || partes->size() < (deTabla ? 2 : 1) ||

@@ -15,6 +15,7 @@
 
 #include "localserver/tsql/Funciones.h"
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/Traduccion.h"
 
 namespace kv::local {
 
@@ -196,35 +197,10 @@ void FnParsename(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (Nulo(argv[0]) || Nulo(argv[1])) return sqlite3_result_null(ctx);
     qint64 parte = 0;
     if (!Entero(ctx, argv[1], &parte)) return;
-    const QString s = Texto(argv[0]);
-    QStringList partes{QString()};
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('.')) {
-            partes << QString();
-        } else if (c == QLatin1Char('[') || c == QLatin1Char('"')) {
-            if (!partes.back().isEmpty()) return sqlite3_result_null(ctx);
-            const QChar cierra = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
-            QString nombre;
-            bool cerrado = false;
-            for (++i; i < s.size(); ++i) {
-                if (s[i] != cierra) {
-                    nombre += s[i];
-                } else if (i + 1 < s.size() && s[i + 1] == cierra) {
-                    nombre += s[++i];
-                } else {
-                    cerrado = true;
-                    break;
-                }
-            }
-            if (!cerrado || (i + 1 < s.size() && s[i + 1] != QLatin1Char('.'))) return sqlite3_result_null(ctx);
-            partes.back() = nombre;
-        } else {
-            partes.back() += c;
-        }
-    }
-    if (partes.size() > 4 || parte < 1 || parte > partes.size()) return sqlite3_result_null(ctx);
-    const QString r = partes[partes.size() - static_cast<qsizetype>(parte)];
+    const auto partes = PartesDeNombre(Texto(argv[0]));
+    if (!partes) return sqlite3_result_null(ctx);
+    if (partes->size() > 4 || parte < 1 || parte > partes->size()) return sqlite3_result_null(ctx);
+    const QString r = partes->at(partes->size() - static_cast<qsizetype>(parte));
     if (r.isEmpty()) return sqlite3_result_null(ctx);
     Devolver(ctx, r);
 }

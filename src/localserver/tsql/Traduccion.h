@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -157,6 +158,11 @@ bool EsNombreTemporal(const QString& nombre);
 // name as written from a SQLite name of an index of `tabla`.
 QString NombreIndiceDeTabla(const QString& tabla, const QString& indice);
 QString IndiceComoSeEscribio(const QString& fisico, const QString& tabla);
+
+// The parts of a written name ("srv.base.dbo.t", "[a.b].\"c\""), brackets and
+// quotes taken off and doubled closing marks undone; an empty part stays empty.
+// Nothing for a text that is no name (a mark left open, text after one).
+std::optional<QStringList> PartesDeNombre(const QString& nombre);
 
 // The SQLite schema through which a statement reaches a table of another
 // database; the session attaches the database under it, or reads it as the

@@ -174,6 +174,34 @@ QString IndiceComoSeEscribio(const QString& fisico, const QString& tabla) {
     return fisico.startsWith(prefijo, Qt::CaseInsensitive) ? fisico.mid(prefijo.size()) : fisico;
 }
 
+std::optional<QStringList> PartesDeNombre(const QString& s) {
+    QStringList partes{QString()};
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('.')) {
+            partes << QString();
+        } else if (c == QLatin1Char('[') || c == QLatin1Char('"')) {
+            if (!partes.back().isEmpty()) return std::nullopt;
+            const QChar cierra = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
+            bool cerrado = false;
+            for (++i; i < s.size(); ++i) {
+                if (s[i] != cierra) {
+                    partes.back() += s[i];
+                } else if (i + 1 < s.size() && s[i + 1] == cierra) {
+                    partes.back() += s[++i];
+                } else {
+                    cerrado = true;
+                    break;
+                }
+            }
+            if (!cerrado || (i + 1 < s.size() && s[i + 1] != QLatin1Char('.'))) return std::nullopt;
+        } else {
+            partes.back() += c;
+        }
+    }
+    return partes;
+}
+
 QString EsquemaDeBase(const QString& base) {
     QString b = base;
     return QLatin1String("\"kv_db_") + b.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
