@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
@@ -343,27 +344,6 @@ struct Acumulado {
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
 
-// A sum to four decimals as ROUND(x, 4) gives it: halves away from zero, on the
-// decimal value the sum stands for (the shortest decimal text that reads back as
-// it), not on its binary neighbour. 0.5 * 4.0001 is 2.00005 and gives 2.0001,
-// though the double just below the half would round down.
-double RedondearDinero(long double v) {
-    const double d = double(v);
-    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
-    char texto[64];
-    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
-    const char* c = texto;
-    const bool negativo = *c == '-';
-    if (negativo) ++c;
-    long long diezmilesimas = 0;
-    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
-    if (c < fin) ++c;  // the point
-    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
-    if (c < fin && *c >= '5') ++diezmilesimas;
-    const double r = double(diezmilesimas) / 10000.0;
-    return negativo && r != 0 ? -r : r;  // no negative zero
-}
-
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
     int k[3] = {0, 0, 0};
@@ -461,6 +441,35 @@ class TablaGrupos {
     size_t mascara_;
     Entradas_ entradas_;
 };
+
+// Bits that hold every value below n.
+int BitsPara(std::uint64_t n) { return n <= 1 ? 0 : 64 - __builtin_clzll(n - 1); }
+
+// Sorts integers of at most `bits` bits, a digit of eleven bits at a time from
+// the lowest; a digit every value shares costs no pass.
+void OrdenarEnteros(std::vector<std::uint64_t>& valores, int bits) {
+    if (valores.size() < 256) {
+        std::sort(valores.begin(), valores.end());
+        return;
+    }
+    constexpr int kBitsDigito = 11;
+    constexpr size_t kCubetas = size_t(1) << kBitsDigito;
+    std::vector<std::uint64_t> otro(valores.size());
+    std::vector<size_t> cuenta(kCubetas);
+    for (int desde = 0; desde < bits; desde += kBitsDigito) {
+        std::fill(cuenta.begin(), cuenta.end(), 0);
+        for (const std::uint64_t v : valores) ++cuenta[(v >> desde) & (kCubetas - 1)];
+        if (*std::max_element(cuenta.begin(), cuenta.end()) == valores.size()) continue;
+        size_t posicion = 0;
+        for (size_t& c : cuenta) {
+            const size_t n = c;
+            c = posicion;
+            posicion += n;
+        }
+        for (const std::uint64_t v : valores) otro[cuenta[(v >> desde) & (kCubetas - 1)]++] = v;
+        valores.swap(otro);
+    }
+}
 
 // Characters of UTF-8 text, as SQLite's length() counts them.
 int CaracteresUtf8(const QByteArray& texto) {
@@ -639,7 +648,7 @@ bool RedondeadoACuatro(double v) {
     return std::fabs(v) < 1e11 && double(std::llround(v * 10000.0L)) / 10000.0 == v;
 }
 
-// The same for a value RedondearDinero gave: already a whole number of
+// The same for a value RedondearSumaDinero gave: already a whole number of
 // ten-thousandths, it only has to be inside that range.
 bool DentroDelRedondeo(double v) { return std::fabs(v) < 1e11; }
 
@@ -741,6 +750,42 @@ std::atomic<bool>& EscrituraRapida() {
 }  // namespace
 
 // --- Public helpers ---------------------------------------------------------
+
+double RedondearSumaDinero(long double v) {
+    const double d = double(v);
+    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
+    // The shortest decimal text S of d lies within half a step of d (the gap to
+    // the next double up, never smaller than the one below). Scaled by 10000,
+    // that is within `margen` of t = |d| * 10000, which the long double holds
+    // exactly (53 bits times 14). S rounds like t unless a half lies that close.
+    const double a = std::fabs(d);
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    ++bits;  // the next double up: |d| is finite and well below the largest
+    double siguiente;
+    std::memcpy(&siguiente, &bits, sizeof siguiente);
+    const long double margen = (long double)(siguiente - a) * 5000.0L;
+    const long double t = (long double)a * 10000.0L;
+    const long long entero = (long long)t;  // below 9e15
+    const long double fraccion = t - (long double)entero;
+    if (std::fabs(fraccion - 0.5L) > margen) {
+        const double r = double(entero + (fraccion > 0.5L ? 1 : 0)) / 10000.0;
+        return std::signbit(d) && r != 0 ? -r : r;  // no negative zero
+    }
+    // Next to a half: the text decides.
+    char texto[64];
+    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
+    const char* c = texto;
+    const bool negativo = *c == '-';
+    if (negativo) ++c;
+    long long diezmilesimas = 0;
+    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
+    if (c < fin) ++c;  // the point
+    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
+    if (c < fin && *c >= '5') ++diezmilesimas;
+    const double r = double(diezmilesimas) / 10000.0;
+    return negativo && r != 0 ? -r : r;
+}
 
 QString PlegarClave(const QString& texto) {
     qsizetype fin = texto.size();
@@ -973,8 +1018,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     }
     // Money is stored to four decimals: each sum is rounded here once.
     for (TablaGrupos::Entrada& e : grupos.Entradas()) {
-        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearDinero(e.acumulado.costo);
-        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearDinero(e.acumulado.venta);
+        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearSumaDinero(e.acumulado.costo);
+        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearSumaDinero(e.acumulado.venta);
     }
     const TablaGrupos::Entradas_& entradas = grupos.Entradas();
     const bool rapida = EscrituraRapida().load();
@@ -1020,24 +1065,56 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         std::sort(porTexto.begin(), porTexto.end());
         QHash<int, std::uint32_t> rangoMes;
         for (size_t i = 0; i < porTexto.size(); ++i) rangoMes.insert(porTexto[i].second, std::uint32_t(i));
-        struct Posicion {
-            std::uint64_t alto, bajo;
-            std::uint32_t indice;
-        };
-        std::vector<Posicion> posiciones(entradas.size());
-        for (size_t i = 0; i < entradas.size(); ++i) {
-            const ClaveGrupo& c = entradas[i].clave;
-            std::uint64_t r[3];
-            for (int n = 0; n < 3; ++n) r[n] = rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])];
-            posiciones[i] = {(std::uint64_t(rangoMes.value(c.mes)) << 32) | r[0], (r[1] << 32) | r[2],
-                             std::uint32_t(i)};
+        // Month and level ranks and the group's own index packed into one
+        // integer, when they fit: sorted by it, the groups come in the same
+        // order as by the ranks one after another, ties by index.
+        int bitsNivel[3] = {0, 0, 0};
+        for (int n = 0; n < 3; ++n)
+            if (!rangos[n].empty())
+                bitsNivel[n] =
+                    BitsPara(*std::max_element(rangos[n].begin(), rangos[n].end()) + std::uint64_t(1));
+        const int bitsMes = BitsPara(porTexto.size());
+        const int bitsIndice = BitsPara(entradas.size());
+        const int bits = bitsMes + bitsNivel[0] + bitsNivel[1] + bitsNivel[2] + bitsIndice;
+        if (bits <= 64) {
+            std::vector<std::uint64_t> claves(entradas.size());
+            int ultimoMes = std::numeric_limits<int>::min();
+            std::uint64_t rango = 0;
+            for (size_t i = 0; i < entradas.size(); ++i) {
+                const ClaveGrupo& c = entradas[i].clave;
+                if (c.mes != ultimoMes) {
+                    ultimoMes = c.mes;
+                    rango = rangoMes.value(c.mes);
+                }
+                std::uint64_t v = rango;
+                for (int n = 0; n < 3; ++n)
+                    v = (v << bitsNivel[n]) | (rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])]);
+                claves[i] = (v << bitsIndice) | std::uint64_t(i);
+            }
+            OrdenarEnteros(claves, bits);
+            const std::uint64_t mascara =
+                bitsIndice == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bitsIndice) - 1;
+            for (size_t i = 0; i < claves.size(); ++i) orden[i] = std::uint32_t(claves[i] & mascara);
+        } else {
+            struct Posicion {
+                std::uint64_t alto, bajo;
+                std::uint32_t indice;
+            };
+            std::vector<Posicion> posiciones(entradas.size());
+            for (size_t i = 0; i < entradas.size(); ++i) {
+                const ClaveGrupo& c = entradas[i].clave;
+                std::uint64_t r[3];
+                for (int n = 0; n < 3; ++n) r[n] = rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])];
+                posiciones[i] = {(std::uint64_t(rangoMes.value(c.mes)) << 32) | r[0], (r[1] << 32) | r[2],
+                                 std::uint32_t(i)};
+            }
+            std::sort(posiciones.begin(), posiciones.end(), [](const Posicion& a, const Posicion& b) {
+                if (a.alto != b.alto) return a.alto < b.alto;
+                if (a.bajo != b.bajo) return a.bajo < b.bajo;
+                return a.indice < b.indice;
+            });
+            for (size_t i = 0; i < posiciones.size(); ++i) orden[i] = posiciones[i].indice;
         }
-        std::sort(posiciones.begin(), posiciones.end(), [](const Posicion& a, const Posicion& b) {
-            if (a.alto != b.alto) return a.alto < b.alto;
-            if (a.bajo != b.bajo) return a.bajo < b.bajo;
-            return a.indice < b.indice;
-        });
-        for (size_t i = 0; i < posiciones.size(); ++i) orden[i] = posiciones[i].indice;
     } else {
         std::vector<std::string> claves[3];
         for (int n = 0; n < 3; ++n) {
