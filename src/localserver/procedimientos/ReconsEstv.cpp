@@ -188,6 +188,12 @@ std::string_view CrudoColumna(sqlite3_stmt* s, int i) {
     return p ? std::string_view(p, size_t(sqlite3_column_bytes(s, i))) : std::string_view("", 0);
 }
 
+// The same for a column's value of the current row.
+std::string_view CrudoValor(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, size_t(sqlite3_value_bytes(v))) : std::string_view("", 0);
+}
+
 QString Identificador(const QString& nombre) {
     QString n = nombre;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -252,16 +258,89 @@ struct HashTexto {
     size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
 };
 
+// Raw texts to a small value, for the lookups made once per sale line: open
+// addressing over one array of slots, the texts kept side by side in one
+// buffer, so a lookup costs a hash of a few words and one comparison.
+template <typename V>
+class MapaTextos {
+  public:
+    MapaTextos() : ranuras_(64), mascara_(63) {}
+
+    static std::uint64_t Hash(std::string_view t) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ t.size();
+        const char* p = t.data();
+        size_t n = t.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 29;
+        }
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = (h ^ w) * 0x94D049BB133111EBull;
+        }
+        h ^= h >> 32;
+        return h * 0xD6E8FEB86659FD93ull;
+    }
+    // The value of the text, or null when it has none yet.
+    V* Buscar(std::string_view t, std::uint64_t h) {
+        const std::uint32_t marca = std::uint32_t(h >> 32);
+        for (size_t i = size_t(h) & mascara_;; i = (i + 1) & mascara_) {
+            const Ranura& r = ranuras_[i];
+            if (r.entrada == 0) return nullptr;
+            if (r.marca != marca) continue;
+            Entrada& e = entradas_[r.entrada - 1];
+            if (e.largo == t.size() && std::memcmp(textos_.data() + e.desde, t.data(), t.size()) == 0)
+                return &e.valor;
+        }
+    }
+    // Gives a text not in the map its value.
+    void Agregar(std::string_view t, std::uint64_t h, const V& valor) {
+        if ((entradas_.size() + 1) * 2 > ranuras_.size()) Crecer();
+        entradas_.push_back({textos_.size(), t.size(), h, valor});
+        textos_.append(t.data(), t.size());
+        Colocar(std::uint32_t(entradas_.size()), h);
+    }
+
+  private:
+    struct Ranura {
+        std::uint32_t marca = 0;
+        std::uint32_t entrada = 0;  // index + 1; 0 for a free slot
+    };
+    struct Entrada {
+        size_t desde, largo;
+        std::uint64_t hash;
+        V valor;
+    };
+    void Colocar(std::uint32_t entrada, std::uint64_t h) {
+        size_t i = size_t(h) & mascara_;
+        while (ranuras_[i].entrada != 0) i = (i + 1) & mascara_;
+        ranuras_[i] = {std::uint32_t(h >> 32), entrada};
+    }
+    void Crecer() {
+        ranuras_.assign(ranuras_.size() * 2, Ranura{});
+        mascara_ = ranuras_.size() - 1;
+        for (size_t e = 0; e < entradas_.size(); ++e) Colocar(std::uint32_t(e + 1), entradas_[e].hash);
+    }
+
+    std::vector<Ranura> ranuras_;
+    size_t mascara_;
+    std::vector<Entrada> entradas_;
+    std::string textos_;
+};
+
 // The distinct values of one grouping level. Raw texts are remembered so each
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
   public:
     int IdDeCrudo(std::string_view crudo) {
-        auto it = porCrudo_.find(crudo);
-        if (it != porCrudo_.end()) return it->second;
+        const std::uint64_t h = MapaTextos<int>::Hash(crudo);
+        if (const int* id = porCrudo_.Buscar(crudo, h)) return *id;
         const int id = IdDeValor(QString::fromUtf8(crudo.data(), qsizetype(crudo.size())));
-        porCrudo_.emplace(std::string(crudo), id);
+        porCrudo_.Agregar(crudo, h, id);
         return id;
     }
     int IdDeValor(const QString& texto) {
@@ -281,7 +360,7 @@ class DiccionarioNivel {
     int Cantidad() const { return int(valores_.size()); }
 
   private:
-    std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
+    MapaTextos<int> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
     std::vector<std::string> plegados_;
@@ -908,7 +987,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     }
     // Article id as written in a line -> its levels (a line's id may differ in
     // case or trailing blanks from the article's own).
-    std::unordered_map<std::string, ArticuloNiveles, HashTexto, std::equal_to<>> articuloDeLinea;
+    MapaTextos<ArticuloNiveles> articuloDeLinea;
 
     // Read the sale lines once and aggregate.
     TablaGrupos grupos;
@@ -952,33 +1031,38 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         };
         int rc;
         std::int64_t cuenta = 0;
+        const int columnasLeidas = int(columnas.size());
+        std::vector<sqlite3_value*> valor(static_cast<size_t>(columnasLeidas));
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
+            // Each column is asked of the statement once and read through its
+            // value, which does not pay the statement's checks again per use.
+            for (int c = 0; c < columnasLeidas; ++c) valor[size_t(c)] = sqlite3_column_value(st, c);
             // Only sale lines count; the type is compared as the collation would
             // ('vta ' is a sale too), without calling it for every line.
-            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
-                         sqlite3_column_bytes(st, 4)))
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_value_text(valor[4])),
+                         sqlite3_value_bytes(valor[4])))
                 continue;
             ClaveGrupo clave{};
-            const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            const auto* fecha = reinterpret_cast<const char*>(sqlite3_value_text(valor[0]));
             if (!fecha) continue;  // a line without a date belongs to no month
-            clave.mes = CodigoMesIso(fecha, sqlite3_column_bytes(st, 0));
+            const int largoFecha = sqlite3_value_bytes(valor[0]);
+            clave.mes = CodigoMesIso(fecha, largoFecha);
             if (clave.mes < 0) {
-                clave.mes = CodigoMes(TextoMes(QString::fromUtf8(fecha, sqlite3_column_bytes(st, 0))));
+                clave.mes = CodigoMes(TextoMes(QString::fromUtf8(fecha, largoFecha)));
                 if (clave.mes < 0) continue;
             }
-            const ArticuloNiveles* art = nullptr;
+            ArticuloNiveles art = articuloAusente;
             if (columnaArticulo >= 0) {
-                const std::string_view crudo = CrudoColumna(st, columnaArticulo);
-                auto it = articuloDeLinea.find(crudo);
-                if (it == articuloDeLinea.end()) {
+                const std::string_view crudo = CrudoValor(valor[size_t(columnaArticulo)]);
+                const std::uint64_t h = MapaTextos<ArticuloNiveles>::Hash(crudo);
+                if (const ArticuloNiveles* visto = articuloDeLinea.Buscar(crudo, h)) {
+                    art = *visto;
+                } else {
                     auto ia = articulos.find(PlegarUtf8(crudo));
-                    it =
-                        articuloDeLinea
-                            .emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
-                            .first;
+                    if (ia != articulos.end()) art = ia->second;
+                    articuloDeLinea.Agregar(crudo, h, art);
                 }
-                art = &it->second;
             }
             for (int n = 0; n < 3; ++n) {
                 switch (definicion.niveles[n].fuente) {
@@ -989,15 +1073,15 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         clave.k[n] = clave.mes;  // the month text is a function of the month
                         break;
                     case FuenteClave::Linea: {
-                        const auto* v =
-                            reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
-                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(std::string_view(
-                                             v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
-                                       : idBlanco[n];
+                        sqlite3_value* x = valor[size_t(columnaNivel[n])];
+                        const auto* v = reinterpret_cast<const char*>(sqlite3_value_text(x));
+                        clave.k[n] =
+                            v ? diccionarios[n].IdDeCrudo(std::string_view(v, size_t(sqlite3_value_bytes(x))))
+                              : idBlanco[n];
                         break;
                     }
                     case FuenteClave::Articulo:
-                        clave.k[n] = art ? art->k[n] : idBlanco[n];
+                        clave.k[n] = art.k[n];
                         break;
                 }
             }
@@ -1005,12 +1089,12 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             l.clave = clave;
             l.hash = TablaGrupos::Hash(clave);
             grupos.AnticiparRanura(l.hash);
-            l.hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
-            l.hayCosto = l.hayCantidad && sqlite3_column_type(st, 2) != SQLITE_NULL;
-            l.hayPrecio = l.hayCantidad && sqlite3_column_type(st, 3) != SQLITE_NULL;
-            l.cantidad = l.hayCantidad ? sqlite3_column_double(st, 1) : 0;
-            l.costo = l.hayCosto ? sqlite3_column_double(st, 2) : 0;
-            l.precio = l.hayPrecio ? sqlite3_column_double(st, 3) : 0;
+            l.hayCantidad = sqlite3_value_type(valor[1]) != SQLITE_NULL;
+            l.hayCosto = l.hayCantidad && sqlite3_value_type(valor[2]) != SQLITE_NULL;
+            l.hayPrecio = l.hayCantidad && sqlite3_value_type(valor[3]) != SQLITE_NULL;
+            l.cantidad = l.hayCantidad ? sqlite3_value_double(valor[1]) : 0;
+            l.costo = l.hayCosto ? sqlite3_value_double(valor[2]) : 0;
+            l.precio = l.hayPrecio ? sqlite3_value_double(valor[3]) : 0;
             if (enTanda == kLineasPorTanda) sumarTanda();
         }
         if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
