@@ -6,11 +6,14 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "localserver/procedimientos/ReconsEstv.h"
 #include "localserver/tsql/Dinero.h"
 #include "localserver/tsql/Funciones.h"
 
@@ -168,3 +171,94 @@ TEST(RedondeoDinero, ProductoYCocienteDelDinero) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rebuild's rounding of a money sum by way of the sum's shortest decimal
+// text: the definition the quick one must give bit for bit. The text of the
+// smallest doubles written out in full takes over 300 characters.
+double RedondearPorTexto(long double v) {
+    const double d = double(v);
+    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
+    char texto[1100];
+    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
+    const char* c = texto;
+    const bool negativo = *c == '-';
+    if (negativo) ++c;
+    long long diezmilesimas = 0;
+    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
+    if (c < fin) ++c;
+    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
+    if (c < fin && *c >= '5') ++diezmilesimas;
+    const double r = double(diezmilesimas) / 10000.0;
+    return negativo && r != 0 ? -r : r;
+}
+
+std::uint64_t Bits(double x) {
+    std::uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+}  // namespace
+
+// Halves at the fifth decimal and their neighbours at every magnitude up to and
+// past 9e11, both signs, sums made in long double as the rebuild makes them,
+// and any double: the quick rounding gives the very double (sign included)
+// that the text gives.
+TEST(RedondeoDinero, SumaDeLaReconstruccionComoSuTexto) {
+    std::vector<long double> valores;
+    for (double x : ValoresDeBorde()) valores.push_back(x);
+    for (double x : {2.00005, -2.00005, 0.5 * 4.0001, 1.00015, 0.00005, 9e11, -9e11, 8.9999999999995e11,
+                     899999999999.99995, 1e11 + 0.00005, 4503599627.37005, 0.0, -0.0, 5e-324, -5e-324,
+                     double(INFINITY), -double(INFINITY)})
+        for (int paso = -3; paso <= 3; ++paso) {
+            double y = x;
+            for (int k = 0; k < std::abs(paso); ++k) y = std::nextafter(y, paso < 0 ? -1e300 : 1e300);
+            valores.push_back(y);
+        }
+    std::mt19937_64 azar(23);
+    for (int i = 0; i < 300000; ++i) {
+        // A half at the fifth decimal, as a double, and the doubles around it.
+        const double magnitud = std::pow(10.0, double(azar() % 12));
+        const auto entero = static_cast<long long>(azar() % 100000000);
+        const double mitad = (double(entero) * 10 + 5) / 100000.0 * (magnitud / 1e3);
+        double y = mitad;
+        for (int k = 0; k < 3; ++k) {
+            valores.push_back(y);
+            valores.push_back(-y);
+            y = std::nextafter(y, 1e300);
+        }
+        y = std::nextafter(mitad, 0.0);
+        valores.push_back(y);
+        valores.push_back(-y);
+        // Five decimals written out, and any double up to past the fast range.
+        valores.push_back(double(static_cast<long long>(azar() % 90000000000000000ull)) / 100000.0);
+        valores.push_back(std::ldexp(double(azar() >> 11), int(azar() % 94) - 83) * (azar() % 2 ? 1 : -1));
+        // A group's sum: quantities times prices, added in long double.
+        long double suma = 0;
+        const int lineas = 1 + int(azar() % 40);
+        for (int l = 0; l < lineas; ++l) {
+            const double cantidad =
+                double(static_cast<long long>(azar() % 2001) - 1000) / (azar() % 2 ? 1 : 8);
+            const double precio = double(azar() % 100000000) / 10000.0;
+            suma += (long double)cantidad * (long double)precio;
+        }
+        valores.push_back(suma);
+    }
+    for (long double v : valores) {
+        const double esperado = RedondearPorTexto(v);
+        const double obtenido = kv::local::RedondearSumaDinero(v);
+        ASSERT_EQ(Bits(obtenido), Bits(esperado))
+            << double(v) << " da " << obtenido << ", el texto " << esperado;
+    }
+    // The cases the text was there for.
+    EXPECT_EQ(kv::local::RedondearSumaDinero(0.5L * 4.0001L), 2.0001);
+    EXPECT_EQ(kv::local::RedondearSumaDinero(2.00005), 2.0001);
+    EXPECT_EQ(kv::local::RedondearSumaDinero(-2.00005), -2.0001);
+    EXPECT_EQ(kv::local::RedondearSumaDinero(2.000049999), 2.0);
+    EXPECT_FALSE(std::signbit(kv::local::RedondearSumaDinero(-0.00004)));
+    // A sum that cancels out to almost nothing is nothing, not what a cut text would read.
+    EXPECT_EQ(Bits(kv::local::RedondearSumaDinero(-1.4821969375237396e-323)), Bits(0.0));
+    EXPECT_EQ(Bits(kv::local::RedondearSumaDinero(1e-60L)), Bits(0.0));
+}

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
@@ -187,6 +188,12 @@ std::string_view CrudoColumna(sqlite3_stmt* s, int i) {
     return p ? std::string_view(p, size_t(sqlite3_column_bytes(s, i))) : std::string_view("", 0);
 }
 
+// The same for a column's value of the current row.
+std::string_view CrudoValor(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, size_t(sqlite3_value_bytes(v))) : std::string_view("", 0);
+}
+
 QString Identificador(const QString& nombre) {
     QString n = nombre;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -251,16 +258,89 @@ struct HashTexto {
     size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
 };
 
+// Raw texts to a small value, for the lookups made once per sale line: open
+// addressing over one array of slots, the texts kept side by side in one
+// buffer, so a lookup costs a hash of a few words and one comparison.
+template <typename V>
+class MapaTextos {
+  public:
+    MapaTextos() : ranuras_(64), mascara_(63) {}
+
+    static std::uint64_t Hash(std::string_view t) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ t.size();
+        const char* p = t.data();
+        size_t n = t.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 29;
+        }
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = (h ^ w) * 0x94D049BB133111EBull;
+        }
+        h ^= h >> 32;
+        return h * 0xD6E8FEB86659FD93ull;
+    }
+    // The value of the text, or null when it has none yet.
+    V* Buscar(std::string_view t, std::uint64_t h) {
+        const std::uint32_t marca = std::uint32_t(h >> 32);
+        for (size_t i = size_t(h) & mascara_;; i = (i + 1) & mascara_) {
+            const Ranura& r = ranuras_[i];
+            if (r.entrada == 0) return nullptr;
+            if (r.marca != marca) continue;
+            Entrada& e = entradas_[r.entrada - 1];
+            if (e.largo == t.size() && std::memcmp(textos_.data() + e.desde, t.data(), t.size()) == 0)
+                return &e.valor;
+        }
+    }
+    // Gives a text not in the map its value.
+    void Agregar(std::string_view t, std::uint64_t h, const V& valor) {
+        if ((entradas_.size() + 1) * 2 > ranuras_.size()) Crecer();
+        entradas_.push_back({textos_.size(), t.size(), h, valor});
+        textos_.append(t.data(), t.size());
+        Colocar(std::uint32_t(entradas_.size()), h);
+    }
+
+  private:
+    struct Ranura {
+        std::uint32_t marca = 0;
+        std::uint32_t entrada = 0;  // index + 1; 0 for a free slot
+    };
+    struct Entrada {
+        size_t desde, largo;
+        std::uint64_t hash;
+        V valor;
+    };
+    void Colocar(std::uint32_t entrada, std::uint64_t h) {
+        size_t i = size_t(h) & mascara_;
+        while (ranuras_[i].entrada != 0) i = (i + 1) & mascara_;
+        ranuras_[i] = {std::uint32_t(h >> 32), entrada};
+    }
+    void Crecer() {
+        ranuras_.assign(ranuras_.size() * 2, Ranura{});
+        mascara_ = ranuras_.size() - 1;
+        for (size_t e = 0; e < entradas_.size(); ++e) Colocar(std::uint32_t(e + 1), entradas_[e].hash);
+    }
+
+    std::vector<Ranura> ranuras_;
+    size_t mascara_;
+    std::vector<Entrada> entradas_;
+    std::string textos_;
+};
+
 // The distinct values of one grouping level. Raw texts are remembered so each
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
   public:
     int IdDeCrudo(std::string_view crudo) {
-        auto it = porCrudo_.find(crudo);
-        if (it != porCrudo_.end()) return it->second;
+        const std::uint64_t h = MapaTextos<int>::Hash(crudo);
+        if (const int* id = porCrudo_.Buscar(crudo, h)) return *id;
         const int id = IdDeValor(QString::fromUtf8(crudo.data(), qsizetype(crudo.size())));
-        porCrudo_.emplace(std::string(crudo), id);
+        porCrudo_.Agregar(crudo, h, id);
         return id;
     }
     int IdDeValor(const QString& texto) {
@@ -280,7 +360,7 @@ class DiccionarioNivel {
     int Cantidad() const { return int(valores_.size()); }
 
   private:
-    std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porCrudo_;
+    MapaTextos<int> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
     std::vector<std::string> plegados_;
@@ -342,27 +422,6 @@ struct Acumulado {
     // A sum over nothing but NULLs stays NULL, as SUM does.
     bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
-
-// A sum to four decimals as ROUND(x, 4) gives it: halves away from zero, on the
-// decimal value the sum stands for (the shortest decimal text that reads back as
-// it), not on its binary neighbour. 0.5 * 4.0001 is 2.00005 and gives 2.0001,
-// though the double just below the half would round down.
-double RedondearDinero(long double v) {
-    const double d = double(v);
-    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
-    char texto[64];
-    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
-    const char* c = texto;
-    const bool negativo = *c == '-';
-    if (negativo) ++c;
-    long long diezmilesimas = 0;
-    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
-    if (c < fin) ++c;  // the point
-    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
-    if (c < fin && *c >= '5') ++diezmilesimas;
-    const double r = double(diezmilesimas) / 10000.0;
-    return negativo && r != 0 ? -r : r;  // no negative zero
-}
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
@@ -461,6 +520,35 @@ class TablaGrupos {
     size_t mascara_;
     Entradas_ entradas_;
 };
+
+// Bits that hold every value below n.
+int BitsPara(std::uint64_t n) { return n <= 1 ? 0 : 64 - __builtin_clzll(n - 1); }
+
+// Sorts integers of at most `bits` bits, a digit of eleven bits at a time from
+// the lowest; a digit every value shares costs no pass.
+void OrdenarEnteros(std::vector<std::uint64_t>& valores, int bits) {
+    if (valores.size() < 256) {
+        std::sort(valores.begin(), valores.end());
+        return;
+    }
+    constexpr int kBitsDigito = 11;
+    constexpr size_t kCubetas = size_t(1) << kBitsDigito;
+    std::vector<std::uint64_t> otro(valores.size());
+    std::vector<size_t> cuenta(kCubetas);
+    for (int desde = 0; desde < bits; desde += kBitsDigito) {
+        std::fill(cuenta.begin(), cuenta.end(), 0);
+        for (const std::uint64_t v : valores) ++cuenta[(v >> desde) & (kCubetas - 1)];
+        if (*std::max_element(cuenta.begin(), cuenta.end()) == valores.size()) continue;
+        size_t posicion = 0;
+        for (size_t& c : cuenta) {
+            const size_t n = c;
+            c = posicion;
+            posicion += n;
+        }
+        for (const std::uint64_t v : valores) otro[cuenta[(v >> desde) & (kCubetas - 1)]++] = v;
+        valores.swap(otro);
+    }
+}
 
 // Characters of UTF-8 text, as SQLite's length() counts them.
 int CaracteresUtf8(const QByteArray& texto) {
@@ -639,7 +727,7 @@ bool RedondeadoACuatro(double v) {
     return std::fabs(v) < 1e11 && double(std::llround(v * 10000.0L)) / 10000.0 == v;
 }
 
-// The same for a value RedondearDinero gave: already a whole number of
+// The same for a value RedondearSumaDinero gave: already a whole number of
 // ten-thousandths, it only has to be inside that range.
 bool DentroDelRedondeo(double v) { return std::fabs(v) < 1e11; }
 
@@ -741,6 +829,42 @@ std::atomic<bool>& EscrituraRapida() {
 }  // namespace
 
 // --- Public helpers ---------------------------------------------------------
+
+double RedondearSumaDinero(long double v) {
+    const double d = double(v);
+    if (!std::isfinite(d) || std::fabs(d) >= 9e11) return double(std::llround(v * 10000.0L)) / 10000.0;
+    // The shortest decimal text S of d lies within half a step of d (the gap to
+    // the next double up, never smaller than the one below). Scaled by 10000,
+    // that is within `margen` of t = |d| * 10000, which the long double holds
+    // exactly (53 bits times 14). S rounds like t unless a half lies that close.
+    const double a = std::fabs(d);
+    std::uint64_t bits;
+    std::memcpy(&bits, &a, sizeof bits);
+    ++bits;  // the next double up: |d| is finite and well below the largest
+    double siguiente;
+    std::memcpy(&siguiente, &bits, sizeof siguiente);
+    const long double margen = (long double)(siguiente - a) * 5000.0L;
+    const long double t = (long double)a * 10000.0L;
+    const long long entero = (long long)t;  // below 9e15
+    const long double fraccion = t - (long double)entero;
+    if (std::fabs(fraccion - 0.5L) > margen) {
+        const double r = double(entero + (fraccion > 0.5L ? 1 : 0)) / 10000.0;
+        return std::signbit(d) && r != 0 ? -r : r;  // no negative zero
+    }
+    // Next to a half: the text decides.
+    char texto[64];
+    const auto fin = std::to_chars(texto, texto + sizeof texto, d, std::chars_format::fixed).ptr;
+    const char* c = texto;
+    const bool negativo = *c == '-';
+    if (negativo) ++c;
+    long long diezmilesimas = 0;
+    while (c < fin && *c != '.') diezmilesimas = diezmilesimas * 10 + (*c++ - '0');
+    if (c < fin) ++c;  // the point
+    for (int i = 0; i < 4; ++i) diezmilesimas = diezmilesimas * 10 + (c < fin ? *c++ - '0' : 0);
+    if (c < fin && *c >= '5') ++diezmilesimas;
+    const double r = double(diezmilesimas) / 10000.0;
+    return negativo && r != 0 ? -r : r;
+}
 
 QString PlegarClave(const QString& texto) {
     qsizetype fin = texto.size();
@@ -863,7 +987,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     }
     // Article id as written in a line -> its levels (a line's id may differ in
     // case or trailing blanks from the article's own).
-    std::unordered_map<std::string, ArticuloNiveles, HashTexto, std::equal_to<>> articuloDeLinea;
+    MapaTextos<ArticuloNiveles> articuloDeLinea;
 
     // Read the sale lines once and aggregate.
     TablaGrupos grupos;
@@ -907,33 +1031,38 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         };
         int rc;
         std::int64_t cuenta = 0;
+        const int columnasLeidas = int(columnas.size());
+        std::vector<sqlite3_value*> valor(static_cast<size_t>(columnasLeidas));
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             if ((++cuenta & (kCadaCuantasFilas - 1)) == 0) mirarCancelacion();
+            // Each column is asked of the statement once and read through its
+            // value, which does not pay the statement's checks again per use.
+            for (int c = 0; c < columnasLeidas; ++c) valor[size_t(c)] = sqlite3_column_value(st, c);
             // Only sale lines count; the type is compared as the collation would
             // ('vta ' is a sale too), without calling it for every line.
-            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_column_text(st, 4)),
-                         sqlite3_column_bytes(st, 4)))
+            if (!EsVenta(reinterpret_cast<const char*>(sqlite3_value_text(valor[4])),
+                         sqlite3_value_bytes(valor[4])))
                 continue;
             ClaveGrupo clave{};
-            const auto* fecha = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            const auto* fecha = reinterpret_cast<const char*>(sqlite3_value_text(valor[0]));
             if (!fecha) continue;  // a line without a date belongs to no month
-            clave.mes = CodigoMesIso(fecha, sqlite3_column_bytes(st, 0));
+            const int largoFecha = sqlite3_value_bytes(valor[0]);
+            clave.mes = CodigoMesIso(fecha, largoFecha);
             if (clave.mes < 0) {
-                clave.mes = CodigoMes(TextoMes(QString::fromUtf8(fecha, sqlite3_column_bytes(st, 0))));
+                clave.mes = CodigoMes(TextoMes(QString::fromUtf8(fecha, largoFecha)));
                 if (clave.mes < 0) continue;
             }
-            const ArticuloNiveles* art = nullptr;
+            ArticuloNiveles art = articuloAusente;
             if (columnaArticulo >= 0) {
-                const std::string_view crudo = CrudoColumna(st, columnaArticulo);
-                auto it = articuloDeLinea.find(crudo);
-                if (it == articuloDeLinea.end()) {
+                const std::string_view crudo = CrudoValor(valor[size_t(columnaArticulo)]);
+                const std::uint64_t h = MapaTextos<ArticuloNiveles>::Hash(crudo);
+                if (const ArticuloNiveles* visto = articuloDeLinea.Buscar(crudo, h)) {
+                    art = *visto;
+                } else {
                     auto ia = articulos.find(PlegarUtf8(crudo));
-                    it =
-                        articuloDeLinea
-                            .emplace(std::string(crudo), ia != articulos.end() ? ia->second : articuloAusente)
-                            .first;
+                    if (ia != articulos.end()) art = ia->second;
+                    articuloDeLinea.Agregar(crudo, h, art);
                 }
-                art = &it->second;
             }
             for (int n = 0; n < 3; ++n) {
                 switch (definicion.niveles[n].fuente) {
@@ -944,15 +1073,15 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                         clave.k[n] = clave.mes;  // the month text is a function of the month
                         break;
                     case FuenteClave::Linea: {
-                        const auto* v =
-                            reinterpret_cast<const char*>(sqlite3_column_text(st, columnaNivel[n]));
-                        clave.k[n] = v ? diccionarios[n].IdDeCrudo(std::string_view(
-                                             v, size_t(sqlite3_column_bytes(st, columnaNivel[n]))))
-                                       : idBlanco[n];
+                        sqlite3_value* x = valor[size_t(columnaNivel[n])];
+                        const auto* v = reinterpret_cast<const char*>(sqlite3_value_text(x));
+                        clave.k[n] =
+                            v ? diccionarios[n].IdDeCrudo(std::string_view(v, size_t(sqlite3_value_bytes(x))))
+                              : idBlanco[n];
                         break;
                     }
                     case FuenteClave::Articulo:
-                        clave.k[n] = art ? art->k[n] : idBlanco[n];
+                        clave.k[n] = art.k[n];
                         break;
                 }
             }
@@ -960,12 +1089,12 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             l.clave = clave;
             l.hash = TablaGrupos::Hash(clave);
             grupos.AnticiparRanura(l.hash);
-            l.hayCantidad = sqlite3_column_type(st, 1) != SQLITE_NULL;
-            l.hayCosto = l.hayCantidad && sqlite3_column_type(st, 2) != SQLITE_NULL;
-            l.hayPrecio = l.hayCantidad && sqlite3_column_type(st, 3) != SQLITE_NULL;
-            l.cantidad = l.hayCantidad ? sqlite3_column_double(st, 1) : 0;
-            l.costo = l.hayCosto ? sqlite3_column_double(st, 2) : 0;
-            l.precio = l.hayPrecio ? sqlite3_column_double(st, 3) : 0;
+            l.hayCantidad = sqlite3_value_type(valor[1]) != SQLITE_NULL;
+            l.hayCosto = l.hayCantidad && sqlite3_value_type(valor[2]) != SQLITE_NULL;
+            l.hayPrecio = l.hayCantidad && sqlite3_value_type(valor[3]) != SQLITE_NULL;
+            l.cantidad = l.hayCantidad ? sqlite3_value_double(valor[1]) : 0;
+            l.costo = l.hayCosto ? sqlite3_value_double(valor[2]) : 0;
+            l.precio = l.hayPrecio ? sqlite3_value_double(valor[3]) : 0;
             if (enTanda == kLineasPorTanda) sumarTanda();
         }
         if (rc != SQLITE_DONE) LanzarErrorSQLite(empresa, tabla);
@@ -973,8 +1102,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
     }
     // Money is stored to four decimals: each sum is rounded here once.
     for (TablaGrupos::Entrada& e : grupos.Entradas()) {
-        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearDinero(e.acumulado.costo);
-        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearDinero(e.acumulado.venta);
+        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearSumaDinero(e.acumulado.costo);
+        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearSumaDinero(e.acumulado.venta);
     }
     const TablaGrupos::Entradas_& entradas = grupos.Entradas();
     const bool rapida = EscrituraRapida().load();
@@ -1020,24 +1149,56 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         std::sort(porTexto.begin(), porTexto.end());
         QHash<int, std::uint32_t> rangoMes;
         for (size_t i = 0; i < porTexto.size(); ++i) rangoMes.insert(porTexto[i].second, std::uint32_t(i));
-        struct Posicion {
-            std::uint64_t alto, bajo;
-            std::uint32_t indice;
-        };
-        std::vector<Posicion> posiciones(entradas.size());
-        for (size_t i = 0; i < entradas.size(); ++i) {
-            const ClaveGrupo& c = entradas[i].clave;
-            std::uint64_t r[3];
-            for (int n = 0; n < 3; ++n) r[n] = rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])];
-            posiciones[i] = {(std::uint64_t(rangoMes.value(c.mes)) << 32) | r[0], (r[1] << 32) | r[2],
-                             std::uint32_t(i)};
+        // Month and level ranks and the group's own index packed into one
+        // integer, when they fit: sorted by it, the groups come in the same
+        // order as by the ranks one after another, ties by index.
+        int bitsNivel[3] = {0, 0, 0};
+        for (int n = 0; n < 3; ++n)
+            if (!rangos[n].empty())
+                bitsNivel[n] =
+                    BitsPara(*std::max_element(rangos[n].begin(), rangos[n].end()) + std::uint64_t(1));
+        const int bitsMes = BitsPara(porTexto.size());
+        const int bitsIndice = BitsPara(entradas.size());
+        const int bits = bitsMes + bitsNivel[0] + bitsNivel[1] + bitsNivel[2] + bitsIndice;
+        if (bits <= 64) {
+            std::vector<std::uint64_t> claves(entradas.size());
+            int ultimoMes = std::numeric_limits<int>::min();
+            std::uint64_t rango = 0;
+            for (size_t i = 0; i < entradas.size(); ++i) {
+                const ClaveGrupo& c = entradas[i].clave;
+                if (c.mes != ultimoMes) {
+                    ultimoMes = c.mes;
+                    rango = rangoMes.value(c.mes);
+                }
+                std::uint64_t v = rango;
+                for (int n = 0; n < 3; ++n)
+                    v = (v << bitsNivel[n]) | (rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])]);
+                claves[i] = (v << bitsIndice) | std::uint64_t(i);
+            }
+            OrdenarEnteros(claves, bits);
+            const std::uint64_t mascara =
+                bitsIndice == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bitsIndice) - 1;
+            for (size_t i = 0; i < claves.size(); ++i) orden[i] = std::uint32_t(claves[i] & mascara);
+        } else {
+            struct Posicion {
+                std::uint64_t alto, bajo;
+                std::uint32_t indice;
+            };
+            std::vector<Posicion> posiciones(entradas.size());
+            for (size_t i = 0; i < entradas.size(); ++i) {
+                const ClaveGrupo& c = entradas[i].clave;
+                std::uint64_t r[3];
+                for (int n = 0; n < 3; ++n) r[n] = rangos[n].empty() ? 0 : rangos[n][size_t(c.k[n])];
+                posiciones[i] = {(std::uint64_t(rangoMes.value(c.mes)) << 32) | r[0], (r[1] << 32) | r[2],
+                                 std::uint32_t(i)};
+            }
+            std::sort(posiciones.begin(), posiciones.end(), [](const Posicion& a, const Posicion& b) {
+                if (a.alto != b.alto) return a.alto < b.alto;
+                if (a.bajo != b.bajo) return a.bajo < b.bajo;
+                return a.indice < b.indice;
+            });
+            for (size_t i = 0; i < posiciones.size(); ++i) orden[i] = posiciones[i].indice;
         }
-        std::sort(posiciones.begin(), posiciones.end(), [](const Posicion& a, const Posicion& b) {
-            if (a.alto != b.alto) return a.alto < b.alto;
-            if (a.bajo != b.bajo) return a.bajo < b.bajo;
-            return a.indice < b.indice;
-        });
-        for (size_t i = 0; i < posiciones.size(); ++i) orden[i] = posiciones[i].indice;
     } else {
         std::vector<std::string> claves[3];
         for (int n = 0; n < 3; ++n) {

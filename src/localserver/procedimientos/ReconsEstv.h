@@ -55,6 +55,13 @@ QString PlegarClave(const QString& texto);
 // The value a grouping key stores: cut to 25 characters, one blank when empty.
 QString ValorClave(const QString& texto);
 
+// A money sum to four decimals as ROUND(x, 4) gives it: halves away from zero,
+// on the decimal value the sum stands for (the shortest decimal text that reads
+// back as its double), not on its binary neighbour. 0.5 * 4.0001 is 2.00005 and
+// gives 2.0001, though the double just below the half would round down. Never a
+// negative zero.
+double RedondearSumaDinero(long double v);
+
 struct ResultadoReconstruccion {
     std::int64_t lineasLeidas = 0;   // sale lines aggregated
     std::int64_t filasBorradas = 0;  // company rows removed from the table
