@@ -152,6 +152,9 @@ TEST_F(DemoCargaServidor, UnaEmpresaNuevaSeHaceAparteConLasMismasFilas) {
     ASSERT_EQ(Errores(admin, QStringLiteral("EXEC KV_DEMO_LLENAR 7, 3000, 0, '12/2026'")), QString());
     EXPECT_NE(Nodo(norte), nodoNorte);
     EXPECT_EQ(Nodo(sur), nodoSur);
+    EXPECT_EQ(QFile::permissions(norte) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                           QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
     for (const char* sufijo : {".nueva", ".nueva-journal", ".nueva-wal", ".nueva-shm", "-journal"})
         EXPECT_FALSE(QFile::exists(norte + QLatin1String(sufijo))) << sufijo;
 

@@ -825,11 +825,19 @@ ResumenDemo LlenarEnArchivoNuevo(ContextoProcedimiento& contexto, sqlite3* db, s
     try {
         borrar();  // what a run that did not finish left
         {
+            // Made empty first, so that the file is its owner's only from the start.
+            QFile vacio(nueva);
+            if (!vacio.open(QIODevice::WriteOnly) ||
+                !vacio.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración: no se "
+                                                          "pudo crear \"%1\".")
+                                               .arg(nueva));
+        }
+        {
             // The empty company, schema and server tables, as the new file's start.
             const QByteArray copia = "VACUUM INTO '" + QFile::encodeName(nueva).replace('\'', "''") + "'";
             Ejecutar(db, copia.constData());
         }
-        QFile::setPermissions(nueva, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         ResumenDemo r;
         {
             std::unique_ptr<BaseSqlite> archivo = BaseSqlite::Abrir(nueva, base, false, true);
