@@ -309,17 +309,19 @@ int OrdenDemo(const QStringList& argumentos) {
             ~SinAvance() { kv::local::demo::EstablecerAvanceDemo({}); }
         } sinAvance;
         const qint64 porEmpresa[] = {reparto.norte, reparto.sur};
+        // The two companies are two databases: each is made and filled on its own connection
+        // (and thread), so a large demo keeps both cores busy, and no connection has the
+        // other's file open while a new one is made whole beside it.
+        kv::db::Conexion segunda;
+        segunda.SetCommandTimeout(0);
+        segunda.Open(CadenaConexion(QStringLiteral("master"), administrador, claveAdministrador));
+        kv::db::Conexion* conexiones[] = {&admin, &segunda};
         for (int i = 0; i < 2; ++i) {
             Aviso(QStringLiteral("Creando la empresa %1 con %2 líneas de venta...")
                       .arg(QLatin1String(kEmpresas[i].nombre))
                       .arg(porEmpresa[i]));
-            PrepararEmpresa(admin, kEmpresas[i]);
+            PrepararEmpresa(*conexiones[i], kEmpresas[i]);
         }
-        // The two companies are two databases: each is filled on its own connection and
-        // thread, so a large demo keeps both cores busy.
-        kv::db::Conexion segunda;
-        segunda.SetCommandTimeout(0);
-        segunda.Open(CadenaConexion(QStringLiteral("master"), administrador, claveAdministrador));
         std::exception_ptr falloSegunda;
         std::thread hilo([&] {
             try {

@@ -11,6 +11,8 @@
 #include <limits>
 #include <thread>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "localserver/Errores.h"
 #include "localserver/tsql/Funciones.h"
@@ -126,7 +128,8 @@ void BorrarEstado(void* p) { delete static_cast<EstadoFunciones*>(p); }
 
 }  // namespace
 
-std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString& nombre, bool crear) {
+std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString& nombre, bool crear,
+                                             bool sinDiario) {
     if (crear && !QFile::exists(ruta)) {
         QFile f(ruta);
         if (f.open(QIODevice::WriteOnly)) {
@@ -185,7 +188,8 @@ std::unique_ptr<BaseSqlite> BaseSqlite::Abrir(const QString& ruta, const QString
     sqlite3_create_function_v2(b->db_, "kv_fecha_iso", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                &FuncionFechaISO, nullptr, nullptr, nullptr);
     try {
-        b->Ejecutar(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
+        b->Ejecutar(sinDiario ? QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;")
+                              : QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
         // Reading the schema shows a file that is no database, or whose first pages are damaged.
         b->Escalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const ErrorServidor& e) {
@@ -428,6 +432,14 @@ std::optional<qint64> BaseSqlite::UltimaIdentidad() const {
     const auto* estado = static_cast<const EstadoFunciones*>(estadoFunciones_);
     if (!estado || !estado->hayUltima) return std::nullopt;
     return estado->ultima;
+}
+
+bool SincronizarEnDisco(const QString& ruta) {
+    const int fd = ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace kv::local

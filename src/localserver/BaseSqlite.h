@@ -33,8 +33,11 @@ inline constexpr int LargoMaximoValor = 100 * 1000 * 1000;
 class BaseSqlite {
 public:
     // Opens (and with `crear`, creates with owner-only permissions) the file.
-    // `nombre` is the database name the errors speak of.
-    static std::unique_ptr<BaseSqlite> Abrir(const QString& ruta, const QString& nombre, bool crear);
+    // `nombre` is the database name the errors speak of. `sinDiario` is for a
+    // file being made that nobody else sees yet: no journal and no syncs (a
+    // failure leaves it unusable, and it is thrown away).
+    static std::unique_ptr<BaseSqlite> Abrir(const QString& ruta, const QString& nombre, bool crear,
+                                             bool sinDiario = false);
     ~BaseSqlite();
     BaseSqlite(const BaseSqlite&) = delete;
     BaseSqlite& operator=(const BaseSqlite&) = delete;
@@ -133,5 +136,10 @@ QString FechaISO(const QString& texto);
 QString Identificador(const QString& nombre);
 // Quotes a text as an SQLite literal.
 QString Literal(const QString& texto);
+
+// Puts what is written of a file (or of a folder's entries) on disk; false when
+// it could not. Not for a database file a handle has open: closing this
+// descriptor would drop every lock the process holds on the file.
+bool SincronizarEnDisco(const QString& ruta);
 
 }  // namespace kv::local

@@ -52,6 +52,20 @@ public:
     // True once the statement's time-out has passed; long loops should check it
     // and leave (the server then reports the time-out).
     virtual bool TiempoAgotado() const = 0;
+
+    // For a procedure that makes the caller's database anew in a file of its own.
+    // TomarArchivo holds the caller's database file for this connection alone (a
+    // rollback journal and an exclusive lock, its log folded in) and returns its
+    // path; it returns an empty text, with nothing changed, when another handle
+    // has the file open, the connection is inside a transaction or keeps session
+    // tables in that database. While taken, only VACUUM INTO may run on the handle.
+    // ReemplazarArchivo then puts `archivo` (a complete database file, closed and
+    // on disk) in the taken file's place, and the connection opens it at its next
+    // use: the handle Base() gave for that database is gone. DevolverArchivo gives
+    // the taken file back as it was. A server without files never takes one.
+    virtual QString TomarArchivo() { return QString(); }
+    virtual void ReemplazarArchivo(const QString& archivo) { (void)archivo; }
+    virtual void DevolverArchivo() {}
 };
 
 using Procedimiento = std::function<void(ContextoProcedimiento& contexto, const std::vector<Argumento>& argumentos)>;

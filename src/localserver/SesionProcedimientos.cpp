@@ -8,10 +8,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
 #include <cmath>
+#include <cstdio>
 
 #include "localserver/Errores.h"
 #include "localserver/Esquema.h"
@@ -19,6 +21,7 @@
 #include "localserver/Procedimientos.h"
 #include "localserver/SesionInterna.h"
 #include "localserver/tsql/MensajesRutinas.h"
+#include "localserver/rapida/ArchivoColumnar.h"
 
 namespace kv::local {
 
@@ -149,10 +152,70 @@ void SesionEmbebida::EjecutarProcedimiento(const Sentencia& llamada, std::vector
             return false;
         }
 
+        QString TomarArchivo() override {
+            if (tomada_ || s_.nivel_ > 0) return QString();
+            const auto canonica = s_.catalogo().Base(s_.BaseActual());
+            if (!canonica || canonica->compare(QLatin1String(BaseMaestra), Qt::CaseInsensitive) == 0)
+                return QString();
+            BaseSqlite& b = s_.Base(*canonica);
+            if (b.EnTransaccion() || b.Escalar(QStringLiteral("SELECT count(*) FROM sqlite_temp_master")).toInt() > 0)
+                return QString();
+            // Without waiting: a lock held elsewhere means somebody has the file open.
+            b.FijarEsperaBloqueo(0);
+            bool tomada = false;
+            try {
+                // Leaving the log needs every other handle closed; the exclusive
+                // lock then stays with this handle until it closes.
+                tomada = b.Escalar(QStringLiteral("PRAGMA journal_mode=DELETE")).toString() ==
+                         QLatin1String("delete");
+                if (tomada) b.Ejecutar(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;"));
+            } catch (const ErrorServidor&) {
+                tomada = false;
+            }
+            b.FijarEsperaBloqueo(s_.esperaBloqueoMs_);
+            if (!tomada) {
+                Devolver(b);
+                return QString();
+            }
+            tomada_ = &b;
+            return b.ruta();
+        }
+        void ReemplazarArchivo(const QString& archivo) override {
+            if (!tomada_) throw ErrorServidor(err::ErrorInterno, msj::ErrorInterno(), QString::fromLatin1(estado::General));
+            BaseSqlite& b = *tomada_;
+            const QString ruta = b.ruta();
+            // rename() puts the new file in place at once: the name never shows a half-made database.
+            if (std::rename(QFile::encodeName(archivo).constData(), QFile::encodeName(ruta).constData()) != 0)
+                throw ErrorServidor(err::ErrorSistemaArchivo, msj::ErrorSistemaArchivo(b.nombre(), ruta),
+                                    QString::fromLatin1(estado::General));
+            SincronizarEnDisco(QFileInfo(ruta).absolutePath());
+            // The columnar forms of the old file's tables describe data that is gone.
+            QDir(rapida::CarpetaColumnas(ruta)).removeRecursively();
+            // The old handle (and with it the lock on the file that was replaced) closes;
+            // the connection opens the new file when it next needs it.
+            usadas_.erase(&b);
+            tomada_ = nullptr;
+            s_.bases_.erase(b.nombre().toUpper());
+        }
+        void DevolverArchivo() override {
+            if (!tomada_) return;
+            BaseSqlite* b = tomada_;
+            tomada_ = nullptr;
+            Devolver(*b);
+        }
+        ~Contexto() override { DevolverArchivo(); }
+
     private:
+        // Back to the server's usual journal and locking (the lock goes at the next access).
+        static void Devolver(BaseSqlite& b) {
+            sqlite3_exec(b.db(), "PRAGMA locking_mode=NORMAL; PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master;",
+                         nullptr, nullptr, nullptr);
+        }
+
         SesionEmbebida& s_;
         std::vector<ResultadoSentencia>& salida_;
         std::set<BaseSqlite*> usadas_;
+        BaseSqlite* tomada_ = nullptr;
     };
 
     Contexto contexto(*this, salida);

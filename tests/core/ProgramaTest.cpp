@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -11,6 +12,7 @@
 
 #include "ServidorPrueba.h"
 #include "core/Arranque.h"
+#include "db/Recordset.h"
 
 namespace {
 
@@ -23,10 +25,8 @@ struct Salida {
     QString errores;
 };
 
-// `encima`: variables that replace the test's own (its folders among them).
-Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& argumentos,
-                const QMap<QString, QString>& encima = {}) {
-    QProcess proceso;
+// The program's environment: the test's folders, no display; `encima` replaces any of it.
+QProcessEnvironment Entorno(const kv::pruebas::ServidorPrueba& servidor, const QMap<QString, QString>& encima) {
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.remove("DISPLAY");
     entorno.remove("WAYLAND_DISPLAY");
@@ -37,7 +37,14 @@ Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& 
     entorno.insert("HOME", servidor.carpetas().raiz());
     entorno.insert("XDG_CONFIG_HOME", servidor.carpetas().raiz() + "config");
     for (auto it = encima.begin(); it != encima.end(); ++it) entorno.insert(it.key(), it.value());
-    proceso.setProcessEnvironment(entorno);
+    return entorno;
+}
+
+// `encima`: variables that replace the test's own (its folders among them).
+Salida Ejecutar(const kv::pruebas::ServidorPrueba& servidor, const QStringList& argumentos,
+                const QMap<QString, QString>& encima = {}) {
+    QProcess proceso;
+    proceso.setProcessEnvironment(Entorno(servidor, encima));
     proceso.start(kv::pruebas::CarpetaBinarios() + "kv_estv", argumentos);
     Salida s;
     if (!proceso.waitForFinished(120000)) {
@@ -221,6 +228,45 @@ TEST(Programa, DemoCompruebaLasCarpetasAntesDeEmpezar) {
     EXPECT_EQ(u.estado, 1) << u.errores.toStdString();
     EXPECT_TRUE(u.errores.contains("carpeta de la aplicación \"" + archivo)) << u.errores.toStdString();
     EXPECT_FALSE(QFile::exists(datos + "NORTE.db"));
+}
+
+// A demo killed while a company's rows are being written leaves that company
+// as CREATE DATABASE made it, never a file that opens with part of the data;
+// the next run throws the unfinished file away and makes the whole demo.
+TEST(Programa, DemoInterrumpidaNoDejaUnaEmpresaAMedias) {
+    kv::pruebas::ServidorPrueba servidor("X", "U", "P");
+    const QString datos = servidor.carpetas().datos();
+    QProcess proceso;
+    proceso.setProcessEnvironment(Entorno(servidor, {}));
+    proceso.start(kv::pruebas::CarpetaBinarios() + "kv_estv", {"--demo", "--lineas", "5000000"});
+    ASSERT_TRUE(proceso.waitForStarted());
+    // Killed once the new file holds some megabytes of rows.
+    QElapsedTimer reloj;
+    reloj.start();
+    while (QFileInfo(datos + "NORTE.db.nueva").size() < 4 * 1024 * 1024 && reloj.elapsed() < 120000 &&
+           proceso.state() == QProcess::Running)
+        proceso.waitForFinished(20);
+    ASSERT_EQ(proceso.state(), QProcess::Running) << proceso.readAllStandardError().toStdString();
+    proceso.kill();
+    ASSERT_TRUE(proceso.waitForFinished());
+    EXPECT_EQ(proceso.exitStatus(), QProcess::CrashExit);
+    ASSERT_TRUE(QFile::exists(datos + "NORTE.db.nueva"));
+    {
+        kv::db::Conexion c;
+        c.Open(kv::pruebas::ServidorPrueba::Cadena("NORTE", "Korvane", "pelumbo"));
+        for (const char* tabla : {"MV_STOCK", "MA_ARTICULOS", "MA_CUENTAS", "TA_USUARIOS"}) {
+            auto r = c.Execute(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(tabla)));
+            EXPECT_EQ(r->Valor(0).toInt(), 0) << tabla;
+        }
+    }
+    const Salida s = Ejecutar(servidor, {"--demo", "--lineas", "300"});
+    ASSERT_EQ(s.estado, 0) << s.errores.toStdString();
+    for (const char* archivo : {"NORTE.db.nueva", "SUR.db.nueva", "NORTE.db-journal", "SUR.db-journal"})
+        EXPECT_FALSE(QFile::exists(datos + archivo)) << archivo;
+    kv::db::Conexion c;
+    c.Open(kv::pruebas::ServidorPrueba::Cadena("NORTE", "NORTE", "NORTE"));
+    auto r = c.Execute(QStringLiteral("SELECT count(*) FROM MV_STOCK WHERE TipoMovimiento = 'VTA'"));
+    EXPECT_EQ(r->Valor(0).toInt(), 180);
 }
 
 }  // namespace

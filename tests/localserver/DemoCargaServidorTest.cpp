@@ -7,7 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QString>
+#include <sys/stat.h>
 
 #include "db/Conexion.h"
 #include "localserver/ServidorEmbebido.h"
@@ -112,6 +114,89 @@ TEST_F(DemoCargaServidor, LasFilasSonLasQueDariaElInsertDeCadaUna) {
               QStringLiteral("CREATE INDEX IX_MV_STOCK_ARTICULO ON MV_STOCK (IdArticulo) | "
                              "CREATE INDEX IX_MV_STOCK_FECHA ON MV_STOCK (Fecha)"));
     EXPECT_EQ(Escalar(db, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    sqlite3_close(db);
+}
+
+ino_t Nodo(const QString& ruta) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(ruta).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The rows of `tabla` (or of the columns given) that one database has and the other has not, both ways.
+QString Diferentes(sqlite3* db, const QString& tabla, const QString& columnas = QStringLiteral("*")) {
+    const QString a = QStringLiteral("SELECT %1 FROM main.\"%2\"").arg(columnas, tabla);
+    const QString b = QStringLiteral("SELECT %1 FROM sur.\"%2\"").arg(columnas, tabla);
+    const QByteArray sql = QStringLiteral("SELECT (SELECT count(*) FROM (%1 EXCEPT %2)) + (SELECT count(*) FROM (%2 EXCEPT %1))")
+                               .arg(a, b)
+                               .toUtf8();
+    return Escalar(db, sql.constData());
+}
+
+// A company with no movements yet is made whole in a file beside its own and
+// renamed into place; one whose file another connection has open is filled
+// through the connection. Both hold the same rows and schema afterwards, and
+// the connection goes on working on the new file.
+TEST_F(DemoCargaServidor, UnaEmpresaNuevaSeHaceAparteConLasMismasFilas) {
+    const QString norte = carpetas.datos() + QStringLiteral("NORTE.db");
+    const QString sur = carpetas.datos() + QStringLiteral("SUR.db");
+    kv::db::Conexion otra, tercera;
+    otra.Open(Cadena(QStringLiteral("master")));
+    ASSERT_EQ(Errores(otra, QStringLiteral("CREATE DATABASE SUR")), QString());
+    ASSERT_EQ(Errores(otra, QStringLiteral("USE SUR")), QString());
+    kv::local::CrearEsquemaERP(otra);
+    tercera.SetCommandTimeout(0);
+    tercera.Open(Cadena(QStringLiteral("SUR")));
+    const ino_t nodoNorte = Nodo(norte), nodoSur = Nodo(sur);
+    // SUR stays open on `otra` while `tercera` fills it; NORTE is only the admin's.
+    ASSERT_EQ(Errores(tercera, QStringLiteral("EXEC KV_DEMO_LLENAR 7, 3000, 0, '12/2026'")), QString());
+    ASSERT_EQ(Errores(admin, QStringLiteral("EXEC KV_DEMO_LLENAR 7, 3000, 0, '12/2026'")), QString());
+    EXPECT_NE(Nodo(norte), nodoNorte);
+    EXPECT_EQ(Nodo(sur), nodoSur);
+    EXPECT_EQ(QFile::permissions(norte) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                           QFileDevice::WriteGroup | QFileDevice::WriteOther),
+              QFileDevice::Permissions());
+    for (const char* sufijo : {".nueva", ".nueva-journal", ".nueva-wal", ".nueva-shm", "-journal"})
+        EXPECT_FALSE(QFile::exists(norte + QLatin1String(sufijo))) << sufijo;
+
+    // The same connection reads the new file and writes through its triggers and counter.
+    ASSERT_EQ(Errores(admin, QStringLiteral("INSERT INTO MV_STOCK (Fecha, TipoMovimiento, IdArticulo) "
+                                            "VALUES ('03/04/2026', 'AJU', 'Y')")),
+              QString());
+    ASSERT_EQ(Errores(tercera, QStringLiteral("INSERT INTO MV_STOCK (Fecha, TipoMovimiento, IdArticulo) "
+                                              "VALUES ('03/04/2026', 'AJU', 'Y')")),
+              QString());
+    admin.Close();
+    otra.Close();
+    tercera.Close();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(norte.toUtf8().constData(), &db), SQLITE_OK);
+    kv::local::RegistrarFuncionesTSQL(db);
+    EXPECT_EQ(Escalar(db, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    EXPECT_EQ(Escalar(db, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    ASSERT_EQ(sqlite3_exec(db, ("ATTACH '" + sur.toUtf8() + "' AS sur").constData(), nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(Diferentes(db, QStringLiteral("sqlite_master"), QStringLiteral("type, name, tbl_name, sql")),
+              QStringLiteral("0"));
+    EXPECT_GT(Escalar(db, "SELECT count(*) FROM MV_STOCK WHERE TipoMovimiento = 'VTA'").toInt(), 2999);
+    EXPECT_EQ(Escalar(db, "SELECT Id FROM MV_STOCK WHERE IdArticulo = 'Y'"),
+              Escalar(db, "SELECT Id FROM sur.MV_STOCK WHERE IdArticulo = 'Y'"));
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    int tablas = 0;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        const QString tabla = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        ++tablas;
+        // The company's own user is named after it.
+        if (tabla == QLatin1String("TA_USUARIOS"))
+            EXPECT_EQ(Diferentes(db, tabla, QStringLiteral("UNegocio, verproforma, Administrador")), QStringLiteral("0"));
+        else
+            EXPECT_EQ(Diferentes(db, tabla), QStringLiteral("0")) << tabla.toStdString();
+    }
+    sqlite3_finalize(s);
+    EXPECT_GT(tablas, 10);
     sqlite3_close(db);
 }
 

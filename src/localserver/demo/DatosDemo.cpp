@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "localserver/BaseSqlite.h"
 #include "localserver/ErrorServidor.h"
 #include "localserver/Procedimientos.h"
 
@@ -589,16 +591,23 @@ public:
             sqlite3_bind_text(s.get(), 2, tabla_.constData(), int(tabla_.size()), SQLITE_STATIC);
             Paso(db_, s.get(), "kv_sys_identidad");
         }
+        // The sorter's runs are as large as the page cache: runs of a few megabytes stay in the
+        // processor's caches and sort four times faster than runs of 128 MB (8 million keys:
+        // 7 s against 31 s), and the merge of the many runs is cheap. The two companies are
+        // filled at once, one per core, so helper threads only pay where there are more cores.
         const std::optional<QByteArray> hilos = Primera(db_, "PRAGMA threads");
-        const unsigned nucleos = std::max(1u, std::thread::hardware_concurrency());
-        Ejecutar(db_, ("PRAGMA threads = " + QByteArray::number(std::min(nucleos, 4u) - 1)).constData());
+        const std::optional<QByteArray> cache = Primera(db_, "PRAGMA cache_size");
+        const unsigned nucleos = std::max(2u, std::min(std::thread::hardware_concurrency(), 4u));
+        const QByteArray restaurar = "PRAGMA threads = " + hilos.value_or("0") +
+                                     "; PRAGMA cache_size = " + cache.value_or("-2000");
+        Ejecutar(db_, ("PRAGMA threads = " + QByteArray::number(nucleos - 2) + "; PRAGMA cache_size = -4096").constData());
         try {
             for (const QByteArray& indice : indices_) Ejecutar(db_, indice.constData());
         } catch (...) {
-            sqlite3_exec(db_, ("PRAGMA threads = " + hilos.value_or("0")).constData(), nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, restaurar.constData(), nullptr, nullptr, nullptr);
             throw;
         }
-        Ejecutar(db_, ("PRAGMA threads = " + hilos.value_or("0")).constData());
+        Ejecutar(db_, restaurar.constData());
     }
 
 private:
@@ -784,6 +793,72 @@ ResumenDemo LlenarEmpresaDemo(sqlite3* db, std::uint64_t semilla, int indiceEmpr
 
 // --- The server procedure ---------------------------------------------------------
 
+namespace {
+
+// A company as CREATE DATABASE and the ERP schema leave it: no movements yet.
+bool EmpresaNueva(sqlite3* db) {
+    if (sqlite3_get_autocommit(db) == 0) return false;
+    sqlite3_stmt* s = nullptr;
+    bool vacia = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM MV_STOCK LIMIT 1", -1, &s, nullptr) == SQLITE_OK)
+        vacia = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_finalize(s);
+    return vacia;
+}
+
+// A new company is made whole in a file of its own, beside the database's, and
+// only then put in its place: written without a journal or syncs (nobody sees it
+// while it is made), its indexes built there, then turned to the server's log
+// mode, put on disk and renamed over the empty database. A failure or a crash on
+// the way leaves the empty database as CREATE DATABASE made it, and at most the
+// unfinished file under its own name, which the next run throws away. When the
+// file cannot be had alone (another connection has it open), the rows go in
+// through the connection's own handle instead.
+ResumenDemo LlenarEnArchivoNuevo(ContextoProcedimiento& contexto, sqlite3* db, std::uint64_t semilla, int indice,
+                                 std::int64_t lineas, int anio, int mes, const QString& base) {
+    const QString ruta = contexto.TomarArchivo();
+    if (ruta.isEmpty()) return LlenarEmpresaDemo(db, semilla, indice, lineas, anio, mes, base);
+    const QString nueva = ruta + QStringLiteral(".nueva");
+    auto borrar = [&] {
+        for (const char* sufijo : {"", "-journal", "-wal", "-shm"}) QFile::remove(nueva + QLatin1String(sufijo));
+    };
+    try {
+        borrar();  // what a run that did not finish left
+        {
+            // Made empty first, so that the file is its owner's only from the start.
+            QFile vacio(nueva);
+            if (!vacio.open(QIODevice::WriteOnly) ||
+                !vacio.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración: no se "
+                                                          "pudo crear \"%1\".")
+                                               .arg(nueva));
+        }
+        {
+            // The empty company, schema and server tables, as the new file's start.
+            const QByteArray copia = "VACUUM INTO '" + QFile::encodeName(nueva).replace('\'', "''") + "'";
+            Ejecutar(db, copia.constData());
+        }
+        ResumenDemo r;
+        {
+            std::unique_ptr<BaseSqlite> archivo = BaseSqlite::Abrir(nueva, base, false, true);
+            r = LlenarEmpresaDemo(archivo->db(), semilla, indice, lineas, anio, mes, base);
+            archivo->Ejecutar(QStringLiteral("PRAGMA synchronous=FULL; PRAGMA journal_mode=WAL;"));
+        }
+        if (!SincronizarEnDisco(nueva))
+            throw ErrorServidor(50000, QStringLiteral("No se pudieron grabar los datos de demostración: no se pudo "
+                                                      "guardar en el disco \"%1\".")
+                                           .arg(nueva));
+        contexto.ReemplazarArchivo(nueva);
+        return r;
+    } catch (...) {
+        borrar();
+        contexto.DevolverArchivo();
+        throw;
+    }
+}
+
+}  // namespace
+
 void RegistrarProcedimientoDemo() {
     RegistrarProcedimiento(QLatin1String(kNombreProcedimientoDemo), [](ContextoProcedimiento& contexto,
                                                                         const std::vector<Argumento>& argumentos) {
@@ -800,7 +875,9 @@ void RegistrarProcedimientoDemo() {
             throw ErrorServidor(50000, QStringLiteral("%1: se esperaba semilla, líneas, empresa y mes ('M/AAAA').")
                                            .arg(QLatin1String(kNombreProcedimientoDemo)));
         const QString base = contexto.BaseActual();
-        const ResumenDemo r = LlenarEmpresaDemo(contexto.Base(base), semilla, indice, lineas, anio, mes, base);
+        sqlite3* db = contexto.Base(base);
+        const ResumenDemo r = EmpresaNueva(db) ? LlenarEnArchivoNuevo(contexto, db, semilla, indice, lineas, anio, mes, base)
+                                               : LlenarEmpresaDemo(db, semilla, indice, lineas, anio, mes, base);
         contexto.DevolverAfectadas(r.movimientos);
     });
 }
