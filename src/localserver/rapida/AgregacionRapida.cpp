@@ -1052,41 +1052,155 @@ class Motor {
         return k;
     }
 
-    FilasResultado Resultado() {
+    // The groups in the order of the result: each group's sort key beside its
+    // number, sorted as one array (the halves on both cores, then merged).
+    // Every comparison ends on the group keys, which differ between any two
+    // groups, so the order is total and the same however it is sorted.
+    template <typename T, typename Menor>
+    static std::vector<std::uint32_t> Ordenados(std::vector<T>& v, Menor menor) {
+        EnDosMitades(v.size(), kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
+            std::sort(v.begin() + std::ptrdiff_t(inicio), v.begin() + std::ptrdiff_t(fin), menor);
+        });
+        if (v.size() >= kMinimoGrupos && DosHilos()) {
+            std::vector<T> juntos(v.size());
+            const auto mitad = v.begin() + std::ptrdiff_t(v.size() / 2);
+            std::merge(v.begin(), mitad, mitad, v.end(), juntos.begin(), menor);
+            v.swap(juntos);
+        }
+        std::vector<std::uint32_t> indices(v.size());
+        for (std::size_t i = 0; i < v.size(); ++i) indices[i] = v[i].grupo;
+        return indices;
+    }
+
+    // The ORDER BY terms that the group keys do not already decide: trailing
+    // terms naming the grouped columns in their GROUP BY order, ascending,
+    // sort the groups as their keys do, which end every comparison anyway.
+    std::size_t TerminosPropios() const {
+        const std::size_t terminos = c_.orden.size();
+        for (std::size_t m = std::min(terminos, c_.agrupacion.size()); m > 0; --m) {
+            bool iguales = true;
+            for (std::size_t k = 0; k < m && iguales; ++k) {
+                const TerminoOrden& t = c_.orden[terminos - m + k];
+                iguales = !t.descendente && t.expresion.clase == Expresion::Clase::Columna &&
+                          t.expresion.columna == c_.agrupacion[k];
+            }
+            if (iguales) return terminos - m;
+        }
+        return terminos;
+    }
+
+    std::vector<std::uint32_t> Orden() {
         const std::size_t grupos = claves_.size();
         const std::size_t terminos = c_.orden.size();
-        std::vector<std::uint32_t> indices(grupos);
-        std::iota(indices.begin(), indices.end(), 0u);
         // The ORDER BY terms, then the group keys under the collation: the
         // packed class numbers of the groups already sort that way.
         if (const std::optional<std::vector<std::uint64_t>> clases = OrdenPorClases()) {
-            const std::vector<std::uint64_t>& k = *clases;
-            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
-                return k[a] != k[b] ? k[a] < k[b] : claves_[a] < claves_[b];
-            });
-        } else {
-            std::vector<std::vector<Valor>> orden;
-            orden.reserve(terminos);
-            for (const TerminoOrden& t : c_.orden) orden.push_back(Evaluar(t.expresion, indices));
-            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
-                for (std::size_t k = 0; k < terminos; ++k) {
-                    int c = Comparar(orden[k][a], orden[k][b]);
-                    if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
-                }
-                return claves_[a] < claves_[b];
+            struct Clave {
+                std::uint64_t k, clave;
+                std::uint32_t grupo;
+            };
+            std::vector<Clave> v(grupos);
+            for (std::size_t g = 0; g < grupos; ++g) v[g] = {(*clases)[g], claves_[g], std::uint32_t(g)};
+            return Ordenados(v, [](const Clave& a, const Clave& b) {
+                return a.k != b.k ? a.k < b.k : a.clave < b.clave;
             });
         }
-        // The select list evaluated in the order of the rows, so that the rows
-        // are built reading each column straight through.
-        std::vector<std::vector<Valor>> columnas;
-        columnas.reserve(c_.columnas.size());
-        for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, indices));
-        for (const std::vector<Valor>& columna : columnas)
-            for (const Valor& v : columna) PrepararTexto(v);
+        std::vector<std::uint32_t> todos(grupos);
+        std::iota(todos.begin(), todos.end(), 0u);
+        std::vector<std::vector<Valor>> orden;
+        orden.reserve(terminos);
+        for (const TerminoOrden& t : c_.orden) orden.push_back(EvaluarEnDos(t.expresion, todos));
+        // One term whose values are all doubles or all exact amounts, or NULL
+        // (a sum, its key as an amount): compared as the engine compares them,
+        // NULL first, then by value.
+        if (TerminosPropios() == 1) {
+            bool reales = true, importes = true;
+            for (std::size_t g = 0; g < grupos && (reales || importes); ++g) {
+                const Valor& x = orden[0][g];
+                reales = reales && (x.tipo == Valor::Nulo || (x.tipo == Valor::Real && !std::isnan(x.d)));
+                importes = importes && (x.tipo == Valor::Nulo || x.tipo == Valor::Dinero);
+            }
+            const bool descendente = c_.orden[0].descendente;
+            const auto porValor = [&](auto cero, auto valor) {
+                using T = decltype(cero);
+                struct Clave {
+                    T v;
+                    std::uint64_t clave;
+                    std::uint32_t grupo;
+                    bool nulo;
+                };
+                std::vector<Clave> v(grupos);
+                for (std::size_t g = 0; g < grupos; ++g) {
+                    const Valor& x = orden[0][g];
+                    const bool nulo = x.tipo == Valor::Nulo;
+                    v[g] = {nulo ? cero : valor(x), claves_[g], std::uint32_t(g), nulo};
+                }
+                return Ordenados(v, [descendente](const Clave& a, const Clave& b) {
+                    const int c = a.nulo != b.nulo ? (a.nulo ? -1 : 1)
+                                  : a.nulo         ? 0
+                                                   : (a.v < b.v ? -1 : (a.v > b.v ? 1 : 0));
+                    if (c != 0) return descendente ? c > 0 : c < 0;
+                    return a.clave < b.clave;
+                });
+            };
+            if (reales) return porValor(0.0, [](const Valor& x) { return x.d; });
+            if (importes) return porValor(std::int64_t(0), [](const Valor& x) { return x.i; });
+        }
+        struct Clave {
+            std::uint32_t grupo;
+        };
+        std::vector<Clave> v(grupos);
+        for (std::size_t g = 0; g < grupos; ++g) v[g].grupo = std::uint32_t(g);
+        return Ordenados(v, [&](const Clave& x, const Clave& y) {
+            const std::uint32_t a = x.grupo, b = y.grupo;
+            for (std::size_t k = 0; k < terminos; ++k) {
+                int c = Comparar(orden[k][a], orden[k][b]);
+                if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
+            }
+            return claves_[a] < claves_[b];
+        });
+    }
+
+    // An expression over the groups `g`, each half on its own core when they are many.
+    std::vector<Valor> EvaluarEnDos(const Expresion& e, const std::vector<std::uint32_t>& g) {
+        if (g.size() < kMinimoGrupos || !DosHilos()) return Evaluar(e, g);
+        std::vector<Valor> partes[2];
+        EnDosMitades(g.size(), kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int parte) {
+            const std::vector<std::uint32_t> mitad(g.begin() + std::ptrdiff_t(inicio),
+                                                   g.begin() + std::ptrdiff_t(fin));
+            partes[parte] = Evaluar(e, mitad);
+        });
+        partes[0].insert(partes[0].end(), partes[1].begin(), partes[1].end());
+        return std::move(partes[0]);
+    }
+
+    FilasResultado Resultado() {
+        const std::size_t grupos = claves_.size();
+        const std::vector<std::uint32_t> indices = Orden();
+        // The texts of the grouped columns, made once here: the rows are then
+        // built on two threads, which only read them.
+        for (std::size_t n = 0; n < c_.agrupacion.size(); ++n) {
+            Valor v;
+            v.tipo = Valor::Texto;
+            v.columna = c_.agrupacion[n];
+            for (std::int32_t codigo : codigosGrupo_[n]) {
+                if (codigo == 0) continue;
+                v.codigo = codigo;
+                PrepararTexto(v);
+            }
+        }
+        // Each half of the rows on its own core: the select list evaluated over
+        // the half's groups in the order of the rows, then its rows built
+        // reading each column straight through.
         FilasResultado filas(grupos);
         EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
-            for (std::size_t k = inicio; k < fin; ++k) {
-                std::vector<QVariant>& fila = filas[k];
+            const std::vector<std::uint32_t> parte(indices.begin() + std::ptrdiff_t(inicio),
+                                                   indices.begin() + std::ptrdiff_t(fin));
+            std::vector<std::vector<Valor>> columnas;
+            columnas.reserve(c_.columnas.size());
+            for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, parte));
+            for (std::size_t k = 0; k < parte.size(); ++k) {
+                std::vector<QVariant>& fila = filas[inicio + k];
                 fila.reserve(columnas.size());
                 for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[k]));
             }
