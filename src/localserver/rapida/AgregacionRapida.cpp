@@ -97,7 +97,8 @@ Valor Operar(char op, const Valor& a, const Valor& b, bool dinero = false) {
         // Money's + and - in whole ten-thousandths, as the general route adds
         // them (a result past 2^52 stays exact); past the range it fails there (8115).
         qint64 n = 0;
-        if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) != dinero::Lectura::Bien)
+        if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) !=
+            dinero::Lectura::Bien)
             throw SinRespuesta{};
         return DeDiezmilesimas(n);
     }
@@ -216,7 +217,8 @@ double OperarDinero(char op, std::int64_t a, std::int64_t b) {
 
 Valor OperarDinero(char op, const Valor& a, const Valor& b) {
     if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return Valor{};
-    return DeDiezmilesimas(DiezmilesimasDeOperacion(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b)));
+    return DeDiezmilesimas(
+        DiezmilesimasDeOperacion(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b)));
 }
 
 // kv_dinero_clave: any amount as its exact ten-thousandths, which compare
@@ -273,7 +275,8 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
 
 // Numbers compare by value whatever their kind.
 int CompararNumeros(const Valor& a, const Valor& b) {
-    if ((a.tipo == Valor::Entero && b.tipo == Valor::Entero) || (a.tipo == Valor::Dinero && b.tipo == Valor::Dinero))
+    if ((a.tipo == Valor::Entero && b.tipo == Valor::Entero) ||
+        (a.tipo == Valor::Dinero && b.tipo == Valor::Dinero))
         return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
     // An exact text against a number: the engine would not compare them as amounts.
     if (a.tipo == Valor::Dinero || b.tipo == Valor::Dinero) throw SinRespuesta{};
@@ -992,11 +995,11 @@ class Motor {
         throw SinRespuesta{};
     }
 
-    // The text of a value in the shared cache of texts, made once: done for
-    // every value before the rows are built on two threads, which only read it.
-    void PrepararTexto(const Valor& v) {
-        if (v.tipo != Valor::Texto) return;
-        auto& cache = textos_[v.columna];
+    // The text of a value, made once per half of the result: each half's
+    // rows share their own copies, so that the two threads building them
+    // never count references on the same text.
+    const QString& Texto(const Valor& v, int parte) {
+        auto& cache = textos_[parte][v.columna];
         const auto& d = t_.diccionarios[v.columna];
         if (cache.empty()) cache.resize(d.textos.size());
         QString& s = cache[std::size_t(v.codigo)];
@@ -1004,9 +1007,10 @@ class Motor {
             const std::string& b = d.textos[std::size_t(v.codigo)];
             s = QString::fromUtf8(b.data(), qsizetype(b.size()));
         }
+        return s;
     }
 
-    QVariant AVariante(const Valor& v) const {
+    QVariant AVariante(const Valor& v, int parte) {
         switch (v.tipo) {
             case Valor::Nulo:
                 return QVariant();
@@ -1017,7 +1021,7 @@ class Motor {
             case Valor::Real:
                 return QVariant(v.d);
             case Valor::Texto:
-                return QVariant(textos_[v.columna][std::size_t(v.codigo)]);
+                return QVariant(Texto(v, parte));
             case Valor::Dinero:
                 return dinero::Valor(v.i);
         }
@@ -1101,9 +1105,8 @@ class Motor {
             };
             std::vector<Clave> v(grupos);
             for (std::size_t g = 0; g < grupos; ++g) v[g] = {(*clases)[g], claves_[g], std::uint32_t(g)};
-            return Ordenados(v, [](const Clave& a, const Clave& b) {
-                return a.k != b.k ? a.k < b.k : a.clave < b.clave;
-            });
+            return Ordenados(
+                v, [](const Clave& a, const Clave& b) { return a.k != b.k ? a.k < b.k : a.clave < b.clave; });
         }
         std::vector<std::uint32_t> todos(grupos);
         std::iota(todos.begin(), todos.end(), 0u);
@@ -1177,23 +1180,11 @@ class Motor {
     FilasResultado Resultado() {
         const std::size_t grupos = claves_.size();
         const std::vector<std::uint32_t> indices = Orden();
-        // The texts of the grouped columns, made once here: the rows are then
-        // built on two threads, which only read them.
-        for (std::size_t n = 0; n < c_.agrupacion.size(); ++n) {
-            Valor v;
-            v.tipo = Valor::Texto;
-            v.columna = c_.agrupacion[n];
-            for (std::int32_t codigo : codigosGrupo_[n]) {
-                if (codigo == 0) continue;
-                v.codigo = codigo;
-                PrepararTexto(v);
-            }
-        }
         // Each half of the rows on its own core: the select list evaluated over
         // the half's groups in the order of the rows, then its rows built
         // reading each column straight through.
         FilasResultado filas(grupos);
-        EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
+        EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int mitad) {
             const std::vector<std::uint32_t> parte(indices.begin() + std::ptrdiff_t(inicio),
                                                    indices.begin() + std::ptrdiff_t(fin));
             std::vector<std::vector<Valor>> columnas;
@@ -1202,7 +1193,8 @@ class Motor {
             for (std::size_t k = 0; k < parte.size(); ++k) {
                 std::vector<QVariant>& fila = filas[inicio + k];
                 fila.reserve(columnas.size());
-                for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[k]));
+                for (const std::vector<Valor>& columna : columnas)
+                    fila.push_back(AVariante(columna[k], mitad));
             }
         });
         return filas;
@@ -1218,7 +1210,7 @@ class Motor {
     std::vector<std::string> claveSuma_;
     std::vector<std::pair<const Expresion*, std::size_t>> indiceSuma_;  // every SUM node -> its sum
     std::vector<std::vector<Valor>> valoresSuma_;
-    std::vector<QString> textos_[kColumnasTexto];
+    std::vector<QString> textos_[2][kColumnasTexto];  // by half of the result
     std::vector<__int128> sumaColumna_[kColumnasTabla - kColumnasTexto];
 };
 

@@ -541,12 +541,14 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
     std::uint64_t total = 0;
     for (const Seccion& s : c.seccion) total += s.largo;
     int corte = 0;
-    for (std::uint64_t antes = 0; corte < kSecciones && 2 * (antes + c.seccion[corte].largo) <= total; ++corte)
+    for (std::uint64_t antes = 0; corte < kSecciones && 2 * (antes + c.seccion[corte].largo) <= total;
+         ++corte)
         antes += c.seccion[corte].largo;
     bool sanas[2] = {true, true};
     const auto revisar = [&](int desde, int hasta, bool& sana) {
         for (int s = desde; s < hasta && sana; ++s)
-            sana = Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) == c.seccion[s].suma;
+            sana =
+                Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) == c.seccion[s].suma;
     };
     ALaVez([&] { revisar(0, corte, sanas[0]); }, [&] { revisar(corte, kSecciones, sanas[1]); });
     if (!sanas[0] || !sanas[1]) return nullptr;
