@@ -585,8 +585,8 @@ TEST_F(AgregacionRapida, NivelFechaYOrdenDeImportesComoLaRutaGeneral) {
     EXPECT_GE(respondidas, 12);
 }
 
-// Tables with tens of thousands of groups, where the fast path sorts the
-// groups and builds the rows on both cores: the chart's and the grid's
+// Tables with tens of thousands of rows and groups, where the fast path
+// numbers, sorts and builds the groups on both cores: the chart's and the grid's
 // statements, ordered by a sum (with many ties), by a percentage, by two
 // criteria and by the groups alone, give the general path's rows in its
 // order, also when repeated, and the fast path answers every one of them.
@@ -600,11 +600,13 @@ TEST_F(AgregacionRapida, MuchosGruposComoLaRutaGeneral) {
     // Articles: many plain codes and some accented ones, no two equal under the collation.
     const QStringList vendedores = {"b", "ñu", "nu", "ou", "10", "9", "zeta", "x y"};
     QStringList articulos = {"Ñandú", "€uro", "ABCDEFGHIJKLMNOPQRSTUVWXY", " a", "á"};
-    for (int i = 0; i < 1500; ++i) articulos << QStringLiteral("Art%1").arg(i, 4, 10, QLatin1Char('0'));
-    for (int i = 0; i < 30000; ++i) {
-        const QByteArray valores[5] = {kBases[int(azar() % 3)].toUtf8(), meses[int(azar() % 15)].toUtf8(),
-                                       articulos[int(azar() % unsigned(articulos.size()))].toUtf8(),
-                                       vendedores[int(azar() % 8)].toUtf8(), QByteArray(" ")};
+    for (int i = 0; i < 1300; ++i) articulos << QStringLiteral("Art%1").arg(i, 4, 10, QLatin1Char('0'));
+    // Each row its own article, seller and month; the company at random.
+    const int porMes = int(articulos.size()) * 8;
+    for (int i = 0; i < 67000; ++i) {
+        const QByteArray valores[5] = {kBases[int(azar() % 3)].toUtf8(), meses[(i / porMes) % 15].toUtf8(),
+                                       articulos[i % int(articulos.size())].toUtf8(),
+                                       vendedores[(i / int(articulos.size())) % 8].toUtf8(), QByteArray(" ")};
         for (int c = 0; c < 5; ++c)
             sqlite3_bind_text(st, c + 1, valores[c].constData(), int(valores[c].size()), SQLITE_TRANSIENT);
         if (azar() % 50 == 0)
@@ -623,7 +625,7 @@ TEST_F(AgregacionRapida, MuchosGruposComoLaRutaGeneral) {
 
     // Valor Venta; % Utilidad/Costo; Consumo then Artículo; none (the groups).
     const std::vector<std::pair<std::vector<int>, bool>> criterios = {
-        {{3}, false}, {{3}, true}, {{4}, false}, {{1, 7}, true}, {{}, true}};
+        {{3}, true}, {{4}, false}, {{1, 7}, true}, {{}, true}};
     std::size_t masGrupos = 0;
     for (const auto& [marcas, ascendente] : criterios) {
         kv::stats::EntradaCarga e;
@@ -657,6 +659,7 @@ TEST_F(AgregacionRapida, MuchosGruposComoLaRutaGeneral) {
             }
         }
     }
-    // Enough groups for the work to be split.
-    EXPECT_GT(masGrupos, std::size_t(15000));
+    // Enough rows and groups for the work to be split.
+    EXPECT_GT(tabla->filas, std::size_t(1) << 16);
+    EXPECT_GT(masGrupos, std::size_t(20000));
 }

@@ -473,7 +473,41 @@ class Motor {
             for (std::size_t i = inicio; i < fin; ++i) claveDe[i] = clave(seleccion_[i]);
         });
         constexpr std::uint64_t kDirecto = std::uint64_t(1) << 23;
-        if (producto <= kDirecto) {
+        const std::size_t n = seleccion_.size();
+        if (producto <= kDirecto && !variasFormas && n >= kMinimoFilas && DosHilos() &&
+            producto <= std::uint64_t(8) * n) {
+            // Every text of these columns is the only one of its class: the
+            // groups are numbered in the order of their keys, which the rows'
+            // keys give on both cores (which keys occur, then each row's group),
+            // and each level's text is the one of its class. The numbering
+            // decides nothing of the result: the rows are sorted by key in the
+            // end, and each group's rows are still summed in their order.
+            std::vector<std::uint8_t> presente[2];
+            EnDosMitades(n, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int parte) {
+                std::vector<std::uint8_t>& p = presente[parte];
+                p.assign(producto, 0);
+                for (std::size_t i = inicio; i < fin; ++i) p[claveDe[i]] = 1;
+            });
+            if (presente[1].empty()) presente[1].assign(producto, 0);
+            std::vector<std::int32_t> tabla(producto, -1);
+            for (std::uint64_t k = 0; k < producto; ++k) {
+                if (!(presente[0][k] | presente[1][k])) continue;
+                tabla[k] = std::int32_t(claves_.size());
+                claves_.push_back(k);
+            }
+            for (std::size_t nivel = 0; nivel < niveles; ++nivel) codigosGrupo_[nivel].resize(claves_.size());
+            for (std::size_t g = 0; g < claves_.size(); ++g) {
+                std::uint64_t k = claves_[g];
+                for (std::size_t nivel = niveles; nivel-- > 0;) {
+                    const auto clase = std::size_t(k % radices[nivel]);
+                    k /= radices[nivel];
+                    codigosGrupo_[nivel][g] = t_.diccionarios[c_.agrupacion[nivel]].primero[clase];
+                }
+            }
+            EnDosMitades(n, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int) {
+                for (std::size_t i = inicio; i < fin; ++i) grupoDeFila_[i] = tabla[claveDe[i]];
+            });
+        } else if (producto <= kDirecto) {
             std::vector<std::int32_t> tabla(producto, -1);
             for (std::size_t i = 0; i < seleccion_.size(); ++i) {
                 const std::uint32_t fila = seleccion_[i];
@@ -1180,21 +1214,27 @@ class Motor {
     FilasResultado Resultado() {
         const std::size_t grupos = claves_.size();
         const std::vector<std::uint32_t> indices = Orden();
-        // Each half of the rows on its own core: the select list evaluated over
-        // the half's groups in the order of the rows, then its rows built
-        // reading each column straight through.
+        // Each half of the rows on its own core, a block of rows at a time (so
+        // that the values of each step stay small and in the cache): the select
+        // list evaluated over the block's groups in the order of the rows, then
+        // its rows built reading each column straight through.
+        constexpr std::size_t kBloque = 2048;
         FilasResultado filas(grupos);
         EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int mitad) {
-            const std::vector<std::uint32_t> parte(indices.begin() + std::ptrdiff_t(inicio),
-                                                   indices.begin() + std::ptrdiff_t(fin));
-            std::vector<std::vector<Valor>> columnas;
-            columnas.reserve(c_.columnas.size());
-            for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, parte));
-            for (std::size_t k = 0; k < parte.size(); ++k) {
-                std::vector<QVariant>& fila = filas[inicio + k];
-                fila.reserve(columnas.size());
-                for (const std::vector<Valor>& columna : columnas)
-                    fila.push_back(AVariante(columna[k], mitad));
+            std::vector<std::uint32_t> bloque;
+            std::vector<std::vector<Valor>> columnas(c_.columnas.size());
+            for (std::size_t desde = inicio; desde < fin; desde += kBloque) {
+                const std::size_t hasta = std::min(fin, desde + kBloque);
+                bloque.assign(indices.begin() + std::ptrdiff_t(desde),
+                              indices.begin() + std::ptrdiff_t(hasta));
+                for (std::size_t c = 0; c < columnas.size(); ++c)
+                    columnas[c] = Evaluar(c_.columnas[c], bloque);
+                for (std::size_t k = 0; k < bloque.size(); ++k) {
+                    std::vector<QVariant>& fila = filas[desde + k];
+                    fila.reserve(columnas.size());
+                    for (const std::vector<Valor>& columna : columnas)
+                        fila.push_back(AVariante(columna[k], mitad));
+                }
             }
         });
         return filas;
