@@ -442,21 +442,24 @@ int main(int argc, char** argv) {
                         double(t.nsecsElapsed()) / 1e9);
         }
 
-        // The plain copy: same rows, text compared as bytes.
-        for (const char* sufijo : {"", "-wal", "-shm"})
-            QFile::remove(ruta + QStringLiteral("plano.db") + sufijo);
+        // The plain copy: same rows, text compared as bytes (not needed for the
+        // aggregation route's loads alone).
         sqlite3* plano = nullptr;
-        sqlite3_open((ruta + QStringLiteral("plano.db")).toUtf8().constData(), &plano);
-        kv::local::RegistrarFuncionesTSQL(plano);  // kv_div and friends; the copy's columns have no collation
-        Sqlite(plano, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        Sqlite(plano, QString::fromLatin1(kCrearPlano).arg(QStringLiteral("DET")).toUtf8().constData());
-        Sqlite(plano, ("ATTACH '" + ruta.toUtf8() + "KV_ESTADISTICAS.db' AS almacen").constData());
-        Sqlite(plano,
-               ("INSERT INTO DET SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta "
-                "FROM almacen." +
-                tabla.toUtf8())
-                   .constData());
-        Sqlite(plano, "DETACH almacen");
+        if (!soloRapida) {
+            for (const char* sufijo : {"", "-wal", "-shm"})
+                QFile::remove(ruta + QStringLiteral("plano.db") + sufijo);
+            sqlite3_open((ruta + QStringLiteral("plano.db")).toUtf8().constData(), &plano);
+            kv::local::RegistrarFuncionesTSQL(plano);  // kv_div and friends; the copy's columns have no collation
+            Sqlite(plano, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+            Sqlite(plano, QString::fromLatin1(kCrearPlano).arg(QStringLiteral("DET")).toUtf8().constData());
+            Sqlite(plano, ("ATTACH '" + ruta.toUtf8() + "KV_ESTADISTICAS.db' AS almacen").constData());
+            Sqlite(plano,
+                   ("INSERT INTO DET SELECT Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta "
+                    "FROM almacen." +
+                    tabla.toUtf8())
+                       .constData());
+            Sqlite(plano, "DETACH almacen");
+        }
 
         // The load as the window builds it: both companies, the months, by sale value.
         kv::stats::EntradaCarga entrada;
@@ -495,6 +498,11 @@ int main(int argc, char** argv) {
                 std::printf("carga repetida: gráfico %.3f s (CPU %.3f), grilla %.3f s (CPU %.3f)\n",
                             m.first.pared, m.first.cpu, m.second.pared, m.second.cpu);
             }
+            const auto cuentas = cache.Contadas();
+            std::printf("formas columnares: %llu de memoria, %llu de su archivo, %llu de las filas\n",
+                        static_cast<unsigned long long>(cuentas.deMemoria),
+                        static_cast<unsigned long long>(cuentas.deArchivo),
+                        static_cast<unsigned long long>(cuentas.deFilas));
             c.Close();
             sqlite3_close(plano);
             sqlite3_close(almacen);

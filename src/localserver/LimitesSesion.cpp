@@ -47,10 +47,11 @@ int LargoMaximoValorSesion() {
 qint64 TamanoValor(const QVariant& v) {
     constexpr qint64 kVariante = 32;
     switch (v.typeId()) {
+        // Read in place: a copy of each text would cost more than the count.
         case QMetaType::QString:
-            return kVariante + 2 * static_cast<qint64>(v.toString().size());
+            return kVariante + 2 * static_cast<qint64>(static_cast<const QString*>(v.constData())->size());
         case QMetaType::QByteArray:
-            return kVariante + static_cast<qint64>(v.toByteArray().size());
+            return kVariante + static_cast<qint64>(static_cast<const QByteArray*>(v.constData())->size());
         default:
             return kVariante;
     }

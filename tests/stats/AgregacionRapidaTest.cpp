@@ -584,3 +584,82 @@ TEST_F(AgregacionRapida, NivelFechaYOrdenDeImportesComoLaRutaGeneral) {
     // Profit and mixed orderings may go the general way; most month filters do not.
     EXPECT_GE(respondidas, 12);
 }
+
+// Tables with tens of thousands of rows and groups, where the fast path
+// numbers, sorts and builds the groups on both cores: the chart's and the grid's
+// statements, ordered by a sum (with many ties), by a percentage, by two
+// criteria and by the groups alone, give the general path's rows in its
+// order, also when repeated, and the fast path answers every one of them.
+TEST_F(AgregacionRapida, MuchosGruposComoLaRutaGeneral) {
+    std::mt19937 azar(31337u);
+    sqlite3_exec(db_, "BEGIN; DELETE FROM DET_ESTV0001;", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO DET_ESTV0001 VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)", -1,
+                       &st, nullptr);
+    const QStringList meses = Meses();
+    // Articles: many plain codes and some accented ones, no two equal under the collation.
+    const QStringList vendedores = {"b", "ñu", "nu", "ou", "10", "9", "zeta", "x y"};
+    QStringList articulos = {"Ñandú", "€uro", "ABCDEFGHIJKLMNOPQRSTUVWXY", " a", "á"};
+    for (int i = 0; i < 1300; ++i) articulos << QStringLiteral("Art%1").arg(i, 4, 10, QLatin1Char('0'));
+    // Each row its own article, seller and month; the company at random.
+    const int porMes = int(articulos.size()) * 8;
+    for (int i = 0; i < 67000; ++i) {
+        const QByteArray valores[5] = {kBases[int(azar() % 3)].toUtf8(), meses[(i / porMes) % 15].toUtf8(),
+                                       articulos[i % int(articulos.size())].toUtf8(),
+                                       vendedores[(i / int(articulos.size())) % 8].toUtf8(), QByteArray(" ")};
+        for (int c = 0; c < 5; ++c)
+            sqlite3_bind_text(st, c + 1, valores[c].constData(), int(valores[c].size()), SQLITE_TRANSIENT);
+        if (azar() % 50 == 0)
+            sqlite3_bind_null(st, 6);
+        else
+            sqlite3_bind_double(st, 6, (int(azar() % 81) - 40) * 1.0);
+        sqlite3_bind_double(st, 7, (int(azar() % 81) - 40) * 0.25);
+        sqlite3_bind_double(st, 8, (int(azar() % 81) - 40) * 0.25);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    const auto tabla = TablaColumnar::Leer(db_, QLatin1String(kTabla));
+    ASSERT_TRUE(tabla);
+
+    // Valor Venta; % Utilidad/Costo; Consumo then Artículo; none (the groups).
+    const std::vector<std::pair<std::vector<int>, bool>> criterios = {
+        {{3}, true}, {{4}, false}, {{1, 7}, true}, {{}, true}};
+    std::size_t masGrupos = 0;
+    for (const auto& [marcas, ascendente] : criterios) {
+        kv::stats::EntradaCarga e;
+        e.tabla = QLatin1String(kTabla);
+        e.titulos = {QStringLiteral("Artículo"), QStringLiteral("Vendedor"),
+                     kv::stats::TituloNivelVacio(2)};
+        e.empresas = kBases;
+        e.mesDesde = meses.front();
+        e.mesHasta = meses.back();
+        e.hoy = QDate(2026, 3, 15);
+        for (int m : marcas) kv::stats::MarcarOrden(e.orden, m, true);
+        e.ascendente = ascendente;
+        QString error;
+        const QString where = kv::stats::ClausulaWhere(e, error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        const QString orderBy = kv::stats::ClausulaOrderBy(e.orden, e.ascendente);
+        for (const QString& sql : {kv::stats::ConsultaGrafico(e.tabla, where, orderBy),
+                                   kv::stats::ConsultaGrilla(e.tabla, e.titulos, where)}) {
+            const auto forma = Reconocer(Traducida(sql));
+            ASSERT_TRUE(forma.has_value()) << Traducida(sql).toStdString();
+            const std::optional<FilasResultado> directa = Agregar(*forma, *tabla);
+            ASSERT_TRUE(directa.has_value()) << sql.toStdString();
+            masGrupos = std::max(masGrupos, directa->size());
+            kv::local::rapida::ActivarRutaAgregacion(false);
+            const kv::db::ResultadoSentencia general = Resultado(sql);
+            kv::local::rapida::ActivarRutaAgregacion(true);
+            // Computed, then again as the route keeps it for a repeated load.
+            for (int vez = 0; vez < 2; ++vez) {
+                Comparar(general.filas, Resultado(sql).filas, sql);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+    // Enough rows and groups for the work to be split.
+    EXPECT_GT(tabla->filas, std::size_t(1) << 16);
+    EXPECT_GT(masGrupos, std::size_t(20000));
+}

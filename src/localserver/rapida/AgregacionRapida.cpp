@@ -97,7 +97,8 @@ Valor Operar(char op, const Valor& a, const Valor& b, bool dinero = false) {
         // Money's + and - in whole ten-thousandths, as the general route adds
         // them (a result past 2^52 stays exact); past the range it fails there (8115).
         qint64 n = 0;
-        if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) != dinero::Lectura::Bien)
+        if (dinero::Operar(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b), n) !=
+            dinero::Lectura::Bien)
             throw SinRespuesta{};
         return DeDiezmilesimas(n);
     }
@@ -216,7 +217,8 @@ double OperarDinero(char op, std::int64_t a, std::int64_t b) {
 
 Valor OperarDinero(char op, const Valor& a, const Valor& b) {
     if (a.tipo == Valor::Nulo || b.tipo == Valor::Nulo) return Valor{};
-    return DeDiezmilesimas(DiezmilesimasDeOperacion(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b)));
+    return DeDiezmilesimas(
+        DiezmilesimasDeOperacion(op, DiezmilesimasDeOperando(a), DiezmilesimasDeOperando(b)));
 }
 
 // kv_dinero_clave: any amount as its exact ten-thousandths, which compare
@@ -273,7 +275,8 @@ Valor Ajustar(const Valor& a, const QString& tipo) {
 
 // Numbers compare by value whatever their kind.
 int CompararNumeros(const Valor& a, const Valor& b) {
-    if ((a.tipo == Valor::Entero && b.tipo == Valor::Entero) || (a.tipo == Valor::Dinero && b.tipo == Valor::Dinero))
+    if ((a.tipo == Valor::Entero && b.tipo == Valor::Entero) ||
+        (a.tipo == Valor::Dinero && b.tipo == Valor::Dinero))
         return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
     // An exact text against a number: the engine would not compare them as amounts.
     if (a.tipo == Valor::Dinero || b.tipo == Valor::Dinero) throw SinRespuesta{};
@@ -470,7 +473,41 @@ class Motor {
             for (std::size_t i = inicio; i < fin; ++i) claveDe[i] = clave(seleccion_[i]);
         });
         constexpr std::uint64_t kDirecto = std::uint64_t(1) << 23;
-        if (producto <= kDirecto) {
+        const std::size_t n = seleccion_.size();
+        if (producto <= kDirecto && !variasFormas && n >= kMinimoFilas && DosHilos() &&
+            producto <= std::uint64_t(8) * n) {
+            // Every text of these columns is the only one of its class: the
+            // groups are numbered in the order of their keys, which the rows'
+            // keys give on both cores (which keys occur, then each row's group),
+            // and each level's text is the one of its class. The numbering
+            // decides nothing of the result: the rows are sorted by key in the
+            // end, and each group's rows are still summed in their order.
+            std::vector<std::uint8_t> presente[2];
+            EnDosMitades(n, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int parte) {
+                std::vector<std::uint8_t>& p = presente[parte];
+                p.assign(producto, 0);
+                for (std::size_t i = inicio; i < fin; ++i) p[claveDe[i]] = 1;
+            });
+            if (presente[1].empty()) presente[1].assign(producto, 0);
+            std::vector<std::int32_t> tabla(producto, -1);
+            for (std::uint64_t k = 0; k < producto; ++k) {
+                if (!(presente[0][k] | presente[1][k])) continue;
+                tabla[k] = std::int32_t(claves_.size());
+                claves_.push_back(k);
+            }
+            for (std::size_t nivel = 0; nivel < niveles; ++nivel) codigosGrupo_[nivel].resize(claves_.size());
+            for (std::size_t g = 0; g < claves_.size(); ++g) {
+                std::uint64_t k = claves_[g];
+                for (std::size_t nivel = niveles; nivel-- > 0;) {
+                    const auto clase = std::size_t(k % radices[nivel]);
+                    k /= radices[nivel];
+                    codigosGrupo_[nivel][g] = t_.diccionarios[c_.agrupacion[nivel]].primero[clase];
+                }
+            }
+            EnDosMitades(n, kMinimoFilas, [&](std::size_t inicio, std::size_t fin, int) {
+                for (std::size_t i = inicio; i < fin; ++i) grupoDeFila_[i] = tabla[claveDe[i]];
+            });
+        } else if (producto <= kDirecto) {
             std::vector<std::int32_t> tabla(producto, -1);
             for (std::size_t i = 0; i < seleccion_.size(); ++i) {
                 const std::uint32_t fila = seleccion_[i];
@@ -992,11 +1029,11 @@ class Motor {
         throw SinRespuesta{};
     }
 
-    // The text of a value in the shared cache of texts, made once: done for
-    // every value before the rows are built on two threads, which only read it.
-    void PrepararTexto(const Valor& v) {
-        if (v.tipo != Valor::Texto) return;
-        auto& cache = textos_[v.columna];
+    // The text of a value, made once per half of the result: each half's
+    // rows share their own copies, so that the two threads building them
+    // never count references on the same text.
+    const QString& Texto(const Valor& v, int parte) {
+        auto& cache = textos_[parte][v.columna];
         const auto& d = t_.diccionarios[v.columna];
         if (cache.empty()) cache.resize(d.textos.size());
         QString& s = cache[std::size_t(v.codigo)];
@@ -1004,9 +1041,10 @@ class Motor {
             const std::string& b = d.textos[std::size_t(v.codigo)];
             s = QString::fromUtf8(b.data(), qsizetype(b.size()));
         }
+        return s;
     }
 
-    QVariant AVariante(const Valor& v) const {
+    QVariant AVariante(const Valor& v, int parte) {
         switch (v.tipo) {
             case Valor::Nulo:
                 return QVariant();
@@ -1017,7 +1055,7 @@ class Motor {
             case Valor::Real:
                 return QVariant(v.d);
             case Valor::Texto:
-                return QVariant(textos_[v.columna][std::size_t(v.codigo)]);
+                return QVariant(Texto(v, parte));
             case Valor::Dinero:
                 return dinero::Valor(v.i);
         }
@@ -1052,43 +1090,151 @@ class Motor {
         return k;
     }
 
-    FilasResultado Resultado() {
+    // The groups in the order of the result: each group's sort key beside its
+    // number, sorted as one array (the halves on both cores, then merged).
+    // Every comparison ends on the group keys, which differ between any two
+    // groups, so the order is total and the same however it is sorted.
+    template <typename T, typename Menor>
+    static std::vector<std::uint32_t> Ordenados(std::vector<T>& v, Menor menor) {
+        EnDosMitades(v.size(), kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
+            std::sort(v.begin() + std::ptrdiff_t(inicio), v.begin() + std::ptrdiff_t(fin), menor);
+        });
+        if (v.size() >= kMinimoGrupos && DosHilos()) {
+            std::vector<T> juntos(v.size());
+            const auto mitad = v.begin() + std::ptrdiff_t(v.size() / 2);
+            std::merge(v.begin(), mitad, mitad, v.end(), juntos.begin(), menor);
+            v.swap(juntos);
+        }
+        std::vector<std::uint32_t> indices(v.size());
+        for (std::size_t i = 0; i < v.size(); ++i) indices[i] = v[i].grupo;
+        return indices;
+    }
+
+    // The ORDER BY terms that the group keys do not already decide: trailing
+    // terms naming the grouped columns in their GROUP BY order, ascending,
+    // sort the groups as their keys do, which end every comparison anyway.
+    std::size_t TerminosPropios() const {
+        const std::size_t terminos = c_.orden.size();
+        for (std::size_t m = std::min(terminos, c_.agrupacion.size()); m > 0; --m) {
+            bool iguales = true;
+            for (std::size_t k = 0; k < m && iguales; ++k) {
+                const TerminoOrden& t = c_.orden[terminos - m + k];
+                iguales = !t.descendente && t.expresion.clase == Expresion::Clase::Columna &&
+                          t.expresion.columna == c_.agrupacion[k];
+            }
+            if (iguales) return terminos - m;
+        }
+        return terminos;
+    }
+
+    std::vector<std::uint32_t> Orden() {
         const std::size_t grupos = claves_.size();
         const std::size_t terminos = c_.orden.size();
-        std::vector<std::uint32_t> indices(grupos);
-        std::iota(indices.begin(), indices.end(), 0u);
         // The ORDER BY terms, then the group keys under the collation: the
         // packed class numbers of the groups already sort that way.
         if (const std::optional<std::vector<std::uint64_t>> clases = OrdenPorClases()) {
-            const std::vector<std::uint64_t>& k = *clases;
-            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
-                return k[a] != k[b] ? k[a] < k[b] : claves_[a] < claves_[b];
-            });
-        } else {
-            std::vector<std::vector<Valor>> orden;
-            orden.reserve(terminos);
-            for (const TerminoOrden& t : c_.orden) orden.push_back(Evaluar(t.expresion, indices));
-            std::sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
-                for (std::size_t k = 0; k < terminos; ++k) {
-                    int c = Comparar(orden[k][a], orden[k][b]);
-                    if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
-                }
-                return claves_[a] < claves_[b];
-            });
+            struct Clave {
+                std::uint64_t k, clave;
+                std::uint32_t grupo;
+            };
+            std::vector<Clave> v(grupos);
+            for (std::size_t g = 0; g < grupos; ++g) v[g] = {(*clases)[g], claves_[g], std::uint32_t(g)};
+            return Ordenados(
+                v, [](const Clave& a, const Clave& b) { return a.k != b.k ? a.k < b.k : a.clave < b.clave; });
         }
-        // The select list evaluated in the order of the rows, so that the rows
-        // are built reading each column straight through.
-        std::vector<std::vector<Valor>> columnas;
-        columnas.reserve(c_.columnas.size());
-        for (const Expresion& e : c_.columnas) columnas.push_back(Evaluar(e, indices));
-        for (const std::vector<Valor>& columna : columnas)
-            for (const Valor& v : columna) PrepararTexto(v);
+        std::vector<std::uint32_t> todos(grupos);
+        std::iota(todos.begin(), todos.end(), 0u);
+        std::vector<std::vector<Valor>> orden;
+        orden.reserve(terminos);
+        for (const TerminoOrden& t : c_.orden) orden.push_back(EvaluarEnDos(t.expresion, todos));
+        // One term whose values are all doubles or all exact amounts, or NULL
+        // (a sum, its key as an amount): compared as the engine compares them,
+        // NULL first, then by value.
+        if (TerminosPropios() == 1) {
+            bool reales = true, importes = true;
+            for (std::size_t g = 0; g < grupos && (reales || importes); ++g) {
+                const Valor& x = orden[0][g];
+                reales = reales && (x.tipo == Valor::Nulo || (x.tipo == Valor::Real && !std::isnan(x.d)));
+                importes = importes && (x.tipo == Valor::Nulo || x.tipo == Valor::Dinero);
+            }
+            const bool descendente = c_.orden[0].descendente;
+            const auto porValor = [&](auto cero, auto valor) {
+                using T = decltype(cero);
+                struct Clave {
+                    T v;
+                    std::uint64_t clave;
+                    std::uint32_t grupo;
+                    bool nulo;
+                };
+                std::vector<Clave> v(grupos);
+                for (std::size_t g = 0; g < grupos; ++g) {
+                    const Valor& x = orden[0][g];
+                    const bool nulo = x.tipo == Valor::Nulo;
+                    v[g] = {nulo ? cero : valor(x), claves_[g], std::uint32_t(g), nulo};
+                }
+                return Ordenados(v, [descendente](const Clave& a, const Clave& b) {
+                    const int c = a.nulo != b.nulo ? (a.nulo ? -1 : 1)
+                                  : a.nulo         ? 0
+                                                   : (a.v < b.v ? -1 : (a.v > b.v ? 1 : 0));
+                    if (c != 0) return descendente ? c > 0 : c < 0;
+                    return a.clave < b.clave;
+                });
+            };
+            if (reales) return porValor(0.0, [](const Valor& x) { return x.d; });
+            if (importes) return porValor(std::int64_t(0), [](const Valor& x) { return x.i; });
+        }
+        struct Clave {
+            std::uint32_t grupo;
+        };
+        std::vector<Clave> v(grupos);
+        for (std::size_t g = 0; g < grupos; ++g) v[g].grupo = std::uint32_t(g);
+        return Ordenados(v, [&](const Clave& x, const Clave& y) {
+            const std::uint32_t a = x.grupo, b = y.grupo;
+            for (std::size_t k = 0; k < terminos; ++k) {
+                int c = Comparar(orden[k][a], orden[k][b]);
+                if (c != 0) return c_.orden[k].descendente ? c > 0 : c < 0;
+            }
+            return claves_[a] < claves_[b];
+        });
+    }
+
+    // An expression over the groups `g`, each half on its own core when they are many.
+    std::vector<Valor> EvaluarEnDos(const Expresion& e, const std::vector<std::uint32_t>& g) {
+        if (g.size() < kMinimoGrupos || !DosHilos()) return Evaluar(e, g);
+        std::vector<Valor> partes[2];
+        EnDosMitades(g.size(), kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int parte) {
+            const std::vector<std::uint32_t> mitad(g.begin() + std::ptrdiff_t(inicio),
+                                                   g.begin() + std::ptrdiff_t(fin));
+            partes[parte] = Evaluar(e, mitad);
+        });
+        partes[0].insert(partes[0].end(), partes[1].begin(), partes[1].end());
+        return std::move(partes[0]);
+    }
+
+    FilasResultado Resultado() {
+        const std::size_t grupos = claves_.size();
+        const std::vector<std::uint32_t> indices = Orden();
+        // Each half of the rows on its own core, a block of rows at a time (so
+        // that the values of each step stay small and in the cache): the select
+        // list evaluated over the block's groups in the order of the rows, then
+        // its rows built reading each column straight through.
+        constexpr std::size_t kBloque = 2048;
         FilasResultado filas(grupos);
-        EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int) {
-            for (std::size_t k = inicio; k < fin; ++k) {
-                std::vector<QVariant>& fila = filas[k];
-                fila.reserve(columnas.size());
-                for (const std::vector<Valor>& columna : columnas) fila.push_back(AVariante(columna[k]));
+        EnDosMitades(grupos, kMinimoGrupos, [&](std::size_t inicio, std::size_t fin, int mitad) {
+            std::vector<std::uint32_t> bloque;
+            std::vector<std::vector<Valor>> columnas(c_.columnas.size());
+            for (std::size_t desde = inicio; desde < fin; desde += kBloque) {
+                const std::size_t hasta = std::min(fin, desde + kBloque);
+                bloque.assign(indices.begin() + std::ptrdiff_t(desde),
+                              indices.begin() + std::ptrdiff_t(hasta));
+                for (std::size_t c = 0; c < columnas.size(); ++c)
+                    columnas[c] = Evaluar(c_.columnas[c], bloque);
+                for (std::size_t k = 0; k < bloque.size(); ++k) {
+                    std::vector<QVariant>& fila = filas[desde + k];
+                    fila.reserve(columnas.size());
+                    for (const std::vector<Valor>& columna : columnas)
+                        fila.push_back(AVariante(columna[k], mitad));
+                }
             }
         });
         return filas;
@@ -1104,7 +1250,7 @@ class Motor {
     std::vector<std::string> claveSuma_;
     std::vector<std::pair<const Expresion*, std::size_t>> indiceSuma_;  // every SUM node -> its sum
     std::vector<std::vector<Valor>> valoresSuma_;
-    std::vector<QString> textos_[kColumnasTexto];
+    std::vector<QString> textos_[2][kColumnasTexto];  // by half of the result
     std::vector<__int128> sumaColumna_[kColumnasTabla - kColumnasTexto];
 };
 

@@ -21,6 +21,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "localserver/rapida/Paralelo.h"
+
 namespace kv::local::rapida {
 
 namespace {
@@ -534,9 +536,22 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
         if (s.inicio % 8 != 0 || s.inicio < sizeof c || s.inicio > largo || s.largo > largo - s.inicio)
             return nullptr;
     }
-    for (int s = 0; s < kSecciones; ++s)
-        if (Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) != c.seccion[s].suma)
-            return nullptr;
+    // Every section against its checksum, the sections split in two runs of
+    // about the same bytes, one per core.
+    std::uint64_t total = 0;
+    for (const Seccion& s : c.seccion) total += s.largo;
+    int corte = 0;
+    for (std::uint64_t antes = 0; corte < kSecciones && 2 * (antes + c.seccion[corte].largo) <= total;
+         ++corte)
+        antes += c.seccion[corte].largo;
+    bool sanas[2] = {true, true};
+    const auto revisar = [&](int desde, int hasta, bool& sana) {
+        for (int s = desde; s < hasta && sana; ++s)
+            sana =
+                Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) == c.seccion[s].suma;
+    };
+    ALaVez([&] { revisar(0, corte, sanas[0]); }, [&] { revisar(corte, kSecciones, sanas[1]); });
+    if (!sanas[0] || !sanas[1]) return nullptr;
     const auto en = [&](int s) { return base + c.seccion[s].inicio; };
     const auto largoDe = [&](int s) { return c.seccion[s].largo; };
 

@@ -43,4 +43,33 @@ void EnDosMitades(std::size_t n, std::size_t minimo, F&& hacer) {
     if (propio) std::rethrow_exception(propio);
 }
 
+// Calls uno() on a second thread and otro() here, at once when there are two
+// cores, one after the other otherwise. An exception of either reaches the
+// caller once both are done.
+template <typename F, typename G>
+void ALaVez(F&& uno, G&& otro) {
+    if (!DosHilos()) {
+        uno();
+        otro();
+        return;
+    }
+    std::exception_ptr fallo;
+    std::thread hilo([&] {
+        try {
+            uno();
+        } catch (...) {
+            fallo = std::current_exception();
+        }
+    });
+    std::exception_ptr propio;
+    try {
+        otro();
+    } catch (...) {
+        propio = std::current_exception();
+    }
+    hilo.join();
+    if (fallo) std::rethrow_exception(fallo);
+    if (propio) std::rethrow_exception(propio);
+}
+
 }  // namespace kv::local::rapida

@@ -29,19 +29,42 @@ std::atomic<bool>& Activa() {
 // anybody, the form is read again) and the statement's text and column
 // types, and is handed out as a copy. Bounded to a quarter of the columnar
 // cache's memory; the least recently used result goes first.
+// A copy of a result, its rows copied on both cores (split where the fast
+// route splits the rows it builds, so each thread counts references on the
+// texts of its own half).
+kv::db::ResultadoSentencia Copia(const kv::db::ResultadoSentencia& r) {
+    kv::db::ResultadoSentencia c;
+    c.tieneFilas = r.tieneFilas;
+    c.columnas = r.columnas;
+    c.filasAfectadas = r.filasAfectadas;
+    c.error = r.error;
+    c.mensajes = r.mensajes;
+    c.filas.resize(r.filas.size());
+    EnDosMitades(r.filas.size(), std::size_t(1) << 13, [&](std::size_t inicio, std::size_t fin, int) {
+        for (std::size_t f = inicio; f < fin; ++f) c.filas[f] = r.filas[f];
+    });
+    return c;
+}
+
 class ResultadosRecientes {
   public:
     std::optional<kv::db::ResultadoSentencia> Buscar(const std::shared_ptr<const TablaColumnar>& tabla,
                                                      const QString& sql, const QString& tipos) {
-        std::lock_guard<std::mutex> g(cerrojo_);
-        Purgar();
-        for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
-            if (it->tabla.lock() == tabla && it->sql == sql && it->tipos == tipos) {
-                entradas_.splice(entradas_.begin(), entradas_, it);
-                return *entradas_.front().resultado;
+        std::shared_ptr<const kv::db::ResultadoSentencia> hallado;
+        {
+            std::lock_guard<std::mutex> g(cerrojo_);
+            Purgar();
+            for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
+                if (it->tabla.lock() == tabla && it->sql == sql && it->tipos == tipos) {
+                    entradas_.splice(entradas_.begin(), entradas_, it);
+                    hallado = entradas_.front().resultado;
+                    break;
+                }
             }
         }
-        return std::nullopt;
+        // Copied outside the lock: the entry stays alive while it is held here.
+        if (!hallado) return std::nullopt;
+        return Copia(*hallado);
     }
 
     void Guardar(const std::shared_ptr<const TablaColumnar>& tabla, const QString& sql, const QString& tipos,
@@ -51,7 +74,7 @@ class ResultadosRecientes {
             r.filas.size() * (columnas * sizeof(QVariant) + sizeof(std::vector<QVariant>) + 16) + 256;
         const std::size_t limite = CacheColumnar::Global().Limite() / 4;
         if (bytes > limite) return;
-        auto copia = std::make_shared<const kv::db::ResultadoSentencia>(r);
+        auto copia = std::make_shared<const kv::db::ResultadoSentencia>(Copia(r));
         std::lock_guard<std::mutex> g(cerrojo_);
         Purgar();
         for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
