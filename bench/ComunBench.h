@@ -118,6 +118,8 @@ inline void LlenarEstadistica(sqlite3* db, const QString& tabla, qint64 filas, q
 inline void CrearEmpresa(kv::db::Conexion& c, const QString& base) {
     c.SetCommandTimeout(0);
     c.Open(QStringLiteral("PROVIDER=SQLOLEDB;Server=EMBEBIDO;Database =master;UId=Korvane;Pwd=pelumbo;"));
+    // A folder kept between runs has the company of the last one: made again.
+    Lote(c, QStringLiteral("IF DB_ID('%1') IS NOT NULL DROP DATABASE %1").arg(base));
     Lote(c, QStringLiteral("CREATE DATABASE ") + base);
     Lote(c, QStringLiteral("USE ") + base);
     kv::local::CrearEsquemaERP(c);

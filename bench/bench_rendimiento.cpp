@@ -658,6 +658,8 @@ int main(int argc, char** argv) {
             };
             Lote(a, QStringLiteral("USE KV_ESTADISTICAS"));
             for (const Reconstruccion& k : casos) {
+                Lote(a, QStringLiteral("IF OBJECT_ID('%1') IS NOT NULL DROP TABLE %1 DELETE FROM CAB_ESTV WHERE TABLA = '%1'")
+                            .arg(QLatin1String(k.tabla)));
                 Lote(a, kv::stats::SentenciaCrearTablaEstadistica(QLatin1String(k.tabla)));
                 Lote(a,
                      QStringLiteral("INSERT INTO CAB_ESTV (NOMBRE, TABLA, CAMPOS) VALUES ('%1', '%1', '%2')")
