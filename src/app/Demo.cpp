@@ -302,8 +302,10 @@ int OrdenDemo(const QStringList& argumentos) {
         // Filled here, on the embedded server in this process: each tenth of a long company's
         // lines is told (a short one takes seconds, and says what any other server says).
         kv::local::demo::EstablecerAvanceDemo([](const QString& empresa, std::int64_t escritas, std::int64_t total) {
-            if (total >= 100000)
-                Aviso(QStringLiteral("  %1: %2 de %3 líneas de venta escritas").arg(empresa).arg(escritas).arg(total));
+            if (total < 100000) return;
+            Aviso(QStringLiteral("  %1: %2 de %3 líneas de venta escritas").arg(empresa).arg(escritas).arg(total));
+            // The indexes of the movements are sorted after the last line: a long, silent step otherwise.
+            if (escritas == total) Aviso(QStringLiteral("  %1: ordenando los índices de los movimientos...").arg(empresa));
         });
         struct SinAvance {
             ~SinAvance() { kv::local::demo::EstablecerAvanceDemo({}); }
