@@ -10,26 +10,15 @@
 
 #include "localserver/tsql/Funciones.h"
 #include "localserver/tsql/Mensajes.h"
+#include "localserver/tsql/ValoresFuncion.h"
 
 namespace kv::local {
 
 namespace {
 
-QString Texto(sqlite3_value* v) {
-    const unsigned char* s = sqlite3_value_text(v);
-    if (!s) return QString();
-    return QString::fromUtf8(reinterpret_cast<const char*>(s), sqlite3_value_bytes(v));
-}
-
-void Devolver(sqlite3_context* ctx, const QString& s) {
-    const QByteArray b = s.toUtf8();
-    sqlite3_result_text(ctx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
-}
-
-void Fallar(sqlite3_context* ctx, int numero, const QString& mensaje) {
-    const QByteArray texto = (QLatin1Char('[') + QString::number(numero) + QLatin1String("] ") + mensaje).toUtf8();
-    sqlite3_result_error(ctx, texto.constData(), static_cast<int>(texto.size()));
-}
+using funcion::Devolver;
+using funcion::Fallar;
+using funcion::Texto;
 
 // The characters 128 to 159 of the Windows Latin 1 code page, the one varchar
 // texts of the server's collation use; the rest match Unicode.
