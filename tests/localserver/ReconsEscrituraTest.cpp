@@ -392,6 +392,9 @@ TEST_F(ReconsEscritura, UnFalloDejaLosAjustesDeLaConexionComoEstaban) {
                  .arg(rapida));
     // Two groups with the same quantity break this index while the rows go in.
     Ejecutar(almacen, QStringLiteral("CREATE UNIQUE INDEX consumo_unico ON \"%1\" (Consumo)").arg(rapida));
+    const qint64 cache = Entero(almacen, QStringLiteral("PRAGMA cache_size"));
+    const qint64 mapa = Entero(almacen, QStringLiteral("PRAGMA mmap_size"));
+    const qint64 mapaEmpresa = Entero(empresa, QStringLiteral("PRAGMA mmap_size"));
     for (const int chequeosAntes : {0, 1}) {
         Ejecutar(almacen, QStringLiteral("PRAGMA ignore_check_constraints = %1").arg(chequeosAntes));
         try {
@@ -404,7 +407,18 @@ TEST_F(ReconsEscritura, UnFalloDejaLosAjustesDeLaConexionComoEstaban) {
         EXPECT_EQ(Entero(almacen, QStringLiteral("PRAGMA ignore_check_constraints")), chequeosAntes);
         EXPECT_EQ(Volcado(almacen, rapida).size(), 1u);
         EXPECT_EQ(sqlite3_get_autocommit(almacen), 1);
+        EXPECT_EQ(Entero(almacen, QStringLiteral("PRAGMA cache_size")), cache);
+        EXPECT_EQ(Entero(almacen, QStringLiteral("PRAGMA mmap_size")), mapa);
+        EXPECT_EQ(Entero(empresa, QStringLiteral("PRAGMA mmap_size")), mapaEmpresa);
     }
+    // Inside a caller's transaction the failed rebuild takes back only its own
+    // rows, half a batch included: the caller's earlier change stays.
+    Ejecutar(almacen, QStringLiteral("BEGIN; CREATE TABLE propia (x); INSERT INTO propia VALUES (1)"));
+    EXPECT_THROW(ReconstruirTabla(empresa, almacen, QStringLiteral("NORTE"), rapida, def), ErrorServidor);
+    EXPECT_EQ(sqlite3_get_autocommit(almacen), 0);
+    Ejecutar(almacen, QStringLiteral("COMMIT"));
+    EXPECT_EQ(Entero(almacen, QStringLiteral("SELECT count(*) FROM propia")), 1);
+    EXPECT_EQ(Volcado(almacen, rapida).size(), 1u);
     Ejecutar(almacen, QStringLiteral("PRAGMA ignore_check_constraints = 0"));
     // The triggers work again afterwards: blanks past the length are cut and money rounded as always.
     Ejecutar(almacen,

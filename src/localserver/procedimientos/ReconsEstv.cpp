@@ -500,6 +500,9 @@ class TablaGrupos {
         entradas_.push_back({c, Acumulado{}});
         return entradas_.back().acumulado;
     }
+    // Room for up to n groups at once: the entries are never moved while they
+    // grow, and memory not reached by a group is never touched.
+    void Reservar(size_t n) { entradas_.reserve(n); }
     using Entradas_ = std::vector<Entrada, MemoriaGrande<Entrada>>;
     const Entradas_& Entradas() const { return entradas_; }
     Entradas_& Entradas() { return entradas_; }
@@ -774,6 +777,36 @@ class NormalizacionApagada {
     bool activa_ = false;
 };
 
+// One setting of a handle changed while this lives, the handle's own value back
+// on every way out. A setting the handle does not report is left alone.
+class PragmaTemporal {
+  public:
+    PragmaTemporal(sqlite3* db, const char* nombre, std::int64_t valor) : db_(db), nombre_(nombre) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db_, ("PRAGMA " + nombre_).c_str(), -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW) {
+            anterior_ = sqlite3_column_int64(s, 0);
+            activa_ = Poner(valor);
+        }
+        sqlite3_finalize(s);
+    }
+    ~PragmaTemporal() {
+        if (activa_) Poner(anterior_);
+    }
+    PragmaTemporal(const PragmaTemporal&) = delete;
+    PragmaTemporal& operator=(const PragmaTemporal&) = delete;
+
+  private:
+    bool Poner(std::int64_t valor) {
+        const std::string sql = "PRAGMA " + nombre_ + " = " + std::to_string(valor);
+        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    sqlite3* db_;
+    std::string nombre_;
+    std::int64_t anterior_ = 0;
+    bool activa_ = false;
+};
+
 // Row by row, the company's rows of one table; how many went.
 std::int64_t BorrarFilasDeBase(sqlite3* almacen, const QString& tabla, const QString& base) {
     SentenciaSQLite borrar = Preparar(
@@ -925,6 +958,8 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                                          const QString& tabla, const DefinicionAgrupacion& definicion,
                                          const std::function<bool()>& cancelado) {
     ResultadoReconstruccion resultado;
+    // The sale lines are read through a mapping instead of a call per page.
+    PragmaTemporal mapaEmpresa(empresa, "mmap_size", 1 << 30);
     auto mirarCancelacion = [&] {
         if (cancelado && cancelado()) LanzarTiempoAgotado();
     };
@@ -991,6 +1026,14 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
 
     // Read the sale lines once and aggregate.
     TablaGrupos grupos;
+    {
+        // There are never more groups than lines, and the last rowid bounds
+        // those without counting them.
+        SentenciaSQLite ultima = Preparar(empresa, QStringLiteral("SELECT max(rowid) FROM MV_STOCK"), tabla);
+        if (sqlite3_step(ultima.get()) == SQLITE_ROW)
+            grupos.Reservar(size_t(
+                std::clamp<sqlite3_int64>(sqlite3_column_int64(ultima.get(), 0), 0, sqlite3_int64(1) << 26)));
+    }
     {
         QString sql = QStringLiteral("SELECT ") + columnas.join(QStringLiteral(", ")) +
                       QStringLiteral(" FROM MV_STOCK");
@@ -1255,6 +1298,11 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         }
     }
 
+    // A larger page cache until the transaction has ended (a smaller one before
+    // the commit would spill the written pages to the log to be read back), and
+    // the store read through a mapping instead of a call per page.
+    PragmaTemporal cache(almacen, "cache_size", -262144);
+    PragmaTemporal mapaAlmacen(almacen, "mmap_size", 1 << 30);
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
     resultado.filasBorradas = BorrarFilasEmpresa(almacen, tabla, base, rapida, &resultado.tablaVaciada);
@@ -1265,7 +1313,7 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         // Many rows per INSERT: the statement's fixed cost is paid once per batch.
         constexpr int kFilasPorLote = 64;
         const QString cabeza =
-            QStringLiteral("INSERT INTO ") + Identificador(tabla) +
+            QStringLiteral("INSERT OR FAIL INTO ") + Identificador(tabla) +
             QStringLiteral(" (Base, Fecha, Grupo1, Grupo2, Grupo3, Consumo, ValorCosto, ValorVenta) VALUES ");
         auto textoInsertar = [&](int filas) {
             QString t = cabeza;
@@ -1276,19 +1324,6 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         };
         SentenciaSQLite lote = Preparar(almacen, textoInsertar(kFilasPorLote), tabla);
         SentenciaSQLite suelta = Preparar(almacen, textoInsertar(1), tabla);
-        // A larger page cache while the groups go in, the handle's own afterwards.
-        const int cacheAnterior = LeerPragmaEntero(almacen, "PRAGMA cache_size");
-        struct RestaurarCache {
-            sqlite3* db;
-            int valor;
-            ~RestaurarCache() {
-                if (valor != 0)
-                    sqlite3_exec(db, ("PRAGMA cache_size = " + std::to_string(valor)).c_str(), nullptr,
-                                 nullptr, nullptr);
-            }
-        } restaurar{almacen, cacheAnterior};
-        if (cacheAnterior != 0)
-            sqlite3_exec(almacen, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
 
         const QByteArray textoBase = base.toUtf8();
         std::int64_t cuenta = 0;
