@@ -157,6 +157,36 @@ TEST_F(ArchivoColumnarTest, UnCambioEnOtraTablaDeLaMismaBaseNoLoDescarta) {
     EXPECT_EQ(CacheColumnar::Global().Contadas().deArchivo, antesAlterar.deArchivo);
 }
 
+// A table of many pages is checked page by page whatever half of its tree a
+// page is in: a change to its first row or to its last one is seen after a
+// commit elsewhere, and the file is used again once made after it.
+TEST_F(ArchivoColumnarTest, UnCambioEnCualquierHojaDeUnaTablaGrandeSeVe) {
+    QString filas;
+    for (int i = 0; i < 4000; ++i)
+        filas +=
+            QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('SUR', '2/2025', 'Z%1', 'V1', ' ', 1, 2, %2)\n")
+                .arg(i, 4, 10, QLatin1Char('0'))
+                .arg(i);
+    Lote(*c_, QStringLiteral("CREATE TABLE OTRA (Clave nvarchar(20))\n") + filas);
+    Rapida();
+    for (const char* fila : {"Z0000", "Z3999", "Z2000"}) {
+        SCOPED_TRACE(fila);
+        OtroProceso(QStringLiteral("INSERT INTO OTRA VALUES ('antes')"));
+        auto antes = CacheColumnar::Global().Contadas();
+        EXPECT_EQ(Rapida(), General());
+        EXPECT_EQ(CacheColumnar::Global().Contadas().deArchivo, antes.deArchivo + 1);
+        OtroProceso(
+            QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = ValorVenta + 0.5 WHERE Grupo1 = '%1'; "
+                           "INSERT INTO OTRA VALUES ('despues')")
+                .arg(QLatin1String(fila)));
+        antes = CacheColumnar::Global().Contadas();
+        EXPECT_EQ(Rapida(), General());
+        const auto despues = CacheColumnar::Global().Contadas();
+        EXPECT_EQ(despues.deArchivo, antes.deArchivo) << "el archivo de antes del cambio no se usa";
+        EXPECT_EQ(despues.archivosEscritos, antes.archivosEscritos + 1);
+    }
+}
+
 TEST_F(ArchivoColumnarTest, ElEscritorMuertoAMitadNoDejaNadaQueSeUse) {
     Rapida();
     ASSERT_TRUE(QFile::exists(Archivo()));

@@ -332,7 +332,8 @@ struct Vector {
 
 class Motor {
   public:
-    Motor(const ConsultaAgregada& c, const TablaColumnar& t) : c_(c), t_(t) {}
+    Motor(const ConsultaAgregada& c, const TablaColumnar& t, const AjusteValor& ajustar)
+        : c_(c), t_(t), ajustar_(ajustar) {}
 
     FilasResultado Ejecutar() {
         Filtrar();
@@ -1232,8 +1233,10 @@ class Motor {
                 for (std::size_t k = 0; k < bloque.size(); ++k) {
                     std::vector<QVariant>& fila = filas[desde + k];
                     fila.reserve(columnas.size());
-                    for (const std::vector<Valor>& columna : columnas)
-                        fila.push_back(AVariante(columna[k], mitad));
+                    for (std::size_t c = 0; c < columnas.size(); ++c) {
+                        fila.push_back(AVariante(columnas[c][k], mitad));
+                        if (ajustar_) ajustar_(int(c), fila.back());
+                    }
                 }
             }
         });
@@ -1242,6 +1245,7 @@ class Motor {
 
     const ConsultaAgregada& c_;
     const TablaColumnar& t_;
+    const AjusteValor& ajustar_;
     std::vector<std::uint32_t> seleccion_;
     std::vector<std::int32_t> grupoDeFila_;
     std::vector<std::uint64_t> claves_;                    // by group: packed class numbers
@@ -1256,9 +1260,10 @@ class Motor {
 
 }  // namespace
 
-std::optional<FilasResultado> Agregar(const ConsultaAgregada& consulta, const TablaColumnar& tabla) {
+std::optional<FilasResultado> Agregar(const ConsultaAgregada& consulta, const TablaColumnar& tabla,
+                                      const AjusteValor& ajustar) {
     try {
-        Motor motor(consulta, tabla);
+        Motor motor(consulta, tabla, ajustar);
         return motor.Ejecutar();
     } catch (const SinRespuesta&) {
         return std::nullopt;

@@ -14,10 +14,18 @@
 #include "localserver/rapida/ConsultaAgregada.h"
 #include "localserver/rapida/TablaColumnar.h"
 
+#include <functional>
+
 namespace kv::local::rapida {
 
 using FilasResultado = std::vector<std::vector<QVariant>>;
 
-std::optional<FilasResultado> Agregar(const ConsultaAgregada& consulta, const TablaColumnar& tabla);
+// Each value of a row is handed to `ajustar` (its column and the value) as the
+// row is built, on the thread that builds it, so a caller's conversion costs
+// no second pass over the rows.
+using AjusteValor = std::function<void(int, QVariant&)>;
+
+std::optional<FilasResultado> Agregar(const ConsultaAgregada& consulta, const TablaColumnar& tabla,
+                                      const AjusteValor& ajustar = {});
 
 }  // namespace kv::local::rapida

@@ -32,7 +32,7 @@ constexpr int kNumeros = kColumnasTabla - kColumnasTexto;
 constexpr int kPorTexto = 6;
 constexpr int kSecciones = 1 + kColumnasTexto * kPorTexto + kNumeros * 2;
 constexpr char kMagia[8] = {'K', 'V', 'C', 'O', 'L', 'U', 'M', '\1'};
-constexpr std::uint32_t kVersion = 2;
+constexpr std::uint32_t kVersion = 3;
 
 struct Seccion {
     std::uint64_t inicio;
@@ -189,13 +189,54 @@ std::uint32_t Grande(const unsigned char* p) {
            std::uint32_t(p[3]);
 }
 
+// While it lives, SQLite's own handle on the database file maps the whole
+// file and lends the mapping, so pages are read in place instead of by a call
+// each; the handle's limit comes back afterwards. Nothing is lent when the
+// handle cannot map.
+class MapaTemporal {
+  public:
+    explicit MapaTemporal(sqlite3_file* f) : f_(f) {
+        if (!f_ || !f_->pMethods || f_->pMethods->iVersion < 3) return;
+        sqlite3_int64 limite = -1, largo = 0;
+        if (f_->pMethods->xFileControl(f_, SQLITE_FCNTL_MMAP_SIZE, &limite) != SQLITE_OK || limite != 0 ||
+            f_->pMethods->xFileSize(f_, &largo) != SQLITE_OK || largo <= 0 ||
+            largo > std::numeric_limits<int>::max())
+            return;
+        sqlite3_int64 nuevo = largo;
+        if (f_->pMethods->xFileControl(f_, SQLITE_FCNTL_MMAP_SIZE, &nuevo) != SQLITE_OK) return;
+        limiteCambiado_ = true;
+        void* p = nullptr;
+        if (f_->pMethods->xFetch(f_, 0, int(largo), &p) == SQLITE_OK && p) {
+            datos_ = static_cast<const unsigned char*>(p);
+            largo_ = std::uint64_t(largo);
+        }
+    }
+    ~MapaTemporal() {
+        if (datos_) f_->pMethods->xUnfetch(f_, 0, const_cast<unsigned char*>(datos_));
+        if (!limiteCambiado_) return;
+        sqlite3_int64 cero = 0;
+        f_->pMethods->xFileControl(f_, SQLITE_FCNTL_MMAP_SIZE, &cero);
+    }
+    MapaTemporal(const MapaTemporal&) = delete;
+    MapaTemporal& operator=(const MapaTemporal&) = delete;
+    const unsigned char* Datos() const { return datos_; }
+    std::uint64_t Largo() const { return largo_; }
+
+  private:
+    sqlite3_file* f_;
+    bool limiteCambiado_ = false;
+    const unsigned char* datos_ = nullptr;
+    std::uint64_t largo_ = 0;
+};
+
 // Pages of a database as a read transaction that sees the state `estado`
 // reads them: the last frame of the page in the log up to the state's last
 // commit, else the page in the file. Within that transaction no checkpoint
 // writes over a page it reads and the log is not started again.
 class LectorPaginas {
   public:
-    LectorPaginas(const Archivos& archivos, const EstadoBase& estado) : archivos_(archivos) {
+    LectorPaginas(const Archivos& archivos, const EstadoBase& estado, const MapaTemporal* mapa = nullptr)
+        : archivos_(archivos), mapa_(mapa) {
         unsigned char cabecera[100];
         if (!archivos_.Leer(archivos_.base, cabecera, sizeof cabecera, 0)) return;
         const std::uint32_t tam = std::uint32_t(cabecera[16]) << 8 | cabecera[17];
@@ -237,6 +278,16 @@ class LectorPaginas {
             return archivos_.Leer(archivos_.registro, destino, pagina_, Posicion(it->second) + 24);
         return archivos_.Leer(archivos_.base, destino, pagina_, std::uint64_t(numero - 1) * pagina_);
     }
+    // The page in place in the file's mapping when it is there, else read
+    // into `destino`; null when it cannot be read.
+    const unsigned char* Pagina(std::uint32_t numero, unsigned char* destino) const {
+        if (bien_ && numero != 0 && mapa_ && mapa_->Datos() &&
+            enRegistro_.find(numero) == enRegistro_.end()) {
+            const std::uint64_t desde = std::uint64_t(numero - 1) * pagina_;
+            if (desde + pagina_ <= mapa_->Largo()) return mapa_->Datos() + desde;
+        }
+        return Leer(numero, destino) ? destino : nullptr;
+    }
 
   private:
     std::uint64_t Posicion(std::uint32_t marco) const {
@@ -244,6 +295,7 @@ class LectorPaginas {
     }
 
     Archivos archivos_;
+    const MapaTemporal* mapa_;
     bool bien_ = false;
     std::uint32_t pagina_ = 0, util_ = 0;
     std::uint64_t limite_ = 0;
@@ -267,45 +319,90 @@ int Variable(const unsigned char* p, std::size_t n, std::uint64_t& valor) {
 // The checksum of a table's tree from its first page, in tree order. False for
 // a page that is not a page of a table's tree or a row that does not fit in
 // its page (kept partly in overflow pages, which are not followed).
-bool HuellaArbol(const LectorPaginas& lector, std::uint32_t raiz, FirmaTabla& firma) {
+// The pages of the tree under `raiz`, depth first: each one checked for the
+// shape of a table page (interior or leaf, every row on its own page) and
+// added to the running totals. False for a page that cannot be read or does
+// not look like a table's, or past `limite` pages (a loop in a damaged file).
+struct Recorrido {
+    std::uint64_t suma = 0, mezcla = 0, vistas = 0;
+    bool bien = true;
+};
+
+// Children of an interior page, leftmost first; nothing for a leaf. False for
+// a page that is not a table's.
+bool Hijos(const unsigned char* pagina, std::uint32_t numero, std::uint32_t tam, std::uint64_t maximoLocal,
+           std::vector<std::uint32_t>& hijos) {
+    hijos.clear();
+    const std::size_t h = numero == 1 ? 100 : 0;
+    const unsigned char tipo = pagina[h];
+    const std::uint32_t celdas = std::uint32_t(pagina[h + 3]) << 8 | pagina[h + 4];
+    const std::size_t punteros = h + (tipo == 0x05 ? 12 : 8);
+    if ((tipo != 0x05 && tipo != 0x0D) || punteros + 2 * std::size_t(celdas) > tam) return false;
+    for (std::uint32_t c = 0; c < celdas; ++c) {
+        const std::size_t celda = std::size_t(pagina[punteros + 2 * c]) << 8 | pagina[punteros + 2 * c + 1];
+        if (celda < punteros || celda + 4 > tam) return false;
+        std::uint64_t largo = 0;
+        if (tipo == 0x05) {
+            hijos.push_back(Grande(&pagina[celda]));
+        } else if (Variable(&pagina[celda], tam - celda, largo) == 0 || largo > maximoLocal) {
+            return false;
+        }
+    }
+    if (tipo == 0x05) hijos.push_back(Grande(&pagina[h + 8]));
+    return true;
+}
+
+// Each page counts by a checksum seeded with its number, so the totals name
+// the set of (page, content) pairs whatever the order they were visited in.
+void Contar(Recorrido& r, const unsigned char* pagina, std::uint32_t tam, std::uint32_t numero) {
+    const std::uint64_t s = Suma(pagina, tam, numero);
+    r.suma += s;
+    r.mezcla ^= Rotar(s, int(numero % 63) + 1);
+}
+
+void Recorrer(const LectorPaginas& lector, std::vector<std::uint32_t> pendientes, std::uint64_t limite,
+              Recorrido& r) {
     const std::uint32_t tam = lector.Tamano();
     const std::uint64_t maximoLocal = lector.Util() - 35;
     std::vector<unsigned char> pagina(tam);
-    std::vector<std::uint32_t> pendientes{raiz};
-    std::uint64_t h0 = 0x243F6A8885A308D3ULL, h1 = 0x13198A2E03707344ULL;
-    std::uint64_t vistas = 0;
-    while (!pendientes.empty()) {
+    std::vector<std::uint32_t> hijos;
+    std::reverse(pendientes.begin(), pendientes.end());
+    while (!pendientes.empty() && r.bien) {
         const std::uint32_t numero = pendientes.back();
         pendientes.pop_back();
-        if (++vistas > lector.Limite() || !lector.Leer(numero, pagina.data())) return false;
-        h0 = Rotar(h0, 7) ^ Suma(pagina.data(), tam, numero);
-        h1 = Rotar(h1, 13) + Suma(pagina.data(), tam, ~std::uint64_t(numero));
-        const std::size_t h = numero == 1 ? 100 : 0;
-        const unsigned char tipo = pagina[h];
-        const std::uint32_t celdas = std::uint32_t(pagina[h + 3]) << 8 | pagina[h + 4];
-        const std::size_t punteros = h + (tipo == 0x05 ? 12 : 8);
-        if ((tipo != 0x05 && tipo != 0x0D) || punteros + 2 * std::size_t(celdas) > tam) return false;
-        const std::size_t primero = pendientes.size();
-        for (std::uint32_t c = 0; c < celdas; ++c) {
-            const std::size_t celda =
-                std::size_t(pagina[punteros + 2 * c]) << 8 | pagina[punteros + 2 * c + 1];
-            if (celda < punteros || celda + 4 > tam) return false;
-            std::uint64_t largo = 0;
-            if (tipo == 0x05) {
-                pendientes.push_back(Grande(&pagina[celda]));
-            } else if (Variable(&pagina[celda], tam - celda, largo) == 0 || largo > maximoLocal) {
-                return false;
-            }
+        const unsigned char* p = ++r.vistas > limite ? nullptr : lector.Pagina(numero, pagina.data());
+        if (!p || !Hijos(p, numero, tam, maximoLocal, hijos)) {
+            r.bien = false;
+            break;
         }
-        if (tipo == 0x05) {
-            pendientes.push_back(Grande(&pagina[h + 8]));
-            // Taken off the stack from the end: the leftmost child goes first.
-            std::reverse(pendientes.begin() + std::ptrdiff_t(primero), pendientes.end());
-        }
+        Contar(r, p, tam, numero);
+        // Taken off the stack from the end: the leftmost child goes first.
+        pendientes.insert(pendientes.end(), hijos.rbegin(), hijos.rend());
     }
+}
+
+// The table's tree from its root: the root here, the subtrees under it in two
+// halves, one per core.
+bool HuellaArbol(const LectorPaginas& lector, std::uint32_t raiz, FirmaTabla& firma) {
+    const std::uint32_t tam = lector.Tamano();
+    std::vector<unsigned char> pagina(tam);
+    std::vector<std::uint32_t> hijos;
+    Recorrido r[3];
+    const unsigned char* p = lector.Pagina(raiz, pagina.data());
+    if (!p || !Hijos(p, raiz, tam, lector.Util() - 35, hijos)) return false;
+    Contar(r[2], p, tam, raiz);
+    r[2].vistas = 1;
+    const std::size_t mitad = hijos.size() / 2;
+    const std::vector<std::uint32_t> primera(hijos.begin(), hijos.begin() + std::ptrdiff_t(mitad)),
+        segunda(hijos.begin() + std::ptrdiff_t(mitad), hijos.end());
+    ALaVez([&] { Recorrer(lector, primera, lector.Limite(), r[0]); },
+           [&] { Recorrer(lector, segunda, lector.Limite(), r[1]); });
+    if (!r[0].bien || !r[1].bien) return false;
+    const std::uint64_t vistas = r[0].vistas + r[1].vistas + r[2].vistas;
+    if (vistas > lector.Limite()) return false;
     firma.paginas = std::uint32_t(std::min<std::uint64_t>(vistas, std::numeric_limits<std::uint32_t>::max()));
-    firma.huella[0] = h0;
-    firma.huella[1] = h1;
+    firma.huella[0] = r[0].suma + r[1].suma + r[2].suma;
+    firma.huella[1] = r[0].mezcla ^ r[1].mezcla ^ r[2].mezcla;
     return true;
 }
 
@@ -404,7 +501,9 @@ std::optional<FirmaTabla> LeerFirmaTabla(sqlite3* db, const EstadoBase& estado, 
                 firma.definicion = SumaTexto(sqlite3_column_text(st, 1), sqlite3_column_bytes(st, 1));
             });
     if (hay != 1 || firma.raiz == 0) return std::nullopt;
-    const LectorPaginas lector(ArchivosDe(db), estado);
+    const Archivos archivos = ArchivosDe(db);
+    const MapaTemporal mapa(archivos.base);
+    const LectorPaginas lector(archivos, estado, &mapa);
     if (!lector.Bien() || !HuellaArbol(lector, firma.raiz, firma)) return std::nullopt;
     return firma;
 }
@@ -544,11 +643,27 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
     for (std::uint64_t antes = 0; corte < kSecciones && 2 * (antes + c.seccion[corte].largo) <= total;
          ++corte)
         antes += c.seccion[corte].largo;
+    // The codes of each text column are checked in the same run, right after
+    // their checksum: every code below the number of its dictionary's texts,
+    // so a file that lies is refused, never followed.
+    std::uint64_t codigosDe[kSecciones] = {};
+    for (int k = 0; k < kColumnasTexto; ++k) {
+        const int sc = 1 + k * kPorTexto;
+        if (c.seccion[sc + 1].largo >= 2 * sizeof(std::uint64_t))
+            codigosDe[sc] = c.seccion[sc + 1].largo / 8 - 1;
+    }
     bool sanas[2] = {true, true};
     const auto revisar = [&](int desde, int hasta, bool& sana) {
-        for (int s = desde; s < hasta && sana; ++s)
+        for (int s = desde; s < hasta && sana; ++s) {
             sana =
                 Suma(base + c.seccion[s].inicio, c.seccion[s].largo, std::uint64_t(s)) == c.seccion[s].suma;
+            if (!sana || codigosDe[s] == 0) continue;
+            const auto* cod = reinterpret_cast<const std::int32_t*>(base + c.seccion[s].inicio);
+            const std::size_t n = std::size_t(c.seccion[s].largo / sizeof(std::int32_t));
+            std::uint32_t fuera = 0;
+            for (std::size_t r = 0; r < n; ++r) fuera |= std::uint32_t(cod[r]) >= codigosDe[s];
+            sana = fuera == 0;
+        }
     };
     ALaVez([&] { revisar(0, corte, sanas[0]); }, [&] { revisar(corte, kSecciones, sanas[1]); });
     if (!sanas[0] || !sanas[1]) return nullptr;
@@ -595,10 +710,8 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
             if (x < 0 || std::size_t(x) >= clases) return nullptr;
         for (std::size_t i = 0; i < clases; ++i)
             if (d.formas[i] < 1 || d.primero[i] < 0 || std::size_t(d.primero[i]) >= codigos) return nullptr;
+        // Every code in range: checked with the section's checksum.
         const auto* cod = reinterpret_cast<const std::int32_t*>(en(s));
-        std::uint32_t fuera = 0;
-        for (std::size_t r = 0; r < filas; ++r) fuera |= std::uint32_t(cod[r]) >= codigos;
-        if (fuera) return nullptr;
         t->codigos[k] = Columna<std::int32_t>(cod, filas);
     }
     for (int k = 0; k < kNumeros; ++k, s += 2) {
@@ -610,6 +723,7 @@ std::shared_ptr<const TablaColumnar> AbrirArchivoColumnar(
     }
     t->mapa = std::move(mapa);
     t->bytesMapa = largo;
+
     return t;
 }
 

@@ -161,15 +161,12 @@ std::optional<kv::db::ResultadoSentencia> RutaAgregacion::Ejecutar(const PlanSen
                 Resultados().Buscar(uso.tabla, plan.sentencia.sql, tipos))
             return r;
     }
-    std::optional<FilasResultado> filas = Agregar(consulta, *uso.tabla);
+    std::optional<FilasResultado> filas =
+        Agregar(consulta, *uso.tabla, [&forma](int i, QVariant& v) { forma.Ajustar(i, v); });
     if (!filas) return std::nullopt;
 
     kv::db::ResultadoSentencia r;
     r.tieneFilas = true;
-    EnDosMitades(filas->size(), std::size_t(1) << 13, [&](std::size_t inicio, std::size_t fin, int) {
-        for (std::size_t f = inicio; f < fin; ++f)
-            for (int i = 0; i < forma.Columnas(); ++i) forma.Ajustar(i, (*filas)[f][size_t(i)]);
-    });
     r.filas = std::move(*filas);
     forma.Completar(r);
     if (guardable) Resultados().Guardar(uso.tabla, plan.sentencia.sql, tipos, r);
