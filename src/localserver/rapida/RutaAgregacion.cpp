@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstring>
 #include <list>
 #include <mutex>
+#include <unordered_map>
 
 #include "localserver/BaseSqlite.h"
 #include "localserver/ErrorServidor.h"
@@ -23,34 +25,148 @@ std::atomic<bool>& Activa() {
     return activa;
 }
 
+// A result kept for a repeated load, its values unboxed column by column: a
+// kind and eight bytes per value, each distinct text of a column once. It
+// takes about a quarter of the memory of the rows themselves, so keeping it
+// costs a first load little (fresh memory is the dear part of a copy) and
+// more results fit in the share they are given. Made and turned back into
+// rows on both cores, split where the fast route splits the rows it builds,
+// so each thread counts references on the texts of its own half.
+class ResultadoGuardado {
+  public:
+    explicit ResultadoGuardado(const kv::db::ResultadoSentencia& r)
+        : tieneFilas_(r.tieneFilas),
+          columnas_(r.columnas),
+          filasAfectadas_(r.filasAfectadas),
+          error_(r.error),
+          mensajes_(r.mensajes),
+          filas_(r.filas.size()) {
+        const std::size_t n = columnas_.size();
+        clases_.resize(filas_ * n);
+        datos_.resize(filas_ * n);
+        EnDosMitades(filas_, kMinimo, [&](std::size_t inicio, std::size_t fin, int parte) {
+            std::vector<QString>& textos = textos_[parte];
+            std::vector<QVariant>& otros = otros_[parte];
+            // A text already kept for the column, by the address of its characters.
+            std::vector<std::unordered_map<const void*, std::uint32_t>> vistos(n);
+            for (std::size_t f = inicio; f < fin; ++f) {
+                const std::vector<QVariant>& fila = r.filas[f];
+                for (std::size_t c = 0; c < n; ++c) {
+                    const std::size_t i = f * n + c;
+                    const QVariant& v = c < fila.size() ? fila[c] : QVariant();
+                    std::uint64_t& dato = datos_[i];
+                    Clase clase = Otro;
+                    if (c >= fila.size()) {
+                        clase = Ausente;
+                    } else if (!v.isValid()) {
+                        clase = Nulo;
+                    } else if (v.typeId() == QMetaType::Int) {
+                        clase = Entero;
+                        dato = std::uint64_t(qint64(v.toInt()));
+                    } else if (v.typeId() == QMetaType::LongLong) {
+                        clase = EnteroLargo;
+                        dato = std::uint64_t(v.toLongLong());
+                    } else if (v.typeId() == QMetaType::Double) {
+                        clase = Real;
+                        const double d = v.toDouble();
+                        std::memcpy(&dato, &d, sizeof d);
+                    } else if (v.typeId() == QMetaType::QString) {
+                        clase = Texto;
+                        const QString& t = *static_cast<const QString*>(v.constData());
+                        const auto [it, nuevo] = vistos[c].try_emplace(t.isNull() ? nullptr : t.constData(),
+                                                                       std::uint32_t(textos.size()));
+                        if (nuevo) textos.push_back(t);
+                        dato = it->second;
+                    }
+                    if (clase == Otro) {
+                        dato = otros.size();
+                        otros.push_back(v);
+                    }
+                    clases_[i] = clase;
+                }
+            }
+        });
+    }
+
+    kv::db::ResultadoSentencia Filas() const {
+        kv::db::ResultadoSentencia r;
+        r.tieneFilas = tieneFilas_;
+        r.columnas = columnas_;
+        r.filasAfectadas = filasAfectadas_;
+        r.error = error_;
+        r.mensajes = mensajes_;
+        r.filas.resize(filas_);
+        const std::size_t n = columnas_.size();
+        EnDosMitades(filas_, kMinimo, [&](std::size_t inicio, std::size_t fin, int parte) {
+            for (std::size_t f = inicio; f < fin; ++f) {
+                std::vector<QVariant>& fila = r.filas[f];
+                fila.reserve(n);
+                for (std::size_t c = 0; c < n; ++c) {
+                    const std::size_t i = f * n + c;
+                    const std::uint64_t dato = datos_[i];
+                    switch (Clase(clases_[i])) {
+                        case Ausente:
+                            break;
+                        case Nulo:
+                            fila.emplace_back();
+                            break;
+                        case Entero:
+                            fila.emplace_back(int(qint64(dato)));
+                            break;
+                        case EnteroLargo:
+                            fila.emplace_back(qlonglong(dato));
+                            break;
+                        case Real: {
+                            double d;
+                            std::memcpy(&d, &dato, sizeof d);
+                            fila.emplace_back(d);
+                            break;
+                        }
+                        case Texto:
+                            fila.emplace_back(textos_[parte][std::size_t(dato)]);
+                            break;
+                        case Otro:
+                            fila.push_back(otros_[parte][std::size_t(dato)]);
+                            break;
+                    }
+                }
+            }
+        });
+        return r;
+    }
+
+    // What keeping it takes, about.
+    static std::size_t BytesPara(const kv::db::ResultadoSentencia& r) {
+        return r.filas.size() * r.columnas.size() * (sizeof(std::uint64_t) + 1) + 256;
+    }
+
+  private:
+    enum Clase : std::uint8_t { Ausente, Nulo, Entero, EnteroLargo, Real, Texto, Otro };
+    static constexpr std::size_t kMinimo = std::size_t(1) << 13;
+
+    bool tieneFilas_;
+    std::vector<kv::db::ColumnaResultado> columnas_;
+    qint64 filasAfectadas_;
+    std::optional<kv::db::ErrorBD> error_;
+    QStringList mensajes_;
+    std::size_t filas_;
+    std::vector<std::uint8_t> clases_;  // by row, then column
+    std::vector<std::uint64_t> datos_;  // the number's bits, or the index of its text or value
+    std::vector<QString> textos_[2];    // by half of the rows
+    std::vector<QVariant> otros_[2];
+};
+
 // The last results of the route, for a load repeated on the same rows: a
 // result is kept with the very columnar form it was computed from (held
 // weakly, so it goes when that form goes: at any commit to the database, by
 // anybody, the form is read again) and the statement's text and column
-// types, and is handed out as a copy. Bounded to a quarter of the columnar
-// cache's memory; the least recently used result goes first.
-// A copy of a result, its rows copied on both cores (split where the fast
-// route splits the rows it builds, so each thread counts references on the
-// texts of its own half).
-kv::db::ResultadoSentencia Copia(const kv::db::ResultadoSentencia& r) {
-    kv::db::ResultadoSentencia c;
-    c.tieneFilas = r.tieneFilas;
-    c.columnas = r.columnas;
-    c.filasAfectadas = r.filasAfectadas;
-    c.error = r.error;
-    c.mensajes = r.mensajes;
-    c.filas.resize(r.filas.size());
-    EnDosMitades(r.filas.size(), std::size_t(1) << 13, [&](std::size_t inicio, std::size_t fin, int) {
-        for (std::size_t f = inicio; f < fin; ++f) c.filas[f] = r.filas[f];
-    });
-    return c;
-}
-
+// types, and is handed out as rows of its own. Bounded to a quarter of the
+// columnar cache's memory; the least recently used result goes first.
 class ResultadosRecientes {
   public:
     std::optional<kv::db::ResultadoSentencia> Buscar(const std::shared_ptr<const TablaColumnar>& tabla,
                                                      const QString& sql, const QString& tipos) {
-        std::shared_ptr<const kv::db::ResultadoSentencia> hallado;
+        std::shared_ptr<const ResultadoGuardado> hallado;
         {
             std::lock_guard<std::mutex> g(cerrojo_);
             Purgar();
@@ -62,19 +178,17 @@ class ResultadosRecientes {
                 }
             }
         }
-        // Copied outside the lock: the entry stays alive while it is held here.
+        // Made outside the lock: the entry stays alive while it is held here.
         if (!hallado) return std::nullopt;
-        return Copia(*hallado);
+        return hallado->Filas();
     }
 
     void Guardar(const std::shared_ptr<const TablaColumnar>& tabla, const QString& sql, const QString& tipos,
                  const kv::db::ResultadoSentencia& r) {
-        const std::size_t columnas = r.columnas.size();
-        const std::size_t bytes =
-            r.filas.size() * (columnas * sizeof(QVariant) + sizeof(std::vector<QVariant>) + 16) + 256;
+        const std::size_t bytes = ResultadoGuardado::BytesPara(r);
         const std::size_t limite = CacheColumnar::Global().Limite() / 4;
         if (bytes > limite) return;
-        auto copia = std::make_shared<const kv::db::ResultadoSentencia>(Copia(r));
+        auto copia = std::make_shared<const ResultadoGuardado>(r);
         std::lock_guard<std::mutex> g(cerrojo_);
         Purgar();
         for (auto it = entradas_.begin(); it != entradas_.end(); ++it) {
@@ -97,7 +211,7 @@ class ResultadosRecientes {
         std::weak_ptr<const TablaColumnar> tabla;
         QString sql;
         QString tipos;
-        std::shared_ptr<const kv::db::ResultadoSentencia> resultado;
+        std::shared_ptr<const ResultadoGuardado> resultado;
         std::size_t bytes = 0;
     };
     // Results of forms that are gone.
