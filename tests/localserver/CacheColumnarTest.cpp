@@ -7,6 +7,8 @@
 
 #include <QProcess>
 
+#include <set>
+
 #include "TablaEstadisticaPrueba.h"
 #include "localserver/rapida/RutaAgregacion.h"
 #include "localserver/rapida/TablaColumnar.h"
@@ -104,6 +106,58 @@ TEST_F(CacheColumnarTest, LaMismaConsultaRepetidaDaLasMismasFilasHastaQueCambian
     EXPECT_EQ(Filas(*c_, grafico), general(grafico));
     Lote(*c_, QStringLiteral("UPDATE DET_ESTV0001 SET ValorVenta = 20 WHERE Grupo1 = 'A'"));
     EXPECT_EQ(Filas(*c_, grafico), primera);
+}
+
+// The kept result of a repeated load gives back every value with its own
+// type: texts (an empty one too), whole numbers, reals, NULL sums and an
+// amount too large for a double, which travels as its exact text.
+TEST_F(CacheColumnarTest, UnResultadoGuardadoVuelveConSusTiposYValores) {
+    Lote(*c_,
+         QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '1/2025', 'C', '', ' ', NULL, NULL, 5)"));
+    // Two months of one group whose sum no double holds to the ten-thousandth.
+    for (const char* mes : {"1/2025", "2/2025"})
+        Lote(*c_, QStringLiteral("INSERT INTO DET_ESTV0001 VALUES ('NORTE', '%1', 'D', 'x', ' ', 3, "
+                                 "400000000000.25, 400000000000.75)")
+                      .arg(QLatin1String(mes)));
+    const QString grilla = QStringLiteral(
+        "SELECT BASE,grupo1 AS [Artículo] ,grupo2 AS [Vendedor],grupo3 AS [Grupo3],"
+        "SUM(convert(money,CONSUMO)*-1) AS CONSUMO, SUM(VALORCOSTO*-1) AS VALORCOSTO, "
+        "SUM(VALORVENTA*-1) AS VALORVENTA ,case when SUM(valorcosto)=0 then 100 else "
+        "(((SUM(VALORVENTA*-1)-SUM(VALORCOSTO*-1))/SUM(VALORCOSTO*-1))*100) end AS UTL_COSTOPorc "
+        "FROM DET_ESTV0001  Where BASE ='NORTE'  AND (FECHA ='1/2025'  OR FECHA ='2/2025' )  GROUP BY BASE, "
+        "GRUPO1, GRUPO2, "
+        "GRUPO3 ORDER BY  GRUPO1, GRUPO2,GRUPO3");
+    kv::local::rapida::ActivarRutaAgregacion(false);
+    const auto general = Filas(*c_, grilla);
+    kv::local::rapida::ActivarRutaAgregacion(true);
+    const auto usos = [] {
+        const auto c = CacheColumnar::Global().Contadas();
+        return c.deMemoria + c.deArchivo + c.deFilas;
+    };
+    const auto antes = usos();
+    const auto primera = Filas(*c_, grilla);
+    const auto repetida = Filas(*c_, grilla);
+    EXPECT_EQ(usos(), antes + 2) << "las dos cargas van por la ruta rápida";
+    ASSERT_EQ(primera.size(), 4u);
+    EXPECT_EQ(primera, general);
+    ASSERT_EQ(repetida.size(), primera.size());
+    std::set<int> tipos;
+    for (std::size_t f = 0; f < primera.size(); ++f) {
+        ASSERT_EQ(repetida[f].size(), primera[f].size());
+        for (std::size_t c = 0; c < primera[f].size(); ++c) {
+            SCOPED_TRACE(testing::Message() << "fila " << f << ", columna " << c);
+            EXPECT_EQ(repetida[f][c].isValid(), primera[f][c].isValid());
+            EXPECT_EQ(repetida[f][c].typeId(), primera[f][c].typeId());
+            EXPECT_EQ(repetida[f][c], primera[f][c]);
+            tipos.insert(primera[f][c].isValid() ? primera[f][c].typeId() : -1);
+        }
+    }
+    // The case the test is about: NULL, texts and reals among the values.
+    EXPECT_TRUE(tipos.count(-1) && tipos.count(QMetaType::QString) && tipos.count(QMetaType::Double));
+    EXPECT_EQ(primera[2][1].toString(), QStringLiteral("C"));
+    EXPECT_EQ(repetida[2][2].toString(), QString());
+    EXPECT_EQ(repetida[3][5].typeId(), QMetaType::QString);
+    EXPECT_EQ(repetida[3][5].toString(), QStringLiteral("-800000000000.5000"));
 }
 
 TEST_F(CacheColumnarTest, DentroDeUnaTransaccionSeVeLoPropioYAlDeshacerLoDeAntes) {
