@@ -316,20 +316,14 @@ int Variable(const unsigned char* p, std::size_t n, std::uint64_t& valor) {
     return 0;
 }
 
-// The checksum of a table's tree from its first page, in tree order. False for
-// a page that is not a page of a table's tree or a row that does not fit in
-// its page (kept partly in overflow pages, which are not followed).
-// The pages of the tree under `raiz`, depth first: each one checked for the
-// shape of a table page (interior or leaf, every row on its own page) and
-// added to the running totals. False for a page that cannot be read or does
-// not look like a table's, or past `limite` pages (a loop in a damaged file).
+// The running totals of a walk over part of a table's tree.
 struct Recorrido {
     std::uint64_t suma = 0, mezcla = 0, vistas = 0;
     bool bien = true;
 };
 
 // Children of an interior page, leftmost first; nothing for a leaf. False for
-// a page that is not a table's.
+// a page that is not a table's, or a leaf with a row that does not fit in it.
 bool Hijos(const unsigned char* pagina, std::uint32_t numero, std::uint32_t tam, std::uint64_t maximoLocal,
            std::vector<std::uint32_t>& hijos) {
     hijos.clear();
@@ -360,6 +354,9 @@ void Contar(Recorrido& r, const unsigned char* pagina, std::uint32_t tam, std::u
     r.mezcla ^= Rotar(s, int(numero % 63) + 1);
 }
 
+// The pages under `pendientes`, depth first, each one checked for the shape of
+// a table page and added to the totals; the walk fails on a page that cannot
+// be read or is not a table's, and past `limite` pages (a loop in a damaged file).
 void Recorrer(const LectorPaginas& lector, std::vector<std::uint32_t> pendientes, std::uint64_t limite,
               Recorrido& r) {
     const std::uint32_t tam = lector.Tamano();
@@ -381,8 +378,10 @@ void Recorrer(const LectorPaginas& lector, std::vector<std::uint32_t> pendientes
     }
 }
 
-// The table's tree from its root: the root here, the subtrees under it in two
-// halves, one per core.
+// The checksum of a table's tree from its first page. False for a page that
+// is not a page of a table's tree or a row that does not fit in its page (kept
+// partly in overflow pages, which are not followed). The root is read here,
+// the subtrees under it in two halves, one per core.
 bool HuellaArbol(const LectorPaginas& lector, std::uint32_t raiz, FirmaTabla& firma) {
     const std::uint32_t tam = lector.Tamano();
     std::vector<unsigned char> pagina(tam);
