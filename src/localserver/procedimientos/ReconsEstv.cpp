@@ -331,16 +331,81 @@ class MapaTextos {
     std::string textos_;
 };
 
+// Raw texts of at most 16 bytes to a small value, each kept whole in its slot:
+// a lookup reads one slot, with no text kept elsewhere to compare against, so
+// it costs one visit to memory where the line's other lookups keep evicting
+// everything else.
+class MapaCortos {
+  public:
+    static constexpr std::size_t kMaximo = 16;
+    MapaCortos() : ranuras_(64), mascara_(63) {}
+
+    // The value of the text, or null when it has none yet.
+    const int* Buscar(std::string_view t) const {
+        const Clave c = ClaveDe(t);
+        for (std::size_t i = Posicion(c);; i = (i + 1) & mascara_) {
+            const Ranura& r = ranuras_[i];
+            if (r.largo == 0) return nullptr;
+            if (r.clave.w[0] == c.w[0] && r.clave.w[1] == c.w[1] && r.largo == t.size() + 1) return &r.valor;
+        }
+    }
+    void Agregar(std::string_view t, int valor) {
+        if ((usadas_ + 1) * 2 > ranuras_.size()) {
+            std::vector<Ranura> viejas(ranuras_.size() * 2);
+            viejas.swap(ranuras_);
+            mascara_ = ranuras_.size() - 1;
+            for (const Ranura& r : viejas)
+                if (r.largo != 0) Colocar(r);
+        }
+        Colocar(Ranura{ClaveDe(t), std::uint32_t(t.size() + 1), valor});
+        ++usadas_;
+    }
+
+  private:
+    struct Clave {
+        std::uint64_t w[2] = {0, 0};
+    };
+    struct Ranura {
+        Clave clave;
+        std::uint32_t largo = 0;  // the text's bytes + 1; 0 for a free slot
+        int valor = 0;
+    };
+    static Clave ClaveDe(std::string_view t) {
+        Clave c;
+        std::memcpy(c.w, t.data(), t.size());
+        return c;
+    }
+    std::size_t Posicion(const Clave& c) const {
+        std::uint64_t h = (c.w[0] ^ (c.w[1] * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+        return std::size_t(h) & mascara_;
+    }
+    void Colocar(const Ranura& r) {
+        std::size_t i = Posicion(r.clave);
+        while (ranuras_[i].largo != 0) i = (i + 1) & mascara_;
+        ranuras_[i] = r;
+    }
+
+    std::vector<Ranura> ranuras_;
+    std::size_t mascara_;
+    std::size_t usadas_ = 0;
+};
+
 // The distinct values of one grouping level. Raw texts are remembered so each
 // distinct text is cut and folded once; values equal under the collation share
 // one id and the first one seen is the one stored.
 class DiccionarioNivel {
   public:
     int IdDeCrudo(std::string_view crudo) {
+        const bool corto = crudo.size() <= MapaCortos::kMaximo;
+        if (corto) {
+            if (const int* id = cortos_.Buscar(crudo)) return *id;
+        }
         const std::uint64_t h = MapaTextos<int>::Hash(crudo);
         if (const int* id = porCrudo_.Buscar(crudo, h)) return *id;
         const int id = IdDeValor(QString::fromUtf8(crudo.data(), qsizetype(crudo.size())));
         porCrudo_.Agregar(crudo, h, id);
+        if (corto) cortos_.Agregar(crudo, id);
         return id;
     }
     int IdDeValor(const QString& texto) {
@@ -360,6 +425,7 @@ class DiccionarioNivel {
     int Cantidad() const { return int(valores_.size()); }
 
   private:
+    MapaCortos cortos_;  // the short raw texts, looked up first
     MapaTextos<int> porCrudo_;
     std::unordered_map<std::string, int, HashTexto, std::equal_to<>> porPlegado_;
     std::vector<QString> valores_;
@@ -419,9 +485,12 @@ struct HashGrupo {
 
 struct Acumulado {
     long double consumo = 0, costo = 0, venta = 0;
-    // A sum over nothing but NULLs stays NULL, as SUM does.
-    bool hayConsumo = false, hayCosto = false, hayVenta = false;
 };
+
+// Which sums of a group have a value: a sum over nothing but NULLs stays NULL,
+// as SUM does. Kept apart from the sums, so a group's key and sums fill one
+// cache line exactly.
+constexpr std::uint8_t kHayConsumo = 1, kHayCosto = 2, kHayVenta = 4;
 
 // The article fields a statistic reads, per article id as it appears in the lines.
 struct ArticuloNiveles {
@@ -480,10 +549,14 @@ class TablaGrupos {
     void AnticiparRanura(std::uint64_t h) const { __builtin_prefetch(&ranuras_[size_t(h) & mascara_]); }
     void AnticiparEntrada(std::uint64_t h) const {
         const std::uint64_t r = ranuras_[size_t(h) & mascara_];
-        if (r != 0) __builtin_prefetch(&entradas_[size_t(std::uint32_t(r))]);
+        if (r != 0) {
+            __builtin_prefetch(&entradas_[size_t(std::uint32_t(r))]);
+            __builtin_prefetch(&marcas_[size_t(std::uint32_t(r))]);
+        }
     }
 
-    Acumulado& Buscar(const ClaveGrupo& c, std::uint64_t h) {
+    // The index of the group of key `c` (hash `h`), made when new.
+    size_t Buscar(const ClaveGrupo& c, std::uint64_t h) {
         if ((entradas_.size() + 1) * 2 > ranuras_.size()) Crecer();
         const std::uint64_t marca = (h >> 32) | 1u;  // a taken slot is never 0
         size_t i = size_t(h) & mascara_;
@@ -491,18 +564,26 @@ class TablaGrupos {
             const std::uint64_t r = ranuras_[i];
             if (r == 0) break;
             if ((r >> 32) == marca) {
-                Entrada& e = entradas_[size_t(std::uint32_t(r))];
-                if (e.clave == c) return e.acumulado;
+                const size_t e = size_t(std::uint32_t(r));
+                if (entradas_[e].clave == c) return e;
             }
             i = (i + 1) & mascara_;
         }
         ranuras_[i] = (marca << 32) | std::uint64_t(entradas_.size());
         entradas_.push_back({c, Acumulado{}});
-        return entradas_.back().acumulado;
+        marcas_.push_back(0);
+        return entradas_.size() - 1;
     }
+    static_assert(sizeof(Entrada) == 64, "a group's key and sums fill one cache line");
     // Room for up to n groups at once: the entries are never moved while they
     // grow, and memory not reached by a group is never touched.
-    void Reservar(size_t n) { entradas_.reserve(n); }
+    void Reservar(size_t n) {
+        entradas_.reserve(n);
+        marcas_.reserve(n);
+    }
+    // Which sums of group `i` have a value (kHayConsumo, kHayCosto, kHayVenta).
+    std::uint8_t& Marcas(size_t i) { return marcas_[i]; }
+    std::uint8_t Marcas(size_t i) const { return marcas_[i]; }
     using Entradas_ = std::vector<Entrada, MemoriaGrande<Entrada>>;
     const Entradas_& Entradas() const { return entradas_; }
     Entradas_& Entradas() { return entradas_; }
@@ -522,6 +603,7 @@ class TablaGrupos {
     std::vector<std::uint64_t, MemoriaGrande<std::uint64_t>> ranuras_;  // mark high, entry index low
     size_t mascara_;
     Entradas_ entradas_;
+    std::vector<std::uint8_t, MemoriaGrande<std::uint8_t>> marcas_;  // by entry
 };
 
 // Bits that hold every value below n.
@@ -1055,18 +1137,20 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
             for (int j = 0; j < enTanda; ++j) grupos.AnticiparEntrada(tanda[j].hash);
             for (int j = 0; j < enTanda; ++j) {
                 const LineaLeida& l = tanda[j];
-                Acumulado& a = grupos.Buscar(l.clave, l.hash);
+                const size_t g = grupos.Buscar(l.clave, l.hash);
                 if (!l.hayCantidad) continue;
+                Acumulado& a = grupos.Entradas()[g].acumulado;
+                std::uint8_t& marcas = grupos.Marcas(g);
                 const long double cantidad = l.cantidad;
                 a.consumo += cantidad;
-                a.hayConsumo = true;
+                marcas |= kHayConsumo;
                 if (l.hayCosto) {
                     a.costo += cantidad * (long double)l.costo;
-                    a.hayCosto = true;
+                    marcas |= kHayCosto;
                 }
                 if (l.hayPrecio) {
                     a.venta += cantidad * (long double)l.precio;
-                    a.hayVenta = true;
+                    marcas |= kHayVenta;
                 }
                 ++resultado.lineasLeidas;
             }
@@ -1144,9 +1228,10 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         sumarTanda();
     }
     // Money is stored to four decimals: each sum is rounded here once.
-    for (TablaGrupos::Entrada& e : grupos.Entradas()) {
-        if (e.acumulado.hayCosto) e.acumulado.costo = RedondearSumaDinero(e.acumulado.costo);
-        if (e.acumulado.hayVenta) e.acumulado.venta = RedondearSumaDinero(e.acumulado.venta);
+    for (size_t g = 0; g < grupos.Entradas().size(); ++g) {
+        Acumulado& a = grupos.Entradas()[g].acumulado;
+        if (grupos.Marcas(g) & kHayCosto) a.costo = RedondearSumaDinero(a.costo);
+        if (grupos.Marcas(g) & kHayVenta) a.venta = RedondearSumaDinero(a.venta);
     }
     const TablaGrupos::Entradas_& entradas = grupos.Entradas();
     const bool rapida = EscrituraRapida().load();
@@ -1291,9 +1376,10 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         }
         for (size_t i = 0; sinNormalizar && i < entradas.size(); ++i) {
             const Acumulado& a = entradas[i].acumulado;
-            if ((normalizacion.redondea[0] && a.hayConsumo && !RedondeadoACuatro(double(a.consumo))) ||
-                (normalizacion.redondea[1] && a.hayCosto && !DentroDelRedondeo(double(a.costo))) ||
-                (normalizacion.redondea[2] && a.hayVenta && !DentroDelRedondeo(double(a.venta))))
+            const std::uint8_t m = grupos.Marcas(i);
+            if ((normalizacion.redondea[0] && (m & kHayConsumo) && !RedondeadoACuatro(double(a.consumo))) ||
+                (normalizacion.redondea[1] && (m & kHayCosto) && !DentroDelRedondeo(double(a.costo))) ||
+                (normalizacion.redondea[2] && (m & kHayVenta) && !DentroDelRedondeo(double(a.venta))))
                 sinNormalizar = false;
         }
     }
@@ -1333,10 +1419,10 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
         std::vector<const char*> enLote(8 * kFilasPorLote, nullptr), enSuelta(8, nullptr);
         int ultimoMes = -1;
         const QByteArray* textoMes = nullptr;
-        auto enlazar = [&](sqlite3_stmt* st, const char** enlazados, int primero,
-                           const TablaGrupos::Entrada& entrada) {
-            const ClaveGrupo& clave = entrada.clave;
-            const Acumulado& acumulado = entrada.acumulado;
+        auto enlazar = [&](sqlite3_stmt* st, const char** enlazados, int primero, size_t g) {
+            const ClaveGrupo& clave = entradas[g].clave;
+            const Acumulado& acumulado = entradas[g].acumulado;
+            const std::uint8_t marcas = grupos.Marcas(g);
             if (clave.mes != ultimoMes) {
                 ultimoMes = clave.mes;
                 textoMes = &*meses.constFind(clave.mes);
@@ -1357,9 +1443,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                 else
                     sqlite3_bind_null(st, primero + columna);
             };
-            suma(5, acumulado.hayConsumo, acumulado.consumo);
-            suma(6, acumulado.hayCosto, acumulado.costo);
-            suma(7, acumulado.hayVenta, acumulado.venta);
+            suma(5, marcas & kHayConsumo, acumulado.consumo);
+            suma(6, marcas & kHayCosto, acumulado.costo);
+            suma(7, marcas & kHayVenta, acumulado.venta);
         };
         size_t i = 0;
         while (i < orden.size()) {
@@ -1375,8 +1461,9 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                     const char* p = reinterpret_cast<const char*>(&entradas[orden[adelante]]);
                     __builtin_prefetch(p);
                     __builtin_prefetch(p + sizeof(TablaGrupos::Entrada) - 1);
+                    __builtin_prefetch(&grupos.Marcas(orden[adelante]));
                 }
-                enlazar(st, enlazados, 1 + 8 * f, entradas[orden[i + size_t(f)]]);
+                enlazar(st, enlazados, 1 + 8 * f, orden[i + size_t(f)]);
             }
             if (sqlite3_step(st) != SQLITE_DONE) LanzarErrorSQLite(almacen, tabla);
             sqlite3_reset(st);
