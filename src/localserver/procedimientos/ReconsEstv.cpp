@@ -1040,8 +1040,6 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
                                          const QString& tabla, const DefinicionAgrupacion& definicion,
                                          const std::function<bool()>& cancelado) {
     ResultadoReconstruccion resultado;
-    // The sale lines are read through a mapping instead of a call per page.
-    PragmaTemporal mapaEmpresa(empresa, "mmap_size", 1 << 30);
     auto mirarCancelacion = [&] {
         if (cancelado && cancelado()) LanzarTiempoAgotado();
     };
@@ -1386,9 +1384,12 @@ ResultadoReconstruccion ReconstruirTabla(sqlite3* empresa, sqlite3* almacen, con
 
     // A larger page cache until the transaction has ended (a smaller one before
     // the commit would spill the written pages to the log to be read back), and
-    // the store read through a mapping instead of a call per page.
+    // the store's first 256 MB read through a mapping instead of a call per
+    // page (the pages the emptied table gave up are read back as they are
+    // reused). The sale lines are read by calls: mapped, a company of tens of
+    // millions of lines made the scan slower and the process a gigabyte larger.
     PragmaTemporal cache(almacen, "cache_size", -262144);
-    PragmaTemporal mapaAlmacen(almacen, "mmap_size", 1 << 30);
+    PragmaTemporal mapaAlmacen(almacen, "mmap_size", std::int64_t(256) << 20);
     // Replace the company's rows in one transaction.
     TransaccionEscritura transaccion(almacen, tabla);
     resultado.filasBorradas = BorrarFilasEmpresa(almacen, tabla, base, rapida, &resultado.tablaVaciada);
