@@ -35,13 +35,9 @@ std::atomic<bool>& Activa() {
 class ResultadoGuardado {
   public:
     explicit ResultadoGuardado(const kv::db::ResultadoSentencia& r)
-        : tieneFilas_(r.tieneFilas),
-          columnas_(r.columnas),
-          filasAfectadas_(r.filasAfectadas),
-          error_(r.error),
-          mensajes_(r.mensajes),
+        : cabecera_{r.tieneFilas, r.columnas, {}, r.filasAfectadas, r.error, r.mensajes},
           filas_(r.filas.size()) {
-        const std::size_t n = columnas_.size();
+        const std::size_t n = r.columnas.size();
         clases_.resize(filas_ * n);
         datos_.resize(filas_ * n);
         EnDosMitades(filas_, kMinimo, [&](std::size_t inicio, std::size_t fin, int parte) {
@@ -89,14 +85,9 @@ class ResultadoGuardado {
     }
 
     kv::db::ResultadoSentencia Filas() const {
-        kv::db::ResultadoSentencia r;
-        r.tieneFilas = tieneFilas_;
-        r.columnas = columnas_;
-        r.filasAfectadas = filasAfectadas_;
-        r.error = error_;
-        r.mensajes = mensajes_;
+        kv::db::ResultadoSentencia r = cabecera_;
         r.filas.resize(filas_);
-        const std::size_t n = columnas_.size();
+        const std::size_t n = r.columnas.size();
         EnDosMitades(filas_, kMinimo, [&](std::size_t inicio, std::size_t fin, int parte) {
             for (std::size_t f = inicio; f < fin; ++f) {
                 std::vector<QVariant>& fila = r.filas[f];
@@ -144,11 +135,7 @@ class ResultadoGuardado {
     enum Clase : std::uint8_t { Ausente, Nulo, Entero, EnteroLargo, Real, Texto, Otro };
     static constexpr std::size_t kMinimo = std::size_t(1) << 13;
 
-    bool tieneFilas_;
-    std::vector<kv::db::ColumnaResultado> columnas_;
-    qint64 filasAfectadas_;
-    std::optional<kv::db::ErrorBD> error_;
-    QStringList mensajes_;
+    kv::db::ResultadoSentencia cabecera_;  // all but the rows
     std::size_t filas_;
     std::vector<std::uint8_t> clases_;  // by row, then column
     std::vector<std::uint64_t> datos_;  // the number's bits, or the index of its text or value
