@@ -104,6 +104,19 @@ def ronda(r):
         comprobar("los numeros de la grilla con marcas castellanas",
                   bool(filas) and any(re.fullmatch(r"-?\d{1,3}(\.\d{3})*,\d\d", c) for c in filas[0]), repr(filas[:1]))
         comprobar("cada articulo con su nombre", bool(filas) and filas[0][2].strip() != "", repr(filas[:1]))
+        # Every column at least 1500 twips (100 pixels at the screen's 96 dpi, the cell
+        # itself one less: the grid line takes the last), and the
+        # column of names wider still, where its texts need it: none cut on screen.
+        anchos = []
+        try:
+            t = grilla.queryTable()
+            anchos = [t.getAccessibleAt(0, c).queryComponent().getExtents(0).width for c in range(min(6, t.nColumns))]
+        except Exception as e:
+            anchos = [repr(e)]
+        comprobar("las columnas de la grilla miden 1500 twips o mas",
+                  len(anchos) == 6 and all(isinstance(a, int) and a >= 99 for a in anchos), repr(anchos))
+        comprobar("la columna de nombres se ensancha hasta sus textos",
+                  len(anchos) == 6 and isinstance(anchos[2], int) and anchos[2] > 100, repr(anchos))
     r.captura("lectura-pagina1")
 
     # PLANILLA on page 1: the grid as an .xlsx.
